@@ -1,0 +1,113 @@
+#include "base/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+namespace tessa {
+
+namespace fs = std::filesystem;
+
+WriteResult writeFileAtomically(const fs::path& path, std::string_view data, unsigned mode) {
+  std::error_code ec;
+  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+  static thread_local std::mt19937_64 rng{std::random_device{}()};
+  fs::path tmp = path;
+  tmp += ".tmp-" + std::to_string(rng() & 0xffffffffu);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return {false, std::string("open: ") + std::strerror(errno)};
+  ::fchmod(fd, mode);  // umask must not widen or narrow what the caller asked for
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      std::string err = std::string("write: ") + std::strerror(errno);
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return {false, err};
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    std::string err = std::string("sync: ") + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return {false, err};
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    std::string err = std::string("rename: ") + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return {false, err};
+  }
+  return {true, {}};
+}
+
+WriteResult writeFileAtomically(const fs::path& path, const Bytes& data, unsigned mode) {
+  return writeFileAtomically(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), mode);
+}
+
+std::optional<std::string> readFile(const fs::path& path, uint64_t maxBytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string out;
+  char buf[65536];
+  while (in) {
+    in.read(buf, sizeof buf);
+    std::streamsize n = in.gcount();
+    if (n <= 0) break;
+    if (out.size() + static_cast<uint64_t>(n) > maxBytes) return std::nullopt;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  if (in.bad()) return std::nullopt;
+  return out;
+}
+
+std::optional<fs::path> moveAsideCorrupt(const fs::path& path) {
+  fs::path target = path;
+  target += ".corrupt";
+  std::error_code ec;
+  for (int i = 1; fs::exists(target, ec) && i < 1000; ++i) {
+    target = path;
+    target += ".corrupt-" + std::to_string(i);
+  }
+  fs::rename(path, target, ec);
+  if (ec) return std::nullopt;
+  return target;
+}
+
+namespace {
+std::optional<std::string> env(const char* name) {
+  const char* v = std::getenv(name);
+  if (!v || !*v) return std::nullopt;
+  return std::string(v);
+}
+}  // namespace
+
+fs::path Paths::root() {
+  if (auto h = env("TESSAVINOR_HOME")) return *h;
+  if (auto x = env("XDG_DATA_HOME")) return *x;
+  fs::path home = env("HOME").value_or("/tmp");
+  return home / ".local" / "share";
+}
+
+fs::path Paths::applicationSupport() { return root() / "Tessavinor"; }
+fs::path Paths::spellingFolder() { return root() / "Spelling"; }
+
+fs::path Paths::preferencesFolder() {
+  if (auto h = env("TESSAVINOR_HOME")) return fs::path(*h) / "Preferences";
+  if (auto x = env("XDG_CONFIG_HOME")) return fs::path(*x) / "Tessavinor";
+  fs::path home = env("HOME").value_or("/tmp");
+  return home / ".config" / "Tessavinor";
+}
+
+fs::path Paths::defaultsFile(const std::string& domain) { return preferencesFolder() / (domain + ".json"); }
+
+}  // namespace tessa

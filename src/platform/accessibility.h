@@ -1,0 +1,70 @@
+#pragma once
+// The Accessibility stand-in: trust, the focused element and the text of the
+// focused field.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/observable.h"
+
+namespace tessa {
+
+enum class AXError {
+  success = 0,
+  failure = -25200,
+  illegalArgument = -25201,
+  invalidElement = -25202,
+  cannotComplete = -25204,
+  attributeUnsupported = -25205,
+  notImplemented = -25208,
+  apiDisabled = -25211,
+  noValue = -25212,
+};
+
+// An opaque element reference; equal references are the same element.
+struct AXElement {
+  uint64_t id = 0;
+  int64_t pid = 0;
+  bool operator==(const AXElement&) const = default;
+};
+
+struct TextRange {
+  int64_t location = 0;  // in UTF-16 units, as the platform counts
+  int64_t length = 0;
+  bool operator==(const TextRange&) const = default;
+};
+
+struct Rect {
+  double x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+template <class T>
+struct AXResult {
+  AXError error = AXError::success;
+  std::optional<T> value;
+  bool ok() const { return error == AXError::success && value.has_value(); }
+};
+
+class Accessibility {
+ public:
+  virtual ~Accessibility() = default;
+  virtual bool isProcessTrusted(bool prompt) = 0;
+  // The system-wide focused element, asked with a messaging time-out.
+  virtual AXResult<AXElement> focusedElement(double timeoutSeconds) = 0;
+  // The focused element of an application (by pid).
+  virtual AXResult<AXElement> focusedElementOfApplication(int64_t pid, double timeoutSeconds) = 0;
+  virtual AXResult<std::string> role(const AXElement& e) = 0;
+  virtual AXResult<std::string> subrole(const AXElement& e) = 0;
+  virtual AXResult<std::string> value(const AXElement& e) = 0;
+  virtual AXResult<std::string> selectedText(const AXElement& e) = 0;
+  virtual AXResult<TextRange> selectedTextRange(const AXElement& e) = 0;
+  virtual AXResult<std::string> stringForRange(const AXElement& e, TextRange range) = 0;
+  virtual AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) = 0;
+  virtual AXResult<Rect> frame(const AXElement& e) = 0;
+  // The system's Accessibility list changed (distributed notification).
+  virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
+};
+
+}  // namespace tessa

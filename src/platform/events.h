@@ -1,0 +1,101 @@
+#pragma once
+// Keyboard and mouse events, event taps and event posting. Key codes are the
+// platform's virtual key codes; flags are its modifier bits.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tessa {
+
+enum class EventType : uint32_t {
+  null = 0,
+  leftMouseDown = 1,
+  leftMouseUp = 2,
+  rightMouseDown = 3,
+  rightMouseUp = 4,
+  keyDown = 10,
+  keyUp = 11,
+  flagsChanged = 12,
+  otherMouseDown = 25,
+  tapDisabledByTimeout = 0xFFFFFFFE,
+  tapDisabledByUserInput = 0xFFFFFFFF,
+};
+
+namespace flags {
+constexpr uint64_t capsLock = 0x10000;
+constexpr uint64_t shift = 0x20000;
+constexpr uint64_t control = 0x40000;
+constexpr uint64_t option = 0x80000;
+constexpr uint64_t command = 0x100000;
+constexpr uint64_t numericPad = 0x200000;
+constexpr uint64_t help = 0x400000;
+constexpr uint64_t fn = 0x800000;
+// The device-independent modifier bits a synthetic resync carries.
+constexpr uint64_t modifierMask = 0x9F0000;
+}  // namespace flags
+
+namespace keycode {
+constexpr uint16_t a = 0, s = 1, d = 2, f = 3, h = 4, g = 5, z = 6, x = 7, c = 8, v = 9, b = 11, q = 12, w = 13,
+                   e = 14, r = 15, y = 16, t = 17, one = 18, two = 19, three = 20, four = 21, six = 22, five = 23,
+                   equal = 24, nine = 25, seven = 26, minus = 27, eight = 28, zero = 29, rightBracket = 30, o = 31,
+                   u = 32, leftBracket = 33, i = 34, p = 35, returnKey = 36, l = 37, j = 38, quote = 39, k = 40,
+                   semicolon = 41, backslash = 42, comma = 43, slash = 44, n = 45, m = 46, period = 47, tab = 48,
+                   space = 49, grave = 50, deleteKey = 51, escape = 53, command = 55, shift = 56, capsLock = 57,
+                   option = 58, control = 59, rightShift = 60, rightOption = 61, rightControl = 62, function = 63,
+                   keypadEnter = 76, f19 = 80, home = 115, pageUp = 116, forwardDelete = 117, end = 119,
+                   pageDown = 121, left = 123, right = 124, down = 125, up = 126;
+}  // namespace keycode
+
+// Our own synthetic events carry this in their source user data.
+constexpr int64_t kSyntheticEventTag = 0xDEADBEEF;
+
+// Which event source a posted event claims.
+enum class EventSourceState { privateState, combinedSession, hidSystem };
+
+// A copy of one event. Value semantics: holding an Event holds a copy.
+struct Event {
+  EventType type = EventType::null;
+  uint16_t keyCode = 0;
+  uint64_t flags = 0;
+  bool autorepeat = false;
+  int64_t sourceUserData = 0;
+  int64_t sourcePID = 0;
+  EventSourceState sourceState = EventSourceState::hidSystem;
+  std::string unicode;  // UTF-8 text the key types (at most 8 UTF-16 units on the wire)
+  double timestamp = 0; // uptime seconds
+  double x = 0, y = 0;  // mouse location, global coordinates
+
+  bool isTagged() const { return sourceUserData == kSyntheticEventTag; }
+  bool isKey() const { return type == EventType::keyDown || type == EventType::keyUp; }
+};
+
+constexpr uint64_t eventMaskBit(EventType t) { return uint64_t{1} << static_cast<uint32_t>(t); }
+
+using TapId = uint64_t;  // 0 = none
+enum class TapLocation { hid, session };
+enum class TapOptions { defaultTap, listenOnly };
+// Returns the event to pass on (possibly changed) or none to swallow it.
+using TapCallback = std::function<std::optional<Event>(TapId, EventType, const Event&)>;
+
+class EventSystem {
+ public:
+  virtual ~EventSystem() = default;
+  // Creates a tap; 0 when the system refuses (no permission).
+  virtual TapId createTap(TapLocation location, bool headInsert, TapOptions options, uint64_t mask,
+                          TapCallback callback) = 0;
+  virtual void enableTap(TapId tap, bool enable) = 0;
+  virtual bool isTapEnabled(TapId tap) const = 0;
+  // Attaching to / detaching from the main run loop; an unattached tap gets no events.
+  virtual void addTapToRunLoop(TapId tap) = 0;
+  virtual void removeTapFromRunLoop(TapId tap) = 0;
+  virtual void invalidateTap(TapId tap) = 0;
+  virtual bool isTapValid(TapId tap) const = 0;
+
+  virtual void post(TapLocation location, const Event& event) = 0;
+  virtual bool canPostEvents() const = 0;  // the post-event access check
+  virtual uint64_t hardwareModifierFlags() const = 0;
+  virtual std::pair<double, double> mouseLocation() const = 0;
+};
+
+}  // namespace tessa
