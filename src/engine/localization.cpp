@@ -1,0 +1,222 @@
+#include "engine/localization.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/localized_texts.h"
+
+namespace tessa {
+namespace {
+
+constexpr std::string_view kProSuffix = "_pro";
+constexpr std::string_view kEllipsis = "\u2026";
+
+std::unordered_map<std::string_view, std::string_view> makeMap(std::span<const l10n::TextPair> pairs) {
+  std::unordered_map<std::string_view, std::string_view> map;
+  map.reserve(pairs.size());
+  for (const auto& pair : pairs) map.emplace(pair.key, pair.text);
+  return map;
+}
+
+// Full Unicode case mapping (not just ASCII), with the root locale so the
+// result does not depend on the user's locale.
+std::string lowerCased(std::string_view text) {
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  u.toLower(icu::Locale::getRoot());
+  std::string out;
+  u.toUTF8String(out);
+  return out;
+}
+
+std::string upperCased(std::string_view text) {
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  u.toUpper(icu::Locale::getRoot());
+  std::string out;
+  u.toUTF8String(out);
+  return out;
+}
+
+bool contains(std::string_view haystack, std::string_view needle) {
+  return haystack.find(needle) != std::string_view::npos;
+}
+
+// Byte offsets of the grapheme-cluster boundaries of a UTF-8 text, first (0)
+// and last (size) included. Empty when ICU cannot segment the text.
+std::vector<int64_t> graphemeBoundaries(std::string_view text) {
+  std::vector<int64_t> boundaries;
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status) || !it) return boundaries;
+  // Segment the UTF-8 bytes in place: the iterator's indices are then byte
+  // offsets, and the original bytes are what gets copied out.
+  UText* ut = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+  if (U_FAILURE(status)) return boundaries;
+  it->setText(ut, status);
+  if (U_SUCCESS(status)) {
+    for (int32_t p = it->first(); p != icu::BreakIterator::DONE; p = it->next()) boundaries.push_back(p);
+  }
+  utext_close(ut);
+  return boundaries;
+}
+
+std::vector<UChar32> scalars(std::string_view text) {
+  std::vector<UChar32> out;
+  out.reserve(text.size());
+  const auto length = static_cast<int32_t>(text.size());
+  int32_t i = 0;
+  while (i < length) {
+    UChar32 c = 0;
+    U8_NEXT(text.data(), i, length, c);
+    out.push_back(c < 0 ? 0xFFFD : c);  // an ill-formed sequence counts as one replacement character
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---- LocalizedTable
+
+LocalizedTable::LocalizedTable()
+    : languages_{{
+          {"en", makeMap(l10n::englishTexts())},
+          {"th", makeMap(l10n::thaiTexts())},
+          {"zh", makeMap(l10n::chineseTexts())},
+          {"ja", makeMap(l10n::japaneseTexts())},
+          {"vi", makeMap(l10n::vietnameseTexts())},
+          {"lo", makeMap(l10n::laoTexts())},
+      }} {}
+
+const LocalizedTable& LocalizedTable::shared() {
+  static const LocalizedTable table;
+  return table;
+}
+
+const LocalizedTable::Language* LocalizedTable::language(std::string_view code) const {
+  for (const auto& lang : languages_) {
+    if (lang.code == code) return &lang;
+  }
+  return nullptr;
+}
+
+const std::string_view* LocalizedTable::find(std::string_view language, std::string_view key) const {
+  const Language* lang = this->language(language);
+  if (!lang) return nullptr;
+  auto it = lang->texts.find(key);
+  return it == lang->texts.end() ? nullptr : &it->second;
+}
+
+std::string LocalizedTable::localized(std::string_view key, std::string_view language, bool pro) const {
+  if (pro) {
+    std::string proKey;
+    proKey.reserve(key.size() + kProSuffix.size());
+    proKey.append(key).append(kProSuffix);
+    if (const auto* text = find(language, proKey)) return std::string(*text);
+  }
+  for (std::string_view code : {language, std::string_view("en"), std::string_view("th")}) {
+    if (const auto* text = find(code, key)) return std::string(*text);
+  }
+  return std::string(key);
+}
+
+size_t LocalizedTable::count(std::string_view language) const {
+  const Language* lang = this->language(language);
+  return lang ? lang->texts.size() : 0;
+}
+
+// ---- Text functions
+
+std::string languageDisplayName(std::string_view code) {
+  if (code == "en") return "อังกฤษ (EN)";
+  if (code == "th") return "ไทย (TH)";
+  if (code == "lo") return "ลาว (LO)";
+  return upperCased(code);
+}
+
+bool isEnglishInputSourceID(std::string_view id) {
+  if (contains(id, "US") || contains(id, "ABC")) return true;
+  const std::string lower = lowerCased(id);
+  const std::string_view l = lower;
+  return contains(l, "english") || l == "en" || l.starts_with("en-") || l.starts_with("en_");
+}
+
+std::string inputSourceDisplayName(std::string_view id) {
+  if (isEnglishInputSourceID(id)) return "อังกฤษ (EN)";
+  const std::string lower = lowerCased(id);
+  if (contains(lower, "thai") || contains(lower, "kedmanee") || contains(lower, "pattajoti")) return "ไทย (TH)";
+  if (contains(lower, "lao")) return "ลาว (LO)";
+  // The last non-empty component: "com.example.Foo." still names Foo.
+  std::string_view last;
+  size_t start = 0;
+  while (start <= id.size()) {
+    const size_t dot = id.find('.', start);
+    const size_t end = dot == std::string_view::npos ? id.size() : dot;
+    if (end > start) last = id.substr(start, end - start);
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return upperCased(last.empty() ? id : last);
+}
+
+std::string middleTruncated(std::string_view text, int maxCharacters) {
+  if (maxCharacters <= 0) return "";
+  if (text.empty()) return "";
+  const std::vector<int64_t> b = graphemeBoundaries(text);
+  if (b.size() < 2) return std::string(text);
+  const size_t clusters = b.size() - 1;
+  if (clusters <= static_cast<size_t>(maxCharacters)) return std::string(text);
+  const size_t half = static_cast<size_t>(maxCharacters - 1) / 2;
+  const auto headEnd = static_cast<size_t>(b[half]);
+  const auto tailStart = static_cast<size_t>(b[clusters - half]);
+  std::string out;
+  out.reserve(headEnd + kEllipsis.size() + (text.size() - tailStart));
+  out.append(text.substr(0, headEnd)).append(kEllipsis).append(text.substr(tailStart));
+  return out;
+}
+
+int differingCharacterCount(std::string_view a, std::string_view b) {
+  const std::vector<UChar32> sa = scalars(a);
+  const std::vector<UChar32> sb = scalars(b);
+  if (sa.size() != sb.size()) {
+    return static_cast<int>(sa.size() > sb.size() ? sa.size() - sb.size() : sb.size() - sa.size());
+  }
+  int differing = 0;
+  for (size_t i = 0; i < sa.size(); ++i) {
+    if (sa[i] != sb[i]) ++differing;
+  }
+  return differing;
+}
+
+std::string formatLocalized(std::string_view text, std::initializer_list<std::string> args) {
+  std::string out;
+  out.reserve(text.size());
+  auto next = args.begin();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '%' || i + 1 >= text.size()) {
+      out.push_back(c);
+      continue;
+    }
+    const char conversion = text[i + 1];
+    if (conversion == '%') {
+      out.push_back('%');
+      ++i;
+    } else if ((conversion == '@' || conversion == 'd') && next != args.end()) {
+      out.append(*next++);
+      ++i;
+    } else {
+      out.push_back(c);  // not a placeholder we fill: keep it as written
+    }
+  }
+  return out;
+}
+
+}  // namespace tessa

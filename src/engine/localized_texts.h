@@ -1,0 +1,24 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+// The constant lists from which the localised-text table is built. Each list
+// holds (key, text) pairs in table order; keys are unique within a list.
+// Texts may contain printf-style placeholders ("%@" for a string, "%d" for an
+// integer), filled by the caller after lookup, and line feeds.
+namespace tessa::l10n {
+
+struct TextPair {
+  std::string_view key;
+  std::string_view text;
+};
+
+std::span<const TextPair> englishTexts();     // "en", 300 pairs
+std::span<const TextPair> thaiTexts();        // "th", 300 pairs
+std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 112 pairs
+std::span<const TextPair> japaneseTexts();    // "ja", 112 pairs
+std::span<const TextPair> vietnameseTexts();  // "vi", 130 pairs
+std::span<const TextPair> laoTexts();         // "lo", 69 pairs
+
+}  // namespace tessa::l10n
