@@ -1,0 +1,411 @@
+#pragma once
+// The one shared keyboard engine: every engine setting and counter as a
+// published property backed by the user defaults, the run-time state the
+// taps, the handler, the switcher, the typing flow and the word checks work
+// on, and the locks that guard it. Its member functions live in one file per
+// concern (engine/*.cpp, correction/*.cpp, reliability/*.cpp, dictionaries/*.cpp).
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <source_location>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "base/notification_center.h"
+#include "base/observable.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
+#include "engine/app_log.h"
+#include "engine/diagnostic_log.h"
+#include "engine/value_types.h"
+#include "platform/platform.h"
+
+namespace tessa {
+
+class TypingFlowController;
+class UnifiedMenuPanel;
+
+// What the engine runs on: the machine (real or simulated), its time and
+// queues, the standard user defaults and the notification center.
+struct EngineEnvironment {
+  Platform platform;
+  Runtime runtime;
+  UserDefaults* defaults = nullptr;
+  NotificationCenter* notifications = nullptr;
+};
+
+// Names of the notifications the engine posts.
+namespace notification {
+inline constexpr const char* appPauseStateChanged = "AppPauseStateChanged";
+inline constexpr const char* capsLockStateChanged = "CapsLockStateChanged";
+inline constexpr const char* axAvailabilityChanged = "AXAvailabilityChanged";
+inline constexpr const char* ignoredWordStateChanged = "IgnoredWordStateChanged";
+inline constexpr const char* appLanguageChanged = "AppLanguageChanged";
+inline constexpr const char* accessibilityStateChanged = "AccessibilityStateChanged";
+inline constexpr const char* secureInputStateChanged = "SecureInputStateChanged";
+}  // namespace notification
+
+class KeyboardEngine final : public ObservableObject, public std::enable_shared_from_this<KeyboardEngine> {
+ public:
+  // Creates and initialises an engine. The application keeps one for the
+  // life of the process and installs it as the shared one.
+  static std::shared_ptr<KeyboardEngine> create(EngineEnvironment env);
+  static std::shared_ptr<KeyboardEngine> shared();
+  static void installShared(std::shared_ptr<KeyboardEngine> engine);
+  ~KeyboardEngine();
+
+  KeyboardEngine(const KeyboardEngine&) = delete;
+  KeyboardEngine& operator=(const KeyboardEngine&) = delete;
+
+  // ----------------------------------------------------------- environment
+  const EngineEnvironment& environment() const { return env_; }
+  const Platform& platform() const { return env_.platform; }
+  UserDefaults& defaults() const { return *env_.defaults; }
+  NotificationCenter& notifications() const { return *env_.notifications; }
+  TaskRunner& mainQueue() const { return *env_.runtime.main; }
+  const Clock& clock() const { return *env_.runtime.clock; }
+  double uptime() const { return env_.runtime.clock->uptime(); }
+  // The system's monotonic uptime in whole milliseconds.
+  uint64_t uptimeMilliseconds() const { return env_.runtime.clock->uptimeMilliseconds(); }
+  const AppLog& appLog() const { return appLog_; }
+  std::weak_ptr<KeyboardEngine> weak() { return weak_from_this(); }
+  // Runs `fn` on the main queue with the engine, unless it is gone by then.
+  void asyncOnMainWeak(std::function<void(KeyboardEngine&)> fn);
+  TaskHandle afterOnMainWeak(double delay, std::function<void(KeyboardEngine&)> fn);
+  bool isOnMainThread() const { return env_.runtime.main->runsTasksOnCurrentThread(); }
+
+  // ------------------------------------------------- persisted settings
+  Published<std::string> appLanguage;
+  Published<CopywritingLevel> appCopywritingLevel;
+  Published<AppMode> appMode;
+  Published<SwitcherKey> switcherKey;
+  Published<bool> isHapticFeedbackEnabled;
+  Published<bool> isSmartCorrectionEnabled;
+  Published<bool> useContrastiveFrequencyCheck;
+  Published<bool> isFatigueNotificationEnabled;
+  Published<bool> isShareUsageTimeEnabled;
+  Published<bool> hasSeenShareInvitation;
+  Published<bool> hasCompletedOnboarding;
+  Published<bool> hasSeenMilestoneNudge;
+  Published<int64_t> remindLaterCorrectionsThreshold;
+  Published<bool> hasShownUndoBoundaryHint;
+  Published<std::vector<std::string>> excludedBundleIDs;
+  Published<std::vector<UserProfile>> profiles;
+  Published<std::string> activeProfileName;
+
+  // --------------------------------------- persisted counters and statistics
+  Published<int64_t> totalKeystrokesSaved;
+  Published<int64_t> totalUndos;
+  Published<int64_t> totalCorrections;
+  Published<int64_t> totalCorrectionsTH;
+  Published<int64_t> totalCorrectionsLO;
+  Published<int64_t> totalCorrectionsEN;
+  Published<int64_t> totalWatchdogRecoveries;
+  Published<double> totalActiveTypingTime;
+  Published<double> totalUsageTime;
+  Published<std::map<std::string, int64_t>> appTypoCounts;
+  Published<std::map<std::string, int64_t>> hourlyTypoCounts;
+  Published<int64_t> prestigeLevel;
+  Published<int64_t> dailyStreakCount;
+  Published<std::string> lastActiveStreakDate;
+
+  // ------------------------------------------------ run-time published state
+  Published<std::string> statusMessage;
+  Published<std::string> lastEventLog;
+  Published<bool> isAccessibilityGranted;
+  Published<bool> isEventTapDead;
+  Published<bool> isPaused;
+  Published<bool> isCapsLockOn;
+  Published<bool> showMilestoneNudge;
+  Published<int64_t> statsCorrectionFired, statsNoOpRefused, statsCandidateTie, statsSeenInSessionMiss,
+      statsCorrectionWithin2s, statsMultiFixUndone, statsRepeatTypedSameWord, statsLayoutSwitchTimeout,
+      statsKeystrokesDropped, statsMaxHandleDurationMs, statsInputStallCount;
+  Published<std::map<std::string, int64_t>> statsAcceptByGenerator, statsUndoByGenerator;
+  Published<int64_t> axReadCount, axReadOver50ms, axReadOver100ms;
+  Published<double> axReadMaxMs;
+  Published<AXTextAccess> axTextAccessInFocusedApp;
+  Published<bool> isSecureInputLockedGlobally, isSecureInputActive, isAXAvailableInFocusedApp;
+  Published<bool> isThaiSpellCheckerAvailable;
+  Published<std::vector<std::string>> availableSpellingLanguages;
+  Published<bool> isLocalThaiDictionaryLoaded, isLocalOtherDictionaryLoaded;
+  Published<int64_t> localOtherDictionaryWordCount;
+
+  // ----------------------------------------------------- tuning (read-only)
+  double holdThreshold() const;
+  double hapticFeedbackDelay() const;
+  double undoTimeout() const;
+  int64_t fatigueThreshold() const;
+  double fatigueNotificationInterval() const;
+  // Haptic strengths: -1 off, 1 light, 2 medium, 0 strong; an unset key reads
+  // as 2, the strength the settings page shows for it.
+  int64_t hapticIntensityConfirm() const;
+  int64_t hapticIntensityAlert() const;
+
+  // --------------------------------------------------------------- profiles
+  void saveProfiles();
+  void updateActiveProfileInteger(ProfileIntegerField field, int64_t value);
+  void updateActiveProfileBool(ProfileBoolField field, bool value);
+  void persistProfileInteger(ProfileIntegerField field, const std::string& key, int64_t value);
+  void persistProfileBool(ProfileBoolField field, const std::string& key, bool value);
+  const UserProfile* activeProfile() const;
+
+  // ------------------------------------------------------------ logging
+  void log(const std::string& message);
+  std::vector<std::string> diagnosticLogs() const { return diagnosticLog_->lines(); }
+  std::optional<std::filesystem::path> diagnosticLogURL() const;
+  std::shared_ptr<TaskRunner> diagnosticsDiskQueue() const { return env_.runtime.diagnosticsDisk; }
+  static constexpr int maxDiagnosticLogs = 500;
+  bool mockTranslationEnabled = false;
+
+  // ------------------------------------------------------- localised text
+  std::string localized(const std::string& key) const;
+
+  // ------------------------------------------------------- small operations
+  void appendToLastEventLog(const std::string& text);
+  void showRevertedNotice(const std::string& message, const std::string& subMessage);
+  void cancelSpeculation();
+  void postPauseStateChanged();
+  void postCapsLockStateChanged();
+
+  // ------------------------------------------- usage timer, streak, typos
+  void startUsageTimer();
+  void usageTimerTick();
+  void updateDailyStreak();
+  void recordTypoInCurrentHour();
+  int64_t typoCountInCurrentHour() const;
+
+  // ------------------------------------------------------ constant tables
+  static const std::vector<EventType>& capsLockSyncEventTypes();
+  static const std::set<uint16_t>& queueFlushKeyCodes();
+  static const std::vector<std::string>& triggerChars();
+  static constexpr uint64_t keyboardTapMask = 0x1C00;
+  static constexpr uint64_t mouseTapMask = 0x200000A;
+  // US character → Thai Kedmanee character; and back (the ASCII key wins
+  // where several keys give the same Thai character).
+  const std::unordered_map<std::string, std::string>& englishToThaiMap() const { return englishToThaiMap_; }
+  const std::unordered_map<std::string, std::string>& thaiToEnglishMap() const { return thaiToEnglishMap_; }
+
+  // ============================================================ services
+  // Systems built elsewhere that the engine calls. Each is defined in the
+  // file of its concern.
+
+  // System keyboard integration.
+  void applyModeSettings();
+  // System observers and the secure-field poll.
+  void observeInputSourceChanges();
+  void observeSystemNotifications();
+  void startSecureFieldPoll();
+  // Caps Lock light.
+  void syncCapsLockLight();
+  // Launch set-up, permission and stability.
+  void runLaunchSetup();
+  void requestAccessibility(bool prompt);
+  void resumePendingAXRepair();
+  void createEventTap();
+  void loadLocalWordlists(const std::string& language);
+  std::string currentInputSourceLanguage() const;
+
+  // ============================================================== state
+  // Fields are grouped by the concern that uses them; their initial values
+  // are the start of every run.
+
+  struct TapState {
+    TapId eventTap = 0;
+    TapId mouseTap = 0;
+    double lastEventTapHeartbeat = 0;
+    double lastTapDisabledTimestamp = 0;
+    bool isInLatencyYellowZone = false;
+    bool debugSlowCallbackOnce = false;
+    bool debugForceTapEnableFailure = false;
+  } tap;
+  std::mutex tapSafetyLock;
+
+  struct WatchdogTapState {
+    TapId tapReference = 0;
+    std::optional<double> inFlightStart;
+  };
+  std::mutex watchdogTapStateLock;
+  WatchdogTapState watchdogTapState;
+
+  struct RecoveryState {
+    double lastMainThreadTick = 0;
+    std::optional<double> inFlightHandleStart;  // under tapSafetyLock
+    std::vector<double> tapTimeoutTimestamps;    // under tapSafetyLock
+    bool isEmergencyTornDown = false;
+    std::atomic<bool> isDeadManSwitchRunning{false};
+    TaskHandle mainThreadTickTimer;
+    TaskHandle autoRecoveryTimer;
+    std::optional<double> tapCreateBlockedUntil;
+    int tapRecoveryStep = 0;
+    bool isTapRestartInFlight = false;
+    std::vector<double> tapCreateTimestamps;
+    double tapRecoveryProofDeadline = 0;
+    int tapRecoveryProofCount = 0;
+    double tapRecoveryStartedAt = 0;
+    double lastHeartbeatWrite = 0;
+    TaskHandle eventTapWatchdogTimer;
+    bool didAttemptTapRelaunch = false;
+  } recovery;
+
+  struct PermissionState {
+    TaskHandle axPermissionTimer;
+    std::optional<bool> axProbe;  // under tapSafetyLock
+    double lastTapRepairAttempt = std::numeric_limits<double>::lowest();
+    int consecutiveAXDenials = 0;
+    bool didOfferAXRepair = false;
+    std::optional<double> lastAXNotificationRebuild;
+    bool lastDenialWasPostAccessOnly = false;
+    bool debugSimulatePostAccessRevoked = false;
+    bool debugSimulatePostAccessCacheStale = false;
+  } permission;
+
+  std::mutex stabilityStatsLock;
+  struct StabilityState {
+    nlohmann::json stabilityDays = nlohmann::json::array();  // under stabilityStatsLock
+    bool stabilityStatsDirty = false;                        // under stabilityStatsLock
+    std::optional<double> secureInputSince;
+    bool didLogLongSecureInput = false;
+  } stability;
+
+  struct SwitcherState {
+    std::optional<double> lastPressTime;
+    std::optional<double> lastCapsLockTransitionTime;
+    bool isDebouncingF19 = false;
+    bool isTogglingF19 = false;
+    bool wasKeyPressedWhileCapsLockDown = false;
+    std::optional<uint16_t> lastPressedKeyCode;
+    std::optional<double> lastHealthAlertTime;
+    std::map<std::string, double> hotkeyCycleState;
+    std::optional<double> lastCycleTime;
+    bool isCycleAsyncDetourInFlight = false;
+    std::optional<double> lastBusyNoticeTime;
+    TaskHandle pauseTimer;
+    bool isCapsLockLEDSyncEnabled = true;
+  } switcher;
+
+  struct InputSourceState {
+    std::string cachedLanguage = "com.apple.keylayout.ABC";
+    std::optional<std::string> cachedNextInputSourceID;
+    std::optional<double> lastNotificationTime;
+    std::optional<double> lastInputSourceChangeTime;
+    std::optional<double> lastCompletedSwitchTime;
+    std::optional<std::string> lastCompletedSwitchTargetID;
+    std::optional<double> lastPerDocumentToastTime;
+    std::vector<InputSourceInfo> activeInputSources;
+    std::optional<std::vector<std::string>> cycleKeyboardLayoutsCache;
+    std::optional<std::vector<std::string>> languagePriorityOrderCache;
+  } inputSource;
+
+  struct FocusState {
+    std::string cachedFrontmostBundleID = "unknown";
+    bool cachedFocusedFieldIsSecure = false;
+    std::set<int64_t> axActivationRequestedPIDs;
+    std::optional<double> lastPhysicalKeyEventTime;
+  } focus;
+
+  std::mutex typingSimulationLock;
+  struct TypingSimulationState {
+    int simulationCount = 0;                     // under typingSimulationLock
+    std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
+    std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
+  } typingSimulation;
+
+  struct ConversionRecord {
+    std::string original;
+    std::string converted;
+    std::string fromSourceID;
+    std::string toSourceID;
+    std::optional<AXElement> element;
+    double at = 0;
+  };
+
+  struct FlowState {
+    std::unique_ptr<TypingFlowController> flowController;
+    uint64_t transitionSequence = 0;
+    int consecutiveSafetyTimeouts = 0;
+    std::vector<Event> speculativeQueue;
+    TaskHandle speculativeWorkItem;
+    bool isSpeculating = false;
+    std::optional<AXElement> queueFocusToken;
+    std::set<uint16_t> queuedKeyDownCodes;
+    int consecutiveAXFailures = 0;
+    bool lastAXVerifyWasWrongSurface = false;
+    std::optional<double> lastCorrectionAt;
+    std::optional<std::string> pendingRejection;
+    std::optional<std::string> pendingWhitelistConfirmationWord;
+    bool isUndoPossible = false;
+    std::vector<ConversionRecord> hotkeyConversionStack;
+    std::vector<ConversionRecord> redoConversionStack;
+    TaskHandle undoTimer;
+    std::map<std::string, int> undoCountsForWord;
+    bool hasAnnouncedUndoSkip = false;
+    std::optional<std::string> lastUndoneWord;
+    std::optional<std::string> currentProactiveSuggestionTarget;
+    std::optional<int> lastMultiShiftFlipsUsed;
+    std::optional<std::string> lastFatFingerSubstitution;
+    int64_t typoCountThisHour = 0;
+    std::string typoHourStamp;
+  } flow;
+
+  // Word sets and dictionaries; guarded by stateLock.
+  mutable std::mutex stateLock;
+  struct WordSetState {
+    std::shared_ptr<const std::unordered_set<std::string>> developerWhitelist;
+    uint64_t developerWhitelistGeneration = 0;
+    std::shared_ptr<const std::unordered_set<std::string>> localThaiDictionary =
+        std::make_shared<std::unordered_set<std::string>>();
+    std::map<std::string, std::shared_ptr<const std::unordered_set<std::string>>> localOtherDictionaries;
+    std::map<std::string, bool> spellCheckerDiscriminates;
+    std::shared_ptr<const std::unordered_set<std::string>> commonEnglishWords;
+    std::shared_ptr<const std::unordered_set<std::string>> commonThaiWords;
+    uint64_t commonEnglishWordsGeneration = 0;
+    uint64_t commonThaiWordsGeneration = 0;
+  } wordSets;
+
+  struct LaunchState {
+    bool hasRunLaunchSetup = false;
+    TaskHandle usageTimer;
+  } launch;
+
+  struct Overrides {
+    bool mockAXAvailable = false;
+    std::optional<std::string> mockOSLanguage;
+    std::optional<bool> mockAXVerifyResult;
+    std::map<std::string, std::map<std::string, std::string>> mockTranslationMap{{"en", {}}, {"th", {}}};
+  } overrides;
+
+  // The HUD panel that shows the engine's notices; set by whoever builds it.
+  UnifiedMenuPanel* hudPanel = nullptr;
+
+  // Subscriptions the engine holds for the life of the process.
+  std::vector<Subscription> subscriptions;
+
+ private:
+  explicit KeyboardEngine(EngineEnvironment env);
+  void initialize();
+  void loadProfiles();
+  std::string languageSnapshot(CopywritingLevel* level) const;
+  void writeDefault(const std::string& key, UserDefaults::Value value);
+
+  EngineEnvironment env_;
+  AppLog appLog_;
+  std::unique_ptr<DiagnosticLog> diagnosticLog_;
+  std::unordered_map<std::string, std::string> englishToThaiMap_;
+  std::unordered_map<std::string, std::string> thaiToEnglishMap_;
+  // Snapshot of the interface language for lookups from any thread.
+  mutable std::mutex languageLock_;
+  std::string languageCopy_ = "th";
+  CopywritingLevel levelCopy_ = CopywritingLevel::layman;
+};
+
+}  // namespace tessa

@@ -1,0 +1,29 @@
+#pragma once
+// Key tables shared by the engine and the simulated desktop: the US (ABC)
+// layout by virtual key code, and the English-to-Thai Kedmanee pairs that
+// describe what each US character's key types in the Thai layout.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <utility>
+
+namespace tessa {
+
+struct UsKey {
+  uint16_t keyCode;
+  std::string_view plain;
+  std::string_view shifted;
+};
+
+// Every printing key of the ANSI US layout.
+std::span<const UsKey> usKeyTable();
+const UsKey* usKeyForCode(uint16_t keyCode);
+// The key and Shift state that type `character` (one UTF-8 character) on a US keyboard.
+std::optional<std::pair<uint16_t, bool>> usKeyForCharacter(std::string_view character);
+
+// The 95 pairs in their fixed order: unshifted letters and punctuation, then
+// shifted, then digits and symbols, then four typographic quotes.
+std::span<const std::pair<std::string_view, std::string_view>> englishToThaiPairs();
+
+}  // namespace tessa

@@ -1,0 +1,77 @@
+#pragma once
+// An engine on a manual clock with a temporary home, for tests that need
+// the whole KeyboardEngine but no particular desktop.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/files.h"
+#include "base/notification_center.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
+#include "engine/keyboard_engine.h"
+#include "support/temp_home.h"
+
+namespace tessa::test {
+
+class RecordingSystemLog final : public SystemLog {
+ public:
+  struct Line {
+    std::string category;
+    LogLevel level;
+    std::string message;
+  };
+  void write(const std::string&, const std::string& category, LogLevel level, const std::string& message,
+             bool) override {
+    lines.push_back({category, level, message});
+  }
+  void console(const std::string& line) override { consoleLines.push_back(line); }
+  bool contains(const std::string& needle) const {
+    for (const auto& l : lines)
+      if (l.message.find(needle) != std::string::npos) return true;
+    return false;
+  }
+  std::vector<Line> lines;
+  std::vector<std::string> consoleLines;
+};
+
+class EngineFixture {
+ public:
+  EngineFixture() : runner(clock), disk(runner.createSequence("diagnostics")) {
+    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr);
+  }
+  // Reopens the defaults from disk, as a relaunch does.
+  void relaunchDefaults() {
+    defaults->synchronize();
+    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr);
+  }
+  EngineEnvironment environment() {
+    EngineEnvironment env;
+    env.platform = platform;
+    env.platform.systemLog = &systemLog;
+    env.runtime.clock = &clock;
+    env.runtime.main = &runner;
+    env.runtime.diagnosticsDisk = disk;
+    env.runtime.settingsQueue = runner.createSequence("settings");
+    env.runtime.background = runner.createSequence("background");
+    env.defaults = defaults.get();
+    env.notifications = &notifications;
+    return env;
+  }
+  std::shared_ptr<KeyboardEngine> start() {
+    engine = KeyboardEngine::create(environment());
+    return engine;
+  }
+
+  TempHome home;
+  ManualClock clock;
+  ManualTaskRunner runner;
+  std::shared_ptr<TaskRunner> disk;
+  std::unique_ptr<UserDefaults> defaults;
+  NotificationCenter notifications;
+  RecordingSystemLog systemLog;
+  Platform platform;
+  std::shared_ptr<KeyboardEngine> engine;
+};
+
+}  // namespace tessa::test
