@@ -9,6 +9,7 @@
 #include "platform/accessibility.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
+#include "platform/screens.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
@@ -27,6 +28,7 @@ struct Platform {
   Keychain* keychain = nullptr;
   HttpClient* http = nullptr;
   SpellChecker* spellChecker = nullptr;
+  Screens* screens = nullptr;
   PrivateKeyboardSymbols privateSymbols;
   // Whether this process may change the machine's keyboard settings (the
   // installed application, or the simulated desktop whose changes are
