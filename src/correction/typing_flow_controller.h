@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/value_types.h"
+#include "platform/events.h"
 
 namespace tessa {
 
@@ -23,6 +24,15 @@ class TypingFlowController {
   const TypingFlowState& state() const { return state_; }
   uint64_t generation() const { return generation_; }
   const std::vector<KeyStroke>& strokes() const { return strokes_; }
+
+  // Used by the key-event handler (declared for it; defined by the typing flow).
+  bool hasQueuedEvents() const;
+  void enqueue(Event event);
+  void enqueueAll(std::vector<Event> events);
+  void releaseQueuedEvents();
+  void clear(bool incrementGeneration, const std::string& caller, int line);
+  // The event to pass on (possibly changed) or none to swallow it.
+  std::optional<Event> processEvent(const Event& event, EventType type);
 
  private:
   TypingFlowState state_;

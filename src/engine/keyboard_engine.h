@@ -215,6 +215,133 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void loadLocalWordlists(const std::string& language);
   std::string currentInputSourceLanguage() const;
 
+  // ---- key road: event taps
+  // createEventTap() is declared with the launch services above.
+  void destroyEventTap();
+  void createMouseTap();
+  void destroyMouseTap();
+  // Times one call of handleInner for the tap `sourceTap` (the keyboard tap
+  // or the mouse tap) and returns the event to pass on, or none to swallow it.
+  std::optional<Event> handle(TapId sourceTap, EventType type, const Event& event);
+  void handleTapDisabled(EventType type);
+
+  // ---- key road: key-event handler
+  std::optional<Event> handleInner(TapId sourceTap, EventType type, const Event& event);
+  void showTapRecoveredNotice();
+  void handleConversionHotKey();
+  void handleF19LongPress(bool capsAtStart);
+  void syncCapsLockStateFromHardware();
+
+  // ---- key road: typing simulation and pause
+  void beginTypingSimulation();
+  void endTypingSimulation();
+  bool isSimulatingTyping();
+  void replayBufferedKeystrokes();
+  void replayKeystrokes(std::vector<Event> events, size_t from);
+  void pause(double hours, bool untilTomorrow);
+  void resume();
+  void togglePause();
+  void showUnsupportedAppNotice();
+  void presentRevertedNotice(const std::string& message, const std::string& subMessage);
+  void setAXAvailableInFocusedApp(bool available);
+
+  // ---- key road: input-source switching (see also LanguageSwitcher)
+  static bool isEnglishInputSourceID(const std::string& id);
+  bool isCachedLanguageEnglish() const;
+  void setCachedLanguage(bool isEnglish);
+  std::optional<std::string> currentInputSourceID() const;
+  std::string currentInputSourceIDOrDefault() const;
+  std::string targetInputSourceID() const;
+
+  // ---- key road: system keyboard integration
+  // applyModeSettings() is declared with the services above.
+  void verifyModeSettings();
+  void setHIDUtilMapping();
+  void clearHIDUtilMapping();
+  std::string verifyHIDUtilMapping();
+  bool disablePerDocumentInputSwitching();
+  bool setupF19SystemShortcut();
+  void restoreOriginalHotKey61();
+  void runActivateSettings();
+  void showF19ShortcutHint();
+  void showPerDocumentRevertBanner();
+  void openAccessibilitySettings();
+  // The quit step for the machine's keyboard: queued applies stop doing
+  // anything, then the remap is cleared and hot key 61 restored on the
+  // settings queue, after whatever is running there, before this returns.
+  void restoreSystemKeyboardForQuit();
+
+  // ---- key road: Caps Lock state and light
+  // syncCapsLockLight() (declared above) is the light's refresh after every
+  // change of isCapsLockOn.
+  bool capsLockState();
+  void setCapsLockState(bool on);
+  void refreshCapsLED();
+  void driveCapsLED(bool on);
+  int openCapsLEDKeyboards();
+  void releaseCapsLEDKeyboards();
+
+  // ---- key road: system observers and the secure-field poll
+  // observeInputSourceChanges(), observeSystemNotifications() and
+  // startSecureFieldPoll() are declared with the services above.
+  void inputSourceChanged();
+  void screenLockStateChanged();
+  void screenSleepStateChanged();
+  void appWorkspaceChanged();
+  void accessibilityAPIChanged();
+  void accessibilityListChanged();
+  struct SecureFieldProbe {
+    bool global = false;
+    // None when the focused element did not answer in time: the previous
+    // answer stands.
+    std::optional<bool> focusedFieldIsSecure;
+  };
+  // Touches no engine state; runs off the main thread.
+  static SecureFieldProbe checkFocusedSecureField(InputSources* inputSources, Accessibility* accessibility);
+  void postSecureInputStateChanged(const SecureFieldProbe& probe);
+  void clearBufferStateOnMain();
+  bool isPointInOwnPanels(double x, double y) const;
+  // Frames (screen coordinates) of the program's own visible panels; set by
+  // whoever owns a panel (the HUD, the quick-paste panel).
+  std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
+
+  // ---- typing-flow services the key road calls (defined by the typing flow)
+  void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
+                            std::optional<std::string> expectedSourceID = std::nullopt);
+  void switchLayoutViaHotKey();
+  // Rewrites the Unicode string of a held key-down for the layout now current.
+  void retargetKeyEvent(Event& event);
+  void releaseSpeculativeQueue();
+  void awaitLanguageSwitch(bool wantsEnglish);
+  std::optional<AXElement> focusedElement();
+  void confirmAddToVocabulary();
+  void correctWithInputSource();
+  void handleUndoRedoToggle();
+  void cycleCurrentWordLanguage();
+  void clearBufferState();
+  void handleLayoutSwitchNotification(std::optional<std::string> inputSourceID, bool isEnglish);
+  void handleAppActivation();
+  void confirmToggleSwitch(const std::string& expectedID, double requestTime, std::function<void()> fallback);
+  void confirmSourceSwitch(const std::string& expectedID, double requestTime, std::function<void()> fallback);
+  void postModifierResync();
+  void playHaptic();
+  std::string layoutIdentifierInfo(const std::string& inputSourceID) const;
+  // Word sets: whether words of `language` can be checked at all.
+  bool canCheckWords(const std::string& language) const;
+
+  // ---- reliability services the key road calls (defined by the reliability code)
+  void markHandleBegan();
+  void markHandleEnded();
+  void noteTapRecovered();
+  int noteTapDisabledByTimeout();
+  void recordStabilityEvent(const std::string& kind, const std::map<std::string, std::string>& fields,
+                            bool flagged);
+  std::string stabilityDayKey() const;
+  void statsNoteStall(const std::string& dayKey, int64_t ms);
+  void statsNoteTapDisabled(const std::string& dayKey);
+  void runTapRecoveryStep(const std::string& reason);
+  void withWatchdogLock(TapId tap);
+
   // ============================================================== state
   // Fields are grouped by the concern that uses them; their initial values
   // are the start of every run.
@@ -291,6 +418,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     std::optional<double> lastBusyNoticeTime;
     TaskHandle pauseTimer;
     bool isCapsLockLEDSyncEnabled = true;
+    // Grave or Space key-downs that were swallowed as switcher presses, so
+    // that exactly their key-ups are swallowed too.
+    std::set<uint16_t> swallowedSwitcherKeyDowns;
   } switcher;
 
   struct InputSourceState {
@@ -318,6 +448,18 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     int simulationCount = 0;                     // under typingSimulationLock
     std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
     std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
+    // The replay of buffered keys (main thread only): keys still to post, and
+    // marks of posted ones that have not come back through the tap yet. User
+    // keys typed while it drains join its tail, so nothing overtakes.
+    struct ReplayMark {
+      EventType type;
+      uint16_t keyCode;
+      uint64_t flags;
+      double timestamp;
+    };
+    std::deque<Event> replayPending;
+    std::deque<ReplayMark> replayInFlight;
+    bool isReplaying = false;
   } typingSimulation;
 
   struct ConversionRecord {
@@ -371,6 +513,27 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     uint64_t commonEnglishWordsGeneration = 0;
     uint64_t commonThaiWordsGeneration = 0;
   } wordSets;
+
+  struct PauseState {
+    // The global key-down monitor that keeps the pause hot key alive while
+    // the taps are disabled.
+    Subscription pauseHotkeyMonitor;
+    bool hasPauseHotkeyMonitor = false;
+  } pauseState;
+
+  struct SystemKeyboardState {
+    // Set once quit begins: applies still queued on the settings queue then
+    // do nothing.
+    std::atomic<bool> isShuttingDown{false};
+  } systemKeyboard;
+
+  struct CapsLightState {
+    int heldKeyboards = 0;  // keyboards held open for the light (main thread)
+  } capsLight;
+
+  struct ObserverState {
+    TaskHandle secureFieldPollTimer;
+  } observers;
 
   struct LaunchState {
     bool hasRunLaunchSetup = false;
