@@ -1,0 +1,115 @@
+#pragma once
+// Simulated applications: the workspace (running applications, the frontmost
+// one, sleep/wake/lock events, URL opening) and the Accessibility stand-in
+// that reads the frontmost application's focused text field.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/accessibility.h"
+#include "platform/sim/sim_context.h"
+#include "platform/sim/sim_text_field.h"
+#include "platform/system.h"
+
+namespace tessa {
+
+// How an application answers Accessibility.
+enum class SimAXMode {
+  readable,     // answers everything
+  dormant,      // reports no focused element (noValue)
+  unavailable,  // every request fails (failure)
+  timesOut,     // every request runs out of time (cannotComplete)
+};
+
+struct SimApplication {
+  RunningApplication info;
+  bool hasFocusedField = true;
+  SimTextField field;
+  SimAXMode axMode = SimAXMode::readable;
+  uint64_t elementId = 0;  // the field's element, stable for the field's life
+};
+
+class SimWorkspace final : public Workspace {
+ public:
+  explicit SimWorkspace(const SimContext& ctx);
+
+  std::optional<RunningApplication> frontmostApplication() const override;
+  std::vector<RunningApplication> runningApplications() const override;
+  Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
+  bool openURL(const std::string& url) override;
+  std::string operatingSystemVersion() const override { return osVersion_; }
+  std::string bundleIdentifier() const override { return ownBundleID_; }
+
+  // Launches (or finds) an application; it is not activated. A pid of 0
+  // picks the next free one.
+  SimApplication& launch(const std::string& bundleID, const std::string& name, int64_t pid = 0);
+  // Makes it frontmost (its field gets the focus); false when not running.
+  bool activate(const std::string& bundleID);
+  // Quits it; when it was frontmost, the previously active one comes forward.
+  bool terminate(const std::string& bundleID);
+  SimApplication* app(const std::string& bundleID);
+  SimApplication* appByPid(int64_t pid);
+  SimApplication* appByElement(uint64_t elementId);
+  SimApplication* frontmost();
+  const SimApplication* frontmost() const;
+
+  // Tells the observers (on the main queue).
+  void postEvent(WorkspaceEvent event, const std::optional<RunningApplication>& app = std::nullopt);
+
+  void setOperatingSystemVersion(std::string v) { osVersion_ = std::move(v); }
+  void setOwnBundleIdentifier(std::string id) { ownBundleID_ = std::move(id); }
+  void setOpenURLSucceeds(bool ok) { openURLSucceeds_ = ok; }
+  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+
+ private:
+  const SimContext& ctx_;
+  std::vector<std::unique_ptr<SimApplication>> apps_;
+  std::vector<int64_t> activationOrder_;  // most recent last
+  int64_t nextPid_ = 501;
+  uint64_t nextElement_ = 0x1000;
+  SimObservers<WorkspaceEvent, std::optional<RunningApplication>> observers_;
+  std::vector<std::string> openedURLs_;
+  std::string osVersion_ = "Version 14.5 (Build 23F79)";
+  std::string ownBundleID_ = "com.Ovrelan.Tessavinor";
+  bool openURLSucceeds_ = true;
+};
+
+class SimAccessibility final : public Accessibility {
+ public:
+  SimAccessibility(const SimContext& ctx, SimWorkspace& workspace);
+
+  bool isProcessTrusted(bool prompt) override;
+  AXResult<AXElement> focusedElement(double timeoutSeconds) override;
+  AXResult<AXElement> focusedElementOfApplication(int64_t pid, double timeoutSeconds) override;
+  AXResult<std::string> role(const AXElement& e) override;
+  AXResult<std::string> subrole(const AXElement& e) override;
+  AXResult<std::string> value(const AXElement& e) override;
+  AXResult<std::string> selectedText(const AXElement& e) override;
+  AXResult<TextRange> selectedTextRange(const AXElement& e) override;
+  AXResult<std::string> stringForRange(const AXElement& e, TextRange range) override;
+  AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
+  AXResult<Rect> frame(const AXElement& e) override;
+  Subscription observeTrustListChanged(std::function<void()> callback) override;
+
+  // Changes the trust and, when it changed, tells the trust-list observers.
+  void setTrusted(bool trusted);
+  bool trusted() const { return trusted_; }
+  // The list changed without our entry changing (another application).
+  void postTrustListChanged() { trustObservers_.notify(); }
+  int promptCount() const { return prompts_; }
+  size_t requestCount() const { return requests_; }
+
+ private:
+  // The application answering for `e`, or the error it answers with.
+  AXError resolve(const AXElement& e, SimApplication*& app);
+
+  const SimContext& ctx_;
+  SimWorkspace& workspace_;
+  bool trusted_ = true;
+  int prompts_ = 0;
+  size_t requests_ = 0;
+  SimObservers<> trustObservers_;
+};
+
+}  // namespace tessa

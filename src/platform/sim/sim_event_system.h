@@ -1,0 +1,96 @@
+#pragma once
+// Simulated event taps. Events pass through the installed taps (HID location
+// first, then session; each list in head-insert order), each of which may pass,
+// change or swallow them, before reaching the sink (the "system", then the
+// focused application). Posted events come back through the taps from their
+// posting location on, in order, each on its own main-queue turn.
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/events.h"
+#include "platform/sim/sim_context.h"
+
+namespace tessa {
+
+class SimEventSystem final : public EventSystem {
+ public:
+  using Sink = std::function<void(const Event&)>;
+
+  struct TapInfo {
+    TapLocation location = TapLocation::hid;
+    TapOptions options = TapOptions::defaultTap;
+    uint64_t mask = 0;
+    bool enabled = true;
+    bool attached = false;
+    bool valid = true;
+  };
+
+  explicit SimEventSystem(const SimContext& ctx);
+
+  TapId createTap(TapLocation location, bool headInsert, TapOptions options, uint64_t mask,
+                  TapCallback callback) override;
+  void enableTap(TapId tap, bool enable) override;
+  bool isTapEnabled(TapId tap) const override;
+  void addTapToRunLoop(TapId tap) override;
+  void removeTapFromRunLoop(TapId tap) override;
+  void invalidateTap(TapId tap) override;
+  bool isTapValid(TapId tap) const override;
+  void post(TapLocation location, const Event& event) override;
+  bool canPostEvents() const override;
+  uint64_t hardwareModifierFlags() const override;
+  std::pair<double, double> mouseLocation() const override;
+
+  // Wiring by the desktop.
+  void setSink(Sink sink) { sink_ = std::move(sink); }
+  void setTrustedProvider(std::function<bool()> trusted) { trusted_ = std::move(trusted); }
+  void setHardwareFlagsProvider(std::function<uint64_t()> f) { hardwareFlags_ = std::move(f); }
+  // Fills the text of a posted key event that carries none, at delivery, the
+  // way applications translate a bare key code through the current layout.
+  void setPostedTextFiller(std::function<void(Event&)> f) { fillText_ = std::move(f); }
+  void setOwnPid(int64_t pid) { ownPid_ = pid; }
+
+  // A hardware event, already created: delivered on the next main-queue turn.
+  void deliverHardware(const Event& event);
+  void setMouseLocation(double x, double y) { mouse_ = {x, y}; }
+
+  // Knobs.
+  void setTapCreationAllowed(bool allowed) { creationAllowed_ = allowed; }
+  void setPostingAllowed(bool allowed) { postingAllowed_ = allowed; }
+  // The system gave up on a tap: it is disabled, and its callback receives a
+  // tap-disabled event on the next main-queue turn.
+  void disableTap(TapId tap, bool byUserInput = false);
+
+  // What was posted (in order), for transcripts.
+  const std::vector<Event>& posted() const { return posted_; }
+  void clearPosted() { posted_.clear(); }
+  size_t droppedPostCount() const { return droppedPosts_; }
+  std::vector<TapId> tapIds() const;  // valid taps, in delivery order
+  std::optional<TapInfo> tapInfo(TapId tap) const;
+
+ private:
+  struct Tap {
+    TapInfo info;
+    TapCallback callback;
+  };
+  void dispatch(Event event, TapLocation from);
+
+  const SimContext& ctx_;
+  std::map<TapId, Tap> taps_;
+  std::vector<TapId> order_[2];  // by location: hid, session
+  TapId nextTap_ = 1;
+  std::deque<std::pair<TapLocation, Event>> postQueue_;
+  std::vector<Event> posted_;
+  size_t droppedPosts_ = 0;
+  Sink sink_;
+  std::function<bool()> trusted_;
+  std::function<uint64_t()> hardwareFlags_;
+  std::function<void(Event&)> fillText_;
+  bool creationAllowed_ = true;
+  bool postingAllowed_ = true;
+  int64_t ownPid_ = 0;
+  std::pair<double, double> mouse_{0, 0};
+};
+
+}  // namespace tessa

@@ -1,0 +1,118 @@
+#pragma once
+// Simulated HID lock state, other applications' preference domains, the
+// system log and haptics.
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace tessa {
+
+class SimHid final : public Hid {
+ public:
+  std::optional<bool> capsLockState() override;
+  bool setCapsLockState(bool on) override;
+  int openKeyboards() override;
+  void setCapsLockLight(bool on) override;
+  void closeKeyboards() override;
+
+  // The lock state the keyboard itself toggles and events carry.
+  bool capsLock() const { return caps_; }
+  void toggleCapsLock() { caps_ = !caps_; }
+  // Knobs.
+  void setCapsLockReadable(bool readable) { readable_ = readable; }
+  void setKeyboardCount(int n) { keyboards_ = n; }
+  // "open 1", "light on", "light off", "close", "set caps on" — in order.
+  const std::vector<std::string>& calls() const { return calls_; }
+  std::optional<bool> light() const { return light_; }
+  bool keyboardsOpen() const { return open_; }
+
+ private:
+  bool caps_ = false;
+  bool readable_ = true;
+  int keyboards_ = 1;
+  bool open_ = false;
+  std::optional<bool> light_;
+  std::vector<std::string> calls_;
+};
+
+// Each domain has the process's view (what copyValue answers and setValue
+// changes) and the stored one (what the system reads), which synchronize
+// brings level.
+class SimPreferenceDomains final : public PreferenceDomains {
+ public:
+  SimPreferenceDomains();
+  std::optional<nlohmann::json> copyValue(const std::string& domain, const std::string& key) override;
+  void setValue(const std::string& domain, const std::string& key, const nlohmann::json& value) override;
+  bool synchronize(const std::string& domain) override;
+
+  // Writes a stored value as another process would (null removes it); the
+  // process sees it at once.
+  void setStoredValue(const std::string& domain, const std::string& key, const nlohmann::json& value);
+  std::optional<nlohmann::json> storedValue(const std::string& domain, const std::string& key) const;
+  void setSynchronizeFails(const std::string& domain, bool fails);
+  // Removes every key of a domain.
+  void clearDomain(const std::string& domain);
+  int synchronizeCount(const std::string& domain) const;
+  int writeCount(const std::string& domain) const;
+
+  // The stock symbolic hot keys of a fresh user account: 60 and 61 (previous
+  // and next input source, Control+Space and Control+Option+Space) and 64
+  // (Command+Space).
+  static nlohmann::json defaultSymbolicHotKeys();
+
+ private:
+  struct Domain {
+    nlohmann::json process = nlohmann::json::object();
+    nlohmann::json stored = nlohmann::json::object();
+    bool syncFails = false;
+    int syncs = 0;
+    int writes = 0;
+  };
+  mutable std::mutex mutex_;
+  std::map<std::string, Domain> domains_;
+};
+
+class SimSystemLog final : public SystemLog {
+ public:
+  struct Line {
+    std::string subsystem;
+    std::string category;
+    LogLevel level = LogLevel::info;
+    std::string message;
+    bool isPrivate = false;
+  };
+  void write(const std::string& subsystem, const std::string& category, LogLevel level, const std::string& message,
+             bool isPrivate) override;
+  void console(const std::string& line) override;
+
+  std::vector<Line> lines() const;
+  std::vector<std::string> consoleLines() const;
+  // Whether any line (of `category`, when given) contains `text`.
+  bool contains(const std::string& text, const std::string& category = "") const;
+  void clear();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Line> lines_;
+  std::vector<std::string> console_;
+};
+
+class SimHaptics final : public Haptics {
+ public:
+  void perform(const std::string& pattern) override;
+  bool actuate(int actuationID, float intensity) override;
+  void setActuateSucceeds(bool ok) { actuateOk_ = ok; }
+  // "perform <pattern>" and "actuate <id> <intensity>", in order.
+  const std::vector<std::string>& calls() const { return calls_; }
+
+ private:
+  bool actuateOk_ = true;
+  std::vector<std::string> calls_;
+};
+
+}  // namespace tessa
