@@ -94,12 +94,15 @@ class SimDesktop {
   // ------------------------------------------------------------ Caps Lock
   bool capsLockOn() const { return hid_.capsLock(); }
   bool capsLockRemappedToF19() const { return processes_.hidutil().capsLockToF19Active(); }
+  void setCapsLockReadable(bool readable) { hid_.setCapsLockReadable(readable); }
 
   // ------------------------------------------------------------ input sources
   void setEnabledSources(const std::vector<std::string>& ids) { sources_.setEnabledSources(ids); }
   void setCurrentSource(const std::string& id) { sources_.setCurrentSource(id); }
   std::string currentSource() const { return sources_.currentId(); }
   void setSwitchLatency(double seconds) { sources_.setSwitchLatency(seconds); }
+  // The enabled-source list cannot be read (enabledSources answers none).
+  void setSourceListReadable(bool readable) { sources_.setListReadable(readable); }
   // The system's next-source hot key does nothing when false.
   void setNextSourceHotKeyWorks(bool works) { hotKeyWorks_ = works; }
   int hotKeyActivations() const { return hotKeyActivations_; }
