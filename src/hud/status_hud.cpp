@@ -1,0 +1,58 @@
+#include "hud/status_hud.h"
+
+#include "engine/keyboard_engine.h"
+
+namespace tessa {
+
+UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) {
+  return engine.hudPanel ? engine.hudPanel : UnifiedMenuPanel::shared();
+}
+
+void attachHudPanel(KeyboardEngine& engine, UnifiedMenuPanel* panel) {
+  engine.hudPanel = panel;
+  if (!panel) return;
+  std::weak_ptr<UnifiedMenuPanel> weak = panel->weak_from_this();
+  engine.ownPanelFrameProviders.push_back([weak]() -> std::optional<Rect> {
+    auto p = weak.lock();
+    if (!p || !p->isVisible()) return std::nullopt;
+    return p->frame();
+  });
+}
+
+void showHUDNotice(KeyboardEngine& engine, DisplayState state, int priority, bool positionBelowStatusButton,
+                   bool positionTopCenter, bool persistent) {
+  engine.asyncOnMainWeak([state = std::move(state), priority, positionBelowStatusButton, positionTopCenter,
+                          persistent](KeyboardEngine& e) mutable {
+    UnifiedMenuPanel* panel = hudPanelFor(e);
+    if (!panel) {
+      e.log(std::string("HUD: no panel - ") + displayStateKindName(state.kind()) + " notice not shown");
+      return;
+    }
+    panel->show(std::move(state), priority, positionBelowStatusButton, positionTopCenter, persistent);
+  });
+}
+
+void showStatusHUD(KeyboardEngine& engine, const std::string& message, const std::string& subMessage,
+                   const std::string& icon, HudColor color, std::optional<double> duration) {
+  engine.appLog().console("showStatusHUD called with message: " + message + ", subMessage: " + subMessage);
+  DisplayState state = duration ? DisplayState::statusProgress(message, icon, *duration)
+                                : DisplayState::status(message, subMessage, icon, color);
+  showHUDNotice(engine, std::move(state), 3, true, false);
+}
+
+void dismissStatusHUD(KeyboardEngine& engine, double duration) {
+  engine.asyncOnMainWeak([duration](KeyboardEngine& e) {
+    UnifiedMenuPanel* panel = hudPanelFor(e);
+    if (!panel) return;
+    panel->removePending(1);
+    if (panel->activePriority() == 1) panel->dismiss(duration);
+  });
+}
+
+void expireCorrectionHUD(KeyboardEngine& engine) {
+  engine.asyncOnMainWeak([](KeyboardEngine& e) {
+    if (UnifiedMenuPanel* panel = hudPanelFor(e)) panel->expireActiveNotice();
+  });
+}
+
+}  // namespace tessa
