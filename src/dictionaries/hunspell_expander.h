@@ -1,0 +1,263 @@
+#pragma once
+// Expands a Hunspell word list (.dic) and its affix file (.aff) into the flat
+// set of lower-cased word forms that the word checks look words up in.
+//
+// Supported: PFX/SFX classes with strip, affix and condition, the cross-product
+// mark, NEEDAFFIX, and the character set named by SET. One level of affixes
+// only: no compounds, no continuation classes, no morphology.
+//
+// A "character" here is a user-perceived character (an extended grapheme
+// cluster), and two characters are equal when they are canonically
+// equivalent: a Thai consonant with its vowel and tone marks is one character.
+//
+// Files whose flags are not one character each (FLAG long, FLAG num, AF
+// aliases) and expansions that would exceed `kMaxForms` are refused, so that a
+// caller falls back to the bare stems instead of publishing wrong words or
+// running out of memory.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <iterator>
+#include <functional>
+#include <optional>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace tessa {
+
+// One PFX or SFX rule line, as written in the affix file.
+struct AffixRule {
+  bool isSuffix = false;
+  bool crossProduct = false;
+  std::string strip;      // characters taken off the word first; empty for none
+  std::string affix;      // characters added; empty for none
+  std::string condition;  // empty when the rule has none
+
+  bool operator==(const AffixRule&) const = default;
+};
+
+// One position of a condition.
+struct CharMatcher {
+  enum class Kind { literal, charClass, negatedClass, any };
+  Kind kind = Kind::any;
+  // literal: exactly one character; classes: the members in order (may be
+  // empty); any: empty. Each character is stored in its canonical (NFC) form.
+  std::vector<std::string> chars;
+
+  bool operator==(const CharMatcher&) const = default;
+};
+
+// The parts of an affix file that generate forms. Flags are single
+// characters, stored in their canonical (NFC) form.
+struct ParsedAffix {
+  std::unordered_map<std::string, std::vector<AffixRule>> prefixes;
+  std::unordered_map<std::string, std::vector<AffixRule>> suffixes;
+  std::optional<std::string> needAffixFlag;
+  // Set when the file declares flags this expander cannot read ("FLAG long",
+  // "FLAG num" or "AF"); such a file must not be expanded.
+  std::optional<std::string> unsupportedFlagFormat;
+};
+
+namespace detail {
+
+// A growable array of trivially copyable values kept with malloc/realloc, so
+// that growing a large array remaps its pages instead of copying them.
+template <class T>
+class PodBuffer {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  PodBuffer() = default;
+  PodBuffer(const PodBuffer& other) { append(other.data_, other.size_); }
+  PodBuffer(PodBuffer&& other) noexcept { swap(other); }
+  PodBuffer& operator=(PodBuffer other) noexcept {
+    swap(other);
+    return *this;
+  }
+  ~PodBuffer() { std::free(data_); }
+
+  void swap(PodBuffer& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+  }
+  size_t size() const { return size_; }
+  const T* data() const { return data_; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  void reserve(size_t n) {
+    if (n > capacity_) reallocate(n);
+  }
+  void append(const T* values, size_t n) {
+    if (n == 0) return;
+    if (size_ + n > capacity_) reallocate(std::max({size_ + n, capacity_ * 2, size_t{16}}));
+    std::memcpy(data_ + size_, values, n * sizeof(T));
+    size_ += n;
+  }
+  void push_back(const T& value) { append(&value, 1); }
+
+ private:
+  void reallocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = std::realloc(data_, n * sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    data_ = static_cast<T*>(p);
+    capacity_ = n;
+  }
+
+  T* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+}  // namespace detail
+
+// A set of words kept compactly: the characters of all words back to back in
+// one buffer, the end of each word, and an open-addressing table of word
+// numbers. Real dictionaries expand to millions of forms that stay in memory
+// for the life of the process, where a node-based set would need several
+// times the space. Iterates in insertion order.
+class WordFormSet {
+ public:
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const std::string_view*;
+    using reference = std::string_view;
+
+    const_iterator() = default;
+    const_iterator(const WordFormSet* set, size_t index) : set_(set), index_(index) {}
+    std::string_view operator*() const { return set_->at(index_); }
+    const_iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++index_;
+      return old;
+    }
+    bool operator==(const const_iterator& other) const { return index_ == other.index_; }
+
+   private:
+    const WordFormSet* set_ = nullptr;
+    size_t index_ = 0;
+  };
+  using iterator = const_iterator;
+  using value_type = std::string_view;
+
+  WordFormSet() = default;
+  WordFormSet(std::initializer_list<std::string_view> words);
+
+  // True when the word was not in the set yet.
+  bool insert(std::string_view word);
+  // For bulk insertion: hash a batch of words, prefetch their slots, then
+  // insert each with its hash.
+  static uint64_t hashOf(std::string_view word);
+  void prefetch(uint64_t hash) const;
+  bool insert(std::string_view word, uint64_t hash);
+
+  bool contains(std::string_view word) const;
+  size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.size() == 0; }
+  void reserve(size_t words);
+  // The index-th word in insertion order.
+  std::string_view at(size_t index) const {
+    const uint32_t begin = index == 0 ? 0 : ends_[index - 1];
+    return std::string_view(chars_.data() + begin, ends_[index] - begin);
+  }
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
+  std::unordered_set<std::string> toUnorderedSet() const;
+
+  // Same members, whatever the order.
+  friend bool operator==(const WordFormSet& a, const WordFormSet& b);
+
+ private:
+  void rehash(size_t slotCount);
+
+  detail::PodBuffer<char> chars_;
+  detail::PodBuffer<uint32_t> ends_;
+  // 0 = empty; else the upper 32 bits of the word's hash, then its number
+  // + 1. The stored hash also picks the slot, so growing never hashes a word
+  // again.
+  std::vector<uint64_t> slots_;
+};
+
+// Thrown inside the expander when a file must be refused.
+class HunspellExpansionRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+namespace HunspellExpander {
+
+using LogFunction = std::function<void(const std::string&)>;
+
+// More forms than this and the expansion is refused: real dictionaries with
+// long prefix classes reach hundreds of millions.
+inline constexpr std::size_t kMaxForms = 5'000'000;
+
+struct Result {
+  WordFormSet forms;                    // empty when `error` is set
+  std::optional<std::string> error;       // why nothing was expanded
+  bool ok() const { return !error.has_value(); }
+};
+
+// The set of lower-cased forms of `dic` with the rules of `aff`. Never throws.
+// An unreadable file gives an error and no forms; a refused file (unsupported
+// flag format, more than `maxForms` forms) also writes a line to `log`.
+Result expand(const std::filesystem::path& dic, const std::filesystem::path& aff, const LogFunction& log = {},
+              std::size_t maxForms = kMaxForms);
+
+// The character set a SET name stands for, as an IANA name ICU can open, or
+// none when the name is unknown. "iso8859-5" -> "ISO-8859-5",
+// "microsoft-cp1251" -> "windows-1251", "TIS620-2533" -> "TIS-620".
+std::optional<std::string> encoding(std::string_view name);
+
+// Character-set helpers, shared with the stem-only reader of word lists.
+bool isValidUtf8(std::string_view bytes);
+std::string decodeLatin1(std::string_view bytes);
+// `bytes` decoded strictly in `encodingName` (as returned by `encoding`) to
+// UTF-8, or none when a byte sequence is not valid in that character set.
+std::optional<std::string> decode(std::string_view bytes, const std::string& encodingName);
+
+// The text of a .aff (no `affText`) or .dic (with the .aff's text) as UTF-8:
+// the bytes as UTF-8 when they are valid UTF-8, else in the character set
+// named by the affix file's SET line, else as ISO 8859-1. A leading byte-order
+// mark is dropped. None only when the file cannot be read.
+std::optional<std::string> readHunspellFile(const std::filesystem::path& file,
+                                            std::optional<std::string_view> affText = std::nullopt,
+                                            const LogFunction& log = {});
+
+// Lines may end in LF, CR or CRLF; fields may be separated by spaces or tabs.
+ParsedAffix parseAffix(std::string_view affText);
+
+// Lines may end in LF, CR or CRLF. An entry ends at its first tab (the
+// morphological fields follow it); its flags end at the first space.
+// Throws HunspellExpansionRefused when `affix` has an unsupported flag format
+// or the set would grow past `maxForms`.
+WordFormSet expandDictionary(std::string_view dicText, const ParsedAffix& affix, std::size_t maxForms = kMaxForms);
+
+// `word` with the suffix rule applied (not lower-cased), or none when the rule
+// does not apply.
+std::optional<std::string> applySuffix(std::string_view word, const AffixRule& rule);
+
+bool matchesCondition(std::string_view word, std::string_view condition, bool isSuffix);
+
+std::vector<CharMatcher> parseCondition(std::string_view condition);
+
+}  // namespace HunspellExpander
+}  // namespace tessa

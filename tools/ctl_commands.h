@@ -1,0 +1,10 @@
+#pragma once
+// Sub-commands of tessavinorctl. Each takes the arguments from the command
+// name on (argv[0] is the command) and returns the process exit status.
+
+// tessavinorctl expand AFF DIC: the expanded word forms, one per line.
+int runExpandCommand(int argc, char** argv);
+
+// tessavinorctl simulate SCENARIO.json: the engine on the simulated desktop
+// under a manual clock; prints the JSON transcript.
+int runSimulateCommand(int argc, char** argv);
