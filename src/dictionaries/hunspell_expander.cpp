@@ -19,7 +19,9 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <memory>
 #include <new>
 
@@ -336,6 +338,17 @@ CodePointClass classify(char32_t c) {
   return {(bits & 2) != 0, (bits & 4) != 0};
 }
 
+constexpr char32_t kSeveralCodePoints = 0xFFFFFFFF;
+
+// The code point of a character that is exactly one code point, else
+// kSeveralCodePoints.
+char32_t soleCodePoint(std::string_view ch) {
+  if (ch.empty()) return kSeveralCodePoints;
+  size_t i = 0;
+  const char32_t c = decodeNext(ch, i);
+  return i == ch.size() ? c : kSeveralCodePoints;
+}
+
 // Splits a text into characters. key(i) is the canonical form of character i
 // for comparisons; begin(i) its byte offset. ASCII text without CR, the
 // common case, is one character per byte and needs no work at all.
@@ -354,11 +367,13 @@ class CharSplitter {
 
     bounds_.clear();
     keys_.clear();
+    codePoints_.clear();
     bool simple = true;
     bool normalised = true;
     for (size_t i = 0; i < text.size();) {
       bounds_.push_back(static_cast<uint32_t>(i));
       const char32_t c = decodeNext(text, i);
+      codePoints_.push_back(c);
       if (c >= 0x80 || c == '\r') {
         const CodePointClass k = classify(c);
         simple = simple && k.alone;
@@ -372,6 +387,16 @@ class CharSplitter {
       for (size_t i = 0; i + 1 < bounds_.size(); ++i)
         keys_.push_back(toNfc(text.substr(bounds_[i], bounds_[i + 1] - bounds_[i])));
     }
+    if (!simple || !normalised) {
+      codePoints_.resize(bounds_.size() - 1);
+      for (size_t i = 0; i + 1 < bounds_.size(); ++i) codePoints_[i] = soleCodePoint(key(i));
+    }
+  }
+
+  // The code point of character i when it is a single one, else
+  // kSeveralCodePoints.
+  char32_t codePoint(size_t i) const {
+    return bytewise_ ? static_cast<unsigned char>(text_[i]) : codePoints_[i];
   }
 
   std::string_view text() const { return text_; }
@@ -406,6 +431,7 @@ class CharSplitter {
   bool bytewise_ = true;
   std::vector<uint32_t> bounds_;  // bounds_[i] = start of character i; last = text size
   std::vector<std::string> keys_;  // NFC keys, filled only when the text is not NFC
+  std::vector<char32_t> codePoints_;
 };
 
 std::vector<std::string> characterKeys(std::string_view text) {
@@ -543,23 +569,43 @@ class Lowerer {
 
 struct Matcher {
   explicit Matcher(const CharMatcher& m) : kind(m.kind), chars(m.chars) {
-    // Which single-byte characters match: lets a word of plain ASCII be
-    // tested with one bit lookup per position.
-    for (const auto& ch : chars)
+    for (const auto& ch : chars) {
+      // Which ASCII characters match: lets a word of plain ASCII be tested
+      // with one bit lookup per position.
       if (ch.size() == 1) set(static_cast<unsigned char>(ch[0]));
+      if (const char32_t c = soleCodePoint(ch); c != kSeveralCodePoints) codePoints.push_back(c);
+    }
     if (kind == CharMatcher::Kind::any || kind == CharMatcher::Kind::negatedClass)
       for (auto& word : byteMatches) word = ~word;
+    std::sort(codePoints.begin(), codePoints.end());
   }
 
   bool matchesByte(unsigned char b) const { return (byteMatches[b >> 6] >> (b & 63)) & 1; }
 
+  // A character that is the single code point `c`: classes of many
+  // multi-byte letters are common, and comparing numbers beats comparing
+  // strings.
+  bool matchesCodePoint(char32_t c) const {
+    if (c < 0x80) return matchesByte(static_cast<unsigned char>(c));
+    switch (kind) {
+      case CharMatcher::Kind::any:
+        return true;
+      case CharMatcher::Kind::literal:
+      case CharMatcher::Kind::charClass:
+        return std::binary_search(codePoints.begin(), codePoints.end(), c);
+      case CharMatcher::Kind::negatedClass:
+        return !std::binary_search(codePoints.begin(), codePoints.end(), c);
+    }
+    return false;
+  }
+
+  // Any character, by its canonical key.
   bool matches(std::string_view ch) const {
     if (ch.size() == 1) return matchesByte(static_cast<unsigned char>(ch[0]));
     switch (kind) {
       case CharMatcher::Kind::any:
         return true;
       case CharMatcher::Kind::literal:
-        return ch == chars.front();
       case CharMatcher::Kind::charClass:
         return std::find(chars.begin(), chars.end(), ch) != chars.end();
       case CharMatcher::Kind::negatedClass:
@@ -572,6 +618,7 @@ struct Matcher {
 
   CharMatcher::Kind kind;
   std::vector<std::string> chars;
+  std::vector<char32_t> codePoints;  // the members that are one code point, sorted
   std::array<uint64_t, 4> byteMatches{};
 };
 
@@ -601,7 +648,6 @@ struct Rule {
   std::vector<Matcher> condition;
 };
 
-using RuleList = std::vector<Rule>;
 
 bool conditionHolds(const std::vector<Matcher>& condition, const CharSplitter& word, bool atEnd) {
   const size_t m = condition.size();
@@ -615,8 +661,12 @@ bool conditionHolds(const std::vector<Matcher>& condition, const CharSplitter& w
       if (!condition[i].matchesByte(static_cast<unsigned char>(text[i]))) return false;
     return true;
   }
-  for (size_t i = 0; i < m; ++i)
-    if (!condition[i].matches(word.key(base + i))) return false;
+  for (size_t i = 0; i < m; ++i) {
+    const char32_t c = word.codePoint(base + i);
+    const bool ok =
+        c != kSeveralCodePoints ? condition[i].matchesCodePoint(c) : condition[i].matches(word.key(base + i));
+    if (!ok) return false;
+  }
   return true;
 }
 
@@ -657,16 +707,95 @@ bool prefixInto(const Rule& rule, const CharSplitter& word, std::string& out) {
   return true;
 }
 
+// The rules of one flag and kind, in file order, indexed by the code point
+// that the word's edge character (the last one for suffixes, the first for
+// prefixes) must be for a rule to apply, as its strip or the edge position of
+// its condition requires. Large classes test a few rules per word instead of
+// hundreds. Conditions and strips are still checked in full.
+class RuleGroup {
+ public:
+  RuleGroup(const std::vector<AffixRule>& rules, bool atEnd) : atEnd_(atEnd) {
+    rules_.reserve(rules.size());
+    for (const auto& r : rules) rules_.emplace_back(r);
+    for (uint32_t j = 0; j < rules_.size(); ++j) {
+      const std::optional<std::vector<char32_t>> edge = edgeCodePoints(rules_[j]);
+      if (!edge) {
+        anyEdge_.push_back(j);
+        continue;
+      }
+      for (const char32_t c : *edge) byEdge_[c].push_back(j);
+    }
+    // Each indexed list also holds the rules that any edge allows, in order.
+    for (auto& [c, list] : byEdge_) {
+      std::vector<uint32_t> merged;
+      merged.reserve(list.size() + anyEdge_.size());
+      std::merge(list.begin(), list.end(), anyEdge_.begin(), anyEdge_.end(), std::back_inserter(merged));
+      list = std::move(merged);
+    }
+  }
+
+  // Calls `f` with every rule that may apply to `word`.
+  template <class F>
+  void forEachCandidate(const CharSplitter& word, F&& f) const {
+    if (word.size() > 0) {
+      const char32_t c = word.codePoint(atEnd_ ? word.size() - 1 : 0);
+      if (c != kSeveralCodePoints) {
+        const auto it = byEdge_.find(c);
+        for (const uint32_t j : it != byEdge_.end() ? it->second : anyEdge_) f(rules_[j]);
+        return;
+      }
+    }
+    for (const Rule& rule : rules_) f(rule);
+  }
+
+ private:
+  // The code points the edge character must be one of, or none when any
+  // character may do.
+  std::optional<std::vector<char32_t>> edgeCodePoints(const Rule& rule) const {
+    std::optional<std::vector<char32_t>> allowed;
+    if (!rule.stripKeys.empty()) {
+      const char32_t c = soleCodePoint(atEnd_ ? rule.stripKeys.back() : rule.stripKeys.front());
+      if (c != kSeveralCodePoints) allowed = std::vector<char32_t>{c};
+    }
+    if (!rule.condition.empty()) {
+      const Matcher& m = atEnd_ ? rule.condition.back() : rule.condition.front();
+      const bool positive = m.kind == CharMatcher::Kind::literal || m.kind == CharMatcher::Kind::charClass;
+      // A member of several code points could match such a character, which
+      // the index cannot look up: leave the rule unindexed then.
+      if (positive && m.codePoints.size() == m.chars.size()) {
+        if (!allowed) {
+          allowed = m.codePoints;
+        } else {
+          std::vector<char32_t> both;
+          for (const char32_t c : *allowed)
+            if (std::binary_search(m.codePoints.begin(), m.codePoints.end(), c)) both.push_back(c);
+          allowed = std::move(both);
+        }
+      }
+    }
+    if (allowed) {
+      std::sort(allowed->begin(), allowed->end());
+      allowed->erase(std::unique(allowed->begin(), allowed->end()), allowed->end());
+    }
+    return allowed;
+  }
+
+  bool atEnd_;
+  std::vector<Rule> rules_;
+  std::unordered_map<char32_t, std::vector<uint32_t>> byEdge_;
+  std::vector<uint32_t> anyEdge_;
+};
+
 struct FlagRules {
-  const RuleList* prefixes = nullptr;
-  const RuleList* suffixes = nullptr;
+  const RuleGroup* prefixes = nullptr;
+  const RuleGroup* suffixes = nullptr;
 };
 
 class RuleTable {
  public:
   explicit RuleTable(const ParsedAffix& affix) {
-    add(affix.prefixes, prefixes_, &FlagRules::prefixes);
-    add(affix.suffixes, suffixes_, &FlagRules::suffixes);
+    add(affix.prefixes, prefixes_, &FlagRules::prefixes, false);
+    add(affix.suffixes, suffixes_, &FlagRules::suffixes, true);
   }
 
   FlagRules find(std::string_view flag) const {
@@ -677,21 +806,19 @@ class RuleTable {
 
  private:
   void add(const std::unordered_map<std::string, std::vector<AffixRule>>& source,
-           std::unordered_map<std::string, RuleList>& store, const RuleList* FlagRules::*slot) {
+           std::unordered_map<std::string, RuleGroup>& store, const RuleGroup* FlagRules::*slot, bool atEnd) {
     for (const auto& [flag, rules] : source) {
-      RuleList& list = store[flag];
-      list.reserve(rules.size());
-      for (const auto& r : rules) list.emplace_back(r);
+      const RuleGroup& group = store.try_emplace(flag, rules, atEnd).first->second;
       // Element addresses of an unordered_map survive later insertions.
       if (flag.size() == 1)
-        bytes_[static_cast<unsigned char>(flag[0])].*slot = &list;
+        bytes_[static_cast<unsigned char>(flag[0])].*slot = &group;
       else
-        other_[flag].*slot = &list;
+        other_[flag].*slot = &group;
     }
   }
 
-  std::unordered_map<std::string, RuleList> prefixes_;
-  std::unordered_map<std::string, RuleList> suffixes_;
+  std::unordered_map<std::string, RuleGroup> prefixes_;
+  std::unordered_map<std::string, RuleGroup> suffixes_;
   std::array<FlagRules, 256> bytes_{};
   std::unordered_map<std::string, FlagRules> other_;
 };
@@ -702,7 +829,6 @@ class Expander {
       : table_(affix), needAffix_(affix.needAffixFlag), maxForms_(maxForms), forms_(forms) {}
 
   void addEntry(std::string_view word, std::string_view flags) {
-    word_.assign(word);
     flags_.assign(flags);
     suffixGroups_.clear();
     prefixGroups_.clear();
@@ -716,21 +842,25 @@ class Expander {
     }
 
     if (!needsAffix) add(word);
+    if (suffixGroups_.empty() && prefixGroups_.empty()) return;
+    word_.assign(word);
 
-    for (const RuleList* group : suffixGroups_)
-      for (const Rule& rule : *group)
+    for (const RuleGroup* group : suffixGroups_)
+      group->forEachCandidate(word_, [&](const Rule& rule) {
         if (suffixInto(rule, word_, form_)) add(form_);
+      });
 
-    for (const RuleList* group : prefixGroups_) {
-      for (const Rule& rule : *group) {
-        if (!prefixInto(rule, word_, prefixed_)) continue;
+    for (const RuleGroup* group : prefixGroups_) {
+      group->forEachCandidate(word_, [&](const Rule& rule) {
+        if (!prefixInto(rule, word_, prefixed_)) return;
         add(prefixed_);
-        if (!rule.crossProduct || suffixGroups_.empty()) continue;
+        if (!rule.crossProduct || suffixGroups_.empty()) return;
         prefixedSplit_.assign(prefixed_);
-        for (const RuleList* suffixes : suffixGroups_)
-          for (const Rule& suffix : *suffixes)
+        for (const RuleGroup* suffixes : suffixGroups_)
+          suffixes->forEachCandidate(prefixedSplit_, [&](const Rule& suffix) {
             if (suffix.crossProduct && suffixInto(suffix, prefixedSplit_, form_)) add(form_);
-      }
+          });
+      });
     }
   }
 
@@ -770,7 +900,7 @@ class Expander {
   size_t maxForms_;
   WordFormSet& forms_;
   CharSplitter word_, flags_, prefixedSplit_;
-  std::vector<const RuleList*> suffixGroups_, prefixGroups_;
+  std::vector<const RuleGroup*> suffixGroups_, prefixGroups_;
   std::string form_, prefixed_;
   Lowerer lowerer_;
   std::string pendingChars_;

@@ -179,6 +179,20 @@ TEST_F(HunspellExpanderTest, CrossProductMarkIsSharedByPrefixAndSuffixHeaders) {
   EXPECT_EQ(parsed.suffixes.at("Z")[0], (AffixRule{true, false, "", "q", ""}));
 }
 
+TEST_F(HunspellExpanderTest, EveryRuleOfALargeGroupIsTried) {
+  // Rules whose word edge is fixed by the strip, a literal, a class, a
+  // negated class, nothing, or a class with a member of several code points.
+  const std::string aff =
+      "SFX A Y 6\n"
+      "SFX A y ies [^aeiou]y\nSFX A 0 s [aeiou]y\nSFX A 0 es [sxz]\n"
+      "SFX A 0 s [^sxzy]\nSFX A 0 t .\nSFX A 0 q [ab]\n"
+      "SFX B Y 2\nSFX B 0 X [น้ำก]\nSFX B 0 Z [^น้ำ]\n"
+      "PFX P Y 2\nPFX P 0 re [a]\nPFX P k un k\n";
+  EXPECT_EQ(expand(aff, "fly/A\nboy/A\nbox/A\ncat/A\na/A\nกินน้ำ/B\nนก/B\nkit/P\nant/P\n"),
+            (Forms{"fly", "flies", "flyt", "boy", "boys", "boyt", "box", "boxes", "boxt", "cat", "cats", "catt", "a",
+                   "as", "at", "aq", "กินน้ำ", "กินน้ำx", "นก", "นกx", "นกz", "kit", "unit", "ant", "reant"}));
+}
+
 TEST_F(HunspellExpanderTest, NeedAffixKeepsTheStemOutButNotItsForms) {
   EXPECT_EQ(expand("NEEDAFFIX X\nSFX S Y 1\nSFX S 0 s .\n", "foo/XS\nbar/X\nbaz/S\n"),
             (Forms{"foos", "baz", "bazs"}));
