@@ -1,0 +1,78 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/events.h"
+
+namespace tessa::ctl {
+namespace {
+
+using json = nlohmann::json;
+
+std::string errorOf(const std::string& text) {
+  try {
+    parseScenario(json::parse(text));
+  } catch (const ScenarioError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Scenario, ParsesEveryStepKindAndTheDesktop) {
+  auto sc = parseScenario(json::parse(R"({
+    "defaults": {"SwitcherKey": 1},
+    "desktop": {"inputSources": ["com.apple.keylayout.ABC", "com.apple.keylayout.Thai"],
+                "currentInputSource": "com.apple.keylayout.Thai", "switchLatencyMs": 0,
+                "accessibilityTrusted": false, "frontmostApp": "com.example.App",
+                "field": {"text": "abc", "secure": true, "deletionUnit": "grapheme"}},
+    "steps": [{"at": 0.5, "type": "Hi!", "gapMs": 20},
+              {"at": 1, "press": "ctrl+shift+x"},
+              {"at": 1.5, "down": "capslock"}, {"at": 1.6, "up": "capslock"},
+              {"at": 2, "event": "activate:com.apple.Safari"}, {"at": 2.5, "event": "secure:on"}],
+    "until": 2})"));
+  EXPECT_EQ(sc.desktop.currentInputSource, "com.apple.keylayout.Thai");
+  EXPECT_DOUBLE_EQ(sc.desktop.switchLatencySeconds, 0);
+  EXPECT_FALSE(sc.desktop.accessibilityTrusted);
+  EXPECT_TRUE(sc.desktop.fieldSecure);
+  EXPECT_EQ(sc.desktop.deletionUnit, "grapheme");
+  ASSERT_EQ(sc.steps.size(), 6u);
+  EXPECT_DOUBLE_EQ(sc.steps[0].gapSeconds, 0.02);
+  EXPECT_EQ(sc.steps[1].chord.keyCode, keycode::x);
+  EXPECT_EQ(sc.steps[1].chord.flags, flags::control | flags::shift);
+  EXPECT_EQ(sc.steps[2].chord.keyCode, keycode::capsLock);
+  EXPECT_EQ(sc.steps[4].argument, "com.apple.Safari");
+  EXPECT_DOUBLE_EQ(sc.until, 2.5) << "the run lasts at least until the last step";
+}
+
+TEST(Scenario, ChordsByCharacterAndName) {
+  EXPECT_EQ(parseChord("A").flags, flags::shift);
+  EXPECT_EQ(parseChord("option+space").keyCode, keycode::space);
+  EXPECT_EQ(parseChord("ctrl+option+command+p").flags, flags::control | flags::option | flags::command);
+  EXPECT_EQ(parseChord("fn+f19").keyCode, keycode::f19);
+  EXPECT_EQ(parseChord("grave").keyCode, keycode::grave);
+  EXPECT_EQ(parseChord("`").keyCode, keycode::grave);
+  EXPECT_EQ(parseChord("+").keyCode, keycode::equal);
+  EXPECT_EQ(parseChord("shift++").keyCode, keycode::equal);
+}
+
+TEST(Scenario, ErrorsNameTheStepOrKey) {
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a"}, {"at": 2, "press": "hyper+x"}]})"),
+            "step 2: unknown modifier \"hyper\" in \"hyper+x\"");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "typ": "a"}]})"), "step 1: unknown key \"typ\"");
+  EXPECT_EQ(errorOf(R"({"steps": [{"type": "a"}]})"), "step 1: \"at\" (seconds) is missing");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a", "press": "b"}]})"),
+            "step 1: a step has exactly one of \"type\", \"press\", \"down\", \"up\", \"event\"");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "event": "reboot"}]})"), "step 1: unknown event \"reboot\"");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": -1, "type": "a"}]})"),
+            "step 1: \"at\" must be a finite number of at least 0");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "สวัสดี"}]})"),
+            "step 1: \"ส\" cannot be typed on a US keyboard");
+  EXPECT_EQ(errorOf(R"({"desktop": {"colour": "red"}})"), "desktop: unknown key \"colour\"");
+  EXPECT_EQ(errorOf(R"({"desktop": {"currentInputSource": "com.apple.keylayout.Lao"}})"),
+            "desktop.currentInputSource \"com.apple.keylayout.Lao\" is not in inputSources");
+  EXPECT_EQ(errorOf(R"({"extra": 1})"), "scenario: unknown key \"extra\"");
+  EXPECT_EQ(errorOf(R"([1])"), "a scenario is a JSON object");
+}
+
+}  // namespace
+}  // namespace tessa::ctl

@@ -1,0 +1,231 @@
+#include "scenario.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "platform/events.h"
+#include "platform/keyboard_tables.h"
+
+namespace tessa::ctl {
+
+namespace {
+
+using json = nlohmann::json;
+
+const std::map<std::string, uint64_t>& modifierNames() {
+  static const std::map<std::string, uint64_t> m{{"ctrl", flags::control},   {"control", flags::control},
+                                                 {"shift", flags::shift},    {"option", flags::option},
+                                                 {"alt", flags::option},     {"command", flags::command},
+                                                 {"cmd", flags::command},    {"fn", flags::fn}};
+  return m;
+}
+
+const std::map<std::string, uint16_t>& keyNames() {
+  static const std::map<std::string, uint16_t> m{
+      {"capslock", keycode::capsLock}, {"grave", keycode::grave},   {"space", keycode::space},
+      {"return", keycode::returnKey},  {"enter", keycode::keypadEnter}, {"tab", keycode::tab},
+      {"escape", keycode::escape},     {"delete", keycode::deleteKey}, {"left", keycode::left},
+      {"right", keycode::right},       {"up", keycode::up},         {"down", keycode::down},
+      {"f19", keycode::f19},           {"home", keycode::home},     {"end", keycode::end},
+      {"pageup", keycode::pageUp},     {"pagedown", keycode::pageDown}};
+  return m;
+}
+
+std::string where(const Step& s) { return "step " + std::to_string(s.index + 1); }
+
+double number(const json& v, const std::string& what) {
+  if (!v.is_number()) throw ScenarioError(what + " must be a number");
+  double d = v.get<double>();
+  if (!std::isfinite(d) || d < 0) throw ScenarioError(what + " must be a finite number of at least 0");
+  return d;
+}
+
+void onlyKeys(const json& obj, const std::set<std::string>& allowed, const std::string& what) {
+  for (auto it = obj.begin(); it != obj.end(); ++it)
+    if (!allowed.count(it.key())) throw ScenarioError(what + ": unknown key \"" + it.key() + "\"");
+}
+
+}  // namespace
+
+KeyChord parseChord(const std::string& text) {
+  if (text.empty()) throw ScenarioError("empty key");
+  KeyChord chord;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  // A lone "+" is the plus key, not a separator.
+  if (text == "+") {
+    parts.push_back("+");
+  } else {
+    while (start <= text.size()) {
+      size_t plus = text.find('+', start);
+      if (plus == start && plus + 1 == text.size()) {  // "...++" ends in the plus key
+        parts.push_back("+");
+        break;
+      }
+      if (plus == std::string::npos) {
+        parts.push_back(text.substr(start));
+        break;
+      }
+      parts.push_back(text.substr(start, plus - start));
+      start = plus + 1;
+    }
+  }
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    std::string m = parts[i];
+    std::transform(m.begin(), m.end(), m.begin(), ::tolower);
+    auto it = modifierNames().find(m);
+    if (it == modifierNames().end()) throw ScenarioError("unknown modifier \"" + parts[i] + "\" in \"" + text + "\"");
+    chord.flags |= it->second;
+  }
+  std::string key = parts.back();
+  std::string lower = key;
+  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+  if (auto it = keyNames().find(lower); it != keyNames().end() && key.size() > 1) {
+    chord.keyCode = it->second;
+    return chord;
+  }
+  auto k = usKeyForCharacter(key);
+  if (!k) throw ScenarioError("unknown key \"" + key + "\" in \"" + text + "\"");
+  chord.keyCode = k->first;
+  if (k->second) {
+    chord.shifted = true;
+    chord.flags |= flags::shift;
+  }
+  return chord;
+}
+
+Scenario parseScenario(const json& doc) {
+  if (!doc.is_object()) throw ScenarioError("a scenario is a JSON object");
+  onlyKeys(doc, {"defaults", "desktop", "steps", "until"}, "scenario");
+  Scenario sc;
+  if (doc.contains("defaults")) {
+    if (!doc["defaults"].is_object()) throw ScenarioError("\"defaults\" must be an object");
+    sc.defaults = doc["defaults"];
+  }
+  if (doc.contains("desktop")) {
+    const auto& d = doc["desktop"];
+    if (!d.is_object()) throw ScenarioError("\"desktop\" must be an object");
+    onlyKeys(d,
+             {"inputSources", "currentInputSource", "switchLatencyMs", "accessibilityTrusted", "frontmostApp",
+              "field", "nextSourceHotKeyWorks", "wallTime"},
+             "desktop");
+    auto& c = sc.desktop;
+    if (d.contains("inputSources")) {
+      if (!d["inputSources"].is_array() || d["inputSources"].empty())
+        throw ScenarioError("desktop.inputSources must be a non-empty array of identifiers");
+      c.inputSources.clear();
+      for (const auto& s : d["inputSources"]) {
+        if (!s.is_string()) throw ScenarioError("desktop.inputSources must hold strings");
+        c.inputSources.push_back(s.get<std::string>());
+      }
+    }
+    if (d.contains("currentInputSource")) {
+      if (!d["currentInputSource"].is_string()) throw ScenarioError("desktop.currentInputSource must be a string");
+      c.currentInputSource = d["currentInputSource"].get<std::string>();
+    }
+    if (std::find(c.inputSources.begin(), c.inputSources.end(), c.currentInputSource) == c.inputSources.end())
+      throw ScenarioError("desktop.currentInputSource \"" + c.currentInputSource + "\" is not in inputSources");
+    if (d.contains("switchLatencyMs")) c.switchLatencySeconds = number(d["switchLatencyMs"], "desktop.switchLatencyMs") / 1000.0;
+    if (d.contains("wallTime")) c.wallTime = number(d["wallTime"], "desktop.wallTime");
+    for (auto [key, target] : {std::pair{"accessibilityTrusted", &c.accessibilityTrusted},
+                               std::pair{"nextSourceHotKeyWorks", &c.nextSourceHotKeyWorks}}) {
+      if (!d.contains(key)) continue;
+      if (!d[key].is_boolean()) throw ScenarioError(std::string("desktop.") + key + " must be true or false");
+      *target = d[key].get<bool>();
+    }
+    if (d.contains("frontmostApp")) {
+      if (!d["frontmostApp"].is_string() || d["frontmostApp"].get<std::string>().empty())
+        throw ScenarioError("desktop.frontmostApp must be a bundle identifier");
+      c.frontmostApp = d["frontmostApp"].get<std::string>();
+    }
+    if (d.contains("field")) {
+      const auto& f = d["field"];
+      if (!f.is_object()) throw ScenarioError("desktop.field must be an object");
+      onlyKeys(f, {"text", "secure", "deletionUnit"}, "desktop.field");
+      if (f.contains("text")) {
+        if (!f["text"].is_string()) throw ScenarioError("desktop.field.text must be a string");
+        c.fieldText = f["text"].get<std::string>();
+      }
+      if (f.contains("secure")) {
+        if (!f["secure"].is_boolean()) throw ScenarioError("desktop.field.secure must be true or false");
+        c.fieldSecure = f["secure"].get<bool>();
+      }
+      if (f.contains("deletionUnit")) {
+        if (!f["deletionUnit"].is_string() ||
+            (f["deletionUnit"] != "codePoint" && f["deletionUnit"] != "grapheme"))
+          throw ScenarioError("desktop.field.deletionUnit must be \"codePoint\" or \"grapheme\"");
+        c.deletionUnit = f["deletionUnit"].get<std::string>();
+      }
+    }
+  }
+  if (doc.contains("steps")) {
+    if (!doc["steps"].is_array()) throw ScenarioError("\"steps\" must be an array");
+    size_t i = 0;
+    for (const auto& s : doc["steps"]) {
+      Step step;
+      step.index = i++;
+      if (!s.is_object()) throw ScenarioError(where(step) + ": a step is an object");
+      onlyKeys(s, {"at", "type", "gapMs", "press", "down", "up", "event"}, where(step));
+      if (!s.contains("at")) throw ScenarioError(where(step) + ": \"at\" (seconds) is missing");
+      try {
+        step.at = number(s["at"], "\"at\"");
+        int kinds = 0;
+        if (s.contains("type")) {
+          ++kinds;
+          step.kind = Step::Kind::type;
+          if (!s["type"].is_string()) throw ScenarioError("\"type\" must be a string");
+          step.text = s["type"].get<std::string>();
+          for (size_t p = 0; p < step.text.size();) {
+            size_t len = 1;
+            unsigned char c = static_cast<unsigned char>(step.text[p]);
+            if (c >= 0xF0) len = 4; else if (c >= 0xE0) len = 3; else if (c >= 0xC0) len = 2;
+            std::string ch = step.text.substr(p, len);
+            if (ch != "\n" && ch != "\t" && !usKeyForCharacter(ch))
+              throw ScenarioError("\"" + ch + "\" cannot be typed on a US keyboard");
+            p += len;
+          }
+          if (s.contains("gapMs")) step.gapSeconds = number(s["gapMs"], "\"gapMs\"") / 1000.0;
+        } else if (s.contains("gapMs")) {
+          throw ScenarioError("\"gapMs\" belongs to a \"type\" step");
+        }
+        for (auto [key, kind] : {std::pair{"press", Step::Kind::press}, std::pair{"down", Step::Kind::down},
+                                 std::pair{"up", Step::Kind::up}}) {
+          if (!s.contains(key)) continue;
+          ++kinds;
+          step.kind = kind;
+          if (!s[key].is_string()) throw ScenarioError(std::string("\"") + key + "\" must be a key name");
+          step.chord = parseChord(s[key].get<std::string>());
+          step.text = s[key].get<std::string>();
+        }
+        if (s.contains("event")) {
+          ++kinds;
+          step.kind = Step::Kind::event;
+          if (!s["event"].is_string()) throw ScenarioError("\"event\" must be a string");
+          std::string ev = s["event"].get<std::string>();
+          static const std::set<std::string> plain{"sleep", "wake",      "lock",       "unlock",
+                                                   "click", "secure:on", "secure:off", "quit"};
+          if (ev.rfind("activate:", 0) == 0 && ev.size() > 9) {
+            step.text = "activate";
+            step.argument = ev.substr(9);
+          } else if (plain.count(ev)) {
+            step.text = ev;
+          } else {
+            throw ScenarioError("unknown event \"" + ev + "\"");
+          }
+        }
+        if (kinds != 1) throw ScenarioError("a step has exactly one of \"type\", \"press\", \"down\", \"up\", \"event\"");
+      } catch (const ScenarioError& e) {
+        throw ScenarioError(where(step) + ": " + e.what());
+      }
+      sc.steps.push_back(std::move(step));
+    }
+  }
+  if (doc.contains("until")) sc.until = number(doc["until"], "\"until\"");
+  for (const auto& s : sc.steps)
+    if (s.at > sc.until) sc.until = s.at;
+  return sc;
+}
+
+}  // namespace tessa::ctl
