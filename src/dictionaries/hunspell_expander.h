@@ -20,11 +20,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
-#include <functional>
-#include <optional>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -211,14 +211,16 @@ using LogFunction = std::function<void(const std::string&)>;
 inline constexpr std::size_t kMaxForms = 5'000'000;
 
 struct Result {
-  WordFormSet forms;                    // empty when `error` is set
-  std::optional<std::string> error;       // why nothing was expanded
+  WordFormSet forms;                 // empty when `error` is set
+  std::optional<std::string> error;  // why nothing was expanded
   bool ok() const { return !error.has_value(); }
 };
 
 // The set of lower-cased forms of `dic` with the rules of `aff`. Never throws.
 // An unreadable file gives an error and no forms; a refused file (unsupported
-// flag format, more than `maxForms` forms) also writes a line to `log`.
+// flag format, more than `maxForms` forms) also writes a line to `log`, as
+// does a SET character set that is unknown or does not fit the bytes (the
+// file is then read as ISO 8859-1).
 Result expand(const std::filesystem::path& dic, const std::filesystem::path& aff, const LogFunction& log = {},
               std::size_t maxForms = kMaxForms);
 

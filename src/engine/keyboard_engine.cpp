@@ -179,7 +179,7 @@ void KeyboardEngine::initialize() {
   }
   recovery.lastMainThreadTick = uptime();
   tap.lastEventTapHeartbeat = uptime();
-  flow.flowController = std::make_unique<TypingFlowController>();
+  flow.flowController = std::make_unique<TypingFlowController>(*this);
   for (const auto& [en, th] : englishToThaiPairs()) englishToThaiMap_.emplace(std::string(en), std::string(th));
 
   auto& d = defaults();
