@@ -553,7 +553,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
       std::optional<AXElement> element;
     };
     std::optional<HotkeyCycle> hotkeyCycle;
-    uint64_t editSerial = 0;
     std::optional<double> lastFatigueReminderAt;
   } correction;
 

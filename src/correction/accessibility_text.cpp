@@ -1,0 +1,89 @@
+#include "correction/accessibility_text.h"
+
+#include <algorithm>
+
+#include "correction/text_units.h"
+#include "engine/keyboard_engine.h"
+
+namespace tessa {
+
+namespace {
+// The editing actions run on the main queue, never inside the tap callback,
+// so they can afford the longer time-out an application deserves.
+constexpr double kTextReadTimeout = 0.3;
+// Short: the handler asks for the focus when a switcher press begins.
+constexpr double kFocusTimeout = 0.05;
+
+void countRead(KeyboardEngine& e, double startedAt) {
+  double ms = (e.uptime() - startedAt) * 1000.0;
+  e.axReadCount.modify([](int64_t& v) { v += 1; });
+  if (ms > 50) e.axReadOver50ms.modify([](int64_t& v) { v += 1; });
+  if (ms > 100) e.axReadOver100ms.modify([](int64_t& v) { v += 1; });
+  if (ms > e.axReadMaxMs.get()) e.axReadMaxMs.set(ms);
+}
+}  // namespace
+
+FocusedTextRead readFocusedText(KeyboardEngine& engine) {
+  FocusedTextRead out;
+  Accessibility* ax = engine.platform().accessibility;
+  if (!ax) {
+    out.problem = FocusedTextProblem::noAccess;
+    return out;
+  }
+  double started = engine.uptime();
+  auto element = ax->focusedElement(kTextReadTimeout);
+  if (!element.ok()) {
+    countRead(engine, started);
+    out.problem = element.error == AXError::apiDisabled ? FocusedTextProblem::noAccess
+                                                        : FocusedTextProblem::noFocusedField;
+    return out;
+  }
+  if (auto subrole = ax->subrole(*element.value); subrole.ok() && *subrole.value == "AXSecureTextField") {
+    countRead(engine, started);
+    out.problem = FocusedTextProblem::secureField;
+    return out;
+  }
+  auto value = ax->value(*element.value);
+  auto range = ax->selectedTextRange(*element.value);
+  countRead(engine, started);
+  if (!value.ok() || !range.ok()) return out;
+  FocusedText text{*element.value, toUtf16(*value.value), *range.value};
+  auto n = static_cast<int64_t>(text.text.size());
+  if (text.selection.location < 0 || text.selection.length < 0 || text.selection.location + text.selection.length > n)
+    return out;
+  out.text = std::move(text);
+  return out;
+}
+
+std::optional<AXElement> KeyboardEngine::focusedElement() {
+  if (!platform().accessibility) return std::nullopt;
+  auto r = platform().accessibility->focusedElement(kFocusTimeout);
+  return r.ok() ? r.value : std::nullopt;
+}
+
+AXTextAccess KeyboardEngine::frontmostAppTextAccess() {
+  Accessibility* ax = platform().accessibility;
+  if (!ax) return AXTextAccess::unavailable;
+  std::optional<RunningApplication> app;
+  if (platform().workspace) app = platform().workspace->frontmostApplication();
+  auto element = app ? ax->focusedElementOfApplication(app->pid, kTextReadTimeout) : ax->focusedElement(kTextReadTimeout);
+  if (!element.ok()) return element.error == AXError::noValue ? AXTextAccess::dormant : AXTextAccess::unavailable;
+  if (ax->selectedTextRange(*element.value).ok() || ax->selectedText(*element.value).ok() ||
+      ax->value(*element.value).ok())
+    return AXTextAccess::available;
+  return AXTextAccess::unavailable;
+}
+
+void KeyboardEngine::probeFocusedAppAXAvailability(int attemptsLeft) {
+  AXTextAccess access = frontmostAppTextAccess();
+  // A dormant application has not made its focused element yet; it usually
+  // has a moment later.
+  if (access == AXTextAccess::dormant && attemptsLeft >= 2) {
+    afterOnMainWeak(0.1, [attemptsLeft](KeyboardEngine& e) { e.probeFocusedAppAXAvailability(attemptsLeft - 1); });
+    return;
+  }
+  axTextAccessInFocusedApp.set(access);
+  setAXAvailableInFocusedApp(access == AXTextAccess::available);
+}
+
+}  // namespace tessa

@@ -1,0 +1,167 @@
+// The engine's side of a language switch: requesting it through the hot key,
+// watching for it to happen, the system's notification, and the events that
+// end a hold early (another application, a cleared buffer).
+#include <fmt/format.h>
+
+#include "correction/typing_flow_controller.h"
+#include "engine/keyboard_engine.h"
+#include "engine/language_switcher.h"
+
+namespace tessa {
+
+namespace {
+TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController; }
+
+// Re-reads the current source every 0.005 s until `expectedID` is current
+// or 0.2 s have passed since the request; then the fallback selects it.
+void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, double requestTime,
+                std::function<void()> fallback) {
+  if (e.currentInputSourceID() == expectedID) {
+    e.switcher.isTogglingF19 = false;
+    e.inputSource.lastCompletedSwitchTime = e.uptime();
+    e.inputSource.lastCompletedSwitchTargetID = expectedID;
+    flowOf(e).confirmSwitch(expectedID);
+    return;
+  }
+  double elapsed = e.uptime() - requestTime;
+  if (elapsed >= TypingFlowController::kConfirmBudget - 1e-9) {
+    e.switcher.isTogglingF19 = false;
+    e.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+    e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID, elapsed * 1000));
+    if (fallback) fallback();
+    return;
+  }
+  e.afterOnMainWeak(TypingFlowController::kConfirmPollInterval,
+                    [name, expectedID = std::move(expectedID), requestTime, fallback = std::move(fallback)](
+                        KeyboardEngine& e) mutable { pollSwitch(e, name, std::move(expectedID), requestTime, std::move(fallback)); });
+}
+
+void startConfirmation(KeyboardEngine& e, const char* name, const std::string& expectedID, double requestTime,
+                       std::function<void()> fallback) {
+  e.switcher.isTogglingF19 = true;
+  flowOf(e).expectSource(expectedID);
+  e.asyncOnMainWeak([name, expectedID, requestTime, fallback = std::move(fallback)](KeyboardEngine& e) mutable {
+    pollSwitch(e, name, expectedID, requestTime, std::move(fallback));
+  });
+}
+}  // namespace
+
+void KeyboardEngine::beginSpeculativeHold(std::optional<std::string> targetLanguage,
+                                          std::optional<std::string> expectedSourceID) {
+  flowOf(*this).beginSpeculativeHold(std::move(targetLanguage));
+  if (expectedSourceID) flowOf(*this).expectSource(*expectedSourceID);
+}
+
+void KeyboardEngine::awaitLanguageSwitch(bool wantsEnglish) { flowOf(*this).awaitLanguageSwitch(wantsEnglish); }
+
+void KeyboardEngine::switchLayoutViaHotKey() {
+  std::string expected = targetInputSourceID();
+  switcher.isTogglingF19 = true;
+  flowOf(*this).expectSource(expected);
+  auto* events = platform().events;
+  if (!events || !platform().hasBundleIdentifier) {
+    // Nothing is posted, so no confirmation would ever end this request.
+    switcher.isTogglingF19 = false;
+    log("switchLayoutViaHotKey: keyboard changes are off - no switch requested");
+    return;
+  }
+  for (EventType type : {EventType::keyDown, EventType::keyUp}) {
+    Event e = LanguageSwitcher::fnF19Event(type);
+    e.sourceState = EventSourceState::privateState;
+    events->post(TapLocation::hid, e);
+  }
+  std::weak_ptr<KeyboardEngine> weak = this->weak();
+  confirmToggleSwitch(expected, uptime(), [weak, expected] {
+    if (auto e = weak.lock()) e->languageSwitcher().selectDirectlyAfterHotKeyFailure(expected);
+  });
+}
+
+void KeyboardEngine::confirmToggleSwitch(const std::string& expectedID, double requestTime,
+                                         std::function<void()> fallback) {
+  startConfirmation(*this, "confirmToggleSwitch", expectedID, requestTime, std::move(fallback));
+}
+
+void KeyboardEngine::confirmSourceSwitch(const std::string& expectedID, double requestTime,
+                                         std::function<void()> fallback) {
+  startConfirmation(*this, "confirmSourceSwitch", expectedID, requestTime, std::move(fallback));
+}
+
+void KeyboardEngine::handleLayoutSwitchNotification(std::optional<std::string> inputSourceID, bool isEnglish) {
+  TypingFlowController& flow = flowOf(*this);
+  double now = uptime();
+  bool holding = !flow.state().isIdle();
+  if (inputSourceID) {
+    bool awaited = holding && flow.awaitedSourceID() == inputSourceID;
+    flow.confirmSwitch(*inputSourceID);
+    if (awaited || (holding && flow.isReleasing())) {
+      inputSource.lastCompletedSwitchTime = now;
+      inputSource.lastCompletedSwitchTargetID = *inputSourceID;
+    } else if (!holding && !switcher.isTogglingF19 && inputSource.lastCompletedSwitchTime &&
+               now - *inputSource.lastCompletedSwitchTime <= 1.0 &&
+               inputSource.lastCompletedSwitchTargetID != inputSourceID) {
+      // A change nobody asked for, right after our switch landed: the system
+      // put the document's own source back.
+      showPerDocumentRevertBanner();
+    }
+    // The identifier itself, not just English-or-not: with three layouts the
+    // other one is not necessarily Thai.
+    inputSource.cachedLanguage = *inputSourceID;
+  } else {
+    setCachedLanguage(isEnglish);
+  }
+  loadLocalWordlists(currentInputSourceLanguage());
+}
+
+void KeyboardEngine::releaseSpeculativeQueue() {
+  std::vector<Event> events = std::move(flow.speculativeQueue);
+  flow.speculativeQueue.clear();
+  flow.queuedKeyDownCodes.clear();
+  if (events.empty()) return;
+  if (flow.queueFocusToken) {
+    auto now = focusedElement();
+    if (now && *now != *flow.queueFocusToken) {
+      log(fmt::format("releaseSpeculativeQueue: focus moved since the press - dropping {} held events", events.size()));
+      statsKeystrokesDropped.modify([n = events.size()](int64_t& v) { v += static_cast<int64_t>(n); });
+      return;
+    }
+  }
+  // Unchanged and untagged: they pass through the handler again as the
+  // user's own keys, behind anything already on its way.
+  if (auto* ev = platform().events)
+    for (const auto& e : events) ev->post(TapLocation::hid, e);
+}
+
+void KeyboardEngine::postModifierResync() {
+  auto* events = platform().events;
+  if (!events) return;
+  Event e;
+  e.type = EventType::flagsChanged;
+  e.flags = events->hardwareModifierFlags() & flags::modifierMask;
+  e.sourceUserData = kSyntheticEventTag;
+  events->post(TapLocation::hid, e);
+}
+
+void KeyboardEngine::clearBufferState() {
+  log("clearBufferState()");
+  flowOf(*this).cancelHold("buffer state cleared");
+  if (size_t n = flow.speculativeQueue.size()) {
+    log(fmt::format("clearBufferState: dropping {} keys held during the switcher press", n));
+    statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
+  }
+  cancelSpeculation();
+  if (!flowOf(*this).strokes().empty()) flowOf(*this).clear(false);
+}
+
+void KeyboardEngine::handleAppActivation() {
+  std::optional<RunningApplication> app;
+  if (platform().workspace) app = platform().workspace->frontmostApplication();
+  focus.cachedFrontmostBundleID = app && !app->bundleID.empty() ? app->bundleID : "unknown";
+  if (flowOf(*this).state().kind == TypingFlowState::Kind::transitioning) {
+    log("Flow state was in .transitioning during app switch. Cancelling queue safely.");
+    flowOf(*this).cancelHold("application switched");
+  }
+  asyncOnMainWeak([](KeyboardEngine& e) { e.clearBufferState(); });
+  probeFocusedAppAXAvailability(3);
+}
+
+}  // namespace tessa

@@ -1,0 +1,367 @@
+#include "correction/typing_flow_controller.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "correction/text_units.h"
+#include "correction/typo_tracker_link.h"
+#include "engine/keyboard_engine.h"
+#include "engine/localization.h"
+
+namespace tessa {
+
+namespace {
+bool isNavigationKey(uint16_t code) {
+  switch (code) {
+    case keycode::escape:
+    case keycode::left:
+    case keycode::right:
+    case keycode::up:
+    case keycode::down:
+    case keycode::home:
+    case keycode::end:
+    case keycode::pageUp:
+    case keycode::pageDown:
+    case keycode::forwardDelete:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isTriggerText(const std::string& text) {
+  for (const auto& t : KeyboardEngine::triggerChars())
+    if (text == t) return true;
+  return false;
+}
+
+// Shortcuts are not re-typed: applications read their key codes, and their
+// strings belong to whatever layout the system reports.
+bool isShortcut(const Event& e) { return (e.flags & (flags::control | flags::command)) != 0; }
+}  // namespace
+
+TypingFlowController::TypingFlowController(KeyboardEngine& engine) : engine_(engine) {
+  // The layout cycle is read once and kept until the enabled list changes.
+  if (auto* sources = engine.platform().inputSources) {
+    enabledSourcesChanged_ = sources->observeEnabledSourcesChanged([this] {
+      engine_.correction.cycleLayoutsCache.reset();
+      engine_.correction.reverseKeyMaps.clear();
+    });
+  }
+}
+
+TypingFlowController::~TypingFlowController() {
+  safetyItem_.cancel();
+  releaseItem_.cancel();
+  languagePoll_.cancel();
+}
+
+// ------------------------------------------------------------------ holding
+
+void TypingFlowController::beginSpeculativeHold(std::optional<std::string> targetLanguage) {
+  startHold(TypingFlowState::Kind::transitioning, std::move(targetLanguage));
+}
+
+void TypingFlowController::holdUntilSource(const std::string& sourceID) {
+  if (engine_.currentInputSourceID() == sourceID) return;  // nothing to wait for
+  startHold(TypingFlowState::Kind::correcting, engine_.layoutIdentifierInfo(sourceID));
+  awaitedID_ = sourceID;
+}
+
+void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<std::string> target) {
+  if (!state_.isIdle() && releasePhase_ != ReleasePhase::none) {
+    // The previous switch is confirmed and its keys are still going out: they
+    // were typed for that layout, so they leave now, before the new hold.
+    auto layout = releaseSourceID_;
+    while (!held_.empty()) {
+      Event e = std::move(held_.front());
+      held_.pop_front();
+      replay(std::move(e), layout);
+    }
+    releaseItem_.cancel();
+    releasePhase_ = ReleasePhase::none;
+    // The new switch starts from the layout the last one reached.
+    sourceAtHold_ = releaseSourceID_;
+    releaseSourceID_.reset();
+  }
+  if (state_.isIdle()) {
+    focusAtHold_ = engine_.focusedElement();
+    sourceAtHold_ = engine_.currentInputSourceID();
+  }
+  state_ = TypingFlowState{kind, std::move(target), generation_};
+  ++holdSerial_;
+  awaitedID_.reset();
+  wantEnglish_.reset();
+  languagePoll_.cancel();
+  armSafetyTimeout();
+}
+
+void TypingFlowController::armSafetyTimeout() {
+  safetyItem_.cancel();
+  uint64_t hold = holdSerial_;
+  safetyItem_ = engine_.afterOnMainWeak(kSafetyTimeout, [hold](KeyboardEngine& e) {
+    if (e.flow.flowController) e.flow.flowController->onSafetyTimeout(hold);
+  });
+}
+
+void TypingFlowController::expectSource(const std::string& sourceID) {
+  if (state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
+  awaitedID_ = sourceID;
+  // The switch may have landed before the request named it.
+  if (engine_.currentInputSourceID() == sourceID && sourceAtHold_ != sourceID) confirmSwitch(sourceID);
+}
+
+void TypingFlowController::awaitLanguageSwitch(bool wantEnglish) {
+  if (state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
+  wantEnglish_ = wantEnglish;
+  languagePoll_.cancel();
+  pollLanguage(holdSerial_, wantEnglish, engine_.uptime());
+}
+
+void TypingFlowController::pollLanguage(uint64_t hold, bool wantEnglish, double startedAt) {
+  if (hold != holdSerial_ || state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
+  if (auto id = engine_.currentInputSourceID(); id && isEnglishInputSourceID(*id) == wantEnglish) confirmSwitch(*id);
+  if (releasePhase_ != ReleasePhase::none) return;
+  // Out of budget: the notification, the request's own confirmation or the
+  // safety time-out ends the hold.
+  if (engine_.uptime() - startedAt >= kConfirmBudget - 1e-9) return;
+  languagePoll_ = engine_.afterOnMainWeak(kConfirmPollInterval, [hold, wantEnglish, startedAt](KeyboardEngine& e) {
+    if (e.flow.flowController) e.flow.flowController->pollLanguage(hold, wantEnglish, startedAt);
+  });
+}
+
+void TypingFlowController::confirmSwitch(const std::string& currentSourceID) {
+  if (state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
+  bool matches;
+  if (awaitedID_)
+    matches = currentSourceID == *awaitedID_;
+  else if (wantEnglish_)
+    matches = isEnglishInputSourceID(currentSourceID) == *wantEnglish_ && sourceAtHold_ != currentSourceID;
+  else
+    matches = sourceAtHold_ != currentSourceID;
+  if (!matches) return;
+  engine_.flow.consecutiveSafetyTimeouts = 0;
+  scheduleRelease(currentSourceID);
+}
+
+void TypingFlowController::scheduleRelease(std::optional<std::string> sourceID) {
+  releasePhase_ = ReleasePhase::scheduled;
+  releaseSourceID_ = std::move(sourceID);
+  languagePoll_.cancel();
+  uint64_t hold = holdSerial_;
+  releaseItem_ = engine_.afterOnMainWeak(kReleaseDelay, [hold](KeyboardEngine& e) {
+    if (e.flow.flowController) e.flow.flowController->startRelease(hold);
+  });
+}
+
+void TypingFlowController::onSafetyTimeout(uint64_t hold) {
+  if (hold != holdSerial_ || state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
+  // Never drop on a time-out: the keys go out for whatever layout is current.
+  engine_.log(fmt::format("TypingFlowController: switch not confirmed within {}ms - releasing {} held events",
+                          static_cast<int>(kSafetyTimeout * 1000), held_.size()));
+  engine_.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+  engine_.flow.consecutiveSafetyTimeouts += 1;
+  releasePhase_ = ReleasePhase::scheduled;
+  releaseSourceID_ = engine_.currentInputSourceID();
+  startRelease(hold);
+}
+
+void TypingFlowController::startRelease(uint64_t hold) {
+  if (hold != holdSerial_ || releasePhase_ != ReleasePhase::scheduled) return;
+  releasePhase_ = ReleasePhase::replaying;
+  if (held_.empty()) {
+    finishHold();
+    return;
+  }
+  if (focusAtHold_) {
+    // Only a focus that answers and differs counts as moved; a slow answer
+    // never costs the user's keys.
+    auto now = engine_.platform().accessibility ? engine_.platform().accessibility->focusedElement(0.05)
+                                                : AXResult<AXElement>{AXError::failure, std::nullopt};
+    if (now.ok() && *now.value != *focusAtHold_) {
+      dropHeld("focus moved during the switch");
+      finishHold();
+      return;
+    }
+  }
+  releaseItem_ = engine_.afterOnMainWeak(kReplaySpacing, [hold](KeyboardEngine& e) {
+    if (e.flow.flowController) e.flow.flowController->replayNext(hold);
+  });
+}
+
+void TypingFlowController::replayNext(uint64_t hold) {
+  if (hold != holdSerial_ || releasePhase_ != ReleasePhase::replaying) return;
+  if (!held_.empty()) {
+    Event e = std::move(held_.front());
+    held_.pop_front();
+    replay(std::move(e), releaseSourceID_);
+  }
+  if (held_.empty()) {
+    finishHold();
+    return;
+  }
+  releaseItem_ = engine_.afterOnMainWeak(kReplaySpacing, [hold](KeyboardEngine& e) {
+    if (e.flow.flowController) e.flow.flowController->replayNext(hold);
+  });
+}
+
+void TypingFlowController::finishHold() {
+  bool replayed = releasePhase_ == ReleasePhase::replaying;
+  safetyItem_.cancel();
+  releaseItem_.cancel();
+  languagePoll_.cancel();
+  ++holdSerial_;
+  state_ = TypingFlowState{TypingFlowState::Kind::idle, std::nullopt, generation_};
+  releasePhase_ = ReleasePhase::none;
+  releaseSourceID_.reset();
+  awaitedID_.reset();
+  wantEnglish_.reset();
+  focusAtHold_.reset();
+  sourceAtHold_.reset();
+  if (!engine_.flow.isSpeculating) engine_.flow.queuedKeyDownCodes.clear();
+  if (replayed) engine_.postModifierResync();
+  runIdleWaiters();
+}
+
+void TypingFlowController::replay(Event event, const std::optional<std::string>& layoutSourceID) {
+  if (event.isKey() && !isShortcut(event)) {
+    if (layoutSourceID)
+      engine_.retargetKeyEvent(event, *layoutSourceID);
+    else
+      engine_.retargetKeyEvent(event);
+  }
+  // Tagged, so that the handler passes it instead of holding it again; it is
+  // recorded here because the handler records only untagged keys.
+  event.sourceUserData = kSyntheticEventTag;
+  record(event);  // with the time it was typed: the word's rhythm is the user's
+  event.timestamp = engine_.uptime();
+  if (auto* events = engine_.platform().events) events->post(TapLocation::hid, event);
+}
+
+std::optional<std::string> TypingFlowController::releaseTarget() const {
+  if (releasePhase_ != ReleasePhase::none) return releaseSourceID_;
+  return awaitedID_;
+}
+
+void TypingFlowController::enqueue(Event event) {
+  if (state_.isIdle()) {
+    // Nothing will release a queue without a hold: the key goes out now.
+    replay(std::move(event), std::nullopt);
+    return;
+  }
+  held_.push_back(std::move(event));
+}
+
+void TypingFlowController::enqueueAll(std::vector<Event> events) {
+  for (auto& e : events) enqueue(std::move(e));
+}
+
+void TypingFlowController::releaseQueuedEvents() {
+  auto layout = releaseTarget();
+  while (!held_.empty()) {
+    Event e = std::move(held_.front());
+    held_.pop_front();
+    replay(std::move(e), layout);
+  }
+  if (releasePhase_ == ReleasePhase::replaying) finishHold();
+}
+
+void TypingFlowController::dropHeld(const std::string& reason) {
+  size_t n = held_.size();
+  if (n == 0) return;
+  held_.clear();
+  engine_.log(fmt::format("TypingFlowController: {} - dropping {} held events", reason, n));
+  engine_.statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
+}
+
+void TypingFlowController::cancelHold(const std::string& reason) {
+  dropHeld(reason);
+  if (state_.isIdle()) return;
+  releasePhase_ = ReleasePhase::none;  // nothing was replayed by this ending
+  finishHold();
+}
+
+void TypingFlowController::whenIdle(std::function<void()> task) {
+  if (state_.isIdle() && held_.empty()) {
+    task();
+    return;
+  }
+  idleWaiters_.push_back(std::move(task));
+}
+
+void TypingFlowController::runIdleWaiters() {
+  if (idleWaiters_.empty()) return;
+  auto waiters = std::move(idleWaiters_);
+  idleWaiters_.clear();
+  // On a later turn, after the last replayed key has reached the
+  // application; a hold begun meanwhile makes them wait again.
+  for (auto& w : waiters)
+    engine_.asyncOnMainWeak([w = std::move(w)](KeyboardEngine& e) mutable {
+      if (e.flow.flowController) e.flow.flowController->whenIdle(std::move(w));
+    });
+}
+
+// --------------------------------------------------------- the current word
+
+void TypingFlowController::clear(bool incrementGeneration, const std::string& caller, int line) {
+  engine_.log(fmt::format("TypingFlowController.clear: dropping {} strokes (caller: {}, line: {})", strokes_.size(),
+                          caller, line));
+  strokes_.clear();
+  if (incrementGeneration) {
+    ++generation_;
+    state_.generation = generation_;
+  }
+  typo_tracker::reset(engine_);
+}
+
+void TypingFlowController::clear(bool incrementGeneration, std::source_location where) {
+  clear(incrementGeneration, where.function_name(), static_cast<int>(where.line()));
+}
+
+std::optional<Event> TypingFlowController::processEvent(const Event& event, EventType type) {
+  if (type == EventType::keyDown) record(event);
+  return event;
+}
+
+void TypingFlowController::record(const Event& e) {
+  if (e.type != EventType::keyDown) return;
+  if (e.keyCode == keycode::deleteKey) {
+    if (!strokes_.empty()) strokes_.pop_back();
+    typo_tracker::backspace(engine_);
+    return;
+  }
+  if (isShortcut(e) || isNavigationKey(e.keyCode)) {
+    // The caret or the text moved under us: the word being typed is gone.
+    if (!strokes_.empty()) clear(false, "processEvent(_:type:)", __LINE__);
+    return;
+  }
+  if (e.keyCode == keycode::returnKey || e.keyCode == keycode::tab || e.keyCode == keycode::keypadEnter ||
+      isTriggerText(e.unicode)) {
+    commitWord();
+    return;
+  }
+  if (e.unicode.empty() || static_cast<unsigned char>(e.unicode[0]) < 0x20) return;
+  double t = e.timestamp > 0 ? e.timestamp : engine_.uptime();
+  strokes_.push_back(KeyStroke{e.keyCode, (e.flags & flags::shift) != 0,
+                               static_cast<uint32_t>(static_cast<uint64_t>(t * 1000.0))});
+}
+
+void TypingFlowController::commitWord() {
+  if (strokes_.empty()) return;
+  std::vector<KeyStroke> word = std::move(strokes_);
+  strokes_.clear();
+  lastCommittedStrokes_ = word;
+  lastCommittedSourceID_ = engine_.inputSource.cachedLanguage;
+  typo_tracker::wordCommitted(engine_, word, engine_.inputSource.cachedLanguage);
+}
+
+std::optional<std::string> TypingFlowController::lastCommittedWord() const {
+  if (lastCommittedStrokes_.empty()) return std::nullopt;
+  std::string word = engine_.renderInLayout(lastCommittedStrokes_, engine_.inputSourceWithID(lastCommittedSourceID_));
+  word = trimmedWord(word);
+  if (word.empty()) return std::nullopt;
+  return word;
+}
+
+}  // namespace tessa

@@ -1,0 +1,646 @@
+// Converting the word at the caret to another keyboard layout, and undoing
+// and redoing that, by editing the focused application's text with synthetic
+// keystrokes. Every edit reads the field first, verifies it again right
+// before deleting, verifies the deletion, and verifies the typed result; a
+// field that no longer holds what was read is left alone and the user is told.
+#include <fmt/format.h>
+
+#include "correction/accessibility_text.h"
+#include "correction/text_units.h"
+#include "correction/typing_flow_controller.h"
+#include "engine/keyboard_engine.h"
+#include "engine/language_switcher.h"
+#include "engine/localization.h"
+#include "hud/status_hud.h"
+
+namespace tessa {
+
+namespace {
+
+using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
+
+// Polling for the field to show the result of posted keys.
+constexpr double kVerifyPollInterval = 0.005;
+constexpr double kVerifyBudget = 0.5;
+// A manual conversion is the user's own request: full confidence.
+constexpr int64_t kManualConversionScore = 3;
+
+TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController; }
+
+void notice(KeyboardEngine& e, const std::string& message, const std::string& subMessage, const std::string& icon,
+            HudColor color) {
+  showStatusHUD(e, message, subMessage, icon, color);
+}
+
+Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
+  Event e;
+  e.type = type;
+  e.keyCode = keyCode;
+  e.unicode = std::move(text);
+  e.sourceUserData = kSyntheticEventTag;
+  e.sourceState = EventSourceState::privateState;
+  return e;
+}
+
+void postKey(KeyboardEngine& engine, uint16_t keyCode, const std::string& text = {}) {
+  auto* events = engine.platform().events;
+  if (!events) return;
+  events->post(TapLocation::hid, keyEvent(EventType::keyDown, keyCode, text));
+  events->post(TapLocation::hid, keyEvent(EventType::keyUp, keyCode, text));
+}
+
+std::string bundleIDOfFrontmost(KeyboardEngine& e) {
+  if (!e.platform().workspace) return "";
+  auto app = e.platform().workspace->frontmostApplication();
+  return app ? app->bundleID : "";
+}
+
+// ------------------------------------------------------- layout mapping
+
+const std::unordered_map<char32_t, KeyChord>& reverseKeyMap(KeyboardEngine& e, const std::string& sourceID) {
+  auto& cache = e.correction.reverseKeyMaps;
+  if (auto it = cache.find(sourceID); it != cache.end()) return it->second;
+  std::unordered_map<char32_t, KeyChord> map;
+  if (auto layout = e.platform().inputSources ? e.platform().inputSources->layoutFor(sourceID) : nullptr) {
+    // Plain keys before shifted ones before Option ones, lower key codes
+    // first: the most direct way to type a character wins.
+    for (uint64_t mods : {uint64_t{0}, flags::shift, flags::option, flags::option | flags::shift}) {
+      for (uint16_t code = 0; code < 128; ++code) {
+        uint32_t dead = 0;
+        std::string text = layout->translate(code, mods, dead);
+        std::u16string u = toUtf16(text);
+        if (u.empty() || codePointCount(u) != 1) continue;
+        char32_t cp = U'\0';
+        if (u.size() == 2)
+          cp = 0x10000 + ((static_cast<char32_t>(u[0]) - 0xD800) << 10) + (static_cast<char32_t>(u[1]) - 0xDC00);
+        else
+          cp = u[0];
+        map.emplace(cp, KeyChord{code, mods});
+      }
+    }
+  }
+  return cache.emplace(sourceID, std::move(map)).first->second;
+}
+
+std::u32string codePointsOf(const std::string& utf8) {
+  std::u16string u = toUtf16(utf8);
+  std::u32string out;
+  for (size_t i = 0; i < u.size(); ++i) {
+    char16_t c = u[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u.size()) {
+      out.push_back(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (static_cast<char32_t>(u[i + 1]) - 0xDC00));
+      ++i;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The keys that type `word` in the layout of `sourceID`, or none when some
+// character has no key there.
+std::optional<std::vector<KeyChord>> keysFor(KeyboardEngine& e, const std::string& sourceID, const std::string& word) {
+  const auto& map = reverseKeyMap(e, sourceID);
+  if (map.empty()) return std::nullopt;
+  std::vector<KeyChord> keys;
+  for (char32_t cp : codePointsOf(word)) {
+    auto it = map.find(cp);
+    if (it == map.end()) return std::nullopt;
+    keys.push_back(it->second);
+  }
+  return keys;
+}
+
+std::string typeIn(KeyboardEngine& e, const std::string& sourceID, const std::vector<KeyChord>& keys) {
+  auto layout = e.platform().inputSources ? e.platform().inputSources->layoutFor(sourceID) : nullptr;
+  if (!layout) return "";
+  std::string text;
+  uint32_t dead = 0;
+  for (const auto& k : keys) text += layout->translate(k.keyCode, k.flags, dead);
+  return text;
+}
+
+std::optional<size_t> positionOf(const std::vector<InputSourceInfo>& list, const std::string& id) {
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i].id == id) return i;
+  return std::nullopt;
+}
+
+// ------------------------------------------------------------ the edit
+
+// One verified replacement in the focused field: `old`, which ends at the
+// caret (or is the selection), becomes `replacement`.
+struct EditPlan {
+  std::string operation;  // names the action in log lines
+  AXElement element;
+  std::u16string before, old, after;
+  bool oldIsSelection = false;
+  std::u16string replacement;
+  std::string switchTo;  // the layout to leave the user in; empty for none
+};
+
+bool showsPlan(const FocusedText& t, const EditPlan& p) {
+  if (!(t.element == p.element) || t.text != p.before + p.old + p.after) return false;
+  auto start = static_cast<int64_t>(p.before.size()), len = static_cast<int64_t>(p.old.size());
+  return p.oldIsSelection ? t.selection == TextRange{start, len} : t.selection == TextRange{start + len, 0};
+}
+
+bool shows(const FocusedText& t, const AXElement& element, const std::u16string& beforeCaret,
+           const std::u16string& after) {
+  return t.element == element && t.text == beforeCaret + after &&
+         t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
+}
+
+// A field deletes whole user-perceived characters at most: when the old
+// text begins inside a character that started before it (a word opening with
+// a combining mark clings to the blank before it), that beginning is deleted
+// and typed again with the replacement.
+void alignToCharacters(EditPlan& p) {
+  size_t start = p.before.size(), boundary = 0;
+  for (const auto& c : graphemeClusters(p.before + p.old)) {
+    if (boundary + c.size() > start) break;
+    boundary += c.size();
+  }
+  if (boundary == start) return;
+  std::u16string carried = p.before.substr(boundary);
+  p.before.resize(boundary);
+  p.old = carried + p.old;
+  p.replacement = carried + p.replacement;
+}
+
+class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
+ public:
+  using Done = std::function<void(KeyboardEngine&, bool ok, const std::string& why)>;
+
+  static void run(KeyboardEngine& e, EditPlan plan, Done done) {
+    if (!plan.oldIsSelection) alignToCharacters(plan);
+    auto edit = std::shared_ptr<ScreenEdit>(new ScreenEdit(std::move(plan), std::move(done)));
+    e.switcher.isCycleAsyncDetourInFlight = true;
+    // The destructive part starts on a later turn, and only if the field
+    // still shows what was read.
+    std::shared_ptr<ScreenEdit> self = edit;
+    e.asyncOnMainWeak([self](KeyboardEngine& e) { self->start(e); });
+  }
+
+ private:
+  ScreenEdit(EditPlan plan, Done done) : plan_(std::move(plan)), done_(std::move(done)) {}
+
+  void start(KeyboardEngine& e) {
+    auto read = readFocusedText(e);
+    if (!read.text || !showsPlan(*read.text, plan_)) {
+      finish(e, false, "the text changed before it could be replaced");
+      return;
+    }
+    bundleID_ = bundleIDOfFrontmost(e);
+    e.beginTypingSimulation();
+    simulating_ = true;
+    if (plan_.oldIsSelection) {
+      postKey(e, keycode::deleteKey);
+      expectAfterDelete(e, {plan_.before});
+      return;
+    }
+    // A field deletes either user-perceived characters or code points; one
+    // Delete per character never removes more than the word, and what is left
+    // tells which unit this application uses.
+    bool codePoints = e.correction.codePointDeletingApps.count(bundleID_) > 0;
+    size_t n = codePoints ? codePointCount(plan_.old) : graphemeClusters(plan_.old).size();
+    for (size_t i = 0; i < n; ++i) postKey(e, keycode::deleteKey);
+    std::vector<std::u16string> outcomes{plan_.before};
+    if (!codePoints) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
+    expectAfterDelete(e, std::move(outcomes));
+  }
+
+  void expectAfterDelete(KeyboardEngine& e, std::vector<std::u16string> outcomes) {
+    auto self = shared_from_this();
+    waitFor(e, outcomes, [self](KeyboardEngine& e, std::optional<size_t> which) {
+      if (!which) {
+        self->finish(e, false, "the text did not match after deleting");
+        return;
+      }
+      if (*which == 0) {
+        self->typeReplacement(e);
+        return;
+      }
+      // Only some code points went: this field deletes code points.
+      e.correction.codePointDeletingApps.insert(self->bundleID_);
+      e.log(fmt::format("{}: {} deletes code points - deleting the rest of the word", self->plan_.operation,
+                        self->bundleID_.empty() ? "the application" : self->bundleID_));
+      std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
+      for (size_t i = 0, n = codePointCount(rest); i < n; ++i) postKey(e, keycode::deleteKey);
+      self->waitFor(e, {self->plan_.before}, [self](KeyboardEngine& e, std::optional<size_t> which) {
+        if (!which)
+          self->finish(e, false, "the text did not match after deleting");
+        else
+          self->typeReplacement(e);
+      });
+    });
+  }
+
+  void typeReplacement(KeyboardEngine& e) {
+    if (!plan_.switchTo.empty()) {
+      // Keys the user types from here on wait for the new layout.
+      flowOf(e).holdUntilSource(plan_.switchTo);
+      e.languageSwitcher().switchToInputSourceOnMain(plan_.switchTo);
+    }
+    const auto& keys = reverseKeyMap(e, plan_.switchTo);
+    for (const auto& cluster : graphemeClusters(plan_.replacement)) {
+      std::string text = toUtf8(cluster);
+      uint16_t code = 0;
+      auto cps = codePointsOf(text);
+      if (cps.size() == 1)
+        if (auto it = keys.find(cps[0]); it != keys.end()) code = it->second.keyCode;
+      postKey(e, code, text);
+    }
+    auto self = shared_from_this();
+    waitFor(e, {plan_.before + plan_.replacement}, [self](KeyboardEngine& e, std::optional<size_t> which) {
+      if (!which)
+        self->finish(e, false, "the typed text did not appear as expected");
+      else
+        self->finish(e, true, "");
+    });
+  }
+
+  // Polls the field until the text before the caret is one of `outcomes`
+  // (with the text after the caret unchanged) or the budget is spent.
+  void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes,
+               std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
+    poll(e, std::make_shared<std::vector<std::u16string>>(std::move(outcomes)), e.uptime(), std::move(next));
+  }
+
+  void poll(KeyboardEngine& e, std::shared_ptr<std::vector<std::u16string>> outcomes, double since,
+            std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
+    auto self = shared_from_this();
+    e.afterOnMainWeak(kVerifyPollInterval, [self, outcomes, since, next = std::move(next)](KeyboardEngine& e) mutable {
+      auto read = readFocusedText(e);
+      if (read.text)
+        for (size_t i = 0; i < outcomes->size(); ++i)
+          if (shows(*read.text, self->plan_.element, (*outcomes)[i], self->plan_.after)) {
+            next(e, i);
+            return;
+          }
+      if (e.uptime() - since >= kVerifyBudget) {
+        next(e, std::nullopt);
+        return;
+      }
+      self->poll(e, outcomes, since, std::move(next));
+    });
+  }
+
+  void finish(KeyboardEngine& e, bool ok, const std::string& why) {
+    if (simulating_) e.endTypingSimulation();
+    simulating_ = false;
+    e.switcher.isCycleAsyncDetourInFlight = false;
+    done_(e, ok, why);
+  }
+
+  EditPlan plan_;
+  Done done_;
+  std::string bundleID_;
+  bool simulating_ = false;
+};
+
+// Tells the user why nothing was converted, and logs it.
+void refuse(KeyboardEngine& e, const std::string& operation, const std::string& why, const std::string& message,
+            const std::string& subMessage) {
+  e.log(operation + ": " + why + " - nothing changed");
+  notice(e, message, subMessage, "exclamationmark.triangle", HudColor::orange);
+}
+
+void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTextProblem problem) {
+  switch (problem) {
+    case FocusedTextProblem::secureField:
+      refuse(e, operation, "the focused field is a password field", "ช่องรหัสผ่าน ไม่แปลงคำ",
+             "Password fields are never changed");
+      return;
+    case FocusedTextProblem::noAccess:
+      refuse(e, operation, "Accessibility access is not granted", "ยังไม่ได้รับสิทธิ์ Accessibility",
+             "Allow Tessavinor in Privacy & Security > Accessibility");
+      return;
+    case FocusedTextProblem::noFocusedField:
+    case FocusedTextProblem::unreadable:
+      refuse(e, operation, "the focused text cannot be read", "อ่านข้อความในช่องนี้ไม่ได้",
+             "This app does not share its text - nothing was changed");
+      return;
+  }
+}
+
+void refuseChangedScreen(KeyboardEngine& e, const std::string& operation, const std::string& why) {
+  e.log(operation + ": " + why + " - refused because the screen changed");
+  notice(e, "ข้อความบนจอเปลี่ยนไป จึงไม่แก้คำ", "The text changed on screen - nothing more was changed",
+         "exclamationmark.triangle", HudColor::orange);
+}
+
+void restartUndoWindow(KeyboardEngine& e) {
+  e.setIsUndoPossible(true);
+  e.flow.undoTimer.cancel();
+  e.flow.undoTimer = e.afterOnMainWeak(e.undoTimeout(), [](KeyboardEngine& e) { e.setIsUndoPossible(false); });
+}
+
+std::string languageNameOf(KeyboardEngine& e, const std::string& sourceID) {
+  std::string language = e.layoutIdentifierInfo(sourceID);
+  return language.empty() ? inputSourceDisplayName(sourceID) : languageDisplayName(language);
+}
+
+// The confirmation of a conversion: the converted word with its undo window
+// and the way to keep the word as typed.
+void showConversionFeedback(KeyboardEngine& e, const KeyboardEngine::ConversionRecord& r) {
+  std::weak_ptr<KeyboardEngine> weak = e.weak();
+  showHUDNotice(e,
+                DisplayState::confirmedForward(
+                    r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore, e.undoTimeout(),
+                    [weak] {
+                      if (auto en = weak.lock()) en->performUndo();
+                    },
+                    [weak] {
+                      if (auto en = weak.lock()) en->confirmAddToVocabulary();
+                    }),
+                2, false, false);
+}
+
+// The word to convert: the selection, else the blank-free run before the caret.
+std::optional<EditPlan> planForWordAtCaret(const FocusedText& t, const std::string& operation) {
+  EditPlan p;
+  p.operation = operation;
+  p.element = t.element;
+  auto loc = static_cast<size_t>(t.selection.location), len = static_cast<size_t>(t.selection.length);
+  std::u16string_view text(t.text);
+  if (len > 0) {
+    p.before = text.substr(0, loc);
+    p.old = text.substr(loc, len);
+    p.after = text.substr(loc + len);
+    p.oldIsSelection = true;
+    if (trimmedWord(toUtf8(p.old)).empty()) return std::nullopt;
+    return p;
+  }
+  size_t start = wordStartBefore(text, loc);
+  if (start == loc) return std::nullopt;
+  p.before = text.substr(0, start);
+  p.old = text.substr(start, loc - start);
+  p.after = text.substr(loc);
+  return p;
+}
+
+// Converts the word at the caret; `forcedTarget` names the layout to convert
+// to instead of the next one in the cycle.
+void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::optional<std::string> forcedTarget) {
+  auto read = readFocusedText(e);
+  if (!read.text) {
+    refuseUnreadable(e, operation, read.problem);
+    return;
+  }
+  auto plan = planForWordAtCaret(*read.text, operation);
+  if (!plan) {
+    refuse(e, operation, "there is no word at the caret", "ไม่พบคำที่จะแปลง", "Place the caret right after a word");
+    return;
+  }
+  std::string word = toUtf8(plan->old);
+  auto layouts = e.cycleKeyboardLayouts();
+  if (layouts.size() < 2 && !forcedTarget) {
+    refuse(e, operation, "fewer than two keyboard layouts are enabled", "มีแป้นพิมพ์ภาษาเดียว",
+           "Add a second keyboard layout to convert between");
+    return;
+  }
+
+  // The same word again within a running cycle goes on to the next layout;
+  // otherwise the word is read in the first layout that can type all of it,
+  // the current one first.
+  std::vector<KeyChord> keys;
+  std::string fromID, originalID;
+  auto& cycle = e.correction.hotkeyCycle;
+  if (!e.switcher.hotkeyCycleState.empty() && cycle && cycle->text == word && cycle->element == plan->element) {
+    keys = cycle->keys;
+    fromID = cycle->currentSourceID;
+    originalID = cycle->originalSourceID;
+  } else {
+    std::vector<std::string> candidates;
+    if (auto current = e.currentInputSourceID()) candidates.push_back(*current);
+    for (const auto& l : layouts)
+      if (std::find(candidates.begin(), candidates.end(), l.id) == candidates.end()) candidates.push_back(l.id);
+    for (const auto& id : candidates) {
+      auto mapped = keysFor(e, id, word);
+      if (!mapped) mapped = keysFor(e, id, KeyboardEngine::normalizeThaiSaraAm(word));
+      if (mapped) {
+        keys = std::move(*mapped);
+        fromID = id;
+        break;
+      }
+    }
+    if (fromID.empty()) {
+      refuse(e, operation, "no enabled layout types every character of the word", "แปลงคำนี้ไม่ได้",
+             "No keyboard layout types all of these characters");
+      return;
+    }
+    originalID = fromID;
+  }
+  std::string targetID;
+  if (forcedTarget) {
+    targetID = *forcedTarget;
+  } else {
+    auto pos = positionOf(layouts, fromID);
+    targetID = layouts[pos ? (*pos + 1) % layouts.size() : 0].id;
+  }
+  std::string converted = typeIn(e, targetID, keys);
+  if (converted.empty() || converted == word) {
+    refuse(e, operation, "the word reads the same in " + targetID, "คำนี้ไม่ต้องแปลง",
+           "It reads the same in the other layout");
+    return;
+  }
+
+  plan->replacement = toUtf16(converted);
+  plan->switchTo = targetID;
+  KeyboardEngine::ConversionRecord record{word, converted, fromID, targetID, plan->element, e.uptime()};
+  ScreenEdit::run(e, std::move(*plan),
+                  [record, keys, originalID, operation](KeyboardEngine& e, bool ok, const std::string& why) {
+                    if (!ok) {
+                      refuseChangedScreen(e, operation, why);
+                      return;
+                    }
+                    e.flow.hotkeyConversionStack.push_back(record);
+                    e.flow.redoConversionStack.clear();
+                    e.flow.pendingRejection.reset();
+                    e.flow.lastCorrectionAt = e.uptime();
+                    restartUndoWindow(e);
+                    e.correction.hotkeyCycle =
+                        KeyboardEngine::CorrectionState::HotkeyCycle{keys, originalID, record.toSourceID,
+                                                                     record.converted, record.element};
+                    int step = e.switcher.hotkeyCycleState.empty()
+                                   ? 1
+                                   : static_cast<int>(e.switcher.hotkeyCycleState["step"]) + 1;
+                    e.switcher.hotkeyCycleState = {{"step", step}, {"at", e.uptime()}};
+                    e.switcher.lastCycleTime = e.uptime();
+                    e.log(fmt::format("{}: converted a {}-character word from {} to {}", operation,
+                                      graphemeClusters(toUtf16(record.original)).size(), record.fromSourceID,
+                                      record.toSourceID));
+                    e.recordConversionStats(record.original, record.converted, record.toSourceID);
+                    e.playCorrectionHaptic(false);
+                    showConversionFeedback(e, record);
+                  });
+  // The typed strokes of that word no longer describe the text.
+  if (!flowOf(e).strokes().empty()) flowOf(e).clear(false);
+}
+
+// Undo and redo: `from` (the text now before the caret) becomes `to`.
+void replaceLastConversion(KeyboardEngine& e, bool undo) {
+  const char* operation = undo ? "performUndo" : "performRedo";
+  auto& stack = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;
+  if (stack.empty()) {
+    e.log(std::string(operation) + ": nothing to " + (undo ? "undo" : "redo"));
+    return;
+  }
+  KeyboardEngine::ConversionRecord record = stack.back();
+  const std::string& onScreen = undo ? record.converted : record.original;
+  const std::string& wanted = undo ? record.original : record.converted;
+  auto read = readFocusedText(e);
+  if (!read.text) {
+    refuseUnreadable(e, operation, read.problem);
+    return;
+  }
+  const FocusedText& t = *read.text;
+  std::u16string expected = toUtf16(onScreen);
+  auto caret = static_cast<size_t>(t.selection.location);
+  bool matches = t.selection.length == 0 && caret >= expected.size() &&
+                 t.text.compare(caret - expected.size(), expected.size(), expected) == 0 &&
+                 (!record.element || *record.element == t.element);
+  if (!matches) {
+    refuseChangedScreen(e, operation, "the word is no longer at the caret");
+    return;
+  }
+  EditPlan plan;
+  plan.operation = operation;
+  plan.element = t.element;
+  plan.before = t.text.substr(0, caret - expected.size());
+  plan.old = expected;
+  plan.after = t.text.substr(caret);
+  plan.replacement = toUtf16(wanted);
+  plan.switchTo = undo ? record.fromSourceID : record.toSourceID;
+  ScreenEdit::run(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, bool ok, const std::string& why) {
+    if (!ok) {
+      refuseChangedScreen(e, operation, why);
+      return;
+    }
+    auto& from = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;
+    auto& to = undo ? e.flow.redoConversionStack : e.flow.hotkeyConversionStack;
+    if (!from.empty()) from.pop_back();
+    to.push_back(record);
+    e.correction.hotkeyCycle.reset();
+    e.switcher.hotkeyCycleState.clear();
+    restartUndoWindow(e);
+    e.playCorrectionHaptic(false);
+    if (undo) {
+      e.totalUndos.modify([](int64_t& v) { v += 1; });
+      e.flow.pendingRejection = record.original;
+      e.flow.lastUndoneWord = record.original;
+      e.log("performUndo: restored the word as typed");
+      e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · ⌃⇧Z again to redo");
+    } else {
+      e.flow.pendingRejection.reset();
+      e.log("performRedo: converted the word again");
+      showHUDNotice(e, DisplayState::confirmedRedo(record.converted, languageNameOf(e, record.toSourceID)), 2, false,
+                    false);
+    }
+  });
+}
+
+// Runs `action` once the typing flow has nothing in flight, unless an edit is
+// already running (then the user is told once in a while that it is busy).
+void whenFree(KeyboardEngine& e, const char* operation, std::function<void(KeyboardEngine&)> action) {
+  if (e.switcher.isCycleAsyncDetourInFlight) {
+    e.log(std::string(operation) + ": an edit is still running - ignored");
+    double now = e.uptime();
+    if (!e.switcher.lastBusyNoticeTime || now - *e.switcher.lastBusyNoticeTime > 2.0) {
+      e.switcher.lastBusyNoticeTime = now;
+      notice(e, "กำลังแก้คำอยู่", "Still working on the last word", "hourglass", HudColor::white);
+    }
+    return;
+  }
+  std::weak_ptr<KeyboardEngine> weak = e.weak();
+  flowOf(e).whenIdle([weak, action = std::move(action)] {
+    if (auto en = weak.lock()) {
+      if (en->switcher.isCycleAsyncDetourInFlight) return;
+      action(*en);
+    }
+  });
+}
+
+}  // namespace
+
+void KeyboardEngine::cycleCurrentWordLanguage() {
+  whenFree(*this, "cycleCurrentWordLanguage",
+           [](KeyboardEngine& e) { convertWordAtCaret(e, "cycleCurrentWordLanguage", std::nullopt); });
+}
+
+void KeyboardEngine::correctWithInputSource() {
+  // Only a proposed correction names a target layout; without one there is
+  // nothing to apply.
+  auto target = flow.currentProactiveSuggestionTarget;
+  if (!target) {
+    log("correctWithInputSource: no proposed correction pending");
+    return;
+  }
+  flow.currentProactiveSuggestionTarget.reset();
+  whenFree(*this, "correctWithInputSource",
+           [target](KeyboardEngine& e) { convertWordAtCaret(e, "correctWithInputSource", target); });
+}
+
+void KeyboardEngine::performUndo() {
+  if (!flow.isUndoPossible) {
+    log("performUndo: the undo window has closed");
+    return;
+  }
+  whenFree(*this, "performUndo", [](KeyboardEngine& e) { replaceLastConversion(e, true); });
+}
+
+void KeyboardEngine::performRedo() {
+  if (!flow.isUndoPossible) {
+    log("performRedo: the undo window has closed");
+    return;
+  }
+  whenFree(*this, "performRedo", [](KeyboardEngine& e) { replaceLastConversion(e, false); });
+}
+
+void KeyboardEngine::handleUndoRedoToggle() {
+  if (UnifiedMenuPanel* panel = hudPanelFor(*this); panel && panel->cancelActiveActionable()) return;
+  if (!flow.isUndoPossible) {
+    log("handleUndoRedoToggle: no conversion within the undo window");
+    return;
+  }
+  if (!flow.hotkeyConversionStack.empty())
+    performUndo();
+  else if (!flow.redoConversionStack.empty())
+    performRedo();
+  else
+    log("handleUndoRedoToggle: nothing to undo or redo");
+}
+
+void KeyboardEngine::confirmAddToVocabulary() {
+  // The word the user means: the one just restored by an undo, else the one
+  // just converted (as typed), else the last word typed.
+  std::optional<std::string> word = flow.pendingRejection;
+  if (!word && flow.isUndoPossible && !flow.hotkeyConversionStack.empty())
+    word = flow.hotkeyConversionStack.back().original;
+  if (!word) word = flow.flowController->lastCommittedWord();
+  if (!word || word->empty()) {
+    flow.pendingWhitelistConfirmationWord.reset();
+    log("confirmAddToVocabulary: no recent word");
+    notice(*this, "ยังไม่มีคำล่าสุด", "Type a word first", "book", HudColor::white);
+    return;
+  }
+  if (flow.pendingWhitelistConfirmationWord != word) {
+    flow.pendingWhitelistConfirmationWord = word;
+    notice(*this, "กด ⌃⇧A อีกครั้งเพื่อจำคำ «" + *word + "»", "Press ⌃⇧A again to keep this word as typed",
+           "book", HudColor::white);
+    return;
+  }
+  flow.pendingWhitelistConfirmationWord.reset();
+  bool added = addToWhitelist(*word);
+  if (flow.pendingRejection == word) flow.pendingRejection.reset();
+  if (added) {
+    log("confirmAddToVocabulary: added a word to the ignored-word list");
+    notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
+  } else {
+    log("confirmAddToVocabulary: the word was already known or could not be saved");
+    notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill", HudColor::white);
+  }
+}
+
+}  // namespace tessa

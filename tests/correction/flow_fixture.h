@@ -1,0 +1,81 @@
+#pragma once
+// An engine on the simulated desktop, for the typing flow and correction
+// tests: ABC and Thai enabled, ABC current, TextEdit frontmost with an empty
+// field.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "correction/typing_flow_controller.h"
+#include "engine/keyboard_engine.h"
+#include "platform/keyboard_tables.h"
+#include "platform/sim/sim_desktop.h"
+#include "support/engine_fixture.h"
+
+namespace tessa::test {
+
+inline constexpr const char* kABC = "com.apple.keylayout.ABC";
+inline constexpr const char* kThai = "com.apple.keylayout.Thai";
+
+class FlowTest : public ::testing::Test {
+ protected:
+  FlowTest() : desk(fx.clock, fx.runner) {
+    fx.platform = desk.platform();
+    engine = fx.start();
+    fx.runner.runUntilIdle();
+  }
+  ~FlowTest() override {
+    engine.reset();
+    fx.engine.reset();
+  }
+
+  TypingFlowController& flow() { return *engine->flow.flowController; }
+  SimTextField& field() { return *desk.focusedField(); }
+  double now() const { return fx.clock.uptime(); }
+  void run() { fx.runner.runUntilIdle(); }
+  void advance(double seconds) { fx.runner.advance(seconds); }
+
+  // A key-down as the keyboard delivers it while ABC is current.
+  static Event usKey(const std::string& character, EventType type = EventType::keyDown) {
+    auto k = usKeyForCharacter(character);
+    EXPECT_TRUE(k.has_value()) << character;
+    Event e;
+    e.type = type;
+    e.keyCode = k ? k->first : 0;
+    e.flags = k && k->second ? flags::shift : 0;
+    e.unicode = character;
+    return e;
+  }
+
+  // Every key-down the application received after index `from`, as text.
+  std::string typedSince(size_t from = 0) const {
+    std::string out;
+    const auto& events = desk.applicationEvents();
+    for (size_t i = from; i < events.size(); ++i)
+      if (events[i].type == EventType::keyDown) out += events[i].unicode;
+    return out;
+  }
+  // Uptimes at which posted key-downs were posted (their time stamps).
+  std::vector<double> postedKeyDownTimes() const {
+    std::vector<double> out;
+    for (const auto& e : desk.postedEvents())
+      if (e.type == EventType::keyDown && e.keyCode != keycode::f19) out.push_back(e.timestamp);
+    return out;
+  }
+  bool logged(const std::string& needle) const {
+    auto lines = engine->diagnosticLogs();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(needle) != std::string::npos; });
+  }
+  // Switches the simulated system (the user's or the system's own doing).
+  void selectSource(const std::string& id) { ASSERT_EQ(desk.inputSources().select(id), 0); }
+
+  EngineFixture fx;
+  SimDesktop desk;
+  std::shared_ptr<KeyboardEngine> engine;
+};
+
+}  // namespace tessa::test
