@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -27,6 +29,7 @@
 #include "base/user_defaults.h"
 #include "engine/app_log.h"
 #include "engine/diagnostic_log.h"
+#include "dictionaries/word_lists.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
 
@@ -305,7 +308,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // whoever owns a panel (the HUD, the quick-paste panel).
   std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
 
-  // ---- typing flow and wrong-layout correction (correction/*.cpp)
+  // ---- typing-flow services the key road calls (defined by the typing flow)
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
                             std::optional<std::string> expectedSourceID = std::nullopt);
   void switchLayoutViaHotKey();
@@ -326,35 +329,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void postModifierResync();
   void playHaptic();
   std::string layoutIdentifierInfo(const std::string& inputSourceID) const;
-  // Rewrites the Unicode string of a key event for the layout of `sourceID`,
-  // from its key code and modifiers alone, so doing it twice changes nothing.
-  void retargetKeyEvent(Event& event, const std::string& sourceID);
-  // Whether the frontmost application's text can be read, and the probe that
-  // records it (retried 0.1 s apart while the application is still waking).
-  AXTextAccess frontmostAppTextAccess();
-  void probeFocusedAppAXAvailability(int attemptsLeft);
-  // Undo and redo of the last conversion, after verifying the screen.
-  void performUndo();
-  void performRedo();
-  // The conversion counters, after each conversion.
-  void recordConversionStats(const std::string& original, const std::string& converted,
-                             const std::string& targetSourceID);
-  void playCorrectionHaptic(bool repeat);
-  // One JSON line of a committed word's inter-key timings (never its keys or
-  // text), when the capture is switched on.
-  void captureKeystrokeTiming(const std::vector<KeyStroke>& strokes, bool isUndoPossible);
-  std::filesystem::path keystrokeTimingFileURL() const;
-  // The text `strokes` type in the layout of `source` (dead keys carried from
-  // key to key); "" without a source or layout.
-  std::string renderInLayout(const std::vector<KeyStroke>& strokes,
-                             const std::optional<InputSourceInfo>& source) const;
-  // The source of the layout cycle with that identifier.
-  std::optional<InputSourceInfo> inputSourceWithID(const std::string& id) const;
-  // The enabled keyboard layouts the switcher keys cycle through, in order.
-  std::vector<InputSourceInfo> cycleKeyboardLayouts() const;
-  // Haptic feedback itself (not built here).
-  void performHaptic(bool repeat);
-  void performSystemHaptic();
   // Word sets: whether words of `language` can be checked at all.
   bool canCheckWords(const std::string& language) const;
 
@@ -370,6 +344,62 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void statsNoteTapDisabled(const std::string& dayKey);
   void runTapRecoveryStep(const std::string& reason);
   void withWatchdogLock(TapId tap);
+
+  // ---- word sets and word lists (dictionaries/word_sets.cpp)
+  // Every set holds lower-cased words. Each is built on first use outside
+  // stateLock and stored under it; its generation keeps a set built from
+  // stale files from replacing a newer one. Sets are immutable once
+  // published, so a caller may keep the returned reference.
+  std::vector<std::string> loadWordFile(const std::string& name) const;
+  static std::string packFileName(const std::string& packName);
+  WordSetRef developerWhitelist();
+  WordSetRef buildDeveloperWhitelist() const;
+  void storeDeveloperWhitelist(WordSetRef set);
+  void rebuildDeveloperWhitelist();
+  // True when the word was added to the ignored-word file and set; false
+  // when it is empty, already present, or could not be written.
+  bool addToWhitelist(const std::string& word);
+  WordSetRef commonThaiWords();
+  WordSetRef loadCommonEnglishWords();
+  WordSetRef localThaiDictionary() const;
+  bool hasLocalThaiDictionary() const;
+  // The stored local set of `language` (possibly empty), or null when none.
+  WordSetRef localDictionary(const std::string& language) const;
+  void setLocalDictionary(const std::string& language, WordSetRef words);
+  static const WordSet& builtInProgrammingWords();
+  static const WordSet& builtInCommonEnglishWords();
+  static const WordSet& builtInCommonThaiWords();
+  static const std::map<std::string, ScriptCharacterSet>& scriptCharacterSets();
+  static const std::map<std::string, std::string>& spellCheckProbeWords();
+  bool canCheckWords(const std::string& language);
+  bool spellCheckerDiscriminates(const std::string& language);
+  // Main thread only; false anywhere else.
+  bool systemSpellCheckerAccepts(const std::string& text, const std::string& language);
+  static std::string normalizeThaiSaraAm(const std::string& word);
+  void commitPendingRejection();
+  // The one writer of flow.isUndoPossible: stores the value and runs its
+  // observer (a true-to-false change closes the undo window).
+  void setIsUndoPossible(bool value);
+  // Part of the language check of the typing flow that the spell-checker
+  // probe needs: whether the spell checker offers `language`.
+  bool isLanguageEnabled(const std::string& language) const;
+  // Runs a piece of work after a delay; by default on the main queue.
+  std::function<void(double, Task)> proactiveSuggestionScheduler = [this](double delay, Task work) {
+    mainQueue().postDelayed(delay, std::move(work));
+  };
+
+  // ---- local dictionaries (dictionaries/local_dictionaries.cpp)
+  // loadLocalWordlists(language) is declared with the launch services above.
+  // The file work runs on the background queue; results are published on
+  // the main queue.
+  static std::vector<std::filesystem::path> dictionarySearchDirectories();
+  static const std::map<std::string, LocalDictionaryName>& localDictionaryNames();
+  void loadLocalDictionary(const std::string& language, const std::string& baseName);
+  // The words of a dictionary, empty when it has none or was refused; none
+  // when it could not be checked this time (the keychain did not answer).
+  std::optional<WordSet> loadHunspellDictionary(const std::string& baseName);
+  static std::optional<std::string> readHunspellDictionaryText(const std::filesystem::path& dic);
+  void publishLocalDictionary(const std::string& language, WordSetRef words);
 
   // ============================================================== state
   // Fields are grouped by the concern that uses them; their initial values
@@ -528,47 +558,30 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     std::string typoHourStamp;
   } flow;
 
-  // Typing flow and correction beyond the fields above (main thread).
-  struct CorrectionState {
-    // A key with the modifiers it needs (shift, option).
-    struct KeyChord {
-      uint16_t keyCode = 0;
-      uint64_t flags = 0;
-      bool operator==(const KeyChord&) const = default;
-    };
-    // The enabled layouts of the cycle, until the enabled list changes.
-    mutable std::optional<std::vector<InputSourceInfo>> cycleLayoutsCache;
-    // Per layout: which key types each code point.
-    std::map<std::string, std::unordered_map<char32_t, KeyChord>> reverseKeyMaps;
-    // Applications seen deleting one code point per Delete rather than one
-    // user-perceived character, by bundle identifier.
-    std::set<std::string> codePointDeletingApps;
-    // A running Control+Shift+X cycle: the word's keys and the layout its
-    // text on screen is now in; valid while switcher.hotkeyCycleState is set.
-    struct HotkeyCycle {
-      std::vector<KeyChord> keys;
-      std::string originalSourceID;
-      std::string currentSourceID;
-      std::string text;
-      std::optional<AXElement> element;
-    };
-    std::optional<HotkeyCycle> hotkeyCycle;
-    std::optional<double> lastFatigueReminderAt;
-  } correction;
-
   // Word sets and dictionaries; guarded by stateLock.
   mutable std::mutex stateLock;
   struct WordSetState {
-    std::shared_ptr<const std::unordered_set<std::string>> developerWhitelist;
-    uint64_t developerWhitelistGeneration = 0;
-    std::shared_ptr<const std::unordered_set<std::string>> localThaiDictionary =
-        std::make_shared<std::unordered_set<std::string>>();
-    std::map<std::string, std::shared_ptr<const std::unordered_set<std::string>>> localOtherDictionaries;
+    WordSetRef developerWhitelist;
+    int64_t developerWhitelistGeneration = 0;
+    WordSetRef commonThaiWords;
+    int64_t commonThaiWordsGeneration = 0;
+    WordSetRef commonEnglishWords;
+    int64_t commonEnglishWordsGeneration = 0;
+    std::map<std::string, WordSetRef> localOtherDictionaries;
     std::map<std::string, bool> spellCheckerDiscriminates;
-    std::shared_ptr<const std::unordered_set<std::string>> commonEnglishWords;
-    std::shared_ptr<const std::unordered_set<std::string>> commonThaiWords;
-    uint64_t commonEnglishWordsGeneration = 0;
-    uint64_t commonThaiWordsGeneration = 0;
+    // The Thai, English and Lao local sets are never filled; the word checks
+    // of the typing flow ask for them all the same.
+    WordSetRef localThaiDictionary = std::make_shared<const WordSet>();
+    WordSetRef localEnglishDictionary = std::make_shared<const WordSet>();
+    std::map<int, std::vector<std::string>> localThaiWordsByLength;
+    int64_t localThaiDictionaryWordCount = 0;
+    int64_t localEnglishDictionaryWordCount = 0;
+    int64_t localLaoDictionaryWordCount = 0;
+    // Languages whose dictionary is being read on the background queue, so
+    // a second switch does not start a second load.
+    std::set<std::string> localDictionariesLoading;
+    // Test seam: runs while a lazy set is being built without the lock.
+    std::function<void()> duringUnlockedBuild;
   } wordSets;
 
   struct PauseState {
