@@ -163,6 +163,9 @@ size_t previousStart(std::string_view s, size_t end) {
 // White space in the sense of "blanks": tab and the Unicode space separators.
 bool isBlank(char32_t c) {
   if (c < 0x80) return c == ' ' || c == '\t';
+  // No space separator lies between U+00A0 and U+1680: spares the look-up
+  // for the letters of most scripts.
+  if (c > 0xA0 && c < 0x1680) return false;
   return u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }
 
