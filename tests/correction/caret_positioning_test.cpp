@@ -1,0 +1,103 @@
+// Placing the notice next to the caret: the coordinate flip, the room above,
+// the screen margins, and every way the caret can be missing.
+#include <gtest/gtest.h>
+
+#include "correction/flow_fixture.h"
+#include "engine/caret_positioning.h"
+
+namespace tessa::test {
+namespace {
+
+using CaretPositioning::Point;
+
+class CaretTest : public FlowTest {
+ protected:
+  // The simulated field draws each UTF-16 unit 8 points wide, 3 points in
+  // from its frame, on an 18-point line: this puts the caret at (x, y).
+  void caretAt(double x, double y, int64_t selectionLength = 0) {
+    field().setText(std::string(200, 'a'));
+    field().setFrame(Rect{x - 3, y - 3, 2000, 24});
+    field().setSelection({0, selectionLength});
+  }
+};
+
+TEST_F(CaretTest, ThePanelSitsAboveTheCaretWhenThereIsRoom) {
+  caretAt(600, 400);
+  EXPECT_EQ(CaretPositioning::readCaretRect(*engine), (Rect{600, 400, 0, 18}));
+  auto origin = CaretPositioning::caretScreenRect(*engine, 300, 60);
+  ASSERT_TRUE(origin.has_value());
+  EXPECT_EQ(*origin, (Point{450, 508}));  // 900 - 400 + 8; centred on the caret
+}
+
+TEST_F(CaretTest, NearTheTopThePanelGoesBelowAndStaysOnScreen) {
+  caretAt(100, 20);
+  auto origin = CaretPositioning::caretScreenRect(*engine, 300, 60);
+  ASSERT_TRUE(origin.has_value());
+  // No room above (880 + 8 + 60 > 875): 8 points under the caret's bottom
+  // edge, and pulled in to the left margin.
+  EXPECT_EQ(*origin, (Point{4, 900 - 38 - 60 - 8}));
+}
+
+TEST_F(CaretTest, AWholeSelectedLineIsNoCaret) {
+  caretAt(100, 400, 38);  // 304 points wide
+  EXPECT_FALSE(CaretPositioning::readCaretRect(*engine).has_value());
+  EXPECT_FALSE(logged("CaretPositioning"));
+  caretAt(100, 400, 25);  // 200 points: still a caret
+  EXPECT_TRUE(CaretPositioning::readCaretRect(*engine).has_value());
+}
+
+TEST_F(CaretTest, ACaretOffEveryScreenIsIgnoredWithALogLine) {
+  caretAt(5000, 5000);
+  EXPECT_FALSE(CaretPositioning::caretScreenRect(*engine, 300, 60).has_value());
+  EXPECT_TRUE(logged("CaretPositioning: caret rect (5000.0, 5000.0, 0.0, 18.0) is not on any screen - ignoring it"));
+}
+
+TEST_F(CaretTest, ACaretJustOffTheEdgeStillCounts) {
+  caretAt(-0.5, 400);  // its centre is half a point left of the screen
+  EXPECT_TRUE(CaretPositioning::readCaretRect(*engine).has_value());
+  caretAt(-2, 400);
+  EXPECT_FALSE(CaretPositioning::readCaretRect(*engine).has_value());
+}
+
+TEST_F(CaretTest, ApplicationsThatDoNotAnswerGiveNoCaretSilently) {
+  caretAt(600, 400);
+  desk.frontmostApplication()->axMode = SimAXMode::timesOut;
+  EXPECT_FALSE(CaretPositioning::caretScreenRect(*engine, 300, 60).has_value());
+  desk.frontmostApplication()->axMode = SimAXMode::readable;
+  desk.frontmostApplication()->hasFocusedField = false;
+  EXPECT_FALSE(CaretPositioning::caretScreenRect(*engine, 300, 60).has_value());
+  EXPECT_FALSE(logged("CaretPositioning"));
+}
+
+TEST_F(CaretTest, NoScreensMeansNoCaret) {
+  caretAt(600, 400);
+  desk.screens().setScreens({});
+  EXPECT_FALSE(CaretPositioning::readCaretRect(*engine).has_value());
+}
+
+TEST(CaretScreens, APointBetweenScreensBelongsToTheNearerOne) {
+  FixedScreens screens({ScreenInfo{Rect{0, 0, 100, 100}, Rect{0, 0, 100, 100}},
+                        ScreenInfo{Rect{300, 0, 100, 100}, Rect{300, 0, 100, 100}}});
+  EXPECT_EQ(CaretPositioning::screenContaining(&screens, {150, 50})->frame.x, 0);
+  EXPECT_EQ(CaretPositioning::screenContaining(&screens, {250, 50})->frame.x, 300);
+  EXPECT_EQ(CaretPositioning::screenContaining(&screens, {200, 50})->frame.x, 0);  // a tie: the earlier one
+  EXPECT_EQ(CaretPositioning::screenContaining(&screens, {350, 50})->frame.x, 300);
+  FixedScreens none;
+  EXPECT_FALSE(CaretPositioning::screenContaining(&none, {0, 0}).has_value());
+}
+
+TEST(CaretScreens, ClampingKeepsMarginsAndFavoursLeftAndBottom) {
+  ScreenInfo small{Rect{0, 0, 200, 100}, Rect{0, 0, 200, 100}};
+  FixedScreens screens({small});
+  EXPECT_EQ(CaretPositioning::clampToScreen(&screens, small, Rect{-20, 10, 300, 20}), (Point{4, 10}));
+  EXPECT_EQ(CaretPositioning::clampToScreen(&screens, small, Rect{190, 95, 50, 20}), (Point{146, 76}));
+  EXPECT_EQ(CaretPositioning::clampToScreen(&screens, small, Rect{10, 10, 50, 500}), (Point{10, 4}));
+  // Without a screen, the one holding the rectangle's centre; none at all
+  // leaves the origin alone.
+  EXPECT_EQ(CaretPositioning::clampToScreen(&screens, std::nullopt, Rect{-100, 10, 20, 20}), (Point{4, 10}));
+  FixedScreens none;
+  EXPECT_EQ(CaretPositioning::clampToScreen(&none, std::nullopt, Rect{-100, 10, 20, 20}), (Point{-100, 10}));
+}
+
+}  // namespace
+}  // namespace tessa::test

@@ -1,0 +1,342 @@
+// Converting the word at the caret, undoing and redoing it, on a simulated
+// field that deletes either user-perceived characters or code points.
+#include <gtest/gtest.h>
+
+#include "correction/flow_fixture.h"
+
+namespace tessa::test {
+namespace {
+
+class ConversionTest : public FlowTest {
+ protected:
+  // "กิน" as typed on the Thai layout with the keys d, b, o: three code points
+  // in two user-perceived characters.
+  std::string kin() { return thai("dbo"); }
+  std::string thai(const std::string& usKeys) {
+    std::string out;
+    for (char c : usKeys) out += engine->englishToThaiMap().at(std::string(1, c));
+    return out;
+  }
+  void startWith(const std::string& text, const char* source) {
+    desk.setCurrentSource(source);
+    field().setText(text);
+  }
+  size_t deletesPosted() const {
+    size_t n = 0;
+    for (const auto& e : desk.postedEvents())
+      if (e.type == EventType::keyDown && e.keyCode == keycode::deleteKey) ++n;
+    return n;
+  }
+};
+
+class ConversionUnitTest : public ConversionTest, public ::testing::WithParamInterface<DeletionUnit> {
+ protected:
+  void SetUp() override { field().setDeletionUnit(GetParam()); }
+};
+
+TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
+  startWith("I ate " + kin(), kThai);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate dbo");
+  EXPECT_EQ(field().caret(), 9);
+  EXPECT_EQ(desk.currentSource(), kABC);
+  ASSERT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+  EXPECT_EQ(engine->flow.hotkeyConversionStack.back().original, kin());
+  EXPECT_EQ(engine->flow.hotkeyConversionStack.back().converted, "dbo");
+  EXPECT_TRUE(engine->flow.isUndoPossible);
+  EXPECT_EQ(engine->totalCorrections.get(), 1);
+  EXPECT_EQ(engine->totalCorrectionsEN.get(), 1);
+  // Never more Deletes than the word has code points: nothing before it goes.
+  EXPECT_LE(deletesPosted(), 3u);
+
+  engine->handleUndoRedoToggle();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate " + kin());
+  EXPECT_EQ(desk.currentSource(), kThai);
+  EXPECT_EQ(engine->totalUndos.get(), 1);
+  EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
+  EXPECT_EQ(engine->flow.redoConversionStack.size(), 1u);
+
+  engine->handleUndoRedoToggle();  // the undo stack is exhausted: redo
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate dbo");
+  EXPECT_EQ(desk.currentSource(), kABC);
+  EXPECT_FALSE(engine->flow.pendingRejection.has_value());
+  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+}
+
+TEST_P(ConversionUnitTest, DeletesOnlyTheWordWhicheverUnitTheFieldDeletes) {
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "x " + kin());
+  size_t before = deletesPosted();
+  engine->performUndo();  // deletes "กิน": 2 characters, 3 code points
+  advance(1.0);
+  EXPECT_EQ(field().text(), "x dbo");
+  EXPECT_EQ(deletesPosted() - before, GetParam() == DeletionUnit::codePoint ? 3u : 2u);
+  bool learned = engine->correction.codePointDeletingApps.count(SimDesktop::kDefaultAppBundleID) > 0;
+  EXPECT_EQ(learned, GetParam() == DeletionUnit::codePoint);
+  if (learned) {
+    // Next time the field's unit is known and the word goes in one pass.
+    engine->performRedo();
+    advance(1.0);
+    ASSERT_EQ(field().text(), "x " + kin());
+    engine->performUndo();
+    advance(1.0);
+    EXPECT_EQ(field().text(), "x dbo");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothUnits, ConversionUnitTest,
+                         ::testing::Values(DeletionUnit::graphemeCluster, DeletionUnit::codePoint),
+                         [](const auto& info) {
+                           return info.param == DeletionUnit::codePoint ? "CodePoints" : "GraphemeClusters";
+                         });
+
+TEST_F(ConversionTest, ConvertsTheSelectionInPlace) {
+  startWith("xx dbo yy", kABC);
+  field().setSelection({3, 3});
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "xx " + kin() + " yy");
+}
+
+TEST_F(ConversionTest, AWordThatOpensWithAMarkKeepsTheBlankBeforeIt) {
+  // A tone mark typed first clings to the space before it on screen.
+  std::string mark = thai("h");
+  startWith("a " + mark + thai("l"), kThai);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "a hl");
+}
+
+TEST_F(ConversionTest, AChangedScreenRefusesTheConversionAndSaysSo) {
+  startWith("I ate " + kin(), kThai);
+  engine->cycleCurrentWordLanguage();
+  field().setText("I ate something else");  // the user typed on before it ran
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate something else");
+  EXPECT_EQ(deletesPosted(), 0u);
+  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
+  EXPECT_EQ(engine->totalCorrections.get(), 0);
+  EXPECT_TRUE(logged("cycleCurrentWordLanguage: the text changed before it could be replaced - refused because the "
+                     "screen changed"));
+  EXPECT_TRUE(logged("HUD: no panel") || fx.systemLog.contains("showStatusHUD"));
+  EXPECT_FALSE(engine->switcher.isCycleAsyncDetourInFlight);
+}
+
+TEST_F(ConversionTest, UndoIsRefusedWhenTheWordIsNoLongerAtTheCaret) {
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  field().setCaret(0);
+  engine->performUndo();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "x " + kin());
+  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+  EXPECT_TRUE(logged("performUndo: the word is no longer at the caret - refused because the screen changed"));
+}
+
+TEST_F(ConversionTest, TheUndoWindowCloses) {
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_TRUE(engine->flow.isUndoPossible);
+  advance(engine->undoTimeout());
+  EXPECT_FALSE(engine->flow.isUndoPossible);
+  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
+  engine->handleUndoRedoToggle();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "x " + kin());
+}
+
+TEST_F(ConversionTest, PasswordFieldsAndUnreadableFieldsAreLeftAlone) {
+  startWith("dbo", kABC);
+  field().setSecure(true);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(deletesPosted(), 0u);
+  EXPECT_TRUE(logged("the focused field is a password field - nothing changed"));
+
+  field().setSecure(false);
+  desk.frontmostApplication()->axMode = SimAXMode::unavailable;
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "dbo");
+  EXPECT_TRUE(logged("the focused text cannot be read - nothing changed"));
+}
+
+TEST_F(ConversionTest, KeysTypedWhileTheNewLayoutArrivesAreHeldForIt) {
+  desk.setSwitchLatency(0.15);
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(0.05);  // the word is retyped; the switch has not landed yet
+  ASSERT_EQ(field().text(), "x " + kin());
+  ASSERT_EQ(flow().state().kind, TypingFlowState::Kind::correcting);
+  flow().enqueue(usKey(" "));
+  flow().enqueue(usKey("d"));
+  advance(1.0);
+  EXPECT_EQ(field().text(), "x " + kin() + " " + thai("d"));
+}
+
+TEST_F(ConversionTest, AConversionWaitsForHeldKeysToLandFirst) {
+  startWith("x db", kABC);
+  engine->beginSpeculativeHold();
+  flow().enqueue(usKey("o"));  // typed before the hot key, still held
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);  // the hold times out, "o" lands, then the word is converted
+  EXPECT_EQ(field().text(), "x " + kin());
+}
+
+TEST_F(ConversionTest, RepeatedPressesCycleThroughEveryLayout) {
+  desk.setEnabledSources({kABC, kThai, "com.apple.keylayout.Lao"});
+  startWith("dbo", kABC);
+  run();
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), kin());
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  std::string lao = field().text();
+  EXPECT_NE(lao, kin());
+  EXPECT_EQ(desk.currentSource(), "com.apple.keylayout.Lao");
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "dbo");
+  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 3u);
+}
+
+TEST_F(ConversionTest, ANewKeyEndsTheCycle) {
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->switcher.hotkeyCycleState.clear();  // what the next key down does
+  engine->cycleCurrentWordLanguage();  // "กิน" read afresh: on Thai it goes to ABC
+  advance(1.0);
+  EXPECT_EQ(field().text(), "dbo");
+}
+
+TEST_F(ConversionTest, NothingToConvertIsSaidNotDone) {
+  startWith("x ", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(deletesPosted(), 0u);
+  EXPECT_TRUE(logged("cycleCurrentWordLanguage: there is no word at the caret - nothing changed"));
+}
+
+TEST_F(ConversionTest, AddingAWordTakesASecondPress) {
+  startWith("I ate " + kin(), kThai);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->performUndo();
+  advance(1.0);
+  ASSERT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  engine->confirmAddToVocabulary();
+  EXPECT_EQ(engine->flow.pendingWhitelistConfirmationWord, std::optional<std::string>(kin()));
+  EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  engine->confirmAddToVocabulary();
+  EXPECT_FALSE(engine->flow.pendingWhitelistConfirmationWord.has_value());
+  EXPECT_FALSE(engine->flow.pendingRejection.has_value());
+  EXPECT_TRUE(logged("confirmAddToVocabulary: added a word to the ignored-word list"));
+}
+
+TEST_F(ConversionTest, CorrectWithInputSourceDoesNothingWithoutAProposal) {
+  startWith("dbo", kABC);
+  engine->correctWithInputSource();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "dbo");
+  EXPECT_TRUE(logged("correctWithInputSource: no proposed correction pending"));
+}
+
+// ------------------------------------------------------------ the helpers
+
+TEST_F(FlowTest, LayoutsRenderKeystrokesAndNameTheirLanguages) {
+  std::vector<KeyStroke> keys{{keycode::d, false, 0}, {keycode::b, false, 0}, {keycode::o, true, 0}};
+  EXPECT_EQ(engine->renderInLayout(keys, engine->inputSourceWithID(kABC)), "dbO");
+  EXPECT_EQ(engine->renderInLayout(keys, std::nullopt), "");
+  EXPECT_FALSE(engine->inputSourceWithID("com.apple.keylayout.Lao").has_value());  // not enabled
+  EXPECT_EQ(engine->layoutIdentifierInfo(kThai), "th");
+  EXPECT_EQ(engine->layoutIdentifierInfo("com.apple.keylayout.Kedmanee-X"), "th");
+  EXPECT_EQ(engine->layoutIdentifierInfo("com.example.Lao-Custom"), "lo");
+  EXPECT_EQ(engine->layoutIdentifierInfo("com.example.unknown"), "");
+  EXPECT_EQ(engine->currentInputSourceLanguage(), "en");
+
+  engine->availableSpellingLanguages.set({"en_US", "TH"});
+  EXPECT_TRUE(engine->isLanguageEnabled("en"));
+  EXPECT_TRUE(engine->isLanguageEnabled("EN_GB"));
+  EXPECT_TRUE(engine->isLanguageEnabled("th"));
+  EXPECT_FALSE(engine->isLanguageEnabled("lo"));
+}
+
+TEST_F(FlowTest, KeystrokeTimingIsCapturedOnlyWhenAskedAndHoldsNoKeys) {
+  std::vector<KeyStroke> word{{keycode::d, false, 1000}, {keycode::b, true, 1130}, {keycode::o, false, 1200}};
+  engine->captureKeystrokeTiming(word, false);
+  run();
+  auto path = engine->keystrokeTimingFileURL();
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  engine->defaults().setBool("keystrokeTimingCaptureEnabled", true);
+  engine->captureKeystrokeTiming({word[0]}, false);  // one key has no rhythm
+  engine->captureKeystrokeTiming(word, true);
+  run();
+  auto text = readFile(path);
+  ASSERT_TRUE(text.has_value());
+  auto line = nlohmann::json::parse(text->substr(0, text->find('\n')));
+  EXPECT_EQ(line["n"], 3);
+  EXPECT_EQ(line["dt"], nlohmann::json::array({130, 70}));
+  EXPECT_EQ(line["undo"], true);
+  EXPECT_EQ(line.size(), 4u);  // timings only: no key codes, no text
+  EXPECT_EQ(std::count(text->begin(), text->end(), '\n'), 1);
+  EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+  desk.setTrusted(false);
+  engine->captureKeystrokeTiming(word, false);
+  run();
+  EXPECT_EQ(readFile(path), text);
+}
+
+TEST_F(FlowTest, ConversionCountersAreWrittenAtOnce) {
+  engine->recordConversionStats("dbo", "กิน", kThai);
+  EXPECT_EQ(engine->totalCorrections.get(), 1);
+  EXPECT_EQ(engine->totalCorrectionsTH.get(), 1);
+  EXPECT_EQ(engine->totalKeystrokesSaved.get(), 3 + 1 + 3);
+  EXPECT_EQ(engine->appTypoCounts.get().at(SimDesktop::kDefaultAppBundleID), 1);
+  EXPECT_EQ(engine->defaults().integerForKey("totalCorrections"), 1);
+  EXPECT_EQ(engine->typoCountInCurrentHour(), 1);
+}
+
+TEST_F(FlowTest, HapticsRunOnlyWhenSwitchedOn) {
+  engine->playCorrectionHaptic(true);
+  engine->playHaptic();
+  run();
+  EXPECT_FALSE(logged("performHaptic"));
+  engine->isHapticFeedbackEnabled.set(true);
+  engine->playCorrectionHaptic(true);
+  engine->playHaptic();
+  run();
+  EXPECT_TRUE(logged("performHaptic(true)"));
+  EXPECT_TRUE(logged("performSystemHaptic"));
+}
+
+TEST_F(FlowTest, TheTextAccessProbeRetriesADormantApplication) {
+  desk.frontmostApplication()->axMode = SimAXMode::dormant;
+  engine->probeFocusedAppAXAvailability(3);
+  advance(0.15);
+  desk.frontmostApplication()->axMode = SimAXMode::readable;  // awake by the third try
+  advance(0.2);
+  EXPECT_EQ(engine->axTextAccessInFocusedApp.get(), AXTextAccess::available);
+
+  desk.frontmostApplication()->axMode = SimAXMode::dormant;
+  engine->probeFocusedAppAXAvailability(3);
+  advance(1.0);
+  EXPECT_EQ(engine->axTextAccessInFocusedApp.get(), AXTextAccess::dormant);
+  desk.frontmostApplication()->axMode = SimAXMode::unavailable;
+  EXPECT_EQ(engine->frontmostAppTextAccess(), AXTextAccess::unavailable);
+}
+
+}  // namespace
+}  // namespace tessa::test
