@@ -308,7 +308,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // whoever owns a panel (the HUD, the quick-paste panel).
   std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
 
-  // ---- typing-flow services the key road calls (defined by the typing flow)
+  // ---- typing flow and wrong-layout correction (correction/*.cpp)
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
                             std::optional<std::string> expectedSourceID = std::nullopt);
   void switchLayoutViaHotKey();
@@ -329,8 +329,35 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void postModifierResync();
   void playHaptic();
   std::string layoutIdentifierInfo(const std::string& inputSourceID) const;
-  // Word sets: whether words of `language` can be checked at all.
-  bool canCheckWords(const std::string& language) const;
+  // Rewrites the Unicode string of a key event for the layout of `sourceID`,
+  // from its key code and modifiers alone, so doing it twice changes nothing.
+  void retargetKeyEvent(Event& event, const std::string& sourceID);
+  // Whether the frontmost application's text can be read, and the probe that
+  // records it (retried 0.1 s apart while the application is still waking).
+  AXTextAccess frontmostAppTextAccess();
+  void probeFocusedAppAXAvailability(int attemptsLeft);
+  // Undo and redo of the last conversion, after verifying the screen.
+  void performUndo();
+  void performRedo();
+  // The conversion counters, after each conversion.
+  void recordConversionStats(const std::string& original, const std::string& converted,
+                             const std::string& targetSourceID);
+  void playCorrectionHaptic(bool repeat);
+  // One JSON line of a committed word's inter-key timings (never its keys or
+  // text), when the capture is switched on.
+  void captureKeystrokeTiming(const std::vector<KeyStroke>& strokes, bool isUndoPossible);
+  std::filesystem::path keystrokeTimingFileURL() const;
+  // The text `strokes` type in the layout of `source` (dead keys carried from
+  // key to key); "" without a source or layout.
+  std::string renderInLayout(const std::vector<KeyStroke>& strokes,
+                             const std::optional<InputSourceInfo>& source) const;
+  // The source of the layout cycle with that identifier.
+  std::optional<InputSourceInfo> inputSourceWithID(const std::string& id) const;
+  // The enabled keyboard layouts the switcher keys cycle through, in order.
+  std::vector<InputSourceInfo> cycleKeyboardLayouts() const;
+  // Haptic feedback itself (not built here).
+  void performHaptic(bool repeat);
+  void performSystemHaptic();
 
   // ---- reliability services the key road calls (defined by the reliability code)
   void markHandleBegan();
@@ -557,6 +584,34 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     int64_t typoCountThisHour = 0;
     std::string typoHourStamp;
   } flow;
+
+  // Typing flow and correction beyond the fields above (main thread).
+  struct CorrectionState {
+    // A key with the modifiers it needs (shift, option).
+    struct KeyChord {
+      uint16_t keyCode = 0;
+      uint64_t flags = 0;
+      bool operator==(const KeyChord&) const = default;
+    };
+    // The enabled layouts of the cycle, until the enabled list changes.
+    mutable std::optional<std::vector<InputSourceInfo>> cycleLayoutsCache;
+    // Per layout: which key types each code point.
+    std::map<std::string, std::unordered_map<char32_t, KeyChord>> reverseKeyMaps;
+    // Applications seen deleting one code point per Delete rather than one
+    // user-perceived character, by bundle identifier.
+    std::set<std::string> codePointDeletingApps;
+    // A running Control+Shift+X cycle: the word's keys and the layout its
+    // text on screen is now in; valid while switcher.hotkeyCycleState is set.
+    struct HotkeyCycle {
+      std::vector<KeyChord> keys;
+      std::string originalSourceID;
+      std::string currentSourceID;
+      std::string text;
+      std::optional<AXElement> element;
+    };
+    std::optional<HotkeyCycle> hotkeyCycle;
+    std::optional<double> lastFatigueReminderAt;
+  } correction;
 
   // Word sets and dictionaries; guarded by stateLock.
   mutable std::mutex stateLock;
