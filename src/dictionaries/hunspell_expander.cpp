@@ -1,5 +1,7 @@
 #include "dictionaries/hunspell_expander.h"
 
+#include <sys/mman.h>
+
 #include <unicode/brkiter.h>
 #include <unicode/bytestream.h>
 #include <unicode/locid.h>
@@ -18,18 +20,48 @@
 #include <atomic>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <limits>
-#include <optional>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include <fmt/format.h>
 
 #include "base/files.h"
 
 namespace tessa {
+
+namespace detail {
+
+SlotTable::SlotTable(size_t count) {
+  if (count == 0) return;
+  if (count > SIZE_MAX / sizeof(uint64_t)) throw std::bad_alloc();
+  constexpr size_t kHugePage = size_t{2} << 20;
+  const size_t bytes = count * sizeof(uint64_t);
+  void* p = nullptr;
+  if (bytes >= kHugePage) {
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (posix_memalign(&p, kHugePage, rounded) != 0) throw std::bad_alloc();
+    ::madvise(p, rounded, MADV_HUGEPAGE);  // only a hint; ignored where huge pages are off
+  } else {
+    p = std::malloc(bytes);
+    if (p == nullptr) throw std::bad_alloc();
+  }
+  std::memset(p, 0, bytes);
+  data_ = static_cast<uint64_t*>(p);
+  size_ = count;
+}
+
+SlotTable::SlotTable(const SlotTable& other) : SlotTable(other.size_) {
+  if (size_ != 0) std::memcpy(data_, other.data_, size_ * sizeof(uint64_t));
+}
+
+SlotTable::~SlotTable() { std::free(data_); }
+
+}  // namespace detail
 
 WordFormSet::WordFormSet(std::initializer_list<std::string_view> words) {
   reserve(words.size());
@@ -44,9 +76,10 @@ void WordFormSet::reserve(size_t words) {
 }
 
 void WordFormSet::rehash(size_t slotCount) {
-  std::vector<uint64_t> slots(slotCount, 0);
+  detail::SlotTable slots(slotCount);
   const size_t mask = slotCount - 1;
-  for (const uint64_t s : slots_) {
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    const uint64_t s = slots_[k];
     if (s == 0) continue;
     size_t i = (s >> 32) & mask;
     while (slots[i] != 0) i = (i + 1) & mask;

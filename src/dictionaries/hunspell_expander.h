@@ -120,6 +120,35 @@ class PodBuffer {
   size_t capacity_ = 0;
 };
 
+// The slot table of WordFormSet: zeroed words that are put on transparent
+// huge pages when the table is large, since a random probe into a table of
+// megabytes otherwise costs a TLB miss each.
+class SlotTable {
+ public:
+  SlotTable() = default;
+  explicit SlotTable(size_t count);
+  SlotTable(const SlotTable& other);
+  SlotTable(SlotTable&& other) noexcept { swap(other); }
+  SlotTable& operator=(SlotTable other) noexcept {
+    swap(other);
+    return *this;
+  }
+  ~SlotTable();
+
+  void swap(SlotTable& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  uint64_t& operator[](size_t i) { return data_[i]; }
+  const uint64_t& operator[](size_t i) const { return data_[i]; }
+
+ private:
+  uint64_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 }  // namespace detail
 
 // A set of words kept compactly: the characters of all words back to back in
@@ -193,7 +222,7 @@ class WordFormSet {
   // 0 = empty; else the upper 32 bits of the word's hash, then its number
   // + 1. The stored hash also picks the slot, so growing never hashes a word
   // again.
-  std::vector<uint64_t> slots_;
+  detail::SlotTable slots_;
 };
 
 // Thrown inside the expander when a file must be refused.
