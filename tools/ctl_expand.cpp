@@ -14,10 +14,14 @@ int runExpandCommand(int argc, char** argv) {
     std::fprintf(stderr, "usage: tessavinorctl expand AFF DIC\n");
     return 2;
   }
-  const auto result = tessa::HunspellExpander::expand(
-      argv[2], argv[1], [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+  std::string lastLogLine;
+  const auto result = tessa::HunspellExpander::expand(argv[2], argv[1], [&](const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    lastLogLine = line;
+  });
   if (!result.ok()) {
-    std::fprintf(stderr, "expand: %s\n", result.error->c_str());
+    // A refusal has been logged already; an unreadable file has not.
+    if (*result.error != lastLogLine) std::fprintf(stderr, "expand: %s\n", result.error->c_str());
     return 2;
   }
   std::string out;
