@@ -13,19 +13,6 @@ void KeyboardEngine::observeInputSourceChanges() { notBuilt(*this, "observeInput
 void KeyboardEngine::observeSystemNotifications() { notBuilt(*this, "observeSystemNotifications"); }
 void KeyboardEngine::startSecureFieldPoll() { notBuilt(*this, "startSecureFieldPoll"); }
 void KeyboardEngine::syncCapsLockLight() {}
-void KeyboardEngine::runLaunchSetup() {
-  if (launch.hasRunLaunchSetup) return;
-  launch.hasRunLaunchSetup = true;
-  startUsageTimer();
-  applyModeSettings();
-  createEventTap();
-  afterOnMainWeak(2.0, [](KeyboardEngine& e) { e.loadLocalWordlists(e.currentInputSourceLanguage()); });
-}
-void KeyboardEngine::requestAccessibility(bool prompt) {
-  bool trusted = platform().accessibility && platform().accessibility->isProcessTrusted(prompt);
-  asyncOnMainWeak([trusted](KeyboardEngine& e) { e.isAccessibilityGranted.set(trusted); });
-}
-void KeyboardEngine::resumePendingAXRepair() { notBuilt(*this, "resumePendingAXRepair"); }
 void KeyboardEngine::createEventTap() { notBuilt(*this, "createEventTap"); }
 
 // ---- haptic feedback (the typing flow's trampolines call these)
@@ -34,29 +21,6 @@ void KeyboardEngine::performHaptic(bool repeat) {
 }
 void KeyboardEngine::performSystemHaptic() { notBuilt(*this, "performSystemHaptic"); }
 
-// ---- reliability (the key road calls these). The per-event markers stay
-// silent; the rest say they were skipped.
-void KeyboardEngine::markHandleBegan() {}
-void KeyboardEngine::markHandleEnded() {}
-void KeyboardEngine::noteTapRecovered() {}
-int KeyboardEngine::noteTapDisabledByTimeout() {
-  notBuilt(*this, "noteTapDisabledByTimeout");
-  return 0;
-}
-void KeyboardEngine::recordStabilityEvent(const std::string& kind, const std::map<std::string, std::string>&,
-                                          bool) {
-  log("recordStabilityEvent(" + kind + "): not built yet - skipped");
-}
-std::string KeyboardEngine::stabilityDayKey() const { return ""; }
-void KeyboardEngine::statsNoteStall(const std::string&, int64_t) { notBuilt(*this, "statsNoteStall"); }
-void KeyboardEngine::statsNoteTapDisabled(const std::string&) { notBuilt(*this, "statsNoteTapDisabled"); }
-void KeyboardEngine::runTapRecoveryStep(const std::string& reason) {
-  log("runTapRecoveryStep(" + reason + "): not built yet - skipped");
-}
-void KeyboardEngine::withWatchdogLock(TapId tap) {
-  std::lock_guard lock(watchdogTapStateLock);
-  watchdogTapState.tapReference = tap;
-}
 
 void KeyboardEngine::showRevertedNotice(const std::string& message, const std::string& subMessage) {
   log("showRevertedNotice: HUD not built yet - " + message + " / " + subMessage);

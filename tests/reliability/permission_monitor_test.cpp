@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "reliability/reliability_fixture.h"
+
+namespace tessa {
+namespace {
+
+class PermissionTest : public ::testing::Test, public test::ReliabilityFixture {
+ protected:
+  int stateChanges = 0;
+  Subscription observer;
+  void watch() {
+    observer = f.notifications.addObserver(notification::accessibilityStateChanged,
+                                           [this](const Notification&) { ++stateChanges; });
+  }
+};
+
+TEST_F(PermissionTest, PollFlipsTheGrantAndBuildsOrRemovesTheTap) {
+  desktop.setTrusted(false);
+  start();
+  watch();
+  engine->startAXPermissionTimer();
+  f.runner.advance(1.05);
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(keyboardTap(), 0u);
+
+  desktop.setTrusted(true);
+  f.runner.advance(1.0);
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  EXPECT_NE(keyboardTap(), 0u);
+  EXPECT_EQ(stateChanges, 1);
+  f.runner.advance(3.0);  // unchanged trust: nothing more
+  EXPECT_EQ(stateChanges, 1);
+
+  desktop.setTrusted(false);
+  f.runner.advance(1.0);
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(keyboardTap(), 0u);
+  auto records = journalOf("permission");
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.front()["fields"]["reason"], "granted");
+}
+
+TEST_F(PermissionTest, RequestAccessibilityAsksWithThePromptFlagAndAppliesOnTheMainQueue) {
+  start();
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+  engine->requestAccessibility(false);
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+  f.runner.runUntilIdle();
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(engine->permission.axProbe, std::optional<bool>(true));
+}
+
+TEST_F(PermissionTest, AStaleUntrustedAnswerNeverTearsDownATrustedProcess) {
+  start();
+  engine->requestAccessibility(false);
+  f.runner.runUntilIdle();
+  engine->createEventTap();
+  TapId tapBefore = keyboardTap();
+  ASSERT_NE(tapBefore, 0u);
+  engine->applyAccessibilityTrust(false, "poll");
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(keyboardTap(), tapBefore);
+  EXPECT_TRUE(logged("said untrusted but the process is trusted now - kept"));
+}
+
+TEST_F(PermissionTest, AGrantDoesNotRebuildATapTornDownInAnEmergency) {
+  desktop.setTrusted(false);
+  start();
+  engine->recovery.isEmergencyTornDown = true;
+  desktop.setTrusted(true);
+  engine->applyAccessibilityTrust(true, "poll");
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(keyboardTap(), 0u);
+}
+
+TEST_F(PermissionTest, PendingRepairIsFinishedAndItsKeysCleared) {
+  start();
+  engine->resumePendingAXRepair();  // nothing pending: nothing happens
+  EXPECT_FALSE(logged("resumePendingAXRepair"));
+
+  f.defaults->setBool("ax.repairPending", true);
+  f.defaults->setInteger("ax.repairAttempts", 2);
+  f.defaults->setDouble("ax.repairUnverifiedSince", 123.0);
+  engine->resumePendingAXRepair();
+  EXPECT_FALSE(f.defaults->hasStoredValue("ax.repairPending"));
+  EXPECT_EQ(f.defaults->integerForKey("ax.repairAttempts"), 0);
+  EXPECT_EQ(f.defaults->doubleForKey("ax.repairUnverifiedSince"), 0.0);
+
+  desktop.setTrusted(false);
+  f.defaults->setBool("ax.repairPending", true);
+  engine->resumePendingAXRepair();
+  EXPECT_DOUBLE_EQ(f.defaults->doubleForKey("ax.repairUnverifiedSince"), f.clock.wallTime());
+  EXPECT_TRUE(logged("resumePendingAXRepair: Accessibility is still missing after the repair relaunch"));
+}
+
+TEST_F(PermissionTest, LaunchSetUpRunsOncePerProcess) {
+  start();
+  engine->runLaunchSetup();
+  TapId first = keyboardTap();
+  ASSERT_NE(first, 0u);
+  engine->runLaunchSetup();
+  EXPECT_EQ(keyboardTap(), first);
+  EXPECT_TRUE(engine->launch.hasRunLaunchSetup);
+}
+
+}  // namespace
+}  // namespace tessa
