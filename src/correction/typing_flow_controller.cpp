@@ -316,7 +316,12 @@ void TypingFlowController::clear(bool incrementGeneration, const std::string& ca
 }
 
 void TypingFlowController::clear(bool incrementGeneration, std::source_location where) {
-  clear(incrementGeneration, where.function_name(), static_cast<int>(where.line()));
+  // "void tessa::KeyboardEngine::clearBufferState()" names its caller as
+  // "clearBufferState()".
+  std::string_view name = where.function_name();
+  name = name.substr(0, name.find('('));
+  if (auto cut = name.find_last_of(": "); cut != std::string_view::npos) name.remove_prefix(cut + 1);
+  clear(incrementGeneration, std::string(name) + "()", static_cast<int>(where.line()));
 }
 
 std::optional<Event> TypingFlowController::processEvent(const Event& event, EventType type) {

@@ -348,6 +348,16 @@ TEST_F(HoldTest, AnUnaskedChangeRightAfterOurSwitchIsReportedAsAPerDocumentRever
   EXPECT_TRUE(logged("Per-document revert detected"));
 }
 
+TEST_F(HoldTest, TheNotificationRecordsTheSourceItselfOrElseItsLanguage) {
+  engine->handleLayoutSwitchNotification(std::string("com.apple.keylayout.Lao"), false);
+  EXPECT_EQ(engine->inputSource.cachedLanguage, "com.apple.keylayout.Lao");
+  engine->handleLayoutSwitchNotification(std::nullopt, false);
+  EXPECT_EQ(engine->inputSource.cachedLanguage, kThai);
+  engine->handleLayoutSwitchNotification(std::nullopt, true);
+  EXPECT_EQ(engine->inputSource.cachedLanguage, kABC);
+  EXPECT_FALSE(logged("Per-document revert detected"));  // no switch of ours to revert
+}
+
 // ------------------------------------------------------- the current word
 
 TEST_F(FlowTest, TheWordIsKeptUntilABoundaryCommitsIt) {
@@ -390,7 +400,8 @@ TEST_F(FlowTest, ClearLogsWhoAskedAndStartsAGenerationOnlyWhenAsked) {
   flow().clear(true);
   EXPECT_EQ(flow().generation(), 1u);
   EXPECT_EQ(flow().state().generation, 1u);
-  EXPECT_TRUE(logged("TypingFlowController.clear: dropping 0 strokes (caller: "));
+  // Without a name, the calling function's own.
+  EXPECT_TRUE(logged("TypingFlowController.clear: dropping 0 strokes (caller: TestBody(), line: "));
 }
 
 }  // namespace
