@@ -43,6 +43,16 @@ size_t codePointCount(std::u16string_view s) {
   return static_cast<size_t>(u_countChar32(reinterpret_cast<const UChar*>(s.data()), static_cast<int32_t>(s.size())));
 }
 
+std::u32string codePoints(std::u16string_view s) {
+  std::u32string out;
+  for (size_t i = 0; i < s.size();) {
+    UChar32 c;
+    U16_NEXT(s.data(), i, s.size(), c);
+    out.push_back(static_cast<char32_t>(c));
+  }
+  return out;
+}
+
 std::u16string dropLastCodePoints(std::u16string_view s, size_t n) {
   size_t end = s.size();
   while (n > 0 && end > 0) {

@@ -14,6 +14,7 @@ std::string toUtf8(std::u16string_view utf16);
 // The extended grapheme clusters of `s`, in order.
 std::vector<std::u16string> graphemeClusters(std::u16string_view s);
 size_t codePointCount(std::u16string_view s);
+std::u32string codePoints(std::u16string_view s);
 // The last `n` code points of `s` removed.
 std::u16string dropLastCodePoints(std::u16string_view s, size_t n);
 // The last `n` grapheme clusters of `s` removed.

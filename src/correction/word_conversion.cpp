@@ -68,33 +68,12 @@ const std::unordered_map<char32_t, KeyChord>& reverseKeyMap(KeyboardEngine& e, c
       for (uint16_t code = 0; code < 128; ++code) {
         uint32_t dead = 0;
         std::string text = layout->translate(code, mods, dead);
-        std::u16string u = toUtf16(text);
-        if (u.empty() || codePointCount(u) != 1) continue;
-        char32_t cp = U'\0';
-        if (u.size() == 2)
-          cp = 0x10000 + ((static_cast<char32_t>(u[0]) - 0xD800) << 10) + (static_cast<char32_t>(u[1]) - 0xDC00);
-        else
-          cp = u[0];
-        map.emplace(cp, KeyChord{code, mods});
+        std::u32string cps = codePoints(toUtf16(text));
+        if (cps.size() == 1) map.emplace(cps[0], KeyChord{code, mods});
       }
     }
   }
   return cache.emplace(sourceID, std::move(map)).first->second;
-}
-
-std::u32string codePointsOf(const std::string& utf8) {
-  std::u16string u = toUtf16(utf8);
-  std::u32string out;
-  for (size_t i = 0; i < u.size(); ++i) {
-    char16_t c = u[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u.size()) {
-      out.push_back(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (static_cast<char32_t>(u[i + 1]) - 0xDC00));
-      ++i;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
 }
 
 // The keys that type `word` in the layout of `sourceID`, or none when some
@@ -103,7 +82,7 @@ std::optional<std::vector<KeyChord>> keysFor(KeyboardEngine& e, const std::strin
   const auto& map = reverseKeyMap(e, sourceID);
   if (map.empty()) return std::nullopt;
   std::vector<KeyChord> keys;
-  for (char32_t cp : codePointsOf(word)) {
+  for (char32_t cp : codePoints(toUtf16(word))) {
     auto it = map.find(cp);
     if (it == map.end()) return std::nullopt;
     keys.push_back(it->second);
@@ -202,11 +181,11 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     // A field deletes either user-perceived characters or code points; one
     // Delete per character never removes more than the word, and what is left
     // tells which unit this application uses.
-    bool codePoints = e.correction.codePointDeletingApps.count(bundleID_) > 0;
-    size_t n = codePoints ? codePointCount(plan_.old) : graphemeClusters(plan_.old).size();
+    bool byCodePoint = e.correction.codePointDeletingApps.count(bundleID_) > 0;
+    size_t n = byCodePoint ? codePointCount(plan_.old) : graphemeClusters(plan_.old).size();
     for (size_t i = 0; i < n; ++i) postKey(e, keycode::deleteKey);
     std::vector<std::u16string> outcomes{plan_.before};
-    if (!codePoints) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
+    if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
     expectAfterDelete(e, std::move(outcomes));
   }
 
@@ -246,7 +225,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     for (const auto& cluster : graphemeClusters(plan_.replacement)) {
       std::string text = toUtf8(cluster);
       uint16_t code = 0;
-      auto cps = codePointsOf(text);
+      auto cps = codePoints(cluster);
       if (cps.size() == 1)
         if (auto it = keys.find(cps[0]); it != keys.end()) code = it->second.keyCode;
       postKey(e, code, text);
