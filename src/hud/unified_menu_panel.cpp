@@ -366,9 +366,11 @@ void UnifiedMenuPanel::dismiss(double fadeDuration) {
     panel.orderOut();
     panel.activePriority_ = 0;
     panel.isDismissing_ = false;
+    // A show that takes the screen before the drain runs keeps its content;
+    // the queue then waits for that notice to close.
     auto weak = panel.weakPanel();
-    panel.env_.main->post([weak] {
-      if (auto p = weak.lock()) p->drainPendingQueue();
+    panel.env_.main->post([weak, g] {
+      if (auto p = weak.lock(); p && p->showGeneration_ == g) p->drainPendingQueue();
     });
   });
 }

@@ -360,6 +360,22 @@ TEST_F(PanelTest, StaleDeferredWorkDoesNothingOnceAnotherShowTookTheScreen) {
   EXPECT_EQ(shownMessages(*p), (std::vector<std::string>{"A", "C"}));
 }
 
+TEST_F(PanelTest, AShowAtTheMomentTheFadeEndsKeepsItsContentAndTheQueueWaits) {
+  auto p = makePanel();
+  p->show(status("A"), 4, true, false);
+  runner.advance(0.2);
+  p->show(status("queued"), 3, true, false);
+  p->dismiss(0.3);
+  // Lands on the same turn as the fade's end, before the queue is drained.
+  runner.postDelayed(0.3, [&] { p->show(status("B"), 2, true, false); });
+  runner.advance(0.3);
+  runner.runUntilIdle();
+  EXPECT_EQ(message(*p), "B");
+  ASSERT_EQ(p->pendingQueue().size(), 1u);
+  runner.advance(10);
+  EXPECT_EQ(shownMessages(*p).back(), "queued");
+}
+
 TEST_F(PanelTest, AskProposalTellsItsOwnerWhenItTimesOut) {
   int dismissed = 0;
   auto p = makePanel();
