@@ -228,7 +228,10 @@ void HttpTestServer::serve(int fd) {
     case ScriptedAnswer::Kind::normal: {
       std::string out = "HTTP/1.1 " + std::to_string(a.status) + " " + reason(a.status) + "\r\n";
       for (const auto& [k, v] : a.headers) out += k + ": " + v + "\r\n";
-      if (!a.omitContentLength) out += "Content-Length: " + std::to_string(a.body.size()) + "\r\n";
+      if (a.declaredContentLength)
+        out += "Content-Length: " + std::to_string(*a.declaredContentLength) + "\r\n";
+      else if (!a.omitContentLength)
+        out += "Content-Length: " + std::to_string(a.body.size()) + "\r\n";
       out += "Connection: close\r\n\r\n";
       if (sendAll(fd, out)) sendAll(fd, a.body);
       break;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,9 @@ struct ScriptedAnswer {
   std::string body;
   // Send the body without a Content-Length, ended by closing the connection.
   bool omitContentLength = false;
+  // Declare this length instead of the body's own (a huge download that a
+  // client must refuse from its headers alone).
+  std::optional<uint64_t> declaredContentLength;
 
   static ScriptedAnswer ok(std::string body, std::string contentType = "text/plain");
   static ScriptedAnswer withStatus(int status, std::string body = {});
