@@ -32,6 +32,7 @@
 #include "dictionaries/word_lists.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
+#include "reliability/stability_day.h"
 
 namespace tessa {
 
@@ -39,6 +40,7 @@ class TypingFlowController;
 class UnifiedMenuPanel;
 class TypoHabitStore;
 class TypoHabitTracker;
+class TapDeadManSwitch;
 
 // What the engine runs on: the machine (real or simulated), its time and
 // queues, the standard user defaults and the notification center.
@@ -374,6 +376,36 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void runTapRecoveryStep(const std::string& reason);
   void withWatchdogLock(TapId tap);
 
+  // ---- tap reliability, permissions and stability (reliability/*.cpp)
+  // runLaunchSetup(), requestAccessibility() and resumePendingAXRepair() are
+  // declared with the launch services above.
+  // The stability journal (one JSON line per event) and its session records.
+  std::filesystem::path stabilityLogURL() const;
+  void beginStabilitySession(const std::string& version);
+  void endStabilitySession(const std::string& reason);
+  // Prunes old rotated log copies on the diagnostics disk queue.
+  void scheduleLogMaintenance();
+  // Per-day statistics: the last 30 days, written when changed.
+  std::filesystem::path stabilityStatsURL() const;
+  void loadStabilityStats();
+  void saveStabilityStats(bool synchronously);
+  void updateTodayStabilityDay(const std::function<void(StabilityDay&)>& mutation);
+  std::vector<StabilityDay> stabilityDaysSnapshot();
+  // The tap's health: the 10-second watchdog, the recovery ladder's reset,
+  // the dead-man thread and what it reports, the user's restart.
+  void startEventTapWatchdog();
+  void eventTapWatchdogTick();
+  void startTapDeadManThread();
+  void stopTapDeadManThread();
+  void handleStuckTapCallback(double stuckSeconds);
+  void performTapRecoveryStep(int step);
+  void autoRecoveryWakeCheck();
+  void userRestartTap();
+  // Accessibility trust: the 1-second poll and the grant or loss handling
+  // every trust check ends in (main thread).
+  void startAXPermissionTimer();
+  void applyAccessibilityTrust(bool trusted, const std::string& source);
+
   // ---- word sets and word lists (dictionaries/word_sets.cpp)
   // Every set holds lower-cased words. Each is built on first use outside
   // stateLock and stored under it; its generation keeps a set built from
@@ -476,6 +508,11 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     double lastHeartbeatWrite = 0;
     TaskHandle eventTapWatchdogTimer;
     bool didAttemptTapRelaunch = false;
+    // When the tap stopped delivering (a disable, or the watchdog found it
+    // dead); none while it works. Main thread.
+    std::optional<double> outageStartedAt;
+    double lastRecoveryStepAt = 0;  // uptime of the last ladder step
+    std::shared_ptr<TapDeadManSwitch> deadManSwitch;  // stops its thread when dropped
   } recovery;
 
   struct PermissionState {
@@ -492,8 +529,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   std::mutex stabilityStatsLock;
   struct StabilityState {
-    nlohmann::json stabilityDays = nlohmann::json::array();  // under stabilityStatsLock
-    bool stabilityStatsDirty = false;                        // under stabilityStatsLock
+    std::vector<StabilityDay> stabilityDays;  // under stabilityStatsLock, oldest first
+    bool stabilityStatsDirty = false;         // under stabilityStatsLock
+    std::optional<double> sessionStartedAt;   // uptime, while a stability session is open
     std::optional<double> secureInputSince;
     bool didLogLongSecureInput = false;
   } stability;
