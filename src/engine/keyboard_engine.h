@@ -38,9 +38,10 @@ namespace tessa {
 
 class TypingFlowController;
 class UnifiedMenuPanel;
+class TapDeadManSwitch;
+class LanguageSwitcher;
 class TypoHabitStore;
 class TypoHabitTracker;
-class TapDeadManSwitch;
 
 // What the engine runs on: the machine (real or simulated), its time and
 // queues, the standard user defaults and the notification center.
@@ -237,6 +238,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void showTapRecoveredNotice();
   void handleConversionHotKey();
   void handleF19LongPress(bool capsAtStart);
+  void f19PressStart(const Event& event);
+  void f19Release();
+  void spaceSwitch();
+  void graveSwitch();
   void syncCapsLockStateFromHardware();
 
   // ---- key road: typing simulation and pause
@@ -244,7 +249,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void endTypingSimulation();
   bool isSimulatingTyping();
   void replayBufferedKeystrokes();
+  // Puts events[from...] at the head of the replay chain and starts it.
   void replayKeystrokes(std::vector<Event> events, size_t from);
+  // One link of the chain: posts the next key, 0.003 s after the last one.
+  void replayNextKeystroke();
   void pause(double hours, bool untilTomorrow);
   void resume();
   void togglePause();
@@ -253,6 +261,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void setAXAvailableInFocusedApp(bool available);
 
   // ---- key road: input-source switching (see also LanguageSwitcher)
+  LanguageSwitcher languageSwitcher();
   static bool isEnglishInputSourceID(const std::string& id);
   bool isCachedLanguageEnglish() const;
   void setCachedLanguage(bool isEnglish);
@@ -592,6 +601,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     std::deque<Event> replayPending;
     std::deque<ReplayMark> replayInFlight;
     bool isReplaying = false;
+    bool isReplayStepScheduled = false;
   } typingSimulation;
 
   struct ConversionRecord {

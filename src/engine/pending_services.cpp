@@ -8,12 +8,6 @@ namespace {
 void notBuilt(KeyboardEngine& e, const char* name) { e.log(std::string(name) + ": not built yet - skipped"); }
 }  // namespace
 
-void KeyboardEngine::applyModeSettings() { notBuilt(*this, "applyModeSettings"); }
-void KeyboardEngine::observeInputSourceChanges() { notBuilt(*this, "observeInputSourceChanges"); }
-void KeyboardEngine::observeSystemNotifications() { notBuilt(*this, "observeSystemNotifications"); }
-void KeyboardEngine::startSecureFieldPoll() { notBuilt(*this, "startSecureFieldPoll"); }
-void KeyboardEngine::syncCapsLockLight() {}
-void KeyboardEngine::createEventTap() { notBuilt(*this, "createEventTap"); }
 
 // ---- haptic feedback (the typing flow's trampolines call these)
 void KeyboardEngine::performHaptic(bool repeat) {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "base/observable.h"
+
 namespace tessa {
 
 enum class EventType : uint32_t {
@@ -96,6 +98,10 @@ class EventSystem {
   virtual bool canPostEvents() const = 0;  // the post-event access check
   virtual uint64_t hardwareModifierFlags() const = 0;
   virtual std::pair<double, double> mouseLocation() const = 0;
+  // A global monitor: sees the key-downs delivered to other applications
+  // (never ours, never swallowed ones), on the main queue, while the
+  // subscription lives. A platform without one answers an empty subscription.
+  virtual Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) { return {}; }
 };
 
 }  // namespace tessa

@@ -1,0 +1,189 @@
+// The system events that change how keystrokes must be treated: the selected
+// input source changed (the witness that a switch happened), the screen was
+// locked or the displays slept (held keys must go), another application came
+// forward, and the Accessibility list changed (the tap may need rebuilding).
+// Also the once-a-second secure-field poll that keeps the key path out of
+// passwords, and the point-in-own-panels test for clicks.
+#include <fmt/format.h>
+
+#include "engine/keyboard_engine.h"
+#include "engine/language_switcher.h"
+#include "hud/status_hud.h"
+
+namespace tessa {
+
+// ------------------------------------------------------------ registrations
+
+void KeyboardEngine::observeInputSourceChanges() {
+  if (!platform().inputSources) return;
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  subscriptions.push_back(platform().inputSources->observeSelectedSourceChanged([weak] {
+    if (auto e = weak.lock()) e->inputSourceChanged();
+  }));
+}
+
+void KeyboardEngine::observeSystemNotifications() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  if (platform().workspace) {
+    subscriptions.push_back(platform().workspace->observe(
+        [weak](WorkspaceEvent event, const std::optional<RunningApplication>&) {
+          auto e = weak.lock();
+          if (!e) return;
+          switch (event) {
+            case WorkspaceEvent::didActivateApplication: e->appWorkspaceChanged(); break;
+            case WorkspaceEvent::screensDidSleep: e->screenSleepStateChanged(); break;
+            case WorkspaceEvent::screenLocked: e->screenLockStateChanged(); break;
+            default: break;
+          }
+        }));
+  }
+  if (platform().accessibility) {
+    subscriptions.push_back(platform().accessibility->observeTrustListChanged([weak] {
+      if (auto e = weak.lock()) e->accessibilityAPIChanged();
+    }));
+  }
+}
+
+void KeyboardEngine::startSecureFieldPoll() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  TaskRunner* main = &mainQueue();
+  observers.secureFieldPollTimer = mainQueue().postRepeating(1.0, [weak, main] {
+    auto e = weak.lock();
+    if (!e) return;
+    InputSources* sources = e->platform().inputSources;
+    Accessibility* ax = e->platform().accessibility;
+    // The check waits on another application (up to its time-out), so it runs
+    // off the main thread and only its answer comes back.
+    auto check = [weak, main, sources, ax] {
+      SecureFieldProbe probe = checkFocusedSecureField(sources, ax);
+      main->post([weak, probe] {
+        if (auto e = weak.lock()) e->postSecureInputStateChanged(probe);
+      });
+    };
+    if (auto background = e->environment().runtime.background)
+      background->post(std::move(check));
+    else
+      check();
+  });
+}
+
+// ------------------------------------------------------------ handlers
+
+void KeyboardEngine::inputSourceChanged() {
+  if (defaults().boolForKey("debugDisableISObserver")) {
+    log("DEBUG: skipping inputSourceChanged (debugDisableISObserver=true)");
+    return;
+  }
+  bool isEnglish = languageSwitcher().isCurrentSourceEnglish();
+  std::optional<std::string> id = currentInputSourceID();
+  double now = uptime();
+  std::string gap = inputSource.lastInputSourceChangeTime
+                        ? fmt::format("{:.0f}ms", (now - *inputSource.lastInputSourceChangeTime) * 1000.0)
+                        : std::string("first");
+  inputSource.lastInputSourceChangeTime = now;
+  log("inputSourceChanged: now='" + id.value_or("?") + "' (+" + gap + ")");
+  asyncOnMainWeak([id, isEnglish](KeyboardEngine& e) { e.handleLayoutSwitchNotification(id, isEnglish); });
+}
+
+void KeyboardEngine::clearBufferStateOnMain() {
+  asyncOnMainWeak([](KeyboardEngine& e) { e.clearBufferState(); });
+}
+
+void KeyboardEngine::screenLockStateChanged() { clearBufferStateOnMain(); }
+
+void KeyboardEngine::screenSleepStateChanged() { clearBufferStateOnMain(); }
+
+void KeyboardEngine::appWorkspaceChanged() { handleAppActivation(); }
+
+void KeyboardEngine::accessibilityAPIChanged() {
+  asyncOnMainWeak([](KeyboardEngine& e) { e.accessibilityListChanged(); });
+}
+
+void KeyboardEngine::accessibilityListChanged() {
+  {
+    std::lock_guard lock(tapSafetyLock);
+    if (tap.eventTap == 0) return;
+  }
+  if (recovery.isEmergencyTornDown) return;
+  bool trusted = platform().accessibility && platform().accessibility->isProcessTrusted(false);
+  double now = uptime();
+  if (trusted) {
+    if (permission.lastAXNotificationRebuild && now - *permission.lastAXNotificationRebuild <= 2.0) return;
+    permission.lastAXNotificationRebuild = now;
+    destroyEventTap();
+    createEventTap();
+  } else {
+    permission.lastAXNotificationRebuild = now;
+    destroyEventTap();
+  }
+  bool hasTap;
+  {
+    std::lock_guard lock(tapSafetyLock);
+    hasTap = tap.eventTap != 0;
+  }
+  if (hasTap) return;
+  log("Accessibility list changed and the tap could not be recreated - staying out of the input chain");
+  isAccessibilityGranted.set(false);
+  double wall = clock().wallTime();
+  defaults().setDouble("ax.observedRevocationAt", wall);
+  if (wall - defaults().doubleForKey("ax.repairLastAt") > 30.0) {
+    defaults().setInteger("ax.repairAttempts", 0);
+    defaults().setDouble("ax.repairUnverifiedSince", 0.0);
+    defaults().synchronize();
+    log("Accessibility list changed by hand - repair budget reset");
+  }
+}
+
+// ------------------------------------------------------- secure-field poll
+
+KeyboardEngine::SecureFieldProbe KeyboardEngine::checkFocusedSecureField(InputSources* inputSources,
+                                                                         Accessibility* accessibility) {
+  SecureFieldProbe probe;
+  probe.global = inputSources && inputSources->isSecureEventInputEnabled();
+  if (!accessibility) {
+    probe.focusedFieldIsSecure = false;
+    return probe;
+  }
+  // A focused element that does not answer in time says nothing either way:
+  // the previous answer stands, so that a slow application never turns a
+  // password field into a plain one.
+  auto focused = accessibility->focusedElement(0.05);
+  if (focused.error == AXError::cannotComplete) return probe;
+  if (!focused.ok()) {
+    probe.focusedFieldIsSecure = false;
+    return probe;
+  }
+  auto subrole = accessibility->subrole(*focused.value);
+  if (subrole.error == AXError::cannotComplete) return probe;
+  probe.focusedFieldIsSecure = subrole.ok() && *subrole.value == "AXSecureTextField";
+  return probe;
+}
+
+void KeyboardEngine::postSecureInputStateChanged(const SecureFieldProbe& probe) {
+  bool focused = probe.focusedFieldIsSecure.value_or(focus.cachedFocusedFieldIsSecure);
+  bool active = probe.global || focused;
+  bool old = isSecureInputActive.get();
+  isSecureInputActive.set(active);
+  isSecureInputLockedGlobally.set(probe.global && !focused);
+  focus.cachedFocusedFieldIsSecure = focused;
+  if (active != old) notifications().post(notification::secureInputStateChanged);
+}
+
+// ------------------------------------------------------------ own panels
+
+bool KeyboardEngine::isPointInOwnPanels(double x, double y) const {
+  auto contains = [x, y](const Rect& r) {
+    constexpr double grow = 4.0;
+    return x >= r.x - grow && x <= r.x + r.width + grow && y >= r.y - grow && y <= r.y + r.height + grow;
+  };
+  if (auto* panel = hudPanelFor(const_cast<KeyboardEngine&>(*this)); panel && panel->isVisible() &&
+                                                                      contains(panel->frame()))
+    return true;
+  for (const auto& provider : ownPanelFrameProviders) {
+    if (!provider) continue;
+    if (auto frame = provider(); frame && contains(*frame)) return true;
+  }
+  return false;
+}
+
+}  // namespace tessa

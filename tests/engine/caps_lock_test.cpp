@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "support/key_road_fixture.h"
+
+namespace tessa {
+namespace {
+
+using test::KeyRoadFixture;
+
+std::vector<Event> capsEvents(KeyRoadFixture& f) {
+  std::vector<Event> out;
+  for (const auto& e : f.desktop.postedEvents())
+    if (e.keyCode == keycode::capsLock) out.push_back(e);
+  return out;
+}
+
+TEST(CapsLock, SettingTheLockPostsTaggedFlagChangesSetsTheLockAndThePublishedState) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->setCapsLockState(true);
+  auto posted = capsEvents(f);
+  ASSERT_EQ(posted.size(), 2u) << "key down and key up";
+  for (const auto& ev : posted) {
+    EXPECT_EQ(ev.type, EventType::flagsChanged);
+    EXPECT_EQ(ev.flags, flags::capsLock);
+    EXPECT_TRUE(ev.isTagged());
+    EXPECT_EQ(ev.sourceState, EventSourceState::combinedSession);
+  }
+  EXPECT_TRUE(f.desktop.capsLockOn());
+  EXPECT_FALSE(e->isCapsLockOn.get()) << "published on a later main-queue turn";
+  f.settle();
+  EXPECT_TRUE(e->isCapsLockOn.get());
+
+  // Already on: no events, but the lock and the state are still set.
+  f.desktop.events().clearPosted();
+  e->setCapsLockState(true);
+  EXPECT_TRUE(capsEvents(f).empty());
+  EXPECT_EQ(f.desktop.hid().calls().back(), "set caps on");
+}
+
+TEST(CapsLock, WithoutTheSystemChangeFlagNothingHappens) {
+  KeyRoadFixture f;
+  f.platform.hasBundleIdentifier = false;
+  auto e = f.startEngine();
+  e->setCapsLockState(true);
+  f.settle();
+  EXPECT_TRUE(capsEvents(f).empty());
+  EXPECT_FALSE(f.desktop.capsLockOn());
+  EXPECT_FALSE(e->isCapsLockOn.get());
+}
+
+TEST(CapsLock, AnUnreachableHidServiceLeavesThePublishedStateAlone) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  f.desktop.setCapsLockReadable(false);
+  e->setCapsLockState(true);
+  f.settle();
+  EXPECT_FALSE(e->isCapsLockOn.get());
+}
+
+TEST(CapsLock, TheLightFollowsThePublishedStateAndKeyboardsAreOpenedOnce) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+  e->isCapsLockOn.set(false);
+  EXPECT_EQ(f.desktop.hid().calls(), (std::vector<std::string>{"open 1", "light on", "light off"}));
+  EXPECT_TRUE(f.logged("Caps LED: opened 1/1 keyboards (held open)"));
+  EXPECT_TRUE(f.logged("Caps LED: set ON - "));
+}
+
+TEST(CapsLock, WithoutAccessibilityNoKeyboardIsOpened) {
+  KeyRoadFixture f;
+  f.desktop.setTrusted(false);
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+  EXPECT_TRUE(f.desktop.hid().calls().empty());
+  e->releaseCapsLEDKeyboards();
+  EXPECT_FALSE(f.logged("Caps LED: released keyboards")) << "nothing held, nothing logged";
+}
+
+TEST(CapsLock, NoKeyboardsMeansTheLightIsNotDriven) {
+  KeyRoadFixture f;
+  f.desktop.hid().setKeyboardCount(0);
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+  EXPECT_TRUE(f.logged("Caps LED: no keyboards opened - LED not driven."));
+}
+
+TEST(CapsLock, ReleaseLeavesTheLightShowingTheRealLockAndClosesTheKeyboards) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->setCapsLockState(true);
+  f.settle();  // publishes, which drives the light on
+  e->releaseCapsLEDKeyboards();
+  auto calls = f.desktop.hid().calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[calls.size() - 2], "light on") << "the lock is still on once the remap is gone";
+  EXPECT_EQ(calls.back(), "close");
+  EXPECT_TRUE(f.logged("Caps LED: released keyboards"));
+  EXPECT_FALSE(f.desktop.hid().keyboardsOpen());
+}
+
+TEST(CapsLock, AnF19KeyUpResyncsThePublishedStateFromTheHardware) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  f.desktop.hid().toggleCapsLock();  // changed behind our back
+  f.handle(EventType::keyUp, keycode::f19);
+  f.advance(0.04);
+  EXPECT_FALSE(e->isCapsLockOn.get());
+  f.advance(0.02);
+  EXPECT_TRUE(e->isCapsLockOn.get());
+}
+
+}  // namespace
+}  // namespace tessa

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "support/key_road_fixture.h"
+
+namespace tessa {
+namespace {
+
+using test::KeyRoadFixture;
+
+int postedCount(KeyRoadFixture& f, const std::string& name) {
+  auto names = f.notifications.postedNames();
+  return static_cast<int>(std::count(names.begin(), names.end(), name));
+}
+
+TEST(SystemObservers, InputSourceChangesAreLoggedWithTheirGapAndHandedOn) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  f.desktop.setSwitchLatency(0);
+  f.desktop.inputSources().select("com.apple.keylayout.Thai");
+  f.settle();
+  EXPECT_TRUE(f.logged("inputSourceChanged: now='com.apple.keylayout.Thai' (+first)"));
+  f.advance(0.005);
+  e->inputSourceChanged();
+  EXPECT_TRUE(f.logged("inputSourceChanged: now='com.apple.keylayout.Thai' (+5ms)"));
+
+  f.defaults->setBool("debugDisableISObserver", true);
+  e->inputSourceChanged();
+  EXPECT_TRUE(f.logged("DEBUG: skipping inputSourceChanged (debugDisableISObserver=true)"));
+  EXPECT_EQ(f.loggedCount("inputSourceChanged: now="), 2);
+}
+
+// One tick at a time: the check runs off the main thread, its answer is
+// applied on the main queue.
+void tick(KeyRoadFixture& f) { f.advance(1.0); }
+
+TEST(SystemObservers, TheSecureFieldPollAndATimeOutThatKeepsThePreviousAnswer) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  SimApplication& browser = f.desktop.launchApplication("com.example.Browser", "Browser");
+  f.desktop.activateApplication("com.example.Browser");
+  const std::string changed = notification::secureInputStateChanged;
+
+  // A password field: secure entry is on, not locked globally.
+  browser.field.setSecure(true);
+  tick(f);
+  EXPECT_TRUE(e->isSecureInputActive.get());
+  EXPECT_FALSE(e->isSecureInputLockedGlobally.get());
+  EXPECT_TRUE(e->focus.cachedFocusedFieldIsSecure);
+  EXPECT_EQ(postedCount(f, changed), 1);
+
+  // Another process holds secure input while the focus is in a plain field.
+  browser.field.setSecure(false);
+  f.desktop.setSecureEventInput(true);
+  tick(f);
+  EXPECT_TRUE(e->isSecureInputActive.get());
+  EXPECT_TRUE(e->isSecureInputLockedGlobally.get());
+  EXPECT_FALSE(e->focus.cachedFocusedFieldIsSecure);
+  EXPECT_EQ(postedCount(f, changed), 1) << "still active: no second post";
+
+  f.desktop.setSecureEventInput(false);
+  tick(f);
+  EXPECT_FALSE(e->isSecureInputActive.get());
+  EXPECT_EQ(postedCount(f, changed), 2);
+
+  browser.field.setSecure(true);
+  tick(f);
+  EXPECT_TRUE(e->focus.cachedFocusedFieldIsSecure);
+  EXPECT_EQ(postedCount(f, changed), 3);
+
+  // The browser stops answering in time: the field stays secure. A slow
+  // answer must never open a password field to the key path. (The desktop
+  // itself no longer reports secure input for an unanswering field.)
+  browser.axMode = SimAXMode::timesOut;
+  browser.field.setSecure(false);
+  tick(f);
+  EXPECT_TRUE(e->focus.cachedFocusedFieldIsSecure);
+  EXPECT_TRUE(e->isSecureInputActive.get());
+  EXPECT_EQ(postedCount(f, changed), 3);
+
+  // A definite answer clears it.
+  browser.axMode = SimAXMode::readable;
+  tick(f);
+  EXPECT_FALSE(e->focus.cachedFocusedFieldIsSecure);
+  EXPECT_FALSE(e->isSecureInputActive.get());
+}
+
+TEST(SystemObservers, TheSecureFieldCheckTouchesNoEngineState) {
+  KeyRoadFixture f;
+  SimApplication& app = *f.desktop.frontmostApplication();
+  app.field.setSecure(true);
+  auto probe = KeyboardEngine::checkFocusedSecureField(&f.desktop.inputSources(), &f.desktop.accessibility());
+  EXPECT_TRUE(probe.global);
+  EXPECT_EQ(probe.focusedFieldIsSecure, true);
+  app.axMode = SimAXMode::dormant;
+  probe = KeyboardEngine::checkFocusedSecureField(&f.desktop.inputSources(), &f.desktop.accessibility());
+  EXPECT_EQ(probe.focusedFieldIsSecure, false) << "no focused element is a definite answer";
+  app.axMode = SimAXMode::timesOut;
+  probe = KeyboardEngine::checkFocusedSecureField(&f.desktop.inputSources(), &f.desktop.accessibility());
+  EXPECT_FALSE(probe.focusedFieldIsSecure.has_value());
+}
+
+TEST(SystemObservers, AnEngineThatIsGoneIgnoresThePollAndTheNotifications) {
+  KeyRoadFixture f;
+  auto e = f.startEngine(false);
+  f.engine.reset();
+  e.reset();
+  f.desktop.lockScreen();
+  f.advance(3.0);  // ticks and notifications find no engine
+  SUCCEED();
+}
+
+TEST(SystemObservers, ScreenLockAndDisplaySleepDropTheHeldState) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->flow.isSpeculating = true;
+  f.desktop.lockScreen();
+  f.settle();
+  f.desktop.screensSleep();
+  f.settle();
+  EXPECT_GE(f.loggedCount("clearBufferState"), 2);
+}
+
+TEST(SystemObservers, AccessibilityListChangesRebuildTheTapOnceWithin2Seconds) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  TapId first = e->tap.eventTap;
+  f.desktop.accessibility().postTrustListChanged();
+  f.settle();
+  TapId second = e->tap.eventTap;
+  EXPECT_NE(second, first);
+  f.advance(1.0);
+  f.desktop.accessibility().postTrustListChanged();
+  f.settle();
+  EXPECT_EQ(e->tap.eventTap, second) << "debounced";
+  f.advance(1.5);
+  f.desktop.accessibility().postTrustListChanged();
+  f.settle();
+  EXPECT_NE(e->tap.eventTap, second);
+}
+
+TEST(SystemObservers, PermissionRevokedByHandDropsTheTapAndResetsTheRepairBudget) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->isAccessibilityGranted.set(true);
+  f.defaults->setDouble("ax.repairLastAt", f.clock.wallTime() - 60);
+  f.defaults->setInteger("ax.repairAttempts", 3);
+  f.desktop.setTrusted(false);  // tells the trust-list observers
+  f.settle();
+  EXPECT_EQ(e->tap.eventTap, 0u);
+  EXPECT_FALSE(e->isAccessibilityGranted.get());
+  EXPECT_TRUE(f.logged("Accessibility list changed and the tap could not be recreated - staying out of the input chain"));
+  EXPECT_DOUBLE_EQ(f.defaults->doubleForKey("ax.observedRevocationAt"), f.clock.wallTime());
+  EXPECT_EQ(f.defaults->integerForKey("ax.repairAttempts"), 0);
+  EXPECT_TRUE(f.logged("Accessibility list changed by hand - repair budget reset"));
+}
+
+TEST(SystemObservers, ARecentRepairKeepsItsBudget) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  f.defaults->setDouble("ax.repairLastAt", f.clock.wallTime() - 10);
+  f.defaults->setInteger("ax.repairAttempts", 3);
+  f.desktop.setTrusted(false);
+  f.settle();
+  EXPECT_EQ(e->tap.eventTap, 0u);
+  EXPECT_EQ(f.defaults->integerForKey("ax.repairAttempts"), 3);
+  EXPECT_FALSE(f.logged("repair budget reset"));
+}
+
+TEST(SystemObservers, WithoutATapOrAfterAnEmergencyTeardownTheListChangeIsIgnored) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  f.desktop.setTrusted(false);
+  f.settle();
+  EXPECT_FALSE(f.logged("Accessibility list changed"));
+  f.desktop.setTrusted(true);
+  e->createEventTap();
+  e->recovery.isEmergencyTornDown = true;
+  TapId tap = e->tap.eventTap;
+  f.desktop.accessibility().postTrustListChanged();
+  f.settle();
+  EXPECT_EQ(e->tap.eventTap, tap);
+}
+
+TEST(SystemObservers, AClickJustOutsideTheVisibleHudCountsAsInside) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  EXPECT_FALSE(e->isPointInOwnPanels(10, 10)) << "nothing visible";
+  f.panel->show(DisplayState::status("x", "", "checkmark", HudColor::green), 3, true, false);
+  f.settle();
+  ASSERT_TRUE(f.panel->isVisible());
+  Rect r = f.panel->frame();
+  EXPECT_TRUE(e->isPointInOwnPanels(r.x + r.width + 3, r.y + 1));
+  EXPECT_TRUE(e->isPointInOwnPanels(r.x - 3, r.y - 3));
+  EXPECT_FALSE(e->isPointInOwnPanels(r.x + r.width + 5, r.y + 1));
+}
+
+}  // namespace
+}  // namespace tessa

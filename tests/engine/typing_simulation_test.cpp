@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "support/key_road_fixture.h"
+
+namespace tessa {
+namespace {
+
+using test::KeyRoadFixture;
+
+// The simulated event system plus a global key-down monitor a test can fire,
+// as the window system would for keys typed into other applications.
+class MonitoredEvents final : public EventSystem {
+ public:
+  explicit MonitoredEvents(EventSystem& inner) : inner_(inner) {}
+  TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
+    return inner_.createTap(l, h, o, m, std::move(cb));
+  }
+  void enableTap(TapId t, bool e) override { inner_.enableTap(t, e); }
+  bool isTapEnabled(TapId t) const override { return inner_.isTapEnabled(t); }
+  void addTapToRunLoop(TapId t) override { inner_.addTapToRunLoop(t); }
+  void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
+  void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
+  bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
+  void post(TapLocation l, const Event& e) override { inner_.post(l, e); }
+  bool canPostEvents() const override { return inner_.canPostEvents(); }
+  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
+  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+  Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override {
+    auto holder = std::make_shared<std::function<void(const Event&)>>(std::move(handler));
+    monitors_.push_back(holder);
+    ++installed;
+    return Subscription(holder);
+  }
+  // Delivers a key down to the live monitors; false when there is none.
+  bool fire(uint16_t keyCode, uint64_t flags) {
+    Event e;
+    e.type = EventType::keyDown;
+    e.keyCode = keyCode;
+    e.flags = flags;
+    bool any = false;
+    for (auto& w : monitors_)
+      if (auto h = w.lock()) {
+        (*h)(e);
+        any = true;
+      }
+    return any;
+  }
+  int installed = 0;
+
+ private:
+  EventSystem& inner_;
+  std::vector<std::weak_ptr<std::function<void(const Event&)>>> monitors_;
+};
+
+struct PauseFixture : KeyRoadFixture {
+  PauseFixture() : monitored(desktop.events()) { platform.events = &monitored; }
+  MonitoredEvents monitored;
+};
+
+// Runs with the process's local time zone set to `tz`.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* tz) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+  ~TimeZone() {
+    if (old_)
+      setenv("TZ", old_->c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+double utc(int y, int mo, int d, int h, int mi, int s) {
+  std::tm t{};
+  t.tm_year = y - 1900;
+  t.tm_mon = mo - 1;
+  t.tm_mday = d;
+  t.tm_hour = h;
+  t.tm_min = mi;
+  t.tm_sec = s;
+  return static_cast<double>(timegm(&t));
+}
+
+// ------------------------------------------------------------ simulation
+
+TEST(TypingSimulation, KeysTypedDuringNestedSimulationsAreReplayedOnceInOrder3msApart) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  e->beginTypingSimulation();
+  f.desktop.typeText("ab", 0.02);
+  f.advance(0.1);
+  e->endTypingSimulation();
+  f.settle();
+  EXPECT_EQ(f.desktop.focusedField()->text(), "") << "the inner end replays nothing";
+  f.desktop.events().clearPosted();
+  e->endTypingSimulation();
+  f.settle();
+  EXPECT_TRUE(f.systemLog.contains("Releasing 4 user keystrokes buffered during simulation"));
+  f.advance(0.05);
+  EXPECT_EQ(f.desktop.focusedField()->text(), "ab");
+  std::vector<double> times;
+  for (const auto& ev : f.desktop.postedEvents())
+    if (!ev.isTagged()) times.push_back(ev.timestamp);
+  ASSERT_EQ(times.size(), 4u);
+  for (size_t i = 1; i < times.size(); ++i) EXPECT_NEAR(times[i] - times[i - 1], 0.003, 1e-9);
+  EXPECT_FALSE(e->isSimulatingTyping());
+}
+
+TEST(TypingSimulation, AnUnbalancedEndChangesNothing) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->endTypingSimulation();
+  f.settle();
+  EXPECT_FALSE(e->isSimulatingTyping());
+  std::lock_guard lock(e->typingSimulationLock);
+  EXPECT_EQ(e->typingSimulation.simulationCount, 0);
+  EXPECT_FALSE(e->typingSimulation.lastSimulationStartTime.has_value());
+}
+
+TEST(TypingSimulation, AStuckSimulationIsResetAndTheCurrentKeyLandsAfterTheHeldOnes) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();  // never ended
+  f.desktop.typeText("ab", 0.02);
+  f.advance(2.1);
+  f.desktop.typeText("c", 0.02);
+  f.advance(0.2);
+  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting."));
+  EXPECT_FALSE(e->isSimulatingTyping());
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
+}
+
+TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  f.desktop.typeText("abcd", 0.01);
+  f.advance(0.1);
+  e->endTypingSimulation();
+  f.settle();  // the replay has begun: the first key is out
+  f.desktop.typeText("z", 0.001);
+  f.advance(0.2);
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abcdz");
+}
+
+// ------------------------------------------------------------------ pause
+
+TEST(Pause, PausingDisablesTheTapsShowsTheNoticeAndResumesOnTime) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->pause(2.0, false);
+  EXPECT_TRUE(e->isPaused.get());
+  EXPECT_TRUE(f.logged("Engine pause() requested for 2.0 hours"));
+  EXPECT_FALSE(f.desktop.events().isTapEnabled(e->tap.eventTap));
+  EXPECT_FALSE(f.desktop.events().isTapEnabled(e->tap.mouseTap));
+  EXPECT_NE(e->tap.eventTap, 0u) << "kept, only disabled";
+  f.settle();
+  EXPECT_TRUE(f.showedNotice("Tessavinor ถูกระงับการทำงาน")) << "no suffix for 2 hours";
+  auto names = f.notifications.postedNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), notification::appPauseStateChanged), names.end());
+
+  f.advance(2 * 3600 - 1);
+  EXPECT_TRUE(e->isPaused.get());
+  f.advance(2);
+  EXPECT_FALSE(e->isPaused.get());
+  EXPECT_TRUE(f.logged("pauseTimer fired after 2.0 hours — resuming engine"));
+  EXPECT_TRUE(f.desktop.events().isTapEnabled(e->tap.eventTap));
+}
+
+TEST(Pause, OneHourSaysSoInTheNotice) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->togglePause();
+  f.settle();
+  EXPECT_TRUE(f.showedNotice("Tessavinor ถูกระงับการทำงาน (1 ชั่วโมง)"));
+  e->togglePause();
+  EXPECT_FALSE(e->isPaused.get());
+}
+
+TEST(Pause, ThePauseHotKeyResumesThroughTheGlobalMonitorWhileTheTapsAreOff) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->pause(1.0, false);
+  e->pause(3.0, false);  // replaces the timer, keeps the monitor
+  EXPECT_EQ(f.monitored.installed, 1);
+  EXPECT_TRUE(f.monitored.fire(keycode::p, flags::control | flags::option));
+  f.settle();
+  EXPECT_TRUE(e->isPaused.get()) << "Command missing";
+  f.monitored.fire(keycode::p, flags::control | flags::option | flags::command);
+  EXPECT_TRUE(e->isPaused.get()) << "resumes on the main queue";
+  f.settle();
+  EXPECT_FALSE(e->isPaused.get());
+  EXPECT_FALSE(f.monitored.fire(keycode::p, flags::control | flags::option | flags::command))
+      << "the monitor is removed on resume";
+  f.advance(3 * 3600);
+  EXPECT_EQ(f.loggedCount("pauseTimer fired"), 0) << "the replaced timers never fire";
+}
+
+TEST(Pause, ResumeWhenNotPausedStillRebuildsTheTapAndShowsTheNotice) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  TapId before = e->tap.eventTap;
+  e->resume();
+  EXPECT_TRUE(f.logged("Engine resume() called (isPaused was false)"));
+  EXPECT_NE(e->tap.eventTap, before);
+  f.settle();
+  EXPECT_TRUE(f.showedNotice(e->localized("hud_tap_recovered")));
+}
+
+TEST(Pause, AfterAnEmergencyTeardownResumeLeavesTheTapAlone) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->recovery.isEmergencyTornDown = true;
+  e->pause(1.0, false);
+  e->resume();
+  EXPECT_EQ(e->tap.eventTap, 0u);
+  EXPECT_FALSE(e->isPaused.get());
+}
+
+TEST(Pause, NonsenseHoursAreRefused) {
+  PauseFixture f;
+  auto e = f.startEngine();
+  e->pause(0, false);
+  e->pause(std::numeric_limits<double>::infinity(), false);
+  EXPECT_FALSE(e->isPaused.get());
+}
+
+TEST(Pause, UntilTomorrowWaitsAtLeastAMinute) {
+  TimeZone tz("UTC");
+  PauseFixture f;
+  f.clock.setWallTime(utc(2025, 5, 1, 23, 59, 30));
+  auto e = f.startEngine();
+  e->pause(0, true);
+  EXPECT_TRUE(f.logged("Engine pause() requested for until tomorrow"));
+  f.settle();
+  EXPECT_TRUE(f.showedNotice("Tessavinor ถูกระงับการทำงาน (จนกว่าจะพรุ่งนี้)"));
+  f.advance(59);
+  EXPECT_TRUE(e->isPaused.get()) << "not a 30-second timer";
+  f.advance(2);
+  EXPECT_FALSE(e->isPaused.get());
+  EXPECT_TRUE(f.logged("pauseTimer fired at midnight - resuming engine"));
+}
+
+TEST(Pause, UntilTomorrowEndsAtTheCalendarsMidnightOnADaylightSavingDay) {
+  // 9 March 2025 in New York has 23 hours: 00:30 EST to the next midnight is
+  // 22.5 hours, not the 23.5 that start of day + 86,400 s would give.
+  TimeZone tz("America/New_York");
+  PauseFixture f;
+  f.clock.setWallTime(utc(2025, 3, 9, 5, 30, 0));  // 00:30 EST
+  auto e = f.startEngine();
+  e->pause(0, true);
+  f.advance(22.5 * 3600 - 1);
+  EXPECT_TRUE(e->isPaused.get());
+  f.advance(2);
+  EXPECT_FALSE(e->isPaused.get());
+}
+
+TEST(Pause, TheUnsupportedApplicationNoticeIsRateLimited) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->showUnsupportedAppNotice();
+  f.settle();
+  EXPECT_TRUE(f.showedNotice("TextEdit ไม่รองรับการแก้คำ"));
+  f.advance(29);
+  e->showUnsupportedAppNotice();
+  f.settle();
+  auto notices = f.noticeMessages();
+  EXPECT_EQ(std::count(notices.begin(), notices.end(), "TextEdit ไม่รองรับการแก้คำ"), 1);
+}
+
+TEST(Pause, AccessibilityAvailabilityIsAnnouncedOnlyWhenItChanges) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  int posts = 0;
+  auto sub = f.notifications.addObserver(notification::axAvailabilityChanged, [&](const Notification& n) {
+    ++posts;
+    EXPECT_EQ(n.userInfo["isAvailable"], true);
+  });
+  e->setAXAvailableInFocusedApp(true);
+  e->setAXAvailableInFocusedApp(true);
+  EXPECT_EQ(posts, 1);
+}
+
+}  // namespace
+}  // namespace tessa
