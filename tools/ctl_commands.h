@@ -8,3 +8,7 @@ int runExpandCommand(int argc, char** argv);
 // tessavinorctl simulate SCENARIO.json: the engine on the simulated desktop
 // under a manual clock; prints the JSON transcript.
 int runSimulateCommand(int argc, char** argv);
+
+// tessavinorctl fatfinger LANG WORD: the fat-finger candidates in order, one
+// per line (candidate, position, replaced character, neighbour).
+int runFatFingerCommand(int argc, char** argv);

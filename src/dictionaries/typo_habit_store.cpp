@@ -260,18 +260,27 @@ std::optional<std::vector<uint8_t>> TypoHabitStore::vaultKey() {
 // ------------------------------------------------------------ the vault
 
 std::string TypoHabitStore::encodeHabits(const std::map<std::string, HabitEntry>& habits) {
-  nlohmann::ordered_json root = nlohmann::ordered_json::object();
+  // Written member by member: an ordered JSON object looks its keys up
+  // linearly, which a thousand habits would make quadratic. Text that is not
+  // valid UTF-8 is written with replacement characters rather than failing
+  // the whole save.
+  constexpr auto replace = nlohmann::ordered_json::error_handler_t::replace;
+  std::string out = "{";
+  bool first = true;
   for (const auto& [k, e] : habits) {
     nlohmann::ordered_json entry;
     entry["typo"] = e.typo;
     entry["corrected"] = e.corrected;
     entry["frequency"] = e.frequency;
     entry["updatedAt"] = e.updatedAt;
-    root[k] = std::move(entry);
+    if (!first) out += ',';
+    first = false;
+    out += nlohmann::ordered_json(k).dump(-1, ' ', false, replace);
+    out += ':';
+    out += entry.dump(-1, ' ', false, replace);
   }
-  // Text that is not valid UTF-8 is written with replacement characters
-  // rather than failing the whole save.
-  return root.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  out += '}';
+  return out;
 }
 
 std::optional<std::map<std::string, HabitEntry>> TypoHabitStore::decodeHabits(std::string_view json,
