@@ -40,8 +40,8 @@ void DictionaryClient::suggest(const std::string& word, const std::string& conte
   try {
     request.body = body.dump();
   } catch (const nlohmann::json::exception& e) {
-    // Text that is not valid UTF-8 cannot be serialised.
-    if (completion) completion(ClientError{"NSCocoaErrorDomain", e.id, e.what()});
+    // Text that is not valid UTF-8 cannot be serialised; nothing is sent.
+    if (completion) completion(ClientError{encodingErrorDomain, e.id, e.what()});
     return;
   }
 

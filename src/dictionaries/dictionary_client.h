@@ -42,6 +42,7 @@ class DictionaryClient {
 
   static constexpr const char* errorDomain = "DictionaryClient";
   static constexpr const char* transportErrorDomain = "HttpClient";
+  static constexpr const char* encodingErrorDomain = "JSONEncoding";
 
  private:
   std::string suggestEndpoint_;

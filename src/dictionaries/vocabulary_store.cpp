@@ -240,11 +240,11 @@ void VocabularyStore::downloadNext(std::shared_ptr<Check> check) {
     if (entry.version <= have) continue;
     // A name that is not a plain word could write outside our files.
     if (!isSafePackName(entry.name)) {
-      engine_.log("VocabularyStore: skipped a pack with an unsafe name");
+      engine_.log("checkForUpdates: skipped a pack with an unsafe name");
       continue;
     }
     if (!isDownloadableURL(entry.url)) {
-      engine_.log("VocabularyStore: skipped pack " + entry.name + " - its address is not an http(s) URL");
+      engine_.log("checkForUpdates: skipped pack " + entry.name + " - its address is not an http(s) URL");
       continue;
     }
     HttpClient* http = engine_.platform().http;
@@ -267,7 +267,7 @@ void VocabularyStore::downloadNext(std::shared_ptr<Check> check) {
 
 void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry& entry, HttpResponse response) {
   if (!response.error.empty() || response.status != 200) {
-    engine_.log("VocabularyStore: pack " + entry.name + " not downloaded - " +
+    engine_.log("checkForUpdates: pack " + entry.name + " not downloaded - " +
                 (response.error.empty() ? "HTTP " + std::to_string(response.status) : response.error));
     check->anyPackFailed = true;
     downloadNext(check);
@@ -280,7 +280,7 @@ void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry&
   WriteResult written = writeFileAtomically(file, response.body, 0644);
   if (!written) {
     // Not installed: no hash, no version, so the next check tries again.
-    engine_.log("VocabularyStore: pack " + entry.name + " could not be written - " + written.error);
+    engine_.log("checkForUpdates: pack " + entry.name + " could not be written - " + written.error);
     check->anyPackFailed = true;
     downloadNext(check);
     return;

@@ -78,6 +78,20 @@ TEST_F(DictionaryClientTest, OnlyTwoHundredSucceeds) {
   EXPECT_FALSE(suggest(client, "word").has_value());
 }
 
+TEST_F(DictionaryClientTest, TextThatCannotBeEncodedIsNeverSent) {
+  DictionaryClient client(server.url("/s"), http);
+  std::optional<ClientError> error;
+  bool done = false;
+  client.suggest("ab\xff", "", "", [&](std::optional<ClientError> e) {
+    error = std::move(e);
+    done = true;
+  });
+  EXPECT_TRUE(done) << "refused before anything leaves";
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain, DictionaryClient::encodingErrorDomain);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
 TEST_F(DictionaryClientTest, TransportFailuresAreNotStatusErrors) {
   server.route("/garbage", ScriptedAnswer::garbage());
   server.route("/stall", ScriptedAnswer::stall());
