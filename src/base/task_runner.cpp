@@ -128,20 +128,89 @@ std::shared_ptr<TaskRunner> ManualTaskRunner::createSequence(std::string name) {
   return std::make_shared<ManualSequence>(*this, std::move(name));
 }
 
+// ---------------------------------------------------------------- Timed
+
+namespace detail {
+
+TaskHandle TimedTaskQueue::post(double delaySeconds, Task task) {
+  auto flag = newFlag();
+  std::lock_guard lock(mutex_);
+  if (stopping_) {
+    flag->store(true);  // nothing runs after a stop
+    return TaskHandle(flag);
+  }
+  auto due = std::chrono::steady_clock::now() +
+             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                 std::chrono::duration<double>(delaySeconds > 0 ? delaySeconds : 0.0));
+  items_.emplace(std::make_pair(due, nextSeq_++), Item{std::move(task), flag});
+  cv_.notify_all();
+  return TaskHandle(flag);
+}
+
+void TimedTaskQueue::run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    bool due = !items_.empty() && items_.begin()->first.first <= std::chrono::steady_clock::now();
+    if (stopping_ && (!finishDue_ || !due)) {
+      // Delayed work that has not come due is abandoned.
+      items_.clear();
+      return;
+    }
+    if (items_.empty()) {
+      cv_.wait(lock);
+      continue;
+    }
+    if (!due) {
+      cv_.wait_until(lock, items_.begin()->first.first);
+      continue;
+    }
+    Item item = std::move(items_.begin()->second);
+    items_.erase(items_.begin());
+    lock.unlock();
+    if (!item.cancelled->load()) item.task();
+    lock.lock();
+  }
+}
+
+void TimedTaskQueue::stop(bool finishDue) {
+  std::lock_guard lock(mutex_);
+  stopping_ = true;
+  finishDue_ = finishDue;
+  cv_.notify_all();
+}
+
+bool TimedTaskQueue::stopped() {
+  std::lock_guard lock(mutex_);
+  return stopping_;
+}
+
+void postAndWait(TaskRunner& runner, Task task) {
+  std::mutex m;
+  std::condition_variable c;
+  bool done = false;
+  auto handle = runner.post([&] {
+    task();
+    std::lock_guard l(m);
+    done = true;
+    c.notify_all();
+  });
+  if (handle.isCancelled()) {
+    task();  // the runner has stopped: run it here rather than never
+    return;
+  }
+  std::unique_lock l(m);
+  c.wait(l, [&] { return done; });
+}
+
+}  // namespace detail
+
 // ---------------------------------------------------------------- Serial
 
-namespace {
-std::chrono::steady_clock::time_point dueAfter(double seconds) {
-  return std::chrono::steady_clock::now() +
-         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-             std::chrono::duration<double>(seconds > 0 ? seconds : 0.0));
-}
-}  // namespace
-
 SerialQueue::SerialQueue(std::string label) : label_(std::move(label)) {
-  thread_ = std::thread([this] { loop(); });
-  std::unique_lock lock(mutex_);
-  cv_.wait(lock, [this] { return threadId_ != std::thread::id(); });
+  thread_ = std::thread([this] {
+    threadId_ = std::this_thread::get_id();
+    queue_.run();
+  });
 }
 
 SerialQueue::~SerialQueue() {
@@ -149,89 +218,20 @@ SerialQueue::~SerialQueue() {
   if (thread_.joinable()) thread_.join();
 }
 
-void SerialQueue::shutdown() {
-  std::lock_guard lock(mutex_);
-  stopping_ = true;
-  cv_.notify_all();
-}
+void SerialQueue::shutdown() { queue_.stop(true); }
 
 TaskHandle SerialQueue::postDelayed(double delaySeconds, Task task) {
-  auto flag = newFlag();
-  std::lock_guard lock(mutex_);
-  if (stopping_) {
-    flag->store(true);
-    return TaskHandle(flag);
-  }
-  auto due = dueAfter(delaySeconds);
-  uint64_t seq = nextSeq_++;
-  items_.emplace(std::make_pair(due, seq), Item{due, seq, std::move(task), flag});
-  cv_.notify_all();
-  return TaskHandle(flag);
+  return queue_.post(delaySeconds, std::move(task));
 }
 
-bool SerialQueue::runsTasksOnCurrentThread() const { return std::this_thread::get_id() == threadId_; }
+bool SerialQueue::runsTasksOnCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
 
 void SerialQueue::runSync(Task task) {
   if (runsTasksOnCurrentThread()) {
     task();
     return;
   }
-  std::mutex doneMutex;
-  std::condition_variable doneCv;
-  bool done = false;
-  {
-    std::lock_guard lock(mutex_);
-    if (stopping_ && !thread_.joinable()) {
-      task();
-      return;
-    }
-    uint64_t seq = nextSeq_++;
-    // Due now: runs after everything already due, before later delayed work.
-    auto due = std::chrono::steady_clock::now();
-    items_.emplace(std::make_pair(due, seq), Item{due, seq,
-                                                  [&] {
-                                                    task();
-                                                    std::lock_guard l(doneMutex);
-                                                    done = true;
-                                                    doneCv.notify_all();
-                                                  },
-                                                  newFlag()});
-    cv_.notify_all();
-  }
-  std::unique_lock l(doneMutex);
-  doneCv.wait(l, [&] { return done; });
-}
-
-void SerialQueue::loop() {
-  {
-    std::lock_guard lock(mutex_);
-    threadId_ = std::this_thread::get_id();
-    cv_.notify_all();
-  }
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    if (items_.empty()) {
-      if (stopping_) return;
-      cv_.wait(lock);
-      continue;
-    }
-    auto it = items_.begin();
-    auto now = std::chrono::steady_clock::now();
-    if (it->first.first > now) {
-      if (stopping_) {
-        // Delayed work that has not come due is abandoned at shut-down.
-        items_.clear();
-        return;
-      }
-      cv_.wait_until(lock, it->first.first);
-      continue;
-    }
-    Item item = std::move(it->second);
-    items_.erase(it);
-    lock.unlock();
-    if (!item.cancelled->load()) item.task();
-    lock.lock();
-  }
+  detail::postAndWait(*this, std::move(task));
 }
 
 // ---------------------------------------------------------------- Run loop
@@ -239,60 +239,26 @@ void SerialQueue::loop() {
 RunLoopTaskRunner::RunLoopTaskRunner() : ownerThread_(std::this_thread::get_id()) {}
 
 TaskHandle RunLoopTaskRunner::postDelayed(double delaySeconds, Task task) {
-  auto flag = newFlag();
-  std::lock_guard lock(mutex_);
-  auto due = dueAfter(delaySeconds);
-  uint64_t seq = nextSeq_++;
-  items_.emplace(std::make_pair(due, seq), Item{due, seq, std::move(task), flag});
-  cv_.notify_all();
-  return TaskHandle(flag);
+  return queue_.post(delaySeconds, std::move(task));
 }
 
-bool RunLoopTaskRunner::runsTasksOnCurrentThread() const { return std::this_thread::get_id() == ownerThread_; }
+bool RunLoopTaskRunner::runsTasksOnCurrentThread() const {
+  return std::this_thread::get_id() == ownerThread_.load();
+}
 
 void RunLoopTaskRunner::runSync(Task task) {
   if (runsTasksOnCurrentThread()) {
     task();
     return;
   }
-  std::mutex m;
-  std::condition_variable c;
-  bool done = false;
-  post([&] {
-    task();
-    std::lock_guard l(m);
-    done = true;
-    c.notify_all();
-  });
-  std::unique_lock l(m);
-  c.wait(l, [&] { return done; });
+  detail::postAndWait(*this, std::move(task));
 }
 
 void RunLoopTaskRunner::run() {
   ownerThread_ = std::this_thread::get_id();
-  std::unique_lock lock(mutex_);
-  while (!quit_) {
-    if (items_.empty()) {
-      cv_.wait(lock);
-      continue;
-    }
-    auto it = items_.begin();
-    if (it->first.first > std::chrono::steady_clock::now()) {
-      cv_.wait_until(lock, it->first.first);
-      continue;
-    }
-    Item item = std::move(it->second);
-    items_.erase(it);
-    lock.unlock();
-    if (!item.cancelled->load()) item.task();
-    lock.lock();
-  }
+  queue_.run();
 }
 
-void RunLoopTaskRunner::quit() {
-  std::lock_guard lock(mutex_);
-  quit_ = true;
-  cv_.notify_all();
-}
+void RunLoopTaskRunner::quit() { queue_.stop(false); }
 
 }  // namespace tessa

@@ -90,8 +90,37 @@ class ManualTaskRunner final : public TaskRunner {
   const void* runningSequence_ = nullptr;
 };
 
+namespace detail {
+// Tasks ordered by due time (steady clock), then by posting; run() drives
+// them on the calling thread until stop().
+class TimedTaskQueue {
+ public:
+  TaskHandle post(double delaySeconds, Task task);
+  // Runs tasks as they fall due. Returns once stop() was called: at once
+  // when `finishDue` was false, else after the work already due.
+  void run();
+  void stop(bool finishDue);
+  bool stopped();
+
+ private:
+  struct Item {
+    Task task;
+    std::shared_ptr<std::atomic<bool>> cancelled;
+  };
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::multimap<std::pair<std::chrono::steady_clock::time_point, uint64_t>, Item> items_;
+  uint64_t nextSeq_ = 0;
+  bool stopping_ = false;
+  bool finishDue_ = false;
+};
+
+// Posts `task` to `runner` and blocks until it has run.
+void postAndWait(TaskRunner& runner, Task task);
+}  // namespace detail
+
 // A real serial queue: one worker thread, tasks in order, delayed tasks by the
-// given clock (the system clock in production).
+// system clock.
 class SerialQueue final : public TaskRunner {
  public:
   explicit SerialQueue(std::string label);
@@ -99,26 +128,15 @@ class SerialQueue final : public TaskRunner {
   TaskHandle postDelayed(double delaySeconds, Task task) override;
   bool runsTasksOnCurrentThread() const override;
   void runSync(Task task) override;
-  // Stops after the work already queued; later posts are dropped.
+  // Stops after the work already due; later posts are dropped.
   void shutdown();
   const std::string& label() const { return label_; }
 
  private:
-  void loop();
-  struct Item {
-    std::chrono::steady_clock::time_point due;
-    uint64_t seq;
-    Task task;
-    std::shared_ptr<std::atomic<bool>> cancelled;
-  };
   std::string label_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::multimap<std::pair<std::chrono::steady_clock::time_point, uint64_t>, Item> items_;
-  uint64_t nextSeq_ = 0;
-  bool stopping_ = false;
+  detail::TimedTaskQueue queue_;
+  std::atomic<std::thread::id> threadId_{};
   std::thread thread_;
-  std::thread::id threadId_;
 };
 
 // The production main queue for headless runs: run() drives it on the calling
@@ -133,18 +151,8 @@ class RunLoopTaskRunner final : public TaskRunner {
   void quit();
 
  private:
-  struct Item {
-    std::chrono::steady_clock::time_point due;
-    uint64_t seq;
-    Task task;
-    std::shared_ptr<std::atomic<bool>> cancelled;
-  };
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::multimap<std::pair<std::chrono::steady_clock::time_point, uint64_t>, Item> items_;
-  uint64_t nextSeq_ = 0;
-  bool quit_ = false;
-  std::thread::id ownerThread_;
+  detail::TimedTaskQueue queue_;
+  std::atomic<std::thread::id> ownerThread_;
 };
 
 }  // namespace tessa

@@ -7,6 +7,7 @@
 #include "base/files.h"
 #include "correction/typing_flow_controller.h"
 #include "engine/localization.h"
+#include "hud/status_hud.h"
 #include "platform/keyboard_tables.h"
 
 namespace tessa {
@@ -323,26 +324,31 @@ const UserProfile* KeyboardEngine::activeProfile() const {
   return nullptr;
 }
 
-void KeyboardEngine::updateActiveProfileInteger(ProfileIntegerField field, int64_t value) {
-  auto list = profiles.get();
-  for (auto& p : list) {
-    if (p.name == activeProfileName.get()) {
+namespace {
+// Sets one field of the first profile named `active` in a copy of the list;
+// none when no profile has that name.
+template <class Field, class Value>
+std::optional<std::vector<UserProfile>> withActiveProfileField(const std::vector<UserProfile>& list,
+                                                               const std::string& active, Field field, Value value) {
+  auto copy = list;
+  for (auto& p : copy) {
+    if (p.name == active) {
       fieldRef(p, field) = value;
-      profiles.set(std::move(list));
-      return;
+      return copy;
     }
   }
+  return std::nullopt;
+}
+}  // namespace
+
+void KeyboardEngine::updateActiveProfileInteger(ProfileIntegerField field, int64_t value) {
+  if (auto list = withActiveProfileField(profiles.get(), activeProfileName.get(), field, value))
+    profiles.set(std::move(*list));
 }
 
 void KeyboardEngine::updateActiveProfileBool(ProfileBoolField field, bool value) {
-  auto list = profiles.get();
-  for (auto& p : list) {
-    if (p.name == activeProfileName.get()) {
-      fieldRef(p, field) = value;
-      profiles.set(std::move(list));
-      return;
-    }
-  }
+  if (auto list = withActiveProfileField(profiles.get(), activeProfileName.get(), field, value))
+    profiles.set(std::move(*list));
 }
 
 void KeyboardEngine::persistProfileInteger(ProfileIntegerField field, const std::string& key, int64_t value) {
@@ -414,6 +420,11 @@ std::string KeyboardEngine::localized(const std::string& key) const {
 
 void KeyboardEngine::appendToLastEventLog(const std::string& text) {
   lastEventLog.modify([&](std::string& s) { s += "\n↳ " + text; });
+}
+
+void KeyboardEngine::showRevertedNotice(const std::string& message, const std::string& subMessage) {
+  // An empty word and no add-to-vocabulary action: nothing to undo here.
+  showHUDNotice(*this, DisplayState::confirmedReverted(message, subMessage, ""), 2, false, false);
 }
 
 void KeyboardEngine::postPauseStateChanged() { notifications().post(notification::appPauseStateChanged); }

@@ -8,16 +8,11 @@ namespace {
 void notBuilt(KeyboardEngine& e, const char* name) { e.log(std::string(name) + ": not built yet - skipped"); }
 }  // namespace
 
-
 // ---- haptic feedback (the typing flow's trampolines call these)
 void KeyboardEngine::performHaptic(bool repeat) {
   log(std::string("performHaptic(") + (repeat ? "true" : "false") + "): not built yet - skipped");
 }
 void KeyboardEngine::performSystemHaptic() { notBuilt(*this, "performSystemHaptic"); }
 
-
-void KeyboardEngine::showRevertedNotice(const std::string& message, const std::string& subMessage) {
-  log("showRevertedNotice: HUD not built yet - " + message + " / " + subMessage);
-}
 
 }  // namespace tessa

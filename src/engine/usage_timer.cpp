@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "engine/keyboard_engine.h"
+#include "reliability/telemetry_manager.h"
 
 namespace tessa {
 
@@ -114,7 +115,7 @@ void KeyboardEngine::usageTimerTick() {
   if (static_cast<int64_t>(totalUsageTime.get()) % 10 == 0) {
     defaults().setDouble("totalUsageTime", totalUsageTime.get());
     updateDailyStreak();
-    // Usage statistics are sent only with consent, by a sender not built yet.
+    TelemetryManager::shared().sendIfDue(*this);
   }
   if (isShareUsageTimeEnabled.get() || !hasSeenShareInvitation.get() || showMilestoneNudge.get()) return;
   int64_t remind = remindLaterCorrectionsThreshold.get();

@@ -37,13 +37,15 @@ class RecordingSystemLog final : public SystemLog {
 
 class EngineFixture {
  public:
-  EngineFixture() : runner(clock), disk(runner.createSequence("diagnostics")) {
-    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr);
+  // Settings files are written on a queue of the manual runner, as the
+  // application writes them off the main thread; synchronize() writes now.
+  EngineFixture() : runner(clock), disk(runner.createSequence("diagnostics")), persist(runner.createSequence("persist")) {
+    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), persist);
   }
   // Reopens the defaults from disk, as a relaunch does.
   void relaunchDefaults() {
     defaults->synchronize();
-    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr);
+    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), persist);
   }
   EngineEnvironment environment() {
     EngineEnvironment env;
@@ -67,6 +69,7 @@ class EngineFixture {
   ManualClock clock;
   ManualTaskRunner runner;
   std::shared_ptr<TaskRunner> disk;
+  std::shared_ptr<TaskRunner> persist;
   std::unique_ptr<UserDefaults> defaults;
   NotificationCenter notifications;
   RecordingSystemLog systemLog;

@@ -1,0 +1,205 @@
+// tessavinorctl simulate: the engine on the simulated desktop under a manual
+// clock, fed a scenario, printing a JSON transcript. Everything is
+// deterministic: the wall clock starts at the scenario's time, local time is
+// UTC, and the program's files live in a fresh temporary folder.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "base/files.h"
+#include "base/notification_center.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
+#include "ctl_commands.h"
+#include "engine/keyboard_engine.h"
+#include "hud/status_hud.h"
+#include "hud/unified_menu_panel.h"
+#include "platform/linux/hunspell_spell_checker.h"
+#include "platform/sim/sim_desktop.h"
+#include "scenario.h"
+
+namespace tessa::ctl {
+namespace {
+
+using json = nlohmann::json;
+namespace fs = std::filesystem;
+
+constexpr double kStartUptime = 1000.0;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char tmpl[] = "/tmp/tessavinorctl-XXXXXX";
+    if (char* dir = ::mkdtemp(tmpl)) path_ = dir;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+void configureDesktop(SimDesktop& desktop, const DesktopConfig& c) {
+  desktop.setEnabledSources(c.inputSources);
+  desktop.setCurrentSource(c.currentInputSource);
+  desktop.setSwitchLatency(c.switchLatencySeconds);
+  desktop.setTrusted(c.accessibilityTrusted);
+  desktop.setNextSourceHotKeyWorks(c.nextSourceHotKeyWorks);
+  if (!desktop.application(c.frontmostApp)) desktop.launchApplication(c.frontmostApp, c.frontmostApp);
+  desktop.activateApplication(c.frontmostApp);
+  if (auto* app = desktop.application(c.frontmostApp)) {
+    app->field.setText(c.fieldText);
+    app->field.setSecure(c.fieldSecure);
+    app->field.setDeletionUnit(c.deletionUnit == "grapheme" ? DeletionUnit::graphemeCluster
+                                                            : DeletionUnit::codePoint);
+  }
+}
+
+// Schedules one step on the main queue at its time.
+void scheduleStep(const Step& step, SimDesktop& desktop, KeyboardEngine& engine, bool& quitting) {
+  auto& runner = desktop.mainQueue();
+  double delay = kStartUptime + step.at - desktop.clock().uptime();
+  runner.postDelayed(delay, [&desktop, &engine, &quitting, step] {
+    if (quitting) return;
+    switch (step.kind) {
+      case Step::Kind::type:
+        desktop.typeText(step.text, step.gapSeconds, 0);
+        break;
+      case Step::Kind::press:
+        desktop.press(step.text, 0);
+        break;
+      case Step::Kind::down:
+        desktop.keyDown(step.chord.keyCode, step.chord.flags);
+        break;
+      case Step::Kind::up:
+        desktop.keyUp(step.chord.keyCode, step.chord.flags);
+        break;
+      case Step::Kind::event:
+        if (step.text == "sleep") desktop.sleep();
+        else if (step.text == "wake") desktop.wake();
+        else if (step.text == "lock") desktop.lockScreen();
+        else if (step.text == "unlock") desktop.unlockScreen();
+        else if (step.text == "secure:on") desktop.setSecureEventInput(true);
+        else if (step.text == "secure:off") desktop.setSecureEventInput(false);
+        else if (step.text == "click") desktop.click(40, 40);  // outside every text field and panel
+        else if (step.text == "activate") {
+          if (!desktop.application(step.argument)) desktop.launchApplication(step.argument, step.argument);
+          desktop.activateApplication(step.argument);
+        } else if (step.text == "quit") {
+          quitting = true;
+          engine.applicationWillTerminate();
+        }
+        break;
+    }
+  });
+}
+
+json runScenario(const Scenario& sc) {
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  TempFolder home;
+  ::setenv("TESSAVINOR_HOME", home.path().c_str(), 1);
+
+  ManualClock clock(kStartUptime, sc.desktop.wallTime);
+  ManualTaskRunner runner(clock);
+  SimDesktop desktop(clock, runner);
+  // The spell checker is the real one over the installed dictionaries.
+  HunspellSpellChecker spellChecker;
+  desktop.setSpellChecker(&spellChecker);
+  configureDesktop(desktop, sc.desktop);
+  runner.runUntilIdle();  // the desktop settles before the application starts
+
+  UserDefaults defaults(Paths::defaultsFile(SimDesktop::kOwnBundleID), nullptr);
+  for (auto it = sc.defaults.begin(); it != sc.defaults.end(); ++it) defaults.set(it.key(), it.value());
+  NotificationCenter notifications;
+
+  EngineEnvironment env;
+  env.platform = desktop.platform();
+  env.runtime.clock = &clock;
+  env.runtime.main = &runner;
+  env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");
+  env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");
+  env.runtime.background = runner.createSequence("background");
+  env.defaults = &defaults;
+  env.notifications = &notifications;
+
+  auto engine = KeyboardEngine::create(env);
+  KeyboardEngine::installShared(engine);
+  auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+  UnifiedMenuPanel::installShared(panel);
+  attachHudPanel(*engine, panel.get());
+
+  // The launch steps the application runs once the engine exists, in the
+  // application's order.
+  engine->resumePendingAXRepair();
+  engine->runLaunchSetup();
+  engine->requestAccessibility(false);
+  engine->loadStabilityStats();
+  engine->scheduleLogMaintenance();
+  engine->beginStabilitySession("0.1");
+  engine->startAXPermissionTimer();
+  engine->startEventTapWatchdog();
+  engine->startTapDeadManThread();
+
+  bool quitting = false;
+  for (const auto& step : sc.steps) scheduleStep(step, desktop, *engine, quitting);
+  runner.advanceTo(kStartUptime + sc.until);
+  if (!quitting) runner.runUntilIdle();
+
+  json transcript = desktop.transcript();
+  json out = json::object();
+  out["text"] = transcript.value("text", "");
+  out["caret"] = transcript.value("caret", 0);
+  out["inputSource"] = transcript.value("inputSource", "");
+  out["posted"] = transcript.value("posted", json::array());
+  out["notices"] = panel->noticesTranscript(kStartUptime);
+  out["defaults"] = defaults.snapshot();
+  json log = json::array();
+  for (const auto& line : engine->diagnosticLogs()) log.push_back(line);
+  out["log"] = log;
+  out["children"] = transcript.value("children", json::array());
+
+  engine->stopTapDeadManThread();
+  KeyboardEngine::installShared(nullptr);
+  UnifiedMenuPanel::installShared(nullptr);
+  return out;
+}
+
+}  // namespace
+}  // namespace tessa::ctl
+
+int runSimulateCommand(int argc, char** argv) {
+  using namespace tessa::ctl;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: tessavinorctl simulate SCENARIO.json\n");
+    return 2;
+  }
+  std::string path = argv[1];
+  auto text = tessa::readFile(path, 16u << 20);
+  if (!text) {
+    std::fprintf(stderr, "tessavinorctl simulate: cannot read %s\n", path.c_str());
+    return 2;
+  }
+  auto doc = nlohmann::json::parse(*text, nullptr, false);
+  if (doc.is_discarded()) {
+    std::fprintf(stderr, "tessavinorctl simulate: %s is not valid JSON\n", path.c_str());
+    return 2;
+  }
+  Scenario scenario;
+  try {
+    scenario = parseScenario(doc);
+  } catch (const ScenarioError& e) {
+    std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), e.what());
+    return 2;
+  }
+  auto transcript = runScenario(scenario);
+  std::cout << transcript.dump(2) << "\n";
+  return 0;
+}
