@@ -91,6 +91,30 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
   // 8. Our own synthetic events.
   if (event.isTagged()) return event;
 
+  // The replay of keys typed during a simulation. A key it posted comes
+  // back through the tap as a typed key; a key typed while it drains
+  // (a chord or a switcher key too) joins its tail, so that it lands after
+  // the keys typed before it and acts only then.
+  {
+    auto& ts = typingSimulation;
+    bool isOwnReplay = false;
+    if (!ts.replayInFlight.empty()) {
+      double now = uptime();
+      while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().timestamp > 1.0)
+        ts.replayInFlight.pop_front();
+      auto it = std::find_if(ts.replayInFlight.begin(), ts.replayInFlight.end(),
+                             [&](const auto& m) { return sameReplay(m, event, type); });
+      if (it != ts.replayInFlight.end()) {
+        ts.replayInFlight.erase(ts.replayInFlight.begin(), it + 1);
+        isOwnReplay = true;
+      }
+    }
+    if (ts.isReplaying && !isOwnReplay && isKeyboardType(type)) {
+      ts.replayPending.push_back(event);
+      return std::nullopt;
+    }
+  }
+
   // 9. Control+Shift (or Fn+Shift) chords; further modifiers are allowed.
   const bool chord = ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
   if (type == EventType::keyDown) {
@@ -121,25 +145,6 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
   bool simulating = false;
   if (!switcherCode) {
     auto& ts = typingSimulation;
-    // A key the replay posted comes back through the tap as a typed key.
-    bool isOwnReplay = false;
-    if (!ts.replayInFlight.empty()) {
-      double now = uptime();
-      while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().timestamp > 1.0)
-        ts.replayInFlight.pop_front();
-      auto it = std::find_if(ts.replayInFlight.begin(), ts.replayInFlight.end(),
-                             [&](const auto& m) { return sameReplay(m, event, type); });
-      if (it != ts.replayInFlight.end()) {
-        ts.replayInFlight.erase(ts.replayInFlight.begin(), it + 1);
-        isOwnReplay = true;
-      }
-    }
-    // While the replay drains, a newly typed key joins its tail so that it
-    // lands after the keys typed before it.
-    if (ts.isReplaying && !isOwnReplay && isKeyboardType(type)) {
-      ts.replayPending.push_back(event);
-      return std::nullopt;
-    }
     std::optional<double> start;
     int count = 0;
     {

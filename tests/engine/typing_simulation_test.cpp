@@ -157,6 +157,27 @@ TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
   EXPECT_EQ(f.desktop.focusedField()->text(), "abcdz");
 }
 
+TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  f.desktop.typeText("ab", 0.01);
+  f.advance(0.1);
+  e->endTypingSimulation();
+  f.settle();
+  f.desktop.events().clearPosted();
+  f.desktop.press("ctrl+shift+x");
+  f.advance(0.2);
+  std::vector<uint16_t> order;
+  for (const auto& ev : f.desktop.postedEvents())
+    if (!ev.isTagged() && ev.type == EventType::keyDown) order.push_back(ev.keyCode);
+  ASSERT_GE(order.size(), 2u);
+  EXPECT_EQ(order[0], keycode::b) << "the rest of the replay first";
+  EXPECT_EQ(order[1], keycode::x) << "then the chord, which acts when it comes back";
+  EXPECT_TRUE(e->isSmartCorrectionEnabled.get());
+}
+
 // ------------------------------------------------------------------ pause
 
 TEST(Pause, PausingDisablesTheTapsShowsTheNoticeAndResumesOnTime) {
