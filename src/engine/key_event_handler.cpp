@@ -111,6 +111,21 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
     }
     if (ts.isReplaying && !isOwnReplay && isKeyboardType(type)) {
       ts.replayPending.push_back(event);
+      // The replay waits while a simulation runs; one that never ended must
+      // not hold it, and every key behind it, for good.
+      std::optional<int> stuck;
+      {
+        std::lock_guard lock(typingSimulationLock);
+        if (ts.simulationCount > 0 && ts.lastSimulationStartTime && uptime() - *ts.lastSimulationStartTime > 2.0) {
+          stuck = ts.simulationCount;
+          ts.simulationCount = 0;
+          ts.lastSimulationStartTime.reset();
+        }
+      }
+      if (stuck) {
+        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck));
+        asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
+      }
       return std::nullopt;
     }
   }

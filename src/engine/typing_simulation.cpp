@@ -5,6 +5,8 @@
 // midnight, with a global monitor that keeps the pause hot key working while
 // the taps are disabled.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 

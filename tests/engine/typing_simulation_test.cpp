@@ -157,6 +157,23 @@ TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
   EXPECT_EQ(f.desktop.focusedField()->text(), "abcdz");
 }
 
+TEST(TypingSimulation, ASimulationThatNeverEndsCannotHoldTheReplayForGood) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  f.desktop.typeText("ab", 0.01);
+  f.advance(0.1);
+  e->endTypingSimulation();
+  f.settle();                  // the replay has begun
+  e->beginTypingSimulation();  // and is held by a simulation that never ends
+  f.advance(2.5);
+  f.desktop.typeText("c", 0.01);
+  f.advance(0.2);
+  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting."));
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
+}
+
 TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
   KeyRoadFixture f;
   auto e = f.startEngine();
