@@ -92,6 +92,8 @@ void scheduleStep(const Step& step, SimDesktop& desktop, KeyboardEngine& engine,
         else if (step.text == "activate") {
           if (!desktop.application(step.argument)) desktop.launchApplication(step.argument, step.argument);
           desktop.activateApplication(step.argument);
+        } else if (step.text == "fieldText") {
+          if (auto* field = desktop.focusedField()) field->setText(step.argument);
         } else if (step.text == "quit") {
           quitting = true;
           engine.applicationWillTerminate();

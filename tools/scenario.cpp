@@ -209,6 +209,11 @@ Scenario parseScenario(const json& doc) {
           if (ev.rfind("activate:", 0) == 0 && ev.size() > 9) {
             step.text = "activate";
             step.argument = ev.substr(9);
+          } else if (ev.rfind("fieldText:", 0) == 0) {
+            // The application changes its own text (an autocompletion, another
+            // process): the screen no longer shows what the engine read.
+            step.text = "fieldText";
+            step.argument = ev.substr(10);
           } else if (plain.count(ev)) {
             step.text = ev;
           } else {

@@ -27,7 +27,7 @@ struct Step {
   std::string text;      // type: the text as typed on a US keyboard; event: the event name
   double gapSeconds = 0.03;
   KeyChord chord;        // press, down, up
-  std::string argument;  // event: "activate:<bundleID>" carries the bundle identifier
+  std::string argument;  // event: the bundle identifier of "activate:", the text of "fieldText:"
   size_t index = 0;      // position in the scenario, for messages
 };
 

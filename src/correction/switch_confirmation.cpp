@@ -126,9 +126,15 @@ void KeyboardEngine::releaseSpeculativeQueue() {
     }
   }
   // Unchanged and untagged: they pass through the handler again as the
-  // user's own keys, behind anything already on its way.
+  // user's own keys, behind anything already on its way. Only their lock bit
+  // is brought up to date: a long press has just toggled Caps Lock, and keys
+  // carrying the lock as it was before would switch the display back.
+  const bool lockOn = capsLockState();
   if (auto* ev = platform().events)
-    for (const auto& e : events) ev->post(TapLocation::hid, e);
+    for (auto& e : events) {
+      e.flags = lockOn ? (e.flags | flags::capsLock) : (e.flags & ~flags::capsLock);
+      ev->post(TapLocation::hid, e);
+    }
 }
 
 void KeyboardEngine::postModifierResync() {

@@ -203,6 +203,23 @@ TEST(KeyEventHandler, ALongF19PressTogglesCapsLockAndReplaysTheHeldKeysUnchanged
   EXPECT_EQ(f.desktop.focusedField()->text(), "k") << "the held key went out unchanged";
 }
 
+TEST(KeyEventHandler, KeysReplayedAfterALongPressDoNotFlickerTheCapsLockDisplay) {
+  HandlerFixture f;
+  std::vector<bool> shown;
+  auto sub = f.notifications.addObserver(notification::capsLockStateChanged, [&](const Notification& n) {
+    shown.push_back(n.userInfo["isEnabled"].get<bool>());
+  });
+  f.desktop.keyDown(keycode::f19);
+  f.advance(0.1);
+  f.desktop.typeText("ab", 0.02);
+  f.advance(0.3);  // past the hold threshold: the lock goes on, the held keys go out
+  f.desktop.keyUp(keycode::f19);
+  f.advance(0.5);
+  EXPECT_TRUE(f.engine->isCapsLockOn.get());
+  EXPECT_EQ(shown, (std::vector<bool>{true})) << "the held keys were typed before the toggle but arrive after it";
+  EXPECT_EQ(f.desktop.focusedField()->text(), "ab") << "their text is unchanged";
+}
+
 TEST(KeyEventHandler, DuringAnF19HoldShortcutsAndFlushKeysWaitBehindHeldLetters) {
   HandlerFixture f;
   f.passes(EV::keyDown, keycode::f19);

@@ -407,6 +407,9 @@ void SimDesktop::systemReceive(const Event& event) {
     return;  // clicks land on the screen, not in the field's text
   appEvents_.push_back(event);
   if (SimTextField* field = focusedField()) field->apply(event);
+  // Our process is never the frontmost application here, so every key-down
+  // that reaches an application reaches another one.
+  if (event.type == EventType::keyDown) events_.notifyGlobalKeyDown(event);
 }
 
 SimTextField* SimDesktop::focusedField() {

@@ -41,6 +41,12 @@ class SimEventSystem final : public EventSystem {
   bool canPostEvents() const override;
   uint64_t hardwareModifierFlags() const override;
   std::pair<double, double> mouseLocation() const override;
+  Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override {
+    return globalKeyDownMonitors_.add(std::move(handler));
+  }
+  // A key-down that reached another application: the global monitors hear it
+  // on the next main-queue turn.
+  void notifyGlobalKeyDown(const Event& event) { globalKeyDownMonitors_.notify(event); }
 
   // Wiring by the desktop.
   void setSink(Sink sink) { sink_ = std::move(sink); }
@@ -91,6 +97,7 @@ class SimEventSystem final : public EventSystem {
   bool postingAllowed_ = true;
   int64_t ownPid_ = 0;
   std::pair<double, double> mouse_{0, 0};
+  SimObservers<Event> globalKeyDownMonitors_{ctx_};
 };
 
 }  // namespace tessa
