@@ -5,6 +5,7 @@
 // field that no longer holds what was read is left alone and the user is told.
 #include <fmt/format.h>
 
+#include "dictionaries/typo_habit_store.h"
 #include "correction/accessibility_text.h"
 #include "correction/text_units.h"
 #include "correction/typing_flow_controller.h"
@@ -509,6 +510,9 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       e.totalUndos.modify([](int64_t& v) { v += 1; });
       e.flow.pendingRejection = record.original;
       e.flow.lastUndoneWord = record.original;
+      // The user has just said this word is what they meant: no learned
+      // correction may touch it for a moment.
+      if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);
       e.log("performUndo: restored the word as typed");
       e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · ⌃⇧Z again to redo");
     } else {

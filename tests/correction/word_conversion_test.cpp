@@ -1,5 +1,6 @@
 // Converting the word at the caret, undoing and redoing it, on a simulated
 // field that deletes either user-perceived characters or code points.
+#include "dictionaries/typo_habit_store.h"
 #include <gtest/gtest.h>
 
 #include "correction/flow_fixture.h"
@@ -138,6 +139,20 @@ TEST_F(ConversionTest, UndoIsRefusedWhenTheWordIsNoLongerAtTheCaret) {
   EXPECT_EQ(field().text(), "x " + kin());
   EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
   EXPECT_TRUE(logged("performUndo: the word is no longer at the caret - refused because the screen changed"));
+}
+
+TEST_F(ConversionTest, AnUndoneWordIsKeptFromLearnedCorrectionsForTenSeconds) {
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->performUndo();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "x dbo");
+  auto store = engine->typoHabitStore();
+  ASSERT_TRUE(store);
+  EXPECT_TRUE(store->isOnCooldown("DBO")) << "the cooldown is kept for the lower-cased word";
+  advance(9.5);
+  EXPECT_FALSE(store->isOnCooldown("dbo"));
 }
 
 TEST_F(ConversionTest, TheUndoWindowCloses) {
