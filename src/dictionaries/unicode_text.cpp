@@ -126,12 +126,6 @@ std::vector<std::string> graphemes(std::string_view s) {
 
 size_t graphemeCount(std::string_view s) { return graphemes(s).size(); }
 
-std::string lowercased(std::string_view s) {
-  icu::UnicodeString u = toUnicode(s);
-  u.toLower(icu::Locale::getRoot());
-  return toUtf8(u);
-}
-
 std::string nfc(std::string_view s) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* n = icu::Normalizer2::getNFCInstance(status);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionaries/word_lists.h"
+
 namespace tessa::text {
 
 // Trims Unicode White_Space (blanks and line ends, NBSP and U+2028/9 among
@@ -24,8 +26,8 @@ std::u32string codePoints(std::string_view s);
 std::string fromCodePoints(std::u32string_view cps);
 std::string fromCodePoint(char32_t cp);
 
-// Locale-independent full lower-casing.
-std::string lowercased(std::string_view s);
+// Full Unicode lower-casing: the one the word lists use.
+using tessa::lowercased;
 // Canonical composition (NFC): two spellings that are canonically
 // equivalent compare equal after it.
 std::string nfc(std::string_view s);
