@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/files.h"
+#include "bench_support.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
@@ -13,31 +14,7 @@
 namespace tessa {
 namespace {
 
-struct BenchHome {
-  BenchHome() {
-    char tmpl[] = "/tmp/tessavinor-bench-XXXXXX";
-    path = ::mkdtemp(tmpl);
-    ::setenv("TESSAVINOR_HOME", path.c_str(), 1);
-  }
-  ~BenchHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
-};
-
-EngineEnvironment environment(ManualClock& clock, ManualTaskRunner& runner, UserDefaults& defaults,
-                              NotificationCenter& center) {
-  EngineEnvironment env;
-  env.runtime.clock = &clock;
-  env.runtime.main = &runner;
-  env.runtime.diagnosticsDisk = runner.createSequence("disk");
-  env.runtime.settingsQueue = runner.createSequence("settings");
-  env.runtime.background = runner.createSequence("background");
-  env.defaults = &defaults;
-  env.notifications = &center;
-  return env;
-}
+using bench::BenchHome;
 
 void BM_EngineStartupWithExistingDefaults(benchmark::State& state) {
   BenchHome home;
@@ -48,7 +25,7 @@ void BM_EngineStartupWithExistingDefaults(benchmark::State& state) {
     ManualTaskRunner runner(clock);
     UserDefaults defaults(file, nullptr);
     NotificationCenter center;
-    auto e = KeyboardEngine::create(environment(clock, runner, defaults, center));
+    auto e = KeyboardEngine::create(EngineEnvironment::onManualClock({}, runner, defaults, center));
     e->appTypoCounts.set({{"com.apple.TextEdit", 12}, {"com.google.Chrome", 40}});
     defaults.synchronize();
   }
@@ -59,7 +36,7 @@ void BM_EngineStartupWithExistingDefaults(benchmark::State& state) {
     // sequence that is never run, so only start-up itself is measured.
     UserDefaults defaults(file, runner.createSequence("persist"));
     NotificationCenter center;
-    auto e = KeyboardEngine::create(environment(clock, runner, defaults, center));
+    auto e = KeyboardEngine::create(EngineEnvironment::onManualClock({}, runner, defaults, center));
     benchmark::DoNotOptimize(e.get());
   }
 }
@@ -71,7 +48,7 @@ void BM_DefaultsWriteThroughPublishedProperty(benchmark::State& state) {
   ManualTaskRunner runner(clock);
   UserDefaults defaults(Paths::defaultsFile("com.Ovrelan.Tessavinor"), runner.createSequence("persist"));
   NotificationCenter center;
-  auto e = KeyboardEngine::create(environment(clock, runner, defaults, center));
+  auto e = KeyboardEngine::create(EngineEnvironment::onManualClock({}, runner, defaults, center));
   int64_t n = 0;
   for (auto _ : state) {
     e->totalKeystrokesSaved.set(++n);  // will-change, store, write the key

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "bench_support.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
@@ -25,30 +26,11 @@
 namespace tessa {
 namespace {
 
-struct BenchHome {
-  BenchHome() {
-    char tmpl[] = "/tmp/tessavinor-keypath-XXXXXX";
-    path = ::mkdtemp(tmpl);
-    ::setenv("TESSAVINOR_HOME", path.c_str(), 1);
-  }
-  ~BenchHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
-};
+using bench::BenchHome;
 
 struct KeyPathRig {
   KeyPathRig() : runner(clock), desk(clock, runner), defaults(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr) {
-    EngineEnvironment env;
-    env.platform = desk.platform();
-    env.runtime.clock = &clock;
-    env.runtime.main = &runner;
-    env.runtime.diagnosticsDisk = runner.createSequence("disk");
-    env.runtime.settingsQueue = runner.createSequence("settings");
-    env.runtime.background = runner.createSequence("background");
-    env.defaults = &defaults;
-    env.notifications = &center;
+    auto env = EngineEnvironment::onManualClock(desk.platform(), runner, defaults, center);
     engine = KeyboardEngine::create(env);
     engine->createEventTap();
     runner.advance(5.0);  // start-up work done, the first poll ticks run

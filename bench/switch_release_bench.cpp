@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "bench_support.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
@@ -21,30 +22,11 @@
 namespace tessa {
 namespace {
 
-struct BenchHome {
-  BenchHome() {
-    char tmpl[] = "/tmp/tessavinor-bench-XXXXXX";
-    path = ::mkdtemp(tmpl);
-    ::setenv("TESSAVINOR_HOME", path.c_str(), 1);
-  }
-  ~BenchHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
-};
+using bench::BenchHome;
 
 struct SwitchRig {
   SwitchRig() : runner(clock), desk(clock, runner), defaults(Paths::defaultsFile("com.Ovrelan.Tessavinor"), nullptr) {
-    EngineEnvironment env;
-    env.platform = desk.platform();
-    env.runtime.clock = &clock;
-    env.runtime.main = &runner;
-    env.runtime.diagnosticsDisk = runner.createSequence("disk");
-    env.runtime.settingsQueue = runner.createSequence("settings");
-    env.runtime.background = runner.createSequence("background");
-    env.defaults = &defaults;
-    env.notifications = &center;
+    auto env = EngineEnvironment::onManualClock(desk.platform(), runner, defaults, center);
     engine = KeyboardEngine::create(env);
     engine->switcherKey.set(SwitcherKey::grave);
     // The system's next-source hot key answers Fn+F19, as the Caps Lock

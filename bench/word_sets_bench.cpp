@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/files.h"
+#include "bench_support.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
@@ -15,34 +16,16 @@
 namespace tessa {
 namespace {
 
-struct BenchHome {
-  BenchHome() {
-    char tmpl[] = "/tmp/tessavinor-bench-XXXXXX";
-    path = ::mkdtemp(tmpl);
-    ::setenv("TESSAVINOR_HOME", path.c_str(), 1);
-    ::setenv("TESSAVINOR_RESOURCES", (std::string(TESSAVINOR_SOURCE_DIR) + "/data").c_str(), 1);
-  }
-  ~BenchHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
-};
+using bench::BenchHome;
 
 struct BenchEngine {
   BenchEngine() : runner(clock), defaults(Paths::defaultsFile("com.Ovrelan.Tessavinor"), runner.createSequence("p")) {
-    EngineEnvironment env;
-    env.runtime.clock = &clock;
-    env.runtime.main = &runner;
-    env.runtime.diagnosticsDisk = runner.createSequence("disk");
-    env.runtime.settingsQueue = runner.createSequence("settings");
-    env.runtime.background = runner.createSequence("background");
-    env.defaults = &defaults;
-    env.notifications = &center;
-    env.platform.hasBundleIdentifier = false;
+    Platform platform;
+    platform.hasBundleIdentifier = false;
+    auto env = EngineEnvironment::onManualClock(platform, runner, defaults, center);
     engine = KeyboardEngine::create(env);
   }
-  BenchHome home;
+  BenchHome home{TESSAVINOR_SOURCE_DIR "/data"};
   ManualClock clock;
   ManualTaskRunner runner;
   UserDefaults defaults;

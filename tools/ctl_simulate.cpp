@@ -122,15 +122,7 @@ json runScenario(const Scenario& sc) {
   for (auto it = sc.defaults.begin(); it != sc.defaults.end(); ++it) defaults.set(it.key(), it.value());
   NotificationCenter notifications;
 
-  EngineEnvironment env;
-  env.platform = desktop.platform();
-  env.runtime.clock = &clock;
-  env.runtime.main = &runner;
-  env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");
-  env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");
-  env.runtime.background = runner.createSequence("background");
-  env.defaults = &defaults;
-  env.notifications = &notifications;
+  auto env = EngineEnvironment::onManualClock(desktop.platform(), runner, defaults, notifications);
 
   auto engine = KeyboardEngine::create(env);
   KeyboardEngine::installShared(engine);

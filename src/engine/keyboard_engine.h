@@ -50,6 +50,23 @@ struct EngineEnvironment {
   Runtime runtime;
   UserDefaults* defaults = nullptr;
   NotificationCenter* notifications = nullptr;
+
+  // Everything on one manual clock: the main queue is `runner`, and the
+  // serial queues are sequences of it, so a run is deterministic (tests, the
+  // headless simulator, benchmarks).
+  static EngineEnvironment onManualClock(Platform platform, ManualTaskRunner& runner, UserDefaults& defaults,
+                                         NotificationCenter& notifications) {
+    EngineEnvironment env;
+    env.platform = std::move(platform);
+    env.runtime.clock = &runner.clock();
+    env.runtime.main = &runner;
+    env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");
+    env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");
+    env.runtime.background = runner.createSequence("background");
+    env.defaults = &defaults;
+    env.notifications = &notifications;
+    return env;
+  }
 };
 
 // Names of the notifications the engine posts.

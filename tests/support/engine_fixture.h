@@ -48,16 +48,10 @@ class EngineFixture {
     defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), persist);
   }
   EngineEnvironment environment() {
-    EngineEnvironment env;
-    env.platform = platform;
-    env.platform.systemLog = &systemLog;
-    env.runtime.clock = &clock;
-    env.runtime.main = &runner;
-    env.runtime.diagnosticsDisk = disk;
-    env.runtime.settingsQueue = runner.createSequence("settings");
-    env.runtime.background = runner.createSequence("background");
-    env.defaults = defaults.get();
-    env.notifications = &notifications;
+    Platform withLog = platform;
+    withLog.systemLog = &systemLog;
+    auto env = EngineEnvironment::onManualClock(withLog, runner, *defaults, notifications);
+    env.runtime.diagnosticsDisk = disk;  // the tests' handle on the disk queue
     return env;
   }
   std::shared_ptr<KeyboardEngine> start() {
