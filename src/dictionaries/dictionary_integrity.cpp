@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "base/crypto.h"
+#include "base/encoding.h"
 #include "base/files.h"
 #include "dictionaries/hunspell_expander.h"
 #include "platform/keychain_query.h"
@@ -24,10 +25,7 @@ std::unordered_map<std::string, std::string>& DictionaryIntegrity::memoryHashes(
 }
 
 std::string DictionaryIntegrity::sha256Hex(const std::array<uint8_t, 32>& digest) {
-  std::string out;
-  out.reserve(64);
-  for (uint8_t b : digest) out += fmt::format("{:02x}", b);
-  return out;
+  return hexEncode(digest.data(), digest.size());
 }
 
 std::optional<std::string> DictionaryIntegrity::hashOfFile(const std::filesystem::path& file) {
