@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/local_time.h"
+
 #include <ctime>
 #include <fstream>
 
@@ -14,15 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-double localNoon(int y, int m, int d) {
-  struct tm p {};
-  p.tm_year = y - 1900;
-  p.tm_mon = m - 1;
-  p.tm_mday = d;
-  p.tm_hour = 12;
-  p.tm_isdst = -1;
-  return static_cast<double>(mktime(&p));
-}
+using test::localNoon;
 
 class StabilityTest : public ::testing::Test, public test::ReliabilityFixture {
  protected:

@@ -18,6 +18,11 @@ const SecretSchema* schema() {
   return &s;
 }
 
+SecretValue* secretValueOf(const std::vector<uint8_t>& data) {
+  return secret_value_new(reinterpret_cast<const gchar*>(data.data()), static_cast<gssize>(data.size()),
+                          "application/octet-stream");
+}
+
 KeychainResult result(KeychainStatus s, std::vector<uint8_t> data = {}, int32_t code = 0) {
   KeychainResult r;
   r.status = s;
@@ -53,6 +58,13 @@ struct SecretServiceKeychain::Impl {
     if (service) g_object_unref(service);
   }
 
+  // The result of a write: success, or the error logged, freed and reported.
+  KeychainResult finish(const char* operation, gboolean ok, GError* error) {
+    if (ok) return result(KeychainStatus::success);
+    logError(operation, error);
+    if (error) g_error_free(error);
+    return result(KeychainStatus::otherError);
+  }
   void logError(const char* operation, GError* error) {
     if (log && error) log(std::string("Secret Service ") + operation + " failed: " + error->message);
   }
@@ -142,17 +154,11 @@ KeychainResult SecretServiceKeychain::add(const std::string& service, const std:
     if (locked) return result(KeychainStatus::interactionNotAllowed);
   }
   SecretAttributes attrs(service, account);
-  SecretValue* value = secret_value_new(reinterpret_cast<const gchar*>(data.data()), static_cast<gssize>(data.size()),
-                                        "application/octet-stream");
+  SecretValue* value = secretValueOf(data);
   gboolean ok = secret_service_store_sync(impl_->service, schema(), attrs.table, SECRET_COLLECTION_DEFAULT,
                                           label(service, account).c_str(), value, nullptr, &error);
   secret_value_unref(value);
-  if (!ok) {
-    impl_->logError("store", error);
-    if (error) g_error_free(error);
-    return result(KeychainStatus::otherError);
-  }
-  return result(KeychainStatus::success);
+  return impl_->finish("store", ok, error);
 }
 
 KeychainResult SecretServiceKeychain::update(const std::string& service, const std::string& account,
@@ -165,18 +171,12 @@ KeychainResult SecretServiceKeychain::update(const std::string& service, const s
     g_object_unref(item);
     return result(KeychainStatus::interactionNotAllowed);
   }
-  SecretValue* value = secret_value_new(reinterpret_cast<const gchar*>(data.data()), static_cast<gssize>(data.size()),
-                                        "application/octet-stream");
+  SecretValue* value = secretValueOf(data);
   GError* error = nullptr;
   gboolean ok = secret_item_set_secret_sync(item, value, nullptr, &error);
   secret_value_unref(value);
   g_object_unref(item);
-  if (!ok) {
-    impl_->logError("update", error);
-    if (error) g_error_free(error);
-    return result(KeychainStatus::otherError);
-  }
-  return result(KeychainStatus::success);
+  return impl_->finish("update", ok, error);
 }
 
 KeychainResult SecretServiceKeychain::remove(const std::string& service, const std::string& account,
@@ -188,12 +188,7 @@ KeychainResult SecretServiceKeychain::remove(const std::string& service, const s
   GError* error = nullptr;
   gboolean ok = secret_item_delete_sync(item, nullptr, &error);
   g_object_unref(item);
-  if (!ok) {
-    impl_->logError("delete", error);
-    if (error) g_error_free(error);
-    return result(KeychainStatus::otherError);
-  }
-  return result(KeychainStatus::success);
+  return impl_->finish("delete", ok, error);
 }
 
 }  // namespace tessa
