@@ -324,17 +324,8 @@ std::string languageNameOf(KeyboardEngine& e, const std::string& sourceID) {
 // The confirmation of a conversion: the converted word with its undo window
 // and the way to keep the word as typed.
 void showConversionFeedback(KeyboardEngine& e, const KeyboardEngine::ConversionRecord& r) {
-  std::weak_ptr<KeyboardEngine> weak = e.weak();
-  showHUDNotice(e,
-                DisplayState::confirmedForward(
-                    r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore, e.undoTimeout(),
-                    [weak] {
-                      if (auto en = weak.lock()) en->performUndo();
-                    },
-                    [weak] {
-                      if (auto en = weak.lock()) en->confirmAddToVocabulary();
-                    }),
-                2, false, false);
+  showLanguageSwitchFeedback(e, r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore,
+                             e.undoTimeout());
 }
 
 // The word to convert: the selection, else the blank-free run before the caret.
