@@ -446,6 +446,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // True when the word was added to the ignored-word file and set; false
   // when it is empty, already present, or could not be written.
   bool addToWhitelist(const std::string& word);
+  // The same, telling why a word was not added.
+  enum class WhitelistAddResult { added, empty, alreadyPresent, notSaved };
+  WhitelistAddResult addToWhitelistReporting(const std::string& word);
   WordSetRef commonThaiWords();
   WordSetRef loadCommonEnglishWords();
   WordSetRef localThaiDictionary() const;
