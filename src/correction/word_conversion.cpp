@@ -606,14 +606,24 @@ void KeyboardEngine::confirmAddToVocabulary() {
     return;
   }
   flow.pendingWhitelistConfirmationWord.reset();
-  bool added = addToWhitelist(*word);
+  auto result = addToWhitelistReporting(*word);
   if (flow.pendingRejection == word) flow.pendingRejection.reset();
-  if (added) {
-    log("confirmAddToVocabulary: added a word to the ignored-word list");
-    notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
-  } else {
-    log("confirmAddToVocabulary: the word was already known or could not be saved");
-    notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill", HudColor::white);
+  switch (result) {
+    case WhitelistAddResult::added:
+      log("confirmAddToVocabulary: added a word to the ignored-word list");
+      notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
+      break;
+    case WhitelistAddResult::notSaved:
+      log("confirmAddToVocabulary: the word could not be saved");
+      notice(*this, formatLocalized(localized("hud_vocab_not_saved"), {*word}), "", "exclamationmark.triangle",
+             HudColor::orange);
+      break;
+    case WhitelistAddResult::empty:
+    case WhitelistAddResult::alreadyPresent:
+      log("confirmAddToVocabulary: the word was already known");
+      notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill",
+             HudColor::white);
+      break;
   }
 }
 

@@ -311,7 +311,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void setCapsLockState(bool on);
   void refreshCapsLED();
   void driveCapsLED(bool on);
-  int openCapsLEDKeyboards();
+  // The number of keyboards held open for the light.
+  size_t openCapsLEDKeyboards();
   void releaseCapsLEDKeyboards();
 
   // ---- key road: system observers and the secure-field poll
@@ -446,6 +447,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // True when the word was added to the ignored-word file and set; false
   // when it is empty, already present, or could not be written.
   bool addToWhitelist(const std::string& word);
+  // The same, telling why a word was not added.
+  enum class WhitelistAddResult { added, empty, alreadyPresent, notSaved };
+  WhitelistAddResult addToWhitelistReporting(const std::string& word);
   WordSetRef commonThaiWords();
   WordSetRef loadCommonEnglishWords();
   WordSetRef localThaiDictionary() const;
@@ -732,7 +736,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   } systemKeyboard;
 
   struct CapsLightState {
-    int heldKeyboards = 0;  // keyboards held open for the light (main thread)
+    // Keyboards held open for the light, in the platform's order (main thread).
+    struct HeldKeyboard {
+      std::string product;
+      int lightElements = 0;
+    };
+    std::vector<HeldKeyboard> held;
   } capsLight;
 
   struct ObserverState {

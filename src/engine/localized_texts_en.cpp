@@ -298,6 +298,7 @@ constexpr TextPair k[] = {
     {"hud_tap_outage", "Paused for %d seconds"},
     {"hud_tap_auto_recovered", "Auto-recovered · next time you'll need to restart manually"},
     {"hud_tap_stale_recovered", "Detected a temporary stall and auto-recovered"},
+    {"hud_vocab_not_saved", "Could not save «%@» to your vocabulary"},
     {"confidence_high", "High"},
     {"confidence_medium", "Medium"},
     {"confidence_low", "Low"},

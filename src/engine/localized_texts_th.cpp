@@ -298,6 +298,7 @@ constexpr TextPair k[] = {
     {"hud_tap_outage", "หยุดไป %d วินาที"},
     {"hud_tap_auto_recovered", "กู้คืนอัตโนมัติ · ครั้งถัดไปในรอบนี้จะให้กดเอง"},
     {"hud_tap_stale_recovered", "ตรวจพบสถานะค้างชั่วคราวและกู้คืนให้อัตโนมัติ"},
+    {"hud_vocab_not_saved", "บันทึกคำ «%@» ลงคลังคำศัพท์ไม่สำเร็จ"},
     {"confidence_high", "มั่นใจสูง"},
     {"confidence_medium", "มั่นใจกลาง"},
     {"confidence_low", "มั่นใจต่ำ"},

@@ -3,7 +3,12 @@
 #include "dictionaries/typo_habit_store.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
+#include "base/files.h"
 #include "correction/flow_fixture.h"
+#include "engine/localization.h"
 
 namespace tessa::test {
 namespace {
@@ -256,6 +261,29 @@ TEST_F(ConversionTest, AddingAWordTakesASecondPress) {
   EXPECT_FALSE(engine->flow.pendingWhitelistConfirmationWord.has_value());
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
   EXPECT_TRUE(logged("confirmAddToVocabulary: added a word to the ignored-word list"));
+}
+
+TEST_F(ConversionTest, AWordThatCannotBeSavedIsNotReportedAsKnown) {
+  // The spelling folder cannot be made: a plain file stands in its way.
+  std::ofstream(Paths::spellingFolder()) << "not a folder";
+  startWith("I ate " + kin(), kThai);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->performUndo();
+  advance(1.0);
+  engine->confirmAddToVocabulary();
+  engine->confirmAddToVocabulary();
+  run();
+  const std::string failed = formatLocalized(engine->localized("hud_vocab_not_saved"), {kin()});
+  EXPECT_NE(failed.find(kin()), std::string::npos);
+  const auto& shown = fx.systemLog.consoleLines;
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                          [&](const std::string& l) { return l.find("message: " + failed + ",") != std::string::npos; }));
+  EXPECT_FALSE(std::any_of(shown.begin(), shown.end(), [](const std::string& l) {
+    return l.find("Already in your vocabulary") != std::string::npos;
+  }));
+  EXPECT_TRUE(logged("confirmAddToVocabulary: the word could not be saved"));
+  EXPECT_FALSE(engine->developerWhitelist()->contains(kin()));
 }
 
 TEST_F(ConversionTest, CorrectWithInputSourceDoesNothingWithoutAProposal) {
