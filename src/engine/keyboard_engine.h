@@ -385,7 +385,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<InputSourceInfo> inputSourceWithID(const std::string& id) const;
   // The enabled keyboard layouts the switcher keys cycle through, in order.
   std::vector<InputSourceInfo> cycleKeyboardLayouts() const;
-  // Haptic feedback itself (not built here).
+  // Haptic feedback (engine/haptic_feedback.cpp), on the main thread: the
+  // confirm pulse at hapticIntensityConfirm, doubled after
+  // hapticFeedbackDelay when `repeat`; the alert pulse at hapticIntensityAlert.
   void performHaptic(bool repeat);
   void performSystemHaptic();
 

@@ -327,14 +327,15 @@ TEST_F(FlowTest, ConversionCountersAreWrittenAtOnce) {
 TEST_F(FlowTest, HapticsRunOnlyWhenSwitchedOn) {
   engine->playCorrectionHaptic(true);
   engine->playHaptic();
-  run();
-  EXPECT_FALSE(logged("performHaptic"));
+  advance(1.0);
+  EXPECT_TRUE(desk.haptics().calls().empty());
   engine->isHapticFeedbackEnabled.set(true);
-  engine->playCorrectionHaptic(true);
+  engine->playCorrectionHaptic(false);
   engine->playHaptic();
-  run();
-  EXPECT_TRUE(logged("performHaptic(true)"));
-  EXPECT_TRUE(logged("performSystemHaptic"));
+  advance(1.0);
+  // Unset strengths play as medium, once each.
+  EXPECT_EQ(desk.haptics().calls(), (std::vector<std::string>{"perform levelChange", "perform levelChange",
+                                                              "actuate 2 0", "actuate 2 0"}));
 }
 
 TEST_F(FlowTest, TheTextAccessProbeRetriesADormantApplication) {
