@@ -201,6 +201,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void cancelSpeculation();
   void postPauseStateChanged();
   void postCapsLockStateChanged();
+  // The one writer of flow.lastUndoneWord: posts "IgnoredWordStateChanged"
+  // with "isIgnored" whenever a word is set, or a set one is cleared.
+  void setLastUndoneWord(std::optional<std::string> word);
 
   // ------------------------------------------- usage timer, streak, typos
   void startUsageTimer();
@@ -760,6 +763,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   // The HUD panel that shows the engine's notices; set by whoever builds it.
   UnifiedMenuPanel* hudPanel = nullptr;
+  // Run on the main thread when the word being typed gains its first
+  // keystroke, loses one, or is dropped; set by the status item.
+  std::function<void()> onLiveBufferChanged;
 
   // Subscriptions the engine holds for the life of the process.
   std::vector<Subscription> subscriptions;
