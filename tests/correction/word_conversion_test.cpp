@@ -57,6 +57,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(desk.currentSource(), kThai);
   EXPECT_EQ(engine->totalUndos.get(), 1);
   EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  EXPECT_EQ(engine->flow.lastUndoneWord, std::optional<std::string>(kin()));
   EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
   EXPECT_EQ(engine->flow.redoConversionStack.size(), 1u);
 
@@ -65,6 +66,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(field().text(), "I ate dbo");
   EXPECT_EQ(desk.currentSource(), kABC);
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
+  EXPECT_FALSE(engine->flow.lastUndoneWord.has_value());
   EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
 }
 
