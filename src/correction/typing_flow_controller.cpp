@@ -307,7 +307,9 @@ void TypingFlowController::runIdleWaiters() {
 void TypingFlowController::clear(bool incrementGeneration, const std::string& caller, int line) {
   engine_.log(fmt::format("TypingFlowController.clear: dropping {} strokes (caller: {}, line: {})", strokes_.size(),
                           caller, line));
+  bool hadStrokes = !strokes_.empty();
   strokes_.clear();
+  if (hadStrokes) liveBufferChanged();
   if (incrementGeneration) {
     ++generation_;
     state_.generation = generation_;
@@ -332,7 +334,10 @@ std::optional<Event> TypingFlowController::processEvent(const Event& event, Even
 void TypingFlowController::record(const Event& e) {
   if (e.type != EventType::keyDown) return;
   if (e.keyCode == keycode::deleteKey) {
-    if (!strokes_.empty()) strokes_.pop_back();
+    if (!strokes_.empty()) {
+      strokes_.pop_back();
+      liveBufferChanged();
+    }
     typo_tracker::backspace(engine_);
     return;
   }
@@ -350,12 +355,18 @@ void TypingFlowController::record(const Event& e) {
   double t = e.timestamp > 0 ? e.timestamp : engine_.uptime();
   strokes_.push_back(KeyStroke{e.keyCode, (e.flags & flags::shift) != 0,
                                static_cast<uint32_t>(static_cast<uint64_t>(t * 1000.0))});
+  if (strokes_.size() == 1) liveBufferChanged();
+}
+
+void TypingFlowController::liveBufferChanged() {
+  if (engine_.onLiveBufferChanged) engine_.onLiveBufferChanged();
 }
 
 void TypingFlowController::commitWord() {
   if (strokes_.empty()) return;
   std::vector<KeyStroke> word = std::move(strokes_);
   strokes_.clear();
+  liveBufferChanged();
   lastCommittedStrokes_ = word;
   lastCommittedSourceID_ = engine_.inputSource.cachedLanguage;
   typo_tracker::wordCommitted(engine_, word, engine_.inputSource.cachedLanguage);

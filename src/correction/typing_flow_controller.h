@@ -130,6 +130,8 @@ class TypingFlowController {
   void runIdleWaiters();
   void record(const Event& event);
   void commitWord();
+  // The word being typed gained its first keystroke, lost one, or was dropped.
+  void liveBufferChanged();
   void pollLanguage(uint64_t hold, bool wantEnglish, double startedAt);
 
   KeyboardEngine& engine_;

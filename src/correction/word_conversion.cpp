@@ -500,7 +500,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
     if (undo) {
       e.totalUndos.modify([](int64_t& v) { v += 1; });
       e.flow.pendingRejection = record.original;
-      e.flow.lastUndoneWord = record.original;
+      e.setLastUndoneWord(record.original);
       // The user has just said this word is what they meant: no learned
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);
@@ -508,6 +508,8 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · ⌃⇧Z again to redo");
     } else {
       e.flow.pendingRejection.reset();
+      // Converted again: the word is no longer being left alone.
+      e.setLastUndoneWord(std::nullopt);
       e.log("performRedo: converted the word again");
       showHUDNotice(e, DisplayState::confirmedRedo(record.converted, languageNameOf(e, record.toSourceID)), 2, false,
                     false);

@@ -201,6 +201,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void cancelSpeculation();
   void postPauseStateChanged();
   void postCapsLockStateChanged();
+  // The one writer of flow.lastUndoneWord: posts "IgnoredWordStateChanged"
+  // with "isIgnored" whenever a word is set, or a set one is cleared.
+  void setLastUndoneWord(std::optional<std::string> word);
 
   // ------------------------------------------- usage timer, streak, typos
   void startUsageTimer();
@@ -386,7 +389,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<InputSourceInfo> inputSourceWithID(const std::string& id) const;
   // The enabled keyboard layouts the switcher keys cycle through, in order.
   std::vector<InputSourceInfo> cycleKeyboardLayouts() const;
-  // Haptic feedback itself (not built here).
+  // Haptic feedback (engine/haptic_feedback.cpp), on the main thread: the
+  // confirm pulse at hapticIntensityConfirm, doubled after
+  // hapticFeedbackDelay when `repeat`; the alert pulse at hapticIntensityAlert.
   void performHaptic(bool repeat);
   void performSystemHaptic();
 
@@ -767,6 +772,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   // The HUD panel that shows the engine's notices; set by whoever builds it.
   UnifiedMenuPanel* hudPanel = nullptr;
+  // Run on the main thread when the word being typed gains its first
+  // keystroke, loses one, or is dropped; set by the status item.
+  std::function<void()> onLiveBufferChanged;
 
   // Subscriptions the engine holds for the life of the process.
   std::vector<Subscription> subscriptions;

@@ -62,6 +62,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(desk.currentSource(), kThai);
   EXPECT_EQ(engine->totalUndos.get(), 1);
   EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  EXPECT_EQ(engine->flow.lastUndoneWord, std::optional<std::string>(kin()));
   EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
   EXPECT_EQ(engine->flow.redoConversionStack.size(), 1u);
 
@@ -70,6 +71,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(field().text(), "I ate dbo");
   EXPECT_EQ(desk.currentSource(), kABC);
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
+  EXPECT_FALSE(engine->flow.lastUndoneWord.has_value());
   EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
 }
 
@@ -355,14 +357,15 @@ TEST_F(FlowTest, ConversionCountersAreWrittenAtOnce) {
 TEST_F(FlowTest, HapticsRunOnlyWhenSwitchedOn) {
   engine->playCorrectionHaptic(true);
   engine->playHaptic();
-  run();
-  EXPECT_FALSE(logged("performHaptic"));
+  advance(1.0);
+  EXPECT_TRUE(desk.haptics().calls().empty());
   engine->isHapticFeedbackEnabled.set(true);
-  engine->playCorrectionHaptic(true);
+  engine->playCorrectionHaptic(false);
   engine->playHaptic();
-  run();
-  EXPECT_TRUE(logged("performHaptic(true)"));
-  EXPECT_TRUE(logged("performSystemHaptic"));
+  advance(1.0);
+  // Unset strengths play as medium, once each.
+  EXPECT_EQ(desk.haptics().calls(), (std::vector<std::string>{"perform levelChange", "perform levelChange",
+                                                              "actuate 2 0", "actuate 2 0"}));
 }
 
 TEST_F(FlowTest, TheTextAccessProbeRetriesADormantApplication) {

@@ -66,10 +66,15 @@ class UnavailableAccessibility final : public Accessibility {
 class UnavailableHid final : public Hid {
  public:
   std::optional<bool> capsLockState() override { return std::nullopt; }
-  bool setCapsLockState(bool) override { return false; }
-  int openKeyboards() override { return 0; }
-  void setCapsLockLight(bool) override {}
+  CapsLockSetResult setCapsLockState(bool) override { return CapsLockSetResult::noService; }
+  std::optional<std::vector<HidKeyboard>> openKeyboards() override { return std::nullopt; }
+  HidStatus setLightElement(size_t, size_t, bool) override { return kNotAttached; }
+  HidStatus sendLightReport(size_t, bool) override { return kNotAttached; }
+  HidValueRead readLightElement(size_t, size_t) override { return {kNotAttached, std::nullopt}; }
   void closeKeyboards() override {}
+
+ private:
+  static constexpr HidStatus kNotAttached = static_cast<HidStatus>(0xe00002d9);  // "not attached"
 };
 
 // Other programs' preference domains do not exist here: nothing is read,
