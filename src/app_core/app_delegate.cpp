@@ -102,20 +102,23 @@ bool AppDelegate::applicationDidFinishLaunching() {
   step("beginActivity");
   env_.shell->beginLatencyActivity("Latency-critical keyboard event tap");
   step("buildStatusItem");
-  bool statusItemPresent = env_.shell->buildStatusItem() && env_.shell->hasStatusButton();
+  // The status item draws the engine's state, so the engine is made here,
+  // on its first use.
+  ensureEngine();
+  statusView_ = env_.shell->makeStatusItemView();
+  if (statusView_) {
+    statusItem_ = StatusItemController::create(engine_, *statusView_, *this);
+    statusItem_->setUp();
+  }
   step("warnStatusItemMissing");
-  if (env_.warnStatusItemMissing) env_.warnStatusItemMissing(statusItemPresent);
+  if (env_.warnStatusItemMissing) env_.warnStatusItemMissing(hasStatusButton());
   step("checkAccessibilityReset");
   checkAccessibilityResetAfterSystemUpdate();
   step("checkConflictingApplications");
   checkConflictingApplications();
 
   step("engine");
-  engine_ = env_.makeEngine();
-  if (env_.makeHud) {
-    hud_ = env_.makeHud(*engine_);
-    attachHudPanel(*engine_, hud_.get());
-  }
+  ensureEngine();
   step("resumePendingAXRepair");
   engine_->resumePendingAXRepair();
   step("runLaunchSetup");
@@ -203,24 +206,26 @@ void AppDelegate::checkConflictingApplications() {
   }
 }
 
+KeyboardEngine& AppDelegate::ensureEngine() {
+  if (!engine_) {
+    engine_ = env_.makeEngine();
+    if (env_.makeHud) {
+      hud_ = env_.makeHud(*engine_);
+      attachHudPanel(*engine_, hud_.get());
+    }
+  }
+  return *engine_;
+}
+
+bool AppDelegate::hasStatusButton() const { return statusView_ && statusView_->hasButton(); }
+
 void AppDelegate::registerObservers() {
-  std::weak_ptr<AppDelegate> weak = weak_from_this();
-  auto refresh = [weak](const auto&...) {
-    auto self = weak.lock();
-    if (!self) return;
-    self->env_.main->post([weak] {
-      if (auto s = weak.lock()) s->env_.shell->refreshStatusItem();
-    });
-  };
-  auto& center = *env_.notifications;
-  // A language change needs nothing of the shell: the menu is rebuilt at
-  // each opening.
-  cancellables_.push_back(center.addObserver(notification::appLanguageChanged, [](const auto&...) {}));
-  for (const char* name : {notification::capsLockStateChanged, notification::secureInputStateChanged,
-                           notification::ignoredWordStateChanged, notification::axAvailabilityChanged,
-                           notification::accessibilityStateChanged, notification::appPauseStateChanged})
-    cancellables_.push_back(center.addObserver(name, refresh));
+  // The language, Caps Lock, secure input, ignored word, Accessibility and
+  // pause notifications redraw the status item; the menu is rebuilt at each
+  // opening, so a language change needs nothing more.
+  if (statusItem_) statusItem_->observeNotifications();
   if (env_.platform.workspace) {
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
     cancellables_.push_back(env_.platform.workspace->observe(
         [weak](WorkspaceEvent event, const std::optional<RunningApplication>&) {
           auto self = weak.lock();
@@ -273,7 +278,7 @@ void AppDelegate::didWakeFromSleep() {
   engine_->recordStabilityEvent("power", {{"phase", "wake"}}, false);
   engine_->updateTodayStabilityDay([](StabilityDay& day) { day.sleepCycles += 1; });
   afterOnMainWeak(2.0, [](AppDelegate& d) { d.postWakeStep(); });
-  if (!engine_->isPaused.get() && env_.shell->hasStatusButton()) {
+  if (!engine_->isPaused.get() && hasStatusButton()) {
     env_.shell->setStatusButtonHighlighted(true);
     afterOnMainWeak(0.3, [](AppDelegate& d) { d.env_.shell->setStatusButtonHighlighted(false); });
   }
@@ -320,6 +325,10 @@ void AppDelegate::replayOnboarding() {
 }
 
 void AppDelegate::quitApp() { env_.shell->terminate(); }
+
+void AppDelegate::toggleCopyCache() { console("The clipboard history is not part of this build."); }
+void AppDelegate::clearCopyCache() { console("The clipboard history is not part of this build."); }
+void AppDelegate::openQuickPaste() { console("The clipboard history is not part of this build."); }
 
 void AppDelegate::checkForUpdates() {
   // No update controller to ask; the vocabulary packs are still checked.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app_core/status_item_controller.h"
 #include "base/notification_center.h"
 #include "base/observable.h"
 #include "base/task_runner.h"
@@ -39,12 +40,10 @@ class ShellHost {
   virtual void setAccessoryActivationPolicy() {}
   // Keeps the process responsive while idle, for the life of the process.
   virtual void beginLatencyActivity(const std::string& reason) {}
-  // Builds the status item; false when it or its button is missing.
-  virtual bool buildStatusItem() = 0;
-  virtual bool hasStatusButton() const = 0;
+  // The status item's drawing surface; null when no status item can be made
+  // (no system tray). It lives as long as the shell.
+  virtual StatusItemView* makeStatusItemView() = 0;
   virtual void setStatusButtonHighlighted(bool highlighted) {}
-  // Redraws the status item's image and tooltip.
-  virtual void refreshStatusItem() {}
   virtual void activateApplication() {}
   // A new dashboard window titled `title`, `width` by `height`, centred,
   // hosting the dashboard root. `onClose` runs when the user closes it.
@@ -76,7 +75,7 @@ struct AppDelegateEnvironment {
   int64_t pid = 0;
 };
 
-class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate : public StatusMenuActions, public std::enable_shared_from_this<AppDelegate> {
  public:
   static constexpr const char* kFallbackBundleID = "Ovrelan.Tessavinor";
   static constexpr double kDashboardWidth = 680;
@@ -84,7 +83,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   static std::shared_ptr<AppDelegate> create(AppDelegateEnvironment env);
   static AppDelegate* shared();
-  ~AppDelegate();
+  ~AppDelegate() override;
 
   // ------------------------------------------------------ platform callbacks
   // Returns false when another instance runs (start-up stopped at the checks).
@@ -96,13 +95,17 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void windowWillClose();
 
   // ------------------------------------------------------------- operations
-  void openDashboard();
   void openPreferencesWindowToTab(int tab);
   void showSettingsWindow() { openDashboard(); }
   void showPreferencesWindow() { openDashboard(); }
-  void replayOnboarding();
-  void quitApp();
-  void checkForUpdates();
+  void openDashboard() override;
+  void replayOnboarding() override;
+  void quitApp() override;
+  void checkForUpdates() override;
+  // The clipboard history is not part of this build: its menu actions say so.
+  void toggleCopyCache() override;
+  void clearCopyCache() override;
+  void openQuickPaste() override;
   void showStatusHUD(const std::string& message, const std::string& subMessage, const std::string& icon,
                      HudColor color, std::optional<double> duration = std::nullopt);
   void expireCorrectionHUD();
@@ -118,6 +121,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   static std::string feedURLString(const std::string& operatingSystemVersion);
 
   KeyboardEngine* engine() const { return engine_.get(); }
+  // The status item's controller; null before start-up or without a tray.
+  StatusItemController* statusItem() const { return statusItem_.get(); }
   UnifiedMenuPanel* hud() const { return hud_.get(); }
   bool hasDashboardWindow() const { return dashboardWindow_ != nullptr; }
   bool didStart() const { return started_; }
@@ -136,12 +141,16 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void postWakeStep();
   void afterOnMainWeak(double delay, std::function<void(AppDelegate&)> fn);
   void console(const std::string& line);
+  KeyboardEngine& ensureEngine();
+  bool hasStatusButton() const;
 
   AppDelegateEnvironment env_;
   std::shared_ptr<KeyboardEngine> engine_;
   std::shared_ptr<UnifiedMenuPanel> hud_;
+  StatusItemView* statusView_ = nullptr;
+  std::shared_ptr<StatusItemController> statusItem_;
   std::unique_ptr<DashboardWindow> dashboardWindow_;
-  std::vector<Subscription> cancellables_;
+  std::vector<Subscription> cancellables_;  // sleep and wake
   std::vector<std::string> steps_;
   bool started_ = false;
   bool terminated_ = false;

@@ -7,26 +7,25 @@
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
+#include "app_core/status_item_fakes.h"
 #include "support/engine_fixture.h"
 
 namespace tessa::test {
 namespace {
 
 // The window system as the delegate sees it, recording what it was asked.
-class RecordingShell final : public ShellHost {
+class RecordingWindowSystem final : public ShellHost {
  public:
   struct Window final : DashboardWindow {
-    explicit Window(RecordingShell& s) : shell(s) {}
+    explicit Window(RecordingWindowSystem& s) : shell(s) {}
     void makeKeyAndOrderFront() override { shell.calls.push_back("makeKeyAndOrderFront"); }
     void orderFrontRegardless() override { shell.calls.push_back("orderFrontRegardless"); }
     bool isVisible() const override { return true; }
-    RecordingShell& shell;
+    RecordingWindowSystem& shell;
   };
   void setAccessoryActivationPolicy() override { calls.push_back("accessory"); }
-  bool buildStatusItem() override { return statusItemWorks; }
-  bool hasStatusButton() const override { return statusItemWorks; }
+  StatusItemView* makeStatusItemView() override { return statusItemWorks ? &view : nullptr; }
   void setStatusButtonHighlighted(bool on) override { calls.push_back(on ? "highlight" : "unhighlight"); }
-  void refreshStatusItem() override { ++refreshes; }
   void activateApplication() override { calls.push_back("activate"); }
   std::unique_ptr<DashboardWindow> makeDashboardWindow(const std::string& title, double w, double h,
                                                        std::function<void()> onClose) override {
@@ -39,7 +38,7 @@ class RecordingShell final : public ShellHost {
 
   bool statusItemWorks = true;
   int windowsMade = 0;
-  int refreshes = 0;
+  RecordingStatusView view;
   std::string lastTitle;
   std::function<void()> closeWindow;
   std::vector<std::string> calls;
@@ -86,7 +85,7 @@ class AppDelegateTest : public ::testing::Test {
 
   EngineFixture fx;
   SimDesktop desk;
-  RecordingShell shell;
+  RecordingWindowSystem shell;
   std::vector<bool> statusItemReports;
   std::shared_ptr<AppDelegate> delegate;
 };
@@ -207,7 +206,7 @@ TEST_F(AppDelegateTest, OnboardingOpensTheDashboardAndAClosedWindowIsBuiltAfresh
   fx.defaults->set("hasCompletedOnboarding", true);
   d->applicationWillTerminate();
   fx.engine->stopTapDeadManThread();
-  RecordingShell other;
+  RecordingWindowSystem other;
   shell.windowsMade = 0;
   makeDelegate()->applicationDidFinishLaunching();
   fx.runner.advance(1);
@@ -275,12 +274,11 @@ TEST_F(AppDelegateTest, StatusItemRefreshesOnTheStateNotifications) {
   auto d = makeDelegate();
   d->applicationDidFinishLaunching();
   fx.runner.runUntilIdle();
-  int before = shell.refreshes;
-  fx.notifications.post(notification::capsLockStateChanged);
-  fx.notifications.post(notification::appLanguageChanged);
-  EXPECT_EQ(shell.refreshes, before);  // on the next main-queue turn
+  size_t before = shell.view.icons.size();
+  fx.notifications.post(notification::secureInputStateChanged);
+  EXPECT_EQ(shell.view.icons.size(), before);  // on the next main-queue turn
   fx.runner.runUntilIdle();
-  EXPECT_EQ(shell.refreshes, before + 1);
+  EXPECT_EQ(shell.view.icons.size(), before + 1);
 }
 
 TEST(AppDelegateFeed, ThePatchIsNamedOnlyWhenThereIsOne) {
