@@ -9,7 +9,6 @@
 
 #include "base/files.h"
 #include "reliability/reliability_fixture.h"
-#include "reliability/telemetry_manager.h"
 
 namespace tessa {
 namespace {
@@ -165,19 +164,6 @@ TEST_F(StabilityTest, LogMaintenancePrunesOnlyOurOldRotatedCopies) {
   engine->scheduleLogMaintenance();
   f.runner.runUntilIdle();
   EXPECT_TRUE(fs::exists(folder / "tessavinor_diagnostic.log.old"));
-}
-
-TEST_F(StabilityTest, TelemetrySayingItIsNotBuiltOnlyWithConsentAndOnlyOnce) {
-  engine->isShareUsageTimeEnabled.set(false);
-  TelemetryManager manager;
-  manager.sendIfDue(*engine);
-  EXPECT_FALSE(logged("TelemetryManager.sendIfDue"));
-  engine->isShareUsageTimeEnabled.set(true);
-  manager.sendIfDue(*engine);
-  manager.sendIfDue(*engine);
-  int lines = 0;
-  for (const auto& l : engine->diagnosticLogs()) lines += l.find("usage-statistics sender is not built") != std::string::npos;
-  EXPECT_EQ(lines, 1);
 }
 
 }  // namespace
