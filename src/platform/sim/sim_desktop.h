@@ -166,8 +166,9 @@ class SimDesktop {
   nlohmann::json transcript() const;
   static nlohmann::json describeEvent(const Event& event);
   // One line for a key event as an application saw it: "down h 'h'",
-  // "up shift+h 'H'", "repeat delete '\x7f'", "down shift", "up shift",
-  // "capslock on". Keys by name or US character, else "#code".
+  // "up shift+h 'H'", "repeat x 'x'", "down shift", "up shift", "capslock on",
+  // "flags 0x0" (a flags change without a modifier key). Keys by name or US
+  // character, else "#code"; control characters in the text escaped.
   static std::string describeDelivered(const Event& event);
   // The physical keys held down now, by name, in key-code order.
   std::vector<std::string> heldKeyNames() const;
