@@ -2,6 +2,7 @@
 // clock, fed a scenario, printing a JSON transcript. Everything is
 // deterministic: the wall clock starts at the scenario's time, local time is
 // UTC, and the program's files live in a fresh temporary folder.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
+#include "correction/typing_flow_controller.h"
 #include "ctl_commands.h"
 #include "engine/keyboard_engine.h"
 #include "hud/status_hud.h"
@@ -103,6 +105,26 @@ void scheduleStep(const Step& step, SimDesktop& desktop, KeyboardEngine& engine,
   });
 }
 
+// How long after its safety time-out a hold may take to replay what it held.
+constexpr double kReplayAllowance = 0.25;
+
+bool holdPending(KeyboardEngine& engine) {
+  const auto* flow = engine.flow.flowController.get();
+  return flow && (!flow->state().isIdle() || flow->hasQueuedEvents() || flow->isReleasing());
+}
+
+// A scenario may end in the middle of a hold: the clock runs on, step by
+// step, until the hold is over, at most past its safety time-out and the
+// replay after it, so that the transcript shows where the held keys went.
+// A run that ended idle is left exactly as it was.
+void settleHolds(ManualTaskRunner& runner, KeyboardEngine& engine) {
+  double deadline = runner.clock().uptime() + TypingFlowController::kSafetyTimeout + kReplayAllowance;
+  while (holdPending(engine) && runner.clock().uptime() < deadline) {
+    runner.advanceTo(std::min(runner.nextDueTime(), deadline));
+    runner.runUntilIdle();
+  }
+}
+
 json runScenario(const Scenario& sc) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
@@ -145,7 +167,10 @@ json runScenario(const Scenario& sc) {
   bool quitting = false;
   for (const auto& step : sc.steps) scheduleStep(step, desktop, *engine, quitting);
   runner.advanceTo(kStartUptime + sc.until);
-  if (!quitting) runner.runUntilIdle();
+  if (!quitting) {
+    runner.runUntilIdle();
+    settleHolds(runner, *engine);
+  }
 
   json transcript = desktop.transcript();
   json out = json::object();
@@ -153,6 +178,12 @@ json runScenario(const Scenario& sc) {
   out["caret"] = transcript.value("caret", 0);
   out["inputSource"] = transcript.value("inputSource", "");
   out["posted"] = transcript.value("posted", json::array());
+  out["delivered"] = transcript.value("delivered", json::object());
+  // Keys the scenario pressed and never released, and keys the engine still
+  // holds: the run ended with them down, which the rest cannot show.
+  if (transcript.contains("heldKeys")) out["heldKeys"] = transcript["heldKeys"];
+  if (const auto* flow = engine->flow.flowController.get(); flow && flow->heldCount() > 0)
+    out["heldEvents"] = flow->heldCount();
   out["notices"] = panel->noticesTranscript(kStartUptime);
   out["defaults"] = defaults.snapshot();
   json log = json::array();

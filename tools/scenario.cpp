@@ -33,7 +33,32 @@ const std::map<std::string, uint16_t>& keyNames() {
   return m;
 }
 
+// A run simulates at most one day: anything later is a mistake in the
+// scenario (a value in milliseconds where seconds were meant) and would only
+// spin the clock for nothing.
+constexpr double kMaxSeconds = 86'400;
+
 std::string where(const Step& s) { return "step " + std::to_string(s.index + 1); }
+
+// `text` in double quotes, with quotes, backslashes and control characters
+// (a NUL above all) escaped, so that a message shows all of it on one line.
+std::string inQuotes(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xf];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
 
 double number(const json& v, const std::string& what) {
   if (!v.is_number()) throw ScenarioError(what + " must be a number");
@@ -42,9 +67,15 @@ double number(const json& v, const std::string& what) {
   return d;
 }
 
+double seconds(const json& v, const std::string& what) {
+  double d = number(v, what);
+  if (d > kMaxSeconds) throw ScenarioError(what + " must be at most 86400 seconds (one simulated day)");
+  return d;
+}
+
 void onlyKeys(const json& obj, const std::set<std::string>& allowed, const std::string& what) {
   for (auto it = obj.begin(); it != obj.end(); ++it)
-    if (!allowed.count(it.key())) throw ScenarioError(what + ": unknown key \"" + it.key() + "\"");
+    if (!allowed.count(it.key())) throw ScenarioError(what + ": unknown key " + inQuotes(it.key()));
 }
 
 }  // namespace
@@ -76,7 +107,7 @@ KeyChord parseChord(const std::string& text) {
     std::string m = parts[i];
     std::transform(m.begin(), m.end(), m.begin(), ::tolower);
     auto it = modifierNames().find(m);
-    if (it == modifierNames().end()) throw ScenarioError("unknown modifier \"" + parts[i] + "\" in \"" + text + "\"");
+    if (it == modifierNames().end()) throw ScenarioError("unknown modifier " + inQuotes(parts[i]) + " in " + inQuotes(text));
     chord.flags |= it->second;
   }
   std::string key = parts.back();
@@ -87,7 +118,7 @@ KeyChord parseChord(const std::string& text) {
     return chord;
   }
   auto k = usKeyForCharacter(key);
-  if (!k) throw ScenarioError("unknown key \"" + key + "\" in \"" + text + "\"");
+  if (!k) throw ScenarioError("unknown key " + inQuotes(key) + " in " + inQuotes(text));
   chord.keyCode = k->first;
   if (k->second) {
     chord.shifted = true;
@@ -126,7 +157,7 @@ Scenario parseScenario(const json& doc) {
       c.currentInputSource = d["currentInputSource"].get<std::string>();
     }
     if (std::find(c.inputSources.begin(), c.inputSources.end(), c.currentInputSource) == c.inputSources.end())
-      throw ScenarioError("desktop.currentInputSource \"" + c.currentInputSource + "\" is not in inputSources");
+      throw ScenarioError("desktop.currentInputSource " + inQuotes(c.currentInputSource) + " is not in inputSources");
     if (d.contains("switchLatencyMs")) c.switchLatencySeconds = number(d["switchLatencyMs"], "desktop.switchLatencyMs") / 1000.0;
     if (d.contains("wallTime")) c.wallTime = number(d["wallTime"], "desktop.wallTime");
     for (auto [key, target] : {std::pair{"accessibilityTrusted", &c.accessibilityTrusted},
@@ -170,23 +201,26 @@ Scenario parseScenario(const json& doc) {
       onlyKeys(s, {"at", "type", "gapMs", "press", "down", "up", "event"}, where(step));
       if (!s.contains("at")) throw ScenarioError(where(step) + ": \"at\" (seconds) is missing");
       try {
-        step.at = number(s["at"], "\"at\"");
+        step.at = seconds(s["at"], "\"at\"");
         int kinds = 0;
         if (s.contains("type")) {
           ++kinds;
           step.kind = Step::Kind::type;
           if (!s["type"].is_string()) throw ScenarioError("\"type\" must be a string");
           step.text = s["type"].get<std::string>();
-          for (size_t p = 0; p < step.text.size();) {
+          size_t characters = 0;
+          for (size_t p = 0; p < step.text.size(); ++characters) {
             size_t len = 1;
             unsigned char c = static_cast<unsigned char>(step.text[p]);
             if (c >= 0xF0) len = 4; else if (c >= 0xE0) len = 3; else if (c >= 0xC0) len = 2;
             std::string ch = step.text.substr(p, len);
             if (ch != "\n" && ch != "\t" && !usKeyForCharacter(ch))
-              throw ScenarioError("\"" + ch + "\" cannot be typed on a US keyboard");
+              throw ScenarioError(inQuotes(ch) + " cannot be typed on a US keyboard");
             p += len;
           }
           if (s.contains("gapMs")) step.gapSeconds = number(s["gapMs"], "\"gapMs\"") / 1000.0;
+          if (step.at + static_cast<double>(characters) * step.gapSeconds > kMaxSeconds)
+            throw ScenarioError("the typing would end past 86400 seconds (one simulated day)");
         } else if (s.contains("gapMs")) {
           throw ScenarioError("\"gapMs\" belongs to a \"type\" step");
         }
@@ -217,7 +251,7 @@ Scenario parseScenario(const json& doc) {
           } else if (plain.count(ev)) {
             step.text = ev;
           } else {
-            throw ScenarioError("unknown event \"" + ev + "\"");
+            throw ScenarioError("unknown event " + inQuotes(ev));
           }
         }
         if (kinds != 1) throw ScenarioError("a step has exactly one of \"type\", \"press\", \"down\", \"up\", \"event\"");
@@ -227,7 +261,7 @@ Scenario parseScenario(const json& doc) {
       sc.steps.push_back(std::move(step));
     }
   }
-  if (doc.contains("until")) sc.until = number(doc["until"], "\"until\"");
+  if (doc.contains("until")) sc.until = seconds(doc["until"], "\"until\"");
   for (const auto& s : sc.steps)
     if (s.at > sc.until) sc.until = s.at;
   return sc;

@@ -453,5 +453,40 @@ TEST_F(SimKeyboardTest, TranscriptPieces) {
                                R"([{"path":"/usr/bin/hidutil","arguments":["property","--get","UserKeyMapping"]}])"));
 }
 
+TEST_F(SimKeyboardTest, EachApplicationRecordsTheKeysItReceived) {
+  // A tap that swallows the release of "a" for good: the application saw the
+  // key go down and never come up.
+  installTap(TapLocation::hid, true, TapOptions::defaultTap, kKeyboardMask,
+             [](TapId, EventType type, const Event& e) -> std::optional<Event> {
+               if (type == EventType::keyUp && e.keyCode == keycode::a) return std::nullopt;
+               return e;
+             });
+  desk.typeText("H\n");
+  runner.advance(1);
+  desk.keyDown(keycode::capsLock);
+  desk.keyUp(keycode::capsLock);
+  runner.advance(1);
+  desk.keyDown(keycode::a);
+  runner.runUntilIdle();
+  desk.launchApplication("com.apple.Safari", "Safari");
+  desk.activateApplication("com.apple.Safari");
+  desk.keyUp(keycode::a);
+  desk.press("ctrl+\\");
+  runner.runUntilIdle();
+  desk.keyDown(keycode::x);
+  runner.runUntilIdle();
+
+  auto t = desk.transcript();
+  EXPECT_EQ(t["delivered"], nlohmann::json::parse(R"({
+    "com.apple.TextEdit": ["down shift", "down shift+h 'H'", "up shift+h 'H'", "up shift",
+                           "down return", "up return", "capslock on", "down a 'A'"],
+    "com.apple.Safari": ["down ctrl", "down ctrl+\\ '\\\\'", "up ctrl+\\ '\\\\'", "up ctrl", "down x 'X'"]})"));
+  // The swallowed release still let the key up; only "x" is down.
+  EXPECT_EQ(t["heldKeys"], nlohmann::json::parse(R"(["x"])"));
+  desk.keyUp(keycode::x);
+  runner.runUntilIdle();
+  EXPECT_FALSE(desk.transcript().contains("heldKeys"));
+}
+
 }  // namespace
 }  // namespace tessa

@@ -74,5 +74,31 @@ TEST(Scenario, ErrorsNameTheStepOrKey) {
   EXPECT_EQ(errorOf(R"([1])"), "a scenario is a JSON object");
 }
 
+TEST(Scenario, ARunCoversAtMostOneDay) {
+  EXPECT_DOUBLE_EQ(parseScenario(json::parse(R"({"steps": [{"at": 86400, "press": "a"}], "until": 86400})")).until,
+                   86400);
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a"}, {"at": 86400.5, "press": "a"}]})"),
+            "step 2: \"at\" must be at most 86400 seconds (one simulated day)");
+  EXPECT_EQ(errorOf(R"({"until": 1e9})"), "\"until\" must be at most 86400 seconds (one simulated day)");
+  // A typing step may start in time and still run on for days.
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 86399, "type": "abc", "gapMs": 1000}]})"),
+            "step 1: the typing would end past 86400 seconds (one simulated day)");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 0, "type": "a", "gapMs": 1e300}]})"),
+            "step 1: the typing would end past 86400 seconds (one simulated day)");
+}
+
+TEST(Scenario, ControlCharactersInMessagesAreEscaped) {
+  // A NUL would end the message where it is printed; quotes and backslashes
+  // would make it ambiguous.
+  std::string nul = errorOf("{\"steps\": [{\"at\": 1, \"type\": \"ab\\u0000c\"}]}");
+  EXPECT_EQ(nul, "step 1: \"\\u0000\" cannot be typed on a US keyboard");
+  EXPECT_EQ(nul.find('\0'), std::string::npos);
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "press": "ctrl+\u0001"}]})"),
+            "step 1: unknown key \"\\u0001\" in \"ctrl+\\u0001\"");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "event": "say \"hi\"\\\n"}]})"),
+            R"(step 1: unknown event "say \"hi\"\\\u000a")");
+  EXPECT_EQ(errorOf(R"({"desktop": {"a\u0000b": 1}})"), R"(desktop: unknown key "a\u0000b")");
+}
+
 }  // namespace
 }  // namespace tessa::ctl

@@ -69,6 +69,10 @@ SimApplication* SimWorkspace::app(const std::string& bundleID) {
   return nullptr;
 }
 
+const SimApplication* SimWorkspace::app(const std::string& bundleID) const {
+  return const_cast<SimWorkspace*>(this)->app(bundleID);
+}
+
 SimApplication* SimWorkspace::appByPid(int64_t pid) {
   for (auto& a : apps_)
     if (a->info.pid == pid) return a.get();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/accessibility.h"
+#include "platform/events.h"
 #include "platform/sim/sim_context.h"
 #include "platform/sim/sim_text_field.h"
 #include "platform/system.h"
@@ -28,6 +29,9 @@ struct SimApplication {
   SimTextField field;
   SimAXMode axMode = SimAXMode::readable;
   uint64_t elementId = 0;  // the field's element, stable for the field's life
+  // Every key and modifier event that reached the application while it was
+  // frontmost, as it saw it.
+  std::vector<Event> received;
 };
 
 class SimWorkspace final : public Workspace {
@@ -49,6 +53,7 @@ class SimWorkspace final : public Workspace {
   // Quits it; when it was frontmost, the previously active one comes forward.
   bool terminate(const std::string& bundleID);
   SimApplication* app(const std::string& bundleID);
+  const SimApplication* app(const std::string& bundleID) const;
   SimApplication* appByPid(int64_t pid);
   SimApplication* appByElement(uint64_t elementId);
   SimApplication* frontmost();

@@ -102,6 +102,41 @@ std::vector<std::string> utf8Characters(const std::string& s) {
   return out;
 }
 
+// A key's name as a scenario would write it: a named key or modifier, else
+// its US character, else "#code".
+std::string keyName(uint16_t keyCode) {
+  static const std::map<uint16_t, std::string> kNames = [] {
+    std::map<uint16_t, std::string> m;
+    for (const char* n : {"capslock", "grave", "space", "return", "tab", "escape", "delete", "forwarddelete", "left",
+                          "right", "up", "down", "home", "end", "pageup", "pagedown", "f19", "keypadenter"})
+      m.emplace(*namedKey(n), n);
+    for (const char* n : {"ctrl", "shift", "option", "command", "fn", "rightshift", "rightoption", "rightcontrol",
+                          "rightcommand"})
+      m.emplace(*namedModifier(n), n);
+    return m;
+  }();
+  if (auto it = kNames.find(keyCode); it != kNames.end()) return it->second;
+  if (const UsKey* k = usKeyForCode(keyCode)) return std::string(k->plain);
+  return "#" + std::to_string(keyCode);
+}
+
+// The text a key typed, quoted, with control characters escaped so that a
+// transcript line stays one readable line.
+std::string quotedText(const std::string& text) {
+  std::string out = "'";
+  for (unsigned char c : text) {
+    if (c == '\\' || c == '\'') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      out += fmt::format("\\x{:02x}", c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "'";
+}
+
 }  // namespace
 
 std::string eventTypeName(EventType type) {
@@ -406,6 +441,7 @@ void SimDesktop::systemReceive(const Event& event) {
       event.type == EventType::otherMouseDown)
     return;  // clicks land on the screen, not in the field's text
   appEvents_.push_back(event);
+  if (SimApplication* front = workspace_.frontmost()) front->received.push_back(event);
   if (SimTextField* field = focusedField()) field->apply(event);
   // Our process is never the frontmost application here, so every key-down
   // that reaches an application reaches another one.
@@ -427,6 +463,31 @@ nlohmann::json SimDesktop::describeEvent(const Event& e) {
                         {"tagged", e.isTagged()}};
 }
 
+std::string SimDesktop::describeDelivered(const Event& e) {
+  if (e.type == EventType::flagsChanged) {
+    if (e.keyCode == keycode::capsLock) return e.flags & flags::capsLock ? "capslock on" : "capslock off";
+    uint64_t own = modifierFlagFor(e.keyCode);
+    // A flags change without a modifier key (one that resets the flags) says
+    // only what the flags became.
+    if (!own) return fmt::format("flags {:#x}", e.flags);
+    return fmt::format("{} {}", e.flags & own ? "down" : "up", keyName(e.keyCode));
+  }
+  if (!e.isKey()) return eventTypeName(e.type);
+  std::string line = e.type == EventType::keyUp ? "up " : e.autorepeat ? "repeat " : "down ";
+  for (auto [flag, name] : {std::pair{flags::control, "ctrl+"}, std::pair{flags::option, "option+"},
+                            std::pair{flags::shift, "shift+"}, std::pair{flags::command, "command+"}})
+    if (e.flags & flag) line += name;
+  line += keyName(e.keyCode);
+  if (!e.unicode.empty()) line += " " + quotedText(e.unicode);
+  return line;
+}
+
+std::vector<std::string> SimDesktop::heldKeyNames() const {
+  std::vector<std::string> names;
+  for (const auto& [physical, delivered] : pressedAs_) names.push_back(keyName(physical));
+  return names;
+}
+
 nlohmann::json SimDesktop::transcript() const {
   nlohmann::json t;
   const SimApplication* front = workspace_.frontmost();
@@ -437,6 +498,16 @@ nlohmann::json SimDesktop::transcript() const {
   nlohmann::json posted = nlohmann::json::array();
   for (const auto& e : events_.posted()) posted.push_back(describeEvent(e));
   t["posted"] = std::move(posted);
+  nlohmann::json delivered = nlohmann::json::object();
+  for (const auto& app : workspace_.runningApplications()) {
+    const SimApplication* a = workspace_.app(app.bundleID);
+    if (!a || a->received.empty()) continue;
+    nlohmann::json lines = nlohmann::json::array();
+    for (const auto& e : a->received) lines.push_back(describeDelivered(e));
+    delivered[app.bundleID] = std::move(lines);
+  }
+  t["delivered"] = std::move(delivered);
+  if (auto held = heldKeyNames(); !held.empty()) t["heldKeys"] = held;
   nlohmann::json children = nlohmann::json::array();
   for (const auto& r : processes_.runs()) children.push_back({{"path", r.path}, {"arguments", r.arguments}});
   t["children"] = std::move(children);

@@ -159,10 +159,19 @@ class SimDesktop {
 
   // Pieces for the scenario transcript: "text" and "caret" (of the focused
   // field, UTF-16 caret), "inputSource", "posted" (each posted event as
-  // {type, keyCode, flags (hex), unicode, tagged}) and "children" ({path,
-  // arguments} of every child process run).
+  // {type, keyCode, flags (hex), unicode, tagged}), "delivered" (per
+  // application, the key events it received, see describeDelivered),
+  // "heldKeys" (the physical keys still down, only when there are any) and
+  // "children" ({path, arguments} of every child process run).
   nlohmann::json transcript() const;
   static nlohmann::json describeEvent(const Event& event);
+  // One line for a key event as an application saw it: "down h 'h'",
+  // "up shift+h 'H'", "repeat x 'x'", "down shift", "up shift", "capslock on",
+  // "flags 0x0" (a flags change without a modifier key). Keys by name or US
+  // character, else "#code"; control characters in the text escaped.
+  static std::string describeDelivered(const Event& event);
+  // The physical keys held down now, by name, in key-code order.
+  std::vector<std::string> heldKeyNames() const;
 
  private:
   void physicalDown(uint16_t keyCode, uint64_t extraFlags);
