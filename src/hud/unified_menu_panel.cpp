@@ -350,6 +350,15 @@ void UnifiedMenuPanel::reposition(bool positionBelowStatusButton, bool positionT
   setFrameIfDifferent(Rect{origin.x, origin.y, width, height});
 }
 
+void UnifiedMenuPanel::refitToContent() {
+  if (!visible_ || !env_.fittingSize) return;
+  HudSize size = env_.fittingSize();
+  double width = std::max(size.width, kMinWidth), height = std::max(size.height, kMinHeight);
+  if (width == frame_.width && height == frame_.height) return;
+  // y grows upwards: the top edge is y + height.
+  setFrameIfDifferent(Rect{frame_.x, frame_.y + frame_.height - height, width, height});
+}
+
 // -------------------------------------------------------------- closing
 
 void UnifiedMenuPanel::dismiss(double fadeDuration) {

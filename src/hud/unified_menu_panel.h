@@ -101,7 +101,20 @@ class UnifiedMenuPanel final : public ObservableObject, public std::enable_share
   // there is none. Main queue only.
   bool cancelActiveActionable();
   void reposition(bool positionBelowStatusButton, bool positionTopCenter, double width, double height);
+  // The notice on screen changed size without a new show (its undo window
+  // closed and its detail grew): takes the fitting size again, keeping the
+  // panel's top-left corner where it stands.
+  void refitToContent();
   void drainPendingQueue();
+
+  // The view is built after the panel: it binds its fitting size and the
+  // status button's bounds here once it exists (an empty function unbinds).
+  void setFittingSize(std::function<HudSize()> fittingSize) { env_.fittingSize = std::move(fittingSize); }
+  void setStatusButtonSource(std::function<std::optional<std::pair<Rect, ScreenInfo>>()> source) {
+    env_.placement.statusButton = std::move(source);
+  }
+  // The clock the panel's fades and timers run on; the view's rings follow it.
+  const Clock& clock() const { return *env_.clock; }
 
   UnifiedMenuState& state() { return state_; }
   const UnifiedMenuState& state() const { return state_; }

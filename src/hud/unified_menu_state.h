@@ -124,11 +124,18 @@ class UnifiedMenuState final : public ObservableObject {
   UnifiedMenuState& operator=(const UnifiedMenuState&) = delete;
 
   // The notice on screen; the view redraws on every change.
-  Published<DisplayState> displayState{*this, DisplayState()};
+  Published<DisplayState> displayState{*this, DisplayState(), [this](const DisplayState&) { ++displayRevision_; }};
   // The undo or action window of the visible notice has closed.
   Published<bool> isExpired{*this, false};
   // The view may show the keyboard-shortcut hint line.
   Published<bool> showHint{*this, false};
+
+  // Counts the writes of `displayState`: a view tells a new notice (whose
+  // rings start again) from a change of the flags of the same one.
+  uint64_t displayStateRevision() const { return displayRevision_; }
+
+ private:
+  uint64_t displayRevision_ = 0;
 };
 
 using DisplayState = UnifiedMenuState::DisplayState;

@@ -349,6 +349,28 @@ TEST_F(PanelTest, AnchorsFallBackAndTheSizeNeverGoesBelowTheMinimum) {
   EXPECT_EQ(p->shownNotices().back().anchor, HudAnchor::statusItem);
 }
 
+TEST_F(PanelTest, RefitToGrownContentKeepsTheTopLeftCorner) {
+  auto p = makePanel();
+  caret = HudPoint{50, 70};
+  fitting = {300, 60};
+  p->show(status("caret"), 3, false, false);
+  runner.advance(0.2);
+  ASSERT_EQ(p->frame(), (Rect{50, 70, 300, 60}));
+  fitting = {340, 64};
+  p->refitToContent();
+  EXPECT_EQ(p->frame(), (Rect{50, 66, 340, 64}));
+  // Shrinking content never goes below the minimum.
+  fitting = {10, 10};
+  p->refitToContent();
+  EXPECT_EQ(p->frame(), (Rect{50, 86, 240, 44}));
+  // A hidden panel keeps its frame for the next show to decide.
+  p->dismiss(0);
+  runner.advance(0.1);
+  fitting = {500, 80};
+  p->refitToContent();
+  EXPECT_EQ(p->frame(), (Rect{50, 86, 240, 44}));
+}
+
 TEST_F(PanelTest, StaleDeferredWorkDoesNothingOnceAnotherShowTookTheScreen) {
   auto p = makePanel();
   p->show(status("A"), 3, true, false);

@@ -1,0 +1,165 @@
+#include "ui/symbol_icons.h"
+
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace tessa {
+
+namespace {
+
+// A drawing on a 24 by 24 grid: `body` is painted in the symbol's colour,
+// `cutout` is then erased from it (the knocked-out check of a filled circle).
+// Strokes are black; `%1` is the stroke width.
+struct SymbolDrawing {
+  std::string_view body;
+  std::string_view cutout;
+};
+
+constexpr std::string_view kKeyboardBody =
+    R"(<rect x="2" y="5.5" width="20" height="13" rx="2.5"/>)"
+    R"(<g fill="#000" stroke="none"><circle cx="6" cy="9.5" r="1"/><circle cx="9.3" cy="9.5" r="1"/>)"
+    R"(<circle cx="12.6" cy="9.5" r="1"/><circle cx="15.9" cy="9.5" r="1"/><circle cx="18.2" cy="9.5" r="1"/>)"
+    R"(<circle cx="7.6" cy="12.5" r="1"/><circle cx="10.9" cy="12.5" r="1"/><circle cx="14.2" cy="12.5" r="1"/>)"
+    R"(<circle cx="17.2" cy="12.5" r="1"/></g><path d="M8 15.6 H16"/>)";
+
+const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
+  static const std::unordered_map<std::string_view, SymbolDrawing> table = {
+      {"keyboard", {kKeyboardBody, ""}},
+      {"keyboard.badge.ellipsis",
+       {R"(<rect x="1.5" y="8" width="16" height="11" rx="2"/>)"
+        R"(<g fill="#000" stroke="none"><circle cx="5" cy="11.5" r="0.9"/><circle cx="8" cy="11.5" r="0.9"/>)"
+        R"(<circle cx="11" cy="11.5" r="0.9"/><circle cx="14" cy="11.5" r="0.9"/>)"
+        R"(<circle cx="18.5" cy="6" r="5"/></g><path d="M6 15.5 H13"/>)",
+        R"(<g fill="#000"><circle cx="16.2" cy="6" r="1"/><circle cx="18.5" cy="6" r="1"/>)"
+        R"(<circle cx="20.8" cy="6" r="1"/></g>)"}},
+      {"text.magnifyingglass",
+       {R"(<path d="M2.5 5 H13 M2.5 9.5 H8.5 M2.5 14 H6.5"/><circle cx="14.5" cy="13.5" r="4.5"/>)"
+        R"(<path d="M17.8 16.8 L21.5 20.5"/>)",
+        ""}},
+      {"arrow.right", {R"(<path d="M4 12 H19.5 M13.5 6 L19.5 12 L13.5 18"/>)", ""}},
+      {"checkmark.circle", {R"(<circle cx="12" cy="12" r="9.5"/><path d="M7.5 12.5 L10.5 15.5 L16.5 9"/>)", ""}},
+      {"checkmark.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M7.3 12.4 L10.5 15.6 L16.7 8.9"/>)"}},
+      {"xmark.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><path d="M8.6 8.6 L15.4 15.4 M15.4 8.6 L8.6 15.4"/>)", ""}},
+      {"xmark.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M8.6 8.6 L15.4 15.4 M15.4 8.6 L8.6 15.4"/>)"}},
+      {"plus.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><path d="M12 7.5 V16.5 M7.5 12 H16.5"/>)", ""}},
+      {"delete.left",
+       {R"(<path d="M8.5 5 H19.5 A2.5 2.5 0 0 1 22 7.5 V16.5 A2.5 2.5 0 0 1 19.5 19 H8.5 L2 12 Z"/>)"
+        R"(<path d="M11.5 9 L17 14.5 M17 9 L11.5 14.5"/>)",
+        ""}},
+      {"arrow.uturn.backward", {R"(<path d="M9 4.5 L4 9.5 L9 14.5 M4 9.5 H15 A5 5 0 0 1 15 19.5 H11"/>)", ""}},
+      {"arrow.uturn.forward", {R"(<path d="M15 4.5 L20 9.5 L15 14.5 M20 9.5 H9 A5 5 0 0 0 9 19.5 H13"/>)", ""}},
+      {"exclamationmark.triangle",
+       {R"(<path d="M12 3 L22 20.5 H2 Z"/><path d="M12 9.5 V14"/>)"
+        R"(<circle cx="12" cy="17.2" r="1.2" fill="#000" stroke="none"/>)",
+        ""}},
+      {"exclamationmark.triangle.fill",
+       {R"(<path d="M12 2.5 L22.5 21 H1.5 Z" fill="#000"/>)",
+        R"(<path d="M12 9.5 V14"/><circle cx="12" cy="17.2" r="1.2" fill="#000" stroke="none"/>)"}},
+      {"book",
+       {R"(<path d="M12 6.5 C10 4.8 6 4.3 2.5 4.8 V19 C6 18.5 10 19 12 20.5 C14 19 18 18.5 21.5 19 V4.8 )"
+        R"(C18 4.3 14 4.8 12 6.5 Z M12 6.5 V20.5"/>)",
+        ""}},
+      {"book.fill",
+       {R"(<path d="M12 6.5 C10 4.8 6 4.3 2.5 4.8 V19 C6 18.5 10 19 12 20.5 C14 19 18 18.5 21.5 19 V4.8 )"
+        R"(C18 4.3 14 4.8 12 6.5 Z" fill="#000"/>)",
+        R"(<path d="M12 7.5 V19.5" stroke-width="1.4"/>)"}},
+      {"wand.and.stars",
+       {R"(<path d="M3 21 L14 10" stroke-width="2.6"/>)"
+        R"(<g fill="#000" stroke="none"><path d="M17 1.8 L18 5 L21.2 6 L18 7 L17 10.2 L16 7 L12.8 6 L16 5 Z"/>)"
+        R"(<path d="M8 2.5 L8.6 4.4 L10.5 5 L8.6 5.6 L8 7.5 L7.4 5.6 L5.5 5 L7.4 4.4 Z"/>)"
+        R"(<path d="M19.5 12.5 L20.1 14.4 L22 15 L20.1 15.6 L19.5 17.5 L18.9 15.6 L17 15 L18.9 14.4 Z"/></g>)",
+        ""}},
+      {"play.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M9.8 7.6 L16.6 12 L9.8 16.4 Z" fill="#000" stroke="none"/>)"}},
+      {"pause.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<g fill="#000" stroke="none"><rect x="8.3" y="7.5" width="2.6" height="9" rx="0.8"/>)"
+        R"(<rect x="13.1" y="7.5" width="2.6" height="9" rx="0.8"/></g>)"}},
+      {"doc.badge.gearshape",
+       {R"(<path d="M12 21 H6 A2 2 0 0 1 4 19 V4 A2 2 0 0 1 6 2 H13 L18 7 V11"/><path d="M13 2 V7 H18"/>)"
+        R"(<circle cx="17.5" cy="17.5" r="2.4"/><path d="M17.5 12.8 V14.2 M17.5 20.8 V22.2 M12.8 17.5 H14.2 )"
+        R"(M20.8 17.5 H22.2 M14.2 14.2 L15.1 15.1 M19.9 19.9 L20.8 20.8 M14.2 20.8 L15.1 19.9 M19.9 15.1 L20.8 14.2"/>)",
+        ""}},
+      {"hourglass",
+       {R"(<path d="M6 2.5 H18 M6 21.5 H18 M7 2.5 C7 8 12 10 12 12 C12 14 7 16 7 21.5 )"
+        R"(M17 2.5 C17 8 12 10 12 12 C12 14 17 16 17 21.5"/>)",
+        ""}},
+      {"info.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><path d="M12 11 V17"/>)"
+        R"(<circle cx="12" cy="7.6" r="1.2" fill="#000" stroke="none"/>)",
+        ""}},
+      {"lock.fill",
+       {R"(<path d="M7.5 10.5 V7.5 A4.5 4.5 0 0 1 16.5 7.5 V10.5"/>)"
+        R"(<rect x="4.5" y="10.5" width="15" height="11" rx="2" fill="#000" stroke="none"/>)",
+        ""}},
+      {"globe",
+       {R"(<circle cx="12" cy="12" r="9.5"/><ellipse cx="12" cy="12" rx="4" ry="9.5"/>)"
+        R"(<path d="M2.5 12 H21.5 M4 7 H20 M4 17 H20"/>)",
+        ""}},
+  };
+  return table;
+}
+
+// A name without a drawing: a plain dot.
+constexpr SymbolDrawing kFallback{R"(<circle cx="12" cy="12" r="5" fill="#000" stroke="none"/>)", ""};
+
+QImage renderLayer(std::string_view elements, double strokeWidth, const QSize& pixels) {
+  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  if (elements.empty()) return image;
+  QString svg = QStringLiteral(
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\" width=\"24\" height=\"24\">"
+                    "<g fill=\"none\" stroke=\"#000\" stroke-width=\"%1\" stroke-linecap=\"round\" "
+                    "stroke-linejoin=\"round\">%2</g></svg>")
+                    .arg(strokeWidth)
+                    .arg(QString::fromUtf8(elements.data(), static_cast<qsizetype>(elements.size())));
+  QSvgRenderer renderer(svg.toUtf8());
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+  return image;
+}
+
+}  // namespace
+
+bool hasSymbol(const std::string& name) { return drawings().count(name) > 0; }
+
+int symbolExtent(double pointSize) { return static_cast<int>(std::lround(pointSize * 1.25)); }
+
+QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& color, bool bold,
+                     qreal devicePixelRatio) {
+  auto it = drawings().find(name);
+  const SymbolDrawing& drawing = it != drawings().end() ? it->second : kFallback;
+  int extent = static_cast<int>(std::ceil(symbolExtent(pointSize) * devicePixelRatio));
+  QSize pixels(extent, extent);
+  // Small symbols need relatively heavier strokes to stay legible.
+  double stroke = (bold ? 2.4 : 2.0) * (pointSize < 12 ? 1.2 : 1.0);
+
+  QImage body = renderLayer(drawing.body, stroke, pixels);
+  {
+    QPainter painter(&body);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(body.rect(), color);
+    if (!drawing.cutout.empty()) {
+      painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+      painter.drawImage(0, 0, renderLayer(drawing.cutout, stroke, pixels));
+    }
+  }
+  QPixmap pixmap = QPixmap::fromImage(body);
+  pixmap.setDevicePixelRatio(devicePixelRatio);
+  return pixmap;
+}
+
+}  // namespace tessa
