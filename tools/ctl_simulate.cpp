@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app_core/app_delegate.h"
+#include "app_core/headless_shell.h"
 #include "base/files.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
@@ -65,10 +67,10 @@ void configureDesktop(SimDesktop& desktop, const DesktopConfig& c) {
 }
 
 // Schedules one step on the main queue at its time.
-void scheduleStep(const Step& step, SimDesktop& desktop, KeyboardEngine& engine, bool& quitting) {
+void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, bool& quitting) {
   auto& runner = desktop.mainQueue();
   double delay = kStartUptime + step.at - desktop.clock().uptime();
-  runner.postDelayed(delay, [&desktop, &engine, &quitting, step] {
+  runner.postDelayed(delay, [&desktop, &delegate, &quitting, step] {
     if (quitting) return;
     switch (step.kind) {
       case Step::Kind::type:
@@ -98,7 +100,7 @@ void scheduleStep(const Step& step, SimDesktop& desktop, KeyboardEngine& engine,
           if (auto* field = desktop.focusedField()) field->setText(step.argument);
         } else if (step.text == "quit") {
           quitting = true;
-          engine.applicationWillTerminate();
+          delegate.applicationWillTerminate();
         }
         break;
     }
@@ -146,26 +148,34 @@ json runScenario(const Scenario& sc) {
 
   auto env = EngineEnvironment::onManualClock(desktop.platform(), runner, defaults, notifications);
 
-  auto engine = KeyboardEngine::create(env);
-  KeyboardEngine::installShared(engine);
-  auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
-  UnifiedMenuPanel::installShared(panel);
-  attachHudPanel(*engine, panel.get());
-
-  // The launch steps the application runs once the engine exists, in the
-  // application's order.
-  engine->resumePendingAXRepair();
-  engine->runLaunchSetup();
-  engine->requestAccessibility(false);
-  engine->loadStabilityStats();
-  engine->scheduleLogMaintenance();
-  engine->beginStabilitySession("0.1");
-  engine->startAXPermissionTimer();
-  engine->startEventTapWatchdog();
-  engine->startTapDeadManThread();
+  // The application's own start-up, with a window system that only records.
+  HeadlessShell shell;
+  AppDelegateEnvironment app;
+  app.platform = env.platform;
+  app.main = &runner;
+  app.clock = &clock;
+  app.defaults = &defaults;
+  app.notifications = &notifications;
+  app.shell = &shell;
+  app.makeEngine = [&env] {
+    auto engine = KeyboardEngine::create(env);
+    KeyboardEngine::installShared(engine);
+    return engine;
+  };
+  app.makeHud = [](KeyboardEngine& engine) {
+    auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(engine));
+    UnifiedMenuPanel::installShared(panel);
+    return panel;
+  };
+  // Each run is alone on its simulated desktop: there is no other instance.
+  app.runLaunchChecks = [](const std::string&, int64_t) { return true; };
+  auto delegate = AppDelegate::create(std::move(app));
+  delegate->applicationDidFinishLaunching();
+  auto engine = KeyboardEngine::shared();
+  UnifiedMenuPanel* panel = delegate->hud();
 
   bool quitting = false;
-  for (const auto& step : sc.steps) scheduleStep(step, desktop, *engine, quitting);
+  for (const auto& step : sc.steps) scheduleStep(step, desktop, *delegate, quitting);
   runner.advanceTo(kStartUptime + sc.until);
   if (!quitting) {
     runner.runUntilIdle();
@@ -194,6 +204,7 @@ json runScenario(const Scenario& sc) {
   engine->stopTapDeadManThread();
   KeyboardEngine::installShared(nullptr);
   UnifiedMenuPanel::installShared(nullptr);
+  delegate.reset();
   return out;
 }
 

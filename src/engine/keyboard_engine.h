@@ -497,12 +497,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   static std::optional<std::string> readHunspellDictionaryText(const std::filesystem::path& dic);
   void publishLocalDictionary(const std::string& language, WordSetRef words);
 
-  // ---- application lifecycle (engine/application_lifecycle.cpp)
-  // The engine's part of quitting, in order: close the stability session,
-  // write today's statistics, put the machine's keyboard back, release the
-  // keyboards held for the Caps Lock light, write the defaults.
-  void applicationWillTerminate();
-
   // ---- typo learning (dictionaries/typo_habit_tracker.cpp)
   // The typo-habit store and tracker of this engine's typing flow, made on
   // first use. The shared engine's are the process's shared ones.
