@@ -1,5 +1,7 @@
 #include "engine/value_types.h"
 
+#include "base/json_reading.h"
+
 namespace tessa {
 
 nlohmann::ordered_json encodeKeyStroke(const KeyStroke& k) {
@@ -105,10 +107,10 @@ bool isInteger(const nlohmann::json& v) { return v.is_number_integer() || v.is_n
 }  // namespace
 
 std::optional<std::vector<UserProfile>> decodeProfiles(std::string_view json) {
-  auto doc = nlohmann::json::parse(json, nullptr, false);
-  if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
+  auto doc = parseJsonWithin(json);
+  if (!doc || !doc->is_array()) return std::nullopt;
   std::vector<UserProfile> out;
-  for (const auto& o : doc) {
+  for (const auto& o : *doc) {
     if (!o.is_object()) return std::nullopt;
     static constexpr const char* kBools[] = {"isHapticFeedbackEnabled", "isSmartCorrectionEnabled",
                                              "isProactiveSuggestionEnabled"};
