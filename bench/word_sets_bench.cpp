@@ -57,7 +57,7 @@ BENCHMARK(BM_LoadCommonThaiWords)->Unit(benchmark::kMillisecond);
 void BM_LoadThaiWordListStems(benchmark::State& state) {
   BenchEngine b;
   const std::filesystem::path source = "/usr/share/hunspell/th_TH.dic";
-  auto text = readFile(source);
+  auto text = readFile(source, kMaxWordFileBytes);
   if (!text) {
     state.SkipWithError("hunspell-th is not installed");
     return;

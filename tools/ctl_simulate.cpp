@@ -14,6 +14,7 @@
 #include "app_core/app_delegate.h"
 #include "app_core/headless_shell.h"
 #include "base/files.h"
+#include "base/json_reading.h"
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
@@ -218,12 +219,22 @@ int runSimulateCommand(int argc, char** argv) {
     return 2;
   }
   std::string path = argv[1];
-  auto text = tessa::readFile(path, 16u << 20);
-  if (!text) {
+  auto read = tessa::readFileWithin(path, 16u << 20);
+  if (read.tooLarge) {
+    std::fprintf(stderr, "tessavinorctl simulate: %s\n", read.error.c_str());
+    return 2;
+  }
+  if (!read) {
     std::fprintf(stderr, "tessavinorctl simulate: cannot read %s\n", path.c_str());
     return 2;
   }
-  auto doc = nlohmann::json::parse(*text, nullptr, false);
+  const std::string& text = *read.contents;
+  if (tessa::jsonNestsDeeperThan(text)) {
+    std::fprintf(stderr, "tessavinorctl simulate: %s is nested deeper than %zu levels\n", path.c_str(),
+                 tessa::kMaxJsonDepth);
+    return 2;
+  }
+  auto doc = nlohmann::json::parse(text, nullptr, false);
   if (doc.is_discarded()) {
     std::fprintf(stderr, "tessavinorctl simulate: %s is not valid JSON\n", path.c_str());
     return 2;

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 namespace tessa {
@@ -54,20 +53,53 @@ WriteResult writeFileAtomically(const fs::path& path, const Bytes& data, unsigne
   return writeFileAtomically(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), mode);
 }
 
-std::optional<std::string> readFile(const fs::path& path, uint64_t maxBytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+std::string describeByteCount(uint64_t bytes) {
+  if (bytes >= (1ull << 20) && bytes % (1ull << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  if (bytes >= (1ull << 10) && bytes % (1ull << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+ReadFileResult readFileWithin(const fs::path& path, uint64_t maxBytes) {
+  ReadFileResult result;
+  auto failWith = [&](std::string why) {
+    result.contents.reset();
+    result.error = path.string() + ": " + why;
+    return std::move(result);
+  };
+  auto tooLarge = [&] {
+    result.tooLarge = true;
+    return failWith("too large, over the " + describeByteCount(maxBytes) + " limit for this kind of file");
+  };
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failWith(std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+
   std::string out;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) return tooLarge();
+    out.reserve(static_cast<size_t>(st.st_size));
+  }
   char buf[65536];
-  while (in) {
-    in.read(buf, sizeof buf);
-    std::streamsize n = in.gcount();
-    if (n <= 0) break;
-    if (out.size() + static_cast<uint64_t>(n) > maxBytes) return std::nullopt;
+  while (true) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return failWith(std::strerror(errno));
+    }
+    if (n == 0) break;
+    if (static_cast<uint64_t>(n) > maxBytes - out.size()) return tooLarge();
     out.append(buf, static_cast<size_t>(n));
   }
-  if (in.bad()) return std::nullopt;
-  return out;
+  result.contents = std::move(out);
+  return result;
+}
+
+std::optional<std::string> readFile(const fs::path& path, uint64_t maxBytes) {
+  return readFileWithin(path, maxBytes).contents;
 }
 
 std::optional<fs::path> moveAsideCorrupt(const fs::path& path) {

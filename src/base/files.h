@@ -1,6 +1,6 @@
 #pragma once
-// File helpers: atomic writes (temp file + fsync + rename), whole-file reads,
-// and the application's folders.
+// File helpers: atomic writes (temp file + fsync + rename), whole-file reads
+// with a size cap, and the application's folders.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,8 +23,27 @@ struct WriteResult {
 WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view data, unsigned mode = 0644);
 WriteResult writeFileAtomically(const std::filesystem::path& path, const Bytes& data, unsigned mode = 0644);
 
-// The whole file, or none when it cannot be read. `maxBytes` guards memory.
-std::optional<std::string> readFile(const std::filesystem::path& path, uint64_t maxBytes = UINT64_MAX);
+// Size caps by kind of file. Every file the program reads has one: a file
+// that names /dev/zero or a runaway log must not take all memory.
+inline constexpr uint64_t kMaxWordFileBytes = 64ull << 20;     // dictionaries, affix files, word lists
+inline constexpr uint64_t kMaxSettingsFileBytes = 4ull << 20;  // settings, statistics, manifests
+
+struct ReadFileResult {
+  std::optional<std::string> contents;  // none on failure
+  bool tooLarge = false;                // refused for passing the cap
+  std::string error;                    // names the file; empty on success
+  explicit operator bool() const { return contents.has_value(); }
+};
+
+// The whole file, read in chunks (pipes and devices too), refused as soon as
+// it passes `maxBytes`. Memory is reserved up front only for a regular file
+// whose size is known and within the cap.
+ReadFileResult readFileWithin(const std::filesystem::path& path, uint64_t maxBytes);
+// The same, for callers that only need to know whether it worked.
+std::optional<std::string> readFile(const std::filesystem::path& path, uint64_t maxBytes);
+
+// "64 MiB", "512 KiB" or "1000 bytes": a cap as the messages show it.
+std::string describeByteCount(uint64_t bytes);
 
 // Moves an unreadable file aside as "<name>.corrupt" (or "<name>.corrupt-N"
 // when that exists) and returns the new path; none when the move failed.

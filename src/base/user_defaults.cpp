@@ -5,6 +5,7 @@
 
 #include "base/encoding.h"
 #include "base/files.h"
+#include "base/json_reading.h"
 
 namespace tessa {
 
@@ -58,20 +59,29 @@ void UserDefaults::load() {
   if (!file_) return;
   std::error_code ec;
   if (!std::filesystem::exists(*file_, ec)) return;
-  auto text = readFile(*file_);
-  if (!text) {
+  auto read = readFileWithin(*file_, kMaxSettingsFileBytes);
+  std::string why;
+  std::optional<Value> parsed;
+  if (read) {
+    parsed = parseJsonWithin(*read.contents, &why);
+    if (parsed && !parsed->is_object()) {
+      parsed.reset();
+      why = "not a JSON object";
+    }
+  } else if (read.tooLarge) {
+    why = read.error;
+  } else {
     if (logger_) logger_("UserDefaults: cannot read " + file_->string() + "; starting with empty settings");
     return;
   }
-  Value parsed = Value::parse(*text, nullptr, false);
-  if (parsed.is_discarded() || !parsed.is_object()) {
+  if (!parsed) {
     auto aside = moveAsideCorrupt(*file_);
     if (logger_)
-      logger_("UserDefaults: " + file_->string() + " is not a settings file; kept as " +
+      logger_("UserDefaults: " + file_->string() + " is not a settings file (" + why + "); kept as " +
               (aside ? aside->string() : std::string("(could not move it aside)")) + " and starting afresh");
     return;
   }
-  for (auto it = parsed.begin(); it != parsed.end(); ++it) values_[it.key()] = fromFileForm(it.value());
+  for (auto it = parsed->begin(); it != parsed->end(); ++it) values_[it.key()] = fromFileForm(it.value());
 }
 
 void UserDefaults::registerDefaults(const std::map<std::string, Value>& defaults) {
@@ -196,6 +206,12 @@ std::optional<Value> UserDefaults::dictionaryForKey(const std::string& key) cons
 }
 
 void UserDefaults::set(const std::string& key, Value value) {
+  // Every copy and every write of a value recurses once per level: a value
+  // nested without bound must never be stored.
+  if (jsonValueNestsDeeperThan(value)) {
+    if (logger_) logger_("UserDefaults: not storing " + key + ": the value is nested too deeply");
+    return;
+  }
   {
     std::lock_guard lock(mutex_);
     values_[key] = std::move(value);

@@ -1,8 +1,9 @@
 #pragma once
 // Typed settings in one JSON file per domain. Readers tell a missing key from
 // one of the wrong type. Writes are persisted atomically on a serial queue
-// (coalesced), and synchronously on synchronize(). A file that fails to parse
-// is moved aside (".corrupt") and logged, never overwritten.
+// (coalesced), and synchronously on synchronize(). A file that fails to parse,
+// nests too deeply or is too large is moved aside (".corrupt") and logged,
+// never overwritten.
 #include <cstdint>
 #include <filesystem>
 #include <functional>

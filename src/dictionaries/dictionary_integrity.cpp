@@ -28,10 +28,13 @@ std::string DictionaryIntegrity::sha256Hex(const std::array<uint8_t, 32>& digest
   return hexEncode(digest.data(), digest.size());
 }
 
-std::optional<std::string> DictionaryIntegrity::hashOfFile(const std::filesystem::path& file) {
-  auto bytes = readFile(file);
-  if (!bytes) return std::nullopt;
-  return sha256Hex(crypto::sha256(*bytes));
+std::optional<std::string> DictionaryIntegrity::hashOfFile(const std::filesystem::path& file, std::string* error) {
+  auto read = readFileWithin(file, kMaxWordFileBytes);
+  if (!read) {
+    if (error) *error = read.error;
+    return std::nullopt;
+  }
+  return sha256Hex(crypto::sha256(*read.contents));
 }
 
 Keychain::Attributes DictionaryIntegrity::baseQuery(const std::string& account) {
@@ -84,8 +87,8 @@ DictionaryIntegrity::LoadResult DictionaryIntegrity::loadHash(const Platform& pl
 }
 
 DictionaryIntegrity::Verdict DictionaryIntegrity::verify(const Platform& platform, const std::filesystem::path& file,
-                                                         bool requireStoredHash) {
-  auto h = hashOfFile(file);
+                                                         bool requireStoredHash, std::string* whyUnreadable) {
+  auto h = hashOfFile(file, whyUnreadable);
   if (!h) return Verdict::unreadable;
   std::string account = file.filename().string();
   auto stored = loadHash(platform, account);

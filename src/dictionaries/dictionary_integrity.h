@@ -39,8 +39,10 @@ class DictionaryIntegrity {
   };
 
   // Whether `file` may be used. With `requireStoredHash` false a file seen
-  // for the first time is trusted and its hash recorded.
-  static Verdict verify(const Platform& platform, const std::filesystem::path& file, bool requireStoredHash);
+  // for the first time is trusted and its hash recorded. With `unreadable`,
+  // `whyUnreadable` (when given) says why, naming the file.
+  static Verdict verify(const Platform& platform, const std::filesystem::path& file, bool requireStoredHash,
+                        std::string* whyUnreadable = nullptr);
   static bool isTrusted(Verdict v) { return v == Verdict::trusted; }
 
   // Hashes `file` and records its hash, replacing any recorded one (a
@@ -53,8 +55,9 @@ class DictionaryIntegrity {
   static LoadResult loadHash(const Platform& platform, const std::string& account);
   static Keychain::Attributes baseQuery(const std::string& account);
   static std::string sha256Hex(const std::array<uint8_t, 32>& digest);
-  // The hash text of a file's bytes, or none when it cannot be read.
-  static std::optional<std::string> hashOfFile(const std::filesystem::path& file);
+  // The hash text of a file's bytes, or none when it cannot be read or is
+  // larger than a word list may be (`error` then says which).
+  static std::optional<std::string> hashOfFile(const std::filesystem::path& file, std::string* error = nullptr);
 
   // The in-memory store used without a bundle identifier.
   static std::mutex& lock();

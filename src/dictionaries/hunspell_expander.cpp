@@ -275,30 +275,6 @@ bool isInt64(std::string_view s) {
   return ec == std::errc{} && end == s.data() + s.size();
 }
 
-// Calls `f` with each line of `text`; LF, CR and CRLF all end a line. Empty
-// lines are passed on too, and the piece after the last line end is a line.
-template <class F>
-void forEachLine(std::string_view text, F&& f) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  // Most files have no CR at all: then memchr finds each line end.
-  const bool hasCarriageReturn = std::memchr(p, '\r', text.size()) != nullptr;
-  while (true) {
-    const char* lineEnd;
-    if (hasCarriageReturn) {
-      lineEnd = p;
-      while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-    } else {
-      lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-      if (lineEnd == nullptr) lineEnd = end;
-    }
-    f(std::string_view(p, static_cast<size_t>(lineEnd - p)));
-    if (lineEnd == end) return;
-    p = lineEnd + 1;
-    if (*lineEnd == '\r' && p < end && *p == '\n') ++p;
-  }
-}
-
 size_t countLines(std::string_view text) {
   size_t lines = 0;
   forEachLine(text, [&](std::string_view) { ++lines; });
@@ -1101,10 +1077,19 @@ std::optional<std::string> encoding(std::string_view name) {
   return std::nullopt;
 }
 
+bool isEntryCountLine(std::string_view line) {
+  const size_t blank = line.find_first_of(" \t");
+  return isInt64(line.substr(0, blank));
+}
+
 std::optional<std::string> readHunspellFile(const fs::path& file, std::optional<std::string_view> affText,
-                                            const LogFunction& logFn) {
-  std::optional<std::string> contents = readFile(file);
-  if (!contents) return std::nullopt;
+                                            const LogFunction& logFn, std::string* error) {
+  ReadFileResult read = readFileWithin(file, kMaxWordFileBytes);
+  if (!read) {
+    if (error) *error = read.tooLarge ? read.error : "cannot read " + file.string();
+    return std::nullopt;
+  }
+  std::optional<std::string>& contents = read.contents;
   // A UTF-8 byte-order mark would otherwise hide the first line's directive
   // or turn the entry count into a word.
   if (contents->starts_with("\xEF\xBB\xBF")) contents->erase(0, 3);
@@ -1204,7 +1189,7 @@ WordFormSet expandDictionary(std::string_view dicText, const ParsedAffix& affix,
     const bool isFirst = firstLine;
     firstLine = false;
     std::string_view line = trimWith(raw, BlankOrNewlineTest{});
-    if (isFirst && isInt64(line)) return;  // the entry count
+    if (isFirst && isEntryCountLine(line)) return;
     // A tab ends the entry: morphological fields follow it, and no word or
     // flag contains one.
     line = line.substr(0, line.find('\t'));
@@ -1281,10 +1266,11 @@ std::vector<CharMatcher> parseCondition(std::string_view condition) {
 Result expand(const fs::path& dic, const fs::path& aff, const LogFunction& logFn, std::size_t maxForms) {
   const std::string name = dic.stem().string();
   try {
-    const std::optional<std::string> affText = readHunspellFile(aff, std::nullopt, logFn);
-    if (!affText) return {{}, "cannot read " + aff.string()};
-    const std::optional<std::string> dicText = readHunspellFile(dic, *affText, logFn);
-    if (!dicText) return {{}, "cannot read " + dic.string()};
+    std::string why;
+    const std::optional<std::string> affText = readHunspellFile(aff, std::nullopt, logFn, &why);
+    if (!affText) return {{}, why};
+    const std::optional<std::string> dicText = readHunspellFile(dic, *affText, logFn, &why);
+    if (!dicText) return {{}, why};
     const ParsedAffix parsed = parseAffix(*affText);
     return {expandDictionary(*dicText, parsed, maxForms), std::nullopt};
   } catch (const HunspellExpansionRefused& e) {

@@ -268,10 +268,41 @@ std::optional<std::string> decode(std::string_view bytes, const std::string& enc
 // The text of a .aff (no `affText`) or .dic (with the .aff's text) as UTF-8:
 // the bytes as UTF-8 when they are valid UTF-8, else in the character set
 // named by the affix file's SET line, else as ISO 8859-1. A leading byte-order
-// mark is dropped. None only when the file cannot be read.
+// mark is dropped. None only when the file cannot be read or is larger than
+// kMaxWordFileBytes; `error` then says which, naming the file.
 std::optional<std::string> readHunspellFile(const std::filesystem::path& file,
                                             std::optional<std::string_view> affText = std::nullopt,
-                                            const LogFunction& log = {});
+                                            const LogFunction& log = {}, std::string* error = nullptr);
+
+// Calls `f` with each line of `text`; LF, CR and CRLF all end a line. Empty
+// lines are passed on too, and the piece after the last line end is a line
+// (so empty text is one empty line).
+template <class F>
+void forEachLine(std::string_view text, F&& f) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // Most files have no CR at all: then memchr finds each line end. (An empty
+  // view may have no data at all, which memchr must never see.)
+  const bool hasCarriageReturn = !text.empty() && std::memchr(p, '\r', text.size()) != nullptr;
+  while (true) {
+    const char* lineEnd;
+    if (hasCarriageReturn) {
+      lineEnd = p;
+      while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+    } else {
+      lineEnd = p == end ? nullptr : static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (lineEnd == nullptr) lineEnd = end;
+    }
+    f(std::string_view(p, static_cast<size_t>(lineEnd - p)));
+    if (lineEnd == end) return;
+    p = lineEnd + 1;
+    if (*lineEnd == '\r' && p < end && *p == '\n') ++p;
+  }
+}
+
+// Whether the trimmed first line of a .dic is its entry count: a decimal
+// integer, alone or followed by a blank and anything (a comment, say).
+bool isEntryCountLine(std::string_view line);
 
 // Lines may end in LF, CR or CRLF; fields may be separated by spaces or tabs.
 ParsedAffix parseAffix(std::string_view affText);

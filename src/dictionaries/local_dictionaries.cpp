@@ -7,8 +7,6 @@
 // The reading, hashing and expansion of a large dictionary take seconds, so
 // all file work runs on the background queue and only the publication runs
 // on the main queue.
-#include <charconv>
-
 #include <fmt/format.h>
 
 #include "base/files.h"
@@ -25,16 +23,6 @@ namespace {
 bool fileExists(const fs::path& p) {
   std::error_code ec;
   return fs::is_regular_file(p, ec);
-}
-
-// An optional sign and decimal digits that fit a 64-bit integer: the entry
-// count on the first line of a Hunspell word list.
-bool isDecimalInteger(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  if (s.empty()) return false;
-  int64_t value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return ec == std::errc() && end == s.data() + s.size();
 }
 
 fs::path withExtension(fs::path p, const char* ext) {
@@ -130,13 +118,19 @@ std::optional<WordSet> KeyboardEngine::loadHunspellDictionary(const std::string&
   }
   if (!dic) return WordSet();
 
-  switch (DictionaryIntegrity::verify(platform(), *dic, /*requireStoredHash=*/false)) {
+  std::string unreadable;
+  switch (DictionaryIntegrity::verify(platform(), *dic, /*requireStoredHash=*/false, &unreadable)) {
     case DictionaryIntegrity::Verdict::trusted:
       break;
     case DictionaryIntegrity::Verdict::keychainUnavailable:
       appLog().error("Wordlist at " + dic->string() +
                      " could not be checked because the keychain did not answer - not loading it this time");
       return std::nullopt;
+    case DictionaryIntegrity::Verdict::unreadable:
+      // Refused like a changed file, with the reason (a list over the size
+      // cap, say) first.
+      appLog().error("Wordlist unreadable: " + unreadable);
+      [[fallthrough]];
     default:
       appLog().error("Wordlist at " + dic->string() +
                      " does not match what was installed - refusing to load it. Download it again.");
@@ -158,55 +152,26 @@ std::optional<WordSet> KeyboardEngine::loadHunspellDictionary(const std::string&
   if (!text) return WordSet();
   WordSet words;
   bool firstLine = true;
-  size_t start = 0;
-  std::string_view all(*text);
-  while (start <= all.size()) {
-    size_t end = all.find('\n', start);
-    if (end == std::string_view::npos) end = all.size();
-    std::string_view line = trimWhitespace(all.substr(start, end - start), /*lineBreaksToo=*/true);
-    start = end + 1;
-    bool wasFirst = firstLine;
+  HunspellExpander::forEachLine(*text, [&](std::string_view raw) {
+    std::string_view line = trimWhitespace(raw, /*lineBreaksToo=*/true);
+    const bool wasFirst = firstLine;
     firstLine = false;
-    if (wasFirst && isDecimalInteger(line)) continue;
-    if (line.empty()) continue;
+    if (wasFirst && HunspellExpander::isEntryCountLine(line)) return;
     std::string_view word = line.substr(0, line.find('/'));
     // Morphological fields follow the word after white space.
     word = word.substr(0, firstWhitespaceOffset(word, /*lineBreaksToo=*/true));
-    if (word.empty()) continue;
+    if (word.empty()) return;
     words.insert(lowercased(word));
-  }
+  });
   return words;
 }
 
 std::optional<std::string> KeyboardEngine::readHunspellDictionaryText(const fs::path& dic) {
-  auto bytes = readFile(dic);
-  if (!bytes) return std::nullopt;
-  std::string_view view(*bytes);
-  // A byte-order mark is not part of the first line.
-  if (view.substr(0, 3) == "\xEF\xBB\xBF") view.remove_prefix(3);
-  if (HunspellExpander::isValidUtf8(view)) return std::string(view);
-
-  if (auto affBytes = readFile(withExtension(dic, ".aff"))) {
-    std::string affText = HunspellExpander::decodeLatin1(*affBytes);
-    size_t start = 0;
-    while (start < affText.size()) {
-      size_t end = affText.find('\n', start);
-      if (end == std::string::npos) end = affText.size();
-      std::string_view line(affText.data() + start, end - start);
-      start = end + 1;
-      if (line.empty()) continue;
-      if (line.substr(0, 4) != "SET ") continue;
-      std::string_view rest = line.substr(4);
-      std::string_view name = rest.substr(0, rest.find(' '));
-      // Keep a carriage return of a CRLF file out of the name.
-      while (!name.empty() && (name.back() == '\r' || name.back() == '\t')) name.remove_suffix(1);
-      if (auto encoding = HunspellExpander::encoding(name)) {
-        if (auto decoded = HunspellExpander::decode(*bytes, *encoding)) return decoded;
-      }
-      break;
-    }
-  }
-  return HunspellExpander::decodeLatin1(*bytes);
+  // Only the SET line of the affix file matters here, and its name is ASCII.
+  std::string affText;
+  if (auto affBytes = readFile(withExtension(dic, ".aff"), kMaxWordFileBytes))
+    affText = HunspellExpander::decodeLatin1(*affBytes);
+  return HunspellExpander::readHunspellFile(dic, affText);
 }
 
 }  // namespace tessa

@@ -10,6 +10,7 @@
 
 #include "base/crypto.h"
 #include "base/files.h"
+#include "base/json_reading.h"
 #include "dictionaries/unicode_text.h"
 #include "engine/keyboard_engine.h"
 #include "platform/keychain_query.h"
@@ -289,11 +290,12 @@ std::optional<std::map<std::string, HabitEntry>> TypoHabitStore::decodeHabits(st
     if (error) *error = std::move(why);
     return std::nullopt;
   };
-  nlohmann::json root = nlohmann::json::parse(json, nullptr, false);
-  if (root.is_discarded()) return fail("the data is not valid JSON");
-  if (!root.is_object()) return fail("the data is not a JSON object");
+  if (jsonNestsDeeperThan(json)) return fail("the data is nested too deeply");
+  std::optional<nlohmann::json> root = parseJsonWithin(json);
+  if (!root) return fail("the data is not valid JSON");
+  if (!root->is_object()) return fail("the data is not a JSON object");
   std::map<std::string, HabitEntry> out;
-  for (const auto& [k, v] : root.items()) {
+  for (const auto& [k, v] : root->items()) {
     if (!v.is_object()) return fail("entry \"" + k + "\" is not an object");
     auto typo = v.find("typo");
     auto corrected = v.find("corrected");
@@ -323,7 +325,11 @@ void TypoHabitStore::load() {
       if (env_.logError) env_.logError("Failed to decrypt typo habits vault: " + why);
       vaultUnreadable_ = true;
     };
-    std::optional<std::string> raw = readFile(url, kMaxVaultBytes);
+    ReadFileResult raw = readFileWithin(url, kMaxVaultBytes);
+    if (raw.tooLarge) {
+      fail(raw.error);
+      return;
+    }
     if (!raw) {
       // Unreadable here is not proof of damage: leave the file for a later run.
       if (env_.logError) env_.logError("Failed to decrypt typo habits vault: the file could not be read");
@@ -336,7 +342,7 @@ void TypoHabitStore::load() {
       vaultLocked_ = true;
       return;
     }
-    crypto::Bytes box(raw->begin(), raw->end());
+    crypto::Bytes box(raw.contents->begin(), raw.contents->end());
     if (box.size() < crypto::kNonceSize + crypto::kTagSize) {
       fail("the vault is too short to be a sealed box");
       return;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/files.h"
+#include "base/json_reading.h"
 #include "dictionaries/dictionary_integrity.h"
 #include "dictionaries/unicode_text.h"
 #include "engine/endpoints.h"
@@ -111,8 +112,9 @@ bool VocabularyStore::isSafePackName(std::string_view name) {
 }
 
 std::optional<VocabularyStore::Manifest> VocabularyStore::decodeManifest(std::string_view json) {
-  nlohmann::json root = nlohmann::json::parse(json, nullptr, false);
-  if (root.is_discarded() || !root.is_object()) return std::nullopt;
+  std::optional<nlohmann::json> parsed = parseJsonWithin(json);
+  if (!parsed || !parsed->is_object()) return std::nullopt;
+  const nlohmann::json& root = *parsed;
   auto version = root.find("version");
   auto packs = root.find("packs");
   if (version == root.end() || packs == root.end() || !packs->is_array()) return std::nullopt;

@@ -87,7 +87,7 @@ std::vector<std::string> KeyboardEngine::loadWordFile(const std::string& name) c
     // Only the first existing file is read, even when it turns out
     // unreadable: a broken user file must not silently fall through to a
     // shipped list of the same name.
-    auto text = readFile(candidate);
+    auto text = readFile(candidate, kMaxWordFileBytes);
     if (!text || !HunspellExpander::isValidUtf8(*text)) return {};
     return parseWordFileText(*text);
   }
@@ -164,7 +164,7 @@ KeyboardEngine::WhitelistAddResult KeyboardEngine::addToWhitelistReporting(const
     auto result = writeFileAtomically(file, w + "\n");
     written = result.ok;
     error = result.error;
-  } else if (auto old = readFile(file)) {
+  } else if (auto old = readFile(file, kMaxWordFileBytes)) {
     std::string text = *old;
     if (!text.empty() && text.back() != '\n') text += '\n';
     text += w + "\n";

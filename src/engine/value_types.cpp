@@ -4,6 +4,8 @@
 #include <iterator>
 #include <limits>
 
+#include "base/json_reading.h"
+
 namespace tessa {
 
 nlohmann::ordered_json encodeKeyStroke(const KeyStroke& k) {
@@ -126,10 +128,10 @@ std::optional<int64_t> wholeNumber(const nlohmann::json& v) {
 }  // namespace
 
 std::optional<std::vector<UserProfile>> decodeProfiles(std::string_view json) {
-  auto doc = nlohmann::json::parse(json, nullptr, false);
-  if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
+  auto doc = parseJsonWithin(json);
+  if (!doc || !doc->is_array()) return std::nullopt;
   std::vector<UserProfile> out;
-  for (const auto& o : doc) {
+  for (const auto& o : *doc) {
     if (!o.is_object()) return std::nullopt;
     static constexpr const char* kBools[] = {"isHapticFeedbackEnabled", "isSmartCorrectionEnabled",
                                              "isProactiveSuggestionEnabled"};

@@ -7,6 +7,8 @@
 
 #include <fmt/format.h>
 
+#include "base/json_reading.h"
+
 namespace tessa {
 
 nlohmann::ordered_json StabilityDay::toJson() const {
@@ -61,7 +63,10 @@ std::string encodeStabilityDays(const std::vector<StabilityDay>& days) {
 }
 
 std::vector<StabilityDay> decodeStabilityDays(const std::string& text) {
-  auto doc = nlohmann::json::parse(text);
+  std::string why;
+  auto parsed = parseJsonWithin(text, &why);
+  if (!parsed) throw std::runtime_error(why);
+  const auto& doc = *parsed;
   if (!doc.is_object() || !doc.contains("days") || !doc["days"].is_array())
     throw std::runtime_error("not a statistics file");
   std::vector<StabilityDay> days;

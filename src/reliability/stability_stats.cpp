@@ -59,14 +59,19 @@ std::vector<StabilityDay> KeyboardEngine::stabilityDaysSnapshot() {
 void KeyboardEngine::loadStabilityStats() {
   fs::path path = stabilityStatsURL();
   std::vector<StabilityDay> loaded;
-  if (auto text = readFile(path, kMaxStatsFileBytes)) {
+  auto keepAside = [&](const std::string& why) {
+    auto aside = moveAsideCorrupt(path);
+    log("loadStabilityStats: unreadable statistics file (" + why + ") " +
+        (aside ? "moved aside to " + aside->filename().string() : "could not be moved aside"));
+  };
+  if (auto read = readFileWithin(path, kMaxStatsFileBytes)) {
     try {
-      loaded = decodeStabilityDays(*text);
+      loaded = decodeStabilityDays(*read.contents);
     } catch (const std::exception& error) {
-      auto aside = moveAsideCorrupt(path);
-      log("loadStabilityStats: unreadable statistics file (" + std::string(error.what()) + ") " +
-          (aside ? "moved aside to " + aside->filename().string() : "could not be moved aside"));
+      keepAside(error.what());
     }
+  } else if (read.tooLarge) {
+    keepAside(read.error);
   }
   std::lock_guard lock(stabilityStatsLock);
   // Anything counted before the file was read (a stall during launch) joins

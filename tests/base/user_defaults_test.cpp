@@ -74,7 +74,7 @@ TEST(UserDefaults, CorruptFileIsKeptAsideAndLogged) {
   auto aside = file;
   aside += ".corrupt";
   ASSERT_TRUE(std::filesystem::exists(aside));
-  EXPECT_EQ(readFile(aside).value(), "{ not json");
+  EXPECT_EQ(readFile(aside, kMaxSettingsFileBytes).value(), "{ not json");
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_NE(logs[0].find(".corrupt"), std::string::npos);
 }

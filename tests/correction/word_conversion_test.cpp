@@ -327,7 +327,7 @@ TEST_F(FlowTest, KeystrokeTimingIsCapturedOnlyWhenAskedAndHoldsNoKeys) {
   engine->captureKeystrokeTiming({word[0]}, false);  // one key has no rhythm
   engine->captureKeystrokeTiming(word, true);
   run();
-  auto text = readFile(path);
+  auto text = readFile(path, kMaxWordFileBytes);
   ASSERT_TRUE(text.has_value());
   auto line = nlohmann::json::parse(text->substr(0, text->find('\n')));
   EXPECT_EQ(line["n"], 3);
@@ -341,7 +341,7 @@ TEST_F(FlowTest, KeystrokeTimingIsCapturedOnlyWhenAskedAndHoldsNoKeys) {
   desk.setTrusted(false);
   engine->captureKeystrokeTiming(word, false);
   run();
-  EXPECT_EQ(readFile(path), text);
+  EXPECT_EQ(readFile(path, kMaxWordFileBytes), text);
 }
 
 TEST_F(FlowTest, ConversionCountersAreWrittenAtOnce) {

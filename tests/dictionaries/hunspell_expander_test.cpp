@@ -225,6 +225,11 @@ TEST_F(HunspellExpanderTest, DictionaryLinesAreReadAsEntries) {
   // A first line that is no integer is an entry; a later integer is too.
   EXPECT_EQ(expand(aff, "Walk/S\n12\n"), (Forms{"walk", "walks", "12"}));
   EXPECT_EQ(expand(aff, "  +7 \n\n  cat/S  \n"), (Forms{"cat", "cats"}));
+  // A count may carry a comment, as shipped dictionaries have; an integer
+  // run into letters is a word.
+  EXPECT_EQ(expand(aff, "4 # Old Persian numbers\ncat/S\n"), (Forms{"cat", "cats"}));
+  EXPECT_EQ(expand(aff, "2\tentries\ncat\n"), (Forms{"cat"}));
+  EXPECT_EQ(expand(aff, "3rd\ncat\n"), (Forms{"3rd", "cat"}));
   // "/x" is the word x; a trailing slash has no flags; "#" is no comment.
   EXPECT_EQ(expand(aff, "1\n/cat\ndog/\n#x/S\n"), (Forms{"cat", "dog", "#x", "#xs"}));
   // Morphology after a space or a tab is not part of the flags or the word.
@@ -236,6 +241,10 @@ TEST_F(HunspellExpanderTest, DictionaryLinesAreReadAsEntries) {
 
 TEST_F(HunspellExpanderTest, AffixFileWithoutRulesGivesTheStems) {
   EXPECT_EQ(expand("SET UTF-8\nTRY abc\n", "3\nบ/ช\nว/ด/ป\nKite\n"), (Forms{"บ", "ว", "kite"}));
+  EXPECT_EQ(expand("", "2\nWalk\nrun\n"), (Forms{"walk", "run"}));
+  // Empty text may come without any buffer behind it.
+  const ParsedAffix none = HunspellExpander::parseAffix(std::string_view{});
+  EXPECT_TRUE(none.prefixes.empty() && none.suffixes.empty());
 }
 
 TEST_F(HunspellExpanderTest, UnreadableFilesGiveAnErrorAndNoForms) {
@@ -251,6 +260,13 @@ TEST_F(HunspellExpanderTest, UnreadableFilesGiveAnErrorAndNoForms) {
   EXPECT_EQ(HunspellExpander::readHunspellFile(home_.path() / "missing.dic"), std::nullopt);
   fs::create_directory(home_.path() / "folder.aff");
   EXPECT_FALSE(HunspellExpander::expand(dic, home_.path() / "folder.aff").ok());
+
+  // A file without end is refused at the cap, not read until memory runs out.
+  for (const auto& [d, a] : {std::pair<fs::path, fs::path>{"/dev/zero", aff}, {dic, "/dev/zero"}}) {
+    result = HunspellExpander::expand(d, a);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.error, "/dev/zero: too large, over the 64 MiB limit for this kind of file");
+  }
 }
 
 // --- Refusals -----------------------------------------------------------------

@@ -242,7 +242,25 @@ TEST_F(LocalDictionariesTest, StemsAreTheTextBeforeFlagsAndWhiteSpaceLowerCased)
   EXPECT_EQ(engine->loadHunspellDictionary("tg_TG")->size(), 1u);
   // Too large for a count: a word line.
   EXPECT_EQ(engine->loadHunspellDictionary("kk_KZ")->size(), 2u);
+  // A count with a comment after it is still the count.
+  writeBytes(dictionariesFolder() / "hy_AM.dic", "2 # Armenian words\nբառ\nտուն\n");
+  auto counted = engine->loadHunspellDictionary("hy_AM");
+  ASSERT_TRUE(counted.has_value());
+  EXPECT_EQ(std::vector<std::string>(counted->begin(), counted->end()), (std::vector<std::string>{"բառ", "տուն"}));
   EXPECT_TRUE(engine->loadHunspellDictionary("absent")->empty());
+}
+
+TEST_F(LocalDictionariesTest, StemsOnlyListsEndLinesAsTheAffixReaderDoes) {
+  // One list per line end: a list changed after it was first seen is refused.
+  for (const std::string lineEnd : {"\r", "\r\n", "\n"}) {
+    SCOPED_TRACE(testing::PrintToString(lineEnd));
+    const std::string name = "el_" + std::to_string(lineEnd.size()) + std::to_string(lineEnd.back());
+    writeBytes(dictionariesFolder() / (name + ".dic"), "2" + lineEnd + "Λέξη" + lineEnd + "σπίτι/A" + lineEnd);
+    auto set = engine->loadHunspellDictionary(name);
+    ASSERT_TRUE(set.has_value());
+    std::vector<std::string> got(set->begin(), set->end());
+    EXPECT_EQ(got, (std::vector<std::string>{"λέξη", "σπίτι"}));
+  }
 }
 
 TEST_F(LocalDictionariesTest, AnAffixFileTheExpanderRefusesFallsBackToStems) {
@@ -260,6 +278,9 @@ TEST_F(LocalDictionariesTest, AWordListThatIsNotUtf8IsDecodedByItsAffixFileOrAsL
   const std::string koi8 = "1\n\xCD\xC9\xD2\n";
   writeBytes(dictionariesFolder() / "ru_RU.dic", koi8);
   writeBytes(dictionariesFolder() / "ru_RU.aff", "# Russian\n\nSET KOI8-R\n");
+  EXPECT_EQ(KeyboardEngine::readHunspellDictionaryText(dictionariesFolder() / "ru_RU.dic"), "1\nмир\n");
+  // Blanks after SET are not part of the name.
+  writeBytes(dictionariesFolder() / "ru_RU.aff", "SET  KOI8-R\r\n");
   EXPECT_EQ(KeyboardEngine::readHunspellDictionaryText(dictionariesFolder() / "ru_RU.dic"), "1\nмир\n");
   writeBytes(dictionariesFolder() / "ru_RU.aff", "TRY abc\n");
   EXPECT_EQ(KeyboardEngine::readHunspellDictionaryText(dictionariesFolder() / "ru_RU.dic"), "1\nÍÉÒ\n");

@@ -60,7 +60,7 @@ struct AddInterceptingKeychain final : Keychain {
   std::string addService = "<none>";
 };
 
-std::string readBytes(const fs::path& p) { return readFile(p).value_or("<missing>"); }
+std::string readBytes(const fs::path& p) { return readFile(p, kMaxWordFileBytes).value_or("<missing>"); }
 
 unsigned modeOf(const fs::path& p) {
   struct stat st{};
@@ -344,7 +344,15 @@ TEST_F(TypoHabitStoreTest, AnUnreadableVaultIsMovedAsideOnceAndNeverOverwritten)
   };
   auto flipped = original;
   flipped[12] ^= 0x01;
+  // Sealed properly and a valid habit, but with a member nested deeply
+  // enough to overflow the stack of whatever copies it.
+  const std::string deep = R"({"abc":{"typo":"abc","corrected":"abd","frequency":1,"updatedAt":5,"x":)" +
+                           std::string(30000, '[') + std::string(30000, ']') + "}}";
+  auto deepBox = crypto::sealCombinedWithNonce(sequenceKey(), crypto::Bytes(12, 7),
+                                               reinterpret_cast<const uint8_t*>(deep.data()), deep.size());
+  ASSERT_TRUE(deepBox);
   std::vector<Case> cases{{"flipped ciphertext byte", flipped, sequenceKey()},
+                          {"payload nested too deeply", *deepBox, sequenceKey()},
                           {"truncated to 27 bytes", std::vector<uint8_t>(original.begin(), original.begin() + 27),
                            sequenceKey()},
                           {"sealed with another key", original, std::vector<uint8_t>(32, 0x55)},

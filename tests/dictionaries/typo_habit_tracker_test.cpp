@@ -265,7 +265,7 @@ TEST_F(TypoHabitTrackerTest, TimingCaptureRunsForEveryWordBeforeRendering) {
   tracker->handleWordCommitted({}, kABC);          // no keystrokes: nothing at all
   tracker->handleWordCommitted(strokes("teh"), "com.example.unknown");
   fx.runner.runUntilIdle();
-  auto lines = readFile(engine->keystrokeTimingFileURL()).value_or("");
+  auto lines = readFile(engine->keystrokeTimingFileURL(), kMaxWordFileBytes).value_or("");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
 }
 

@@ -88,7 +88,7 @@ TEST_F(VocabularyStoreTest, DownloadsNewerPacksRecordsVersionsAndRehashes) {
             (std::vector<std::string>{"/api/packs/manifest", "/p/tech.txt", "/p/law.txt", "/p/missing.txt"}));
   EXPECT_EQ(versions(), (nlohmann::json{{"law", 1}, {"tech", 3}}));
   EXPECT_EQ(store->updateStatus.get(), "อัปเดต 2 ชุดคำแล้ว");
-  EXPECT_EQ(readFile(spelling() / "tessavinor_tech.txt"), techBody);
+  EXPECT_EQ(readFile(spelling() / "tessavinor_tech.txt", kMaxWordFileBytes), techBody);
   EXPECT_EQ(storedHash("tessavinor_tech.txt"), "f3c958defc0fcb49b6081e24b9705d81d6d49bb161f6b355a133c8bd40588652");
   EXPECT_TRUE(storedHash("tessavinor_law.txt"));
   EXPECT_FALSE(fx.defaults->object(VocabularyStore::enabledLexiconsKey));
@@ -149,6 +149,9 @@ TEST_F(VocabularyStoreTest, ManifestFailuresChangeNothing) {
        kFailedConnection},
       {"no version", ScriptedAnswer::ok(R"({"packs":[]})"), kFailedConnection},
       {"garbage", ScriptedAnswer::garbage(), kFailedConnection},
+      {"nested too deeply",
+       ScriptedAnswer::ok(R"({"version":1,"packs":[],"x":)" + std::string(30000, '[') + std::string(30000, ']') + "}"),
+       kFailedConnection},
       {"over a mebibyte", huge, kFailedConnection},
       {"stalled", ScriptedAnswer::stall(), kFailedConnection},
   };
@@ -184,8 +187,8 @@ TEST_F(VocabularyStoreTest, UnsafeNamesAndAddressesAreNeverFetchedOrWritten) {
                  packEntry("tech", server.url("/p/big.txt"), 1)});
   check();
   EXPECT_EQ(server.requestedPaths(), (std::vector<std::string>{"/api/packs/manifest", "/p/to-file", "/p/big.txt"}));
-  EXPECT_EQ(readFile(spelling() / "tessavinor_whitelist.txt"), "mine\n");
-  EXPECT_EQ(readFile(spelling() / "tessavinor_common_en.txt"), "the\n");
+  EXPECT_EQ(readFile(spelling() / "tessavinor_whitelist.txt", kMaxWordFileBytes), "mine\n");
+  EXPECT_EQ(readFile(spelling() / "tessavinor_common_en.txt", kMaxWordFileBytes), "the\n");
   EXPECT_FALSE(fs::exists(spelling().parent_path() / "x"));
   EXPECT_FALSE(fs::exists(spelling() / "tessavinor_tech.txt"));
   EXPECT_FALSE(fs::exists(spelling() / "tessavinor_redirected.txt"));
@@ -210,7 +213,7 @@ TEST_F(VocabularyStoreTest, AFailedWriteRecordsNothingAndAMissingFolderIsMade) {
 
   fs::remove(spelling());
   check();
-  EXPECT_EQ(readFile(spelling() / "tessavinor_law.txt"), "contract\n");
+  EXPECT_EQ(readFile(spelling() / "tessavinor_law.txt", kMaxWordFileBytes), "contract\n");
   EXPECT_EQ(versions(), (nlohmann::json{{"law", 1}}));
   EXPECT_EQ(store->updateStatus.get(), "อัปเดต 1 ชุดคำแล้ว");
 }

@@ -61,7 +61,9 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
   out << bytes;
 }
 
-inline std::string readBytes(const std::filesystem::path& path) { return readFile(path).value_or("<unreadable>"); }
+inline std::string readBytes(const std::filesystem::path& path) {
+  return readFile(path, kMaxWordFileBytes).value_or("<unreadable>");
+}
 
 class WordEngineFixture : public EngineFixture {
  public:

@@ -33,7 +33,7 @@ TEST(DiagnosticLog, WritesOnTheDiskQueueCreatingTheFolderAndKeepingMultilineEntr
   e->log("first\nsecond");
   EXPECT_FALSE(std::filesystem::exists(url)) << "nothing is written on the caller's thread";
   f.runner.runUntilIdle();
-  auto text = readFile(url).value();
+  auto text = readFile(url, kMaxWordFileBytes).value();
   EXPECT_NE(text.find("] first\nsecond\n"), std::string::npos);
   EXPECT_TRUE(f.systemLog.contains("first\nsecond"));
 }
@@ -51,7 +51,7 @@ TEST(DiagnosticLog, RotatesOnlyPastTwoMebibytes) {
 
   std::ofstream(url.string() + ".old") << "older generation";
   DiagnosticLog::appendDiagnosticLine(url, "fresh");
-  EXPECT_EQ(readFile(url).value(), "fresh\n");
+  EXPECT_EQ(readFile(url, kMaxWordFileBytes).value(), "fresh\n");
   EXPECT_EQ(std::filesystem::file_size(url.string() + ".old"), DiagnosticLog::kRotateAboveBytes + 16);
 }
 

@@ -214,6 +214,31 @@ TEST(ValueTypes, ProfileIntegersMustBeWholeNumbers) {
   EXPECT_FALSE(withConfirm("\"1\""));
 }
 
+TEST(KeyboardEngine, SettingsNestedWithoutBoundStartWithTheDefaults) {
+  const std::string deep = std::string(30000, '[') + std::string(30000, ']');
+  {
+    // A preferences file like that is read at every launch.
+    EngineFixture f;
+    const auto file = Paths::defaultsFile("com.Ovrelan.Tessavinor");
+    ASSERT_TRUE(writeFileAtomically(file, R"({"appLanguage":"en","x":)" + deep + "}"));
+    f.defaults = std::make_unique<UserDefaults>(file, f.persist);
+    auto e = f.start();
+    EXPECT_EQ(e->appLanguage.get(), "th");
+    EXPECT_TRUE(std::filesystem::exists(file.string() + ".corrupt"));
+  }
+  {
+    // Profiles are data inside the settings, so they pass that check. The
+    // profile is whole; only a member nobody reads is nested that deep.
+    EngineFixture f;
+    std::string profiles = encodeProfiles({{"Mine", true, true, true, 1, 1, 1, 0}});
+    profiles.insert(profiles.size() - 2, R"(,"x":)" + deep);
+    f.defaults->setData("profiles", std::vector<uint8_t>(profiles.begin(), profiles.end()));
+    auto e = f.start();
+    EXPECT_EQ(e->profiles.get(), defaultProfiles());
+    EXPECT_TRUE(f.defaults->dataForKey("profiles.corrupt"));
+  }
+}
+
 TEST(ValueTypes, StrictDecodingAndRawValues) {
   EXPECT_FALSE(switcherKeyFromRaw(5));
   EXPECT_FALSE(appModeFromRaw(0));

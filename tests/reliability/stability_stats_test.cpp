@@ -98,7 +98,7 @@ TEST_F(StabilityTest, SavesOnlyWhenChangedAndSynchronouslyAtQuit) {
 
   engine->statsNoteStall(engine->stabilityDayKey(), 420);
   engine->saveStabilityStats(true);  // written before returning, no queue turn needed
-  auto days = decodeStabilityDays(*readFile(file));
+  auto days = decodeStabilityDays(*readFile(file, kMaxWordFileBytes));
   ASSERT_EQ(days.size(), 1u);
   EXPECT_EQ(days[0].longestStallMs, 420);
   EXPECT_EQ(days[0].tapDisabled, 1);
@@ -129,13 +129,26 @@ TEST_F(StabilityTest, LoadKeepsTheNewestThirtyDaysAndMergesWhatWasCountedBeforeI
 }
 
 TEST_F(StabilityTest, AnUnreadableStatisticsFileIsMovedAsideNotOverwritten) {
-  fs::path file = engine->stabilityStatsURL();
-  ASSERT_TRUE(writeFileAtomically(file, std::string("{not json")));
-  engine->loadStabilityStats();
-  EXPECT_TRUE(engine->stabilityDaysSnapshot().empty());
-  EXPECT_FALSE(fs::exists(file));
-  EXPECT_TRUE(fs::exists(file.string() + ".corrupt"));
-  EXPECT_TRUE(logged("loadStabilityStats: unreadable statistics file"));
+  const std::string deep = R"({"version":1,"days":[],"x":)" + std::string(30000, '[') + std::string(30000, ']') + "}";
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* why;
+  };
+  for (const auto& c : {Case{"not JSON", "{not json", "parse error"},
+                        Case{"nested too deeply", deep, "nested deeper than 256 levels"},
+                        Case{"over the cap", std::string((1 << 20) + 1, ' '), "over the 1 MiB limit"}}) {
+    SCOPED_TRACE(c.name);
+    fs::path file = engine->stabilityStatsURL();
+    fs::remove(file.string() + ".corrupt");
+    ASSERT_TRUE(writeFileAtomically(file, c.text));
+    engine->loadStabilityStats();
+    EXPECT_TRUE(engine->stabilityDaysSnapshot().empty());
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(fs::exists(file.string() + ".corrupt"));
+    EXPECT_TRUE(logged("loadStabilityStats: unreadable statistics file"));
+    EXPECT_TRUE(logged(c.why));
+  }
 }
 
 TEST_F(StabilityTest, LogMaintenancePrunesOnlyOurOldRotatedCopies) {

@@ -1,0 +1,66 @@
+#include "base/json_reading.h"
+
+#include <utility>
+#include <vector>
+
+namespace tessa {
+
+bool jsonNestsDeeperThan(std::string_view text, size_t maxDepth) {
+  size_t depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\')
+        ++i;  // the escaped character cannot end the string
+      else if (c == '"')
+        inString = false;
+      continue;
+    }
+    switch (c) {
+      case '"':
+        inString = true;
+        break;
+      case '[':
+      case '{':
+        if (++depth > maxDepth) return true;
+        break;
+      case ']':
+      case '}':
+        if (depth > 0) --depth;
+        break;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+bool jsonValueNestsDeeperThan(const nlohmann::json& value, size_t maxDepth) {
+  // Containers still to look into, with the depth at which they stand.
+  std::vector<std::pair<const nlohmann::json*, size_t>> pending{{&value, 1}};
+  while (!pending.empty()) {
+    auto [v, depth] = pending.back();
+    pending.pop_back();
+    if (!v->is_structured()) continue;
+    if (depth > maxDepth) return true;
+    for (const auto& child : *v)
+      if (child.is_structured()) pending.emplace_back(&child, depth + 1);
+  }
+  return false;
+}
+
+std::optional<nlohmann::json> parseJsonWithin(std::string_view text, std::string* error, size_t maxDepth) {
+  if (jsonNestsDeeperThan(text, maxDepth)) {
+    if (error) *error = "nested deeper than " + std::to_string(maxDepth) + " levels";
+    return std::nullopt;
+  }
+  try {
+    return nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& e) {
+    if (error) *error = e.what();
+    return std::nullopt;
+  }
+}
+
+}  // namespace tessa
