@@ -8,6 +8,7 @@
 
 #include "base/encoding.h"
 #include "base/files.h"
+#include "base/json_reading.h"
 #include "platform/keychain_query.h"
 
 namespace fs = std::filesystem;
@@ -39,7 +40,10 @@ bool KeychainFileStore::load(std::vector<Item>& items, KeychainStatus& result) {
     return false;
   }
   try {
-    auto json = nlohmann::json::parse(*text);
+    std::string why;
+    auto parsed = parseJsonWithin(*text, &why);
+    if (!parsed) throw std::runtime_error(why);
+    const auto& json = *parsed;
     for (const auto& entry : json.at("items")) {
       Item item;
       item.service = entry.at("service").get<std::string>();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "dictionaries/word_test_support.h"
 #include "platform/linux/keychain_factory.h"
 #include "platform/linux/keychain_file_store.h"
@@ -65,6 +67,14 @@ TEST_F(KeychainChoiceTest, AFileStoreFromBeforeTheChoiceWasRememberedIsKept) {
   ASSERT_NE(dynamic_cast<KeychainFileStore*>(kc.get()), nullptr);
   EXPECT_EQ(kc->copy("svc", "acct").data, std::vector<uint8_t>{3});
   EXPECT_EQ(rememberedKeychainBackend(choice), KeychainBackend::fileStore);
+}
+
+TEST_F(KeychainChoiceTest, AStoreFileNestedWithoutBoundIsKeptAsideAndTheStoreStartsAgain) {
+  fs::create_directories(store.parent_path());
+  std::ofstream(store) << std::string(30000, '[') << std::string(30000, ']');
+  KeychainFileStore kc(store, [this](const std::string& l) { warnings.push_back(l); });
+  EXPECT_EQ(kc.copy("svc", "acct").status, KeychainStatus::itemNotFound);
+  EXPECT_TRUE(fs::exists(store.string() + ".corrupt"));
 }
 
 }  // namespace
