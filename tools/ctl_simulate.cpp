@@ -21,7 +21,7 @@
 #include "correction/typing_flow_controller.h"
 #include "ctl_commands.h"
 #include "engine/keyboard_engine.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/hunspell_spell_checker.h"
 #include "platform/sim/sim_desktop.h"
@@ -164,7 +164,7 @@ json runScenario(const Scenario& sc) {
     return engine;
   };
   app.makeHud = [](KeyboardEngine& engine) {
-    auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(engine));
+    auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(engine));
     UnifiedMenuPanel::installShared(panel);
     return panel;
   };

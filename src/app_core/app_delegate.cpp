@@ -7,7 +7,7 @@
 
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "reliability/stability_day.h"
 

@@ -1,8 +1,8 @@
 #include "app_core/status_item_model.h"
 
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 

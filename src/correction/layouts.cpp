@@ -7,7 +7,7 @@
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 

@@ -5,9 +5,8 @@
 #include <fmt/format.h>
 
 #include "correction/text_units.h"
-#include "correction/typo_tracker_link.h"
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
@@ -315,7 +314,7 @@ void TypingFlowController::clear(bool incrementGeneration, const std::string& ca
     ++generation_;
     state_.generation = generation_;
   }
-  typo_tracker::reset(engine_);
+  if (wordObserver_) wordObserver_->reset();
 }
 
 void TypingFlowController::clear(bool incrementGeneration, std::source_location where) {
@@ -339,7 +338,7 @@ void TypingFlowController::record(const Event& e) {
       strokes_.pop_back();
       liveBufferChanged();
     }
-    typo_tracker::backspace(engine_);
+    if (wordObserver_) wordObserver_->backspace();
     return;
   }
   if (isShortcut(e) || isNavigationKey(e.keyCode)) {
@@ -370,7 +369,7 @@ void TypingFlowController::commitWord() {
   liveBufferChanged();
   lastCommittedStrokes_ = word;
   lastCommittedSourceID_ = engine_.inputSource.cachedLanguage;
-  typo_tracker::wordCommitted(engine_, word, engine_.inputSource.cachedLanguage);
+  if (wordObserver_) wordObserver_->wordCommitted(word, engine_.inputSource.cachedLanguage);
 }
 
 std::optional<std::string> TypingFlowController::lastCommittedWord() const {

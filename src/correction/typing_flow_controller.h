@@ -43,6 +43,18 @@ struct TypingFlowState {
   bool isIdle() const { return kind == Kind::idle; }
 };
 
+// Told about the words the flow sees through, so that whoever learns from
+// them (the typo-habit tracker) is not known to the flow.
+class TypedWordObserver {
+ public:
+  virtual ~TypedWordObserver() = default;
+  // A word was committed at a boundary, typed in the layout `sourceID`.
+  virtual void wordCommitted(const std::vector<KeyStroke>& strokes, const std::string& sourceID) = 0;
+  virtual void backspace() = 0;
+  // The word buffer was cleared.
+  virtual void reset() = 0;
+};
+
 class TypingFlowController {
  public:
   static constexpr double kSafetyTimeout = 0.75;
@@ -55,6 +67,7 @@ class TypingFlowController {
   // word, generation 0 and no pending time-out. The engine owns the one
   // controller for its whole life.
   explicit TypingFlowController(KeyboardEngine& engine);
+  void setWordObserver(std::shared_ptr<TypedWordObserver> observer) { wordObserver_ = std::move(observer); }
   ~TypingFlowController();
   TypingFlowController(const TypingFlowController&) = delete;
   TypingFlowController& operator=(const TypingFlowController&) = delete;
@@ -116,6 +129,7 @@ class TypingFlowController {
   std::optional<Event> processEvent(const Event& event, EventType type);
 
  private:
+  std::shared_ptr<TypedWordObserver> wordObserver_;
   enum class ReleasePhase { none, scheduled, replaying };
 
   // A held event and, once a later switch has taken over the hold, the

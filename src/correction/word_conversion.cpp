@@ -11,8 +11,8 @@
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
-#include "engine/localization.h"
-#include "hud/status_hud.h"
+#include "l10n/localization.h"
+#include "engine/hud_notices.h"
 
 namespace tessa {
 

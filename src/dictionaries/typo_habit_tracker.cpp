@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "correction/typo_tracker_link.h"
+#include "correction/typing_flow_controller.h"
 #include "dictionaries/typo_habit_store.h"
 #include "dictionaries/unicode_text.h"
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
-#include "hud/status_hud.h"
+#include "l10n/localization.h"
+#include "engine/hud_notices.h"
 
 namespace tessa {
 
@@ -24,16 +24,28 @@ std::shared_ptr<TypoHabitTracker> KeyboardEngine::typoHabitTracker() {
 }
 
 // Where the typing flow hands over its words.
-namespace typo_tracker {
-void wordCommitted(KeyboardEngine& engine, const std::vector<KeyStroke>& strokes, const std::string& sourceID) {
-  engine.typoHabitTracker()->handleWordCommitted(strokes, sourceID);
+
+namespace {
+class TypoLearningObserver final : public TypedWordObserver {
+ public:
+  explicit TypoLearningObserver(KeyboardEngine& engine) : engine_(engine) {}
+  void wordCommitted(const std::vector<KeyStroke>& strokes, const std::string& sourceID) override {
+    engine_.typoHabitTracker()->handleWordCommitted(strokes, sourceID);
+  }
+  void backspace() override { engine_.typoHabitTracker()->handleBackspace(); }
+  void reset() override {
+    // Nothing to forget when no word was ever handed over.
+    if (engine_.typoLearning.tracker) engine_.typoLearning.tracker->reset();
+  }
+
+ private:
+  KeyboardEngine& engine_;
+};
+}  // namespace
+
+std::shared_ptr<TypedWordObserver> makeTypoLearningObserver(KeyboardEngine& engine) {
+  return std::make_shared<TypoLearningObserver>(engine);
 }
-void backspace(KeyboardEngine& engine) { engine.typoHabitTracker()->handleBackspace(); }
-void reset(KeyboardEngine& engine) {
-  // Nothing to forget when no word was ever handed over.
-  if (engine.typoLearning.tracker) engine.typoLearning.tracker->reset();
-}
-}  // namespace typo_tracker
 
 // ------------------------------------------------------------ the tracker
 

@@ -14,6 +14,11 @@ namespace tessa {
 
 class KeyboardEngine;
 class TypoHabitStore;
+class TypedWordObserver;
+
+// The typing flow's words reach the engine's tracker through this observer;
+// the tracker itself is made on the first committed word.
+std::shared_ptr<TypedWordObserver> makeTypoLearningObserver(KeyboardEngine& engine);
 
 class TypoHabitTracker : public std::enable_shared_from_this<TypoHabitTracker> {
  public:

@@ -11,7 +11,7 @@
 #include "base/json_reading.h"
 #include "dictionaries/dictionary_integrity.h"
 #include "dictionaries/unicode_text.h"
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/services.h"
 

@@ -11,7 +11,7 @@
 #include "base/files.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 
 namespace fs = std::filesystem;
 

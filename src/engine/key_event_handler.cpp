@@ -9,7 +9,7 @@
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 
 namespace tessa {
 

@@ -6,8 +6,9 @@
 
 #include "base/files.h"
 #include "correction/typing_flow_controller.h"
-#include "engine/localization.h"
-#include "hud/status_hud.h"
+#include "l10n/localization.h"
+#include "dictionaries/typo_habit_tracker.h"
+#include "engine/hud_notices.h"
 #include "platform/keyboard_tables.h"
 
 namespace tessa {
@@ -181,6 +182,7 @@ void KeyboardEngine::initialize() {
   recovery.lastMainThreadTick = uptime();
   tap.lastEventTapHeartbeat = uptime();
   flow.flowController = std::make_unique<TypingFlowController>(*this);
+  flow.flowController->setWordObserver(makeTypoLearningObserver(*this));
   for (const auto& [en, th] : englishToThaiPairs()) englishToThaiMap_.emplace(std::string(en), std::string(th));
 
   auto& d = defaults();

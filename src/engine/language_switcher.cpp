@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 

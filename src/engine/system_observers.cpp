@@ -8,7 +8,7 @@
 
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 
 namespace tessa {
 

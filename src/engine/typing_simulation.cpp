@@ -13,7 +13,7 @@
 #include <fmt/format.h>
 
 #include "engine/keyboard_engine.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 
 namespace tessa {
 

@@ -8,8 +8,6 @@
 
 #include <fmt/format.h>
 
-#include "engine/caret_positioning.h"
-#include "engine/keyboard_engine.h"
 
 namespace tessa {
 
@@ -79,25 +77,6 @@ std::string hudDoubleDescription(double value) {
   return s;
 }
 
-HudEnvironment HudEnvironment::forEngine(KeyboardEngine& engine) {
-  HudEnvironment env;
-  env.clock = &engine.clock();
-  env.main = &engine.mainQueue();
-  env.defaults = &engine.defaults();
-  env.appLog = &engine.appLog();
-  env.hasBundleIdentifier = engine.platform().hasBundleIdentifier;
-  if (Screens* screens = engine.platform().screens)
-    env.placement.mainScreen = [screens] { return screens->main(); };
-  std::weak_ptr<KeyboardEngine> weak = engine.weak_from_this();
-  env.placement.caretOrigin = [weak](double width, double height) -> std::optional<HudPoint> {
-    auto e = weak.lock();
-    if (!e) return std::nullopt;
-    auto origin = CaretPositioning::caretScreenRect(*e, width, height);
-    if (!origin) return std::nullopt;
-    return HudPoint{origin->x, origin->y};
-  };
-  return env;
-}
 
 // ------------------------------------------------------------------ lifetime
 

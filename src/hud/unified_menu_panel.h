@@ -21,14 +21,13 @@
 #include "base/observable.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
-#include "engine/app_log.h"
+#include "base/app_log.h"
 #include "hud/unified_menu_state.h"
 #include "platform/accessibility.h"
 #include "platform/screens.h"
 
 namespace tessa {
 
-class KeyboardEngine;
 
 struct HudPoint {
   double x = 0, y = 0;
@@ -65,8 +64,6 @@ struct HudEnvironment {
   HudPlacementSources placement;
   // The fitting size of the view's current content; none gives the minimum.
   std::function<HudSize()> fittingSize;
-
-  static HudEnvironment forEngine(KeyboardEngine& engine);
 };
 
 class UnifiedMenuPanel final : public ObservableObject, public std::enable_shared_from_this<UnifiedMenuPanel> {

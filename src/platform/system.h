@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/observable.h"
+#include "base/system_log.h"
 #include "platform/accessibility.h"
 
 namespace tessa {
@@ -123,16 +124,7 @@ class ProcessRunner {
                             double timeoutSeconds) = 0;
 };
 
-enum class LogLevel { info, notice, error };
 
-class SystemLog {
- public:
-  virtual ~SystemLog() = default;
-  virtual void write(const std::string& subsystem, const std::string& category, LogLevel level,
-                     const std::string& message, bool isPrivate) = 0;
-  // A console line: to the system log and standard error.
-  virtual void console(const std::string& line) = 0;
-};
 
 class Haptics {
  public:

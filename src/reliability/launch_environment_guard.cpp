@@ -17,7 +17,7 @@
 #include <fmt/format.h>
 
 #include "base/files.h"
-#include "engine/app_log.h"
+#include "base/app_log.h"
 
 namespace tessa {
 

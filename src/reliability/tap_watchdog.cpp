@@ -13,8 +13,8 @@
 #include <fmt/format.h>
 
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
-#include "hud/status_hud.h"
+#include "l10n/localization.h"
+#include "engine/hud_notices.h"
 #include "reliability/tap_dead_man_switch.h"
 
 namespace tessa {

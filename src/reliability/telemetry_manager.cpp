@@ -9,7 +9,7 @@
 #include "base/crypto.h"
 #include "base/encoding.h"
 #include "base/user_defaults.h"
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 
 namespace tessa {

@@ -4,6 +4,7 @@
 
 #include <any>
 
+#include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
@@ -65,7 +66,7 @@ class AppDelegateTest : public ::testing::Test {
     env.notifications = &fx.notifications;
     env.shell = &shell;
     env.makeEngine = [this] { return fx.start(); };
-    env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(HudEnvironment::forEngine(e)); };
+    env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
     env.runLaunchChecks = [anotherInstanceRuns](const std::string&, int64_t) { return !anotherInstanceRuns; };
     env.warnStatusItemMissing = [this](bool present) { statusItemReports.push_back(present); };
     delegate = AppDelegate::create(std::move(env));

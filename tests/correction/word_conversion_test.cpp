@@ -8,7 +8,7 @@
 
 #include "base/files.h"
 #include "correction/flow_fixture.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa::test {
 namespace {

@@ -5,7 +5,7 @@
 #include "base/files.h"
 #include "correction/typing_flow_controller.h"
 #include "dictionaries/typo_habit_store.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
@@ -51,7 +51,7 @@ class TypoHabitTrackerTest : public ::testing::Test {
     fx.platform = desk.platform();
     engine = fx.start();
     engine->appLanguage.set("en");
-    panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+    panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
     attachHudPanel(*engine, panel.get());
     fx.runner.runUntilIdle();
     tracker = engine->typoHabitTracker();

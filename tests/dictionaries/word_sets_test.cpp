@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "dictionaries/word_lists.h"
+#include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "dictionaries/word_test_support.h"
 
@@ -337,7 +338,7 @@ class RejectionTest : public WordSetsTest {
  protected:
   void SetUp() override {
     WordSetsTest::SetUp();
-    panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+    panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
     engine->hudPanel = panel.get();
   }
   void TearDown() override { engine->hudPanel = nullptr; }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "engine/localization.h"
-#include "hud/status_hud.h"
+#include "l10n/localization.h"
+#include "engine/hud_notices.h"
 #include "support/engine_fixture.h"
 
 namespace tessa {
@@ -443,7 +443,7 @@ TEST(HudDoubleDescription, WholeNumbersKeepTheirPointZero) {
 TEST(StatusHud, ShowsAStatusLineAtPriorityThreeBelowTheStatusItem) {
   test::EngineFixture f;
   auto engine = f.start();
-  auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+  auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
   engine->hudPanel = panel.get();
   showStatusHUD(*engine, "สลับภาษาสำเร็จ", "เปลี่ยนเป็นภาษาไทย", "keyboard", HudColor::white);
   ASSERT_FALSE(f.systemLog.consoleLines.empty());
@@ -463,7 +463,7 @@ TEST(StatusHud, ShowsAStatusLineAtPriorityThreeBelowTheStatusItem) {
 TEST(StatusHud, TheSwitchConfirmationFollowsTheChosenFeedbackStyle) {
   test::EngineFixture f;
   auto engine = f.start();
-  auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+  auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
   engine->hudPanel = panel.get();
   auto lastContent = [&] { return panel->shownNotices().back().content; };
   auto showAndSettle = [&](const std::string& text, const std::string& previous, int64_t score) {

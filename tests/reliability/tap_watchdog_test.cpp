@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 #include "reliability/reliability_fixture.h"
 #include "reliability/tap_dead_man_switch.h"
 
@@ -128,7 +128,7 @@ TEST_F(TapWatchdogTest, LadderStartsAgainAfterThirtyHealthySecondsAndLeavesAHeal
 }
 
 TEST_F(TapWatchdogTest, OutageEndsOnlyWithAWorkingTapAndALongOneIsAnnounced) {
-  auto panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+  auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
   attachHudPanel(*engine, panel.get());
   failTap();
   engine->runTapRecoveryStep("t");

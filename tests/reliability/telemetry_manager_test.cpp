@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 #include "platform/linux/curl_http_client.h"
 #include "reliability/reliability_fixture.h"
 #include "support/http_test_server.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/keyboard_engine.h"
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
@@ -26,7 +26,7 @@ class KeyRoadFixture : public EngineFixture {
   std::shared_ptr<KeyboardEngine> startEngine(bool withHud = true) {
     start();
     if (withHud) {
-      panel = UnifiedMenuPanel::create(HudEnvironment::forEngine(*engine));
+      panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
       attachHudPanel(*engine, panel.get());
     }
     return engine;

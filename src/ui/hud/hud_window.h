@@ -23,7 +23,7 @@
 #include <QWindow>
 
 #include "base/observable.h"
-#include "engine/app_log.h"
+#include "base/app_log.h"
 #include "hud/hud_row.h"
 #include "hud/unified_menu_panel.h"
 #include "ui/hud/unified_menu_view.h"

@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <QTest>
 
-#include "engine/localization.h"
+#include "l10n/localization.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
 #include "ui/hud/rings.h"

@@ -1,4 +1,4 @@
-#include "engine/diagnostic_log.h"
+#include "base/diagnostic_log.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 // downwards; screens and windows use the origin at the bottom-left corner of
 // the primary screen with y growing upwards. A point converts as
 // y' = (primary frame's max-y) - y.
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,9 +17,15 @@
 
 namespace tessa {
 
-class KeyboardEngine;
-
 namespace CaretPositioning {
+
+// Where the caret is read from: the focused application through
+// Accessibility, the screens, and the diagnostic log for refusals.
+struct CaretSources {
+  Accessibility* accessibility = nullptr;
+  const Screens* screens = nullptr;
+  std::function<void(const std::string&)> log;
+};
 
 struct Point {
   double x = 0, y = 0;
@@ -33,11 +40,11 @@ inline constexpr double kCaretGap = 8;
 inline constexpr double kScreenMargin = 4;
 
 // The caret rectangle in Accessibility coordinates, or none.
-std::optional<Rect> readCaretRect(KeyboardEngine& engine);
+std::optional<Rect> readCaretRect(const CaretSources& sources);
 // The origin (window-system coordinates) for a panel of the given size next
 // to the caret: 8 points above it, or 8 points below it when there is no
 // room above; none when there is no usable caret.
-std::optional<Point> caretScreenRect(KeyboardEngine& engine, double width, double height);
+std::optional<Point> caretScreenRect(const CaretSources& sources, double width, double height);
 // The screen whose frame holds the point, else the one whose centre is
 // nearest, else the main screen (which may be none).
 std::optional<ScreenInfo> screenContaining(const Screens* screens, Point point);

@@ -1,4 +1,4 @@
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "engine/localized_texts.h"
+#include "l10n/localized_texts.h"
 
 namespace tessa {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "base/clock.h"
 #include "base/task_runner.h"
-#include "engine/app_log.h"
+#include "base/app_log.h"
 
 namespace tessa {
 

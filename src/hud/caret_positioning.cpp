@@ -1,4 +1,4 @@
-#include "engine/caret_positioning.h"
+#include "hud/caret_positioning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "engine/keyboard_engine.h"
 
 namespace tessa::CaretPositioning {
 
@@ -29,15 +28,18 @@ bool isPlausibleCaret(const Rect& r) {
 
 std::string describe(const Rect& r) { return fmt::format("({:.1f}, {:.1f}, {:.1f}, {:.1f})", r.x, r.y, r.width, r.height); }
 
-std::optional<Rect> readCaretRect(KeyboardEngine& engine) {
-  Accessibility* ax = engine.platform().accessibility;
+std::optional<Rect> readCaretRect(const CaretSources& sources) {
+  Accessibility* ax = sources.accessibility;
+  auto log = [&sources](const std::string& line) {
+    if (sources.log) sources.log(line);
+  };
   if (!ax) return std::nullopt;
   auto focused = ax->focusedElement(kMessagingTimeout);
   if (!focused.ok()) return std::nullopt;
   auto range = ax->selectedTextRange(*focused.value);
   if (!range.ok()) return std::nullopt;
   if (range.value->location < 0 || range.value->length < 0) {
-    engine.log("CaretPositioning: AXValueGetValue failed to decode the selection range");
+    log("CaretPositioning: AXValueGetValue failed to decode the selection range");
     return std::nullopt;
   }
   // The platform layer hands back decoded rectangles; one it could not decode
@@ -47,21 +49,21 @@ std::optional<Rect> readCaretRect(KeyboardEngine& engine) {
   Rect caret = *bounds.value;
   if (!isPlausibleCaret(caret)) return std::nullopt;
 
-  const Screens* screens = engine.platform().screens;
+  const Screens* screens = sources.screens;
   std::vector<ScreenInfo> list = screens ? screens->all() : std::vector<ScreenInfo>{};
   if (list.empty()) return std::nullopt;
   double primaryMaxY = maxY(list.front().frame);
   Point centre{midX(caret), primaryMaxY - midY(caret)};
   for (const auto& s : list)
     if (contains(grown(s.frame, kScreenTolerance), centre)) return caret;
-  engine.log("CaretPositioning: caret rect " + describe(caret) + " is not on any screen - ignoring it");
+  log("CaretPositioning: caret rect " + describe(caret) + " is not on any screen - ignoring it");
   return std::nullopt;
 }
 
-std::optional<Point> caretScreenRect(KeyboardEngine& engine, double width, double height) {
-  auto caret = readCaretRect(engine);
+std::optional<Point> caretScreenRect(const CaretSources& sources, double width, double height) {
+  auto caret = readCaretRect(sources);
   if (!caret) return std::nullopt;
-  const Screens* screens = engine.platform().screens;
+  const Screens* screens = sources.screens;
   std::vector<ScreenInfo> list = screens ? screens->all() : std::vector<ScreenInfo>{};
   if (list.empty()) return std::nullopt;
   double primaryMaxY = maxY(list.front().frame);

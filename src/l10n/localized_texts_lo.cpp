@@ -1,7 +1,7 @@
 // Lao texts: the menu, onboarding essentials, permission card, icon guide
 // and the correction notices. Its sandbox examples are Lao-specific.
 // Keys absent here fall back to English, then Thai, at lookup time.
-#include "engine/localized_texts.h"
+#include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
 namespace {

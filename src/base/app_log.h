@@ -3,7 +3,7 @@
 // under our subsystem, plus console lines prefixed "Tessavinor: ".
 #include <string>
 
-#include "platform/system.h"
+#include "base/system_log.h"
 
 namespace tessa {
 

@@ -1,4 +1,4 @@
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 
 #include <gtest/gtest.h>
 

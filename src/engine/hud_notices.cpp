@@ -1,9 +1,33 @@
-#include "hud/status_hud.h"
+#include "engine/hud_notices.h"
 
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
+#include "hud/caret_positioning.h"
+#include "l10n/localization.h"
 
 namespace tessa {
+
+HudEnvironment hudEnvironmentFor(KeyboardEngine& engine) {
+  HudEnvironment env;
+  env.clock = &engine.clock();
+  env.main = &engine.mainQueue();
+  env.defaults = &engine.defaults();
+  env.appLog = &engine.appLog();
+  env.hasBundleIdentifier = engine.platform().hasBundleIdentifier;
+  if (Screens* screens = engine.platform().screens)
+    env.placement.mainScreen = [screens] { return screens->main(); };
+  std::weak_ptr<KeyboardEngine> weak = engine.weak_from_this();
+  env.placement.caretOrigin = [weak](double width, double height) -> std::optional<HudPoint> {
+    auto e = weak.lock();
+    if (!e) return std::nullopt;
+    CaretPositioning::CaretSources sources{e->platform().accessibility, e->platform().screens,
+                                           [&e](const std::string& line) { e->log(line); }};
+    auto origin = CaretPositioning::caretScreenRect(sources, width, height);
+    if (!origin) return std::nullopt;
+    return HudPoint{origin->x, origin->y};
+  };
+  return env;
+}
+
 
 UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) {
   return engine.hudPanel ? engine.hudPanel : UnifiedMenuPanel::shared();

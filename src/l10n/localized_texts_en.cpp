@@ -1,6 +1,6 @@
 // English texts: every key of the table.
 // Keys absent here fall back to English, then Thai, at lookup time.
-#include "engine/localized_texts.h"
+#include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
 namespace {

@@ -1,8 +1,8 @@
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 
 #include <cstdlib>
 
-#include "engine/app_log.h"
+#include "base/app_log.h"
 
 namespace tessa {
 

@@ -10,6 +10,10 @@ namespace tessa {
 
 class KeyboardEngine;
 
+// The panel's clock, queues, defaults and placement from the engine: the
+// main screen, and the caret of the focused application.
+HudEnvironment hudEnvironmentFor(KeyboardEngine& engine);
+
 // The engine's panel, else the process's shared one; none when no panel has
 // been set up (a headless run without a HUD).
 UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine);

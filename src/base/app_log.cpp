@@ -1,4 +1,4 @@
-#include "engine/app_log.h"
+#include "base/app_log.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // Simplified Chinese texts: the menu, status, tab, settings, setup, sync,
 // dashboard and developer screens and the correction notices.
 // Keys absent here fall back to English, then Thai, at lookup time.
-#include "engine/localized_texts.h"
+#include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
 namespace {

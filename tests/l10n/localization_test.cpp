@@ -1,4 +1,4 @@
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/localized_texts.h"
+#include "l10n/localized_texts.h"
 
 namespace tessa {
 namespace {
