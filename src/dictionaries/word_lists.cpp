@@ -142,27 +142,48 @@ fs::path spellingFolder() { return Paths::spellingFolder(); }
 fs::path dictionariesFolder() { return Paths::applicationSupport() / "Dictionaries"; }
 
 namespace {
-std::optional<fs::path> installedShareFolder() {
+std::optional<fs::path> ownExecutableFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec || exe.empty()) return std::nullopt;
-  fs::path share = exe.parent_path().parent_path() / "share" / "tessavinor";
-  if (fs::is_directory(share, ec)) return share;
-  return std::nullopt;
+  return exe.parent_path();
 }
 }  // namespace
 
-std::optional<fs::path> bundleResourceFolder() {
+std::vector<fs::path> bundleResourceCandidates() {
   if (const char* env = std::getenv("TESSAVINOR_RESOURCES")) {
-    if (!*env) return std::nullopt;
-    return fs::path(env);
+    if (!*env) return {};
+    return {fs::path(env)};
   }
-  if (auto share = installedShareFolder()) return share;
-#ifdef TESSAVINOR_SOURCE_DIR
-  fs::path data = fs::path(TESSAVINOR_SOURCE_DIR) / "data";
-  std::error_code ec;
-  if (fs::is_directory(data, ec)) return data;
+  std::vector<fs::path> out;
+  if (auto exeDir = ownExecutableFolder()) {
+    out.push_back(*exeDir / "data");
+    out.push_back(exeDir->parent_path() / "share" / "tessavinor");
+  }
+#ifdef TESSAVINOR_INSTALL_DATADIR
+  out.push_back(fs::path(TESSAVINOR_INSTALL_DATADIR));
 #endif
+  const char* xdg = std::getenv("XDG_DATA_DIRS");
+  std::string dirs = (xdg && *xdg) ? xdg : "/usr/local/share:/usr/share";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    // Relative entries are ignored, as the XDG rules ask.
+    if (end > start && dirs[start] == '/') out.push_back(fs::path(dirs.substr(start, end - start)) / "tessavinor");
+    start = end + 1;
+  }
+#ifdef TESSAVINOR_SOURCE_DIR
+  out.push_back(fs::path(TESSAVINOR_SOURCE_DIR) / "data");
+#endif
+  return out;
+}
+
+std::optional<fs::path> bundleResourceFolder() {
+  for (const auto& folder : bundleResourceCandidates()) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return folder;
+  }
   return std::nullopt;
 }
 

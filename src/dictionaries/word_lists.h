@@ -47,10 +47,13 @@ std::vector<std::string> parseWordFileText(std::string_view text);
 std::filesystem::path spellingFolder();
 // "Tessavinor/Dictionaries" under the application's data folder.
 std::filesystem::path dictionariesFolder();
-// Where the application's shipped resources are: $TESSAVINOR_RESOURCES when
-// set (an empty value means there are none), else the share folder beside
-// the installed program, else the source tree's data folder. None when no
-// such folder exists.
+// The folders the application's shipped resources are looked for in, in
+// order: $TESSAVINOR_RESOURCES alone when set (an empty value means there are
+// none); else "data" next to the program, the share folder beside the
+// installed program, the install prefix's share folder, "tessavinor" under
+// each of $XDG_DATA_DIRS, and the source tree's data folder.
+std::vector<std::filesystem::path> bundleResourceCandidates();
+// The first of those folders that exists; none when none does.
 std::optional<std::filesystem::path> bundleResourceFolder();
 // The shipped resource `base`.`ext`, when it exists.
 std::optional<std::filesystem::path> bundleResource(const std::string& base, const std::string& ext);

@@ -193,8 +193,22 @@ KeyboardEngine::WhitelistAddResult KeyboardEngine::addToWhitelistReporting(const
 
 // ------------------------------------------------------- the common words
 
+namespace {
+// A shipped list that cannot be found leaves the common words short: say
+// where it was looked for, once per load.
+void noteMissingShippedList(KeyboardEngine& engine, const std::string& name) {
+  fs::path p(name);
+  if (bundleResource(p.stem().string(), p.extension().string().substr(1))) return;
+  std::string looked;
+  for (const auto& folder : bundleResourceCandidates()) looked += (looked.empty() ? "" : ", ") + folder.string();
+  engine.log("Word list " + name + " was not found among the shipped resources (looked in: " +
+             (looked.empty() ? std::string("nowhere - TESSAVINOR_RESOURCES is empty") : looked) + ")");
+}
+}  // namespace
+
 WordSetRef KeyboardEngine::commonThaiWords() {
   return lazySet(*this, &WordSetState::commonThaiWords, &WordSetState::commonThaiWordsGeneration, [this] {
+    noteMissingShippedList(*this, kCommonThaiFileName);
     auto set = makeSet({}, loadWordFile(kCommonThaiFileName));
     if (!builtInCommonThaiWords().empty()) {
       auto grown = std::make_shared<WordSet>(*set);
@@ -207,7 +221,10 @@ WordSetRef KeyboardEngine::commonThaiWords() {
 
 WordSetRef KeyboardEngine::loadCommonEnglishWords() {
   return lazySet(*this, &WordSetState::commonEnglishWords, &WordSetState::commonEnglishWordsGeneration,
-                 [this] { return makeSet(builtInCommonEnglishWordList(), loadWordFile(kCommonEnglishFileName)); });
+                 [this] {
+                   noteMissingShippedList(*this, kCommonEnglishFileName);
+                   return makeSet(builtInCommonEnglishWordList(), loadWordFile(kCommonEnglishFileName));
+                 });
 }
 
 // ---------------------------------------------------- the local dictionaries

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "dictionaries/word_lists.h"
@@ -75,6 +76,36 @@ TEST_F(WordSetsTest, ShippedResourceIsTheLastCandidate) {
   EXPECT_EQ(engine->loadWordFile("noext"), std::vector<std::string>{"implied"});
   writeBytes(dictionaries() / "tessavinor_extra.txt", "mine\n");
   EXPECT_EQ(engine->loadWordFile("tessavinor_extra.txt"), std::vector<std::string>{"mine"});
+}
+
+TEST_F(WordSetsTest, ShippedListsAreLookedForBesideTheProgramThePrefixAndTheDataDirsAndAMissingOneIsLogged) {
+  {
+    // Without an override: beside the program first, the data dirs in their
+    // order (relative entries ignored), the source tree last.
+    const char* old = std::getenv("TESSAVINOR_RESOURCES");
+    std::string saved = old ? old : "";
+    ::unsetenv("TESSAVINOR_RESOURCES");
+    const char* oldXdg = std::getenv("XDG_DATA_DIRS");
+    std::string savedXdg = oldXdg ? oldXdg : "";
+    ::setenv("XDG_DATA_DIRS", "/opt/a:relative:/opt/b/", 1);
+    auto candidates = bundleResourceCandidates();
+    if (old) ::setenv("TESSAVINOR_RESOURCES", saved.c_str(), 1);
+    if (oldXdg) ::setenv("XDG_DATA_DIRS", savedXdg.c_str(), 1); else ::unsetenv("XDG_DATA_DIRS");
+    ASSERT_GE(candidates.size(), 4u);
+    EXPECT_EQ(candidates[0].filename(), "data");
+    auto a = std::find(candidates.begin(), candidates.end(), fs::path("/opt/a/tessavinor"));
+    auto b = std::find(candidates.begin(), candidates.end(), fs::path("/opt/b/tessavinor"));
+    EXPECT_TRUE(a != candidates.end() && b != candidates.end() && a < b);
+    EXPECT_EQ(candidates.back(), fs::path(TESSAVINOR_SOURCE_DIR) / "data");
+  }
+  TempHome resourceHome;
+  ResourceFolderOverride override((resourceHome.path() / "empty").string());
+  engine->commonThaiWords();
+  bool logged = false;
+  for (const auto& line : engine->diagnosticLogs())
+    if (line.find("Word list tessavinor_common_th.txt was not found among the shipped resources") != std::string::npos)
+      logged = true;
+  EXPECT_TRUE(logged);
 }
 
 TEST_F(WordSetsTest, BuiltInTablesHaveTheirSizesAndScriptsTheirProbes) {
