@@ -32,6 +32,7 @@ TaskHandle TaskRunner::postRepeating(double interval, Task task) {
 class ManualSequence final : public TaskRunner {
  public:
   ManualSequence(ManualTaskRunner& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+  ~ManualSequence() override { owner_.dropSequence(this); }
   TaskHandle postDelayed(double delaySeconds, Task task) override {
     return owner_.postInternal(delaySeconds, std::move(task), this);
   }
@@ -97,6 +98,11 @@ bool ManualTaskRunner::runOneDue(double limit, const void* onlySequence) {
     runningSequence_ = previous;
   }
   return true;
+}
+
+void ManualTaskRunner::dropSequence(const void* sequence) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(items_, [sequence](const auto& entry) { return entry.second.sequence == sequence; });
 }
 
 void ManualTaskRunner::advanceTo(double uptime) {

@@ -68,6 +68,8 @@ class ManualTaskRunner final : public TaskRunner {
   ManualClock& clock() { return clock_; }
 
   // A serial queue whose tasks interleave deterministically with the rest.
+  // Work still pending on it when it is released is dropped, as a stopped
+  // serial queue runs nothing more.
   std::shared_ptr<TaskRunner> createSequence(std::string name);
 
  private:
@@ -81,6 +83,7 @@ class ManualTaskRunner final : public TaskRunner {
   };
   TaskHandle postInternal(double delay, Task task, const void* sequence);
   bool runOneDue(double limit, const void* onlySequence);
+  void dropSequence(const void* sequence);
 
   ManualClock& clock_;
   mutable std::mutex mutex_;

@@ -74,16 +74,19 @@ void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<s
     // The previous switch is confirmed and its keys are still going out: they
     // were typed for that layout, so they leave now, before the new hold.
     auto layout = releaseSourceID_;
-    while (!held_.empty()) {
-      Event e = std::move(held_.front());
-      held_.pop_front();
-      replay(std::move(e), layout);
-    }
+    while (!held_.empty()) replayFirstHeld(layout);
     releaseItem_.cancel();
     releasePhase_ = ReleasePhase::none;
     // The new switch starts from the layout the last one reached.
     sourceAtHold_ = releaseSourceID_;
     releaseSourceID_.reset();
+  } else if (!state_.isIdle() && awaitedID_) {
+    // The previous switch is not confirmed yet (its request may have timed
+    // out while the system is still catching up). Its keys wait behind the
+    // new switch to keep their order, but they were typed for the previous
+    // switch's source, and whatever the new one selects must not change that.
+    for (auto& h : held_)
+      if (!h.layoutSourceID) h.layoutSourceID = awaitedID_;
   }
   if (state_.isIdle()) {
     focusAtHold_ = engine_.focusedElement();
@@ -192,11 +195,7 @@ void TypingFlowController::startRelease(uint64_t hold) {
 
 void TypingFlowController::replayNext(uint64_t hold) {
   if (hold != holdSerial_ || releasePhase_ != ReleasePhase::replaying) return;
-  if (!held_.empty()) {
-    Event e = std::move(held_.front());
-    held_.pop_front();
-    replay(std::move(e), releaseSourceID_);
-  }
+  if (!held_.empty()) replayFirstHeld(releaseSourceID_);
   if (held_.empty()) {
     finishHold();
     return;
@@ -239,6 +238,12 @@ void TypingFlowController::replay(Event event, const std::optional<std::string>&
   if (auto* events = engine_.platform().events) events->post(TapLocation::hid, event);
 }
 
+void TypingFlowController::replayFirstHeld(const std::optional<std::string>& layoutSourceID) {
+  HeldEvent h = std::move(held_.front());
+  held_.pop_front();
+  replay(std::move(h.event), h.layoutSourceID ? h.layoutSourceID : layoutSourceID);
+}
+
 std::optional<std::string> TypingFlowController::releaseTarget() const {
   if (releasePhase_ != ReleasePhase::none) return releaseSourceID_;
   return awaitedID_;
@@ -250,7 +255,7 @@ void TypingFlowController::enqueue(Event event) {
     replay(std::move(event), std::nullopt);
     return;
   }
-  held_.push_back(std::move(event));
+  held_.push_back(HeldEvent{std::move(event), std::nullopt});
 }
 
 void TypingFlowController::enqueueAll(std::vector<Event> events) {
@@ -259,11 +264,7 @@ void TypingFlowController::enqueueAll(std::vector<Event> events) {
 
 void TypingFlowController::releaseQueuedEvents() {
   auto layout = releaseTarget();
-  while (!held_.empty()) {
-    Event e = std::move(held_.front());
-    held_.pop_front();
-    replay(std::move(e), layout);
-  }
+  while (!held_.empty()) replayFirstHeld(layout);
   if (releasePhase_ == ReleasePhase::replaying) finishHold();
 }
 
@@ -307,7 +308,9 @@ void TypingFlowController::runIdleWaiters() {
 void TypingFlowController::clear(bool incrementGeneration, const std::string& caller, int line) {
   engine_.log(fmt::format("TypingFlowController.clear: dropping {} strokes (caller: {}, line: {})", strokes_.size(),
                           caller, line));
+  bool hadStrokes = !strokes_.empty();
   strokes_.clear();
+  if (hadStrokes) liveBufferChanged();
   if (incrementGeneration) {
     ++generation_;
     state_.generation = generation_;
@@ -332,7 +335,10 @@ std::optional<Event> TypingFlowController::processEvent(const Event& event, Even
 void TypingFlowController::record(const Event& e) {
   if (e.type != EventType::keyDown) return;
   if (e.keyCode == keycode::deleteKey) {
-    if (!strokes_.empty()) strokes_.pop_back();
+    if (!strokes_.empty()) {
+      strokes_.pop_back();
+      liveBufferChanged();
+    }
     typo_tracker::backspace(engine_);
     return;
   }
@@ -350,12 +356,18 @@ void TypingFlowController::record(const Event& e) {
   double t = e.timestamp > 0 ? e.timestamp : engine_.uptime();
   strokes_.push_back(KeyStroke{e.keyCode, (e.flags & flags::shift) != 0,
                                static_cast<uint32_t>(static_cast<uint64_t>(t * 1000.0))});
+  if (strokes_.size() == 1) liveBufferChanged();
+}
+
+void TypingFlowController::liveBufferChanged() {
+  if (engine_.onLiveBufferChanged) engine_.onLiveBufferChanged();
 }
 
 void TypingFlowController::commitWord() {
   if (strokes_.empty()) return;
   std::vector<KeyStroke> word = std::move(strokes_);
   strokes_.clear();
+  liveBufferChanged();
   lastCommittedStrokes_ = word;
   lastCommittedSourceID_ = engine_.inputSource.cachedLanguage;
   typo_tracker::wordCommitted(engine_, word, engine_.inputSource.cachedLanguage);

@@ -9,9 +9,12 @@
 // re-typed for the confirmed layout from its key code and modifiers. Keys that
 // arrive during the replay join the end of the queue, so nothing overtakes.
 // When no witness confirms within 0.75 s the keys are released anyway, for
-// whatever layout is then current. Held keys are dropped only when the focus
-// moves, secure input begins, another application comes forward or the user
-// clicks elsewhere, and every drop is logged and counted.
+// whatever layout is then current. A key keeps the layout of the switch it
+// was held for: when another switch starts before that one is confirmed, the
+// keys already held stay in line behind it but still go out for their own
+// switch's source. Held keys are dropped only when the focus moves, secure
+// input begins, another application comes forward or the user clicks
+// elsewhere, and every drop is logged and counted.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -115,6 +118,14 @@ class TypingFlowController {
  private:
   enum class ReleasePhase { none, scheduled, replaying };
 
+  // A held event and, once a later switch has taken over the hold, the
+  // source of the switch it was typed for (none: whatever the current hold
+  // is released for).
+  struct HeldEvent {
+    Event event;
+    std::optional<std::string> layoutSourceID;
+  };
+
   void startHold(TypingFlowState::Kind kind, std::optional<std::string> target);
   void armSafetyTimeout();
   void onSafetyTimeout(uint64_t hold);
@@ -125,11 +136,16 @@ class TypingFlowController {
   // Posts one held event, re-typed for `layoutSourceID`, and records it in
   // the current word.
   void replay(Event event, const std::optional<std::string>& layoutSourceID);
+  // Replays the first held event for its own switch's source, or for
+  // `layoutSourceID` when it has none.
+  void replayFirstHeld(const std::optional<std::string>& layoutSourceID);
   std::optional<std::string> releaseTarget() const;
   void dropHeld(const std::string& reason);
   void runIdleWaiters();
   void record(const Event& event);
   void commitWord();
+  // The word being typed gained its first keystroke, lost one, or was dropped.
+  void liveBufferChanged();
   void pollLanguage(uint64_t hold, bool wantEnglish, double startedAt);
 
   KeyboardEngine& engine_;
@@ -139,7 +155,7 @@ class TypingFlowController {
   std::vector<KeyStroke> lastCommittedStrokes_;
   std::string lastCommittedSourceID_;
 
-  std::deque<Event> held_;
+  std::deque<HeldEvent> held_;
   uint64_t holdSerial_ = 0;  // binds timers to the hold they were armed for
   std::optional<std::string> awaitedID_;
   std::optional<bool> wantEnglish_;

@@ -324,17 +324,8 @@ std::string languageNameOf(KeyboardEngine& e, const std::string& sourceID) {
 // The confirmation of a conversion: the converted word with its undo window
 // and the way to keep the word as typed.
 void showConversionFeedback(KeyboardEngine& e, const KeyboardEngine::ConversionRecord& r) {
-  std::weak_ptr<KeyboardEngine> weak = e.weak();
-  showHUDNotice(e,
-                DisplayState::confirmedForward(
-                    r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore, e.undoTimeout(),
-                    [weak] {
-                      if (auto en = weak.lock()) en->performUndo();
-                    },
-                    [weak] {
-                      if (auto en = weak.lock()) en->confirmAddToVocabulary();
-                    }),
-                2, false, false);
+  showLanguageSwitchFeedback(e, r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore,
+                             e.undoTimeout());
 }
 
 // The word to convert: the selection, else the blank-free run before the caret.
@@ -509,7 +500,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
     if (undo) {
       e.totalUndos.modify([](int64_t& v) { v += 1; });
       e.flow.pendingRejection = record.original;
-      e.flow.lastUndoneWord = record.original;
+      e.setLastUndoneWord(record.original);
       // The user has just said this word is what they meant: no learned
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);
@@ -517,6 +508,8 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · ⌃⇧Z again to redo");
     } else {
       e.flow.pendingRejection.reset();
+      // Converted again: the word is no longer being left alone.
+      e.setLastUndoneWord(std::nullopt);
       e.log("performRedo: converted the word again");
       showHUDNotice(e, DisplayState::confirmedRedo(record.converted, languageNameOf(e, record.toSourceID)), 2, false,
                     false);
@@ -615,14 +608,24 @@ void KeyboardEngine::confirmAddToVocabulary() {
     return;
   }
   flow.pendingWhitelistConfirmationWord.reset();
-  bool added = addToWhitelist(*word);
+  auto result = addToWhitelistReporting(*word);
   if (flow.pendingRejection == word) flow.pendingRejection.reset();
-  if (added) {
-    log("confirmAddToVocabulary: added a word to the ignored-word list");
-    notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
-  } else {
-    log("confirmAddToVocabulary: the word was already known or could not be saved");
-    notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill", HudColor::white);
+  switch (result) {
+    case WhitelistAddResult::added:
+      log("confirmAddToVocabulary: added a word to the ignored-word list");
+      notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
+      break;
+    case WhitelistAddResult::notSaved:
+      log("confirmAddToVocabulary: the word could not be saved");
+      notice(*this, formatLocalized(localized("hud_vocab_not_saved"), {*word}), "", "exclamationmark.triangle",
+             HudColor::orange);
+      break;
+    case WhitelistAddResult::empty:
+    case WhitelistAddResult::alreadyPresent:
+      log("confirmAddToVocabulary: the word was already known");
+      notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill",
+             HudColor::white);
+      break;
   }
 }
 

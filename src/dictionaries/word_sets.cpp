@@ -141,9 +141,13 @@ void KeyboardEngine::storeDeveloperWhitelist(WordSetRef set) {
 void KeyboardEngine::rebuildDeveloperWhitelist() { storeDeveloperWhitelist(buildDeveloperWhitelist()); }
 
 bool KeyboardEngine::addToWhitelist(const std::string& word) {
+  return addToWhitelistReporting(word) == WhitelistAddResult::added;
+}
+
+KeyboardEngine::WhitelistAddResult KeyboardEngine::addToWhitelistReporting(const std::string& word) {
   std::string w = lowercased(trimWhitespace(word, /*lineBreaksToo=*/true));
-  if (w.empty()) return false;
-  if (developerWhitelist()->contains(w)) return false;
+  if (w.empty()) return WhitelistAddResult::empty;
+  if (developerWhitelist()->contains(w)) return WhitelistAddResult::alreadyPresent;
 
   const fs::path folder = spellingFolder();
   const fs::path file = folder / kWhitelistFileName;
@@ -174,7 +178,7 @@ bool KeyboardEngine::addToWhitelist(const std::string& word) {
   }
   if (!written) {
     log("addToWhitelist: could not write " + file.string() + ": " + error);
-    return false;
+    return WhitelistAddResult::notSaved;
   }
 
   std::lock_guard lock(stateLock);
@@ -184,7 +188,7 @@ bool KeyboardEngine::addToWhitelist(const std::string& word) {
     wordSets.developerWhitelist = std::move(grown);
   }
   wordSets.developerWhitelistGeneration += 1;
-  return true;
+  return WhitelistAddResult::added;
 }
 
 // ------------------------------------------------------- the common words

@@ -40,7 +40,8 @@ void KeyboardEngine::createEventTap() {
   EventSystem* events = platform().events;
   if (!processTrusted(*this)) {
     // Without Accessibility the system would ask for Input Monitoring instead.
-    appLog().info("Accessibility not granted — skipping CGEvent.tapCreate to avoid Input Monitoring prompt");
+    appLog().info("Accessibility not granted — skipping CGEvent.tapCreate to avoid Input Monitoring prompt",
+                  LogCategory::keyboard);
     return;
   }
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
@@ -54,7 +55,7 @@ void KeyboardEngine::createEventTap() {
                            });
   }
   if (id == 0) {
-    appLog().error(kTapCreateFailed);
+    appLog().error(kTapCreateFailed, LogCategory::keyboard);
     recordStabilityEvent("tap.create", {{"ok", "0"}}, true);
     asyncOnMainWeak([](KeyboardEngine& e) { e.statusMessage.set(kTapCreateFailed); });
     return;
@@ -72,7 +73,7 @@ void KeyboardEngine::createEventTap() {
   events->addTapToRunLoop(id);
   events->enableTap(id, !isPaused.get());
   createMouseTap();
-  appLog().info(kTapActive);
+  appLog().info(kTapActive, LogCategory::keyboard);
   asyncOnMainWeak([](KeyboardEngine& e) { e.statusMessage.set(kTapActive); });
 }
 
@@ -102,7 +103,8 @@ void KeyboardEngine::createMouseTap() {
         return e->handle(source, type, event);
       });
   if (id == 0) {
-    appLog().error("Could not create the mouse observation tap - clicks will not reset the typing buffer.");
+    appLog().error("Could not create the mouse observation tap - clicks will not reset the typing buffer.",
+                   LogCategory::keyboard);
     return;
   }
   {
@@ -136,7 +138,7 @@ void KeyboardEngine::destroyEventTap() {
   withWatchdogLock(0);
   if (keyboard == 0) return;
   retire(platform().events, keyboard);
-  appLog().error("Event tap destroyed.");
+  appLog().error("Event tap destroyed.", LogCategory::keyboard);
 }
 
 // ------------------------------------------------------- timing wrapper
@@ -172,7 +174,8 @@ std::optional<Event> KeyboardEngine::handle(TapId sourceTap, EventType type, con
       statsNoteStall(stabilityDayKey(), ms);
       if (!tap.isInLatencyYellowZone) {
         tap.isInLatencyYellowZone = true;
-        appLog().error(fmt::format("Latency budget warning: {}ms (budget: 1000ms, app: {})", ms, app));
+        appLog().error(fmt::format("Latency budget warning: {}ms (budget: 1000ms, app: {})", ms, app),
+                       LogCategory::keyboard);
       }
       return result;
     }
@@ -215,8 +218,10 @@ void KeyboardEngine::handleTapDisabled(EventType type) {
       frontmost = front->bundleID;
   }
   if (!trusted && (rapid || frontmost == "com.apple.systempreferences")) {
-    appLog().error(fmt::format(
-        "Event tap disabled with AX trust lost (rapid={}) — tearing down immediately to release HID chain.", rapidText));
+    appLog().error(
+        fmt::format("Event tap disabled with AX trust lost (rapid={}) — tearing down immediately to release HID chain.",
+                    rapidText),
+        LogCategory::keyboard);
     log(fmt::format("Tap teardown: disabled with AXIsProcessTrusted=false (rapid={}) — releasing HID chain", rapidText));
     recordStabilityEvent(kPermissionKind, {{"ok", "0"}, {"reason", "disabled_untrusted"}}, true);
     destroyEventTap();
@@ -230,7 +235,8 @@ void KeyboardEngine::handleTapDisabled(EventType type) {
     runTapRecoveryStep(fmt::format("{} x{} in {}s", typeNumber(type), n, 60));
     return;
   }
-  appLog().error(fmt::format("Event tap disabled ({}) and AX trust lost — tearing down.", typeNumber(type)));
+  appLog().error(fmt::format("Event tap disabled ({}) and AX trust lost — tearing down.", typeNumber(type)),
+                 LogCategory::keyboard);
   recordStabilityEvent(kPermissionKind, {{"ok", "0"}, {"reason", "disabled_ungranted"}}, true);
   destroyEventTap();
   isAccessibilityGranted.set(false);

@@ -123,7 +123,8 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
         }
       }
       if (stuck) {
-        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck));
+        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck),
+                       LogCategory::keyboard);
         asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
       }
       return std::nullopt;
@@ -169,7 +170,8 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
     }
     if (count > 0) {
       if (start && uptime() - *start > 2.0) {
-        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", count));
+        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", count),
+                       LogCategory::keyboard);
         bool buffered = false;
         {
           std::lock_guard lock(typingSimulationLock);
@@ -297,7 +299,7 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
     if (type != EventType::keyDown && type != EventType::keyUp) return event;
     const bool down = type == EventType::keyDown;
     std::string line = "[" + DiagnosticLog::timeOfDay(clock().wallTime()) + "] F19 (80) " + (down ? "DOWN" : "UP");
-    appLog().info(line);
+    appLog().info(line, LogCategory::keyboard);
     asyncOnMainWeak([line](KeyboardEngine& e) { e.lastEventLog.set(line); });
     if (down) {
       if (switcher.isTogglingF19) {
@@ -385,7 +387,7 @@ void KeyboardEngine::f19Release() {
   size_t count = held.size();
   flow.flowController->enqueueAll(std::move(held));
   std::string line = fmt::format("F19 SHORT PRESS {}ms: {} [stamped {} events → {}]", ms, message, count, target);
-  appLog().info(line);
+  appLog().info(line, LogCategory::keyboard);
   asyncOnMainWeak([line](KeyboardEngine& e) { e.appendToLastEventLog(line); });
 }
 
@@ -399,7 +401,7 @@ void KeyboardEngine::handleF19LongPress(bool capsAtStart) {
                                              : "Toggled Caps Lock ON (long press hold)");
   log(line);
   releaseSpeculativeQueue();
-  appLog().info(line);
+  appLog().info(line, LogCategory::keyboard);
   asyncOnMainWeak([line](KeyboardEngine& e) { e.appendToLastEventLog(line); });
 }
 

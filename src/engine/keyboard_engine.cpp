@@ -434,6 +434,14 @@ void KeyboardEngine::postCapsLockStateChanged() {
   syncCapsLockLight();
 }
 
+void KeyboardEngine::setLastUndoneWord(std::optional<std::string> word) {
+  bool wasIgnored = flow.lastUndoneWord.has_value();
+  flow.lastUndoneWord = std::move(word);
+  bool isIgnored = flow.lastUndoneWord.has_value();
+  if (wasIgnored || isIgnored)
+    notifications().post(notification::ignoredWordStateChanged, {}, {{"isIgnored", isIgnored}});
+}
+
 void KeyboardEngine::cancelSpeculation() {
   flow.speculativeWorkItem.cancel();
   flow.speculativeWorkItem = TaskHandle();

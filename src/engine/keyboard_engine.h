@@ -201,6 +201,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void cancelSpeculation();
   void postPauseStateChanged();
   void postCapsLockStateChanged();
+  // The one writer of flow.lastUndoneWord: posts "IgnoredWordStateChanged"
+  // with "isIgnored" whenever a word is set, or a set one is cleared.
+  void setLastUndoneWord(std::optional<std::string> word);
 
   // ------------------------------------------- usage timer, streak, typos
   void startUsageTimer();
@@ -311,7 +314,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void setCapsLockState(bool on);
   void refreshCapsLED();
   void driveCapsLED(bool on);
-  int openCapsLEDKeyboards();
+  // The number of keyboards held open for the light.
+  size_t openCapsLEDKeyboards();
   void releaseCapsLEDKeyboards();
 
   // ---- key road: system observers and the secure-field poll
@@ -385,7 +389,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<InputSourceInfo> inputSourceWithID(const std::string& id) const;
   // The enabled keyboard layouts the switcher keys cycle through, in order.
   std::vector<InputSourceInfo> cycleKeyboardLayouts() const;
-  // Haptic feedback itself (not built here).
+  // Haptic feedback (engine/haptic_feedback.cpp), on the main thread: the
+  // confirm pulse at hapticIntensityConfirm, doubled after
+  // hapticFeedbackDelay when `repeat`; the alert pulse at hapticIntensityAlert.
   void performHaptic(bool repeat);
   void performSystemHaptic();
 
@@ -446,6 +452,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // True when the word was added to the ignored-word file and set; false
   // when it is empty, already present, or could not be written.
   bool addToWhitelist(const std::string& word);
+  // The same, telling why a word was not added.
+  enum class WhitelistAddResult { added, empty, alreadyPresent, notSaved };
+  WhitelistAddResult addToWhitelistReporting(const std::string& word);
   WordSetRef commonThaiWords();
   WordSetRef loadCommonEnglishWords();
   WordSetRef localThaiDictionary() const;
@@ -732,7 +741,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   } systemKeyboard;
 
   struct CapsLightState {
-    int heldKeyboards = 0;  // keyboards held open for the light (main thread)
+    // Keyboards held open for the light, in the platform's order (main thread).
+    struct HeldKeyboard {
+      std::string product;
+      int lightElements = 0;
+    };
+    std::vector<HeldKeyboard> held;
   } capsLight;
 
   struct ObserverState {
@@ -758,6 +772,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   // The HUD panel that shows the engine's notices; set by whoever builds it.
   UnifiedMenuPanel* hudPanel = nullptr;
+  // Run on the main thread when the word being typed gains its first
+  // keystroke, loses one, or is dropped; set by the status item.
+  std::function<void()> onLiveBufferChanged;
 
   // Subscriptions the engine holds for the life of the process.
   std::vector<Subscription> subscriptions;

@@ -14,8 +14,8 @@ struct TextPair {
   std::string_view text;
 };
 
-std::span<const TextPair> englishTexts();     // "en", 300 pairs
-std::span<const TextPair> thaiTexts();        // "th", 300 pairs
+std::span<const TextPair> englishTexts();     // "en", 315 pairs
+std::span<const TextPair> thaiTexts();        // "th", 315 pairs
 std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 112 pairs
 std::span<const TextPair> japaneseTexts();    // "ja", 112 pairs
 std::span<const TextPair> vietnameseTexts();  // "vi", 130 pairs

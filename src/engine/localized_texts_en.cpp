@@ -298,6 +298,7 @@ constexpr TextPair k[] = {
     {"hud_tap_outage", "Paused for %d seconds"},
     {"hud_tap_auto_recovered", "Auto-recovered · next time you'll need to restart manually"},
     {"hud_tap_stale_recovered", "Detected a temporary stall and auto-recovered"},
+    {"hud_vocab_not_saved", "Could not save «%@» to your vocabulary"},
     {"confidence_high", "High"},
     {"confidence_medium", "Medium"},
     {"confidence_low", "Low"},
@@ -307,6 +308,20 @@ constexpr TextPair k[] = {
     {"habit_cancel", "⌃⇧Z Cancel"},
     {"fatfinger_badge", "Adjacent Key"},
     {"fatfinger_sub", "From «%@» (%@)"},
+    {"tray_tooltip_ax_lost", "⚠️ Accessibility permission lost — click to restore it"},
+    {"tray_tooltip_torn_down", "🛡 Stopped to keep the computer from freezing — click to restart"},
+    {"tray_tooltip_tap_dead", "⚡̶ Not receiving keys — recovering automatically"},
+    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - for external keyboards"},
+    {"tray_restart_tap", "🛡 Restart Correction (stopped to keep the computer from freezing)"},
+    {"tray_resume", "▶️ Resume"},
+    {"tray_pause_hour", "⏸ Pause for 1 Hour"},
+    {"tray_pause_day", "⏸ Pause Until Tomorrow"},
+    {"tray_replay_onboarding", "Show the Getting Started Guide Again"},
+    {"tray_check_updates", "Check for Updates..."},
+    {"tray_haptic_enabled", "Enabled"},
+    {"tray_haptic_light", "Light"},
+    {"tray_haptic_medium", "Medium"},
+    {"tray_haptic_strong", "Strong"},
 };
 // clang-format on
 

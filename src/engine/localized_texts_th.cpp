@@ -298,6 +298,7 @@ constexpr TextPair k[] = {
     {"hud_tap_outage", "หยุดไป %d วินาที"},
     {"hud_tap_auto_recovered", "กู้คืนอัตโนมัติ · ครั้งถัดไปในรอบนี้จะให้กดเอง"},
     {"hud_tap_stale_recovered", "ตรวจพบสถานะค้างชั่วคราวและกู้คืนให้อัตโนมัติ"},
+    {"hud_vocab_not_saved", "บันทึกคำ «%@» ลงคลังคำศัพท์ไม่สำเร็จ"},
     {"confidence_high", "มั่นใจสูง"},
     {"confidence_medium", "มั่นใจกลาง"},
     {"confidence_low", "มั่นใจต่ำ"},
@@ -307,6 +308,20 @@ constexpr TextPair k[] = {
     {"habit_cancel", "⌃⇧Z ยกเลิก"},
     {"fatfinger_badge", "ปุ่มใกล้เคียง"},
     {"fatfinger_sub", "แก้จาก «%@» (%@)"},
+    {"tray_tooltip_ax_lost", "⚠️ สิทธิ์ Accessibility หลุด — คลิกเพื่อเปิดคืน"},
+    {"tray_tooltip_torn_down", "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่"},
+    {"tray_tooltip_tap_dead", "⚡̶ ไม่ได้รับคีย์ — กำลังกู้คืนอัตโนมัติ"},
+    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - สำหรับคีย์บอร์ดภายนอก"},
+    {"tray_restart_tap", "🛡 เริ่มระบบแก้คำใหม่ (หยุดไว้เพื่อกันเครื่องค้าง)"},
+    {"tray_resume", "▶️ กลับมาทำงานต่อ (Resume)"},
+    {"tray_pause_hour", "⏸ ระงับชั่วคราว 1 ชั่วโมง"},
+    {"tray_pause_day", "⏸ ระงับจนพรุ่งนี้"},
+    {"tray_replay_onboarding", "ดูคำแนะนำเริ่มต้นอีกครั้ง"},
+    {"tray_check_updates", "ตรวจสอบการอัปเดต..."},
+    {"tray_haptic_enabled", "เปิดใช้งาน (Enabled)"},
+    {"tray_haptic_light", "เบา (Light)"},
+    {"tray_haptic_medium", "ปานกลาง (Medium)"},
+    {"tray_haptic_strong", "แรง (Strong)"},
 };
 // clang-format on
 

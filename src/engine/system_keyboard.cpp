@@ -125,6 +125,12 @@ bool SymbolicHotKeys::commandSpaceConflicts(SwitcherKey key, PreferenceDomains* 
 namespace {
 constexpr const char* kSkippedText = ": skipped (test harness) - would have changed this machine's keyboard system-wide";
 
+// A stored original of hot key 61 that is not a dictionary cannot be put back.
+bool hasUnusableHotKey61Record(const UserDefaults& defaults) {
+  auto kind = defaults.kind(sk::kOriginalHotKey61Key);
+  return kind != UserDefaults::Kind::missing && kind != UserDefaults::Kind::dictionary;
+}
+
 // Why a tool run failed, or none when it launched and exited with 0.
 std::optional<std::string> toolFailure(const ProcessResult& r) {
   if (!r.launched) return r.launchError.empty() ? std::string("launch failed") : r.launchError;
@@ -250,11 +256,23 @@ bool KeyboardEngine::setupF19SystemShortcut() {
     if (en != existing->end()) wasEnabled = en->is_boolean() ? en->get<bool>() : (en->is_number() && en->get<double>() != 0);
   }
   // Record the user's own entry once, before the first rewrite; never one of ours.
+  bool droppedRecord = false;
+  if (hasUnusableHotKey61Record(defaults())) {
+    // A record that cannot be put back is no record: the user's entry is
+    // taken again below.
+    appLog().error("Recorded original HotKey 61 is not a dictionary - ignoring it and recording the current entry.",
+                   LogCategory::keyboard);
+    defaults().remove(sk::kOriginalHotKey61Key);
+    droppedRecord = true;
+  }
   if (defaults().kind(sk::kOriginalHotKey61Key) == UserDefaults::Kind::missing) {
     if (existing) {
       if (sk::holdsF19(*existing)) {
         appLog().info("HotKey 61 currently holds our own F19 binding - not recording it as the original.",
                       LogCategory::keyboard);
+        // The user's entry went with the dropped record; quit takes ours
+        // away rather than leave the shortcut on Fn+F19.
+        if (droppedRecord) defaults().setBool(sk::kOriginalHotKey61AbsentKey, true);
       } else {
         defaults().set(sk::kOriginalHotKey61Key, *existing);
         appLog().info("Saved original HotKey 61 layout: " + existing->dump(), LogCategory::keyboard);
@@ -284,7 +302,10 @@ bool KeyboardEngine::setupF19SystemShortcut() {
 void KeyboardEngine::restoreOriginalHotKey61() {
   if (!platform().hasBundleIdentifier || !platform().preferences) return;
   auto recorded = defaults().dictionaryForKey(sk::kOriginalHotKey61Key);
-  bool wasAbsent = defaults().boolForKey(sk::kOriginalHotKey61AbsentKey);
+  // With a record that cannot be put back, ours is taken away as if entry 61
+  // had not existed: the shortcut must not stay bound to Fn+F19 after quit.
+  const bool unusableRecord = hasUnusableHotKey61Record(defaults());
+  bool wasAbsent = defaults().boolForKey(sk::kOriginalHotKey61AbsentKey) || unusableRecord;
   if (!recorded && !wasAbsent) return;
   auto* prefs = platform().preferences;
   prefs->synchronize(sk::kSymbolicHotKeysDomain);
@@ -295,10 +316,14 @@ void KeyboardEngine::restoreOriginalHotKey61() {
   }
   auto current = all->find("61");
   if (!recorded) {
+    if (unusableRecord)
+      appLog().error("Recorded original HotKey 61 is not a dictionary - removing our binding instead.",
+                     LogCategory::keyboard);
     // Entry 61 did not exist before we wrote ours. Take ours away; an entry
     // the user has set since is theirs and stays.
     if (current == all->end() || !current->is_object() || !sk::holdsF19(*current)) {
       defaults().remove(sk::kOriginalHotKey61AbsentKey);
+      defaults().remove(sk::kOriginalHotKey61Key);
       appLog().info("HotKey 61 no longer holds our binding. Skipping restore.", LogCategory::keyboard);
       return;
     }
@@ -309,6 +334,7 @@ void KeyboardEngine::restoreOriginalHotKey61() {
       return;
     }
     defaults().remove(sk::kOriginalHotKey61AbsentKey);
+    defaults().remove(sk::kOriginalHotKey61Key);
     appLog().info("Successfully removed system HotKey 61, which did not exist before.", LogCategory::keyboard);
     runActivateSettings();
     return;

@@ -78,7 +78,8 @@ void KeyboardEngine::replayBufferedKeystrokes() {
     buffered.swap(typingSimulation.userKeystrokeBuffer);
   }
   if (!buffered.empty())
-    appLog().info(fmt::format("Releasing {} user keystrokes buffered during simulation", buffered.size()));
+    appLog().info(fmt::format("Releasing {} user keystrokes buffered during simulation", buffered.size()),
+                  LogCategory::keyboard);
   // Also resumes a replay that waited for the simulation to end.
   replayKeystrokes(std::move(buffered), 0);
 }

@@ -1,5 +1,9 @@
 #include "engine/value_types.h"
 
+#include <cmath>
+#include <iterator>
+#include <limits>
+
 namespace tessa {
 
 nlohmann::ordered_json encodeKeyStroke(const KeyStroke& k) {
@@ -101,7 +105,24 @@ std::string encodeProfiles(const std::vector<UserProfile>& profiles) {
 }
 
 namespace {
-bool isInteger(const nlohmann::json& v) { return v.is_number_integer() || v.is_number_unsigned(); }
+// Integers, and numbers with no fractional part: property-list and JSON
+// writers may store a whole number as 1.0, and it means the same thing.
+std::optional<int64_t> wholeNumber(const nlohmann::json& v) {
+  if (v.is_number_unsigned()) {
+    uint64_t u = v.get<uint64_t>();
+    if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return std::nullopt;
+    return static_cast<int64_t>(u);
+  }
+  if (v.is_number_integer()) return v.get<int64_t>();
+  if (v.is_number_float()) {
+    double d = v.get<double>();
+    // 2^63 itself is out of range; every double below it converts exactly.
+    if (!std::isfinite(d) || d != std::trunc(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
+      return std::nullopt;
+    return static_cast<int64_t>(d);
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 std::optional<std::vector<UserProfile>> decodeProfiles(std::string_view json) {
@@ -117,17 +138,22 @@ std::optional<std::vector<UserProfile>> decodeProfiles(std::string_view json) {
     if (!o.contains("name") || !o["name"].is_string()) return std::nullopt;
     for (auto k : kBools)
       if (!o.contains(k) || !o[k].is_boolean()) return std::nullopt;
-    for (auto k : kInts)
-      if (!o.contains(k) || !isInteger(o[k])) return std::nullopt;
+    int64_t ints[std::size(kInts)];
+    for (size_t i = 0; i < std::size(kInts); ++i) {
+      auto it = o.find(kInts[i]);
+      auto n = it == o.end() ? std::nullopt : wholeNumber(*it);
+      if (!n) return std::nullopt;
+      ints[i] = *n;
+    }
     UserProfile p;
     p.name = o["name"].get<std::string>();
     p.isHapticFeedbackEnabled = o["isHapticFeedbackEnabled"].get<bool>();
     p.isSmartCorrectionEnabled = o["isSmartCorrectionEnabled"].get<bool>();
     p.isProactiveSuggestionEnabled = o["isProactiveSuggestionEnabled"].get<bool>();
-    p.hapticIntensityConfirm = o["hapticIntensityConfirm"].get<int64_t>();
-    p.hapticIntensityAlert = o["hapticIntensityAlert"].get<int64_t>();
-    p.appMode = o["appMode"].get<int64_t>();
-    p.switcherKey = o["switcherKey"].get<int64_t>();
+    p.hapticIntensityConfirm = ints[0];
+    p.hapticIntensityAlert = ints[1];
+    p.appMode = ints[2];
+    p.switcherKey = ints[3];
     out.push_back(std::move(p));
   }
   return out;

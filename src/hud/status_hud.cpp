@@ -1,6 +1,7 @@
 #include "hud/status_hud.h"
 
 #include "engine/keyboard_engine.h"
+#include "engine/localization.h"
 
 namespace tessa {
 
@@ -53,6 +54,34 @@ void expireCorrectionHUD(KeyboardEngine& engine) {
   engine.asyncOnMainWeak([](KeyboardEngine& e) {
     if (UnifiedMenuPanel* panel = hudPanelFor(e)) panel->expireActiveNotice();
   });
+}
+
+void showLanguageSwitchFeedback(KeyboardEngine& engine, const std::string& text, const std::string& previousText,
+                                const std::string& targetLanguageName, int64_t score, double duration) {
+  std::string style = engine.defaults().stringForKey("correctionFeedbackStyle").value_or("mini");
+  if (style == "off") return;
+  if (style == "hud") {
+    showStatusHUD(engine, "สลับภาษาสำเร็จ", "เปลี่ยนเป็นภาษา" + targetLanguageName, "keyboard", HudColor::white);
+    return;
+  }
+  // A whole sentence (score 7) is too long for the notice: its middle gives
+  // way, and the second line counts the changes instead of repeating it.
+  constexpr int64_t kSentenceScore = 7;
+  std::string display = score == kSentenceScore ? middleTruncated(text, 14) : text;
+  std::string secondLine = previousText;
+  if (score == kSentenceScore && !previousText.empty())
+    secondLine = "แก้ " + std::to_string(differingCharacterCount(previousText, text)) + " จุดในประโยค";
+  std::weak_ptr<KeyboardEngine> weak = engine.weak();
+  showHUDNotice(engine,
+                DisplayState::confirmedForward(
+                    std::move(display), std::move(secondLine), targetLanguageName, score, duration,
+                    [weak] {
+                      if (auto e = weak.lock()) e->performUndo();
+                    },
+                    [weak] {
+                      if (auto e = weak.lock()) e->confirmAddToVocabulary();
+                    }),
+                2, false, false);
 }
 
 }  // namespace tessa

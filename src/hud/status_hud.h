@@ -33,4 +33,11 @@ void dismissStatusHUD(KeyboardEngine& engine, double duration);
 // Closes the undo window of the correction notice on screen.
 void expireCorrectionHUD(KeyboardEngine& engine);
 
+// The confirmation of a language switch or conversion, in the form the user
+// chose under "correctionFeedbackStyle": "off" shows nothing, "hud" a status
+// line, anything else (unset included) the compact confirmation with undo
+// and add-to-vocabulary. The style is read on the calling thread.
+void showLanguageSwitchFeedback(KeyboardEngine& engine, const std::string& text, const std::string& previousText,
+                                const std::string& targetLanguageName, int64_t score, double duration);
+
 }  // namespace tessa

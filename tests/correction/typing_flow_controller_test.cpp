@@ -210,6 +210,21 @@ TEST_F(HoldTest, ASecondSwitchDuringTheReplaySendsTheFirstKeysForTheFirstLayout)
   EXPECT_EQ(field().text(), thai(*engine, "dok") + "a");
 }
 
+TEST_F(HoldTest, ASecondSwitchBeforeTheFirstIsConfirmedLeavesTheFirstKeysInTheFirstLayout) {
+  holdAndType("dok");
+  flow().expectSource(kThai);
+  engine->beginSpeculativeHold();  // the user switches back before Thai is confirmed
+  flow().expectSource(kABC);
+  flow().enqueue(usKey("a"));
+  switchToThai(0.01);  // lands, but the hold now waits for ABC
+  advance(0.05);
+  EXPECT_EQ(field().text(), "");
+  selectSource(kABC);
+  advance(0.2);
+  EXPECT_EQ(field().text(), thai(*engine, "dok") + "a");
+  EXPECT_TRUE(flow().state().isIdle());
+}
+
 TEST_F(HoldTest, AQueueWithoutAHoldGoesOutAtOnce) {
   flow().enqueue(usKey("x"));
   run();

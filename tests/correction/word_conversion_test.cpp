@@ -3,7 +3,12 @@
 #include "dictionaries/typo_habit_store.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
+#include "base/files.h"
 #include "correction/flow_fixture.h"
+#include "engine/localization.h"
 
 namespace tessa::test {
 namespace {
@@ -57,6 +62,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(desk.currentSource(), kThai);
   EXPECT_EQ(engine->totalUndos.get(), 1);
   EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
+  EXPECT_EQ(engine->flow.lastUndoneWord, std::optional<std::string>(kin()));
   EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
   EXPECT_EQ(engine->flow.redoConversionStack.size(), 1u);
 
@@ -65,6 +71,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(field().text(), "I ate dbo");
   EXPECT_EQ(desk.currentSource(), kABC);
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
+  EXPECT_FALSE(engine->flow.lastUndoneWord.has_value());
   EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
 }
 
@@ -258,6 +265,29 @@ TEST_F(ConversionTest, AddingAWordTakesASecondPress) {
   EXPECT_TRUE(logged("confirmAddToVocabulary: added a word to the ignored-word list"));
 }
 
+TEST_F(ConversionTest, AWordThatCannotBeSavedIsNotReportedAsKnown) {
+  // The spelling folder cannot be made: a plain file stands in its way.
+  std::ofstream(Paths::spellingFolder()) << "not a folder";
+  startWith("I ate " + kin(), kThai);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->performUndo();
+  advance(1.0);
+  engine->confirmAddToVocabulary();
+  engine->confirmAddToVocabulary();
+  run();
+  const std::string failed = formatLocalized(engine->localized("hud_vocab_not_saved"), {kin()});
+  EXPECT_NE(failed.find(kin()), std::string::npos);
+  const auto& shown = fx.systemLog.consoleLines;
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                          [&](const std::string& l) { return l.find("message: " + failed + ",") != std::string::npos; }));
+  EXPECT_FALSE(std::any_of(shown.begin(), shown.end(), [](const std::string& l) {
+    return l.find("Already in your vocabulary") != std::string::npos;
+  }));
+  EXPECT_TRUE(logged("confirmAddToVocabulary: the word could not be saved"));
+  EXPECT_FALSE(engine->developerWhitelist()->contains(kin()));
+}
+
 TEST_F(ConversionTest, CorrectWithInputSourceDoesNothingWithoutAProposal) {
   startWith("dbo", kABC);
   engine->correctWithInputSource();
@@ -327,14 +357,15 @@ TEST_F(FlowTest, ConversionCountersAreWrittenAtOnce) {
 TEST_F(FlowTest, HapticsRunOnlyWhenSwitchedOn) {
   engine->playCorrectionHaptic(true);
   engine->playHaptic();
-  run();
-  EXPECT_FALSE(logged("performHaptic"));
+  advance(1.0);
+  EXPECT_TRUE(desk.haptics().calls().empty());
   engine->isHapticFeedbackEnabled.set(true);
-  engine->playCorrectionHaptic(true);
+  engine->playCorrectionHaptic(false);
   engine->playHaptic();
-  run();
-  EXPECT_TRUE(logged("performHaptic(true)"));
-  EXPECT_TRUE(logged("performSystemHaptic"));
+  advance(1.0);
+  // Unset strengths play as medium, once each.
+  EXPECT_EQ(desk.haptics().calls(), (std::vector<std::string>{"perform levelChange", "perform levelChange",
+                                                              "actuate 2 0", "actuate 2 0"}));
 }
 
 TEST_F(FlowTest, TheTextAccessProbeRetriesADormantApplication) {

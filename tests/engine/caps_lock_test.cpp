@@ -49,13 +49,21 @@ TEST(CapsLock, WithoutTheSystemChangeFlagNothingHappens) {
   EXPECT_FALSE(e->isCapsLockOn.get());
 }
 
-TEST(CapsLock, AnUnreachableHidServiceLeavesThePublishedStateAlone) {
+TEST(CapsLock, OnlyAMissingHidServiceLeavesThePublishedStateAlone) {
   KeyRoadFixture f;
   auto e = f.startEngine();
-  f.desktop.setCapsLockReadable(false);
+  f.desktop.hid().setServicePresent(false);
   e->setCapsLockState(true);
   f.settle();
   EXPECT_FALSE(e->isCapsLockOn.get());
+
+  // The service is there but setting the lock fails: the state is still published.
+  f.desktop.hid().setServicePresent(true);
+  f.desktop.setCapsLockReadable(false);
+  e->setCapsLockState(true);
+  EXPECT_EQ(f.desktop.hid().calls().back(), "set caps on");
+  f.settle();
+  EXPECT_TRUE(e->isCapsLockOn.get());
 }
 
 TEST(CapsLock, TheLightFollowsThePublishedStateAndKeyboardsAreOpenedOnce) {
@@ -66,6 +74,71 @@ TEST(CapsLock, TheLightFollowsThePublishedStateAndKeyboardsAreOpenedOnce) {
   EXPECT_EQ(f.desktop.hid().calls(), (std::vector<std::string>{"open 1", "light on", "light off"}));
   EXPECT_TRUE(f.logged("Caps LED: opened 1/1 keyboards (held open)"));
   EXPECT_TRUE(f.logged("Caps LED: set ON - "));
+}
+
+TEST(CapsLock, TheLightLogsEachKeyboardEachWriteAndTheReadBack) {
+  KeyRoadFixture f;
+  auto twoLights = SimHid::plainKeyboard("Desk Board");
+  twoLights.info.lightElements = 2;
+  twoLights.acceptsWrites = false;  // takes the write but keeps its value
+  auto noLight = SimHid::plainKeyboard("Pad");
+  noLight.info.usage = 7;
+  noLight.info.transport = "Bluetooth";
+  noLight.info.lightElements = 0;
+  noLight.reportStatus = static_cast<HidStatus>(0xE00002D8);
+  auto locked = SimHid::plainKeyboard("Internal");
+  locked.info.builtIn = true;
+  locked.info.transport = "SPI";
+  locked.info.openStatus = static_cast<HidStatus>(0xE00002C5);
+  f.desktop.hid().setKeyboards({twoLights, noLight, locked});
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+
+  EXPECT_TRUE(
+      f.logged("Caps LED: device 'Desk Board' usage=1/6 transport=USB builtIn=false open=ok ledElements=2"));
+  EXPECT_TRUE(f.logged("Caps LED: device 'Pad' usage=1/7 transport=Bluetooth builtIn=false open=ok ledElements=0"));
+  EXPECT_TRUE(
+      f.logged("Caps LED: device 'Internal' usage=1/6 transport=SPI builtIn=true open=0xe00002c5 ledElements=0"));
+  EXPECT_TRUE(f.logged("Caps LED: opened 2/3 keyboards (held open)"));
+  EXPECT_TRUE(f.logged("Caps LED: set ON - Desk Board/element[0]=ok, Desk Board/element[1]=ok, "
+                       "Pad/report[noElement]=0xe00002d8 | osCapsState=false"));
+  EXPECT_EQ(f.desktop.hid().calls(), (std::vector<std::string>{"open 3", "light on", "light on", "report on"}));
+
+  EXPECT_FALSE(f.logged("Caps LED: readback"));
+  f.advance(0.3);
+  EXPECT_TRUE(f.logged(
+      "Caps LED: readback 300ms later - wrote 1, element reads 0 (get=0x00000000), osCapsState=false"));
+}
+
+TEST(CapsLock, AFailedReadBackSaysSoAndAFirstKeyboardWithoutALightIsNotReadBack) {
+  KeyRoadFixture f;
+  auto unreadable = SimHid::plainKeyboard();
+  unreadable.readStatus = static_cast<HidStatus>(0xE0005000);
+  f.desktop.hid().setKeyboards({unreadable});
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+  f.advance(0.3);
+  EXPECT_TRUE(f.logged("Caps LED: readback 300ms later - wrote 1, element reads n/a (get=0xe0005000)"));
+
+  KeyRoadFixture g;
+  auto noLight = SimHid::plainKeyboard("Pad");
+  noLight.info.lightElements = 0;
+  g.desktop.hid().setKeyboards({noLight, SimHid::plainKeyboard()});
+  auto e2 = g.startEngine();
+  e2->isCapsLockOn.set(true);
+  g.advance(1);
+  EXPECT_TRUE(g.logged("Caps LED: set ON - Pad/report[noElement]=ok, Sim Keyboard/element[0]=ok"));
+  EXPECT_FALSE(g.logged("Caps LED: readback"));
+}
+
+TEST(CapsLock, ADeviceListThatCannotBeCopiedOpensNothing) {
+  KeyRoadFixture f;
+  f.desktop.hid().setDeviceListAvailable(false);
+  auto e = f.startEngine();
+  e->isCapsLockOn.set(true);
+  EXPECT_TRUE(f.logged("Caps LED: IOHIDManagerCopyDevices returned no keyboards"));
+  EXPECT_TRUE(f.logged("Caps LED: no keyboards opened - LED not driven."));
+  EXPECT_FALSE(f.logged("Caps LED: opened"));
 }
 
 TEST(CapsLock, WithoutAccessibilityNoKeyboardIsOpened) {

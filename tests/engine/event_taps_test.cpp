@@ -54,7 +54,7 @@ TEST(EventTaps, WithoutAccessibilityNoTapIsCreated) {
   EXPECT_EQ(e->tap.mouseTap, 0u);
   EXPECT_TRUE(f.desktop.events().tapIds().empty());
   EXPECT_TRUE(f.systemLog.contains(
-      "Accessibility not granted — skipping CGEvent.tapCreate to avoid Input Monitoring prompt"));
+      "Accessibility not granted — skipping CGEvent.tapCreate to avoid Input Monitoring prompt", "Keyboard"));
 }
 
 TEST(EventTaps, CreatesBothTapsAndDestroysThemInOrder) {
@@ -73,12 +73,13 @@ TEST(EventTaps, CreatesBothTapsAndDestroysThemInOrder) {
   EXPECT_EQ(e->watchdogTapState.tapReference, e->tap.eventTap);
   f.settle();
   EXPECT_EQ(e->statusMessage.get(), "Event Tap active. Mode: Option 2");
+  EXPECT_TRUE(f.systemLog.contains("Event Tap active. Mode: Option 2", "Keyboard"));
 
   e->destroyEventTap();
   EXPECT_EQ(e->tap.eventTap, 0u);
   EXPECT_EQ(e->tap.mouseTap, 0u);
   EXPECT_TRUE(f.desktop.events().tapIds().empty());
-  EXPECT_TRUE(f.systemLog.contains("Event tap destroyed."));
+  EXPECT_TRUE(f.systemLog.contains("Event tap destroyed.", "Keyboard"));
 }
 
 TEST(EventTaps, DestroyingWithoutATapLogsNothingButClearsTheWatchdogReference) {
@@ -105,7 +106,7 @@ TEST(EventTaps, AFailedCreationIsReportedAndRecorded) {
   f.desktop.setTapCreationAllowed(false);
   e->createEventTap();
   EXPECT_EQ(e->tap.eventTap, 0u);
-  EXPECT_TRUE(f.systemLog.contains("ERROR: Cannot create Event Tap. Check Accessibility Permissions."));
+  EXPECT_TRUE(f.systemLog.contains("ERROR: Cannot create Event Tap. Check Accessibility Permissions.", "Keyboard"));
   f.settle();
   EXPECT_EQ(e->statusMessage.get(), "ERROR: Cannot create Event Tap. Check Accessibility Permissions.");
 }
@@ -139,7 +140,8 @@ TEST(EventTaps, SlowCallbacksAreLoggedCountedAndWarnedOncePerRun) {
   f.settle();
   EXPECT_EQ(e->statsInputStallCount.get(), 1);
   EXPECT_TRUE(e->tap.isInLatencyYellowZone);
-  EXPECT_TRUE(f.systemLog.contains("Latency budget warning: 201ms (budget: 1000ms, app: com.apple.TextEdit)"));
+  EXPECT_TRUE(
+      f.systemLog.contains("Latency budget warning: 201ms (budget: 1000ms, app: com.apple.TextEdit)", "Keyboard"));
 
   f.letter(250);
   f.settle();
@@ -190,7 +192,8 @@ TEST(EventTaps, TrustLostWithSystemSettingsFrontmostTearsDownAtOnce) {
   EXPECT_EQ(e->tap.eventTap, 0u);
   EXPECT_FALSE(e->isAccessibilityGranted.get());
   EXPECT_TRUE(f.systemLog.contains(
-      "Event tap disabled with AX trust lost (rapid=false) — tearing down immediately to release HID chain."));
+      "Event tap disabled with AX trust lost (rapid=false) — tearing down immediately to release HID chain.",
+      "Keyboard"));
 }
 
 TEST(EventTaps, ATrustedProcessIsNeverTornDownBecauseThePublishedFlagLags) {
@@ -211,7 +214,7 @@ TEST(EventTaps, UntrustedAndUngrantedTearsDown) {
   f.desktop.accessibility().setTrusted(false);
   f.handle(EventType::tapDisabledByTimeout, 0);
   EXPECT_EQ(e->tap.eventTap, 0u);
-  EXPECT_TRUE(f.systemLog.contains("Event tap disabled (4294967294) and AX trust lost — tearing down."));
+  EXPECT_TRUE(f.systemLog.contains("Event tap disabled (4294967294) and AX trust lost — tearing down.", "Keyboard"));
 }
 
 TEST(EventTaps, TheMouseTapsOwnOutageOnlyReEnablesTheMouseTap) {

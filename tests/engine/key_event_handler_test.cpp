@@ -172,7 +172,8 @@ TEST(KeyEventHandler, AShortF19PressSwitchesAndQueuesTheHeldKeysBehindTheSwitch)
   EXPECT_FALSE(f.passes(EV::keyUp, keycode::f19));
   EXPECT_FALSE(f.engine->flow.isSpeculating);
   EXPECT_TRUE(f.engine->flow.speculativeQueue.empty());
-  EXPECT_TRUE(f.systemLog.contains("F19 SHORT PRESS 340ms: Switched Language (short press: 0.34s) [stamped 2 events"));
+  EXPECT_TRUE(f.systemLog.contains("F19 SHORT PRESS 340ms: Switched Language (short press: 0.34s) [stamped 2 events",
+                                   "Keyboard"));
   EXPECT_FALSE(f.desktop.capsLockOn());
 }
 
@@ -183,7 +184,7 @@ TEST(KeyEventHandler, AShortPressWithCapsLockOnTurnsItOffAndSwitches) {
   f.advance(0.1);
   f.passes(EV::keyUp, keycode::f19, flags::capsLock);
   EXPECT_FALSE(f.desktop.capsLockOn());
-  EXPECT_TRUE(f.systemLog.contains("Toggled Caps Lock OFF & Switched Language (short press: 0.10s)"));
+  EXPECT_TRUE(f.systemLog.contains("Toggled Caps Lock OFF & Switched Language (short press: 0.10s)", "Keyboard"));
 }
 
 TEST(KeyEventHandler, ALongF19PressTogglesCapsLockAndReplaysTheHeldKeysUnchanged) {

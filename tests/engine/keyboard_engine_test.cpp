@@ -188,6 +188,32 @@ TEST(KeyboardEngine, CorruptProfilesAreKeptAsideAndReplacedByTheDefaults) {
   EXPECT_EQ(std::string(kept->begin(), kept->end()), bad);
 }
 
+TEST(KeyboardEngine, ProfilesWithWholeNumbersWrittenAsDecimalsAreKept) {
+  EngineFixture f;
+  std::string stored = R"([{"name":"Mine","isHapticFeedbackEnabled":true,"isSmartCorrectionEnabled":false,)"
+                       R"("isProactiveSuggestionEnabled":true,"hapticIntensityConfirm":2.0,"hapticIntensityAlert":0.0,)"
+                       R"("appMode":1.0,"switcherKey":3.0}])";
+  f.defaults->setData("profiles", std::vector<uint8_t>(stored.begin(), stored.end()));
+  auto e = f.start();
+  ASSERT_EQ(e->profiles.get().size(), 1u);
+  EXPECT_EQ(e->profiles.get()[0], (UserProfile{"Mine", true, false, true, 2, 0, 1, 3}));
+  EXPECT_FALSE(f.defaults->dataForKey("profiles.corrupt"));
+}
+
+TEST(ValueTypes, ProfileIntegersMustBeWholeNumbers) {
+  auto withConfirm = [](const std::string& value) {
+    return decodeProfiles(R"([{"name":"A","isHapticFeedbackEnabled":true,"isSmartCorrectionEnabled":true,)"
+                          R"("isProactiveSuggestionEnabled":true,"hapticIntensityConfirm":)" +
+                          value + R"(,"hapticIntensityAlert":1,"appMode":1,"switcherKey":0}])");
+  };
+  EXPECT_EQ(withConfirm("-2.0").value()[0].hapticIntensityConfirm, -2);
+  EXPECT_EQ(withConfirm("1e2").value()[0].hapticIntensityConfirm, 100);
+  EXPECT_FALSE(withConfirm("1.5"));
+  EXPECT_FALSE(withConfirm("1e300")) << "beyond a 64-bit integer";
+  EXPECT_FALSE(withConfirm("18446744073709551615"));
+  EXPECT_FALSE(withConfirm("\"1\""));
+}
+
 TEST(ValueTypes, StrictDecodingAndRawValues) {
   EXPECT_FALSE(switcherKeyFromRaw(5));
   EXPECT_FALSE(appModeFromRaw(0));

@@ -147,6 +147,46 @@ TEST(SystemKeyboard, QuitRestoresTheUsersHotKeyAndClearsTheRemap) {
   EXPECT_EQ(f.desktop.preferences().writeCount(kHotKeys), writes);
 }
 
+TEST(SystemKeyboard, ARecordOfTheWrongTypeNeverLeavesOurShortcutBehind) {
+  // Recording takes the user's entry in its place, and quit puts that back.
+  {
+    KeyRoadFixture f;
+    f.defaults->setString("originalHotkey61", "not an entry");
+    auto e = f.startEngine();
+    nlohmann::json userEntry = hotKeys(f)["61"];
+    e->applyModeSettings();
+    f.settle();
+    EXPECT_TRUE(f.systemLog.contains("Recorded original HotKey 61 is not a dictionary", "Keyboard"));
+    EXPECT_EQ(f.defaults->dictionaryForKey("originalHotkey61"), userEntry);
+    EXPECT_TRUE(sk::isEnabledFnF19Entry(hotKeys(f)["61"]));
+    e->restoreSystemKeyboardForQuit();
+    EXPECT_EQ(hotKeys(f)["61"], userEntry);
+    EXPECT_EQ(f.defaults->kind("originalHotkey61"), UserDefaults::Kind::missing);
+  }
+  // Hot key 61 is already ours (a killed run) and the record is unusable:
+  // quit takes ours away rather than leave it.
+  for (bool applyFirst : {false, true}) {
+    KeyRoadFixture f;
+    auto keys = SimPreferenceDomains::defaultSymbolicHotKeys();
+    keys["61"] = sk::fnF19HotKeyEntry();
+    f.desktop.preferences().setStoredValue(kHotKeys, kHotKeysKey, keys);
+    f.defaults->setInteger("originalHotkey61", 7);
+    auto e = f.startEngine();
+    if (applyFirst) {
+      keys["61"]["enabled"] = 0;  // ours but off: rewritten, and the record dropped
+      f.desktop.preferences().setStoredValue(kHotKeys, kHotKeysKey, keys);
+      e->applyModeSettings();
+      f.settle();
+      ASSERT_TRUE(sk::isEnabledFnF19Entry(hotKeys(f)["61"]));
+    }
+    e->restoreSystemKeyboardForQuit();
+    EXPECT_FALSE(hotKeys(f).contains("61")) << applyFirst;
+    EXPECT_EQ(hotKeys(f)["64"], keys["64"]);
+    EXPECT_EQ(f.defaults->kind("originalHotkey61"), UserDefaults::Kind::missing);
+    EXPECT_FALSE(f.defaults->boolForKey(sk::kOriginalHotKey61AbsentKey));
+  }
+}
+
 TEST(SystemKeyboard, AFailedRestoreKeepsTheRecordForTheNextQuit) {
   KeyRoadFixture f;
   auto e = f.startEngine();

@@ -107,7 +107,7 @@ TEST(TypingSimulation, KeysTypedDuringNestedSimulationsAreReplayedOnceInOrder3ms
   f.desktop.events().clearPosted();
   e->endTypingSimulation();
   f.settle();
-  EXPECT_TRUE(f.systemLog.contains("Releasing 4 user keystrokes buffered during simulation"));
+  EXPECT_TRUE(f.systemLog.contains("Releasing 4 user keystrokes buffered during simulation", "Keyboard"));
   f.advance(0.05);
   EXPECT_EQ(f.desktop.focusedField()->text(), "ab");
   std::vector<double> times;
@@ -138,7 +138,7 @@ TEST(TypingSimulation, AStuckSimulationIsResetAndTheCurrentKeyLandsAfterTheHeldO
   f.advance(2.1);
   f.desktop.typeText("c", 0.02);
   f.advance(0.2);
-  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting."));
+  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting.", "Keyboard"));
   EXPECT_FALSE(e->isSimulatingTyping());
   EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
 }
@@ -170,7 +170,7 @@ TEST(TypingSimulation, ASimulationThatNeverEndsCannotHoldTheReplayForGood) {
   f.advance(2.5);
   f.desktop.typeText("c", 0.01);
   f.advance(0.2);
-  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting."));
+  EXPECT_TRUE(f.systemLog.contains("simulationCount leak detected (1). Force resetting.", "Keyboard"));
   EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
 }
 

@@ -361,17 +361,25 @@ TEST_F(SimKeyboardTest, CapsLockTogglesUntilRemappedToF19) {
 TEST_F(SimKeyboardTest, HidLockStateAndLight) {
   Hid& hid = desk.hid();
   EXPECT_EQ(hid.capsLockState(), false);
-  EXPECT_TRUE(hid.setCapsLockState(true));
+  EXPECT_EQ(hid.setCapsLockState(true), CapsLockSetResult::done);
   desk.tapKey(keycode::a);
   runner.runUntilIdle();
   EXPECT_EQ(text(), "A");
-  EXPECT_EQ(hid.openKeyboards(), 1);
-  hid.setCapsLockLight(true);
+  auto opened = hid.openKeyboards();
+  ASSERT_TRUE(opened);
+  ASSERT_EQ(opened->size(), 1u);
+  EXPECT_EQ((*opened)[0].lightElements, 1);
+  EXPECT_EQ(hid.setLightElement(0, 0, true), 0);
   EXPECT_EQ(desk.hid().light(), true);
+  EXPECT_EQ(hid.readLightElement(0, 0).value, 1);
   hid.closeKeyboards();
+  EXPECT_NE(hid.readLightElement(0, 0).status, 0) << "closed";
   EXPECT_EQ(desk.hid().calls(), (std::vector<std::string>{"set caps on", "open 1", "light on", "close"}));
   desk.hid().setCapsLockReadable(false);
   EXPECT_EQ(hid.capsLockState(), std::nullopt);
+  EXPECT_EQ(hid.setCapsLockState(false), CapsLockSetResult::failed);
+  desk.hid().setServicePresent(false);
+  EXPECT_EQ(hid.setCapsLockState(false), CapsLockSetResult::noService);
 }
 
 TEST_F(SimKeyboardTest, ChordsCarryTheirModifiers) {

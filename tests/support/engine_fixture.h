@@ -26,9 +26,10 @@ class RecordingSystemLog final : public SystemLog {
     lines.push_back({category, level, message});
   }
   void console(const std::string& line) override { consoleLines.push_back(line); }
-  bool contains(const std::string& needle) const {
+  // Whether any line (of `category`, when given) contains `needle`.
+  bool contains(const std::string& needle, const std::string& category = "") const {
     for (const auto& l : lines)
-      if (l.message.find(needle) != std::string::npos) return true;
+      if ((category.empty() || l.category == category) && l.message.find(needle) != std::string::npos) return true;
     return false;
   }
   std::vector<Line> lines;

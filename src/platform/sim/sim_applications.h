@@ -70,7 +70,7 @@ class SimWorkspace final : public Workspace {
   uint64_t nextElement_ = 0x1000;
   SimObservers<WorkspaceEvent, std::optional<RunningApplication>> observers_;
   std::vector<std::string> openedURLs_;
-  std::string osVersion_ = "Version 14.5 (Build 23F79)";
+  std::string osVersion_ = "14.5.0";  // major.minor.patch
   std::string ownBundleID_ = "com.Ovrelan.Tessavinor";
   bool openURLSucceeds_ = true;
 };

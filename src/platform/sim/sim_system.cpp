@@ -1,37 +1,88 @@
 #include "platform/sim/sim_system.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 namespace tessa {
 
 // ---------------------------------------------------------------- HID
 
+SimHid::Keyboard SimHid::plainKeyboard(std::string product) {
+  Keyboard k;
+  k.info.product = std::move(product);
+  k.info.usagePage = 1;
+  k.info.usage = 6;
+  k.info.transport = "USB";
+  k.info.lightElements = 1;
+  return k;
+}
+
+SimHid::SimHid() { setKeyboardCount(1); }
+
+void SimHid::setKeyboardCount(int n) { keyboards_.assign(static_cast<size_t>(std::max(n, 0)), plainKeyboard()); }
+
 std::optional<bool> SimHid::capsLockState() {
-  if (!readable_) return std::nullopt;
+  if (!servicePresent_ || !readable_) return std::nullopt;
   return caps_;
 }
 
-bool SimHid::setCapsLockState(bool on) {
+CapsLockSetResult SimHid::setCapsLockState(bool on) {
+  if (!servicePresent_) return CapsLockSetResult::noService;
   calls_.push_back(on ? "set caps on" : "set caps off");
-  if (!readable_) return false;
+  if (!readable_) return CapsLockSetResult::failed;
   caps_ = on;
-  return true;
+  return CapsLockSetResult::done;
 }
 
-int SimHid::openKeyboards() {
-  open_ = keyboards_ > 0;
-  calls_.push_back(fmt::format("open {}", keyboards_));
-  return keyboards_;
+std::optional<std::vector<HidKeyboard>> SimHid::openKeyboards() {
+  calls_.push_back(fmt::format("open {}", keyboards_.size()));
+  if (!deviceListAvailable_) return std::nullopt;
+  std::vector<HidKeyboard> out;
+  held_.clear();
+  for (size_t i = 0; i < keyboards_.size(); ++i) {
+    HidKeyboard k = keyboards_[i].info;
+    if (k.openStatus == 0)
+      held_.push_back(i);
+    else
+      k.lightElements = 0;
+    out.push_back(k);
+  }
+  return out;
 }
 
-void SimHid::setCapsLockLight(bool on) {
+SimHid::Keyboard* SimHid::held(size_t index) { return index < held_.size() ? &keyboards_[held_[index]] : nullptr; }
+
+HidStatus SimHid::setLightElement(size_t keyboard, size_t element, bool on) {
   calls_.push_back(on ? "light on" : "light off");
-  if (open_) light_ = on;
+  Keyboard* k = held(keyboard);
+  if (!k || element >= static_cast<size_t>(k->info.lightElements)) return static_cast<HidStatus>(0xE00002C2);
+  if (k->writeStatus != 0) return k->writeStatus;
+  if (k->acceptsWrites) elementValues_[{held_[keyboard], element}] = on ? 1 : 0;
+  light_ = on;
+  return 0;
+}
+
+HidStatus SimHid::sendLightReport(size_t keyboard, bool on) {
+  calls_.push_back(on ? "report on" : "report off");
+  Keyboard* k = held(keyboard);
+  if (!k) return static_cast<HidStatus>(0xE00002C2);
+  if (k->reportStatus != 0) return k->reportStatus;
+  light_ = on;
+  return 0;
+}
+
+HidValueRead SimHid::readLightElement(size_t keyboard, size_t element) {
+  Keyboard* k = held(keyboard);
+  if (!k || element >= static_cast<size_t>(k->info.lightElements)) return {static_cast<HidStatus>(0xE00002C2), {}};
+  if (k->readStatus != 0) return {k->readStatus, {}};
+  auto it = elementValues_.find({held_[keyboard], element});
+  return {0, it == elementValues_.end() ? 0 : it->second};
 }
 
 void SimHid::closeKeyboards() {
   calls_.push_back("close");
-  open_ = false;
+  held_.clear();
 }
 
 // ---------------------------------------------------------------- Preferences

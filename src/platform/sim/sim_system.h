@@ -14,28 +14,54 @@ namespace tessa {
 
 class SimHid final : public Hid {
  public:
+  // One attached keyboard as the simulation plays it.
+  struct Keyboard {
+    HidKeyboard info;  // openStatus and lightElements as opening reports them
+    HidStatus writeStatus = 0;   // of every light-element write
+    HidStatus reportStatus = 0;  // of the fallback report
+    HidStatus readStatus = 0;    // of the read-back; non-zero reads no value
+    bool acceptsWrites = true;   // false: writes succeed but the element keeps its value
+  };
+  // A USB keyboard that opens and has one light element.
+  static Keyboard plainKeyboard(std::string product = "Sim Keyboard");
+
+  SimHid();
   std::optional<bool> capsLockState() override;
-  bool setCapsLockState(bool on) override;
-  int openKeyboards() override;
-  void setCapsLockLight(bool on) override;
+  CapsLockSetResult setCapsLockState(bool on) override;
+  std::optional<std::vector<HidKeyboard>> openKeyboards() override;
+  HidStatus setLightElement(size_t keyboard, size_t element, bool on) override;
+  HidStatus sendLightReport(size_t keyboard, bool on) override;
+  HidValueRead readLightElement(size_t keyboard, size_t element) override;
   void closeKeyboards() override;
 
   // The lock state the keyboard itself toggles and events carry.
   bool capsLock() const { return caps_; }
   void toggleCapsLock() { caps_ = !caps_; }
   // Knobs.
+  // The service is there but the connection to it fails: nothing reads or sets.
   void setCapsLockReadable(bool readable) { readable_ = readable; }
-  void setKeyboardCount(int n) { keyboards_ = n; }
-  // "open 1", "light on", "light off", "close", "set caps on" — in order.
+  // No HID system service at all.
+  void setServicePresent(bool present) { servicePresent_ = present; }
+  // `n` plain keyboards.
+  void setKeyboardCount(int n);
+  void setKeyboards(std::vector<Keyboard> keyboards) { keyboards_ = std::move(keyboards); }
+  // The device list cannot be copied.
+  void setDeviceListAvailable(bool available) { deviceListAvailable_ = available; }
+  // "open 1", "light on", "report off", "close", "set caps on" — in order.
   const std::vector<std::string>& calls() const { return calls_; }
   std::optional<bool> light() const { return light_; }
-  bool keyboardsOpen() const { return open_; }
+  bool keyboardsOpen() const { return !held_.empty(); }
 
  private:
+  Keyboard* held(size_t index);
+
   bool caps_ = false;
   bool readable_ = true;
-  int keyboards_ = 1;
-  bool open_ = false;
+  bool servicePresent_ = true;
+  bool deviceListAvailable_ = true;
+  std::vector<Keyboard> keyboards_;
+  std::vector<size_t> held_;  // indexes into keyboards_
+  std::map<std::pair<size_t, size_t>, int64_t> elementValues_;
   std::optional<bool> light_;
   std::vector<std::string> calls_;
 };

@@ -1,0 +1,358 @@
+#include "app_core/app_delegate.h"
+
+#include <fmt/format.h>
+
+#include <atomic>
+#include <sstream>
+
+#include "dictionaries/word_lists.h"
+#include "engine/keyboard_engine.h"
+#include "hud/status_hud.h"
+#include "hud/unified_menu_panel.h"
+#include "reliability/stability_day.h"
+
+namespace tessa {
+namespace {
+
+constexpr const char* kLastKnownVersionKey = "lastKnownMacOSVersion";
+constexpr const char* kConflictWarningDismissedKey = "conflictWarningDismissed";
+constexpr const char* kUpdateHost = "updates.tessavinor.app";
+constexpr const char* kAccessibilitySettingsURL =
+    "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
+
+std::atomic<AppDelegate*> gShared{nullptr};
+
+std::string boolText(bool b) { return b ? "true" : "false"; }
+
+// "14.5.1" → {14, 5, 1}; missing or malformed parts count as 0.
+std::vector<long> versionParts(const std::string& version) {
+  std::vector<long> parts;
+  std::istringstream in(version);
+  std::string part;
+  while (std::getline(in, part, '.')) {
+    try {
+      parts.push_back(std::stol(part));
+    } catch (...) {
+      parts.push_back(0);
+    }
+  }
+  while (parts.size() < 3) parts.push_back(0);
+  return parts;
+}
+
+}  // namespace
+
+std::shared_ptr<AppDelegate> AppDelegate::create(AppDelegateEnvironment env) {
+  std::shared_ptr<AppDelegate> delegate(new AppDelegate(std::move(env)));
+  gShared = delegate.get();
+  delegate->console("AppDelegate initialized. Shared set.");
+  return delegate;
+}
+
+AppDelegate* AppDelegate::shared() { return gShared.load(); }
+
+AppDelegate::AppDelegate(AppDelegateEnvironment env) : env_(std::move(env)) {}
+
+AppDelegate::~AppDelegate() {
+  AppDelegate* self = this;
+  gShared.compare_exchange_strong(self, nullptr);
+}
+
+void AppDelegate::console(const std::string& line) {
+  if (env_.platform.systemLog) env_.platform.systemLog->console("Tessavinor: " + line);
+}
+
+void AppDelegate::step(const std::string& name) { steps_.push_back(name); }
+
+void AppDelegate::afterOnMainWeak(double delay, std::function<void(AppDelegate&)> fn) {
+  std::weak_ptr<AppDelegate> weak = weak_from_this();
+  env_.main->postDelayed(delay, [weak, fn = std::move(fn)] {
+    if (auto self = weak.lock()) fn(*self);
+  });
+}
+
+const std::vector<std::string>& AppDelegate::conflictingApplicationNames() {
+  static const std::vector<std::string> names{"Karabiner-Elements", "Karabiner-EventViewer", "BetterTouchTool",
+                                              "Keyboard Maestro",   "Alfred",                "KeyShade"};
+  return names;
+}
+
+std::string AppDelegate::feedURLString(const std::string& operatingSystemVersion) {
+  auto v = versionParts(operatingSystemVersion);
+  std::string os = std::to_string(v[0]) + "." + std::to_string(v[1]);
+  if (v[2] >= 1) os += "." + std::to_string(v[2]);
+  return std::string("https://") + kUpdateHost + "/appcast.xml?os=" + os;
+}
+
+// ------------------------------------------------------------------ start-up
+
+bool AppDelegate::applicationDidFinishLaunching() {
+  // There is no update framework on this platform: no controller is made,
+  // so automatic checks read as off and nothing is scheduled for them.
+  step("updaterController");
+  if (automaticallyChecksForUpdates()) step("vocabularyUpdateCheck");
+
+  step("runLaunchChecks");
+  std::string bundleID = env_.platform.workspace ? env_.platform.workspace->bundleIdentifier() : std::string();
+  if (bundleID.empty()) bundleID = kFallbackBundleID;
+  if (env_.runLaunchChecks && !env_.runLaunchChecks(bundleID, env_.pid)) return false;
+
+  step("setActivationPolicy");
+  env_.shell->setAccessoryActivationPolicy();
+  step("beginActivity");
+  env_.shell->beginLatencyActivity("Latency-critical keyboard event tap");
+  step("buildStatusItem");
+  // The status item draws the engine's state, so the engine is made here,
+  // on its first use.
+  ensureEngine();
+  statusView_ = env_.shell->makeStatusItemView();
+  if (statusView_) {
+    statusItem_ = StatusItemController::create(engine_, *statusView_, *this);
+    statusItem_->setUp();
+  }
+  step("warnStatusItemMissing");
+  if (env_.warnStatusItemMissing) env_.warnStatusItemMissing(hasStatusButton());
+  step("checkAccessibilityReset");
+  checkAccessibilityResetAfterSystemUpdate();
+  step("checkConflictingApplications");
+  checkConflictingApplications();
+
+  step("engine");
+  ensureEngine();
+  step("resumePendingAXRepair");
+  engine_->resumePendingAXRepair();
+  step("runLaunchSetup");
+  engine_->runLaunchSetup();
+  step("requestAccessibility");
+  engine_->requestAccessibility(false);
+
+  step("registerObservers");
+  registerObservers();
+
+  step("loadStabilityStats");
+  engine_->loadStabilityStats();
+  step("scheduleLogMaintenance");
+  engine_->scheduleLogMaintenance();
+  step("beginStabilitySession");
+  engine_->beginStabilitySession("0.1");
+  step("startAXPermissionTimer");
+  engine_->startAXPermissionTimer();
+  step("startEventTapWatchdog");
+  engine_->startEventTapWatchdog();
+  step("startTapDeadManThread");
+  engine_->startTapDeadManThread();
+
+  step("onboarding");
+  if (!engine_->hasCompletedOnboarding.get())
+    afterOnMainWeak(0.3, [](AppDelegate& d) { d.openDashboard(); });
+  started_ = true;
+  return true;
+}
+
+void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
+  if (!env_.platform.workspace) return;
+  auto v = versionParts(env_.platform.workspace->operatingSystemVersion());
+  std::string current = fmt::format("{}.{}.{}", v[0], v[1], v[2]);
+  std::string stored = env_.defaults->stringForKey(kLastKnownVersionKey).value_or("");
+  if (stored == current) return;
+  env_.defaults->set(kLastKnownVersionKey, current);
+  if (stored.empty()) return;  // the first start only remembers the version
+  bool trusted = env_.platform.accessibility && env_.platform.accessibility->isProcessTrusted(false);
+  if (trusted) return;
+  afterOnMainWeak(1.5, [stored, current](AppDelegate& d) {
+    if (!d.engine_) return;
+    std::weak_ptr<AppDelegate> weak = d.weak_from_this();
+    showHUDNotice(*d.engine_,
+                  DisplayState::actionable("สิทธิ์ Accessibility ถูกรีเซ็ต",
+                                           "เนื่องจาก macOS อัปเดตจาก " + stored + " → " + current,
+                                           "exclamationmark.triangle.fill", HudColor::orange, "เปิดสิทธิ์อีกครั้ง",
+                                           [weak] {
+                                             auto self = weak.lock();
+                                             if (!self) return;
+                                             if (self->hud_) self->hud_->dismiss(0.15);
+                                             if (self->env_.platform.workspace)
+                                               self->env_.platform.workspace->openURL(kAccessibilitySettingsURL);
+                                           }),
+                  4, true, false);
+  });
+}
+
+void AppDelegate::checkConflictingApplications() {
+  if (env_.defaults->boolForKey(kConflictWarningDismissedKey)) return;
+  if (!env_.platform.workspace) return;
+  for (const auto& app : env_.platform.workspace->runningApplications()) {
+    if (app.name.empty()) continue;
+    std::string name = lowercased(app.name);
+    for (const auto& conflicting : conflictingApplicationNames()) {
+      if (name.find(lowercased(conflicting)) == std::string::npos) continue;
+      std::string appName = app.name;
+      afterOnMainWeak(3.0, [appName](AppDelegate& d) {
+        if (!d.engine_) return;
+        std::weak_ptr<AppDelegate> weak = d.weak_from_this();
+        showHUDNotice(*d.engine_,
+                      DisplayState::actionable("ตรวจพบแอปแต่งคีย์บอร์ด (" + appName + ")",
+                                               "แอปนี้อาจดักจับปุ่มและชนกับ Tessavinor ได้", "keyboard.badge.ellipsis",
+                                               HudColor::yellow, "เข้าใจแล้ว ไม่ต้องเตือนอีก",
+                                               [weak] {
+                                                 auto self = weak.lock();
+                                                 if (!self) return;
+                                                 self->env_.defaults->set(kConflictWarningDismissedKey, true);
+                                                 if (self->hud_) self->hud_->dismiss(0.15);
+                                               }),
+                      2, true, false);
+      });
+      return;  // one notice per start
+    }
+  }
+}
+
+KeyboardEngine& AppDelegate::ensureEngine() {
+  if (!engine_) {
+    engine_ = env_.makeEngine();
+    if (env_.makeHud) {
+      hud_ = env_.makeHud(*engine_);
+      attachHudPanel(*engine_, hud_.get());
+    }
+  }
+  return *engine_;
+}
+
+bool AppDelegate::hasStatusButton() const { return statusView_ && statusView_->hasButton(); }
+
+void AppDelegate::registerObservers() {
+  // The language, Caps Lock, secure input, ignored word, Accessibility and
+  // pause notifications redraw the status item; the menu is rebuilt at each
+  // opening, so a language change needs nothing more.
+  if (statusItem_) statusItem_->observeNotifications();
+  if (env_.platform.workspace) {
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    cancellables_.push_back(env_.platform.workspace->observe(
+        [weak](WorkspaceEvent event, const std::optional<RunningApplication>&) {
+          auto self = weak.lock();
+          if (!self) return;
+          if (event == WorkspaceEvent::didWake) self->didWakeFromSleep();
+          if (event == WorkspaceEvent::willSleep) self->willSleep();
+        }));
+  }
+}
+
+// ------------------------------------------------------------- activation
+
+void AppDelegate::applicationDidBecomeActive() {
+  if (engine_) engine_->requestAccessibility(false);
+  if (dashboardWindow_ && dashboardWindow_->isVisible()) dashboardWindow_->orderFrontRegardless();
+}
+
+// ------------------------------------------------------------------- quit
+
+void AppDelegate::applicationWillTerminate() {
+  // An instance that stopped at the launch checks changed nothing and must
+  // undo nothing: the keyboard settings belong to the instance still running.
+  if (!started_ || terminated_) return;
+  terminated_ = true;
+  engine_->log("applicationWillTerminate: quitting");
+  step("endStabilitySession");
+  engine_->endStabilitySession("user");
+  step("saveStabilityStats");
+  engine_->saveStabilityStats(true);
+  // Both run on the settings queue, after any apply already running there.
+  step("clearHIDUtilMapping");
+  step("restoreOriginalHotKey61");
+  engine_->restoreSystemKeyboardForQuit();
+  step("releaseCapsLEDKeyboards");
+  engine_->releaseCapsLEDKeyboards();
+  env_.defaults->synchronize();
+}
+
+// ---------------------------------------------------------- sleep and wake
+
+void AppDelegate::willSleep() {
+  if (!engine_) return;
+  engine_->log("System willSleep notification received (isPaused: " + boolText(engine_->isPaused.get()) + ")");
+  engine_->recordStabilityEvent("power", {{"phase", "sleep"}}, false);
+}
+
+void AppDelegate::didWakeFromSleep() {
+  if (!engine_) return;
+  engine_->log("System didWakeNotification received (isPaused: " + boolText(engine_->isPaused.get()) + ")");
+  engine_->recordStabilityEvent("power", {{"phase", "wake"}}, false);
+  engine_->updateTodayStabilityDay([](StabilityDay& day) { day.sleepCycles += 1; });
+  afterOnMainWeak(2.0, [](AppDelegate& d) { d.postWakeStep(); });
+  if (!engine_->isPaused.get() && hasStatusButton()) {
+    env_.shell->setStatusButtonHighlighted(true);
+    afterOnMainWeak(0.3, [](AppDelegate& d) { d.env_.shell->setStatusButtonHighlighted(false); });
+  }
+}
+
+void AppDelegate::postWakeStep() {
+  if (!engine_) return;
+  if (engine_->recovery.isEmergencyTornDown) {
+    engine_->autoRecoveryWakeCheck();
+    return;
+  }
+  engine_->log("Post-wake: recreating the event tap (isPaused: " + boolText(engine_->isPaused.get()) + ")");
+  engine_->destroyEventTap();
+  engine_->createEventTap();
+}
+
+// ------------------------------------------------------------ the dashboard
+
+void AppDelegate::openDashboard() {
+  env_.shell->activateApplication();
+  if (!dashboardWindow_) {
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    dashboardWindow_ = env_.shell->makeDashboardWindow("Tessavinor Dashboard", kDashboardWidth, kDashboardHeight,
+                                                       [weak] {
+                                                         if (auto self = weak.lock()) self->windowWillClose();
+                                                       });
+  }
+  if (!dashboardWindow_) return;
+  dashboardWindow_->makeKeyAndOrderFront();
+  dashboardWindow_->orderFrontRegardless();
+}
+
+void AppDelegate::windowWillClose() { dashboardWindow_.reset(); }
+
+void AppDelegate::openPreferencesWindowToTab(int tab) {
+  openDashboard();
+  afterOnMainWeak(0.1, [tab](AppDelegate& d) { d.env_.notifications->post("OpenDashboardTab", tab); });
+}
+
+void AppDelegate::replayOnboarding() {
+  if (engine_) engine_->hasCompletedOnboarding.set(false);
+  openDashboard();
+  afterOnMainWeak(0.15, [](AppDelegate& d) { d.env_.notifications->post("ReplayOnboarding"); });
+}
+
+void AppDelegate::quitApp() { env_.shell->terminate(); }
+
+void AppDelegate::toggleCopyCache() { console("The clipboard history is not part of this build."); }
+void AppDelegate::clearCopyCache() { console("The clipboard history is not part of this build."); }
+void AppDelegate::openQuickPaste() { console("The clipboard history is not part of this build."); }
+
+void AppDelegate::checkForUpdates() {
+  // No update controller to ask; the vocabulary packs are still checked.
+  if (env_.checkVocabularyUpdates) env_.checkVocabularyUpdates();
+}
+
+// -------------------------------------------------------------------- HUD
+
+void AppDelegate::showStatusHUD(const std::string& message, const std::string& subMessage, const std::string& icon,
+                                HudColor color, std::optional<double> duration) {
+  if (engine_) tessa::showStatusHUD(*engine_, message, subMessage, icon, color, duration);
+}
+
+void AppDelegate::expireCorrectionHUD() {
+  if (engine_) tessa::expireCorrectionHUD(*engine_);
+}
+
+void AppDelegate::dismissStatusHUD(double duration) {
+  if (engine_) tessa::dismissStatusHUD(*engine_, duration);
+}
+
+void AppDelegate::showLanguageSwitchFeedback(const std::string& text, const std::string& previousText,
+                                             const std::string& targetLanguageName, int64_t score, double duration) {
+  if (engine_) tessa::showLanguageSwitchFeedback(*engine_, text, previousText, targetLanguageName, score, duration);
+}
+
+}  // namespace tessa

@@ -1,0 +1,178 @@
+#include "app_core/status_item_model.h"
+
+#include "engine/endpoints.h"
+#include "engine/keyboard_engine.h"
+#include "engine/localization.h"
+
+namespace tessa {
+
+StatusItemState StatusItemState::of(const KeyboardEngine& e) {
+  StatusItemState s;
+  s.isPaused = e.isPaused.get();
+  s.isAccessibilityGranted = e.isAccessibilityGranted.get();
+  s.isEventTapDead = e.isEventTapDead.get();
+  s.isEmergencyTornDown = e.recovery.isEmergencyTornDown;
+  s.isSecureInputActive = e.isSecureInputActive.get();
+  s.isCapsLockOn = e.isCapsLockOn.get();
+  s.hasIgnoredWord = e.flow.lastUndoneWord.has_value();
+  s.isHapticFeedbackEnabled = e.isHapticFeedbackEnabled.get();
+  s.hapticIntensityConfirm = e.hapticIntensityConfirm();
+  s.appLanguage = e.appLanguage.get();
+  s.proWording = e.appCopywritingLevel.get() == CopywritingLevel::pro;
+  s.version = AppInfo::versionString();
+  return s;
+}
+
+std::string localizedText(const StatusItemState& state, const std::string& key) {
+  return LocalizedTable::shared().localized(key, state.appLanguage, state.proWording);
+}
+
+// ------------------------------------------------------------------ icon
+
+const char* statusColorName(StatusColor color) {
+  switch (color) {
+    case StatusColor::pausedGray:
+      return "pausedGray";
+    case StatusColor::systemOrange:
+      return "systemOrange";
+    case StatusColor::systemYellow:
+      return "systemYellow";
+    case StatusColor::systemGreen:
+      return "systemGreen";
+    case StatusColor::label:
+      break;
+  }
+  return "label";
+}
+
+StatusIconInputs StatusIconInputs::of(const StatusItemState& state) {
+  StatusIconInputs in;
+  in.capsLockOn = state.isCapsLockOn;
+  in.secureInputActive = state.isSecureInputActive;
+  in.ignoredIndicator = state.hasIgnoredWord;
+  in.logoBadge = false;
+  in.accessibilityMissing = !state.isAccessibilityGranted;
+  return in;
+}
+
+StatusIconSpec statusIcon(const StatusItemState& state, const StatusIconInputs& inputs) {
+  StatusIconSpec spec;
+  if (state.isPaused) {
+    spec.symbol = "pause.circle.fill";
+    spec.color = StatusColor::pausedGray;
+  } else if (inputs.accessibilityMissing) {
+    spec.symbol = "exclamationmark.triangle.fill";
+    spec.color = StatusColor::systemOrange;
+  } else if (state.isEventTapDead) {
+    spec.symbol = "bolt.slash.fill";
+    spec.color = StatusColor::systemOrange;
+  } else if (inputs.secureInputActive) {
+    spec.symbol = "lock.fill";
+    spec.color = StatusColor::systemYellow;
+  } else {
+    spec.symbol = "keyboard.fill";
+    spec.color = StatusColor::label;
+  }
+  spec.capsLockBar = inputs.capsLockOn;
+  spec.ignoredBar = inputs.ignoredIndicator;
+  spec.logoBadge = inputs.logoBadge;
+  return spec;
+}
+
+StatusIconLayout StatusIconSpec::layout(double w, double h) const {
+  constexpr double kInset = 2.0, kBarHeight = 2.5, kBarY = 0.25, kLogoSize = 16.0, kLogoOffset = 14.0;
+  StatusIconLayout out;
+  out.width = w;
+  out.height = h + lift();
+  out.symbol = {0, lift(), w, h};
+  const double b = w - 2 * kInset;
+  if (capsLockBar && ignoredBar) {
+    // Caps Lock on the left half, the ignored word on the right.
+    out.bars.push_back({{kInset, kBarY, b / 2, kBarHeight}, 1.25, StatusColor::systemGreen});
+    out.bars.push_back({{kInset + b / 2, kBarY, b / 2, kBarHeight}, 1.25, StatusColor::systemOrange});
+  } else if (capsLockBar) {
+    out.bars.push_back({{kInset, kBarY, b, kBarHeight}, 1.25, StatusColor::systemGreen});
+  } else if (ignoredBar) {
+    out.bars.push_back({{kInset, kBarY, b, kBarHeight}, 1.25, StatusColor::systemOrange});
+  }
+  if (logoBadge) out.logo = StatusRect{out.width - kLogoOffset, out.height - kLogoOffset, kLogoSize, kLogoSize};
+  return out;
+}
+
+// --------------------------------------------------------------- tooltip
+
+std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing) {
+  if (accessibilityMissing) return localizedText(state, "tray_tooltip_ax_lost");
+  if (state.isEmergencyTornDown) return localizedText(state, "tray_tooltip_torn_down");
+  if (state.isEventTapDead) return localizedText(state, "tray_tooltip_tap_dead");
+  return formatLocalized(localizedText(state, "tray_tooltip_version"), {state.version});
+}
+
+// ----------------------------------------------------------------- click
+
+const char* statusClickActionName(StatusClickAction action) {
+  switch (action) {
+    case StatusClickAction::openMenu:
+      return "openMenu";
+    case StatusClickAction::restartTap:
+      return "restartTap";
+    case StatusClickAction::openDashboard:
+      break;
+  }
+  return "openDashboard";
+}
+
+StatusClickAction statusClickAction(const StatusClick& click, bool isEmergencyTornDown) {
+  constexpr uint64_t kControl = 0x40000;
+  if (click.kind == StatusClickKind::rightMouseUp) return StatusClickAction::openMenu;
+  if (click.kind != StatusClickKind::none && (click.modifierFlags & kControl)) return StatusClickAction::openMenu;
+  return isEmergencyTornDown ? StatusClickAction::restartTap : StatusClickAction::openDashboard;
+}
+
+// --------------------------------------------------------- notifications
+
+namespace {
+std::optional<bool> userInfoBool(const Notification& n, const char* key) {
+  if (!n.userInfo.is_object()) return std::nullopt;
+  auto it = n.userInfo.find(key);
+  if (it == n.userInfo.end() || !it->is_boolean()) return std::nullopt;
+  return it->get<bool>();
+}
+}  // namespace
+
+std::optional<StatusRefresh> statusRefreshFor(const Notification& n) {
+  StatusRefresh r;
+  if (n.name == notification::capsLockStateChanged) {
+    auto on = userInfoBool(n, "isEnabled");
+    if (!on) return std::nullopt;
+    r.image = true;
+    r.capsLockOn = on;
+  } else if (n.name == notification::secureInputStateChanged) {
+    r.image = true;
+  } else if (n.name == notification::ignoredWordStateChanged) {
+    auto ignored = userInfoBool(n, "isIgnored");
+    if (!ignored) return std::nullopt;
+    r.image = true;
+    r.ignoredIndicator = ignored;
+  } else if (n.name == notification::axAvailabilityChanged) {
+    if (!userInfoBool(n, "isAvailable")) return std::nullopt;
+    r.image = r.tooltip = true;
+  } else if (n.name == notification::accessibilityStateChanged || n.name == notification::appPauseStateChanged) {
+    r.image = r.tooltip = true;
+  } else {
+    // "AppLanguageChanged" among them: the menu is rebuilt at each opening.
+    return std::nullopt;
+  }
+  return r;
+}
+
+const std::vector<std::string>& statusItemNotificationNames() {
+  static const std::vector<std::string> names{
+      notification::appLanguageChanged,       notification::capsLockStateChanged,
+      notification::secureInputStateChanged,  notification::ignoredWordStateChanged,
+      notification::axAvailabilityChanged,    notification::accessibilityStateChanged,
+      notification::appPauseStateChanged};
+  return names;
+}
+
+}  // namespace tessa

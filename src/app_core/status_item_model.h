@@ -1,0 +1,146 @@
+#pragma once
+// What the tray item shows and does, as plain data: the icon (symbol,
+// colour, the Caps Lock and ignored-word bars), the tooltip, what a click
+// does, and which notifications redraw what. The shell draws these; nothing
+// here knows a toolkit.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/notification_center.h"
+
+namespace tessa {
+
+class KeyboardEngine;
+
+// The engine state the tray item and its menu are built from, read on the
+// main thread at each refresh or opening.
+struct StatusItemState {
+  bool isPaused = false;
+  bool isAccessibilityGranted = false;
+  bool isEventTapDead = false;
+  bool isEmergencyTornDown = false;
+  bool isSecureInputActive = false;
+  bool isCapsLockOn = false;
+  bool hasIgnoredWord = false;  // a correction was undone and its word is being left alone
+  bool isHapticFeedbackEnabled = false;
+  int64_t hapticIntensityConfirm = 2;
+  std::string appLanguage = "th";
+  bool proWording = false;  // the technical wording level
+  std::string version;
+
+  static StatusItemState of(const KeyboardEngine& engine);
+};
+
+// Looks up `key` in the interface language and wording level of `state`.
+std::string localizedText(const StatusItemState& state, const std::string& key);
+
+// ------------------------------------------------------------------ icon
+
+// Colours the icon is drawn in. pausedGray is a fixed grey (white 0.55,
+// opaque); the others follow the desktop theme.
+enum class StatusColor { pausedGray, systemOrange, systemYellow, systemGreen, label };
+const char* statusColorName(StatusColor color);
+
+struct StatusIconInputs {
+  bool capsLockOn = false;
+  bool secureInputActive = false;
+  bool ignoredIndicator = false;
+  bool logoBadge = false;  // no refresh asks for it
+  bool accessibilityMissing = false;
+
+  static StatusIconInputs of(const StatusItemState& state);
+  bool operator==(const StatusIconInputs&) const = default;
+};
+
+// Rectangles in points, y upwards from the icon's bottom edge.
+struct StatusRect {
+  double x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const StatusRect&) const = default;
+};
+
+struct StatusBar {
+  StatusRect rect;
+  double cornerRadius = 1.25;
+  StatusColor color = StatusColor::systemGreen;
+  bool operator==(const StatusBar&) const = default;
+};
+
+struct StatusIconLayout {
+  double width = 0, height = 0;
+  StatusRect symbol;
+  std::vector<StatusBar> bars;
+  std::optional<StatusRect> logo;
+};
+
+struct StatusIconSpec {
+  static constexpr double kPointSize = 19.0;
+  static constexpr const char* kAccessibilityDescription = "Tessavinor";
+
+  std::string symbol;  // "pause.circle.fill", "exclamationmark.triangle.fill", …
+  StatusColor color = StatusColor::label;
+  bool capsLockBar = false;
+  bool ignoredBar = false;
+  bool logoBadge = false;
+
+  // The symbol is lifted to make room for the bars below it.
+  double lift() const { return (capsLockBar || ignoredBar) ? 3.0 : 0.0; }
+  // Where everything goes for a symbol image of `symbolWidth` by
+  // `symbolHeight` points. The icon is in colour, never a template image.
+  StatusIconLayout layout(double symbolWidth, double symbolHeight) const;
+  bool operator==(const StatusIconSpec&) const = default;
+};
+
+// The first state that holds wins: paused, Accessibility missing, tap dead,
+// secure input, else the plain keyboard.
+StatusIconSpec statusIcon(const StatusItemState& state, const StatusIconInputs& inputs);
+inline StatusIconSpec statusIcon(const StatusItemState& state) {
+  return statusIcon(state, StatusIconInputs::of(state));
+}
+
+// --------------------------------------------------------------- tooltip
+
+// Accessibility missing, else torn down, else tap dead, else the version.
+std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing);
+inline std::string statusTooltip(const StatusItemState& state) {
+  return statusTooltip(state, !state.isAccessibilityGranted);
+}
+
+// ----------------------------------------------------------------- click
+
+enum class StatusClickKind { none, leftMouseUp, rightMouseUp, otherMouseUp };
+
+struct StatusClick {
+  StatusClickKind kind = StatusClickKind::none;
+  uint64_t modifierFlags = 0;  // Control is 0x40000
+};
+
+enum class StatusClickAction { openMenu, restartTap, openDashboard };
+const char* statusClickActionName(StatusClickAction action);
+
+// A right click or a Control-click opens the menu; any other click restarts
+// a torn-down tap, or else opens the dashboard.
+StatusClickAction statusClickAction(const StatusClick& click, bool isEmergencyTornDown);
+
+// --------------------------------------------------------- notifications
+
+// What one notification redraws. An override replaces the engine's value of
+// that icon input for this drawing only.
+struct StatusRefresh {
+  bool image = false;
+  bool tooltip = false;
+  std::optional<bool> capsLockOn;
+  std::optional<bool> ignoredIndicator;
+  bool operator==(const StatusRefresh&) const = default;
+};
+
+// None for a notification the item does not redraw on, and for one that
+// lacks the boolean its handler needs ("isEnabled", "isIgnored",
+// "isAvailable").
+std::optional<StatusRefresh> statusRefreshFor(const Notification& notification);
+
+// The notifications the tray item observes, in the order they are registered.
+const std::vector<std::string>& statusItemNotificationNames();
+
+}  // namespace tessa

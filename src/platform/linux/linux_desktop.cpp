@@ -1,0 +1,67 @@
+#include "platform/linux/linux_desktop.h"
+
+#include "platform/linux/curl_http_client.h"
+#include "platform/linux/hunspell_spell_checker.h"
+#include "platform/linux/keychain_factory.h"
+#include "platform/linux/linux_process_runner.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/syslog_system_log.h"
+#include "platform/linux/unavailable_desktop.h"
+
+namespace tessa {
+
+struct LinuxDesktop::Owned {
+  SyslogSystemLog systemLog;
+  std::unique_ptr<LinuxWorkspace> workspace;
+  LinuxProcessRunner processes;
+  std::unique_ptr<Keychain> keychain;
+  std::unique_ptr<CurlHttpClient> http;
+  std::unique_ptr<HunspellSpellChecker> spellChecker;
+  UnavailableEventSystem events;
+  UnavailableInputSources inputSources;
+  UnavailableAccessibility accessibility;
+  UnavailableHid hid;
+  UnavailablePreferenceDomains preferences;
+  NoHaptics haptics;
+  FixedScreens screens{{ScreenInfo{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}}};
+};
+
+LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
+    : main_(main), options_(std::move(options)), owned_(std::make_unique<Owned>()) {
+  auto* log = &owned_->systemLog;
+  auto console = [log](const std::string& line) { log->console(line); };
+  owned_->workspace = std::make_unique<LinuxWorkspace>(main_, options_.bundleIdentifier, console);
+  owned_->keychain = createSystemKeychain(console);
+  owned_->http = std::make_unique<CurlHttpClient>(main_);
+  owned_->spellChecker = std::make_unique<HunspellSpellChecker>();
+  if (!options_.events) unavailable_.push_back("keys");
+  if (!options_.inputSources) unavailable_.push_back("input sources");
+  if (!options_.accessibility) unavailable_.push_back("Accessibility");
+  if (!options_.hid) unavailable_.push_back("Caps Lock");
+}
+
+LinuxDesktop::~LinuxDesktop() = default;
+
+LinuxWorkspace& LinuxDesktop::workspace() { return *owned_->workspace; }
+SystemLog& LinuxDesktop::systemLog() { return owned_->systemLog; }
+
+Platform LinuxDesktop::platform() {
+  Platform p;
+  p.events = options_.events ? options_.events : &owned_->events;
+  p.inputSources = options_.inputSources ? options_.inputSources : &owned_->inputSources;
+  p.accessibility = options_.accessibility ? options_.accessibility : &owned_->accessibility;
+  p.hid = options_.hid ? options_.hid : &owned_->hid;
+  p.workspace = owned_->workspace.get();
+  p.preferences = &owned_->preferences;
+  p.processes = &owned_->processes;
+  p.systemLog = &owned_->systemLog;
+  p.haptics = &owned_->haptics;
+  p.keychain = owned_->keychain.get();
+  p.http = owned_->http.get();
+  p.spellChecker = owned_->spellChecker.get();
+  p.screens = options_.screens ? options_.screens : &owned_->screens;
+  p.hasBundleIdentifier = !options_.bundleIdentifier.empty();
+  return p;
+}
+
+}  // namespace tessa

@@ -1,0 +1,14 @@
+#pragma once
+// Child processes on Linux: the tool runs with its output collected; one
+// still running after its time-out is killed and reported as timed out.
+#include "platform/system.h"
+
+namespace tessa {
+
+class LinuxProcessRunner final : public ProcessRunner {
+ public:
+  ProcessResult run(const std::string& path, const std::vector<std::string>& arguments,
+                    double timeoutSeconds) override;
+};
+
+}  // namespace tessa

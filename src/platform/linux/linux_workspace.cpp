@@ -1,0 +1,156 @@
+#include "platform/linux/linux_workspace.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <thread>
+
+#include "base/files.h"
+
+extern char** environ;
+
+namespace tessa {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The other platform's settings panes have no Linux equivalent: they are
+// logged, never handed to the opener (which would show an error dialog).
+bool isOtherPlatformSettingsURL(const std::string& url) {
+  return url.rfind("x-apple.systempreferences:", 0) == 0 || url.rfind("x-apple-", 0) == 0;
+}
+
+bool isDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+  size_t start = 0;
+  while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
+  return s.substr(start);
+}
+
+}  // namespace
+
+bool openWithDesktopOpener(const std::string& url) {
+  pid_t pid = 0;
+  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+  if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
+  // Reap it off the caller's thread so no zombie is left behind.
+  std::thread([pid] {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+  }).detach();
+  return true;
+}
+
+LinuxWorkspace::LinuxWorkspace(TaskRunner& main, std::string bundleIdentifier, LogFunction log, Opener opener,
+                               fs::path procRoot, fs::path osRelease)
+    : main_(main),
+      bundleIdentifier_(std::move(bundleIdentifier)),
+      log_(std::move(log)),
+      opener_(opener ? std::move(opener) : Opener(openWithDesktopOpener)),
+      procRoot_(std::move(procRoot)),
+      osRelease_(std::move(osRelease)) {}
+
+std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
+  std::lock_guard lock(mutex_);
+  return frontmost_;
+}
+
+void LinuxWorkspace::setFrontmostApplication(std::optional<RunningApplication> app) {
+  {
+    std::lock_guard lock(mutex_);
+    if (frontmost_ == app) return;
+    frontmost_ = app;
+  }
+  if (app) post(WorkspaceEvent::didActivateApplication, app);
+}
+
+std::vector<RunningApplication> LinuxWorkspace::runningApplications() const {
+  std::vector<RunningApplication> apps;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(procRoot_, ec)) {
+    std::string name = entry.path().filename().string();
+    if (!isDigits(name)) continue;
+    // Kernel threads have an empty command line; they are not applications.
+    auto cmdline = readFile(entry.path() / "cmdline", 64 * 1024);
+    if (!cmdline || cmdline->empty()) continue;
+    auto comm = readFile(entry.path() / "comm", 256);
+    RunningApplication app;
+    app.pid = std::stoll(name);
+    std::string executable = cmdline->substr(0, cmdline->find('\0'));
+    app.bundleID = fs::path(executable).filename().string();
+    app.name = comm ? trimmed(*comm) : app.bundleID;
+    apps.push_back(std::move(app));
+  }
+  std::sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; });
+  return apps;
+}
+
+Subscription LinuxWorkspace::observe(
+    std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) {
+  auto holder = std::make_shared<Callback>(std::move(cb));
+  std::lock_guard lock(mutex_);
+  observers_.push_back(holder);
+  return Subscription(holder);
+}
+
+void LinuxWorkspace::post(WorkspaceEvent event, const std::optional<RunningApplication>& app) {
+  std::vector<std::weak_ptr<Callback>> live;
+  {
+    std::lock_guard lock(mutex_);
+    std::erase_if(observers_, [](const auto& w) { return w.expired(); });
+    live = observers_;
+  }
+  for (auto& weak : live) {
+    main_.post([weak, event, app] {
+      if (auto cb = weak.lock()) (*cb)(event, app);
+    });
+  }
+}
+
+bool LinuxWorkspace::openURL(const std::string& url) {
+  if (isOtherPlatformSettingsURL(url)) {
+    if (log_) log_("Workspace: not opening " + url + " - that settings pane does not exist on this system");
+    return false;
+  }
+  bool ok = opener_(url);
+  if (!ok && log_) log_("Workspace: the desktop's opener could not be started for " + url);
+  return ok;
+}
+
+std::string LinuxWorkspace::versionFromOsRelease(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  std::string value;
+  while (std::getline(in, line)) {
+    if (line.rfind("VERSION_ID=", 0) != 0) continue;
+    value = trimmed(line.substr(11));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+  }
+  std::vector<long> numbers;
+  std::istringstream parts(value);
+  std::string part;
+  while (std::getline(parts, part, '.') && numbers.size() < 3) {
+    if (!isDigits(part) || part.size() > 9) break;
+    numbers.push_back(std::stol(part));
+  }
+  if (numbers.empty()) return "0.0.0";
+  while (numbers.size() < 3) numbers.push_back(0);
+  return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." + std::to_string(numbers[2]);
+}
+
+std::string LinuxWorkspace::operatingSystemVersion() const {
+  auto text = readFile(osRelease_, 64 * 1024);
+  return versionFromOsRelease(text ? *text : "");
+}
+
+}  // namespace tessa

@@ -1,0 +1,290 @@
+#include "app_core/app_delegate.h"
+
+#include <gtest/gtest.h>
+
+#include <any>
+
+#include "engine/keyboard_engine.h"
+#include "hud/unified_menu_panel.h"
+#include "platform/sim/sim_desktop.h"
+#include "app_core/status_item_fakes.h"
+#include "support/engine_fixture.h"
+
+namespace tessa::test {
+namespace {
+
+// The window system as the delegate sees it, recording what it was asked.
+class RecordingWindowSystem final : public ShellHost {
+ public:
+  struct Window final : DashboardWindow {
+    explicit Window(RecordingWindowSystem& s) : shell(s) {}
+    void makeKeyAndOrderFront() override { shell.calls.push_back("makeKeyAndOrderFront"); }
+    void orderFrontRegardless() override { shell.calls.push_back("orderFrontRegardless"); }
+    bool isVisible() const override { return true; }
+    RecordingWindowSystem& shell;
+  };
+  void setAccessoryActivationPolicy() override { calls.push_back("accessory"); }
+  StatusItemView* makeStatusItemView() override { return statusItemWorks ? &view : nullptr; }
+  void setStatusButtonHighlighted(bool on) override { calls.push_back(on ? "highlight" : "unhighlight"); }
+  void activateApplication() override { calls.push_back("activate"); }
+  std::unique_ptr<DashboardWindow> makeDashboardWindow(const std::string& title, double w, double h,
+                                                       std::function<void()> onClose) override {
+    ++windowsMade;
+    lastTitle = title;
+    closeWindow = std::move(onClose);
+    return std::make_unique<Window>(*this);
+  }
+  void terminate() override { calls.push_back("terminate"); }
+
+  bool statusItemWorks = true;
+  int windowsMade = 0;
+  RecordingStatusView view;
+  std::string lastTitle;
+  std::function<void()> closeWindow;
+  std::vector<std::string> calls;
+};
+
+class AppDelegateTest : public ::testing::Test {
+ protected:
+  AppDelegateTest() : desk(fx.clock, fx.runner) {
+    fx.platform = desk.platform();
+    fx.runner.runUntilIdle();
+  }
+  ~AppDelegateTest() override {
+    if (fx.engine) fx.engine->stopTapDeadManThread();
+    delegate.reset();
+    fx.engine.reset();
+  }
+
+  std::shared_ptr<AppDelegate> makeDelegate(bool anotherInstanceRuns = false) {
+    AppDelegateEnvironment env;
+    env.platform = fx.environment().platform;
+    env.main = &fx.runner;
+    env.clock = &fx.clock;
+    env.defaults = fx.defaults.get();
+    env.notifications = &fx.notifications;
+    env.shell = &shell;
+    env.makeEngine = [this] { return fx.start(); };
+    env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(HudEnvironment::forEngine(e)); };
+    env.runLaunchChecks = [anotherInstanceRuns](const std::string&, int64_t) { return !anotherInstanceRuns; };
+    env.warnStatusItemMissing = [this](bool present) { statusItemReports.push_back(present); };
+    delegate = AppDelegate::create(std::move(env));
+    return delegate;
+  }
+  std::vector<std::string> noticeMessages() const {
+    std::vector<std::string> out;
+    if (!delegate || !delegate->hud()) return out;
+    for (const auto& n : delegate->hud()->shownNotices()) out.push_back(n.content.value("message", ""));
+    return out;
+  }
+  bool logged(const std::string& needle) const {
+    for (const auto& l : fx.engine->diagnosticLogs())
+      if (l.find(needle) != std::string::npos) return true;
+    return false;
+  }
+
+  EngineFixture fx;
+  SimDesktop desk;
+  RecordingWindowSystem shell;
+  std::vector<bool> statusItemReports;
+  std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, StartsAndQuitsInTheirOrder) {
+  auto d = makeDelegate();
+  ASSERT_TRUE(d->applicationDidFinishLaunching());
+  EXPECT_EQ(d->lifecycleSteps(),
+            (std::vector<std::string>{"updaterController", "runLaunchChecks", "setActivationPolicy", "beginActivity",
+                                      "buildStatusItem", "warnStatusItemMissing", "checkAccessibilityReset",
+                                      "checkConflictingApplications", "engine", "resumePendingAXRepair",
+                                      "runLaunchSetup", "requestAccessibility", "registerObservers",
+                                      "loadStabilityStats", "scheduleLogMaintenance", "beginStabilitySession",
+                                      "startAXPermissionTimer", "startEventTapWatchdog", "startTapDeadManThread",
+                                      "onboarding"}));
+  EXPECT_EQ(AppDelegate::shared(), d.get());
+  EXPECT_EQ(fx.systemLog.consoleLines.front(), "Tessavinor: AppDelegate initialized. Shared set.");
+  EXPECT_EQ(statusItemReports, std::vector<bool>{true});
+
+  size_t started = d->lifecycleSteps().size();
+  d->applicationWillTerminate();
+  d->applicationWillTerminate();  // a second call undoes nothing twice
+  std::vector<std::string> quit(d->lifecycleSteps().begin() + started, d->lifecycleSteps().end());
+  EXPECT_EQ(quit, (std::vector<std::string>{"endStabilitySession", "saveStabilityStats", "clearHIDUtilMapping",
+                                            "restoreOriginalHotKey61", "releaseCapsLEDKeyboards"}));
+}
+
+TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQuit) {
+  auto d = makeDelegate(/*anotherInstanceRuns=*/true);
+  EXPECT_FALSE(d->applicationDidFinishLaunching());
+  EXPECT_EQ(d->lifecycleSteps(), (std::vector<std::string>{"updaterController", "runLaunchChecks"}));
+  EXPECT_EQ(d->engine(), nullptr);
+  EXPECT_TRUE(shell.calls.empty());
+  d->applicationWillTerminate();
+  EXPECT_EQ(d->lifecycleSteps().size(), 2u);
+  EXPECT_FALSE(desk.transcript().contains("children") && !desk.transcript()["children"].empty());
+}
+
+TEST_F(AppDelegateTest, AMissingStatusItemIsReportedAndStartUpGoesOn) {
+  shell.statusItemWorks = false;
+  auto d = makeDelegate();
+  EXPECT_TRUE(d->applicationDidFinishLaunching());
+  EXPECT_EQ(statusItemReports, std::vector<bool>{false});
+}
+
+TEST_F(AppDelegateTest, TheAccessibilityNoticeFollowsOnlyASystemUpdateThatCostTheGrant) {
+  desk.setTrusted(false);
+  // First start ever: only remembered.
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(5);
+  EXPECT_EQ(fx.defaults->stringForKey("lastKnownMacOSVersion"), "14.5.0");
+  EXPECT_TRUE(noticeMessages().empty());
+  delegate->applicationWillTerminate();
+  fx.engine->stopTapDeadManThread();
+
+  // After an update, untrusted: the orange notice 1.5 s after launch.
+  desk.workspace().setOperatingSystemVersion("14.6.1");
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(1.4);
+  EXPECT_TRUE(noticeMessages().empty());
+  fx.runner.advance(0.2);
+  ASSERT_EQ(noticeMessages().size(), 1u);
+  const auto& n = delegate->hud()->shownNotices()[0];
+  EXPECT_EQ(n.content["message"], "สิทธิ์ Accessibility ถูกรีเซ็ต");
+  EXPECT_EQ(n.content["subMessage"], "เนื่องจาก macOS อัปเดตจาก 14.5.0 → 14.6.1");
+  EXPECT_EQ(n.priority, 4);
+  EXPECT_EQ(fx.defaults->stringForKey("lastKnownMacOSVersion"), "14.6.1");
+}
+
+TEST_F(AppDelegateTest, WithTheGrantKeptAnUpdateIsOnlyRemembered) {
+  fx.defaults->set("lastKnownMacOSVersion", "14.4.0");
+  desk.setTrusted(true);
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(5);
+  EXPECT_EQ(fx.defaults->stringForKey("lastKnownMacOSVersion"), "14.5.0");
+  EXPECT_TRUE(noticeMessages().empty());
+}
+
+TEST_F(AppDelegateTest, OnlyTheFirstConflictingApplicationIsNamedUntilTheUserDismissesIt) {
+  fx.defaults->set("hasCompletedOnboarding", true);
+  desk.launchApplication("com.example.launcher", "my alfred launcher");
+  desk.launchApplication("org.pqrs.Karabiner-Elements", "Karabiner-Elements");
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(2.9);
+  EXPECT_TRUE(noticeMessages().empty());
+  fx.runner.advance(0.2);
+  ASSERT_EQ(noticeMessages(), std::vector<std::string>{"ตรวจพบแอปแต่งคีย์บอร์ด (my alfred launcher)"});
+  EXPECT_EQ(delegate->hud()->shownNotices()[0].priority, 2);
+
+  // Its action silences it for good.
+  auto* actionable = delegate->hud()->state().displayState.get().as<DisplayState::Actionable>();
+  ASSERT_NE(actionable, nullptr);
+  actionable->onAction();
+  EXPECT_TRUE(fx.defaults->boolForKey("conflictWarningDismissed"));
+  delegate->applicationWillTerminate();
+  fx.engine->stopTapDeadManThread();
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(5);
+  EXPECT_TRUE(noticeMessages().empty());
+}
+
+TEST_F(AppDelegateTest, OnboardingOpensTheDashboardAndAClosedWindowIsBuiltAfresh) {
+  auto d = makeDelegate();
+  d->applicationDidFinishLaunching();
+  fx.runner.advance(0.29);
+  EXPECT_EQ(shell.windowsMade, 0);
+  fx.runner.advance(0.02);
+  EXPECT_EQ(shell.windowsMade, 1);
+  EXPECT_EQ(shell.lastTitle, "Tessavinor Dashboard");
+  d->openDashboard();
+  EXPECT_EQ(shell.windowsMade, 1);  // the open window is brought forward
+  shell.closeWindow();
+  EXPECT_FALSE(d->hasDashboardWindow());
+  d->openDashboard();
+  EXPECT_EQ(shell.windowsMade, 2);
+
+  // A completed onboarding opens nothing at launch.
+  fx.defaults->set("hasCompletedOnboarding", true);
+  d->applicationWillTerminate();
+  fx.engine->stopTapDeadManThread();
+  RecordingWindowSystem other;
+  shell.windowsMade = 0;
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(1);
+  EXPECT_EQ(shell.windowsMade, 0);
+}
+
+TEST_F(AppDelegateTest, TabsAndOnboardingReplayAreAnnouncedAfterTheWindowIsUp) {
+  fx.defaults->set("hasCompletedOnboarding", true);
+  auto d = makeDelegate();
+  d->applicationDidFinishLaunching();
+  std::vector<std::pair<std::string, int>> posted;
+  auto tabs = fx.notifications.addObserver("OpenDashboardTab", [&](const Notification& n) {
+    posted.emplace_back(n.name, std::any_cast<int>(n.object));
+  });
+  auto replay = fx.notifications.addObserver("ReplayOnboarding", [&](const Notification& n) {
+    posted.emplace_back(n.name, -1);
+  });
+  d->openPreferencesWindowToTab(3);
+  EXPECT_EQ(shell.windowsMade, 1);
+  fx.runner.advance(0.09);
+  EXPECT_TRUE(posted.empty());
+  fx.runner.advance(0.02);
+  EXPECT_EQ(posted, (std::vector<std::pair<std::string, int>>{{"OpenDashboardTab", 3}}));
+
+  d->replayOnboarding();
+  EXPECT_FALSE(fx.engine->hasCompletedOnboarding.get());
+  EXPECT_EQ(fx.defaults->boolForKey("hasCompletedOnboarding"), false);
+  fx.runner.advance(0.16);
+  EXPECT_EQ(posted.back().first, "ReplayOnboarding");
+}
+
+TEST_F(AppDelegateTest, WakeRecreatesTheTapUnlessItWasTornDownAndFlashesOnlyWhenRunning) {
+  fx.defaults->set("hasCompletedOnboarding", true);
+  auto d = makeDelegate();
+  d->applicationDidFinishLaunching();
+  fx.runner.runUntilIdle();
+
+  desk.sleep();
+  desk.wake();
+  fx.runner.advance(0.01);
+  EXPECT_TRUE(logged("System willSleep notification received (isPaused: false)"));
+  EXPECT_TRUE(logged("System didWakeNotification received (isPaused: false)"));
+  EXPECT_EQ(shell.calls.back(), "highlight");
+  fx.runner.advance(0.3);
+  EXPECT_EQ(shell.calls.back(), "unhighlight");
+  EXPECT_FALSE(logged("Post-wake: recreating"));
+  fx.runner.advance(1.8);
+  EXPECT_TRUE(logged("Post-wake: recreating the event tap (isPaused: false)"));
+  int64_t cycles = 0;
+  for (const auto& day : fx.engine->stabilityDaysSnapshot()) cycles += day.sleepCycles;
+  EXPECT_EQ(cycles, 1);
+
+  // Torn down in an emergency: the wake check runs instead of a new tap.
+  fx.engine->recovery.isEmergencyTornDown = true;
+  shell.calls.clear();
+  fx.engine->isPaused.set(true);
+  desk.wake();
+  fx.runner.advance(2.1);
+  EXPECT_TRUE(logged("autoRecoveryWakeCheck"));
+  EXPECT_TRUE(shell.calls.empty());  // paused: no flash
+}
+
+TEST_F(AppDelegateTest, StatusItemRefreshesOnTheStateNotifications) {
+  fx.defaults->set("hasCompletedOnboarding", true);
+  auto d = makeDelegate();
+  d->applicationDidFinishLaunching();
+  fx.runner.runUntilIdle();
+  size_t before = shell.view.icons.size();
+  fx.notifications.post(notification::secureInputStateChanged);
+  EXPECT_EQ(shell.view.icons.size(), before);  // on the next main-queue turn
+  fx.runner.runUntilIdle();
+  EXPECT_EQ(shell.view.icons.size(), before + 1);
+}
+
+TEST(AppDelegateFeed, ThePatchIsNamedOnlyWhenThereIsOne) {
+  EXPECT_EQ(AppDelegate::feedURLString("14.5.0"), "https://updates.tessavinor.app/appcast.xml?os=14.5");
+  EXPECT_EQ(AppDelegate::feedURLString("14.5.1"), "https://updates.tessavinor.app/appcast.xml?os=14.5.1");
+}
+
+}  // namespace
+}  // namespace tessa::test

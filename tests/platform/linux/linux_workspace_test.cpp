@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/clock.h"
+#include "base/task_runner.h"
+#include "dictionaries/word_test_support.h"
+#include "platform/linux/linux_process_runner.h"
+#include "platform/linux/linux_workspace.h"
+
+namespace tessa::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LinuxWorkspace, TheOperatingSystemVersionIsVersionIdPaddedToThreeNumbers) {
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("NAME=\"Debian\"\nVERSION_ID=\"12\"\n"), "12.0.0");
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("VERSION_ID=24.04\n"), "24.4.0");
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("VERSION_ID='3.19.1'\n"), "3.19.1");
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("VERSION_ID=\"1.2.3.4\"\n"), "1.2.3");
+  // Rolling releases carry none; a garbled value is not half read.
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("NAME=Arch\n"), "0.0.0");
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("VERSION_ID=\"rolling\"\n"), "0.0.0");
+  EXPECT_EQ(LinuxWorkspace::versionFromOsRelease("VERSION_ID=\"99999999999999999999\"\n"), "0.0.0");
+}
+
+class LinuxWorkspaceTest : public ::testing::Test {
+ protected:
+  void writeProc(int pid, const std::string& cmdline, const std::string& comm) {
+    fs::create_directories(proc / std::to_string(pid));
+    std::ofstream(proc / std::to_string(pid) / "cmdline") << cmdline;
+    std::ofstream(proc / std::to_string(pid) / "comm") << comm;
+  }
+  std::unique_ptr<LinuxWorkspace> make() {
+    return std::make_unique<LinuxWorkspace>(
+        runner, "com.Ovrelan.Tessavinor", [this](const std::string& l) { logLines.push_back(l); },
+        [this](const std::string& url) {
+          opened.push_back(url);
+          return true;
+        },
+        proc, home.path() / "os-release");
+  }
+  TempHome home;
+  fs::path proc = home.path() / "proc";
+  ManualClock clock{0, 0};
+  ManualTaskRunner runner{clock};
+  std::vector<std::string> logLines, opened;
+};
+
+TEST_F(LinuxWorkspaceTest, RunningApplicationsComeFromProcWithoutKernelThreads) {
+  writeProc(42, std::string("/usr/bin/alfred-launcher\0--daemon\0", 34), "Alfred-launcher\n");
+  writeProc(7, "", "kworker/0:1\n");
+  writeProc(9, std::string("/opt/editor/editor\0", 19), "editor\n");
+  fs::create_directories(proc / "self");
+  auto apps = make()->runningApplications();
+  ASSERT_EQ(apps.size(), 2u);
+  EXPECT_EQ(apps[0], (RunningApplication{"editor", 9, "editor"}));
+  EXPECT_EQ(apps[1], (RunningApplication{"alfred-launcher", 42, "Alfred-launcher"}));
+}
+
+TEST_F(LinuxWorkspaceTest, OtherPlatformSettingsPanesAreLoggedNotOpened) {
+  auto ws = make();
+  EXPECT_FALSE(ws->openURL("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"));
+  EXPECT_TRUE(ws->openURL("https://example.org/help"));
+  EXPECT_EQ(opened, std::vector<std::string>{"https://example.org/help"});
+  ASSERT_EQ(logLines.size(), 1u);
+  EXPECT_NE(logLines[0].find("does not exist on this system"), std::string::npos);
+}
+
+TEST_F(LinuxWorkspaceTest, EventsReachLiveObserversOnTheMainQueue) {
+  auto ws = make();
+  std::vector<WorkspaceEvent> seen;
+  auto keep = ws->observe([&](WorkspaceEvent e, const auto&) { seen.push_back(e); });
+  {
+    auto dropped = ws->observe([&](WorkspaceEvent, const auto&) { ADD_FAILURE() << "a dropped observer ran"; });
+  }
+  ws->post(WorkspaceEvent::willSleep);
+  EXPECT_TRUE(seen.empty());
+  runner.runUntilIdle();
+  EXPECT_EQ(seen, std::vector<WorkspaceEvent>{WorkspaceEvent::willSleep});
+  ws->setFrontmostApplication(RunningApplication{"editor", 9, "editor"});
+  ws->setFrontmostApplication(RunningApplication{"editor", 9, "editor"});  // unchanged: no second event
+  runner.runUntilIdle();
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(ws->frontmostApplication()->pid, 9);
+}
+
+TEST(LinuxProcessRunner, ReportsOutputExitStatusLaunchFailureAndKillsAToolPastItsTimeOut) {
+  LinuxProcessRunner runner;
+  auto ok = runner.run("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}, 10);
+  EXPECT_TRUE(ok.launched);
+  EXPECT_FALSE(ok.timedOut);
+  EXPECT_EQ(ok.exitStatus, 3);
+  EXPECT_EQ(ok.output, "out\n");
+  EXPECT_EQ(ok.errorOutput, "err\n");
+
+  auto missing = runner.run("/nonexistent/hidutil", {"property"}, 1);
+  EXPECT_FALSE(missing.launched);
+  EXPECT_NE(missing.launchError.find("/nonexistent/hidutil"), std::string::npos);
+
+  // A tool that closes its output but never exits is still killed.
+  auto stuck = runner.run("/bin/sh", {"-c", "exec >&- 2>&-; sleep 30"}, 0.3);
+  EXPECT_TRUE(stuck.launched);
+  EXPECT_TRUE(stuck.timedOut);
+}
+
+}  // namespace
+}  // namespace tessa::test
