@@ -57,14 +57,21 @@ bool DashboardRootModel::replayOnboarding() {
 }
 
 std::vector<Subscription> DashboardRootModel::observe(NotificationCenter& notifications,
-                                                      std::function<void()> changed) {
+                                                      std::function<void()> changed, Deliver deliver) {
+  if (!deliver) deliver = [](std::function<void()> handler) { handler(); };
   std::vector<Subscription> subscriptions;
-  subscriptions.push_back(notifications.addObserver(kReplayOnboardingNotification, [this, changed](const Notification&) {
-    if (replayOnboarding() && changed) changed();
-  }));
-  subscriptions.push_back(notifications.addObserver(kOpenTabNotification, [this, changed](const Notification& n) {
-    if (openTab(n.object) && changed) changed();
-  }));
+  subscriptions.push_back(
+      notifications.addObserver(kReplayOnboardingNotification, [this, changed, deliver](const Notification&) {
+        deliver([this, changed] {
+          if (replayOnboarding() && changed) changed();
+        });
+      }));
+  subscriptions.push_back(
+      notifications.addObserver(kOpenTabNotification, [this, changed, deliver](const Notification& n) {
+        deliver([this, changed, object = n.object] {
+          if (openTab(object) && changed) changed();
+        });
+      }));
   return subscriptions;
 }
 

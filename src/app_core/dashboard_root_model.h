@@ -60,10 +60,16 @@ class DashboardRootModel {
   // The sheet went away, by its own dismissal or otherwise.
   void onboardingClosed() { showOnboarding_ = false; }
 
+  // Runs a handler where the model lives; the default runs it right away on
+  // the posting thread.
+  using Deliver = std::function<void(std::function<void()>)>;
+
   // Follows both notifications on `notifications` for as long as the
   // returned subscriptions live; `changed` runs after each one that changed
-  // the section or showed the sheet.
-  std::vector<Subscription> observe(NotificationCenter& notifications, std::function<void()> changed);
+  // the section or showed the sheet. Each handler is handed to `deliver`,
+  // which must not run it after this model is gone.
+  std::vector<Subscription> observe(NotificationCenter& notifications, std::function<void()> changed,
+                                    Deliver deliver = {});
 
  private:
   int currentSection_ = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,17 @@ TEST(DashboardRootModelTest, FollowsTheNotificationsWhileSubscribed) {
   }
   center.post("OpenDashboardTab", 1);
   EXPECT_EQ(model.currentSection(), 2) << "no longer observed";
+
+  // A handler handed elsewhere changes the model only when it is run there.
+  std::vector<std::function<void()>> queued;
+  auto subscriptions = model.observe(center, [&] { ++changes; },
+                                     [&](std::function<void()> handler) { queued.push_back(std::move(handler)); });
+  center.post("OpenDashboardTab", 7);
+  EXPECT_EQ(model.currentSection(), 2);
+  ASSERT_EQ(queued.size(), 1u);
+  queued.front()();
+  EXPECT_EQ(model.currentSection(), 7);
+  EXPECT_EQ(changes, 3);
 }
 
 TEST(DashboardRootModelTest, VersionLine) {

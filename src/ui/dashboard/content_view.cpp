@@ -30,6 +30,7 @@ QWidget* divider(QWidget* parent, const char* name, Qt::Orientation orientation,
   layout->setContentsMargins(orientation == Qt::Horizontal ? inset : 0, 0,
                              orientation == Qt::Horizontal ? inset : 0, 0);
   auto* line = new QFrame(holder);
+  line->setObjectName(QStringLiteral("%1.line").arg(name));
   line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
   line->setFrameShadow(QFrame::Plain);
   QPalette p = line->palette();
@@ -96,9 +97,9 @@ ContentView::ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCen
 
   // The notifications come from the main queue; a post from elsewhere is
   // carried over to this object's thread.
-  subscriptions_ = model_.observe(notifications, [this] {
-    QMetaObject::invokeMethod(this, [this] { modelChanged(); });
-  });
+  subscriptions_ = model_.observe(
+      notifications, [this] { modelChanged(); },
+      [this](std::function<void()> handler) { QMetaObject::invokeMethod(this, std::move(handler)); });
   subscriptions_.push_back(notifications.addObserver(notification::appLanguageChanged, [this](const Notification&) {
     QMetaObject::invokeMethod(this, [this] { retitle(); });
   }));

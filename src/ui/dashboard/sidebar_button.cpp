@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariantAnimation>
 
 #include "ui/symbol_icons.h"
 #include "ui/system_colors.h"
@@ -18,6 +19,16 @@ namespace {
 constexpr int kPadH = 12, kPadV = 8, kIconFrame = 20, kSpacing = 10, kRadius = 8;
 constexpr double kIconPointSize = 14;
 constexpr int kTitlePixelSize = 13;
+constexpr int kHoverFadeMs = 150;
+
+QColor mix(const QColor& from, const QColor& to, double t) {
+  if (t <= 0) return from;
+  if (t >= 1) return to;
+  auto lerp = [t](float a, float b) { return a + (b - a) * static_cast<float>(t); };
+  QColor a = from.toRgb(), b = to.toRgb();
+  return QColor::fromRgbF(lerp(a.redF(), b.redF()), lerp(a.greenF(), b.greenF()), lerp(a.blueF(), b.blueF()),
+                          lerp(a.alphaF(), b.alphaF()));
+}
 
 bool darkTheme() { return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5; }
 
@@ -32,6 +43,13 @@ SidebarButton::SidebarButton(const QString& title, std::string icon, QWidget* pa
   setFocusPolicy(Qt::TabFocus);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setTitle(title);
+  hoverFade_ = new QVariantAnimation(this);
+  hoverFade_->setDuration(kHoverFadeMs);
+  hoverFade_->setEasingCurve(QEasingCurve::InOutQuad);
+  connect(hoverFade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+    hoverAmount_ = value.toDouble();
+    update();
+  });
   restyle();
 }
 
@@ -52,6 +70,10 @@ void SidebarButton::setSelected(bool selected) {
 void SidebarButton::setHovered(bool hovered) {
   if (hovered_ == hovered) return;
   hovered_ = hovered;
+  hoverFade_->stop();
+  hoverFade_->setStartValue(hoverAmount_);
+  hoverFade_->setEndValue(hovered ? 1.0 : 0.0);
+  hoverFade_->start();
   restyle();
 }
 
@@ -65,14 +87,25 @@ void SidebarButton::restyle() {
   update();
 }
 
+QColor SidebarButton::colorsAt(double hover, QColor* background) const {
+  const QColor primary = palette().color(QPalette::WindowText);
+  if (selected_) {
+    *background = withOpacity(dashboardBlue(), 0.12);
+    return dashboardBlue();
+  }
+  *background = withOpacity(primary, 0.06 * hover);
+  return mix(primary, dashboardBlue(), hover);
+}
+
 QColor SidebarButton::foregroundColor() const {
-  return selected_ || hovered_ ? dashboardBlue() : palette().color(QPalette::WindowText);
+  QColor background;
+  return colorsAt(hovered_ ? 1 : 0, &background);
 }
 
 QColor SidebarButton::backgroundColor() const {
-  if (selected_) return withOpacity(dashboardBlue(), 0.12);
-  if (hovered_) return withOpacity(palette().color(QPalette::WindowText), 0.06);
-  return Qt::transparent;
+  QColor background;
+  colorsAt(hovered_ ? 1 : 0, &background);
+  return background;
 }
 
 int SidebarButton::titleWidth() const { return width() - (kPadH * 2 + kIconFrame + kSpacing); }
@@ -80,9 +113,14 @@ int SidebarButton::titleWidth() const { return width() - (kPadH * 2 + kIconFrame
 QFont SidebarButton::shownFont() const {
   // Wide desktop fonts do not fit the longer titles in the sidebar's width;
   // a slightly narrowed face reads better than a cut-off word.
+  struct Step {
+    int stretch, smaller;
+  };
   QFont f = font();
-  for (int stretch : {100, 92, 84}) {
-    f.setStretch(stretch);
+  for (Step step : {Step{100, 0}, Step{92, 0}, Step{84, 0}, Step{84, 1}, Step{80, 1}}) {
+    f = font();
+    f.setStretch(step.stretch);
+    f.setPixelSize(kTitlePixelSize - step.smaller);
     if (QFontMetrics(f).horizontalAdvance(text()) <= titleWidth()) break;
   }
   return f;
@@ -103,13 +141,13 @@ QSize SidebarButton::minimumSizeHint() const { return {kPadH * 2 + kIconFrame, s
 void SidebarButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  QColor background = backgroundColor();
+  QColor background;
+  const QColor foreground = colorsAt(hoverAmount_, &background);
   if (background.alpha() > 0) {
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), kRadius, kRadius);
     painter.fillPath(path, background);
   }
-  const QColor foreground = foregroundColor();
   QPixmap symbol = symbolPixmap(icon_, kIconPointSize, foreground, true, devicePixelRatioF());
   QSizeF symbolSize = QSizeF(symbol.size()) / symbol.devicePixelRatio();
   QRectF iconFrame(kPadH, 0, kIconFrame, height());

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QColor>
 
+class QVariantAnimation;
+
 namespace tessa {
 
 class SidebarButton final : public QAbstractButton {
@@ -21,7 +23,7 @@ class SidebarButton final : public QAbstractButton {
   bool isSelected() const { return selected_; }
   bool isHovered() const { return hovered_; }
 
-  // What the row is drawn in now.
+  // What the row is drawn in once a hover fade has settled.
   QColor foregroundColor() const;
   // Transparent when the row has no highlight.
   QColor backgroundColor() const;
@@ -44,9 +46,14 @@ class SidebarButton final : public QAbstractButton {
   void restyle();
   int titleWidth() const;
 
+  QColor colorsAt(double hover, QColor* background) const;
+
   std::string icon_;
   bool selected_ = false;
   bool hovered_ = false;
+  // 0 without the pointer, 1 under it; fades between the two.
+  double hoverAmount_ = 0;
+  QVariantAnimation* hoverFade_ = nullptr;
 };
 
 // The accent blue of the dashboard for the current theme.

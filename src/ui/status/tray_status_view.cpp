@@ -64,6 +64,7 @@ void TrayStatusView::rebuildMenu() {
   // Submenus belong to the menu; clear() leaves them, so they go here.
   for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
   menu_->clear();
+  submenusMade_ = 0;
   auto controller = controller_.lock();
   if (!controller) return;
   fill(*menu_, controller->menu());
@@ -78,6 +79,7 @@ void TrayStatusView::fill(QMenu& menu, const std::vector<StatusMenuItem>& items)
     if (!item.submenu.empty()) {
       // Nested menus hang off the top menu so that one sweep removes them all.
       auto* submenu = new QMenu(menuText(item.title), menu_);
+      submenu->setObjectName(QStringLiteral("statusMenu.submenu%1").arg(submenusMade_++));
       fill(*submenu, item.submenu);
       QAction* opener = menu.addMenu(submenu);
       opener->setEnabled(item.enabled);
@@ -93,6 +95,8 @@ void TrayStatusView::fill(QMenu& menu, const std::vector<StatusMenuItem>& items)
       action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
     if (item.action == StatusMenuAction::none) continue;
     StatusMenuAction what = item.action;
+    action->setObjectName(QStringLiteral("statusMenu.") + QString::fromUtf8(statusMenuActionName(what).data(),
+                                                                           statusMenuActionName(what).size()));
     connect(action, &QAction::triggered, this, [this, what] {
       // A checkable action flips its own mark; the next opening redraws it
       // from the engine anyway.

@@ -55,6 +55,7 @@ class TrayStatusView final : public QObject, public StatusItemView {
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* menu_ = nullptr;
   std::optional<StatusIconSpec> icon_;
+  int submenusMade_ = 0;
 };
 
 }  // namespace tessa

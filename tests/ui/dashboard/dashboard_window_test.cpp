@@ -86,8 +86,9 @@ TEST_F(DashboardWindowTest, OpensOneFixedCentredWindowAndBringsItBackWhileOpen) 
   EXPECT_EQ(window->size(), QSize(680, 480));
   EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "not resizable";
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-  if (QScreen* screen = QGuiApplication::primaryScreen())
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
     EXPECT_LE((window->geometry().center() - screen->availableGeometry().center()).manhattanLength(), 2);
+  }
   EXPECT_NE(window->findChild<ContentView*>("dashboardContent"), nullptr);
 
   delegate->openDashboard();

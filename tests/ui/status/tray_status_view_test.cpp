@@ -178,7 +178,7 @@ TEST_F(TrayStatusViewTest, TriggeringAnActionPerformsIt) {
   actionTitled(view.menu(), "Quit Tessavinor")->trigger();
   actionTitled(view.menu(), "Open Dashboard...")->trigger();
   EXPECT_EQ(shell.calls, (std::vector<std::string>{"quitApp", "openDashboard"}));
-  actionTitled(view.menu(), "⏸ Pause for 1 Hour")->trigger();
+  view.menu().findChild<QAction*>("statusMenu.pauseEngine1h")->trigger();
   EXPECT_TRUE(engine->isPaused.get());
 
   view.setController(nullptr);
