@@ -18,6 +18,8 @@ DashboardFrame::DashboardFrame(std::shared_ptr<KeyboardEngine> engine, Notificat
                   Qt::CustomizeWindowHint),
       onClose_(std::move(onClose)) {
   setObjectName("dashboardWindow");
+  // The program lives in the tray: closing its only window must not end it.
+  setAttribute(Qt::WA_QuitOnClose, false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   content_ = new ContentView(std::move(engine), notifications, this);

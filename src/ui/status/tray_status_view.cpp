@@ -1,7 +1,9 @@
 #include "ui/status/tray_status_view.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
@@ -31,6 +33,13 @@ TrayStatusView::TrayStatusView(QObject* parent)
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     activate(reason, QGuiApplication::queryKeyboardModifiers());
   });
+  // The label colour follows the desktop theme; a theme switch redraws.
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+bool TrayStatusView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) redrawIcon();
+  return QObject::eventFilter(watched, event);
 }
 
 TrayStatusView::~TrayStatusView() {

@@ -46,6 +46,9 @@ class TrayStatusView final : public QObject, public StatusItemView {
   // of its own (a double click follows its first click).
   static StatusClick clickFor(QSystemTrayIcon::ActivationReason reason, Qt::KeyboardModifiers modifiers);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void redrawIcon();
   void fill(QMenu& menu, const std::vector<StatusMenuItem>& items);

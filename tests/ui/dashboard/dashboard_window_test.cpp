@@ -86,6 +86,7 @@ TEST_F(DashboardWindowTest, OpensOneFixedCentredWindowAndBringsItBackWhileOpen) 
   EXPECT_EQ(window->size(), QSize(680, 480));
   EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "not resizable";
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose)) << "closing the dashboard never ends the program";
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     EXPECT_LE((window->geometry().center() - screen->availableGeometry().center()).manhattanLength(), 2);
   }

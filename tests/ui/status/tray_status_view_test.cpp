@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
@@ -277,6 +278,17 @@ TEST_F(TrayStatusViewTest, TheViewKeepsWhatItWasAskedToShow) {
   EXPECT_FALSE(view.trayIcon().icon().isNull());
   EXPECT_EQ(view.trayIcon().toolTip().toStdString(), "Tessavinor v0.1.12 (Remapper) - สำหรับคีย์บอร์ดภายนอก");
   EXPECT_EQ(view.hasButton(), QSystemTrayIcon::isSystemTrayAvailable());
+
+  // The plain keyboard is drawn in the theme's text colour: a theme switch redraws it.
+  view.setIcon(StatusIconSpec{"keyboard.fill", StatusColor::label});
+  qint64 before = view.trayIcon().icon().cacheKey();
+  const QPalette original = QApplication::palette();
+  QPalette dark = original;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  QApplication::setPalette(dark);
+  EXPECT_NE(view.trayIcon().icon().cacheKey(), before);
+  QApplication::setPalette(original);
 }
 
 }  // namespace
