@@ -104,6 +104,26 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<path d="M7.5 10.5 V7.5 A4.5 4.5 0 0 1 16.5 7.5 V10.5"/>)"
         R"(<rect x="4.5" y="10.5" width="15" height="11" rx="2" fill="#000" stroke="none"/>)",
         ""}},
+      {"keyboard.fill",
+       {R"(<rect x="1.5" y="5" width="21" height="14" rx="2.5" fill="#000" stroke="none"/>)",
+        R"(<g fill="#000" stroke="none"><rect x="4.6" y="8.2" width="2.2" height="2.2" rx="0.5"/>)"
+        R"(<rect x="8.1" y="8.2" width="2.2" height="2.2" rx="0.5"/><rect x="11.6" y="8.2" width="2.2" height="2.2" rx="0.5"/>)"
+        R"(<rect x="15.1" y="8.2" width="2.2" height="2.2" rx="0.5"/><rect x="6.3" y="11.6" width="2.2" height="2.2" rx="0.5"/>)"
+        R"(<rect x="9.8" y="11.6" width="2.2" height="2.2" rx="0.5"/><rect x="13.3" y="11.6" width="2.2" height="2.2" rx="0.5"/>)"
+        R"(<rect x="16.8" y="11.6" width="2.2" height="2.2" rx="0.5"/><rect x="7.5" y="15" width="9" height="1.8" rx="0.6"/></g>)"}},
+      {"bolt.slash.fill",
+       {R"(<path d="M13.5 1.5 L4.5 13.5 H11 L9.5 22.5 L19.5 10 H13 Z" fill="#000" stroke-width="1.2"/>)"
+        R"(<path d="M3 3 L21 21"/>)",
+        R"(<path d="M4.5 1.5 L22.5 19.5" stroke-width="1.5"/>)"}},
+      {"checkmark.shield",
+       {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
+        R"(<path d="M8.3 11.8 L11 14.5 L15.9 9.2"/>)",
+        ""}},
+      {"speedometer",
+       {R"(<path d="M4.2 18.5 A9.5 9.5 0 1 1 19.8 18.5"/>)"
+        R"(<path d="M12 13.5 L16.2 8.6" stroke-width="2.4"/><circle cx="12" cy="13.5" r="1.7" fill="#000" stroke="none"/>)"
+        R"(<path d="M5.4 12.5 H6.8 M17.2 12.5 H18.6 M7.3 7.6 L8.3 8.6 M12 5.4 V6.8"/>)",
+        ""}},
       {"globe",
        {R"(<circle cx="12" cy="12" r="9.5"/><ellipse cx="12" cy="12" rx="4" ry="9.5"/>)"
         R"(<path d="M2.5 12 H21.5 M4 7 H20 M4 17 H20"/>)",

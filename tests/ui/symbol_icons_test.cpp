@@ -25,7 +25,8 @@ TEST(SymbolIconsTest, EverySymbolTheSystemAsksForIsDrawnInTheRequestedColour) {
                          "checkmark.circle.fill", "xmark.circle", "plus.circle", "delete.left",
                          "arrow.uturn.backward", "arrow.uturn.forward", "exclamationmark.triangle", "book",
                          "book.fill", "wand.and.stars", "play.circle.fill", "pause.circle.fill",
-                         "doc.badge.gearshape", "hourglass"};
+                         "doc.badge.gearshape", "hourglass", "keyboard.fill", "bolt.slash.fill", "lock.fill",
+                         "exclamationmark.triangle.fill", "checkmark.shield", "speedometer", "info.circle"};
   const QColor orange(255, 159, 10);
   for (const char* name : names) {
     SCOPED_TRACE(name);

@@ -1,0 +1,72 @@
+#pragma once
+// The dashboard window's root: a sidebar with the application's icon, name,
+// version and page rows beside the page of the current tab, and the first-run
+// onboarding sheet over it. It follows the tab and onboarding requests that
+// arrive as notifications for as long as it lives.
+#include <memory>
+#include <vector>
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+
+#include "app_core/dashboard_root_model.h"
+#include "base/notification_center.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace tessa {
+
+class KeyboardEngine;
+class SidebarButton;
+
+class ContentView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 680;
+  static constexpr int kHeight = 480;
+  static constexpr int kSidebarWidth = 190;
+
+  ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent = nullptr);
+  ~ContentView() override;
+
+  const DashboardRootModel& model() const { return model_; }
+  // The page shown now (owned by the detail area).
+  QWidget* page() const { return page_; }
+  SidebarButton* row(int tab) const;
+  // The onboarding sheet while it is open.
+  QDialog* onboardingSheet() const { return sheet_; }
+  // Shows the page of `tab`, as a row's click does.
+  void selectTab(int tab);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QWidget* buildSidebar();
+  QWidget* buildHeader(QWidget* parent);
+  void modelChanged();
+  void showCurrentPage();
+  void updateRows();
+  void retitle();
+  void presentOnboardingIfNeeded();
+
+  std::shared_ptr<KeyboardEngine> engine_;
+  DashboardRootModel model_;
+  std::vector<SidebarButton*> rows_;
+  QWidget* detail_ = nullptr;
+  QVBoxLayout* detailLayout_ = nullptr;
+  QWidget* page_ = nullptr;
+  DashboardPage shownPage_ = DashboardPage::setupStatus;
+  int shownSection_ = -1;
+  QPointer<QDialog> sheet_;
+  std::vector<Subscription> subscriptions_;
+};
+
+// The application's icon at `side` logical pixels: the window icon when the
+// application has one, else our keyboard on a blue tile.
+QPixmap applicationIconPixmap(int side, qreal devicePixelRatio);
+
+}  // namespace tessa
