@@ -62,7 +62,11 @@ void AppDelegate::console(const std::string& line) {
   if (env_.platform.systemLog) env_.platform.systemLog->console("Tessavinor: " + line);
 }
 
-void AppDelegate::step(const std::string& name) { steps_.push_back(name); }
+void AppDelegate::step(const std::string& name) {
+  // Also a console line: a support log then shows how far a start or a quit got.
+  console(std::string(terminated_ ? "shut-down step: " : "start-up step: ") + name);
+  steps_.push_back(name);
+}
 
 void AppDelegate::afterOnMainWeak(double delay, std::function<void(AppDelegate&)> fn) {
   std::weak_ptr<AppDelegate> weak = weak_from_this();
@@ -108,6 +112,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   statusView_ = env_.shell->makeStatusItemView();
   if (statusView_) {
     statusItem_ = StatusItemController::create(engine_, *statusView_, *this);
+    env_.shell->statusItemCreated(*statusItem_);
     statusItem_->setUp();
   }
   step("warnStatusItemMissing");

@@ -43,6 +43,8 @@ class ShellHost {
   // The status item's drawing surface; null when no status item can be made
   // (no system tray). It lives as long as the shell.
   virtual StatusItemView* makeStatusItemView() = 0;
+  // The controller behind that view, once made: its menu and clicks.
+  virtual void statusItemCreated(StatusItemController& controller) {}
   virtual void setStatusButtonHighlighted(bool highlighted) {}
   virtual void activateApplication() {}
   // A new dashboard window titled `title`, `width` by `height`, centred,

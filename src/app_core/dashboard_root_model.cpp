@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/endpoints.h"
+#include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
-#include "engine/localization.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 

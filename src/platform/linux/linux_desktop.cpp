@@ -29,7 +29,7 @@ struct LinuxDesktop::Owned {
 LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
     : main_(main), options_(std::move(options)), owned_(std::make_unique<Owned>()) {
   auto* log = &owned_->systemLog;
-  auto console = [log](const std::string& line) { log->console(line); };
+  auto console = [log](const std::string& line) { log->console("Tessavinor: " + line); };
   owned_->workspace = std::make_unique<LinuxWorkspace>(main_, options_.bundleIdentifier, console);
   owned_->keychain = createSystemKeychain(console);
   owned_->http = std::make_unique<CurlHttpClient>(main_);

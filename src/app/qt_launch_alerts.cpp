@@ -1,0 +1,52 @@
+#include "app/qt_launch_alerts.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+namespace tessa {
+namespace {
+
+QMessageBox* makeBox(QMessageBox::Icon icon, const QString& title, const QString& text, const QString& detail) {
+  auto* box = new QMessageBox(icon, title, text);
+  box->setObjectName("launchAlert");
+  box->setInformativeText(detail);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  return box;
+}
+
+}  // namespace
+
+void QtLaunchAlerts::showDuplicateInstance(const DuplicateInstance& info,
+                                           std::function<void(DuplicateInstanceAnswer)> answered) {
+  QString detail = info.runningPid ? QString("It runs as process %1.").arg(*info.runningPid)
+                                   : QString("Only one copy can watch the keyboard at a time.");
+  auto* box = makeBox(QMessageBox::Warning, "Tessavinor", "Tessavinor is already running.", detail);
+  box->setObjectName("duplicateInstanceAlert");
+  auto* quit = box->addButton("Quit", QMessageBox::AcceptRole);
+  auto* show = box->addButton("Show Running Instance", QMessageBox::ActionRole);
+  QObject::connect(box, &QMessageBox::finished, box, [box, quit, show, answered] {
+    answered(box->clickedButton() == show ? DuplicateInstanceAnswer::showRunningInstance
+                                          : DuplicateInstanceAnswer::quit);
+    (void)quit;
+  });
+  // A copy started by accident does not linger behind its alert: unanswered,
+  // it quits on its own.
+  QTimer::singleShot(kDuplicateAlertSeconds * 1000, box, [box] { box->reject(); });
+  box->open();
+}
+
+void QtLaunchAlerts::showLaunchWarning(LaunchWarning warning, const std::string& detail) {
+  QString text = warning == LaunchWarning::tooFewInputSources
+                     ? QString("Tessavinor needs at least two keyboard layouts to switch between.")
+                     : QString("Another program holds secure keyboard entry.");
+  makeBox(QMessageBox::Information, "Tessavinor", text, QString::fromStdString(detail))->open();
+}
+
+void QtLaunchAlerts::showStatusItemMissing() {
+  makeBox(QMessageBox::Warning, "Tessavinor", "Tessavinor could not put its icon in the system tray.",
+          "Your desktop shows no system tray. Tessavinor keeps working without its icon.")
+      ->open();
+}
+
+}  // namespace tessa

@@ -1,0 +1,21 @@
+#pragma once
+// The start-up alerts as message boxes. None blocks the event loop: each is
+// opened with open(), and the duplicate-instance alert hands its answer back,
+// which ends the process; unanswered, it answers Quit after 10 s.
+#include <QObject>
+
+#include "reliability/launch_environment_guard.h"
+
+namespace tessa {
+
+class QtLaunchAlerts final : public QObject, public LaunchAlerts {
+  Q_OBJECT
+ public:
+  static constexpr int kDuplicateAlertSeconds = 10;
+  void showDuplicateInstance(const DuplicateInstance& info,
+                             std::function<void(DuplicateInstanceAnswer)> answered) override;
+  void showLaunchWarning(LaunchWarning warning, const std::string& detail) override;
+  void showStatusItemMissing() override;
+};
+
+}  // namespace tessa

@@ -1,0 +1,163 @@
+#include "app/tessavinor_app.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/logind_sleep_watcher.h"
+#include "app/qt_launch_alerts.h"
+#include "app/qt_main_runner.h"
+#include "app/qt_shell.h"
+#include "app/signal_bridge.h"
+#include "app/ui_factories.h"
+#include "app_core/app_delegate.h"
+#include "base/clock.h"
+#include "base/files.h"
+#include "base/notification_center.h"
+#include "base/user_defaults.h"
+#include "dictionaries/vocabulary_store.h"
+#include "engine/hud_notices.h"
+#include "engine/keyboard_engine.h"
+#include "hud/unified_menu_panel.h"
+#include "platform/linux/linux_desktop.h"
+#include "platform/linux/linux_workspace.h"
+#include "reliability/launch_environment_guard.h"
+
+namespace tessa {
+
+struct TessavinorApp::Parts {
+  Parts(int& argc, char** argv) : app(argc, argv) {}
+  QApplication app;
+  SystemClock clock;
+  std::unique_ptr<QtMainRunner> main;
+  std::unique_ptr<LinuxDesktop> desktop;
+  std::shared_ptr<SerialQueue> settingsQueue, diagnosticsDisk, background, persist;
+  std::unique_ptr<UserDefaults> defaults;
+  NotificationCenter notifications;
+  std::unique_ptr<QtLaunchAlerts> alerts;
+  std::unique_ptr<LaunchEnvironmentGuard> guard;
+  std::unique_ptr<UiFactories> ui;
+  std::unique_ptr<QtShell> shell;
+  std::shared_ptr<AppDelegate> delegate;
+  std::unique_ptr<SignalBridge> signalBridge;
+  std::unique_ptr<LogindSleepWatcher> sleepWatcher;
+  bool isRelaunch = false;
+};
+
+TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<Parts>(argc, argv)) {
+  auto& p = *parts_;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], LaunchEnvironmentGuard::kRelaunchArgument) == 0) p.isRelaunch = true;
+  QApplication::setApplicationName("Tessavinor");
+  QApplication::setDesktopFileName("tessavinor");
+  // A status-item application: closing the dashboard does not end it.
+  p.app.setQuitOnLastWindowClosed(false);
+
+  p.main = std::make_unique<QtMainRunner>();
+  p.desktop = std::make_unique<LinuxDesktop>(*p.main);
+  p.settingsQueue = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.settingsQueue");
+  p.diagnosticsDisk = std::make_shared<SerialQueue>("com.Tessavinor.diagnosticsDiskQueue");
+  p.background = std::make_shared<SerialQueue>("background");
+  p.persist = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.defaults");
+  auto bundleID = p.desktop->workspace().bundleIdentifier();
+  p.defaults = std::make_unique<UserDefaults>(Paths::defaultsFile(bundleID), p.persist,
+                                              [&p](const std::string& line) {
+                                                p.desktop->systemLog().console("Tessavinor: " + line);
+                                              });
+
+  p.ui = std::make_unique<UiFactories>(p.notifications);
+  p.desktop->setScreens(&p.ui->screens());
+  Platform platform = p.desktop->platform();
+  for (const auto& area : p.desktop->unavailableAreas())
+    platform.systemLog->console("Tessavinor: " + area + " - no back end on this desktop; reported as unavailable");
+
+  p.alerts = std::make_unique<QtLaunchAlerts>();
+  LaunchGuardOptions guardOptions;
+  guardOptions.isRelaunch = p.isRelaunch;
+  p.guard = std::make_unique<LaunchEnvironmentGuard>(platform, *p.alerts, p.clock, guardOptions);
+  p.shell = std::make_unique<QtShell>(
+      [&p] { return p.ui->makeStatusItemView(); },
+      [&p](StatusItemController& controller) { p.ui->setStatusController(controller); },
+      [&p](const std::string& title, double w, double h, std::function<void()> onClose) {
+        return p.ui->makeDashboardWindow(title, w, h, std::move(onClose));
+      });
+
+  EngineEnvironment env;
+  env.platform = platform;
+  env.runtime.clock = &p.clock;
+  env.runtime.main = p.main.get();
+  env.runtime.settingsQueue = p.settingsQueue;
+  env.runtime.diagnosticsDisk = p.diagnosticsDisk;
+  env.runtime.background = p.background;
+  env.defaults = p.defaults.get();
+  env.notifications = &p.notifications;
+
+  AppDelegateEnvironment app;
+  app.platform = platform;
+  app.main = p.main.get();
+  app.clock = &p.clock;
+  app.defaults = p.defaults.get();
+  app.notifications = &p.notifications;
+  app.shell = p.shell.get();
+  app.pid = ::getpid();
+  app.makeEngine = [env] {
+    auto engine = KeyboardEngine::create(env);
+    KeyboardEngine::installShared(engine);
+    return engine;
+  };
+  app.makeHud = [&p](KeyboardEngine& engine) {
+    auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(engine));
+    UnifiedMenuPanel::installShared(panel);
+    p.ui->attachHud(panel, engine);
+    return panel;
+  };
+  app.runLaunchChecks = [&p](const std::string& bundle, int64_t pid) { return p.guard->runLaunchChecks(bundle, pid); };
+  app.warnStatusItemMissing = [&p](bool present) { p.guard->warnStatusItemMissing(present); };
+  app.checkVocabularyUpdates = [] {
+    if (auto store = VocabularyStore::shared()) store->checkForUpdates(std::nullopt);
+  };
+  p.delegate = AppDelegate::create(std::move(app));
+
+  p.signalBridge = std::make_unique<SignalBridge>([&p](int) { p.shell->terminate(); });
+  QObject::connect(&p.app, &QCoreApplication::aboutToQuit, [&p] { p.delegate->applicationWillTerminate(); });
+  QObject::connect(&p.app, &QGuiApplication::applicationStateChanged, [&p](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) p.delegate->applicationDidBecomeActive();
+  });
+}
+
+TessavinorApp::~TessavinorApp() {
+  auto& p = *parts_;
+  if (auto engine = KeyboardEngine::shared()) engine->stopTapDeadManThread();
+  p.ui.reset();
+  p.delegate.reset();
+  KeyboardEngine::installShared(nullptr);
+  UnifiedMenuPanel::installShared(nullptr);
+  p.persist->shutdown();
+  p.diagnosticsDisk->shutdown();
+  p.settingsQueue->shutdown();
+  p.background->shutdown();
+}
+
+int TessavinorApp::run() {
+  auto& p = *parts_;
+  // Start-up runs inside the event loop, so that its delayed steps and a
+  // duplicate instance's alert have a loop to run in.
+  QTimer::singleShot(0, &p.app, [&p] {
+    if (!p.delegate->applicationDidFinishLaunching()) return;  // the duplicate alert ends the process
+    p.sleepWatcher = std::make_unique<LogindSleepWatcher>(
+        p.desktop->workspace(), *p.main, [&p](const std::string& line) {
+          p.desktop->systemLog().console("Tessavinor: " + line);
+        });
+    p.desktop->systemLog().console("Tessavinor: started");
+  });
+  int status = p.app.exec();
+  p.desktop->systemLog().console("Tessavinor: quit");
+  return status;
+}
+
+}  // namespace tessa
