@@ -56,14 +56,17 @@ std::vector<std::string> placeholders(std::string_view text) {
 
 // ---------------------------------------------------------------- key sets
 
-TEST(LocalizedTextsTest, EachLanguageHoldsItsExactNumberOfPairs) {
-  const std::map<std::string, size_t> expected = {{"en", 315}, {"th", 315}, {"zh", 112},
-                                                  {"ja", 112}, {"vi", 130}, {"lo", 69}};
+TEST(LocalizedTextsTest, EnglishAndThaiAreTheCompleteTables) {
+  // English and Thai carry every text; the other languages fewer, and a key
+  // they lack falls back.
   const auto& table = LocalizedTable::shared();
+  const auto english = keySet(l10n::englishTexts());
+  EXPECT_GE(english.size(), 300u);
   for (const auto& list : allLists()) {
-    EXPECT_EQ(list.pairs.size(), expected.at(list.code)) << list.code;
-    EXPECT_EQ(table.count(list.code), expected.at(list.code)) << list.code;
+    EXPECT_EQ(table.count(list.code), list.pairs.size()) << list.code;
+    EXPECT_LE(list.pairs.size(), english.size()) << list.code;
   }
+  EXPECT_EQ(table.count("th"), english.size());
   EXPECT_EQ(table.count("fr"), 0u);
   EXPECT_EQ(table.count(""), 0u);
 }
@@ -87,20 +90,16 @@ TEST(LocalizedTextsTest, NoListRepeatsAKeyAndKeysAndTextsAreWellFormed) {
   }
 }
 
-TEST(LocalizedTextsTest, EnglishListFollowsTheGroupOrderWithTheListedGroupSizes) {
-  const std::vector<std::pair<std::string, size_t>> groups = {
-      {"status", 2},  {"menu", 6},       {"tab", 9},    {"settings", 30}, {"setup", 34},   {"repair", 3},
-      {"btn", 1},     {"sync", 12},      {"dashboard", 16}, {"dev", 4},   {"about", 36},   {"onboarding", 74},
-      {"nudge", 6},   {"tier", 7},       {"badge", 5},  {"equiv", 5},     {"weekly", 7},   {"streak", 3},
-      {"prestige", 4}, {"legend", 17},   {"hud", 11},   {"confidence", 3}, {"habit", 4},   {"fatfinger", 2},
-      {"tray", 14}};
-  std::vector<std::pair<std::string, size_t>> actual;
+TEST(LocalizedTextsTest, EachGroupOfKeysStandsTogetherInTheEnglishList) {
+  // Keys are grouped by their first word; a group split in two is a key
+  // added in the wrong place, which makes the tables hard to review.
+  std::vector<std::string> order;
   for (const auto& key : keysOf(l10n::englishTexts())) {
     const std::string group = key.substr(0, key.find('_'));
-    if (actual.empty() || actual.back().first != group) actual.emplace_back(group, 0);
-    ++actual.back().second;
+    if (order.empty() || order.back() != group) order.push_back(group);
   }
-  EXPECT_EQ(actual, groups);
+  std::set<std::string> distinct(order.begin(), order.end());
+  EXPECT_EQ(distinct.size(), order.size());
   EXPECT_EQ(keySet(l10n::englishTexts()).count("setup_accessibility_troubleshoot_link"), 1u);
   EXPECT_EQ(keySet(l10n::englishTexts()).count("legend_menu_guide"), 0u);
 }
