@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/services.h"
+#include "platform/http_client.h"
 
 namespace tessa {
 

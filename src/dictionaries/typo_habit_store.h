@@ -19,7 +19,7 @@
 #include "base/clock.h"
 #include "base/observable.h"
 #include "base/task_runner.h"
-#include "platform/services.h"
+#include "platform/keychain.h"
 
 namespace tessa {
 

@@ -13,7 +13,7 @@
 #include "dictionaries/unicode_text.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
-#include "platform/services.h"
+#include "platform/http_client.h"
 
 namespace tessa {
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/value_types.h"
-#include "platform/system.h"
+#include "platform/preference_domains.h"
 
 namespace tessa {
 

@@ -5,7 +5,7 @@
 // what it offers (the Secret Service, the owner-only file store, memory).
 #include <string>
 
-#include "platform/services.h"
+#include "platform/keychain.h"
 
 namespace tessa::keychain {
 

@@ -5,13 +5,21 @@
 #include <memory>
 
 #include "base/clock.h"
+#include "base/system_log.h"
 #include "base/task_runner.h"
 #include "platform/accessibility.h"
 #include "platform/events.h"
+#include "platform/haptics.h"
+#include "platform/hid.h"
+#include "platform/http_client.h"
 #include "platform/input_sources.h"
+#include "platform/keychain.h"
+#include "platform/preference_domains.h"
+#include "platform/private_keyboard_symbols.h"
+#include "platform/process_runner.h"
 #include "platform/screens.h"
-#include "platform/services.h"
-#include "platform/system.h"
+#include "platform/spell_checker.h"
+#include "platform/workspace.h"
 
 namespace tessa {
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <map>
+#include <optional>
 
 namespace tessa {
 

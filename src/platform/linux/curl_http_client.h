@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "base/task_runner.h"
-#include "platform/services.h"
+#include "platform/http_client.h"
 
 namespace tessa {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/spell_checker.h"
 
 class Hunspell;
 

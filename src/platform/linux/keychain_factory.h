@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/keychain.h"
 
 namespace tessa {
 

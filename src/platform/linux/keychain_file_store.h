@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/keychain.h"
 
 namespace tessa {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Child processes on Linux: the tool runs with its output collected; one
 // still running after its time-out is killed and reported as timed out.
-#include "platform/system.h"
+#include "platform/process_runner.h"
 
 namespace tessa {
 

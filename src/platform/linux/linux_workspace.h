@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/task_runner.h"
-#include "platform/system.h"
+#include "platform/workspace.h"
 
 namespace tessa {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/system.h"
+#include "base/system_log.h"
 
 namespace tessa {
 

@@ -7,7 +7,9 @@
 #include "platform/accessibility.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
-#include "platform/system.h"
+#include "platform/haptics.h"
+#include "platform/hid.h"
+#include "platform/preference_domains.h"
 
 namespace tessa {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/keychain.h"
 
 namespace tessa {
 

@@ -11,7 +11,7 @@
 #include "platform/events.h"
 #include "platform/sim/sim_context.h"
 #include "platform/sim/sim_text_field.h"
-#include "platform/system.h"
+#include "platform/workspace.h"
 
 namespace tessa {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/http_client.h"
 #include "platform/sim/sim_context.h"
 
 namespace tessa {

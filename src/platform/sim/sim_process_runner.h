@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/sim_context.h"
-#include "platform/system.h"
+#include "platform/process_runner.h"
 
 namespace tessa {
 

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.h"
+#include "base/system_log.h"
+#include "platform/haptics.h"
+#include "platform/hid.h"
+#include "platform/preference_domains.h"
 
 namespace tessa {
 

@@ -1,0 +1,47 @@
+#pragma once
+// The running applications, their activation, sleep and wake, URLs, the
+// operating-system version.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/observable.h"
+
+namespace tessa {
+
+struct RunningApplication {
+  std::string bundleID;  // empty when it has none
+  int64_t pid = 0;
+  std::string name;
+  bool operator==(const RunningApplication&) const = default;
+};
+
+enum class WorkspaceEvent {
+  willSleep,
+  didWake,
+  screensDidSleep,
+  screensDidWake,
+  sessionDidResignActive,
+  sessionDidBecomeActive,
+  screenLocked,
+  screenUnlocked,
+  didActivateApplication,
+  didLaunchApplication,
+  didTerminateApplication,
+};
+
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+  virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+  virtual std::vector<RunningApplication> runningApplications() const = 0;
+  virtual Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) = 0;
+  virtual bool openURL(const std::string& url) = 0;
+  // "major.minor.patch", the patch always present ("14.5.0").
+  virtual std::string operatingSystemVersion() const = 0;
+  virtual std::string bundleIdentifier() const = 0;  // ours; empty without a bundle
+};
+
+}  // namespace tessa
