@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 
 #include "correction/text_units.h"
-#include "engine/keyboard_engine.h"
+#include "engine/keyboard_engine.h"  // the trigger characters
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -40,14 +40,9 @@ bool isTriggerText(const std::string& text) {
 bool isShortcut(const Event& e) { return (e.flags & (flags::control | flags::command)) != 0; }
 }  // namespace
 
-TypingFlowController::TypingFlowController(KeyboardEngine& engine) : engine_(engine) {
+TypingFlowController::TypingFlowController(TypingFlowHost& host) : host_(host) {
   // The layout cycle is read once and kept until the enabled list changes.
-  if (auto* sources = engine.platform().inputSources) {
-    enabledSourcesChanged_ = sources->observeEnabledSourcesChanged([this] {
-      engine_.correction.cycleLayoutsCache.reset();
-      engine_.correction.reverseKeyMaps.clear();
-    });
-  }
+  enabledSourcesChanged_ = host_.observeEnabledSourcesChanged([this] { host_.forgetLayoutCaches(); });
 }
 
 TypingFlowController::~TypingFlowController() {
@@ -63,8 +58,8 @@ void TypingFlowController::beginSpeculativeHold(std::optional<std::string> targe
 }
 
 void TypingFlowController::holdUntilSource(const std::string& sourceID) {
-  if (engine_.currentInputSourceID() == sourceID) return;  // nothing to wait for
-  startHold(TypingFlowState::Kind::correcting, engine_.layoutIdentifierInfo(sourceID));
+  if (host_.currentInputSourceID() == sourceID) return;  // nothing to wait for
+  startHold(TypingFlowState::Kind::correcting, host_.languageOfSource(sourceID));
   awaitedID_ = sourceID;
 }
 
@@ -88,8 +83,8 @@ void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<s
       if (!h.layoutSourceID) h.layoutSourceID = awaitedID_;
   }
   if (state_.isIdle()) {
-    focusAtHold_ = engine_.focusedElement();
-    sourceAtHold_ = engine_.currentInputSourceID();
+    focusAtHold_ = host_.focusedElement();
+    sourceAtHold_ = host_.currentInputSourceID();
   }
   state_ = TypingFlowState{kind, std::move(target), generation_};
   ++holdSerial_;
@@ -102,35 +97,32 @@ void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<s
 void TypingFlowController::armSafetyTimeout() {
   safetyItem_.cancel();
   uint64_t hold = holdSerial_;
-  safetyItem_ = engine_.afterOnMainWeak(kSafetyTimeout, [hold](KeyboardEngine& e) {
-    if (e.flow.flowController) e.flow.flowController->onSafetyTimeout(hold);
-  });
+  safetyItem_ = host_.afterOnMain(kSafetyTimeout, [this, hold] { onSafetyTimeout(hold); });
 }
 
 void TypingFlowController::expectSource(const std::string& sourceID) {
   if (state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
   awaitedID_ = sourceID;
   // The switch may have landed before the request named it.
-  if (engine_.currentInputSourceID() == sourceID && sourceAtHold_ != sourceID) confirmSwitch(sourceID);
+  if (host_.currentInputSourceID() == sourceID && sourceAtHold_ != sourceID) confirmSwitch(sourceID);
 }
 
 void TypingFlowController::awaitLanguageSwitch(bool wantEnglish) {
   if (state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
   wantEnglish_ = wantEnglish;
   languagePoll_.cancel();
-  pollLanguage(holdSerial_, wantEnglish, engine_.uptime());
+  pollLanguage(holdSerial_, wantEnglish, host_.uptime());
 }
 
 void TypingFlowController::pollLanguage(uint64_t hold, bool wantEnglish, double startedAt) {
   if (hold != holdSerial_ || state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
-  if (auto id = engine_.currentInputSourceID(); id && isEnglishInputSourceID(*id) == wantEnglish) confirmSwitch(*id);
+  if (auto id = host_.currentInputSourceID(); id && isEnglishInputSourceID(*id) == wantEnglish) confirmSwitch(*id);
   if (releasePhase_ != ReleasePhase::none) return;
   // Out of budget: the notification, the request's own confirmation or the
   // safety time-out ends the hold.
-  if (engine_.uptime() - startedAt >= kConfirmBudget - 1e-9) return;
-  languagePoll_ = engine_.afterOnMainWeak(kConfirmPollInterval, [hold, wantEnglish, startedAt](KeyboardEngine& e) {
-    if (e.flow.flowController) e.flow.flowController->pollLanguage(hold, wantEnglish, startedAt);
-  });
+  if (host_.uptime() - startedAt >= kConfirmBudget - 1e-9) return;
+  languagePoll_ = host_.afterOnMain(kConfirmPollInterval,
+                                    [this, hold, wantEnglish, startedAt] { pollLanguage(hold, wantEnglish, startedAt); });
 }
 
 void TypingFlowController::confirmSwitch(const std::string& currentSourceID) {
@@ -143,7 +135,7 @@ void TypingFlowController::confirmSwitch(const std::string& currentSourceID) {
   else
     matches = sourceAtHold_ != currentSourceID;
   if (!matches) return;
-  engine_.flow.consecutiveSafetyTimeouts = 0;
+  host_.noteSwitchConfirmed();
   scheduleRelease(currentSourceID);
 }
 
@@ -152,20 +144,17 @@ void TypingFlowController::scheduleRelease(std::optional<std::string> sourceID) 
   releaseSourceID_ = std::move(sourceID);
   languagePoll_.cancel();
   uint64_t hold = holdSerial_;
-  releaseItem_ = engine_.afterOnMainWeak(kReleaseDelay, [hold](KeyboardEngine& e) {
-    if (e.flow.flowController) e.flow.flowController->startRelease(hold);
-  });
+  releaseItem_ = host_.afterOnMain(kReleaseDelay, [this, hold] { startRelease(hold); });
 }
 
 void TypingFlowController::onSafetyTimeout(uint64_t hold) {
   if (hold != holdSerial_ || state_.isIdle() || releasePhase_ != ReleasePhase::none) return;
   // Never drop on a time-out: the keys go out for whatever layout is current.
-  engine_.log(fmt::format("TypingFlowController: switch not confirmed within {}ms - releasing {} held events",
+  host_.log(fmt::format("TypingFlowController: switch not confirmed within {}ms - releasing {} held events",
                           static_cast<int>(kSafetyTimeout * 1000), held_.size()));
-  engine_.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
-  engine_.flow.consecutiveSafetyTimeouts += 1;
+  host_.noteSwitchTimedOut();
   releasePhase_ = ReleasePhase::scheduled;
-  releaseSourceID_ = engine_.currentInputSourceID();
+  releaseSourceID_ = host_.currentInputSourceID();
   startRelease(hold);
 }
 
@@ -179,17 +168,14 @@ void TypingFlowController::startRelease(uint64_t hold) {
   if (focusAtHold_) {
     // Only a focus that answers and differs counts as moved; a slow answer
     // never costs the user's keys.
-    auto now = engine_.platform().accessibility ? engine_.platform().accessibility->focusedElement(0.05)
-                                                : AXResult<AXElement>{AXError::failure, std::nullopt};
+    auto now = host_.focusedElementNow(0.05);
     if (now.ok() && *now.value != *focusAtHold_) {
       dropHeld("focus moved during the switch");
       finishHold();
       return;
     }
   }
-  releaseItem_ = engine_.afterOnMainWeak(kReplaySpacing, [hold](KeyboardEngine& e) {
-    if (e.flow.flowController) e.flow.flowController->replayNext(hold);
-  });
+  releaseItem_ = host_.afterOnMain(kReplaySpacing, [this, hold] { replayNext(hold); });
 }
 
 void TypingFlowController::replayNext(uint64_t hold) {
@@ -199,9 +185,7 @@ void TypingFlowController::replayNext(uint64_t hold) {
     finishHold();
     return;
   }
-  releaseItem_ = engine_.afterOnMainWeak(kReplaySpacing, [hold](KeyboardEngine& e) {
-    if (e.flow.flowController) e.flow.flowController->replayNext(hold);
-  });
+  releaseItem_ = host_.afterOnMain(kReplaySpacing, [this, hold] { replayNext(hold); });
 }
 
 void TypingFlowController::finishHold() {
@@ -217,24 +201,21 @@ void TypingFlowController::finishHold() {
   wantEnglish_.reset();
   focusAtHold_.reset();
   sourceAtHold_.reset();
-  if (!engine_.flow.isSpeculating) engine_.flow.queuedKeyDownCodes.clear();
-  if (replayed) engine_.postModifierResync();
+  host_.holdEnded();
+  if (replayed) host_.resyncModifiers();
   runIdleWaiters();
 }
 
 void TypingFlowController::replay(Event event, const std::optional<std::string>& layoutSourceID) {
   if (event.isKey() && !isShortcut(event)) {
-    if (layoutSourceID)
-      engine_.retargetKeyEvent(event, *layoutSourceID);
-    else
-      engine_.retargetKeyEvent(event);
+    host_.retarget(event, layoutSourceID);
   }
   // Tagged, so that the handler passes it instead of holding it again; it is
   // recorded here because the handler records only untagged keys.
   event.sourceUserData = kSyntheticEventTag;
   record(event);  // with the time it was typed: the word's rhythm is the user's
-  event.timestamp = engine_.uptime();
-  if (auto* events = engine_.platform().events) events->post(TapLocation::hid, event);
+  event.timestamp = host_.uptime();
+  host_.post(event);
 }
 
 void TypingFlowController::replayFirstHeld(const std::optional<std::string>& layoutSourceID) {
@@ -271,8 +252,8 @@ void TypingFlowController::dropHeld(const std::string& reason) {
   size_t n = held_.size();
   if (n == 0) return;
   held_.clear();
-  engine_.log(fmt::format("TypingFlowController: {} - dropping {} held events", reason, n));
-  engine_.statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
+  host_.log(fmt::format("TypingFlowController: {} - dropping {} held events", reason, n));
+  host_.noteKeystrokesDropped(n);
 }
 
 void TypingFlowController::cancelHold(const std::string& reason) {
@@ -297,15 +278,13 @@ void TypingFlowController::runIdleWaiters() {
   // On a later turn, after the last replayed key has reached the
   // application; a hold begun meanwhile makes them wait again.
   for (auto& w : waiters)
-    engine_.asyncOnMainWeak([w = std::move(w)](KeyboardEngine& e) mutable {
-      if (e.flow.flowController) e.flow.flowController->whenIdle(std::move(w));
-    });
+    host_.onMain([this, w = std::move(w)]() mutable { whenIdle(std::move(w)); });
 }
 
 // --------------------------------------------------------- the current word
 
 void TypingFlowController::clear(bool incrementGeneration, const std::string& caller, int line) {
-  engine_.log(fmt::format("TypingFlowController.clear: dropping {} strokes (caller: {}, line: {})", strokes_.size(),
+  host_.log(fmt::format("TypingFlowController.clear: dropping {} strokes (caller: {}, line: {})", strokes_.size(),
                           caller, line));
   bool hadStrokes = !strokes_.empty();
   strokes_.clear();
@@ -352,14 +331,14 @@ void TypingFlowController::record(const Event& e) {
     return;
   }
   if (e.unicode.empty() || static_cast<unsigned char>(e.unicode[0]) < 0x20) return;
-  double t = e.timestamp > 0 ? e.timestamp : engine_.uptime();
+  double t = e.timestamp > 0 ? e.timestamp : host_.uptime();
   strokes_.push_back(KeyStroke{e.keyCode, (e.flags & flags::shift) != 0,
                                static_cast<uint32_t>(static_cast<uint64_t>(t * 1000.0))});
   if (strokes_.size() == 1) liveBufferChanged();
 }
 
 void TypingFlowController::liveBufferChanged() {
-  if (engine_.onLiveBufferChanged) engine_.onLiveBufferChanged();
+  host_.liveBufferChanged();
 }
 
 void TypingFlowController::commitWord() {
@@ -368,13 +347,13 @@ void TypingFlowController::commitWord() {
   strokes_.clear();
   liveBufferChanged();
   lastCommittedStrokes_ = word;
-  lastCommittedSourceID_ = engine_.inputSource.cachedLanguage;
-  if (wordObserver_) wordObserver_->wordCommitted(word, engine_.inputSource.cachedLanguage);
+  lastCommittedSourceID_ = host_.currentLanguage();
+  if (wordObserver_) wordObserver_->wordCommitted(word, host_.currentLanguage());
 }
 
 std::optional<std::string> TypingFlowController::lastCommittedWord() const {
   if (lastCommittedStrokes_.empty()) return std::nullopt;
-  std::string word = engine_.renderInLayout(lastCommittedStrokes_, engine_.inputSourceWithID(lastCommittedSourceID_));
+  std::string word = host_.renderWord(lastCommittedStrokes_, lastCommittedSourceID_);
   word = trimmedWord(word);
   if (word.empty()) return std::nullopt;
   return word;

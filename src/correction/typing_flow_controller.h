@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/observable.h"
 #include "base/task_runner.h"
 #include "engine/value_types.h"
 #include "platform/accessibility.h"
@@ -34,6 +35,48 @@
 namespace tessa {
 
 class KeyboardEngine;
+
+// What the typing flow needs of the rest of the system, and nothing more:
+// time and the main queue, the current layout, posting and re-targeting
+// keys, the focused element, and the counters it keeps. The engine provides
+// it; a test can provide a small fake.
+class TypingFlowHost {
+ public:
+  virtual ~TypingFlowHost() = default;
+  virtual double uptime() const = 0;
+  // Runs `task` on the main queue after `delay` (or on the next turn) unless
+  // the host is gone by then.
+  virtual TaskHandle afterOnMain(double delay, std::function<void()> task) = 0;
+  virtual void onMain(std::function<void()> task) = 0;
+  virtual void log(const std::string& line) = 0;
+
+  virtual std::optional<std::string> currentInputSourceID() const = 0;
+  // "en", "th", "lo", … of a source.
+  virtual std::string languageOfSource(const std::string& sourceID) = 0;
+  // The language of the layout last reported current.
+  virtual std::string currentLanguage() const = 0;
+  virtual std::optional<AXElement> focusedElement() = 0;
+  // Asks Accessibility afresh, bounded by `timeout`.
+  virtual AXResult<AXElement> focusedElementNow(double timeout) = 0;
+  virtual void post(const Event& event) = 0;
+  // Gives a held key the text it types in the layout `sourceID`, or in the
+  // current layout.
+  virtual void retarget(Event& event, const std::optional<std::string>& sourceID) = 0;
+  virtual void resyncModifiers() = 0;
+  // The word the strokes type in the layout of `sourceID`.
+  virtual std::string renderWord(const std::vector<KeyStroke>& strokes, const std::string& sourceID) = 0;
+  virtual Subscription observeEnabledSourcesChanged(std::function<void()> callback) = 0;
+  // The enabled layouts changed: cached layout tables are stale.
+  virtual void forgetLayoutCaches() = 0;
+
+  virtual void noteSwitchConfirmed() = 0;
+  virtual void noteSwitchTimedOut() = 0;
+  virtual void noteKeystrokesDropped(size_t count) = 0;
+  // The held-key bookkeeping of the switcher key's own press is over, unless
+  // that press is still speculating.
+  virtual void holdEnded() = 0;
+  virtual void liveBufferChanged() = 0;
+};
 
 struct TypingFlowState {
   enum class Kind { idle, transitioning, correcting };
@@ -66,7 +109,7 @@ class TypingFlowController {
   // Idle, with no recorded keystrokes, no held events, no last committed
   // word, generation 0 and no pending time-out. The engine owns the one
   // controller for its whole life.
-  explicit TypingFlowController(KeyboardEngine& engine);
+  explicit TypingFlowController(TypingFlowHost& host);
   void setWordObserver(std::shared_ptr<TypedWordObserver> observer) { wordObserver_ = std::move(observer); }
   ~TypingFlowController();
   TypingFlowController(const TypingFlowController&) = delete;
@@ -162,7 +205,7 @@ class TypingFlowController {
   void liveBufferChanged();
   void pollLanguage(uint64_t hold, bool wantEnglish, double startedAt);
 
-  KeyboardEngine& engine_;
+  TypingFlowHost& host_;
   TypingFlowState state_;
   uint64_t generation_ = 0;
   std::vector<KeyStroke> strokes_;

@@ -9,6 +9,7 @@
 #include "l10n/localization.h"
 #include "dictionaries/typo_habit_tracker.h"
 #include "engine/hud_notices.h"
+#include "engine/typing_flow_host.h"
 #include "platform/keyboard_tables.h"
 
 namespace tessa {
@@ -181,7 +182,8 @@ void KeyboardEngine::initialize() {
   }
   recovery.lastMainThreadTick = uptime();
   tap.lastEventTapHeartbeat = uptime();
-  flow.flowController = std::make_unique<TypingFlowController>(*this);
+  flow.flowHost = std::make_unique<EngineTypingFlowHost>(*this);
+  flow.flowController = std::make_unique<TypingFlowController>(*flow.flowHost);
   flow.flowController->setWordObserver(makeTypoLearningObserver(*this));
   for (const auto& [en, th] : englishToThaiPairs()) englishToThaiMap_.emplace(std::string(en), std::string(th));
 

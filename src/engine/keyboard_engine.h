@@ -37,6 +37,7 @@
 namespace tessa {
 
 class TypingFlowController;
+class TypingFlowHost;
 class UnifiedMenuPanel;
 class TapDeadManSwitch;
 class LanguageSwitcher;
@@ -640,6 +641,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   };
 
   struct FlowState {
+    // The host outlives the controller that holds a reference to it.
+    std::unique_ptr<TypingFlowHost> flowHost;
     std::unique_ptr<TypingFlowController> flowController;
     uint64_t transitionSequence = 0;
     int consecutiveSafetyTimeouts = 0;

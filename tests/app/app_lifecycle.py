@@ -101,11 +101,21 @@ def launch(binary, display, home):
     return proc, Lines(proc)
 
 
+def backtrace(pid):
+    """Every thread's stack of a process that hangs, when gdb is at hand."""
+    try:
+        return subprocess.run(["gdb", "-p", str(pid), "-batch", "-ex", "thread apply all bt 12"],
+                              capture_output=True, text=True, timeout=60).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return "(no backtrace)"
+
+
 def quit_with_sigterm(proc, out):
     proc.send_signal(signal.SIGTERM)
     try:
-        status = proc.wait(timeout=20)
+        status = proc.wait(timeout=30)
     except subprocess.TimeoutExpired:
+        print(backtrace(proc.pid))
         proc.kill()
         fail("the application did not end after SIGTERM", out)
     out.finish()
