@@ -9,6 +9,7 @@
 #include "platform/accessibility.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
+#include "platform/login_items.h"
 #include "platform/screens.h"
 #include "platform/services.h"
 #include "platform/system.h"
@@ -29,6 +30,7 @@ struct Platform {
   HttpClient* http = nullptr;
   SpellChecker* spellChecker = nullptr;
   Screens* screens = nullptr;
+  LoginItems* loginItems = nullptr;  // none: start at login is not offered
   PrivateKeyboardSymbols privateSymbols;
   // Whether this process may change the machine's keyboard settings (the
   // installed application, or the simulated desktop whose changes are
