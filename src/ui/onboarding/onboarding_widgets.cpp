@@ -41,9 +41,9 @@ QLabel* onboardingLabel(QWidget* parent, const QString& name, const std::string&
   QPalette p = label->palette();
   p.setColor(QPalette::WindowText, onboardingColor(color, p));
   label->setPalette(p);
-  label->setWordWrap(wrap);
   label->setAlignment(alignment | Qt::AlignVCenter);
-  if (wrap) label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+  // Wrapping also marks the label as height-for-width; keep that policy.
+  label->setWordWrap(wrap);
   return label;
 }
 
