@@ -183,7 +183,7 @@ constexpr TextPair k[] = {
     {"onboarding_not_2", "100% On-Device & Offline — your keystrokes never leave your Mac"},
     {"onboarding_not_3", "Pauses in password fields (🔒 yellow lock icon appears on Menu Bar)"},
     {"onboarding_not_4", "Strict Permission Scope: Never requests separate Input Monitoring permissions"},
-    {"onboarding_not_5", "Optional Copy Cache: Disabled by default, RAM-only with 5-layer security shield"},
+    {"onboarding_not_5", "Optional Copy Cache: off until you turn it on, and kept encrypted on this computer"},
     {"onboarding_btn_grant", "Grant Access in System Settings"},
     {"onboarding_btn_skip", "Skip for now"},
     {"onboarding_revoke_note", "You can revoke this permission anytime at System Settings > Privacy & Security > Accessibility"},

@@ -183,7 +183,7 @@ constexpr TextPair k[] = {
     {"onboarding_not_2", "ทำงานในเครื่อง 100% แบบออฟไลน์ — การกดแป้นของคุณไม่เคยออกไปนอกเครื่อง Mac"},
     {"onboarding_not_3", "หยุดทำงานในช่องรหัสผ่าน (ไอคอนแม่กุญแจสีเหลือง 🔒 จะขึ้นที่ Menu Bar)"},
     {"onboarding_not_4", "ขอสิทธิ์เท่าที่จำเป็น: ไม่ขอสิทธิ์ Input Monitoring แยกต่างหาก"},
-    {"onboarding_not_5", "คลังคลิปบอร์ด (Copy Cache) เลือกเปิดเองได้: ปิดไว้เป็นค่าเริ่มต้น เก็บใน RAM เท่านั้น พร้อมระบบป้องกัน 5 ชั้น"},
+    {"onboarding_not_5", "คลังคลิปบอร์ด (Copy Cache) เลือกเปิดเองได้: ปิดอยู่จนกว่าคุณจะเปิดใช้ และเก็บแบบเข้ารหัสไว้ในเครื่องนี้"},
     {"onboarding_btn_grant", "ให้สิทธิ์ใน System Settings"},
     {"onboarding_btn_skip", "ข้ามไปก่อน"},
     {"onboarding_revoke_note", "คุณถอนสิทธิ์นี้ได้ทุกเมื่อที่ System Settings > Privacy & Security > Accessibility"},

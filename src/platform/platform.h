@@ -14,6 +14,7 @@
 #include "platform/http_client.h"
 #include "platform/input_sources.h"
 #include "platform/keychain.h"
+#include "platform/login_items.h"
 #include "platform/preference_domains.h"
 #include "platform/private_keyboard_symbols.h"
 #include "platform/process_runner.h"
@@ -37,6 +38,7 @@ struct Platform {
   HttpClient* http = nullptr;
   SpellChecker* spellChecker = nullptr;
   Screens* screens = nullptr;
+  LoginItems* loginItems = nullptr;  // none: start at login is not offered
   PrivateKeyboardSymbols privateSymbols;
   // Whether this process may change the machine's keyboard settings (the
   // installed application, or the simulated desktop whose changes are

@@ -128,6 +128,55 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<circle cx="12" cy="12" r="9.5"/><ellipse cx="12" cy="12" rx="4" ry="9.5"/>)"
         R"(<path d="M2.5 12 H21.5 M4 7 H20 M4 17 H20"/>)",
         ""}},
+      // The walk-through's keys and points.
+      {"capslock.fill",
+       {R"(<path d="M12 3 L21 12 H16.5 V15.5 H7.5 V12 H3 Z" fill="#000"/><rect x="7.5" y="18" width="9" height="3" rx="0.5" fill="#000"/>)",
+        ""}},
+      {"option", {R"(<path d="M3 6 H8.5 L15 18 H21 M14 6 H21"/>)", ""}},
+      {"control", {R"(<path d="M5 13 L12 6 L19 13"/>)", ""}},
+      {"command",
+       {R"(<path d="M9 9 V15 M15 9 V15 M9 9 H15 M9 15 H15 M9 9 H6.5 A2.5 2.5 0 1 1 9 6.5 Z M15 9 V6.5 A2.5 2.5 0 1 1 17.5 9 Z)"
+        R"( M9 15 V17.5 A2.5 2.5 0 1 1 6.5 15 Z M15 15 H17.5 A2.5 2.5 0 1 1 15 17.5 Z"/>)",
+        ""}},
+      {"power.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M12 6.5 V11.5 M8.4 8.6 A5 5 0 1 0 15.6 8.6"/>)"}},
+      {"chart.bar.xaxis",
+       {R"(<path d="M3 20.5 H21"/><g fill="#000" stroke="none"><rect x="4.5" y="12" width="3.5" height="6.5" rx="0.8"/>)"
+        R"(<rect x="10.2" y="6" width="3.5" height="12.5" rx="0.8"/><rect x="16" y="9" width="3.5" height="9.5" rx="0.8"/></g>)",
+        ""}},
+      {"checkmark.shield.fill",
+       {R"(<path d="M12 2 L20.5 5.2 V11.5 C20.5 16.8 16.8 20.4 12 22 C7.2 20.4 3.5 16.8 3.5 11.5 V5.2 Z" fill="#000" stroke="none"/>)",
+        R"(<path d="M8.3 11.8 L11 14.5 L15.9 9.2"/>)"}},
+      {"chart.pie.fill",
+       {R"(<path d="M11 3.5 A8.5 8.5 0 1 0 19.5 12 H11 Z" fill="#000" stroke="none"/>)"
+        R"(<path d="M13.5 1.5 A8.5 8.5 0 0 1 21.5 9.5 H13.5 Z" fill="#000" stroke="none"/>)",
+        ""}},
+      {"hand.raised.fill",
+       {R"(<path d="M7 12 V5.5 A1.5 1.5 0 0 1 10 5.5 V11 V3.8 A1.5 1.5 0 0 1 13 3.8 V11 V5 A1.5 1.5 0 0 1 16 5 V12 V8.5)"
+        R"( A1.5 1.5 0 0 1 19 8.5 V14.5 C19 18.5 16.5 21.5 12.5 21.5 C9.5 21.5 7.8 20 6.2 17.5 L3.6 13.3)"
+        R"( A1.4 1.4 0 0 1 5.9 11.8 L7 13.2 Z" fill="#000" stroke-width="1"/>)",
+        ""}},
+      {"shield.lefthalf.filled",
+       {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
+        R"(<path d="M12 2.5 V21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z" fill="#000"/>)",
+        ""}},
+      {"arrow.triangle.2.circlepath",
+       {R"(<path d="M4.5 11 A7.5 7.5 0 0 1 18 7 M19.5 13 A7.5 7.5 0 0 1 6 17"/>)"
+        R"(<path d="M18.8 3.5 V7.5 H14.8 M5.2 20.5 V16.5 H9.2"/>)",
+        ""}},
+      {"lock.shield",
+       {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
+        R"(<path d="M10 11 V9.5 A2 2 0 0 1 14 9.5 V11"/><rect x="8.8" y="11" width="6.4" height="5" rx="1" fill="#000" stroke="none"/>)",
+        ""}},
+      {"doc.on.clipboard.fill",
+       {R"(<rect x="4" y="4" width="13" height="17" rx="2" fill="#000" stroke="none"/>)"
+        R"(<rect x="8" y="2" width="5" height="3.5" rx="1" fill="#000" stroke-width="1"/>)"
+        R"(<rect x="10" y="9" width="10.5" height="13" rx="1.8" fill="#000" stroke-width="1.2"/>)",
+        R"(<path d="M10.8 9.8 H19.7 V21.2 H10.8 Z" stroke-width="0.8"/>)"}},
+      {"delete.backward.fill",
+       {R"(<path d="M8.5 5 H19.5 A2.5 2.5 0 0 1 22 7.5 V16.5 A2.5 2.5 0 0 1 19.5 19 H8.5 L2 12 Z" fill="#000"/>)",
+        R"(<path d="M11.5 9 L17 14.5 M17 9 L11.5 14.5"/>)"}},
   };
   return table;
 }

@@ -7,6 +7,7 @@
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/syslog_system_log.h"
 #include "platform/linux/unavailable_desktop.h"
+#include "platform/linux/xdg_autostart.h"
 
 namespace tessa {
 
@@ -23,6 +24,7 @@ struct LinuxDesktop::Owned {
   UnavailableHid hid;
   UnavailablePreferenceDomains preferences;
   NoHaptics haptics;
+  XdgAutostartLoginItems loginItems;
   FixedScreens screens{{ScreenInfo{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}}};
 };
 
@@ -60,6 +62,7 @@ Platform LinuxDesktop::platform() {
   p.http = owned_->http.get();
   p.spellChecker = owned_->spellChecker.get();
   p.screens = options_.screens ? options_.screens : &owned_->screens;
+  p.loginItems = &owned_->loginItems;
   p.hasBundleIdentifier = !options_.bundleIdentifier.empty();
   return p;
 }

@@ -216,6 +216,7 @@ Platform SimDesktop::platform() {
   p.http = &http_;
   p.spellChecker = spellChecker_;
   p.screens = &screens_;
+  p.loginItems = &loginItems_;
   p.hasBundleIdentifier = hasBundleIdentifier_;
   if (privateSymbols_) {
     p.privateSymbols.setSymbolicHotKeyEnabled = [this](int hotKey, bool enabled) {

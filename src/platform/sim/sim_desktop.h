@@ -28,6 +28,7 @@
 #include "platform/sim/sim_event_system.h"
 #include "platform/sim/sim_http_client.h"
 #include "platform/sim/sim_input_sources.h"
+#include "platform/sim/sim_login_items.h"
 #include "platform/sim/sim_process_runner.h"
 #include "platform/sim/sim_system.h"
 
@@ -144,6 +145,7 @@ class SimDesktop {
   SimEventSystem& events() { return events_; }
   SimInputSources& inputSources() { return sources_; }
   SimAccessibility& accessibility() { return accessibility_; }
+  SimLoginItems& loginItems() { return loginItems_; }
   SimWorkspace& workspace() { return workspace_; }
   SimHid& hid() { return hid_; }
   SimPreferenceDomains& preferences() { return preferences_; }
@@ -186,6 +188,7 @@ class SimDesktop {
   SimInputSources sources_;
   SimWorkspace workspace_;
   SimAccessibility accessibility_;
+  SimLoginItems loginItems_;
   SimHid hid_;
   SimPreferenceDomains preferences_;
   SimProcessRunner processes_;

@@ -1,50 +1,148 @@
 #include "ui/dashboard/onboarding_sheet.h"
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "engine/keyboard_engine.h"
-#include "ui/dashboard/dashboard_pages.h"
+#include "reliability/telemetry_manager.h"
+#include "ui/onboarding/onboarding_pages.h"
+#include "ui/onboarding/onboarding_widgets.h"
 
 namespace tessa {
 
-OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent) : QDialog(parent) {
+namespace {
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+}  // namespace
+
+OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
   setObjectName("onboardingSheet");
   setWindowModality(Qt::WindowModal);
   setModal(true);
-  bool thai = engine.appLanguage.get() == "th";
-  setWindowTitle(QString::fromStdString(engine.localized("onboarding_level_welcome")));
+  setWindowTitle(QStringLiteral("Tessavinor"));
   setFixedWidth(520);
+  setAutoFillBackground(true);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(30, 30, 30, 30);
-  layout->setSpacing(16);
+  layout_ = new QVBoxLayout(this);
+  layout_->setContentsMargins(30, 30, 30, 30);
+  layout_->setSpacing(16);
+  // Wrapped text measures its minimum at a narrow width, far taller than it
+  // is at ours; the height is set from the width instead (rebuildPage).
+  layout_->setSizeConstraint(QLayout::SetNoConstraint);
+  dots_ = new ProgressDots(this);
+  layout_->addWidget(dots_, 0, Qt::AlignHCenter);
 
-  auto* title = new QLabel(QString::fromStdString(engine.localized("onboarding_level_welcome")), this);
-  title->setObjectName("onboardingSheetTitle");
-  title->setTextFormat(Qt::PlainText);
-  title->setAlignment(Qt::AlignHCenter);
-  QFont titleFont = title->font();
-  titleFont.setPixelSize(22);
-  titleFont.setWeight(QFont::Bold);
-  title->setFont(titleFont);
-  layout->addWidget(title);
+  OnboardingModel::Hooks hooks;
+  hooks.changed = [this] { sync(); };
+  hooks.dismiss = [this] { accept(); };
+  hooks.repairAccessibility = [this] {
+    if (repairAction_)
+      repairAction_();
+    else
+      engine_.log("Accessibility repair is not available in this build - nothing was reset");
+  };
+  model_ = OnboardingModel::create(engine_, std::move(hooks));
+  sync();
+  model_->startPolling();
 
-  auto* note = new QLabel(PlaceholderPage::noteFor(engine), this);
-  note->setObjectName("onboardingSheetNote");
-  note->setTextFormat(Qt::PlainText);
-  note->setAlignment(Qt::AlignHCenter);
-  QFont noteFont = note->font();
-  noteFont.setPixelSize(13);
-  note->setFont(noteFont);
-  layout->addWidget(note);
+  // Texts follow the language and wording level: a change rebuilds the page.
+  subscriptions_.push_back(
+      engine_.notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
+        QMetaObject::invokeMethod(this, [this] { rebuildPage(); });
+      }));
+}
 
-  auto* close = new QPushButton(thai ? QStringLiteral("ปิด") : QStringLiteral("Close"), this);
-  close->setObjectName("onboardingSheetClose");
+OnboardingSheet::~OnboardingSheet() {
+  subscriptions_.clear();
+  // The page's buttons hold the model by reference.
+  delete page_;
+  page_ = nullptr;
+}
+
+void OnboardingSheet::sync() {
+  dots_->setStep(model_->step());
+  bool granted = model_->page() == OnboardingModel::Page::permission && model_->isPermissionGranted();
+  if (model_->step() != shownStep_ || granted != shownGranted_) rebuildPage();
+  if (model_->showRepairConfirmation() && !repairAlert_) presentRepairAlert();
+  if (model_->showPayloadInspector() && !inspector_) presentPayloadInspector();
+}
+
+void OnboardingSheet::rebuildPage() {
+  shownStep_ = model_->step();
+  shownGranted_ = model_->page() == OnboardingModel::Page::permission && model_->isPermissionGranted();
+  if (page_) {
+    // The old page may hold the button whose click brought us here.
+    layout_->removeWidget(page_);
+    page_->hide();
+    page_->setObjectName(QString());
+    page_->deleteLater();
+  }
+  page_ = makeOnboardingPage(*model_, this);
+  layout_->addWidget(page_);
+  page_->show();
+  // The height follows the content at the sheet's fixed width (adjustSize
+  // would measure wrapped text at the narrower width the layout prefers).
+  layout_->activate();
+  int height = layout_->hasHeightForWidth() ? layout_->totalHeightForWidth(width()) : -1;
+  resize(width(), height > 0 ? height : layout_->totalSizeHint().height());
+}
+
+void OnboardingSheet::presentRepairAlert() {
+  auto* alert = new QMessageBox(this);
+  alert->setObjectName("onboarding.repairAlert");
+  alert->setWindowModality(Qt::WindowModal);
+  alert->setIcon(QMessageBox::Warning);
+  alert->setText(qs(engine_.localized("repair_confirm_title")));
+  alert->setInformativeText(qs(engine_.localized("repair_confirm_message")));
+  QPushButton* reset = alert->addButton(qs(engine_.localized("repair_confirm_action")), QMessageBox::DestructiveRole);
+  reset->setObjectName("onboarding.repairAlert.reset");
+  QPushButton* cancel = alert->addButton(qs(engine_.localized("btn_cancel")), QMessageBox::RejectRole);
+  cancel->setObjectName("onboarding.repairAlert.cancel");
+  alert->setDefaultButton(cancel);
+  repairAlert_ = alert;
+  connect(alert, &QMessageBox::finished, this, [this, alert, reset] {
+    bool confirmed = alert->clickedButton() == reset;
+    alert->deleteLater();
+    if (repairAlert_ == alert) repairAlert_ = nullptr;
+    if (confirmed)
+      model_->confirmRepair();
+    else
+      model_->cancelRepair();
+  });
+  alert->open();
+}
+
+// A read-only look at exactly what a statistics send would post now.
+void OnboardingSheet::presentPayloadInspector() {
+  auto* inspector = new QDialog(this);
+  inspector->setObjectName("onboarding.inspector");
+  inspector->setWindowModality(Qt::WindowModal);
+  inspector->setWindowTitle(qs(engine_.localized("onboarding_telemetry_btn_inspect")));
+  inspector->resize(460, 360);
+  auto* column = new QVBoxLayout(inspector);
+  auto* payload = new QPlainTextEdit(inspector);
+  payload->setObjectName("onboarding.inspector.payload");
+  payload->setReadOnly(true);
+  payload->setPlainText(qs(TelemetryManager::shared().payloadPreview(engine_)));
+  QFont mono(QStringLiteral("monospace"));
+  mono.setStyleHint(QFont::Monospace);
+  payload->setFont(mono);
+  column->addWidget(payload);
+  auto* close = new QPushButton(engine_.appLanguage.get() == "th" ? QStringLiteral("ปิด") : QStringLiteral("Close"),
+                                inspector);
+  close->setObjectName("onboarding.inspector.close");
   close->setDefault(true);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
-  layout->addWidget(close, 0, Qt::AlignHCenter);
+  connect(close, &QPushButton::clicked, inspector, &QDialog::accept);
+  column->addWidget(close, 0, Qt::AlignRight);
+  inspector_ = inspector;
+  connect(inspector, &QDialog::finished, this, [this, inspector] {
+    inspector->deleteLater();
+    if (inspector_ == inspector) inspector_ = nullptr;
+    model_->payloadInspectorClosed();
+  });
+  inspector->open();
 }
 
 }  // namespace tessa

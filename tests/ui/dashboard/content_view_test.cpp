@@ -226,11 +226,9 @@ TEST_F(ContentViewTest, AFreshInstallShowsTheOnboardingSheetOverSetupStatus) {
   EXPECT_TRUE(sheet->isVisible());
   EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
   EXPECT_EQ(pageName(), "page.setupStatus");
-  EXPECT_EQ(sheet->findChild<QLabel*>("onboardingSheetNote")->text(), "หน้านี้ยังไม่พร้อม");
-  EXPECT_TRUE(allTextDrawsWithoutBoxes(*sheet));
-  writeScreenshot(*sheet, "onboarding_placeholder_th");
+  EXPECT_NE(sheet->findChild<QWidget*>("onboarding.page.level"), nullptr) << "the walk-through starts at its first page";
 
-  sheet->findChild<QPushButton*>("onboardingSheetClose")->click();
+  sheet->reject();  // closed by other means than its last page
   settle();
   EXPECT_EQ(view->onboardingSheet(), nullptr);
   EXPECT_FALSE(view->model().showOnboarding());
@@ -252,8 +250,6 @@ TEST_F(ContentViewTest, ReplayOnboardingShowsTheSheetOnceOverTheCurrentTab) {
   settle();
   EXPECT_EQ(view->onboardingSheet(), sheet) << "already shown: no second sheet";
   EXPECT_EQ(view->findChildren<QDialog*>().size(), 1);
-  EXPECT_TRUE(allTextDrawsWithoutBoxes(*sheet));
-  writeScreenshot(*sheet, "onboarding_placeholder_en");
 
   sheet->reject();
   settle();

@@ -1,0 +1,230 @@
+#include "app_core/onboarding/onboarding_model.h"
+
+#include "engine/keyboard_engine.h"
+#include "engine/system_keyboard.h"
+#include "platform/login_items.h"
+
+namespace tessa {
+
+std::shared_ptr<OnboardingModel> OnboardingModel::create(KeyboardEngine& engine, Hooks hooks) {
+  return std::shared_ptr<OnboardingModel>(new OnboardingModel(engine, std::move(hooks)));
+}
+
+OnboardingModel::OnboardingModel(KeyboardEngine& engine, Hooks hooks) : engine_(engine), hooks_(std::move(hooks)) {}
+
+OnboardingModel::~OnboardingModel() { poll_.cancel(); }
+
+OnboardingModel::Page OnboardingModel::pageFor(int step) {
+  switch (step) {
+    case 0: return Page::level;
+    case 1: return Page::permission;
+    case 2: return Page::switcher;
+    case 3: return Page::startup;
+    case 4: return Page::telemetry;
+    default: return Page::hotkey;
+  }
+}
+
+int OnboardingModel::pageSpacing(Page page) {
+  switch (page) {
+    case Page::level: return 24;
+    case Page::permission: return 18;
+    case Page::switcher: return 20;
+    case Page::startup: return 22;
+    case Page::telemetry: return 22;
+    case Page::hotkey: return 20;
+  }
+  return 20;
+}
+
+OnboardingModel::Dot OnboardingModel::dot(int index, int step) {
+  if (index == step) return {DotTone::current, 18, 5};
+  return {index < step ? DotTone::finished : DotTone::upcoming, 6, 5};
+}
+
+void OnboardingModel::setStep(int step) {
+  step_ = step;
+  changed();
+}
+
+std::string OnboardingModel::text(const std::string& key) const { return engine_.localized(key); }
+
+void OnboardingModel::changed() {
+  if (hooks_.changed) hooks_.changed();
+}
+
+void OnboardingModel::dismiss() {
+  dismissed_ = true;
+  poll_.cancel();
+  if (hooks_.dismiss) hooks_.dismiss();
+}
+
+// ------------------------------------------------------------------ poll
+
+void OnboardingModel::startPolling() {
+  poll_.cancel();
+  std::weak_ptr<OnboardingModel> weak = weak_from_this();
+  poll_ = engine_.mainQueue().postRepeating(kPollInterval, [weak] {
+    if (auto self = weak.lock()) self->pollAccessibility();
+  });
+}
+
+void OnboardingModel::pollAccessibility() {
+  Accessibility* accessibility = engine_.platform().accessibility;
+  bool trusted = accessibility && accessibility->isProcessTrusted(false);
+  // The engine's answer lands on the main queue after this tick, so the
+  // flag read below is still the one from before the re-check.
+  bool engineGranted = engine_.isAccessibilityGranted.get();
+  if (trusted != engineGranted) engine_.requestAccessibility(false);
+  if (step_ == 1 && (trusted || engineGranted)) setStep(2);
+}
+
+// ------------------------------------------------------- wording level
+
+void OnboardingModel::chooseLevel(CopywritingLevel level) {
+  engine_.appCopywritingLevel.set(level);
+  setStep(1);
+}
+
+// ---------------------------------------------------------- permission
+
+bool OnboardingModel::isPermissionGranted() const {
+  Accessibility* accessibility = engine_.platform().accessibility;
+  return (accessibility && accessibility->isProcessTrusted(false)) || engine_.isAccessibilityGranted.get();
+}
+
+std::vector<OnboardingFeature> OnboardingModel::whyRows() const {
+  return {{"keyboard", text("onboarding_why_1")}, {"arrow.triangle.2.circlepath", text("onboarding_why_2")}};
+}
+
+std::vector<OnboardingFeature> OnboardingModel::neverRows() const {
+  return {{"lock.shield", text("onboarding_not_2")},
+          {"lock.fill", text("onboarding_not_3")},
+          {"xmark.circle", text("onboarding_not_1")},
+          {"hand.raised.fill", text("onboarding_not_4")},
+          {"doc.on.clipboard.fill", text("onboarding_not_5")}};
+}
+
+void OnboardingModel::openAccessibilitySettings() { engine_.openAccessibilitySettings(); }
+
+void OnboardingModel::troubleshoot() {
+  showRepairConfirmation_ = true;
+  changed();
+}
+
+void OnboardingModel::confirmRepair() {
+  showRepairConfirmation_ = false;
+  changed();
+  if (hooks_.repairAccessibility)
+    hooks_.repairAccessibility();
+  else
+    engine_.log("Accessibility repair is not available in this build - nothing was reset");
+}
+
+void OnboardingModel::cancelRepair() {
+  showRepairConfirmation_ = false;
+  changed();
+}
+
+// -------------------------------------------------------- switcher key
+
+std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
+  SwitcherKey current = engine_.switcherKey.get();
+  bool spotlightOnCommandSpace = SymbolicHotKeys::isHotKey64CommandSpace(engine_.platform().preferences);
+  std::vector<SwitcherCardContent> cards = {
+      {SwitcherKey::capslock, "capslock.fill", OnboardingColor::accent, text("onboarding_switcher_caps"),
+       "⭐ แนะนำ", text("onboarding_switcher_caps_desc")},
+      {SwitcherKey::grave, "keyboard", OnboardingColor::blue, "ปุ่ม Grave Accent (~ / `)", "Windows Style",
+       "สลับภาษารวดเร็วสไตล์ Windows ด้วยปุ่ม Grave (~)"},
+      {SwitcherKey::optionSpace, "option", OnboardingColor::purple, "Option + Space", "",
+       "คงปุ่ม Caps Lock และ ` ไว้ตามเดิม เหมาะกับคนที่ตั้ง Option + Space ไว้ใน macOS อยู่แล้ว"},
+      {SwitcherKey::controlSpace, "control", OnboardingColor::teal, "Control + Space", "",
+       "ปุ่มสลับภาษามาตรฐานของ macOS โดย Tessavinor จะดูแลให้ตัวอักษรแรกไม่หลุดภาษาเดิม"},
+      {SwitcherKey::commandSpace, "command", OnboardingColor::purple, "Command + Space", "Windows/PC Style",
+       spotlightOnCommandSpace ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows — ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"
+                               : "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows (Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว)"},
+  };
+  for (auto& card : cards) card.selected = card.key == current;
+  return cards;
+}
+
+bool OnboardingModel::showsSpotlightWarning() const {
+  return SymbolicHotKeys::commandSpaceConflicts(engine_.switcherKey.get(), engine_.platform().preferences);
+}
+
+void OnboardingModel::chooseSwitcher(SwitcherKey key) {
+  // Choosing the key already set still stores it and re-applies.
+  engine_.switcherKey.set(key);
+  engine_.appMode.set(AppMode::capslockToF19);
+  setStep(3);
+}
+
+// ------------------------------------------------------ start at login
+
+void OnboardingModel::setAutoStart(bool enable) {
+  LoginItems* items = engine_.platform().loginItems;
+  std::optional<std::string> error =
+      items ? (enable ? items->registerMainApp() : items->unregisterMainApp())
+            : std::optional<std::string>("start at login is not available on this system");
+  if (error)
+    engine_.appLog().console(std::string(enable ? "Failed to register login item: " : "Failed to unregister login item: ") +
+                             *error);
+  engine_.defaults().setBool(kHasPromptedAutoStartKey, true);
+  setStep(4);
+}
+
+void OnboardingModel::enableAutoStart() { setAutoStart(true); }
+void OnboardingModel::skipAutoStart() { setAutoStart(false); }
+
+// -------------------------------------------------- statistics consent
+
+std::vector<OnboardingFeature> OnboardingModel::telemetryPoints() const {
+  return {{"checkmark.shield.fill", text("onboarding_telemetry_point1"), OnboardingColor::green},
+          {"chart.pie.fill", text("onboarding_telemetry_point2"), OnboardingColor::blue},
+          {"hand.raised.fill", text("onboarding_telemetry_point3"), OnboardingColor::orange}};
+}
+
+void OnboardingModel::answerTelemetry(bool share) {
+  engine_.isShareUsageTimeEnabled.set(share);
+  engine_.hasSeenShareInvitation.set(true);
+  engine_.defaults().setBool(kHasPromptedTelemetrySharingKey, true);
+  engine_.hasCompletedOnboarding.set(true);
+  dismiss();
+}
+
+void OnboardingModel::inspectPayload() {
+  showPayloadInspector_ = true;
+  changed();
+}
+
+void OnboardingModel::payloadInspectorClosed() {
+  showPayloadInspector_ = false;
+  changed();
+}
+
+// --------------------------------------------------------- cheat sheet
+
+std::vector<HotkeyRowContent> OnboardingModel::hotkeyRows() const {
+  return {{{"⌃", "⇧", "X"}, text("onboarding_hotkey_cycle_word"), false},
+          {{"⌃", "⇧", "Z"}, text("onboarding_hotkey_undo"), false},
+          {{"⌃", "⇧", "O"}, text("onboarding_hotkey_case"), false},
+          {{"⌃", "⇧", "A"}, text("onboarding_hotkey_paragraph"), false},
+          {{"⌃", "⇧", "V"}, text("onboarding_hotkey_copy_cache"), true},
+          {{"⌃", "⇧", "1-3"}, text("onboarding_hotkey_pinned_snippets"), true}};
+}
+
+std::vector<SandboxExample> OnboardingModel::sandboxExamples() const {
+  std::vector<SandboxExample> out;
+  for (int i = 1; i <= 3; ++i) {
+    std::string n = std::to_string(i);
+    out.push_back({text("onboarding_sandbox_ex" + n + "_raw"), text("onboarding_sandbox_ex" + n + "_target")});
+  }
+  return out;
+}
+
+void OnboardingModel::finish() {
+  engine_.hasCompletedOnboarding.set(true);
+  dismiss();
+}
+
+}  // namespace tessa
