@@ -65,8 +65,7 @@ void UptimeDashboardModel::observeEngine() {
 }
 
 void UptimeDashboardModel::engineWillChange() {
-  if (checkPending_) return;
-  checkPending_ = true;
+  if (checkPending_.exchange(true)) return;
   std::weak_ptr<UptimeDashboardModel> weak = weak_from_this();
   main_.post([weak] {
     auto self = weak.lock();

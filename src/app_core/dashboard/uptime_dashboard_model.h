@@ -4,6 +4,7 @@
 // while the user shares, the choice of what the community box shows, and
 // the share invitation it asks for 0.6 s after it appears. Every delay is a
 // task on the engine's main queue that does nothing once the model is gone.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,7 +81,8 @@ class UptimeDashboardModel : public std::enable_shared_from_this<UptimeDashboard
   bool showInvitationSheet_ = false;
   std::optional<CommunityTotals> publicStats_;
   bool lastSharing_ = false;
-  bool checkPending_ = false;
+  // Set by the engine's announcement, which may come from any thread.
+  std::atomic<bool> checkPending_{false};
   Subscription engineSubscription_;
 };
 
