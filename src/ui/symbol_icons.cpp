@@ -177,6 +177,31 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
       {"delete.backward.fill",
        {R"(<path d="M8.5 5 H19.5 A2.5 2.5 0 0 1 22 7.5 V16.5 A2.5 2.5 0 0 1 19.5 19 H8.5 L2 12 Z" fill="#000"/>)",
         R"(<path d="M11.5 9 L17 14.5 M17 9 L11.5 14.5"/>)"}},
+      // Usage page, community box, share invitation and milestone card.
+      {"clock", {R"(<circle cx="12" cy="12" r="9.5"/><path d="M12 6.5 V12 L15.5 14"/>)", ""}},
+      {"timer",
+       {R"(<circle cx="12" cy="13.5" r="8"/><path d="M12 13.5 L15 10 M10 2.5 H14 M12 2.5 V5.5"/>)", ""}},
+      {"person.3",
+       {R"(<circle cx="12" cy="8" r="3"/><path d="M6.5 19 A5.5 5.5 0 0 1 17.5 19"/>)"
+        R"(<circle cx="5" cy="10" r="2.2"/><circle cx="19" cy="10" r="2.2"/>)"
+        R"(<path d="M1.5 18 A3.5 3.5 0 0 1 5 14.5 M22.5 18 A3.5 3.5 0 0 0 19 14.5"/>)",
+        ""}},
+      {"person.badge.plus",
+       {R"(<circle cx="9" cy="8" r="3.5"/><path d="M2.5 20 A6.5 6.5 0 0 1 15.5 20 M19 8 V14 M16 11 H22"/>)", ""}},
+      {"arrow.clockwise", {R"(<path d="M19.5 12 A7.5 7.5 0 1 1 16.5 6 M17 2 V6.5 H12.5"/>)", ""}},
+      {"chart.pie", {R"(<circle cx="12" cy="12" r="9.5"/><path d="M12 2.5 V12 H21.5"/>)", ""}},
+      {"hand.raised",
+       {R"(<path d="M7 12 V5.5 A1.5 1.5 0 0 1 10 5.5 V11 V3.5 A1.5 1.5 0 0 1 13 3.5 V11 V5 A1.5 1.5 0 0 1 16 5 )"
+        R"(V12 V8 A1.5 1.5 0 0 1 19 8 V15 A6.5 6.5 0 0 1 12.5 21.5 A6 6 0 0 1 7.5 19 L4 14 )"
+        R"(A1.5 1.5 0 0 1 6.5 12.5 Z"/>)",
+        ""}},
+      {"sparkles",
+       {R"(<g fill="#000" stroke="none"><path d="M10 3 L11.6 8.4 L17 10 L11.6 11.6 L10 17 L8.4 11.6 L3 10 )"
+        R"(L8.4 8.4 Z"/><path d="M18 14 L18.8 16.2 L21 17 L18.8 17.8 L18 20 L17.2 17.8 L15 17 L17.2 16.2 Z"/></g>)",
+        ""}},
+      {"heart.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M12 17 L7.6 12.6 A2.6 2.6 0 0 1 12 9 A2.6 2.6 0 0 1 16.4 12.6 Z" fill="#000"/>)"}},
   };
   return table;
 }

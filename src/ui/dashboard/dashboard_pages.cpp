@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "engine/keyboard_engine.h"
+#include "ui/dashboard/pages/uptime_dashboard_view.h"
 
 namespace tessa {
 
@@ -18,6 +19,10 @@ const char* dashboardPageObjectName(DashboardPage page) {
 }
 
 QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent) {
+  switch (page) {
+    case DashboardPage::usage: return new UptimeDashboardView(engine, parent);
+    default: break;
+  }
   QString title;
   for (const auto& row : DashboardRootModel::sidebarRows())
     if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));

@@ -170,13 +170,13 @@ TEST_F(ContentViewTest, HoverAndSelectionColourTheRow) {
 
 TEST_F(ContentViewTest, PagesStillToComeSayWhatTheyAreAndThatTheyAreNotReady) {
   open("th");
-  fx.notifications.post("OpenDashboardTab", 1);
+  fx.notifications.post("OpenDashboardTab", 2);
   settle();
-  EXPECT_EQ(find<QLabel>("pageTitle")->text(), "กระดานแดชบอร์ด");
+  EXPECT_EQ(find<QLabel>("pageTitle")->text(), "ตั้งค่าคีย์บอร์ด");
   EXPECT_EQ(find<QLabel>("pageNote")->text(), "หน้านี้ยังไม่พร้อม");
   engine->appLanguage.set("en");
   settle();
-  EXPECT_EQ(find<QLabel>("pageTitle")->text(), "Dashboard");
+  EXPECT_EQ(find<QLabel>("pageTitle")->text(), "Keyboard Settings");
   EXPECT_EQ(find<QLabel>("pageNote")->text(), "This page is not built yet.");
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+// The milestone card's texts and answers. Join and decline end the nudge for
+// good; remind later asks again after at least 150 more corrections.
+#include <cstdint>
+#include <string>
+
+namespace tessa {
+
+class KeyboardEngine;
+
+struct MilestoneNudgeModel {
+  struct Texts {
+    std::string title, subtitle, join, remind, decline, inspect;
+  };
+  static Texts texts(const KeyboardEngine& engine);
+  // Keystrokes saved at 200 a minute, at least half a minute, one decimal.
+  static std::string minutesSaved(int64_t totalKeystrokesSaved);
+  // The corrections the subtitle names: at least one.
+  static int64_t correctionsShown(int64_t totalCorrections);
+  // The corrections count at which a reminded nudge comes back.
+  static int64_t remindThreshold(int64_t totalCorrections);
+
+  static void join(KeyboardEngine& engine);
+  static void remindLater(KeyboardEngine& engine);
+  static void decline(KeyboardEngine& engine);
+};
+
+}  // namespace tessa
