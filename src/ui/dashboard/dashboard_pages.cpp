@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "engine/keyboard_engine.h"
+#include "ui/dashboard/pages/about_page.h"
 
 namespace tessa {
 
@@ -18,10 +19,17 @@ const char* dashboardPageObjectName(DashboardPage page) {
 }
 
 QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent) {
-  QString title;
-  for (const auto& row : DashboardRootModel::sidebarRows())
-    if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));
-  QWidget* widget = new PlaceholderPage(title, PlaceholderPage::noteFor(engine), parent);
+  QWidget* widget = nullptr;
+  switch (page) {
+    case DashboardPage::about: widget = new AboutPage(engine, parent); break;
+    default: break;
+  }
+  if (!widget) {
+    QString title;
+    for (const auto& row : DashboardRootModel::sidebarRows())
+      if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));
+    widget = new PlaceholderPage(title, PlaceholderPage::noteFor(engine), parent);
+  }
   widget->setObjectName(dashboardPageObjectName(page));
   return widget;
 }
