@@ -59,6 +59,7 @@ ProblemReportSheet::ProblemReportSheet(KeyboardEngine& engine, QWidget* parent, 
   column->addWidget(form_);
   success_ = buildSuccess();
   column->addWidget(success_);
+  column->addStretch(1);
 
   model_->onChange = [this] { refresh(); };
   refresh();
@@ -72,6 +73,7 @@ ProblemReportSheet::~ProblemReportSheet() {
 QWidget* ProblemReportSheet::buildHeader() {
   auto* header = new QWidget(this);
   header->setObjectName("report.header");
+  header->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* row = new QHBoxLayout(header);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(12);
@@ -364,7 +366,15 @@ void ProblemReportSheet::refresh() {
     copy_->setIconSize(QSize(symbolExtent(pixelSize(TextStyle::body)), symbolExtent(pixelSize(TextStyle::body))));
     done_->setDefault(true);
   }
-  adjustSize();
+  fitHeight();
+}
+
+void ProblemReportSheet::fitHeight() {
+  // Wrapped lines need the height for this width, which adjustSize() does
+  // not ask for under a fixed width.
+  layout()->activate();
+  int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height();
+  setFixedHeight(height);
 }
 
 }  // namespace tessa

@@ -46,6 +46,7 @@ class ProblemReportSheet final : public QDialog {
   QWidget* buildForm();
   QWidget* buildSuccess();
   void refresh();
+  void fitHeight();
 
   std::shared_ptr<ProblemReportModel> model_;
   SaveChooser chooser_;

@@ -119,8 +119,10 @@ QWidget* symbolRow(QWidget* parent, const char* name, const std::string& symbolN
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(6);
   layout->addWidget(symbol(row, nullptr, symbolName, pixelSize(style), symbolColor), 0, Qt::AlignTop);
-  auto* l = label(row, name ? (std::string(name) + ".text").c_str() : nullptr, text, style);
+  auto* l = label(row, nullptr, text, style);
   l->setObjectName(name ? QString::fromLatin1(name) + ".text" : QString());
+  // Thai marks above and below the line reach past the font's line height.
+  l->setContentsMargins(0, 1, 0, 2);
   setTextColor(l, textColor);
   layout->addWidget(l, 1);
   return row;

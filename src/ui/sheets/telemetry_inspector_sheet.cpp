@@ -138,7 +138,8 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
 
   model_->onChange = [this] { refresh(); };
   refresh();
-  adjustSize();
+  layout()->activate();
+  setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height());
 }
 
 TelemetryInspectorSheet::~TelemetryInspectorSheet() { model_->onChange = nullptr; }

@@ -70,7 +70,7 @@ class AboutPageTest : public ::testing::Test {
   }
   QString text(const QString& name) {
     if (auto* l = find<QLabel>(name)) return l->text();
-    if (auto* b = find<QAbstractButton>(name)) return b->text();
+    if (auto* b = find<QAbstractButton>(name)) return b->text().replace("&&", "&");
     return QStringLiteral("<none named %1>").arg(name);
   }
 
@@ -108,7 +108,7 @@ TEST_F(AboutPageTest, ShowsItsTextsInTheEnginesLanguageAndFollowsAChange) {
   settle();
   EXPECT_TRUE(find("about.credits")->isVisible());
   EXPECT_EQ(find("about.credits")->findChildren<QLabel*>().size(), 7);
-  EXPECT_EQ(find<QLabel>("about.credit1")->textFormat(), Qt::MarkdownText);
+  EXPECT_EQ(find<QLabel>("about.credit1")->text(), "• <b>PyThaiNLP</b>: words_th.txt (CC0 1.0 Universal)");
   EXPECT_TRUE(allTextDrawsWithoutBoxes(page));
   writeScreenshot(*page.widget(), "about_page_en");
 

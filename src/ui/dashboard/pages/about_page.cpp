@@ -19,6 +19,26 @@ namespace tessa {
 
 using namespace parts;
 
+namespace {
+
+// The credits' markdown has only bold: "**name**" becomes <b>name</b>, the
+// rest is shown as plain text. (Qt's markdown labels misjudge the height of
+// wrapped lines.)
+QString boldMarked(const QString& markdown) {
+  QStringList pieces = markdown.split(QStringLiteral("**"));
+  QString html;
+  for (int i = 0; i < pieces.size(); ++i) {
+    QString piece = pieces[i].toHtmlEscaped();
+    html += (i % 2 == 1 && i + 1 < pieces.size()) ? QStringLiteral("<b>%1</b>").arg(piece) : piece;
+  }
+  return html;
+}
+
+// A button's text shows "&" only when doubled.
+QString buttonText(const std::string& text) { return qs(text).replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
+}  // namespace
+
 AboutPage::AboutPage(KeyboardEngine& engine, QWidget* parent, std::shared_ptr<AboutModel> model,
                      CommunityFactory community, ReportSheetFactory reportSheet)
     : QScrollArea(parent),
@@ -196,9 +216,9 @@ QWidget* AboutPage::buildContent() {
   creditLines->setSpacing(6);
   int line = 0;
   for (const auto& text : AboutModel::creditLines()) {
-    auto* l = label(credits_, nullptr, qs(text), TextStyle::caption2);
+    auto* l = label(credits_, nullptr, boldMarked(qs(text)), TextStyle::caption2);
     l->setObjectName(QStringLiteral("about.credit%1").arg(line++));
-    l->setTextFormat(Qt::MarkdownText);
+    l->setTextFormat(Qt::RichText);
     setTextColor(l, secondary);
     creditLines->addWidget(l);
   }
@@ -251,11 +271,11 @@ void AboutPage::retext() {
   privacyBody_->setText(qs(m.text("about_privacy_body_free")));
   reportTitle_->setText(qs(m.text("about_report_title")));
   reportDesc_->setText(qs(m.text("about_report_desc")));
-  reportButton_->setText(qs(m.text("about_report_button")));
-  download_->setText(qs(m.text("about_github")));
+  reportButton_->setText(buttonText(m.text("about_report_button")));
+  download_->setText(buttonText(m.text("about_github")));
   mail_->setToolTip(qs(m.text("about_contact")));
-  creditsToggle_->setText(qs(m.creditsHeading()));
-  checkUpdates_->setText(qs(m.text("about_check_update")));
+  creditsToggle_->setText(buttonText(m.creditsHeading()));
+  checkUpdates_->setText(buttonText(m.text("about_check_update")));
   autoUpdate_->setAccessibleName(qs(m.text("about_auto_update")));
   autoUpdateTitle_->setText(qs(m.text("about_auto_update")));
   autoUpdateDesc_->setText(qs(m.text("about_auto_update_desc")));
