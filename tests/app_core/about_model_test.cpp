@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app_core/app_delegate.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
@@ -158,6 +159,45 @@ TEST_F(AboutModelTest, TheApplicationDelegateIsLookedUpAtEachUse) {
   model = AboutModel::create(*engine);
   model->checkForUpdates();
   EXPECT_EQ(opened().back(), Endpoints::downloadPage());
+}
+
+// This system's application delegate has no updater: automatic checks read
+// as off, a switch turned on goes back off, and the update button still
+// checks the vocabulary packs instead of opening the download page.
+TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
+  struct NoWindows final : ShellHost {
+    StatusItemView* makeStatusItemView() override { return nullptr; }
+    std::unique_ptr<DashboardWindow> makeDashboardWindow(const std::string&, double, double,
+                                                         std::function<void()>) override {
+      return nullptr;
+    }
+    void terminate() override {}
+  } shell;
+  int vocabularyChecks = 0;
+  AppDelegateEnvironment env;
+  env.platform = fx.environment().platform;
+  env.main = &fx.runner;
+  env.clock = &fx.clock;
+  env.defaults = fx.defaults.get();
+  env.notifications = &fx.notifications;
+  env.shell = &shell;
+  env.makeEngine = [this] { return engine; };
+  env.checkVocabularyUpdates = [&] { ++vocabularyChecks; };
+  auto delegate = AppDelegate::create(std::move(env));
+  ASSERT_NE(AboutModel::applicationDelegate()(), nullptr);
+
+  model = AboutModel::create(*engine);
+  model->appear();
+  EXPECT_FALSE(model->isAutoUpdateEnabled());
+  model->userSetAutoUpdate(true);
+  fx.runner.runUntilIdle();
+  EXPECT_FALSE(model->isAutoUpdateEnabled());
+  model->checkForUpdates();
+  EXPECT_EQ(vocabularyChecks, 1);
+  EXPECT_TRUE(opened().empty());
+  model.reset();
+  delegate.reset();
+  EXPECT_EQ(AboutModel::applicationDelegate()(), nullptr);
 }
 
 TEST_F(AboutModelTest, TheReportSheetFlagFollowsItsOpeningAndClosing) {

@@ -25,6 +25,7 @@
 #include "ui/sheets/problem_report_sheet.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/sheets/telemetry_inspector_sheet.h"
+#include "ui/symbol_icons.h"
 
 namespace tessa {
 namespace {
@@ -255,6 +256,21 @@ TEST_F(ReportSheetsTest, TheInspectorsCopyMarkLastsTwoSecondsAfterTheFirstPress)
   in<QPushButton>(&sheet, "inspector.gotIt")->click();
   settle();
   EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST(SheetSymbolsTest, EverySymbolOfTheAboutPageAndTheSheetsHasADrawing) {
+  for (const char* name : {"moon.zzz", "lock.shield", "exclamationmark.bubble", "link", "envelope",
+                           "arrow.triangle.2.circlepath", "stethoscope", "checkmark.seal.fill", "checkmark",
+                           "doc.on.doc", "checkmark.shield.fill", "nosign"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(hasSymbol(name));
+    // A drawing that failed to parse would come out empty.
+    QImage image = symbolPixmap(name, 20, Qt::black).toImage();
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) inked += qAlpha(image.pixel(x, y)) > 0;
+    EXPECT_GT(inked, 20);
+  }
 }
 
 }  // namespace
