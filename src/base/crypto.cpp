@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/encoding.h"
+
 namespace tessa::crypto {
 
 namespace {
@@ -19,6 +21,15 @@ Bytes randomBytes(size_t count) {
   Bytes out(count);
   if (count && RAND_bytes(out.data(), static_cast<int>(count)) != 1) throw std::runtime_error("RAND_bytes failed");
   return out;
+}
+
+std::string randomUUID() {
+  Bytes b = randomBytes(16);
+  b[6] = static_cast<uint8_t>((b[6] & 0x0F) | 0x40);
+  b[8] = static_cast<uint8_t>((b[8] & 0x3F) | 0x80);
+  std::string hex = hexEncode(b);
+  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
+         hex.substr(20);
 }
 
 std::array<uint8_t, 32> sha256(const uint8_t* data, size_t size) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,8 @@ constexpr size_t kNonceSize = 12;
 constexpr size_t kTagSize = 16;
 
 Bytes randomBytes(size_t count);
+// A random (version 4) UUID in its lower-case text form.
+std::string randomUUID();
 std::array<uint8_t, 32> sha256(const uint8_t* data, size_t size);
 inline std::array<uint8_t, 32> sha256(std::string_view s) {
   return sha256(reinterpret_cast<const uint8_t*>(s.data()), s.size());

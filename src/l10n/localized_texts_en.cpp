@@ -134,6 +134,8 @@ constexpr TextPair k[] = {
     {"about_report_button", "Report a Problem…"},
     {"about_github", "Website / Download"},
     {"about_privacy_title", "Privacy"},
+    {"about_desc_free", "Tessavinor fixes macOS's language-switching delay. Every time you press Caps Lock or F19, the switch happens instantly and reliably — no double-taps, no guessing."},
+    {"about_privacy_body_free", "Everything runs locally on your Mac. Nothing you type is ever sent anywhere — by default, no data leaves your device unless you choose to share anonymous usage stats."},
     {"about_feature_remap", "Reliable language switching every time"},
     {"about_feature_remap_desc", "Caps Lock / F19 remapping — instant, no lag"},
     {"about_feature_switch_key", "Choose your own switch key"},

@@ -134,6 +134,8 @@ constexpr TextPair k[] = {
     {"about_report_button", "รายงานปัญหา…"},
     {"about_github", "เว็บไซต์ / หน้าดาวน์โหลด"},
     {"about_privacy_title", "ความเป็นส่วนตัว"},
+    {"about_desc_free", "Tessavinor แก้ปัญหา macOS สลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ ไม่ต้องกดซ้ำ ไม่ต้องเดา"},
+    {"about_privacy_body_free", "ทุกอย่างประมวลผลในเครื่อง Mac ของคุณเท่านั้น ไม่มีข้อความที่คุณพิมพ์ถูกส่งออกไปไหน — โดย default ข้อมูลไม่ออกนอกเครื่อง เว้นแต่คุณเลือกแชร์สถิติแบบไม่ระบุตัวตน"},
     {"about_feature_remap", "สลับภาษาได้แม่นยำทุกครั้งที่กด"},
     {"about_feature_remap_desc", "Caps Lock / F19 remapping — ทันที ไม่มี lag"},
     {"about_feature_switch_key", "เลือกปุ่มสลับภาษาได้เอง"},

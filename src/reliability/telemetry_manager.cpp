@@ -7,7 +7,6 @@
 #include <fmt/format.h>
 
 #include "base/crypto.h"
-#include "base/encoding.h"
 #include "base/user_defaults.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
@@ -17,17 +16,6 @@ namespace tessa {
 namespace {
 
 constexpr uint64_t kMaxAnswerBytes = 64 * 1024;
-
-// A random (version 4) UUID in its lower-case text form.
-std::string randomUUID() {
-  crypto::Bytes b = crypto::randomBytes(16);
-  b.resize(16);
-  b[6] = static_cast<uint8_t>((b[6] & 0x0F) | 0x40);
-  b[8] = static_cast<uint8_t>((b[8] & 0x3F) | 0x80);
-  std::string hex = hexEncode(b);
-  return fmt::format("{}-{}-{}-{}-{}", hex.substr(0, 8), hex.substr(8, 4), hex.substr(12, 4), hex.substr(16, 4),
-                     hex.substr(20));
-}
 
 bool isUUIDText(const std::string& s) {
   if (s.size() != 36) return false;
@@ -81,7 +69,7 @@ std::string TelemetryManager::anonymousId(UserDefaults& defaults, double now) {
     // stretch its life past the promised 30 days.
     if (created <= now && now - created < kAnonIdLifetime) return *id;
   }
-  std::string fresh = randomUUID();
+  std::string fresh = crypto::randomUUID();
   defaults.setString(kAnonIdKey, fresh);
   defaults.setDouble(kAnonIdCreatedKey, now);
   return fresh;

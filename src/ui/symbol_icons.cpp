@@ -57,6 +57,50 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<path d="M8.5 5 H19.5 A2.5 2.5 0 0 1 22 7.5 V16.5 A2.5 2.5 0 0 1 19.5 19 H8.5 L2 12 Z"/>)"
         R"(<path d="M11.5 9 L17 14.5 M17 9 L11.5 14.5"/>)",
         ""}},
+      // About page and report sheets.
+      {"checkmark", {R"(<path d="M5 12.5 L10 17.5 L19.5 7"/>)", ""}},
+      {"checkmark.seal.fill",
+       {R"(<path d="M12 1.8 L14.6 4 L18 3.7 L18.6 7.1 L21.4 9.1 L19.9 12.2 L21.4 15.3 L18.6 17.3 L18 20.7 )"
+        R"(L14.6 20.4 L12 22.6 L9.4 20.4 L6 20.7 L5.4 17.3 L2.6 15.3 L4.1 12.2 L2.6 9.1 L5.4 7.1 L6 3.7 )"
+        R"(L9.4 4 Z" fill="#000" stroke-width="1"/>)",
+        R"(<path d="M7.6 12.3 L10.7 15.4 L16.4 9.2"/>)"}},
+      {"checkmark.shield.fill",
+       {R"(<path d="M12 2 L20.5 5.2 V11.5 C20.5 16.8 16.8 20.5 12 22 C7.2 20.5 3.5 16.8 3.5 11.5 V5.2 Z" )"
+        R"(fill="#000" stroke-width="1"/>)",
+        R"(<path d="M8.2 11.8 L11 14.6 L16 9.2"/>)"}},
+      {"lock.shield",
+       {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
+        R"(<rect x="8.8" y="11" width="6.4" height="5" rx="1" fill="#000" stroke-width="1"/>)"
+        R"(<path d="M10.2 11 V9.6 A1.8 1.8 0 0 1 13.8 9.6 V11" stroke-width="1.4"/>)",
+        ""}},
+      {"moon.zzz",
+       {R"(<path d="M14 5.5 A8 8 0 1 0 20.5 15.5 A6.5 6.5 0 0 1 14 5.5 Z"/>)"
+        R"(<path d="M15.5 2.5 H19 L15.5 6.5 H19 M19.5 8.5 H22 L19.5 11.5 H22" stroke-width="1.3"/>)",
+        ""}},
+      {"exclamationmark.bubble",
+       {R"(<path d="M4.5 3.5 H19.5 A2.5 2.5 0 0 1 22 6 V15 A2.5 2.5 0 0 1 19.5 17.5 H10 L5.5 21 V17.5 H4.5 )"
+        R"(A2.5 2.5 0 0 1 2 15 V6 A2.5 2.5 0 0 1 4.5 3.5 Z"/><path d="M12 6.8 V11.5"/>)"
+        R"(<circle cx="12" cy="14.3" r="1.2" fill="#000" stroke="none"/>)",
+        ""}},
+      {"link",
+       {R"(<path d="M10.5 13.5 A3.5 3.5 0 0 0 15.5 13.5 L18.8 10.2 A3.5 3.5 0 0 0 13.8 5.2 L12.3 6.7"/>)"
+        R"(<path d="M13.5 10.5 A3.5 3.5 0 0 0 8.5 10.5 L5.2 13.8 A3.5 3.5 0 0 0 10.2 18.8 L11.7 17.3"/>)",
+        ""}},
+      {"envelope",
+       {R"(<rect x="2.5" y="5" width="19" height="14" rx="2"/><path d="M3 6 L12 13 L21 6"/>)", ""}},
+      {"arrow.triangle.2.circlepath",
+       {R"(<path d="M19.5 10 A7.8 7.8 0 0 0 5.5 7.5 M4.5 14 A7.8 7.8 0 0 0 18.5 16.5"/>)"
+        R"(<path d="M17.2 10 H20 V7.2" /><path d="M6.8 14 H4 V16.8"/>)",
+        ""}},
+      {"stethoscope",
+       {R"(<path d="M5 3 H4 V9 A5 5 0 0 0 14 9 V3 H13"/><path d="M9 14 V16.5 A4.5 4.5 0 0 0 18 16.5 V13.5"/>)"
+        R"(<circle cx="18" cy="11" r="2.5"/>)",
+        ""}},
+      {"doc.on.doc",
+       {R"(<rect x="8" y="7" width="12" height="15" rx="2"/><path d="M5 17 H4.5 A1.5 1.5 0 0 1 3 15.5 V3.5 )"
+        R"(A1.5 1.5 0 0 1 4.5 2 H14.5 A1.5 1.5 0 0 1 16 3.5 V4"/>)",
+        ""}},
+      {"nosign", {R"(<circle cx="12" cy="12" r="9.5"/><path d="M5.3 5.3 L18.7 18.7"/>)", ""}},
       {"arrow.uturn.backward", {R"(<path d="M9 4.5 L4 9.5 L9 14.5 M4 9.5 H15 A5 5 0 0 1 15 19.5 H11"/>)", ""}},
       {"arrow.uturn.forward", {R"(<path d="M15 4.5 L20 9.5 L15 14.5 M20 9.5 H9 A5 5 0 0 0 9 19.5 H13"/>)", ""}},
       {"exclamationmark.triangle",

@@ -4,7 +4,11 @@
 #include <QVBoxLayout>
 
 #include "engine/keyboard_engine.h"
+#include "app_core/dashboard/community_share_state.h"
+#include "ui/dashboard/pages/about_page.h"
 #include "ui/dashboard/pages/uptime_dashboard_view.h"
+#include "ui/dashboard/widgets/community_stats_widget.h"
+#include "ui/sheets/telemetry_inspector_sheet.h"
 
 namespace tessa {
 
@@ -19,14 +23,34 @@ const char* dashboardPageObjectName(DashboardPage page) {
 }
 
 QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent) {
+  QWidget* widget = nullptr;
   switch (page) {
-    case DashboardPage::usage: return new UptimeDashboardView(engine, parent);
+    case DashboardPage::usage: {
+      auto* usage = new UptimeDashboardView(engine, parent);
+      // The milestone card's "inspect" opens the payload inspector over the page.
+      QObject::connect(usage, &UptimeDashboardView::payloadInspectorRequested, usage, [usage, &engine] {
+        auto* inspector = new TelemetryInspectorSheet(engine, usage->window());
+        inspector->setAttribute(Qt::WA_DeleteOnClose);
+        inspector->open();
+      });
+      widget = usage;
+      break;
+    }
+    case DashboardPage::about:
+      // The about page shows the community box without public totals.
+      widget = new AboutPage(engine, parent, nullptr, [](KeyboardEngine& e, QWidget* boxParent) -> QWidget* {
+        auto state = communityShareState(e.isShareUsageTimeEnabled.get(), std::nullopt, e.defaults());
+        return new CommunityStatsWidget(e, state, boxParent);
+      });
+      break;
     default: break;
   }
-  QString title;
-  for (const auto& row : DashboardRootModel::sidebarRows())
-    if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));
-  QWidget* widget = new PlaceholderPage(title, PlaceholderPage::noteFor(engine), parent);
+  if (!widget) {
+    QString title;
+    for (const auto& row : DashboardRootModel::sidebarRows())
+      if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));
+    widget = new PlaceholderPage(title, PlaceholderPage::noteFor(engine), parent);
+  }
   widget->setObjectName(dashboardPageObjectName(page));
   return widget;
 }

@@ -10,6 +10,7 @@
 #include "reliability/telemetry_manager.h"
 #include "ui/onboarding/onboarding_pages.h"
 #include "ui/onboarding/onboarding_widgets.h"
+#include "ui/sheets/telemetry_inspector_sheet.h"
 
 namespace tessa {
 
@@ -116,26 +117,8 @@ void OnboardingSheet::presentRepairAlert() {
 
 // A read-only look at exactly what a statistics send would post now.
 void OnboardingSheet::presentPayloadInspector() {
-  auto* inspector = new QDialog(this);
-  inspector->setObjectName("onboarding.inspector");
+  auto* inspector = new TelemetryInspectorSheet(engine_, this);
   inspector->setWindowModality(Qt::WindowModal);
-  inspector->setWindowTitle(qs(engine_.localized("onboarding_telemetry_btn_inspect")));
-  inspector->resize(460, 360);
-  auto* column = new QVBoxLayout(inspector);
-  auto* payload = new QPlainTextEdit(inspector);
-  payload->setObjectName("onboarding.inspector.payload");
-  payload->setReadOnly(true);
-  payload->setPlainText(qs(TelemetryManager::shared().payloadPreview(engine_)));
-  QFont mono(QStringLiteral("monospace"));
-  mono.setStyleHint(QFont::Monospace);
-  payload->setFont(mono);
-  column->addWidget(payload);
-  auto* close = new QPushButton(engine_.appLanguage.get() == "th" ? QStringLiteral("ปิด") : QStringLiteral("Close"),
-                                inspector);
-  close->setObjectName("onboarding.inspector.close");
-  close->setDefault(true);
-  connect(close, &QPushButton::clicked, inspector, &QDialog::accept);
-  column->addWidget(close, 0, Qt::AlignRight);
   inspector_ = inspector;
   connect(inspector, &QDialog::finished, this, [this, inspector] {
     inspector->deleteLater();

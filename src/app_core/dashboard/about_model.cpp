@@ -1,0 +1,169 @@
+#include "app_core/dashboard/about_model.h"
+
+#include "app_core/app_delegate.h"
+#include "base/endpoints.h"
+#include "engine/keyboard_engine.h"
+
+namespace tessa {
+
+namespace {
+
+// The application delegate as the page's updater, looked up at each use.
+class DelegateUpdater final : public AboutModel::Updater {
+ public:
+  bool automaticallyChecksForUpdates() const override {
+    AppDelegate* d = AppDelegate::shared();
+    return d && d->automaticallyChecksForUpdates();
+  }
+  void setAutomaticallyChecksForUpdates(bool on) override {
+    if (AppDelegate* d = AppDelegate::shared()) d->setAutomaticallyChecksForUpdates(on);
+  }
+  void checkForUpdates() override {
+    if (AppDelegate* d = AppDelegate::shared()) d->checkForUpdates();
+  }
+};
+
+bool isUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+}  // namespace
+
+AboutModel::UpdaterLookup AboutModel::applicationDelegate() {
+  static DelegateUpdater updater;
+  return []() -> Updater* { return AppDelegate::shared() ? &updater : nullptr; };
+}
+
+const std::vector<AboutModel::Feature>& AboutModel::features() {
+  static const std::vector<Feature> list{
+      {"checkmark.circle.fill", HudColor::green, "about_feature_remap", "about_feature_remap_desc"},
+      {"keyboard", HudColor::blue, "about_feature_switch_key", "about_feature_switch_key_desc"},
+      {"moon.zzz", HudColor::indigo, "about_feature_background", "about_feature_background_desc"},
+  };
+  return list;
+}
+
+std::shared_ptr<AboutModel> AboutModel::create(KeyboardEngine& engine, UpdaterLookup updater) {
+  return std::shared_ptr<AboutModel>(new AboutModel(engine, std::move(updater)));
+}
+
+AboutModel::AboutModel(KeyboardEngine& engine, UpdaterLookup updater)
+    : engine_(engine), updater_(std::move(updater)) {}
+
+void AboutModel::changed() {
+  if (onChange) onChange();
+}
+
+std::string AboutModel::text(const std::string& key) const { return engine_.localized(key); }
+
+std::string AboutModel::versionLine() { return "Version " + AppInfo::versionString(); }
+
+std::string AboutModel::creditsHeading() const {
+  return engine_.appLanguage.get() == "th" ? "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)"
+                                           : "Dictionary Sources & Open Source Licenses";
+}
+
+const std::vector<std::string>& AboutModel::creditLines() {
+  static const std::vector<std::string> lines{
+      "• **LibreOffice Dictionaries**: th_TH, lo_LA, ru_RU, uk_UA, bg_BG, sr, be_BY, mn_MN, el_GR, he_IL "
+      "(LGPL / MPL / GPL / BSD)",
+      "• **PyThaiNLP**: words_th.txt (CC0 1.0 Universal)",
+      "• **SCOWL / en_US Hunspell**: words_en.txt (Copyright 2000-2018 Kevin Atkinson and the SCOWL "
+      "contributors) — การใช้และเผยแพร่เป็นไปตามเงื่อนไขในเอกสารของ SCOWL",
+      "• **Google Language Resources**: lo_spellcheck_dict.txt (Apache License 2.0)",
+      "• **LaoNLP & Wiktionary**: wiktionary-20210720.txt (CC-BY-SA 3.0)",
+      "• **Hspell**: he_IL morphological dataset (AGPLv3 / GPLv2)",
+      "• **Community Contributors**: Macedonian (community volunteers), Kazakh (community volunteers), "
+      "Tajik (community volunteers), Yiddish (community volunteers)",
+  };
+  return lines;
+}
+
+std::string AboutModel::percentEncoded(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (isUnreserved(c)) {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::string AboutModel::feedbackSubject(const std::string& version, const std::string& operatingSystem) {
+  return "Tessavinor Feedback (v" + version + ", macOS " + operatingSystem + ")";
+}
+
+std::string AboutModel::feedbackMailURL(const std::string& version, const std::string& operatingSystem) {
+  return std::string("mailto:") + kSupportAddress + "?subject=" +
+         percentEncoded(feedbackSubject(version, operatingSystem));
+}
+
+void AboutModel::openDownloadPage() {
+  if (Workspace* workspace = engine_.platform().workspace) workspace->openURL(Endpoints::downloadPage());
+}
+
+void AboutModel::sendFeedbackMail() {
+  Workspace* workspace = engine_.platform().workspace;
+  if (!workspace) return;
+  workspace->openURL(feedbackMailURL(AppInfo::versionString(), workspace->operatingSystemVersion()));
+}
+
+void AboutModel::checkForUpdates() {
+  if (Updater* updater = updater_ ? updater_() : nullptr) {
+    updater->checkForUpdates();
+  } else {
+    openDownloadPage();
+  }
+}
+
+void AboutModel::appear() {
+  Updater* updater = updater_ ? updater_() : nullptr;
+  bool on = updater && updater->automaticallyChecksForUpdates();
+  if (on == isAutoUpdateEnabled_) return;
+  isAutoUpdateEnabled_ = on;
+  changed();
+}
+
+void AboutModel::userSetAutoUpdate(bool on) {
+  if (on == isAutoUpdateEnabled_) return;
+  isAutoUpdateEnabled_ = on;
+  changed();
+  std::weak_ptr<AboutModel> weak = weak_from_this();
+  engine_.mainQueue().post([weak, on] {
+    if (auto self = weak.lock()) self->setAutoUpdate(on);
+  });
+}
+
+void AboutModel::setAutoUpdate(bool on) {
+  Updater* updater = updater_ ? updater_() : nullptr;
+  if (!updater) return;
+  updater->setAutomaticallyChecksForUpdates(on);
+  bool held = updater->automaticallyChecksForUpdates();
+  if (held == on) return;
+  engine_.log(on ? "About: automatic update checks are not available on this system - the switch stays off"
+                 : "About: automatic update checks could not be switched off");
+  isAutoUpdateEnabled_ = held;
+  changed();
+}
+
+void AboutModel::showProblemReport() {
+  if (isShowingProblemReport_) return;
+  isShowingProblemReport_ = true;
+  changed();
+}
+
+void AboutModel::problemReportClosed() {
+  if (!isShowingProblemReport_) return;
+  isShowingProblemReport_ = false;
+  changed();
+}
+
+}  // namespace tessa

@@ -1,0 +1,118 @@
+#include "app_core/dashboard/problem_report_model.h"
+
+#include <fmt/format.h>
+
+#include "base/endpoints.h"
+#include "base/files.h"
+#include "engine/keyboard_engine.h"
+#include "reliability/stability_report.h"
+
+namespace tessa {
+
+std::shared_ptr<ProblemReportModel> ProblemReportModel::create(KeyboardEngine& engine, std::string endpoint) {
+  if (endpoint.empty()) endpoint = Endpoints::stabilityReport();
+  return std::shared_ptr<ProblemReportModel>(new ProblemReportModel(engine, std::move(endpoint)));
+}
+
+ProblemReportModel::ProblemReportModel(KeyboardEngine& engine, std::string endpoint)
+    : engine_(engine), endpoint_(std::move(endpoint)) {}
+
+std::string ProblemReportModel::sentLine() {
+  return fmt::format(
+      "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน {} รายการ · สถิติ {} วัน · รุ่นแอป, macOS, "
+      "รุ่นเครื่อง, ผังแป้นพิมพ์ของ Apple · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor",
+      StabilityReport::kMaxEvents, StabilityReport::kStatsDays);
+}
+
+std::string ProblemReportModel::kilobytes(size_t bytes) {
+  return fmt::format("{:.1f}", static_cast<double>(bytes) / 1024.0);
+}
+
+std::string ProblemReportModel::sendFailedText(const std::string& description) {
+  return std::string(kSendFailedPrefix) + description + " (คุณยังสามารถกด \"" + kSaveButton +
+         "\" เพื่อเก็บไว้เองได้)";
+}
+
+std::string ProblemReportModel::reportJSON() const { return StabilityReport::previewJSON(engine_, note_, contact_); }
+
+std::string ProblemReportModel::payloadSizeKB() const { return kilobytes(reportJSON().size()); }
+
+std::string ProblemReportModel::disclosureLabel() const {
+  return "ดูข้อมูลทั้งหมดที่จะส่ง (" + payloadSizeKB() + " KB)";
+}
+
+void ProblemReportModel::changed() {
+  if (onChange) onChange();
+}
+
+void ProblemReportModel::setNote(std::string note) {
+  if (note == note_) return;
+  note_ = std::move(note);
+  changed();
+}
+
+void ProblemReportModel::setContact(std::string contact) {
+  if (contact == contact_) return;
+  contact_ = std::move(contact);
+  changed();
+}
+
+void ProblemReportModel::setShowPayload(bool shown) {
+  if (shown == showPayload_) return;
+  showPayload_ = shown;
+  changed();
+}
+
+std::optional<std::string> ProblemReportModel::savedLine() const {
+  if (!savedPath_) return std::nullopt;
+  return kSavedPrefix + *savedPath_;
+}
+
+void ProblemReportModel::saveTo(const std::filesystem::path& path) {
+  if (!canSave()) return;
+  WriteResult written = writeFileAtomically(path, reportJSON(), 0600);
+  if (written) {
+    savedPath_ = path.string();
+    saveError_.reset();
+  } else {
+    // A stale "saved" line would read as if this save had worked.
+    savedPath_.reset();
+    saveError_ = kSaveFailedPrefix + written.error;
+    engine_.log("Problem report: saving failed - " + written.error);
+  }
+  changed();
+}
+
+bool ProblemReportModel::submit() {
+  if (isSubmitting_) return false;
+  isSubmitting_ = true;
+  submitError_.reset();
+  changed();
+  StabilityReport report = StabilityReport::make(engine_, note_, contact_);
+  std::weak_ptr<ProblemReportModel> weak = weak_from_this();
+  StabilityReport::submit(engine_, report, endpoint_, [weak](StabilityReport::Result result) {
+    auto self = weak.lock();
+    if (!self) return;  // the sheet was closed meanwhile
+    self->isSubmitting_ = false;
+    if (auto* id = std::get_if<std::string>(&result)) {
+      self->submittedReportID_ = *id;
+    } else {
+      self->submitError_ = sendFailedText(std::get<StabilityReportError>(result).description);
+    }
+    self->changed();
+  });
+  return true;
+}
+
+void ProblemReportModel::copyReportID(const std::function<void(const std::string&)>& write) {
+  if (!submittedReportID_) return;
+  if (write) write(*submittedReportID_);
+  isCopied_ = true;
+  changed();
+}
+
+void ProblemReportModel::openPrivacyPolicy() {
+  if (Workspace* workspace = engine_.platform().workspace) workspace->openURL(Endpoints::privacyPage());
+}
+
+}  // namespace tessa

@@ -1,0 +1,87 @@
+#pragma once
+// The problem report the user sends by hand: what the tap's health looked
+// like lately, with an optional note and contact. It holds exactly eight
+// fields (v, app, os, stats, events, note, contact, report_id) and never
+// typed text, paths, free-form settings (excluded applications, profile
+// names, words) or the identifiers of applications this system does not
+// know. Every build draws a new report identifier.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace tessa {
+
+class KeyboardEngine;
+
+struct StabilityReportError {
+  static constexpr const char* kDomain = "Tessavinor.StabilityReport";
+  static constexpr const char* kTransportDomain = "transport";
+  std::string domain;
+  int code = 0;             // 1 encoding, 2 no valid answer, else the HTTP status
+  std::string description;  // what the sheet shows
+};
+
+class StabilityReport {
+ public:
+  static constexpr int kVersion = 1;
+  static constexpr size_t kMaxEvents = 200;
+  static constexpr int kStatsDays = 14;
+  static constexpr double kUploadTimeoutSeconds = 15.0;
+  static constexpr const char* kOtherApplication = "other";
+  // Texts of the upload's failures.
+  static constexpr const char* kEncodingFailedText = "ไม่สามารถแปลงข้อมูลรายงานเป็น JSON ได้";
+  static constexpr const char* kNoValidAnswerText = "เซิร์ฟเวอร์ไม่ตอบสนองหรือไม่ถูกต้อง";
+  static constexpr const char* kDailyLimitText = "ส่งรายงานเกินจำนวนที่กำหนดสำหรับวันนี้ (สูงสุด 10 รายงาน/วัน)";
+  static constexpr const char* kTooLargeText = "ขนาดข้อมูลรายงานเกิน 256 KB";
+  static constexpr const char* kStatusTextPrefix = "เซิร์ฟเวอร์ตอบกลับรหัส ";
+
+  int v = kVersion;
+  nlohmann::json app = nlohmann::json::object();
+  nlohmann::json os = nlohmann::json::object();
+  nlohmann::json stats = nlohmann::json::array();
+  nlohmann::json events = nlohmann::json::array();
+  std::string note;
+  std::string contact;
+  std::string reportId;
+
+  // A fresh report of the engine's state now: the newest 200 journal events
+  // at most, the statistics of the last 14 days, a new identifier. `note`
+  // and `contact` go in exactly as typed. Never fails: an unreadable journal
+  // gives no events.
+  static StabilityReport make(KeyboardEngine& engine, const std::string& note, const std::string& contact);
+  // The same build, pretty-printed with sorted keys; "{}" when it cannot be
+  // encoded (a note that is not UTF-8, say).
+  static std::string previewJSON(KeyboardEngine& engine, const std::string& note, const std::string& contact);
+
+  // The eight fields as JSON (nlohmann's object keeps its keys sorted).
+  nlohmann::json toJson() const;
+  // Compact, sorted keys, as uploaded; none when it cannot be encoded.
+  std::optional<std::string> encoded() const;
+
+  using Result = std::variant<std::string, StabilityReportError>;  // report id, or why not
+  // Posts the report to `url` through the engine's HTTP client. `completion`
+  // runs exactly once, on the main queue, unless the engine is gone by then.
+  // Any 2xx answer is a success: the answer's "report_id" when it is a JSON
+  // object holding a string there, else the report's own identifier.
+  static void submit(KeyboardEngine& engine, const StabilityReport& report, const std::string& url,
+                     std::function<void(Result)> completion);
+  // The outcome of an answer (status 0 with an error: the transport failed).
+  static Result resultFor(int status, const std::string& transportError, const std::string& body,
+                          const std::string& sentReportId);
+
+  // An application identifier as a report may carry it: the identifiers
+  // this system knows stay, an empty one stays empty, any other is "other".
+  static std::string reportableApplication(std::string_view bundleID);
+  // The newest `limit` journal records of the JSON-lines `text`, oldest
+  // first; lines that are not JSON objects are skipped. Identifiers of
+  // unknown applications and anything that looks like a path are replaced.
+  static nlohmann::json journalEvents(std::string_view olderText, std::string_view newerText, size_t limit);
+};
+
+}  // namespace tessa

@@ -1,0 +1,74 @@
+#pragma once
+// The about page: name and version, what the program does, the privacy
+// statement, the community statistics box, the problem-report entry, the
+// download and feedback links, the dictionary credits and the update
+// controls. It follows a change of the interface language at once.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QPointer>
+#include <QScrollArea>
+
+#include "base/observable.h"
+#include "ui/sheets/problem_report_sheet.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace tessa {
+
+class AboutModel;
+class KeyboardEngine;
+
+class AboutPage final : public QScrollArea {
+  Q_OBJECT
+
+ public:
+  // Makes the community statistics box for this page (none: no box).
+  using CommunityFactory = std::function<QWidget*(KeyboardEngine& engine, QWidget* parent)>;
+  // Makes the problem-report sheet over `parent`.
+  using ReportSheetFactory = std::function<ProblemReportSheet*(KeyboardEngine& engine, QWidget* parent)>;
+
+  AboutPage(KeyboardEngine& engine, QWidget* parent, std::shared_ptr<AboutModel> model = nullptr,
+            CommunityFactory community = {}, ReportSheetFactory reportSheet = {});
+  ~AboutPage() override;
+
+  AboutModel& model() const { return *model_; }
+  // The problem-report sheet while it is open.
+  ProblemReportSheet* reportSheet() const { return sheet_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QWidget* buildContent();
+  void retext();
+  void refresh();
+
+  KeyboardEngine& engine_;
+  std::shared_ptr<AboutModel> model_;
+  CommunityFactory community_;
+  ReportSheetFactory reportSheetFactory_;
+  QPointer<ProblemReportSheet> sheet_;
+  QLabel* description_ = nullptr;
+  std::vector<std::pair<QLabel*, QLabel*>> features_;
+  QLabel* privacyTitle_ = nullptr;
+  QLabel* privacyBody_ = nullptr;
+  QLabel* reportTitle_ = nullptr;
+  QLabel* reportDesc_ = nullptr;
+  QPushButton* reportButton_ = nullptr;
+  QPushButton* download_ = nullptr;
+  QPushButton* mail_ = nullptr;
+  QToolButton* creditsToggle_ = nullptr;
+  QWidget* credits_ = nullptr;
+  QPushButton* checkUpdates_ = nullptr;
+  QCheckBox* autoUpdate_ = nullptr;
+  QLabel* autoUpdateTitle_ = nullptr;
+  QLabel* autoUpdateDesc_ = nullptr;
+  std::vector<Subscription> subscriptions_;
+};
+
+}  // namespace tessa

@@ -1,0 +1,37 @@
+#pragma once
+// The sheet that shows the usage statistics exactly as they would be sent
+// now, with the two privacy points, the endpoint and a copy button.
+#include <memory>
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace tessa {
+
+class KeyboardEngine;
+class TelemetryInspectorModel;
+class TelemetryManager;
+
+class TelemetryInspectorSheet final : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 480;
+  static constexpr int kPayloadMaxHeight = 220;
+
+  // The payload comes from `telemetry` (the shared sender by default).
+  TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry = nullptr);
+  ~TelemetryInspectorSheet() override;
+
+  TelemetryInspectorModel& model() const { return *model_; }
+
+ private:
+  void refresh();
+
+  std::shared_ptr<TelemetryInspectorModel> model_;
+  QPushButton* copy_ = nullptr;
+};
+
+}  // namespace tessa
