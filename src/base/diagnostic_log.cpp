@@ -37,8 +37,10 @@ void DiagnosticLog::log(const std::string& message) {
   }
   appLog_.notice(line, LogCategory::keyboard);
   if (diskQueue_) {
-    auto url = url_;
-    diskQueue_->post([url, line] { appendDiagnosticLine(url ? url() : std::nullopt, line); });
+    // The file is chosen now: the provider belongs to the log's owner, which
+    // may be gone by the time the disk queue gets to the line.
+    auto file = url_ ? url_() : std::nullopt;
+    diskQueue_->post([file = std::move(file), line] { appendDiagnosticLine(file, line); });
   }
 }
 
