@@ -128,6 +128,26 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<circle cx="12" cy="12" r="9.5"/><ellipse cx="12" cy="12" rx="4" ry="9.5"/>)"
         R"(<path d="M2.5 12 H21.5 M4 7 H20 M4 17 H20"/>)",
         ""}},
+      // Radio marks, help and info marks, and the outward link of the
+      // dashboard's settings pages.
+      {"circle", {R"(<circle cx="12" cy="12" r="9.5"/>)", ""}},
+      {"largecircle.fill.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><circle cx="12" cy="12" r="5" fill="#000" stroke="none"/>)", ""}},
+      {"questionmark.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><path d="M9.3 9.4 A2.8 2.8 0 1 1 12 12.6 V14"/>)"
+        R"(<circle cx="12" cy="17.2" r="0.9" fill="#000" stroke="none"/>)",
+        ""}},
+      {"info.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M12 11 V17"/><circle cx="12" cy="7.6" r="1.1" fill="#000" stroke="none"/>)"}},
+      {"arrow.triangle.2.circlepath",
+       {R"(<path d="M4.5 11 A7.5 7.5 0 0 1 18 7.5 M19.5 13 A7.5 7.5 0 0 1 6 16.5"/>)"
+        R"(<path d="M18.6 3.6 V7.9 H14.3 M5.4 20.4 V16.1 H9.7"/>)",
+        ""}},
+      {"arrow.up.forward.app",
+       {R"(<path d="M10 3.5 H6 A2.5 2.5 0 0 0 3.5 6 V18 A2.5 2.5 0 0 0 6 20.5 H18 A2.5 2.5 0 0 0 20.5 18 V14"/>)"
+        R"(<path d="M11 13 L20.5 3.5 M14 3.5 H20.5 V10"/>)",
+        ""}},
   };
   return table;
 }

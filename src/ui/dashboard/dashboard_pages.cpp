@@ -4,6 +4,8 @@
 #include <QVBoxLayout>
 
 #include "engine/keyboard_engine.h"
+#include "ui/dashboard/pages/keyboard_settings_page.h"
+#include "ui/dashboard/pages/setup_status_page.h"
 
 namespace tessa {
 
@@ -18,6 +20,16 @@ const char* dashboardPageObjectName(DashboardPage page) {
 }
 
 QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent) {
+  QWidget* built = nullptr;
+  switch (page) {
+    case DashboardPage::setupStatus: built = new SetupStatusPage(engine, parent); break;
+    case DashboardPage::keyboardSettings: built = new KeyboardSettingsPage(engine, LoginItemAccess{}, parent); break;
+    default: break;
+  }
+  if (built) {
+    built->setObjectName(dashboardPageObjectName(page));
+    return built;
+  }
   QString title;
   for (const auto& row : DashboardRootModel::sidebarRows())
     if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));

@@ -13,6 +13,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "ui/dashboard/dashboard_pages.h"
 #include "ui/dashboard/sidebar_button.h"
 #include "ui/system_colors.h"
 
@@ -92,7 +93,7 @@ TEST_F(ContentViewTest, SidebarShowsTheApplicationAndItsRowsInTheEnginesLanguage
   engine->appLanguage.set("en");
   settle();
   EXPECT_EQ(view->row(2)->title(), "Keyboard Settings") << "rows follow a change of language";
-  EXPECT_EQ(find<QLabel>("pageTitle")->text(), "Setup Status");
+  EXPECT_EQ(find<QLabel>("setupTitle")->text(), "System Setup Status") << "so does the page";
 }
 
 TEST_F(ContentViewTest, ClickingARowShowsAFreshPageOfItsTab) {
@@ -111,7 +112,7 @@ TEST_F(ContentViewTest, ClickingARowShowsAFreshPageOfItsTab) {
   settle();
   EXPECT_EQ(pageName(), "page.setupStatus");
   EXPECT_NE(view->page(), first) << "a page is built anew each time its tab is chosen";
-  EXPECT_EQ(view->findChildren<QLabel*>("pageTitle").size(), 1) << "the pages left behind are gone";
+  EXPECT_TRUE(view->findChildren<PlaceholderPage*>().empty()) << "the pages left behind are gone";
 }
 
 TEST_F(ContentViewTest, OpenDashboardTabSelectsByNumberAndIgnoresAnythingElse) {
