@@ -20,10 +20,7 @@ namespace tessa {
 using namespace page_parts;
 
 KeyboardSettingsPage::KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAccess loginItems, QWidget* parent)
-    : QScrollArea(parent), engine_(engine), model_(engine, std::move(loginItems)) {
-  setWidgetResizable(true);
-  setFrameShape(QFrame::NoFrame);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    : PageScrollArea(parent), engine_(engine), model_(engine, std::move(loginItems)) {
   build();
   refresh();
   engineChanges_ = engine_.subscribeWillChange([this] { scheduleRefresh(); });
@@ -45,7 +42,7 @@ void KeyboardSettingsPage::scheduleRefresh() {
 }
 
 void KeyboardSettingsPage::showEvent(QShowEvent* event) {
-  QScrollArea::showEvent(event);
+  PageScrollArea::showEvent(event);
   refresh();
 }
 
@@ -72,7 +69,6 @@ void KeyboardSettingsPage::build() {
   auto* column = new QVBoxLayout(content_);
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(16);
-  column->setAlignment(Qt::AlignTop);
   QColor secondary = secondaryColor(this);
   auto localized = [this](QObject* target, const std::string& key) { localizedTexts_.emplace_back(target, key); };
 
@@ -298,6 +294,7 @@ void KeyboardSettingsPage::refresh() {
     picker->setCurrentIndex(static_cast<int>(KeyboardSettingsModel::intensityIndex(model_.shownIntensity(k))));
   }
   securityButton_->setVisible(model_.showsSecurityButton());
+  fitContent();
 }
 
 }  // namespace tessa

@@ -3,7 +3,6 @@
 // the boxes that explain the chosen key, start at login, the wording level
 // and haptic feedback. A thin view over KeyboardSettingsModel; it redraws
 // whenever the engine announces a change.
-#include <QScrollArea>
 
 #include <atomic>
 #include <map>
@@ -13,6 +12,7 @@
 
 #include "app_core/dashboard/keyboard_settings_model.h"
 #include "base/observable.h"
+#include "ui/dashboard/pages/page_parts.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -26,7 +26,7 @@ namespace tessa {
 
 class OptionCard;
 
-class KeyboardSettingsPage final : public QScrollArea {
+class KeyboardSettingsPage final : public PageScrollArea {
   Q_OBJECT
 
  public:

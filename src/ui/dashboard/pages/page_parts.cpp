@@ -3,11 +3,37 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QLayout>
 #include <QVBoxLayout>
 
 #include "ui/dashboard/pages/option_card.h"
 #include "ui/symbol_icons.h"
 #include "ui/system_colors.h"
+
+namespace tessa {
+
+PageScrollArea::PageScrollArea(QWidget* parent) : QScrollArea(parent) {
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void PageScrollArea::fitContent() {
+  QWidget* content = widget();
+  if (!content || !content->layout()) return;
+  content->layout()->activate();
+  int width = viewport()->width();
+  int needed = content->layout()->totalHeightForWidth(width);
+  if (needed > 0) content->setMinimumHeight(needed);
+}
+
+void PageScrollArea::resizeEvent(QResizeEvent* event) {
+  QScrollArea::resizeEvent(event);
+  fitContent();
+}
+
+}  // namespace tessa
 
 namespace tessa::page_parts {
 
@@ -52,7 +78,6 @@ QGroupBox* box(const QString& title, QWidget* parent, const char* name, int spac
   auto* column = new QVBoxLayout(group);
   column->setContentsMargins(10, 4 + (title.isEmpty() ? 6 : 0), 10, 8);
   column->setSpacing(spacing);
-  column->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   *content = column;
   return group;
 }

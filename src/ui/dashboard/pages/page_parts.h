@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QColor>
+#include <QScrollArea>
 #include <QString>
 
 class QBoxLayout;
@@ -14,6 +15,20 @@ class QVBoxLayout;
 class QWidget;
 
 namespace tessa {
+
+// A vertically scrolling page whose content is as tall as its wrapped text
+// needs at the width it is given (a plain scroll area sizes it by its
+// unwrapped size hint, which squeezes wrapped lines into each other).
+class PageScrollArea : public QScrollArea {
+ public:
+  explicit PageScrollArea(QWidget* parent = nullptr);
+  // Sets the content's height from its layout at the viewport's width; call
+  // after anything inside is shown, hidden or changes its text.
+  void fitContent();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
 
 namespace page_parts {
 

@@ -18,10 +18,7 @@ namespace tessa {
 using namespace page_parts;
 
 SetupStatusPage::SetupStatusPage(KeyboardEngine& engine, QWidget* parent)
-    : QScrollArea(parent), engine_(engine), model_(engine) {
-  setWidgetResizable(true);
-  setFrameShape(QFrame::NoFrame);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    : PageScrollArea(parent), engine_(engine), model_(engine) {
   build();
   refresh();
   engineChanges_ = engine_.subscribeWillChange([this] {
@@ -49,7 +46,6 @@ void SetupStatusPage::build() {
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(16);
-  column->setAlignment(Qt::AlignTop);
 
   auto* header = new QVBoxLayout;
   header->setSpacing(6);
@@ -161,6 +157,7 @@ void SetupStatusPage::refresh() {
   actions_->setVisible(model_.showsActions());
   grantButton_->setText(qs(model_.text("setup_accessibility_btn")));
   repairLink_->setText(qs(model_.text("setup_accessibility_troubleshoot_link")));
+  fitContent();
 }
 
 }  // namespace tessa

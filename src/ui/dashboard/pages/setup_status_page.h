@@ -4,12 +4,12 @@
 // the grant button and the repair link with its confirmation.
 #include <QMessageBox>
 #include <QPointer>
-#include <QScrollArea>
 
 #include <atomic>
 
 #include "app_core/dashboard/setup_status_model.h"
 #include "base/observable.h"
+#include "ui/dashboard/pages/page_parts.h"
 
 class QLabel;
 
@@ -17,7 +17,7 @@ class QPushButton;
 
 namespace tessa {
 
-class SetupStatusPage final : public QScrollArea {
+class SetupStatusPage final : public PageScrollArea {
   Q_OBJECT
 
  public:
