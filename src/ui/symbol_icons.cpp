@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 namespace tessa {
@@ -180,6 +181,17 @@ int symbolExtent(double pointSize) { return static_cast<int>(std::lround(pointSi
 
 QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& color, bool bold,
                      qreal devicePixelRatio) {
+  // Pages draw the same few marks many times over; rendering an SVG each
+  // time is what made building a page slow.
+  QString key = QStringLiteral("symbol:%1:%2:%3:%4:%5")
+                    .arg(QString::fromStdString(name))
+                    .arg(pointSize)
+                    .arg(color.rgba(), 8, 16)
+                    .arg(bold ? 1 : 0)
+                    .arg(devicePixelRatio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
+
   auto it = drawings().find(name);
   const SymbolDrawing& drawing = it != drawings().end() ? it->second : kFallback;
   int extent = static_cast<int>(std::ceil(symbolExtent(pointSize) * devicePixelRatio));
@@ -199,6 +211,7 @@ QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& co
   }
   QPixmap pixmap = QPixmap::fromImage(body);
   pixmap.setDevicePixelRatio(devicePixelRatio);
+  QPixmapCache::insert(key, pixmap);
   return pixmap;
 }
 

@@ -43,6 +43,7 @@ void KeyboardSettingsPage::scheduleRefresh() {
 
 void KeyboardSettingsPage::showEvent(QShowEvent* event) {
   PageScrollArea::showEvent(event);
+  // The search shortcut changes outside the engine: read it again.
   refresh();
 }
 
@@ -258,6 +259,28 @@ void KeyboardSettingsPage::build() {
 }
 
 void KeyboardSettingsPage::refresh() {
+  // The engine announces every write, counters included, several times a
+  // second while typing; the texts and boxes are laid out again only when
+  // something they show has changed.
+  std::string shown = engine_.appLanguage.get() + "|" + std::string(rawValue(engine_.appCopywritingLevel.get())) +
+                      "|" + std::to_string(rawValue(engine_.switcherKey.get())) + "|" +
+                      std::to_string(engine_.isHapticFeedbackEnabled.get()) +
+                      std::to_string(engine_.isAccessibilityGranted.get()) +
+                      std::to_string(model_.showsSpotlightWarning());
+  bool layoutChanged = shown != shownState_;
+  shownState_ = shown;
+  if (layoutChanged) refreshLayout();
+  {
+    QSignalBlocker block(loginToggle_);
+    loginToggle_->setChecked(model_.loginToggleValue());
+  }
+  for (auto& [k, picker] : intensityPickers_) {
+    QSignalBlocker block(picker);
+    picker->setCurrentIndex(static_cast<int>(KeyboardSettingsModel::intensityIndex(model_.shownIntensity(k))));
+  }
+}
+
+void KeyboardSettingsPage::refreshLayout() {
   for (auto& [target, key] : localizedTexts_) {
     QString text = qs(model_.text(key));
     if (auto* l = qobject_cast<QLabel*>(target)) l->setText(text);
@@ -277,10 +300,6 @@ void KeyboardSettingsPage::refresh() {
     noteLines_[i]->setText(i < lines.size() ? withBoldMarks(qs(lines[i])) : QString());
   }
 
-  {
-    QSignalBlocker block(loginToggle_);
-    loginToggle_->setChecked(model_.loginToggleValue());
-  }
   bool pro = engine_.appCopywritingLevel.get() == CopywritingLevel::pro;
   levelLayman_->setChecked(!pro);
   levelPro_->setChecked(pro);
@@ -289,10 +308,6 @@ void KeyboardSettingsPage::refresh() {
     hapticToggle_->setChecked(engine_.isHapticFeedbackEnabled.get());
   }
   intensityRows_->setVisible(model_.showsIntensityRows());
-  for (auto& [k, picker] : intensityPickers_) {
-    QSignalBlocker block(picker);
-    picker->setCurrentIndex(static_cast<int>(KeyboardSettingsModel::intensityIndex(model_.shownIntensity(k))));
-  }
   securityButton_->setVisible(model_.showsSecurityButton());
   fitContent();
 }

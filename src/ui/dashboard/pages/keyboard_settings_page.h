@@ -42,6 +42,7 @@ class KeyboardSettingsPage final : public PageScrollArea {
 
  private:
   void build();
+  void refreshLayout();
   void scheduleRefresh();
   QComboBox* intensityPicker(const char* key, const char* accessibleName, const char* name, QWidget* parent);
 
@@ -49,6 +50,8 @@ class KeyboardSettingsPage final : public PageScrollArea {
   KeyboardSettingsModel model_;
   Subscription engineChanges_;
   std::atomic<bool> refreshPending_{false};
+  // What the texts and boxes were last laid out for.
+  std::string shownState_;
 
   QWidget* content_ = nullptr;
   std::vector<std::pair<SwitcherKey, OptionCard*>> cards_;

@@ -21,8 +21,9 @@ PageScrollArea::PageScrollArea(QWidget* parent) : QScrollArea(parent) {
 
 void PageScrollArea::fitContent() {
   QWidget* content = widget();
-  if (!content || !content->layout()) return;
-  content->layout()->activate();
+  // Before the page is shown its width is not known yet; wrapping the text
+  // at a made-up width would cost a full text layout for nothing.
+  if (!content || !content->layout() || !isVisible()) return;
   int width = viewport()->width();
   int needed = content->layout()->totalHeightForWidth(width);
   if (needed > 0) content->setMinimumHeight(needed);
