@@ -6,8 +6,10 @@
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "app/logind_sleep_watcher.h"
 #include "app/qt_launch_alerts.h"
@@ -16,6 +18,7 @@
 #include "app/signal_bridge.h"
 #include "app/ui_factories.h"
 #include "app_core/app_delegate.h"
+#include "app_core/dashboard/accessibility_repair.h"
 #include "base/clock.h"
 #include "base/files.h"
 #include "base/notification_center.h"
@@ -46,6 +49,8 @@ struct TessavinorApp::Parts {
   std::shared_ptr<AppDelegate> delegate;
   std::unique_ptr<SignalBridge> signalBridge;
   std::unique_ptr<LogindSleepWatcher> sleepWatcher;
+  PosixProcessLauncher launcher;
+  std::unique_ptr<AccessibilityRepair> repair;
   bool isRelaunch = false;
 };
 
@@ -65,6 +70,11 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.background = std::make_shared<SerialQueue>("background");
   p.persist = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.defaults");
   auto bundleID = p.desktop->workspace().bundleIdentifier();
+  if (p.isRelaunch) {
+    // The previous process is still saving its settings on its way out.
+    waitForInstanceLockRelease(LaunchEnvironmentGuard::instanceLockLocation(bundleID).path, ::getpid(), 10.0, 0.1,
+                               [](double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); });
+  }
   p.defaults = std::make_unique<UserDefaults>(Paths::defaultsFile(bundleID), p.persist,
                                               [&p](const std::string& line) {
                                                 p.desktop->systemLog().console("Tessavinor: " + line);
@@ -105,9 +115,12 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.notifications = &p.notifications;
   app.shell = p.shell.get();
   app.pid = ::getpid();
-  app.makeEngine = [env] {
+  app.makeEngine = [env, &p] {
     auto engine = KeyboardEngine::create(env);
     KeyboardEngine::installShared(engine);
+    p.repair = std::make_unique<AccessibilityRepair>(*engine, p.launcher, AccessibilityRepair::currentExecutable(),
+                                                     [&p] { p.delegate->quitApp(); });
+    p.repair->install();
     return engine;
   };
   app.makeHud = [&p](KeyboardEngine& engine) {
@@ -134,6 +147,7 @@ TessavinorApp::~TessavinorApp() {
   auto& p = *parts_;
   if (auto engine = KeyboardEngine::shared()) engine->stopTapDeadManThread();
   p.ui.reset();
+  p.repair.reset();
   p.delegate.reset();
   KeyboardEngine::installShared(nullptr);
   UnifiedMenuPanel::installShared(nullptr);

@@ -303,6 +303,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void showF19ShortcutHint();
   void showPerDocumentRevertBanner();
   void openAccessibilitySettings();
+  // Resets this program's Accessibility record and relaunches it so the
+  // system asks again; `automatic` marks a repair the program started on its
+  // own, `userConfirmed` one the user confirmed. The work is the handler's,
+  // which the application installs; without one the request is only logged.
+  void repairAccessibilityGrant(bool automatic = false, bool userConfirmed = true);
+  std::function<void(bool automatic, bool userConfirmed)> accessibilityRepairHandler;
   // The quit step for the machine's keyboard: queued applies stop doing
   // anything, then the remap is cleared and hot key 61 restored on the
   // settings queue, after whatever is running there, before this returns.

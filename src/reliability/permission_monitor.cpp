@@ -100,4 +100,12 @@ void KeyboardEngine::resumePendingAXRepair() {
   d.synchronize();
 }
 
+void KeyboardEngine::repairAccessibilityGrant(bool automatic, bool userConfirmed) {
+  if (accessibilityRepairHandler) {
+    accessibilityRepairHandler(automatic, userConfirmed);
+    return;
+  }
+  log("AX repair is not available in this process - nothing was reset or relaunched");
+}
+
 }  // namespace tessa

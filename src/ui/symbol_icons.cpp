@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 namespace tessa {
@@ -189,9 +190,6 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<path d="M3 20.5 H21"/><g fill="#000" stroke="none"><rect x="4.5" y="12" width="3.5" height="6.5" rx="0.8"/>)"
         R"(<rect x="10.2" y="6" width="3.5" height="12.5" rx="0.8"/><rect x="16" y="9" width="3.5" height="9.5" rx="0.8"/></g>)",
         ""}},
-      {"checkmark.shield.fill",
-       {R"(<path d="M12 2 L20.5 5.2 V11.5 C20.5 16.8 16.8 20.4 12 22 C7.2 20.4 3.5 16.8 3.5 11.5 V5.2 Z" fill="#000" stroke="none"/>)",
-        R"(<path d="M8.3 11.8 L11 14.5 L15.9 9.2"/>)"}},
       {"chart.pie.fill",
        {R"(<path d="M11 3.5 A8.5 8.5 0 1 0 19.5 12 H11 Z" fill="#000" stroke="none"/>)"
         R"(<path d="M13.5 1.5 A8.5 8.5 0 0 1 21.5 9.5 H13.5 Z" fill="#000" stroke="none"/>)",
@@ -204,14 +202,6 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
       {"shield.lefthalf.filled",
        {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
         R"(<path d="M12 2.5 V21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z" fill="#000"/>)",
-        ""}},
-      {"arrow.triangle.2.circlepath",
-       {R"(<path d="M4.5 11 A7.5 7.5 0 0 1 18 7 M19.5 13 A7.5 7.5 0 0 1 6 17"/>)"
-        R"(<path d="M18.8 3.5 V7.5 H14.8 M5.2 20.5 V16.5 H9.2"/>)",
-        ""}},
-      {"lock.shield",
-       {R"(<path d="M12 2.5 L20 5.5 V11.5 C20 16.5 16.5 20 12 21.5 C7.5 20 4 16.5 4 11.5 V5.5 Z"/>)"
-        R"(<path d="M10 11 V9.5 A2 2 0 0 1 14 9.5 V11"/><rect x="8.8" y="11" width="6.4" height="5" rx="1" fill="#000" stroke="none"/>)",
         ""}},
       {"doc.on.clipboard.fill",
        {R"(<rect x="4" y="4" width="13" height="17" rx="2" fill="#000" stroke="none"/>)"
@@ -246,6 +236,22 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
       {"heart.circle.fill",
        {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
         R"(<path d="M12 17 L7.6 12.6 A2.6 2.6 0 0 1 12 9 A2.6 2.6 0 0 1 16.4 12.6 Z" fill="#000"/>)"}},
+      // Radio marks, help and info marks, and the outward link of the
+      // dashboard's settings pages.
+      {"circle", {R"(<circle cx="12" cy="12" r="9.5"/>)", ""}},
+      {"largecircle.fill.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><circle cx="12" cy="12" r="5" fill="#000" stroke="none"/>)", ""}},
+      {"questionmark.circle",
+       {R"(<circle cx="12" cy="12" r="9.5"/><path d="M9.3 9.4 A2.8 2.8 0 1 1 12 12.6 V14"/>)"
+        R"(<circle cx="12" cy="17.2" r="0.9" fill="#000" stroke="none"/>)",
+        ""}},
+      {"info.circle.fill",
+       {R"(<circle cx="12" cy="12" r="10.5" fill="#000" stroke="none"/>)",
+        R"(<path d="M12 11 V17"/><circle cx="12" cy="7.6" r="1.1" fill="#000" stroke="none"/>)"}},
+      {"arrow.up.forward.app",
+       {R"(<path d="M10 3.5 H6 A2.5 2.5 0 0 0 3.5 6 V18 A2.5 2.5 0 0 0 6 20.5 H18 A2.5 2.5 0 0 0 20.5 18 V14"/>)"
+        R"(<path d="M11 13 L20.5 3.5 M14 3.5 H20.5 V10"/>)",
+        ""}},
   };
   return table;
 }
@@ -278,6 +284,17 @@ int symbolExtent(double pointSize) { return static_cast<int>(std::lround(pointSi
 
 QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& color, bool bold,
                      qreal devicePixelRatio) {
+  // Pages draw the same few marks many times over; rendering an SVG each
+  // time is what made building a page slow.
+  QString key = QStringLiteral("symbol:%1:%2:%3:%4:%5")
+                    .arg(QString::fromStdString(name))
+                    .arg(pointSize)
+                    .arg(color.rgba(), 8, 16)
+                    .arg(bold ? 1 : 0)
+                    .arg(devicePixelRatio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
+
   auto it = drawings().find(name);
   const SymbolDrawing& drawing = it != drawings().end() ? it->second : kFallback;
   int extent = static_cast<int>(std::ceil(symbolExtent(pointSize) * devicePixelRatio));
@@ -297,6 +314,7 @@ QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& co
   }
   QPixmap pixmap = QPixmap::fromImage(body);
   pixmap.setDevicePixelRatio(devicePixelRatio);
+  QPixmapCache::insert(key, pixmap);
   return pixmap;
 }
 

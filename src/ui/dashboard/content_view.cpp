@@ -229,8 +229,7 @@ void ContentView::updateRows() {
 void ContentView::retitle() {
   const auto& rows = DashboardRootModel::sidebarRows();
   for (size_t i = 0; i < rows.size(); ++i) rows_[i]->setTitle(qs(DashboardRootModel::rowTitle(rows[i], *engine_)));
-  // A placeholder holds nothing to lose; a real page follows the language itself.
-  if (qobject_cast<PlaceholderPage*>(page_)) showCurrentPage();
+  // The pages follow the language themselves.
 }
 
 void ContentView::showEvent(QShowEvent* event) {
@@ -242,6 +241,10 @@ void ContentView::showEvent(QShowEvent* event) {
 void ContentView::presentOnboardingIfNeeded() {
   if (!model_.showOnboarding() || sheet_ || !isVisible()) return;
   auto* sheet = new OnboardingSheet(*engine_, this);
+  std::weak_ptr<KeyboardEngine> engine = engine_;
+  sheet->setRepairAction([engine] {
+    if (auto e = engine.lock()) e->repairAccessibilityGrant(false, true);
+  });
   sheet_ = sheet;
   connect(sheet, &QDialog::finished, this, [this, sheet] {
     model_.onboardingClosed();

@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "engine/keyboard_engine.h"
 #include "app_core/dashboard/community_share_state.h"
+#include "engine/keyboard_engine.h"
+#include "platform/login_items.h"
 #include "ui/dashboard/pages/about_page.h"
+#include "ui/dashboard/pages/keyboard_settings_page.h"
+#include "ui/dashboard/pages/setup_status_page.h"
 #include "ui/dashboard/pages/uptime_dashboard_view.h"
 #include "ui/dashboard/widgets/community_stats_widget.h"
 #include "ui/sheets/telemetry_inspector_sheet.h"
@@ -43,51 +46,22 @@ QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* 
         return new CommunityStatsWidget(e, state, boxParent);
       });
       break;
-    default: break;
+    case DashboardPage::setupStatus: widget = new SetupStatusPage(engine, parent); break;
+    case DashboardPage::keyboardSettings: {
+      LoginItemAccess login;
+      if (LoginItems* items = engine.platform().loginItems) {
+        login.isEnabled = [items] { return items->status() == LoginItems::Status::enabled; };
+        login.setEnabled = [items](bool enabled) {
+          return !(enabled ? items->registerMainApp() : items->unregisterMainApp()).has_value();
+        };
+      }
+      widget = new KeyboardSettingsPage(engine, login, parent);
+      break;
+    }
   }
-  if (!widget) {
-    QString title;
-    for (const auto& row : DashboardRootModel::sidebarRows())
-      if (row.page == page) title = QString::fromStdString(DashboardRootModel::rowTitle(row, engine));
-    widget = new PlaceholderPage(title, PlaceholderPage::noteFor(engine), parent);
-  }
+  if (!widget) widget = new SetupStatusPage(engine, parent);
   widget->setObjectName(dashboardPageObjectName(page));
   return widget;
-}
-
-PlaceholderPage::PlaceholderPage(const QString& title, const QString& note, QWidget* parent) : QWidget(parent) {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(24, 24, 24, 24);
-  layout->setSpacing(8);
-  layout->addStretch(1);
-
-  auto* heading = new QLabel(title, this);
-  heading->setObjectName("pageTitle");
-  heading->setTextFormat(Qt::PlainText);
-  QFont headingFont = heading->font();
-  headingFont.setPixelSize(20);
-  headingFont.setWeight(QFont::Bold);
-  heading->setFont(headingFont);
-  heading->setAlignment(Qt::AlignHCenter);
-  layout->addWidget(heading);
-
-  auto* line = new QLabel(note, this);
-  line->setObjectName("pageNote");
-  line->setTextFormat(Qt::PlainText);
-  QFont lineFont = line->font();
-  lineFont.setPixelSize(13);
-  line->setFont(lineFont);
-  line->setAlignment(Qt::AlignHCenter);
-  QPalette p = line->palette();
-  p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
-  line->setPalette(p);
-  layout->addWidget(line);
-  layout->addStretch(1);
-}
-
-QString PlaceholderPage::noteFor(const KeyboardEngine& engine) {
-  return engine.appLanguage.get() == "th" ? QStringLiteral("หน้านี้ยังไม่พร้อม")
-                                          : QStringLiteral("This page is not built yet.");
 }
 
 }  // namespace tessa

@@ -14,14 +14,4 @@ const char* dashboardPageObjectName(DashboardPage page);
 
 QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent);
 
-// A page that is still to come: its title and a line saying so.
-class PlaceholderPage final : public QWidget {
-  Q_OBJECT
-
- public:
-  PlaceholderPage(const QString& title, const QString& note, QWidget* parent = nullptr);
-  // The note in the engine's interface language.
-  static QString noteFor(const KeyboardEngine& engine);
-};
-
 }  // namespace tessa

@@ -1,0 +1,196 @@
+#include "app_core/dashboard/keyboard_settings_model.h"
+
+#include <cctype>
+
+#include "engine/hud_notices.h"
+#include "engine/keyboard_engine.h"
+#include "engine/system_keyboard.h"
+
+namespace tessa {
+
+namespace {
+
+const char* kSameRoleHoldsFirstKey = "Tessavinor กักตัวอักษรแรกไว้จนสลับภาษาเสร็จจริง ไม่มีอักษรหลุดภาษาเดิม";
+
+std::string modifierName(SwitcherKey key) { return key == SwitcherKey::optionSpace ? "Option" : "Control"; }
+
+}  // namespace
+
+const std::vector<HapticIntensityOption>& KeyboardSettingsModel::hapticIntensityOptions() {
+  static const std::vector<HapticIntensityOption> options{
+      {"ปิด", -1}, {"เบา", 1}, {"ปานกลาง", 2}, {"แรง", 0}};
+  return options;
+}
+
+size_t KeyboardSettingsModel::intensityIndex(int64_t value) {
+  const auto& options = hapticIntensityOptions();
+  for (size_t i = 0; i < options.size(); ++i)
+    if (options[i].value == value) return i;
+  return intensityIndex(kDefaultIntensity);
+}
+
+KeyboardSettingsModel::KeyboardSettingsModel(KeyboardEngine& engine, LoginItemAccess loginItems)
+    : engine_(engine), loginItems_(std::move(loginItems)) {}
+
+std::string KeyboardSettingsModel::text(const std::string& key) const { return engine_.localized(key); }
+
+std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() const {
+  std::vector<OptionCardOf<SwitcherKey>> cards;
+  cards.push_back({{text("settings_switcher_capslock"),
+                    text("settings_switcher_capslock_desc"),
+                    std::nullopt,
+                    {"เป็นปุ่มมาตรฐานดั้งเดิมของ macOS และคีย์บอร์ด Apple",
+                     "สามารถเลือกรูปแบบย่อยเพื่อประสิทธิภาพการพิมพ์แบบสากลได้"},
+                    {"อาจมีอาการสะท้อนของสัญญาณคีย์บอร์ดเมื่อต่อพ่วงคีย์บอร์ดกลไกภายนอกบางรุ่น"}},
+                   SwitcherKey::capslock});
+  cards.push_back({{text("settings_switcher_grave"),
+                    text("settings_switcher_grave_desc"),
+                    "Windows Style",
+                    {"เปลี่ยนภาษารวดเร็ว ทันใจ ไม่มีสะดุด เลียนแบบพฤติกรรมบน Windows",
+                     "ไม่มีปัญหาเรื่องปุ่มหน่วงหรือความไม่เสถียรของสัญญาณ Caps Lock"},
+                    {"ปุ่ม ` จะไม่พิมพ์สัญลักษณ์โดยตรงเปล่า ๆ (ต้องพิมพ์ผ่าน Shift + ` หรือ Option + ` แทน)"}},
+                   SwitcherKey::grave});
+  cards.push_back({{"Option + Space",
+                    "สลับภาษาด้วย Option ค้างไว้แล้วเคาะ Space",
+                    std::nullopt,
+                    {"ปุ่ม Caps Lock และ ` ยังทำงานตามปกติทุกอย่าง", kSameRoleHoldsFirstKey},
+                    {"ชนกับคีย์ลัด Option + Space ของแอปอื่นที่ใช้ปุ่มผสมนี้อยู่"}},
+                   SwitcherKey::optionSpace});
+  cards.push_back({{"Control + Space",
+                    "สลับภาษาด้วย Control ค้างไว้แล้วเคาะ Space",
+                    "macOS Style",
+                    {"ตรงกับปุ่มสลับภาษามาตรฐานของ macOS ไม่ต้องเปลี่ยนนิสัยการพิมพ์", kSameRoleHoldsFirstKey},
+                    {"ชนกับคีย์ลัด Control + Space ของแอปอื่น เช่น ช่องเติมโค้ดอัตโนมัติในโปรแกรมพัฒนา"}},
+                   SwitcherKey::controlSpace});
+  cards.push_back({{"Command + Space",
+                    "สลับภาษาด้วย Command ค้างไว้แล้วเคาะ Space",
+                    "Windows/PC Style",
+                    {"ตำแหน่งนิ้วเดียวกับปุ่มสลับภาษาบน Windows คนย้ายมาจาก PC คุ้นมือทันที", kSameRoleHoldsFirstKey},
+                    {"Command + Space เป็นปุ่มเรียก Spotlight มาแต่เดิม ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"}},
+                   SwitcherKey::commandSpace});
+  return cards;
+}
+
+void KeyboardSettingsModel::selectSwitcherKey(SwitcherKey key) { engine_.switcherKey.set(key); }
+
+bool KeyboardSettingsModel::isSpotlightOnCommandSpace(PreferenceDomains* preferences) {
+  // The shared reading treats an unreadable entry as bound, which is right
+  // where the store exists; where there is no store at all, no search
+  // shortcut can be in the way.
+  if (!preferences) return false;
+  if (!preferences->copyValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey))
+    return false;
+  return SymbolicHotKeys::isHotKey64CommandSpace(preferences);
+}
+
+bool KeyboardSettingsModel::showsSpotlightWarning() const {
+  return engine_.switcherKey.get() == SwitcherKey::commandSpace &&
+         isSpotlightOnCommandSpace(engine_.platform().preferences);
+}
+
+KeyboardSettingsModel::NoteBox KeyboardSettingsModel::noteBox() const {
+  switch (engine_.switcherKey.get()) {
+    case SwitcherKey::optionSpace:
+    case SwitcherKey::controlSpace: return NoteBox::modifierSpace;
+    case SwitcherKey::grave: return NoteBox::graveAccent;
+    default: return NoteBox::none;
+  }
+}
+
+std::string KeyboardSettingsModel::noteHeading() const {
+  switch (noteBox()) {
+    case NoteBox::modifierSpace:
+      return "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย " + modifierName(engine_.switcherKey.get()) + " + Space";
+    case NoteBox::graveAccent: return "ข้อควรทราบเกี่ยวกับระบบ Grave Accent (`) Windows-style";
+    case NoteBox::none: break;
+  }
+  return {};
+}
+
+std::vector<std::string> KeyboardSettingsModel::noteLines() const {
+  switch (noteBox()) {
+    case NoteBox::modifierSpace:
+      return {"• Tessavinor ดักปุ่มผสมนี้เองก่อนระบบ แล้วสั่งสลับภาษาให้ จึงไม่เกิดการสลับซ้ำซ้อนกับคีย์ลัดของ macOS",
+              "• ระหว่างที่ macOS กำลังสลับภาษา ตัวอักษรที่พิมพ์ต่อทันทีจะถูกกักไว้ แล้วปล่อยออกเมื่อสลับเสร็จ "
+              "ตัวอักษรแรกจึงไม่หลุดเป็นภาษาเดิม",
+              "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม " +
+                  modifierName(engine_.switcherKey.get()) + " เท่านั้น",
+              "• ปุ่ม Caps Lock กลับไปทำหน้าที่เดิมของ macOS เต็มรูปแบบเมื่อเลือกโหมดนี้"};
+    case NoteBox::graveAccent:
+      return {"• เพื่อไม่ให้เสียความสามารถในการป้อนอักขระ Grave Accent (`) หรือ Tilde (~):",
+              "  - พิมพ์สัญลักษณ์ **Grave Accent (`)** ด้วยการกด **Option + `** หรือ **Shift + `** "
+              "(ขึ้นอยู่กับภาษาและรูปแบบแป้นพิมพ์ที่ใช้)",
+              "  - พิมพ์สัญลักษณ์ **Tilde (~)** ด้วยการกด **Shift + `** หรือปุ่มผสมมาตรฐาน",
+              "• ระบบสั่นตอบสนอง (Trackpad Haptic Feedback):",
+              "  - เมื่อสลับภาษาสำเร็จ จะมีการส่งแรงสั่น Haptic เบา ๆ บน Trackpad แทนสัญญาณเสียงและแสงสี "
+              "(เงียบเชียบและสุภาพต่อคนรอบข้าง) ตามมาตรฐาน macOS HIG"};
+    case NoteBox::none: break;
+  }
+  return {};
+}
+
+bool KeyboardSettingsModel::loginToggleValue() const {
+  return loginItems_.isEnabled ? loginItems_.isEnabled() : false;
+}
+
+bool KeyboardSettingsModel::setLoginItem(bool enabled) {
+  if (!loginItems_.isAvailable()) return false;
+  if (!loginItems_.setEnabled(enabled)) {
+    std::weak_ptr<KeyboardEngine> weak = engine_.weak();
+    auto open = [weak] {
+      auto engine = weak.lock();
+      if (!engine) return;
+      if (auto* panel = hudPanelFor(*engine)) panel->dismiss(0.15);
+      if (auto* workspace = engine->platform().workspace) workspace->openURL(kLoginItemsSettingsURL);
+    };
+    showHUDNotice(engine_,
+                  UnifiedMenuState::DisplayState::actionable(kLoginFailedTitle, kLoginFailedMessage,
+                                                             "exclamationmark.triangle.fill", HudColor::orange,
+                                                             kLoginFailedButton, std::move(open)),
+                  3, true, false);
+  }
+  return loginToggleValue();
+}
+
+void KeyboardSettingsModel::setCopywritingLevel(CopywritingLevel level) { engine_.appCopywritingLevel.set(level); }
+
+void KeyboardSettingsModel::setHapticFeedbackEnabled(bool enabled) { engine_.isHapticFeedbackEnabled.set(enabled); }
+
+bool KeyboardSettingsModel::showsIntensityRows() const { return engine_.isHapticFeedbackEnabled.get(); }
+
+std::optional<int64_t> KeyboardSettingsModel::storedIntensity(const std::string& key) const {
+  if (!engine_.defaults().hasStoredValue(key)) return std::nullopt;
+  return engine_.defaults().integerForKey(key);
+}
+
+int64_t KeyboardSettingsModel::shownIntensity(const std::string& key) const {
+  return storedIntensity(key).value_or(kDefaultIntensity);
+}
+
+void KeyboardSettingsModel::pickIntensity(const std::string& key, int64_t value) {
+  engine_.defaults().setInteger(key, value);
+}
+
+bool KeyboardSettingsModel::showsSecurityButton() const { return !engine_.isAccessibilityGranted.get(); }
+
+void KeyboardSettingsModel::openSecuritySettings() { engine_.openAccessibilitySettings(); }
+
+bool KeyboardSettingsModel::openURL(const std::string& url) {
+  // A scheme of letters, digits, '+', '-' or '.', starting with a letter,
+  // then something after the colon.
+  auto colon = url.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= url.size() || !std::isalpha((unsigned char)url[0]))
+    return false;
+  for (size_t i = 0; i < colon; ++i) {
+    char c = url[i];
+    if (!std::isalnum((unsigned char)c) && c != '+' && c != '-' && c != '.') return false;
+  }
+  for (char c : url)
+    if ((unsigned char)c <= 0x20) return false;
+  auto* workspace = engine_.platform().workspace;
+  if (!workspace) return false;
+  workspace->openURL(url);
+  return true;
+}
+
+}  // namespace tessa

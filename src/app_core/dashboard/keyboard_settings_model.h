@@ -1,0 +1,132 @@
+#pragma once
+// The keyboard settings page without any toolkit: its texts, which boxes
+// show for the chosen switcher key, the start-at-login toggle, and the two
+// haptic strengths, which stay unset until the user picks one. Every setting
+// lives in the engine, the defaults or the login-item service; the model
+// keeps no state of its own and reads everything afresh when asked.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app_core/dashboard/option_card.h"
+#include "engine/value_types.h"
+
+namespace tessa {
+
+class KeyboardEngine;
+class PreferenceDomains;
+
+// Start at login as the page needs it; empty functions mean the desktop has
+// no way to start programs at login.
+struct LoginItemAccess {
+  std::function<bool()> isEnabled;
+  // False when the change could not be made.
+  std::function<bool(bool enabled)> setEnabled;
+
+  bool isAvailable() const { return isEnabled && setEnabled; }
+};
+
+struct HapticIntensityOption {
+  std::string label;
+  int64_t value;
+};
+
+class KeyboardSettingsModel {
+ public:
+  static constexpr const char* kConfirmIntensityKey = "hapticIntensityConfirm";
+  static constexpr const char* kAlertIntensityKey = "hapticIntensityAlert";
+  // What an unset strength shows and plays as.
+  static constexpr int64_t kDefaultIntensity = 2;
+
+  static constexpr const char* kShortcutSettingsURL = "x-apple.systempreferences:com.apple.Keyboard-Settings.extension";
+  static constexpr const char* kPerDocumentSettingsURL = "x-apple.systempreferences:com.apple.preference.keyboard";
+  static constexpr const char* kLoginItemsSettingsURL =
+      "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
+
+  // Fixed texts of the page.
+  static constexpr const char* kSwitchKeyBoxTitle = "ปุ่มสลับภาษา (Switch Key)";
+  static constexpr const char* kGuideLink = "คำแนะนำ";
+  static constexpr const char* kSpotlightHeading = "Spotlight ยังใช้ Command + Space อยู่";
+  static constexpr const char* kSpotlightBody =
+      "Tessavinor จะดักปุ่มนี้ไว้เอง ทำให้ Spotlight เปิดไม่ได้ ต้องย้าย Spotlight ไปปุ่มอื่นก่อน (เช่น Control + Space) "
+      "ไม่อย่างนั้นจะเรียก Spotlight ไม่ขึ้นเลย";
+  static constexpr const char* kSpotlightButton = "เปิดตั้งค่าคีย์ลัดของระบบ";
+  static constexpr const char* kNoteBoxTitle = "ข้อควรทราบ (Note)";
+  static constexpr const char* kCompatibilityBoxTitle = "ความเข้ากันได้กับ macOS (Compatibility)";
+  static constexpr const char* kStartupBoxTitle = "เริ่มต้นอัตโนมัติ (Startup)";
+  static constexpr const char* kStartupToggle = "เปิดแอปอัตโนมัติเมื่อเข้าสู่ระบบ";
+  static constexpr const char* kStartupNote = "Tessavinor เป็นแอปพื้นหลัง ไม่มีอะไรให้ทำถ้าไม่ได้เริ่มทำงาน";
+  static constexpr const char* kAppearanceBoxTitle = "การแสดงผลแอป (App Appearance)";
+  static constexpr const char* kLevelHeading = "ระดับภาษาของแอป (Copywriting Level)";
+  static constexpr const char* kLevelPickerLabel = "ระดับการใช้ภาษาในแอป";
+  static constexpr const char* kLevelLayman = "ใช้งานทั่วไป (Layman)";
+  static constexpr const char* kLevelPro = "นักพัฒนา (Pro)";
+  static constexpr const char* kHapticBoxTitle = "การตอบสนอง (Haptic Feedback)";
+  static constexpr const char* kConfirmRow = "ความแรงสั่นเมื่อยืนยัน:";
+  static constexpr const char* kConfirmPickerLabel = "ระดับความแรงสั่นเมื่อแปลงสำเร็จ";
+  static constexpr const char* kAlertRow = "ความแรงสั่นเมื่อแจ้งเตือน:";
+  static constexpr const char* kAlertPickerLabel = "ระดับความแรงสั่นเตือนเมื่อพิมพ์ผิด";
+  static constexpr const char* kLoginFailedTitle = "ตั้งค่าเปิดอัตโนมัติไม่สำเร็จ";
+  static constexpr const char* kLoginFailedMessage = "ลองอีกครั้งใน System Settings > General > Login Items";
+  static constexpr const char* kLoginFailedButton = "เปิด System Settings";
+  // Said under the toggle when the desktop cannot start programs at login.
+  static constexpr const char* kStartupUnavailable = "เครื่องนี้ยังตั้งให้เปิดแอปอัตโนมัติจากหน้านี้ไม่ได้";
+
+  // "ปิด" −1, "เบา" 1, "ปานกลาง" 2, "แรง" 0, in that order.
+  static const std::vector<HapticIntensityOption>& hapticIntensityOptions();
+  // The position of `value` among the options; medium for a value not listed.
+  static size_t intensityIndex(int64_t value);
+
+  KeyboardSettingsModel(KeyboardEngine& engine, LoginItemAccess loginItems = {});
+
+  // One card per switcher key, in the page's order.
+  std::vector<OptionCardOf<SwitcherKey>> switcherCards() const;
+  void selectSwitcherKey(SwitcherKey key);
+
+  // Whether the system's search shortcut is still plain Command + Space. A
+  // system without that shortcut store has nothing bound to it.
+  static bool isSpotlightOnCommandSpace(PreferenceDomains* preferences);
+  bool showsSpotlightWarning() const;
+
+  enum class NoteBox { none, modifierSpace, graveAccent };
+  NoteBox noteBox() const;
+  // The heading and lines of the note box for the chosen key; empty for none.
+  std::string noteHeading() const;
+  std::vector<std::string> noteLines() const;
+
+  // The start-at-login toggle: what the service reports now.
+  bool isLoginItemAvailable() const { return loginItems_.isAvailable(); }
+  bool loginToggleValue() const;
+  // Turns start at login on or off; on failure shows the notice that leads
+  // to the settings. Answers the service's state afterwards.
+  bool setLoginItem(bool enabled);
+
+  void setCopywritingLevel(CopywritingLevel level);
+  void setHapticFeedbackEnabled(bool enabled);
+  bool showsIntensityRows() const;
+
+  // The stored strength, none while the user has never picked one.
+  std::optional<int64_t> storedIntensity(const std::string& key) const;
+  // What the picker shows: the stored strength, else medium.
+  int64_t shownIntensity(const std::string& key) const;
+  // The user picked `value`: the only place a strength is written.
+  void pickIntensity(const std::string& key, int64_t value);
+
+  bool showsSecurityButton() const;
+  void openSecuritySettings();
+
+  // Opens `url` when it is a well-formed address; answers whether it went to
+  // the workspace.
+  bool openURL(const std::string& url);
+
+  // Looked up in the engine's language and wording level.
+  std::string text(const std::string& key) const;
+
+ private:
+  KeyboardEngine& engine_;
+  LoginItemAccess loginItems_;
+};
+
+}  // namespace tessa

@@ -1,0 +1,28 @@
+#include "app_core/dashboard/setup_status_model.h"
+
+#include "engine/keyboard_engine.h"
+
+namespace tessa {
+
+bool SetupStatusModel::isGranted() const { return engine_.isAccessibilityGranted.get(); }
+
+std::string SetupStatusModel::statusSymbol() const {
+  return isGranted() ? "checkmark.circle.fill" : "xmark.circle.fill";
+}
+
+HudColor SetupStatusModel::statusColor() const { return isGranted() ? HudColor::green : HudColor::orange; }
+
+std::string SetupStatusModel::description() const {
+  return text(isGranted() ? "setup_accessibility_desc_ok" : "setup_accessibility_desc_err");
+}
+
+void SetupStatusModel::grantAccess() { engine_.openAccessibilitySettings(); }
+
+void SetupStatusModel::confirmRepair() {
+  showRepairConfirmation_ = false;
+  engine_.repairAccessibilityGrant(false, true);
+}
+
+std::string SetupStatusModel::text(const std::string& key) const { return engine_.localized(key); }
+
+}  // namespace tessa

@@ -1,0 +1,45 @@
+#pragma once
+// The setup status page without any toolkit: whether the keyboard tap holds
+// the Accessibility permission, the two ways out when it does not, and the
+// confirmation in front of the repair. The state follows the engine's
+// published trust flag; only the confirmation is the page's own.
+#include <string>
+
+#include "hud/unified_menu_state.h"
+
+namespace tessa {
+
+class KeyboardEngine;
+
+class SetupStatusModel {
+ public:
+  static constexpr const char* kRepairTooltip =
+      "ใช้เมื่อ System Settings แสดงว่าอนุญาตแล้วแต่แอปยังไม่ทำงาน หรือไม่พบชื่อแอปในรายการ · แอปจะล้างค่าสิทธิ์และเริ่มใหม่";
+
+  explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine) {}
+
+  bool isGranted() const;
+  std::string statusSymbol() const;
+  HudColor statusColor() const;
+  // The card's line under its title, at the engine's wording level.
+  std::string description() const;
+  // The grant button and the repair link show only without the permission.
+  bool showsActions() const { return !isGranted(); }
+
+  void grantAccess();
+
+  bool showRepairConfirmation() const { return showRepairConfirmation_; }
+  void requestRepair() { showRepairConfirmation_ = true; }
+  // The destructive answer: the user-confirmed repair.
+  void confirmRepair();
+  void cancelRepair() { showRepairConfirmation_ = false; }
+
+  // Looked up in the engine's language and wording level.
+  std::string text(const std::string& key) const;
+
+ private:
+  KeyboardEngine& engine_;
+  bool showRepairConfirmation_ = false;
+};
+
+}  // namespace tessa

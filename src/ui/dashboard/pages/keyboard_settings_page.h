@@ -1,0 +1,73 @@
+#pragma once
+// The keyboard settings page (tab 2): the switcher key as five option cards,
+// the boxes that explain the chosen key, start at login, the wording level
+// and haptic feedback. A thin view over KeyboardSettingsModel; it redraws
+// whenever the engine announces a change.
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_core/dashboard/keyboard_settings_model.h"
+#include "base/observable.h"
+#include "ui/dashboard/pages/page_parts.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace tessa {
+
+class OptionCard;
+
+class KeyboardSettingsPage final : public PageScrollArea {
+  Q_OBJECT
+
+ public:
+  KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAccess loginItems, QWidget* parent = nullptr);
+  ~KeyboardSettingsPage() override;
+
+  KeyboardSettingsModel& model() { return model_; }
+  // Reads everything again and shows it; runs after each engine change.
+  void refresh();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void build();
+  void refreshLayout();
+  void scheduleRefresh();
+  QComboBox* intensityPicker(const char* key, const char* accessibleName, const char* name, QWidget* parent);
+
+  KeyboardEngine& engine_;
+  KeyboardSettingsModel model_;
+  Subscription engineChanges_;
+  std::atomic<bool> refreshPending_{false};
+  // What the texts and boxes were last laid out for.
+  std::string shownState_;
+
+  QWidget* content_ = nullptr;
+  std::vector<std::pair<SwitcherKey, OptionCard*>> cards_;
+  QGroupBox* spotlightBox_ = nullptr;
+  QGroupBox* noteBox_ = nullptr;
+  QLabel* noteHeading_ = nullptr;
+  std::vector<QLabel*> noteLines_;
+  QCheckBox* loginToggle_ = nullptr;
+  QPushButton* levelLayman_ = nullptr;
+  QPushButton* levelPro_ = nullptr;
+  QCheckBox* hapticToggle_ = nullptr;
+  QWidget* intensityRows_ = nullptr;
+  std::map<std::string, QComboBox*> intensityPickers_;
+  QPushButton* securityButton_ = nullptr;
+  // Texts looked up by key at every refresh, so a change of level shows.
+  std::vector<std::pair<QObject*, std::string>> localizedTexts_;
+};
+
+}  // namespace tessa

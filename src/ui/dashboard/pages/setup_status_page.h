@@ -1,0 +1,52 @@
+#pragma once
+// The setup status page (tab 0, and every tab without a page of its own):
+// the Accessibility card, green with the permission and orange without it,
+// the grant button and the repair link with its confirmation.
+#include <QMessageBox>
+#include <QPointer>
+
+#include <atomic>
+
+#include "app_core/dashboard/setup_status_model.h"
+#include "base/observable.h"
+#include "ui/dashboard/pages/page_parts.h"
+
+class QLabel;
+
+class QPushButton;
+
+namespace tessa {
+
+class SetupStatusPage final : public PageScrollArea {
+  Q_OBJECT
+
+ public:
+  SetupStatusPage(KeyboardEngine& engine, QWidget* parent = nullptr);
+  ~SetupStatusPage() override;
+
+  SetupStatusModel& model() { return model_; }
+  // The repair confirmation while it is open (window-modal, opened with open()).
+  QMessageBox* repairConfirmation() const { return confirmation_; }
+  void refresh();
+
+ private:
+  void build();
+  void showRepairConfirmation();
+
+  KeyboardEngine& engine_;
+  SetupStatusModel model_;
+  Subscription engineChanges_;
+  std::atomic<bool> refreshPending_{false};
+
+  QLabel* title_ = nullptr;
+  QLabel* subtitle_ = nullptr;
+  QLabel* statusSymbol_ = nullptr;
+  QLabel* cardTitle_ = nullptr;
+  QLabel* description_ = nullptr;
+  QWidget* actions_ = nullptr;
+  QPushButton* grantButton_ = nullptr;
+  QPushButton* repairLink_ = nullptr;
+  QPointer<QMessageBox> confirmation_;
+};
+
+}  // namespace tessa

@@ -1,0 +1,79 @@
+#include "app_core/dashboard/setup_status_model.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/keyboard_engine.h"
+#include "platform/sim/sim_desktop.h"
+#include "support/engine_fixture.h"
+
+namespace tessa {
+namespace {
+
+class SetupStatusModelTest : public ::testing::Test {
+ protected:
+  SetupStatusModelTest() : desk(fx.clock, fx.runner) {
+    fx.platform = desk.platform();
+    engine = fx.start();
+    fx.runner.runUntilIdle();
+    engine->appLanguage.set("en");
+    engine->accessibilityRepairHandler = [this](bool automatic, bool confirmed) {
+      repairs.emplace_back(automatic, confirmed);
+    };
+  }
+
+  test::EngineFixture fx;
+  SimDesktop desk;
+  std::shared_ptr<KeyboardEngine> engine;
+  std::vector<std::pair<bool, bool>> repairs;
+};
+
+TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
+  SetupStatusModel model(*engine);
+  engine->isAccessibilityGranted.set(true);
+  EXPECT_EQ(model.statusSymbol(), "checkmark.circle.fill");
+  EXPECT_EQ(model.statusColor(), HudColor::green);
+  EXPECT_EQ(model.description(), "Permission granted. Keyboard tap is active.");
+  EXPECT_FALSE(model.showsActions());
+  engine->appCopywritingLevel.set(CopywritingLevel::pro);
+  EXPECT_EQ(model.description(), "Accessibility (AX API) granted. Event tap is running.");
+
+  engine->isAccessibilityGranted.set(false);
+  EXPECT_EQ(model.statusSymbol(), "xmark.circle.fill");
+  EXPECT_EQ(model.statusColor(), HudColor::orange);
+  EXPECT_EQ(model.description(), "Grant Accessibility so CGEventTapCreate can run.");
+  EXPECT_TRUE(model.showsActions());
+  engine->appCopywritingLevel.set(CopywritingLevel::layman);
+  EXPECT_EQ(model.description(), "Required to monitor and correct keyboard inputs.");
+}
+
+TEST_F(SetupStatusModelTest, GrantAccessOpensThePrivacySettingsAndRereadsWithoutPrompting) {
+  desk.setTrusted(false);
+  engine->isAccessibilityGranted.set(false);
+  SetupStatusModel model(*engine);
+  model.grantAccess();
+  fx.runner.runUntilIdle();
+  EXPECT_EQ(desk.workspace().openedURLs().back(),
+            "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
+  EXPECT_FALSE(model.isGranted()) << "still orange until the permission is really there";
+  desk.setTrusted(true);
+  engine->requestAccessibility(false);
+  fx.runner.runUntilIdle();
+  EXPECT_TRUE(model.isGranted());
+}
+
+TEST_F(SetupStatusModelTest, OnlyAConfirmedRepairReachesTheEngine) {
+  SetupStatusModel model(*engine);
+  model.requestRepair();
+  EXPECT_TRUE(model.showRepairConfirmation());
+  model.cancelRepair();
+  EXPECT_FALSE(model.showRepairConfirmation());
+  EXPECT_TRUE(repairs.empty());
+
+  model.requestRepair();
+  model.confirmRepair();
+  EXPECT_FALSE(model.showRepairConfirmation());
+  EXPECT_EQ(repairs, (std::vector<std::pair<bool, bool>>{{false, true}})) << "the user-confirmed manual form";
+}
+
+}  // namespace
+}  // namespace tessa

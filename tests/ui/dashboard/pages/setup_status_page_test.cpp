@@ -1,0 +1,160 @@
+#include "ui/dashboard/pages/setup_status_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "engine/keyboard_engine.h"
+#include "platform/sim/sim_desktop.h"
+#include "support/engine_fixture.h"
+#include "support/screenshots.h"
+#include "ui/dashboard/dashboard_pages.h"
+
+namespace tessa {
+namespace {
+
+using test::allTextDrawsWithoutBoxes;
+using test::writeScreenshot;
+
+class SetupStatusPageTest : public ::testing::Test {
+ protected:
+  SetupStatusPageTest() : desk(fx.clock, fx.runner) {
+    fx.platform = desk.platform();
+    engine = fx.start();
+    fx.runner.runUntilIdle();
+    engine->accessibilityRepairHandler = [this](bool automatic, bool confirmed) {
+      repairs.emplace_back(automatic, confirmed);
+    };
+  }
+  ~SetupStatusPageTest() override {
+    delete page;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    engine.reset();
+    fx.engine.reset();
+  }
+
+  SetupStatusPage& open(bool granted, const std::string& language = "en") {
+    engine->appLanguage.set(language);
+    engine->isAccessibilityGranted.set(granted);
+    QWidget* built = makeDashboardPage(DashboardPage::setupStatus, *engine, nullptr);
+    page = qobject_cast<SetupStatusPage*>(built);
+    EXPECT_NE(page, nullptr);
+    EXPECT_EQ(built->objectName(), "page.setupStatus");
+    page->resize(490, 480);
+    page->show();
+    settle();
+    return *page;
+  }
+  static void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  template <class W = QWidget>
+  W* find(const QString& name) {
+    return page->findChild<W*>(name);
+  }
+  bool shows(const QString& name) {
+    auto* w = find(name);
+    return w && w->isVisibleTo(page);
+  }
+  QString symbol() { return find("accessibilitySymbol")->property("symbol").toString(); }
+
+  test::EngineFixture fx;
+  SimDesktop desk;
+  std::shared_ptr<KeyboardEngine> engine;
+  SetupStatusPage* page = nullptr;
+  std::vector<std::pair<bool, bool>> repairs;
+};
+
+TEST_F(SetupStatusPageTest, TheCardFollowsThePermissionLive) {
+  open(true);
+  EXPECT_EQ(find<QLabel>("setupTitle")->text(), "System Setup Status");
+  EXPECT_EQ(find<QLabel>("accessibilityTitle")->text(), "1. Accessibility Permission");
+  EXPECT_EQ(symbol(), "checkmark.circle.fill");
+  EXPECT_EQ(find<QLabel>("accessibilityDescription")->text(), "Permission granted. Keyboard tap is active.");
+  EXPECT_FALSE(shows("accessibilityActions"));
+
+  engine->isAccessibilityGranted.set(false);  // revoked while the page shows
+  settle();
+  EXPECT_EQ(symbol(), "xmark.circle.fill");
+  EXPECT_EQ(find<QLabel>("accessibilityDescription")->text(), "Required to monitor and correct keyboard inputs.");
+  EXPECT_TRUE(shows("grantAccessButton"));
+  EXPECT_TRUE(shows("repairLink"));
+  EXPECT_EQ(find<QPushButton>("repairLink")->text(), "Enabled but not working? Repair");
+  EXPECT_TRUE(find<QPushButton>("repairLink")->toolTip().startsWith("ใช้เมื่อ System Settings"));
+
+  engine->appCopywritingLevel.set(CopywritingLevel::pro);
+  settle();
+  EXPECT_EQ(find<QLabel>("accessibilityDescription")->text(), "Grant Accessibility so CGEventTapCreate can run.");
+}
+
+TEST_F(SetupStatusPageTest, GrantAccessOpensThePrivacySettings) {
+  desk.setTrusted(false);
+  open(false);
+  find<QPushButton>("grantAccessButton")->click();
+  fx.runner.runUntilIdle();
+  settle();
+  EXPECT_EQ(desk.workspace().openedURLs().back(),
+            "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
+  EXPECT_EQ(symbol(), "xmark.circle.fill");
+}
+
+TEST_F(SetupStatusPageTest, TheRepairRunsOnlyAfterItsConfirmation) {
+  open(false, "th");
+  find<QPushButton>("repairLink")->click();
+  settle();
+  QMessageBox* box = page->repairConfirmation();
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(box->text(), "รีเซ็ตสิทธิ์และเริ่มแอปใหม่?");
+  EXPECT_TRUE(page->model().showRepairConfirmation());
+  auto* cancel = box->findChild<QPushButton*>("repairCancelButton");
+  ASSERT_TRUE(cancel);
+  EXPECT_EQ(cancel->text(), "ยกเลิก");
+  EXPECT_TRUE(allTextDrawsWithoutBoxes(*box));
+  writeScreenshot(*box, "setup_status_repair_confirmation_th");
+  cancel->click();
+  settle();
+  EXPECT_EQ(page->repairConfirmation(), nullptr);
+  EXPECT_FALSE(page->model().showRepairConfirmation());
+  EXPECT_TRUE(repairs.empty());
+
+  find<QPushButton>("repairLink")->click();
+  settle();
+  ASSERT_NE(page->repairConfirmation(), nullptr);
+  auto* confirm = page->repairConfirmation()->findChild<QPushButton*>("repairConfirmButton");
+  EXPECT_EQ(confirm->text(), "รีเซ็ตและเริ่มใหม่");
+  confirm->click();
+  settle();
+  EXPECT_EQ(repairs, (std::vector<std::pair<bool, bool>>{{false, true}}));
+  EXPECT_FALSE(page->model().showRepairConfirmation());
+}
+
+TEST_F(SetupStatusPageTest, APageClosedWithItsConfirmationOpenLeavesNothingBehind) {
+  open(false);
+  find<QPushButton>("repairLink")->click();
+  settle();
+  delete page;
+  page = nullptr;
+  settle();
+  EXPECT_TRUE(repairs.empty());
+}
+
+TEST_F(SetupStatusPageTest, ScreenshotsInThaiAndEnglish) {
+  for (const char* language : {"th", "en"}) {
+    for (bool granted : {true, false}) {
+      SCOPED_TRACE(std::string(language) + (granted ? " granted" : " missing"));
+      delete page;
+      open(granted, language);
+      EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+      writeScreenshot(*page, QStringLiteral("setup_status_%1_%2").arg(language, granted ? "granted" : "missing"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessa
