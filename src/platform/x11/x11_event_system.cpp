@@ -615,6 +615,9 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     // Presses come through the grab; only in the fallback are the keys
     // outside it reported from here.
     if (impl_->grabState != GrabState::switchersOnly) return;
+    // While a held switcher key keeps the keyboard grabbed, presses come
+    // through the grab too.
+    if (impl_->activeGrab) return;
     if (std::find(impl_->grabbedSwitchers.begin(), impl_->grabbedSwitchers.end(), detail) !=
         impl_->grabbedSwitchers.end())
       return;

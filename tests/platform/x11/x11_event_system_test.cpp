@@ -171,10 +171,17 @@ TEST_F(X11Events, ARefusedGrabFallsBackToTheSwitcherKeysAndSaysSo) {
 
   KeyLogWindow window(server.display());
   XTestUser user(server.display());
-  for (uint16_t k : {keycode::a, keycode::grave, keycode::s}) user.tap(k);
+  user.tap(keycode::a);
+  user.down(keycode::grave);
+  user.tap(keycode::d);  // while the switcher key holds the keyboard, keys can be held
+  user.up(keycode::grave);
+  user.tap(keycode::s);
   ASSERT_TRUE(waitFor([&] { return sawDown(keycode::s) && window.text().size() >= 2; }, 3, &main, &window));
   EXPECT_EQ(window.text(), "as") << "the switcher key is still swallowed, ordinary keys cannot be";
   EXPECT_TRUE(sawDown(keycode::a)) << "ordinary keys are still heard";
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                          [](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keycode::d; }),
+            1);
   XCloseDisplay(other);
 }
 
