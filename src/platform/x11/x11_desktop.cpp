@@ -4,6 +4,7 @@
 
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_hid.h"
+#include "platform/x11/x11_key_mapping.h"
 
 namespace tessa {
 
@@ -50,6 +51,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(TaskRunner& main, const Environment
     return desktop;
   }
   desktop->hid_ = X11Hid::create(desktop->display_);
+  desktop->processes_ = std::make_unique<X11KeyMappingRunner>(*desktop->events_);
   say("X11 back end on display " + desktop->display_ + ": XInput2 and XTest present");
   return desktop;
 }
@@ -59,11 +61,15 @@ X11Desktop::~X11Desktop() { restore(); }
 LinuxDesktopOptions X11Desktop::options(LinuxDesktopOptions base) const {
   if (events_) base.events = events_.get();
   if (hid_) base.hid = hid_.get();
+  if (processes_) base.processes = processes_.get();
   return base;
 }
 
+ProcessRunner* X11Desktop::processes() const { return processes_.get(); }
+
 void X11Desktop::restore() {
   if (events_) {
+    events_->setCapsLockAsF19(false);
     events_->invalidateAllTaps();
     events_->flush();
   }

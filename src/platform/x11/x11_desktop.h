@@ -15,6 +15,7 @@ namespace tessa {
 
 class X11EventSystem;
 class X11Hid;
+class X11KeyMappingRunner;
 
 class X11Desktop {
  public:
@@ -37,6 +38,8 @@ class X11Desktop {
   const std::string& displayName() const { return display_; }
   X11EventSystem* events() const { return events_.get(); }
   X11Hid* hid() const { return hid_.get(); }
+  // Child processes, with the key-mapping tool answered by the tap.
+  ProcessRunner* processes() const;
 
   // `base` with the back ends this session has filled in.
   LinuxDesktopOptions options(LinuxDesktopOptions base = {}) const;
@@ -48,6 +51,7 @@ class X11Desktop {
   std::string display_, reason_;
   std::unique_ptr<X11EventSystem> events_;
   std::unique_ptr<X11Hid> hid_;
+  std::unique_ptr<X11KeyMappingRunner> processes_;
 };
 
 }  // namespace tessa

@@ -46,6 +46,20 @@ uint64_t modifierBitOf(uint16_t code) {
   }
 }
 
+// Function and navigation keys carry the secondary-Fn flag on the platform
+// whose key codes the engine speaks, and the arrows the numeric-pad flag too.
+uint64_t keyClassFlags(uint16_t code) {
+  switch (code) {
+    case keycode::left: case keycode::right: case keycode::up: case keycode::down:
+      return flags::fn | flags::numericPad;
+    case keycode::f19: case keycode::home: case keycode::end: case keycode::pageUp: case keycode::pageDown:
+    case keycode::forwardDelete:
+      return flags::fn;
+    default:
+      return 0;
+  }
+}
+
 uint64_t flagsFromXState(unsigned state) {
   uint64_t f = 0;
   if (state & ShiftMask) f |= flags::shift;
@@ -124,6 +138,7 @@ struct X11EventSystem::Impl {
   std::map<unsigned, unsigned> changedDown;
   // The grab a dropped press leaves active, and the key that started it:
   // the server ends that grab by itself when this key is released.
+  bool capsWasOn = false;  // the lock before the last Caps Lock press taken as F19
   bool activeGrab = false;
   unsigned grabKey = 0;
   // While we grab the keyboard, its releases reach us as core events and no
@@ -490,6 +505,18 @@ Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) 
   e.type = press ? EventType::keyDown : EventType::keyUp;
   e.flags = flagsFromXState(state);
   e.timestamp = monotonicNow();
+  if (vk == keycode::capsLock && capsAsF19_) {
+    e.keyCode = keycode::f19;
+    e.flags = (e.flags & ~flags::capsLock) | flags::fn;
+    // The server locks on the press, or unlocks on the release when it was
+    // locked; a remapped key would do neither. The press's event carries the
+    // state before it, which is put back after each half.
+    if (press) impl_->capsWasOn = state & LockMask;
+    if (impl_->capsWasOn) e.flags |= flags::capsLock;
+    XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, impl_->capsWasOn ? LockMask : 0);
+    return e;
+  }
+  if (vk) e.flags |= keyClassFlags(*vk);
   if (vk && isModifierKey(*vk)) {
     e.type = EventType::flagsChanged;
     uint64_t bit = modifierBitOf(*vk);

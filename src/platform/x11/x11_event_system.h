@@ -73,6 +73,11 @@ class X11EventSystem final : public EventSystem {
   Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override;
   bool filtersEveryKey() const override { return !fallback_.load(); }
 
+  // Reports Caps Lock as F19 and undoes the lock its press toggles: the
+  // X11 form of remapping the key, without touching the user's keymap.
+  void setCapsLockAsF19(bool on) { capsAsF19_ = on; }
+  bool capsLockAsF19() const { return capsAsF19_.load(); }
+
   // Waits until every request already made to the grab thread (grabs,
   // ungrabs, posts) has reached the server. For shutdown and tests.
   void flush();
@@ -139,6 +144,7 @@ class X11EventSystem final : public EventSystem {
   std::deque<Event> postQueue_;    // posts waiting for the grab thread
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
+  std::atomic<bool> capsAsF19_{false};
   std::atomic<bool> running_{true};
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
   std::vector<std::weak_ptr<std::function<void(const Event&)>>> globalMonitors_;  // main queue only

@@ -1,6 +1,7 @@
 // gtest before Xlib, whose macros (Bool, None, ...) would break its headers.
 #include <gtest/gtest.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include "platform/x11/x11_event_system.h"
@@ -245,6 +246,52 @@ TEST_F(X11Events, RandomPassAndSwallowDecisionsLoseDoubleAndReorderNothing) {
   char keys[32] = {};
   XQueryKeymap(user.display(), keys);
   EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
+}
+
+TEST_F(X11Events, MappedToF19CapsLockReachesTheTapAsF19AndLeavesTheLockAlone) {
+  auto events = makeEvents();
+  events->setCapsLockAsF19(true);
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.keyCode == keycode::f19) return std::nullopt;  // the switcher key
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  auto lockOn = [&] {
+    XkbStateRec s{};
+    XkbGetState(user.display(), XkbUseCoreKbd, &s);
+    return (s.locked_mods & LockMask) != 0;
+  };
+  user.tap(keycode::capsLock);
+  user.tap(keycode::a);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a"; }, 3, &main, &window)) << window.text();
+  EXPECT_FALSE(lockOn());
+  // With the lock on (set as the engine's long press would), a press leaves it on.
+  XkbLockModifiers(user.display(), XkbUseCoreKbd, LockMask, LockMask);
+  XSync(user.display(), False);
+  user.tap(keycode::capsLock);
+  // The server unlocks on that release and the back end locks again as it
+  // sees it, within a round trip: a key typed in the same instant could
+  // fall in between, a typist's next key does not.
+  auto f19Ups = [&] {
+    return std::count_if(seen.begin(), seen.end(),
+                         [](const Event& e) { return e.type == EventType::keyUp && e.keyCode == keycode::f19; });
+  };
+  ASSERT_TRUE(waitFor([&] { return f19Ups() == 2; }, 3, &main, &window));
+  EXPECT_TRUE(lockOn());
+  user.tap(keycode::b);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "aB"; }, 3, &main, &window)) << window.text();
+  EXPECT_TRUE(lockOn());
+
+  std::vector<std::pair<EventType, uint64_t>> f19;
+  for (const auto& e : seen) {
+    EXPECT_NE(e.keyCode, keycode::capsLock);
+    if (e.keyCode == keycode::f19) f19.emplace_back(e.type, e.flags);
+  }
+  const std::vector<std::pair<EventType, uint64_t>> expected = {
+      {EventType::keyDown, flags::fn}, {EventType::keyUp, flags::fn},
+      {EventType::keyDown, flags::fn | flags::capsLock}, {EventType::keyUp, flags::fn | flags::capsLock}};
+  EXPECT_EQ(f19, expected);
 }
 
 TEST_F(X11Events, ADisabledTapLetsEveryKeyThroughUnasked) {

@@ -7,6 +7,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_hid.h"
+#include "platform/x11/x11_key_mapping.h"
 #include "platform/x11/x11_session.h"
 
 namespace tessa {
@@ -118,6 +119,33 @@ TEST_F(X11HidTest, QuitReleasesTheGrabsAndPutsBackTheLockAndTheLightsMap) {
   EXPECT_FALSE(look.lockOn());
   look.setLock(true);
   EXPECT_TRUE(look.lightOn()) << "the indicator follows the lock again";
+}
+
+TEST_F(X11HidTest, TheKeyMappingToolTurnsCapsLockAsF19OnAndOffAndOtherToolsRunForReal) {
+  PumpedRunner main;
+  auto desktop = X11Desktop::open(main, {{"DISPLAY", server.display()}}, nullptr);
+  ASSERT_TRUE(desktop->available()) << desktop->reason();
+  ProcessRunner& tools = *desktop->options().processes;
+  EXPECT_EQ(&tools, desktop->processes());
+  const std::string matching = R"({"PrimaryUsagePage":1,"PrimaryUsage":6})";
+  const std::string toF19 =
+      R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771182}]})";
+  auto set = tools.run("/usr/bin/hidutil", {"property", "--matching", matching, "--set", toF19}, 5);
+  EXPECT_TRUE(set.launched);
+  EXPECT_EQ(set.exitStatus, 0);
+  EXPECT_TRUE(desktop->events()->capsLockAsF19());
+  auto read = tools.run("/usr/bin/hidutil", {"property", "--get", "UserKeyMapping"}, 5);
+  EXPECT_EQ(read.exitStatus, 0);
+  tools.run("/usr/bin/hidutil", {"property", "--matching", matching, "--set", R"({"UserKeyMapping":[]})"}, 5);
+  EXPECT_FALSE(desktop->events()->capsLockAsF19());
+
+  // The settings-activation tool has no X11 form: it fails, and says so.
+  auto activate = tools.run(
+      "/System/Library/PrivateFrameworks/SystemAdministration.framework/Resources/activateSettings", {"-u"}, 5);
+  EXPECT_FALSE(activate.launched && activate.exitStatus == 0);
+  auto real = tools.run("/bin/true", {}, 5);
+  EXPECT_TRUE(real.launched);
+  EXPECT_EQ(real.exitStatus, 0);
 }
 
 TEST(X11DesktopChoice, WaylandNoDisplayAndAMissingServerEachStartNoTapAndSayWhy) {
