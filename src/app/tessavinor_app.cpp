@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -29,6 +30,9 @@
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/linux_workspace.h"
+#ifdef TESSAVINOR_HAVE_X11
+#include "platform/x11/x11_desktop.h"
+#endif
 #include "reliability/launch_environment_guard.h"
 
 namespace tessa {
@@ -38,6 +42,10 @@ struct TessavinorApp::Parts {
   QApplication app;
   SystemClock clock;
   std::unique_ptr<QtMainRunner> main;
+#ifdef TESSAVINOR_HAVE_X11
+  std::unique_ptr<X11Desktop> x11;  // outlives the desktop that hands out its back ends
+#endif
+  std::string keysUnavailableReason;
   std::unique_ptr<LinuxDesktop> desktop;
   std::shared_ptr<SerialQueue> settingsQueue, diagnosticsDisk, background, persist;
   std::unique_ptr<UserDefaults> defaults;
@@ -64,7 +72,21 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.app.setQuitOnLastWindowClosed(false);
 
   p.main = std::make_unique<QtMainRunner>();
-  p.desktop = std::make_unique<LinuxDesktop>(*p.main);
+  LinuxDesktopOptions desktopOptions;
+#ifdef TESSAVINOR_HAVE_X11
+  // The keyboard back end for this session; without one, no tap is started
+  // and the log and the tooltip say why.
+  p.x11 = X11Desktop::open(*p.main, X11Desktop::processEnvironment(),
+                           [&p](const std::string& line) {
+                             if (p.desktop) p.desktop->systemLog().console("Tessavinor: " + line);
+                             else std::fprintf(stderr, "Tessavinor: %s\n", line.c_str());
+                           });
+  desktopOptions = p.x11->options(desktopOptions);
+  p.keysUnavailableReason = p.x11->reason();
+#else
+  p.keysUnavailableReason = "built without the X11 back end";
+#endif
+  p.desktop = std::make_unique<LinuxDesktop>(*p.main, desktopOptions);
   p.settingsQueue = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.settingsQueue");
   p.diagnosticsDisk = std::make_shared<SerialQueue>("com.Tessavinor.diagnosticsDiskQueue");
   p.background = std::make_shared<SerialQueue>("background");
@@ -92,7 +114,10 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.guard = std::make_unique<LaunchEnvironmentGuard>(platform, *p.alerts, p.clock, guardOptions);
   p.shell = std::make_unique<QtShell>(
       [&p] { return p.ui->makeStatusItemView(); },
-      [&p](StatusItemController& controller) { p.ui->setStatusController(controller); },
+      [&p](StatusItemController& controller) {
+        controller.setKeysUnavailableReason(p.keysUnavailableReason);
+        p.ui->setStatusController(controller);
+      },
       [&p](const std::string& title, double w, double h, std::function<void()> onClose) {
         return p.ui->makeDashboardWindow(title, w, h, std::move(onClose));
       });
@@ -137,7 +162,14 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.delegate = AppDelegate::create(std::move(app));
 
   p.signalBridge = std::make_unique<SignalBridge>([&p](int) { p.shell->terminate(); });
-  QObject::connect(&p.app, &QCoreApplication::aboutToQuit, [&p] { p.delegate->applicationWillTerminate(); });
+  QObject::connect(&p.app, &QCoreApplication::aboutToQuit, [&p] {
+    p.delegate->applicationWillTerminate();
+#ifdef TESSAVINOR_HAVE_X11
+    // Whatever the engine left behind on the server goes back: grabs, the
+    // lock state, the Caps Lock light's indicator map.
+    p.x11->restore();
+#endif
+  });
   QObject::connect(&p.app, &QGuiApplication::applicationStateChanged, [&p](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) p.delegate->applicationDidBecomeActive();
   });

@@ -95,6 +95,7 @@ void StatusItemController::redrawOnMain(StatusRefresh refresh) {
 void StatusItemController::redraw(KeyboardEngine& e, const StatusRefresh& refresh) {
   if (!view_.hasButton()) return;
   StatusItemState state = StatusItemState::of(e);
+  state.keysUnavailableReason = keysUnavailableReason_;
   StatusIconInputs inputs = StatusIconInputs::of(state);
   if (refresh.capsLockOn) inputs.capsLockOn = *refresh.capsLockOn;
   if (refresh.ignoredIndicator) inputs.ignoredIndicator = *refresh.ignoredIndicator;

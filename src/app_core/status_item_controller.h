@@ -55,6 +55,8 @@ class StatusItemController : public std::enable_shared_from_this<StatusItemContr
   // The menu for this opening.
   std::vector<StatusMenuItem> menu() const;
   void perform(StatusMenuAction action);
+  // Shown in the tooltip while set: why the desktop gives us no keys.
+  void setKeysUnavailableReason(std::string reason) { keysUnavailableReason_ = std::move(reason); }
 
  private:
   StatusItemController(const std::shared_ptr<KeyboardEngine>& engine, StatusItemView& view,
@@ -72,6 +74,7 @@ class StatusItemController : public std::enable_shared_from_this<StatusItemContr
   std::atomic<bool> engineCheckPending_{false};
   int64_t lastCorrectionFired_ = 0;
   bool lastTapDead_ = false;
+  std::string keysUnavailableReason_;
 };
 
 }  // namespace tessa

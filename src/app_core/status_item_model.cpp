@@ -102,6 +102,8 @@ StatusIconLayout StatusIconSpec::layout(double w, double h) const {
 // --------------------------------------------------------------- tooltip
 
 std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing) {
+  if (!state.keysUnavailableReason.empty())
+    return formatLocalized(localizedText(state, "tray_tooltip_no_keys"), {state.keysUnavailableReason});
   if (accessibilityMissing) return localizedText(state, "tray_tooltip_ax_lost");
   if (state.isEmergencyTornDown) return localizedText(state, "tray_tooltip_torn_down");
   if (state.isEventTapDead) return localizedText(state, "tray_tooltip_tap_dead");

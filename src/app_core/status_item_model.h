@@ -29,6 +29,9 @@ struct StatusItemState {
   std::string appLanguage = "th";
   bool proWording = false;  // the technical wording level
   std::string version;
+  // Why this desktop gives the engine no keys at all (a Wayland session, no
+  // X server); empty when it does.
+  std::string keysUnavailableReason;
 
   static StatusItemState of(const KeyboardEngine& engine);
 };
@@ -101,7 +104,8 @@ inline StatusIconSpec statusIcon(const StatusItemState& state) {
 
 // --------------------------------------------------------------- tooltip
 
-// Accessibility missing, else torn down, else tap dead, else the version.
+// No keys on this desktop, else Accessibility missing, else torn down, else
+// tap dead, else the version.
 std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing);
 inline std::string statusTooltip(const StatusItemState& state) {
   return statusTooltip(state, !state.isAccessibilityGranted);

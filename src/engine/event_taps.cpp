@@ -73,6 +73,10 @@ void KeyboardEngine::createEventTap() {
   events->addTapToRunLoop(id);
   events->enableTap(id, !isPaused.get());
   createMouseTap();
+  if (!events->filtersEveryKey())
+    appLog().error("Event Tap can only listen to ordinary keys (the keyboard grab was refused): "
+                   "keys typed during a switch cannot be held",
+                   LogCategory::keyboard);
   appLog().info(kTapActive, LogCategory::keyboard);
   asyncOnMainWeak([](KeyboardEngine& e) { e.statusMessage.set(kTapActive); });
 }

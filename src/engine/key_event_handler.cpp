@@ -32,8 +32,11 @@ bool isTriggerChar(const std::string& s) {
   return std::find(chars.begin(), chars.end(), s) != chars.end();
 }
 
+// A replayed key is known by what it is, in posting order: a real event
+// system does not hand our time stamp back, and keys come back through the
+// tap in the order they were posted.
 bool sameReplay(const KeyboardEngine::TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
-  return m.type == type && m.keyCode == e.keyCode && m.flags == e.flags && m.timestamp == e.timestamp;
+  return m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
 }
 }  // namespace
 
@@ -100,7 +103,7 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
     bool isOwnReplay = false;
     if (!ts.replayInFlight.empty()) {
       double now = uptime();
-      while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().timestamp > 1.0)
+      while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().postedAt > 1.0)
         ts.replayInFlight.pop_front();
       auto it = std::find_if(ts.replayInFlight.begin(), ts.replayInFlight.end(),
                              [&](const auto& m) { return sameReplay(m, event, type); });

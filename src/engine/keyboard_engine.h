@@ -629,7 +629,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
       EventType type;
       uint16_t keyCode;
       uint64_t flags;
-      double timestamp;
+      double postedAt;  // uptime; a mark that never came back expires
     };
     std::deque<Event> replayPending;
     std::deque<ReplayMark> replayInFlight;

@@ -313,6 +313,7 @@ constexpr TextPair k[] = {
     {"tray_tooltip_ax_lost", "⚠️ Accessibility permission lost — click to restore it"},
     {"tray_tooltip_torn_down", "🛡 Stopped to keep the computer from freezing — click to restart"},
     {"tray_tooltip_tap_dead", "⚡̶ Not receiving keys — recovering automatically"},
+    {"tray_tooltip_no_keys", "⚡̶ No keys from this desktop: %@"},
     {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - for external keyboards"},
     {"tray_restart_tap", "🛡 Restart Correction (stopped to keep the computer from freezing)"},
     {"tray_resume", "▶️ Resume"},

@@ -313,6 +313,7 @@ constexpr TextPair k[] = {
     {"tray_tooltip_ax_lost", "⚠️ สิทธิ์ Accessibility หลุด — คลิกเพื่อเปิดคืน"},
     {"tray_tooltip_torn_down", "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่"},
     {"tray_tooltip_tap_dead", "⚡̶ ไม่ได้รับคีย์ — กำลังกู้คืนอัตโนมัติ"},
+    {"tray_tooltip_no_keys", "⚡̶ เดสก์ท็อปนี้ไม่ส่งคีย์ให้: %@"},
     {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - สำหรับคีย์บอร์ดภายนอก"},
     {"tray_restart_tap", "🛡 เริ่มระบบแก้คำใหม่ (หยุดไว้เพื่อกันเครื่องค้าง)"},
     {"tray_resume", "▶️ กลับมาทำงานต่อ (Resume)"},

@@ -102,6 +102,9 @@ class EventSystem {
   // (never ours, never swallowed ones), on the main queue, while the
   // subscription lives. A platform without one answers an empty subscription.
   virtual Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) { return {}; }
+  // False when the keyboard tap can only listen to ordinary keys (it still
+  // holds the switcher keys): passing, changing or swallowing them has no effect.
+  virtual bool filtersEveryKey() const { return true; }
 };
 
 }  // namespace tessa

@@ -8,10 +8,10 @@ namespace tessa {
 
 class LoginItems {
  public:
-  enum class Status { notRegistered, enabled, requiresApproval, notFound };
+  enum class Registration { notRegistered, enabled, requiresApproval, notFound };
 
   virtual ~LoginItems() = default;
-  virtual Status status() = 0;
+  virtual Registration status() = 0;
   // Each answers the error's description, or none on success.
   virtual std::optional<std::string> registerMainApp() = 0;
   virtual std::optional<std::string> unregisterMainApp() = 0;

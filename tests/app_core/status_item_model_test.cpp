@@ -100,6 +100,11 @@ TEST(StatusTooltipTest, TroublesInOrderThenTheVersionInEachLanguage) {
     s.isPaused = true;  // pause changes the icon, not the tooltip
     EXPECT_EQ(statusTooltip(s), row.axLost) << row.language;
   }
+  // A desktop that gives no keys says so before anything else.
+  StatusItemState s = healthy("en");
+  s.isAccessibilityGranted = false;
+  s.keysUnavailableReason = "no X11 display (DISPLAY is not set)";
+  EXPECT_EQ(statusTooltip(s), "⚡̶ No keys from this desktop: no X11 display (DISPLAY is not set)");
 }
 
 TEST(StatusClickTest, RightOrControlClickOpensTheMenuElseRestartOrDashboard) {

@@ -82,6 +82,17 @@ TEST(EventTaps, CreatesBothTapsAndDestroysThemInOrder) {
   EXPECT_TRUE(f.systemLog.contains("Event tap destroyed.", "Keyboard"));
 }
 
+TEST(EventTaps, ATapThatCanOnlyListenToOrdinaryKeysIsReported) {
+  KeyRoadFixture f;
+  f.desktop.events().setFiltersEveryKey(false);
+  auto e = f.startEngine();
+  e->createEventTap();
+  ASSERT_NE(e->tap.eventTap, 0u);
+  EXPECT_TRUE(f.systemLog.contains("Event Tap can only listen to ordinary keys (the keyboard grab was refused): "
+                                   "keys typed during a switch cannot be held",
+                                   "Keyboard"));
+}
+
 TEST(EventTaps, DestroyingWithoutATapLogsNothingButClearsTheWatchdogReference) {
   KeyRoadFixture f;
   auto e = f.startEngine();

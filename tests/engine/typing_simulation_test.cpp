@@ -157,6 +157,49 @@ TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
   EXPECT_EQ(f.desktop.focusedField()->text(), "abcdz");
 }
 
+// A window system that stamps posted events with its own time, as an X
+// server does, instead of handing back the poster's time stamp.
+class RestampingEvents final : public EventSystem {
+ public:
+  explicit RestampingEvents(EventSystem& inner) : inner_(inner) {}
+  TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
+    return inner_.createTap(l, h, o, m, std::move(cb));
+  }
+  void enableTap(TapId t, bool e) override { inner_.enableTap(t, e); }
+  bool isTapEnabled(TapId t) const override { return inner_.isTapEnabled(t); }
+  void addTapToRunLoop(TapId t) override { inner_.addTapToRunLoop(t); }
+  void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
+  void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
+  bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
+  void post(TapLocation l, const Event& e) override {
+    Event restamped = e;
+    restamped.timestamp = e.timestamp + 0.0004;
+    inner_.post(l, restamped);
+  }
+  bool canPostEvents() const override { return inner_.canPostEvents(); }
+  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
+  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+
+ private:
+  EventSystem& inner_;
+};
+
+TEST(TypingSimulation, ReplayedKeysAreKnownWhenTheSystemRestampsThemAndAKeyTypedMeanwhileStillCounts) {
+  KeyRoadFixture f;
+  RestampingEvents restamping(f.desktop.events());
+  f.platform.events = &restamping;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  f.desktop.typeText("abcd", 0.01);
+  f.advance(0.1);
+  e->endTypingSimulation();
+  f.settle();
+  f.desktop.typeText("a", 0.001);  // same key as one in flight: still the user's, after the replay
+  f.advance(0.5);
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abcda");
+}
+
 TEST(TypingSimulation, ASimulationThatNeverEndsCannotHoldTheReplayForGood) {
   KeyRoadFixture f;
   auto e = f.startEngine();

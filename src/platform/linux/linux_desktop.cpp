@@ -55,7 +55,7 @@ Platform LinuxDesktop::platform() {
   p.hid = options_.hid ? options_.hid : &owned_->hid;
   p.workspace = owned_->workspace.get();
   p.preferences = &owned_->preferences;
-  p.processes = &owned_->processes;
+  p.processes = options_.processes ? options_.processes : &owned_->processes;
   p.systemLog = &owned_->systemLog;
   p.haptics = &owned_->haptics;
   p.keychain = owned_->keychain.get();

@@ -23,6 +23,8 @@ struct LinuxDesktopOptions {
   Accessibility* accessibility = nullptr;
   Hid* hid = nullptr;
   Screens* screens = nullptr;
+  // Child processes; null means real ones.
+  ProcessRunner* processes = nullptr;
 };
 
 class LinuxDesktop {

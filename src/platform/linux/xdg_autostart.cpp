@@ -101,10 +101,10 @@ std::string XdgAutostartLoginItems::entryText(const std::filesystem::path& execu
   return text;
 }
 
-LoginItems::Status XdgAutostartLoginItems::status() {
+LoginItems::Registration XdgAutostartLoginItems::status() {
   auto text = readFile(entryPath(), kMaxSettingsFileBytes);
-  if (!text) return Status::notRegistered;
-  return isHidden(*text) ? Status::notRegistered : Status::enabled;
+  if (!text) return Registration::notRegistered;
+  return isHidden(*text) ? Registration::notRegistered : Registration::enabled;
 }
 
 std::optional<std::string> XdgAutostartLoginItems::registerMainApp() {

@@ -20,7 +20,7 @@ class XdgAutostartLoginItems final : public LoginItems {
   explicit XdgAutostartLoginItems(std::optional<std::filesystem::path> directory = std::nullopt,
                                   std::optional<std::filesystem::path> executable = std::nullopt);
 
-  Status status() override;
+  Registration status() override;
   std::optional<std::string> registerMainApp() override;
   std::optional<std::string> unregisterMainApp() override;
 

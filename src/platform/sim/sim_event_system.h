@@ -64,6 +64,9 @@ class SimEventSystem final : public EventSystem {
   // Knobs.
   void setTapCreationAllowed(bool allowed) { creationAllowed_ = allowed; }
   void setPostingAllowed(bool allowed) { postingAllowed_ = allowed; }
+  // A desktop whose keyboard tap can only listen to ordinary keys.
+  void setFiltersEveryKey(bool filters) { filtersEveryKey_ = filters; }
+  bool filtersEveryKey() const override { return filtersEveryKey_; }
   // The system gave up on a tap: it is disabled, and its callback receives a
   // tap-disabled event on the next main-queue turn.
   void disableTap(TapId tap, bool byUserInput = false);
@@ -95,6 +98,7 @@ class SimEventSystem final : public EventSystem {
   std::function<void(Event&)> fillText_;
   bool creationAllowed_ = true;
   bool postingAllowed_ = true;
+  bool filtersEveryKey_ = true;
   int64_t ownPid_ = 0;
   std::pair<double, double> mouse_{0, 0};
   SimObservers<Event> globalKeyDownMonitors_{ctx_};

@@ -11,7 +11,7 @@ namespace tessa {
 
 class SimLoginItems final : public LoginItems {
  public:
-  Status status() override { return enabled_ ? Status::enabled : Status::notRegistered; }
+  Registration status() override { return enabled_ ? Registration::enabled : Registration::notRegistered; }
   std::optional<std::string> registerMainApp() override;
   std::optional<std::string> unregisterMainApp() override;
 

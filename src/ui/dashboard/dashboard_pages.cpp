@@ -50,7 +50,7 @@ QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* 
     case DashboardPage::keyboardSettings: {
       LoginItemAccess login;
       if (LoginItems* items = engine.platform().loginItems) {
-        login.isEnabled = [items] { return items->status() == LoginItems::Status::enabled; };
+        login.isEnabled = [items] { return items->status() == LoginItems::Registration::enabled; };
         login.setEnabled = [items](bool enabled) {
           return !(enabled ? items->registerMainApp() : items->unregisterMainApp()).has_value();
         };

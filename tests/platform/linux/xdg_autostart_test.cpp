@@ -67,9 +67,9 @@ class XdgAutostartTest : public ::testing::Test {
 
 TEST_F(XdgAutostartTest, RegisteringWritesAnEntryThatStartsThisProgramAndUnregisteringRemovesIt) {
   XdgAutostartLoginItems items(dir(), fs::path("/opt/Tessa Vinor/bin/tessavinor"));
-  EXPECT_EQ(items.status(), LoginItems::Status::notRegistered);
+  EXPECT_EQ(items.status(), LoginItems::Registration::notRegistered);
   EXPECT_EQ(items.registerMainApp(), std::nullopt) << "the folder is created";
-  EXPECT_EQ(items.status(), LoginItems::Status::enabled);
+  EXPECT_EQ(items.status(), LoginItems::Registration::enabled);
   std::string text = entry();
   EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
   EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
@@ -77,7 +77,7 @@ TEST_F(XdgAutostartTest, RegisteringWritesAnEntryThatStartsThisProgramAndUnregis
   EXPECT_EQ(items.registerMainApp(), std::nullopt) << "registering again rewrites the entry";
   EXPECT_EQ(items.unregisterMainApp(), std::nullopt);
   EXPECT_FALSE(fs::exists(items.entryPath()));
-  EXPECT_EQ(items.status(), LoginItems::Status::notRegistered);
+  EXPECT_EQ(items.status(), LoginItems::Registration::notRegistered);
   EXPECT_EQ(items.unregisterMainApp(), std::nullopt) << "nothing to remove is no error";
 }
 
@@ -85,9 +85,9 @@ TEST_F(XdgAutostartTest, AHiddenEntryDoesNotCountAndIsRemovedByUnregistering) {
   fs::create_directories(dir());
   XdgAutostartLoginItems items(dir(), fs::path("/usr/bin/tessavinor"));
   std::ofstream(items.entryPath()) << "[Desktop Entry]\nType=Application\nExec=tessavinor\nHidden=true\n";
-  EXPECT_EQ(items.status(), LoginItems::Status::notRegistered);
+  EXPECT_EQ(items.status(), LoginItems::Registration::notRegistered);
   std::ofstream(items.entryPath()) << "[Desktop Entry]\nExec=tessavinor\nHidden=false\n[Desktop Action x]\nHidden=true\n";
-  EXPECT_EQ(items.status(), LoginItems::Status::enabled) << "only the main group counts";
+  EXPECT_EQ(items.status(), LoginItems::Registration::enabled) << "only the main group counts";
   EXPECT_EQ(items.unregisterMainApp(), std::nullopt);
   EXPECT_FALSE(fs::exists(items.entryPath()));
 }
@@ -99,7 +99,7 @@ TEST_F(XdgAutostartTest, AFolderThatCannotBeWrittenIsReportedAsAnError) {
   auto error = items.registerMainApp();
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find("autostart"), std::string::npos) << *error;
-  EXPECT_EQ(items.status(), LoginItems::Status::notRegistered);
+  EXPECT_EQ(items.status(), LoginItems::Registration::notRegistered);
 }
 
 TEST_F(XdgAutostartTest, TheFolderFollowsXdgConfigHomeAndFallsBackToDotConfig) {

@@ -1,0 +1,840 @@
+#include "platform/x11/x11_event_system.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <poll.h>
+#include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <set>
+
+#include "platform/linux/xkb_layout.h"
+
+namespace tessa {
+
+namespace {
+
+double monotonicNow() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool isModifierKey(uint16_t code) {
+  switch (code) {
+    case keycode::shift: case keycode::rightShift: case keycode::control: case keycode::rightControl:
+    case keycode::option: case keycode::rightOption: case keycode::command: case keycode::capsLock:
+    case keycode::function:
+      return true;
+    default:
+      return false;
+  }
+}
+
+uint64_t modifierBitOf(uint16_t code) {
+  switch (code) {
+    case keycode::shift: case keycode::rightShift: return flags::shift;
+    case keycode::control: case keycode::rightControl: return flags::control;
+    case keycode::option: case keycode::rightOption: return flags::option;
+    case keycode::command: return flags::command;
+    case keycode::function: return flags::fn;
+    default: return 0;
+  }
+}
+
+// Function and navigation keys carry the secondary-Fn flag on the platform
+// whose key codes the engine speaks, and the arrows the numeric-pad flag too.
+uint64_t keyClassFlags(uint16_t code) {
+  switch (code) {
+    case keycode::left: case keycode::right: case keycode::up: case keycode::down:
+      return flags::fn | flags::numericPad;
+    case keycode::f19: case keycode::home: case keycode::end: case keycode::pageUp: case keycode::pageDown:
+    case keycode::forwardDelete:
+      return flags::fn;
+    default:
+      return 0;
+  }
+}
+
+uint64_t flagsFromXState(unsigned state) {
+  uint64_t f = 0;
+  if (state & ShiftMask) f |= flags::shift;
+  if (state & LockMask) f |= flags::capsLock;
+  if (state & ControlMask) f |= flags::control;
+  if (state & Mod1Mask) f |= flags::option;
+  if (state & Mod4Mask) f |= flags::command;
+  return f;
+}
+
+// Errors of the requests made between trap() and untrap() are recorded
+// instead of ending the process (Xlib's default for an unhandled error).
+std::mutex gTrapMutex;
+int gTrappedError = 0;
+int trapHandler(Display*, XErrorEvent* error) {
+  gTrappedError = error->error_code;
+  return 0;
+}
+
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* d) : d_(d), lock_(gTrapMutex) {
+    gTrappedError = 0;
+    previous_ = XSetErrorHandler(trapHandler);
+  }
+  // Waits for the server's answer to everything sent so far.
+  int error() {
+    XSync(d_, False);
+    return gTrappedError;
+  }
+  ~ErrorTrap() {
+    XSync(d_, False);
+    XSetErrorHandler(previous_);
+  }
+
+ private:
+  Display* d_;
+  std::lock_guard<std::mutex> lock_;
+  int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
+bool hasExtensions(Display* d, int* xiOpcode, std::string* why) {
+  int event = 0, error = 0;
+  if (!XQueryExtension(d, "XInputExtension", xiOpcode, &event, &error)) {
+    if (why) *why = "the X server has no XInput extension";
+    return false;
+  }
+  int major = 2, minor = 0;
+  if (XIQueryVersion(d, &major, &minor) != Success) {
+    if (why) *why = "the X server has no XInput2";
+    return false;
+  }
+  int tmajor = 0, tminor = 0;
+  if (!XTestQueryExtension(d, &event, &error, &tmajor, &tminor)) {
+    if (why) *why = "the X server has no XTest extension";
+    return false;
+  }
+  return true;
+}
+
+enum class GrabState { none, allKeys, switchersOnly };
+
+}  // namespace
+
+struct X11EventSystem::Impl {
+  Display* grab = nullptr;   // the grab thread's connection
+  Display* query = nullptr;  // pointer and modifier reads from the main queue
+  std::mutex queryMutex;
+  int xiOpcode = 0;
+  int wakePipe[2] = {-1, -1};
+  GrabState grabState = GrabState::none;
+  std::vector<unsigned> grabbedSwitchers;
+  std::set<unsigned> keysDown;  // X key codes pressed and not yet released
+  // A press the callback changed into another key: its release releases
+  // the posted key too, or the server would keep that key down (and repeat it).
+  std::map<unsigned, unsigned> changedDown;
+  // The grab a dropped press leaves active, and the key that started it:
+  // the server ends that grab by itself when this key is released.
+  bool capsWasOn = false;  // the lock before the last Caps Lock press taken as F19
+  bool activeGrab = false;
+  unsigned grabKey = 0;
+  // While we grab the keyboard, its releases reach us as core events and no
+  // raw event follows; one that does is not reported twice.
+  std::set<unsigned> releasedThroughGrab;
+  std::condition_variable flushed;
+};
+
+// ------------------------------------------------------------- key codes
+
+std::optional<uint16_t> X11EventSystem::keyCodeForX(unsigned xKeyCode) {
+  for (uint16_t vk = 0; vk < 128; ++vk) {
+    auto evdev = XkbKeyLayout::evdevCodeForKeyCode(vk);
+    if (evdev && *evdev + 8 == xKeyCode) return vk;
+  }
+  return std::nullopt;
+}
+
+std::optional<unsigned> X11EventSystem::xKeyCodeFor(uint16_t keyCode) {
+  auto evdev = XkbKeyLayout::evdevCodeForKeyCode(keyCode);
+  if (!evdev) return std::nullopt;
+  return *evdev + 8;
+}
+
+// ------------------------------------------------------------ lifetime
+
+std::unique_ptr<X11EventSystem> X11EventSystem::create(const std::string& displayName, TaskRunner& main,
+                                                       X11EventSystemOptions options, std::string* why) {
+  XInitThreads();
+  const char* name = displayName.empty() ? nullptr : displayName.c_str();
+  Display* grab = XOpenDisplay(name);
+  if (!grab) {
+    if (why) *why = "cannot open the X display";
+    return nullptr;
+  }
+  int xiOpcode = 0;
+  if (!hasExtensions(grab, &xiOpcode, why)) {
+    XCloseDisplay(grab);
+    return nullptr;
+  }
+  Display* query = XOpenDisplay(name);
+  if (!query) {
+    XCloseDisplay(grab);
+    if (why) *why = "cannot open the X display";
+    return nullptr;
+  }
+  std::unique_ptr<X11EventSystem> system(new X11EventSystem(main, std::move(options)));
+  auto& impl = *system->impl_;
+  impl.grab = grab;
+  impl.query = query;
+  impl.xiOpcode = xiOpcode;
+  if (pipe(impl.wakePipe) != 0) {
+    XCloseDisplay(grab);
+    XCloseDisplay(query);
+    impl.grab = impl.query = nullptr;
+    if (why) *why = "cannot create a pipe";
+    return nullptr;
+  }
+  // Raw events are seen whatever the focus and whoever grabs the keyboard.
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_RawKeyPress);
+  XISetMask(bits, XI_RawKeyRelease);
+  XISetMask(bits, XI_RawButtonPress);
+  XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+  XISelectEvents(grab, DefaultRootWindow(grab), &mask, 1);
+  XSync(grab, False);
+  system->thread_ = std::thread([s = system.get()] { s->threadMain(); });
+  return system;
+}
+
+X11EventSystem::X11EventSystem(TaskRunner& main, X11EventSystemOptions options)
+    : main_(main), options_(std::move(options)), impl_(std::make_unique<Impl>()) {}
+
+X11EventSystem::~X11EventSystem() {
+  *alive_ = false;
+  running_ = false;
+  wake();
+  if (thread_.joinable()) thread_.join();
+  if (impl_->grab) XCloseDisplay(impl_->grab);
+  if (impl_->query) XCloseDisplay(impl_->query);
+  for (int fd : impl_->wakePipe)
+    if (fd >= 0) close(fd);
+}
+
+void X11EventSystem::logLine(const std::string& line) const {
+  if (options_.log) options_.log(line);
+}
+
+void X11EventSystem::wake() {
+  if (impl_->wakePipe[1] < 0) return;
+  char c = 1;
+  [[maybe_unused]] auto n = write(impl_->wakePipe[1], &c, 1);
+}
+
+void X11EventSystem::flush() {
+  std::unique_lock lock(mutex_);
+  uint64_t ticket = ++flushRequested_;
+  wake();
+  impl_->flushed.wait(lock, [&] { return flushDone_ >= ticket || !running_; });
+}
+
+size_t X11EventSystem::ledgerSize() const {
+  std::lock_guard lock(mutex_);
+  return ledger_.size();
+}
+
+// ----------------------------------------------------------------- taps
+
+TapId X11EventSystem::createTap(TapLocation, bool, TapOptions options, uint64_t mask, TapCallback callback) {
+  std::lock_guard lock(mutex_);
+  TapId id = nextTap_++;
+  Tap tap;
+  tap.options = options;
+  tap.mask = mask;
+  tap.callback = std::move(callback);
+  taps_[id] = std::move(tap);
+  return id;
+}
+
+void X11EventSystem::enableTap(TapId id, bool enable) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = taps_.find(id);
+    if (it == taps_.end() || !it->second.valid) return;
+    it->second.enabled = enable;
+  }
+  // The grab is in place (or gone) on return, as a tap is live once enabled.
+  flush();
+}
+
+bool X11EventSystem::isTapEnabled(TapId id) const {
+  std::lock_guard lock(mutex_);
+  auto it = taps_.find(id);
+  return it != taps_.end() && it->second.valid && it->second.enabled;
+}
+
+void X11EventSystem::addTapToRunLoop(TapId id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = taps_.find(id); it != taps_.end()) it->second.attached = true;
+  }
+  flush();
+}
+
+void X11EventSystem::removeTapFromRunLoop(TapId id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = taps_.find(id); it != taps_.end()) it->second.attached = false;
+  }
+  wake();
+}
+
+void X11EventSystem::invalidateTap(TapId id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = taps_.find(id); it != taps_.end()) {
+      it->second.valid = false;
+      it->second.enabled = false;
+    }
+  }
+  wake();
+}
+
+void X11EventSystem::invalidateAllTaps() {
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [id, tap] : taps_) tap.valid = tap.enabled = false;
+  }
+  wake();
+}
+
+bool X11EventSystem::isTapValid(TapId id) const {
+  std::lock_guard lock(mutex_);
+  auto it = taps_.find(id);
+  return it != taps_.end() && it->second.valid;
+}
+
+// Called with mutex_ held.
+bool X11EventSystem::wantsGrab() const {
+  for (const auto& [id, tap] : taps_)
+    if (tap.valid && tap.enabled && tap.attached && tap.options == TapOptions::defaultTap &&
+        (tap.mask & eventMaskBit(EventType::keyDown)))
+      return true;
+  return false;
+}
+
+// ------------------------------------------------------------ the thread
+
+void X11EventSystem::threadMain() {
+  Display* d = impl_->grab;
+  const int xfd = ConnectionNumber(d);
+  while (running_) {
+    uint64_t flushTicket;
+    std::deque<Event> posts;
+    std::optional<Decision> decision;
+    {
+      std::lock_guard lock(mutex_);
+      flushTicket = flushRequested_;
+      posts.swap(postQueue_);
+      if (decision_ && decision_->serial == pendingSerial_) {
+        decision = std::move(decision_);
+        decision->xKeyCode = pendingXKeyCode_;
+      }
+      decision_.reset();
+    }
+    updateGrab();
+    if (decision) {
+      // The main queue answered: pass the frozen press, or drop it (and post
+      // its replacement when the callback changed it). A dropped press keeps
+      // the grab, frozen again at the next key: ungrabbing here could end a
+      // grab that a later press has already started, and lose that key.
+      if (!decision->result) {
+        XAllowEvents(d, SyncKeyboard, CurrentTime);
+      } else if (decision->result->type == EventType::null) {
+        XAllowEvents(d, ReplayKeyboard, CurrentTime);
+        impl_->activeGrab = false;
+      } else {
+        XAllowEvents(d, SyncKeyboard, CurrentTime);
+        // Keys already queued behind the press reach the focus before the
+        // replacement does.
+        postOnGrabConnection(*decision->result, true);
+        if (decision->result->type == EventType::keyDown) {
+          if (auto posted = xKeyCodeFor(decision->result->keyCode)) {
+            if (impl_->keysDown.count(decision->xKeyCode)) impl_->changedDown[decision->xKeyCode] = *posted;
+            else fakeKey(*posted, false, Event{}, true);  // released while we decided
+          }
+        }
+      }
+      std::lock_guard lock(mutex_);
+      pendingSerial_ = 0;
+    }
+    for (const auto& event : posts) postOnGrabConnection(event, false);
+    if (flushTicket) {
+      XSync(d, False);
+      std::lock_guard lock(mutex_);
+      if (flushDone_ < flushTicket) {
+        flushDone_ = flushTicket;
+        impl_->flushed.notify_all();
+      }
+    }
+    XFlush(d);
+    while (XPending(d) > 0) {
+      XEvent ev;
+      XNextEvent(d, &ev);
+      if (ev.type == KeyPress) {
+        onKeyPress(&ev);
+      } else if (ev.type == KeyRelease && impl_->activeGrab) {
+        // Held by the grab a dropped press left. The release of the key that
+        // started it has already ended the grab (answering would thaw the
+        // next key's grab instead); any other goes on to the focus, which
+        // ends the grab. Releases are reported from the raw events.
+        if (ev.xkey.keycode != impl_->grabKey) XAllowEvents(d, ReplayKeyboard, CurrentTime);
+        impl_->activeGrab = false;
+        impl_->releasedThroughGrab.insert(ev.xkey.keycode);
+        onRelease(ev.xkey.keycode, ev.xkey.state);
+      } else if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == impl_->xiOpcode &&
+                 XGetEventData(d, &ev.xcookie)) {
+        auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
+        onRawEvent(ev.xcookie.evtype, static_cast<unsigned>(raw->detail), raw->sourceid);
+        XFreeEventData(d, &ev.xcookie);
+      }
+    }
+    int timeoutMs = -1;
+    {
+      std::lock_guard lock(mutex_);
+      if (pendingSerial_ != 0 && !decision_) {
+        double left = pendingDeadline_ - monotonicNow();
+        if (left <= 0) timeoutMs = 0;
+        else timeoutMs = static_cast<int>(left * 1000.0) + 1;
+      }
+      if (decision_ || !postQueue_.empty() || flushRequested_ > flushDone_) timeoutMs = 0;
+    }
+    if (timeoutMs == 0) {
+      bool expired;
+      {
+        std::lock_guard lock(mutex_);
+        expired = pendingSerial_ != 0 && !decision_ && monotonicNow() >= pendingDeadline_;
+      }
+      if (expired) timeOut();
+      continue;
+    }
+    pollfd fds[2] = {{xfd, POLLIN, 0}, {impl_->wakePipe[0], POLLIN, 0}};
+    poll(fds, 2, timeoutMs);
+    if (fds[1].revents & POLLIN) {
+      char buf[64];
+      [[maybe_unused]] auto n = read(impl_->wakePipe[0], buf, sizeof buf);
+    }
+  }
+  // Leave the keyboard as we found it: nothing frozen, nothing grabbed.
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [id, tap] : taps_) tap.valid = tap.enabled = false;
+    if (pendingSerial_) XAllowEvents(d, ReplayKeyboard, CurrentTime);
+    pendingSerial_ = 0;
+    flushDone_ = flushRequested_;
+    impl_->flushed.notify_all();
+  }
+  updateGrab();
+  XSync(d, False);
+}
+
+void X11EventSystem::updateGrab() {
+  Display* d = impl_->grab;
+  bool want;
+  {
+    std::lock_guard lock(mutex_);
+    want = wantsGrab();
+  }
+  const Window root = DefaultRootWindow(d);
+  if (want && impl_->grabState == GrabState::none) {
+    ErrorTrap trap(d);
+    XGrabKey(d, AnyKey, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
+    if (trap.error() == 0) {
+      impl_->grabState = GrabState::allKeys;
+      fallback_ = false;
+      return;
+    }
+    // Another client holds some key on the root: the switcher keys alone
+    // still let the engine switch, every other key is only listened to.
+    XUngrabKey(d, AnyKey, AnyModifier, root);
+    impl_->grabbedSwitchers.clear();
+    for (uint16_t vk : options_.switcherKeyCodes) {
+      auto xkc = xKeyCodeFor(vk);
+      if (!xkc) continue;
+      XGrabKey(d, static_cast<int>(*xkc), AnyModifier, root, False, GrabModeAsync, GrabModeSync);
+      if (trap.error() == 0) {
+        impl_->grabbedSwitchers.push_back(*xkc);
+      } else {
+        gTrappedError = 0;
+        logLine("X11: the switcher key " + std::to_string(vk) + " is taken by another client");
+      }
+    }
+    impl_->grabState = GrabState::switchersOnly;
+    fallback_ = true;
+    logLine("X11: keyboard grab refused - another client holds a key; only the switcher keys are grabbed, "
+            "other keys are listened to and cannot be held or swallowed");
+  } else if (!want && impl_->grabState != GrabState::none) {
+    {
+      std::lock_guard lock(mutex_);
+      if (pendingSerial_) {
+        XAllowEvents(d, ReplayKeyboard, CurrentTime);
+        impl_->activeGrab = false;
+        pendingSerial_ = 0;
+        decision_.reset();
+      }
+    }
+    if (impl_->grabState == GrabState::allKeys) {
+      XUngrabKey(d, AnyKey, AnyModifier, root);
+    } else {
+      for (unsigned xkc : impl_->grabbedSwitchers) XUngrabKey(d, static_cast<int>(xkc), AnyModifier, root);
+      impl_->grabbedSwitchers.clear();
+    }
+    XUngrabKeyboard(d, CurrentTime);  // the passive grabs are gone, so this ends only ours
+    impl_->activeGrab = false;
+    impl_->grabState = GrabState::none;
+    XFlush(d);
+  }
+}
+
+Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) const {
+  Event e;
+  auto vk = keyCodeForX(xKeyCode);
+  e.keyCode = vk.value_or(0);
+  e.type = press ? EventType::keyDown : EventType::keyUp;
+  e.flags = flagsFromXState(state);
+  e.timestamp = monotonicNow();
+  if (vk == keycode::capsLock && capsAsF19_) {
+    e.keyCode = keycode::f19;
+    e.flags = (e.flags & ~flags::capsLock) | flags::fn;
+    // The server locks on the press, or unlocks on the release when it was
+    // locked; a remapped key would do neither. The press's event carries the
+    // state before it, which is put back after each half.
+    if (press) impl_->capsWasOn = state & LockMask;
+    if (impl_->capsWasOn) e.flags |= flags::capsLock;
+    XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, impl_->capsWasOn ? LockMask : 0);
+    return e;
+  }
+  if (vk) e.flags |= keyClassFlags(*vk);
+  if (vk && isModifierKey(*vk)) {
+    e.type = EventType::flagsChanged;
+    uint64_t bit = modifierBitOf(*vk);
+    if (press) e.flags |= bit;
+    else e.flags &= ~bit;
+    if (*vk == keycode::capsLock) {
+      // The server has already toggled the lock when the press reaches us.
+      XkbStateRec s{};
+      if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) {
+        if (s.locked_mods & LockMask) e.flags |= flags::capsLock;
+        else e.flags &= ~flags::capsLock;
+      }
+    }
+    return e;
+  }
+  if (press) {
+    KeySym sym = NoSymbol;
+    unsigned int consumed = 0;
+    if (XkbLookupKeySym(impl_->grab, static_cast<KeyCode>(xKeyCode), state, &consumed, &sym) && sym != NoSymbol) {
+      char buf[16] = {};
+      int n = xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
+      if (n > 1 && static_cast<unsigned char>(buf[0]) >= 0x20 && buf[0] != 0x7f) e.unicode = buf;
+    }
+  }
+  return e;
+}
+
+std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press) {
+  std::lock_guard lock(mutex_);
+  const double now = monotonicNow();
+  while (!ledger_.empty() && now - ledger_.front().postedAt > options_.ledgerLifetimeSeconds) ledger_.pop_front();
+  auto it = std::find_if(ledger_.begin(), ledger_.end(),
+                         [&](const LedgerEntry& e) { return e.xKeyCode == xKeyCode && e.press == press; });
+  if (it == ledger_.end()) return std::nullopt;
+  LedgerEntry entry = *it;
+  ledger_.erase(it);
+  return entry;
+}
+
+void X11EventSystem::onKeyPress(const void* xevent) {
+  Display* d = impl_->grab;
+  const auto& key = static_cast<const XEvent*>(xevent)->xkey;
+  const unsigned xkc = key.keycode;
+  impl_->releasedThroughGrab.erase(xkc);
+  if (!impl_->activeGrab) {
+    impl_->activeGrab = true;
+    impl_->grabKey = xkc;
+  }
+  const bool repeat = impl_->keysDown.count(xkc) > 0;
+  impl_->keysDown.insert(xkc);
+  uint64_t serial;
+  Event event;
+  {
+    std::lock_guard lock(mutex_);
+    if (pendingSerial_ != 0) {
+      // Cannot happen while the keyboard is frozen; never leave it waiting.
+      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->activeGrab = false;
+      XFlush(d);
+      return;
+    }
+  }
+  if (auto own = takeFromLedger(xkc, true)) {
+    if (own->passThrough) {
+      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->activeGrab = false;
+      XFlush(d);
+      return;
+    }
+    event = own->event;
+  } else {
+    if (!keyCodeForX(xkc)) {
+      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->activeGrab = false;
+      XFlush(d);
+      return;
+    }
+    event = eventFromX(xkc, key.state, true);
+    event.autorepeat = repeat && event.type == EventType::keyDown;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    serial = nextSerial_++;
+    pendingSerial_ = serial;
+    pendingXKeyCode_ = xkc;
+    pendingDeadline_ = monotonicNow() + options_.handlerBudgetSeconds;
+  }
+  deliver(event.type, std::move(event), true, serial);
+}
+
+void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
+  if (evtype == XI_RawButtonPress) {
+    EventType type = detail == 1 ? EventType::leftMouseDown
+                     : detail == 3 ? EventType::rightMouseDown
+                     : detail == 2 ? EventType::otherMouseDown
+                                   : EventType::null;
+    if (type == EventType::null) return;  // wheel steps
+    Event e;
+    e.type = type;
+    e.timestamp = monotonicNow();
+    Window rootRet, childRet;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (XQueryPointer(impl_->grab, DefaultRootWindow(impl_->grab), &rootRet, &childRet, &rx, &ry, &wx, &wy, &mask)) {
+      e.x = rx;
+      e.y = ry;
+      e.flags = flagsFromXState(mask);
+    }
+    deliver(type, e, false, 0);
+    return;
+  }
+  const bool press = evtype == XI_RawKeyPress;
+  if (!press) {
+    if (impl_->releasedThroughGrab.erase(detail)) return;
+    XkbStateRec s{};
+    unsigned state = 0;
+    if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+    onRelease(detail, state);
+    return;
+  }
+  impl_->releasedThroughGrab.erase(detail);
+  {
+    // Presses come through the grab; only in the fallback are the keys
+    // outside it reported from here.
+    if (impl_->grabState != GrabState::switchersOnly) return;
+    // While a held switcher key keeps the keyboard grabbed, presses come
+    // through the grab too.
+    if (impl_->activeGrab) return;
+    if (std::find(impl_->grabbedSwitchers.begin(), impl_->grabbedSwitchers.end(), detail) !=
+        impl_->grabbedSwitchers.end())
+      return;
+    impl_->keysDown.insert(detail);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (!wantsGrab()) return;
+  }
+  Event event;
+  if (auto own = takeFromLedger(detail, press)) {
+    if (own->passThrough) return;
+    event = own->event;
+  } else {
+    if (!keyCodeForX(detail)) return;
+    XkbStateRec s{};
+    unsigned state = 0;
+    if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+    event = eventFromX(detail, state, press);
+  }
+  deliver(event.type, std::move(event), false, 0);
+}
+
+void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
+  impl_->keysDown.erase(xKeyCode);
+  if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
+    fakeKey(it->second, false, Event{}, true);
+    XFlush(impl_->grab);
+    impl_->changedDown.erase(it);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (!wantsGrab()) return;
+  }
+  Event event;
+  if (auto own = takeFromLedger(xKeyCode, false)) {
+    if (own->passThrough) return;
+    event = own->event;
+  } else {
+    if (!keyCodeForX(xKeyCode)) return;
+    event = eventFromX(xKeyCode, state, false);
+  }
+  deliver(event.type, std::move(event), false, 0);
+}
+
+void X11EventSystem::timeOut() {
+  Display* d = impl_->grab;
+  {
+    std::lock_guard lock(mutex_);
+    if (pendingSerial_ == 0) return;
+    XAllowEvents(d, ReplayKeyboard, CurrentTime);
+    impl_->activeGrab = false;
+    pendingSerial_ = 0;
+    for (auto& [id, tap] : taps_)
+      if (tap.options == TapOptions::defaultTap) tap.enabled = false;
+  }
+  XFlush(d);
+  logLine("X11: the key handler did not answer within its time budget - the key passed and the tap is disabled");
+  updateGrab();
+  Event e;
+  e.type = EventType::tapDisabledByTimeout;
+  e.timestamp = monotonicNow();
+  deliver(EventType::tapDisabledByTimeout, e, false, 0);
+}
+
+// --------------------------------------------------------- the main side
+
+void X11EventSystem::deliver(EventType type, Event event, bool answerable, uint64_t serial) {
+  std::weak_ptr<std::atomic<bool>> alive = alive_;
+  main_.post([this, alive, type, event = std::move(event), answerable, serial] {
+    auto flag = alive.lock();
+    if (!flag || !*flag) return;
+    if (answerable) {
+      std::lock_guard lock(mutex_);
+      // Already passed by the watchdog: the key is gone, do not ask about it.
+      if (pendingSerial_ != serial) return;
+    }
+    std::vector<std::pair<TapId, TapCallback>> callbacks;
+    {
+      std::lock_guard lock(mutex_);
+      const bool disabledNotice = static_cast<uint32_t>(type) >= 0xFFFFFFFEu;
+      for (const auto& [id, tap] : taps_) {
+        if (!tap.valid || !tap.attached) continue;
+        if (disabledNotice ? tap.options != TapOptions::defaultTap : !tap.enabled) continue;
+        if (!disabledNotice && !(tap.mask & eventMaskBit(type))) continue;
+        callbacks.emplace_back(id, tap.callback);
+      }
+    }
+    std::optional<Event> result = event;
+    for (auto& [id, callback] : callbacks) {
+      if (!result) break;
+      auto out = callback(id, type, *result);
+      if (answerable) result = std::move(out);
+    }
+    if (!answerable) return;
+    const bool unchanged = result && result->type == event.type && result->keyCode == event.keyCode &&
+                           result->flags == event.flags;
+    if (unchanged && type == EventType::keyDown && !event.isTagged()) {
+      std::erase_if(globalMonitors_, [](const auto& w) { return w.expired(); });
+      for (auto& weak : globalMonitors_)
+        if (auto cb = weak.lock()) (*cb)(event);
+    }
+    if (unchanged) {
+      Event pass;
+      pass.type = EventType::null;  // marks "replay the frozen press as it was"
+      answer(serial, pass);
+    } else {
+      answer(serial, std::move(result));
+    }
+  });
+}
+
+void X11EventSystem::answer(uint64_t serial, std::optional<Event> result) {
+  {
+    std::lock_guard lock(mutex_);
+    if (serial != pendingSerial_) return;
+    decision_ = Decision{serial, std::move(result)};
+  }
+  wake();
+}
+
+Subscription X11EventSystem::addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) {
+  auto holder = std::make_shared<std::function<void(const Event&)>>(std::move(handler));
+  globalMonitors_.push_back(holder);
+  return Subscription(holder);
+}
+
+void X11EventSystem::post(TapLocation, const Event& event) {
+  {
+    std::lock_guard lock(mutex_);
+    postQueue_.push_back(event);
+  }
+  wake();
+}
+
+// On the grab thread.
+void X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) {
+  // The server keeps the modifier state itself, so a modifier resync has
+  // nothing to post; mouse events are never posted by the engine.
+  if (event.type != EventType::keyDown && event.type != EventType::keyUp) return;
+  auto xkc = xKeyCodeFor(event.keyCode);
+  if (!xkc) {
+    logLine("X11: cannot post key code " + std::to_string(event.keyCode) + " - no X key for it");
+    return;
+  }
+  Display* d = impl_->grab;
+  std::vector<unsigned> helpers;
+  if (event.type == EventType::keyDown) {
+    XkbStateRec s{};
+    unsigned mods = XkbGetState(d, XkbUseCoreKbd, &s) == Success ? s.base_mods : 0;
+    const std::pair<uint64_t, std::pair<unsigned, uint16_t>> wanted[] = {
+        {flags::shift, {ShiftMask, keycode::shift}},
+        {flags::control, {ControlMask, keycode::control}},
+        {flags::option, {Mod1Mask, keycode::option}},
+        {flags::command, {Mod4Mask, keycode::command}},
+    };
+    for (const auto& [flag, xm] : wanted)
+      if ((event.flags & flag) && !(mods & xm.first))
+        if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
+  }
+  Event helper;
+  for (unsigned h : helpers) fakeKey(h, true, helper, true);
+  fakeKey(*xkc, event.type == EventType::keyDown, event, passThrough);
+  for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
+  XFlush(d);
+}
+
+void X11EventSystem::fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
+  {
+    std::lock_guard lock(mutex_);
+    ledger_.push_back(LedgerEntry{xKeyCode, press, passThrough, event, monotonicNow()});
+  }
+  XTestFakeKeyEvent(impl_->grab, xKeyCode, press ? True : False, CurrentTime);
+}
+
+uint64_t X11EventSystem::hardwareModifierFlags() const {
+  std::lock_guard lock(impl_->queryMutex);
+  XkbStateRec s{};
+  if (XkbGetState(impl_->query, XkbUseCoreKbd, &s) != Success) return 0;
+  return flagsFromXState(s.mods);
+}
+
+std::pair<double, double> X11EventSystem::mouseLocation() const {
+  std::lock_guard lock(impl_->queryMutex);
+  Display* d = impl_->query;
+  Window rootRet, childRet;
+  int rx = 0, ry = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(d, DefaultRootWindow(d), &rootRet, &childRet, &rx, &ry, &wx, &wy, &mask)) return {0, 0};
+  return {static_cast<double>(rx), static_cast<double>(ry)};
+}
+
+}  // namespace tessa

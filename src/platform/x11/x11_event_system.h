@@ -1,0 +1,154 @@
+#pragma once
+// Event taps and posting on an X11 server.
+//
+// The filtering tap is a synchronous passive grab of every key on the root
+// window: each press freezes the keyboard until we answer, so the callback
+// can pass it (ReplayKeyboard), swallow it (ungrab), or change it (swallow and
+// post the replacement). Releases cannot be grabbed that way; they come from
+// XInput2 raw events and are reported without a say over them. When another
+// client already holds a key and the grab is refused, only the switcher keys
+// are grabbed and every other key is reported listen-only
+// (`filtersEveryKey()` answers false).
+//
+// The callbacks run on the main queue. A dedicated thread owns the grab's
+// connection; while a press waits for the main queue's answer the keyboard is
+// frozen, so past the handler budget the thread lets the key through itself,
+// disables the tap and reports `tapDisabledByTimeout`, as a system tap would.
+//
+// Posting goes through XTest. X events carry no user data, so every posted
+// key is written in a ledger; when it comes back through our own grab it is
+// handed to the callback with the fields the poster gave it. Keys posted by
+// anyone else (a test harness included) are the user's.
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/observable.h"
+#include "base/task_runner.h"
+#include "platform/events.h"
+
+typedef struct _XDisplay Display;
+
+namespace tessa {
+
+struct X11EventSystemOptions {
+  // How long a press may wait for the callback before it passes on its own.
+  double handlerBudgetSeconds = 1.0;
+  // How long a posted key waits in the ledger for its return.
+  double ledgerLifetimeSeconds = 2.0;
+  // Virtual key codes grabbed when the full grab is refused.
+  std::vector<uint16_t> switcherKeyCodes = {keycode::capsLock, keycode::grave, keycode::f19};
+  std::function<void(const std::string&)> log;
+};
+
+class X11EventSystem final : public EventSystem {
+ public:
+  // Null when the display cannot be opened or lacks XInput2 or XTest; `why`
+  // then says which.
+  static std::unique_ptr<X11EventSystem> create(const std::string& displayName, TaskRunner& main,
+                                                X11EventSystemOptions options, std::string* why = nullptr);
+  ~X11EventSystem() override;
+  X11EventSystem(const X11EventSystem&) = delete;
+  X11EventSystem& operator=(const X11EventSystem&) = delete;
+
+  TapId createTap(TapLocation location, bool headInsert, TapOptions options, uint64_t mask,
+                  TapCallback callback) override;
+  void enableTap(TapId tap, bool enable) override;
+  bool isTapEnabled(TapId tap) const override;
+  void addTapToRunLoop(TapId tap) override;
+  void removeTapFromRunLoop(TapId tap) override;
+  void invalidateTap(TapId tap) override;
+  bool isTapValid(TapId tap) const override;
+  void post(TapLocation location, const Event& event) override;
+  bool canPostEvents() const override { return true; }
+  uint64_t hardwareModifierFlags() const override;
+  std::pair<double, double> mouseLocation() const override;
+  Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override;
+  bool filtersEveryKey() const override { return !fallback_.load(); }
+
+  // Reports Caps Lock as F19 and undoes the lock its press toggles: the
+  // X11 form of remapping the key, without touching the user's keymap.
+  void setCapsLockAsF19(bool on) { capsAsF19_ = on; }
+  bool capsLockAsF19() const { return capsAsF19_.load(); }
+
+  // Waits until every request already made to the grab thread (grabs,
+  // ungrabs, posts) has reached the server. For shutdown and tests.
+  void flush();
+  // Quit: every tap stops and the grabs are released.
+  void invalidateAllTaps();
+  // Keys posted and not yet seen coming back.
+  size_t ledgerSize() const;
+
+  // Virtual key code <-> X key code (evdev + 8); none for keys we do not map.
+  static std::optional<uint16_t> keyCodeForX(unsigned xKeyCode);
+  static std::optional<unsigned> xKeyCodeFor(uint16_t keyCode);
+
+ private:
+  struct Tap {
+    TapOptions options = TapOptions::defaultTap;
+    uint64_t mask = 0;
+    TapCallback callback;
+    bool enabled = true, attached = false, valid = true;
+  };
+  struct LedgerEntry {
+    unsigned xKeyCode = 0;
+    bool press = false;
+    bool passThrough = false;  // a helper key or a changed event: not shown to the callback again
+    Event event;
+    double postedAt = 0;
+  };
+  struct Decision {
+    uint64_t serial = 0;
+    std::optional<Event> result;
+    unsigned xKeyCode = 0;  // the frozen press
+  };
+  struct Impl;
+
+  X11EventSystem(TaskRunner& main, X11EventSystemOptions options);
+
+  void threadMain();
+  void wake();
+  void updateGrab();
+  void onKeyPress(const void* xevent);
+  void onRawEvent(int evtype, unsigned detail, int sourceid);
+  void onRelease(unsigned xKeyCode, unsigned state);
+  void answer(uint64_t serial, std::optional<Event> result);
+  void timeOut();
+  std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
+  void postOnGrabConnection(const Event& event, bool passThrough);
+  void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
+  void deliver(EventType type, Event event, bool answerable, uint64_t serial);
+  bool wantsGrab() const;
+  Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
+  void logLine(const std::string& line) const;
+
+  TaskRunner& main_;
+  X11EventSystemOptions options_;
+  std::unique_ptr<Impl> impl_;
+  mutable std::mutex mutex_;  // taps_, ledger_, decision_, pending serial
+  std::map<TapId, Tap> taps_;
+  TapId nextTap_ = 1;
+  std::deque<LedgerEntry> ledger_;
+  std::optional<Decision> decision_;
+  uint64_t pendingSerial_ = 0;      // the press waiting for an answer; 0 = none
+  unsigned pendingXKeyCode_ = 0;
+  double pendingDeadline_ = 0;
+  uint64_t nextSerial_ = 1;
+  std::deque<Event> postQueue_;    // posts waiting for the grab thread
+  uint64_t flushRequested_ = 0, flushDone_ = 0;
+  std::atomic<bool> fallback_{false};
+  std::atomic<bool> capsAsF19_{false};
+  std::atomic<bool> running_{true};
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+  std::vector<std::weak_ptr<std::function<void(const Event&)>>> globalMonitors_;  // main queue only
+  std::thread thread_;
+};
+
+}  // namespace tessa

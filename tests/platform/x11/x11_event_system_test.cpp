@@ -1,0 +1,310 @@
+// gtest before Xlib, whose macros (Bool, None, ...) would break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include "platform/x11/x11_event_system.h"
+
+#include <algorithm>
+
+#include "platform/x11/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using test::KeyLogWindow;
+using test::PumpedRunner;
+using test::waitFor;
+using test::XTestUser;
+using test::XvfbServer;
+
+constexpr uint64_t kKeyMask = eventMaskBit(EventType::keyDown) | eventMaskBit(EventType::keyUp) |
+                              eventMaskBit(EventType::flagsChanged);
+
+struct X11Events : ::testing::Test {
+  XvfbServer& server = XvfbServer::shared();
+  PumpedRunner main;
+  std::vector<std::string> logs;
+  std::vector<Event> seen;  // what the tap's callback was shown, in order
+
+  void SetUp() override { server.resetKeyboardState(); }
+
+  std::unique_ptr<X11EventSystem> makeEvents(double budget = 1.0) {
+    X11EventSystemOptions options;
+    options.handlerBudgetSeconds = budget;
+    options.log = [this](const std::string& line) { logs.push_back(line); };
+    std::string why;
+    auto events = X11EventSystem::create(server.display(), main, options, &why);
+    EXPECT_TRUE(events) << why;
+    return events;
+  }
+
+  TapId installTap(X11EventSystem& events, std::function<std::optional<Event>(const Event&)> decide) {
+    TapId id = events.createTap(TapLocation::hid, true, TapOptions::defaultTap, kKeyMask,
+                                [this, decide](TapId, EventType type, const Event& e) -> std::optional<Event> {
+                                  Event copy = e;
+                                  copy.type = type;
+                                  seen.push_back(copy);
+                                  return decide(copy);
+                                });
+    events.addTapToRunLoop(id);
+    events.enableTap(id, true);
+    events.flush();  // grabbed before anyone types
+    return id;
+  }
+
+  bool sawDown(uint16_t keyCode) const {
+    return std::any_of(seen.begin(), seen.end(),
+                       [&](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keyCode; });
+  }
+  std::string describe() const {
+    std::string out = "tap saw:";
+    for (const auto& e : seen) out += " " + std::to_string(static_cast<uint32_t>(e.type)) + ":" + std::to_string(e.keyCode);
+    return out;
+  }
+  bool logged(const std::string& part) const {
+    return std::any_of(logs.begin(), logs.end(), [&](const auto& l) { return l.find(part) != std::string::npos; });
+  }
+};
+
+TEST_F(X11Events, TheTapPassesSwallowsAndChangesEachKeyInOrderAndSeesReleases) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.type != EventType::keyDown) return e;
+    if (e.keyCode == keycode::grave) return std::nullopt;
+    if (e.keyCode == keycode::b) {
+      Event changed = e;
+      changed.keyCode = keycode::c;
+      return changed;
+    }
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  for (uint16_t k : {keycode::a, keycode::grave, keycode::b}) user.tap(k);
+  // A replacement is posted after whatever was queued behind its press, so
+  // the next key waits for it here.
+  ASSERT_TRUE(waitFor([&] { return window.text() == "ac"; }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  user.tap(keycode::d);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::d) && window.text().size() >= 3; }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  ASSERT_TRUE(waitFor([&] { return events->ledgerSize() == 0; }, 3, &main, &window));
+  EXPECT_EQ(window.text(), "acd");
+  char keys[32] = {};
+  XQueryKeymap(user.display(), keys);
+  const unsigned c = *X11EventSystem::xKeyCodeFor(keycode::c);
+  EXPECT_FALSE(keys[c / 8] & (1 << (c % 8))) << "the replacement is released with the key it replaced";
+
+  std::vector<uint16_t> downs;
+  for (const auto& e : seen)
+    if (e.type == EventType::keyDown) downs.push_back(e.keyCode);
+  EXPECT_EQ(downs, (std::vector<uint16_t>{keycode::a, keycode::grave, keycode::b, keycode::d}))
+      << "the changed key's replacement is not shown to the tap again";
+  auto firstA = std::find_if(seen.begin(), seen.end(), [](const Event& e) { return e.keyCode == keycode::a; });
+  ASSERT_NE(firstA, seen.end());
+  EXPECT_EQ(firstA->unicode, "a");
+  EXPECT_TRUE(std::any_of(seen.begin(), seen.end(),
+                          [](const Event& e) { return e.type == EventType::keyUp && e.keyCode == keycode::a; }));
+  EXPECT_TRUE(events->filtersEveryKey());
+}
+
+TEST_F(X11Events, PostedKeysComeBackWithTheFieldsThePosterSetWhileTheHarnessTypesAsTheUser) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+
+  Event x;
+  x.type = EventType::keyDown;
+  x.keyCode = keycode::x;
+  x.sourceUserData = kSyntheticEventTag;
+  x.timestamp = 12345.5;
+  events->post(TapLocation::hid, x);
+  x.type = EventType::keyUp;
+  events->post(TapLocation::hid, x);
+  events->flush();
+  user.tap(keycode::y);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "xy"; }, 3, &main, &window)) << window.text();
+
+  // A shifted key is typed shifted; its helper Shift never reaches the tap.
+  Event a;
+  a.type = EventType::keyDown;
+  a.keyCode = keycode::a;
+  a.flags = flags::shift;
+  events->post(TapLocation::hid, a);
+  a.type = EventType::keyUp;
+  events->post(TapLocation::hid, a);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "xyA" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text() << " ledger " << events->ledgerSize();
+
+  auto downOf = [&](uint16_t k) {
+    return *std::find_if(seen.begin(), seen.end(),
+                         [&](const Event& e) { return e.type == EventType::keyDown && e.keyCode == k; });
+  };
+  ASSERT_TRUE(sawDown(keycode::x) && sawDown(keycode::y) && sawDown(keycode::a));
+  EXPECT_TRUE(downOf(keycode::x).isTagged());
+  EXPECT_EQ(downOf(keycode::x).timestamp, 12345.5);
+  EXPECT_FALSE(downOf(keycode::y).isTagged()) << "XTest typing by someone else is the user's";
+  EXPECT_EQ(downOf(keycode::a).flags, flags::shift);
+  EXPECT_TRUE(std::none_of(seen.begin(), seen.end(), [](const Event& e) { return e.keyCode == keycode::shift; }));
+  auto upX = std::find_if(seen.begin(), seen.end(),
+                          [](const Event& e) { return e.type == EventType::keyUp && e.keyCode == keycode::x; });
+  ASSERT_NE(upX, seen.end());
+  EXPECT_TRUE(upX->isTagged());
+}
+
+TEST_F(X11Events, ARefusedGrabFallsBackToTheSwitcherKeysAndSaysSo) {
+  // Another client already holds F5 on the root, as a desktop shortcut would.
+  Display* other = XOpenDisplay(server.display().c_str());
+  ASSERT_TRUE(other);
+  XGrabKey(other, 71, AnyModifier, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+  XSync(other, False);
+
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.type == EventType::keyDown) return std::nullopt;  // would swallow every key
+    return e;
+  });
+  EXPECT_FALSE(events->filtersEveryKey());
+  EXPECT_TRUE(logged("keyboard grab refused"));
+
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  user.tap(keycode::a);
+  user.down(keycode::grave);
+  user.tap(keycode::d);  // while the switcher key holds the keyboard, keys can be held
+  user.up(keycode::grave);
+  user.tap(keycode::s);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::s) && window.text().size() >= 2; }, 3, &main, &window));
+  EXPECT_EQ(window.text(), "as") << "the switcher key is still swallowed, ordinary keys cannot be";
+  EXPECT_TRUE(sawDown(keycode::a)) << "ordinary keys are still heard";
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                          [](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keycode::d; }),
+            1);
+  XCloseDisplay(other);
+}
+
+TEST_F(X11Events, AHungHandlerDoesNotFreezeTheKeyboardAndTheTapReportsATimeOut) {
+  auto events = makeEvents(0.15);
+  bool swallowB = true;
+  TapId tap = installTap(*events, [&](const Event& e) -> std::optional<Event> {
+    if (e.type == EventType::keyDown && e.keyCode == keycode::b && swallowB) return std::nullopt;
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  user.tap(keycode::a);
+  // The main queue is not run: to the back end the handler hangs.
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a"; }, 3, nullptr, &window)) << window.text();
+  EXPECT_FALSE(events->isTapEnabled(tap));
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return std::any_of(seen.begin(), seen.end(),
+                           [](const Event& e) { return e.type == EventType::tapDisabledByTimeout; });
+      },
+      3, &main, nullptr));
+  EXPECT_FALSE(sawDown(keycode::a)) << "a key that already passed is not offered late";
+
+  // Re-enabled, as the engine's recovery does, it filters again.
+  events->enableTap(tap, true);
+  events->flush();
+  user.tap(keycode::b);
+  user.tap(keycode::c);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "ac"; }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+}
+
+TEST_F(X11Events, RandomPassAndSwallowDecisionsLoseDoubleAndReorderNothing) {
+  const uint16_t letters[] = {keycode::a, keycode::s, keycode::d, keycode::f, keycode::j, keycode::k, keycode::l};
+  const char texts[] = {'a', 's', 'd', 'f', 'j', 'k', 'l'};
+  unsigned seed = 20261207;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  std::vector<uint16_t> typed;
+  std::vector<bool> swallow;
+  std::string expected;
+  for (int i = 0; i < 60; ++i) {
+    size_t which = next() % 7;
+    typed.push_back(letters[which]);
+    swallow.push_back(next() % 3 == 0);
+    if (!swallow.back()) expected += texts[which];
+  }
+  size_t downs = 0;
+  auto events = makeEvents();
+  installTap(*events, [&](const Event& e) -> std::optional<Event> {
+    if (e.type != EventType::keyDown) return e;
+    return swallow.at(downs++) ? std::nullopt : std::optional<Event>(e);
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  for (uint16_t k : typed) user.tap(k);
+  ASSERT_TRUE(waitFor([&] { return downs == typed.size() && window.text().size() >= expected.size(); }, 5, &main,
+                      &window))
+      << "typed '" << window.text() << "', " << downs << " presses seen";
+  EXPECT_EQ(window.text(), expected);
+  char keys[32] = {};
+  XQueryKeymap(user.display(), keys);
+  EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
+}
+
+TEST_F(X11Events, MappedToF19CapsLockReachesTheTapAsF19AndLeavesTheLockAlone) {
+  auto events = makeEvents();
+  events->setCapsLockAsF19(true);
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.keyCode == keycode::f19) return std::nullopt;  // the switcher key
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  auto lockOn = [&] {
+    XkbStateRec s{};
+    XkbGetState(user.display(), XkbUseCoreKbd, &s);
+    return (s.locked_mods & LockMask) != 0;
+  };
+  user.tap(keycode::capsLock);
+  user.tap(keycode::a);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a"; }, 3, &main, &window)) << window.text();
+  EXPECT_FALSE(lockOn());
+  // With the lock on (set as the engine's long press would), a press leaves it on.
+  XkbLockModifiers(user.display(), XkbUseCoreKbd, LockMask, LockMask);
+  XSync(user.display(), False);
+  user.tap(keycode::capsLock);
+  // The server unlocks on that release and the back end locks again as it
+  // sees it, within a round trip: a key typed in the same instant could
+  // fall in between, a typist's next key does not.
+  auto f19Ups = [&] {
+    return std::count_if(seen.begin(), seen.end(),
+                         [](const Event& e) { return e.type == EventType::keyUp && e.keyCode == keycode::f19; });
+  };
+  ASSERT_TRUE(waitFor([&] { return f19Ups() == 2; }, 3, &main, &window));
+  EXPECT_TRUE(lockOn());
+  user.tap(keycode::b);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "aB"; }, 3, &main, &window)) << window.text();
+  EXPECT_TRUE(lockOn());
+
+  std::vector<std::pair<EventType, uint64_t>> f19;
+  for (const auto& e : seen) {
+    EXPECT_NE(e.keyCode, keycode::capsLock);
+    if (e.keyCode == keycode::f19) f19.emplace_back(e.type, e.flags);
+  }
+  const std::vector<std::pair<EventType, uint64_t>> expected = {
+      {EventType::keyDown, flags::fn}, {EventType::keyUp, flags::fn},
+      {EventType::keyDown, flags::fn | flags::capsLock}, {EventType::keyUp, flags::fn | flags::capsLock}};
+  EXPECT_EQ(f19, expected);
+}
+
+TEST_F(X11Events, ADisabledTapLetsEveryKeyThroughUnasked) {
+  auto events = makeEvents();
+  TapId tap = installTap(*events, [](const Event&) -> std::optional<Event> { return std::nullopt; });
+  events->enableTap(tap, false);
+  events->flush();
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  user.tap(keycode::q);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "q"; }, 3, &main, &window));
+  EXPECT_FALSE(sawDown(keycode::q));
+}
+
+}  // namespace
+}  // namespace tessa

@@ -1,0 +1,192 @@
+#include "platform/x11/x11_session.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/linux/xkb_layout.h"
+
+extern char** environ;
+
+namespace tessa::test {
+
+namespace {
+double now() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+[[noreturn]] void fail(const std::string& why) {
+  std::fprintf(stderr, "x11 test session: %s\n", why.c_str());
+  std::abort();
+}
+
+int runTool(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+}  // namespace
+
+XvfbServer& XvfbServer::shared() {
+  static XvfbServer server;
+  return server;
+}
+
+XvfbServer::XvfbServer() {
+  int fds[2];
+  if (pipe(fds) != 0) fail("pipe");
+  pid_t pid = fork();
+  if (pid < 0) fail("fork");
+  if (pid == 0) {
+    close(fds[0]);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  pid_ = pid;
+  std::string number;
+  const double deadline = now() + 10.0;
+  while (number.empty() || number.back() != '\n') {
+    pollfd p{fds[0], POLLIN, 0};
+    int left = static_cast<int>((deadline - now()) * 1000);
+    if (left <= 0 || poll(&p, 1, left) <= 0) fail("Xvfb did not report its display");
+    char c;
+    if (read(fds[0], &c, 1) != 1) fail("Xvfb exited before reporting its display");
+    number += c;
+  }
+  close(fds[0]);
+  number.pop_back();
+  display_ = ":" + number;
+  if (runTool({"setxkbmap", "-display", display_, "-layout", "us,th"}) != 0) fail("setxkbmap failed");
+  control_ = XOpenDisplay(display_.c_str());
+  if (!control_) fail("cannot open " + display_);
+}
+
+XvfbServer::~XvfbServer() {
+  if (control_) XCloseDisplay(control_);
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void XvfbServer::resetKeyboardState() {
+  XkbLockGroup(control_, XkbUseCoreKbd, 0);
+  XkbLockModifiers(control_, XkbUseCoreKbd, 0xff, 0);
+  XkbLatchModifiers(control_, XkbUseCoreKbd, 0xff, 0);
+  XSync(control_, False);
+}
+
+// ------------------------------------------------------------ runner
+
+TaskHandle PumpedRunner::postDelayed(double, Task task) {
+  auto cancelled = std::make_shared<std::atomic<bool>>(false);
+  std::lock_guard lock(mutex_);
+  tasks_.emplace_back(std::move(task), cancelled);
+  return TaskHandle(cancelled);
+}
+
+void PumpedRunner::runPending() {
+  for (;;) {
+    std::vector<std::pair<Task, std::shared_ptr<std::atomic<bool>>>> batch;
+    {
+      std::lock_guard lock(mutex_);
+      batch.swap(tasks_);
+    }
+    if (batch.empty()) return;
+    for (auto& [task, cancelled] : batch)
+      if (!cancelled->load()) task();
+  }
+}
+
+// ------------------------------------------------------------ window
+
+KeyLogWindow::KeyLogWindow(const std::string& display) {
+  d_ = XOpenDisplay(display.c_str());
+  if (!d_) fail("window: cannot open " + display);
+  Window root = DefaultRootWindow(d_);
+  window_ = XCreateSimpleWindow(d_, root, 10, 10, 200, 50, 0, 0, 0);
+  XSelectInput(d_, window_, KeyPressMask | StructureNotifyMask);
+  XMapWindow(d_, window_);
+  for (;;) {
+    XEvent e;
+    XNextEvent(d_, &e);
+    if (e.type == MapNotify) break;
+  }
+  XSetInputFocus(d_, window_, RevertToParent, CurrentTime);
+  XSync(d_, False);
+}
+
+KeyLogWindow::~KeyLogWindow() {
+  if (d_) XCloseDisplay(d_);
+}
+
+void KeyLogWindow::pump() {
+  while (XPending(d_) > 0) {
+    XEvent e;
+    XNextEvent(d_, &e);
+    if (e.type != KeyPress) continue;
+    KeySym sym = NoSymbol;
+    unsigned int consumed = 0;
+    if (!XkbLookupKeySym(d_, static_cast<KeyCode>(e.xkey.keycode), e.xkey.state, &consumed, &sym)) continue;
+    char buf[16] = {};
+    int n = xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
+    if (n > 1 && static_cast<unsigned char>(buf[0]) >= 0x20) text_ += buf;
+  }
+}
+
+// -------------------------------------------------------------- user
+
+XTestUser::XTestUser(const std::string& display) {
+  d_ = XOpenDisplay(display.c_str());
+  if (!d_) fail("user: cannot open " + display);
+}
+
+XTestUser::~XTestUser() {
+  if (d_) XCloseDisplay(d_);
+}
+
+void XTestUser::down(uint16_t keyCode) {
+  auto evdev = XkbKeyLayout::evdevCodeForKeyCode(keyCode);
+  if (!evdev) fail("no X key for " + std::to_string(keyCode));
+  XTestFakeKeyEvent(d_, *evdev + 8, True, CurrentTime);
+  XFlush(d_);
+}
+
+void XTestUser::up(uint16_t keyCode) {
+  auto evdev = XkbKeyLayout::evdevCodeForKeyCode(keyCode);
+  if (!evdev) fail("no X key for " + std::to_string(keyCode));
+  XTestFakeKeyEvent(d_, *evdev + 8, False, CurrentTime);
+  XFlush(d_);
+}
+
+bool waitFor(const std::function<bool()>& done, double seconds, PumpedRunner* runner, KeyLogWindow* window) {
+  const double deadline = now() + seconds;
+  for (;;) {
+    if (runner) runner->runPending();
+    if (window) window->pump();
+    if (done()) return true;
+    if (now() > deadline) return false;
+    poll(nullptr, 0, 1);  // yield between looks; the deadline bounds the wait
+  }
+}
+
+}  // namespace tessa::test
