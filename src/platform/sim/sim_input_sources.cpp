@@ -26,19 +26,6 @@ constexpr KnownXkbSource kKnownXkb[] = {
     {"com.apple.keylayout.British", "British", "en", "gb", ""},
 };
 
-// xkeyboard-config layout names that are not language codes.
-constexpr std::pair<const char*, const char*> kXkbLanguages[] = {
-    {"us", "en"}, {"gb", "en"}, {"la", "lo"}, {"vn", "vi"}, {"th", "th"}, {"ru", "ru"}, {"ua", "uk"},
-    {"de", "de"}, {"fr", "fr"}, {"es", "es"}, {"it", "it"}, {"jp", "ja"}, {"kr", "ko"}, {"cn", "zh"},
-    {"se", "sv"}, {"dk", "da"}, {"gr", "el"}, {"il", "he"}, {"ir", "fa"}, {"ara", "ar"}, {"cz", "cs"},
-};
-
-std::string languageForXkbLayout(const std::string& layout) {
-  for (const auto& [l, lang] : kXkbLanguages)
-    if (layout == l) return lang;
-  return layout;
-}
-
 }  // namespace
 
 SimInputSources::SimInputSources(const SimContext& ctx)
@@ -69,7 +56,7 @@ const SimInputSources::Source* SimInputSources::find(const std::string& id) cons
     auto xkb = XkbKeyLayout::create(layout, variant);
     if (!xkb) return nullptr;
     s.info.localizedName = xkb->description().empty() ? layout : xkb->description();
-    s.info.languages = {languageForXkbLayout(layout)};
+    s.info.languages = {xkbLayoutLanguage(layout)};
     s.layout = xkb;
   } else {
     const KnownXkbSource* known = nullptr;
