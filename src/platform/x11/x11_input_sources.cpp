@@ -211,8 +211,20 @@ Subscription X11InputSources::observeEnabledSourcesChanged(std::function<void()>
   return enabledChanged_.add(std::move(callback));
 }
 
-// Probing for another client's keyboard grab would need a grab of our own,
-// which would fight the key tap's; no probe, so no secure input reported.
-bool X11InputSources::isSecureEventInputEnabled() const { return false; }
+// Probing for another client's keyboard grab here would need a grab of our
+// own, which would fight the key tap's: the tap, which grabs anyway, tells.
+bool X11InputSources::isSecureEventInputEnabled() const {
+  std::function<bool()> provider;
+  {
+    std::lock_guard lock(mutex_);
+    provider = secureInput_;
+  }
+  return provider && provider();
+}
+
+void X11InputSources::setSecureInputProvider(std::function<bool()> provider) {
+  std::lock_guard lock(mutex_);
+  secureInput_ = std::move(provider);
+}
 
 }  // namespace tessa

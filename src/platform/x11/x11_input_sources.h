@@ -6,6 +6,7 @@
 // by us or anyone, is the selected-source-changed notification. Keys are
 // rendered through the server's own keymap (xkbcommon-x11).
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,8 +44,12 @@ class X11InputSources final : public InputSources {
   std::shared_ptr<const KeyLayout> layoutFor(const std::string& id) const override;
   Subscription observeSelectedSourceChanged(std::function<void()> callback) override;
   Subscription observeEnabledSourcesChanged(std::function<void()> callback) override;
-  // Another client holds the keyboard grabbed (a password prompt, a locker).
+  // Another client holds the keyboard grabbed (a password prompt, a locker),
+  // as told by the provider; without one, never.
   bool isSecureEventInputEnabled() const override;
+  // The key tap learns of a foreign grab when its own is refused
+  // (AlreadyGrabbed); it tells us through this.
+  void setSecureInputProvider(std::function<bool()> provider);
 
   // The locked group now, as the server reports it.
   std::optional<uint32_t> currentGroup() const;
@@ -66,6 +71,7 @@ class X11InputSources final : public InputSources {
   int wakeFds_[2] = {-1, -1};
   mutable std::mutex mutex_;
   std::vector<Group> groups_;
+  std::function<bool()> secureInput_;  // under mutex_
   MainQueueObservers selectedChanged_;
   MainQueueObservers enabledChanged_;
   std::thread thread_;
