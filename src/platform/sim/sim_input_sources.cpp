@@ -70,6 +70,20 @@ const SimInputSources::Source* SimInputSources::find(const std::string& id) cons
   return &sources_.emplace(id, std::move(s)).first->second;
 }
 
+std::optional<std::pair<std::string, std::string>> SimInputSources::xkbLayoutFor(const std::string& id) {
+  if (id == "com.apple.keylayout.ABC" || id == "com.apple.keylayout.US") return std::pair{std::string("us"), std::string()};
+  if (id == "com.apple.keylayout.Thai") return std::pair{std::string("th"), std::string()};
+  if (id.rfind("xkb:", 0) == 0 && id.size() > 4) {
+    std::string rest = id.substr(4);
+    auto colon = rest.find(':');
+    if (colon == std::string::npos) return std::pair{rest, std::string()};
+    return std::pair{rest.substr(0, colon), rest.substr(colon + 1)};
+  }
+  for (const auto& k : kKnownXkb)
+    if (id == k.id) return std::pair{std::string(k.layout), std::string(k.variant)};
+  return std::nullopt;
+}
+
 std::optional<InputSourceInfo> SimInputSources::infoFor(const std::string& id) const {
   const Source* s = find(id);
   if (!s) return std::nullopt;
