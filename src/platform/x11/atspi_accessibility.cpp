@@ -240,8 +240,21 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
   for (int i = 0; i < apps && !found; ++i) {
     AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
     if (!app) continue;
-    if (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr)) == pid)
-      found = findFocusedIn(app, 0);
+    if (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr)) == pid) {
+      // Only the active window can hold the focus: an application's other
+      // windows (a browser's many) are not walked, unless it marks none active.
+      const int windows = atspi_accessible_get_child_count(app, nullptr);
+      bool sawActive = false;
+      for (int w = 0; w < windows && !found; ++w) {
+        AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
+        if (window && hasState(window, ATSPI_STATE_ACTIVE)) {
+          sawActive = true;
+          found = findFocusedIn(window, 1);
+        }
+        if (window) g_object_unref(window);
+      }
+      if (!found && !sawActive) found = findFocusedIn(app, 0);
+    }
     g_object_unref(app);
   }
   g_object_unref(desktop);
