@@ -53,6 +53,7 @@ std::string KeyboardEngine::layoutIdentifierInfo(const std::string& inputSourceI
     }
   }
   // Sources the system does not describe are named by their identifier.
+  if (auto xkb = xkbSourceLanguage(inputSourceID); !xkb.empty()) return xkb;
   std::string id = asciiLower(inputSourceID);
   if (contains(id, "thai") || contains(id, "kedmanee") || contains(id, "pattajoti")) return "th";
   if (contains(id, "lao")) return "lo";

@@ -141,8 +141,19 @@ std::string languageDisplayName(std::string_view code) {
   return upperCased(code);
 }
 
+std::string xkbSourceLanguage(std::string_view id) {
+  if (!id.starts_with("xkb:")) return "";
+  std::string_view layout = id.substr(4);
+  layout = layout.substr(0, layout.find(':'));
+  if (layout == "us" || layout == "gb") return "en";
+  if (layout == "th") return "th";
+  if (layout == "la") return "lo";
+  if (layout == "vn") return "vi";
+  return "";
+}
+
 bool isEnglishInputSourceID(std::string_view id) {
-  if (contains(id, "US") || contains(id, "ABC")) return true;
+  if (contains(id, "US") || contains(id, "ABC") || xkbSourceLanguage(id) == "en") return true;
   const std::string lower = lowerCased(id);
   const std::string_view l = lower;
   return contains(l, "english") || l == "en" || l.starts_with("en-") || l.starts_with("en_");
@@ -151,8 +162,10 @@ bool isEnglishInputSourceID(std::string_view id) {
 std::string inputSourceDisplayName(std::string_view id) {
   if (isEnglishInputSourceID(id)) return "อังกฤษ (EN)";
   const std::string lower = lowerCased(id);
-  if (contains(lower, "thai") || contains(lower, "kedmanee") || contains(lower, "pattajoti")) return "ไทย (TH)";
-  if (contains(lower, "lao")) return "ลาว (LO)";
+  const std::string xkb = xkbSourceLanguage(id);
+  if (xkb == "th" || contains(lower, "thai") || contains(lower, "kedmanee") || contains(lower, "pattajoti"))
+    return "ไทย (TH)";
+  if (xkb == "lo" || contains(lower, "lao")) return "ลาว (LO)";
   // The last non-empty component: "com.example.Foo." still names Foo.
   std::string_view last;
   size_t start = 0;

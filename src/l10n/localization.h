@@ -56,8 +56,14 @@ std::string languageDisplayName(std::string_view code);
 std::string inputSourceDisplayName(std::string_view id);
 
 // True when `id` contains "US" or "ABC" (case-sensitive), or its lower-case
-// form contains "english", equals "en", or begins with "en-" or "en_".
+// form contains "english", equals "en", or begins with "en-" or "en_", or it
+// names the X keyboard's "us" or "gb" layout ("xkb:us", "xkb:gb:extd").
 bool isEnglishInputSourceID(std::string_view id);
+
+// The language of an X keyboard source identifier "xkb:<layout>[:<variant>]"
+// whose layout name is English, Thai, Lao or Vietnamese ("xkb:th" -> "th",
+// "xkb:la" -> "lo"); empty for any other identifier.
+std::string xkbSourceLanguage(std::string_view id);
 
 // `text` unchanged when it has at most `maxCharacters` user-perceived
 // characters (grapheme clusters); otherwise its first h clusters, "…" and its

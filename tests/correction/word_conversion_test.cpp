@@ -307,6 +307,8 @@ TEST_F(FlowTest, LayoutsRenderKeystrokesAndNameTheirLanguages) {
   EXPECT_EQ(engine->layoutIdentifierInfo("com.apple.keylayout.Kedmanee-X"), "th");
   EXPECT_EQ(engine->layoutIdentifierInfo("com.example.Lao-Custom"), "lo");
   EXPECT_EQ(engine->layoutIdentifierInfo("com.example.unknown"), "");
+  EXPECT_EQ(engine->layoutIdentifierInfo("xkb:th:pat"), "th");  // X keyboard groups, when not enabled
+  EXPECT_EQ(engine->layoutIdentifierInfo("xkb:la"), "lo");
   EXPECT_EQ(engine->currentInputSourceLanguage(), "en");
 
   engine->availableSpellingLanguages.set({"en_US", "TH"});

@@ -366,6 +366,23 @@ TEST(LocalizationTextFunctionsTest, EnglishInputSourceIdentifiers) {
   EXPECT_FALSE(isEnglishInputSourceID(""));
 }
 
+TEST(LocalizationTextFunctionsTest, XKeyboardLayoutIdentifiersByTheirLayoutName) {
+  EXPECT_TRUE(isEnglishInputSourceID("xkb:us"));
+  EXPECT_TRUE(isEnglishInputSourceID("xkb:us:dvorak"));
+  EXPECT_TRUE(isEnglishInputSourceID("xkb:gb"));
+  EXPECT_FALSE(isEnglishInputSourceID("xkb:th"));
+  EXPECT_FALSE(isEnglishInputSourceID("xkb:ru"));  // holds "ru", not "us"
+  EXPECT_EQ(xkbSourceLanguage("xkb:th"), "th");
+  EXPECT_EQ(xkbSourceLanguage("xkb:th:pat"), "th");
+  EXPECT_EQ(xkbSourceLanguage("xkb:la"), "lo");
+  EXPECT_EQ(xkbSourceLanguage("xkb:latam"), "");  // Spanish, not Lao
+  EXPECT_EQ(xkbSourceLanguage("xkb:vn"), "vi");
+  EXPECT_EQ(xkbSourceLanguage("com.apple.keylayout.Thai"), "");
+  EXPECT_EQ(inputSourceDisplayName("xkb:th:tis"), "ไทย (TH)");
+  EXPECT_EQ(inputSourceDisplayName("xkb:la"), "ลาว (LO)");
+  EXPECT_EQ(inputSourceDisplayName("xkb:us"), "อังกฤษ (EN)");
+}
+
 TEST(LocalizationTextFunctionsTest, InputSourceDisplayNames) {
   EXPECT_EQ(inputSourceDisplayName("com.apple.keylayout.ABC"), "อังกฤษ (EN)");
   EXPECT_EQ(inputSourceDisplayName("com.apple.keylayout.Thai"), "ไทย (TH)");

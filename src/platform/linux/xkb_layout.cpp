@@ -85,7 +85,20 @@ xkb_compose_table* sharedComposeTable(xkb_context* ctx) {
   return table;
 }
 
+// xkeyboard-config layout names that are not language codes.
+constexpr std::pair<const char*, const char*> kXkbLanguages[] = {
+    {"us", "en"}, {"gb", "en"}, {"la", "lo"}, {"vn", "vi"}, {"th", "th"}, {"ru", "ru"}, {"ua", "uk"},
+    {"de", "de"}, {"fr", "fr"}, {"es", "es"}, {"it", "it"}, {"jp", "ja"}, {"kr", "ko"}, {"cn", "zh"},
+    {"se", "sv"}, {"dk", "da"}, {"gr", "el"}, {"il", "he"}, {"ir", "fa"}, {"ara", "ar"}, {"cz", "cs"},
+};
+
 }  // namespace
+
+std::string xkbLayoutLanguage(const std::string& layout) {
+  for (const auto& [l, lang] : kXkbLanguages)
+    if (layout == l) return lang;
+  return layout;
+}
 
 std::optional<uint32_t> XkbKeyLayout::evdevCodeForKeyCode(uint16_t keyCode) {
   for (const auto& [vk, ev] : kEvdevCodes)
@@ -117,14 +130,33 @@ std::shared_ptr<const XkbKeyLayout> XkbKeyLayout::create(const std::string& layo
     cache[key] = nullptr;
     return nullptr;
   }
-  if (const char* name = xkb_keymap_layout_get_name(made->keymap_, 0)) made->description_ = name;
-  made->shiftIndex_ = xkb_keymap_mod_get_index(made->keymap_, XKB_MOD_NAME_SHIFT);
-  made->capsIndex_ = xkb_keymap_mod_get_index(made->keymap_, XKB_MOD_NAME_CAPS);
-  // The third level (AltGr, our Option) is bound to Mod5 by level3(ralt_switch).
-  made->level3Index_ = xkb_keymap_mod_get_index(made->keymap_, "Mod5");
-  made->compose_ = sharedComposeTable(made->context_);
+  made->prepare();
   cache[key] = made;
   return made;
+}
+
+std::shared_ptr<const XkbKeyLayout> XkbKeyLayout::fromKeymap(xkb_keymap* keymap, uint32_t group,
+                                                             const std::string& layout, const std::string& variant) {
+  if (!keymap || group >= xkb_keymap_num_layouts(keymap)) return nullptr;
+  std::lock_guard lock(xkbMutex());
+  std::shared_ptr<XkbKeyLayout> made(new XkbKeyLayout());
+  made->layout_ = layout;
+  made->variant_ = variant;
+  made->group_ = group;
+  made->keymap_ = xkb_keymap_ref(keymap);
+  // Only for the compose table, which is built once for every layout.
+  made->context_ = xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES);
+  made->prepare();
+  return made;
+}
+
+void XkbKeyLayout::prepare() {
+  if (const char* name = xkb_keymap_layout_get_name(keymap_, group_)) description_ = name;
+  shiftIndex_ = xkb_keymap_mod_get_index(keymap_, XKB_MOD_NAME_SHIFT);
+  capsIndex_ = xkb_keymap_mod_get_index(keymap_, XKB_MOD_NAME_CAPS);
+  // The third level (AltGr, our Option) is bound to Mod5 by level3(ralt_switch).
+  level3Index_ = xkb_keymap_mod_get_index(keymap_, "Mod5");
+  if (context_) compose_ = sharedComposeTable(context_);
 }
 
 XkbKeyLayout::~XkbKeyLayout() {
@@ -165,7 +197,7 @@ std::string XkbKeyLayout::translate(uint16_t keyCode, uint64_t modifierFlags, ui
   if ((modifierFlags & flags::shift) && shiftIndex_ != XKB_MOD_INVALID) depressed |= 1u << shiftIndex_;
   if ((modifierFlags & flags::option) && level3Index_ != XKB_MOD_INVALID) depressed |= 1u << level3Index_;
   if ((modifierFlags & flags::capsLock) && capsIndex_ != XKB_MOD_INVALID) locked |= 1u << capsIndex_;
-  xkb_state_update_mask(state, depressed, 0, locked, 0, 0, 0);
+  xkb_state_update_mask(state, depressed, 0, locked, 0, 0, group_);
   xkb_keycode_t kc = *evdev + 8;
   xkb_keysym_t sym = xkb_state_key_get_one_sym(state, kc);
   std::string text;

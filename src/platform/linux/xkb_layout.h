@@ -20,6 +20,11 @@ class XkbKeyLayout final : public KeyLayout {
   // The compiled layout, shared between callers; null when xkeyboard-config
   // has no such layout or variant. Safe to call from any thread.
   static std::shared_ptr<const XkbKeyLayout> create(const std::string& layout, const std::string& variant = "");
+  // One group of a keymap compiled elsewhere (the X server's own, read through
+  // xkbcommon-x11), so keys type what the server types. Takes a reference to
+  // `keymap`; null when the keymap has no such group.
+  static std::shared_ptr<const XkbKeyLayout> fromKeymap(xkb_keymap* keymap, uint32_t group, const std::string& layout,
+                                                        const std::string& variant = "");
 
   ~XkbKeyLayout() override;
   XkbKeyLayout(const XkbKeyLayout&) = delete;
@@ -43,11 +48,19 @@ class XkbKeyLayout final : public KeyLayout {
   XkbKeyLayout() = default;
   std::string composeKeysyms(const uint32_t* syms, size_t count, int& status) const;
 
+  void prepare();
+
   std::string layout_, variant_, description_;
+  uint32_t group_ = 0;
   xkb_context* context_ = nullptr;
   xkb_keymap* keymap_ = nullptr;
   xkb_compose_table* compose_ = nullptr;
   uint32_t shiftIndex_ = 0, capsIndex_ = 0, level3Index_ = 0;
 };
+
+// The language code of an xkeyboard-config layout name ("us" -> "en",
+// "th" -> "th", "la" -> "lo"); names that are not in the table are returned as
+// they stand.
+std::string xkbLayoutLanguage(const std::string& layout);
 
 }  // namespace tessa

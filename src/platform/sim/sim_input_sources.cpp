@@ -26,19 +26,6 @@ constexpr KnownXkbSource kKnownXkb[] = {
     {"com.apple.keylayout.British", "British", "en", "gb", ""},
 };
 
-// xkeyboard-config layout names that are not language codes.
-constexpr std::pair<const char*, const char*> kXkbLanguages[] = {
-    {"us", "en"}, {"gb", "en"}, {"la", "lo"}, {"vn", "vi"}, {"th", "th"}, {"ru", "ru"}, {"ua", "uk"},
-    {"de", "de"}, {"fr", "fr"}, {"es", "es"}, {"it", "it"}, {"jp", "ja"}, {"kr", "ko"}, {"cn", "zh"},
-    {"se", "sv"}, {"dk", "da"}, {"gr", "el"}, {"il", "he"}, {"ir", "fa"}, {"ara", "ar"}, {"cz", "cs"},
-};
-
-std::string languageForXkbLayout(const std::string& layout) {
-  for (const auto& [l, lang] : kXkbLanguages)
-    if (layout == l) return lang;
-  return layout;
-}
-
 }  // namespace
 
 SimInputSources::SimInputSources(const SimContext& ctx)
@@ -69,7 +56,7 @@ const SimInputSources::Source* SimInputSources::find(const std::string& id) cons
     auto xkb = XkbKeyLayout::create(layout, variant);
     if (!xkb) return nullptr;
     s.info.localizedName = xkb->description().empty() ? layout : xkb->description();
-    s.info.languages = {languageForXkbLayout(layout)};
+    s.info.languages = {xkbLayoutLanguage(layout)};
     s.layout = xkb;
   } else {
     const KnownXkbSource* known = nullptr;
@@ -81,6 +68,20 @@ const SimInputSources::Source* SimInputSources::find(const std::string& id) cons
     s.layout = XkbKeyLayout::create(known->layout, known->variant);
   }
   return &sources_.emplace(id, std::move(s)).first->second;
+}
+
+std::optional<std::pair<std::string, std::string>> SimInputSources::xkbLayoutFor(const std::string& id) {
+  if (id == "com.apple.keylayout.ABC" || id == "com.apple.keylayout.US") return std::pair{std::string("us"), std::string()};
+  if (id == "com.apple.keylayout.Thai") return std::pair{std::string("th"), std::string()};
+  if (id.rfind("xkb:", 0) == 0 && id.size() > 4) {
+    std::string rest = id.substr(4);
+    auto colon = rest.find(':');
+    if (colon == std::string::npos) return std::pair{rest, std::string()};
+    return std::pair{rest.substr(0, colon), rest.substr(colon + 1)};
+  }
+  for (const auto& k : kKnownXkb)
+    if (id == k.id) return std::pair{std::string(k.layout), std::string(k.variant)};
+  return std::nullopt;
 }
 
 std::optional<InputSourceInfo> SimInputSources::infoFor(const std::string& id) const {

@@ -67,6 +67,11 @@ class SimInputSources final : public InputSources {
   // The info of any known or registered id (also ones not enabled).
   std::optional<InputSourceInfo> infoFor(const std::string& id) const;
 
+  // The xkeyboard-config layout and variant a known id stands for ("us" for
+  // ABC and U.S., "th" for Thai, "la" for Lao, the named one for "xkb:..."),
+  // so a real X server can be given the same sources; none for other ids.
+  static std::optional<std::pair<std::string, std::string>> xkbLayoutFor(const std::string& id);
+
  private:
   struct Source {
     InputSourceInfo info;

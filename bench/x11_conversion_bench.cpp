@@ -1,0 +1,84 @@
+// One word conversion on a real X server, as the engine performs it: read the
+// focused Qt field over AT-SPI, delete the word with XTest BackSpaces, switch
+// the XKB group, retype the word's keys, and read until the field shows the
+// converted word. Runs its own Xvfb; run it inside dbus-run-session.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include "base/task_runner.h"
+#include "platform/events.h"
+#include "platform/x11/atspi_accessibility.h"
+#include "platform/x11/x11_input_sources.h"
+#include "x11/support/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using x11test::TestField;
+using x11test::waitUntil;
+using x11test::XSession;
+
+const std::vector<uint16_t> kWordKeys = {keycode::l, keycode::semicolon, keycode::y,
+                                         keycode::l, keycode::f,         keycode::u};
+
+void BM_X11WordConversion(benchmark::State& state) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    state.SkipWithError("no session bus: run inside dbus-run-session");
+    return;
+  }
+  std::string why;
+  auto session = XSession::start(&why);
+  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
+    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
+    return;
+  }
+  session->resetKeyboardState();
+  SerialQueue main{"main"};
+  X11InputSources sources(main, session->displayName());
+  AtspiAccessibility ax(main);
+  auto field = TestField::start(*session, TestField::Kind::line, "hello l;ylfu", &why);
+  if (!field || !sources.ok()) {
+    state.SkipWithError(why.empty() ? "no input sources" : why.c_str());
+    return;
+  }
+  AXResult<AXElement> element;
+  waitUntil([&] { return (element = ax.focusedElement(0.5)).ok(); }, 5.0, 0.01);
+  if (!element.ok()) {
+    state.SkipWithError("the test field never had the focus over AT-SPI");
+    return;
+  }
+  const AXElement e = *element.value;
+
+  for (auto _ : state) {
+    // Read.
+    auto text = ax.value(e);
+    auto range = ax.selectedTextRange(e);
+    if (!text.ok() || !range.ok() || *text.value != "hello l;ylfu") {
+      state.SkipWithError("unexpected field contents");
+      break;
+    }
+    // Delete, switch, retype.
+    for (size_t i = 0; i < kWordKeys.size(); ++i) session->tapKey(keycode::deleteKey);
+    sources.select("xkb:th");
+    waitUntil([&] { return session->lockedGroup() == 1; }, 2.0, 0.0002);
+    for (uint16_t k : kWordKeys) session->tapKey(k);
+    // Verify.
+    if (!waitUntil([&] { return ax.value(e).value == std::optional<std::string>("hello สวัสดี"); }, 3.0, 0.0002)) {
+      state.SkipWithError("the converted word never showed");
+      break;
+    }
+
+    state.PauseTiming();
+    session->lockGroup(0);
+    ax.deleteText(e, TextRange{6, 6});
+    ax.insertText(e, 6, "l;ylfu");
+    ax.setCaret(e, 12);
+    waitUntil([&] { return ax.value(e).value == std::optional<std::string>("hello l;ylfu"); }, 3.0, 0.0002);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_X11WordConversion)->Unit(benchmark::kMillisecond)->Iterations(30)->UseRealTime();
+
+}  // namespace
+}  // namespace tessa

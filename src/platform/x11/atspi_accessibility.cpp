@@ -1,0 +1,468 @@
+#include "platform/x11/atspi_accessibility.h"
+
+#include <atspi/atspi.h>
+#include <dbus/dbus.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace tessa {
+
+namespace {
+
+// Bytes of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
+size_t sequenceLength(unsigned char lead) {
+  if (lead >= 0xf0) return 4;
+  if (lead >= 0xe0) return 3;
+  if (lead >= 0xc0) return 2;
+  return 1;
+}
+
+template <class T>
+AXResult<T> fail(AXError e) {
+  return AXResult<T>{e, std::nullopt};
+}
+template <class T>
+AXResult<T> ok(T v) {
+  return AXResult<T>{AXError::success, std::move(v)};
+}
+
+// A failed call: a time-out is "cannot complete", as the engine expects of
+// an application that does not answer; anything else a plain failure.
+AXError errorOf(GError* error) {
+  AXError e = AXError::failure;
+  if (error && error->message && std::string_view(error->message).find("imeout") != std::string_view::npos)
+    e = AXError::cannotComplete;
+  if (error) g_error_free(error);
+  return e;
+}
+
+void setTimeout(double seconds) {
+  const int ms = seconds > 0 ? static_cast<int>(std::ceil(seconds * 1000.0)) : 800;
+  atspi_set_timeout(ms, -1);
+}
+
+// The a11y bus launcher's org.a11y.Status IsEnabled on the session bus;
+// none when the session bus or the launcher cannot be reached.
+std::optional<bool> statusEnabled(std::optional<bool> set) {
+  DBusError err;
+  dbus_error_init(&err);
+  DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
+  if (!bus) {
+    dbus_error_free(&err);
+    return std::nullopt;
+  }
+  dbus_connection_set_exit_on_disconnect(bus, FALSE);
+  const char* iface = "org.a11y.Status";
+  const char* prop = "IsEnabled";
+  DBusMessage* msg = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
+                                                  set ? "Set" : "Get");
+  DBusMessageIter it, variant;
+  dbus_message_iter_init_append(msg, &it);
+  dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface);
+  dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &prop);
+  if (set) {
+    dbus_bool_t value = *set;
+    dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, "b", &variant);
+    dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &value);
+    dbus_message_iter_close_container(&it, &variant);
+  }
+  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, msg, 1000, &err);
+  dbus_message_unref(msg);
+  std::optional<bool> out;
+  if (reply) {
+    if (set) {
+      out = *set;
+    } else if (dbus_message_iter_init(reply, &it) && dbus_message_iter_get_arg_type(&it) == DBUS_TYPE_VARIANT) {
+      dbus_message_iter_recurse(&it, &variant);
+      if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_BOOLEAN) {
+        dbus_bool_t value = FALSE;
+        dbus_message_iter_get_basic(&variant, &value);
+        out = value != FALSE;
+      }
+    }
+    dbus_message_unref(reply);
+  }
+  dbus_error_free(&err);
+  dbus_connection_close(bus);
+  dbus_connection_unref(bus);
+  return out;
+}
+
+bool hasState(AtspiAccessible* a, AtspiStateType state) {
+  AtspiStateSet* set = atspi_accessible_get_state_set(a);
+  if (!set) return false;
+  bool has = atspi_state_set_contains(set, state);
+  g_object_unref(set);
+  return has;
+}
+
+AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth) {
+  if (!a || depth > 40) return nullptr;
+  if (hasState(a, ATSPI_STATE_FOCUSED)) return static_cast<AtspiAccessible*>(g_object_ref(a));
+  const int n = atspi_accessible_get_child_count(a, nullptr);
+  for (int i = 0; i < n; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
+    AtspiAccessible* found = findFocusedIn(child, depth + 1);
+    if (child) g_object_unref(child);
+    if (found) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// The field's text and how its application counts offsets. AT-SPI offsets
+// are characters, but some toolkits (Qt among them) answer in UTF-16 units; a
+// character count equal to the UTF-16 length of a text with surrogate pairs
+// gives them away.
+struct FieldText {
+  std::string text;
+  bool countsUtf16 = false;
+
+  int64_t length() const { return utf16OffsetOfCharacter(text, INT64_MAX); }
+  int toAtspi(int64_t units) const {
+    return static_cast<int>(countsUtf16 ? units : characterOffsetOfUtf16(text, units));
+  }
+  int64_t fromAtspi(int offset) const { return countsUtf16 ? offset : utf16OffsetOfCharacter(text, offset); }
+};
+
+static std::optional<FieldText> readField(AtspiText* text) {
+  GError* error = nullptr;
+  const int count = atspi_text_get_character_count(text, &error);
+  if (error) {
+    g_error_free(error);
+    return std::nullopt;
+  }
+  gchar* s = atspi_text_get_text(text, 0, count, &error);
+  if (error || !s) {
+    if (error) g_error_free(error);
+    g_free(s);
+    return std::nullopt;
+  }
+  FieldText out{s};
+  g_free(s);
+  const int64_t characters = characterOffsetOfUtf16(out.text, INT64_MAX);
+  out.countsUtf16 = count != characters && count == out.length();
+  return out;
+}
+
+
+int64_t utf16OffsetOfCharacter(std::string_view utf8, int64_t characters) {
+  int64_t units = 0;
+  size_t i = 0;
+  for (int64_t c = 0; c < characters && i < utf8.size(); ++c) {
+    const size_t len = sequenceLength(static_cast<unsigned char>(utf8[i]));
+    units += len == 4 ? 2 : 1;
+    i += len;
+  }
+  return units;
+}
+
+int64_t characterOffsetOfUtf16(std::string_view utf8, int64_t units) {
+  int64_t characters = 0, seen = 0;
+  size_t i = 0;
+  while (i < utf8.size() && seen < units) {
+    const size_t len = sequenceLength(static_cast<unsigned char>(utf8[i]));
+    seen += len == 4 ? 2 : 1;
+    i += len;
+    ++characters;
+  }
+  return characters;
+}
+
+AtspiAccessibility::AtspiAccessibility(TaskRunner& main) : main_(main), trustChanged_(main) {}
+
+AtspiAccessibility::~AtspiAccessibility() {
+  for (auto& [id, a] : elements_) g_object_unref(a);
+}
+
+bool AtspiAccessibility::busUp() {
+  if (initialised_) return true;
+  // Without a session bus the library would fall back to spawning one.
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) return false;
+  if (!statusEnabled(std::nullopt)) return false;
+  const int r = atspi_init();
+  initialised_ = r == 0 || r == 1;
+  return initialised_;
+}
+
+bool AtspiAccessibility::isProcessTrusted(bool prompt) {
+  if (!busUp()) return false;
+  auto enabled = statusEnabled(std::nullopt);
+  if (enabled && !*enabled && prompt) {
+    enabled = statusEnabled(true);
+    if (enabled && *enabled) trustChanged_.notify();
+  }
+  return enabled.value_or(false);
+}
+
+Subscription AtspiAccessibility::observeTrustListChanged(std::function<void()> callback) {
+  return trustChanged_.add(std::move(callback));
+}
+
+AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
+  // The same object on the same connection is the same element.
+  const char* bus = a->parent.app ? a->parent.app->bus_name : "";
+  const char* path = a->parent.path ? a->parent.path : "";
+  uint64_t id = std::hash<std::string>{}(std::string(bus ? bus : "") + "\n" + path) | 1;
+  if (elements_.size() > 64) {
+    for (auto& [key, old] : elements_) g_object_unref(old);
+    elements_.clear();
+  }
+  if (auto it = elements_.find(id); it != elements_.end()) {
+    g_object_unref(it->second);
+    it->second = a;
+  } else {
+    elements_.emplace(id, a);
+  }
+  return AXElement{id, static_cast<int64_t>(atspi_accessible_get_process_id(a, nullptr))};
+}
+
+AtspiAccessible* AtspiAccessibility::lookup(const AXElement& e, AXError& error) const {
+  auto it = elements_.find(e.id);
+  if (it == elements_.end() || hasState(it->second, ATSPI_STATE_DEFUNCT)) {
+    error = AXError::invalidElement;
+    return nullptr;
+  }
+  error = AXError::success;
+  return it->second;
+}
+
+AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds) {
+  if (!busUp()) return fail<AXElement>(AXError::apiDisabled);
+  setTimeout(timeoutSeconds);
+  AtspiAccessible* desktop = atspi_get_desktop(0);
+  if (!desktop) return fail<AXElement>(AXError::cannotComplete);
+  AtspiAccessible* found = nullptr;
+  const int apps = atspi_accessible_get_child_count(desktop, nullptr);
+  for (int i = 0; i < apps && !found; ++i) {
+    AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+    if (!app) continue;
+    if (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr)) == pid) {
+      // Only the active window can hold the focus: an application's other
+      // windows (a browser's many) are not walked, unless it marks none active.
+      const int windows = atspi_accessible_get_child_count(app, nullptr);
+      bool sawActive = false;
+      for (int w = 0; w < windows && !found; ++w) {
+        AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
+        if (window && hasState(window, ATSPI_STATE_ACTIVE)) {
+          sawActive = true;
+          found = findFocusedIn(window, 1);
+        }
+        if (window) g_object_unref(window);
+      }
+      if (!found && !sawActive) found = findFocusedIn(app, 0);
+    }
+    g_object_unref(app);
+  }
+  g_object_unref(desktop);
+  if (!found) return fail<AXElement>(AXError::noValue);
+  return ok(remember(found));
+}
+
+AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) { return findFocused(0, timeoutSeconds); }
+
+AXResult<AXElement> AtspiAccessibility::focusedElementOfApplication(int64_t pid, double timeoutSeconds) {
+  if (pid <= 0) return fail<AXElement>(AXError::illegalArgument);
+  return findFocused(pid, timeoutSeconds);
+}
+
+AXResult<std::string> AtspiAccessibility::role(const AXElement& e) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<std::string>(error);
+  GError* gerror = nullptr;
+  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
+  if (gerror) return fail<std::string>(errorOf(gerror));
+  switch (r) {
+    case ATSPI_ROLE_ENTRY:
+    case ATSPI_ROLE_PASSWORD_TEXT:
+      return ok<std::string>("AXTextField");
+    case ATSPI_ROLE_TEXT:
+      return ok<std::string>(hasState(a, ATSPI_STATE_MULTI_LINE) ? "AXTextArea" : "AXTextField");
+    case ATSPI_ROLE_PARAGRAPH:
+    case ATSPI_ROLE_DOCUMENT_TEXT:
+      return ok<std::string>("AXTextArea");
+    case ATSPI_ROLE_COMBO_BOX:
+      return ok<std::string>("AXComboBox");
+    default:
+      return ok<std::string>("AXUnknown");
+  }
+}
+
+AXResult<std::string> AtspiAccessibility::subrole(const AXElement& e) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<std::string>(error);
+  GError* gerror = nullptr;
+  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
+  if (gerror) return fail<std::string>(errorOf(gerror));
+  if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok<std::string>("AXSecureTextField");
+  return fail<std::string>(AXError::noValue);
+}
+
+AXResult<std::string> AtspiAccessibility::value(const AXElement& e) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<std::string>(error);
+  if (atspi_accessible_get_role(a, nullptr) == ATSPI_ROLE_PASSWORD_TEXT) return fail<std::string>(AXError::noValue);
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return fail<std::string>(AXError::attributeUnsupported);
+  auto field = readField(text);
+  g_object_unref(text);
+  if (!field) return fail<std::string>(AXError::cannotComplete);
+  return ok(std::move(field->text));
+}
+
+AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<TextRange>(error);
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return fail<TextRange>(AXError::attributeUnsupported);
+  auto whole = readField(text);
+  GError* gerror = nullptr;
+  int start = atspi_text_get_caret_offset(text, &gerror), end = start;
+  if (!gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
+    if (AtspiRange* r = atspi_text_get_selection(text, 0, nullptr)) {
+      if (r->end_offset > r->start_offset) {
+        start = r->start_offset;
+        end = r->end_offset;
+      }
+      g_free(r);
+    }
+  }
+  g_object_unref(text);
+  if (gerror) return fail<TextRange>(errorOf(gerror));
+  if (!whole || start < 0) return fail<TextRange>(AXError::cannotComplete);
+  const int64_t location = whole->fromAtspi(start);
+  return ok(TextRange{location, whole->fromAtspi(end) - location});
+}
+
+AXResult<std::string> AtspiAccessibility::selectedText(const AXElement& e) {
+  auto range = selectedTextRange(e);
+  if (!range.ok()) return fail<std::string>(range.error);
+  return stringForRange(e, *range.value);
+}
+
+AXResult<std::string> AtspiAccessibility::stringForRange(const AXElement& e, TextRange range) {
+  auto whole = value(e);
+  if (!whole.ok()) return whole;
+  const std::string& s = *whole.value;
+  if (range.location < 0 || range.length < 0 || range.location + range.length > utf16OffsetOfCharacter(s, INT64_MAX))
+    return fail<std::string>(AXError::illegalArgument);
+  // Cut the UTF-8 text at the characters the UTF-16 range covers.
+  auto byteOf = [&s](int64_t characters) {
+    size_t i = 0;
+    for (int64_t c = 0; c < characters && i < s.size(); ++c) i += sequenceLength(static_cast<unsigned char>(s[i]));
+    return std::min(i, s.size());
+  };
+  const size_t from = byteOf(characterOffsetOfUtf16(s, range.location));
+  const size_t to = byteOf(characterOffsetOfUtf16(s, range.location + range.length));
+  return ok(s.substr(from, to - from));
+}
+
+AXResult<Rect> AtspiAccessibility::boundsForRange(const AXElement& e, TextRange range) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<Rect>(error);
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return fail<Rect>(AXError::attributeUnsupported);
+  auto whole = readField(text);
+  if (!whole || range.location < 0 || range.length < 0 || range.location + range.length > whole->length()) {
+    g_object_unref(text);
+    return fail<Rect>(whole ? AXError::illegalArgument : AXError::cannotComplete);
+  }
+  const int from = whole->toAtspi(range.location);
+  const int to = whole->toAtspi(range.location + range.length);
+  GError* gerror = nullptr;
+  AtspiRect* r = atspi_text_get_range_extents(text, from, to, ATSPI_COORD_TYPE_SCREEN, &gerror);
+  g_object_unref(text);
+  if (gerror || !r) {
+    g_free(r);
+    return fail<Rect>(errorOf(gerror));
+  }
+  Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
+  g_free(r);
+  return ok(out);
+}
+
+AXResult<Rect> AtspiAccessibility::frame(const AXElement& e) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<Rect>(error);
+  AtspiComponent* component = atspi_accessible_get_component_iface(a);
+  if (!component) return fail<Rect>(AXError::attributeUnsupported);
+  GError* gerror = nullptr;
+  AtspiRect* r = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &gerror);
+  g_object_unref(component);
+  if (gerror || !r) {
+    g_free(r);
+    return fail<Rect>(errorOf(gerror));
+  }
+  Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
+  g_free(r);
+  return ok(out);
+}
+
+AXError AtspiAccessibility::edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f) {
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return error;
+  if (atspi_accessible_get_role(a, nullptr) == ATSPI_ROLE_PASSWORD_TEXT) return AXError::noValue;
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return AXError::attributeUnsupported;
+  auto field = readField(text);
+  g_object_unref(text);
+  if (!field) return AXError::cannotComplete;
+  return f(a, *field);
+}
+
+AXError AtspiAccessibility::insertText(const AXElement& e, int64_t location, const std::string& inserted) {
+  return edit(e, [&](AtspiAccessible* a, FieldText& field) {
+    if (location < 0 || location > field.length()) return AXError::illegalArgument;
+    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(a);
+    if (!editable) return AXError::attributeUnsupported;
+    GError* gerror = nullptr;
+    // The length is counted as the application counts offsets, not in bytes:
+    // Qt cuts (or pads) the text to it.
+    const int64_t units = utf16OffsetOfCharacter(inserted, INT64_MAX);
+    const int length = static_cast<int>(field.countsUtf16 ? units : characterOffsetOfUtf16(inserted, units));
+    const bool done =
+        atspi_editable_text_insert_text(editable, field.toAtspi(location), inserted.c_str(), length, &gerror);
+    g_object_unref(editable);
+    if (gerror) return errorOf(gerror);
+    return done ? AXError::success : AXError::failure;
+  });
+}
+
+AXError AtspiAccessibility::deleteText(const AXElement& e, TextRange range) {
+  return edit(e, [&](AtspiAccessible* a, FieldText& field) {
+    if (range.location < 0 || range.length < 0 || range.location + range.length > field.length())
+      return AXError::illegalArgument;
+    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(a);
+    if (!editable) return AXError::attributeUnsupported;
+    GError* gerror = nullptr;
+    const bool done = atspi_editable_text_delete_text(editable, field.toAtspi(range.location),
+                                                      field.toAtspi(range.location + range.length), &gerror);
+    g_object_unref(editable);
+    if (gerror) return errorOf(gerror);
+    return done ? AXError::success : AXError::failure;
+  });
+}
+
+AXError AtspiAccessibility::setCaret(const AXElement& e, int64_t location) {
+  return edit(e, [&](AtspiAccessible* a, FieldText& field) {
+    if (location < 0 || location > field.length()) return AXError::illegalArgument;
+    AtspiText* text = atspi_accessible_get_text_iface(a);
+    GError* gerror = nullptr;
+    const bool done = atspi_text_set_caret_offset(text, field.toAtspi(location), &gerror);
+    g_object_unref(text);
+    if (gerror) return errorOf(gerror);
+    return done ? AXError::success : AXError::failure;
+  });
+}
+
+}  // namespace tessa

@@ -1,0 +1,171 @@
+// The focused Qt field read and edited over AT-SPI, in the engine's UTF-16
+// units.
+#include "platform/x11/atspi_accessibility.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "base/task_runner.h"
+#include "platform/events.h"
+#include "x11/support/unavailable.h"
+#include "x11/support/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using x11test::TestField;
+using x11test::waitUntil;
+using x11test::XSession;
+
+TEST(Utf16Offsets, CountSurrogatePairsTwiceAndEverythingElseOnce) {
+  const std::string text = "a😀สวัสดี";  // 1 + 2 + 6 units; 8 characters
+  EXPECT_EQ(utf16OffsetOfCharacter(text, 0), 0);
+  EXPECT_EQ(utf16OffsetOfCharacter(text, 1), 1);
+  EXPECT_EQ(utf16OffsetOfCharacter(text, 2), 3);
+  EXPECT_EQ(utf16OffsetOfCharacter(text, 8), 9);
+  EXPECT_EQ(utf16OffsetOfCharacter(text, 50), 9);  // clamped
+  EXPECT_EQ(characterOffsetOfUtf16(text, 3), 2);
+  EXPECT_EQ(characterOffsetOfUtf16(text, 9), 8);
+  EXPECT_EQ(characterOffsetOfUtf16(text, 2), 2);  // inside the pair: the whole character
+  EXPECT_EQ(characterOffsetOfUtf16(text, 99), 8);
+  for (int64_t c = 0; c <= 8; ++c) EXPECT_EQ(characterOffsetOfUtf16(text, utf16OffsetOfCharacter(text, c)), c);
+}
+
+TEST(AtspiWithoutSessionBus, IsUntrustedAndReportsAccessibilityDisabled) {
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  const std::string saved = bus ? bus : "";
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  SerialQueue main{"main"};
+  AtspiAccessibility ax(main);
+  EXPECT_FALSE(ax.isProcessTrusted(true));
+  EXPECT_EQ(ax.focusedElement(0.1).error, AXError::apiDisabled);
+  if (bus) setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
+}
+
+class AtspiAccessibilityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    session = XSession::start(&why);
+    if (!session) TESSA_X11_UNAVAILABLE(why);
+    if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
+    ASSERT_TRUE(session->setLayouts({"us", "th"}));
+    session->resetKeyboardState();
+    ax = std::make_unique<AtspiAccessibility>(main);
+  }
+
+  // Starts the window and waits until AT-SPI sees its focused widget.
+  AXElement open(TestField::Kind kind, const std::string& text) {
+    std::string why;
+    field = TestField::start(*session, kind, text, &why);
+    EXPECT_TRUE(field) << why;
+    if (!field) return {};
+    AXResult<AXElement> focused;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          focused = ax->focusedElement(0.5);
+          return focused.ok() && focused.value->pid == field->pid();
+        },
+        5.0, 0.01));
+    return focused.value.value_or(AXElement{});
+  }
+
+  SerialQueue main{"main"};
+  std::unique_ptr<XSession> session;
+  std::unique_ptr<AtspiAccessibility> ax;
+  std::unique_ptr<TestField> field;
+};
+
+TEST_F(AtspiAccessibilityTest, TrustFollowsTheBusSettingAndThePromptTurnsItOn) {
+  std::atomic<int> changes{0};
+  auto sub = ax->observeTrustListChanged([&] { ++changes; });
+  const bool before = ax->isProcessTrusted(false);
+  EXPECT_TRUE(ax->isProcessTrusted(true));
+  EXPECT_TRUE(ax->isProcessTrusted(false));
+  if (!before) {
+    EXPECT_TRUE(waitUntil([&] { return changes == 1; }, 2.0));
+  }
+  // No window yet: nothing has the focus.
+  EXPECT_EQ(ax->focusedElement(0.5).error, AXError::noValue);
+}
+
+TEST_F(AtspiAccessibilityTest, ReadsTextCaretSelectionAndBoundsInUtf16Units) {
+  const std::string text = "a😀 สวัสดี";  // caret at the end: 1 + 2 + 1 + 6 = 10 units
+  AXElement e = open(TestField::Kind::line, text);
+  ASSERT_NE(e.id, 0u);
+  EXPECT_EQ(ax->focusedElementOfApplication(field->pid(), 0.5).value, e);
+  EXPECT_EQ(ax->focusedElementOfApplication(999999, 0.5).error, AXError::noValue);
+
+  EXPECT_EQ(*ax->role(e).value, "AXTextField");
+  EXPECT_EQ(ax->subrole(e).error, AXError::noValue);
+  EXPECT_EQ(*ax->value(e).value, text);
+  EXPECT_EQ(*ax->selectedTextRange(e).value, (TextRange{10, 0}));
+  EXPECT_EQ(field->state()->caret, 10);  // the window counts as we do
+  EXPECT_EQ(*ax->stringForRange(e, TextRange{1, 2}).value, "😀");
+  EXPECT_EQ(*ax->stringForRange(e, TextRange{4, 3}).value, "สวั");
+  EXPECT_EQ(ax->stringForRange(e, TextRange{8, 3}).error, AXError::illegalArgument);
+  EXPECT_EQ(*ax->selectedText(e).value, "");
+
+  auto bounds = ax->boundsForRange(e, TextRange{4, 6});
+  auto frame = ax->frame(e);
+  ASSERT_TRUE(bounds.ok() && frame.ok());
+  EXPECT_GT(bounds.value->width, 0);
+  EXPECT_GT(frame.value->width, bounds.value->width);
+}
+
+TEST_F(AtspiAccessibilityTest, EditsAtUtf16OffsetsAndTheWindowShowsThem) {
+  AXElement e = open(TestField::Kind::line, "😀สวัสดี");
+  ASSERT_NE(e.id, 0u);
+  // After the emoji (two units), before the Thai word.
+  EXPECT_EQ(ax->insertText(e, 2, "ไทย "), AXError::success);
+  EXPECT_TRUE(field->waitForText("😀ไทย สวัสดี"));
+  EXPECT_EQ(ax->deleteText(e, TextRange{0, 2}), AXError::success);
+  EXPECT_TRUE(field->waitForText("ไทย สวัสดี"));
+  EXPECT_EQ(ax->setCaret(e, 3), AXError::success);
+  EXPECT_TRUE(waitUntil([&] { return field->state()->caret == 3; }, 2.0));
+  EXPECT_EQ(*ax->selectedTextRange(e).value, (TextRange{3, 0}));
+  EXPECT_EQ(ax->insertText(e, 99, "x"), AXError::illegalArgument);
+  EXPECT_EQ(ax->deleteText(e, TextRange{5, 99}), AXError::illegalArgument);
+  EXPECT_EQ(*ax->value(e).value, "ไทย สวัสดี");
+}
+
+TEST_F(AtspiAccessibilityTest, KeysTypedInTheThaiGroupReadBackAsThai) {
+  AXElement e = open(TestField::Kind::line, "hello ");
+  ASSERT_NE(e.id, 0u);
+  session->lockGroup(1);
+  ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
+  ASSERT_TRUE(field->waitForText("hello สวัสดี"));
+  EXPECT_EQ(*ax->value(e).value, "hello สวัสดี");
+  EXPECT_EQ(*ax->selectedTextRange(e).value, (TextRange{12, 0}));
+}
+
+TEST_F(AtspiAccessibilityTest, APasswordFieldIsSecureAndGivesNoValue) {
+  AXElement e = open(TestField::Kind::password, "secret");
+  ASSERT_NE(e.id, 0u);
+  EXPECT_EQ(*ax->subrole(e).value, "AXSecureTextField");
+  EXPECT_EQ(ax->value(e).error, AXError::noValue);
+}
+
+TEST_F(AtspiAccessibilityTest, AnApplicationWithoutTextHasNoTextAttributes) {
+  AXElement e = open(TestField::Kind::button, "");
+  ASSERT_NE(e.id, 0u);
+  // The engine's "Accessibility unavailable" answer needs all three to fail.
+  EXPECT_EQ(ax->value(e).error, AXError::attributeUnsupported);
+  EXPECT_EQ(ax->selectedTextRange(e).error, AXError::attributeUnsupported);
+  EXPECT_FALSE(ax->selectedText(e).ok());
+  EXPECT_EQ(ax->insertText(e, 0, "x"), AXError::attributeUnsupported);
+}
+
+TEST_F(AtspiAccessibilityTest, AnElementOfAClosedWindowIsInvalid) {
+  AXElement e = open(TestField::Kind::line, "x");
+  ASSERT_NE(e.id, 0u);
+  field.reset();
+  EXPECT_TRUE(waitUntil([&] { return !ax->value(e).ok(); }, 3.0));
+  EXPECT_FALSE(ax->role(e).ok());
+  EXPECT_EQ(ax->value(AXElement{12345, 1}).error, AXError::invalidElement);
+}
+
+}  // namespace
+}  // namespace tessa

@@ -1,0 +1,73 @@
+// The engine's read of the focused field, over AT-SPI on a real X server.
+#include <gtest/gtest.h>
+
+#include "correction/accessibility_text.h"
+#include "platform/x11/atspi_accessibility.h"
+#include "support/key_road_fixture.h"
+#include "x11/support/unavailable.h"
+#include "x11/support/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using x11test::TestField;
+using x11test::waitUntil;
+using x11test::XSession;
+
+class FocusedTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    session = XSession::start(&why);
+    if (!session) TESSA_X11_UNAVAILABLE(why);
+    if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
+    ax = std::make_unique<AtspiAccessibility>(main);
+    ASSERT_TRUE(ax->isProcessTrusted(true));
+    f.platform.accessibility = ax.get();
+    f.startEngine(false);
+  }
+  void TearDown() override { f.engine.reset(); }
+
+  // The engine's read once the window's widget has the focus.
+  FocusedTextRead readWhenFocused(TestField::Kind kind, const std::string& text) {
+    std::string why;
+    field = TestField::start(*session, kind, text, &why);
+    EXPECT_TRUE(field) << why;
+    FocusedTextRead read;
+    waitUntil(
+        [&] {
+          read = readFocusedText(*f.engine);
+          return read.problem != FocusedTextProblem::noFocusedField || read.text;
+        },
+        5.0, 0.01);
+    return read;
+  }
+
+  SerialQueue main{"main"};
+  test::KeyRoadFixture f;
+  std::unique_ptr<XSession> session;
+  std::unique_ptr<AtspiAccessibility> ax;
+  std::unique_ptr<TestField> field;
+};
+
+TEST_F(FocusedTextTest, AThaiFieldReadsInTheEnginesUnits) {
+  auto read = readWhenFocused(TestField::Kind::line, "😀 สวัสดี");
+  ASSERT_TRUE(read.text);
+  EXPECT_EQ(read.text->text, u"😀 สวัสดี");
+  EXPECT_EQ(read.text->selection, (TextRange{9, 0}));
+}
+
+TEST_F(FocusedTextTest, APasswordFieldIsSecure) {
+  auto read = readWhenFocused(TestField::Kind::password, "secret");
+  EXPECT_FALSE(read.text);
+  EXPECT_EQ(read.problem, FocusedTextProblem::secureField);
+}
+
+TEST_F(FocusedTextTest, AWindowWithoutTextGivesNoText) {
+  auto read = readWhenFocused(TestField::Kind::button, "");
+  EXPECT_FALSE(read.text);
+  EXPECT_EQ(read.problem, FocusedTextProblem::unreadable);
+}
+
+}  // namespace
+}  // namespace tessa

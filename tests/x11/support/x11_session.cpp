@@ -1,0 +1,213 @@
+#include "x11/support/x11_session.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <dbus/dbus.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/events.h"
+#include "platform/keyboard_tables.h"
+#include "platform/linux/xkb_layout.h"
+
+namespace tessa::x11test {
+
+namespace {
+constexpr double kStartTimeout = 10.0;
+constexpr uint16_t kShift = keycode::shift;
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "," : "") + parts[i];
+  return out;
+}
+
+bool programExists(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t colon = dirs.find(':', start);
+    std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return false;
+}
+
+bool a11yBusAnswers() {
+  DBusError err;
+  dbus_error_init(&err);
+  DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
+  if (!bus) {
+    dbus_error_free(&err);
+    return false;
+  }
+  dbus_connection_set_exit_on_disconnect(bus, FALSE);
+  const bool owned = dbus_bus_name_has_owner(bus, "org.a11y.Bus", &err);
+  dbus_error_free(&err);
+  dbus_connection_close(bus);
+  dbus_connection_unref(bus);
+  return owned;
+}
+}  // namespace
+
+std::unique_ptr<XSession> XSession::start(std::string* why) {
+  auto fail = [why](const std::string& reason) {
+    if (why) *why = reason;
+    return nullptr;
+  };
+  if (!programExists("Xvfb")) return fail("Xvfb is not installed");
+  std::unique_ptr<XSession> s(new XSession());
+  ChildProcess::Options options;
+  options.extraFd = 3;
+  s->xvfb_ = ChildProcess::start(
+      {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"}, options);
+  if (!s->xvfb_) return fail("Xvfb did not start");
+  auto number = s->xvfb_->readExtraLine(kStartTimeout);
+  if (!number || number->empty()) return fail("Xvfb did not report its display");
+  s->name_ = ":" + *number;
+  s->display_ = XOpenDisplay(s->name_.c_str());
+  if (!s->display_) return fail("cannot open " + s->name_);
+  int event, error, major, minor;
+  if (!XTestQueryExtension(s->display_, &event, &error, &major, &minor)) return fail("no XTEST on " + s->name_);
+  return s;
+}
+
+XSession::~XSession() {
+  if (display_) XCloseDisplay(display_);
+}
+
+bool XSession::setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants) {
+  std::vector<std::string> argv = {"setxkbmap", "-display", name_, "-layout", joined(layouts)};
+  if (!variants.empty()) {
+    argv.push_back("-variant");
+    argv.push_back(joined(variants));
+  }
+  auto run = ChildProcess::start(argv);
+  if (!run || run->wait(kStartTimeout) != 0) return false;
+  XSync(display_, False);
+  return true;
+}
+
+void XSession::resetKeyboardState() {
+  XkbLockGroup(display_, XkbUseCoreKbd, 0);
+  XkbLockModifiers(display_, XkbUseCoreKbd, 0xff, 0);
+  XkbLatchModifiers(display_, XkbUseCoreKbd, 0xff, 0);
+  XSync(display_, False);
+}
+
+uint32_t XSession::lockedGroup() const {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  return state.locked_group;
+}
+
+void XSession::lockGroup(uint32_t group) {
+  XkbLockGroup(display_, XkbUseCoreKbd, group);
+  XSync(display_, False);
+}
+
+bool XSession::pressKey(uint16_t keyCode, bool down) {
+  auto evdev = XkbKeyLayout::evdevCodeForKeyCode(keyCode);
+  if (!evdev) return false;
+  XTestFakeKeyEvent(display_, *evdev + 8, down ? True : False, CurrentTime);
+  XSync(display_, False);
+  return true;
+}
+
+bool XSession::tapKey(uint16_t keyCode, bool shift) {
+  if (shift && !pressKey(kShift, true)) return false;
+  bool ok = pressKey(keyCode, true) && pressKey(keyCode, false);
+  if (shift) pressKey(kShift, false);
+  return ok;
+}
+
+bool XSession::typeUsKeys(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t len = 1;
+    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xc0) == 0x80) ++len;
+    auto key = usKeyForCharacter(std::string_view(text).substr(i, len));
+    if (!key || !tapKey(key->first, key->second)) return false;
+    i += len;
+  }
+  return true;
+}
+
+bool XSession::startAccessibilityBus(std::string* why) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    if (why) *why = "no session bus (run inside dbus-run-session)";
+    return false;
+  }
+  // One bus for the life of the process: the AT-SPI library connects once and
+  // keeps that connection, so a second launcher would not be seen.
+  // Its socket goes under XDG_RUNTIME_DIR, named after the display at most:
+  // a folder of our own keeps parallel cases apart.
+  struct Bus {
+    std::unique_ptr<ChildProcess> launcher;
+    std::string folder;
+    ~Bus() {
+      launcher.reset();
+      std::error_code ec;
+      if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    }
+  };
+  static Bus bus;
+  if (!bus.launcher && !a11yBusAnswers()) {
+    char folder[] = "/tmp/tessavinor-a11y-XXXXXX";
+    ChildProcess::Options options;
+    if (mkdtemp(folder)) {
+      bus.folder = folder;
+      options.env = {{"XDG_RUNTIME_DIR", folder}};
+    }
+    bus.launcher = ChildProcess::start({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}, options);
+  }
+  if (!waitUntil(a11yBusAnswers, kStartTimeout, 0.01)) {
+    if (why) *why = "the accessibility bus launcher did not answer";
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<TestField> TestField::start(const XSession& session, Kind kind, const std::string& text,
+                                            std::string* why) {
+  const char* kindName = kind == Kind::line ? "line" : kind == Kind::password ? "password" : "button";
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", session.displayName()},
+                 {"QT_QPA_PLATFORM", "xcb"},
+                 {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"},
+                 {"QT_ACCESSIBILITY", "1"}};
+  std::unique_ptr<TestField> field(new TestField());
+  field->process_ = ChildProcess::start({TESSAVINOR_TESTFIELD_PATH, kindName, text}, options);
+  if (!field->process_ || !field->process_->waitForLine("READY", kStartTimeout)) {
+    if (why) *why = "tessavinor-testfield did not report READY";
+    return nullptr;
+  }
+  return field;
+}
+
+std::optional<TestField::State> TestField::state() {
+  if (!process_->writeLine("state")) return std::nullopt;
+  auto line = process_->waitForLine("STATE ", 3.0);
+  if (!line) return std::nullopt;
+  // STATE <caret> <text>
+  std::string rest = line->substr(6);
+  auto space = rest.find(' ');
+  if (space == std::string::npos) return std::nullopt;
+  return State{rest.substr(space + 1), std::stoll(rest.substr(0, space))};
+}
+
+bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
+  return waitUntil(
+      [&] {
+        auto s = state();
+        return s && s->text == text;
+      },
+      timeoutSeconds, 0.005);
+}
+
+}  // namespace tessa::x11test

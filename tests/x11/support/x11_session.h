@@ -1,0 +1,82 @@
+#pragma once
+// The X session the X11 tests run in: a private Xvfb (its own display, picked
+// by the server, never shared, started with -noreset so the keymap survives
+// its clients), keyboard layouts set with setxkbmap, the XKB state reset
+// between cases, keys typed through XTest as a user would, and the Qt test
+// field (tessavinor-testfield) exposed over AT-SPI. Everything waits on
+// markers with deadlines.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "x11/support/child_process.h"
+
+typedef struct _XDisplay Display;
+
+namespace tessa::x11test {
+
+class XSession {
+ public:
+  // Null, with the reason in `why`, when Xvfb is missing or does not start.
+  static std::unique_ptr<XSession> start(std::string* why = nullptr);
+  ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  // ":N", for DISPLAY and XOpenDisplay.
+  const std::string& displayName() const { return name_; }
+  // The harness's own connection.
+  Display* display() const { return display_; }
+
+  // setxkbmap -layout a,b[,c] [-variant ...]; true once it has run and the
+  // server holds that many groups.
+  bool setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants = {});
+  // Group 0, no modifier locked or latched: what each case starts from.
+  void resetKeyboardState();
+  uint32_t lockedGroup() const;
+  void lockGroup(uint32_t group);
+
+  // Keys by our key codes, sent through XTest (evdev code + 8), flushed.
+  bool pressKey(uint16_t keyCode, bool down);
+  bool tapKey(uint16_t keyCode, bool shift = false);
+  // The keys of `text` on a US keyboard, with Shift where needed.
+  bool typeUsKeys(const std::string& text);
+
+  // The accessibility bus of the session bus this process runs in (the tests
+  // run inside dbus-run-session), started once per process; true once its
+  // launcher answers.
+  bool startAccessibilityBus(std::string* why = nullptr);
+
+ private:
+  XSession() = default;
+
+  std::unique_ptr<ChildProcess> xvfb_;
+  std::string name_;
+  Display* display_ = nullptr;
+};
+
+// The Qt window with one focused widget: a line edit, a password field, or a
+// button (an application that exposes no text).
+class TestField {
+ public:
+  enum class Kind { line, password, button };
+  struct State {
+    std::string text;
+    int64_t caret = 0;  // UTF-16 units, as Qt counts
+  };
+  // Null, with the reason in `why`, when the window does not come up focused.
+  static std::unique_ptr<TestField> start(const XSession& session, Kind kind, const std::string& text,
+                                          std::string* why = nullptr);
+  // What the field holds, asked of the window itself.
+  std::optional<State> state();
+  // Polls state() until the text is `text`, up to the deadline.
+  bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
+  int64_t pid() const { return process_->pid(); }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
+}  // namespace tessa::x11test

@@ -1,0 +1,81 @@
+// tessavinor-testfield: a window whose one widget has the focus, for the X11
+// tests. `tessavinor-testfield line|password|button [TEXT]`. Prints READY once
+// the widget holds the focus in the active window; answers each "state" line
+// on standard input with "STATE <caret> <text>" (caret in UTF-16 units).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const std::string kind = argc > 1 ? argv[1] : "line";
+  QWidget window;
+  window.setWindowTitle("tessavinor-testfield");
+  auto* layout = new QVBoxLayout(&window);
+  QLineEdit* line = nullptr;
+  QWidget* focus = nullptr;
+  if (kind == "button") {
+    auto* button = new QPushButton("OK");
+    button->setAccessibleName("button");
+    focus = button;
+  } else {
+    line = new QLineEdit;
+    line->setAccessibleName("field");
+    if (kind == "password") line->setEchoMode(QLineEdit::Password);
+    if (argc > 2) line->setText(QString::fromUtf8(argv[2]));
+    focus = line;
+  }
+  layout->addWidget(focus);
+  window.resize(320, 60);
+  window.show();
+  window.activateWindow();
+  focus->setFocus();
+
+  QTimer ready;
+  QObject::connect(&ready, &QTimer::timeout, [&] {
+    if (!window.isActiveWindow() || QApplication::focusWidget() != focus) {
+      window.activateWindow();
+      focus->setFocus();
+      return;
+    }
+    ready.stop();
+    std::printf("READY\n");
+    std::fflush(stdout);
+  });
+  ready.start(5);
+
+  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+  std::string pending;
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char chunk[512];
+    ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n <= 0) {
+      QApplication::quit();
+      return;
+    }
+    pending.append(chunk, static_cast<size_t>(n));
+    size_t nl;
+    while ((nl = pending.find('\n')) != std::string::npos) {
+      std::string command = pending.substr(0, nl);
+      pending.erase(0, nl + 1);
+      if (command == "state") {
+        const QString text = line ? line->text() : QString();
+        const int caret = line ? line->cursorPosition() : 0;
+        std::printf("STATE %d %s\n", caret, text.toUtf8().constData());
+        std::fflush(stdout);
+      } else if (command == "quit") {
+        QApplication::quit();
+      }
+    }
+  });
+  return app.exec();
+}
