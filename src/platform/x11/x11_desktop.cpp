@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
+#include "platform/x11/atspi_accessibility.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_hid.h"
+#include "platform/x11/x11_input_sources.h"
 #include "platform/x11/x11_key_mapping.h"
 
 namespace tessa {
@@ -52,6 +54,9 @@ std::unique_ptr<X11Desktop> X11Desktop::open(TaskRunner& main, const Environment
   }
   desktop->hid_ = X11Hid::create(desktop->display_);
   desktop->processes_ = std::make_unique<X11KeyMappingRunner>(*desktop->events_);
+  // Keyboard groups as input sources, and the focused text field over AT-SPI.
+  desktop->inputSources_ = std::make_unique<X11InputSources>(main, desktop->display_);
+  desktop->accessibility_ = std::make_unique<AtspiAccessibility>(main);
   say("X11 back end on display " + desktop->display_ + ": XInput2 and XTest present");
   return desktop;
 }
@@ -62,8 +67,13 @@ LinuxDesktopOptions X11Desktop::options(LinuxDesktopOptions base) const {
   if (events_) base.events = events_.get();
   if (hid_) base.hid = hid_.get();
   if (processes_) base.processes = processes_.get();
+  if (inputSources_) base.inputSources = inputSources_.get();
+  if (accessibility_) base.accessibility = accessibility_.get();
   return base;
 }
+
+InputSources* X11Desktop::inputSources() const { return inputSources_.get(); }
+Accessibility* X11Desktop::accessibility() const { return accessibility_.get(); }
 
 ProcessRunner* X11Desktop::processes() const { return processes_.get(); }
 

@@ -17,6 +17,9 @@ class X11EventSystem;
 class X11Hid;
 class X11KeyMappingRunner;
 
+class X11InputSources;
+class AtspiAccessibility;
+
 class X11Desktop {
  public:
   using Log = std::function<void(const std::string&)>;
@@ -38,6 +41,8 @@ class X11Desktop {
   const std::string& displayName() const { return display_; }
   X11EventSystem* events() const { return events_.get(); }
   X11Hid* hid() const { return hid_.get(); }
+  InputSources* inputSources() const;
+  Accessibility* accessibility() const;
   // Child processes, with the key-mapping tool answered by the tap.
   ProcessRunner* processes() const;
 
@@ -52,6 +57,8 @@ class X11Desktop {
   std::unique_ptr<X11EventSystem> events_;
   std::unique_ptr<X11Hid> hid_;
   std::unique_ptr<X11KeyMappingRunner> processes_;
+  std::unique_ptr<X11InputSources> inputSources_;
+  std::unique_ptr<AtspiAccessibility> accessibility_;
 };
 
 }  // namespace tessa

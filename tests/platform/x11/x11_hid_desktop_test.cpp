@@ -100,7 +100,8 @@ TEST_F(X11HidTest, QuitReleasesTheGrabsAndPutsBackTheLockAndTheLightsMap) {
   auto options = desktop->options();
   EXPECT_EQ(options.events, desktop->events());
   EXPECT_EQ(options.hid, desktop->hid());
-  EXPECT_EQ(options.inputSources, nullptr) << "left to its own back end";
+  EXPECT_EQ(options.inputSources, desktop->inputSources());
+  EXPECT_EQ(options.accessibility, desktop->accessibility());
 
   auto& events = *desktop->events();
   TapId tap = events.createTap(TapLocation::hid, true, TapOptions::defaultTap, eventMaskBit(EventType::keyDown),
