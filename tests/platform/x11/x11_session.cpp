@@ -31,16 +31,6 @@ double now() {
   std::abort();
 }
 
-int runTool(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 }  // namespace
 
 XvfbServer& XvfbServer::shared() {
@@ -49,51 +39,18 @@ XvfbServer& XvfbServer::shared() {
 }
 
 XvfbServer::XvfbServer() {
-  int fds[2];
-  if (pipe(fds) != 0) fail("pipe");
-  pid_t pid = fork();
-  if (pid < 0) fail("fork");
-  if (pid == 0) {
-    close(fds[0]);
-    std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  pid_ = pid;
-  std::string number;
-  const double deadline = now() + 10.0;
-  while (number.empty() || number.back() != '\n') {
-    pollfd p{fds[0], POLLIN, 0};
-    int left = static_cast<int>((deadline - now()) * 1000);
-    if (left <= 0 || poll(&p, 1, left) <= 0) fail("Xvfb did not report its display");
-    char c;
-    if (read(fds[0], &c, 1) != 1) fail("Xvfb exited before reporting its display");
-    number += c;
-  }
-  close(fds[0]);
-  number.pop_back();
-  display_ = ":" + number;
-  if (runTool({"setxkbmap", "-display", display_, "-layout", "us,th"}) != 0) fail("setxkbmap failed");
-  control_ = XOpenDisplay(display_.c_str());
-  if (!control_) fail("cannot open " + display_);
+  // The same private server every X test uses: Xvfb on a display of its own
+  // (-displayfd, -noreset), here with the us and th layouts.
+  std::string why;
+  session_ = x11test::XSession::start(&why);
+  if (!session_) fail("Xvfb: " + why);
+  if (!session_->setLayouts({"us", "th"})) fail("setxkbmap failed");
+  display_ = session_->displayName();
 }
 
-XvfbServer::~XvfbServer() {
-  if (control_) XCloseDisplay(control_);
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-}
+XvfbServer::~XvfbServer() = default;
 
-void XvfbServer::resetKeyboardState() {
-  XkbLockGroup(control_, XkbUseCoreKbd, 0);
-  XkbLockModifiers(control_, XkbUseCoreKbd, 0xff, 0);
-  XkbLatchModifiers(control_, XkbUseCoreKbd, 0xff, 0);
-  XSync(control_, False);
-}
+void XvfbServer::resetKeyboardState() { session_->resetKeyboardState(); }
 
 // ------------------------------------------------------------ runner
 

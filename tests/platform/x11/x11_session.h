@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/task_runner.h"
+#include "x11/support/x11_session.h"
 
 typedef struct _XDisplay Display;
 
@@ -26,9 +27,8 @@ class XvfbServer {
 
  private:
   XvfbServer();
+  std::unique_ptr<x11test::XSession> session_;
   std::string display_;
-  int pid_ = -1;
-  Display* control_ = nullptr;
 };
 
 // A main queue the test drains by hand from its own thread.
