@@ -38,10 +38,12 @@ struct Xvfb {
     if (::posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0) pid = 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    char buf[16] = {};
-    ssize_t n = pid ? ::read(fds[0], buf, sizeof buf - 1) : 0;
+    // The server writes its display number and a newline, perhaps in pieces.
+    std::string number;
+    char c = 0;
+    while (pid && number.size() < 16 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     ::close(fds[0]);
-    if (n > 1) display = ":" + std::string(buf, static_cast<size_t>(n - 1));
+    if (!number.empty() && c == '\n') display = ":" + number;
   }
   ~Xvfb() {
     if (pid) {
