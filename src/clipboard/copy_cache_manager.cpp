@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <set>
 
@@ -107,8 +108,20 @@ std::optional<Item::WebURL> webURLOf(const std::string& text) {
 
 // "r g b a", each 0…1.
 std::optional<Item::Color> colorOf(const std::string& value) {
+  // Parsed without the C locale's help: a desktop locale with a decimal
+  // comma must not change what a colour is.
   double c[4] = {0, 0, 0, 1};
-  int n = std::sscanf(value.c_str(), "%lf %lf %lf %lf", &c[0], &c[1], &c[2], &c[3]);
+  int n = 0;
+  const char* p = value.data();
+  const char* end = value.data() + value.size();
+  while (n < 4) {
+    while (p < end && isSpace(*p)) ++p;
+    if (p == end) break;
+    auto [next, ec] = std::from_chars(p, end, c[n]);
+    if (ec != std::errc()) return std::nullopt;
+    p = next;
+    ++n;
+  }
   if (n < 3) return std::nullopt;
   auto byte = [](double x) {
     double clamped = std::isfinite(x) ? std::clamp(x, 0.0, 1.0) : 0.0;

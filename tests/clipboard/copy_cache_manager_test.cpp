@@ -160,6 +160,22 @@ TEST_F(CopyCacheManagerTest, KindsOfPayloadAreRecognised) {
   EXPECT_EQ(image->byteSize, 100);
   EXPECT_EQ(m->openVault(image->vaultID), tinyPng(640, 480, 100));
 
+  // Components outside 0…1 (or not numbers at all) are clamped in the hex,
+  // and kept as they were for the round trip.
+  color.representations[types::kColor] = "1.5 -0.2 nan 0.5";
+  desk.pasteboard().copyItems({color});
+  main.advance(0.25);
+  auto* odd = std::get_if<Item::Color>(&m->items.get().front().payloadType);
+  ASSERT_TRUE(odd);
+  EXPECT_EQ(odd->hex, "#FF000080");
+  EXPECT_EQ(odd->r, 1.5);
+  color.representations[types::kColor] = "red";
+  desk.pasteboard().copyItems({color});
+  main.advance(0.25);
+  EXPECT_TRUE(std::holds_alternative<Item::CustomBinary>(m->items.get().front().payloadType))
+      << "a colour that is not one is kept as data of its type";
+  m->deleteItem(m->items.get().front().id);
+
   m->selectedCategory.set(Item::Category::files);
   EXPECT_EQ(m->filteredItems().size(), 1u);
   m->selectedCategory.set(Item::Category::text);
