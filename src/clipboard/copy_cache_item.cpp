@@ -94,6 +94,13 @@ std::optional<std::string> CopyCacheItem::vaultID() const {
   return std::nullopt;
 }
 
+std::vector<std::string> CopyCacheItem::ownedVaultIDs() const {
+  std::vector<std::string> ids;
+  if (auto id = vaultID()) ids.push_back(*id);
+  if (textVaultID) ids.push_back(*textVaultID);
+  return ids;
+}
+
 std::string CopyCacheItem::makePreview(std::string_view text, size_t maxCharacters) {
   std::string out;
   bool pendingSpace = false;
@@ -138,7 +145,6 @@ int64_t CopyCacheItem::countLines(std::string_view text) {
 
 json CopyCacheItem::toJson() const {
   json j{{"id", id},
-         {"text", text},
          {"preview", preview},
          {"createdAt", createdAt},
          {"sourceAppName", sourceAppName},
@@ -147,6 +153,10 @@ json CopyCacheItem::toJson() const {
          {"lineCount", lineCount},
          {"isPinned", isPinned},
          {"conversionConfidence", conversionConfidence}};
+  if (textVaultID)
+    j["textVaultID"] = *textVaultID;
+  else
+    j["text"] = text;
   if (snippetKeyword) j["snippetKeyword"] = *snippetKeyword;
   if (suggestedConvertedText) j["suggestedConvertedText"] = *suggestedConvertedText;
   json p;
@@ -201,7 +211,8 @@ std::optional<CopyCacheItem> CopyCacheItem::fromJson(const json& value) {
             read(value, "lineCount", item.lineCount) && read(value, "isPinned", item.isPinned) &&
             read(value, "conversionConfidence", item.conversionConfidence) &&
             readOptional(value, "snippetKeyword", item.snippetKeyword) &&
-            readOptional(value, "suggestedConvertedText", item.suggestedConvertedText);
+            readOptional(value, "suggestedConvertedText", item.suggestedConvertedText) &&
+            readOptional(value, "textVaultID", item.textVaultID);
   if (!ok || item.id.empty()) return std::nullopt;
   auto payload = value.find("payload");
   if (payload == value.end() || !payload->is_object()) return std::nullopt;

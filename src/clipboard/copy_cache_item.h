@@ -72,13 +72,19 @@ struct CopyCacheItem {
   std::optional<std::string> suggestedConvertedText;
   int64_t conversionConfidence = 0;
   PayloadType payloadType = Text{};
+  // A long text is sealed in a blob of its own rather than in the history,
+  // so that each change of the list does not rewrite it; the stored history
+  // then has this identifier instead of the text.
+  std::optional<std::string> textVaultID;
 
   bool operator==(const CopyCacheItem&) const = default;
 
   bool hasConversionSuggestion() const;
   Category category() const;
-  // The sealed blob this entry owns, when its payload has one.
+  // The sealed blob of the payload, when it has one.
   std::optional<std::string> vaultID() const;
+  // Every blob the entry owns: the payload's and the long text's.
+  std::vector<std::string> ownedVaultIDs() const;
 
   // A one-line preview: white space runs folded to one space, trimmed, at
   // most `maxCharacters` code points.

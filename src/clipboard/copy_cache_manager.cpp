@@ -234,6 +234,17 @@ void CopyCacheManager::load() {
           corrupt = true;
           break;
         }
+        if (item->textVaultID) {
+          // A text blob that is gone or altered loses its entry, not the history.
+          std::optional<std::string> text;
+          try {
+            text = store_.openVault(*item->textVaultID);
+          } catch (const std::exception& error) {
+            log(error.what());
+          }
+          if (!text) continue;
+          item->text = std::move(*text);
+        }
         if (seen.insert(item->id).second) list.push_back(std::move(*item));
       }
     }
@@ -248,7 +259,7 @@ void CopyCacheManager::load() {
   // could not delete them: they go.
   std::set<std::string> referenced;
   for (const auto& item : list)
-    if (auto id = item.vaultID()) referenced.insert(*id);
+    for (const auto& id : item.ownedVaultIDs()) referenced.insert(id);
   int purged = 0;
   for (const auto& id : store_.vaultIDs())
     if (!referenced.count(id)) {
@@ -279,9 +290,10 @@ std::optional<std::string> CopyCacheManager::openVault(const std::string& vaultI
 void CopyCacheManager::commit(std::vector<Item> next) {
   std::set<std::string> kept;
   for (const auto& item : next)
-    if (auto id = item.vaultID()) kept.insert(*id);
+    for (const auto& id : item.ownedVaultIDs()) kept.insert(id);
   for (const auto& item : items.get())
-    if (auto id = item.vaultID(); id && !kept.count(*id)) store_.deleteVault(*id);
+    for (const auto& id : item.ownedVaultIDs())
+      if (!kept.count(id)) store_.deleteVault(id);
   items.set(std::move(next));
   save();
   std::vector<Item> pinned;
@@ -410,7 +422,19 @@ std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {
   entry.preview = Item::makePreview(entry.text);
   entry.charCount = Item::countCharacters(entry.text);
   entry.lineCount = Item::countLines(entry.text);
+  if (!sealLongText(entry)) {
+    if (auto id = entry.vaultID()) store_.deleteVault(*id);
+    return std::nullopt;
+  }
   return entry;
+}
+
+bool CopyCacheManager::sealLongText(Item& entry) {
+  if (entry.text.size() <= kInlineTextLimit) return true;
+  auto id = store_.storeVault(entry.text);
+  if (!id) return false;
+  entry.textVaultID = *id;
+  return true;
 }
 
 void CopyCacheManager::insert(Item entry) {
@@ -586,6 +610,7 @@ void CopyCacheManager::addSnippet(const std::string& text, const std::string& ke
   entry.sourceBundleID = env_.platform.workspace ? env_.platform.workspace->bundleIdentifier() : "";
   if (std::string k = trimmed(keyword); !k.empty()) entry.snippetKeyword = k;
   entry.isPinned = pinned;
+  if (!sealLongText(entry)) return;
   insert(std::move(entry));
 }
 

@@ -39,6 +39,8 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   static constexpr double kCaptureDelay = 0.2;
   static constexpr double kPasteDelay = 0.1;
   static constexpr double kExpiryCheckInterval = 60;
+  // Texts longer than this are sealed in a blob of their own.
+  static constexpr size_t kInlineTextLimit = 16 * 1024;
   static constexpr const char* kEnabledKey = "isCopyCacheEnabled";
   static constexpr const char* kClearOnQuitKey = "isCopyCacheClearOnQuit";
   static constexpr const char* kSnippetSourceName = "Custom Snippet";
@@ -99,6 +101,8 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   void captureFromPasteboard();
   std::optional<CopyCacheItem> makeEntry(const PasteboardItem& item);
   void insert(CopyCacheItem entry);
+  // Seals a long text apart; false when it could not be stored.
+  bool sealLongText(CopyCacheItem& entry);
   // Replaces the list, deletes the blobs of removed entries, stores it and
   // derives the pinned list; closes the preview when its entry left.
   void commit(std::vector<CopyCacheItem> next);

@@ -335,6 +335,33 @@ TEST_F(CopyCacheManagerTest, TheHistoryComesBackSealedAndOrphansArePurged) {
   EXPECT_TRUE(logged("purged 1 orphaned"));
 }
 
+TEST_F(CopyCacheManagerTest, ALongTextIsSealedApartAndComesBackWithItsEntry) {
+  std::string longText(CopyCacheManager::kInlineTextLimit + 1, 'x');
+  longText.replace(0, 12, "long marker ");
+  {
+    auto m = make();
+    copy("short one");
+    copy(longText);
+    copy(longText + "y");
+    EXPECT_EQ(blobCount(), 2u);
+    EXPECT_LT(fs::file_size(folder() / "history.vault"), CopyCacheManager::kInlineTextLimit);
+  }
+  EXPECT_FALSE(anyFileContains(home.path(), "long marker"));
+  // One text blob lost: only its entry goes.
+  std::string lost;
+  {
+    auto m = make();
+    ASSERT_EQ(m->items.get().size(), 3u);
+    EXPECT_EQ(m->items.get()[1].text, longText);
+    lost = *m->items.get()[0].textVaultID;
+  }
+  fs::remove(folder() / (lost + ".blob"));
+  auto m = make();
+  EXPECT_EQ(texts(m->items.get()), (std::vector<std::string>{longText, "short one"}));
+  m->deleteItem(m->items.get()[0].id);
+  EXPECT_EQ(blobCount(), 0u);
+}
+
 TEST_F(CopyCacheManagerTest, ATamperedHistoryLoadsEmptyIsKeptAsideAndLogged) {
   {
     auto m = make();
