@@ -5,6 +5,7 @@
 #include <atomic>
 #include <sstream>
 
+#include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
@@ -133,6 +134,9 @@ bool AppDelegate::applicationDidFinishLaunching() {
 
   step("registerObservers");
   registerObservers();
+  // The clipboard history watches the pasteboard from now on (it records
+  // nothing until the user turns it on).
+  copyCache();
 
   step("loadStabilityStats");
   engine_->loadStabilityStats();
@@ -266,6 +270,10 @@ void AppDelegate::applicationWillTerminate() {
   engine_->restoreSystemKeyboardForQuit();
   step("releaseCapsLEDKeyboards");
   engine_->releaseCapsLEDKeyboards();
+  if (copyCache_ && copyCache_->isClearOnQuit.get()) {
+    step("clearHistory");
+    copyCache_->clearHistory();
+  }
   env_.defaults->synchronize();
 }
 
@@ -331,8 +339,47 @@ void AppDelegate::replayOnboarding() {
 
 void AppDelegate::quitApp() { env_.shell->terminate(); }
 
-void AppDelegate::toggleCopyCache() { console("The clipboard history is not part of this build."); }
-void AppDelegate::clearCopyCache() { console("The clipboard history is not part of this build."); }
+CopyCacheManager& AppDelegate::copyCache() {
+  if (copyCache_) return *copyCache_;
+  CopyCacheManagerEnvironment env;
+  env.platform = env_.platform;
+  env.clock = env_.clock;
+  env.main = env_.main;
+  env.defaults = env_.defaults;
+  SystemLog* systemLog = env_.platform.systemLog;
+  env.log = [systemLog](const std::string& line) {
+    if (systemLog) systemLog->write(kFallbackBundleID, "CopyCache", LogLevel::info, line, false);
+  };
+  if (engine_) {
+    // The search also finds what was typed in the wrong keyboard layout.
+    env.otherLayout = [toThai = engine_->englishToThaiMap(),
+                       toEnglish = engine_->thaiToEnglishMap()](const std::string& text) {
+      std::string out;
+      for (size_t i = 0; i < text.size();) {
+        size_t len = 1;
+        while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
+        std::string ch = text.substr(i, len);
+        if (auto it = toThai.find(ch); it != toThai.end()) {
+          out += it->second;
+        } else if (auto back = toEnglish.find(ch); back != toEnglish.end()) {
+          out += back->second;
+        } else {
+          out += ch;
+        }
+        i += len;
+      }
+      return out;
+    };
+  }
+  copyCache_ = CopyCacheManager::create(std::move(env));
+  return *copyCache_;
+}
+
+void AppDelegate::toggleCopyCache() {
+  auto& manager = copyCache();
+  manager.isEnabled.set(!manager.isEnabled.get());
+}
+void AppDelegate::clearCopyCache() { copyCache().clearHistory(); }
 void AppDelegate::openQuickPaste() { console("The clipboard history is not part of this build."); }
 
 void AppDelegate::checkForUpdates() {

@@ -20,6 +20,7 @@
 
 namespace tessa {
 
+class CopyCacheManager;
 class KeyboardEngine;
 class UnifiedMenuPanel;
 
@@ -104,7 +105,7 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   void replayOnboarding() override;
   void quitApp() override;
   void checkForUpdates() override;
-  // The clipboard history is not part of this build: its menu actions say so.
+  // The clipboard history: on or off, and forgetting everything.
   void toggleCopyCache() override;
   void clearCopyCache() override;
   void openQuickPaste() override;
@@ -123,6 +124,8 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   static std::string feedURLString(const std::string& operatingSystemVersion);
 
   KeyboardEngine* engine() const { return engine_.get(); }
+  // The clipboard history's manager, made on first use.
+  CopyCacheManager& copyCache();
   // The status item's controller; null before start-up or without a tray.
   StatusItemController* statusItem() const { return statusItem_.get(); }
   UnifiedMenuPanel* hud() const { return hud_.get(); }
@@ -148,6 +151,7 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
 
   AppDelegateEnvironment env_;
   std::shared_ptr<KeyboardEngine> engine_;
+  std::shared_ptr<CopyCacheManager> copyCache_;
   std::shared_ptr<UnifiedMenuPanel> hud_;
   StatusItemView* statusView_ = nullptr;
   std::shared_ptr<StatusItemController> statusItem_;

@@ -15,6 +15,7 @@
 #include "platform/input_sources.h"
 #include "platform/keychain.h"
 #include "platform/login_items.h"
+#include "platform/pasteboard.h"
 #include "platform/preference_domains.h"
 #include "platform/private_keyboard_symbols.h"
 #include "platform/process_runner.h"
@@ -39,6 +40,7 @@ struct Platform {
   SpellChecker* spellChecker = nullptr;
   Screens* screens = nullptr;
   LoginItems* loginItems = nullptr;  // none: start at login is not offered
+  Pasteboard* pasteboard = nullptr;  // none: no clipboard history
   PrivateKeyboardSymbols privateSymbols;
   // Whether this process may change the machine's keyboard settings (the
   // installed application, or the simulated desktop whose changes are

@@ -39,6 +39,8 @@ class Workspace {
   virtual std::vector<RunningApplication> runningApplications() const = 0;
   virtual Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) = 0;
   virtual bool openURL(const std::string& url) = 0;
+  // Brings a running application forward; false when it could not be.
+  virtual bool activateApplication(const RunningApplication& app) { return false; }
   // "major.minor.patch", the patch always present ("14.5.0").
   virtual std::string operatingSystemVersion() const = 0;
   virtual std::string bundleIdentifier() const = 0;  // ours; empty without a bundle

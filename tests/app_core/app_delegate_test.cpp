@@ -4,6 +4,7 @@
 
 #include <any>
 
+#include "clipboard/copy_cache_manager.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
@@ -112,6 +113,32 @@ TEST_F(AppDelegateTest, StartsAndQuitsInTheirOrder) {
   std::vector<std::string> quit(d->lifecycleSteps().begin() + started, d->lifecycleSteps().end());
   EXPECT_EQ(quit, (std::vector<std::string>{"endStabilitySession", "saveStabilityStats", "clearHIDUtilMapping",
                                             "restoreOriginalHotKey61", "releaseCapsLEDKeyboards"}));
+}
+
+TEST_F(AppDelegateTest, TheClipboardActionsReachTheHistoryAndQuitClearsItWhenAsked) {
+  auto d = makeDelegate();
+  ASSERT_TRUE(d->applicationDidFinishLaunching());
+  CopyCacheManager& history = d->copyCache();
+  EXPECT_EQ(CopyCacheManager::shared(), &history);
+  EXPECT_FALSE(history.isEnabled.get());
+  d->toggleCopyCache();
+  EXPECT_TRUE(history.isEnabled.get());
+  desk.pasteboard().copyText("copied elsewhere");
+  fx.runner.advance(0.25);
+  ASSERT_EQ(history.items.get().size(), 1u);
+  d->clearCopyCache();
+  EXPECT_TRUE(history.items.get().empty());
+
+  desk.pasteboard().copyText("left at quit");
+  fx.runner.advance(0.25);
+  history.isClearOnQuit.set(true);
+  size_t started = d->lifecycleSteps().size();
+  d->applicationWillTerminate();
+  EXPECT_EQ(d->lifecycleSteps().back(), "clearHistory");
+  EXPECT_EQ(d->lifecycleSteps().size() - started, 6u);
+  EXPECT_TRUE(history.items.get().empty());
+  d->toggleCopyCache();
+  EXPECT_FALSE(history.isEnabled.get());
 }
 
 TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQuit) {

@@ -42,6 +42,7 @@ class SimWorkspace final : public Workspace {
   std::vector<RunningApplication> runningApplications() const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
+  bool activateApplication(const RunningApplication& app) override { return activate(app.bundleID); }
   std::string operatingSystemVersion() const override { return osVersion_; }
   std::string bundleIdentifier() const override { return ownBundleID_; }
 

@@ -217,6 +217,7 @@ Platform SimDesktop::platform() {
   p.spellChecker = spellChecker_;
   p.screens = &screens_;
   p.loginItems = &loginItems_;
+  p.pasteboard = &pasteboard_;
   p.hasBundleIdentifier = hasBundleIdentifier_;
   if (privateSymbols_) {
     p.privateSymbols.setSymbolicHotKeyEnabled = [this](int hotKey, bool enabled) {

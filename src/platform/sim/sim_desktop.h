@@ -29,6 +29,7 @@
 #include "platform/sim/sim_http_client.h"
 #include "platform/sim/sim_input_sources.h"
 #include "platform/sim/sim_login_items.h"
+#include "platform/sim/sim_pasteboard.h"
 #include "platform/sim/sim_process_runner.h"
 #include "platform/sim/sim_system.h"
 
@@ -153,6 +154,7 @@ class SimDesktop {
   SimSystemLog& systemLog() { return log_; }
   SimHaptics& haptics() { return haptics_; }
   MemoryKeychain& keychain() { return keychain_; }
+  SimPasteboard& pasteboard() { return pasteboard_; }
   SimHttpClient& http() { return http_; }
   // One 1440x900 display with a 25-point menu bar, unless set otherwise.
   FixedScreens& screens() { return screens_; }
@@ -195,6 +197,7 @@ class SimDesktop {
   SimSystemLog log_;
   SimHaptics haptics_;
   MemoryKeychain keychain_;
+  SimPasteboard pasteboard_{ctx_};
   SimHttpClient http_;
   FixedScreens screens_;
   SpellChecker* spellChecker_ = nullptr;

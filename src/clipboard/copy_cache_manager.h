@@ -1,0 +1,124 @@
+#pragma once
+// The clipboard history: captures what other applications copy (0.2 s after
+// the change, on the main queue), keeps at most ten entries plus whatever is
+// pinned, forgets unpinned entries after a day and when the machine sleeps,
+// and keeps everything sealed in the vault. Confined to the main queue.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/observable.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
+#include "clipboard/copy_cache_crypto_store.h"
+#include "clipboard/copy_cache_item.h"
+#include "platform/platform.h"
+
+namespace tessa {
+
+struct CopyCacheManagerEnvironment {
+  Platform platform;
+  const Clock* clock = nullptr;
+  TaskRunner* main = nullptr;
+  UserDefaults* defaults = nullptr;
+  // The vault folder; empty means Application Support/Tessavinor/CopyCache.
+  std::filesystem::path folder;
+  // Diagnostic lines; they never carry clipboard contents.
+  std::function<void(const std::string&)> log;
+  // The text as typed in the other keyboard layout (for the search), when known.
+  std::function<std::string(const std::string&)> otherLayout;
+};
+
+class CopyCacheManager final : public ObservableObject, public std::enable_shared_from_this<CopyCacheManager> {
+ public:
+  static constexpr size_t kMaxItems = 10;
+  static constexpr double kMaxAgeSeconds = 86400;
+  static constexpr double kCaptureDelay = 0.2;
+  static constexpr double kPasteDelay = 0.1;
+  static constexpr double kExpiryCheckInterval = 60;
+  // Texts longer than this are sealed in a blob of their own.
+  static constexpr size_t kInlineTextLimit = 16 * 1024;
+  static constexpr const char* kEnabledKey = "isCopyCacheEnabled";
+  static constexpr const char* kClearOnQuitKey = "isCopyCacheClearOnQuit";
+  static constexpr const char* kSnippetSourceName = "Custom Snippet";
+
+  // Makes the manager, loads the history and starts watching the pasteboard;
+  // it becomes the shared one.
+  static std::shared_ptr<CopyCacheManager> create(CopyCacheManagerEnvironment env);
+  // The manager of the process; null before one was made.
+  static CopyCacheManager* shared();
+  ~CopyCacheManager();
+
+  Published<std::vector<CopyCacheItem>> items{*this, {}};
+  // The pinned entries, newest first; always derived from `items`.
+  Published<std::vector<CopyCacheItem>> pinnedSnippets{*this, {}};
+  Published<bool> isEnabled{*this, false};
+  Published<bool> isClearOnQuit{*this, false};
+  Published<std::string> searchText{*this, ""};
+  Published<CopyCacheItem::Category> selectedCategory{*this, CopyCacheItem::Category::all};
+  Published<int> selectedIndex{*this, 0};
+  Published<std::optional<CopyCacheItem>> quickLookItem{*this, std::nullopt};
+
+  std::vector<CopyCacheItem> filteredItems() const;
+
+  void rememberFrontmostApp();
+  const std::optional<RunningApplication>& previousApp() const { return previousApp_; }
+  // Reads the pasteboard now (while enabled), cancelling a pending capture.
+  void captureNow();
+  // False when there is no previous application or it could not be activated.
+  bool activatePreviousApp();
+  // Puts the entry on the pasteboard as our own write; nothing else. False
+  // (and one log line) when the write failed.
+  bool writeToPasteboard(const CopyCacheItem& item, bool useConvertedText);
+  // Writes, brings the previous application forward and, once it is, posts
+  // the paste keystroke (Ctrl+V) 0.1 s later. False when nothing was pasted.
+  bool pasteToPreviousApp(const CopyCacheItem& item, bool useConvertedText);
+  void togglePin(const std::string& id);
+  void deleteItem(const std::string& id);
+  void clearHistory();
+  void addSnippet(const std::string& text, const std::string& keyword, bool pinned);
+
+  // Drops unpinned entries (the machine is going to sleep).
+  void dropUnpinned();
+  // Drops unpinned entries older than a day.
+  void expireOldEntries();
+  // The decrypted payload of an entry's blob (images, rich text, binary).
+  std::optional<std::string> openVault(const std::string& vaultID);
+
+  CopyCacheCryptoStore& store() { return store_; }
+
+ private:
+  explicit CopyCacheManager(CopyCacheManagerEnvironment env);
+  void start();
+  void load();
+  void save();
+  void log(const std::string& line);
+  double now() const;
+  void pasteboardChanged();
+  void captureFromPasteboard();
+  std::optional<CopyCacheItem> makeEntry(const PasteboardItem& item);
+  void insert(CopyCacheItem entry);
+  // Seals a long text apart; false when it could not be stored.
+  bool sealLongText(CopyCacheItem& entry);
+  // Replaces the list, deletes the blobs of removed entries, stores it and
+  // derives the pinned list; closes the preview when its entry left.
+  void commit(std::vector<CopyCacheItem> next);
+  void removeWhere(const std::function<bool(const CopyCacheItem&)>& drop);
+
+  CopyCacheManagerEnvironment env_;
+  CopyCacheCryptoStore store_;
+  TaskHandle pendingCapture_;
+  TaskHandle expiryTimer_;
+  Subscription pasteboardSubscription_;
+  Subscription workspaceSubscription_;
+  int64_t lastSeenChangeCount_ = -1;
+  int64_t ownChangeCount_ = -1;
+  std::optional<RunningApplication> previousApp_;
+  bool historyUsable_ = true;  // false while the vault key is unavailable
+  bool loggedForegroundOnly_ = false;
+};
+
+}  // namespace tessa
