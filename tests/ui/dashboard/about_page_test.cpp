@@ -17,6 +17,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/dashboard/content_view.h"
 #include "ui/sheets/problem_report_sheet.h"
 
@@ -60,10 +61,7 @@ class AboutPageTest : public ::testing::Test {
     EXPECT_NE(page, nullptr);
     return *page;
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   template <class W = QWidget>
   W* find(const QString& name) {
     return view->findChild<W*>(name);

@@ -14,6 +14,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/dashboard/dashboard_pages.h"
 #include "ui/dashboard/sidebar_button.h"
 #include "ui/system_colors.h"
@@ -46,10 +47,7 @@ class ContentViewTest : public ::testing::Test {
     settle();
     return *view;
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   template <class W = QWidget>
   W* find(const QString& name) {
     return view->findChild<W*>(name);

@@ -12,6 +12,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "ui/dashboard/content_view.h"
+#include "support/settle.h"
 
 namespace tessa {
 namespace {
@@ -64,10 +65,7 @@ class DashboardWindowTest : public ::testing::Test {
     engine.reset();
     fx.engine.reset();
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
 
   test::EngineFixture fx;
   SimDesktop desk;

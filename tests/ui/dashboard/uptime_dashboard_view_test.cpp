@@ -16,6 +16,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/dashboard/content_view.h"
 #include "ui/dashboard/widgets/community_stats_widget.h"
 #include "ui/dashboard/widgets/milestone_nudge_card.h"
@@ -68,10 +69,7 @@ class UsagePageTest : public ::testing::Test {
     fx.runner.advance(seconds);
     settle();
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   template <class W = QWidget>
   W* find(const QString& name) {
     return view->findChild<W*>(name);

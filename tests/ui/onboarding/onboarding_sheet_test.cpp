@@ -17,6 +17,7 @@
 #include "reliability/telemetry_manager.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/dashboard/content_view.h"
 #include "ui/onboarding/onboarding_pages.h"
 #include "ui/onboarding/onboarding_widgets.h"
@@ -42,10 +43,7 @@ class OnboardingSheetTest : public ::testing::Test {
     engine.reset();
     fx.engine.reset();
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   OnboardingSheet& open(const std::string& language) {
     engine->appLanguage.set(language);
     sheet = std::make_unique<OnboardingSheet>(*engine, nullptr);

@@ -22,6 +22,7 @@
 #include "reliability/telemetry_manager.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/sheets/problem_report_sheet.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/sheets/telemetry_inspector_sheet.h"
@@ -51,10 +52,7 @@ class ReportSheetsTest : public ::testing::Test {
     engine.reset();
     fx.engine.reset();
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   ProblemReportSheet& openReport(const std::string& language = "en") {
     engine->appLanguage.set(language);
     report = new ProblemReportSheet(*engine, &host, kReportUrl, [this](QWidget*, const QString& name, auto answer) {

@@ -11,6 +11,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
+#include "support/settle.h"
 #include "ui/dashboard/dashboard_pages.h"
 
 namespace tessa {
@@ -48,10 +49,7 @@ class SetupStatusPageTest : public ::testing::Test {
     settle();
     return *page;
   }
-  static void settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  static void settle() { test::settle(); }
   template <class W = QWidget>
   W* find(const QString& name) {
     return page->findChild<W*>(name);
