@@ -221,12 +221,7 @@ class KeystrokeRoadTest : public ::testing::Test {
   std::string last;
 };
 
-// Disabled, not passing yet: with the filtering tap's passive grab in place,
-// a key the tap passes (XAllowEvents ReplayKeyboard) reaches the Qt field in
-// the first group although the server's locked group is the second; with the
-// tap disabled the same key types in the second group.
-// DISABLED_APassedKeyTypesInTheServersGroup shows it without the engine.
-TEST_F(KeystrokeRoadTest, DISABLED_KeysTypedDuringACapsLockSwitchArriveInTheNewLayoutInOrder) {
+TEST_F(KeystrokeRoadTest, KeysTypedDuringACapsLockSwitchArriveInTheNewLayoutInOrder) {
   launchWith(TestField::Kind::line);
   if (HasFatalFailure()) return;
   // Once a switch has landed, the next tap is the user's, not key chatter.
@@ -282,9 +277,12 @@ TEST_F(KeystrokeRoadTest, QuitPutsCapsLockBackAsAPlainLockKey) {
   session->tapKey(keycode::capsLock);
 }
 
-// Disabled for the same reason: the converted word is typed in the second
-// group through the tap, reaches the field in the first, and the engine then
-// refuses, as the text on screen is not what it typed.
+// Disabled, not passing yet: the converted word reaches the field as "lala".
+// The X11 poster types key codes only and ignores an event's text, so a
+// cluster with no key of its own (a consonant with its vowel mark, posted
+// with key code 0) types "a", and keys posted before the switch to the
+// second group has landed type in the first; the engine then refuses, as
+// the text on screen is not what it typed.
 TEST_F(KeystrokeRoadTest, DISABLED_AWordTypedInTheWrongLayoutIsConvertedAndTheConversionUndone) {
   launchWith(TestField::Kind::line);
   if (HasFatalFailure()) return;
@@ -304,9 +302,9 @@ TEST_F(KeystrokeRoadTest, DISABLED_AWordTypedInTheWrongLayoutIsConvertedAndTheCo
 }
 
 // The filtering tap alone, passing every key: a key pressed in the second
-// group should reach the field in that group, as it does with no tap at all.
-// Disabled: it reaches the field in the first group (see above).
-TEST_F(KeystrokeRoadTest, DISABLED_APassedKeyTypesInTheServersGroup) {
+// group reaches the field in that group, as it does with no tap at all (a
+// core passive grab replays it in the first group).
+TEST_F(KeystrokeRoadTest, APassedKeyTypesInTheServersGroup) {
   std::string why;
   field = TestField::start(*session, TestField::Kind::line, "", &why);
   ASSERT_TRUE(field) << why;

@@ -122,6 +122,51 @@ bool hasExtensions(Display* d, int* xiOpcode, std::string* why) {
 
 enum class GrabState { none, allKeys, switchersOnly };
 
+// The filtering grab is an XInput2 passive grab, not a core one: a core grab's
+// press, and the press it replays to the focus, carry the grab's compatibility
+// state, in which the locked group is lost, so a key we pass would reach the
+// focused window in the first layout whatever layout the user has locked.
+// The XInput2 grab replays the press with the keyboard's own state.
+// Answers the number of modifier combinations the server refused.
+int grabKeycode(Display* d, int device, int xKeyCode, Window root) {
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_KeyPress);
+  XISetMask(bits, XI_KeyRelease);
+  XIEventMask mask{device, sizeof(bits), bits};
+  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+  return XIGrabKeycode(d, device, xKeyCode, root, XIGrabModeSync, XIGrabModeAsync, False, &mask, 1, &mods);
+}
+
+void ungrabKeycode(Display* d, int device, int xKeyCode, Window root) {
+  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+  XIUngrabKeycode(d, device, xKeyCode, root, 1, &mods);
+}
+
+// XInput2 grabs do not collide with other clients' core grabs, so a core
+// grab, released at once, tells whether another client holds the key (or,
+// for AnyKey, some key) already.
+bool heldByAnotherClient(Display* d, int xKeyCode, Window root, ErrorTrap& trap) {
+  XGrabKey(d, xKeyCode, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
+  const bool refused = trap.error() != 0;
+  gTrappedError = 0;
+  XUngrabKey(d, xKeyCode, AnyModifier, root);
+  return refused;
+}
+
+// The master keyboard the core keyboard stands for.
+int masterKeyboard(Display* d) {
+  int id = 3, count = 0;
+  if (XIDeviceInfo* info = XIQueryDevice(d, XIAllMasterDevices, &count)) {
+    for (int i = 0; i < count; ++i)
+      if (info[i].use == XIMasterKeyboard) {
+        id = info[i].deviceid;
+        break;
+      }
+    XIFreeDeviceInfo(info);
+  }
+  return id;
+}
+
 }  // namespace
 
 struct X11EventSystem::Impl {
@@ -129,6 +174,7 @@ struct X11EventSystem::Impl {
   Display* query = nullptr;  // pointer and modifier reads from the main queue
   std::mutex queryMutex;
   int xiOpcode = 0;
+  int keyboard = 3;  // the master keyboard: the grabs' device
   int wakePipe[2] = {-1, -1};
   GrabState grabState = GrabState::none;
   std::vector<unsigned> grabbedSwitchers;
@@ -145,6 +191,9 @@ struct X11EventSystem::Impl {
   // raw event follows; one that does is not reported twice.
   std::set<unsigned> releasedThroughGrab;
   std::condition_variable flushed;
+
+  // Thaws the keyboard: replays the frozen press to the focus, or drops it.
+  void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }
 };
 
 // ------------------------------------------------------------- key codes
@@ -190,6 +239,7 @@ std::unique_ptr<X11EventSystem> X11EventSystem::create(const std::string& displa
   impl.grab = grab;
   impl.query = query;
   impl.xiOpcode = xiOpcode;
+  impl.keyboard = masterKeyboard(grab);
   if (pipe(impl.wakePipe) != 0) {
     XCloseDisplay(grab);
     XCloseDisplay(query);
@@ -351,12 +401,12 @@ void X11EventSystem::threadMain() {
       // the grab, frozen again at the next key: ungrabbing here could end a
       // grab that a later press has already started, and lose that key.
       if (!decision->result) {
-        XAllowEvents(d, SyncKeyboard, CurrentTime);
+        impl_->allow(XISyncDevice);
       } else if (decision->result->type == EventType::null) {
-        XAllowEvents(d, ReplayKeyboard, CurrentTime);
+        impl_->allow(XIReplayDevice);
         impl_->activeGrab = false;
       } else {
-        XAllowEvents(d, SyncKeyboard, CurrentTime);
+        impl_->allow(XISyncDevice);
         // Keys already queued behind the press reach the focus before the
         // replacement does.
         postOnGrabConnection(*decision->result, true);
@@ -383,23 +433,32 @@ void X11EventSystem::threadMain() {
     while (XPending(d) > 0) {
       XEvent ev;
       XNextEvent(d, &ev);
-      if (ev.type == KeyPress) {
-        onKeyPress(&ev);
-      } else if (ev.type == KeyRelease && impl_->activeGrab) {
-        // Held by the grab a dropped press left. The release of the key that
-        // started it has already ended the grab (answering would thaw the
-        // next key's grab instead); any other goes on to the focus, which
-        // ends the grab. Releases are reported from the raw events.
-        if (ev.xkey.keycode != impl_->grabKey) XAllowEvents(d, ReplayKeyboard, CurrentTime);
-        impl_->activeGrab = false;
-        impl_->releasedThroughGrab.insert(ev.xkey.keycode);
-        onRelease(ev.xkey.keycode, ev.xkey.state);
-      } else if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == impl_->xiOpcode &&
-                 XGetEventData(d, &ev.xcookie)) {
+      if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
+          !XGetEventData(d, &ev.xcookie))
+        continue;
+      const int evtype = ev.xcookie.evtype;
+      if (evtype == XI_KeyPress || evtype == XI_KeyRelease) {
+        auto* key = static_cast<XIDeviceEvent*>(ev.xcookie.data);
+        const auto xkc = static_cast<unsigned>(key->detail);
+        const unsigned state = static_cast<unsigned>(key->mods.effective) |
+                               ((static_cast<unsigned>(key->group.effective) & 3u) << 13);
+        if (evtype == XI_KeyPress) {
+          onKeyPress(xkc, state);
+        } else if (impl_->activeGrab) {
+          // Held by the grab a dropped press left. The release of the key
+          // that started it has already ended the grab (answering would thaw
+          // the next key's grab instead); any other goes on to the focus,
+          // which ends the grab. Releases are reported from the raw events.
+          if (xkc != impl_->grabKey) impl_->allow(XIReplayDevice);
+          impl_->activeGrab = false;
+          impl_->releasedThroughGrab.insert(xkc);
+          onRelease(xkc, state);
+        }
+      } else {
         auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
-        onRawEvent(ev.xcookie.evtype, static_cast<unsigned>(raw->detail), raw->sourceid);
-        XFreeEventData(d, &ev.xcookie);
+        onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid);
       }
+      XFreeEventData(d, &ev.xcookie);
     }
     int timeoutMs = -1;
     {
@@ -431,7 +490,7 @@ void X11EventSystem::threadMain() {
   {
     std::lock_guard lock(mutex_);
     for (auto& [id, tap] : taps_) tap.valid = tap.enabled = false;
-    if (pendingSerial_) XAllowEvents(d, ReplayKeyboard, CurrentTime);
+    if (pendingSerial_) impl_->allow(XIReplayDevice);
     pendingSerial_ = 0;
     flushDone_ = flushRequested_;
     impl_->flushed.notify_all();
@@ -450,21 +509,22 @@ void X11EventSystem::updateGrab() {
   const Window root = DefaultRootWindow(d);
   if (want && impl_->grabState == GrabState::none) {
     ErrorTrap trap(d);
-    XGrabKey(d, AnyKey, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
-    if (trap.error() == 0) {
+    if (!heldByAnotherClient(d, AnyKey, root, trap) && grabKeycode(d, impl_->keyboard, XIAnyKeycode, root) == 0 &&
+        trap.error() == 0) {
       impl_->grabState = GrabState::allKeys;
       fallback_ = false;
       return;
     }
     // Another client holds some key on the root: the switcher keys alone
     // still let the engine switch, every other key is only listened to.
-    XUngrabKey(d, AnyKey, AnyModifier, root);
+    gTrappedError = 0;
+    ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
     impl_->grabbedSwitchers.clear();
     for (uint16_t vk : options_.switcherKeyCodes) {
       auto xkc = xKeyCodeFor(vk);
       if (!xkc) continue;
-      XGrabKey(d, static_cast<int>(*xkc), AnyModifier, root, False, GrabModeAsync, GrabModeSync);
-      if (trap.error() == 0) {
+      if (!heldByAnotherClient(d, static_cast<int>(*xkc), root, trap) &&
+          grabKeycode(d, impl_->keyboard, static_cast<int>(*xkc), root) == 0 && trap.error() == 0) {
         impl_->grabbedSwitchers.push_back(*xkc);
       } else {
         gTrappedError = 0;
@@ -479,19 +539,19 @@ void X11EventSystem::updateGrab() {
     {
       std::lock_guard lock(mutex_);
       if (pendingSerial_) {
-        XAllowEvents(d, ReplayKeyboard, CurrentTime);
+        impl_->allow(XIReplayDevice);
         impl_->activeGrab = false;
         pendingSerial_ = 0;
         decision_.reset();
       }
     }
     if (impl_->grabState == GrabState::allKeys) {
-      XUngrabKey(d, AnyKey, AnyModifier, root);
+      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
     } else {
-      for (unsigned xkc : impl_->grabbedSwitchers) XUngrabKey(d, static_cast<int>(xkc), AnyModifier, root);
+      for (unsigned xkc : impl_->grabbedSwitchers) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
       impl_->grabbedSwitchers.clear();
     }
-    XUngrabKeyboard(d, CurrentTime);  // the passive grabs are gone, so this ends only ours
+    XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
     impl_->activeGrab = false;
     impl_->grabState = GrabState::none;
     XFlush(d);
@@ -556,10 +616,8 @@ std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsign
   return entry;
 }
 
-void X11EventSystem::onKeyPress(const void* xevent) {
+void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
   Display* d = impl_->grab;
-  const auto& key = static_cast<const XEvent*>(xevent)->xkey;
-  const unsigned xkc = key.keycode;
   impl_->releasedThroughGrab.erase(xkc);
   if (!impl_->activeGrab) {
     impl_->activeGrab = true;
@@ -573,7 +631,7 @@ void X11EventSystem::onKeyPress(const void* xevent) {
     std::lock_guard lock(mutex_);
     if (pendingSerial_ != 0) {
       // Cannot happen while the keyboard is frozen; never leave it waiting.
-      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->allow(XIReplayDevice);
       impl_->activeGrab = false;
       XFlush(d);
       return;
@@ -581,7 +639,7 @@ void X11EventSystem::onKeyPress(const void* xevent) {
   }
   if (auto own = takeFromLedger(xkc, true)) {
     if (own->passThrough) {
-      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->allow(XIReplayDevice);
       impl_->activeGrab = false;
       XFlush(d);
       return;
@@ -589,12 +647,12 @@ void X11EventSystem::onKeyPress(const void* xevent) {
     event = own->event;
   } else {
     if (!keyCodeForX(xkc)) {
-      XAllowEvents(d, ReplayKeyboard, CurrentTime);
+      impl_->allow(XIReplayDevice);
       impl_->activeGrab = false;
       XFlush(d);
       return;
     }
-    event = eventFromX(xkc, key.state, true);
+    event = eventFromX(xkc, state, true);
     event.autorepeat = repeat && event.type == EventType::keyDown;
   }
   {
@@ -695,7 +753,7 @@ void X11EventSystem::timeOut() {
   {
     std::lock_guard lock(mutex_);
     if (pendingSerial_ == 0) return;
-    XAllowEvents(d, ReplayKeyboard, CurrentTime);
+    impl_->allow(XIReplayDevice);
     impl_->activeGrab = false;
     pendingSerial_ = 0;
     for (auto& [id, tap] : taps_)

@@ -1,9 +1,9 @@
 #pragma once
 // Event taps and posting on an X11 server.
 //
-// The filtering tap is a synchronous passive grab of every key on the root
-// window: each press freezes the keyboard until we answer, so the callback
-// can pass it (ReplayKeyboard), swallow it (ungrab), or change it (swallow and
+// The filtering tap is a synchronous XInput2 passive grab of every key on the
+// root window: each press freezes the keyboard until we answer, so the callback
+// can pass it (replay), swallow it, or change it (swallow and
 // post the replacement). Releases cannot be grabbed that way; they come from
 // XInput2 raw events and are reported without a say over them. When another
 // client already holds a key and the grab is refused, only the switcher keys
@@ -116,7 +116,7 @@ class X11EventSystem final : public EventSystem {
   void threadMain();
   void wake();
   void updateGrab();
-  void onKeyPress(const void* xevent);
+  void onKeyPress(unsigned xKeyCode, unsigned state);
   void onRawEvent(int evtype, unsigned detail, int sourceid);
   void onRelease(unsigned xKeyCode, unsigned state);
   void answer(uint64_t serial, std::optional<Event> result);

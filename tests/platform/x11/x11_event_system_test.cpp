@@ -110,6 +110,31 @@ TEST_F(X11Events, TheTapPassesSwallowsAndChangesEachKeyInOrderAndSeesReleases) {
   EXPECT_TRUE(events->filtersEveryKey());
 }
 
+// In the locked second layout a key reaches the tap with that layout's
+// character, and the focus in that layout whether the tap passes it or
+// changes it (a core passive grab loses the group on both roads).
+TEST_F(X11Events, KeysPassedOrChangedKeepTheLockedLayout) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.type != EventType::keyDown || e.keyCode != keycode::b) return e;
+    Event changed = e;
+    changed.keyCode = keycode::c;
+    return changed;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  XkbLockGroup(user.display(), XkbUseCoreKbd, 1);
+  XSync(user.display(), False);
+  user.tap(keycode::n);
+  user.tap(keycode::b);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "ืแ"; }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  auto n = std::find_if(seen.begin(), seen.end(),
+                        [](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keycode::n; });
+  ASSERT_NE(n, seen.end());
+  EXPECT_EQ(n->unicode, "ื");
+}
+
 TEST_F(X11Events, PostedKeysComeBackWithTheFieldsThePosterSetWhileTheHarnessTypesAsTheUser) {
   auto events = makeEvents();
   installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });

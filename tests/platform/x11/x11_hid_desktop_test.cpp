@@ -3,6 +3,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
@@ -35,16 +36,26 @@ struct Observer {
     XkbLockModifiers(d, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
     XSync(d, False);
   }
-  // Whether a client could take the whole keyboard's passive grab now.
+  // Whether a client could take the whole keyboard's passive grab now, in
+  // the XInput2 form the tap uses (it does not collide with core grabs).
   bool canGrabEveryKey() {
     int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler([](Display*, XErrorEvent*) {
       refused = true;
       return 0;
     });
     refused = false;
-    XGrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
+    int major = 2, minor = 0;
+    XIQueryVersion(d, &major, &minor);
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+    XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+    const int keyboard = 3;  // the virtual core keyboard
+    if (XIGrabKeycode(d, keyboard, XIAnyKeycode, DefaultRootWindow(d), XIGrabModeAsync, XIGrabModeAsync, False, &mask,
+                      1, &mods) != 0)
+      refused = true;
     XSync(d, False);
-    XUngrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d));
+    XIUngrabKeycode(d, keyboard, XIAnyKeycode, DefaultRootWindow(d), 1, &mods);
     XSync(d, False);
     XSetErrorHandler(previous);
     return !refused;
