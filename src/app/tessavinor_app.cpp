@@ -84,15 +84,15 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   desktopOptions = p.x11->options(desktopOptions);
   p.keysUnavailableReason = p.x11->reason();
   if (p.x11->available()) {
-    // The filtering grab hands the keys it passes back to the server, which
-    // then types them in the first layout whatever group is locked: with the
-    // tap on, Thai could not be typed at all. Until keys are passed on in a
-    // way that keeps their layout, the tap stays off and the application
-    // says why; the other X11 back ends (layouts, Caps Lock, AT-SPI) stay.
+    // Keys the tap passes keep their layout, but what the engine types
+    // goes out as key codes only: a converted Thai word would reach the
+    // field as other characters. Until posted keys carry their text, the
+    // tap stays off and the application says why; the other X11 back ends
+    // (layouts, Caps Lock, AT-SPI) stay.
     desktopOptions.events = nullptr;
     desktopOptions.processes = nullptr;
     p.keysUnavailableReason =
-        "the X11 keyboard tap is held back: keys it passes on lose their layout, which would break Thai typing";
+        "the X11 keyboard tap is held back: the keys it types lose their text, which would garble converted words";
     std::fprintf(stderr, "Tessavinor: %s\n", p.keysUnavailableReason.c_str());
   }
 #else
