@@ -364,6 +364,19 @@ AXResult<std::string> AtspiAccessibility::stringForRange(const AXElement& e, Tex
   return ok(s.substr(from, to - from));
 }
 
+namespace {
+// Takes ownership of what AT-SPI returned for a rectangle and its error.
+AXResult<Rect> rectResult(AtspiRect* r, GError* gerror) {
+  if (gerror || !r) {
+    g_free(r);
+    return fail<Rect>(errorOf(gerror));
+  }
+  Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
+  g_free(r);
+  return ok(out);
+}
+}  // namespace
+
 AXResult<Rect> AtspiAccessibility::boundsForRange(const AXElement& e, TextRange range) {
   AXError error;
   AtspiAccessible* a = lookup(e, error);
@@ -380,13 +393,7 @@ AXResult<Rect> AtspiAccessibility::boundsForRange(const AXElement& e, TextRange 
   GError* gerror = nullptr;
   AtspiRect* r = atspi_text_get_range_extents(text, from, to, ATSPI_COORD_TYPE_SCREEN, &gerror);
   g_object_unref(text);
-  if (gerror || !r) {
-    g_free(r);
-    return fail<Rect>(errorOf(gerror));
-  }
-  Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
-  g_free(r);
-  return ok(out);
+  return rectResult(r, gerror);
 }
 
 AXResult<Rect> AtspiAccessibility::frame(const AXElement& e) {
@@ -398,13 +405,7 @@ AXResult<Rect> AtspiAccessibility::frame(const AXElement& e) {
   GError* gerror = nullptr;
   AtspiRect* r = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &gerror);
   g_object_unref(component);
-  if (gerror || !r) {
-    g_free(r);
-    return fail<Rect>(errorOf(gerror));
-  }
-  Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
-  g_free(r);
-  return ok(out);
+  return rectResult(r, gerror);
 }
 
 AXError AtspiAccessibility::edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f) {
