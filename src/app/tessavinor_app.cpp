@@ -83,18 +83,6 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
                            });
   desktopOptions = p.x11->options(desktopOptions);
   p.keysUnavailableReason = p.x11->reason();
-  if (p.x11->available()) {
-    // Keys the tap passes keep their layout, but what the engine types
-    // goes out as key codes only: a converted Thai word would reach the
-    // field as other characters. Until posted keys carry their text, the
-    // tap stays off and the application says why; the other X11 back ends
-    // (layouts, Caps Lock, AT-SPI) stay.
-    desktopOptions.events = nullptr;
-    desktopOptions.processes = nullptr;
-    p.keysUnavailableReason =
-        "the X11 keyboard tap is held back: the keys it types lose their text, which would garble converted words";
-    std::fprintf(stderr, "Tessavinor: %s\n", p.keysUnavailableReason.c_str());
-  }
 #else
   p.keysUnavailableReason = "built without the X11 back end";
 #endif

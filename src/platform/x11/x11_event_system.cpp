@@ -60,6 +60,14 @@ uint64_t keyClassFlags(uint16_t code) {
   }
 }
 
+// The modifiers a posted key may ask for, and the X mask and key of each.
+constexpr std::pair<uint64_t, std::pair<unsigned, uint16_t>> kPostedModifiers[] = {
+    {flags::shift, {ShiftMask, keycode::shift}},
+    {flags::control, {ControlMask, keycode::control}},
+    {flags::option, {Mod1Mask, keycode::option}},
+    {flags::command, {Mod4Mask, keycode::command}},
+};
+
 uint64_t flagsFromXState(unsigned state) {
   uint64_t f = 0;
   if (state & ShiftMask) f |= flags::shift;
@@ -191,6 +199,12 @@ struct X11EventSystem::Impl {
   // raw event follows; one that does is not reported twice.
   std::set<unsigned> releasedThroughGrab;
   std::condition_variable flushed;
+  // Key codes no layout uses, on which text without a key of its own is typed.
+  std::vector<SpareKey> spares;
+  bool sparesSearched = false, sparesChanged = false;
+  uint64_t spareClock = 0;
+  // Virtual key codes whose press was typed as text: their release posts nothing.
+  std::map<uint16_t, int> typedAsText;
 
   // Thaws the keyboard: replays the frozen press to the focus, or drops it.
   void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }
@@ -409,12 +423,10 @@ void X11EventSystem::threadMain() {
         impl_->allow(XISyncDevice);
         // Keys already queued behind the press reach the focus before the
         // replacement does.
-        postOnGrabConnection(*decision->result, true);
-        if (decision->result->type == EventType::keyDown) {
-          if (auto posted = xKeyCodeFor(decision->result->keyCode)) {
-            if (impl_->keysDown.count(decision->xKeyCode)) impl_->changedDown[decision->xKeyCode] = *posted;
-            else fakeKey(*posted, false, Event{}, true);  // released while we decided
-          }
+        auto posted = postOnGrabConnection(*decision->result, true);
+        if (decision->result->type == EventType::keyDown && posted) {
+          if (impl_->keysDown.count(decision->xKeyCode)) impl_->changedDown[decision->xKeyCode] = *posted;
+          else fakeKey(*posted, false, Event{}, true);  // released while we decided
         }
       }
       std::lock_guard lock(mutex_);
@@ -496,6 +508,7 @@ void X11EventSystem::threadMain() {
     impl_->flushed.notify_all();
   }
   updateGrab();
+  restoreSpareKeyCodes();
   XSync(d, False);
 }
 
@@ -798,8 +811,11 @@ void X11EventSystem::deliver(EventType type, Event event, bool answerable, uint6
       if (answerable) result = std::move(out);
     }
     if (!answerable) return;
+    // A key given other text (typed in the layout being switched to) is
+    // posted again with that text: replayed, it would type what the server's
+    // state gives it.
     const bool unchanged = result && result->type == event.type && result->keyCode == event.keyCode &&
-                           result->flags == event.flags;
+                           result->flags == event.flags && result->unicode == event.unicode;
     if (unchanged && type == EventType::keyDown && !event.isTagged()) {
       std::erase_if(globalMonitors_, [](const auto& w) { return w.expired(); });
       for (auto& weak : globalMonitors_)
@@ -810,6 +826,9 @@ void X11EventSystem::deliver(EventType type, Event event, bool answerable, uint6
       pass.type = EventType::null;  // marks "replay the frozen press as it was"
       answer(serial, pass);
     } else {
+      // Text the callback left as it was describes the key it pressed, not
+      // the key it changed it into: that one goes by its code.
+      if (result && result->unicode == event.unicode) result->unicode.clear();
       answer(serial, std::move(result));
     }
   });
@@ -839,27 +858,35 @@ void X11EventSystem::post(TapLocation, const Event& event) {
 }
 
 // On the grab thread.
-void X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) {
+std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) {
   // The server keeps the modifier state itself, so a modifier resync has
   // nothing to post; mouse events are never posted by the engine.
-  if (event.type != EventType::keyDown && event.type != EventType::keyUp) return;
+  if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
+  if (event.type == EventType::keyUp) {
+    if (auto it = impl_->typedAsText.find(event.keyCode); it != impl_->typedAsText.end()) {
+      // Its press typed the text with keys already released.
+      if (--it->second == 0) impl_->typedAsText.erase(it);
+      return std::nullopt;
+    }
+  }
   auto xkc = xKeyCodeFor(event.keyCode);
+  Display* d = impl_->grab;
+  if (event.type == EventType::keyDown && carriesText(event) && (!xkc || typesOtherText(*xkc, event))) {
+    if (typeText(event, passThrough)) {
+      ++impl_->typedAsText[event.keyCode];
+      XFlush(d);
+      return std::nullopt;
+    }
+  }
   if (!xkc) {
     logLine("X11: cannot post key code " + std::to_string(event.keyCode) + " - no X key for it");
-    return;
+    return std::nullopt;
   }
-  Display* d = impl_->grab;
   std::vector<unsigned> helpers;
   if (event.type == EventType::keyDown) {
     XkbStateRec s{};
     unsigned mods = XkbGetState(d, XkbUseCoreKbd, &s) == Success ? s.base_mods : 0;
-    const std::pair<uint64_t, std::pair<unsigned, uint16_t>> wanted[] = {
-        {flags::shift, {ShiftMask, keycode::shift}},
-        {flags::control, {ControlMask, keycode::control}},
-        {flags::option, {Mod1Mask, keycode::option}},
-        {flags::command, {Mod4Mask, keycode::command}},
-    };
-    for (const auto& [flag, xm] : wanted)
+    for (const auto& [flag, xm] : kPostedModifiers)
       if ((event.flags & flag) && !(mods & xm.first))
         if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
   }
@@ -868,6 +895,165 @@ void X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) 
   fakeKey(*xkc, event.type == EventType::keyDown, event, passThrough);
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
   XFlush(d);
+  return *xkc;
+}
+
+// Text typed by the engine (a retyped word, a key re-targeted to the layout
+// being switched to) must reach the focus as that text, whatever the server's
+// group is when the key arrives and whether or not the layout has a key for
+// it (a consonant with its vowel mark has none). Shortcuts and control
+// characters go by key.
+bool X11EventSystem::carriesText(const Event& event) {
+  if (event.unicode.empty() || (event.flags & (flags::control | flags::command))) return false;
+  const auto first = static_cast<unsigned char>(event.unicode[0]);
+  return first >= 0x20 && first != 0x7f;
+}
+
+// Whether the key, pressed now with the event's modifiers, would type
+// something other than the event's text.
+bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
+  Display* d = impl_->grab;
+  XkbStateRec s{};
+  if (XkbGetState(d, XkbUseCoreKbd, &s) != Success) return true;
+  unsigned state = s.locked_mods & LockMask;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (event.flags & flag) state |= xm.first;
+  state |= (static_cast<unsigned>(s.group) & 3u) << 13;
+  KeySym sym = NoSymbol;
+  unsigned consumed = 0;
+  if (!XkbLookupKeySym(d, static_cast<KeyCode>(xKeyCode), state, &consumed, &sym) || sym == NoSymbol) return true;
+  char buf[16] = {};
+  xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
+  return event.unicode != buf;
+}
+
+// Types each character of the event's text on a key code no layout uses,
+// mapped for the moment to that character alone (so every group and
+// modifier types it). A key code is not mapped to another character while
+// its earlier keys may still wait behind the grab: the focus reads the
+// mapping when the key reaches it, not when it was posted.
+bool X11EventSystem::typeText(const Event& event, bool passThrough) {
+  if (!impl_->sparesSearched) findSpareKeyCodes();
+  if (impl_->spares.empty()) {
+    logLine("X11: no free key code to type text on - the key is posted by its code");
+    return false;
+  }
+  std::vector<uint32_t> codePoints = utf8CodePoints(event.unicode);
+  if (codePoints.empty()) return false;
+  Event up = event;
+  up.type = EventType::keyUp;
+  bool first = true;
+  for (uint32_t cp : codePoints) {
+    auto spare = spareFor(static_cast<unsigned long>(xkb_utf32_to_keysym(cp)));
+    if (!spare) return false;
+    // The engine sees its key come back once; the other characters of a
+    // cluster pass straight on.
+    fakeKey(*spare, true, event, passThrough || !first);
+    fakeKey(*spare, false, up, passThrough || !first);
+    first = false;
+  }
+  return true;
+}
+
+std::vector<uint32_t> X11EventSystem::utf8CodePoints(const std::string& text) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return {};
+    uint32_t cp = n == 1 ? c : c & (0x7f >> n);
+    for (int k = 1; k < n; ++k) {
+      const auto cc = static_cast<unsigned char>(text[i + k]);
+      if ((cc & 0xc0) != 0x80) return {};
+      cp = (cp << 6) | (cc & 0x3f);
+    }
+    out.push_back(cp);
+    i += n;
+  }
+  return out;
+}
+
+// Key codes with no symbol in any group; the keymap's own keys are never
+// touched.
+void X11EventSystem::findSpareKeyCodes() {
+  Display* d = impl_->grab;
+  impl_->sparesSearched = true;
+  int minCode = 8, maxCode = 255;
+  XDisplayKeycodes(d, &minCode, &maxCode);
+  int perCode = 0;
+  KeySym* syms = XGetKeyboardMapping(d, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+  if (!syms) return;
+  // From the top down: the high key codes are the ones no keyboard sends.
+  for (int code = maxCode; code >= minCode; --code) {
+    bool empty = true;
+    for (int k = 0; k < perCode && empty; ++k) empty = syms[(code - minCode) * perCode + k] == NoSymbol;
+    if (empty && !keyCodeForX(static_cast<unsigned>(code))) impl_->spares.push_back({static_cast<unsigned>(code)});
+    if (impl_->spares.size() >= kMaxSpareKeyCodes) break;
+  }
+  XFree(syms);
+}
+
+// A spare key code that types the symbol: one already mapped to it, else
+// the least recently used one with nothing of it still in flight.
+std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
+  Display* d = impl_->grab;
+  auto& spares = impl_->spares;
+  auto currentSym = [&](unsigned code) {
+    int per = 0;
+    KeySym* got = XGetKeyboardMapping(d, static_cast<KeyCode>(code), 1, &per);
+    KeySym sym = got && per > 0 ? got[0] : NoSymbol;
+    bool onlyOne = true;
+    for (int k = 1; got && k < per; ++k) onlyOne = onlyOne && got[k] == NoSymbol;
+    if (got) XFree(got);
+    return onlyOne ? sym : static_cast<KeySym>(~0ul);  // ~0: someone else mapped it
+  };
+  ++impl_->spareClock;
+  for (auto& spare : spares) {
+    // The keymap may have been replaced since (a layout change resets it).
+    if (spare.keysym == keysym && currentSym(spare.code) == keysym) {
+      spare.lastUsed = impl_->spareClock;
+      return spare.code;
+    }
+  }
+  auto inFlight = [&](unsigned code) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) { return e.xKeyCode == code; });
+  };
+  SpareKey* pick = nullptr;
+  for (auto& spare : spares) {
+    if (inFlight(spare.code)) continue;
+    if (!pick || spare.lastUsed < pick->lastUsed) pick = &spare;
+  }
+  if (!pick) {
+    logLine("X11: every free key code is still in use - a typed character may be wrong");
+    pick = &*std::min_element(spares.begin(), spares.end(),
+                              [](const SpareKey& a, const SpareKey& b) { return a.lastUsed < b.lastUsed; });
+  }
+  const KeySym now = currentSym(pick->code);
+  if (now != NoSymbol && now != pick->keysym) {
+    // Taken by a keymap loaded since: never ours to change again.
+    std::erase_if(spares, [&](const SpareKey& s) { return s.code == pick->code; });
+    return spares.empty() ? std::nullopt : spareFor(keysym);
+  }
+  KeySym sym = keysym;
+  XChangeKeyboardMapping(d, static_cast<int>(pick->code), 1, &sym, 1);
+  pick->keysym = keysym;
+  pick->lastUsed = impl_->spareClock;
+  impl_->sparesChanged = true;
+  return pick->code;
+}
+
+// Quit: the key codes we mapped type nothing again.
+void X11EventSystem::restoreSpareKeyCodes() {
+  if (!impl_->sparesChanged) return;
+  Display* d = impl_->grab;
+  for (auto& spare : impl_->spares) {
+    if (spare.keysym == NoSymbol) continue;
+    KeySym none = NoSymbol;
+    XChangeKeyboardMapping(d, static_cast<int>(spare.code), 1, &none, 1);
+    spare.keysym = NoSymbol;
+  }
+  impl_->sparesChanged = false;
 }
 
 void X11EventSystem::fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {

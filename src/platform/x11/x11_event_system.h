@@ -109,6 +109,12 @@ class X11EventSystem final : public EventSystem {
     std::optional<Event> result;
     unsigned xKeyCode = 0;  // the frozen press
   };
+  struct SpareKey {
+    unsigned code = 0;
+    unsigned long keysym = 0;  // NoSymbol: not mapped by us
+    uint64_t lastUsed = 0;
+  };
+  static constexpr size_t kMaxSpareKeyCodes = 16;
   struct Impl;
 
   X11EventSystem(TaskRunner& main, X11EventSystemOptions options);
@@ -122,7 +128,15 @@ class X11EventSystem final : public EventSystem {
   void answer(uint64_t serial, std::optional<Event> result);
   void timeOut();
   std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
-  void postOnGrabConnection(const Event& event, bool passThrough);
+  // Answers the X key left pressed by a key-down, if any.
+  std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
+  static bool carriesText(const Event& event);
+  bool typesOtherText(unsigned xKeyCode, const Event& event);
+  bool typeText(const Event& event, bool passThrough);
+  static std::vector<uint32_t> utf8CodePoints(const std::string& text);
+  void findSpareKeyCodes();
+  std::optional<unsigned> spareFor(unsigned long keysym);
+  void restoreSpareKeyCodes();
   void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
   void deliver(EventType type, Event event, bool answerable, uint64_t serial);
   bool wantsGrab() const;

@@ -180,6 +180,53 @@ TEST_F(X11Events, PostedKeysComeBackWithTheFieldsThePosterSetWhileTheHarnessType
   EXPECT_TRUE(upX->isTagged());
 }
 
+// Posted keys carry their text: a cluster no key types (a consonant with its
+// vowel mark), and a key given the text of a layout the server has not
+// locked yet, reach the focus as that text, seen once by the tap; a key
+// whose text the server would type anyway goes by its code. At the end the
+// borrowed key codes type nothing again.
+TEST_F(X11Events, PostedTextReachesTheFocusWhateverTheServersLayoutAndTheBorrowedKeysAreGivenBack) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  auto type = [&](uint16_t keyCode, const std::string& text, uint64_t flags = 0) {
+    Event e;
+    e.type = EventType::keyDown;
+    e.keyCode = keyCode;
+    e.unicode = text;
+    e.flags = flags;
+    e.sourceUserData = kSyntheticEventTag;
+    events->post(TapLocation::hid, e);
+    e.type = EventType::keyUp;
+    events->post(TapLocation::hid, e);
+  };
+  type(keycode::a, "วั");     // no key of its own, in any group
+  type(keycode::n, "ื");      // the first group is locked: n would type "n"
+  type(keycode::b, "b");      // typed by its key
+  type(keycode::l, "ส");
+  type(keycode::a, "วั");     // the same cluster again, its key codes reused
+  type(keycode::v, "V", flags::shift);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "วัืbสวัV" && events->ledgerSize() == 0; }, 5, &main, &window))
+      << window.text() << " ledger " << events->ledgerSize();
+  const auto downs = std::count_if(seen.begin(), seen.end(), [](const Event& e) { return e.type == EventType::keyDown; });
+  EXPECT_EQ(downs, 6) << "each posted key is shown to the tap once, " << describe();
+
+  events.reset();  // quit
+  XTestUser probe(server.display());
+  Display* d = probe.display();
+  int minCode = 8, maxCode = 255, per = 0;
+  XDisplayKeycodes(d, &minCode, &maxCode);
+  KeySym* syms = XGetKeyboardMapping(d, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &per);
+  ASSERT_TRUE(syms);
+  int thai = 0;  // a key's first symbol: the layouts' own keys start with Latin ones
+  for (int code = 0; code <= maxCode - minCode; ++code) {
+    const KeySym first = syms[code * per];
+    if (first == 0xdc7 /* ว */ || first == 0xdd1 /* ั */ || first == 0x1000e27 || first == 0x1000e31) ++thai;
+  }
+  XFree(syms);
+  EXPECT_EQ(thai, 0) << "a borrowed key code still types a character after quit";
+}
+
 TEST_F(X11Events, ARefusedGrabFallsBackToTheSwitcherKeysAndSaysSo) {
   // Another client already holds F5 on the root, as a desktop shortcut would.
   Display* other = XOpenDisplay(server.display().c_str());
