@@ -4,11 +4,13 @@
 // converted word. Runs its own Xvfb; run it inside dbus-run-session.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "base/task_runner.h"
 #include "platform/events.h"
 #include "platform/x11/atspi_accessibility.h"
+#include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_input_sources.h"
 #include "x11/support/x11_session.h"
 
@@ -79,6 +81,65 @@ void BM_X11WordConversion(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_X11WordConversion)->Unit(benchmark::kMillisecond)->Iterations(30)->UseRealTime();
+
+// The retyped word as the engine posts it, each key carrying its text, with
+// the first group still locked: every character goes through a borrowed key
+// code (the worst case; a key the locked layout types goes by its code).
+void BM_X11PostedThaiWordAsText(benchmark::State& state) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    state.SkipWithError("no session bus: run inside dbus-run-session");
+    return;
+  }
+  std::string why;
+  auto session = XSession::start(&why);
+  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
+    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
+    return;
+  }
+  session->resetKeyboardState();
+  SerialQueue main{"main"};
+  AtspiAccessibility ax(main);
+  X11EventSystemOptions options;
+  options.log = [](const std::string& l) { std::fprintf(stderr, "%s\n", l.c_str()); };
+  auto events = X11EventSystem::create(session->displayName(), main, options, &why);
+  auto field = TestField::start(*session, TestField::Kind::line, "", &why);
+  if (!events || !field) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  AXResult<AXElement> element;
+  waitUntil([&] { return (element = ax.focusedElement(0.5)).ok(); }, 5.0, 0.01);
+  if (!element.ok()) {
+    state.SkipWithError("the test field never had the focus over AT-SPI");
+    return;
+  }
+  const AXElement e = *element.value;
+  const std::vector<std::pair<uint16_t, std::string>> keys = {
+      {keycode::l, "ส"}, {keycode::a, "วั"}, {keycode::l, "ส"}, {keycode::f, "ด"}, {keycode::u, "ี"}};
+  for (auto _ : state) {
+    for (const auto& [code, text] : keys) {
+      Event k;
+      k.type = EventType::keyDown;
+      k.keyCode = code;
+      k.unicode = text;
+      k.sourceUserData = kSyntheticEventTag;
+      events->post(TapLocation::hid, k);
+      k.type = EventType::keyUp;
+      events->post(TapLocation::hid, k);
+    }
+    if (!waitUntil([&] { return ax.value(e).value == std::optional<std::string>("สวัสดี"); }, 3.0, 0.0002)) {
+      static std::string shown;
+      shown = "the word never showed: '" + ax.value(e).value.value_or("<none>") + "'";
+      state.SkipWithError(shown.c_str());
+      break;
+    }
+    state.PauseTiming();
+    ax.deleteText(e, TextRange{0, 6});
+    waitUntil([&] { return ax.value(e).value == std::optional<std::string>(""); }, 3.0, 0.0002);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_X11PostedThaiWordAsText)->Unit(benchmark::kMillisecond)->Iterations(30)->UseRealTime();
 
 }  // namespace
 }  // namespace tessa

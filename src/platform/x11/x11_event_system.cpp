@@ -998,14 +998,21 @@ void X11EventSystem::findSpareKeyCodes() {
 std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
   Display* d = impl_->grab;
   auto& spares = impl_->spares;
+  // The one symbol the key types, NoSymbol for none, ~0 for a key of the
+  // keymap's own (the core view repeats a one-group key's symbol in the
+  // other groups' columns).
   auto currentSym = [&](unsigned code) {
     int per = 0;
     KeySym* got = XGetKeyboardMapping(d, static_cast<KeyCode>(code), 1, &per);
-    KeySym sym = got && per > 0 ? got[0] : NoSymbol;
+    KeySym sym = NoSymbol;
     bool onlyOne = true;
-    for (int k = 1; got && k < per; ++k) onlyOne = onlyOne && got[k] == NoSymbol;
+    for (int k = 0; got && k < per; ++k) {
+      if (got[k] == NoSymbol) continue;
+      if (sym == NoSymbol) sym = got[k];
+      else onlyOne = onlyOne && got[k] == sym;
+    }
     if (got) XFree(got);
-    return onlyOne ? sym : static_cast<KeySym>(~0ul);  // ~0: someone else mapped it
+    return onlyOne ? sym : static_cast<KeySym>(~0ul);
   };
   ++impl_->spareClock;
   for (auto& spare : spares) {
@@ -1017,7 +1024,10 @@ std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
   }
   auto inFlight = [&](unsigned code) {
     std::lock_guard lock(mutex_);
-    return std::any_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) { return e.xKeyCode == code; });
+    const double now = monotonicNow();
+    return std::any_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) {
+      return e.xKeyCode == code && now - e.postedAt <= options_.ledgerLifetimeSeconds;
+    });
   };
   SpareKey* pick = nullptr;
   for (auto& spare : spares) {

@@ -211,6 +211,18 @@ TEST_F(X11Events, PostedTextReachesTheFocusWhateverTheServersLayoutAndTheBorrowe
   const auto downs = std::count_if(seen.begin(), seen.end(), [](const Event& e) { return e.type == EventType::keyDown; });
   EXPECT_EQ(downs, 6) << "each posted key is shown to the tap once, " << describe();
 
+  // Many words later the borrowed key codes are still the same few, reused.
+  std::string expected = window.text();
+  for (int round = 0; round < 12; ++round) {
+    type(keycode::l, "ส");
+    type(keycode::a, "วั");
+    type(keycode::u, "ี");
+    expected += "สวัี";
+  }
+  ASSERT_TRUE(waitFor([&] { return window.text() == expected && events->ledgerSize() == 0; }, 5, &main, &window))
+      << window.text();
+  EXPECT_FALSE(logged("key code")) << logs.front();
+
   events.reset();  // quit
   XTestUser probe(server.display());
   Display* d = probe.display();
