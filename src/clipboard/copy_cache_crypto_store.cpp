@@ -61,11 +61,7 @@ std::optional<crypto::Bytes> CopyCacheCryptoStore::key() {
     return key_;
   }
   if (!env_.keychain) return std::nullopt;
-  Keychain::Attributes query = addNoAuthenticationUI({{keychain::kClass, keychain::kClassGenericPassword},
-                                                      {keychain::kAttrAccount, keychainAccount},
-                                                      {keychain::kReturnData, keychain::kTrue},
-                                                      {keychain::kMatchLimit, keychain::kMatchLimitOne}});
-  KeychainResult found = env_.keychain->copy("", keychainAccount, query);
+  KeychainResult found = copyAccountItem(*env_.keychain, keychainAccount);
   if (found.status == KeychainStatus::success && found.data.size() == crypto::kKeySize) {
     key_ = found.data;
     return key_;

@@ -232,11 +232,7 @@ std::optional<std::vector<uint8_t>> TypoHabitStore::vaultKey() {
   // No keychain at all is a keychain that cannot answer.
   if (!env_.keychain) return slot;
   // The key item has an account and no service.
-  Keychain::Attributes query = addNoAuthenticationUI({{keychain::kClass, keychain::kClassGenericPassword},
-                                                      {keychain::kAttrAccount, keychainAccount},
-                                                      {keychain::kReturnData, keychain::kTrue},
-                                                      {keychain::kMatchLimit, keychain::kMatchLimitOne}});
-  KeychainResult found = env_.keychain->copy("", keychainAccount, query);
+  KeychainResult found = copyAccountItem(*env_.keychain, keychainAccount);
   if (found.status == KeychainStatus::success && found.data.size() == crypto::kKeySize) {
     slot = found.data;
     return slot;

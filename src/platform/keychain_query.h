@@ -39,4 +39,14 @@ inline Keychain::Attributes addNoAuthenticationUI(Keychain::Attributes query) {
   return query;
 }
 
+// Reads the data of the generic-password item with this account and no
+// service (how our sealing keys are kept), never prompting.
+inline KeychainResult copyAccountItem(Keychain& keychain, const std::string& account) {
+  Keychain::Attributes query = addNoAuthenticationUI({{keychain::kClass, keychain::kClassGenericPassword},
+                                                      {keychain::kAttrAccount, account},
+                                                      {keychain::kReturnData, keychain::kTrue},
+                                                      {keychain::kMatchLimit, keychain::kMatchLimitOne}});
+  return keychain.copy("", account, query);
+}
+
 }  // namespace tessa
