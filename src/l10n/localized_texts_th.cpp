@@ -23,7 +23,7 @@ constexpr TextPair k[] = {
     {"tab_profiles", "โปรไฟล์"},
     {"tab_lang_switch", "การสลับภาษา"},
     {"tab_about", "เกี่ยวกับแอป"},
-    {"tab_copy_cache", "คลังคลิปบอร์ด (Copy Cache)"},
+    {"tab_copy_cache", "คลังคลิปบอร์ด"},
     {"settings_switcher_title", "ตั้งค่าปุ่มสลับภาษา"},
     {"settings_switcher_key", "ปุ่มสลับภาษา (Switch Key)"},
     {"settings_switcher_capslock", "ปุ่ม Caps Lock"},
