@@ -339,16 +339,5 @@ TEST(CopyCacheRowContentTest, EachPayloadKindHasItsBody) {
   EXPECT_EQ(web.detail, "https://example.com/a?b=1");
 }
 
-TEST(CopyCacheSettingsTextsTest, NoTextPromisesAHotKeyOrMemoryOnlyStorage) {
-  std::vector<std::string> shown = {Model::kPinnedTitle, Model::kPinnedHeader, Model::kHistoryHeader,
-                                    Model::kClearAllMessage, Model::kPinnedEmpty};
-  for (const auto& note : Model::privacyNotes()) shown.push_back(note);
-  for (const auto& text : shown) {
-    EXPECT_EQ(text.find("RAM"), std::string::npos) << text;
-    EXPECT_EQ(text.find("⌃⇧"), std::string::npos) << text;
-  }
-  EXPECT_EQ(Model::privacyNotes().size(), 4u);
-}
-
 }  // namespace
 }  // namespace tessa
