@@ -14,6 +14,9 @@ const std::vector<DashboardSidebarRow>& DashboardRootModel::sidebarRows() {
       {0, "tab_setup", "checkmark.shield", DashboardPage::setupStatus},
       {1, "tab_dashboard", "speedometer", DashboardPage::usage},
       {2, "tab_settings", "keyboard", DashboardPage::keyboardSettings},
+      // Without a row of its own the clipboard history could be recorded
+      // with no way to see it, turn it off or clear it.
+      {3, "tab_copy_cache", "doc.on.clipboard.fill", DashboardPage::copyCache},
       {7, "tab_about", "info.circle", DashboardPage::about},
   };
   return rows;

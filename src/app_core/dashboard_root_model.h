@@ -1,5 +1,5 @@
 #pragma once
-// The dashboard window's root without any toolkit: its four sidebar rows,
+// The dashboard window's root without any toolkit: its sidebar rows,
 // which page a tab number shows, the tab and onboarding requests that reach
 // it as notifications, and the version line under the application's name.
 #include <any>
@@ -16,7 +16,7 @@ namespace tessa {
 class KeyboardEngine;
 
 // The pages the detail area can show.
-enum class DashboardPage { setupStatus, usage, keyboardSettings, about };
+enum class DashboardPage { setupStatus, usage, keyboardSettings, copyCache, about };
 
 struct DashboardSidebarRow {
   int tab = 0;
@@ -30,7 +30,8 @@ class DashboardRootModel {
   static constexpr const char* kOpenTabNotification = "OpenDashboardTab";
   static constexpr const char* kReplayOnboardingNotification = "ReplayOnboarding";
 
-  // Setup status, usage and keyboard settings at the top; about at the bottom.
+  // Setup status, usage, keyboard settings and the clipboard history at the
+  // top; about at the bottom.
   static const std::vector<DashboardSidebarRow>& sidebarRows();
   // The page a tab number shows: any number without a row shows setup status.
   static DashboardPage pageFor(int section);

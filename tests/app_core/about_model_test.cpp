@@ -66,8 +66,8 @@ TEST_F(AboutModelTest, TextsAreThaiForThaiAndEnglishForEveryOtherLanguage) {
   for (const char* language : {"en", "zh", "ja", "vi", "lo"}) {
     engine->appLanguage.set(language);
     EXPECT_EQ(m.text("about_privacy_body_free"),
-              "Everything runs locally on your Mac. Nothing you type is ever sent anywhere — by default, no data "
-              "leaves your device unless you choose to share anonymous usage stats.")
+              "Everything runs locally on this computer. Nothing you type is ever sent anywhere — by default, no "
+              "data leaves your device unless you choose to share anonymous usage stats.")
         << language;
     EXPECT_EQ(m.text("about_auto_update"), "Update Automatically") << language;
     EXPECT_EQ(m.text("about_desc_free").rfind("Tessavinor fixes", 0), 0u) << language;

@@ -22,19 +22,21 @@ std::vector<std::string> titles(const std::string& language) {
 
 TEST(DashboardRootModelTest, RowsCarryTheirTabsSymbolsAndTitlesInEachLanguage) {
   const auto& rows = DashboardRootModel::sidebarRows();
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 5u);
   std::vector<int> tabs;
   std::vector<std::string> symbols;
   for (const auto& row : rows) {
     tabs.push_back(row.tab);
     symbols.push_back(row.symbol);
   }
-  EXPECT_EQ(tabs, (std::vector<int>{0, 1, 2, 7}));
-  EXPECT_EQ(symbols, (std::vector<std::string>{"checkmark.shield", "speedometer", "keyboard", "info.circle"}));
+  EXPECT_EQ(tabs, (std::vector<int>{0, 1, 2, 3, 7}));
+  EXPECT_EQ(symbols, (std::vector<std::string>{"checkmark.shield", "speedometer", "keyboard", "doc.on.clipboard.fill",
+                                                          "info.circle"}));
 
-  EXPECT_EQ(titles("th"), (std::vector<std::string>{"ความพร้อมระบบ", "กระดานแดชบอร์ด", "ตั้งค่าคีย์บอร์ด", "เกี่ยวกับแอป"}));
-  EXPECT_EQ(titles("en"), (std::vector<std::string>{"Setup Status", "Dashboard", "Keyboard Settings", "About"}));
-  EXPECT_EQ(titles("lo"), (std::vector<std::string>{"ຄວາມພ້ອມຂອງລະບົບ", "ແດຊບອດ", "ຕັ້ງຄ່າຄີບອດ", "About"}));
+  EXPECT_EQ(titles("th"), (std::vector<std::string>{"ความพร้อมระบบ", "กระดานแดชบอร์ด", "ตั้งค่าคีย์บอร์ด", "คลังคลิปบอร์ด",
+                                                        "เกี่ยวกับแอป"}));
+  EXPECT_EQ(titles("en"), (std::vector<std::string>{"Setup Status", "Dashboard", "Keyboard Settings", "Copy Cache", "About"}));
+  EXPECT_EQ(titles("lo"), (std::vector<std::string>{"ຄວາມພ້ອມຂອງລະບົບ", "ແດຊບອດ", "ຕັ້ງຄ່າຄີບອດ", "Copy Cache", "About"}));
   for (const char* language : {"zh", "ja", "vi", "lo"})
     EXPECT_EQ(DashboardRootModel::rowTitle(rows.back(), language, false), "About") << language;
 }
@@ -63,8 +65,10 @@ TEST(DashboardRootModelTest, TabsWithoutARowShowSetupStatusWithNothingSelected) 
   EXPECT_EQ(model.currentPage(), DashboardPage::about);
   EXPECT_TRUE(model.select(1));
   EXPECT_EQ(model.currentPage(), DashboardPage::usage);
+  EXPECT_TRUE(model.select(3));
+  EXPECT_EQ(model.currentPage(), DashboardPage::copyCache);
 
-  for (int tab : {3, 6, 8, -1}) {
+  for (int tab : {4, 6, 8, -1}) {
     model.select(tab);
     EXPECT_EQ(model.currentPage(), DashboardPage::setupStatus) << tab;
     for (const auto& row : DashboardRootModel::sidebarRows()) EXPECT_FALSE(model.isSelected(row)) << tab;

@@ -155,7 +155,7 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
 // Fixed texts the pages show as written in every language.
 namespace onboarding_literal {
 inline constexpr const char* kHeroName = "Tessavinor";
-inline constexpr const char* kHeroTagline = "สลับภาษาบน Mac ได้ไวและแม่นยำ 100%";
+inline constexpr const char* kHeroTagline = "สลับภาษาบนคอมพิวเตอร์ได้ไวและแม่นยำ 100%";
 inline constexpr const char* kHeroSubtitle = "ดูแลการพิมพ์ให้เงียบๆ เพื่อให้คุณมีสมาธิทำงานเต็มที่";
 inline constexpr const char* kSpotlightWarningTitle = "Spotlight ยังใช้ Command + Space อยู่";
 inline constexpr const char* kSpotlightWarningBody =

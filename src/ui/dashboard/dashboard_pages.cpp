@@ -3,10 +3,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app_core/app_delegate.h"
 #include "app_core/dashboard/community_share_state.h"
+#include "clipboard/copy_cache_manager.h"
 #include "engine/keyboard_engine.h"
 #include "platform/login_items.h"
 #include "ui/dashboard/pages/about_page.h"
+#include "ui/dashboard/pages/copy_cache_settings_page.h"
 #include "ui/dashboard/pages/keyboard_settings_page.h"
 #include "ui/dashboard/pages/setup_status_page.h"
 #include "ui/dashboard/pages/uptime_dashboard_view.h"
@@ -20,6 +23,7 @@ const char* dashboardPageObjectName(DashboardPage page) {
     case DashboardPage::setupStatus: return "page.setupStatus";
     case DashboardPage::usage: return "page.usage";
     case DashboardPage::keyboardSettings: return "page.keyboardSettings";
+    case DashboardPage::copyCache: return "page.copyCache";
     case DashboardPage::about: return "page.about";
   }
   return "page.setupStatus";
@@ -47,6 +51,18 @@ QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* 
       });
       break;
     case DashboardPage::setupStatus: widget = new SetupStatusPage(engine, parent); break;
+    case DashboardPage::copyCache: {
+      CopyCacheSettingsEnvironment env;
+      env.manager = CopyCacheManager::shared();
+      env.main = &engine.mainQueue();
+      // The panel is the delegate's: the page only asks for it.
+      env.openQuickPaste = [] {
+        if (AppDelegate* delegate = AppDelegate::shared()) delegate->openQuickPaste();
+      };
+      env.log = [&engine](const std::string& line) { engine.log(line); };
+      widget = new CopyCacheSettingsPage(std::move(env), parent);
+      break;
+    }
     case DashboardPage::keyboardSettings: {
       LoginItemAccess login;
       if (LoginItems* items = engine.platform().loginItems) {

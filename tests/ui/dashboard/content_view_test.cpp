@@ -59,7 +59,7 @@ class ContentViewTest : public ::testing::Test {
   QString pageName() const { return view->page() ? view->page()->objectName() : QString(); }
   std::vector<int> selectedRows() {
     std::vector<int> out;
-    for (int tab : {0, 1, 2, 7})
+    for (int tab : {0, 1, 2, 3, 7})
       if (view->row(tab)->isSelected()) out.push_back(tab);
     return out;
   }
@@ -81,10 +81,13 @@ TEST_F(ContentViewTest, SidebarShowsTheApplicationAndItsRowsInTheEnginesLanguage
   EXPECT_EQ(view->row(0)->title(), "ความพร้อมระบบ");
   EXPECT_EQ(view->row(1)->title(), "กระดานแดชบอร์ด");
   EXPECT_EQ(view->row(2)->title(), "ตั้งค่าคีย์บอร์ด");
+  EXPECT_EQ(view->row(3)->title(), "คลังคลิปบอร์ด");
+  EXPECT_EQ(view->row(3)->icon(), "doc.on.clipboard.fill");
+  EXPECT_EQ(view->row(3)->shownTitle(), view->row(3)->title()) << "the clipboard row's title fits";
   EXPECT_EQ(view->row(7)->title(), "เกี่ยวกับแอป");
   EXPECT_EQ(view->row(7)->icon(), "info.circle");
-  // The about row sits at the bottom, below the other three.
-  EXPECT_GT(view->row(7)->y(), view->row(2)->y() + 100);
+  // The about row sits at the bottom, below the others.
+  EXPECT_GT(view->row(7)->y(), view->row(3)->y() + 60);
   EXPECT_LE(view->row(7)->geometry().bottom(), find("dashboardRows")->height() - 16);
   EXPECT_EQ(selectedRows(), std::vector<int>{0});
   EXPECT_EQ(pageName(), "page.setupStatus");
@@ -107,6 +110,10 @@ TEST_F(ContentViewTest, ClickingARowShowsAFreshPageOfItsTab) {
   QTest::mouseClick(view->row(7), Qt::LeftButton);
   settle();
   EXPECT_EQ(pageName(), "page.about");
+  QTest::mouseClick(view->row(3), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(pageName(), "page.copyCache");
+  EXPECT_EQ(selectedRows(), std::vector<int>{3});
   QTest::mouseClick(view->row(0), Qt::LeftButton);
   settle();
   EXPECT_EQ(pageName(), "page.setupStatus");
@@ -126,12 +133,15 @@ TEST_F(ContentViewTest, OpenDashboardTabSelectsByNumberAndIgnoresAnythingElse) {
   settle();
   EXPECT_EQ(view->model().currentSection(), 2);
 
-  for (int tab : {3, 8, -1}) {
+  for (int tab : {4, 8, -1}) {
     fx.notifications.post("OpenDashboardTab", tab);
     settle();
     EXPECT_EQ(pageName(), "page.setupStatus") << tab;
     EXPECT_TRUE(selectedRows().empty()) << tab;
   }
+  fx.notifications.post("OpenDashboardTab", 3);
+  settle();
+  EXPECT_EQ(pageName(), "page.copyCache");
   fx.notifications.post("OpenDashboardTab", int64_t{1});
   settle();
   EXPECT_EQ(pageName(), "page.usage");
@@ -169,7 +179,7 @@ TEST_F(ContentViewTest, HoverAndSelectionColourTheRow) {
 TEST_F(ContentViewTest, EveryRowTitleFitsItsRowInLaoAndVietnameseToo) {
   for (const char* language : {"lo", "vi", "zh", "ja"}) {
     open(language);
-    for (int tab : {0, 1, 2, 7}) {
+    for (int tab : {0, 1, 2, 3, 7}) {
       view->selectTab(tab);
       SidebarButton* row = view->row(tab);
       EXPECT_EQ(row->shownTitle().toStdString(), row->title().toStdString()) << language << " tab " << tab;
@@ -180,7 +190,7 @@ TEST_F(ContentViewTest, EveryRowTitleFitsItsRowInLaoAndVietnameseToo) {
 TEST_F(ContentViewTest, ScreenshotsOfEveryTab) {
   for (const char* language : {"th", "en"}) {
     open(language);
-    for (int tab : {0, 1, 2, 7}) {
+    for (int tab : {0, 1, 2, 3, 7}) {
       view->selectTab(tab);
       settle();
       SCOPED_TRACE(std::string(language) + " tab " + std::to_string(tab));
