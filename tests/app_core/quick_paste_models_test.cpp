@@ -148,7 +148,7 @@ TEST(QuickPasteModels, TabsCountByCategoryAndTheEmptyStateReadsTheUntrimmedSearc
   EXPECT_TRUE(tabs[1].selected);
   EXPECT_EQ(tabs[2].count, 0);
   EXPECT_EQ(tabs[4].title, "โค้ดสี");
-  EXPECT_EQ(quickPasteCategoryTabs(items, Item::Category::all, en)[4].title, "Colour codes");
+  EXPECT_EQ(quickPasteCategoryTabs(items, Item::Category::all, en)[4].title, "Colours");
 
   EXPECT_EQ(quickPasteEmptyState("", Item::Category::image, th).message, "ยังไม่มีข้อมูลในหมวดรูปภาพ");
   EXPECT_EQ(quickPasteEmptyState("", Item::Category::image, th).symbol, "photo.fill");

@@ -445,7 +445,7 @@ TEST_F(QuickPastePanelControllerTest, TabsCountEveryEntryAndChoosingOneHighlight
   EXPECT_EQ(panel->emptyState().message, "ไม่พบข้อมูลที่ตรงกัน");
   language = "en";
   panel->setSearchText("");
-  EXPECT_EQ(panel->emptyState().message, "Nothing yet in Colour codes");
+  EXPECT_EQ(panel->emptyState().message, "Nothing yet in Colours");
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ std::string QuickPasteTexts::categoryTitle(Category category) const {
     case Category::text: return "Text";
     case Category::image: return "Images";
     case Category::files: return "Files";
-    case Category::color: return "Colour codes";
+    case Category::color: return "Colours";
     case Category::url: return "Links";
   }
   return "";

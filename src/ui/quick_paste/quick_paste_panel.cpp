@@ -126,13 +126,34 @@ QLabel* badge(QWidget* parent, const char* name, const QString& text, const QCol
   return l;
 }
 
+// A one-line label that ends in "…" when it does not fit, instead of being cut.
+class ElidedLabel final : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override { return QSize(10, QLabel::minimumSizeHint().height()); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::WindowText));
+    QRect r = contentsRect();
+    p.drawText(r, static_cast<int>(alignment() | Qt::AlignVCenter),
+               fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+  }
+};
+
 QLabel* elided(QWidget* parent, const char* name, const QString& text, TextStyle style, QFont::Weight weight,
                const QColor& color) {
-  auto* l = parts::label(parent, name, text, style, weight, false);
+  auto* l = new ElidedLabel(text, parent);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::PlainText);
+  QFont f = l->font();
+  f.setPixelSize(parts::pixelSize(style));
+  f.setWeight(weight);
+  l->setFont(f);
   parts::setTextColor(l, color);
-  l->setMinimumWidth(10);
   l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  l->setToolTip(text.size() > 60 ? text.left(400) : QString());
+  if (l->fontMetrics().horizontalAdvance(text) > 300) l->setToolTip(text.left(400));
   return l;
 }
 
@@ -220,7 +241,8 @@ void QuickPastePanelWindow::build() {
   shareBadge_ = badge(header, "quickPasteShareBadge", QString(), parts::pageColor(HudColor::orange),
                       alpha(parts::pageColor(HudColor::orange), 0.12), 10, false, false, 6, 3, 4);
   h->addWidget(shareBadge_);
-  escHint_ = badge(header, "quickPasteEscHint", "Esc", secondary(), alpha(secondary(), 0.25), 11, false, false, 5, 2, 4);
+  escHint_ =
+      badge(header, "quickPasteEscHint", "Esc", secondary(), alpha(secondary(), 0.25), 11, false, false, 5, 2, 4);
   h->addWidget(escHint_);
   column->addWidget(header);
   column->addWidget(parts::divider(content_));
@@ -228,8 +250,8 @@ void QuickPastePanelWindow::build() {
   tabsBar_ = new QWidget(content_);
   tabsBar_->setObjectName("quickPasteTabs");
   tabsLayout_ = new QHBoxLayout(tabsBar_);
-  tabsLayout_->setContentsMargins(10, 5, 10, 5);
-  tabsLayout_->setSpacing(6);
+  tabsLayout_->setContentsMargins(8, 5, 8, 5);
+  tabsLayout_->setSpacing(2);
   column->addWidget(tabsBar_);
   column->addWidget(parts::divider(content_));
 
@@ -275,10 +297,12 @@ void QuickPastePanelWindow::build() {
   vaultBadge_ = parts::label(footer, "quickPasteVaultBadge", QString(), TextStyle::caption2, QFont::Normal, false);
   parts::setTextColor(vaultBadge_, secondary());
   f->addWidget(vaultBadge_);
-  f->addStretch(1);
-  keyHints_ = parts::label(footer, "quickPasteKeyHints", QString(), TextStyle::caption2, QFont::Normal, false);
+  f->addSpacing(12);
+  // The hints wrap to a second line rather than being cut where they are long.
+  keyHints_ = parts::label(footer, "quickPasteKeyHints", QString(), TextStyle::caption2, QFont::Normal, true);
+  keyHints_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   parts::setTextColor(keyHints_, secondary());
-  f->addWidget(keyHints_);
+  f->addWidget(keyHints_, 1);
   column->addWidget(footer);
 
   overlay_ = new Backdrop(this);
@@ -345,17 +369,20 @@ void QuickPastePanelWindow::rebuildTabs() {
     frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border-radius: 5px; }")
                              .arg(name, tab.selected ? rgba(accent()) : QStringLiteral("transparent")));
     auto* l = new QHBoxLayout(frame);
-    l->setContentsMargins(7, 3, 7, 3);
-    l->setSpacing(4);
+    l->setContentsMargins(6, 3, 6, 3);
+    l->setSpacing(3);
     l->addWidget(parts::symbol(frame, "quickPasteTabSymbol", tab.symbol, 10, fg));
     auto* title = parts::label(frame, "quickPasteTabTitle", qs(tab.title), TextStyle::caption2,
                                tab.selected ? QFont::Bold : QFont::Normal, false);
     parts::setTextColor(title, fg);
+    title->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    title->setMinimumWidth(title->fontMetrics().horizontalAdvance(title->text()) + 2);
     l->addWidget(title);
     if (tab.count > 0)
       l->addWidget(badge(frame, "quickPasteTabCount", QString::number(tab.count), fg,
-                         tab.selected ? QColor(255, 255, 255, 64) : alpha(secondary(), 0.25), 9, true, true));
+                         tab.selected ? QColor(255, 255, 255, 64) : alpha(secondary(), 0.25), 9, true, true, 3));
     Item::Category category = tab.category;
+    frame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     frame->onClick = [this, category] { controller_.selectCategory(category); };
     tabsLayout_->addWidget(frame);
   }
@@ -417,7 +444,8 @@ QWidget* QuickPastePanelWindow::makeRow(const QuickPasteRowModel& row) {
       auto* line = new QHBoxLayout;
       line->setSpacing(6);
       if (row.keywordBadge)
-        line->addWidget(badge(body, "quickPasteRowKeyword", qs(*row.keywordBadge), blue, alpha(blue, 0.15), 11, true, true));
+        line->addWidget(
+            badge(body, "quickPasteRowKeyword", qs(*row.keywordBadge), blue, alpha(blue, 0.15), 11, true, true));
       if (row.richTextBadge) {
         QColor purple = parts::pageColor(HudColor::purple);
         line->addWidget(badge(body, "quickPasteRowRtf", "RTF", purple, alpha(purple, 0.15), 9, true, true));
@@ -518,7 +546,8 @@ QWidget* QuickPastePanelWindow::makeRow(const QuickPasteRowModel& row) {
       if (row.kind == QuickPasteRowKind::color) title->setFont(monospaced(title->font()));
       line->addWidget(title, 1);
       if (row.kind == QuickPasteRowKind::files) {
-        auto* size = parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
+        auto* size =
+            parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
         parts::setTextColor(size, secondary());
         line->addWidget(size);
       } else if (row.kind == QuickPasteRowKind::webURL) {
@@ -695,7 +724,8 @@ QWidget* QuickPastePanelWindow::makePreviewBody(const QuickPastePreviewModel& m,
       auto* swatch = new QLabel(body);
       swatch->setObjectName("quickPastePreviewSwatch");
       swatch->setFixedSize(80, 80);
-      QColor c = QColor::fromRgbF(static_cast<float>(m.red), static_cast<float>(m.green), static_cast<float>(m.blue), 1.0f);
+      QColor c = QColor::fromRgbF(static_cast<float>(m.red), static_cast<float>(m.green), static_cast<float>(m.blue),
+                                  1.0f);
       swatch->setProperty("swatchColor", c);
       swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid rgba(255,255,255,0.2); "
                                            "border-radius: 8px; }")
