@@ -122,8 +122,10 @@ TEST(QuickPasteModels, TextRowsShowBadgesAndTheSuggestionOnlyWhenItIsOne) {
 
 TEST(QuickPasteModels, ButtonsShowOnHoverOrSelectionAndFollowThePin) {
   Item item = textItem("a");
-  EXPECT_TRUE(quickPasteRowModel(item, 1, false, false, th).buttons.empty());
+  EXPECT_FALSE(quickPasteRowModel(item, 1, false, false, th).buttonsVisible);
   auto hovered = quickPasteRowModel(item, 1, false, true, th);
+  EXPECT_TRUE(hovered.buttonsVisible);
+  EXPECT_TRUE(quickPasteRowModel(item, 1, true, false, th).buttonsVisible);
   ASSERT_EQ(hovered.buttons.size(), 3u);
   EXPECT_EQ(hovered.buttons[0].tooltip, "ดูตัวอย่าง (Spacebar)");
   EXPECT_EQ(hovered.buttons[1].symbol, "pin.fill");

@@ -369,13 +369,13 @@ TEST_F(QuickPastePanelControllerTest, RowActionsHoverPinDeleteAndThePreviewPaste
   EXPECT_EQ(manager->selectedIndex.get(), 3);
   auto rows = panel->rows();
   EXPECT_TRUE(rows[3].selected && rows[3].hovered);
-  EXPECT_EQ(rows[3].buttons.size(), 3u);
-  EXPECT_TRUE(rows[1].buttons.empty());
+  EXPECT_TRUE(rows[3].buttonsVisible);
+  EXPECT_FALSE(rows[1].buttonsVisible);
   panel->hoverExit(rows[3].id);
   rows = panel->rows();
   EXPECT_TRUE(rows[3].selected);
   EXPECT_FALSE(rows[3].hovered);
-  EXPECT_EQ(rows[3].buttons.size(), 3u) << "the selected row keeps its buttons";
+  EXPECT_TRUE(rows[3].buttonsVisible) << "the selected row keeps its buttons";
 
   panel->togglePin(rows[0].id);
   EXPECT_TRUE(manager->items.get()[0].isPinned);

@@ -210,14 +210,13 @@ QuickPasteRowModel quickPasteRowModel(const Item& item, int number, bool selecte
         }
       },
       item.payloadType);
-  if (selected || hovered) {
-    row.buttons.push_back({QuickPasteRowAction::preview, "eye.fill", texts.previewTooltip, "blue"});
-    if (item.isPinned)
-      row.buttons.push_back({QuickPasteRowAction::pin, "pin.slash.fill", texts.unpinTooltip, "secondary"});
-    else
-      row.buttons.push_back({QuickPasteRowAction::pin, "pin.fill", texts.pinTooltip, "orange"});
-    row.buttons.push_back({QuickPasteRowAction::remove, "trash.fill", texts.deleteTooltip, "red"});
-  }
+  row.buttonsVisible = selected || hovered;
+  row.buttons.push_back({QuickPasteRowAction::preview, "eye.fill", texts.previewTooltip, "blue"});
+  if (item.isPinned)
+    row.buttons.push_back({QuickPasteRowAction::pin, "pin.slash.fill", texts.unpinTooltip, "secondary"});
+  else
+    row.buttons.push_back({QuickPasteRowAction::pin, "pin.fill", texts.pinTooltip, "orange"});
+  row.buttons.push_back({QuickPasteRowAction::remove, "trash.fill", texts.deleteTooltip, "red"});
   return row;
 }
 

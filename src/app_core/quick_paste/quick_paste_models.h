@@ -110,7 +110,8 @@ struct QuickPasteRowModel {
   std::string pasteConvertedLabel;
   std::string thumbnailBase64;
   double red = 0, green = 0, blue = 0;  // clamped, for the swatch
-  std::vector<QuickPasteRowButton> buttons;  // only while hovered or selected
+  std::vector<QuickPasteRowButton> buttons;
+  bool buttonsVisible = false;  // while the row is hovered or selected
 };
 
 QuickPasteRowModel quickPasteRowModel(const CopyCacheItem& item, int number, bool selected, bool hovered,

@@ -409,6 +409,163 @@ std::optional<Item> QuickPastePanelWindow::visibleItem(const std::string& id) co
   return std::nullopt;
 }
 
+void QuickPastePanelWindow::fillTextBody(QWidget* body, const QuickPasteRowModel& row) {
+  const QColor blue = parts::pageColor(HudColor::blue);
+  const std::string id = row.id;
+  auto* v = new QVBoxLayout(body);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(3);
+  auto* line = new QHBoxLayout;
+  line->setSpacing(6);
+  if (row.keywordBadge)
+    line->addWidget(
+        badge(body, "quickPasteRowKeyword", qs(*row.keywordBadge), blue, alpha(blue, 0.15), 11, true, true));
+  if (row.richTextBadge) {
+    QColor purple = parts::pageColor(HudColor::purple);
+    line->addWidget(badge(body, "quickPasteRowRtf", "RTF", purple, alpha(purple, 0.15), 9, true, true));
+  }
+  line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
+                         row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
+                  1);
+  auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
+                              QFont::Normal, false);
+  parts::setTextColor(source, secondary());
+  line->addWidget(source);
+  v->addLayout(line);
+  if (row.suggestion) {
+    auto* s = new QHBoxLayout;
+    s->setSpacing(6);
+    s->addWidget(parts::symbol(body, "quickPasteRowSparkles", "sparkles", 11, blue));
+    s->addWidget(elided(body, "quickPasteRowSuggestion", qs(*row.suggestion), TextStyle::caption2, QFont::Medium,
+                        blue),
+                 1);
+    auto* convert = new QPushButton(qs(row.pasteConvertedLabel), body);
+    convert->setObjectName("quickPasteRowPasteConverted");
+    convert->setCursor(Qt::PointingHandCursor);
+    QFont f = monospaced(convert->font());
+    f.setPixelSize(10);
+    f.setBold(true);
+    convert->setFont(f);
+    convert->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: 4px; "
+                       "padding: 2px 6px; }")
+            .arg(rgba(blue), rgba(alpha(blue, 0.15))));
+    connect(convert, &QPushButton::clicked, this, [this, id] {
+      if (auto item = visibleItem(id)) controller_.paste(*item, true);
+    });
+    s->addWidget(convert);
+    v->addLayout(s);
+  }
+}
+
+void QuickPastePanelWindow::fillImageBody(QWidget* body, const QuickPasteRowModel& row) {
+  auto* h = new QHBoxLayout(body);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->setSpacing(8);
+  QPixmap thumb = thumbnail(row.id, row.thumbnailBase64);
+  auto* picture = new QLabel(body);
+  picture->setFixedSize(36, 36);
+  if (!thumb.isNull()) {
+    picture->setObjectName("quickPasteRowThumbnail");
+    picture->setPixmap(thumb);
+  } else {
+    picture->setObjectName("quickPasteRowThumbnailPlaceholder");
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setPixmap(symbolPixmap("photo", 14, secondary(), false, devicePixelRatioF()));
+    picture->setStyleSheet(QStringLiteral("QLabel { background: %1; border-radius: 4px; }")
+                               .arg(rgba(alpha(secondary(), 0.25))));
+  }
+  h->addWidget(picture);
+  auto* v = new QVBoxLayout;
+  v->setSpacing(2);
+  auto* line = new QHBoxLayout;
+  line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
+                         row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
+                  1);
+  auto* size = parts::label(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal, false);
+  parts::setTextColor(size, secondary());
+  line->addWidget(size);
+  v->addLayout(line);
+  v->addWidget(elided(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2, QFont::Normal,
+                      secondary()));
+  h->addLayout(v, 1);
+}
+
+// Files, links and colours: a symbol or swatch beside two lines.
+void QuickPastePanelWindow::fillIconBody(QWidget* body, const QuickPasteRowModel& row) {
+  const QColor blue = parts::pageColor(HudColor::blue);
+  auto* h = new QHBoxLayout(body);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->setSpacing(8);
+  if (row.kind == QuickPasteRowKind::color) {
+    auto* swatch = new QLabel(body);
+    swatch->setObjectName("quickPasteRowSwatch");
+    swatch->setFixedSize(24, 24);
+    QColor c = QColor::fromRgbF(static_cast<float>(row.red), static_cast<float>(row.green),
+                                static_cast<float>(row.blue), 1.0f);
+    swatch->setProperty("swatchColor", c);
+    swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid %2; border-radius: 4px; }")
+                              .arg(rgba(c), rgba(alpha(secondary(), 0.5))));
+    h->addWidget(swatch);
+  } else {
+    h->addWidget(parts::symbol(body, "quickPasteRowSymbol",
+                               row.kind == QuickPasteRowKind::webURL ? "globe" : row.symbol, 16, blue));
+  }
+  auto* v = new QVBoxLayout;
+  v->setSpacing(2);
+  auto* line = new QHBoxLayout;
+  QFont::Weight weight = QFont::Bold;
+  auto* title = elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body, weight,
+                       palette().color(QPalette::WindowText));
+  if (row.kind == QuickPasteRowKind::color) title->setFont(monospaced(title->font()));
+  line->addWidget(title, 1);
+  if (row.kind == QuickPasteRowKind::files) {
+    auto* size =
+        parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
+    parts::setTextColor(size, secondary());
+    line->addWidget(size);
+  } else if (row.kind == QuickPasteRowKind::webURL) {
+    auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
+                                QFont::Normal, false);
+    parts::setTextColor(source, secondary());
+    line->addWidget(source);
+  }
+  v->addLayout(line);
+  if (!row.detail.empty())
+    v->addWidget(elided(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal,
+                        secondary()));
+  h->addLayout(v, 1);
+}
+
+// The preview, pin and delete buttons; built hidden on a row that is neither
+// hovered nor selected, and shown when it becomes one.
+QWidget* QuickPastePanelWindow::makeRowButtons(QWidget* frame, const QuickPasteRowModel& row) {
+  const std::string id = row.id;
+  auto* buttons = new QWidget(frame);
+  buttons->setObjectName("quickPasteRowButtons");
+  auto* b = new QHBoxLayout(buttons);
+  b->setContentsMargins(0, 0, 0, 0);
+  b->setSpacing(4);
+  for (const auto& button : row.buttons) {
+    const char* name = button.action == QuickPasteRowAction::preview ? "quickPasteRowPreview"
+                       : button.action == QuickPasteRowAction::pin   ? "quickPasteRowPin"
+                                                                     : "quickPasteRowDelete";
+    auto* tb = symbolButton(buttons, name, button.symbol, 11, namedColor(button.color), qs(button.tooltip));
+    QuickPasteRowAction action = button.action;
+    connect(tb, &QToolButton::clicked, this, [this, id, action] {
+      if (action == QuickPasteRowAction::pin) {
+        controller_.togglePin(id);
+      } else if (action == QuickPasteRowAction::remove) {
+        controller_.deleteItem(id);
+      } else if (auto item = visibleItem(id)) {
+        controller_.openPreview(*item);
+      }
+    });
+    b->addWidget(tb);
+  }
+  return buttons;
+}
+
 QWidget* QuickPastePanelWindow::makeRow(const QuickPasteRowModel& row) {
   auto* frame = new ClickFrame(list_->widget());
   frame->setObjectName(QStringLiteral("quickPasteRow_%1").arg(row.number));
@@ -432,172 +589,17 @@ QWidget* QuickPastePanelWindow::makeRow(const QuickPasteRowModel& row) {
 
   auto* body = new QWidget(frame);
   body->setObjectName("quickPasteRowBody");
-  const QuickPasteTexts& t = controller_.texts();
-  const QColor blue = parts::pageColor(HudColor::blue);
   const std::string id = row.id;
   const int rowNumber = row.number;
   switch (row.kind) {
-    case QuickPasteRowKind::text: {
-      auto* v = new QVBoxLayout(body);
-      v->setContentsMargins(0, 0, 0, 0);
-      v->setSpacing(3);
-      auto* line = new QHBoxLayout;
-      line->setSpacing(6);
-      if (row.keywordBadge)
-        line->addWidget(
-            badge(body, "quickPasteRowKeyword", qs(*row.keywordBadge), blue, alpha(blue, 0.15), 11, true, true));
-      if (row.richTextBadge) {
-        QColor purple = parts::pageColor(HudColor::purple);
-        line->addWidget(badge(body, "quickPasteRowRtf", "RTF", purple, alpha(purple, 0.15), 9, true, true));
-      }
-      line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
-                             row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
-                      1);
-      auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
-                                  QFont::Normal, false);
-      parts::setTextColor(source, secondary());
-      line->addWidget(source);
-      v->addLayout(line);
-      if (row.suggestion) {
-        auto* s = new QHBoxLayout;
-        s->setSpacing(6);
-        s->addWidget(parts::symbol(body, "quickPasteRowSparkles", "sparkles", 11, blue));
-        s->addWidget(elided(body, "quickPasteRowSuggestion", qs(*row.suggestion), TextStyle::caption2, QFont::Medium,
-                            blue),
-                     1);
-        auto* convert = new QPushButton(qs(row.pasteConvertedLabel), body);
-        convert->setObjectName("quickPasteRowPasteConverted");
-        convert->setCursor(Qt::PointingHandCursor);
-        QFont f = monospaced(convert->font());
-        f.setPixelSize(10);
-        f.setBold(true);
-        convert->setFont(f);
-        convert->setStyleSheet(
-            QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: 4px; "
-                           "padding: 2px 6px; }")
-                .arg(rgba(blue), rgba(alpha(blue, 0.15))));
-        connect(convert, &QPushButton::clicked, this, [this, id] {
-          if (auto item = visibleItem(id)) controller_.paste(*item, true);
-        });
-        s->addWidget(convert);
-        v->addLayout(s);
-      }
-      break;
-    }
-    case QuickPasteRowKind::image: {
-      auto* h = new QHBoxLayout(body);
-      h->setContentsMargins(0, 0, 0, 0);
-      h->setSpacing(8);
-      QPixmap thumb = thumbnail(row.id, row.thumbnailBase64);
-      auto* picture = new QLabel(body);
-      picture->setFixedSize(36, 36);
-      if (!thumb.isNull()) {
-        picture->setObjectName("quickPasteRowThumbnail");
-        picture->setPixmap(thumb);
-      } else {
-        picture->setObjectName("quickPasteRowThumbnailPlaceholder");
-        picture->setAlignment(Qt::AlignCenter);
-        picture->setPixmap(symbolPixmap("photo", 14, secondary(), false, devicePixelRatioF()));
-        picture->setStyleSheet(QStringLiteral("QLabel { background: %1; border-radius: 4px; }")
-                                   .arg(rgba(alpha(secondary(), 0.25))));
-      }
-      h->addWidget(picture);
-      auto* v = new QVBoxLayout;
-      v->setSpacing(2);
-      auto* line = new QHBoxLayout;
-      line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
-                             row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
-                      1);
-      auto* size = parts::label(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal, false);
-      parts::setTextColor(size, secondary());
-      line->addWidget(size);
-      v->addLayout(line);
-      v->addWidget(elided(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2, QFont::Normal,
-                          secondary()));
-      h->addLayout(v, 1);
-      break;
-    }
+    case QuickPasteRowKind::text: fillTextBody(body, row); break;
+    case QuickPasteRowKind::image: fillImageBody(body, row); break;
     case QuickPasteRowKind::files:
     case QuickPasteRowKind::webURL:
-    case QuickPasteRowKind::color: {
-      auto* h = new QHBoxLayout(body);
-      h->setContentsMargins(0, 0, 0, 0);
-      h->setSpacing(8);
-      if (row.kind == QuickPasteRowKind::color) {
-        auto* swatch = new QLabel(body);
-        swatch->setObjectName("quickPasteRowSwatch");
-        swatch->setFixedSize(24, 24);
-        QColor c = QColor::fromRgbF(static_cast<float>(row.red), static_cast<float>(row.green),
-                                    static_cast<float>(row.blue), 1.0f);
-        swatch->setProperty("swatchColor", c);
-        swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid %2; border-radius: 4px; }")
-                                  .arg(rgba(c), rgba(alpha(secondary(), 0.5))));
-        h->addWidget(swatch);
-      } else {
-        h->addWidget(parts::symbol(body, "quickPasteRowSymbol",
-                                   row.kind == QuickPasteRowKind::webURL ? "globe" : row.symbol, 16, blue));
-      }
-      auto* v = new QVBoxLayout;
-      v->setSpacing(2);
-      auto* line = new QHBoxLayout;
-      QFont::Weight weight = QFont::Bold;
-      auto* title = elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body, weight,
-                           palette().color(QPalette::WindowText));
-      if (row.kind == QuickPasteRowKind::color) title->setFont(monospaced(title->font()));
-      line->addWidget(title, 1);
-      if (row.kind == QuickPasteRowKind::files) {
-        auto* size =
-            parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
-        parts::setTextColor(size, secondary());
-        line->addWidget(size);
-      } else if (row.kind == QuickPasteRowKind::webURL) {
-        auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
-                                    QFont::Normal, false);
-        parts::setTextColor(source, secondary());
-        line->addWidget(source);
-      }
-      v->addLayout(line);
-      if (!row.detail.empty())
-        v->addWidget(elided(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal,
-                            secondary()));
-      h->addLayout(v, 1);
-      break;
-    }
+    case QuickPasteRowKind::color: fillIconBody(body, row); break;
   }
   outer->addWidget(body, 1);
-
-  auto* buttons = new QWidget(frame);
-  buttons->setObjectName("quickPasteRowButtons");
-  auto* b = new QHBoxLayout(buttons);
-  b->setContentsMargins(0, 0, 0, 0);
-  b->setSpacing(4);
-  for (const auto& button : row.buttons.empty() ? quickPasteRowModel(Item{}, 1, true, false, t).buttons : row.buttons) {
-    const char* name = button.action == QuickPasteRowAction::preview ? "quickPasteRowPreview"
-                       : button.action == QuickPasteRowAction::pin   ? "quickPasteRowPin"
-                                                                     : "quickPasteRowDelete";
-    std::string symbol = button.symbol;
-    QString tooltip = qs(button.tooltip);
-    QColor color = namedColor(button.color);
-    if (button.action == QuickPasteRowAction::pin && row.buttons.empty()) {
-      // Built hidden: the pin's look follows the entry.
-      symbol = row.pinned ? "pin.slash.fill" : "pin.fill";
-      tooltip = qs(row.pinned ? t.unpinTooltip : t.pinTooltip);
-      color = namedColor(row.pinned ? "secondary" : "orange");
-    }
-    auto* tb = symbolButton(buttons, name, symbol, 11, color, tooltip);
-    QuickPasteRowAction action = button.action;
-    connect(tb, &QToolButton::clicked, this, [this, id, action] {
-      if (action == QuickPasteRowAction::pin) {
-        controller_.togglePin(id);
-      } else if (action == QuickPasteRowAction::remove) {
-        controller_.deleteItem(id);
-      } else if (auto item = visibleItem(id)) {
-        controller_.openPreview(*item);
-      }
-    });
-    b->addWidget(tb);
-  }
-  outer->addWidget(buttons, 0, Qt::AlignVCenter);
+  outer->addWidget(makeRowButtons(frame, row), 0, Qt::AlignVCenter);
 
   frame->onClick = [this, id] {
     if (auto item = visibleItem(id)) controller_.paste(*item, false);
@@ -637,7 +639,7 @@ void QuickPastePanelWindow::applyRowState(QFrame* frame, const QuickPasteRowMode
     title->setFont(f);
   }
   if (auto* buttons = frame->findChild<QWidget*>("quickPasteRowButtons"))
-    buttons->setVisible(row.selected || row.hovered);
+    buttons->setVisible(row.buttonsVisible);
 }
 
 void QuickPastePanelWindow::rebuildList() {

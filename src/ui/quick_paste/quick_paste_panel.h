@@ -63,6 +63,10 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   void scheduleRefresh();
   void startPreviewDecode(const std::string& id, const std::string& vaultID);
   QWidget* makeRow(const QuickPasteRowModel& row);
+  void fillTextBody(QWidget* body, const QuickPasteRowModel& row);
+  void fillImageBody(QWidget* body, const QuickPasteRowModel& row);
+  void fillIconBody(QWidget* body, const QuickPasteRowModel& row);
+  QWidget* makeRowButtons(QWidget* frame, const QuickPasteRowModel& row);
   void applyRowState(QFrame* frame, const QuickPasteRowModel& row);
   QWidget* makePreviewBody(const QuickPastePreviewModel& model, QWidget* parent);
   std::optional<CopyCacheItem> visibleItem(const std::string& id) const;
