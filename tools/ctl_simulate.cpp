@@ -13,6 +13,7 @@
 
 #include "app_core/app_delegate.h"
 #include "app_core/headless_shell.h"
+#include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "base/files.h"
 #include "base/json_reading.h"
 #include "base/notification_center.h"
@@ -67,6 +68,51 @@ void configureDesktop(SimDesktop& desktop, const DesktopConfig& c) {
   }
 }
 
+// The quick-paste steps: another application's copy, opening the panel as
+// the delegate's action does, and choosing an entry by its row or a search.
+void runQuickPasteStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate) {
+  if (step.text == "pasteboard") {
+    desktop.pasteboard().copyText(step.argument);
+    return;
+  }
+  QuickPastePanelController& panel = delegate.quickPaste();
+  if (step.text == "quickPasteOpen") {
+    delegate.openQuickPaste();
+  } else if (step.text == "quickPasteChoose") {
+    auto rows = panel.manager().filteredItems();
+    size_t n = std::stoul(step.argument);
+    if (n >= 1 && n <= rows.size()) panel.paste(rows[n - 1], false);
+  } else if (step.text == "quickPasteKey") {
+    KeyChord chord = parseChord(step.argument);
+    uint64_t mods = chord.flags & ~flags::control;
+    if (chord.flags & flags::control) mods |= flags::command;
+    panel.handleKeyDown({chord.keyCode, mods});
+  } else if (step.text == "quickPasteSearch") {
+    panel.setSearchText(step.argument);
+    if (!panel.handleKeyDown({keycode::returnKey, 0})) panel.submitSearch();
+  }
+}
+
+// What the run left in the clipboard history and the panel; only for runs
+// that opened the panel.
+json quickPasteTranscript(const HeadlessShell& shell, AppDelegate& delegate, SimDesktop& desktop) {
+  json out = json::object();
+  const auto* view = shell.quickPasteView();
+  out["shows"] = view ? view->shows : 0;
+  out["visible"] = view && view->visible;
+  json history = json::array();
+  for (const auto& item : delegate.copyCache().items.get()) history.push_back(item.text);
+  out["history"] = history;
+  std::string pasteboard;
+  auto items = desktop.pasteboard().items();
+  if (!items.empty())
+    if (auto it = items.front().representations.find(pasteboard_types::kText);
+        it != items.front().representations.end())
+      pasteboard = it->second;
+  out["pasteboard"] = pasteboard;
+  return out;
+}
+
 // Schedules one step on the main queue at its time.
 void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, bool& quitting) {
   auto& runner = desktop.mainQueue();
@@ -94,6 +140,8 @@ void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, 
         else if (step.text == "secure:on") desktop.setSecureEventInput(true);
         else if (step.text == "secure:off") desktop.setSecureEventInput(false);
         else if (step.text == "click") desktop.click(40, 40);  // outside every text field and panel
+        else if (step.text == "pasteboard" || step.text.rfind("quickPaste", 0) == 0)
+          runQuickPasteStep(step, desktop, delegate);
         else if (step.text == "activate") {
           if (!desktop.application(step.argument)) desktop.launchApplication(step.argument, step.argument);
           desktop.activateApplication(step.argument);
@@ -201,6 +249,7 @@ json runScenario(const Scenario& sc) {
   for (const auto& line : engine->diagnosticLogs()) log.push_back(line);
   out["log"] = log;
   out["children"] = transcript.value("children", json::array());
+  if (shell.quickPasteView()) out["quickPaste"] = quickPasteTranscript(shell, *delegate, desktop);
 
   engine->stopTapDeadManThread();
   KeyboardEngine::installShared(nullptr);

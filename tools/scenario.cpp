@@ -127,6 +127,33 @@ KeyChord parseChord(const std::string& text) {
   return chord;
 }
 
+// The quick-paste events: "pasteboard:TEXT" (another application copies
+// TEXT), "quickPaste:open", "quickPaste:choose:N" (the Nth visible row, from
+// 1), "quickPaste:search:TEXT" (typed into the search, then Return) and
+// "quickPaste:key:CHORD" (a key pressed in the open panel; ctrl stands for
+// command and option for alt there, as on the Linux keyboard).
+static std::optional<std::pair<std::string, std::string>> quickPasteEvent(const std::string& ev) {
+  auto after = [&](const std::string& prefix) -> std::optional<std::string> {
+    if (ev.rfind(prefix, 0) != 0) return std::nullopt;
+    return ev.substr(prefix.size());
+  };
+  if (auto text = after("pasteboard:")) return std::pair{std::string("pasteboard"), *text};
+  if (ev == "quickPaste:open") return std::pair{std::string("quickPasteOpen"), std::string()};
+  if (auto query = after("quickPaste:search:")) return std::pair{std::string("quickPasteSearch"), *query};
+  if (auto chord = after("quickPaste:key:")) {
+    parseChord(*chord);  // refuses an unknown key here, not during the run
+    return std::pair{std::string("quickPasteKey"), *chord};
+  }
+  if (auto n = after("quickPaste:choose:")) {
+    bool digits = !n->empty() && n->size() <= 3 &&
+                  std::all_of(n->begin(), n->end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || std::stoi(*n) < 1)
+      throw ScenarioError("\"quickPaste:choose:\" takes a row number from 1");
+    return std::pair{std::string("quickPasteChoose"), *n};
+  }
+  return std::nullopt;
+}
+
 Scenario parseScenario(const json& doc) {
   if (!doc.is_object()) throw ScenarioError("a scenario is a JSON object");
   onlyKeys(doc, {"defaults", "desktop", "steps", "until"}, "scenario");
@@ -248,6 +275,9 @@ Scenario parseScenario(const json& doc) {
             // process): the screen no longer shows what the engine read.
             step.text = "fieldText";
             step.argument = ev.substr(10);
+          } else if (auto quick = quickPasteEvent(ev)) {
+            step.text = quick->first;
+            step.argument = quick->second;
           } else if (plain.count(ev)) {
             step.text = ev;
           } else {

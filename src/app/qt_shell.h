@@ -15,7 +15,10 @@ class QtShell final : public ShellHost {
   using DashboardFactory = std::function<std::unique_ptr<DashboardWindow>(
       const std::string& title, double width, double height, std::function<void()> onClose)>;
 
+  using QuickPasteFactory = std::function<std::unique_ptr<QuickPastePanelView>(QuickPastePanelController&)>;
+
   QtShell(StatusViewFactory statusView, ControllerSink controllerSink, DashboardFactory dashboard);
+  void setQuickPasteFactory(QuickPasteFactory factory) { quickPaste_ = std::move(factory); }
 
   StatusItemView* makeStatusItemView() override { return statusView_ ? statusView_() : nullptr; }
   void statusItemCreated(StatusItemController& controller) override {
@@ -28,6 +31,9 @@ class QtShell final : public ShellHost {
                                                        std::function<void()> onClose) override {
     return dashboard_ ? dashboard_(title, width, height, std::move(onClose)) : nullptr;
   }
+  std::unique_ptr<QuickPastePanelView> makeQuickPastePanel(QuickPastePanelController& controller) override {
+    return quickPaste_ ? quickPaste_(controller) : nullptr;
+  }
   // Leaves the event loop on its next turn; the delegate's shut-down runs
   // as the loop ends.
   void terminate() override;
@@ -36,6 +42,7 @@ class QtShell final : public ShellHost {
   StatusViewFactory statusView_;
   DashboardFactory dashboard_;
   ControllerSink controllerSink_;
+  QuickPasteFactory quickPaste_;
 };
 
 }  // namespace tessa

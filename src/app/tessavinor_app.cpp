@@ -121,6 +121,8 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
       [&p](const std::string& title, double w, double h, std::function<void()> onClose) {
         return p.ui->makeDashboardWindow(title, w, h, std::move(onClose));
       });
+  p.shell->setQuickPasteFactory(
+      [&p](QuickPastePanelController& controller) { return p.ui->makeQuickPastePanel(controller); });
 
   EngineEnvironment env;
   env.platform = platform;

@@ -7,6 +7,7 @@
 #include "l10n/localization.h"
 #include "ui/dashboard/dashboard_window.h"
 #include "ui/hud/hud_window.h"
+#include "ui/quick_paste/quick_paste_panel.h"
 #include "ui/status/tray_status_view.h"
 
 namespace tessa {
@@ -38,6 +39,10 @@ std::unique_ptr<DashboardWindow> UiFactories::makeDashboardWindow(const std::str
   auto engine = KeyboardEngine::shared();
   if (!engine) return nullptr;
   return std::make_unique<QtDashboardWindow>(engine, notifications_, title, width, height, std::move(onClose));
+}
+
+std::unique_ptr<QuickPastePanelView> UiFactories::makeQuickPastePanel(QuickPastePanelController& controller) {
+  return std::make_unique<QuickPastePanelWindow>(controller);
 }
 
 void UiFactories::attachHud(const std::shared_ptr<UnifiedMenuPanel>& panel, KeyboardEngine& engine) {

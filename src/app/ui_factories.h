@@ -26,6 +26,8 @@ class UiFactories {
   void setStatusController(StatusItemController& controller);
   std::unique_ptr<DashboardWindow> makeDashboardWindow(const std::string& title, double width, double height,
                                                        std::function<void()> onClose);
+  // The quick-paste panel's window over its controller.
+  std::unique_ptr<QuickPastePanelView> makeQuickPastePanel(QuickPastePanelController& controller);
   void attachHud(const std::shared_ptr<UnifiedMenuPanel>& panel, KeyboardEngine& engine);
 
  private:

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <sstream>
 
+#include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
@@ -380,7 +381,33 @@ void AppDelegate::toggleCopyCache() {
   manager.isEnabled.set(!manager.isEnabled.get());
 }
 void AppDelegate::clearCopyCache() { copyCache().clearHistory(); }
-void AppDelegate::openQuickPaste() { console("The clipboard history is not part of this build."); }
+void AppDelegate::openQuickPaste() { quickPaste().show(); }
+
+QuickPastePanelController& AppDelegate::quickPaste() {
+  if (quickPaste_) return *quickPaste_;
+  QuickPastePanelEnvironment env;
+  env.platform = env_.platform;
+  env.main = env_.main;
+  SystemLog* systemLog = env_.platform.systemLog;
+  env.log = [systemLog](const std::string& line) {
+    if (systemLog) systemLog->write(kFallbackBundleID, "CopyCache", LogLevel::info, line, false);
+  };
+  std::weak_ptr<AppDelegate> weak = weak_from_this();
+  env.notice = [weak](const std::string& titleKey, const std::string& detailKey) {
+    auto self = weak.lock();
+    if (!self || !self->engine_) return;
+    self->showStatusHUD(self->engine_->localized(titleKey), self->engine_->localized(detailKey),
+                        "doc.on.clipboard.fill", HudColor::blue);
+  };
+  env.language = [weak]() -> std::string {
+    auto self = weak.lock();
+    return self && self->engine_ ? self->engine_->appLanguage.get() : "th";
+  };
+  quickPaste_ = std::make_unique<QuickPastePanelController>(copyCache(), std::move(env));
+  quickPasteView_ = env_.shell->makeQuickPastePanel(*quickPaste_);
+  quickPaste_->setView(quickPasteView_.get());
+  return *quickPaste_;
+}
 
 void AppDelegate::checkForUpdates() {
   // No update controller to ask; the vocabulary packs are still checked.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app_core/quick_paste/quick_paste_panel_view.h"
 #include "app_core/status_item_controller.h"
 #include "base/notification_center.h"
 #include "base/observable.h"
@@ -22,6 +23,7 @@ namespace tessa {
 
 class CopyCacheManager;
 class KeyboardEngine;
+class QuickPastePanelController;
 class UnifiedMenuPanel;
 
 // The dashboard window while it exists.
@@ -56,6 +58,11 @@ class ShellHost {
   virtual void terminate() = 0;
   // The menu-bar alert about a missing status item.
   virtual void showStatusItemMissingAlert() {}
+  // The quick-paste panel's window, drawing `controller`; null where no
+  // window can be made. Made once, on the first opening.
+  virtual std::unique_ptr<QuickPastePanelView> makeQuickPastePanel(QuickPastePanelController& controller) {
+    return nullptr;
+  }
 };
 
 struct AppDelegateEnvironment {
@@ -126,6 +133,8 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   KeyboardEngine* engine() const { return engine_.get(); }
   // The clipboard history's manager, made on first use.
   CopyCacheManager& copyCache();
+  // The quick-paste panel, made (with its window) on first use.
+  QuickPastePanelController& quickPaste();
   // The status item's controller; null before start-up or without a tray.
   StatusItemController* statusItem() const { return statusItem_.get(); }
   UnifiedMenuPanel* hud() const { return hud_.get(); }
@@ -152,6 +161,8 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   AppDelegateEnvironment env_;
   std::shared_ptr<KeyboardEngine> engine_;
   std::shared_ptr<CopyCacheManager> copyCache_;
+  std::unique_ptr<QuickPastePanelController> quickPaste_;
+  std::unique_ptr<QuickPastePanelView> quickPasteView_;  // goes before its controller
   std::shared_ptr<UnifiedMenuPanel> hud_;
   StatusItemView* statusView_ = nullptr;
   std::shared_ptr<StatusItemController> statusItem_;

@@ -560,6 +560,10 @@ bool CopyCacheManager::writeToPasteboard(const Item& item, bool useConvertedText
 bool CopyCacheManager::pasteToPreviousApp(const Item& item, bool useConvertedText) {
   if (!writeToPasteboard(item, useConvertedText)) return false;
   if (!activatePreviousApp()) return false;
+  return postPasteKeystroke();
+}
+
+bool CopyCacheManager::postPasteKeystroke() {
   EventSystem* events = env_.platform.events;
   if (!events || !env_.main || !events->canPostEvents()) return false;
   env_.main->postDelayed(kPasteDelay, [events] {

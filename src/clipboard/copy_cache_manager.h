@@ -76,6 +76,9 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   // Writes, brings the previous application forward and, once it is, posts
   // the paste keystroke (Ctrl+V) 0.1 s later. False when nothing was pasted.
   bool pasteToPreviousApp(const CopyCacheItem& item, bool useConvertedText);
+  // Posts the paste keystroke (Ctrl+V) 0.1 s from now; false when no
+  // keystroke can be posted on this desktop.
+  bool postPasteKeystroke();
   void togglePin(const std::string& id);
   void deleteItem(const std::string& id);
   void clearHistory();

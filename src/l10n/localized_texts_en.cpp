@@ -9,6 +9,8 @@ namespace {
 constexpr TextPair k[] = {
     {"status_active", "Tessavinor: Active"},
     {"status_required", "Tessavinor: Access Required"},
+    {"quick_paste_copied", "Copied — paste it yourself"},
+    {"quick_paste_copied_detail", "Press Ctrl+V where you want the entry; it could not be pasted for you."},
     {"menu_smart_correction", "Smart Auto-Correction"},
     {"menu_smart_correction_limited", "Smart Auto-Correction (Limited Mode)"},
     {"menu_haptic", "Haptic Feedback"},

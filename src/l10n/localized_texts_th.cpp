@@ -9,6 +9,8 @@ namespace {
 constexpr TextPair k[] = {
     {"status_active", "Tessavinor: ทำงานอยู่"},
     {"status_required", "Tessavinor: ต้องการสิทธิ์การเข้าถึง"},
+    {"quick_paste_copied", "คัดลอกแล้ว — กรุณาวางเอง"},
+    {"quick_paste_copied_detail", "กด Ctrl+V ในตำแหน่งที่ต้องการ ระบบวางให้อัตโนมัติไม่ได้"},
     {"menu_smart_correction", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (Smart Auto-Correction)"},
     {"menu_smart_correction_limited", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (โหมดจำกัด)"},
     {"menu_haptic", "ระบบสั่นตอบรับ (Haptic Feedback)"},

@@ -31,6 +31,54 @@ constexpr std::string_view kKeyboardBody =
 const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
   static const std::unordered_map<std::string_view, SymbolDrawing> table = {
       {"keyboard", {kKeyboardBody, ""}},
+      // The quick-paste panel's marks.
+      {"magnifyingglass", {R"(<circle cx="10.5" cy="10.5" r="6.5"/><path d="M15.3 15.3 L20.5 20.5"/>)", ""}},
+      {"tray.full.fill",
+       {R"(<path d="M2.5 13 L5 4.5 H19 L21.5 13 V19 A1.5 1.5 0 0 1 20 20.5 H4 A1.5 1.5 0 0 1 2.5 19 Z" )"
+        R"(fill="#000" stroke="none"/>)",
+        R"(<path d="M3 13 H8.5 A3.5 3 0 0 0 15.5 13 H21 M7 7.5 H17 M6.5 10 H17.5" stroke-width="1.4"/>)"}},
+      {"doc.text.fill",
+       {R"(<path d="M5 2.5 H14 L19.5 8 V21.5 H5 Z" fill="#000" stroke="none"/>)",
+        R"(<path d="M8 12 H16 M8 15 H16 M8 18 H13" stroke-width="1.4"/>)"}},
+      {"doc.fill", {R"(<path d="M5 2.5 H14 L19.5 8 V21.5 H5 Z" fill="#000" stroke="none"/>)", ""}},
+      {"photo.fill",
+       {R"(<rect x="2" y="4" width="20" height="16" rx="2.5" fill="#000" stroke="none"/>)",
+        R"(<circle cx="8" cy="9" r="1.8" fill="#000" stroke="none"/>)"
+        R"(<path d="M3 18 L9 12 L13 15.5 L16 13 L21 17.5 V19 H3 Z" fill="#000" stroke="none"/>)"}},
+      {"photo",
+       {R"(<rect x="2.5" y="4.5" width="19" height="15" rx="2.5"/><circle cx="8" cy="9.5" r="1.6"/>)"
+        R"(<path d="M3 18 L9 12.5 L13 16 L16 13.5 L21 17.5"/>)",
+        ""}},
+      {"folder.fill",
+       {R"(<path d="M2 6 A1.5 1.5 0 0 1 3.5 4.5 H9.5 L11.5 7 H20.5 A1.5 1.5 0 0 1 22 8.5 V18.5 )"
+        R"(A1.5 1.5 0 0 1 20.5 20 H3.5 A1.5 1.5 0 0 1 2 18.5 Z" fill="#000" stroke="none"/>)",
+        ""}},
+      {"paintpalette.fill",
+       {R"(<path d="M12 2.5 C6.5 2.5 2.5 6.5 2.5 11.5 C2.5 17 6.5 21.5 11.5 21.5 C13.5 21.5 13.8 19.8 13 18.5 )"
+        R"(C12 17 12.8 15.5 14.5 15.5 H17 C19.8 15.5 21.5 13.5 21.5 11 C21.5 6.3 17.3 2.5 12 2.5 Z" )"
+        R"(fill="#000" stroke="none"/>)",
+        R"(<g fill="#000" stroke="none"><circle cx="7.5" cy="11" r="1.6"/><circle cx="10" cy="6.8" r="1.6"/>)"
+        R"(<circle cx="14.8" cy="6.8" r="1.6"/><circle cx="17.6" cy="10.5" r="1.6"/></g>)"}},
+      {"eye.fill",
+       {R"(<path d="M1.5 12 C4 7 8 4.5 12 4.5 C16 4.5 20 7 22.5 12 C20 17 16 19.5 12 19.5 C8 19.5 4 17 1.5 12 Z" )"
+        R"(fill="#000" stroke="none"/>)",
+        R"(<circle cx="12" cy="12" r="3.6" fill="#000" stroke="none"/>)"}},
+      {"pin.fill",
+       {R"(<path d="M8 2.5 H16 L15 4.5 V10 L18.5 14 H5.5 L9 10 V4.5 Z" fill="#000" stroke="none"/>)"
+        R"(<path d="M12 14 V21.5"/>)",
+        ""}},
+      {"pin.slash.fill",
+       {R"(<path d="M8 2.5 H16 L15 4.5 V10 L18.5 14 H5.5 L9 10 V4.5 Z" fill="#000" stroke="none"/>)"
+        R"(<path d="M12 14 V21.5 M3.5 3.5 L20.5 20.5"/>)",
+        ""}},
+      {"trash.fill",
+       {R"(<path d="M3.5 5.5 H20.5 M9 5.5 V3 H15 V5.5"/>)"
+        R"(<path d="M5.5 7.5 H18.5 L17.3 21 H6.7 Z" fill="#000" stroke="none"/>)",
+        R"(<path d="M10 10.5 V18 M14 10.5 V18" stroke-width="1.4"/>)"}},
+      {"shield.fill",
+       {R"(<path d="M12 2 L20 5 V11.5 C20 16.5 16.5 20.3 12 22 C7.5 20.3 4 16.5 4 11.5 V5 Z" )"
+        R"(fill="#000" stroke="none"/>)",
+        ""}},
       {"keyboard.badge.ellipsis",
        {R"(<rect x="1.5" y="8" width="16" height="11" rx="2"/>)"
         R"(<g fill="#000" stroke="none"><circle cx="5" cy="11.5" r="0.9"/><circle cx="8" cy="11.5" r="0.9"/>)"

@@ -9,6 +9,7 @@
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
+#include "app_core/headless_shell.h"
 #include "app_core/status_item_fakes.h"
 #include "support/engine_fixture.h"
 
@@ -37,9 +38,17 @@ class RecordingWindowSystem final : public ShellHost {
     return std::make_unique<Window>(*this);
   }
   void terminate() override { calls.push_back("terminate"); }
+  std::unique_ptr<QuickPastePanelView> makeQuickPastePanel(QuickPastePanelController&) override {
+    ++quickPastePanelsMade;
+    auto panel = std::make_unique<HeadlessShell::QuickPasteView>();
+    quickPastePanel = panel.get();
+    return panel;
+  }
 
   bool statusItemWorks = true;
   int windowsMade = 0;
+  int quickPastePanelsMade = 0;
+  HeadlessShell::QuickPasteView* quickPastePanel = nullptr;
   RecordingStatusView view;
   std::string lastTitle;
   std::function<void()> closeWindow;
@@ -139,6 +148,31 @@ TEST_F(AppDelegateTest, TheClipboardActionsReachTheHistoryAndQuitClearsItWhenAsk
   EXPECT_TRUE(history.items.get().empty());
   d->toggleCopyCache();
   EXPECT_FALSE(history.isEnabled.get());
+}
+
+TEST_F(AppDelegateTest, QuickPasteOpensWhileTheHistoryIsOnAndSaysSoWhenItCanOnlyCopy) {
+  auto d = makeDelegate();
+  ASSERT_TRUE(d->applicationDidFinishLaunching());
+  d->openQuickPaste();
+  ASSERT_EQ(shell.quickPastePanelsMade, 1);
+  EXPECT_FALSE(shell.quickPastePanel->visible) << "the history is off";
+
+  d->toggleCopyCache();
+  desk.pasteboard().copyText("copied elsewhere");
+  fx.runner.advance(0.25);
+  d->openQuickPaste();
+  d->openQuickPaste();
+  EXPECT_EQ(shell.quickPastePanelsMade, 1) << "one window for the life of the process";
+  EXPECT_TRUE(shell.quickPastePanel->visible);
+
+  // No synthetic keystrokes on this desktop: copied, and the HUD says to paste.
+  desk.events().setPostingAllowed(false);
+  d->quickPaste().handleKeyDown({keycode::returnKey, 0});
+  fx.runner.advance(1);
+  EXPECT_FALSE(shell.quickPastePanel->visible);
+  ASSERT_FALSE(noticeMessages().empty());
+  EXPECT_EQ(noticeMessages().back(), fx.engine->localized("quick_paste_copied"));
+  EXPECT_NE(noticeMessages().back(), "quick_paste_copied");
 }
 
 TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQuit) {

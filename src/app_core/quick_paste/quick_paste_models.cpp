@@ -1,0 +1,261 @@
+#include "app_core/quick_paste/quick_paste_models.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessa {
+namespace {
+
+using Item = CopyCacheItem;
+using Category = Item::Category;
+
+QuickPasteTexts makeThai() {
+  QuickPasteTexts t;
+  t.thai = true;
+  t.searchPlaceholder = "ค้นหา (ข้อความ, ชื่อไฟล์, ลิงก์, โค้ดสี, keyword สนิปเป็ต)...";
+  t.searchAccessibility = "ค้นหาประวัติคลิปบอร์ดและสนิปเป็ต";
+  t.clearSearchAccessibility = "ล้างข้อความค้นหา";
+  // This desktop cannot leave a window out of a screen capture, so the badge
+  // warns instead of promising.
+  t.shareBadge = "แสดงในการแชร์จอ";
+  t.shareBadgeTooltip = "ระบบนี้ซ่อนหน้าต่างจากการแชร์จอหรือการบันทึกจอไม่ได้ ปิดหน้าต่างนี้ก่อนแชร์จอ";
+  t.escapeHint = "Esc";
+  t.escapeAccessibility = "กดปุ่ม Escape เพื่อปิดหน้าต่าง";
+  t.noMatch = "ไม่พบข้อมูลที่ตรงกัน";
+  t.emptyCategoryPrefix = "ยังไม่มีข้อมูลในหมวด";
+  t.vaultBadge = "ห้องนิรภัยเข้ารหัส · AES-256";
+  t.keyHints = "[Space] พรีวิว · [Enter] วาง · [Ctrl+O] เปิด · [Ctrl+1-9] ด่วน";
+  t.previewTitlePrefix = "พรีวิว: ";
+  t.pasteThisEntry = "วางรายการนี้ (Enter)";
+  t.imageSizePrefix = "ขนาดภาพ: ";
+  t.fileSizeInfix = "  ·  ขนาดไฟล์: ";
+  t.encryptedSuffix = " KB  ·  เข้ารหัส AES-256";
+  t.totalSizePrefix = "ขนาดรวม: ";
+  t.previewTooltip = "ดูตัวอย่าง (Spacebar)";
+  t.pinTooltip = "ปักหมุด";
+  t.unpinTooltip = "ถอดหมุด";
+  t.deleteTooltip = "ลบรายการนี้";
+  t.convertPrefix = "แปลงเป็น: ";
+  t.pasteConverted = " วางคำแปล";
+  t.imageRowPrefix = "🖼️ รูปภาพ (";
+  t.andMore = " และอีก ";
+  t.files = " ไฟล์";
+  t.itemNumberPrefix = "รายการลำดับที่ ";
+  return t;
+}
+
+QuickPasteTexts makeEnglish() {
+  QuickPasteTexts t;
+  t.thai = false;
+  t.searchPlaceholder = "Search (text, file names, links, colour codes, snippet keyword)...";
+  t.searchAccessibility = "Search clipboard history and snippets";
+  t.clearSearchAccessibility = "Clear search text";
+  t.shareBadge = "Visible when sharing";
+  t.shareBadgeTooltip =
+      "This desktop cannot keep a window out of screen sharing or recording; close this panel before sharing "
+      "your screen";
+  t.escapeHint = "Esc";
+  t.escapeAccessibility = "Press Escape to close the window";
+  t.noMatch = "No matching data found";
+  t.emptyCategoryPrefix = "Nothing yet in ";
+  t.vaultBadge = "Encrypted vault · AES-256";
+  t.keyHints = "[Space] preview · [Enter] paste · [Ctrl+O] open · [Ctrl+1-9] quick";
+  t.previewTitlePrefix = "Preview: ";
+  t.pasteThisEntry = "Paste this entry (Enter)";
+  t.imageSizePrefix = "Image size: ";
+  t.fileSizeInfix = "  ·  File size: ";
+  t.encryptedSuffix = " KB  ·  AES-256 encrypted";
+  t.totalSizePrefix = "Total size: ";
+  t.previewTooltip = "Preview (Spacebar)";
+  t.pinTooltip = "Pin";
+  t.unpinTooltip = "Unpin";
+  t.deleteTooltip = "Delete this entry";
+  t.convertPrefix = "Convert to: ";
+  t.pasteConverted = " paste converted";
+  t.imageRowPrefix = "🖼️ Image (";
+  t.andMore = " and ";
+  t.files = " more";
+  t.itemNumberPrefix = "Item number ";
+  return t;
+}
+
+std::string basename(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  size_t slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// Name and path of each file, as far as the entry has them: a name without
+// a path keeps an empty path, a path without a name gives its last part.
+std::vector<std::pair<std::string, std::string>> fileRows(const Item::FileURLs& files) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  size_t n = std::max(files.fileNames.size(), files.filePaths.size());
+  for (size_t i = 0; i < n; ++i) {
+    std::string path = i < files.filePaths.size() ? files.filePaths[i] : "";
+    std::string name = i < files.fileNames.size() ? files.fileNames[i] : basename(path);
+    rows.emplace_back(std::move(name), std::move(path));
+  }
+  return rows;
+}
+
+std::string rgbLine(const Item::Color& c) {
+  return "RGB: " + std::to_string(quickPasteByteComponent(c.r)) + ", " + std::to_string(quickPasteByteComponent(c.g)) +
+         ", " + std::to_string(quickPasteByteComponent(c.b));
+}
+
+}  // namespace
+
+int64_t quickPasteKilobytes(int64_t bytes) { return bytes > 1023 ? bytes / 1024 : 1; }
+
+double quickPasteClampedComponent(double value) {
+  if (std::isnan(value)) return 0;
+  return std::clamp(value, 0.0, 1.0);
+}
+
+int quickPasteByteComponent(double value) { return static_cast<int>(quickPasteClampedComponent(value) * 255); }
+
+const QuickPasteTexts& QuickPasteTexts::forLanguage(const std::string& language) {
+  static const QuickPasteTexts thai = makeThai();
+  static const QuickPasteTexts english = makeEnglish();
+  return language == "th" ? thai : english;
+}
+
+std::string QuickPasteTexts::categoryTitle(Category category) const {
+  if (thai) return Item::rawValue(category);
+  switch (category) {
+    case Category::all: return "All";
+    case Category::text: return "Text";
+    case Category::image: return "Images";
+    case Category::files: return "Files";
+    case Category::color: return "Colours";
+    case Category::url: return "Links";
+  }
+  return "";
+}
+
+std::vector<QuickPasteCategoryTab> quickPasteCategoryTabs(const std::vector<Item>& items, Category selected,
+                                                          const QuickPasteTexts& texts) {
+  std::vector<QuickPasteCategoryTab> tabs;
+  for (Category c : Item::allCategories()) {
+    QuickPasteCategoryTab tab{c, texts.categoryTitle(c), Item::iconName(c), 0, c == selected};
+    tab.count = c == Category::all ? static_cast<int>(items.size())
+                                   : static_cast<int>(std::count_if(items.begin(), items.end(), [c](const Item& i) {
+                                       return i.category() == c;
+                                     }));
+    tabs.push_back(std::move(tab));
+  }
+  return tabs;
+}
+
+QuickPasteEmptyState quickPasteEmptyState(const std::string& searchText, Category selected,
+                                          const QuickPasteTexts& texts) {
+  QuickPasteEmptyState state;
+  state.symbol = Item::iconName(selected);
+  state.message = searchText.empty() ? texts.emptyCategoryPrefix + texts.categoryTitle(selected) : texts.noMatch;
+  return state;
+}
+
+QuickPasteRowModel quickPasteRowModel(const Item& item, int number, bool selected, bool hovered,
+                                      const QuickPasteTexts& texts) {
+  QuickPasteRowModel row;
+  row.id = item.id;
+  row.number = number;
+  row.selected = selected;
+  row.hovered = hovered;
+  row.pinned = item.isPinned;
+  row.numberBadge = number >= 1 && number <= 9 ? std::to_string(number) : "•";
+  row.numberAccessibility = texts.itemNumberPrefix + std::to_string(number);
+  row.sourceAppName = item.sourceAppName;
+  std::visit(
+      [&](const auto& p) {
+        using T = std::decay_t<decltype(p)>;
+        if constexpr (std::is_same_v<T, Item::Image>) {
+          row.kind = QuickPasteRowKind::image;
+          row.title = texts.imageRowPrefix + p.dimensions + ")";
+          row.detail = std::to_string(quickPasteKilobytes(p.byteSize)) + " KB · AES-256";
+          row.thumbnailBase64 = p.thumbnailBase64;
+        } else if constexpr (std::is_same_v<T, Item::FileURLs>) {
+          row.kind = QuickPasteRowKind::files;
+          auto rows = fileRows(p);
+          row.symbol = rows.size() > 1 ? "folder.fill" : "doc.fill";
+          if (rows.empty()) {
+            row.title = texts.categoryTitle(Category::files);
+          } else {
+            row.title = rows.front().first;
+            if (rows.size() > 1) row.title += texts.andMore + std::to_string(rows.size() - 1) + texts.files;
+          }
+          row.sizeText = std::to_string(quickPasteKilobytes(p.totalByteSize)) + " KB";
+          if (!p.filePaths.empty()) row.detail = p.filePaths.front();
+        } else if constexpr (std::is_same_v<T, Item::Color>) {
+          row.kind = QuickPasteRowKind::color;
+          row.title = p.hex;
+          row.detail = rgbLine(p);
+          row.red = quickPasteClampedComponent(p.r);
+          row.green = quickPasteClampedComponent(p.g);
+          row.blue = quickPasteClampedComponent(p.b);
+        } else if constexpr (std::is_same_v<T, Item::WebURL>) {
+          row.kind = QuickPasteRowKind::webURL;
+          row.title = p.domain;
+          row.detail = p.urlString;
+        } else {
+          row.kind = QuickPasteRowKind::text;
+          row.title = item.preview;
+          row.keywordBadge = item.snippetKeyword;
+          row.richTextBadge = std::is_same_v<T, Item::RichText>;
+          if (item.hasConversionSuggestion()) {
+            row.suggestion = texts.convertPrefix + "\"" + *item.suggestedConvertedText + "\"";
+            row.pasteConvertedLabel = "Alt+" + std::to_string(number) + texts.pasteConverted;
+          }
+        }
+      },
+      item.payloadType);
+  row.buttonsVisible = selected || hovered;
+  row.buttons.push_back({QuickPasteRowAction::preview, "eye.fill", texts.previewTooltip, "blue"});
+  if (item.isPinned)
+    row.buttons.push_back({QuickPasteRowAction::pin, "pin.slash.fill", texts.unpinTooltip, "secondary"});
+  else
+    row.buttons.push_back({QuickPasteRowAction::pin, "pin.fill", texts.pinTooltip, "orange"});
+  row.buttons.push_back({QuickPasteRowAction::remove, "trash.fill", texts.deleteTooltip, "red"});
+  return row;
+}
+
+QuickPastePreviewModel quickPastePreviewModel(const Item& item, const QuickPasteTexts& texts) {
+  QuickPastePreviewModel m;
+  m.id = item.id;
+  m.symbol = Item::iconName(item.category());
+  m.title = texts.previewTitlePrefix + texts.categoryTitle(item.category());
+  m.pasteButton = texts.pasteThisEntry;
+  m.text = item.text;
+  std::visit(
+      [&](const auto& p) {
+        using T = std::decay_t<decltype(p)>;
+        if constexpr (std::is_same_v<T, Item::Image>) {
+          m.body = QuickPastePreviewBody::image;
+          m.vaultID = p.vaultID;
+          m.caption = texts.imageSizePrefix + p.dimensions + texts.fileSizeInfix +
+                      std::to_string(quickPasteKilobytes(p.byteSize)) + texts.encryptedSuffix;
+        } else if constexpr (std::is_same_v<T, Item::FileURLs>) {
+          m.body = QuickPastePreviewBody::files;
+          m.files = fileRows(p);
+          m.caption = texts.totalSizePrefix + std::to_string(quickPasteKilobytes(p.totalByteSize)) + " KB";
+        } else if constexpr (std::is_same_v<T, Item::Color>) {
+          m.body = QuickPastePreviewBody::color;
+          m.hex = p.hex;
+          m.rgbLine = rgbLine(p);
+          m.red = quickPasteClampedComponent(p.r);
+          m.green = quickPasteClampedComponent(p.g);
+          m.blue = quickPasteClampedComponent(p.b);
+        } else if constexpr (std::is_same_v<T, Item::WebURL>) {
+          m.body = QuickPastePreviewBody::webURL;
+          m.domain = p.domain;
+          m.url = p.urlString;
+        } else {
+          m.body = QuickPastePreviewBody::text;
+        }
+      },
+      item.payloadType);
+  return m;
+}
+
+}  // namespace tessa

@@ -1,0 +1,974 @@
+#include "ui/quick_paste/quick_paste_panel.h"
+
+#include <atomic>
+#include <memory>
+
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QThreadPool>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/screen_geometry.h"
+#include "ui/sheets/sheet_parts.h"
+#include "ui/symbol_icons.h"
+
+#ifdef TESSAVINOR_HAVE_X11
+#include "platform/x11/x11_event_system.h"
+#endif
+
+namespace tessa {
+namespace {
+
+using parts::qs;
+using parts::TextStyle;
+using Item = CopyCacheItem;
+
+// A frame that reports clicks and the pointer entering and leaving it.
+class ClickFrame final : public QFrame {
+ public:
+  explicit ClickFrame(QWidget* parent) : QFrame(parent) {}
+  std::function<void()> onClick, onEnter, onLeave;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (onClick && rect().contains(event->position().toPoint())) onClick();
+  }
+  void enterEvent(QEnterEvent*) override {
+    if (onEnter) onEnter();
+  }
+  void leaveEvent(QEvent*) override {
+    if (onLeave) onLeave();
+  }
+};
+
+// The dimmed backdrop behind the preview; a click on it (not on the pane) closes.
+class Backdrop final : public QWidget {
+ public:
+  explicit Backdrop(QWidget* parent) : QWidget(parent) {}
+  std::function<void()> onClick;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 12, 12);
+    p.fillPath(path, QColor(0, 0, 0, 128));
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (onClick && childAt(event->position().toPoint()) == nullptr) onClick();
+  }
+};
+
+QString rgba(const QColor& c) {
+  return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
+}
+
+QColor alpha(QColor c, double a) {
+  c.setAlphaF(static_cast<float>(c.alphaF() * a));
+  return c;
+}
+
+QColor accent() { return parts::pageColor(HudColor::accent); }
+QColor namedColor(const std::string& name) {
+  if (name == "blue") return parts::pageColor(HudColor::blue);
+  if (name == "orange") return parts::pageColor(HudColor::orange);
+  if (name == "red") return alpha(parts::pageColor(HudColor::red), 0.8);
+  QColor c = QPalette().color(QPalette::WindowText);
+  c.setAlphaF(0.6f);
+  return c;
+}
+QColor secondary() {
+  QColor c = QPalette().color(QPalette::WindowText);
+  c.setAlphaF(0.6f);
+  return c;
+}
+QColor controlBackground() { return QPalette().color(QPalette::Base); }
+
+QFont monospaced(QFont f) {
+  f.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
+  f.setStyleHint(QFont::Monospace);
+  return f;
+}
+
+// A small rounded badge: text on a tinted background.
+QLabel* badge(QWidget* parent, const char* name, const QString& text, const QColor& fg, const QColor& bg,
+              int pixelSize, bool bold, bool mono, int padX = 4, int padY = 1, int radius = 3) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::PlainText);
+  QFont f = l->font();
+  f.setPixelSize(pixelSize);
+  f.setBold(bold);
+  if (mono) f = monospaced(f);
+  l->setFont(f);
+  l->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: %3px; padding: %4px %5px; }")
+                       .arg(rgba(fg), rgba(bg))
+                       .arg(radius)
+                       .arg(padY)
+                       .arg(padX));
+  l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  return l;
+}
+
+// A one-line label that ends in "…" when it does not fit, instead of being cut.
+class ElidedLabel final : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override { return QSize(10, QLabel::minimumSizeHint().height()); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::WindowText));
+    QRect r = contentsRect();
+    p.drawText(r, static_cast<int>(alignment() | Qt::AlignVCenter),
+               fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+  }
+};
+
+QLabel* elided(QWidget* parent, const char* name, const QString& text, TextStyle style, QFont::Weight weight,
+               const QColor& color) {
+  auto* l = new ElidedLabel(text, parent);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::PlainText);
+  QFont f = l->font();
+  f.setPixelSize(parts::pixelSize(style));
+  f.setWeight(weight);
+  l->setFont(f);
+  parts::setTextColor(l, color);
+  l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  if (l->fontMetrics().horizontalAdvance(text) > 300) l->setToolTip(text.left(400));
+  return l;
+}
+
+QToolButton* symbolButton(QWidget* parent, const char* name, const std::string& symbol, double size,
+                          const QColor& color, const QString& tooltip) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setAutoRaise(true);
+  b->setIcon(QIcon(symbolPixmap(symbol, size, color, false, parent ? parent->devicePixelRatioF() : 1.0)));
+  b->setIconSize(QSize(symbolExtent(size), symbolExtent(size)));
+  b->setProperty("symbol", qs(symbol));
+  b->setToolTip(tooltip);
+  b->setAccessibleName(tooltip);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px; background: transparent; }"));
+  return b;
+}
+
+void clearLayout(QLayout* layout) {
+  while (QLayoutItem* item = layout->takeAt(0)) {
+    if (QWidget* w = item->widget()) {
+      w->hide();
+      w->deleteLater();
+    }
+    if (QLayout* inner = item->layout()) clearLayout(inner);
+    delete item;
+  }
+}
+
+std::string rowSignature(const QuickPasteRowModel& r) {
+  return r.id + '\x1f' + std::to_string(r.number) + '\x1f' + r.title + '\x1f' + r.detail + '\x1f' + r.sourceAppName +
+         '\x1f' + r.suggestion.value_or("") + '\x1f' + r.keywordBadge.value_or("") + '\x1f' +
+         (r.pinned ? "p" : "") + '\x1f' + r.sizeText + '\x1f' + std::to_string(r.thumbnailBase64.size());
+}
+
+}  // namespace
+
+QuickPastePanelWindow::QuickPastePanelWindow(QuickPastePanelController& controller)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), controller_(controller) {
+  setObjectName("quickPastePanel");
+  setAttribute(Qt::WA_TranslucentBackground);
+  setFixedSize(static_cast<int>(QuickPastePanelController::kWidth),
+               static_cast<int>(QuickPastePanelController::kHeight));
+  build();
+  managerSubscription_ = controller_.manager().subscribeWillChange([this] { scheduleRefresh(); });
+  refresh();
+}
+
+QuickPastePanelWindow::~QuickPastePanelWindow() {
+  ++previewGeneration_;
+  if (controller_.view() == this) controller_.setView(nullptr);
+}
+
+void QuickPastePanelWindow::build() {
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+  content_ = new QWidget(this);
+  content_->setObjectName("quickPasteContent");
+  root->addWidget(content_);
+  auto* column = new QVBoxLayout(content_);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Header: search, clear, the screen-sharing note, the Escape hint.
+  auto* header = new QWidget(content_);
+  header->setObjectName("quickPasteHeader");
+  auto* h = new QHBoxLayout(header);
+  h->setContentsMargins(10, 10, 10, 10);
+  h->setSpacing(8);
+  h->addWidget(parts::symbol(header, "quickPasteSearchSymbol", "magnifyingglass", 13, secondary()));
+  search_ = new QLineEdit(header);
+  search_->setObjectName("quickPasteSearch");
+  search_->setFrame(false);
+  search_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+  {
+    QFont f = search_->font();
+    f.setPixelSize(13);
+    search_->setFont(f);
+  }
+  h->addWidget(search_, 1);
+  clearSearch_ = symbolButton(header, "quickPasteClearSearch", "xmark.circle.fill", 13, secondary(), QString());
+  clearSearch_->hide();
+  h->addWidget(clearSearch_);
+  shareBadge_ = badge(header, "quickPasteShareBadge", QString(), parts::pageColor(HudColor::orange),
+                      alpha(parts::pageColor(HudColor::orange), 0.12), 10, false, false, 6, 3, 4);
+  h->addWidget(shareBadge_);
+  escHint_ =
+      badge(header, "quickPasteEscHint", "Esc", secondary(), alpha(secondary(), 0.25), 11, false, false, 5, 2, 4);
+  h->addWidget(escHint_);
+  column->addWidget(header);
+  column->addWidget(parts::divider(content_));
+
+  tabsBar_ = new QWidget(content_);
+  tabsBar_->setObjectName("quickPasteTabs");
+  tabsLayout_ = new QHBoxLayout(tabsBar_);
+  tabsLayout_->setContentsMargins(8, 5, 8, 5);
+  tabsLayout_->setSpacing(2);
+  column->addWidget(tabsBar_);
+  column->addWidget(parts::divider(content_));
+
+  list_ = new QScrollArea(content_);
+  list_->setObjectName("quickPasteList");
+  list_->setWidgetResizable(true);
+  list_->setFrameShape(QFrame::NoFrame);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+  auto* rowsHost = new QWidget(list_);
+  rowsHost->setObjectName("quickPasteRows");
+  rowsHost->setAttribute(Qt::WA_TranslucentBackground);
+  auto* rowsLayout = new QVBoxLayout(rowsHost);
+  rowsLayout->setContentsMargins(10, 10, 10, 10);
+  rowsLayout->setSpacing(6);
+  rowsLayout->addStretch(1);
+  list_->setWidget(rowsHost);
+  list_->viewport()->setAutoFillBackground(false);
+  column->addWidget(list_, 1);
+
+  emptyState_ = new QWidget(content_);
+  emptyState_->setObjectName("quickPasteEmptyState");
+  auto* e = new QVBoxLayout(emptyState_);
+  e->setSpacing(8);
+  e->addStretch(1);
+  emptySymbol_ = new QLabel(emptyState_);
+  emptySymbol_->setObjectName("quickPasteEmptySymbol");
+  emptySymbol_->setAlignment(Qt::AlignCenter);
+  e->addWidget(emptySymbol_);
+  emptyMessage_ = parts::label(emptyState_, "quickPasteEmptyMessage", QString(), TextStyle::caption);
+  emptyMessage_->setAlignment(Qt::AlignCenter);
+  parts::setTextColor(emptyMessage_, secondary());
+  e->addWidget(emptyMessage_);
+  e->addStretch(1);
+  column->addWidget(emptyState_, 1);
+  column->addWidget(parts::divider(content_));
+
+  auto* footer = new QWidget(content_);
+  footer->setObjectName("quickPasteFooter");
+  auto* f = new QHBoxLayout(footer);
+  f->setContentsMargins(12, 7, 12, 7);
+  f->addWidget(parts::symbol(footer, "quickPasteVaultSymbol", "shield.fill", 11, parts::pageColor(HudColor::green)));
+  vaultBadge_ = parts::label(footer, "quickPasteVaultBadge", QString(), TextStyle::caption2, QFont::Normal, false);
+  parts::setTextColor(vaultBadge_, secondary());
+  f->addWidget(vaultBadge_);
+  f->addSpacing(12);
+  // The hints wrap to a second line rather than being cut where they are long.
+  keyHints_ = parts::label(footer, "quickPasteKeyHints", QString(), TextStyle::caption2, QFont::Normal, true);
+  keyHints_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  parts::setTextColor(keyHints_, secondary());
+  f->addWidget(keyHints_, 1);
+  column->addWidget(footer);
+
+  overlay_ = new Backdrop(this);
+  overlay_->setObjectName("quickPastePreviewOverlay");
+  static_cast<Backdrop*>(overlay_)->onClick = [this] { controller_.closePreview(); };
+  overlay_->hide();
+
+  connect(search_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_.setSearchText(text.toStdString()); });
+  connect(search_, &QLineEdit::returnPressed, this, [this] { controller_.submitSearch(); });
+  connect(clearSearch_, &QToolButton::clicked, this, [this] { controller_.setSearchText(""); });
+  search_->installEventFilter(this);
+  installEventFilter(this);
+}
+
+void QuickPastePanelWindow::scheduleRefresh() {
+  // The manager announces a change before making it: draw on the next turn.
+  if (refreshPending_) return;
+  refreshPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        refreshPending_ = false;
+        refresh();
+      },
+      Qt::QueuedConnection);
+}
+
+void QuickPastePanelWindow::refresh() {
+  const QuickPasteTexts& t = controller_.texts();
+  std::string language = t.thai ? "th" : "en";
+  if (language != languageShown_) {
+    languageShown_ = language;
+    search_->setPlaceholderText(qs(t.searchPlaceholder));
+    search_->setAccessibleName(qs(t.searchAccessibility));
+    clearSearch_->setAccessibleName(qs(t.clearSearchAccessibility));
+    clearSearch_->setToolTip(qs(t.clearSearchAccessibility));
+    shareBadge_->setText(qs(t.shareBadge));
+    shareBadge_->setToolTip(qs(t.shareBadgeTooltip));
+    escHint_->setAccessibleName(qs(t.escapeAccessibility));
+    vaultBadge_->setText(qs(t.vaultBadge));
+    keyHints_->setText(qs(t.keyHints));
+    rowSignatures_.clear();  // rows carry texts too
+    previewShownID_.clear();
+  }
+  const std::string& searchText = controller_.manager().searchText.get();
+  if (search_->text().toStdString() != searchText) search_->setText(qs(searchText));
+  clearSearch_->setVisible(!searchText.empty());
+  rebuildTabs();
+  rebuildList();
+  rebuildPreview();
+}
+
+void QuickPastePanelWindow::rebuildTabs() {
+  clearLayout(tabsLayout_);
+  for (const auto& tab : controller_.tabs()) {
+    auto* frame = new ClickFrame(tabsBar_);
+    static const char* kNames[] = {"all", "text", "image", "files", "color", "url"};
+    QString name = QStringLiteral("quickPasteTab_%1").arg(kNames[static_cast<int>(tab.category)]);
+    frame->setObjectName(name);
+    frame->setCursor(Qt::PointingHandCursor);
+    frame->setProperty("selected", tab.selected);
+    QColor fg = tab.selected ? QColor(Qt::white) : secondary();
+    frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border-radius: 5px; }")
+                             .arg(name, tab.selected ? rgba(accent()) : QStringLiteral("transparent")));
+    auto* l = new QHBoxLayout(frame);
+    l->setContentsMargins(6, 3, 6, 3);
+    l->setSpacing(3);
+    l->addWidget(parts::symbol(frame, "quickPasteTabSymbol", tab.symbol, 10, fg));
+    auto* title = parts::label(frame, "quickPasteTabTitle", qs(tab.title), TextStyle::caption2,
+                               tab.selected ? QFont::Bold : QFont::Normal, false);
+    parts::setTextColor(title, fg);
+    title->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    title->setMinimumWidth(title->fontMetrics().horizontalAdvance(title->text()) + 2);
+    l->addWidget(title);
+    if (tab.count > 0)
+      l->addWidget(badge(frame, "quickPasteTabCount", QString::number(tab.count), fg,
+                         tab.selected ? QColor(255, 255, 255, 64) : alpha(secondary(), 0.25), 9, true, true, 3));
+    Item::Category category = tab.category;
+    frame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    frame->onClick = [this, category] { controller_.selectCategory(category); };
+    tabsLayout_->addWidget(frame);
+  }
+  tabsLayout_->addStretch(1);
+}
+
+QPixmap QuickPastePanelWindow::thumbnail(const std::string& id, const std::string& base64) {
+  QString key = qs(id);
+  auto it = thumbnails_.find(key);
+  if (it != thumbnails_.end()) return it.value();
+  QImage image;
+  if (!base64.empty()) image.loadFromData(QByteArray::fromBase64(QByteArray::fromStdString(base64)));
+  QPixmap pixmap;
+  if (!image.isNull())
+    pixmap = QPixmap::fromImage(
+        image.scaled(36, 36, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation).copy(0, 0, 36, 36));
+  thumbnails_.insert(key, pixmap);
+  return pixmap;
+}
+
+std::optional<Item> QuickPastePanelWindow::visibleItem(const std::string& id) const {
+  for (auto& item : controller_.manager().filteredItems())
+    if (item.id == id) return item;
+  return std::nullopt;
+}
+
+void QuickPastePanelWindow::fillTextBody(QWidget* body, const QuickPasteRowModel& row) {
+  const QColor blue = parts::pageColor(HudColor::blue);
+  const std::string id = row.id;
+  auto* v = new QVBoxLayout(body);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(3);
+  auto* line = new QHBoxLayout;
+  line->setSpacing(6);
+  if (row.keywordBadge)
+    line->addWidget(
+        badge(body, "quickPasteRowKeyword", qs(*row.keywordBadge), blue, alpha(blue, 0.15), 11, true, true));
+  if (row.richTextBadge) {
+    QColor purple = parts::pageColor(HudColor::purple);
+    line->addWidget(badge(body, "quickPasteRowRtf", "RTF", purple, alpha(purple, 0.15), 9, true, true));
+  }
+  line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
+                         row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
+                  1);
+  auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
+                              QFont::Normal, false);
+  parts::setTextColor(source, secondary());
+  line->addWidget(source);
+  v->addLayout(line);
+  if (row.suggestion) {
+    auto* s = new QHBoxLayout;
+    s->setSpacing(6);
+    s->addWidget(parts::symbol(body, "quickPasteRowSparkles", "sparkles", 11, blue));
+    s->addWidget(elided(body, "quickPasteRowSuggestion", qs(*row.suggestion), TextStyle::caption2, QFont::Medium,
+                        blue),
+                 1);
+    auto* convert = new QPushButton(qs(row.pasteConvertedLabel), body);
+    convert->setObjectName("quickPasteRowPasteConverted");
+    convert->setCursor(Qt::PointingHandCursor);
+    QFont f = monospaced(convert->font());
+    f.setPixelSize(10);
+    f.setBold(true);
+    convert->setFont(f);
+    convert->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: 4px; "
+                       "padding: 2px 6px; }")
+            .arg(rgba(blue), rgba(alpha(blue, 0.15))));
+    connect(convert, &QPushButton::clicked, this, [this, id] {
+      if (auto item = visibleItem(id)) controller_.paste(*item, true);
+    });
+    s->addWidget(convert);
+    v->addLayout(s);
+  }
+}
+
+void QuickPastePanelWindow::fillImageBody(QWidget* body, const QuickPasteRowModel& row) {
+  auto* h = new QHBoxLayout(body);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->setSpacing(8);
+  QPixmap thumb = thumbnail(row.id, row.thumbnailBase64);
+  auto* picture = new QLabel(body);
+  picture->setFixedSize(36, 36);
+  if (!thumb.isNull()) {
+    picture->setObjectName("quickPasteRowThumbnail");
+    picture->setPixmap(thumb);
+  } else {
+    picture->setObjectName("quickPasteRowThumbnailPlaceholder");
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setPixmap(symbolPixmap("photo", 14, secondary(), false, devicePixelRatioF()));
+    picture->setStyleSheet(QStringLiteral("QLabel { background: %1; border-radius: 4px; }")
+                               .arg(rgba(alpha(secondary(), 0.25))));
+  }
+  h->addWidget(picture);
+  auto* v = new QVBoxLayout;
+  v->setSpacing(2);
+  auto* line = new QHBoxLayout;
+  line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
+                         row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
+                  1);
+  auto* size = parts::label(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal, false);
+  parts::setTextColor(size, secondary());
+  line->addWidget(size);
+  v->addLayout(line);
+  v->addWidget(elided(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2, QFont::Normal,
+                      secondary()));
+  h->addLayout(v, 1);
+}
+
+// Files, links and colours: a symbol or swatch beside two lines.
+void QuickPastePanelWindow::fillIconBody(QWidget* body, const QuickPasteRowModel& row) {
+  const QColor blue = parts::pageColor(HudColor::blue);
+  auto* h = new QHBoxLayout(body);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->setSpacing(8);
+  if (row.kind == QuickPasteRowKind::color) {
+    auto* swatch = new QLabel(body);
+    swatch->setObjectName("quickPasteRowSwatch");
+    swatch->setFixedSize(24, 24);
+    QColor c = QColor::fromRgbF(static_cast<float>(row.red), static_cast<float>(row.green),
+                                static_cast<float>(row.blue), 1.0f);
+    swatch->setProperty("swatchColor", c);
+    swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid %2; border-radius: 4px; }")
+                              .arg(rgba(c), rgba(alpha(secondary(), 0.5))));
+    h->addWidget(swatch);
+  } else {
+    h->addWidget(parts::symbol(body, "quickPasteRowSymbol",
+                               row.kind == QuickPasteRowKind::webURL ? "globe" : row.symbol, 16, blue));
+  }
+  auto* v = new QVBoxLayout;
+  v->setSpacing(2);
+  auto* line = new QHBoxLayout;
+  QFont::Weight weight = QFont::Bold;
+  auto* title = elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body, weight,
+                       palette().color(QPalette::WindowText));
+  if (row.kind == QuickPasteRowKind::color) title->setFont(monospaced(title->font()));
+  line->addWidget(title, 1);
+  if (row.kind == QuickPasteRowKind::files) {
+    auto* size =
+        parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
+    parts::setTextColor(size, secondary());
+    line->addWidget(size);
+  } else if (row.kind == QuickPasteRowKind::webURL) {
+    auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
+                                QFont::Normal, false);
+    parts::setTextColor(source, secondary());
+    line->addWidget(source);
+  }
+  v->addLayout(line);
+  if (!row.detail.empty())
+    v->addWidget(elided(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal,
+                        secondary()));
+  h->addLayout(v, 1);
+}
+
+// The preview, pin and delete buttons; built hidden on a row that is neither
+// hovered nor selected, and shown when it becomes one.
+QWidget* QuickPastePanelWindow::makeRowButtons(QWidget* frame, const QuickPasteRowModel& row) {
+  const std::string id = row.id;
+  auto* buttons = new QWidget(frame);
+  buttons->setObjectName("quickPasteRowButtons");
+  auto* b = new QHBoxLayout(buttons);
+  b->setContentsMargins(0, 0, 0, 0);
+  b->setSpacing(4);
+  for (const auto& button : row.buttons) {
+    const char* name = button.action == QuickPasteRowAction::preview ? "quickPasteRowPreview"
+                       : button.action == QuickPasteRowAction::pin   ? "quickPasteRowPin"
+                                                                     : "quickPasteRowDelete";
+    auto* tb = symbolButton(buttons, name, button.symbol, 11, namedColor(button.color), qs(button.tooltip));
+    QuickPasteRowAction action = button.action;
+    connect(tb, &QToolButton::clicked, this, [this, id, action] {
+      if (action == QuickPasteRowAction::pin) {
+        controller_.togglePin(id);
+      } else if (action == QuickPasteRowAction::remove) {
+        controller_.deleteItem(id);
+      } else if (auto item = visibleItem(id)) {
+        controller_.openPreview(*item);
+      }
+    });
+    b->addWidget(tb);
+  }
+  return buttons;
+}
+
+QWidget* QuickPastePanelWindow::makeRow(const QuickPasteRowModel& row) {
+  auto* frame = new ClickFrame(list_->widget());
+  frame->setObjectName(QStringLiteral("quickPasteRow_%1").arg(row.number));
+  frame->setProperty("entryID", qs(row.id));
+  auto* outer = new QHBoxLayout(frame);
+  outer->setContentsMargins(8, 8, 8, 8);
+  outer->setSpacing(8);
+
+  auto* number = new QLabel(qs(row.numberBadge), frame);
+  number->setObjectName("quickPasteRowNumber");
+  number->setAccessibleName(qs(row.numberAccessibility));
+  {
+    QFont f = monospaced(number->font());
+    f.setPixelSize(11);
+    f.setBold(true);
+    number->setFont(f);
+  }
+  number->setAlignment(Qt::AlignCenter);
+  number->setMinimumWidth(20);
+  outer->addWidget(number, 0, Qt::AlignTop);
+
+  auto* body = new QWidget(frame);
+  body->setObjectName("quickPasteRowBody");
+  const std::string id = row.id;
+  const int rowNumber = row.number;
+  switch (row.kind) {
+    case QuickPasteRowKind::text: fillTextBody(body, row); break;
+    case QuickPasteRowKind::image: fillImageBody(body, row); break;
+    case QuickPasteRowKind::files:
+    case QuickPasteRowKind::webURL:
+    case QuickPasteRowKind::color: fillIconBody(body, row); break;
+  }
+  outer->addWidget(body, 1);
+  outer->addWidget(makeRowButtons(frame, row), 0, Qt::AlignVCenter);
+
+  frame->onClick = [this, id] {
+    if (auto item = visibleItem(id)) controller_.paste(*item, false);
+  };
+  frame->onEnter = [this, id, rowNumber] { controller_.hoverEnter(id, rowNumber); };
+  frame->onLeave = [this, id] { controller_.hoverExit(id); };
+  return frame;
+}
+
+void QuickPastePanelWindow::applyRowState(QFrame* frame, const QuickPasteRowModel& row) {
+  QColor background = row.selected  ? alpha(accent(), 0.14)
+                      : row.hovered ? alpha(controlBackground(), 0.6)
+                                    : alpha(controlBackground(), 0.25);
+  QString border = row.selected  ? rgba(alpha(accent(), 0.4))
+                   : row.pinned  ? rgba(alpha(parts::pageColor(HudColor::orange), 0.3))
+                                 : QStringLiteral("transparent");
+  frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border: 1px solid %3; border-radius: 8px; }")
+                           .arg(frame->objectName(), rgba(background), border));
+  frame->setProperty("selected", row.selected);
+  frame->setProperty("hovered", row.hovered);
+  if (auto* number = frame->findChild<QLabel*>("quickPasteRowNumber")) {
+    QColor bg = row.selected ? accent()
+                : row.pinned ? alpha(parts::pageColor(HudColor::orange), 0.2)
+                             : alpha(secondary(), 0.25);
+    QColor fg = row.selected ? QColor(Qt::white)
+                : row.pinned ? parts::pageColor(HudColor::orange)
+                             : palette().color(QPalette::WindowText);
+    int pad = row.numberBadge == "•" ? 6 : 5;
+    number->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: 4px; padding: 3px %3px; }")
+                              .arg(rgba(fg), rgba(bg))
+                              .arg(pad));
+  }
+  if (auto* title = frame->findChild<QLabel*>("quickPasteRowTitle");
+      title && (row.kind == QuickPasteRowKind::text || row.kind == QuickPasteRowKind::image)) {
+    QFont f = title->font();
+    f.setWeight(row.selected ? QFont::DemiBold : QFont::Normal);
+    title->setFont(f);
+  }
+  if (auto* buttons = frame->findChild<QWidget*>("quickPasteRowButtons"))
+    buttons->setVisible(row.buttonsVisible);
+}
+
+void QuickPastePanelWindow::rebuildList() {
+  auto rows = controller_.rows();
+  const bool empty = rows.empty();
+  list_->setVisible(!empty);
+  emptyState_->setVisible(empty);
+  if (empty) {
+    auto state = controller_.emptyState();
+    emptySymbol_->setPixmap(symbolPixmap(state.symbol, 32, alpha(secondary(), 0.6), false, devicePixelRatioF()));
+    emptySymbol_->setProperty("symbol", qs(state.symbol));
+    emptyMessage_->setText(qs(state.message));
+  }
+  std::vector<std::string> signatures;
+  for (const auto& r : rows) signatures.push_back(rowSignature(r));
+  auto* layout = static_cast<QVBoxLayout*>(list_->widget()->layout());
+  if (signatures != rowSignatures_) {
+    clearLayout(layout);
+    rowFrames_.clear();
+    for (const auto& r : rows) {
+      auto* frame = static_cast<QFrame*>(makeRow(r));
+      layout->addWidget(frame);
+      rowFrames_.push_back(frame);
+    }
+    layout->addStretch(1);
+    rowSignatures_ = std::move(signatures);
+    // Thumbnails of entries no longer listed are dropped.
+    for (auto it = thumbnails_.begin(); it != thumbnails_.end();) {
+      bool listed = std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return qs(r.id) == it.key(); });
+      it = listed ? std::next(it) : thumbnails_.erase(it);
+    }
+  }
+  const int selected = controller_.manager().selectedIndex.get();
+  for (size_t k = 0; k < rows.size() && k < rowFrames_.size(); ++k) {
+    applyRowState(rowFrames_[k], rows[k]);
+    // Follow the keys, not the pointer: a hovered row is already in view.
+    if (rows[k].selected && !rows[k].hovered && selected != lastSelectedShown_)
+      list_->ensureWidgetVisible(rowFrames_[k], 0, 6);
+  }
+  lastSelectedShown_ = selected;
+}
+
+QWidget* QuickPastePanelWindow::makePreviewBody(const QuickPastePreviewModel& m, QWidget* parent) {
+  const QColor blue = parts::pageColor(HudColor::blue);
+  auto* body = new QWidget(parent);
+  body->setObjectName("quickPastePreviewBody");
+  auto* v = new QVBoxLayout(body);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(6);
+  switch (m.body) {
+    case QuickPastePreviewBody::text: {
+      auto* scroll = new QScrollArea(body);
+      scroll->setObjectName("quickPastePreviewTextScroll");
+      scroll->setWidgetResizable(true);
+      scroll->setFrameShape(QFrame::NoFrame);
+      scroll->setMaximumHeight(180);
+      scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      auto* text = parts::label(scroll, "quickPastePreviewText", qs(m.text), TextStyle::body);
+      text->setFont(monospaced(text->font()));
+      text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+      text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      text->setContentsMargins(8, 8, 8, 8);
+      scroll->setWidget(text);
+      scroll->setStyleSheet(QStringLiteral("QScrollArea { background: %1; border-radius: 6px; }")
+                                .arg(rgba(alpha(controlBackground(), 0.5))));
+      v->addWidget(scroll);
+      break;
+    }
+    case QuickPastePreviewBody::image: {
+      if (!previewImage_.isNull() && previewImageID_ == m.id) {
+        auto* picture = new QLabel(body);
+        picture->setObjectName("quickPastePreviewImage");
+        QImage scaled = previewImage_.scaled(388, 200, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        picture->setPixmap(QPixmap::fromImage(scaled));
+        picture->setAlignment(Qt::AlignCenter);
+        v->addWidget(picture);
+      }
+      auto* caption = parts::label(body, "quickPastePreviewCaption", qs(m.caption), TextStyle::caption);
+      parts::setTextColor(caption, secondary());
+      v->addWidget(caption);
+      break;
+    }
+    case QuickPastePreviewBody::color: {
+      auto* swatch = new QLabel(body);
+      swatch->setObjectName("quickPastePreviewSwatch");
+      swatch->setFixedSize(80, 80);
+      QColor c = QColor::fromRgbF(static_cast<float>(m.red), static_cast<float>(m.green), static_cast<float>(m.blue),
+                                  1.0f);
+      swatch->setProperty("swatchColor", c);
+      swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid rgba(255,255,255,0.2); "
+                                           "border-radius: 8px; }")
+                                .arg(rgba(c)));
+      v->addWidget(swatch, 0, Qt::AlignHCenter);
+      auto* hex = parts::label(body, "quickPastePreviewHex", qs(m.hex), TextStyle::title2, QFont::Bold);
+      hex->setFont(monospaced(hex->font()));
+      hex->setAlignment(Qt::AlignCenter);
+      v->addWidget(hex);
+      auto* rgb = parts::label(body, "quickPastePreviewRgb", qs(m.rgbLine), TextStyle::caption);
+      rgb->setAlignment(Qt::AlignCenter);
+      parts::setTextColor(rgb, secondary());
+      v->addWidget(rgb);
+      break;
+    }
+    case QuickPastePreviewBody::webURL: {
+      v->addWidget(parts::label(body, "quickPastePreviewDomain", qs(m.domain), TextStyle::headline, QFont::DemiBold));
+      auto* url = parts::label(body, "quickPastePreviewURL", qs(m.url), TextStyle::caption);
+      url->setWordWrap(true);
+      parts::setTextColor(url, blue);
+      v->addWidget(url);
+      break;
+    }
+    case QuickPastePreviewBody::files: {
+      for (const auto& [name, path] : m.files) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(6);
+        line->addWidget(parts::symbol(body, "quickPastePreviewFileSymbol", "doc.fill", 12, blue));
+        line->addWidget(elided(body, "quickPastePreviewFileName", qs(name), TextStyle::body, QFont::Bold,
+                               palette().color(QPalette::WindowText)),
+                        1);
+        v->addLayout(line);
+        v->addWidget(elided(body, "quickPastePreviewFilePath", qs(path), TextStyle::caption2, QFont::Normal,
+                            secondary()));
+      }
+      auto* total = parts::label(body, "quickPastePreviewCaption", qs(m.caption), TextStyle::caption);
+      parts::setTextColor(total, secondary());
+      v->addWidget(total);
+      break;
+    }
+  }
+  return body;
+}
+
+void QuickPastePanelWindow::startPreviewDecode(const std::string& id, const std::string& vaultID) {
+  previewImageID_ = id;
+  previewImage_ = QImage();
+  const int generation = ++previewGeneration_;
+  // The vault is opened here (it is the manager's, confined to this thread);
+  // the slow part, decoding the picture, runs on a pool thread.
+  std::optional<std::string> bytes;
+  try {
+    bytes = controller_.manager().openVault(vaultID);
+  } catch (const std::exception&) {
+    bytes.reset();
+  }
+  if (!bytes || bytes->empty()) return;
+  ++previewDecodes_;
+  QByteArray data = QByteArray::fromStdString(*bytes);
+  QPointer<QuickPastePanelWindow> self(this);
+  QThreadPool::globalInstance()->start([data, generation, self]() mutable {
+    QImage image;
+    image.loadFromData(data);
+    data.clear();
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, generation, image = std::move(image)]() {
+          if (!self || self->previewGeneration_ != generation) return;
+          self->previewImage_ = image;
+          self->previewShownID_.clear();
+          self->rebuildPreview();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void QuickPastePanelWindow::rebuildPreview() {
+  auto model = controller_.preview();
+  if (!model) {
+    overlay_->hide();
+    previewShownID_.clear();
+    if (!previewImageID_.empty() || !previewImage_.isNull()) {
+      // Closed: the full picture is not kept.
+      previewImageID_.clear();
+      previewImage_ = QImage();
+      ++previewGeneration_;
+    }
+    return;
+  }
+  if (model->body == QuickPastePreviewBody::image && previewImageID_ != model->id)
+    startPreviewDecode(model->id, model->vaultID);
+  if (model->body != QuickPastePreviewBody::image && !previewImageID_.empty()) {
+    previewImageID_.clear();
+    previewImage_ = QImage();
+    ++previewGeneration_;
+  }
+  overlay_->setGeometry(rect());
+  overlay_->show();
+  overlay_->raise();
+  if (previewShownID_ == model->id) return;
+  previewShownID_ = model->id;
+
+  delete pane_;
+  pane_ = new QFrame(overlay_);
+  pane_->setObjectName("quickPastePreviewPane");
+  pane_->setStyleSheet(QStringLiteral("QFrame#quickPastePreviewPane { background: %1; border-radius: 12px; }")
+                           .arg(rgba(palette().color(QPalette::Window))));
+  pane_->setFixedWidth(420);
+  auto* v = new QVBoxLayout(pane_);
+  v->setContentsMargins(16, 16, 16, 16);
+  v->setSpacing(12);
+  auto* header = new QHBoxLayout;
+  header->setSpacing(6);
+  header->addWidget(parts::symbol(pane_, "quickPastePreviewSymbol", model->symbol, 14, accent()));
+  header->addWidget(parts::label(pane_, "quickPastePreviewTitle", qs(model->title), TextStyle::headline,
+                                 QFont::DemiBold, false));
+  header->addStretch(1);
+  auto* close = symbolButton(pane_, "quickPastePreviewClose", "xmark.circle.fill", 16, secondary(), QString());
+  connect(close, &QToolButton::clicked, this, [this] { controller_.closePreview(); });
+  header->addWidget(close);
+  v->addLayout(header);
+  v->addWidget(parts::divider(pane_));
+  v->addWidget(makePreviewBody(*model, pane_));
+  v->addWidget(parts::divider(pane_));
+  auto* footer = new QHBoxLayout;
+  footer->addStretch(1);
+  auto* paste = new QPushButton(qs(model->pasteButton), pane_);
+  paste->setObjectName("quickPastePreviewPaste");
+  paste->setDefault(true);
+  paste->setCursor(Qt::PointingHandCursor);
+  paste->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 5px; "
+                                      "padding: 4px 10px; }")
+                           .arg(rgba(accent())));
+  connect(paste, &QPushButton::clicked, this, [this] { controller_.pastePreviewed(); });
+  footer->addWidget(paste);
+  v->addLayout(footer);
+  pane_->adjustSize();
+  QSize size = pane_->sizeHint();
+  size.setHeight(std::min(size.height(), height() - 20));
+  pane_->setGeometry((width() - 420) / 2, (height() - size.height()) / 2, 420, size.height());
+  pane_->show();
+}
+
+void QuickPastePanelWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  overlay_->setGeometry(rect());
+}
+
+void QuickPastePanelWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath path;
+  path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+  p.fillPath(path, palette().color(QPalette::Window));
+  p.setPen(QPen(alpha(palette().color(QPalette::WindowText), 0.15), 1));
+  p.drawPath(path);
+}
+
+void QuickPastePanelWindow::showAt(double x, double y) {
+  QRect primary = primaryScreenGeometry();
+  QRect target = toQtRect(Rect{x, y, QuickPastePanelController::kWidth, QuickPastePanelController::kHeight}, primary);
+  move(target.topLeft());
+  wasActive_ = false;
+  lastSelectedShown_ = -2;
+  refresh();
+  show();
+  raise();
+  activateWindow();
+  search_->setFocus();
+}
+
+void QuickPastePanelWindow::orderOut() { hide(); }
+
+std::optional<std::pair<double, double>> QuickPastePanelWindow::pointerLocation() const {
+  QRect primary = primaryScreenGeometry();
+  if (primary.isEmpty()) return std::nullopt;
+  Rect r = fromQtRect(QRect(QCursor::pos(), QSize(1, 1)), primary);
+  return std::make_pair(r.x, r.y);
+}
+
+void QuickPastePanelWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange) return;
+  // Another window took the focus: hide without handing it back.
+  const bool active = isActiveWindow();
+  if (wasActive_ && !active && QWidget::isVisible()) controller_.windowDidResignKey();
+  wasActive_ = active;
+}
+
+std::optional<QuickPasteKey> QuickPastePanelWindow::translateKey(int qtKey, Qt::KeyboardModifiers modifiers,
+                                                                 quint32 nativeScanCode) {
+  QuickPasteKey key;
+  if (modifiers & Qt::ControlModifier) key.flags |= flags::command;
+  if (modifiers & Qt::AltModifier) key.flags |= flags::option;
+  if (modifiers & Qt::ShiftModifier) key.flags |= flags::shift;
+  if (modifiers & Qt::MetaModifier) key.flags |= flags::control;
+#ifdef TESSAVINOR_HAVE_X11
+  // The key's position, not its character: the digit row types Thai
+  // characters in the Thai layout and is still the digit row.
+  if (nativeScanCode != 0) {
+    if (auto code = X11EventSystem::keyCodeForX(nativeScanCode)) {
+      key.keyCode = *code;
+      return key;
+    }
+  }
+#endif
+  const bool keypad = modifiers & Qt::KeypadModifier;
+  switch (qtKey) {
+    case Qt::Key_Escape: key.keyCode = keycode::escape; break;
+    case Qt::Key_Space: key.keyCode = keycode::space; break;
+    case Qt::Key_Down: key.keyCode = keycode::down; break;
+    case Qt::Key_Up: key.keyCode = keycode::up; break;
+    case Qt::Key_Return: key.keyCode = keycode::returnKey; break;
+    case Qt::Key_Enter: key.keyCode = keycode::keypadEnter; break;
+    case Qt::Key_Backspace: key.keyCode = keycode::deleteKey; break;
+    case Qt::Key_O: key.keyCode = keycode::o; break;
+    default:
+      if (qtKey >= Qt::Key_1 && qtKey <= Qt::Key_9 && !keypad) {
+        static constexpr uint16_t kDigits[] = {keycode::one, keycode::two, keycode::three, keycode::four, keycode::five,
+                                               keycode::six, keycode::seven, keycode::eight, keycode::nine};
+        key.keyCode = kDigits[qtKey - Qt::Key_1];
+        break;
+      }
+      return std::nullopt;
+  }
+  return key;
+}
+
+bool QuickPastePanelWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Keys the search field passes on bubble up to the panel: each is seen once.
+  const bool first = watched == search_ || !search_->hasFocus();
+  if (event->type() == QEvent::KeyPress && first) {
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (auto key = translateKey(keyEvent->key(), keyEvent->modifiers(), keyEvent->nativeScanCode())) {
+      if (controller_.handleKeyDown(*key)) {
+        event->accept();
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tessa
