@@ -300,17 +300,9 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
        {R"(<path d="M10 3.5 H6 A2.5 2.5 0 0 0 3.5 6 V18 A2.5 2.5 0 0 0 6 20.5 H18 A2.5 2.5 0 0 0 20.5 18 V14"/>)"
         R"(<path d="M11 13 L20.5 3.5 M14 3.5 H20.5 V10"/>)",
         ""}},
-      // The clipboard settings page: pins, search, trash and the row kinds.
+      // The clipboard settings page: pins, trash and the row kinds.
       {"pin",
        {R"(<path d="M9 3 H15 M10 3 V9.5 L6.5 13.5 H17.5 L14 9.5 V3 M12 13.5 V21"/>)", ""}},
-      {"pin.fill",
-       {R"(<path d="M9 3 H15 M10 3 V9.5 L6.5 13.5 H17.5 L14 9.5 V3 Z" fill="#000"/><path d="M12 13.5 V21"/>)",
-        ""}},
-      {"pin.slash.fill",
-       {R"(<path d="M9 3 H15 M10 3 V9.5 L6.5 13.5 H17.5 L14 9.5 V3 Z" fill="#000"/><path d="M12 13.5 V21"/>)"
-        R"(<path d="M3.5 3.5 L20.5 20.5"/>)",
-        R"(<path d="M5.2 3.2 L21.2 19.2" stroke-width="1.6"/>)"}},
-      {"magnifyingglass", {R"(<circle cx="10.5" cy="10.5" r="6.5"/><path d="M15.3 15.3 L20.5 20.5"/>)", ""}},
       {"plus", {R"(<path d="M12 5 V19 M5 12 H19"/>)", ""}},
       {"trash",
        {R"(<path d="M4 6.5 H20 M9.5 6.5 V4 H14.5 V6.5 M6 6.5 L7 20.5 H17 L18 6.5 M10 10.5 V16.5 M14 10.5 V16.5"/>)",
@@ -320,14 +312,6 @@ const std::unordered_map<std::string_view, SymbolDrawing>& drawings() {
         R"(fill="#000" stroke-width="1"/>)",
         R"(<rect x="8.8" y="11" width="6.4" height="5" rx="1" fill="#000" stroke-width="1"/>)"
         R"(<path d="M10.2 11 V9.6 A1.8 1.8 0 0 1 13.8 9.6 V11" stroke-width="1.4"/>)"}},
-      {"doc.fill",
-       {R"(<path d="M6.5 2.5 H14 L19.5 8 V19.5 A2 2 0 0 1 17.5 21.5 H6.5 A2 2 0 0 1 4.5 19.5 V4.5 )"
-        R"(A2 2 0 0 1 6.5 2.5 Z" fill="#000" stroke-width="1"/>)",
-        R"(<path d="M14 2.5 V8 H19.5" stroke-width="1.4"/>)"}},
-      {"folder.fill",
-       {R"(<path d="M2.5 6.5 A2 2 0 0 1 4.5 4.5 H9.5 L11.5 7 H19.5 A2 2 0 0 1 21.5 9 V18 A2 2 0 0 1 19.5 20 )"
-        R"(H4.5 A2 2 0 0 1 2.5 18 Z" fill="#000" stroke-width="1"/>)",
-        ""}},
   };
   return table;
 }
