@@ -32,6 +32,7 @@ namespace {
 using x11test::ClipboardOwner;
 using x11test::PumpedMainQueue;
 using x11test::TestField;
+using x11test::WindowManager;
 using x11test::XSession;
 using Selection = ClipboardOwner::Selection;
 
@@ -63,6 +64,8 @@ class ClipboardRoadTest : public ::testing::Test {
     pasteboard.reset();
     app.reset();
   }
+
+  void pasteReachesTheField();
 
   void startManager() {
     CopyCacheManagerEnvironment env;
@@ -148,7 +151,10 @@ TEST_F(ClipboardRoadTest, AnotherClientsCopyIsRecordedButNeitherAPasswordNorASel
                                                "สวัสดี copied in another program"}));
 }
 
-TEST_F(ClipboardRoadTest, APasteFromTheHistoryReachesTheQtFieldThatHadTheFocus) {
+// The paste road as the panel takes it: the field that had the focus is
+// remembered, another window takes the focus, and the entry chosen is written,
+// the field brought forward and Ctrl+V posted.
+void ClipboardRoadTest::pasteReachesTheField() {
   std::string why;
   events = X11EventSystem::create(session->displayName(), main, X11EventSystemOptions{}, &why);
   if (!events) TESSA_X11_UNAVAILABLE(why);
@@ -168,15 +174,36 @@ TEST_F(ClipboardRoadTest, APasteFromTheHistoryReachesTheQtFieldThatHadTheFocus) 
   // Another window takes the focus, as the panel would.
   auto other = TestField::start(*session, TestField::Kind::button, "", &why);
   ASSERT_TRUE(other) << why;
-  ASSERT_EQ(workspace->frontmostApplication()->pid, other->pid());
+  ASSERT_TRUE(main.pumpUntil([&] {
+    auto front = workspace->frontmostApplication();
+    return front && front->pid == other->pid();
+  }));
 
   ASSERT_TRUE(manager->pasteToPreviousApp(manager->items.get()[0], false)) << allLogs();
-  EXPECT_EQ(workspace->frontmostApplication()->pid, field->pid());
+  auto front = workspace->frontmostApplication();
+  ASSERT_TRUE(front);
+  EXPECT_EQ(front->pid, field->pid());
   std::string seen;
   EXPECT_TRUE(field->waitForText("ข้อความ pasted from the history", 5.0, [&] { main.pumpUntil([] { return true; }); },
                                  &seen))
       << "the field shows \"" << seen << "\"\n"
       << allLogs();
+}
+
+TEST_F(ClipboardRoadTest, APasteFromTheHistoryReachesTheQtFieldThatHadTheFocus) {
+  // No window manager: the input focus is set directly.
+  ASSERT_FALSE(focus->hasWindowManager());
+  pasteReachesTheField();
+}
+
+TEST_F(ClipboardRoadTest, WithAWindowManagerThePasteAsksItToBringTheFieldForward) {
+  std::string why;
+  auto wm = WindowManager::start(*session, &why);
+  ASSERT_TRUE(wm) << why;
+  ASSERT_TRUE(focus->hasWindowManager());
+  pasteReachesTheField();
+  if (HasFatalFailure() || IsSkipped()) return;
+  EXPECT_TRUE(wm->waitForToolActivation()) << "the field was not brought forward through the window manager";
 }
 
 TEST_F(ClipboardRoadTest, BringingForwardAnApplicationWithoutAWindowFails) {

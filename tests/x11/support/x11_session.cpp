@@ -250,4 +250,26 @@ std::unique_ptr<ClipboardOwner> ClipboardOwner::start(const XSession& session, S
   return owner;
 }
 
+std::unique_ptr<WindowManager> WindowManager::start(const XSession& session, std::string* why) {
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", session.displayName()}};
+  std::unique_ptr<WindowManager> wm(new WindowManager());
+  wm->process_ = ChildProcess::start({TESSAVINOR_FAKEWM_PATH}, options);
+  if (!wm->process_ || !wm->process_->waitForLine("READY", kStartTimeout)) {
+    if (why) *why = "tessavinor-fakewm did not report READY";
+    return nullptr;
+  }
+  return wm;
+}
+
+bool WindowManager::waitForToolActivation(double timeoutSeconds) {
+  auto now = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+  const double deadline = now() + timeoutSeconds;
+  while (now() < deadline) {
+    auto line = process_->waitForLine("ACTIVATE ", deadline - now());
+    if (line && line->size() > 2 && line->compare(line->size() - 2, 2, " 2") == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace tessa::x11test

@@ -101,4 +101,18 @@ class ClipboardOwner {
   std::unique_ptr<ChildProcess> process_;
 };
 
+// A window manager on the session (tessavinor-fakewm): maps what clients
+// ask and answers activation requests (_NET_ACTIVE_WINDOW) as desktops do.
+class WindowManager {
+ public:
+  // Null, with the reason in `why`, when it does not come to manage the screen.
+  static std::unique_ptr<WindowManager> start(const XSession& session, std::string* why = nullptr);
+  // Waits for an activation request from a tool (source 2), not from the
+  // application itself (source 1).
+  bool waitForToolActivation(double timeoutSeconds = 3.0);
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
 }  // namespace tessa::x11test
