@@ -236,6 +236,9 @@ int TessavinorApp::run() {
           },
           &why);
       if (!p.actions) p.desktop->systemLog().console("Tessavinor: actions from the command line are off: " + why);
+    } else {
+      p.desktop->systemLog().console(
+          "Tessavinor: actions from the command line are off: this instance holds no single-instance lock");
     }
     p.desktop->systemLog().console("Tessavinor: started");
   });
