@@ -20,6 +20,7 @@
 #include "app/ui_factories.h"
 #include "app_core/app_delegate.h"
 #include "app_core/dashboard/accessibility_repair.h"
+#include "app_core/instance_channel.h"
 #include "base/clock.h"
 #include "base/files.h"
 #include "base/notification_center.h"
@@ -32,8 +33,10 @@
 #include "platform/linux/linux_workspace.h"
 #ifdef TESSAVINOR_HAVE_X11
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_event_system.h"
 #endif
 #include "reliability/launch_environment_guard.h"
+#include "ui/qt_pasteboard.h"
 
 namespace tessa {
 
@@ -46,6 +49,7 @@ struct TessavinorApp::Parts {
   std::unique_ptr<X11Desktop> x11;  // outlives the desktop that hands out its back ends
 #endif
   std::string keysUnavailableReason;
+  std::unique_ptr<QtPasteboard> pasteboard;  // outlives the desktop that hands it out
   std::unique_ptr<LinuxDesktop> desktop;
   std::shared_ptr<SerialQueue> settingsQueue, diagnosticsDisk, background, persist;
   std::unique_ptr<UserDefaults> defaults;
@@ -59,6 +63,7 @@ struct TessavinorApp::Parts {
   std::unique_ptr<LogindSleepWatcher> sleepWatcher;
   PosixProcessLauncher launcher;
   std::unique_ptr<AccessibilityRepair> repair;
+  std::unique_ptr<InstanceChannel> actions;  // `tessavinor --action NAME` from outside
   bool isRelaunch = false;
 };
 
@@ -86,6 +91,9 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
 #else
   p.keysUnavailableReason = "built without the X11 back end";
 #endif
+  // The clipboard through Qt, in clipboard mode only (never the selection).
+  p.pasteboard = std::make_unique<QtPasteboard>();
+  desktopOptions.pasteboard = p.pasteboard.get();
   p.desktop = std::make_unique<LinuxDesktop>(*p.main, desktopOptions);
   p.settingsQueue = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.settingsQueue");
   p.diagnosticsDisk = std::make_shared<SerialQueue>("com.Tessavinor.diagnosticsDiskQueue");
@@ -142,6 +150,11 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.notifications = &p.notifications;
   app.shell = p.shell.get();
   app.pid = ::getpid();
+#ifdef TESSAVINOR_HAVE_X11
+  // The tap is held back, yet the clipboard panel's Ctrl+V goes out through
+  // XTest all the same: it is one plain key, nothing to lose its text.
+  if (p.x11->available()) app.pasteKeystrokes = p.x11->events();
+#endif
   app.makeEngine = [env, &p] {
     auto engine = KeyboardEngine::create(env);
     KeyboardEngine::installShared(engine);
@@ -179,6 +192,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
 
 TessavinorApp::~TessavinorApp() {
   auto& p = *parts_;
+  p.actions.reset();
   if (auto engine = KeyboardEngine::shared()) engine->stopTapDeadManThread();
   p.ui.reset();
   p.repair.reset();
@@ -201,6 +215,21 @@ int TessavinorApp::run() {
         p.desktop->workspace(), *p.main, [&p](const std::string& line) {
           p.desktop->systemLog().console("Tessavinor: " + line);
         });
+    // Only the holder of the instance lock answers actions sent from outside.
+    if (p.guard->holdsInstanceLock()) {
+      std::string why;
+      p.actions = InstanceChannel::listen(
+          InstanceChannel::socketPathFor(p.guard->lockPath()), *p.main,
+          [&p](const std::string& action) {
+            p.desktop->systemLog().console("Tessavinor: action " + action + " from the command line");
+            InstanceChannel::perform(*p.delegate, action);
+          },
+          &why);
+      if (!p.actions) p.desktop->systemLog().console("Tessavinor: actions from the command line are off: " + why);
+    } else {
+      p.desktop->systemLog().console(
+          "Tessavinor: actions from the command line are off: this instance holds no single-instance lock");
+    }
     p.desktop->systemLog().console("Tessavinor: started");
   });
   int status = p.app.exec();

@@ -90,12 +90,17 @@ def start_xvfb():
     return xvfb, ":" + number.decode().strip()
 
 
-def launch(binary, display, home):
+def app_env(display, home):
     env = dict(os.environ)
     env.update({"DISPLAY": display, "TESSAVINOR_HOME": home, "XDG_RUNTIME_DIR": os.path.join(home, "run"),
                 "QT_QPA_PLATFORM": "xcb", "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(home, "no-bus")})
     env.pop("WAYLAND_DISPLAY", None)
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    return env
+
+
+def launch(binary, display, home):
+    env = app_env(display, home)
     proc = subprocess.Popen([binary], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE)
     return proc, Lines(proc)
@@ -108,6 +113,13 @@ def backtrace(pid):
                               capture_output=True, text=True, timeout=60).stdout
     except (OSError, subprocess.TimeoutExpired):
         return "(no backtrace)"
+
+
+def send_action(binary, display, home, name):
+    """`tessavinor --action NAME`: its exit status and standard error."""
+    done = subprocess.run([binary, "--action", name], env=app_env(display, home), capture_output=True, text=True,
+                          timeout=30)
+    return done.returncode, done.stderr.strip()
 
 
 def quit_with_sigterm(proc, out):
@@ -152,9 +164,22 @@ def main():
             if first.poll() is not None:
                 fail("the first copy ended when the second one left", out)
 
+            # Actions from the command line reach the running instance; an
+            # unknown one is refused without reaching it.
+            code, err = send_action(binary, display, home, "toggleCopyCache")
+            if code != 0 or not out.wait_for("Tessavinor: action toggleCopyCache from the command line",
+                                             time.monotonic() + 10):
+                fail("--action toggleCopyCache did not reach the running instance (%d: %s)" % (code, err), out)
+            code, err = send_action(binary, display, home, "quitApp")
+            if code != 2 or "unknown action" not in err or first.poll() is not None:
+                fail("--action quitApp was not refused (%d: %s)" % (code, err), out)
+
             status = quit_with_sigterm(first, out)
             if status != 0:
                 fail("SIGTERM ended the application with status %d" % status, out)
+            code, err = send_action(binary, display, home, "openQuickPaste")
+            if code != 1 or "not running" not in err:
+                fail("--action with no running instance gave %d: %s" % (code, err))
             if out.steps("shut-down") != QUIT_STEPS:
                 fail("shut-down steps out of order: %s" % out.steps("shut-down"), out)
 
@@ -175,7 +200,8 @@ def main():
                     fail("%s preferences were not kept aside" % name, lines)
                 if status != 0:
                     fail("quit after %s preferences gave status %d" % (name, status), lines)
-        print("app lifecycle: ordered start, lone second copy, ordered quit, unreadable preferences kept aside")
+        print("app lifecycle: ordered start, lone second copy, actions from the command line, ordered quit, "
+              "unreadable preferences kept aside")
     finally:
         xvfb.terminate()
         try:

@@ -33,6 +33,7 @@ LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
   auto* log = &owned_->systemLog;
   auto console = [log](const std::string& line) { log->console("Tessavinor: " + line); };
   owned_->workspace = std::make_unique<LinuxWorkspace>(main_, options_.bundleIdentifier, console);
+  owned_->workspace->setApplicationFocus(options_.focus);
   owned_->keychain = createSystemKeychain(console);
   owned_->http = std::make_unique<CurlHttpClient>(main_);
   owned_->spellChecker = std::make_unique<HunspellSpellChecker>();
@@ -63,6 +64,7 @@ Platform LinuxDesktop::platform() {
   p.spellChecker = owned_->spellChecker.get();
   p.screens = options_.screens ? options_.screens : &owned_->screens;
   p.loginItems = &owned_->loginItems;
+  p.pasteboard = options_.pasteboard;
   p.hasBundleIdentifier = !options_.bundleIdentifier.empty();
   return p;
 }

@@ -12,6 +12,7 @@
 
 namespace tessa {
 
+class ApplicationFocus;
 class LinuxWorkspace;
 
 struct LinuxDesktopOptions {
@@ -25,6 +26,12 @@ struct LinuxDesktopOptions {
   Screens* screens = nullptr;
   // Child processes; null means real ones.
   ProcessRunner* processes = nullptr;
+  // The focused application and bringing one forward (the X11 one); null:
+  // neither is known.
+  ApplicationFocus* focus = nullptr;
+  // The clipboard (the application's, through its toolkit); null: no
+  // clipboard history.
+  Pasteboard* pasteboard = nullptr;
 };
 
 class LinuxDesktop {

@@ -57,11 +57,28 @@ LinuxWorkspace::LinuxWorkspace(TaskRunner& main, std::string bundleIdentifier, L
       log_(std::move(log)),
       opener_(opener ? std::move(opener) : Opener(openWithDesktopOpener)),
       procRoot_(std::move(procRoot)),
-      osRelease_(std::move(osRelease)) {}
+      osRelease_(std::move(osRelease)),
+      ownPid_(::getpid()) {}
 
 std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
-  std::lock_guard lock(mutex_);
-  return frontmost_;
+  std::optional<RunningApplication> app;
+  if (focus_) {
+    app = focus_->focusedApplication();
+  } else {
+    std::lock_guard lock(mutex_);
+    app = frontmost_;
+  }
+  // Our own windows are us, whatever the window system calls them: the
+  // clipboard panel must not remember itself as the place to paste into.
+  if (app && ownPid_ > 0 && app->pid == ownPid_) app->bundleID = bundleIdentifier_;
+  return app;
+}
+
+bool LinuxWorkspace::activateApplication(const RunningApplication& app) {
+  if (!focus_) return false;
+  bool ok = focus_->activate(app);
+  if (!ok && log_) log_("Workspace: could not bring " + (app.name.empty() ? app.bundleID : app.name) + " forward");
+  return ok;
 }
 
 void LinuxWorkspace::setFrontmostApplication(std::optional<RunningApplication> app) {

@@ -17,6 +17,17 @@
 
 namespace tessa {
 
+// Which application has the focus, and bringing one forward: the window
+// system's part of the workspace (the X11 back end's; none on Wayland, where
+// no client may ask or do either).
+class ApplicationFocus {
+ public:
+  virtual ~ApplicationFocus() = default;
+  virtual std::optional<RunningApplication> focusedApplication() = 0;
+  // False when the application has no window or it did not take the focus.
+  virtual bool activate(const RunningApplication& app) = 0;
+};
+
 class LinuxWorkspace final : public Workspace {
  public:
   using Opener = std::function<bool(const std::string& url)>;
@@ -27,10 +38,15 @@ class LinuxWorkspace final : public Workspace {
   LinuxWorkspace(TaskRunner& main, std::string bundleIdentifier, LogFunction log, Opener opener = {},
                  std::filesystem::path procRoot = "/proc", std::filesystem::path osRelease = "/etc/os-release");
 
+  // The focused application as the window system tells it, when there is a
+  // focus back end; otherwise the last one set with setFrontmostApplication().
+  // Our own windows answer with our bundle identifier.
   std::optional<RunningApplication> frontmostApplication() const override;
   std::vector<RunningApplication> runningApplications() const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
+  // Through the focus back end; false without one.
+  bool activateApplication(const RunningApplication& app) override;
   std::string operatingSystemVersion() const override;
   std::string bundleIdentifier() const override { return bundleIdentifier_; }
 
@@ -38,6 +54,10 @@ class LinuxWorkspace final : public Workspace {
   void post(WorkspaceEvent event, const std::optional<RunningApplication>& app = std::nullopt);
   // The X11 back end tells which application has the focus.
   void setFrontmostApplication(std::optional<RunningApplication> app);
+  // The window system's focus, asked and set; null for none. Not owned.
+  void setApplicationFocus(ApplicationFocus* focus) { focus_ = focus; }
+  // Our own process, whose windows are reported under our bundle identifier.
+  void setOwnPid(int64_t pid) { ownPid_ = pid; }
 
   // "VERSION_ID" of an os-release text padded to three numbers ("12" →
   // "12.0.0", "24.04" → "24.4.0"); "0.0.0" when there is none.
@@ -54,6 +74,8 @@ class LinuxWorkspace final : public Workspace {
   mutable std::mutex mutex_;
   std::vector<std::weak_ptr<Callback>> observers_;
   std::optional<RunningApplication> frontmost_;
+  ApplicationFocus* focus_ = nullptr;
+  int64_t ownPid_ = 0;
 };
 
 // Runs `xdg-open URL` detached; false when it could not be started.

@@ -7,6 +7,7 @@
 #include "platform/x11/x11_hid.h"
 #include "platform/x11/x11_input_sources.h"
 #include "platform/x11/x11_key_mapping.h"
+#include "platform/x11/x11_window_focus.h"
 
 namespace tessa {
 
@@ -42,6 +43,10 @@ std::unique_ptr<X11Desktop> X11Desktop::open(TaskRunner& main, const Environment
     return desktop;
   }
   desktop->display_ = env.at("DISPLAY");
+  // Finding and raising windows needs no extension: it is there even when
+  // the keyboard back ends are not. A display that cannot be opened at all
+  // is reported once, just below.
+  desktop->focus_ = X11WindowFocus::open(desktop->display_);
   X11EventSystemOptions options;
   options.handlerBudgetSeconds = handlerBudgetSeconds;
   options.log = log;
@@ -69,6 +74,7 @@ LinuxDesktopOptions X11Desktop::options(LinuxDesktopOptions base) const {
   if (processes_) base.processes = processes_.get();
   if (inputSources_) base.inputSources = inputSources_.get();
   if (accessibility_) base.accessibility = accessibility_.get();
+  if (focus_) base.focus = focus_.get();
   return base;
 }
 

@@ -18,6 +18,7 @@ class X11Hid;
 class X11KeyMappingRunner;
 
 class X11InputSources;
+class X11WindowFocus;
 class AtspiAccessibility;
 
 class X11Desktop {
@@ -45,6 +46,9 @@ class X11Desktop {
   Accessibility* accessibility() const;
   // Child processes, with the key-mapping tool answered by the tap.
   ProcessRunner* processes() const;
+  // The focused window's application, and bringing one forward; present on
+  // any X11 display, with or without the keyboard extensions.
+  X11WindowFocus* focus() const { return focus_.get(); }
 
   // `base` with the back ends this session has filled in.
   LinuxDesktopOptions options(LinuxDesktopOptions base = {}) const;
@@ -59,6 +63,7 @@ class X11Desktop {
   std::unique_ptr<X11KeyMappingRunner> processes_;
   std::unique_ptr<X11InputSources> inputSources_;
   std::unique_ptr<AtspiAccessibility> accessibility_;
+  std::unique_ptr<X11WindowFocus> focus_;
 };
 
 }  // namespace tessa

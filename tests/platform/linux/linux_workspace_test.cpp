@@ -85,6 +85,44 @@ TEST_F(LinuxWorkspaceTest, EventsReachLiveObserversOnTheMainQueue) {
   EXPECT_EQ(ws->frontmostApplication()->pid, 9);
 }
 
+// The window system's answers, scripted.
+class ScriptedFocus final : public ApplicationFocus {
+ public:
+  std::optional<RunningApplication> focused;
+  bool activates = true;
+  std::vector<RunningApplication> activated;
+  std::optional<RunningApplication> focusedApplication() override { return focused; }
+  bool activate(const RunningApplication& app) override {
+    activated.push_back(app);
+    return activates;
+  }
+};
+
+TEST_F(LinuxWorkspaceTest, TheFocusBackEndAnswersForTheFrontmostApplicationAndBringsOneForward) {
+  auto ws = make();
+  // Without one nothing can be brought forward.
+  EXPECT_FALSE(ws->activateApplication(RunningApplication{"gedit", 12, "gedit"}));
+
+  ScriptedFocus focus;
+  ws->setApplicationFocus(&focus);
+  ws->setOwnPid(500);
+  focus.focused = RunningApplication{"Gedit", 12, "Gedit"};
+  EXPECT_EQ(ws->frontmostApplication(), (RunningApplication{"Gedit", 12, "Gedit"}));
+  // Our own window is us, whatever its class says: the clipboard panel never
+  // takes itself for the application to paste into.
+  focus.focused = RunningApplication{"tessavinor", 500, "tessavinor"};
+  EXPECT_EQ(ws->frontmostApplication()->bundleID, ws->bundleIdentifier());
+  focus.focused.reset();
+  EXPECT_FALSE(ws->frontmostApplication());
+
+  EXPECT_TRUE(ws->activateApplication(RunningApplication{"Gedit", 12, "Gedit"}));
+  focus.activates = false;
+  logLines.clear();
+  EXPECT_FALSE(ws->activateApplication(RunningApplication{"Gedit", 12, "Gedit"}));
+  EXPECT_EQ(focus.activated.size(), 2u);
+  EXPECT_EQ(logLines, std::vector<std::string>{"Workspace: could not bring Gedit forward"});
+}
+
 TEST(LinuxProcessRunner, ReportsOutputExitStatusLaunchFailureAndKillsAToolPastItsTimeOut) {
   LinuxProcessRunner runner;
   auto ok = runner.run("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}, 10);

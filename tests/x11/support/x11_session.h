@@ -6,6 +6,7 @@
 // field (tessavinor-testfield) exposed over AT-SPI. Everything waits on
 // markers with deadlines.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,7 +74,42 @@ class TestField {
   std::optional<State> state();
   // Polls state() until the text is `text`, up to the deadline.
   bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
+  // The same, running `eachTurn` while it waits for each answer: for a test
+  // whose own event loop must keep going meanwhile (it serves the clipboard
+  // the field pastes from). `last` gets the last text seen.
+  bool waitForText(const std::string& text, double timeoutSeconds, const std::function<void()>& eachTurn,
+                   std::string* last = nullptr);
   int64_t pid() const { return process_->pid(); }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
+// Another X client (tessavinor-clipowner, plain Xlib) that has copied: it
+// owns CLIPBOARD, or PRIMARY for a selection, with a text and extra types.
+class ClipboardOwner {
+ public:
+  enum class Selection { clipboard, primary };
+  // Null, with the reason in `why`, when it does not come to own it.
+  static std::unique_ptr<ClipboardOwner> start(const XSession& session, Selection selection, const std::string& text,
+                                               const std::vector<std::string>& extraTypes = {},
+                                               std::string* why = nullptr);
+  // Waits until another client has taken the selection from it.
+  bool waitUntilLost(double timeoutSeconds = 3.0) { return process_->waitForLine("LOST", timeoutSeconds).has_value(); }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
+// A window manager on the session (tessavinor-fakewm): maps what clients
+// ask and answers activation requests (_NET_ACTIVE_WINDOW) as desktops do.
+class WindowManager {
+ public:
+  // Null, with the reason in `why`, when it does not come to manage the screen.
+  static std::unique_ptr<WindowManager> start(const XSession& session, std::string* why = nullptr);
+  // Waits for an activation request from a tool (source 2), not from the
+  // application itself (source 1).
+  bool waitForToolActivation(double timeoutSeconds = 3.0);
 
  private:
   std::unique_ptr<ChildProcess> process_;

@@ -1,0 +1,48 @@
+#pragma once
+// The system clipboard through QClipboard, in clipboard mode only: the
+// selection (what the user merely highlights) is never read. The change count
+// is bumped on each change of the clipboard, ours included; every write of
+// ours carries the own-write marker type, so the history never records it.
+//
+// Where the desktop reports changes only to the focused application (Wayland,
+// which gives an unfocused client no clipboard events), the history is taken
+// when its panel opens: reportsChangesInBackground() answers false there.
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "platform/pasteboard.h"
+
+class QMimeData;
+
+namespace tessa {
+
+class QtPasteboard final : public QObject, public Pasteboard {
+  Q_OBJECT
+ public:
+  // Needs the QGuiApplication to exist; `platformName` is the Qt platform
+  // plug-in's ("xcb", "wayland", "offscreen"), empty for the running one.
+  explicit QtPasteboard(QString platformName = {});
+  ~QtPasteboard() override;
+
+  int64_t changeCount() const override { return changeCount_; }
+  std::vector<PasteboardItem> items() const override;
+  Subscription observeChanges(std::function<void()> onChange) override;
+  bool write(const std::vector<PasteboardItem>& items) override;
+  bool reportsChangesInBackground() const override { return !foregroundOnly_; }
+
+  // The contents of a clipboard as one item, for tests of the conversion.
+  static PasteboardItem itemFrom(const QMimeData& data);
+  // The clipboard data a pasteboard item becomes (the own-write marker added).
+  static std::unique_ptr<QMimeData> mimeDataFor(const PasteboardItem& item);
+
+ private:
+  void clipboardChanged();
+
+  int64_t changeCount_ = 0;
+  bool foregroundOnly_ = false;
+  std::vector<std::weak_ptr<std::function<void()>>> observers_;
+};
+
+}  // namespace tessa
