@@ -150,11 +150,6 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.notifications = &p.notifications;
   app.shell = p.shell.get();
   app.pid = ::getpid();
-#ifdef TESSAVINOR_HAVE_X11
-  // The tap is held back, yet the clipboard panel's Ctrl+V goes out through
-  // XTest all the same: it is one plain key, nothing to lose its text.
-  if (p.x11->available()) app.pasteKeystrokes = p.x11->events();
-#endif
   app.makeEngine = [env, &p] {
     auto engine = KeyboardEngine::create(env);
     KeyboardEngine::installShared(engine);

@@ -344,7 +344,6 @@ CopyCacheManager& AppDelegate::copyCache() {
   if (copyCache_) return *copyCache_;
   CopyCacheManagerEnvironment env;
   env.platform = env_.platform;
-  if (env_.pasteKeystrokes) env.platform.events = env_.pasteKeystrokes;
   env.clock = env_.clock;
   env.main = env_.main;
   env.defaults = env_.defaults;

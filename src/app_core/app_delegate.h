@@ -82,10 +82,6 @@ struct AppDelegateEnvironment {
   std::function<void(bool itemPresent)> warnStatusItemMissing;
   // Runs the vocabulary-pack update check (the menu's check for updates).
   std::function<void()> checkVocabularyUpdates;
-  // Posts the clipboard panel's paste keystroke where the platform's events
-  // are held back from the engine but keys can still be typed; null: the
-  // platform's.
-  EventSystem* pasteKeystrokes = nullptr;
   int64_t pid = 0;
 };
 
