@@ -18,7 +18,9 @@
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
+#include "clipboard/copy_cache_manager.h"
 #include "correction/typing_flow_controller.h"
+#include "ctl_clipboard.h"
 #include "ctl_commands.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
@@ -68,10 +70,11 @@ void configureDesktop(SimDesktop& desktop, const DesktopConfig& c) {
 }
 
 // Schedules one step on the main queue at its time.
-void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, bool& quitting) {
+void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, ClipboardSteps& clipboard,
+                  bool& quitting) {
   auto& runner = desktop.mainQueue();
   double delay = kStartUptime + step.at - desktop.clock().uptime();
-  runner.postDelayed(delay, [&desktop, &delegate, &quitting, step] {
+  runner.postDelayed(delay, [&desktop, &delegate, &clipboard, &quitting, step] {
     if (quitting) return;
     switch (step.kind) {
       case Step::Kind::type:
@@ -103,6 +106,12 @@ void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, 
           quitting = true;
           delegate.applicationWillTerminate();
         }
+        break;
+      case Step::Kind::copy:
+        clipboard.copy(step);
+        break;
+      case Step::Kind::history:
+        clipboard.history(step);
         break;
     }
   });
@@ -175,8 +184,9 @@ json runScenario(const Scenario& sc) {
   auto engine = KeyboardEngine::shared();
   UnifiedMenuPanel* panel = delegate->hud();
 
+  ClipboardSteps clipboard(desktop, *delegate);
   bool quitting = false;
-  for (const auto& step : sc.steps) scheduleStep(step, desktop, *delegate, quitting);
+  for (const auto& step : sc.steps) scheduleStep(step, desktop, *delegate, clipboard, quitting);
   runner.advanceTo(kStartUptime + sc.until);
   if (!quitting) {
     runner.runUntilIdle();
@@ -201,6 +211,10 @@ json runScenario(const Scenario& sc) {
   for (const auto& line : engine->diagnosticLogs()) log.push_back(line);
   out["log"] = log;
   out["children"] = transcript.value("children", json::array());
+  // Only runs that involve the clipboard history show it.
+  if (const auto& history = delegate->copyCache();
+      ClipboardSteps::usedBy(sc) || history.isEnabled.get() || !history.items.get().empty())
+    out["copyCache"] = clipboard.transcript();
 
   engine->stopTapDeadManThread();
   KeyboardEngine::installShared(nullptr);
