@@ -1,5 +1,6 @@
 #include "platform/linux/tesseract_text_recognizer.h"
 
+#include <dlfcn.h>
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -84,6 +85,12 @@ void TesseractTextRecognizer::run() {
   // Leptonica and Tesseract would otherwise talk to the program's stderr
   // about every odd image.
   setMsgSeverity(L_SEVERITY_NONE);
+  // Tesseract spreads its work over every core through OpenMP when it was
+  // built with it; reading a copied image in the background takes this one
+  // thread, so that typing never competes with it. (Looked up rather than
+  // linked: a build without OpenMP has no such function.)
+  using SetThreads = void (*)(int);
+  if (auto setThreads = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"))) setThreads(1);
   for (;;) {
     Request request;
     {

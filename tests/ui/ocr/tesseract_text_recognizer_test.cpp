@@ -115,6 +115,12 @@ TEST_F(TesseractTextRecognizerTest, NoLanguageDataOrNoImageIsAnAnswerNotAHang) {
   auto large = recognize(small, pngOfLines({"Clipboard"}));
   EXPECT_EQ(large.outcome, Outcome::failed);
   EXPECT_EQ(large.note, "the image is too large to read");
+
+  TesseractOptions full;
+  full.maxQueued = 0;
+  auto refused = recognize(full, pngOfLines({"Clipboard"}));
+  EXPECT_EQ(refused.outcome, Outcome::failed);
+  EXPECT_EQ(refused.note, "too many images are waiting");
 }
 
 }  // namespace
