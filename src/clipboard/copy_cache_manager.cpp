@@ -396,7 +396,10 @@ void CopyCacheManager::applyRecognizedText(const std::string& id, const TextReco
   it->charCount = Item::countCharacters(it->text);
   it->lineCount = Item::countLines(it->text);
   if (!sealLongText(*it)) return;
+  Item updated = *it;
   commit(std::move(next));
+  // A preview open on the entry shows it with its text.
+  if (const auto& open = quickLookItem.get(); open && open->id == id) quickLookItem.set(updated);
 }
 
 void CopyCacheManager::logOnce(const std::string& line) {

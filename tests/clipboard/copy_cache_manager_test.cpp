@@ -191,12 +191,14 @@ TEST_F(CopyCacheManagerTest, TheTextReadInACopiedImageIsWhatTheSearchFindsAndItS
   main.advance(0.25);
   ASSERT_EQ(m->items.get().size(), 1u);
   EXPECT_EQ(m->items.get().front().text, "Image 800×600") << "the entry is there before its text is read";
+  m->quickLookItem.set(m->items.get().front());
   main.advance(1);
   const Item& item = m->items.get().front();
   EXPECT_EQ(item.text, "ใบเสร็จ Receipt 42");
   EXPECT_EQ(item.preview, "ใบเสร็จ Receipt 42");
   EXPECT_EQ(item.lineCount, 1);
   EXPECT_TRUE(std::holds_alternative<Item::Image>(item.payloadType));
+  EXPECT_EQ(m->quickLookItem.get(), item) << "the open preview shows the entry as it is now";
   m->searchText.set("ใบเสร็จ");
   EXPECT_EQ(m->filteredItems().size(), 1u);
 
