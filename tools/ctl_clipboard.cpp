@@ -102,37 +102,37 @@ std::string ClipboardSteps::simulatedPng(uint32_t width, uint32_t height, const 
 }
 
 void ClipboardSteps::copy(const Step& step) {
-  const CopySpec& spec = step.copy;
-  if (!spec.from.empty()) {
+  const CopiedContents& copied = step.copy;
+  if (!copied.from.empty()) {
     // A new application is named by the last part of its identifier, as the
     // history shows the name it copied from.
-    if (!desktop_.application(spec.from))
-      desktop_.launchApplication(spec.from, spec.from.substr(spec.from.rfind('.') + 1));
-    desktop_.activateApplication(spec.from);
+    if (!desktop_.application(copied.from))
+      desktop_.launchApplication(copied.from, copied.from.substr(copied.from.rfind('.') + 1));
+    desktop_.activateApplication(copied.from);
   }
   PasteboardItem item;
   auto& reps = item.representations;
-  switch (spec.kind) {
-    case CopySpec::Kind::text:
-      reps[types::kText] = spec.text;
+  switch (copied.kind) {
+    case CopiedContents::Kind::text:
+      reps[types::kText] = copied.text;
       break;
-    case CopySpec::Kind::image: {
-      std::string png = simulatedPng(spec.width, spec.height, "step " + std::to_string(step.index + 1));
-      if (!spec.recognizedText.empty()) desktop_.textRecognizer().setText(png, spec.recognizedText);
+    case CopiedContents::Kind::image: {
+      std::string png = simulatedPng(copied.width, copied.height, "step " + std::to_string(step.index + 1));
+      if (!copied.recognizedText.empty()) desktop_.textRecognizer().setText(png, copied.recognizedText);
       reps[types::kPng] = std::move(png);
       break;
     }
-    case CopySpec::Kind::files: {
+    case CopiedContents::Kind::files: {
       std::string list;
-      for (const auto& path : spec.files) list += "file://" + path + "\r\n";
+      for (const auto& path : copied.files) list += "file://" + path + "\r\n";
       reps[types::kUriList] = list;
       break;
     }
-    case CopySpec::Kind::color:
-      reps[types::kColor] = spec.text;
+    case CopiedContents::Kind::color:
+      reps[types::kColor] = copied.text;
       break;
   }
-  for (const auto& marker : spec.markers)
+  for (const auto& marker : copied.markers)
     reps[markerType(marker)] = marker == "passwordManager" ? "secret" : "";
   desktop_.pasteboard().copyItems({item});
 }

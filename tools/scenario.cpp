@@ -86,21 +86,21 @@ constexpr double kMaxImageSide = 4096;
 void parseCopy(const json& c, Step& step) {
   if (!c.is_object()) throw ScenarioError("\"copy\" must be an object");
   onlyKeys(c, {"text", "image", "files", "color", "markers", "from"}, "copy");
-  auto& spec = step.copy;
+  auto& copied = step.copy;
   int kinds = 0;
   if (c.contains("text")) {
     ++kinds;
     if (!c["text"].is_string()) throw ScenarioError("copy.text must be a string");
-    spec.kind = CopySpec::Kind::text;
-    spec.text = c["text"].get<std::string>();
+    copied.kind = CopiedContents::Kind::text;
+    copied.text = c["text"].get<std::string>();
   }
   if (c.contains("image")) {
     ++kinds;
     const auto& i = c["image"];
     if (!i.is_object()) throw ScenarioError("copy.image must be an object");
     onlyKeys(i, {"width", "height", "text"}, "copy.image");
-    spec.kind = CopySpec::Kind::image;
-    for (auto [key, target] : {std::pair{"width", &spec.width}, std::pair{"height", &spec.height}}) {
+    copied.kind = CopiedContents::Kind::image;
+    for (auto [key, target] : {std::pair{"width", &copied.width}, std::pair{"height", &copied.height}}) {
       if (!i.contains(key)) throw ScenarioError(std::string("copy.image.") + key + " is missing");
       double d = number(i[key], std::string("copy.image.") + key);
       if (d < 1 || d > kMaxImageSide || d != std::floor(d))
@@ -109,24 +109,24 @@ void parseCopy(const json& c, Step& step) {
     }
     if (i.contains("text")) {
       if (!i["text"].is_string()) throw ScenarioError("copy.image.text must be a string");
-      spec.recognizedText = i["text"].get<std::string>();
+      copied.recognizedText = i["text"].get<std::string>();
     }
   }
   if (c.contains("files")) {
     ++kinds;
-    spec.kind = CopySpec::Kind::files;
+    copied.kind = CopiedContents::Kind::files;
     if (!c["files"].is_array() || c["files"].empty()) throw ScenarioError("copy.files must be a non-empty array of paths");
     for (const auto& f : c["files"]) {
       if (!f.is_string() || f.get<std::string>().rfind('/', 0) != 0)
         throw ScenarioError("copy.files must hold absolute paths");
-      spec.files.push_back(f.get<std::string>());
+      copied.files.push_back(f.get<std::string>());
     }
   }
   if (c.contains("color")) {
     ++kinds;
     if (!c["color"].is_string()) throw ScenarioError("copy.color must be a string \"r g b a\"");
-    spec.kind = CopySpec::Kind::color;
-    spec.text = c["color"].get<std::string>();
+    copied.kind = CopiedContents::Kind::color;
+    copied.text = c["color"].get<std::string>();
   }
   if (kinds != 1) throw ScenarioError("a copy has exactly one of \"text\", \"image\", \"files\", \"color\"");
   if (c.contains("markers")) {
@@ -135,13 +135,13 @@ void parseCopy(const json& c, Step& step) {
     for (const auto& m : c["markers"]) {
       if (!m.is_string() || !known.count(m.get<std::string>()))
         throw ScenarioError("copy.markers: unknown marker " + inQuotes(m.is_string() ? m.get<std::string>() : m.dump()));
-      spec.markers.push_back(m.get<std::string>());
+      copied.markers.push_back(m.get<std::string>());
     }
   }
   if (c.contains("from")) {
     if (!c["from"].is_string() || c["from"].get<std::string>().empty())
       throw ScenarioError("copy.from must be a bundle identifier");
-    spec.from = c["from"].get<std::string>();
+    copied.from = c["from"].get<std::string>();
   }
 }
 

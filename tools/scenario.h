@@ -23,7 +23,7 @@ struct KeyChord {
 
 // Another application's copy: exactly one of a text, an image, files or a
 // colour, with the marker types it adds.
-struct CopySpec {
+struct CopiedContents {
   enum class Kind { text, image, files, color };
   Kind kind = Kind::text;
   std::string text;                // text; color: "r g b a"
@@ -42,7 +42,7 @@ struct Step {
   double gapSeconds = 0.03;
   KeyChord chord;        // press, down, up
   std::string argument;  // event: the bundle identifier of "activate:", the text of "fieldText:"
-  CopySpec copy;         // copy
+  CopiedContents copy;   // copy
   // history: "clear" or "toggle" (the delegate's actions), or "copy", "pin",
   // "delete" with `entry`, counted from 1 in the history, newest first.
   std::string action;

@@ -99,11 +99,11 @@ TEST(Scenario, CopiesAndHistoryActions) {
   EXPECT_EQ(sc.steps[0].kind, Step::Kind::copy);
   EXPECT_EQ(sc.steps[0].copy.from, "com.apple.Safari");
   EXPECT_EQ(sc.steps[0].copy.markers, (std::vector<std::string>{"passwordManager", "concealed"}));
-  EXPECT_EQ(sc.steps[1].copy.kind, CopySpec::Kind::image);
+  EXPECT_EQ(sc.steps[1].copy.kind, CopiedContents::Kind::image);
   EXPECT_EQ(sc.steps[1].copy.width, 64u);
   EXPECT_EQ(sc.steps[1].copy.recognizedText, "ภาษาไทย");
   EXPECT_EQ(sc.steps[2].copy.files.size(), 2u);
-  EXPECT_EQ(sc.steps[3].copy.kind, CopySpec::Kind::color);
+  EXPECT_EQ(sc.steps[3].copy.kind, CopiedContents::Kind::color);
   EXPECT_EQ(sc.steps[4].kind, Step::Kind::history);
   EXPECT_EQ(sc.steps[4].action, "pin");
   EXPECT_EQ(sc.steps[4].entry, 2u);
