@@ -19,7 +19,9 @@
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
+#include "clipboard/copy_cache_manager.h"
 #include "correction/typing_flow_controller.h"
+#include "ctl_clipboard.h"
 #include "ctl_commands.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
@@ -114,10 +116,11 @@ json quickPasteTranscript(const HeadlessShell& shell, AppDelegate& delegate, Sim
 }
 
 // Schedules one step on the main queue at its time.
-void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, bool& quitting) {
+void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, ClipboardSteps& clipboard,
+                  bool& quitting) {
   auto& runner = desktop.mainQueue();
   double delay = kStartUptime + step.at - desktop.clock().uptime();
-  runner.postDelayed(delay, [&desktop, &delegate, &quitting, step] {
+  runner.postDelayed(delay, [&desktop, &delegate, &clipboard, &quitting, step] {
     if (quitting) return;
     switch (step.kind) {
       case Step::Kind::type:
@@ -151,6 +154,12 @@ void scheduleStep(const Step& step, SimDesktop& desktop, AppDelegate& delegate, 
           quitting = true;
           delegate.applicationWillTerminate();
         }
+        break;
+      case Step::Kind::copy:
+        clipboard.copy(step);
+        break;
+      case Step::Kind::history:
+        clipboard.history(step);
         break;
     }
   });
@@ -223,8 +232,9 @@ json runScenario(const Scenario& sc) {
   auto engine = KeyboardEngine::shared();
   UnifiedMenuPanel* panel = delegate->hud();
 
+  ClipboardSteps clipboard(desktop, *delegate);
   bool quitting = false;
-  for (const auto& step : sc.steps) scheduleStep(step, desktop, *delegate, quitting);
+  for (const auto& step : sc.steps) scheduleStep(step, desktop, *delegate, clipboard, quitting);
   runner.advanceTo(kStartUptime + sc.until);
   if (!quitting) {
     runner.runUntilIdle();
@@ -250,6 +260,10 @@ json runScenario(const Scenario& sc) {
   out["log"] = log;
   out["children"] = transcript.value("children", json::array());
   if (shell.quickPasteView()) out["quickPaste"] = quickPasteTranscript(shell, *delegate, desktop);
+  // Only runs that involve the clipboard history show it.
+  if (const auto& history = delegate->copyCache();
+      ClipboardSteps::usedBy(sc) || history.isEnabled.get() || !history.items.get().empty())
+    out["copyCache"] = clipboard.transcript();
 
   engine->stopTapDeadManThread();
   KeyboardEngine::installShared(nullptr);

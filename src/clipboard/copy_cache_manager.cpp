@@ -360,7 +360,50 @@ void CopyCacheManager::captureFromPasteboard() {
     entry->sourceAppName = app->name;
     entry->sourceBundleID = app->bundleID;
   }
+  std::string id = entry->id;
+  bool image = std::holds_alternative<Item::Image>(entry->payloadType);
   insert(std::move(*entry));
+  if (image)
+    if (const std::string* png = contents.front().get(types::kPng)) recognizeText(id, *png);
+}
+
+void CopyCacheManager::recognizeText(const std::string& id, const std::string& image) {
+  TextRecognizer* recognizer = env_.platform.textRecognizer;
+  if (!recognizer) {
+    logOnce("CopyCache: text in images is not recognised in this build; images are kept without it");
+    return;
+  }
+  if (recognitionUnavailable_) return;
+  std::weak_ptr<CopyCacheManager> weak = weak_from_this();
+  recognizer->recognize(image, [weak, id](const TextRecognition& result) {
+    if (auto self = weak.lock()) self->applyRecognizedText(id, result);
+  });
+}
+
+void CopyCacheManager::applyRecognizedText(const std::string& id, const TextRecognition& result) {
+  if (!result.note.empty()) logOnce("CopyCache: text in images: " + result.note);
+  if (result.outcome == TextRecognition::Outcome::unavailable) recognitionUnavailable_ = true;
+  if (result.outcome != TextRecognition::Outcome::recognized) return;
+  std::string text = trimmed(result.text);
+  if (text.empty()) return;
+  // The entry may have been deleted, cleared or forgotten meanwhile: then the
+  // text goes with it.
+  auto next = items.get();
+  auto it = std::find_if(next.begin(), next.end(), [&](const Item& item) { return item.id == id; });
+  if (it == next.end() || !std::holds_alternative<Item::Image>(it->payloadType) || it->textVaultID) return;
+  it->text = std::move(text);
+  it->preview = Item::makePreview(it->text);
+  it->charCount = Item::countCharacters(it->text);
+  it->lineCount = Item::countLines(it->text);
+  if (!sealLongText(*it)) return;
+  Item updated = *it;
+  commit(std::move(next));
+  // A preview open on the entry shows it with its text.
+  if (const auto& open = quickLookItem.get(); open && open->id == id) quickLookItem.set(updated);
+}
+
+void CopyCacheManager::logOnce(const std::string& line) {
+  if (loggedOnce_.insert(line).second) log(line);
 }
 
 std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {

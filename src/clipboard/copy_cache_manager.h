@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,11 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   void captureFromPasteboard();
   std::optional<CopyCacheItem> makeEntry(const PasteboardItem& item);
   void insert(CopyCacheItem entry);
+  // Asks for the text in a captured image; the answer becomes the entry's
+  // text (what the search looks in) if the entry is still there by then.
+  void recognizeText(const std::string& id, const std::string& image);
+  void applyRecognizedText(const std::string& id, const TextRecognition& result);
+  void logOnce(const std::string& line);
   // Seals a long text apart; false when it could not be stored.
   bool sealLongText(CopyCacheItem& entry);
   // Replaces the list, deletes the blobs of removed entries, stores it and
@@ -122,6 +128,8 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   std::optional<RunningApplication> previousApp_;
   bool historyUsable_ = true;  // false while the vault key is unavailable
   bool loggedForegroundOnly_ = false;
+  bool recognitionUnavailable_ = false;  // no language data: images are not sent again
+  std::set<std::string> loggedOnce_;
 };
 
 }  // namespace tessa

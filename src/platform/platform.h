@@ -21,6 +21,7 @@
 #include "platform/process_runner.h"
 #include "platform/screens.h"
 #include "platform/spell_checker.h"
+#include "platform/text_recognizer.h"
 #include "platform/workspace.h"
 
 namespace tessa {
@@ -41,6 +42,7 @@ struct Platform {
   Screens* screens = nullptr;
   LoginItems* loginItems = nullptr;  // none: start at login is not offered
   Pasteboard* pasteboard = nullptr;  // none: no clipboard history
+  TextRecognizer* textRecognizer = nullptr;  // none: copied images are kept without their text
   PrivateKeyboardSymbols privateSymbols;
   // Whether this process may change the machine's keyboard settings (the
   // installed application, or the simulated desktop whose changes are

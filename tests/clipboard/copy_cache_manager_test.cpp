@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "base/files.h"
@@ -180,6 +181,77 @@ TEST_F(CopyCacheManagerTest, KindsOfPayloadAreRecognised) {
   EXPECT_EQ(m->filteredItems().size(), 1u);
   m->selectedCategory.set(Item::Category::text);
   EXPECT_EQ(m->filteredItems().size(), 1u) << "custom data counts as text";
+}
+
+TEST_F(CopyCacheManagerTest, TheTextReadInACopiedImageIsWhatTheSearchFindsAndItStaysSealed) {
+  auto m = make();
+  std::string receipt = tinyPng(800, 600, 64);
+  desk.textRecognizer().setText(receipt, "  ใบเสร็จ Receipt 42\n\n");
+  desk.pasteboard().copyImage(receipt);
+  main.advance(0.25);
+  ASSERT_EQ(m->items.get().size(), 1u);
+  EXPECT_EQ(m->items.get().front().text, "Image 800×600") << "the entry is there before its text is read";
+  m->quickLookItem.set(m->items.get().front());
+  main.advance(1);
+  const Item& item = m->items.get().front();
+  EXPECT_EQ(item.text, "ใบเสร็จ Receipt 42");
+  EXPECT_EQ(item.preview, "ใบเสร็จ Receipt 42");
+  EXPECT_EQ(item.lineCount, 1);
+  EXPECT_TRUE(std::holds_alternative<Item::Image>(item.payloadType));
+  EXPECT_EQ(m->quickLookItem.get(), item) << "the open preview shows the entry as it is now";
+  m->searchText.set("ใบเสร็จ");
+  EXPECT_EQ(m->filteredItems().size(), 1u);
+
+  // Nothing to read: the caption stays. Much to read: sealed apart like any long text.
+  desk.pasteboard().copyImage(tinyPng(10, 10, 64));
+  main.advance(2);
+  EXPECT_EQ(m->items.get().front().text, "Image 10×10");
+  std::string poster = tinyPng(4000, 3000, 64);
+  std::string wall = "wall of text " + std::string(CopyCacheManager::kInlineTextLimit, 'w');
+  desk.textRecognizer().setText(poster, wall);
+  desk.pasteboard().copyImage(poster);
+  main.advance(2);
+  EXPECT_TRUE(m->items.get().front().textVaultID.has_value());
+  EXPECT_EQ(desk.textRecognizer().requestCount(), 3);
+  EXPECT_TRUE(m->pinnedSnippets.get().empty());
+
+  m.reset();
+  EXPECT_FALSE(anyFileContains(home.path(), "Receipt 42"));
+  EXPECT_FALSE(anyFileContains(home.path(), "wall of text"));
+  auto again = make();
+  EXPECT_EQ(texts(again->items.get()), (std::vector<std::string>{wall, "Image 10×10", "ใบเสร็จ Receipt 42"}));
+}
+
+TEST_F(CopyCacheManagerTest, AnAnswerForAnEntryThatIsGoneIsDroppedAndMissingLanguagesAreLoggedOnce) {
+  auto m = make();
+  std::string png = tinyPng(20, 20, 64);
+  desk.textRecognizer().setText(png, "plan B");
+  desk.pasteboard().copyImage(png);
+  main.advance(0.25);
+  m->deleteItem(m->items.get().front().id);
+  main.advance(1);
+  EXPECT_TRUE(m->items.get().empty());
+  desk.pasteboard().copyImage(tinyPng(21, 20, 64));
+  main.advance(0.25);
+  m->clearHistory();
+  main.advance(1);
+  EXPECT_TRUE(m->items.get().empty());
+  EXPECT_EQ(blobCount(), 0u);
+
+  // Without language data each image is kept without text, and once that is
+  // known no more images are sent.
+  desk.textRecognizer().setUnavailable("no language data for tha, eng could be loaded");
+  int asked = desk.textRecognizer().requestCount();
+  for (uint32_t w : {30u, 31u, 32u}) {
+    desk.pasteboard().copyImage(tinyPng(w, 10, 64));
+    main.advance(1);
+  }
+  EXPECT_EQ(texts(m->items.get()), (std::vector<std::string>{"Image 32×10", "Image 31×10", "Image 30×10"}));
+  EXPECT_EQ(desk.textRecognizer().requestCount(), asked + 1);
+  EXPECT_EQ(std::count_if(logLines.begin(), logLines.end(),
+                          [](const std::string& l) { return l.find("no language data") != std::string::npos; }),
+            1);
+  EXPECT_TRUE(logged("CopyCache: text in images: no language data for tha, eng could be loaded"));
 }
 
 TEST_F(CopyCacheManagerTest, OurOwnWritesAndMarkedOrSecretCopiesAreNotRecorded) {

@@ -61,7 +61,8 @@ TEST(Scenario, ErrorsNameTheStepOrKey) {
   EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "typ": "a"}]})"), "step 1: unknown key \"typ\"");
   EXPECT_EQ(errorOf(R"({"steps": [{"type": "a"}]})"), "step 1: \"at\" (seconds) is missing");
   EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a", "press": "b"}]})"),
-            "step 1: a step has exactly one of \"type\", \"press\", \"down\", \"up\", \"event\"");
+            "step 1: a step has exactly one of \"type\", \"press\", \"down\", \"up\", \"event\", \"copy\", "
+            "\"history\"");
   EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "event": "reboot"}]})"), "step 1: unknown event \"reboot\"");
   EXPECT_EQ(errorOf(R"({"steps": [{"at": -1, "type": "a"}]})"),
             "step 1: \"at\" must be a finite number of at least 0");
@@ -74,17 +75,58 @@ TEST(Scenario, ErrorsNameTheStepOrKey) {
   EXPECT_EQ(errorOf(R"([1])"), "a scenario is a JSON object");
 }
 
-TEST(Scenario, ARunCoversAtMostOneDay) {
-  EXPECT_DOUBLE_EQ(parseScenario(json::parse(R"({"steps": [{"at": 86400, "press": "a"}], "until": 86400})")).until,
-                   86400);
-  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a"}, {"at": 86400.5, "press": "a"}]})"),
-            "step 2: \"at\" must be at most 86400 seconds (one simulated day)");
-  EXPECT_EQ(errorOf(R"({"until": 1e9})"), "\"until\" must be at most 86400 seconds (one simulated day)");
+TEST(Scenario, ARunCoversAtMostTwoDays) {
+  EXPECT_DOUBLE_EQ(parseScenario(json::parse(R"({"steps": [{"at": 172800, "press": "a"}], "until": 172800})")).until,
+                   172800);
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 1, "type": "a"}, {"at": 172800.5, "press": "a"}]})"),
+            "step 2: \"at\" must be at most 172800 seconds (two simulated days)");
+  EXPECT_EQ(errorOf(R"({"until": 1e9})"), "\"until\" must be at most 172800 seconds (two simulated days)");
   // A typing step may start in time and still run on for days.
-  EXPECT_EQ(errorOf(R"({"steps": [{"at": 86399, "type": "abc", "gapMs": 1000}]})"),
-            "step 1: the typing would end past 86400 seconds (one simulated day)");
+  EXPECT_EQ(errorOf(R"({"steps": [{"at": 172799, "type": "abc", "gapMs": 1000}]})"),
+            "step 1: the typing would end past 172800 seconds (two simulated days)");
   EXPECT_EQ(errorOf(R"({"steps": [{"at": 0, "type": "a", "gapMs": 1e300}]})"),
-            "step 1: the typing would end past 86400 seconds (one simulated day)");
+            "step 1: the typing would end past 172800 seconds (two simulated days)");
+}
+
+TEST(Scenario, CopiesAndHistoryActions) {
+  auto sc = parseScenario(json::parse(R"({"steps": [
+    {"at": 1, "copy": {"text": "hi", "from": "com.apple.Safari", "markers": ["passwordManager", "concealed"]}},
+    {"at": 2, "copy": {"image": {"width": 64, "height": 32, "text": "ภาษาไทย"}}},
+    {"at": 3, "copy": {"files": ["/tmp/a.txt", "/tmp/b c.pdf"]}},
+    {"at": 4, "copy": {"color": "1 0.5 0 1"}},
+    {"at": 5, "history": "pin:2"}, {"at": 6, "history": "clear"}]})"));
+  ASSERT_EQ(sc.steps.size(), 6u);
+  EXPECT_EQ(sc.steps[0].kind, Step::Kind::copy);
+  EXPECT_EQ(sc.steps[0].copy.from, "com.apple.Safari");
+  EXPECT_EQ(sc.steps[0].copy.markers, (std::vector<std::string>{"passwordManager", "concealed"}));
+  EXPECT_EQ(sc.steps[1].copy.kind, CopiedContents::Kind::image);
+  EXPECT_EQ(sc.steps[1].copy.width, 64u);
+  EXPECT_EQ(sc.steps[1].copy.recognizedText, "ภาษาไทย");
+  EXPECT_EQ(sc.steps[2].copy.files.size(), 2u);
+  EXPECT_EQ(sc.steps[3].copy.kind, CopiedContents::Kind::color);
+  EXPECT_EQ(sc.steps[4].kind, Step::Kind::history);
+  EXPECT_EQ(sc.steps[4].action, "pin");
+  EXPECT_EQ(sc.steps[4].entry, 2u);
+  EXPECT_EQ(sc.steps[5].action, "clear");
+
+  auto copyError = [](const std::string& copy) { return errorOf(R"({"steps": [{"at": 1, "copy": )" + copy + "}]}"); };
+  EXPECT_EQ(copyError(R"({"text": "a", "color": "1 0 0"})"),
+            "step 1: a copy has exactly one of \"text\", \"image\", \"files\", \"color\"");
+  EXPECT_EQ(copyError(R"({"markers": ["concealed"]})"),
+            "step 1: a copy has exactly one of \"text\", \"image\", \"files\", \"color\"");
+  EXPECT_EQ(copyError(R"({"text": "a", "markers": ["secret"]})"), "step 1: copy.markers: unknown marker \"secret\"");
+  EXPECT_EQ(copyError(R"({"image": {"width": 0, "height": 10}})"),
+            "step 1: copy.image.width must be a whole number from 1 to 4096");
+  EXPECT_EQ(copyError(R"({"image": {"width": 10.5, "height": 10}})"),
+            "step 1: copy.image.width must be a whole number from 1 to 4096");
+  EXPECT_EQ(copyError(R"({"image": {"width": 10}})"), "step 1: copy.image.height is missing");
+  EXPECT_EQ(copyError(R"({"files": ["relative.txt"]})"), "step 1: copy.files must hold absolute paths");
+  EXPECT_EQ(copyError(R"({"text": "a", "from": ""})"), "step 1: copy.from must be a bundle identifier");
+  EXPECT_EQ(copyError(R"({"txt": "a"})"), "step 1: copy: unknown key \"txt\"");
+  for (const char* bad : {"pin", "pin:", "pin:0", "pin:x", "pin:9999", "paste:1", "open"})
+    EXPECT_NE(errorOf(std::string(R"({"steps": [{"at": 1, "history": ")") + bad + "\"}]}").find("step 1: "),
+              std::string::npos)
+        << bad;
 }
 
 TEST(Scenario, ControlCharactersInMessagesAreEscaped) {

@@ -6,6 +6,9 @@
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/syslog_system_log.h"
+#ifdef TESSAVINOR_HAVE_TESSERACT
+#include "platform/linux/tesseract_text_recognizer.h"
+#endif
 #include "platform/linux/unavailable_desktop.h"
 #include "platform/linux/xdg_autostart.h"
 
@@ -18,6 +21,7 @@ struct LinuxDesktop::Owned {
   std::unique_ptr<Keychain> keychain;
   std::unique_ptr<CurlHttpClient> http;
   std::unique_ptr<HunspellSpellChecker> spellChecker;
+  std::unique_ptr<TextRecognizer> textRecognizer;  // none when built without Tesseract
   UnavailableEventSystem events;
   UnavailableInputSources inputSources;
   UnavailableAccessibility accessibility;
@@ -37,6 +41,9 @@ LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
   owned_->keychain = createSystemKeychain(console);
   owned_->http = std::make_unique<CurlHttpClient>(main_);
   owned_->spellChecker = std::make_unique<HunspellSpellChecker>();
+#ifdef TESSAVINOR_HAVE_TESSERACT
+  owned_->textRecognizer = std::make_unique<TesseractTextRecognizer>(main_);
+#endif
   if (!options_.events) unavailable_.push_back("keys");
   if (!options_.inputSources) unavailable_.push_back("input sources");
   if (!options_.accessibility) unavailable_.push_back("Accessibility");
@@ -62,6 +69,7 @@ Platform LinuxDesktop::platform() {
   p.keychain = owned_->keychain.get();
   p.http = owned_->http.get();
   p.spellChecker = owned_->spellChecker.get();
+  p.textRecognizer = owned_->textRecognizer.get();
   p.screens = options_.screens ? options_.screens : &owned_->screens;
   p.loginItems = &owned_->loginItems;
   p.pasteboard = options_.pasteboard;

@@ -218,6 +218,7 @@ Platform SimDesktop::platform() {
   p.screens = &screens_;
   p.loginItems = &loginItems_;
   p.pasteboard = &pasteboard_;
+  p.textRecognizer = &textRecognizer_;
   p.hasBundleIdentifier = hasBundleIdentifier_;
   if (privateSymbols_) {
     p.privateSymbols.setSymbolicHotKeyEnabled = [this](int hotKey, bool enabled) {

@@ -32,6 +32,7 @@
 #include "platform/sim/sim_pasteboard.h"
 #include "platform/sim/sim_process_runner.h"
 #include "platform/sim/sim_system.h"
+#include "platform/sim/sim_text_recognizer.h"
 
 namespace tessa {
 
@@ -155,6 +156,7 @@ class SimDesktop {
   SimHaptics& haptics() { return haptics_; }
   MemoryKeychain& keychain() { return keychain_; }
   SimPasteboard& pasteboard() { return pasteboard_; }
+  SimTextRecognizer& textRecognizer() { return textRecognizer_; }
   SimHttpClient& http() { return http_; }
   // One 1440x900 display with a 25-point menu bar, unless set otherwise.
   FixedScreens& screens() { return screens_; }
@@ -198,6 +200,7 @@ class SimDesktop {
   SimHaptics haptics_;
   MemoryKeychain keychain_;
   SimPasteboard pasteboard_{ctx_};
+  SimTextRecognizer textRecognizer_{ctx_};
   SimHttpClient http_;
   FixedScreens screens_;
   SpellChecker* spellChecker_ = nullptr;
