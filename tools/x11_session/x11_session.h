@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "x11/support/child_process.h"
+#include "x11_session/child_process.h"
 
 typedef struct _XDisplay Display;
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 class XSession {
  public:
@@ -36,6 +36,8 @@ class XSession {
   // Group 0, no modifier locked or latched: what each case starts from.
   void resetKeyboardState();
   uint32_t lockedGroup() const;
+  // The Lock modifier is locked (Caps Lock on).
+  bool capsLocked() const;
   void lockGroup(uint32_t group);
 
   // Keys by our key codes, sent through XTest (evdev code + 8), flushed.
@@ -43,6 +45,8 @@ class XSession {
   bool tapKey(uint16_t keyCode, bool shift = false);
   // The keys of `text` on a US keyboard, with Shift where needed.
   bool typeUsKeys(const std::string& text);
+  // A left click at (x, y) on the screen, through XTest.
+  void click(int x, int y);
 
   // The accessibility bus of the session bus this process runs in (the tests
   // run inside dbus-run-session), started once per process; true once its
@@ -71,6 +75,9 @@ class TestField {
                                           std::string* why = nullptr);
   // What the field holds, asked of the window itself.
   std::optional<State> state();
+  // The window replaces its field's text itself (caret at the end); true once
+  // it has.
+  bool setText(const std::string& text);
   // Polls state() until the text is `text`, up to the deadline.
   bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
   int64_t pid() const { return process_->pid(); }
@@ -79,4 +86,4 @@ class TestField {
   std::unique_ptr<ChildProcess> process_;
 };
 
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession

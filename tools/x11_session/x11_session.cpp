@@ -1,4 +1,4 @@
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -12,7 +12,7 @@
 #include "platform/keyboard_tables.h"
 #include "platform/linux/xkb_layout.h"
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 namespace {
 constexpr double kStartTimeout = 10.0;
@@ -106,6 +106,12 @@ uint32_t XSession::lockedGroup() const {
   return state.locked_group;
 }
 
+bool XSession::capsLocked() const {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  return state.locked_mods & LockMask;
+}
+
 void XSession::lockGroup(uint32_t group) {
   XkbLockGroup(display_, XkbUseCoreKbd, group);
   XSync(display_, False);
@@ -136,6 +142,13 @@ bool XSession::typeUsKeys(const std::string& text) {
     i += len;
   }
   return true;
+}
+
+void XSession::click(int x, int y) {
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XSync(display_, False);
 }
 
 bool XSession::startAccessibilityBus(std::string* why) {
@@ -201,6 +214,10 @@ std::optional<TestField::State> TestField::state() {
   return State{rest.substr(space + 1), std::stoll(rest.substr(0, space))};
 }
 
+bool TestField::setText(const std::string& text) {
+  return process_->writeLine("text " + text) && process_->waitForLine("TEXT", 3.0);
+}
+
 bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
   return waitUntil(
       [&] {
@@ -210,4 +227,4 @@ bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
       timeoutSeconds, 0.005);
 }
 
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession
