@@ -127,8 +127,8 @@ std::optional<json> runScenarioOnX11(const Scenario& sc, std::string* why) {
   auto app = X11Application::launch(*session, options, &reason);
   if (!app) return fail(reason);
 
-  // The scenario's clock starts once the application is ready.
-  const double origin = app->uptime();
+  // The scenario's clock starts once the application is ready: play() times
+  // the steps from now.
   std::set<uint16_t> down;
   std::vector<X11Application::Timed> timeline;
   for (const auto& a : actions) {
@@ -187,7 +187,8 @@ std::optional<json> runScenarioOnX11(const Scenario& sc, std::string* why) {
   if (const auto* flow = app->engine().flow.flowController.get(); flow && flow->heldCount() > 0)
     out["heldEvents"] = flow->heldCount();
   out["notices"] = json::array();
-  if (app->hud()) out["notices"] = app->hud()->noticesTranscript(origin);
+  // Times from the start-up, as on the simulated desktop.
+  if (app->hud()) out["notices"] = app->hud()->noticesTranscript(app->launchedAt());
   json log = json::array();
   for (const auto& line : app->engine().diagnosticLogs()) log.push_back(line);
   out["log"] = log;

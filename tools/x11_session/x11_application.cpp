@@ -154,6 +154,7 @@ std::unique_ptr<X11Application> X11Application::launch(const XSession& session, 
   // A private server has no other instance of us.
   app.runLaunchChecks = [](const std::string&, int64_t) { return true; };
   a->delegate_ = AppDelegate::create(std::move(app));
+  a->launchedAt_ = a->uptime();
   if (!a->delegate_->applicationDidFinishLaunching()) return fail("the application did not start");
   a->engine_ = KeyboardEngine::shared();
   if (!a->engine_) return fail("the application started no engine");

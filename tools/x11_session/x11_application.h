@@ -90,6 +90,8 @@ class X11Application {
 
   PumpedMainQueue& main() { return main_; }
   double uptime() const { return main_.clock().uptime(); }
+  // When the application's start-up began.
+  double launchedAt() const { return launchedAt_; }
   KeyboardEngine& engine() const { return *engine_; }
   X11Desktop& x11() const { return *x11_; }
   AppDelegate& delegate() const { return *delegate_; }
@@ -134,6 +136,7 @@ class X11Application {
   std::unique_ptr<HeadlessShell> shell_;
   std::shared_ptr<AppDelegate> delegate_;
   std::shared_ptr<KeyboardEngine> engine_;
+  double launchedAt_ = 0;
   bool quit_ = false;
   mutable std::mutex logMutex_;
   std::vector<std::string> logs_;
