@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -104,7 +105,7 @@ void BM_X11SwitchToLastHeldKey(benchmark::State& state) {
       }
       if (confirmed && flow->heldCount() < held) {
         if (!firstReplayed) firstReplayed = now;
-        if (flow->heldCount() == 1) lastPressReplayed = now;
+        if (flow->heldCount() <= 1 && !lastPressReplayed) lastPressReplayed = now;
       }
       held = flow->heldCount();
       return delivered != 0 && flow->heldCount() == 0;
@@ -113,6 +114,9 @@ void BM_X11SwitchToLastHeldKey(benchmark::State& state) {
     reader.join();
     const double end = delivered;
     if (!ok || !confirmed || !firstReplayed || !lastPressReplayed) {
+      std::fprintf(stderr, "iteration %lld: shown \"%s\", confirmed %d, replayed %d, last press %d, held %zu\n%s",
+                   static_cast<long long>(rounds), shown.c_str(), confirmed != 0, firstReplayed != 0,
+                   lastPressReplayed != 0, heldAtConfirm, app->diagnostics().c_str());
       state.SkipWithError(("the held keys never showed in the new layout: \"" + shown + "\"").c_str());
       break;
     }
