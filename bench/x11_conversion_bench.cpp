@@ -12,14 +12,14 @@
 #include "platform/x11/atspi_accessibility.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_input_sources.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using x11test::TestField;
-using x11test::waitUntil;
-using x11test::XSession;
+using xsession::TestField;
+using xsession::waitUntil;
+using xsession::XSession;
 
 const std::vector<uint16_t> kWordKeys = {keycode::l, keycode::semicolon, keycode::y,
                                          keycode::l, keycode::f,         keycode::u};

@@ -1,9 +1,16 @@
 // tessavinorctl simulate: the engine on the simulated desktop under a manual
 // clock, fed a scenario, printing a JSON transcript. Everything is
 // deterministic: the wall clock starts at the scenario's time, local time is
-// UTC, and the program's files live in a fresh temporary folder.
+// UTC, and the program's files live in a fresh temporary folder. With
+// `--desktop x11` the same scenario runs on a private X server instead
+// (ctl_simulate_x11.cpp), re-run inside a session bus of its own when there
+// is none.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -23,12 +30,14 @@
 #include "correction/typing_flow_controller.h"
 #include "ctl_clipboard.h"
 #include "ctl_commands.h"
+#include "ctl_simulate_x11.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/hunspell_spell_checker.h"
 #include "platform/sim/sim_desktop.h"
 #include "scenario.h"
+#include "x11_scenario.h"
 
 namespace tessa::ctl {
 namespace {
@@ -275,13 +284,52 @@ json runScenario(const Scenario& sc) {
 }  // namespace
 }  // namespace tessa::ctl
 
-int runSimulateCommand(int argc, char** argv) {
-  using namespace tessa::ctl;
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tessavinorctl simulate SCENARIO.json\n");
+namespace {
+
+constexpr const char* kUsage = "usage: tessavinorctl simulate [--desktop sim|x11] SCENARIO.json\n";
+
+// Runs this very command again inside a session bus of its own: AT-SPI
+// lives on the session bus, and a run must not share one. Returns only when
+// that cannot be done.
+int rerunInsideSessionBus(char** argv, int argc) {
+  if (std::getenv("TESSAVINOR_CTL_IN_SESSION_BUS")) {
+    std::fprintf(stderr, "tessavinorctl simulate: dbus-run-session gave no session bus\n");
     return 2;
   }
-  std::string path = argv[1];
+  ::setenv("TESSAVINOR_CTL_IN_SESSION_BUS", "1", 1);
+  std::error_code ec;
+  std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (ec) self = "tessavinorctl";
+  std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--"), self.data(),
+                          const_cast<char*>("simulate")};
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  ::execvp(args[0], args.data());
+  std::fprintf(stderr, "tessavinorctl simulate: --desktop x11 needs dbus-run-session (%s)\n", std::strerror(errno));
+  return 2;
+}
+
+}  // namespace
+
+int runSimulateCommand(int argc, char** argv) {
+  using namespace tessa::ctl;
+  std::string desktop = "sim";
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--desktop" && i + 1 < argc) {
+      desktop = argv[++i];
+    } else if (a.rfind("--desktop=", 0) == 0) {
+      desktop = a.substr(10);
+    } else {
+      rest.push_back(a);
+    }
+  }
+  if (rest.size() != 1 || (desktop != "sim" && desktop != "x11")) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  std::string path = rest[0];
   auto read = tessa::readFileWithin(path, 16u << 20);
   if (read.tooLarge) {
     std::fprintf(stderr, "tessavinorctl simulate: %s\n", read.error.c_str());
@@ -308,6 +356,27 @@ int runSimulateCommand(int argc, char** argv) {
   } catch (const ScenarioError& e) {
     std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), e.what());
     return 2;
+  }
+  if (desktop == "x11") {
+    if (!x11DesktopBuilt()) {
+      std::fprintf(stderr, "tessavinorctl simulate: --desktop x11: this build has no X11 back end\n");
+      return 2;
+    }
+    if (auto refusal = x11Refusal(scenario); !refusal.empty()) {
+      std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), refusal.c_str());
+      return 2;
+    }
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) return rerunInsideSessionBus(argv, argc);
+    for (const auto& note : x11Approximations(scenario))
+      std::fprintf(stderr, "tessavinorctl simulate: note: %s\n", note.c_str());
+    std::string why;
+    auto transcript = runScenarioOnX11(scenario, &why);
+    if (!transcript) {
+      std::fprintf(stderr, "tessavinorctl simulate: %s on X11: %s\n", path.c_str(), why.c_str());
+      return 1;
+    }
+    std::cout << transcript->dump(2) << "\n";
+    return 0;
   }
   auto transcript = runScenario(scenario);
   std::cout << transcript.dump(2) << "\n";

@@ -8,7 +8,7 @@
 namespace {
 int usage() {
   std::fprintf(stderr,
-               "usage: tessavinorctl simulate SCENARIO.json\n"
+               "usage: tessavinorctl simulate [--desktop sim|x11] SCENARIO.json\n"
                "       tessavinorctl expand AFF DIC\n"
                "       tessavinorctl fatfinger LANG WORD\n");
   return 2;

@@ -1,7 +1,12 @@
 # An invalid scenario must be refused with exit status 2 and a message that
 # names what is wrong (EXPECT_MESSAGE is a substring of standard error).
+# DESKTOP, when set, is passed as --desktop.
+set(desktop_args "")
+if(DEFINED DESKTOP)
+  set(desktop_args --desktop ${DESKTOP})
+endif()
 execute_process(
-  COMMAND ${CTL} simulate ${SCENARIO}
+  COMMAND ${CTL} simulate ${desktop_args} ${SCENARIO}
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err
   RESULT_VARIABLE status)

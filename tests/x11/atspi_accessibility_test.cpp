@@ -10,14 +10,14 @@
 #include "base/task_runner.h"
 #include "platform/events.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using x11test::TestField;
-using x11test::waitUntil;
-using x11test::XSession;
+using xsession::TestField;
+using xsession::waitUntil;
+using xsession::XSession;
 
 TEST(Utf16Offsets, CountSurrogatePairsTwiceAndEverythingElseOnce) {
   const std::string text = "a😀สวัสดี";  // 1 + 2 + 6 units; 8 characters

@@ -22,18 +22,19 @@
 #include "platform/x11/x11_window_focus.h"
 #include "support/temp_home.h"
 #include "ui/qt_pasteboard.h"
-#include "x11/support/pumped_main_queue.h"
+#include "x11/support/clipboard_clients.h"
+#include "x11_session/x11_application.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
 using x11test::ClipboardOwner;
-using x11test::PumpedMainQueue;
-using x11test::TestField;
+using xsession::PumpedMainQueue;
+using xsession::TestField;
 using x11test::WindowManager;
-using x11test::XSession;
+using xsession::XSession;
 using Selection = ClipboardOwner::Selection;
 
 class ClipboardRoadTest : public ::testing::Test {

@@ -5,14 +5,14 @@
 #include "platform/x11/atspi_accessibility.h"
 #include "support/key_road_fixture.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using x11test::TestField;
-using x11test::waitUntil;
-using x11test::XSession;
+using xsession::TestField;
+using xsession::waitUntil;
+using xsession::XSession;
 
 class FocusedTextTest : public ::testing::Test {
  protected:

@@ -5,43 +5,23 @@
 // marker (the field's text, the server's state).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <functional>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "app_core/app_delegate.h"
-#include "app_core/headless_shell.h"
-#include "base/clock.h"
-#include "base/files.h"
-#include "base/notification_center.h"
-#include "base/task_runner.h"
-#include "base/user_defaults.h"
-#include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/events.h"
-#include "platform/linux/linux_desktop.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
-#include "support/temp_home.h"
-#include "x11/support/pumped_main_queue.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/x11_session.h"
-
-// Xlib last: its macros (None, Bool, Status) would break the headers above.
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
+#include "x11_session/x11_application.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using x11test::PumpedMainQueue;
-using x11test::TestField;
-using x11test::XSession;
+using xsession::PumpedMainQueue;
+using xsession::TestField;
+using xsession::X11Application;
+using xsession::XSession;
 
 class KeystrokeRoadTest : public ::testing::Test {
  protected:
@@ -54,77 +34,18 @@ class KeystrokeRoadTest : public ::testing::Test {
     if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
   }
 
-  void TearDown() override {
-    quit();
-    if (auto engine = KeyboardEngine::shared()) engine->stopTapDeadManThread();
-    KeyboardEngine::installShared(nullptr);
-    delegate.reset();
-    for (auto* q : {persist.get(), disk.get(), settings.get(), background.get()})
-      if (q) q->shutdown();
-    desktop.reset();
-    x11.reset();
-  }
-
   // The field first, focused, then the application, started as it starts.
   void launchWith(TestField::Kind kind, const std::string& text = "") {
     std::string why;
     field = TestField::start(*session, kind, text, &why);
     ASSERT_TRUE(field) << why;
-
-    x11 = X11Desktop::open(main, {{"DISPLAY", session->displayName()}}, [this](const std::string& line) {
-      std::lock_guard lock(logMutex);
-      logs.push_back(line);
-    });
-    ASSERT_TRUE(x11->available()) << x11->reason();
-    desktop = std::make_unique<LinuxDesktop>(main, x11->options());
-    settings = std::make_shared<SerialQueue>("settings");
-    disk = std::make_shared<SerialQueue>("diagnostics");
-    background = std::make_shared<SerialQueue>("background");
-    persist = std::make_shared<SerialQueue>("persist");
-    defaults = std::make_unique<UserDefaults>(Paths::defaultsFile("com.Ovrelan.Tessavinor"), persist);
-
-    EngineEnvironment env;
-    env.platform = desktop->platform();
-    env.runtime.clock = &clock;
-    env.runtime.main = &main;
-    env.runtime.settingsQueue = settings;
-    env.runtime.diagnosticsDisk = disk;
-    env.runtime.background = background;
-    env.defaults = defaults.get();
-    env.notifications = &notifications;
-
-    AppDelegateEnvironment app;
-    app.platform = env.platform;
-    app.main = &main;
-    app.clock = &clock;
-    app.defaults = defaults.get();
-    app.notifications = &notifications;
-    app.shell = &shell;
-    app.makeEngine = [env] {
-      auto engine = KeyboardEngine::create(env);
-      KeyboardEngine::installShared(engine);
-      return engine;
-    };
-    app.runLaunchChecks = [](const std::string&, int64_t) { return true; };
-    delegate = AppDelegate::create(std::move(app));
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    engine = KeyboardEngine::shared();
-    ASSERT_TRUE(engine);
-    // Ready once the switcher key's remap has reached the tap.
-    ASSERT_TRUE(main.pumpUntil([&] { return x11->events()->capsLockAsF19(); })) << engineLog();
-  }
-
-  // The application's quit, in its order: the delegate's shut-down, then the
-  // back end puts the server back.
-  void quit() {
-    if (quitDone || !delegate) return;
-    quitDone = true;
-    delegate->applicationWillTerminate();
-    x11->restore();
+    app = X11Application::launch(*session, {}, &why);
+    ASSERT_TRUE(app) << why;
+    engine = &app->engine();
   }
 
   bool fieldShows(const std::string& text, double timeoutSeconds = 5.0) {
-    return main.pumpUntil(
+    return main().pumpUntil(
         [&] {
           auto s = field->state();
           last = s ? s->text : "<no state>";
@@ -133,37 +54,16 @@ class KeystrokeRoadTest : public ::testing::Test {
         timeoutSeconds);
   }
 
-  bool lockOn() {
-    XkbStateRec s{};
-    XkbGetState(session->display(), XkbUseCoreKbd, &s);
-    return s.locked_mods & LockMask;
-  }
+  bool lockOn() { return session->capsLocked(); }
 
-  std::string engineLog() {
-    std::string out;
-    if (engine)
-      for (const auto& l : engine->diagnosticLogs()) out += l + "\n";
-    std::lock_guard lock(logMutex);
-    for (const auto& l : logs) out += "x11: " + l + "\n";
-    return out;
-  }
+  PumpedMainQueue& main() { return app ? app->main() : idleMain; }
+  std::string engineLog() { return app ? app->diagnostics() : std::string(); }
 
-  test::TempHome home;
-  SystemClock clock;
-  PumpedMainQueue main;
+  PumpedMainQueue idleMain;  // before the application, and without one
   std::unique_ptr<XSession> session;
   std::unique_ptr<TestField> field;
-  std::unique_ptr<X11Desktop> x11;
-  std::unique_ptr<LinuxDesktop> desktop;
-  std::shared_ptr<SerialQueue> settings, disk, background, persist;
-  std::unique_ptr<UserDefaults> defaults;
-  NotificationCenter notifications;
-  HeadlessShell shell;
-  std::shared_ptr<AppDelegate> delegate;
-  std::shared_ptr<KeyboardEngine> engine;
-  bool quitDone = false;
-  std::mutex logMutex;
-  std::vector<std::string> logs;
+  std::unique_ptr<X11Application> app;
+  KeyboardEngine* engine = nullptr;
   std::string last;
 };
 
@@ -171,13 +71,7 @@ TEST_F(KeystrokeRoadTest, KeysTypedDuringACapsLockSwitchArriveInTheNewLayoutInOr
   launchWith(TestField::Kind::line);
   if (HasFatalFailure()) return;
   // Once a switch has landed, the next tap is the user's, not key chatter.
-  auto switchLanded = [&](uint32_t group) {
-    return main.pumpUntil([&] {
-      auto* flow = engine->flow.flowController.get();
-      return session->lockedGroup() == group && !engine->switcher.isTogglingF19 && flow && flow->state().isIdle() &&
-             !flow->hasQueuedEvents() && !flow->isReleasing();
-    });
-  };
+  auto switchLanded = [&](uint32_t group) { return app->waitForSwitchLanded(group, *session); };
 
   ASSERT_TRUE(session->typeUsKeys("a"));
   ASSERT_TRUE(fieldShows("a")) << last << "\n" << engineLog();
@@ -213,10 +107,10 @@ TEST_F(KeystrokeRoadTest, QuitPutsCapsLockBackAsAPlainLockKey) {
   ASSERT_TRUE(session->typeUsKeys("a"));
   ASSERT_TRUE(fieldShows("a")) << last << "\n" << engineLog();
 
-  quit();
-  EXPECT_FALSE(x11->events()->capsLockAsF19()) << engineLog();
+  app->quit();
+  EXPECT_FALSE(app->x11().events()->capsLockAsF19()) << engineLog();
   ASSERT_TRUE(session->tapKey(keycode::capsLock));
-  EXPECT_TRUE(main.pumpUntil([&] { return lockOn(); })) << "Caps Lock locks again";
+  EXPECT_TRUE(main().pumpUntil([&] { return lockOn(); })) << "Caps Lock locks again";
   EXPECT_EQ(session->lockedGroup(), 0u) << "and switches nothing";
   ASSERT_TRUE(session->typeUsKeys("b"));
   EXPECT_TRUE(fieldShows("aB")) << last;
@@ -241,11 +135,49 @@ TEST_F(KeystrokeRoadTest, AWordTypedInTheWrongLayoutIsConvertedAndTheConversionU
   chord(keycode::x);
   EXPECT_TRUE(fieldShows("สวัสดี")) << last << "\n" << engineLog();
   // Undo applies to a conversion the engine has checked on screen.
-  ASSERT_TRUE(main.pumpUntil([&] { return engineLog().find("cycleCurrentWordLanguage: converted") != std::string::npos; },
+  ASSERT_TRUE(main().pumpUntil([&] { return engineLog().find("cycleCurrentWordLanguage: converted") != std::string::npos; },
                              5.0))
       << engineLog();
   chord(keycode::z);
   EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+}
+
+// Disabled, not passing yet: while paused the engine disables its tap and
+// listens for the pause hot key through the global key monitor, but on X11
+// that monitor hears only the keys the enabled tap passes, so nothing can
+// resume.
+TEST_F(KeystrokeRoadTest, DISABLED_ThePauseHotKeyPausesAndResumes) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  auto pauseChord = [&] {
+    for (uint16_t m : {keycode::control, keycode::option, keycode::command}) session->pressKey(m, true);
+    session->tapKey(keycode::p);
+    for (uint16_t m : {keycode::command, keycode::option, keycode::control}) session->pressKey(m, false);
+  };
+  pauseChord();
+  ASSERT_TRUE(main().pumpUntil([&] { return engine->isPaused.get(); })) << engineLog();
+  pauseChord();
+  EXPECT_TRUE(main().pumpUntil([&] { return !engine->isPaused.get(); })) << engineLog();
+}
+
+// Disabled, not passing yet: the server puts Lock in the depressed
+// modifiers while Caps Lock is held, which the back end's Caps Lock as F19
+// does not undo, so the letters the engine lets through during a long press
+// come out in capitals; and the release puts the lock back as it was at the
+// press, undoing the lock the long press set.
+TEST_F(KeystrokeRoadTest, DISABLED_ALongCapsLockPressLocksCapitalsOnlyAfterIt) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->pressKey(keycode::capsLock, true));
+  ASSERT_TRUE(session->typeUsKeys("ab"));
+  // Past the long-press threshold the engine locks the capitals itself.
+  ASSERT_TRUE(main().pumpUntil([&] { return session->capsLocked(); })) << engineLog();
+  ASSERT_TRUE(session->pressKey(keycode::capsLock, false));
+  ASSERT_TRUE(main().pumpUntil([&] { return !app->holding(); }));
+  ASSERT_TRUE(session->typeUsKeys("cd"));
+  EXPECT_TRUE(fieldShows("abCD")) << last << "\n" << engineLog();
+  EXPECT_TRUE(lockOn());
+  session->resetKeyboardState();
 }
 
 // The filtering tap alone, passing every key: a key pressed in the second
@@ -255,7 +187,7 @@ TEST_F(KeystrokeRoadTest, APassedKeyTypesInTheServersGroup) {
   std::string why;
   field = TestField::start(*session, TestField::Kind::line, "", &why);
   ASSERT_TRUE(field) << why;
-  x11 = X11Desktop::open(main, {{"DISPLAY", session->displayName()}}, nullptr);
+  auto x11 = X11Desktop::open(idleMain, {{"DISPLAY", session->displayName()}}, nullptr);
   ASSERT_TRUE(x11->available()) << x11->reason();
   auto& events = *x11->events();
   TapId tap = events.createTap(TapLocation::hid, true, TapOptions::defaultTap, eventMaskBit(EventType::keyDown),

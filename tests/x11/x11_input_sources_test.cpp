@@ -13,14 +13,14 @@
 #include "platform/sim/sim_context.h"
 #include "platform/sim/sim_input_sources.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using x11test::TestField;
-using x11test::waitUntil;
-using x11test::XSession;
+using xsession::TestField;
+using xsession::waitUntil;
+using xsession::XSession;
 
 class X11InputSourcesTest : public ::testing::Test {
  protected:

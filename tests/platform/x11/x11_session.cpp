@@ -42,7 +42,7 @@ XvfbServer::XvfbServer() {
   // The same private server every X test uses: Xvfb on a display of its own
   // (-displayfd, -noreset), here with the us and th layouts.
   std::string why;
-  session_ = x11test::XSession::start(&why);
+  session_ = xsession::XSession::start(&why);
   if (!session_) fail("Xvfb: " + why);
   if (!session_->setLayouts({"us", "th"})) fail("setxkbmap failed");
   display_ = session_->displayName();

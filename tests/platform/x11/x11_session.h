@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/task_runner.h"
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 typedef struct _XDisplay Display;
 
@@ -27,7 +27,7 @@ class XvfbServer {
 
  private:
   XvfbServer();
-  std::unique_ptr<x11test::XSession> session_;
+  std::unique_ptr<xsession::XSession> session_;
   std::string display_;
 };
 

@@ -1,7 +1,9 @@
 // tessavinor-testfield: a window whose one widget has the focus, for the X11
 // tests. `tessavinor-testfield line|password|button [TEXT]`. Prints READY once
 // the widget holds the focus in the active window; answers each "state" line
-// on standard input with "STATE <caret> <text>" (caret in UTF-16 units).
+// on standard input with "STATE <caret> <text>" (caret in UTF-16 units), and
+// sets the field's text, caret at its end, on "text <TEXT>", answering "TEXT"
+// (the application changing its own text, as an autocompletion would).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
@@ -71,6 +73,10 @@ int main(int argc, char** argv) {
         const QString text = line ? line->text() : QString();
         const int caret = line ? line->cursorPosition() : 0;
         std::printf("STATE %d %s\n", caret, text.toUtf8().constData());
+        std::fflush(stdout);
+      } else if (command.rfind("text ", 0) == 0) {
+        if (line) line->setText(QString::fromUtf8(command.substr(5).c_str()));
+        std::printf("TEXT\n");
         std::fflush(stdout);
       } else if (command == "quit") {
         QApplication::quit();

@@ -1,4 +1,4 @@
-#include "x11/support/x11_session.h"
+#include "x11_session/x11_session.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -13,7 +13,7 @@
 #include "platform/keyboard_tables.h"
 #include "platform/linux/xkb_layout.h"
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 namespace {
 constexpr double kStartTimeout = 10.0;
@@ -107,6 +107,12 @@ uint32_t XSession::lockedGroup() const {
   return state.locked_group;
 }
 
+bool XSession::capsLocked() const {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  return state.locked_mods & LockMask;
+}
+
 void XSession::lockGroup(uint32_t group) {
   XkbLockGroup(display_, XkbUseCoreKbd, group);
   XSync(display_, False);
@@ -137,6 +143,13 @@ bool XSession::typeUsKeys(const std::string& text) {
     i += len;
   }
   return true;
+}
+
+void XSession::click(int x, int y) {
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XSync(display_, False);
 }
 
 bool XSession::startAccessibilityBus(std::string* why) {
@@ -202,6 +215,10 @@ std::optional<TestField::State> TestField::state() {
   return State{rest.substr(space + 1), std::stoll(rest.substr(0, space))};
 }
 
+bool TestField::setText(const std::string& text) {
+  return process_->writeLine("text " + text) && process_->waitForLine("TEXT", 3.0);
+}
+
 bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
   return waitUntil(
       [&] {
@@ -233,43 +250,4 @@ bool TestField::waitForText(const std::string& text, double timeoutSeconds, cons
   return false;
 }
 
-std::unique_ptr<ClipboardOwner> ClipboardOwner::start(const XSession& session, Selection selection,
-                                                     const std::string& text,
-                                                     const std::vector<std::string>& extraTypes, std::string* why) {
-  std::vector<std::string> argv = {TESSAVINOR_CLIPOWNER_PATH, selection == Selection::primary ? "primary" : "clipboard",
-                                    text};
-  argv.insert(argv.end(), extraTypes.begin(), extraTypes.end());
-  ChildProcess::Options options;
-  options.env = {{"DISPLAY", session.displayName()}};
-  std::unique_ptr<ClipboardOwner> owner(new ClipboardOwner());
-  owner->process_ = ChildProcess::start(argv, options);
-  if (!owner->process_ || !owner->process_->waitForLine("READY", kStartTimeout)) {
-    if (why) *why = "tessavinor-clipowner did not report READY";
-    return nullptr;
-  }
-  return owner;
-}
-
-std::unique_ptr<WindowManager> WindowManager::start(const XSession& session, std::string* why) {
-  ChildProcess::Options options;
-  options.env = {{"DISPLAY", session.displayName()}};
-  std::unique_ptr<WindowManager> wm(new WindowManager());
-  wm->process_ = ChildProcess::start({TESSAVINOR_FAKEWM_PATH}, options);
-  if (!wm->process_ || !wm->process_->waitForLine("READY", kStartTimeout)) {
-    if (why) *why = "tessavinor-fakewm did not report READY";
-    return nullptr;
-  }
-  return wm;
-}
-
-bool WindowManager::waitForToolActivation(double timeoutSeconds) {
-  auto now = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
-  const double deadline = now() + timeoutSeconds;
-  while (now() < deadline) {
-    auto line = process_->waitForLine("ACTIVATE ", deadline - now());
-    if (line && line->size() > 2 && line->compare(line->size() - 2, 2, " 2") == 0) return true;
-  }
-  return false;
-}
-
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "x11/support/child_process.h"
+#include "x11_session/child_process.h"
 
 typedef struct _XDisplay Display;
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 class XSession {
  public:
@@ -37,6 +37,8 @@ class XSession {
   // Group 0, no modifier locked or latched: what each case starts from.
   void resetKeyboardState();
   uint32_t lockedGroup() const;
+  // The Lock modifier is locked (Caps Lock on).
+  bool capsLocked() const;
   void lockGroup(uint32_t group);
 
   // Keys by our key codes, sent through XTest (evdev code + 8), flushed.
@@ -44,6 +46,8 @@ class XSession {
   bool tapKey(uint16_t keyCode, bool shift = false);
   // The keys of `text` on a US keyboard, with Shift where needed.
   bool typeUsKeys(const std::string& text);
+  // A left click at (x, y) on the screen, through XTest.
+  void click(int x, int y);
 
   // The accessibility bus of the session bus this process runs in (the tests
   // run inside dbus-run-session), started once per process; true once its
@@ -72,6 +76,9 @@ class TestField {
                                           std::string* why = nullptr);
   // What the field holds, asked of the window itself.
   std::optional<State> state();
+  // The window replaces its field's text itself (caret at the end); true once
+  // it has.
+  bool setText(const std::string& text);
   // Polls state() until the text is `text`, up to the deadline.
   bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
   // The same, running `eachTurn` while it waits for each answer: for a test
@@ -85,34 +92,4 @@ class TestField {
   std::unique_ptr<ChildProcess> process_;
 };
 
-// Another X client (tessavinor-clipowner, plain Xlib) that has copied: it
-// owns CLIPBOARD, or PRIMARY for a selection, with a text and extra types.
-class ClipboardOwner {
- public:
-  enum class Selection { clipboard, primary };
-  // Null, with the reason in `why`, when it does not come to own it.
-  static std::unique_ptr<ClipboardOwner> start(const XSession& session, Selection selection, const std::string& text,
-                                               const std::vector<std::string>& extraTypes = {},
-                                               std::string* why = nullptr);
-  // Waits until another client has taken the selection from it.
-  bool waitUntilLost(double timeoutSeconds = 3.0) { return process_->waitForLine("LOST", timeoutSeconds).has_value(); }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
-};
-
-// A window manager on the session (tessavinor-fakewm): maps what clients
-// ask and answers activation requests (_NET_ACTIVE_WINDOW) as desktops do.
-class WindowManager {
- public:
-  // Null, with the reason in `why`, when it does not come to manage the screen.
-  static std::unique_ptr<WindowManager> start(const XSession& session, std::string* why = nullptr);
-  // Waits for an activation request from a tool (source 2), not from the
-  // application itself (source 1).
-  bool waitForToolActivation(double timeoutSeconds = 3.0);
-
- private:
-  std::unique_ptr<ChildProcess> process_;
-};
-
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession

@@ -1,4 +1,4 @@
-#include "x11/support/child_process.h"
+#include "x11_session/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <thread>
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -157,4 +157,4 @@ std::optional<int> ChildProcess::wait(double timeoutSeconds) {
   return result;
 }
 
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession

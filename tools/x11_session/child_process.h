@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace tessa::x11test {
+namespace tessa::xsession {
 
 class ChildProcess {
  public:
@@ -54,4 +54,4 @@ class ChildProcess {
 // the deadline; true when it held.
 bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds, double interval = 0.002);
 
-}  // namespace tessa::x11test
+}  // namespace tessa::xsession

@@ -1,0 +1,155 @@
+// A Caps Lock switch with keys typed straight after it, through the whole
+// application on its own Xvfb: from the switcher's press to the last held key
+// showing in the Qt field in the new layout, for 2, 8 and 16 held keys.
+//
+// On X11 the "next source" hot key cannot be set, so every switch waits the
+// engine's fallback before it selects the layout itself. From the switch's
+// confirmation the engine designs the rest: its release delay, then one
+// replay spacing per held event (each key's press and release), the last
+// key's press one spacing before the end. `overDesign_ms` is how far the
+// last key's arrival in the field is behind that press's designed time;
+// `firstReplay_ms` is the time from the confirmation to the first replay
+// (the designed delay and one spacing, plus the engine's check that the
+// focus has not moved); `shownAfterLastPress_ms` is how long the server and
+// the field take after the engine replays the last key's press (the held
+// events alternate press and release, so that is the one before the last).
+// Run it inside dbus-run-session.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "correction/typing_flow_controller.h"
+#include "engine/keyboard_engine.h"
+#include "platform/events.h"
+#include "platform/input_sources.h"
+#include "platform/keyboard_tables.h"
+#include "platform/x11/x11_desktop.h"
+#include "x11_session/x11_application.h"
+#include "x11_session/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using xsession::TestField;
+using xsession::X11Application;
+using xsession::XSession;
+
+// Keys that give one character of their own in both layouts.
+const std::string kKeys = "asdfgklqwertiop";
+
+void BM_X11SwitchToLastHeldKey(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    state.SkipWithError("no session bus: run inside dbus-run-session");
+    return;
+  }
+  std::string why;
+  auto session = XSession::start(&why);
+  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
+    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
+    return;
+  }
+  session->resetKeyboardState();
+  auto field = TestField::start(*session, TestField::Kind::line, "", &why);
+  std::unique_ptr<X11Application> app;
+  if (field) app = X11Application::launch(*session, {}, &why);
+  if (!app) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  auto* sources = app->x11().inputSources();
+  std::shared_ptr<const KeyLayout> layouts[2] = {sources->layoutFor("xkb:us"), sources->layoutFor("xkb:th")};
+  std::vector<uint16_t> keys;
+  std::string text[2];
+  for (int i = 0; i < count; ++i) {
+    uint16_t key = usKeyForCharacter(std::string(1, kKeys[i % kKeys.size()]))->first;
+    keys.push_back(key);
+    for (int g = 0; g < 2; ++g) {
+      uint32_t dead = 0;
+      text[g] += layouts[g]->translate(key, 0, dead);
+    }
+  }
+  // The field keeps what each round typed; the application never changes it.
+  std::string before;
+  uint32_t group = 0;
+  double total = 0, over = 0, worstOver = 0, firstReplay = 0, afterLast = 0, designedSum = 0;
+  int64_t rounds = 0;
+  for (auto _ : state) {
+    const uint32_t target = 1 - group;
+    const double start = app->uptime();
+    session->tapKey(keycode::capsLock);
+    for (uint16_t k : keys) session->tapKey(k);
+    // The field is read on a thread of its own, so that its round trips do
+    // not hold up the main queue, which replays the held keys.
+    std::atomic<double> delivered{0};
+    std::atomic<bool> stop{false};
+    std::string shown;
+    std::thread reader([&] {
+      while (!stop && delivered == 0) {
+        shown = field->state().value_or(TestField::State{}).text;
+        if (shown == before + text[target]) delivered = app->uptime();
+        else std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    double confirmed = 0, firstReplayed = 0, lastPressReplayed = 0;
+    size_t held = 0, heldAtConfirm = 0;
+    bool ok = app->main().pumpUntil([&] {
+      const auto* flow = app->engine().flow.flowController.get();
+      if (!flow) return delivered != 0;
+      const double now = app->uptime();
+      if (!confirmed && flow->isReleasing()) {
+        confirmed = now;
+        heldAtConfirm = flow->heldCount();
+      }
+      if (confirmed && flow->heldCount() < held) {
+        if (!firstReplayed) firstReplayed = now;
+        if (flow->heldCount() <= 1 && !lastPressReplayed) lastPressReplayed = now;
+      }
+      held = flow->heldCount();
+      return delivered != 0 && flow->heldCount() == 0;
+    });
+    stop = true;
+    reader.join();
+    const double end = delivered;
+    if (!ok || !confirmed || !firstReplayed || !lastPressReplayed) {
+      std::fprintf(stderr, "iteration %lld: shown \"%s\", confirmed %d, replayed %d, last press %d, held %zu\n%s",
+                   static_cast<long long>(rounds), shown.c_str(), confirmed != 0, firstReplayed != 0,
+                   lastPressReplayed != 0, heldAtConfirm, app->diagnostics().c_str());
+      state.SkipWithError(("the held keys never showed in the new layout: \"" + shown + "\"").c_str());
+      break;
+    }
+    const double designed = TypingFlowController::kReleaseDelay +
+                            static_cast<double>(heldAtConfirm - 1) * TypingFlowController::kReplaySpacing;
+    state.SetIterationTime(end - start);
+    total += end - start;
+    designedSum += designed;
+    over += end - confirmed - designed;
+    worstOver = std::max(worstOver, end - confirmed - designed);
+    firstReplay += firstReplayed - confirmed;
+    afterLast += end - lastPressReplayed;
+    ++rounds;
+    if (!app->waitForSwitchLanded(target, *session)) {
+      state.SkipWithError("the switch did not land");
+      break;
+    }
+    group = target;
+    before += text[target];
+  }
+  if (rounds) {
+    state.counters["pressToLast_ms"] = 1000 * total / rounds;
+    state.counters["designed_ms"] = 1000 * designedSum / rounds;
+    state.counters["overDesign_ms"] = 1000 * over / rounds;
+    state.counters["worstOverDesign_ms"] = 1000 * worstOver;
+    state.counters["firstReplay_ms"] = 1000 * firstReplay / rounds;
+    state.counters["shownAfterLastPress_ms"] = 1000 * afterLast / rounds;
+  }
+}
+BENCHMARK(BM_X11SwitchToLastHeldKey)->Arg(2)->Arg(8)->Arg(16)->Iterations(20)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tessa

@@ -1,0 +1,49 @@
+#include "x11/support/clipboard_clients.h"
+
+#include <chrono>
+
+namespace tessa::x11test {
+namespace {
+constexpr double kStartTimeout = 10.0;
+}  // namespace
+
+std::unique_ptr<ClipboardOwner> ClipboardOwner::start(const XSession& session, Selection selection,
+                                                     const std::string& text,
+                                                     const std::vector<std::string>& extraTypes, std::string* why) {
+  std::vector<std::string> argv = {TESSAVINOR_CLIPOWNER_PATH, selection == Selection::primary ? "primary" : "clipboard",
+                                    text};
+  argv.insert(argv.end(), extraTypes.begin(), extraTypes.end());
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", session.displayName()}};
+  std::unique_ptr<ClipboardOwner> owner(new ClipboardOwner());
+  owner->process_ = ChildProcess::start(argv, options);
+  if (!owner->process_ || !owner->process_->waitForLine("READY", kStartTimeout)) {
+    if (why) *why = "tessavinor-clipowner did not report READY";
+    return nullptr;
+  }
+  return owner;
+}
+
+std::unique_ptr<WindowManager> WindowManager::start(const XSession& session, std::string* why) {
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", session.displayName()}};
+  std::unique_ptr<WindowManager> wm(new WindowManager());
+  wm->process_ = ChildProcess::start({TESSAVINOR_FAKEWM_PATH}, options);
+  if (!wm->process_ || !wm->process_->waitForLine("READY", kStartTimeout)) {
+    if (why) *why = "tessavinor-fakewm did not report READY";
+    return nullptr;
+  }
+  return wm;
+}
+
+bool WindowManager::waitForToolActivation(double timeoutSeconds) {
+  auto now = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+  const double deadline = now() + timeoutSeconds;
+  while (now() < deadline) {
+    auto line = process_->waitForLine("ACTIVATE ", deadline - now());
+    if (line && line->size() > 2 && line->compare(line->size() - 2, 2, " 2") == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace tessa::x11test
