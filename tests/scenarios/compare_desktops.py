@@ -30,8 +30,8 @@ NOT_COMPARABLE = {
         "needs a switch that takes 2 s, so the hold times out first; the server switches as soon as asked",
     "pause_hot_key":
         "while paused the other platform's own Fn+F19 shortcut still switches the layout, which X11 cannot "
-        "have (symbolic hot key 61 cannot be set); and the X11 back end hears no key while the tap is "
-        "disabled, so the pause hot key cannot resume and Caps Lock locks while paused",
+        "have (symbolic hot key 61 cannot be set); and while paused Caps Lock is an ordinary lock key on "
+        "X11, as taking it for the switcher key is the paused tap's work",
     "capslock_long_press_toggles_caps":
         "the X11 back end's Caps Lock as F19 leaves the server's Lock in the held key's depressed modifiers, "
         "so the letters let through during a long press come out in capitals, and its release puts back the "

@@ -198,6 +198,8 @@ struct X11EventSystem::Impl {
   // While we grab the keyboard, its releases reach us as core events and no
   // raw event follows; one that does is not reported twice.
   std::set<unsigned> releasedThroughGrab;
+  // Modifier keys down, as the raw events tell.
+  std::set<uint16_t> rawModifiersDown;
   std::condition_variable flushed;
   // Key codes no layout uses, on which text without a key of its own is typed.
   std::vector<SpareKey> spares;
@@ -700,6 +702,14 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     return;
   }
   const bool press = evtype == XI_RawKeyPress;
+  if (auto vk = keyCodeForX(detail); vk && isModifierKey(*vk)) {
+    if (press) impl_->rawModifiersDown.insert(*vk);
+    else impl_->rawModifiersDown.erase(*vk);
+  }
+  if (impl_->grabState == GrabState::none) {
+    onUngrabbedRawKey(detail, press);
+    if (press) return;
+  }
   if (!press) {
     if (impl_->releasedThroughGrab.erase(detail)) return;
     XkbStateRec s{};
@@ -737,6 +747,39 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     event = eventFromX(detail, state, press);
   }
   deliver(event.type, std::move(event), false, 0);
+}
+
+// With no tap filtering (paused, or before the first), keys reach the focus
+// untouched, Caps Lock included (it locks as usual: taking it as the
+// switcher key is the tap's work); the global key-down monitors still hear
+// the user's presses.
+void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press) {
+  auto vk = keyCodeForX(xKeyCode);
+  if (!vk) return;
+  if (!press) return;
+  if (takeFromLedger(xKeyCode, true)) return;  // our own key
+  XkbStateRec s{};
+  unsigned state = 0;
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+  Event event = eventFromX(xKeyCode, state, true);
+  if (event.type != EventType::keyDown) return;
+  // The modifiers as the raw events had them when this key came: by now
+  // the server's may have moved on (a chord released quickly).
+  event.flags &= ~(flags::shift | flags::control | flags::option | flags::command | flags::fn);
+  for (uint16_t m : impl_->rawModifiersDown) event.flags |= modifierBitOf(m);
+  event.flags |= keyClassFlags(event.keyCode);
+  std::weak_ptr<std::atomic<bool>> alive = alive_;
+  main_.post([this, alive, event] {
+    auto flag = alive.lock();
+    if (flag && *flag) notifyMonitors(event);
+  });
+}
+
+// On the main queue.
+void X11EventSystem::notifyMonitors(const Event& event) {
+  std::erase_if(globalMonitors_, [](const auto& w) { return w.expired(); });
+  for (auto& weak : globalMonitors_)
+    if (auto cb = weak.lock()) (*cb)(event);
 }
 
 void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
@@ -816,11 +859,7 @@ void X11EventSystem::deliver(EventType type, Event event, bool answerable, uint6
     // state gives it.
     const bool unchanged = result && result->type == event.type && result->keyCode == event.keyCode &&
                            result->flags == event.flags && result->unicode == event.unicode;
-    if (unchanged && type == EventType::keyDown && !event.isTagged()) {
-      std::erase_if(globalMonitors_, [](const auto& w) { return w.expired(); });
-      for (auto& weak : globalMonitors_)
-        if (auto cb = weak.lock()) (*cb)(event);
-    }
+    if (unchanged && type == EventType::keyDown && !event.isTagged()) notifyMonitors(event);
     if (unchanged) {
       Event pass;
       pass.type = EventType::null;  // marks "replay the frozen press as it was"
@@ -873,7 +912,9 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   Display* d = impl_->grab;
   if (event.type == EventType::keyDown && carriesText(event) && (!xkc || typesOtherText(*xkc, event))) {
     if (typeText(event, passThrough)) {
-      ++impl_->typedAsText[event.keyCode];
+      // The engine posts the release of its own keys; a user's key retyped
+      // here is released by the user.
+      if (!passThrough) ++impl_->typedAsText[event.keyCode];
       XFlush(d);
       return std::nullopt;
     }

@@ -125,6 +125,8 @@ class X11EventSystem final : public EventSystem {
   void onKeyPress(unsigned xKeyCode, unsigned state);
   void onRawEvent(int evtype, unsigned detail, int sourceid);
   void onRelease(unsigned xKeyCode, unsigned state);
+  void onUngrabbedRawKey(unsigned xKeyCode, bool press);
+  void notifyMonitors(const Event& event);
   void answer(uint64_t serial, std::optional<Event> result);
   void timeOut();
   std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
