@@ -142,6 +142,29 @@ TEST_F(KeystrokeRoadTest, AWordTypedInTheWrongLayoutIsConvertedAndTheConversionU
   EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
 }
 
+// The field changes under the engine while it deletes the word (a program
+// rewriting its own text): what is left is not what the engine expects, so
+// the conversion stops there: nothing typed, no layout switched.
+TEST_F(KeystrokeRoadTest, AConversionIsRefusedWhenTheFieldChangedUnderIt) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
+  ASSERT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+  ASSERT_TRUE(field->setTextOnNextDelete("rewritten by the program"));
+  session->pressKey(keycode::control, true);
+  session->tapKey(keycode::x, true);
+  session->pressKey(keycode::control, false);
+  EXPECT_TRUE(main().pumpUntil(
+      [&] { return engineLog().find("refused because the screen changed") != std::string::npos; }, 3.0))
+      << engineLog();
+  main().pumpUntil([] { return false; }, 0.3);  // anything typed after the refusal would show by now
+  auto s = field->state();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->text.rfind("rewritten by the", 0), 0u) << s->text;
+  EXPECT_EQ(s->text.find("\xE0\xB8"), std::string::npos) << "no Thai typed: " << s->text;
+  EXPECT_EQ(session->lockedGroup(), 0u) << "no layout switched";
+}
+
 // While paused the engine's tap is disabled and the pause hot key reaches
 // it through the global key monitor, which hears keys no tap filters.
 TEST_F(KeystrokeRoadTest, ThePauseHotKeyPausesAndResumes) {

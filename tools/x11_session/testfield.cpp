@@ -3,8 +3,11 @@
 // the widget holds the focus in the active window; answers each "state" line
 // on standard input with "STATE <caret> <text>" (caret in UTF-16 units), and
 // sets the field's text, caret at its end, on "text <TEXT>", answering "TEXT"
-// (the application changing its own text, as an autocompletion would).
+// (the application changing its own text, as an autocompletion would), and
+// on "textOnDelete <TEXT>" does so at the next Backspace instead (a program
+// rewriting its text while someone deletes in it), answering "ARMED".
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +17,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -36,6 +40,22 @@ int main(int argc, char** argv) {
     if (argc > 2) line->setText(QString::fromUtf8(argv[2]));
     focus = line;
   }
+  // The text the next Backspace puts in place of its own deletion.
+  std::optional<QString> textOnDelete;
+  struct DeleteWatcher : QObject {
+    std::optional<QString>* text = nullptr;
+    QLineEdit* line = nullptr;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() != QEvent::KeyPress || !*text) return false;
+      if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Backspace) return false;
+      line->setText(**text);
+      text->reset();
+      return true;
+    }
+  } watcher;
+  watcher.text = &textOnDelete;
+  watcher.line = line;
+  if (line) line->installEventFilter(&watcher);
   layout->addWidget(focus);
   window.resize(320, 60);
   window.show();
@@ -77,6 +97,10 @@ int main(int argc, char** argv) {
       } else if (command.rfind("text ", 0) == 0) {
         if (line) line->setText(QString::fromUtf8(command.substr(5).c_str()));
         std::printf("TEXT\n");
+        std::fflush(stdout);
+      } else if (command.rfind("textOnDelete ", 0) == 0) {
+        textOnDelete = QString::fromUtf8(command.substr(13).c_str());
+        std::printf("ARMED\n");
         std::fflush(stdout);
       } else if (command == "quit") {
         QApplication::quit();

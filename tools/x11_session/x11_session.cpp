@@ -219,6 +219,10 @@ bool TestField::setText(const std::string& text) {
   return process_->writeLine("text " + text) && process_->waitForLine("TEXT", 3.0);
 }
 
+bool TestField::setTextOnNextDelete(const std::string& text) {
+  return process_->writeLine("textOnDelete " + text) && process_->waitForLine("ARMED", 3.0);
+}
+
 bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
   return waitUntil(
       [&] {

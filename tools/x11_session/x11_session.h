@@ -79,6 +79,9 @@ class TestField {
   // The window replaces its field's text itself (caret at the end); true once
   // it has.
   bool setText(const std::string& text);
+  // The field puts this text in place at the next Backspace, which deletes
+  // nothing: a program rewriting its text while the engine deletes in it.
+  bool setTextOnNextDelete(const std::string& text);
   // Polls state() until the text is `text`, up to the deadline.
   bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
   // The same, running `eachTurn` while it waits for each answer: for a test
