@@ -193,6 +193,8 @@ struct X11EventSystem::Impl {
   // The grab a dropped press leaves active, and the key that started it:
   // the server ends that grab by itself when this key is released.
   bool capsWasOn = false;  // the lock before the last Caps Lock press taken as F19
+  // The lock just before the release being handled, when its event says.
+  std::optional<bool> lockedBeforeRelease;
   bool activeGrab = false;
   unsigned grabKey = 0;
   // While we grab the keyboard, its releases reach us as core events and no
@@ -466,7 +468,9 @@ void X11EventSystem::threadMain() {
           if (xkc != impl_->grabKey) impl_->allow(XIReplayDevice);
           impl_->activeGrab = false;
           impl_->releasedThroughGrab.insert(xkc);
+          impl_->lockedBeforeRelease = (static_cast<unsigned>(key->mods.locked) & LockMask) != 0;
           onRelease(xkc, state);
+          impl_->lockedBeforeRelease.reset();
         }
       } else {
         auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
@@ -586,9 +590,21 @@ Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) 
     // The server locks on the press, or unlocks on the release when it was
     // locked; a remapped key would do neither. The press's event carries the
     // state before it, which is put back after each half.
-    if (press) impl_->capsWasOn = state & LockMask;
-    if (impl_->capsWasOn) e.flags |= flags::capsLock;
-    XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, impl_->capsWasOn ? LockMask : 0);
+    // The press locks, and the release unlocks only what was locked before
+    // the press; the engine may set the lock itself in between (a long
+    // press), which the release must not undo.
+    bool lock = impl_->capsWasOn;
+    if (press) {
+      impl_->capsWasOn = lock = state & LockMask;
+    } else if (impl_->lockedBeforeRelease) {
+      lock = *impl_->lockedBeforeRelease;
+    } else if (!impl_->capsWasOn) {
+      // The release changed nothing: leave the lock as it stands.
+      XkbStateRec s{};
+      lock = XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success && (s.locked_mods & LockMask);
+    }
+    if (lock) e.flags |= flags::capsLock;
+    XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, lock ? LockMask : 0);
     return e;
   }
   if (vk) e.flags |= keyClassFlags(*vk);
