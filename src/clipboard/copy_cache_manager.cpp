@@ -8,6 +8,7 @@
 #include <cmath>
 #include <set>
 
+#include "base/ascii_text.h"
 #include "base/crypto.h"
 #include "base/json_reading.h"
 #include "clipboard/copy_cache_security_filter.h"
@@ -21,25 +22,6 @@ using Item = CopyCacheItem;
 
 std::atomic<CopyCacheManager*> gShared{nullptr};
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string trimmed(std::string_view s) {
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
-
-// ASCII letters folded; other scripts compare as they are.
-std::string folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool containsFolded(const std::string& haystack, const std::string& foldedNeedle) {
-  return folded(haystack).find(foldedNeedle) != std::string::npos;
-}
 
 std::string percentDecode(std::string_view s) {
   std::string out;
@@ -70,7 +52,7 @@ std::vector<std::string> filePathsOf(const std::string& uriList) {
   while (start <= uriList.size()) {
     size_t end = uriList.find('\n', start);
     if (end == std::string::npos) end = uriList.size();
-    std::string line = trimmed(std::string_view(uriList).substr(start, end - start));
+    std::string line = trimmedAscii(std::string_view(uriList).substr(start, end - start));
     if (line.rfind("file://", 0) == 0) {
       std::string rest = line.substr(7);
       size_t slash = rest.find('/');  // skip a host name
@@ -93,7 +75,7 @@ std::string pngDimensions(const std::string& png) {
 }
 
 std::optional<Item::WebURL> webURLOf(const std::string& text) {
-  std::string t = trimmed(text);
+  std::string t = trimmedAscii(text);
   if (t.find_first_of(" \t\n\r") != std::string::npos) return std::nullopt;
   size_t schemeEnd = std::string::npos;
   if (t.rfind("http://", 0) == 0) schemeEnd = 7;
@@ -115,7 +97,7 @@ std::optional<Item::Color> colorOf(const std::string& value) {
   const char* p = value.data();
   const char* end = value.data() + value.size();
   while (n < 4) {
-    while (p < end && isSpace(*p)) ++p;
+    while (p < end && isAsciiSpace(*p)) ++p;
     if (p == end) break;
     auto [next, ec] = std::from_chars(p, end, c[n]);
     if (ec != std::errc()) return std::nullopt;
@@ -384,7 +366,7 @@ void CopyCacheManager::applyRecognizedText(const std::string& id, const TextReco
   if (!result.note.empty()) logOnce("CopyCache: text in images: " + result.note);
   if (result.outcome == TextRecognition::Outcome::unavailable) recognitionUnavailable_ = true;
   if (result.outcome != TextRecognition::Outcome::recognized) return;
-  std::string text = trimmed(result.text);
+  std::string text = trimmedAscii(result.text);
   if (text.empty()) return;
   // The entry may have been deleted, cleared or forgotten meanwhile: then the
   // text goes with it.
@@ -461,7 +443,7 @@ std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {
     }
   }
   if (entry.text.empty() && std::holds_alternative<Item::Text>(entry.payloadType)) return std::nullopt;
-  if (std::holds_alternative<Item::Text>(entry.payloadType) && trimmed(entry.text).empty()) return std::nullopt;
+  if (std::holds_alternative<Item::Text>(entry.payloadType) && trimmedAscii(entry.text).empty()) return std::nullopt;
   entry.preview = Item::makePreview(entry.text);
   entry.charCount = Item::countCharacters(entry.text);
   entry.lineCount = Item::countLines(entry.text);
@@ -513,9 +495,9 @@ void CopyCacheManager::dropUnpinned() {
 // ------------------------------------------------------------------ actions
 
 std::vector<Item> CopyCacheManager::filteredItems() const {
-  std::string query = trimmed(searchText.get());
-  std::string needle = folded(query);
-  std::string otherNeedle = env_.otherLayout && !query.empty() ? folded(env_.otherLayout(query)) : "";
+  std::string query = trimmedAscii(searchText.get());
+  std::string needle = foldedAscii(query);
+  std::string otherNeedle = env_.otherLayout && !query.empty() ? foldedAscii(env_.otherLayout(query)) : "";
   std::vector<Item> out;
   for (const auto& item : items.get()) {
     if (selectedCategory.get() != Item::Category::all && item.category() != selectedCategory.get()) continue;
@@ -644,7 +626,7 @@ void CopyCacheManager::clearHistory() {
 
 void CopyCacheManager::addSnippet(const std::string& text, const std::string& keyword, bool pinned) {
   if (!isEnabled.get()) return;
-  std::string body = trimmed(text);
+  std::string body = trimmedAscii(text);
   if (body.empty()) return;
   Item entry;
   entry.id = crypto::randomUUID();
@@ -655,7 +637,7 @@ void CopyCacheManager::addSnippet(const std::string& text, const std::string& ke
   entry.lineCount = Item::countLines(body);
   entry.sourceAppName = kSnippetSourceName;
   entry.sourceBundleID = env_.platform.workspace ? env_.platform.workspace->bundleIdentifier() : "";
-  if (std::string k = trimmed(keyword); !k.empty()) entry.snippetKeyword = k;
+  if (std::string k = trimmedAscii(keyword); !k.empty()) entry.snippetKeyword = k;
   entry.isPinned = pinned;
   if (!sealLongText(entry)) return;
   insert(std::move(entry));

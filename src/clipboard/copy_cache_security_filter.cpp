@@ -1,5 +1,7 @@
 #include "clipboard/copy_cache_security_filter.h"
 
+#include "base/ascii_text.h"
+
 #include <array>
 #include <cmath>
 
@@ -8,11 +10,9 @@ namespace {
 
 namespace types = pasteboard_types;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
 std::string_view trim(std::string_view s) {
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+  while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -107,7 +107,7 @@ std::optional<CopyCacheSecurityFilter::Reason> CopyCacheSecurityFilter::reasonTo
   }
   std::string_view word = trim(text);
   for (char c : word)
-    if (isSpace(c)) return std::nullopt;  // sentences and lists are not secrets of this shape
+    if (isAsciiSpace(c)) return std::nullopt;  // sentences and lists are not secrets of this shape
   if (word.size() < 16 || isAddressOrPath(word)) return std::nullopt;
   if (looksLikeJwt(word) || hasTokenPrefix(word)) return Reason::token;
   // A long single ASCII word mixing at least three kinds of character with

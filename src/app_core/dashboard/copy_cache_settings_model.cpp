@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/ascii_text.h"
 #include "clipboard/copy_cache_manager.h"
 
 namespace tessa {
@@ -12,25 +13,6 @@ namespace {
 
 using Item = CopyCacheItem;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string trimmed(std::string_view s) {
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
-
-// Latin letters fold to lower case; Thai has no case and compares as it is.
-std::string folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool contains(const std::string& haystack, const std::string& foldedNeedle) {
-  return folded(haystack).find(foldedNeedle) != std::string::npos;
-}
 
 }  // namespace
 
@@ -85,13 +67,13 @@ void CopyCacheSettingsModel::openQuickPaste() {
 std::vector<Item> CopyCacheSettingsModel::filteredHistory() const {
   if (!env_.manager) return {};
   const auto& items = env_.manager->items.get();
-  std::string query = trimmed(searchText_);
+  std::string query = trimmedAscii(searchText_);
   if (query.empty()) return items;
-  std::string needle = folded(query);
+  std::string needle = foldedAscii(query);
   std::vector<Item> out;
   for (const auto& item : items) {
-    if (contains(item.text, needle) || (item.snippetKeyword && contains(*item.snippetKeyword, needle)) ||
-        (item.suggestedConvertedText && contains(*item.suggestedConvertedText, needle)))
+    if (containsFolded(item.text, needle) || (item.snippetKeyword && containsFolded(*item.snippetKeyword, needle)) ||
+        (item.suggestedConvertedText && containsFolded(*item.suggestedConvertedText, needle)))
       out.push_back(item);
   }
   return out;
@@ -176,7 +158,7 @@ std::string CopyCacheSettingsModel::snippetBadge(size_t position) { return std::
 
 // ---------------------------------------------------------------------- sheet
 
-bool CopyCacheSettingsModel::canSaveSnippet() const { return !trimmed(newSnippetText_).empty(); }
+bool CopyCacheSettingsModel::canSaveSnippet() const { return !trimmedAscii(newSnippetText_).empty(); }
 
 void CopyCacheSettingsModel::cancelAddSnippet() {
   showAddSnippetSheet_ = false;

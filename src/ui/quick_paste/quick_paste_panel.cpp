@@ -320,15 +320,7 @@ void QuickPastePanelWindow::build() {
 
 void QuickPastePanelWindow::scheduleRefresh() {
   // The manager announces a change before making it: draw on the next turn.
-  if (refreshPending_) return;
-  refreshPending_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        refreshPending_ = false;
-        refresh();
-      },
-      Qt::QueuedConnection);
+  refreshSoon_.request();
 }
 
 void QuickPastePanelWindow::refresh() {

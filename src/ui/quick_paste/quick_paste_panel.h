@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "ui/coalesced_call.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 
 class QFrame;
@@ -74,7 +75,7 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
 
   QuickPastePanelController& controller_;
   Subscription managerSubscription_;
-  bool refreshPending_ = false;
+  CoalescedCall refreshSoon_{this, [this] { refresh(); }};
   bool wasActive_ = false;
   int lastSelectedShown_ = -2;
 

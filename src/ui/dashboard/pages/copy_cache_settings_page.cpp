@@ -261,14 +261,7 @@ CopyCacheSettingsPage::~CopyCacheSettingsPage() {
 
 void CopyCacheSettingsPage::scheduleRefresh() {
   // The manager announces a change before making it: draw once it is made.
-  if (refreshPending_.exchange(true)) return;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        refreshPending_ = false;
-        refresh();
-      },
-      Qt::QueuedConnection);
+  refreshSoon_.request();
 }
 
 void CopyCacheSettingsPage::build() {

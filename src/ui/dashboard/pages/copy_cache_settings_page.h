@@ -11,6 +11,7 @@
 
 #include <atomic>
 
+#include "ui/coalesced_call.h"
 #include "app_core/dashboard/copy_cache_settings_model.h"
 #include "base/observable.h"
 #include "ui/dashboard/pages/page_parts.h"
@@ -70,7 +71,7 @@ class CopyCacheSettingsPage final : public PageScrollArea {
 
   CopyCacheSettingsModel model_;
   Subscription managerChanges_;
-  std::atomic<bool> refreshPending_{false};
+  CoalescedCall refreshSoon_{this, [this] { refresh(); }};
 
   QCheckBox* enableSwitch_ = nullptr;
   QLabel* enabledNote_ = nullptr;

@@ -31,14 +31,7 @@ KeyboardSettingsPage::~KeyboardSettingsPage() = default;
 void KeyboardSettingsPage::scheduleRefresh() {
   // The engine announces a change before storing it: read it once the write
   // is done, on this page's thread, and only while the page exists.
-  if (refreshPending_.exchange(true)) return;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        refreshPending_ = false;
-        refresh();
-      },
-      Qt::QueuedConnection);
+  refreshSoon_.request();
 }
 
 void KeyboardSettingsPage::showEvent(QShowEvent* event) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/coalesced_call.h"
 #include "app_core/dashboard/keyboard_settings_model.h"
 #include "base/observable.h"
 #include "ui/dashboard/pages/page_parts.h"
@@ -49,7 +50,7 @@ class KeyboardSettingsPage final : public PageScrollArea {
   KeyboardEngine& engine_;
   KeyboardSettingsModel model_;
   Subscription engineChanges_;
-  std::atomic<bool> refreshPending_{false};
+  CoalescedCall refreshSoon_{this, [this] { refresh(); }};
   // What the texts and boxes were last laid out for.
   std::string shownState_;
 

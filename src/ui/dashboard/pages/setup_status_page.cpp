@@ -21,16 +21,7 @@ SetupStatusPage::SetupStatusPage(KeyboardEngine& engine, QWidget* parent)
     : PageScrollArea(parent), engine_(engine), model_(engine) {
   build();
   refresh();
-  engineChanges_ = engine_.subscribeWillChange([this] {
-    if (refreshPending_.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          refreshPending_ = false;
-          refresh();
-        },
-        Qt::QueuedConnection);
-  });
+  engineChanges_ = engine_.subscribeWillChange([this] { refreshSoon_.request(); });
 }
 
 SetupStatusPage::~SetupStatusPage() {

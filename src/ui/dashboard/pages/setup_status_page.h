@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "ui/coalesced_call.h"
 #include "app_core/dashboard/setup_status_model.h"
 #include "base/observable.h"
 #include "ui/dashboard/pages/page_parts.h"
@@ -36,7 +37,7 @@ class SetupStatusPage final : public PageScrollArea {
   KeyboardEngine& engine_;
   SetupStatusModel model_;
   Subscription engineChanges_;
-  std::atomic<bool> refreshPending_{false};
+  CoalescedCall refreshSoon_{this, [this] { refresh(); }};
 
   QLabel* title_ = nullptr;
   QLabel* subtitle_ = nullptr;
