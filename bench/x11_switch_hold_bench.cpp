@@ -9,8 +9,8 @@
 // key's press one spacing before the end. `overDesign_ms` is how far the
 // last key's arrival in the field is behind that press's designed time;
 // `firstReplay_ms` is the time from the confirmation to the first replay
-// (the designed delay and one spacing, plus the engine's check that the
-// focus has not moved); `shownAfterLastPress_ms` is how long the server and
+// (the designed delay and one spacing, within which the engine checks that
+// the focus has not moved); `shownAfterLastPress_ms` is how long the server and
 // the field take after the engine replays the last key's press (the held
 // events alternate press and release, so that is the one before the last).
 // Run it inside dbus-run-session.

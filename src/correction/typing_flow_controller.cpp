@@ -165,6 +165,7 @@ void TypingFlowController::startRelease(uint64_t hold) {
     finishHold();
     return;
   }
+  const double checkStarted = host_.uptime();
   if (focusAtHold_) {
     // Only a focus that answers and differs counts as moved; a slow answer
     // never costs the user's keys.
@@ -175,7 +176,11 @@ void TypingFlowController::startRelease(uint64_t hold) {
       return;
     }
   }
-  releaseItem_ = host_.afterOnMain(kReplaySpacing, [this, hold] { replayNext(hold); });
+  // The check is a round trip to the focused application; its time is part
+  // of the first key's spacing, not added to it, so that key still goes out
+  // on time (and no sooner than the answer allows).
+  const double spent = host_.uptime() - checkStarted;
+  releaseItem_ = host_.afterOnMain(std::max(0.0, kReplaySpacing - spent), [this, hold] { replayNext(hold); });
 }
 
 void TypingFlowController::replayNext(uint64_t hold) {

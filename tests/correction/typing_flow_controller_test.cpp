@@ -55,6 +55,29 @@ TEST_F(HoldTest, ReleasesAfterConfirmationSpacedAndRetyped) {
   EXPECT_EQ(engine->statsKeystrokesDropped.get(), 0);
 }
 
+// Asking whether the focus moved takes a round trip before the first key;
+// that time is spent inside the first spacing, not added to it, and a
+// check slower than the spacing lets the key go as soon as it answers.
+TEST_F(HoldTest, TheFocusCheckBeforeTheReplayDoesNotDelayTheFirstKey) {
+  const std::string sources[] = {kThai, kABC};
+  const double queries[] = {0.0024, 0.01};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(queries[i]);
+    desk.accessibility().setFocusQueryTime(queries[i]);
+    const size_t before = postedKeyDownTimes().size();
+    holdAndType("do");  // the hold asks for the focus too
+    double t0 = now();
+    desk.setSwitchLatency(0.04);
+    selectSource(sources[i]);
+    advance(0.2);
+    auto times = postedKeyDownTimes();
+    ASSERT_EQ(times.size(), before + 2);
+    EXPECT_NEAR(times[before], t0 + 0.065 + std::max(0.003, queries[i]), 1e-9);
+    EXPECT_NEAR(times[before + 1] - times[before], 0.003, 1e-9);
+    EXPECT_TRUE(flow().state().isIdle());
+  }
+}
+
 TEST_F(HoldTest, EveryWitnessMayConfirmButTheKeysGoOutOnce) {
   holdAndType("do");
   engine->confirmToggleSwitch(kThai, now(), [] { ADD_FAILURE() << "no fallback expected"; });

@@ -151,6 +151,7 @@ AXResult<AXElement> SimAccessibility::focusedElementOfApplication(int64_t pid, d
 }
 
 AXResult<AXElement> SimAccessibility::focusedElement(double timeoutSeconds) {
+  if (focusQueryTime_ > 0) ctx_.clock().advance(std::min(focusQueryTime_, timeoutSeconds));
   if (!trusted_) {
     ++requests_;
     return fail<AXElement>(AXError::apiDisabled);

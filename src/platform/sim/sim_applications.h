@@ -104,6 +104,9 @@ class SimAccessibility final : public Accessibility {
   // The list changed without our entry changing (another application).
   void postTrustListChanged() { trustObservers_.notify(); }
   int promptCount() const { return prompts_; }
+  // How long asking for the focused element takes on the manual clock: a
+  // round trip to the focused application.
+  void setFocusQueryTime(double seconds) { focusQueryTime_ = seconds; }
   size_t requestCount() const { return requests_; }
 
  private:
@@ -115,6 +118,7 @@ class SimAccessibility final : public Accessibility {
   bool trusted_ = true;
   int prompts_ = 0;
   size_t requests_ = 0;
+  double focusQueryTime_ = 0;
   SimObservers<> trustObservers_;
 };
 

@@ -207,8 +207,9 @@ struct X11EventSystem::Impl {
   std::vector<SpareKey> spares;
   bool sparesSearched = false, sparesChanged = false;
   uint64_t spareClock = 0;
-  // Virtual key codes whose press was typed as text: their release posts nothing.
-  std::map<uint16_t, int> typedAsText;
+  // Virtual key codes whose posted press was released at once (typed as
+  // text, or tapped): the release the poster sends later posts nothing.
+  std::map<uint16_t, int> releasedWithPress;
 
   // Thaws the keyboard: replays the frozen press to the focus, or drops it.
   void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }
@@ -918,9 +919,9 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   // nothing to post; mouse events are never posted by the engine.
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
   if (event.type == EventType::keyUp) {
-    if (auto it = impl_->typedAsText.find(event.keyCode); it != impl_->typedAsText.end()) {
-      // Its press typed the text with keys already released.
-      if (--it->second == 0) impl_->typedAsText.erase(it);
+    if (auto it = impl_->releasedWithPress.find(event.keyCode); it != impl_->releasedWithPress.end()) {
+      // Its press was posted with its release.
+      if (--it->second == 0) impl_->releasedWithPress.erase(it);
       return std::nullopt;
     }
   }
@@ -930,7 +931,7 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
     if (typeText(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.
-      if (!passThrough) ++impl_->typedAsText[event.keyCode];
+      if (!passThrough) ++impl_->releasedWithPress[event.keyCode];
       XFlush(d);
       return std::nullopt;
     }
@@ -950,6 +951,21 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   Event helper;
   for (unsigned h : helpers) fakeKey(h, true, helper, true);
   fakeKey(*xkc, event.type == EventType::keyDown, event, passThrough);
+  if (event.type == EventType::keyDown && !passThrough && event.isTagged()) {
+    // A key the engine types itself (a held key replayed, its hot key) is
+    // released at once, as a tap. The server takes a press of a key that is
+    // still down as no press at all, and our keys share the XTest device and
+    // the master keyboard with the user's: a key left down until the poster's
+    // release (a replay spacing later, and later still behind a frozen
+    // press) would swallow the user's next press of that key before any grab
+    // saw it. The release the poster sends later posts nothing; the tap sees
+    // this one. The user's own keys posted again keep their rhythm: the
+    // engine follows those back through the tap one by one.
+    Event up = event;
+    up.type = EventType::keyUp;
+    fakeKey(*xkc, false, up, false);
+    ++impl_->releasedWithPress[event.keyCode];
+  }
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
   XFlush(d);
   return *xkc;

@@ -378,6 +378,52 @@ TEST_F(X11Events, MappedToF19CapsLockReachesTheTapAsF19AndLeavesTheLockAlone) {
   EXPECT_EQ(f19, expected);
 }
 
+// The engine replays a held key as its press and, a spacing later, its
+// release; the user may type that key again in between (the next word,
+// typed straight after a switch). The server drops a press of a key that is
+// still down, before any grab sees it, so a posted key must not stay down
+// until its poster's release.
+TEST_F(X11Events, TheUsersPressOfAKeyJustPostedReachesTheTapBeforeThePostersRelease) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  auto downs = [&](uint16_t keyCode, bool tagged) {
+    return std::count_if(seen.begin(), seen.end(), [&](const Event& e) {
+      return e.type == EventType::keyDown && e.keyCode == keyCode && e.isTagged() == tagged;
+    });
+  };
+  std::string expected;
+  for (auto [key, text] : {std::pair{keycode::a, "a"}, {keycode::s, "s"}, {keycode::d, "d"}}) {
+    Event posted;
+    posted.type = EventType::keyDown;
+    posted.keyCode = key;
+    posted.sourceUserData = kSyntheticEventTag;
+    events->post(TapLocation::hid, posted);
+    expected += text;
+    ASSERT_TRUE(waitFor([&] { return downs(key, true) == 1 && window.text() == expected; }, 3, &main, &window))
+        << window.text();
+    user.tap(key);
+    expected += text;
+    EXPECT_TRUE(waitFor([&] { return downs(key, false) == 1 && window.text() == expected; }, 3, &main, &window))
+        << "the user's press of " << text << " was lost: typed '" << window.text() << "', " << describe();
+    posted.type = EventType::keyUp;
+    events->post(TapLocation::hid, posted);
+  }
+  ASSERT_TRUE(waitFor([&] { return events->ledgerSize() == 0; }, 3, &main, &window));
+  events->flush();
+  for (uint16_t key : {keycode::a, keycode::s, keycode::d}) {
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                            [&](const Event& e) { return e.type == EventType::keyUp && e.keyCode == key && e.isTagged(); }),
+              1)
+        << "the tap sees the posted key's release once";
+  }
+  char keys[32] = {};
+  XQueryKeymap(user.display(), keys);
+  EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
+  EXPECT_EQ(window.text(), "aassdd");
+}
+
 TEST_F(X11Events, ADisabledTapLetsEveryKeyThroughUnasked) {
   auto events = makeEvents();
   TapId tap = installTap(*events, [](const Event&) -> std::optional<Event> { return std::nullopt; });
