@@ -42,6 +42,13 @@ class X11InputSourcesTest : public ::testing::Test {
     return out;
   }
 
+  // The callbacks run on the queue's own thread: one already running when
+  // the test's locals go would use them, so wait for it.
+  void stopObserving(Subscription& sub) {
+    sub.reset();
+    main.runSync([] {});
+  }
+
   SerialQueue main{"main"};
   std::unique_ptr<XSession> session;
   std::unique_ptr<X11InputSources> sources;
@@ -89,6 +96,7 @@ TEST_F(X11InputSourcesTest, AGroupChangeByAnyClientIsTheSelectedSourceNotificati
   sources->select("xkb:us");
   ASSERT_TRUE(waitUntil([&] { return changes >= 2; }, 3.0));
   EXPECT_EQ(sources->currentKeyboardSource()->id, "xkb:us");
+  stopObserving(sub);
 }
 
 TEST_F(X11InputSourcesTest, ANewLayoutListIsReadAgainBeforeObserversHear) {
@@ -110,6 +118,7 @@ TEST_F(X11InputSourcesTest, ANewLayoutListIsReadAgainBeforeObserversHear) {
       3.0));
   EXPECT_EQ(ids(), expected);
   EXPECT_EQ(inputSourceDisplayName("xkb:th:pat"), "ไทย (TH)");
+  stopObserving(sub);
 }
 
 TEST_F(X11InputSourcesTest, KeysRenderAsTheServerTypesThemInEachGroup) {
