@@ -180,6 +180,7 @@ void TypingFlowController::startRelease(uint64_t hold) {
   // of the first key's spacing, not added to it, so that key still goes out
   // on time (and no sooner than the answer allows).
   const double spent = host_.uptime() - checkStarted;
+  replayDue_.reset();
   releaseItem_ = host_.afterOnMain(std::max(0.0, kReplaySpacing - spent), [this, hold] { replayNext(hold); });
 }
 
@@ -190,7 +191,13 @@ void TypingFlowController::replayNext(uint64_t hold) {
     finishHold();
     return;
   }
-  releaseItem_ = host_.afterOnMain(kReplaySpacing, [this, hold] { replayNext(hold); });
+  // Each key keeps its place on the replay's timeline, so a late turn of
+  // the main queue does not push every later key back; a key that has
+  // fallen behind still leaves the one before it a little time.
+  const double now = host_.uptime();
+  if (!replayDue_) replayDue_ = now;  // the timeline starts with the first key out
+  replayDue_ = std::max(*replayDue_ + kReplaySpacing, now + kMinReplayGap);
+  releaseItem_ = host_.afterOnMain(*replayDue_ - now, [this, hold] { replayNext(hold); });
 }
 
 void TypingFlowController::finishHold() {

@@ -105,6 +105,7 @@ class TypingFlowController {
   static constexpr double kConfirmBudget = 0.2;
   static constexpr double kReleaseDelay = 0.025;
   static constexpr double kReplaySpacing = 0.003;
+  static constexpr double kMinReplayGap = 0.001;  // between two replayed keys that are late
 
   // Idle, with no recorded keystrokes, no held events, no last committed
   // word, generation 0 and no pending time-out. The engine owns the one
@@ -222,6 +223,7 @@ class TypingFlowController {
   std::optional<std::string> releaseSourceID_;
   TaskHandle safetyItem_;
   TaskHandle releaseItem_;
+  std::optional<double> replayDue_;  // when the next replayed key is due; none before the first
   TaskHandle languagePoll_;
   std::vector<std::function<void()>> idleWaiters_;
   Subscription enabledSourcesChanged_;
