@@ -456,9 +456,9 @@ void X11EventSystem::threadMain() {
       // its replacement when the callback changed it). A dropped press keeps
       // the grab, frozen again at the next key: ungrabbing here could end a
       // grab that a later press has already started, and lose that key.
-      // A key passed while Caps Lock, taken as F19, is held would be
-      // replayed under the Lock that key leaves depressed: its text is typed
-      // instead, as the tap was shown it.
+      // A press passed while Caps Lock, taken as F19, is held would be
+      // replayed under the Lock that key leaves depressed: it is changed
+      // into its own text, as the tap was shown it.
       if (decision->result && decision->result->type == EventType::null &&
           typesOtherTextUnderHeldCapsLock(decision->xKeyCode, *decision->result))
         decision->result->type = EventType::keyDown;
@@ -1035,6 +1035,8 @@ bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
   return event.unicode != buf;
 }
 
+// Whether Lock is active only because Caps Lock, taken as F19, is held, and
+// the key would type other text under it than the event's.
 bool X11EventSystem::typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event) {
   static const unsigned capsLock = xKeyCodeFor(keycode::capsLock).value_or(0);
   if (!capsAsF19_ || !impl_->keysDown.count(capsLock) || !carriesText(event)) return false;
