@@ -32,9 +32,6 @@ NOT_COMPARABLE = {
         "while paused the other platform's own Fn+F19 shortcut still switches the layout, which X11 cannot "
         "have (symbolic hot key 61 cannot be set); and while paused Caps Lock is an ordinary lock key on "
         "X11, as taking it for the switcher key is the paused tap's work",
-    "capslock_long_press_toggles_caps":
-        "the X11 server keeps Lock in the held Caps Lock key's depressed modifiers, so the letters typed during "
-        "a long press come out in capitals (the toolkit capitalises a letter whenever Lock is active)",
     "convert_refused_screen_changed":
         "the field changes its text 1 ms after the hot key: on the simulated desktop the engine's deletions "
         "land at once, before that change; on X11 they are keystrokes that reach the field after it, so the "

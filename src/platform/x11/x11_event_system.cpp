@@ -78,6 +78,15 @@ uint64_t flagsFromXState(unsigned state) {
   return f;
 }
 
+// The modifier state a key is read with. Taken as F19, Caps Lock is no lock
+// key, but the server still gives it its own action: while it is held, Lock
+// stays in the depressed modifiers. A letter typed meanwhile is typed under
+// the lock as it stands, not capitalised by the switcher key being down.
+unsigned keyState(unsigned effective, unsigned lockedOrLatched, unsigned group, bool capsAsF19) {
+  if (capsAsF19) effective = (effective & ~LockMask) | (lockedOrLatched & LockMask);
+  return effective | ((group & 3u) << 13);
+}
+
 // Errors of the requests made between trap() and untrap() are recorded
 // instead of ending the process (Xlib's default for an unhandled error).
 std::mutex gTrapMutex;
@@ -108,6 +117,35 @@ class ErrorTrap {
   std::lock_guard<std::mutex> lock_;
   int (*previous_)(Display*, XErrorEvent*) = nullptr;
 };
+
+// Maps a spare key code to the symbol on both levels of the ALPHABETIC
+// type, which consumes Lock and Shift: the key then types the symbol as it
+// is under Caps Lock too. A core mapping of a lone letter would put its
+// capital on the second level, and a one-level key leaves Lock unconsumed,
+// so the focus's toolkit would capitalise it all the same.
+bool mapSpare(Display* d, unsigned code, unsigned long keysym) {
+  XkbDescPtr xkb = XkbGetMap(d, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+  if (!xkb) return false;
+  int types[XkbNumKbdGroups] = {XkbAlphabeticIndex};
+  XkbMapChangesRec changes{};
+  const auto key = static_cast<KeyCode>(code);
+  bool ok = xkb->map && xkb->map->num_types > XkbAlphabeticIndex &&
+            XkbChangeTypesOfKey(xkb, key, 1, XkbGroup1Mask, types, &changes) == Success;
+  if (ok) {
+    KeySym* syms = XkbResizeKeySyms(xkb, key, 2);
+    ok = syms != nullptr;
+    if (ok) {
+      syms[0] = syms[1] = keysym;
+      changes.changed |= XkbKeySymsMask;
+      changes.first_key_sym = key;
+      changes.num_key_syms = 1;
+      ErrorTrap trap(d);
+      ok = XkbChangeMap(d, xkb, &changes) && trap.error() == 0;
+    }
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+  return ok;
+}
 
 bool hasExtensions(Display* d, int* xiOpcode, std::string* why) {
   int event = 0, error = 0;
@@ -419,6 +457,12 @@ void X11EventSystem::threadMain() {
       // its replacement when the callback changed it). A dropped press keeps
       // the grab, frozen again at the next key: ungrabbing here could end a
       // grab that a later press has already started, and lose that key.
+      // A press passed while Caps Lock, taken as F19, is held would be
+      // replayed under the Lock that key leaves depressed: it is changed
+      // into its own text, as the tap was shown it.
+      if (decision->result && decision->result->type == EventType::null &&
+          typesOtherTextUnderHeldCapsLock(decision->xKeyCode, *decision->result))
+        decision->result->type = EventType::keyDown;
       if (!decision->result) {
         impl_->allow(XISyncDevice);
       } else if (decision->result->type == EventType::null) {
@@ -457,8 +501,10 @@ void X11EventSystem::threadMain() {
       if (evtype == XI_KeyPress || evtype == XI_KeyRelease) {
         auto* key = static_cast<XIDeviceEvent*>(ev.xcookie.data);
         const auto xkc = static_cast<unsigned>(key->detail);
-        const unsigned state = static_cast<unsigned>(key->mods.effective) |
-                               ((static_cast<unsigned>(key->group.effective) & 3u) << 13);
+        const unsigned state =
+            keyState(static_cast<unsigned>(key->mods.effective),
+                     static_cast<unsigned>(key->mods.locked | key->mods.latched),
+                     static_cast<unsigned>(key->group.effective), capsAsF19_);
         if (evtype == XI_KeyPress) {
           onKeyPress(xkc, state);
         } else if (impl_->activeGrab) {
@@ -606,6 +652,10 @@ Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) 
     }
     if (lock) e.flags |= flags::capsLock;
     XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, lock ? LockMask : 0);
+    // The engine reads the lock on a connection of its own as soon as it is
+    // shown this key (the state at a press decides what a long press does):
+    // the server must have put the lock back by then.
+    XSync(impl_->grab, False);
     return e;
   }
   if (vk) e.flags |= keyClassFlags(*vk);
@@ -634,6 +684,12 @@ Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) 
     }
   }
   return e;
+}
+
+unsigned X11EventSystem::serverKeyState() const {
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return 0;
+  return keyState(s.mods, s.locked_mods | s.latched_mods, s.group, capsAsF19_);
 }
 
 std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press) {
@@ -729,9 +785,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
   }
   if (!press) {
     if (impl_->releasedThroughGrab.erase(detail)) return;
-    XkbStateRec s{};
-    unsigned state = 0;
-    if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+    const unsigned state = serverKeyState();
     onRelease(detail, state);
     return;
   }
@@ -758,9 +812,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     event = own->event;
   } else {
     if (!keyCodeForX(detail)) return;
-    XkbStateRec s{};
-    unsigned state = 0;
-    if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+    const unsigned state = serverKeyState();
     event = eventFromX(detail, state, press);
   }
   deliver(event.type, std::move(event), false, 0);
@@ -775,9 +827,7 @@ void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press) {
   if (!vk) return;
   if (!press) return;
   if (takeFromLedger(xKeyCode, true)) return;  // our own key
-  XkbStateRec s{};
-  unsigned state = 0;
-  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) state = s.mods | (s.group << 13);
+  const unsigned state = serverKeyState();
   Event event = eventFromX(xKeyCode, state, true);
   if (event.type != EventType::keyDown) return;
   // The modifiers as the raw events had them when this key came: by now
@@ -878,7 +928,7 @@ void X11EventSystem::deliver(EventType type, Event event, bool answerable, uint6
                            result->flags == event.flags && result->unicode == event.unicode;
     if (unchanged && type == EventType::keyDown && !event.isTagged()) notifyMonitors(event);
     if (unchanged) {
-      Event pass;
+      Event pass = event;
       pass.type = EventType::null;  // marks "replay the frozen press as it was"
       answer(serial, pass);
     } else {
@@ -988,7 +1038,8 @@ bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
   Display* d = impl_->grab;
   XkbStateRec s{};
   if (XkbGetState(d, XkbUseCoreKbd, &s) != Success) return true;
-  unsigned state = s.locked_mods & LockMask;
+  // The Lock the focus will read the key with: a held Caps Lock's too.
+  unsigned state = s.mods & LockMask;
   for (const auto& [flag, xm] : kPostedModifiers)
     if (event.flags & flag) state |= xm.first;
   state |= (static_cast<unsigned>(s.group) & 3u) << 13;
@@ -998,6 +1049,17 @@ bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
   char buf[16] = {};
   xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
   return event.unicode != buf;
+}
+
+// Whether Lock is active only because Caps Lock, taken as F19, is held, and
+// the key would type other text under it than the event's.
+bool X11EventSystem::typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event) {
+  static const unsigned capsLock = xKeyCodeFor(keycode::capsLock).value_or(0);
+  if (!capsAsF19_ || !impl_->keysDown.count(capsLock) || !carriesText(event)) return false;
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return false;
+  const bool heldLockOnly = (s.mods & LockMask) && !((s.locked_mods | s.latched_mods) & LockMask);
+  return heldLockOnly && typesOtherText(xKeyCode, event);
 }
 
 // Types each character of the event's text on a key code no layout uses,
@@ -1118,8 +1180,10 @@ std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
     std::erase_if(spares, [&](const SpareKey& s) { return s.code == pick->code; });
     return spares.empty() ? std::nullopt : spareFor(keysym);
   }
-  KeySym sym = keysym;
-  XChangeKeyboardMapping(d, static_cast<int>(pick->code), 1, &sym, 1);
+  if (!mapSpare(d, pick->code, keysym)) {
+    KeySym sym = keysym;
+    XChangeKeyboardMapping(d, static_cast<int>(pick->code), 1, &sym, 1);
+  }
   pick->keysym = keysym;
   pick->lastUsed = impl_->spareClock;
   impl_->sparesChanged = true;
@@ -1151,7 +1215,7 @@ uint64_t X11EventSystem::hardwareModifierFlags() const {
   std::lock_guard lock(impl_->queryMutex);
   XkbStateRec s{};
   if (XkbGetState(impl_->query, XkbUseCoreKbd, &s) != Success) return 0;
-  return flagsFromXState(s.mods);
+  return flagsFromXState(keyState(s.mods, s.locked_mods | s.latched_mods, 0, capsAsF19_));
 }
 
 std::pair<double, double> X11EventSystem::mouseLocation() const {

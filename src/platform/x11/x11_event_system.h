@@ -134,6 +134,7 @@ class X11EventSystem final : public EventSystem {
   std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
   static bool carriesText(const Event& event);
   bool typesOtherText(unsigned xKeyCode, const Event& event);
+  bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
   bool typeText(const Event& event, bool passThrough);
   static std::vector<uint32_t> utf8CodePoints(const std::string& text);
   void findSpareKeyCodes();
@@ -143,6 +144,8 @@ class X11EventSystem final : public EventSystem {
   void deliver(EventType type, Event event, bool answerable, uint64_t serial);
   bool wantsGrab() const;
   Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
+  // The server's state as keys are read with it (group in bits 13-14).
+  unsigned serverKeyState() const;
   void logLine(const std::string& line) const;
 
   TaskRunner& main_;

@@ -424,6 +424,69 @@ TEST_F(X11Events, TheUsersPressOfAKeyJustPostedReachesTheTapBeforeThePostersRele
   EXPECT_EQ(window.text(), "aassdd");
 }
 
+// The server keeps Lock in the depressed modifiers while Caps Lock is held,
+// even taken as F19: the keys typed meanwhile read with the lock as it
+// stands, and text posted under the lock reaches the focus as posted.
+TEST_F(X11Events, WhileCapsLockIsHeldAsF19KeysAndPostedTextFollowTheLockAloneNotTheHeldKey) {
+  auto events = makeEvents();
+  events->setCapsLockAsF19(true);
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    if (e.keyCode == keycode::f19) return std::nullopt;
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  auto downOf = [&](uint16_t keyCode) {
+    auto it = std::find_if(seen.begin(), seen.end(),
+                           [&](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keyCode; });
+    return it == seen.end() ? Event{} : *it;
+  };
+  auto post = [&](uint16_t keyCode, const std::string& text) {
+    Event e;
+    e.type = EventType::keyDown;
+    e.keyCode = keyCode;
+    e.unicode = text;
+    events->post(TapLocation::hid, e);
+    e.type = EventType::keyUp;
+    events->post(TapLocation::hid, e);
+  };
+
+  user.down(keycode::capsLock);
+  // Never left down for the next case, whatever fails here.
+  std::unique_ptr<XTestUser, void (*)(XTestUser*)> capsDown(&user, [](XTestUser* u) { u->up(keycode::capsLock); });
+  user.tap(keycode::a);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a"; }, 3, &main, &window)) << window.text();
+  EXPECT_EQ(downOf(keycode::a).unicode, "a");
+  EXPECT_FALSE(downOf(keycode::a).flags & flags::capsLock);
+  EXPECT_FALSE(events->hardwareModifierFlags() & flags::capsLock);
+  // Text typed before the lock and posted while the key is still down (the
+  // engine's replay after a long press) reads as typed.
+  post(keycode::c, "c");
+  ASSERT_TRUE(waitFor([&] { return window.text() == "ac" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text();
+
+  // Locked meanwhile (the long press), keys are capitals and say so; text
+  // posted in lower case stays so, on its own key or not.
+  XkbLockModifiers(user.display(), XkbUseCoreKbd, LockMask, LockMask);
+  XSync(user.display(), False);
+  user.tap(keycode::b);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "acB"; }, 3, &main, &window)) << window.text();
+  post(keycode::d, "d");
+  post(keycode::e, "E");
+  post(keycode::q, "วั");
+  ASSERT_TRUE(waitFor([&] { return window.text() == "acBdEวั" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text();
+  EXPECT_EQ(downOf(keycode::b).unicode, "B");
+  EXPECT_TRUE(downOf(keycode::b).flags & flags::capsLock);
+  capsDown.reset();
+
+  // Released, with the lock still on, the same holds.
+  post(keycode::d, "d");
+  ASSERT_TRUE(waitFor([&] { return window.text() == "acBdEวัd"; }, 3, &main, &window)) << window.text();
+  user.tap(keycode::f);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "acBdEวัdF"; }, 3, &main, &window)) << window.text();
+}
+
 TEST_F(X11Events, ADisabledTapLetsEveryKeyThroughUnasked) {
   auto events = makeEvents();
   TapId tap = installTap(*events, [](const Event&) -> std::optional<Event> { return std::nullopt; });
