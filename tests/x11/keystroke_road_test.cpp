@@ -134,10 +134,13 @@ TEST_F(KeystrokeRoadTest, AWordTypedInTheWrongLayoutIsConvertedAndTheConversionU
   };
   chord(keycode::x);
   EXPECT_TRUE(fieldShows("สวัสดี")) << last << "\n" << engineLog();
-  // Undo applies to a conversion the engine has checked on screen.
+  // Undo applies to a conversion the engine has checked on screen, once the
+  // switch it asked for has landed: keys typed before that are held for the
+  // new layout, a shortcut among them too.
   ASSERT_TRUE(main().pumpUntil([&] { return engineLog().find("cycleCurrentWordLanguage: converted") != std::string::npos; },
                              5.0))
       << engineLog();
+  ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
   chord(keycode::z);
   EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
 }
