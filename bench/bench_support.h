@@ -1,8 +1,12 @@
 #pragma once
-// What the benchmarks share: a temporary home for the program's files.
+// What the benchmarks share: a temporary home for the program's files, and
+// the clipboard search's other-layout reading.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
+
+#include "platform/keyboard_tables.h"
 
 namespace tessa::bench {
 
@@ -21,5 +25,19 @@ struct BenchHome {
   }
   std::filesystem::path path;
 };
+
+// Each character as typed on the other layout's key, both ways, as the
+// application hands the clipboard's search.
+inline std::string otherLayout(const std::string& text) {
+  static const auto both = [] {
+    std::unordered_map<std::string, std::string> m;
+    for (const auto& [en, th] : englishToThaiPairs()) {
+      m.emplace(std::string(en), std::string(th));
+      m.emplace(std::string(th), std::string(en));
+    }
+    return m;
+  }();
+  return swapCharacters(text, both);
+}
 
 }  // namespace tessa::bench

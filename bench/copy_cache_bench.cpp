@@ -10,7 +10,6 @@
 
 #include "bench_support.h"
 #include "clipboard/copy_cache_manager.h"
-#include "platform/keyboard_tables.h"
 #include "platform/sim/sim_desktop.h"
 
 namespace {
@@ -30,27 +29,6 @@ std::string textOfSize(size_t bytes) {
   return text;
 }
 
-// The text as typed in the other layout, as the application gives the search.
-std::string otherLayout(const std::string& text) {
-  static const auto map = [] {
-    std::unordered_map<std::string, std::string> m;
-    for (const auto& [en, th] : englishToThaiPairs()) {
-      m.emplace(std::string(en), std::string(th));
-      m.emplace(std::string(th), std::string(en));
-    }
-    return m;
-  }();
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    size_t len = 1;
-    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
-    std::string ch = text.substr(i, len);
-    auto it = map.find(ch);
-    out += it == map.end() ? ch : it->second;
-    i += len;
-  }
-  return out;
-}
 
 struct HistoryFixture {
   HistoryFixture() : desk(clock, main) {
@@ -64,7 +42,7 @@ struct HistoryFixture {
     env.main = &main;
     env.defaults = &defaults;
     env.folder = home.path / "CopyCache";
-    env.otherLayout = otherLayout;
+    env.otherLayout = bench::otherLayout;
     return CopyCacheManager::create(std::move(env));
   }
   bench::BenchHome home;

@@ -4,39 +4,17 @@
 // the search field.
 #include <benchmark/benchmark.h>
 
-#include <map>
 #include <string>
+#include <unordered_map>
 
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "bench_support.h"
-#include "platform/keyboard_tables.h"
 #include "platform/sim/sim_desktop.h"
 
 namespace {
 
 using namespace tessa;
 
-// Each character typed on the other layout's key, both ways.
-std::string otherLayout(const std::string& text) {
-  static const std::map<std::string, std::string> both = [] {
-    std::map<std::string, std::string> m;
-    for (auto [en, th] : englishToThaiPairs()) {
-      m.emplace(std::string(en), std::string(th));
-      m.emplace(std::string(th), std::string(en));
-    }
-    return m;
-  }();
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    size_t len = 1;
-    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
-    std::string ch = text.substr(i, len);
-    auto it = both.find(ch);
-    out += it == both.end() ? ch : it->second;
-    i += len;
-  }
-  return out;
-}
 
 void BM_PanelFilterThaiQueryOver10(benchmark::State& state) {
   bench::BenchHome home;
@@ -50,7 +28,7 @@ void BM_PanelFilterThaiQueryOver10(benchmark::State& state) {
   env.main = &main;
   env.defaults = &defaults;
   env.folder = home.path / "CopyCache";
-  env.otherLayout = otherLayout;
+  env.otherLayout = bench::otherLayout;
   auto manager = CopyCacheManager::create(std::move(env));
   manager->isEnabled.set(true);
   for (int i = 0; i < 10; ++i) {

@@ -12,6 +12,7 @@
 #include "platform/x11/atspi_accessibility.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_input_sources.h"
+#include "x11_bench_support.h"
 #include "x11_session/x11_session.h"
 
 namespace tessa {
@@ -25,17 +26,9 @@ const std::vector<uint16_t> kWordKeys = {keycode::l, keycode::semicolon, keycode
                                          keycode::l, keycode::f,         keycode::u};
 
 void BM_X11WordConversion(benchmark::State& state) {
-  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
-    state.SkipWithError("no session bus: run inside dbus-run-session");
-    return;
-  }
+  auto session = bench::startX11Session(state);
+  if (!session) return;
   std::string why;
-  auto session = XSession::start(&why);
-  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
-    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
-    return;
-  }
-  session->resetKeyboardState();
   SerialQueue main{"main"};
   X11InputSources sources(main, session->displayName());
   AtspiAccessibility ax(main);
@@ -44,13 +37,9 @@ void BM_X11WordConversion(benchmark::State& state) {
     state.SkipWithError(why.empty() ? "no input sources" : why.c_str());
     return;
   }
-  AXResult<AXElement> element;
-  waitUntil([&] { return (element = ax.focusedElement(0.5)).ok(); }, 5.0, 0.01);
-  if (!element.ok()) {
-    state.SkipWithError("the test field never had the focus over AT-SPI");
-    return;
-  }
-  const AXElement e = *element.value;
+  auto focused = bench::focusedField(ax, state);
+  if (!focused) return;
+  const AXElement e = *focused;
 
   for (auto _ : state) {
     // Read.
@@ -86,17 +75,9 @@ BENCHMARK(BM_X11WordConversion)->Unit(benchmark::kMillisecond)->Iterations(30)->
 // the first group still locked: every character goes through a borrowed key
 // code (the worst case; a key the locked layout types goes by its code).
 void BM_X11PostedThaiWordAsText(benchmark::State& state) {
-  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
-    state.SkipWithError("no session bus: run inside dbus-run-session");
-    return;
-  }
+  auto session = bench::startX11Session(state);
+  if (!session) return;
   std::string why;
-  auto session = XSession::start(&why);
-  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
-    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
-    return;
-  }
-  session->resetKeyboardState();
   SerialQueue main{"main"};
   AtspiAccessibility ax(main);
   X11EventSystemOptions options;
@@ -107,13 +88,9 @@ void BM_X11PostedThaiWordAsText(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  AXResult<AXElement> element;
-  waitUntil([&] { return (element = ax.focusedElement(0.5)).ok(); }, 5.0, 0.01);
-  if (!element.ok()) {
-    state.SkipWithError("the test field never had the focus over AT-SPI");
-    return;
-  }
-  const AXElement e = *element.value;
+  auto focused = bench::focusedField(ax, state);
+  if (!focused) return;
+  const AXElement e = *focused;
   const std::vector<std::pair<uint16_t, std::string>> keys = {
       {keycode::l, "ส"}, {keycode::a, "วั"}, {keycode::l, "ส"}, {keycode::f, "ด"}, {keycode::u, "ี"}};
   for (auto _ : state) {

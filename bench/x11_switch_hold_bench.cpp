@@ -28,6 +28,7 @@
 #include "platform/input_sources.h"
 #include "platform/keyboard_tables.h"
 #include "platform/x11/x11_desktop.h"
+#include "x11_bench_support.h"
 #include "x11_session/x11_application.h"
 #include "x11_session/x11_session.h"
 
@@ -43,17 +44,9 @@ const std::string kKeys = "asdfgklqwertiop";
 
 void BM_X11SwitchToLastHeldKey(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
-  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
-    state.SkipWithError("no session bus: run inside dbus-run-session");
-    return;
-  }
+  auto session = bench::startX11Session(state);
+  if (!session) return;
   std::string why;
-  auto session = XSession::start(&why);
-  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
-    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
-    return;
-  }
-  session->resetKeyboardState();
   auto field = TestField::start(*session, TestField::Kind::line, "", &why);
   std::unique_ptr<X11Application> app;
   if (field) app = X11Application::launch(*session, {}, &why);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <sstream>
 
+#include "platform/keyboard_tables.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
@@ -353,24 +354,9 @@ CopyCacheManager& AppDelegate::copyCache() {
   };
   if (engine_) {
     // The search also finds what was typed in the wrong keyboard layout.
-    env.otherLayout = [toThai = engine_->englishToThaiMap(),
-                       toEnglish = engine_->thaiToEnglishMap()](const std::string& text) {
-      std::string out;
-      for (size_t i = 0; i < text.size();) {
-        size_t len = 1;
-        while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
-        std::string ch = text.substr(i, len);
-        if (auto it = toThai.find(ch); it != toThai.end()) {
-          out += it->second;
-        } else if (auto back = toEnglish.find(ch); back != toEnglish.end()) {
-          out += back->second;
-        } else {
-          out += ch;
-        }
-        i += len;
-      }
-      return out;
-    };
+    auto both = engine_->englishToThaiMap();
+    for (const auto& [th, en] : engine_->thaiToEnglishMap()) both.emplace(th, en);
+    env.otherLayout = [both = std::move(both)](const std::string& text) { return swapCharacters(text, both); };
   }
   copyCache_ = CopyCacheManager::create(std::move(env));
   return *copyCache_;

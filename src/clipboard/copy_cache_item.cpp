@@ -1,5 +1,6 @@
 #include "clipboard/copy_cache_item.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessa {
@@ -259,5 +260,11 @@ std::optional<CopyCacheItem> CopyCacheItem::fromJson(const json& value) {
   }
   return item;
 }
+
+int64_t copyCacheKilobytes(int64_t bytes) { return bytes > 1023 ? bytes / 1024 : 1; }
+
+double copyCacheClampedComponent(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
+
+int copyCacheComponentByte(double value) { return static_cast<int>(copyCacheClampedComponent(value) * 255); }
 
 }  // namespace tessa

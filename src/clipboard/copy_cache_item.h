@@ -97,4 +97,11 @@ struct CopyCacheItem {
   static std::optional<CopyCacheItem> fromJson(const nlohmann::json& value);
 };
 
+// How the history shows sizes and colours: whole kilobytes, never below 1;
+// colour components clamped to 0...1 (a value that is no number, or infinite,
+// as 0), and as bytes 0...255.
+int64_t copyCacheKilobytes(int64_t bytes);
+double copyCacheClampedComponent(double value);
+int copyCacheComponentByte(double value);
+
 }  // namespace tessa

@@ -56,4 +56,18 @@ std::optional<std::pair<uint16_t, bool>> usKeyForCharacter(std::string_view char
 
 std::span<const std::pair<std::string_view, std::string_view>> englishToThaiPairs() { return kEnglishToThai; }
 
+std::string swapCharacters(std::string_view text, const std::unordered_map<std::string, std::string>& swap) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    size_t len = 1;
+    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
+    std::string ch(text.substr(i, len));
+    auto it = swap.find(ch);
+    out += it == swap.end() ? ch : it->second;
+    i += len;
+  }
+  return out;
+}
+
 }  // namespace tessa

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace tessa {
@@ -25,5 +27,9 @@ std::optional<std::pair<uint16_t, bool>> usKeyForCharacter(std::string_view char
 // The 95 pairs in their fixed order: unshifted letters and punctuation, then
 // shifted, then digits and symbols, then four typographic quotes.
 std::span<const std::pair<std::string_view, std::string_view>> englishToThaiPairs();
+
+// `text` with each UTF-8 character replaced through `swap` where it has an
+// entry: what was typed read as if typed in the other layout.
+std::string swapCharacters(std::string_view text, const std::unordered_map<std::string, std::string>& swap);
 
 }  // namespace tessa

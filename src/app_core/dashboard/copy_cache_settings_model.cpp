@@ -174,12 +174,9 @@ void CopyCacheSettingsModel::saveSnippet() {
 
 // -------------------------------------------------------------------- helpers
 
-int64_t CopyCacheSettingsModel::kilobytes(int64_t bytes) { return bytes > 1023 ? bytes / 1024 : 1; }
+int64_t CopyCacheSettingsModel::kilobytes(int64_t bytes) { return copyCacheKilobytes(bytes); }
 
-int CopyCacheSettingsModel::colorByte(double component) {
-  double c = std::isfinite(component) ? std::clamp(component, 0.0, 1.0) : 0.0;
-  return static_cast<int>(c * 255);
-}
+int CopyCacheSettingsModel::colorByte(double component) { return copyCacheComponentByte(component); }
 
 std::string CopyCacheSettingsModel::filesTitle(const Item::FileURLs& files) {
   // The names come from what another program put on the clipboard: there

@@ -106,14 +106,11 @@ std::string rgbLine(const Item::Color& c) {
 
 }  // namespace
 
-int64_t quickPasteKilobytes(int64_t bytes) { return bytes > 1023 ? bytes / 1024 : 1; }
+int64_t quickPasteKilobytes(int64_t bytes) { return copyCacheKilobytes(bytes); }
 
-double quickPasteClampedComponent(double value) {
-  if (std::isnan(value)) return 0;
-  return std::clamp(value, 0.0, 1.0);
-}
+double quickPasteClampedComponent(double value) { return copyCacheClampedComponent(value); }
 
-int quickPasteByteComponent(double value) { return static_cast<int>(quickPasteClampedComponent(value) * 255); }
+int quickPasteByteComponent(double value) { return copyCacheComponentByte(value); }
 
 const QuickPasteTexts& QuickPasteTexts::forLanguage(const std::string& language) {
   static const QuickPasteTexts thai = makeThai();

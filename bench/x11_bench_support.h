@@ -1,0 +1,43 @@
+#pragma once
+// What the X11 benchmarks share: a private X session with the US and Thai
+// layouts and an accessibility bus, and the focused field over AT-SPI.
+// Each answers null after telling the benchmark why it skips.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/x11/atspi_accessibility.h"
+#include "x11_session/x11_session.h"
+
+namespace tessa::bench {
+
+inline std::unique_ptr<xsession::XSession> startX11Session(benchmark::State& state) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    state.SkipWithError("no session bus: run inside dbus-run-session");
+    return nullptr;
+  }
+  static std::string why;
+  why.clear();
+  auto session = xsession::XSession::start(&why);
+  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
+    state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
+    return nullptr;
+  }
+  session->resetKeyboardState();
+  return session;
+}
+
+inline std::optional<AXElement> focusedField(AtspiAccessibility& ax, benchmark::State& state) {
+  AXResult<AXElement> element;
+  xsession::waitUntil([&] { return (element = ax.focusedElement(0.5)).ok(); }, 5.0, 0.01);
+  if (!element.ok()) {
+    state.SkipWithError("the test field never had the focus over AT-SPI");
+    return std::nullopt;
+  }
+  return *element.value;
+}
+
+}  // namespace tessa::bench
