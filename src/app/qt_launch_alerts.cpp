@@ -4,6 +4,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdlib>
+
+#include "app_core/layout_help.h"
+
 namespace tessa {
 namespace {
 
@@ -37,10 +41,23 @@ void QtLaunchAlerts::showDuplicateInstance(const DuplicateInstance& info,
 }
 
 void QtLaunchAlerts::showLaunchWarning(LaunchWarning warning, const std::string& detail) {
-  QString text = warning == LaunchWarning::tooFewInputSources
-                     ? QString("Tessavinor needs at least two keyboard layouts to switch between.")
-                     : QString("Another program holds secure keyboard entry.");
-  makeBox(QMessageBox::Information, "Tessavinor", text, QString::fromStdString(detail))->open();
+  if (warning == LaunchWarning::tooFewInputSources) {
+    // In the application's language, with how a layout is added on this
+    // desktop; kept above the first-run windows that open right after it.
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    TooFewLayoutsAlert alert = tooFewLayoutsAlert(desktop ? desktop : "", language_ ? language_() : "th");
+    auto* box = makeBox(QMessageBox::Information, "Tessavinor", QString::fromStdString(alert.text),
+                        QString::fromStdString(alert.detail));
+    box->setObjectName("tooFewLayoutsAlert");
+    box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box->open();
+    box->raise();
+    box->activateWindow();
+    return;
+  }
+  makeBox(QMessageBox::Information, "Tessavinor", "Another program holds secure keyboard entry.",
+          QString::fromStdString(detail))
+      ->open();
 }
 
 void QtLaunchAlerts::showStatusItemMissing() {

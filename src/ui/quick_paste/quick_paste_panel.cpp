@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/hud/hud_window.h"
 #include "ui/screen_geometry.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/symbol_icons.h"
@@ -194,7 +195,11 @@ std::string rowSignature(const QuickPasteRowModel& r) {
 QuickPastePanelWindow::QuickPastePanelWindow(QuickPastePanelController& controller)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), controller_(controller) {
   setObjectName("quickPastePanel");
-  setAttribute(Qt::WA_TranslucentBackground);
+  // Without a compositing manager the see-through parts of a window come out
+  // black and the list unreadable; there the panel is drawn opaque, with
+  // square corners.
+  translucent_ = windowSystemComposites(QGuiApplication::platformName());
+  if (translucent_) setAttribute(Qt::WA_TranslucentBackground);
   setFixedSize(static_cast<int>(QuickPastePanelController::kWidth),
                static_cast<int>(QuickPastePanelController::kHeight));
   build();
@@ -872,7 +877,9 @@ void QuickPastePanelWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   QPainterPath path;
-  path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+  double radius = translucent_ ? 12 : 0;
+  path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+  if (!translucent_) p.fillRect(rect(), palette().color(QPalette::Window));
   p.fillPath(path, palette().color(QPalette::Window));
   p.setPen(QPen(alpha(palette().color(QPalette::WindowText), 0.15), 1));
   p.drawPath(path);

@@ -348,8 +348,8 @@ TEST_F(OnboardingModelTest, TheCheatSheetFinishesWithOnlyTheCompletedFlag) {
 TEST_F(OnboardingModelTest, TheCheatSheetShowsItsShortcutsAndTheExamplesOfTheLanguage) {
   auto rows = model->hotkeyRows();
   ASSERT_EQ(rows.size(), 4u) << "only keys that exist: none for the clipboard history";
-  EXPECT_EQ(rows[0].keys, (std::vector<std::string>{"⌃", "⇧", "X"}));
-  EXPECT_EQ(rows[3].keys, (std::vector<std::string>{"⌃", "⇧", "A"}));
+  EXPECT_EQ(rows[0].keys, (std::vector<std::string>{"Ctrl", "Shift", "X"}));
+  EXPECT_EQ(rows[3].keys, (std::vector<std::string>{"Ctrl", "Shift", "A"}));
   for (const auto& row : rows) EXPECT_FALSE(row.optionBadge);
   EXPECT_TRUE(model->showsInstantUndoHint());
 
