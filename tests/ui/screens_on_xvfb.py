@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-FILTER = ":".join([
+FILTER = os.environ.get("SCREENS_FILTER") or ":".join([
     "QuickPastePanelTest.OnAnXServer*",
     "ReportSheetsTest.TheOpenedDataView*",
     "ReportSheetsTest.TheReportFormStarts*",

@@ -265,16 +265,22 @@ void QuickPastePanelWindow::build() {
   list_->setWidgetResizable(true);
   list_->setFrameShape(QFrame::NoFrame);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  list_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
   auto* rowsHost = new QWidget(list_);
   rowsHost->setObjectName("quickPasteRows");
-  rowsHost->setAttribute(Qt::WA_TranslucentBackground);
+  if (translucent_) {
+    list_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    rowsHost->setAttribute(Qt::WA_TranslucentBackground);
+  } else {
+    // Drawn over the window's colour, or a scrolled or redrawn row leaves
+    // its old pixels behind.
+    rowsHost->setAutoFillBackground(true);
+  }
   auto* rowsLayout = new QVBoxLayout(rowsHost);
   rowsLayout->setContentsMargins(10, 10, 10, 10);
   rowsLayout->setSpacing(6);
   rowsLayout->addStretch(1);
   list_->setWidget(rowsHost);
-  list_->viewport()->setAutoFillBackground(false);
+  list_->viewport()->setAutoFillBackground(!translucent_);
   column->addWidget(list_, 1);
 
   emptyState_ = new QWidget(content_);

@@ -138,11 +138,18 @@ namespace {
 
 class SheetPlacement final : public QObject {
  public:
-  explicit SheetPlacement(QDialog& sheet) : QObject(&sheet), sheet_(sheet) { sheet.installEventFilter(this); }
+  explicit SheetPlacement(QDialog& sheet) : QObject(&sheet), sheet_(sheet) {
+    sheet.installEventFilter(this);
+    // A sheet goes where its window goes (the window manager may place the
+    // window only after the sheet was opened).
+    if (QWidget* over = sheet.parentWidget() ? sheet.parentWidget()->window() : nullptr) over->installEventFilter(this);
+  }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == &sheet_ && (event->type() == QEvent::Show || event->type() == QEvent::Resize)) place();
+    const QEvent::Type type = event->type();
+    if (watched == &sheet_ && (type == QEvent::Show || type == QEvent::Resize)) place();
+    if (watched != &sheet_ && sheet_.isVisible() && (type == QEvent::Move || type == QEvent::Resize)) place();
     return false;
   }
 

@@ -285,7 +285,12 @@ TEST_F(OnboardingSheetTest, TheSheetSitsCentredOverItsWindowWithOneCloseAndTabRe
   OnboardingSheet& s = openOverDashboard("en");
   QWidget* window = view->window();
   QPoint sheetCentre = s.frameGeometry().center();
-  EXPECT_LE(std::abs(sheetCentre.x() - window->frameGeometry().center().x()), 2);
+  auto rect = [](const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+  };
+  EXPECT_LE(std::abs(sheetCentre.x() - window->frameGeometry().center().x()), 2)
+      << "sheet " << rect(s.frameGeometry()) << " window " << rect(window->frameGeometry());
   EXPECT_TRUE(window->frameGeometry().contains(s.geometry().topLeft()) ||
               s.height() > window->height()) << "hangs from its window";
   Qt::WindowFlags flags = s.windowFlags();
@@ -293,6 +298,7 @@ TEST_F(OnboardingSheetTest, TheSheetSitsCentredOverItsWindowWithOneCloseAndTabRe
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
 
+  test::writeWholeScreen("screen_onboarding_over_dashboard_en");
   s.model().setStep(2);
   settle();
   s.activateWindow();
@@ -319,6 +325,12 @@ TEST_F(OnboardingSheetTest, TheSheetSitsCentredOverItsWindowWithOneCloseAndTabRe
   buttons.front() == card ? buttons.back()->setFocus() : buttons.front()->setFocus();
   settle();
   EXPECT_NE(card->grab().toImage(), focused) << "no visible focus ring";
+  card->setFocus(Qt::TabFocusReason);
+  settle();
+  writeScreenshot(s, "onboarding_switcher_focus_en");
+  engine->appLanguage.set("th");
+  settle();
+  test::writeWholeScreen("screen_onboarding_over_dashboard_th");
 }
 
 TEST_F(OnboardingSheetTest, KeyCapsAndFeatureRowsKeepTheirShape) {

@@ -357,6 +357,7 @@ TEST_F(QuickPastePanelTest, OnAnXServerWithoutACompositorThePanelIsOpaqueAndItsL
   EXPECT_GT(pixel.lightnessF(), 0.5) << pixel.name().toStdString();
   EXPECT_LT(std::abs(pixel.lightness() - window->palette().color(QPalette::Window).lightness()), 40);
   writeScreenshot(*window, "quick_paste_panel_no_compositor_th");
+  test::writeWholeScreen("screen_quick_paste_no_compositor_th");
   open("en");
   writeScreenshot(*window, "quick_paste_panel_no_compositor_en");
 }

@@ -153,6 +153,7 @@ TEST_F(ReportSheetsTest, TheOpenedDataViewKeepsTheSheetAndItsButtonsOnTheScreen)
       << "its own close control is its only one";
   EXPECT_TRUE(sheet.windowFlags() & Qt::FramelessWindowHint);
   writeScreenshot(sheet, "problem_report_preview_fits_th");
+  test::writeWholeScreen("screen_problem_report_preview_fits_th");
   // Closing the view gives the sheet its old height back.
   in<QToolButton>(&sheet, "report.disclosure")->click();
   settle();
@@ -164,6 +165,7 @@ TEST_F(ReportSheetsTest, TheOpenedDataViewKeepsTheSheetAndItsButtonsOnTheScreen)
   in<QToolButton>(&sheet, "report.disclosure")->click();
   settle();
   writeScreenshot(sheet, "problem_report_preview_fits_en");
+  test::writeWholeScreen("screen_problem_report_preview_fits_en");
 }
 
 TEST_F(ReportSheetsTest, SavingAsksWithTheSuggestedNameAndAFailedSaveReplacesTheSavedLine) {

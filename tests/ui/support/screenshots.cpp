@@ -49,6 +49,17 @@ QString writeScreenshot(QWidget& widget, const QString& name) {
   return path;
 }
 
+void writeWholeScreen(const QString& name) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  QCoreApplication::processEvents();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QDir dir(screenshotDirectory());
+  EXPECT_TRUE(dir.mkpath("."));
+  QString path = dir.filePath(name + ".png");
+  EXPECT_TRUE(screen->grabWindow(0).save(path, "PNG")) << "cannot write " << path.toStdString();
+}
+
 ::testing::AssertionResult drawsWithoutBoxes(const QString& text, const QFont& font, const QString& name) {
   QTextLayout layout(text, font);
   layout.beginLayout();
