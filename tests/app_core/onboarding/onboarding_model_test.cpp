@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/keyboard_engine.h"
+#include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 
@@ -244,6 +245,33 @@ TEST_F(OnboardingModelTest, ChoosingCommandSpaceWhileSpotlightHoldsItStoresItAnd
   desk.preferences().setStoredValue(SimDesktop::kSymbolicHotKeysDomain, SimDesktop::kSymbolicHotKeysKey, keys);
   EXPECT_FALSE(model->showsSpotlightWarning());
   EXPECT_NE(model->switcherCards()[4].description.find("Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว"), std::string::npos);
+}
+
+// A system with no shortcut store (Linux) has no search shortcut to move;
+// the card told the user to move Spotlight first.
+TEST_F(OnboardingModelTest, WithoutAShortcutStoreTheSuperSpaceCardNamesNoSearchShortcut) {
+  model.reset();
+  engine->stopTapDeadManThread();
+  engine.reset();
+  fx.engine.reset();
+  UnavailablePreferenceDomains none;
+  fx.platform.preferences = &none;
+  engine = fx.start();
+  fx.runner.runUntilIdle();
+  model = OnboardingModel::create(*engine, {});
+  auto cards = model->switcherCards();
+  ASSERT_EQ(cards.size(), 5u);
+  EXPECT_EQ(cards[2].title, "Alt + Space");
+  EXPECT_EQ(cards[3].title, "Ctrl + Space");
+  EXPECT_EQ(cards[4].title, "Super + Space");
+  EXPECT_EQ(cards[4].description, "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows");
+  for (const auto& card : cards) {
+    EXPECT_EQ(card.description.find("macOS"), std::string::npos) << card.description;
+    EXPECT_EQ(card.symbol.find("option"), std::string::npos);
+    EXPECT_EQ(card.symbol.find("command"), std::string::npos);
+  }
+  engine->switcherKey.set(SwitcherKey::commandSpace);
+  EXPECT_FALSE(model->showsSpotlightWarning());
 }
 
 TEST_F(OnboardingModelTest, ChoosingTheKeyAlreadySetStillStoresItAndMovesOn) {
