@@ -14,6 +14,8 @@ constexpr TextPair k[] = {
     {"alert_add_layout_cinnamon", "Add one in System Settings › Keyboard › Layouts (the + button), then start Tessavinor again."},
     {"alert_add_layout_mate", "Add one in Control Center › Keyboard › Layouts (Add), then start Tessavinor again."},
     {"alert_add_layout_x11", "Add one with your desktop's keyboard settings, or run: setxkbmap -layout us,th — then start Tessavinor again."},
+    {"alert_no_tray", "Tessavinor could not put its icon in the system tray."},
+    {"alert_no_tray_detail", "Your desktop shows no system tray. Tessavinor keeps working without its icon."},
     {"update_from_package", "Tessavinor updates come with its installed package"},
     {"update_checking_packs", "Checking the vocabulary packs…"},
     {"update_packs_result", "Vocabulary packs: "},

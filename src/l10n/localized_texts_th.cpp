@@ -14,6 +14,8 @@ constexpr TextPair k[] = {
     {"alert_add_layout_cinnamon", "เพิ่มได้ที่ System Settings › Keyboard › Layouts (ปุ่ม +) แล้วเปิด Tessavinor ใหม่"},
     {"alert_add_layout_mate", "เพิ่มได้ที่ Control Center › Keyboard › Layouts (Add) แล้วเปิด Tessavinor ใหม่"},
     {"alert_add_layout_x11", "เพิ่มได้ในการตั้งค่าคีย์บอร์ดของเดสก์ท็อป หรือสั่ง setxkbmap -layout us,th ในเทอร์มินัล แล้วเปิด Tessavinor ใหม่"},
+    {"alert_no_tray", "Tessavinor วางไอคอนในถาดระบบไม่ได้"},
+    {"alert_no_tray_detail", "เดสก์ท็อปนี้ไม่มีถาดระบบ Tessavinor ยังทำงานต่อได้โดยไม่มีไอคอน"},
     {"update_from_package", "อัปเดตของ Tessavinor มาพร้อมแพ็กเกจที่ติดตั้งไว้"},
     {"update_checking_packs", "กำลังตรวจสอบชุดคำศัพท์…"},
     {"update_packs_result", "ชุดคำศัพท์: "},
