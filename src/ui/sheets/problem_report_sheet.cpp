@@ -96,8 +96,7 @@ QWidget* ProblemReportSheet::buildHeader() {
   close->setToolTip(qs(ProblemReportModel::kCloseName));
   close->setIcon(QIcon(symbolPixmap("xmark.circle.fill", 16, secondaryColor(*this), false, devicePixelRatioF())));
   close->setIconSize(QSize(symbolExtent(16), symbolExtent(16)));
-  close->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 1px; }"
-                                     " QPushButton:focus { border: 1px solid palette(highlight); border-radius: 4px; padding: 0px; }"));
+  close->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0px; }"));
   close->setAutoDefault(false);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   row->addWidget(close, 0, Qt::AlignTop);

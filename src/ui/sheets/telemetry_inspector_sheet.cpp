@@ -52,8 +52,7 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   close->setAccessibleName(QString::fromUtf8(t.close));
   close->setIcon(QIcon(symbolPixmap("xmark.circle.fill", 16, secondary, false, devicePixelRatioF())));
   close->setIconSize(QSize(symbolExtent(16), symbolExtent(16)));
-  close->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 1px; }"
-                                     " QPushButton:focus { border: 1px solid palette(highlight); border-radius: 4px; padding: 0px; }"));
+  close->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0px; }"));
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   header->addWidget(close, 0, Qt::AlignTop);
   column->addLayout(header);
