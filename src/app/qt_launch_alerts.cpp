@@ -4,6 +4,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdlib>
+
+#include "app_core/layout_help.h"
+#include "l10n/localization.h"
+
 namespace tessa {
 namespace {
 
@@ -12,6 +17,9 @@ QMessageBox* makeBox(QMessageBox::Icon icon, const QString& title, const QString
   box->setObjectName("launchAlert");
   box->setInformativeText(detail);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // Start-up alerts come before the first-run windows that open right after
+  // them, and must not end up behind those.
+  box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   return box;
 }
 
@@ -37,15 +45,30 @@ void QtLaunchAlerts::showDuplicateInstance(const DuplicateInstance& info,
 }
 
 void QtLaunchAlerts::showLaunchWarning(LaunchWarning warning, const std::string& detail) {
-  QString text = warning == LaunchWarning::tooFewInputSources
-                     ? QString("Tessavinor needs at least two keyboard layouts to switch between.")
-                     : QString("Another program holds secure keyboard entry.");
-  makeBox(QMessageBox::Information, "Tessavinor", text, QString::fromStdString(detail))->open();
+  if (warning == LaunchWarning::tooFewInputSources) {
+    // In the application's language, with how a layout is added on this
+    // desktop.
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    TooFewLayoutsAlert alert = tooFewLayoutsAlert(desktop ? desktop : "", language_ ? language_() : "th");
+    auto* box = makeBox(QMessageBox::Information, "Tessavinor", QString::fromStdString(alert.text),
+                        QString::fromStdString(alert.detail));
+    box->setObjectName("tooFewLayoutsAlert");
+    box->open();
+    box->raise();
+    box->activateWindow();
+    return;
+  }
+  makeBox(QMessageBox::Information, "Tessavinor", "Another program holds secure keyboard entry.",
+          QString::fromStdString(detail))
+      ->open();
 }
 
 void QtLaunchAlerts::showStatusItemMissing() {
-  makeBox(QMessageBox::Warning, "Tessavinor", "Tessavinor could not put its icon in the system tray.",
-          "Your desktop shows no system tray. Tessavinor keeps working without its icon.")
+  const auto& table = LocalizedTable::shared();
+  const std::string language = language_ ? language_() : "th";
+  makeBox(QMessageBox::Warning, "Tessavinor",
+          QString::fromStdString(table.localized("alert_no_tray", language, false)),
+          QString::fromStdString(table.localized("alert_no_tray_detail", language, false)))
       ->open();
 }
 

@@ -12,10 +12,15 @@ class QtLaunchAlerts final : public QObject, public LaunchAlerts {
   Q_OBJECT
  public:
   static constexpr int kDuplicateAlertSeconds = 10;
+  // `language` gives the application's language when an alert is shown.
+  explicit QtLaunchAlerts(std::function<std::string()> language = {}) : language_(std::move(language)) {}
   void showDuplicateInstance(const DuplicateInstance& info,
                              std::function<void(DuplicateInstanceAnswer)> answered) override;
   void showLaunchWarning(LaunchWarning warning, const std::string& detail) override;
   void showStatusItemMissing() override;
+
+ private:
+  std::function<std::string()> language_;
 };
 
 }  // namespace tessa

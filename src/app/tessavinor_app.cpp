@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/logind_sleep_watcher.h"
+#include "app/session_lock_watcher.h"
 #include "app/qt_launch_alerts.h"
 #include "app/qt_main_runner.h"
 #include "app/qt_shell.h"
@@ -34,6 +35,7 @@
 #ifdef TESSAVINOR_HAVE_X11
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
+#include "platform/x11/x11_screen_state.h"
 #endif
 #include "reliability/launch_environment_guard.h"
 #include "ui/qt_pasteboard.h"
@@ -61,6 +63,10 @@ struct TessavinorApp::Parts {
   std::shared_ptr<AppDelegate> delegate;
   std::unique_ptr<SignalBridge> signalBridge;
   std::unique_ptr<LogindSleepWatcher> sleepWatcher;
+  std::unique_ptr<SessionLockWatcher> lockWatcher;
+#ifdef TESSAVINOR_HAVE_X11
+  std::unique_ptr<X11ScreenState> screenState;
+#endif
   PosixProcessLauncher launcher;
   std::unique_ptr<AccessibilityRepair> repair;
   std::unique_ptr<InstanceChannel> actions;  // `tessavinor --action NAME` from outside
@@ -116,7 +122,8 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   for (const auto& area : p.desktop->unavailableAreas())
     platform.systemLog->console("Tessavinor: " + area + " - no back end on this desktop; reported as unavailable");
 
-  p.alerts = std::make_unique<QtLaunchAlerts>();
+  p.alerts = std::make_unique<QtLaunchAlerts>(
+      [&p] { return p.defaults ? p.defaults->stringForKey("appLanguage").value_or("th") : std::string("th"); });
   LaunchGuardOptions guardOptions;
   guardOptions.isRelaunch = p.isRelaunch;
   p.guard = std::make_unique<LaunchEnvironmentGuard>(platform, *p.alerts, p.clock, guardOptions);
@@ -166,8 +173,13 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   };
   app.runLaunchChecks = [&p](const std::string& bundle, int64_t pid) { return p.guard->runLaunchChecks(bundle, pid); };
   app.warnStatusItemMissing = [&p](bool present) { p.guard->warnStatusItemMissing(present); };
-  app.checkVocabularyUpdates = [] {
-    if (auto store = VocabularyStore::shared()) store->checkForUpdates(std::nullopt);
+  app.checkVocabularyUpdates = [](std::function<void(const std::string&)> done) {
+    auto store = VocabularyStore::shared();
+    if (!store) return;
+    std::weak_ptr<VocabularyStore> weak = store;
+    store->checkForUpdates(std::nullopt, [weak, done] {
+      if (auto s = weak.lock(); s && done) done(s->updateStatus.get());
+    });
   };
   p.delegate = AppDelegate::create(std::move(app));
 
@@ -188,6 +200,10 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
 TessavinorApp::~TessavinorApp() {
   auto& p = *parts_;
   p.actions.reset();
+#ifdef TESSAVINOR_HAVE_X11
+  p.screenState.reset();
+#endif
+  p.lockWatcher.reset();
   if (auto engine = KeyboardEngine::shared()) engine->stopTapDeadManThread();
   p.ui.reset();
   p.repair.reset();
@@ -210,6 +226,17 @@ int TessavinorApp::run() {
         p.desktop->workspace(), *p.main, [&p](const std::string& line) {
           p.desktop->systemLog().console("Tessavinor: " + line);
         });
+    auto log = [&p](const std::string& line) { p.desktop->systemLog().console("Tessavinor: " + line); };
+    p.lockWatcher = std::make_unique<SessionLockWatcher>(p.desktop->workspace(), log);
+#ifdef TESSAVINOR_HAVE_X11
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+      LinuxWorkspace* workspace = &p.desktop->workspace();
+      p.screenState = X11ScreenState::open(
+          nullptr, !p.lockWatcher->watchesDesktopScreenSaver(),
+          [workspace](WorkspaceEvent event) { workspace->post(event); }, log);
+      p.screenState->start(*p.main);
+    }
+#endif
     // Only the holder of the instance lock answers actions sent from outside.
     if (p.guard->holdsInstanceLock()) {
       std::string why;

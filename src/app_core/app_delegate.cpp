@@ -1,5 +1,7 @@
 #include "app_core/app_delegate.h"
 
+#include "correction/clipboard_conversion.h"
+
 #include <fmt/format.h>
 
 #include <atomic>
@@ -175,7 +177,7 @@ void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
     std::weak_ptr<AppDelegate> weak = d.weak_from_this();
     showHUDNotice(*d.engine_,
                   DisplayState::actionable("สิทธิ์ Accessibility ถูกรีเซ็ต",
-                                           "เนื่องจาก macOS อัปเดตจาก " + stored + " → " + current,
+                                           "เนื่องจากระบบปฏิบัติการอัปเดตจาก " + stored + " → " + current,
                                            "exclamationmark.triangle.fill", HudColor::orange, "เปิดสิทธิ์อีกครั้ง",
                                            [weak] {
                                              auto self = weak.lock();
@@ -357,6 +359,15 @@ CopyCacheManager& AppDelegate::copyCache() {
     auto both = engine_->englishToThaiMap();
     for (const auto& [th, en] : engine_->thaiToEnglishMap()) both.emplace(th, en);
     env.otherLayout = [both = std::move(both)](const std::string& text) { return swapCharacters(text, both); };
+    std::weak_ptr<KeyboardEngine> weakEngine = engine_;
+    env.suggestConversion =
+        [weakEngine](const std::string& text) -> std::optional<std::pair<std::string, int64_t>> {
+      auto engine = weakEngine.lock();
+      if (!engine) return std::nullopt;
+      auto s = suggestLayoutConversion(*engine, text);
+      if (!s) return std::nullopt;
+      return std::make_pair(s->text, s->confidence);
+    };
   }
   copyCache_ = CopyCacheManager::create(std::move(env));
   return *copyCache_;
@@ -396,8 +407,23 @@ QuickPastePanelController& AppDelegate::quickPaste() {
 }
 
 void AppDelegate::checkForUpdates() {
-  // No update controller to ask; the vocabulary packs are still checked.
-  if (env_.checkVocabularyUpdates) env_.checkVocabularyUpdates();
+  // The program itself is updated with the package it was installed from;
+  // only the vocabulary packs are fetched here. The HUD says both, then what
+  // the pack check found.
+  if (!engine_) {
+    if (env_.checkVocabularyUpdates) env_.checkVocabularyUpdates({});
+    return;
+  }
+  const std::string title = engine_->localized("update_from_package");
+  showStatusHUD(title, engine_->localized("update_checking_packs"), "arrow.triangle.2.circlepath", HudColor::blue);
+  if (!env_.checkVocabularyUpdates) return;
+  std::weak_ptr<AppDelegate> weak = weak_from_this();
+  env_.checkVocabularyUpdates([weak, title](const std::string& status) {
+    auto self = weak.lock();
+    if (!self || !self->engine_ || status.empty()) return;
+    self->showStatusHUD(title, self->engine_->localized("update_packs_result") + status,
+                        "arrow.triangle.2.circlepath", HudColor::blue);
+  });
 }
 
 // -------------------------------------------------------------------- HUD

@@ -80,8 +80,9 @@ struct AppDelegateEnvironment {
   std::function<bool(const std::string& bundleID, int64_t pid)> runLaunchChecks;
   // Tells about a missing status item (console line and alert).
   std::function<void(bool itemPresent)> warnStatusItemMissing;
-  // Runs the vocabulary-pack update check (the menu's check for updates).
-  std::function<void()> checkVocabularyUpdates;
+  // Runs the vocabulary-pack update check (the menu's check for updates);
+  // `done` gets what the check found, as the vocabulary page words it.
+  std::function<void(std::function<void(const std::string& status)> done)> checkVocabularyUpdates;
   int64_t pid = 0;
 };
 

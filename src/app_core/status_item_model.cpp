@@ -17,6 +17,7 @@ StatusItemState StatusItemState::of(const KeyboardEngine& e) {
   s.hasIgnoredWord = e.flow.lastUndoneWord.has_value();
   s.isHapticFeedbackEnabled = e.isHapticFeedbackEnabled.get();
   s.hapticIntensityConfirm = e.hapticIntensityConfirm();
+  s.hasHapticDevice = e.platform().haptics && e.platform().haptics->hasActuator();
   s.appLanguage = e.appLanguage.get();
   s.proWording = e.appCopywritingLevel.get() == CopywritingLevel::pro;
   s.version = AppInfo::versionString();

@@ -26,6 +26,7 @@ struct StatusItemState {
   bool hasIgnoredWord = false;  // a correction was undone and its word is being left alone
   bool isHapticFeedbackEnabled = false;
   int64_t hapticIntensityConfirm = 2;
+  bool hasHapticDevice = true;  // false: the haptic choices are shown but cannot be changed
   std::string appLanguage = "th";
   bool proWording = false;  // the technical wording level
   std::string version;

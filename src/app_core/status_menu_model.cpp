@@ -59,8 +59,12 @@ StatusMenuItem parent(std::string title, std::vector<StatusMenuItem> submenu) {
 // Strengths as stored: 1 light, 2 medium, 0 strong.
 std::vector<StatusMenuItem> hapticSubmenu(const StatusItemState& s) {
   std::vector<StatusMenuItem> m;
+  // Without a device the stored choices stay visible but cannot be changed,
+  // so a computer that gets one later uses them.
+  if (!s.hasHapticDevice) m.push_back(label(localizedText(s, "menu_haptic_unavailable")));
   auto enabled = item(localizedText(s, "tray_haptic_enabled"), StatusMenuAction::toggleHapticFeedback);
   enabled.checked = s.isHapticFeedbackEnabled;
+  enabled.enabled = s.hasHapticDevice;
   m.push_back(std::move(enabled));
   m.push_back(StatusMenuItem::separator());
   struct Strength {
@@ -74,7 +78,7 @@ std::vector<StatusMenuItem> hapticSubmenu(const StatusItemState& s) {
     auto i = item(localizedText(s, st.key), st.action);
     // The stored strength stays visible while haptics are off.
     i.checked = s.hapticIntensityConfirm == st.value;
-    i.enabled = s.isHapticFeedbackEnabled;
+    i.enabled = s.isHapticFeedbackEnabled && s.hasHapticDevice;
     m.push_back(std::move(i));
   }
   return m;

@@ -321,6 +321,17 @@ void CopyCacheManager::captureNow() {
   captureFromPasteboard();
 }
 
+std::optional<RunningApplication> CopyCacheManager::copySource(const Pasteboard& pb) const {
+  // The owner of the contents, where the system says; else the application
+  // in front. Our own writes are never recorded, so when we are the one in
+  // front the copy came from someone we cannot name.
+  if (auto owner = pb.contentsOwner()) return owner;
+  Workspace* ws = env_.platform.workspace;
+  auto app = ws ? ws->frontmostApplication() : std::nullopt;
+  if (app && !app->bundleID.empty() && app->bundleID == ws->bundleIdentifier()) return std::nullopt;
+  return app;
+}
+
 void CopyCacheManager::captureFromPasteboard() {
   Pasteboard* pb = env_.platform.pasteboard;
   if (!pb || !isEnabled.get() || !historyUsable_) return;
@@ -338,7 +349,13 @@ void CopyCacheManager::captureFromPasteboard() {
   }
   auto entry = makeEntry(contents.front());
   if (!entry) return;
-  if (auto app = env_.platform.workspace ? env_.platform.workspace->frontmostApplication() : std::nullopt) {
+  if (env_.suggestConversion && std::holds_alternative<Item::Text>(entry->payloadType)) {
+    if (auto suggestion = env_.suggestConversion(entry->text)) {
+      entry->suggestedConvertedText = suggestion->first;
+      entry->conversionConfidence = suggestion->second;
+    }
+  }
+  if (auto app = copySource(*pb)) {
     entry->sourceAppName = app->name;
     entry->sourceBundleID = app->bundleID;
   }

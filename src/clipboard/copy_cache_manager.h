@@ -31,6 +31,9 @@ struct CopyCacheManagerEnvironment {
   std::function<void(const std::string&)> log;
   // The text as typed in the other keyboard layout (for the search), when known.
   std::function<std::string(const std::string&)> otherLayout;
+  // The text a copy was meant to be when it was typed in the wrong layout,
+  // with the confidence of that reading; none when it reads as typed.
+  std::function<std::optional<std::pair<std::string, int64_t>>(const std::string&)> suggestConversion;
 };
 
 class CopyCacheManager final : public ObservableObject, public std::enable_shared_from_this<CopyCacheManager> {
@@ -103,6 +106,7 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   double now() const;
   void pasteboardChanged();
   void captureFromPasteboard();
+  std::optional<RunningApplication> copySource(const Pasteboard& pb) const;
   std::optional<CopyCacheItem> makeEntry(const PasteboardItem& item);
   void insert(CopyCacheItem entry);
   // Asks for the text in a captured image; the answer becomes the entry's

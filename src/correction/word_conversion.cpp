@@ -505,7 +505,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);
       e.log("performUndo: restored the word as typed");
-      e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · ⌃⇧Z again to redo");
+      e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · Ctrl+Shift+Z again to redo");
     } else {
       e.flow.pendingRejection.reset();
       // Converted again: the word is no longer being left alone.
@@ -603,7 +603,7 @@ void KeyboardEngine::confirmAddToVocabulary() {
   }
   if (flow.pendingWhitelistConfirmationWord != word) {
     flow.pendingWhitelistConfirmationWord = word;
-    notice(*this, "กด ⌃⇧A อีกครั้งเพื่อจำคำ «" + *word + "»", "Press ⌃⇧A again to keep this word as typed",
+    notice(*this, "กด Ctrl+Shift+A อีกครั้งเพื่อจำคำ «" + *word + "»", "Press Ctrl+Shift+A again to keep this word as typed",
            "book", HudColor::white);
     return;
   }

@@ -174,7 +174,7 @@ void KeyboardEngine::pause(double hours, bool untilTomorrow) {
   }
 
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
-  auto state = DisplayState::actionable("Tessavinor ถูกระงับการทำงาน" + suffix, "กดปุ่มเพื่อเปิดใหม่ หรือใช้คีย์ลัด ⌃⌥⌘P",
+  auto state = DisplayState::actionable("Tessavinor ถูกระงับการทำงาน" + suffix, "กดปุ่มเพื่อเปิดใหม่ หรือใช้คีย์ลัด Ctrl+Alt+Super+P",
                                         "pause.circle.fill", HudColor::gray, "กลับมาทำงานต่อ", [weak] {
                                           if (auto e = weak.lock()) e->resume();
                                         });

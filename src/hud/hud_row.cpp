@@ -23,7 +23,7 @@ HudButton addToVocabularyButton(const std::string& origWord, double opacity, Hud
   HudButton b;
   b.role = HudButtonRole::addToVocabulary;
   b.symbol = iconButtonSymbol("plus.circle", opacity);
-  b.help = "จำคำว่า «" + origWord + "» (⌃⇧A)";
+  b.help = "จำคำว่า «" + origWord + "» (Ctrl+Shift+A)";
   b.accessibilityLabel = "เพิ่มคำว่า " + origWord + " เข้าคลังคำศัพท์";
   b.onClick = std::move(onAddToVocab);
   return b;
@@ -109,13 +109,13 @@ HudRow buildHudRow(const DisplayState& state, bool isExpired, bool showHint, con
     HudButton undo;
     undo.role = HudButtonRole::undo;
     undo.countdown = HudCountdownRing{f->duration, style.ringColor, isExpired};
-    undo.help = "ยกเลิกการแปลง (⌃⇧Z)";
+    undo.help = "ยกเลิกการแปลง (Ctrl+Shift+Z)";
     undo.accessibilityLabel = "ย้อนกลับการแปลงคำ";
     undo.accessibilityHint = "สลับคำกลับเป็น " + f->origWord;
     undo.enabled = !isExpired;
     undo.onClick = f->onUndo;
     row.buttons = {std::move(undo), addToVocabularyButton(f->origWord, isExpired ? 0.3 : 0.85, f->onAddToVocab)};
-    if (showHint) row.hint = "⌃⇧Z ยกเลิก · ⌃⇧A จำคำ";
+    if (showHint) row.hint = "Ctrl+Shift+Z ยกเลิก · Ctrl+Shift+A จำคำ";
   } else if (const auto* r = state.as<DisplayState::ConfirmedReverted>()) {
     row.symbol = rowSymbol("arrow.uturn.backward", HudColor::orange);
     row.title = r->message;
@@ -127,7 +127,7 @@ HudRow buildHudRow(const DisplayState& state, bool isExpired, bool showHint, con
   } else if (const auto* d = state.as<DisplayState::ConfirmedRedo>()) {
     row.symbol = rowSymbol("arrow.uturn.forward", HudColor::green);
     row.title = "แปลงเป็น «" + d->correctedWord + "» อีกครั้ง (Redo)";
-    row.detail = "จุดเก่าที่สุดที่จำไว้ · กด ⌃⇧X เพื่อไปภาษาอื่นต่อ";
+    row.detail = "จุดเก่าที่สุดที่จำไว้ · กด Ctrl+Shift+X เพื่อไปภาษาอื่นต่อ";
   } else if (const auto* s = state.as<DisplayState::Status>()) {
     row.symbol = statusSymbol(s->icon, HudColor::white);
     row.title = s->message;

@@ -13,6 +13,7 @@ constexpr TextPair k[] = {
     {"menu_smart_correction", "ແກ້ຄຳພິມຜິດອັດຕະໂນມັດ (Smart Auto-Correction)"},
     {"menu_smart_correction_limited", "ແກ້ຄຳພິມຜິດອັດຕະໂນມັດ (ໂໝດຈຳກັດ)"},
     {"menu_haptic", "ລະບົບສັ່ນຕອບສະໜອງ (Haptic Feedback)"},
+    {"menu_haptic_unavailable", "ໃຊ້ບໍ່ໄດ້ໃນຄອມພິວເຕີເຄື່ອງນີ້"},
     {"menu_fatigue", "ການແຈ້ງເຕືອນພັກສາຍຕາ (Fatigue Notification)"},
     {"menu_dashboard", "ເປີດແດຊບອດ..."},
     {"menu_quit", "ອອກຈາກ Tessavinor"},
@@ -73,8 +74,8 @@ constexpr TextPair k[] = {
     {"confidence_low", "ໝັ້ນໃຈຕ່ຳ"},
     {"habit_badge", "ຈຳສ່ວນຕົວ"},
     {"habit_learned", "ຮຽນຮູ້ «%@ → %@»"},
-    {"habit_learned_sub", "ຈະແກ້ອັດຕະໂນມັດ · ຍົກເລີກກົດ ⌃⇧Z ຫຼື ຄັງຄຳສັບ ⓧ"},
-    {"habit_cancel", "⌃⇧Z ຍົກເລີກ"},
+    {"habit_learned_sub", "ຈະແກ້ອັດຕະໂນມັດ · ຍົກເລີກກົດ Ctrl+Shift+Z ຫຼື ຄັງຄຳສັບ ⓧ"},
+    {"habit_cancel", "Ctrl+Shift+Z ຍົກເລີກ"},
     {"fatfinger_badge", "ປຸ່ມໃກ້ຄຽງ"},
     {"fatfinger_sub", "ແກ້ຈາກ «%@» (%@)"},
 };

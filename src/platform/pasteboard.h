@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/observable.h"
+#include "platform/workspace.h"
 
 namespace tessa {
 
@@ -53,6 +55,9 @@ class Pasteboard {
   // False where changes are reported only while this application has focus
   // (then the history is captured when its panel is shown).
   virtual bool reportsChangesInBackground() const { return true; }
+  // The application that put the current contents there, where the system
+  // can tell (the owner of the X selection); none where it cannot.
+  virtual std::optional<RunningApplication> contentsOwner() const { return std::nullopt; }
 };
 
 }  // namespace tessa

@@ -39,6 +39,9 @@ class Workspace {
   virtual std::vector<RunningApplication> runningApplications() const = 0;
   virtual Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) = 0;
   virtual bool openURL(const std::string& url) = 0;
+  // False for an address that names something this system does not have
+  // (another platform's settings pane), so a button to it is not shown.
+  virtual bool canOpenURL(const std::string& url) const { return true; }
   // Brings a running application forward; false when it could not be.
   virtual bool activateApplication(const RunningApplication& app) { return false; }
   // "major.minor.patch", the patch always present ("14.5.0").

@@ -1,5 +1,9 @@
 #include "ui/qt_pasteboard.h"
 
+#ifdef TESSAVINOR_HAVE_X11
+#include "platform/x11/x11_selection_owner.h"
+#endif
+
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -83,6 +87,7 @@ QtPasteboard::QtPasteboard(QString platformName) {
   // A Wayland client hears of the clipboard only while one of its surfaces
   // has the keyboard focus.
   foregroundOnly_ = platformName.startsWith(QLatin1String("wayland"));
+  isX11_ = platformName == QLatin1String("xcb");
   if (QClipboard* clipboard = QGuiApplication::clipboard())
     connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
       // The selection and the find buffer are not the clipboard.
@@ -91,6 +96,15 @@ QtPasteboard::QtPasteboard(QString platformName) {
 }
 
 QtPasteboard::~QtPasteboard() = default;
+
+std::optional<RunningApplication> QtPasteboard::contentsOwner() const {
+#ifdef TESSAVINOR_HAVE_X11
+  if (!isX11_) return std::nullopt;
+  if (!owners_) owners_ = X11SelectionOwner::open(nullptr);
+  if (owners_) return owners_->selectionOwner("CLIPBOARD");
+#endif
+  return std::nullopt;
+}
 
 void QtPasteboard::clipboardChanged() {
   // Counted at once, so a write of ours knows its own count when it returns;

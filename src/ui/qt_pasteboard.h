@@ -31,6 +31,8 @@ class QtPasteboard final : public QObject, public Pasteboard {
   Subscription observeChanges(std::function<void()> onChange) override;
   bool write(const std::vector<PasteboardItem>& items) override;
   bool reportsChangesInBackground() const override { return !foregroundOnly_; }
+  // On X11, the owner of the CLIPBOARD selection (X11SelectionOwner).
+  std::optional<RunningApplication> contentsOwner() const override;
 
   // The contents of a clipboard as one item, for tests of the conversion.
   static PasteboardItem itemFrom(const QMimeData& data);
@@ -42,6 +44,8 @@ class QtPasteboard final : public QObject, public Pasteboard {
 
   int64_t changeCount_ = 0;
   bool foregroundOnly_ = false;
+  bool isX11_ = false;
+  mutable std::shared_ptr<class X11SelectionOwner> owners_;  // opened on first use
   std::vector<std::weak_ptr<std::function<void()>>> observers_;
 };
 

@@ -58,7 +58,7 @@ TEST_F(AboutModelTest, TextsAreThaiForThaiAndEnglishForEveryOtherLanguage) {
   AboutModel& m = make(false);
   engine->appLanguage.set("th");
   EXPECT_EQ(m.text("about_desc_free"),
-            "Tessavinor แก้ปัญหา macOS สลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ "
+            "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ "
             "ไม่ต้องกดซ้ำ ไม่ต้องเดา");
   EXPECT_EQ(m.text("about_privacy_body_free").rfind("ทุกอย่างประมวลผลในเครื่อง", 0), 0u);
   EXPECT_EQ(m.text("about_report_button"), "รายงานปัญหา…");
@@ -82,7 +82,7 @@ TEST_F(AboutModelTest, TextsAreThaiForThaiAndEnglishForEveryOtherLanguage) {
 
 TEST_F(AboutModelTest, FeedbackSubjectEncodesEverythingOutsideTheUnreservedCharacters) {
   EXPECT_EQ(AboutModel::feedbackMailURL("0.1.12", "24.04"),
-            "mailto:support@tessavinor.app?subject=Tessavinor%20Feedback%20%28v0.1.12%2C%20macOS%2024.04%29");
+            "mailto:support@tessavinor.app?subject=Tessavinor%20Feedback%20%28v0.1.12%2C%20Linux%2024.04%29");
   // Characters that would end or split a query value are encoded too.
   EXPECT_EQ(AboutModel::percentEncoded("a&b=c+d?e#f/g"), "a%26b%3Dc%2Bd%3Fe%23f%2Fg");
   EXPECT_EQ(AboutModel::percentEncoded("-._~Az09"), "-._~Az09");
@@ -182,7 +182,7 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
   env.notifications = &fx.notifications;
   env.shell = &shell;
   env.makeEngine = [this] { return engine; };
-  env.checkVocabularyUpdates = [&] { ++vocabularyChecks; };
+  env.checkVocabularyUpdates = [&](auto) { ++vocabularyChecks; };
   auto delegate = AppDelegate::create(std::move(env));
   ASSERT_NE(AboutModel::applicationDelegate()(), nullptr);
 

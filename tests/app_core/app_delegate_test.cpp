@@ -175,6 +175,37 @@ TEST_F(AppDelegateTest, QuickPasteOpensWhileTheHistoryIsOnAndSaysSoWhenItCanOnly
   EXPECT_NE(noticeMessages().back(), "quick_paste_copied");
 }
 
+// The menu's check for updates re-checked the vocabulary packs in silence.
+TEST_F(AppDelegateTest, CheckForUpdatesSaysWhereUpdatesComeFromAndWhatThePackCheckFound) {
+  std::function<void(const std::string&)> finishCheck;
+  AppDelegateEnvironment env;
+  env.platform = fx.environment().platform;
+  env.main = &fx.runner;
+  env.clock = &fx.clock;
+  env.defaults = fx.defaults.get();
+  env.notifications = &fx.notifications;
+  env.shell = &shell;
+  env.makeEngine = [this] { return fx.start(); };
+  env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
+  env.runLaunchChecks = [](const std::string&, int64_t) { return true; };
+  env.checkVocabularyUpdates = [&](std::function<void(const std::string&)> done) { finishCheck = std::move(done); };
+  delegate = AppDelegate::create(std::move(env));
+  ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+  fx.engine->appLanguage.set("en");
+  fx.runner.advance(1);
+  size_t before = noticeMessages().size();
+  delegate->checkForUpdates();
+  fx.runner.advance(0.1);
+  ASSERT_EQ(noticeMessages().size(), before + 1);
+  EXPECT_EQ(noticeMessages().back(), "Tessavinor updates come with its installed package");
+  ASSERT_TRUE(finishCheck);
+  finishCheck("เป็นเวอร์ชันล่าสุดแล้ว");
+  fx.runner.advance(5);  // after the first notice's hold
+  ASSERT_EQ(noticeMessages().size(), before + 2);
+  const auto& last = delegate->hud()->shownNotices().back().content;
+  EXPECT_NE(last.dump().find("Vocabulary packs: เป็นเวอร์ชันล่าสุดแล้ว"), std::string::npos) << last.dump();
+}
+
 TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQuit) {
   auto d = makeDelegate(/*anotherInstanceRuns=*/true);
   EXPECT_FALSE(d->applicationDidFinishLaunching());
@@ -212,7 +243,7 @@ TEST_F(AppDelegateTest, TheAccessibilityNoticeFollowsOnlyASystemUpdateThatCostTh
   ASSERT_EQ(noticeMessages().size(), 1u);
   const auto& n = delegate->hud()->shownNotices()[0];
   EXPECT_EQ(n.content["message"], "สิทธิ์ Accessibility ถูกรีเซ็ต");
-  EXPECT_EQ(n.content["subMessage"], "เนื่องจาก macOS อัปเดตจาก 14.5.0 → 14.6.1");
+  EXPECT_EQ(n.content["subMessage"], "เนื่องจากระบบปฏิบัติการอัปเดตจาก 14.5.0 → 14.6.1");
   EXPECT_EQ(n.priority, 4);
   EXPECT_EQ(fx.defaults->stringForKey("lastKnownMacOSVersion"), "14.6.1");
 }

@@ -48,8 +48,8 @@ TEST_F(ProblemReportModelTest, StartsAsAnEmptyFormAndTellsTheReportsLimits) {
   EXPECT_FALSE(model->isSubmitting());
   EXPECT_EQ(ProblemReportModel::create(*engine)->endpoint(), Endpoints::stabilityReport());
   EXPECT_EQ(ProblemReportModel::sentLine(),
-            "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน 200 รายการ · สถิติ 14 วัน · รุ่นแอป, macOS, "
-            "รุ่นเครื่อง, ผังแป้นพิมพ์ของ Apple · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor");
+            "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน 200 รายการ · สถิติ 14 วัน · รุ่นแอป, "
+            "รุ่นระบบปฏิบัติการ, รุ่นเครื่อง, ผังแป้นพิมพ์ · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor");
 }
 
 TEST_F(ProblemReportModelTest, SizeIsKilobytesWithOneDecimalOfAFreshBuild) {

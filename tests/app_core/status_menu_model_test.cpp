@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,27 @@ TEST(StatusMenuTest, ThaiMenuWithHapticsOffShowsTheStoredStrengthDisabled) {
                    "ตรวจสอบการอัปเดต... -> checkForUpdates",
                    "---",
                    "ออกจาก Tessavinor -> quitApp ⌘q"}));
+}
+
+// Without an actuator the switch and the strengths changed nothing yet
+// looked live.
+TEST(StatusMenuTest, WithoutAHapticDeviceTheHapticChoicesShowAsStoredButCannotBeChanged) {
+  StatusItemState s = stateIn("en");
+  s.hasHapticDevice = false;
+  s.isHapticFeedbackEnabled = true;
+  s.hapticIntensityConfirm = 0;
+  auto menu = describe(buildStatusMenu(s));
+  auto at = std::find(menu.begin(), menu.end(), "Haptic Feedback");
+  ASSERT_NE(at, menu.end());
+  EXPECT_EQ(Lines(at + 1, at + 7), (Lines{"  (off) Not available on this computer",
+                                          "  [x] (off) Enabled -> toggleHapticFeedback",
+                                          "  ---",
+                                          "  (off) Light -> setHapticIntensityToLight",
+                                          "  (off) Medium -> setHapticIntensityToMedium",
+                                          "  [x] (off) Strong -> setHapticIntensityToStrong"}));
+  s.appLanguage = "th";
+  auto thai = describe(buildStatusMenu(s));
+  EXPECT_NE(std::find(thai.begin(), thai.end(), "  (off) ใช้ไม่ได้บนคอมพิวเตอร์เครื่องนี้"), thai.end());
 }
 
 TEST(StatusMenuTest, TornDownAndPausedEnglishMenuLeadsWithRestartThenResume) {

@@ -91,6 +91,60 @@ class CopyCacheManagerTest : public ::testing::Test {
   std::vector<std::string> logLines;
 };
 
+// A copy made in another program while our own window was in front was
+// credited to us.
+TEST_F(CopyCacheManagerTest, ACopyIsCreditedToItsOwnerAndNeverToUsForAnotherProgramsCopy) {
+  auto m = make();
+  desk.launchApplication("com.Ovrelan.Tessavinor", "Tessavinor");
+  desk.activateApplication("com.Ovrelan.Tessavinor");
+  main.runUntilIdle();
+  copy("from a terminal");
+  ASSERT_EQ(m->items.get().size(), 1u);
+  EXPECT_EQ(m->items.get().front().sourceAppName, "") << "not known, and not us";
+
+  RunningApplication owner;
+  owner.bundleID = "xterm";
+  owner.name = "XTerm";
+  owner.pid = 4242;
+  desk.pasteboard().setContentsOwner(owner);
+  copy("owned by xterm");
+  ASSERT_EQ(m->items.get().size(), 2u);
+  EXPECT_EQ(m->items.get().front().sourceAppName, "XTerm");
+  EXPECT_EQ(m->items.get().front().sourceBundleID, "xterm");
+
+  // With no owner to ask, the program in front is still credited.
+  desk.pasteboard().setContentsOwner(std::nullopt);
+  desk.activateApplication("org.example.Editor");
+  main.runUntilIdle();
+  copy("from the editor");
+  EXPECT_EQ(m->items.get().front().sourceAppName, "Editor");
+}
+
+// The suggested conversion was never filled, so its row and badge never
+// showed.
+TEST_F(CopyCacheManagerTest, ATextCopyGetsTheSuggestedConversionItsReaderGives) {
+  CopyCacheManagerEnvironment env;
+  env.platform = desk.platform();
+  env.clock = &clock;
+  env.main = &main;
+  env.defaults = &defaults;
+  env.folder = folder();
+  env.suggestConversion = [](const std::string& text) -> std::optional<std::pair<std::string, int64_t>> {
+    if (text == "l;ylfu") return std::make_pair(std::string("สวัสดี"), int64_t{3});
+    return std::nullopt;
+  };
+  auto m = CopyCacheManager::create(std::move(env));
+  m->isEnabled.set(true);
+  copy("l;ylfu");
+  copy("plain");
+  ASSERT_EQ(m->items.get().size(), 2u);
+  const Item& typo = m->items.get()[1];
+  EXPECT_EQ(typo.suggestedConvertedText, std::optional<std::string>("สวัสดี"));
+  EXPECT_EQ(typo.conversionConfidence, 3);
+  EXPECT_TRUE(typo.hasConversionSuggestion());
+  EXPECT_FALSE(m->items.get()[0].hasConversionSuggestion());
+}
+
 TEST_F(CopyCacheManagerTest, IsOffUntilTurnedOnAndCapturesAFifthOfASecondAfterACopy) {
   auto m = make(false);
   EXPECT_FALSE(m->isEnabled.get());

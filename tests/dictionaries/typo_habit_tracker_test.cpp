@@ -132,10 +132,10 @@ TEST_F(TypoHabitTrackerTest, LearnsFromTwoEpisodesAndOffersToForget) {
   ASSERT_EQ(shown.kind(), DisplayState::Kind::actionable);
   const auto* a = shown.as<DisplayState::Actionable>();
   EXPECT_EQ(a->message, "Learned «teh → the»");
-  EXPECT_EQ(a->subMessage, "Will auto-correct · Cancel with ⌃⇧Z or Vocabulary ⓧ");
+  EXPECT_EQ(a->subMessage, "Will auto-correct · Cancel with Ctrl+Shift+Z or Vocabulary ⓧ");
   EXPECT_EQ(a->icon, "wand.and.stars");
   EXPECT_EQ(a->messageColor, HudColor::green);
-  EXPECT_EQ(a->actionTitle, "⌃⇧Z Cancel");
+  EXPECT_EQ(a->actionTitle, "Ctrl+Shift+Z Cancel");
   EXPECT_EQ(panel->shownNotices().back().priority, 2);
   EXPECT_EQ(panel->shownNotices().back().anchor, HudAnchor::topCenter);
 
@@ -167,7 +167,7 @@ TEST_F(TypoHabitTrackerTest, NoticeTextFollowsTheInterfaceLanguage) {
   const auto* a = panel->state().displayState.get().as<DisplayState::Actionable>();
   ASSERT_TRUE(a);
   EXPECT_EQ(a->message, "เรียนรู้ «teh → the»");
-  EXPECT_EQ(a->actionTitle, "⌃⇧Z ยกเลิก");
+  EXPECT_EQ(a->actionTitle, "Ctrl+Shift+Z ยกเลิก");
   // Words are inserted as they are, never read as a format.
   tracker->announceLearnedHabit("%@%d", "%%");
   fx.runner.runUntilIdle();

@@ -89,7 +89,7 @@ TEST(HudRowTest, ExpiredConversionDimsItsControlsAndDisablesUndo) {
   EXPECT_TRUE(undo->enabled);
   EXPECT_FALSE(undo->countdown->isExpired);
   EXPECT_EQ(undo->countdown->duration, 5.0);
-  EXPECT_EQ(undo->help, "ยกเลิกการแปลง (⌃⇧Z)");
+  EXPECT_EQ(undo->help, "ยกเลิกการแปลง (Ctrl+Shift+Z)");
   EXPECT_EQ(undo->accessibilityLabel, "ย้อนกลับการแปลงคำ");
   EXPECT_EQ(undo->accessibilityHint, "สลับคำกลับเป็น l;ylfu");
   undo->onClick();
@@ -97,7 +97,7 @@ TEST(HudRowTest, ExpiredConversionDimsItsControlsAndDisablesUndo) {
   const HudButton* add = buttonOf(live, HudButtonRole::addToVocabulary);
   ASSERT_TRUE(add);
   EXPECT_EQ(add->symbol->opacity, 0.85);
-  EXPECT_EQ(add->help, "จำคำว่า «l;ylfu» (⌃⇧A)");
+  EXPECT_EQ(add->help, "จำคำว่า «l;ylfu» (Ctrl+Shift+A)");
   EXPECT_EQ(add->accessibilityLabel, "เพิ่มคำว่า l;ylfu เข้าคลังคำศัพท์");
 
   HudRow expired = buildHudRow(state, true, false, inLanguage("en"));
@@ -125,7 +125,7 @@ TEST(HudRowTest, RevertedOffersRememberingOnlyWithAnAction) {
   EXPECT_TRUE(offer.separator);
   ASSERT_EQ(offer.buttons.size(), 1u);
   EXPECT_EQ(offer.buttons[0].role, HudButtonRole::addToVocabulary);
-  EXPECT_EQ(offer.buttons[0].help, "จำคำว่า «l;ylfu» (⌃⇧A)");
+  EXPECT_EQ(offer.buttons[0].help, "จำคำว่า «l;ylfu» (Ctrl+Shift+A)");
   EXPECT_EQ(offer.buttons[0].accessibilityLabel, "เพิ่มคำว่า l;ylfu เข้าคลังคำศัพท์");
   EXPECT_EQ(*offer.detail, "พิมพ์ต่อได้เลย");
   offer.buttons[0].onClick();
@@ -151,7 +151,7 @@ TEST(HudRowTest, HintLineOnlyForProposalsAndConversionsAndOnlyWhileAllowed) {
     if (s.kind() == K::ask) {
       EXPECT_EQ(hint, "Ctrl+Shift+O ยืนยัน · Esc ยกเลิก");
     } else if (s.kind() == K::confirmedForward) {
-      EXPECT_EQ(hint, "⌃⇧Z ยกเลิก · ⌃⇧A จำคำ");
+      EXPECT_EQ(hint, "Ctrl+Shift+Z ยกเลิก · Ctrl+Shift+A จำคำ");
     } else {
       EXPECT_FALSE(hint);
     }
@@ -224,7 +224,7 @@ TEST(HudRowTest, ProposalAndRedoRows) {
 
   HudRow redo = buildHudRow(DisplayState::confirmedRedo("สวัสดี", "ไทย (TH)"), false, true, {});
   EXPECT_EQ(redo.title, "แปลงเป็น «สวัสดี» อีกครั้ง (Redo)");
-  EXPECT_EQ(*redo.detail, "จุดเก่าที่สุดที่จำไว้ · กด ⌃⇧X เพื่อไปภาษาอื่นต่อ");
+  EXPECT_EQ(*redo.detail, "จุดเก่าที่สุดที่จำไว้ · กด Ctrl+Shift+X เพื่อไปภาษาอื่นต่อ");
   EXPECT_EQ(redo.symbol->color, HudColor::green);
   EXPECT_TRUE(redo.buttons.empty());
 }

@@ -122,7 +122,7 @@ TEST(LocalizedTextsTest, ChineseAndJapaneseHoldTheScreenSetDerivedFromTheEnglish
     const bool partial = group == "settings" || group == "setup" || group == "tab";
     if (whole.count(group) || startsWith(key, "hud_tap_") || (partial && !excluded.count(key))) expected.insert(key);
   }
-  EXPECT_EQ(expected.size(), 112u);
+  EXPECT_EQ(expected.size(), 113u);
   EXPECT_EQ(keySet(l10n::chineseTexts()), expected);
   EXPECT_EQ(keysOf(l10n::chineseTexts()), keysOf(l10n::japaneseTexts()));
 }
@@ -158,7 +158,7 @@ TEST(LocalizedTextsTest, LaoHoldsExactlyItsListedKeys) {
       expected.insert(key);
     }
   }
-  EXPECT_EQ(expected.size(), 69u);
+  EXPECT_EQ(expected.size(), 70u);
   EXPECT_EQ(keySet(l10n::laoTexts()), expected);
 }
 
@@ -235,9 +235,9 @@ TEST(LocalizedTableTest, TellingRowsHoldTheirEnglishAndThaiTexts) {
       {"hud_tap_stale_recovered", "Detected a temporary stall and auto-recovered",
        "ตรวจพบสถานะค้างชั่วคราวและกู้คืนให้อัตโนมัติ"},
       {"habit_learned", "Learned «%@ → %@»", "เรียนรู้ «%@ → %@»"},
-      {"habit_learned_sub", "Will auto-correct · Cancel with ⌃⇧Z or Vocabulary ⓧ",
-       "จะแก้อัตโนมัติ · ยกเลิกกด ⌃⇧Z หรือคลังคำศัพท์ ⓧ"},
-      {"habit_cancel", "⌃⇧Z Cancel", "⌃⇧Z ยกเลิก"},
+      {"habit_learned_sub", "Will auto-correct · Cancel with Ctrl+Shift+Z or Vocabulary ⓧ",
+       "จะแก้อัตโนมัติ · ยกเลิกกด Ctrl+Shift+Z หรือคลังคำศัพท์ ⓧ"},
+      {"habit_cancel", "Ctrl+Shift+Z Cancel", "Ctrl+Shift+Z ยกเลิก"},
       {"habit_badge", "Personal", "จำส่วนตัว"},
       {"fatfinger_badge", "Adjacent Key", "ปุ่มใกล้เคียง"},
       {"fatfinger_sub", "From «%@» (%@)", "แก้จาก «%@» (%@)"},
@@ -450,6 +450,28 @@ TEST(LocalizationTextFunctionsTest, FormatFillsPlaceholdersInOrder) {
   const auto& table = LocalizedTable::shared();
   EXPECT_EQ(formatLocalized(table.localized("nudge_celebration_subtitle", "th", false), {"2.5", "42"}),
             "คุณประหยัดเวลากดลบไปแล้ว 2.5 นาที (ช่วยแก้คำผิดสะสม 42 คำ) ร่วมส่งตัวเลขเวลานี้ขึ้นแดชบอร์ดชุมชนไหมครับ?");
+}
+
+}  // namespace
+}  // namespace tessa
+
+namespace tessa {
+namespace {
+
+// Texts that named the other platform's computer, keys and trackpad, or
+// spelled the hot keys with its glyphs, in every language that has them.
+TEST(LocalizedTextsTest, TheTextsShownOnLinuxNameNoOtherPlatformsThings) {
+  const std::set<std::string> keys = {"sync_subtitle",        "about_desc_free",          "about_feature_undo_desc",
+                                      "settings_haptic",      "settings_haptic_desc",     "settings_switcher_grave_desc",
+                                      "settings_per_doc_title", "settings_per_doc_desc", "habit_learned_sub",
+                                      "habit_cancel",         "menu_haptic_unavailable"};
+  for (const auto& list : allLists()) {
+    for (const auto& p : list.pairs) {
+      if (!keys.count(std::string(p.key))) continue;
+      for (const char* word : {"Mac", "Apple", "TextEdit", "rackpad", "トラックパッド", "触控板", "Option", "⌃", "⇧"})
+        EXPECT_EQ(p.text.find(word), std::string_view::npos) << list.code << " " << p.key << ": " << p.text;
+    }
+  }
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ std::string AboutModel::percentEncoded(std::string_view text) {
 }
 
 std::string AboutModel::feedbackSubject(const std::string& version, const std::string& operatingSystem) {
-  return "Tessavinor Feedback (v" + version + ", macOS " + operatingSystem + ")";
+  return "Tessavinor Feedback (v" + version + ", Linux " + operatingSystem + ")";
 }
 
 std::string AboutModel::feedbackMailURL(const std::string& version, const std::string& operatingSystem) {

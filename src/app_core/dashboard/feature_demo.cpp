@@ -23,10 +23,10 @@ std::string FeatureDemoInfo::title(FeatureDemo demo) {
 std::string FeatureDemoInfo::hotkeyLabel(FeatureDemo demo) {
   switch (demo) {
     case FeatureDemo::smartCorrection: return "พิมพ์ปกติ";
-    case FeatureDemo::undoRedo: return "⌃/Fn ⇧ Z";
-    case FeatureDemo::cycleLanguage: return "⌃/Fn ⇧ X";
-    case FeatureDemo::confirmSuggestion: return "⌃/Fn ⇧ O";
-    case FeatureDemo::whitelist: return "⌃/Fn ⇧ A";
+    case FeatureDemo::undoRedo: return "Ctrl Shift Z";
+    case FeatureDemo::cycleLanguage: return "Ctrl Shift X";
+    case FeatureDemo::confirmSuggestion: return "Ctrl Shift O";
+    case FeatureDemo::whitelist: return "Ctrl Shift A";
   }
   return {};
 }
@@ -57,8 +57,8 @@ DemoColor FeatureDemoInfo::accentColor(FeatureDemo demo) {
 
 std::string FeatureDemoInfo::hint(FeatureDemo demo) {
   switch (demo) {
-    case FeatureDemo::smartCorrection: return "⌃⇧Z ยกเลิก · ⌃⇧A จำคำ";
-    case FeatureDemo::undoRedo: return "กด ⌃⇧Z อีกครั้งเพื่อแปลงกลับ (Toggle)";
+    case FeatureDemo::smartCorrection: return "Ctrl+Shift+Z ยกเลิก · Ctrl+Shift+A จำคำ";
+    case FeatureDemo::undoRedo: return "กด Ctrl+Shift+Z อีกครั้งเพื่อแปลงกลับ (Toggle)";
     case FeatureDemo::cycleLanguage: return "กดซ้ำเพื่อสลับภาษาถัดไป";
     case FeatureDemo::confirmSuggestion: return "Esc ยกเลิก (ถ้ายังไม่กด)";
     case FeatureDemo::whitelist: return "ลบออกได้ที่แท็บคลังคำศัพท์ ⓧ";
@@ -69,10 +69,10 @@ std::string FeatureDemoInfo::hint(FeatureDemo demo) {
 std::string FeatureDemoInfo::summary(FeatureDemo demo) {
   switch (demo) {
     case FeatureDemo::smartCorrection: return "แอนิเมชันจำลอง: พิมพ์ uหำพ แล้วแปลงเป็น user อัตโนมัติ";
-    case FeatureDemo::undoRedo: return "แอนิเมชันจำลอง: กด ⌃⇧Z เพื่อย้อนกลับจาก user เป็น uหำพ";
-    case FeatureDemo::cycleLanguage: return "แอนิเมชันจำลอง: กด ⌃⇧X เพื่อสลับแป้นพิมพ์จาก ้ำสสน เป็น hello";
-    case FeatureDemo::confirmSuggestion: return "แอนิเมชันจำลอง: กด ⌃⇧O เพื่อยืนยันคำแนะนำ";
-    case FeatureDemo::whitelist: return "แอนิเมชันจำลอง: กด ⌃⇧A เพื่อจำคำเข้าคลังคำศัพท์";
+    case FeatureDemo::undoRedo: return "แอนิเมชันจำลอง: กด Ctrl+Shift+Z เพื่อย้อนกลับจาก user เป็น uหำพ";
+    case FeatureDemo::cycleLanguage: return "แอนิเมชันจำลอง: กด Ctrl+Shift+X เพื่อสลับแป้นพิมพ์จาก ้ำสสน เป็น hello";
+    case FeatureDemo::confirmSuggestion: return "แอนิเมชันจำลอง: กด Ctrl+Shift+O เพื่อยืนยันคำแนะนำ";
+    case FeatureDemo::whitelist: return "แอนิเมชันจำลอง: กด Ctrl+Shift+A เพื่อจำคำเข้าคลังคำศัพท์";
   }
   return {};
 }
@@ -86,19 +86,19 @@ std::vector<DemoStep> FeatureDemoInfo::scriptLines(FeatureDemo demo) {
               {"uหำพ ", C::yellow, "กำลังตรวจสอบ..."}, {"user", C::green, "✅ แปลงสำเร็จ"}};
     case FeatureDemo::undoRedo:
       return {{"user ✅", C::green, "แปลงคำแล้ว"},
-              {"user ✅", C::orange, "⚡️ กด ⌃⇧Z"},
+              {"user ✅", C::orange, "⚡️ กด Ctrl+Shift+Z"},
               {"uหำพ", C::orange, "↩️ ย้อนกลับเป็นคำเดิมแล้ว"}};
     case FeatureDemo::cycleLanguage:
       return {{"้ำสสน", C::white, "ตั้งใจพิมพ์ hello แต่ลืมสลับเป็นภาษาอังกฤษ"},
-              {"้ำสสน", C::cyan, "⚡️ กด ⌃⇧X"},
+              {"้ำสสน", C::cyan, "⚡️ กด Ctrl+Shift+X"},
               {"hello", C::cyan, "🌐 สลับตามแป้นพิมพ์ (้ำสสน → hello)"}};
     case FeatureDemo::confirmSuggestion:
       return {{"uหำพ", C::white, "🔍 user — พิมพ์ผิดภาษา?"},
-              {"uหำพ", C::green, "⚡️ กด ⌃⇧O"},
+              {"uหำพ", C::green, "⚡️ กด Ctrl+Shift+O"},
               {"user", C::green, "✅ ยืนยันแล้ว"}};
     case FeatureDemo::whitelist:
       return {{"user ✅", C::green, "แปลงคำแล้ว"},
-              {"user ✅", C::blue, "⚡️ กด ⌃⇧A"},
+              {"user ✅", C::blue, "⚡️ กด Ctrl+Shift+A"},
               {"uหำพ", C::blue, "📚 เพิ่มเข้าคลังคำศัพท์แล้ว"}};
   }
   return {};

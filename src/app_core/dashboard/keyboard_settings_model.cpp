@@ -12,7 +12,8 @@ namespace {
 
 const char* kSameRoleHoldsFirstKey = "Tessavinor กักตัวอักษรแรกไว้จนสลับภาษาเสร็จจริง ไม่มีอักษรหลุดภาษาเดิม";
 
-std::string modifierName(SwitcherKey key) { return key == SwitcherKey::optionSpace ? "Option" : "Control"; }
+// As Linux desktops label the keys.
+std::string modifierName(SwitcherKey key) { return key == SwitcherKey::optionSpace ? "Alt" : "Ctrl"; }
 
 }  // namespace
 
@@ -39,7 +40,7 @@ std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() co
   cards.push_back({{text("settings_switcher_capslock"),
                     text("settings_switcher_capslock_desc"),
                     std::nullopt,
-                    {"เป็นปุ่มมาตรฐานดั้งเดิมของ macOS และคีย์บอร์ด Apple",
+                    {"เป็นปุ่มที่มีอยู่แล้วบนคีย์บอร์ดทุกรุ่น",
                      "สามารถเลือกรูปแบบย่อยเพื่อประสิทธิภาพการพิมพ์แบบสากลได้"},
                     {"อาจมีอาการสะท้อนของสัญญาณคีย์บอร์ดเมื่อต่อพ่วงคีย์บอร์ดกลไกภายนอกบางรุ่น"}},
                    SwitcherKey::capslock});
@@ -48,25 +49,25 @@ std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() co
                     "Windows Style",
                     {"เปลี่ยนภาษารวดเร็ว ทันใจ ไม่มีสะดุด เลียนแบบพฤติกรรมบน Windows",
                      "ไม่มีปัญหาเรื่องปุ่มหน่วงหรือความไม่เสถียรของสัญญาณ Caps Lock"},
-                    {"ปุ่ม ` จะไม่พิมพ์สัญลักษณ์โดยตรงเปล่า ๆ (ต้องพิมพ์ผ่าน Shift + ` หรือ Option + ` แทน)"}},
+                    {"ปุ่ม ` จะไม่พิมพ์สัญลักษณ์โดยตรงเปล่า ๆ (ต้องพิมพ์ผ่าน Shift + ` หรือ Alt + ` แทน)"}},
                    SwitcherKey::grave});
-  cards.push_back({{"Option + Space",
-                    "สลับภาษาด้วย Option ค้างไว้แล้วเคาะ Space",
+  cards.push_back({{"Alt + Space",
+                    "สลับภาษาด้วย Alt ค้างไว้แล้วเคาะ Space",
                     std::nullopt,
                     {"ปุ่ม Caps Lock และ ` ยังทำงานตามปกติทุกอย่าง", kSameRoleHoldsFirstKey},
-                    {"ชนกับคีย์ลัด Option + Space ของแอปอื่นที่ใช้ปุ่มผสมนี้อยู่"}},
+                    {"ชนกับคีย์ลัด Alt + Space ของแอปอื่นที่ใช้ปุ่มผสมนี้อยู่"}},
                    SwitcherKey::optionSpace});
-  cards.push_back({{"Control + Space",
-                    "สลับภาษาด้วย Control ค้างไว้แล้วเคาะ Space",
-                    "macOS Style",
-                    {"ตรงกับปุ่มสลับภาษามาตรฐานของ macOS ไม่ต้องเปลี่ยนนิสัยการพิมพ์", kSameRoleHoldsFirstKey},
+  cards.push_back({{"Ctrl + Space",
+                    "สลับภาษาด้วย Ctrl ค้างไว้แล้วเคาะ Space",
+                    std::nullopt,
+                    {"ตรงกับปุ่มสลับภาษาที่ใช้กันทั่วไป ไม่ต้องเปลี่ยนนิสัยการพิมพ์", kSameRoleHoldsFirstKey},
                     {"ชนกับคีย์ลัด Control + Space ของแอปอื่น เช่น ช่องเติมโค้ดอัตโนมัติในโปรแกรมพัฒนา"}},
                    SwitcherKey::controlSpace});
-  cards.push_back({{"Command + Space",
-                    "สลับภาษาด้วย Command ค้างไว้แล้วเคาะ Space",
+  cards.push_back({{"Super + Space",
+                    "สลับภาษาด้วย Super ค้างไว้แล้วเคาะ Space",
                     "Windows/PC Style",
                     {"ตำแหน่งนิ้วเดียวกับปุ่มสลับภาษาบน Windows คนย้ายมาจาก PC คุ้นมือทันที", kSameRoleHoldsFirstKey},
-                    {"Command + Space เป็นปุ่มเรียก Spotlight มาแต่เดิม ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"}},
+                    {"Super + Space อาจเป็นคีย์ลัดของเดสก์ท็อปอยู่แล้ว ต้องย้ายคีย์ลัดนั้นไปปุ่มอื่นก่อน"}},
                    SwitcherKey::commandSpace});
   return cards;
 }
@@ -110,20 +111,26 @@ std::string KeyboardSettingsModel::noteHeading() const {
 std::vector<std::string> KeyboardSettingsModel::noteLines() const {
   switch (noteBox()) {
     case NoteBox::modifierSpace:
-      return {"• Tessavinor ดักปุ่มผสมนี้เองก่อนระบบ แล้วสั่งสลับภาษาให้ จึงไม่เกิดการสลับซ้ำซ้อนกับคีย์ลัดของ macOS",
-              "• ระหว่างที่ macOS กำลังสลับภาษา ตัวอักษรที่พิมพ์ต่อทันทีจะถูกกักไว้ แล้วปล่อยออกเมื่อสลับเสร็จ "
+      return {"• Tessavinor ดักปุ่มผสมนี้เองก่อนระบบ แล้วสั่งสลับภาษาให้ จึงไม่เกิดการสลับซ้ำซ้อนกับคีย์ลัดของระบบ",
+              "• ระหว่างที่ระบบกำลังสลับภาษา ตัวอักษรที่พิมพ์ต่อทันทีจะถูกกักไว้ แล้วปล่อยออกเมื่อสลับเสร็จ "
               "ตัวอักษรแรกจึงไม่หลุดเป็นภาษาเดิม",
               "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม " +
                   modifierName(engine_.switcherKey.get()) + " เท่านั้น",
-              "• ปุ่ม Caps Lock กลับไปทำหน้าที่เดิมของ macOS เต็มรูปแบบเมื่อเลือกโหมดนี้"};
-    case NoteBox::graveAccent:
-      return {"• เพื่อไม่ให้เสียความสามารถในการป้อนอักขระ Grave Accent (`) หรือ Tilde (~):",
-              "  - พิมพ์สัญลักษณ์ **Grave Accent (`)** ด้วยการกด **Option + `** หรือ **Shift + `** "
-              "(ขึ้นอยู่กับภาษาและรูปแบบแป้นพิมพ์ที่ใช้)",
-              "  - พิมพ์สัญลักษณ์ **Tilde (~)** ด้วยการกด **Shift + `** หรือปุ่มผสมมาตรฐาน",
-              "• ระบบสั่นตอบสนอง (Trackpad Haptic Feedback):",
-              "  - เมื่อสลับภาษาสำเร็จ จะมีการส่งแรงสั่น Haptic เบา ๆ บน Trackpad แทนสัญญาณเสียงและแสงสี "
-              "(เงียบเชียบและสุภาพต่อคนรอบข้าง) ตามมาตรฐาน macOS HIG"};
+              "• ปุ่ม Caps Lock กลับไปทำหน้าที่เดิมของระบบเต็มรูปแบบเมื่อเลือกโหมดนี้"};
+    case NoteBox::graveAccent: {
+      std::vector<std::string> lines = {
+          "• เพื่อไม่ให้เสียความสามารถในการป้อนอักขระ Grave Accent (`) หรือ Tilde (~):",
+          "  - พิมพ์สัญลักษณ์ **Grave Accent (`)** ด้วยการกด **Alt + `** หรือ **Shift + `** "
+          "(ขึ้นอยู่กับภาษาและรูปแบบแป้นพิมพ์ที่ใช้)",
+          "  - พิมพ์สัญลักษณ์ **Tilde (~)** ด้วยการกด **Shift + `** หรือปุ่มผสมมาตรฐาน"};
+      // The lines on the switch's vibration only where something can vibrate.
+      if (hasHapticDevice()) {
+        lines.push_back("• ระบบสั่นตอบสนอง (Haptic Feedback):");
+        lines.push_back("  - เมื่อสลับภาษาสำเร็จ จะมีการส่งแรงสั่น Haptic เบา ๆ แทนสัญญาณเสียงและแสงสี "
+                        "(เงียบเชียบและสุภาพต่อคนรอบข้าง)");
+      }
+      return lines;
+    }
     case NoteBox::none: break;
   }
   return {};
@@ -154,7 +161,14 @@ bool KeyboardSettingsModel::setLoginItem(bool enabled) {
 
 void KeyboardSettingsModel::setCopywritingLevel(CopywritingLevel level) { engine_.appCopywritingLevel.set(level); }
 
-void KeyboardSettingsModel::setHapticFeedbackEnabled(bool enabled) { engine_.isHapticFeedbackEnabled.set(enabled); }
+void KeyboardSettingsModel::setHapticFeedbackEnabled(bool enabled) {
+  if (!hasHapticDevice()) return;
+  engine_.isHapticFeedbackEnabled.set(enabled);
+}
+
+bool KeyboardSettingsModel::hasHapticDevice() const {
+  return engine_.platform().haptics && engine_.platform().haptics->hasActuator();
+}
 
 bool KeyboardSettingsModel::showsIntensityRows() const { return engine_.isHapticFeedbackEnabled.get(); }
 
@@ -174,6 +188,11 @@ void KeyboardSettingsModel::pickIntensity(const std::string& key, int64_t value)
 bool KeyboardSettingsModel::showsSecurityButton() const { return !engine_.isAccessibilityGranted.get(); }
 
 void KeyboardSettingsModel::openSecuritySettings() { engine_.openAccessibilitySettings(); }
+
+bool KeyboardSettingsModel::canOpenURL(const std::string& url) const {
+  Workspace* workspace = engine_.platform().workspace;
+  return workspace && workspace->canOpenURL(url);
+}
 
 bool KeyboardSettingsModel::openURL(const std::string& url) {
   // A scheme of letters, digits, '+', '-' or '.', starting with a letter,

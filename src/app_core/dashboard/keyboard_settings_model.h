@@ -54,7 +54,7 @@ class KeyboardSettingsModel {
       "ไม่อย่างนั้นจะเรียก Spotlight ไม่ขึ้นเลย";
   static constexpr const char* kSpotlightButton = "เปิดตั้งค่าคีย์ลัดของระบบ";
   static constexpr const char* kNoteBoxTitle = "ข้อควรทราบ (Note)";
-  static constexpr const char* kCompatibilityBoxTitle = "ความเข้ากันได้กับ macOS (Compatibility)";
+  static constexpr const char* kCompatibilityBoxTitle = "ความเข้ากันได้กับระบบ (Compatibility)";
   static constexpr const char* kStartupBoxTitle = "เริ่มต้นอัตโนมัติ (Startup)";
   static constexpr const char* kStartupToggle = "เปิดแอปอัตโนมัติเมื่อเข้าสู่ระบบ";
   static constexpr const char* kStartupNote = "Tessavinor เป็นแอปพื้นหลัง ไม่มีอะไรให้ทำถ้าไม่ได้เริ่มทำงาน";
@@ -106,6 +106,9 @@ class KeyboardSettingsModel {
   void setCopywritingLevel(CopywritingLevel level);
   void setHapticFeedbackEnabled(bool enabled);
   bool showsIntensityRows() const;
+  // Without a device the haptic choices are shown as stored but cannot be
+  // changed, with a short note why.
+  bool hasHapticDevice() const;
 
   // The stored strength, none while the user has never picked one.
   std::optional<int64_t> storedIntensity(const std::string& key) const;
@@ -120,6 +123,8 @@ class KeyboardSettingsModel {
   // Opens `url` when it is a well-formed address; answers whether it went to
   // the workspace.
   bool openURL(const std::string& url);
+  // Whether `url` names something this system has; a button to it shows only then.
+  bool canOpenURL(const std::string& url) const;
 
   // Looked up in the engine's language and wording level.
   std::string text(const std::string& key) const;

@@ -19,8 +19,8 @@ ProblemReportModel::ProblemReportModel(KeyboardEngine& engine, std::string endpo
 
 std::string ProblemReportModel::sentLine() {
   return fmt::format(
-      "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน {} รายการ · สถิติ {} วัน · รุ่นแอป, macOS, "
-      "รุ่นเครื่อง, ผังแป้นพิมพ์ของ Apple · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor",
+      "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน {} รายการ · สถิติ {} วัน · รุ่นแอป, "
+      "รุ่นระบบปฏิบัติการ, รุ่นเครื่อง, ผังแป้นพิมพ์ · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor",
       StabilityReport::kMaxEvents, StabilityReport::kStatsDays);
 }
 

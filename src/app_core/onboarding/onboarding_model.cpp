@@ -128,28 +128,44 @@ void OnboardingModel::cancelRepair() {
 
 // -------------------------------------------------------- switcher key
 
+namespace {
+// The store of system shortcuts that holds the search's; absent on systems
+// that have no such search (Linux).
+bool hasSearchShortcutStore(PreferenceDomains* preferences) {
+  return preferences &&
+         preferences->copyValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey);
+}
+}  // namespace
+
 std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
   SwitcherKey current = engine_.switcherKey.get();
-  bool spotlightOnCommandSpace = SymbolicHotKeys::isHotKey64CommandSpace(engine_.platform().preferences);
+  // Where the system keeps no shortcut store there is no search shortcut to
+  // move, and the card says nothing of one.
+  PreferenceDomains* preferences = engine_.platform().preferences;
+  bool hasShortcutStore = hasSearchShortcutStore(preferences);
+  bool spotlightOnCommandSpace = hasShortcutStore && SymbolicHotKeys::isHotKey64CommandSpace(preferences);
   std::vector<SwitcherCardContent> cards = {
       {SwitcherKey::capslock, "capslock.fill", OnboardingColor::accent, text("onboarding_switcher_caps"),
        "⭐ แนะนำ", text("onboarding_switcher_caps_desc")},
       {SwitcherKey::grave, "keyboard", OnboardingColor::blue, "ปุ่ม Grave Accent (~ / `)", "Windows Style",
        "สลับภาษารวดเร็วสไตล์ Windows ด้วยปุ่ม Grave (~)"},
-      {SwitcherKey::optionSpace, "option", OnboardingColor::purple, "Option + Space", "",
-       "คงปุ่ม Caps Lock และ ` ไว้ตามเดิม เหมาะกับคนที่ตั้ง Option + Space ไว้ใน macOS อยู่แล้ว"},
-      {SwitcherKey::controlSpace, "control", OnboardingColor::teal, "Control + Space", "",
-       "ปุ่มสลับภาษามาตรฐานของ macOS โดย Tessavinor จะดูแลให้ตัวอักษรแรกไม่หลุดภาษาเดิม"},
-      {SwitcherKey::commandSpace, "command", OnboardingColor::purple, "Command + Space", "Windows/PC Style",
-       spotlightOnCommandSpace ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows — ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"
-                               : "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows (Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว)"},
+      {SwitcherKey::optionSpace, "keyboard", OnboardingColor::purple, "Alt + Space", "",
+       "คงปุ่ม Caps Lock และ ` ไว้ตามเดิม เหมาะกับคนที่ตั้ง Alt + Space ไว้ในระบบอยู่แล้ว"},
+      {SwitcherKey::controlSpace, "keyboard", OnboardingColor::teal, "Ctrl + Space", "",
+       "ปุ่มสลับภาษาที่ใช้กันทั่วไป โดย Tessavinor จะดูแลให้ตัวอักษรแรกไม่หลุดภาษาเดิม"},
+      {SwitcherKey::commandSpace, "keyboard", OnboardingColor::purple, "Super + Space", "Windows/PC Style",
+       !hasShortcutStore          ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows"
+       : spotlightOnCommandSpace ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows — ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"
+                                 : "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows (Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว)"},
   };
   for (auto& card : cards) card.selected = card.key == current;
   return cards;
 }
 
 bool OnboardingModel::showsSpotlightWarning() const {
-  return SymbolicHotKeys::commandSpaceConflicts(engine_.switcherKey.get(), engine_.platform().preferences);
+  PreferenceDomains* preferences = engine_.platform().preferences;
+  return hasSearchShortcutStore(preferences) &&
+         SymbolicHotKeys::commandSpaceConflicts(engine_.switcherKey.get(), preferences);
 }
 
 void OnboardingModel::chooseSwitcher(SwitcherKey key) {
@@ -205,10 +221,10 @@ void OnboardingModel::payloadInspectorClosed() {
 // --------------------------------------------------------- cheat sheet
 
 std::vector<HotkeyRowContent> OnboardingModel::hotkeyRows() const {
-  return {{{"⌃", "⇧", "X"}, text("onboarding_hotkey_cycle_word"), false},
-          {{"⌃", "⇧", "Z"}, text("onboarding_hotkey_undo"), false},
-          {{"⌃", "⇧", "O"}, text("onboarding_hotkey_case"), false},
-          {{"⌃", "⇧", "A"}, text("onboarding_hotkey_paragraph"), false}};
+  return {{{"Ctrl", "Shift", "X"}, text("onboarding_hotkey_cycle_word"), false},
+          {{"Ctrl", "Shift", "Z"}, text("onboarding_hotkey_undo"), false},
+          {{"Ctrl", "Shift", "O"}, text("onboarding_hotkey_case"), false},
+          {{"Ctrl", "Shift", "A"}, text("onboarding_hotkey_paragraph"), false}};
   // The clipboard history has no hot keys of its own: its panel opens from
   // its settings page or from a desktop shortcut bound to
   // `tessavinor --action openQuickPaste`, so the sheet lists no keys for it.

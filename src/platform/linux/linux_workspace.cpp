@@ -133,6 +133,8 @@ void LinuxWorkspace::post(WorkspaceEvent event, const std::optional<RunningAppli
   }
 }
 
+bool LinuxWorkspace::canOpenURL(const std::string& url) const { return !isOtherPlatformSettingsURL(url); }
+
 bool LinuxWorkspace::openURL(const std::string& url) {
   if (isOtherPlatformSettingsURL(url)) {
     if (log_) log_("Workspace: not opening " + url + " - that settings pane does not exist on this system");

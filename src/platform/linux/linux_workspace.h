@@ -45,6 +45,7 @@ class LinuxWorkspace final : public Workspace {
   std::vector<RunningApplication> runningApplications() const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
+  bool canOpenURL(const std::string& url) const override;
   // Through the focus back end; false without one.
   bool activateApplication(const RunningApplication& app) override;
   std::string operatingSystemVersion() const override;

@@ -93,6 +93,7 @@ class NoHaptics final : public Haptics {
  public:
   void perform(const std::string&) override {}
   bool actuate(int, float) override { return false; }
+  bool hasActuator() const override { return false; }
 };
 
 }  // namespace tessa

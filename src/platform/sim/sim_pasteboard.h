@@ -19,6 +19,9 @@ class SimPasteboard final : public Pasteboard {
   Subscription observeChanges(std::function<void()> onChange) override { return observers_.add(std::move(onChange)); }
   bool write(const std::vector<PasteboardItem>& items) override;
   bool reportsChangesInBackground() const override { return true; }
+  std::optional<RunningApplication> contentsOwner() const override { return owner_; }
+  // Who the next copies are said to come from; none: the system does not say.
+  void setContentsOwner(std::optional<RunningApplication> owner) { owner_ = std::move(owner); }
 
   // Another application's copy, exactly as given.
   void copyItems(std::vector<PasteboardItem> items);
@@ -38,6 +41,7 @@ class SimPasteboard final : public Pasteboard {
   int64_t changeCount_ = 0;
   bool writable_ = true;
   int writes_ = 0;
+  std::optional<RunningApplication> owner_;
 };
 
 }  // namespace tessa

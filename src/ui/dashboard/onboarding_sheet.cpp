@@ -10,6 +10,7 @@
 #include "reliability/telemetry_manager.h"
 #include "ui/onboarding/onboarding_pages.h"
 #include "ui/onboarding/onboarding_widgets.h"
+#include "ui/sheets/sheet_parts.h"
 #include "ui/sheets/telemetry_inspector_sheet.h"
 
 namespace tessa {
@@ -24,6 +25,8 @@ OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent) : QDia
   setModal(true);
   setWindowTitle(QStringLiteral("Tessavinor"));
   setFixedWidth(520);
+  // No close control of its own: the title bar's close is its one.
+  parts::presentAsSheet(*this, false);
   setAutoFillBackground(true);
 
   layout_ = new QVBoxLayout(this);

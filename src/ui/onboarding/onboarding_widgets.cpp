@@ -71,12 +71,17 @@ QPushButton* onboardingButton(QWidget* parent, const QString& name, const std::s
   int padding = 6 + verticalPadding;
   if (tint.isValid()) {
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 7px;"
-                                         " padding: %2px 12px; } QPushButton:pressed { background: %3; }")
-                              .arg(tint.name(), QString::number(padding), tint.darker(120).name()));
+                                         " padding: %2px 12px; } QPushButton:pressed { background: %3; }"
+                                         " QPushButton:focus { border: 2px solid palette(highlighted-text);"
+                                         " padding: %4px 10px; }")
+                              .arg(tint.name(), QString::number(padding), tint.darker(120).name(),
+                                   QString::number(padding - 2)));
   } else {
     button->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid palette(mid); border-radius: 7px;"
-                                         " padding: %1px 12px; background: palette(button); }")
-                              .arg(padding));
+                                         " padding: %1px 12px; background: palette(button); }"
+                                         " QPushButton:focus { border: 2px solid palette(highlight); padding: %2px 11px; }")
+                              .arg(padding)
+                              .arg(padding - 1));
   }
   return button;
 }
@@ -91,7 +96,9 @@ QPushButton* onboardingLinkButton(QWidget* parent, const QString& name, const st
   button->setFont(font);
   QColor secondary = onboardingColor(OnboardingColor::secondary, button->palette());
   button->setStyleSheet(
-      QStringLiteral("QPushButton { border: none; padding: 2px; color: %1; }").arg(secondary.name(QColor::HexArgb)));
+      QStringLiteral("QPushButton { border: none; padding: 2px; color: %1; }"
+                     " QPushButton:focus { border: 1px solid palette(highlight); border-radius: 3px; padding: 1px; }")
+          .arg(secondary.name(QColor::HexArgb)));
   return button;
 }
 
@@ -209,6 +216,7 @@ void RoundedBox::paintEvent(QPaintEvent*) {
 // ------------------------------------------------------------ CardButton
 
 CardButton::CardButton(QWidget* parent) : QAbstractButton(parent) {
+  setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::PointingHandCursor);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
@@ -240,6 +248,13 @@ void CardButton::paintEvent(QPaintEvent*) {
   painter.fillPath(path, isDown() ? base.darker(112) : hovered_ ? base.darker(104) : base);
   painter.strokePath(path, QPen(withOpacity(palette().color(QPalette::WindowText), 0.15), 1));
   if (outlined_) painter.strokePath(path, QPen(palette().color(QPalette::Highlight), 2));
+  // The keyboard's place, drawn inside the card so that it shows on a
+  // selected card too.
+  if (hasFocus()) {
+    QPainterPath ring;
+    ring.addRoundedRect(r.adjusted(3, 3, -3, -3), 6, 6);
+    painter.strokePath(ring, QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+  }
 }
 
 }  // namespace tessa

@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/hud/hud_window.h"
 #include "ui/screen_geometry.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/symbol_icons.h"
@@ -194,7 +195,11 @@ std::string rowSignature(const QuickPasteRowModel& r) {
 QuickPastePanelWindow::QuickPastePanelWindow(QuickPastePanelController& controller)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), controller_(controller) {
   setObjectName("quickPastePanel");
-  setAttribute(Qt::WA_TranslucentBackground);
+  // Without a compositing manager the see-through parts of a window come out
+  // black and the list unreadable; there the panel is drawn opaque, with
+  // square corners.
+  translucent_ = windowSystemComposites(QGuiApplication::platformName());
+  if (translucent_) setAttribute(Qt::WA_TranslucentBackground);
   setFixedSize(static_cast<int>(QuickPastePanelController::kWidth),
                static_cast<int>(QuickPastePanelController::kHeight));
   build();
@@ -260,16 +265,22 @@ void QuickPastePanelWindow::build() {
   list_->setWidgetResizable(true);
   list_->setFrameShape(QFrame::NoFrame);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  list_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
   auto* rowsHost = new QWidget(list_);
   rowsHost->setObjectName("quickPasteRows");
-  rowsHost->setAttribute(Qt::WA_TranslucentBackground);
+  if (translucent_) {
+    list_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    rowsHost->setAttribute(Qt::WA_TranslucentBackground);
+  } else {
+    // Drawn over the window's colour, or a scrolled or redrawn row leaves
+    // its old pixels behind.
+    rowsHost->setAutoFillBackground(true);
+  }
   auto* rowsLayout = new QVBoxLayout(rowsHost);
   rowsLayout->setContentsMargins(10, 10, 10, 10);
   rowsLayout->setSpacing(6);
   rowsLayout->addStretch(1);
   list_->setWidget(rowsHost);
-  list_->viewport()->setAutoFillBackground(false);
+  list_->viewport()->setAutoFillBackground(!translucent_);
   column->addWidget(list_, 1);
 
   emptyState_ = new QWidget(content_);
@@ -872,7 +883,9 @@ void QuickPastePanelWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   QPainterPath path;
-  path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+  double radius = translucent_ ? 12 : 0;
+  path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+  if (!translucent_) p.fillRect(rect(), palette().color(QPalette::Window));
   p.fillPath(path, palette().color(QPalette::Window));
   p.setPen(QPen(alpha(palette().color(QPalette::WindowText), 0.15), 1));
   p.drawPath(path);

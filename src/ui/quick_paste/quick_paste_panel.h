@@ -38,6 +38,9 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   std::optional<std::pair<double, double>> pointerLocation() const override;
   void refresh() override;
 
+  // Whether the window is drawn see-through (a compositing manager runs).
+  bool isTranslucent() const { return translucent_; }
+
   // How many times a full preview image was decoded (each entry once while
   // its preview stays open).
   int previewDecodeCount() const { return previewDecodes_; }
@@ -105,6 +108,7 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   std::string previewImageID_;
   QImage previewImage_;
   int previewGeneration_ = 0;
+  bool translucent_ = true;
   int previewDecodes_ = 0;
   QHash<QString, QPixmap> thumbnails_;
 };

@@ -1,9 +1,12 @@
 #include "ui/sheets/problem_report_sheet.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +52,7 @@ ProblemReportSheet::ProblemReportSheet(KeyboardEngine& engine, QWidget* parent, 
   setWindowModality(Qt::WindowModal);
   setWindowTitle(QString::fromUtf8(ProblemReportModel::kTitle));
   setFixedWidth(kWidth);
+  presentAsSheet(*this, true);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(20, 20, 20, 20);
@@ -141,7 +145,7 @@ QWidget* ProblemReportSheet::buildForm() {
   QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   mono.setPixelSize(10);
   payload_->setFont(mono);
-  payload_->setFixedHeight(200);
+  payload_->setFixedHeight(kPayloadHeight);
   payload_->setVisible(false);
   disclosure->addWidget(payload_);
   column->addLayout(disclosure);
@@ -369,11 +373,37 @@ void ProblemReportSheet::refresh() {
   fitHeight();
 }
 
+int ProblemReportSheet::roomOnScreen() const {
+  QWidget* over = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* s = over ? over->screen() : screen();
+  if (!s) s = QGuiApplication::primaryScreen();
+  if (!s) return QWIDGETSIZE_MAX;
+  // The window manager's title bar and border come on top of the sheet.
+  return s->availableGeometry().height() - kFrameAllowance;
+}
+
 void ProblemReportSheet::fitHeight() {
   // Wrapped lines need the height for this width, which adjustSize() does
   // not ask for under a fixed width.
-  layout()->activate();
-  int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height();
+  auto needed = [this] {
+    // The form's size is cached until its layout request is handled on a
+    // later turn; the data view was just shown or hidden, so ask anew.
+    // Nested layouts keep their own cached heights.
+    for (QLayout* inner : form_->findChildren<QLayout*>()) inner->invalidate();
+    form_->updateGeometry();
+    layout()->invalidate();
+    layout()->activate();
+    return layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height();
+  };
+  payload_->setFixedHeight(kPayloadHeight);
+  int height = needed();
+  // On a short screen the data view gives up height (it scrolls), so the
+  // note, the contact and the buttons stay on the screen.
+  int room = roomOnScreen();
+  if (payload_->isVisible() && height > room) {
+    payload_->setFixedHeight(std::max(kMinimumPayloadHeight, kPayloadHeight - (height - room)));
+    height = needed();
+  }
   setFixedHeight(height);
 }
 

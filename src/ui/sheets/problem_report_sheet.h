@@ -26,6 +26,10 @@ class ProblemReportSheet final : public QDialog {
 
  public:
   static constexpr int kWidth = 560;
+  // The data view's height, and the least it shrinks to on a short screen.
+  static constexpr int kPayloadHeight = 200;
+  static constexpr int kMinimumPayloadHeight = 80;
+  static constexpr int kFrameAllowance = 40;
   // Asks where to save (the suggested file name in), then answers with the
   // chosen path, or none when the user cancelled.
   using SaveChooser = std::function<void(QWidget* sheet, const QString& suggestedName,
@@ -47,6 +51,7 @@ class ProblemReportSheet final : public QDialog {
   QWidget* buildSuccess();
   void refresh();
   void fitHeight();
+  int roomOnScreen() const;
 
   std::shared_ptr<ProblemReportModel> model_;
   SaveChooser chooser_;

@@ -1,5 +1,11 @@
 #include "ui/sheets/sheet_parts.h"
 
+#include <algorithm>
+
+#include <QDialog>
+#include <QEvent>
+#include <QScreen>
+
 #include <QFrame>
 #include <QHBoxLayout>
 
@@ -126,6 +132,59 @@ QWidget* symbolRow(QWidget* parent, const char* name, const std::string& symbolN
   setTextColor(l, textColor);
   layout->addWidget(l, 1);
   return row;
+}
+
+namespace {
+
+class SheetPlacement final : public QObject {
+ public:
+  explicit SheetPlacement(QDialog& sheet) : QObject(&sheet), sheet_(sheet) {
+    sheet.installEventFilter(this);
+    // A sheet goes where its window goes (the window manager may place the
+    // window only after the sheet was opened).
+    if (QWidget* over = sheet.parentWidget() ? sheet.parentWidget()->window() : nullptr) over->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (watched == &sheet_ && (type == QEvent::Show || type == QEvent::Resize)) place();
+    if (watched != &sheet_ && sheet_.isVisible() && (type == QEvent::Move || type == QEvent::Resize)) place();
+    return false;
+  }
+
+ private:
+  void place() {
+    QWidget* over = sheet_.parentWidget() ? sheet_.parentWidget()->window() : nullptr;
+    if (!over) return;
+    QRect frame = over->frameGeometry();
+    QRect mine(QPoint(0, 0), sheet_.size());
+    mine.moveCenter(frame.center());
+    // A sheet hangs from the top of its window's content when it fits there.
+    int top = over->geometry().top();
+    if (mine.height() <= frame.bottom() - top) mine.moveTop(std::max(mine.top(), top));
+    if (QScreen* screen = over->screen()) {
+      QRect area = screen->availableGeometry();
+      mine.moveLeft(std::clamp(mine.left(), area.left(), std::max(area.left(), area.right() - mine.width() + 1)));
+      mine.moveTop(std::clamp(mine.top(), area.top(), std::max(area.top(), area.bottom() - mine.height() + 1)));
+    }
+    if (mine.topLeft() != sheet_.pos()) sheet_.move(mine.topLeft());
+  }
+  QDialog& sheet_;
+};
+
+}  // namespace
+
+void presentAsSheet(QDialog& dialog, bool ownCloseControl) {
+  if (ownCloseControl) {
+    dialog.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    if (dialog.objectName().isEmpty()) dialog.setObjectName("sheet");
+    dialog.setStyleSheet(dialog.styleSheet() + QStringLiteral("QDialog#%1 { border: 1px solid palette(mid); }")
+                                                   .arg(dialog.objectName()));
+  } else {
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  }
+  new SheetPlacement(dialog);
 }
 
 }  // namespace tessa::parts

@@ -10,6 +10,7 @@
 #include "hud/unified_menu_state.h"
 
 class QBoxLayout;
+class QDialog;
 
 namespace tessa::parts {
 
@@ -39,5 +40,12 @@ QWidget* symbolRow(QWidget* parent, const char* name, const std::string& symbolN
                    const QString& text, TextStyle style, const QColor& textColor);
 
 QString qs(const std::string& text);
+
+// Makes `dialog` a sheet of its parent's window, placed over the window,
+// centred on it and kept inside the screen's free area each time it is
+// shown or changes size. It carries one close control: a sheet with its own
+// (`ownCloseControl`) has no title bar of the window manager's and a thin
+// border instead; one without keeps a title bar with only the close button.
+void presentAsSheet(QDialog& dialog, bool ownCloseControl);
 
 }  // namespace tessa::parts

@@ -26,6 +26,7 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   setWindowModality(Qt::WindowModal);
   setWindowTitle(QString::fromUtf8(t.title));
   setFixedWidth(kWidth);
+  presentAsSheet(*this, true);
   const QColor green = pageColor(HudColor::green);
   const QColor secondary = secondaryColor(*this);
 

@@ -44,10 +44,10 @@ TEST_F(KeyboardSettingsModelTest, FiveCardsInOrderWithTheirLocalisedAndFixedText
   EXPECT_EQ(cards[0].content.subtitle, "Use the Caps Lock key to switch layouts.");
   EXPECT_FALSE(cards[0].content.badge);
   EXPECT_EQ(cards[1].content.badge, "Windows Style");
-  EXPECT_EQ(cards[3].content.badge, "macOS Style");
+  EXPECT_EQ(cards[3].content.badge, std::nullopt);
   EXPECT_EQ(cards[4].content.badge, "Windows/PC Style");
   EXPECT_EQ(cards[4].content.cons,
-            std::vector<std::string>{"Command + Space เป็นปุ่มเรียก Spotlight มาแต่เดิม ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"});
+            std::vector<std::string>{"Super + Space อาจเป็นคีย์ลัดของเดสก์ท็อปอยู่แล้ว ต้องย้ายคีย์ลัดนั้นไปปุ่มอื่นก่อน"});
   for (const auto& c : cards) {
     EXPECT_EQ(c.content.pros.size(), 2u);
     EXPECT_EQ(c.content.cons.size(), 1u);
@@ -70,13 +70,13 @@ TEST_F(KeyboardSettingsModelTest, TheChosenKeyDecidesWhichBoxesShow) {
   m.selectSwitcherKey(SwitcherKey::optionSpace);
   EXPECT_EQ(engine->switcherKey.get(), SwitcherKey::optionSpace);
   EXPECT_EQ(fx.defaults->integerForKey("SwitcherKey"), 2) << "the engine stores the choice";
-  EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Option + Space");
+  EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Alt + Space");
   ASSERT_EQ(m.noteLines().size(), 4u);
-  EXPECT_EQ(m.noteLines()[2], "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม Option เท่านั้น");
+  EXPECT_EQ(m.noteLines()[2], "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม Alt เท่านั้น");
 
   m.selectSwitcherKey(SwitcherKey::controlSpace);
-  EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Control + Space");
-  EXPECT_NE(m.noteLines()[2].find("กดพร้อมปุ่ม Control เท่านั้น"), std::string::npos);
+  EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Ctrl + Space");
+  EXPECT_NE(m.noteLines()[2].find("กดพร้อมปุ่ม Ctrl เท่านั้น"), std::string::npos);
 
   m.selectSwitcherKey(SwitcherKey::grave);
   EXPECT_EQ(m.noteBox(), KeyboardSettingsModel::NoteBox::graveAccent);

@@ -35,7 +35,7 @@ TEST(FeatureDemoTables, OrderCapsAndDelays) {
   ASSERT_EQ(allFeatureDemos().size(), 5u);
   EXPECT_EQ(allFeatureDemos().front(), FeatureDemo::smartCorrection);
   EXPECT_EQ(allFeatureDemos().back(), FeatureDemo::whitelist);
-  EXPECT_EQ(FeatureDemoInfo::hotkeyCaps(FeatureDemo::undoRedo), (std::vector<std::string>{"⌃/Fn", "⇧", "Z"}));
+  EXPECT_EQ(FeatureDemoInfo::hotkeyCaps(FeatureDemo::undoRedo), (std::vector<std::string>{"Ctrl", "Shift", "Z"}));
   EXPECT_EQ(FeatureDemoInfo::hotkeyCaps(FeatureDemo::smartCorrection), (std::vector<std::string>{"พิมพ์ปกติ"}));
   EXPECT_EQ(FeatureDemoInfo::stepDelays(FeatureDemoInfo::scriptLines(FeatureDemo::smartCorrection)),
             (std::vector<double>{0.18, 0.18, 0.18, 0.5, 0.6, 0.5}));

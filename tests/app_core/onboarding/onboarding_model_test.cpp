@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/keyboard_engine.h"
+#include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 
@@ -246,6 +247,33 @@ TEST_F(OnboardingModelTest, ChoosingCommandSpaceWhileSpotlightHoldsItStoresItAnd
   EXPECT_NE(model->switcherCards()[4].description.find("Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว"), std::string::npos);
 }
 
+// A system with no shortcut store (Linux) has no search shortcut to move;
+// the card told the user to move Spotlight first.
+TEST_F(OnboardingModelTest, WithoutAShortcutStoreTheSuperSpaceCardNamesNoSearchShortcut) {
+  model.reset();
+  engine->stopTapDeadManThread();
+  engine.reset();
+  fx.engine.reset();
+  UnavailablePreferenceDomains none;
+  fx.platform.preferences = &none;
+  engine = fx.start();
+  fx.runner.runUntilIdle();
+  model = OnboardingModel::create(*engine, {});
+  auto cards = model->switcherCards();
+  ASSERT_EQ(cards.size(), 5u);
+  EXPECT_EQ(cards[2].title, "Alt + Space");
+  EXPECT_EQ(cards[3].title, "Ctrl + Space");
+  EXPECT_EQ(cards[4].title, "Super + Space");
+  EXPECT_EQ(cards[4].description, "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows");
+  for (const auto& card : cards) {
+    EXPECT_EQ(card.description.find("macOS"), std::string::npos) << card.description;
+    EXPECT_EQ(card.symbol.find("option"), std::string::npos);
+    EXPECT_EQ(card.symbol.find("command"), std::string::npos);
+  }
+  engine->switcherKey.set(SwitcherKey::commandSpace);
+  EXPECT_FALSE(model->showsSpotlightWarning());
+}
+
 TEST_F(OnboardingModelTest, ChoosingTheKeyAlreadySetStillStoresItAndMovesOn) {
   model->setStep(2);
   fx.defaults->remove("SwitcherKey");
@@ -348,8 +376,8 @@ TEST_F(OnboardingModelTest, TheCheatSheetFinishesWithOnlyTheCompletedFlag) {
 TEST_F(OnboardingModelTest, TheCheatSheetShowsItsShortcutsAndTheExamplesOfTheLanguage) {
   auto rows = model->hotkeyRows();
   ASSERT_EQ(rows.size(), 4u) << "only keys that exist: none for the clipboard history";
-  EXPECT_EQ(rows[0].keys, (std::vector<std::string>{"⌃", "⇧", "X"}));
-  EXPECT_EQ(rows[3].keys, (std::vector<std::string>{"⌃", "⇧", "A"}));
+  EXPECT_EQ(rows[0].keys, (std::vector<std::string>{"Ctrl", "Shift", "X"}));
+  EXPECT_EQ(rows[3].keys, (std::vector<std::string>{"Ctrl", "Shift", "A"}));
   for (const auto& row : rows) EXPECT_FALSE(row.optionBadge);
   EXPECT_TRUE(model->showsInstantUndoHint());
 

@@ -266,7 +266,7 @@ TEST_F(UsagePageTest, FeatureDemoCardsPlayWhileShownAndStopWhenHidden) {
   host.show();
   settle();
   for (auto* card : cards) EXPECT_TRUE(card->model().isRunning());
-  EXPECT_EQ(cards[1]->accessibleName(), "แอนิเมชันจำลอง: กด ⌃⇧Z เพื่อย้อนกลับจาก user เป็น uหำพ");
+  EXPECT_EQ(cards[1]->accessibleName(), "แอนิเมชันจำลอง: กด Ctrl+Shift+Z เพื่อย้อนกลับจาก user เป็น uหำพ");
   advance(0.7);  // the hot-key demonstrations are at their key step
   EXPECT_TRUE(cards[1]->model().isKeyStep());
   writeScreenshot(host, "feature_demos_key_step");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <set>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -274,6 +277,60 @@ TEST_F(OnboardingSheetTest, AnyOtherStepShowsTheCheatSheetWhoseButtonFinishes) {
   click(s, "onboarding.hotkey.finish");
   EXPECT_TRUE(engine->hasCompletedOnboarding.get());
   EXPECT_FALSE(s.isVisible());
+}
+
+// The sheet and the dashboard opened as two overlapping windows, each with
+// its own controls, and the switcher cards took no keyboard focus.
+TEST_F(OnboardingSheetTest, TheSheetSitsCentredOverItsWindowWithOneCloseAndTabReachesEveryControl) {
+  OnboardingSheet& s = openOverDashboard("en");
+  QWidget* window = view->window();
+  QPoint sheetCentre = s.frameGeometry().center();
+  auto rect = [](const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+  };
+  EXPECT_LE(std::abs(sheetCentre.x() - window->frameGeometry().center().x()), 2)
+      << "sheet " << rect(s.frameGeometry()) << " window " << rect(window->frameGeometry());
+  EXPECT_TRUE(window->frameGeometry().contains(s.geometry().topLeft()) ||
+              s.height() > window->height()) << "hangs from its window";
+  Qt::WindowFlags flags = s.windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+
+  test::writeWholeScreen("screen_onboarding_over_dashboard_en");
+  s.model().setStep(2);
+  settle();
+  s.activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&s));
+  std::vector<QAbstractButton*> buttons;
+  for (auto* b : s.page()->findChildren<QAbstractButton*>())
+    if (b->isVisibleTo(&s) && b->isEnabled()) buttons.push_back(b);
+  ASSERT_GE(buttons.size(), 5u);
+  std::set<QWidget*> reached;
+  buttons.front()->setFocus(Qt::TabFocusReason);
+  for (int i = 0; i < 40; ++i) {
+    if (QWidget* f = QApplication::focusWidget()) reached.insert(f);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &s, Qt::Key_Tab);
+  }
+  for (auto* b : buttons) EXPECT_TRUE(reached.count(b)) << b->objectName().toStdString();
+
+  // The focused card is drawn differently from the same card without focus.
+  auto* card = find<CardButton>(s, "onboarding.switcher.card2");
+  ASSERT_NE(card, nullptr);
+  card->setFocus(Qt::TabFocusReason);
+  settle();
+  ASSERT_TRUE(card->hasFocus());
+  QImage focused = card->grab().toImage();
+  buttons.front() == card ? buttons.back()->setFocus() : buttons.front()->setFocus();
+  settle();
+  EXPECT_NE(card->grab().toImage(), focused) << "no visible focus ring";
+  card->setFocus(Qt::TabFocusReason);
+  settle();
+  writeScreenshot(s, "onboarding_switcher_focus_en");
+  engine->appLanguage.set("th");
+  settle();
+  test::writeWholeScreen("screen_onboarding_over_dashboard_th");
 }
 
 TEST_F(OnboardingSheetTest, KeyCapsAndFeatureRowsKeepTheirShape) {

@@ -18,6 +18,7 @@
 #include "support/screenshots.h"
 #include "support/settle.h"
 #include "support/temp_home.h"
+#include "ui/hud/hud_window.h"
 #include "ui/screen_geometry.h"
 
 namespace tessa {
@@ -332,6 +333,33 @@ TEST_F(QuickPastePanelTest, KeysAreReadByPositionWithCtrlAsCommandAndTheKeypadAp
   EXPECT_EQ(QuickPastePanelWindow::translateKey(Qt::Key_Enter, Qt::KeypadModifier, 104)->keyCode,
             keycode::keypadEnter);
 #endif
+}
+
+// Without a compositing manager the see-through panel came out with a black
+// list and unreadable rows. Only an X server can show it: the case runs in
+// the Xvfb-and-openbox session (tests/ui/screens_on_xvfb.py).
+TEST_F(QuickPastePanelTest, OnAnXServerWithoutACompositorThePanelIsOpaqueAndItsListReadable) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X server";
+  fillVariedHistory();
+  open("th");
+  EXPECT_EQ(window->isTranslucent(), windowSystemComposites(QStringLiteral("xcb")));
+  ASSERT_FALSE(window->isTranslucent()) << "this session runs no compositing manager";
+  EXPECT_FALSE(window->testAttribute(Qt::WA_TranslucentBackground));
+  QString path = writeScreenshot(*window, "quick_paste_panel_no_compositor_th");
+  // What the server shows: the list's empty part below the rows is the
+  // window's colour, not black.
+  QImage shown(path);
+  ASSERT_FALSE(shown.isNull());
+  QWidget* list = window->findChild<QWidget*>("quickPasteList");
+  QPoint inList = list->mapTo(window.get(), QPoint(list->width() / 2, list->height() - 10));
+  QPoint offset = shown.size() == window->size() ? QPoint() : window->mapToGlobal(QPoint()) - window->frameGeometry().topLeft();
+  QColor pixel = shown.pixelColor(inList + offset);
+  EXPECT_GT(pixel.lightnessF(), 0.5) << pixel.name().toStdString();
+  EXPECT_LT(std::abs(pixel.lightness() - window->palette().color(QPalette::Window).lightness()), 40);
+  writeScreenshot(*window, "quick_paste_panel_no_compositor_th");
+  test::writeWholeScreen("screen_quick_paste_no_compositor_th");
+  open("en");
+  writeScreenshot(*window, "quick_paste_panel_no_compositor_en");
 }
 
 TEST_F(QuickPastePanelTest, ScreenshotsOfThePanelAndItsPreviewsInThaiAndEnglish) {

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
@@ -117,13 +119,53 @@ TEST_F(ReportSheetsTest, TheReportFormStartsEmptyAndItsPreviewFollowsTheNote) {
   settle();
   auto* payload = in<QPlainTextEdit>(&sheet, "report.payload");
   ASSERT_TRUE(payload->isVisible());
-  EXPECT_EQ(payload->height(), 200);
+  EXPECT_GE(payload->height(), ProblemReportSheet::kMinimumPayloadHeight);
+  EXPECT_LE(payload->height(), 200);
   auto shown = nlohmann::json::parse(payload->toPlainText().toStdString());
   EXPECT_EQ(shown["note"], "lid closed");
   QTest::keyClicks(in<QLineEdit>(&sheet, "report.contact"), "a@b.example");
   settle();
   EXPECT_EQ(nlohmann::json::parse(payload->toPlainText().toStdString())["contact"], "a@b.example");
   writeScreenshot(sheet, "problem_report_preview_en");
+}
+
+// The opened data view made the sheet taller than a 768-pixel screen, with
+// Send and Save below its edge; it now gives up height and scrolls instead.
+TEST_F(ReportSheetsTest, TheOpenedDataViewKeepsTheSheetAndItsButtonsOnTheScreen) {
+  ProblemReportSheet& sheet = openReport("th");
+  QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  int closedHeight = sheet.height();
+  in<QToolButton>(&sheet, "report.disclosure")->click();
+  settle();
+  auto* payload = in<QPlainTextEdit>(&sheet, "report.payload");
+  ASSERT_TRUE(payload->isVisible());
+  EXPECT_LE(sheet.height(), area.height() - ProblemReportSheet::kFrameAllowance);
+  if (closedHeight + ProblemReportSheet::kPayloadHeight > area.height() - ProblemReportSheet::kFrameAllowance)
+    EXPECT_LT(payload->height(), ProblemReportSheet::kPayloadHeight) << "the data view gave up height";
+  // Placed on the screen, its buttons inside it.
+  EXPECT_TRUE(area.contains(sheet.geometry())) << sheet.geometry().y() << "+" << sheet.height();
+  for (const char* name : {"report.send", "report.save", "report.contact"}) {
+    QWidget* w = in(&sheet, name);
+    QRect r(w->mapTo(&sheet, QPoint(0, 0)), w->size());
+    EXPECT_TRUE(sheet.rect().contains(r)) << name;
+  }
+  EXPECT_FALSE(sheet.windowFlags() & Qt::WindowCloseButtonHint && !(sheet.windowFlags() & Qt::FramelessWindowHint))
+      << "its own close control is its only one";
+  EXPECT_TRUE(sheet.windowFlags() & Qt::FramelessWindowHint);
+  writeScreenshot(sheet, "problem_report_preview_fits_th");
+  test::writeWholeScreen("screen_problem_report_preview_fits_th");
+  // Closing the view gives the sheet its old height back.
+  in<QToolButton>(&sheet, "report.disclosure")->click();
+  settle();
+  EXPECT_FALSE(payload->isVisible());
+  EXPECT_FALSE(in<QToolButton>(&sheet, "report.disclosure")->isChecked());
+  EXPECT_EQ(sheet.minimumHeight(), closedHeight);
+  EXPECT_EQ(sheet.height(), closedHeight);
+  engine->appLanguage.set("en");
+  in<QToolButton>(&sheet, "report.disclosure")->click();
+  settle();
+  writeScreenshot(sheet, "problem_report_preview_fits_en");
+  test::writeWholeScreen("screen_problem_report_preview_fits_en");
 }
 
 TEST_F(ReportSheetsTest, SavingAsksWithTheSuggestedNameAndAFailedSaveReplacesTheSavedLine) {

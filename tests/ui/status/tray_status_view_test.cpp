@@ -10,6 +10,7 @@
 
 #include "app_core/status_item_fakes.h"
 #include "engine/keyboard_engine.h"
+#include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
@@ -126,6 +127,33 @@ TEST_F(TrayStatusViewTest, TheMenuIsBuiltFromTheEngineInThai) {
   QMenu* languages = actionTitled(view.menu(), "เลือกภาษา (Language)")->menu();
   languages->adjustSize();
   test::writeScreenshot(*languages, "status_menu_th_language");
+}
+
+TEST_F(TrayStatusViewTest, WithoutAHapticDeviceTheSubmenuSaysSoAndItsChoicesAreOff) {
+  view.setController(nullptr);
+  controller.reset();
+  engine.reset();
+  fx.engine.reset();
+  NoHaptics noHaptics;
+  fx.platform.haptics = &noHaptics;
+  engine = fx.start();
+  fx.runner.runUntilIdle();
+  controller = StatusItemController::create(engine, view, shell);
+  controller->setUp();
+  view.setController(controller.get());
+  for (const std::string language : {"th", "en"}) {
+    engine->appLanguage.set(language);
+    QMenu& menu = openMenu();
+    QMenu* haptic = actionTitled(menu, language == "th" ? "ระบบสั่นตอบรับ (Haptic Feedback)" : "Haptic Feedback")->menu();
+    ASSERT_NE(haptic, nullptr);
+    Lines lines = describe(*haptic);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], language == "th" ? "(off) ใช้ไม่ได้บนคอมพิวเตอร์เครื่องนี้" : "(off) Not available on this computer");
+    EXPECT_EQ(lines[1].find("(off) "), 0u) << lines[1];
+    EXPECT_TRUE(menuDrawsWithoutBoxes(*haptic));
+    haptic->adjustSize();
+    test::writeScreenshot(*haptic, QString::fromStdString("status_menu_haptic_unavailable_" + language));
+  }
 }
 
 TEST_F(TrayStatusViewTest, TheMenuFollowsTheEngineAtEachOpeningInEnglish) {

@@ -3,6 +3,10 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
 #include <QDir>
 #include <QGlyphRun>
 #include <QLabel>
@@ -28,10 +32,34 @@ QString writeScreenshot(QWidget& widget, const QString& name) {
   QDir dir(screenshotDirectory());
   EXPECT_TRUE(dir.mkpath(".")) << "cannot create " << dir.path().toStdString();
   QString path = dir.filePath(name + ".png");
-  QPixmap pixmap = widget.grab();
+  QPixmap pixmap;
+  // A widget partly scrolled out of view is grabbed from its own drawing.
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && widget.isVisible() &&
+      (widget.isWindow() || widget.visibleRegion().boundingRect() == widget.rect())) {
+    // On an X server: what the server shows, the window manager's frame
+    // included for a window, read back after the widget's drawing has
+    // reached the server (requests on one connection are kept in order).
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(widget.window()));
+    widget.window()->repaint();
+    QCoreApplication::processEvents();
+    QRect area = widget.isWindow() ? widget.frameGeometry() : QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size());
+    if (QScreen* screen = widget.screen()) pixmap = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  }
+  if (pixmap.isNull()) pixmap = widget.grab();
   EXPECT_FALSE(pixmap.isNull()) << name.toStdString() << ": nothing to grab";
   EXPECT_TRUE(pixmap.save(path, "PNG")) << "cannot write " << path.toStdString();
   return path;
+}
+
+void writeWholeScreen(const QString& name) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  QCoreApplication::processEvents();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QDir dir(screenshotDirectory());
+  EXPECT_TRUE(dir.mkpath("."));
+  QString path = dir.filePath(name + ".png");
+  EXPECT_TRUE(screen->grabWindow(0).save(path, "PNG")) << "cannot write " << path.toStdString();
 }
 
 ::testing::AssertionResult drawsWithoutBoxes(const QString& text, const QFont& font, const QString& name) {

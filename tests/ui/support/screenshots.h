@@ -19,6 +19,10 @@ QString screenshotDirectory();
 // fails the test when the file cannot be written. Gives the file's path.
 QString writeScreenshot(QWidget& widget, const QString& name);
 
+// On an X server, the whole screen as NAME.png (the windows in their places,
+// as a user sees them); nothing on the offscreen platform.
+void writeWholeScreen(const QString& name);
+
 // Fails, naming them, when a Thai or Lao character of `text` is covered by
 // none of the fonts chosen to draw it in `font` (fallbacks included), or
 // when any glyph comes out as the missing-glyph box.

@@ -153,6 +153,8 @@ void KeyboardSettingsPage::build() {
   connect(perDoc, &QPushButton::clicked, this,
           [this] { model_.openURL(KeyboardSettingsModel::kPerDocumentSettingsURL); });
   inner->addWidget(perDoc);
+  // Another platform's settings pane opens nothing here.
+  perDoc->setVisible(model_.canOpenURL(KeyboardSettingsModel::kPerDocumentSettingsURL));
   column->addWidget(compat);
 
   // Start at login.
@@ -218,6 +220,10 @@ void KeyboardSettingsPage::build() {
   setTextColor(hapticDesc, secondary);
   localized(hapticDesc, "settings_haptic_desc");
   toggleTexts->addWidget(hapticDesc);
+  hapticUnavailable_ = label({}, haptic, "hapticUnavailable", kCaption2, true);
+  setTextColor(hapticUnavailable_, secondary);
+  localized(hapticUnavailable_, "menu_haptic_unavailable");
+  toggleTexts->addWidget(hapticUnavailable_);
   toggleRow->addLayout(toggleTexts, 1);
   inner->addLayout(toggleRow);
   intensityRows_ = new QWidget(haptic);
@@ -300,7 +306,11 @@ void KeyboardSettingsPage::refreshLayout() {
     QSignalBlocker block(hapticToggle_);
     hapticToggle_->setChecked(engine_.isHapticFeedbackEnabled.get());
   }
+  bool device = model_.hasHapticDevice();
+  hapticToggle_->setEnabled(device);
+  hapticUnavailable_->setVisible(!device);
   intensityRows_->setVisible(model_.showsIntensityRows());
+  intensityRows_->setEnabled(device);
   securityButton_->setVisible(model_.showsSecurityButton());
   fitContent();
 }

@@ -64,6 +64,7 @@ class KeyboardSettingsPage final : public PageScrollArea {
   QPushButton* levelLayman_ = nullptr;
   QPushButton* levelPro_ = nullptr;
   QCheckBox* hapticToggle_ = nullptr;
+  QLabel* hapticUnavailable_ = nullptr;
   QWidget* intensityRows_ = nullptr;
   std::map<std::string, QComboBox*> intensityPickers_;
   QPushButton* securityButton_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/community_stats_model.h"
+#include "base/notification_center.h"
 #include "engine/keyboard_engine.h"
 #include "ui/dashboard/widgets/symbol_label.h"
 #include "ui/symbol_icons.h"
@@ -44,6 +45,13 @@ CommunityStatsWidget::CommunityStatsWidget(KeyboardEngine& engine, CommunityShar
   layout_->setContentsMargins(12, 12, 12, 12);
   layout_->setSpacing(12);
   rebuild();
+  // A page that hands the box no new state on a language change (the About
+  // page) would otherwise keep it in the old language until a restart.
+  languageChanged_ = engine_.notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
+    QMetaObject::invokeMethod(this, [this] {
+      if (language_ != engine_.appLanguage.get()) rebuild();
+    });
+  });
 }
 
 void CommunityStatsWidget::setState(const CommunityShareState& state) {

@@ -4,6 +4,10 @@
 // statistics on and off. It shows the state its page hands it and keeps none.
 #include <QFrame>
 
+#include <string>
+
+#include "base/observable.h"
+
 #include "app_core/dashboard/community_share_state.h"
 
 class QVBoxLayout;
@@ -33,6 +37,7 @@ class CommunityStatsWidget final : public QFrame {
   SymbolLabel* title_ = nullptr;
   QWidget* section_ = nullptr;
   QVBoxLayout* layout_ = nullptr;
+  Subscription languageChanged_;
 };
 
 }  // namespace tessa

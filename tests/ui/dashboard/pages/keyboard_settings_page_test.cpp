@@ -12,6 +12,8 @@
 
 #include "engine/keyboard_engine.h"
 #include "engine/system_keyboard.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
@@ -93,7 +95,7 @@ TEST_F(KeyboardSettingsPageTest, ClickingACardMovesTheSelectionAndTheBoxesThatEx
   EXPECT_EQ(chosen->borderWidth(), 1.5);
   EXPECT_EQ(other->borderWidth(), 1.0);
   EXPECT_TRUE(shows("noteBox"));
-  EXPECT_EQ(find<QLabel>("noteHeading")->text(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Option + Space");
+  EXPECT_EQ(find<QLabel>("noteHeading")->text(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Alt + Space");
   EXPECT_FALSE(shows("noteLine4"));
 
   // A click on a label inside the card counts as a click on the card.
@@ -160,12 +162,12 @@ TEST_F(KeyboardSettingsPageTest, LevelSecurityButtonAndLoginToggleFollowTheirSou
   EXPECT_FALSE(toggle->isChecked()) << "a failed registration leaves the toggle off";
   EXPECT_FALSE(shows("startupUnavailable"));
 
-  EXPECT_EQ(find<QLabel>("perDocTitle")->text(), "Document Input Source Compatibility");
+  EXPECT_EQ(find<QLabel>("perDocTitle")->text(), "Per-Window Layout Compatibility");
   find<QPushButton>("levelPro")->click();
   settle();
   EXPECT_EQ(engine->appCopywritingLevel.get(), CopywritingLevel::pro);
   EXPECT_TRUE(find<QPushButton>("levelPro")->isChecked());
-  EXPECT_EQ(find<QLabel>("perDocTitle")->text(), "Document Input Source Compatibility");
+  EXPECT_EQ(find<QLabel>("perDocTitle")->text(), "Per-Window Layout Compatibility");
 
   EXPECT_FALSE(shows("securityButton"));
   engine->isAccessibilityGranted.set(false);
@@ -223,6 +225,49 @@ TEST_F(KeyboardSettingsPageTest, LinkButtonsShowThePointingHandOnlyWhileHovered)
   QCoreApplication::sendEvent(link, &enter);
   page.reset();
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// On Linux: the haptic switch and strengths changed nothing yet looked live,
+// and "Check macOS Setting" only logged that its pane does not exist.
+TEST_F(KeyboardSettingsPageTest, OnLinuxHapticsAreShownDisabledAndTheOtherPlatformsPaneIsNotOffered) {
+  engine.reset();
+  fx.engine.reset();
+  NoHaptics noHaptics;
+  LinuxWorkspace workspace(fx.runner, "Tessavinor", {}, [](const std::string&) { return true; });
+  fx.platform.haptics = &noHaptics;
+  fx.platform.workspace = &workspace;
+  engine = fx.start();
+  fx.runner.runUntilIdle();
+  engine->isHapticFeedbackEnabled.set(true);
+  engine->switcherKey.set(SwitcherKey::grave);
+  open({}, "en");
+  auto* toggle = find<QCheckBox>("hapticToggle");
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_FALSE(toggle->isEnabled());
+  EXPECT_TRUE(toggle->isChecked()) << "the stored choice is shown as it is";
+  ASSERT_TRUE(shows("hapticUnavailable"));
+  EXPECT_EQ(find<QLabel>("hapticUnavailable")->text(), "Not available on this computer");
+  EXPECT_FALSE(find("intensityRows")->isEnabled());
+  EXPECT_EQ(find<QLabel>("hapticTitle")->text(), "Haptic Feedback");
+  toggle->click();
+  EXPECT_TRUE(engine->isHapticFeedbackEnabled.get()) << "the stored setting stays";
+  EXPECT_FALSE(shows("perDocButton"));
+  EXPECT_TRUE(shows("perDocDescription"));
+  for (auto* label : page->findChildren<QLabel*>()) {
+    if (!label->isVisibleTo(page.get())) continue;
+    for (const char* word : {"macOS", "Apple", "TextEdit", "Trackpad", "Option", "Command", "Spotlight"})
+      EXPECT_FALSE(label->text().contains(word)) << label->objectName().toStdString() << ": "
+                                                  << label->text().toStdString();
+  }
+  writeScreenshot(*page, "keyboard_settings_linux_en");
+  engine->appLanguage.set("th");
+  settle();
+  EXPECT_EQ(find<QLabel>("hapticUnavailable")->text(), "ใช้ไม่ได้บนคอมพิวเตอร์เครื่องนี้");
+  EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+  writeScreenshot(*page, "keyboard_settings_linux_th");
+  page.reset();
+  engine.reset();
+  fx.engine.reset();
 }
 
 TEST_F(KeyboardSettingsPageTest, ScreenshotsInThaiAndEnglish) {

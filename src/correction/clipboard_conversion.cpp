@@ -1,0 +1,74 @@
+#include "correction/clipboard_conversion.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include "engine/keyboard_engine.h"
+#include "platform/keyboard_tables.h"
+
+namespace tessa {
+
+namespace {
+
+// Longer copies are sentences or code, not one mistyped word.
+constexpr int32_t kMaxCodePoints = 40;
+
+enum class Script { ascii, thai, mixed };
+
+std::optional<Script> scriptOf(const std::string& text) {
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+  if (u.isEmpty() || u.countChar32() > kMaxCodePoints) return std::nullopt;
+  bool ascii = true, thai = true, letter = false;
+  for (int32_t i = 0; i < u.length();) {
+    UChar32 c = u.char32At(i);
+    i += U16_LENGTH(c);
+    if (u_isUWhiteSpace(c)) return std::nullopt;  // one word only
+    ascii = ascii && c > 0x20 && c < 0x7F;
+    thai = thai && c >= 0x0E00 && c <= 0x0E7F;
+    letter = letter || u_isalpha(c);
+  }
+  if (!letter) return std::nullopt;
+  if (ascii) return Script::ascii;
+  if (thai) return Script::thai;
+  return Script::mixed;
+}
+
+std::string lowered(const std::string& s) {
+  std::string out;
+  icu::UnicodeString::fromUTF8(s).toLower().toUTF8String(out);
+  return out;
+}
+
+// 2: the common list (or the user's ignored words) has it; 1: the spell
+// checker takes it; 0: unknown.
+int englishEvidence(KeyboardEngine& e, const std::string& word) {
+  std::string w = lowered(word);
+  if (auto common = e.loadCommonEnglishWords(); common && common->contains(w)) return 2;
+  if (auto ignored = e.developerWhitelist(); ignored && ignored->contains(w)) return 2;
+  return e.systemSpellCheckerAccepts(w, "en") ? 1 : 0;
+}
+
+int thaiEvidence(KeyboardEngine& e, const std::string& word) {
+  std::string w = KeyboardEngine::normalizeThaiSaraAm(word);
+  if (auto common = e.commonThaiWords(); common && common->contains(w)) return 2;
+  return e.systemSpellCheckerAccepts(w, "th") ? 1 : 0;
+}
+
+}  // namespace
+
+std::optional<LayoutConversionSuggestion> suggestLayoutConversion(KeyboardEngine& e, const std::string& text) {
+  auto script = scriptOf(text);
+  if (!script || *script == Script::mixed) return std::nullopt;
+  const bool fromEnglish = *script == Script::ascii;
+  std::string rendered = swapCharacters(text, fromEnglish ? e.englishToThaiMap() : e.thaiToEnglishMap());
+  // Every character must have come from the other layout's key.
+  auto renderedScript = scriptOf(rendered);
+  if (!renderedScript || *renderedScript != (fromEnglish ? Script::thai : Script::ascii)) return std::nullopt;
+  int asCopied = fromEnglish ? englishEvidence(e, text) : thaiEvidence(e, text);
+  if (asCopied > 0) return std::nullopt;
+  int asRendered = fromEnglish ? thaiEvidence(e, rendered) : englishEvidence(e, rendered);
+  if (asRendered == 0) return std::nullopt;
+  return LayoutConversionSuggestion{rendered, asRendered == 2 ? 3 : 2};
+}
+
+}  // namespace tessa
