@@ -40,6 +40,14 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
+// What kept the last trust check from reaching the desktop's switch.
+enum class AXTrustProblem {
+  none,                  // the desktop answered (trusted or not)
+  noSessionBus,          // there is no session bus to ask on
+  noAccessibilityBus,    // nothing on the session bus keeps the switch
+  switchRefused,         // the switch is there but would not turn on
+};
+
 template <class T>
 struct AXResult {
   AXError error = AXError::success;
@@ -51,6 +59,12 @@ class Accessibility {
  public:
   virtual ~Accessibility() = default;
   virtual bool isProcessTrusted(bool prompt) = 0;
+  // True where asking with a prompt turns the desktop's own Accessibility
+  // switch on by itself, so there is no settings page for the user to visit.
+  virtual bool promptTurnsTrustOn() const { return false; }
+  // Why the last trust check could not be answered; none when it was.
+  // Never blocks: any thread may ask.
+  virtual AXTrustProblem trustProblem() const { return AXTrustProblem::none; }
   // The system-wide focused element, asked with a messaging time-out.
   virtual AXResult<AXElement> focusedElement(double timeoutSeconds) = 0;
   // The focused element of an application (by pid).
