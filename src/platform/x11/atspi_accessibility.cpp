@@ -231,7 +231,9 @@ class AtspiAccessibility::Worker {
   ~Worker() {
     if (thread_.joinable()) stop([] {});
     g_main_loop_unref(loop_);
-    g_main_context_unref(context_);  // drops jobs that never ran
+    // The context stays: the library keeps its connection on it for the
+    // life of the process (it cannot be taken off cleanly), and a context
+    // that went away would leave the connection's watches dangling.
   }
   bool current() const { return std::this_thread::get_id() == id_; }
   GMainContext* context() const { return context_; }
@@ -317,10 +319,13 @@ bool AtspiAccessibility::busUp() {
     problem_ = answer == StatusAnswer::noBus ? AXTrustProblem::noSessionBus : AXTrustProblem::noAccessibilityBus;
     return false;
   }
-  // The library's connections belong to this thread's context.
-  atspi_set_main_context(worker_->context());
+  // Initialising attaches the library's connection to the default context,
+  // which the application's event loop runs on the main thread; it then
+  // moves to this thread's own context, so that nothing but this thread
+  // ever dispatches it.
   const int r = atspi_init();
   initialised_ = r == 0 || r == 1;
+  if (initialised_) atspi_set_main_context(worker_->context());
   return initialised_;
 }
 
