@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -60,6 +61,8 @@ constexpr double kTrustDeadline = 1.5;
 constexpr double kTrustFreshFor = 0.25;
 // A read or edit that names no time-out of its own.
 constexpr double kCallDeadline = 0.3;
+// One question to an application while looking for the focus.
+constexpr double kWalkCallSeconds = 0.1;
 
 enum class StatusAnswer { value, noBus, noLauncher, refused };
 
@@ -424,6 +427,9 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
       lastFocused_ = nullptr;
     }
   }
+  // Through the other applications each question gets little time: one that
+  // hangs must not use up the whole deadline before the focused one is seen.
+  setTimeout(std::min(timeoutSeconds, kWalkCallSeconds));
   AtspiAccessible* desktop = atspi_get_desktop(0);
   if (!desktop) return fail<AXElement>(AXError::cannotComplete);
   AtspiAccessible* found = nullptr;
