@@ -55,6 +55,14 @@ struct AXResult {
   bool ok() const { return error == AXError::success && value.has_value(); }
 };
 
+// What a text field shows: its whole value and its selection (the caret when
+// empty); a secure field gives neither.
+struct AXTextState {
+  std::string value;
+  TextRange selection;
+  bool secure = false;
+};
+
 class Accessibility {
  public:
   virtual ~Accessibility() = default;
@@ -77,6 +85,18 @@ class Accessibility {
   virtual AXResult<std::string> stringForRange(const AXElement& e, TextRange range) = 0;
   virtual AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) = 0;
   virtual AXResult<Rect> frame(const AXElement& e) = 0;
+  // A field's text state in one go: a secure field answers secure; else its
+  // value and selection, or the first error met. A desktop that can ask
+  // for them together answers faster than the three questions apart.
+  virtual AXResult<AXTextState> textState(const AXElement& e) {
+    if (auto sub = subrole(e); sub.ok() && *sub.value == "AXSecureTextField")
+      return {AXError::success, AXTextState{{}, {}, true}};
+    auto v = value(e);
+    auto r = selectedTextRange(e);
+    if (!v.ok()) return {v.error == AXError::success ? AXError::noValue : v.error, std::nullopt};
+    if (!r.ok()) return {r.error == AXError::success ? AXError::noValue : r.error, std::nullopt};
+    return {AXError::success, AXTextState{std::move(*v.value), *r.value, false}};
+  }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
 };

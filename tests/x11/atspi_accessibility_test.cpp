@@ -111,6 +111,11 @@ TEST_F(AtspiAccessibilityTest, ReadsTextCaretSelectionAndBoundsInUtf16Units) {
   EXPECT_EQ(*ax->value(e).value, text);
   EXPECT_EQ(*ax->selectedTextRange(e).value, (TextRange{10, 0}));
   EXPECT_EQ(field->state()->caret, 10);  // the window counts as we do
+  auto state = ax->textState(e);
+  ASSERT_TRUE(state.ok()) << static_cast<int>(state.error);
+  EXPECT_EQ(state.value->value, text);
+  EXPECT_EQ(state.value->selection, (TextRange{10, 0}));
+  EXPECT_FALSE(state.value->secure);
   EXPECT_EQ(*ax->stringForRange(e, TextRange{1, 2}).value, "😀");
   EXPECT_EQ(*ax->stringForRange(e, TextRange{4, 3}).value, "สวั");
   EXPECT_EQ(ax->stringForRange(e, TextRange{8, 3}).error, AXError::illegalArgument);
@@ -147,12 +152,18 @@ TEST_F(AtspiAccessibilityTest, KeysTypedInTheThaiGroupReadBackAsThai) {
   ASSERT_TRUE(field->waitForText("hello สวัสดี"));
   EXPECT_EQ(*ax->value(e).value, "hello สวัสดี");
   EXPECT_EQ(*ax->selectedTextRange(e).value, (TextRange{12, 0}));
+  auto state = ax->textState(e);
+  ASSERT_TRUE(state.ok());
+  EXPECT_EQ(state.value->value, "hello สวัสดี");
+  EXPECT_EQ(state.value->selection, (TextRange{12, 0}));
 }
 
 TEST_F(AtspiAccessibilityTest, APasswordFieldIsSecureAndGivesNoValue) {
   AXElement e = open(TestField::Kind::password, "secret");
   ASSERT_NE(e.id, 0u);
   EXPECT_EQ(*ax->subrole(e).value, "AXSecureTextField");
+  ASSERT_TRUE(ax->textState(e).ok());
+  EXPECT_TRUE(ax->textState(e).value->secure);
   EXPECT_EQ(ax->value(e).error, AXError::noValue);
 }
 

@@ -562,6 +562,39 @@ AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
   return ok(TextRange{location, whole->fromAtspi(end) - location});
 }
 
+AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<AXTextState>, textState(e));
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<AXTextState>(error);
+  GError* gerror = nullptr;
+  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
+  if (gerror) return fail<AXTextState>(errorOf(gerror));
+  if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok(AXTextState{{}, {}, true});
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
+  auto whole = readField(text);
+  int start = -1, end = -1;
+  if (whole) {
+    start = end = atspi_text_get_caret_offset(text, &gerror);
+    if (!gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
+      if (AtspiRange* range = atspi_text_get_selection(text, 0, nullptr)) {
+        if (range->end_offset > range->start_offset) {
+          start = range->start_offset;
+          end = range->end_offset;
+        }
+        g_free(range);
+      }
+    }
+  }
+  g_object_unref(text);
+  if (gerror) return fail<AXTextState>(errorOf(gerror));
+  if (!whole || start < 0) return fail<AXTextState>(AXError::cannotComplete);
+  const int64_t location = whole->fromAtspi(start);
+  const int64_t length = whole->fromAtspi(end) - location;
+  return ok(AXTextState{std::move(whole->text), TextRange{location, length}, false});
+}
+
 AXResult<std::string> AtspiAccessibility::selectedText(const AXElement& e) {
   TESSA_ON_WORKER(AXResult<std::string>, selectedText(e));
   auto range = selectedTextRange(e);

@@ -63,6 +63,8 @@ class AtspiAccessibility final : public Accessibility {
   AXResult<std::string> stringForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> frame(const AXElement& e) override;
+  // One trip to the worker and the fewest questions to the application.
+  AXResult<AXTextState> textState(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
 
   // Edits, at UTF-16 offsets. success, or the error the element answered.
