@@ -3,8 +3,7 @@
 // deterministic: the wall clock starts at the scenario's time, local time is
 // UTC, and the program's files live in a fresh temporary folder. With
 // `--desktop x11` the same scenario runs on a private X server instead
-// (ctl_simulate_x11.cpp), re-run inside a session bus of its own when there
-// is none.
+// (ctl_simulate_x11.cpp), re-run inside a session bus of its own.
 #include <unistd.h>
 
 #include <algorithm>
@@ -289,14 +288,14 @@ namespace {
 constexpr const char* kUsage = "usage: tessavinorctl simulate [--desktop sim|x11] SCENARIO.json\n";
 
 // Runs this very command again inside a session bus of its own: AT-SPI
-// lives on the session bus, and a run must not share one. Returns only when
-// that cannot be done.
+// lives on the session bus, and a run must share neither the user's bus nor
+// the user's settings (the run turns the desktop's accessibility switch on,
+// which the bus launcher would otherwise write to the user's settings
+// database). Everything started on that bus keeps its settings in memory.
+// Returns only when that cannot be done.
 int rerunInsideSessionBus(char** argv, int argc) {
-  if (std::getenv("TESSAVINOR_CTL_IN_SESSION_BUS")) {
-    std::fprintf(stderr, "tessavinorctl simulate: dbus-run-session gave no session bus\n");
-    return 2;
-  }
   ::setenv("TESSAVINOR_CTL_IN_SESSION_BUS", "1", 1);
+  ::setenv("GSETTINGS_BACKEND", "memory", 1);
   std::error_code ec;
   std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
   if (ec) self = "tessavinorctl";
@@ -366,7 +365,11 @@ int runSimulateCommand(int argc, char** argv) {
       std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), refusal.c_str());
       return 2;
     }
-    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) return rerunInsideSessionBus(argv, argc);
+    if (!std::getenv("TESSAVINOR_CTL_IN_SESSION_BUS")) return rerunInsideSessionBus(argv, argc);
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+      std::fprintf(stderr, "tessavinorctl simulate: dbus-run-session gave no session bus\n");
+      return 2;
+    }
     for (const auto& note : x11Approximations(scenario))
       std::fprintf(stderr, "tessavinorctl simulate: note: %s\n", note.c_str());
     std::string why;

@@ -22,8 +22,6 @@ namespace {
 constexpr const char* kLastKnownVersionKey = "lastKnownMacOSVersion";
 constexpr const char* kConflictWarningDismissedKey = "conflictWarningDismissed";
 constexpr const char* kUpdateHost = "updates.tessavinor.app";
-constexpr const char* kAccessibilitySettingsURL =
-    "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
 
 std::atomic<AppDelegate*> gShared{nullptr};
 
@@ -134,7 +132,9 @@ bool AppDelegate::applicationDidFinishLaunching() {
   step("runLaunchSetup");
   engine_->runLaunchSetup();
   step("requestAccessibility");
-  engine_->requestAccessibility(false);
+  // Where the desktop's own switch grants it, asking turns it on (with a log
+  // line); elsewhere start-up only looks.
+  engine_->requestAccessibility(env_.platform.accessibility && env_.platform.accessibility->promptTurnsTrustOn());
 
   step("registerObservers");
   registerObservers();
@@ -183,8 +183,7 @@ void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
                                              auto self = weak.lock();
                                              if (!self) return;
                                              if (self->hud_) self->hud_->dismiss(0.15);
-                                             if (self->env_.platform.workspace)
-                                               self->env_.platform.workspace->openURL(kAccessibilitySettingsURL);
+                                             if (self->engine_) self->engine_->openAccessibilitySettings();
                                            }),
                   4, true, false);
   });

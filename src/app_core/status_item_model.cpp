@@ -10,6 +10,7 @@ StatusItemState StatusItemState::of(const KeyboardEngine& e) {
   StatusItemState s;
   s.isPaused = e.isPaused.get();
   s.isAccessibilityGranted = e.isAccessibilityGranted.get();
+  if (!s.isAccessibilityGranted) s.accessibilityProblemKey = e.accessibilityProblemKey();
   s.isEventTapDead = e.isEventTapDead.get();
   s.isEmergencyTornDown = e.recovery.isEmergencyTornDown;
   s.isSecureInputActive = e.isSecureInputActive.get();
@@ -105,6 +106,9 @@ StatusIconLayout StatusIconSpec::layout(double w, double h) const {
 std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing) {
   if (!state.keysUnavailableReason.empty())
     return formatLocalized(localizedText(state, "tray_tooltip_no_keys"), {state.keysUnavailableReason});
+  if (accessibilityMissing && !state.accessibilityProblemKey.empty())
+    return formatLocalized(localizedText(state, "tray_tooltip_ax_unavailable"),
+                           {localizedText(state, state.accessibilityProblemKey)});
   if (accessibilityMissing) return localizedText(state, "tray_tooltip_ax_lost");
   if (state.isEmergencyTornDown) return localizedText(state, "tray_tooltip_torn_down");
   if (state.isEventTapDead) return localizedText(state, "tray_tooltip_tap_dead");

@@ -33,6 +33,9 @@ struct StatusItemState {
   // Why this desktop gives the engine no keys at all (a Wayland session, no
   // X server); empty when it does.
   std::string keysUnavailableReason;
+  // Without Accessibility: the text key saying what is missing for it (no
+  // session bus, no accessibility bus) and what to do; empty when unknown.
+  std::string accessibilityProblemKey;
 
   static StatusItemState of(const KeyboardEngine& engine);
 };

@@ -38,16 +38,14 @@ FocusedTextRead readFocusedText(KeyboardEngine& engine) {
                                                         : FocusedTextProblem::noFocusedField;
     return out;
   }
-  if (auto subrole = ax->subrole(*element.value); subrole.ok() && *subrole.value == "AXSecureTextField") {
-    countRead(engine, started);
+  auto state = ax->textState(*element.value);
+  countRead(engine, started);
+  if (state.ok() && state.value->secure) {
     out.problem = FocusedTextProblem::secureField;
     return out;
   }
-  auto value = ax->value(*element.value);
-  auto range = ax->selectedTextRange(*element.value);
-  countRead(engine, started);
-  if (!value.ok() || !range.ok()) return out;
-  FocusedText text{*element.value, toUtf16(*value.value), *range.value};
+  if (!state.ok()) return out;
+  FocusedText text{*element.value, toUtf16(state.value->value), state.value->selection};
   auto n = static_cast<int64_t>(text.text.size());
   if (text.selection.location < 0 || text.selection.length < 0 || text.selection.location + text.selection.length > n)
     return out;

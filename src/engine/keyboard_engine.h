@@ -239,6 +239,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Launch set-up, permission and stability.
   void runLaunchSetup();
   void requestAccessibility(bool prompt);
+  // The text key saying what keeps the desktop's Accessibility switch out of
+  // reach (what is missing and what to install or run); empty when nothing does.
+  std::string accessibilityProblemKey() const;
   void resumePendingAXRepair();
   void createEventTap();
   void loadLocalWordlists(const std::string& language);

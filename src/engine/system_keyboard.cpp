@@ -456,6 +456,11 @@ void KeyboardEngine::showPerDocumentRevertBanner() {
 }
 
 void KeyboardEngine::openAccessibilitySettings() {
+  // A desktop whose switch we may turn on ourselves has no page to open.
+  if (platform().accessibility && platform().accessibility->promptTurnsTrustOn()) {
+    requestAccessibility(true);
+    return;
+  }
   if (platform().workspace)
     platform().workspace->openURL("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
   requestAccessibility(false);

@@ -328,6 +328,7 @@ constexpr TextPair k[] = {
     {"tray_tooltip_ax_lost", "⚠️ Accessibility permission lost — click to restore it"},
     {"tray_tooltip_torn_down", "🛡 Stopped to keep the computer from freezing — click to restart"},
     {"tray_tooltip_tap_dead", "⚡̶ Not receiving keys — recovering automatically"},
+    {"tray_tooltip_ax_unavailable", "⚠️ No keyboard access: %@"},
     {"tray_tooltip_no_keys", "⚡̶ No keys from this desktop: %@"},
     {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - for external keyboards"},
     {"tray_restart_tap", "🛡 Restart Correction (stopped to keep the computer from freezing)"},
@@ -340,6 +341,9 @@ constexpr TextPair k[] = {
     {"tray_haptic_light", "Light"},
     {"tray_haptic_medium", "Medium"},
     {"tray_haptic_strong", "Strong"},
+    {"a11y_no_session_bus", "There is no D-Bus session bus, so the desktop's accessibility switch cannot be reached. Start Tessavinor from your desktop session (or run it under dbus-run-session)."},
+    {"a11y_no_bus", "The desktop's accessibility bus does not answer. Install at-spi2-core (sudo apt install at-spi2-core), then log out and back in."},
+    {"a11y_switch_refused", "The desktop would not turn accessibility on. Run: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},
 };
 // clang-format on
 

@@ -328,6 +328,7 @@ constexpr TextPair k[] = {
     {"tray_tooltip_ax_lost", "⚠️ สิทธิ์ Accessibility หลุด — คลิกเพื่อเปิดคืน"},
     {"tray_tooltip_torn_down", "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่"},
     {"tray_tooltip_tap_dead", "⚡̶ ไม่ได้รับคีย์ — กำลังกู้คืนอัตโนมัติ"},
+    {"tray_tooltip_ax_unavailable", "⚠️ ยังใช้คีย์บอร์ดไม่ได้: %@"},
     {"tray_tooltip_no_keys", "⚡̶ เดสก์ท็อปนี้ไม่ส่งคีย์ให้: %@"},
     {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - สำหรับคีย์บอร์ดภายนอก"},
     {"tray_restart_tap", "🛡 เริ่มระบบแก้คำใหม่ (หยุดไว้เพื่อกันเครื่องค้าง)"},
@@ -340,6 +341,9 @@ constexpr TextPair k[] = {
     {"tray_haptic_light", "เบา (Light)"},
     {"tray_haptic_medium", "ปานกลาง (Medium)"},
     {"tray_haptic_strong", "แรง (Strong)"},
+    {"a11y_no_session_bus", "ไม่พบ D-Bus session bus จึงเปิดสวิตช์การเข้าถึง (accessibility) ของเดสก์ท็อปไม่ได้ ให้เปิด Tessavinor จากเซสชันเดสก์ท็อป (หรือรันผ่าน dbus-run-session)"},
+    {"a11y_no_bus", "บัสการเข้าถึง (accessibility bus) ของเดสก์ท็อปไม่ตอบ ให้ติดตั้ง at-spi2-core (sudo apt install at-spi2-core) แล้วออกจากระบบและเข้าใหม่"},
+    {"a11y_switch_refused", "เดสก์ท็อปไม่ยอมเปิดการเข้าถึง (accessibility) ให้รัน: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},
 };
 // clang-format on
 

@@ -40,6 +40,14 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
+// What kept the last trust check from reaching the desktop's switch.
+enum class AXTrustProblem {
+  none,                  // the desktop answered (trusted or not)
+  noSessionBus,          // there is no session bus to ask on
+  noAccessibilityBus,    // nothing on the session bus keeps the switch
+  switchRefused,         // the switch is there but would not turn on
+};
+
 template <class T>
 struct AXResult {
   AXError error = AXError::success;
@@ -47,10 +55,24 @@ struct AXResult {
   bool ok() const { return error == AXError::success && value.has_value(); }
 };
 
+// What a text field shows: its whole value and its selection (the caret when
+// empty); a secure field gives neither.
+struct AXTextState {
+  std::string value;
+  TextRange selection;
+  bool secure = false;
+};
+
 class Accessibility {
  public:
   virtual ~Accessibility() = default;
   virtual bool isProcessTrusted(bool prompt) = 0;
+  // True where asking with a prompt turns the desktop's own Accessibility
+  // switch on by itself, so there is no settings page for the user to visit.
+  virtual bool promptTurnsTrustOn() const { return false; }
+  // Why the last trust check could not be answered; none when it was.
+  // Never blocks: any thread may ask.
+  virtual AXTrustProblem trustProblem() const { return AXTrustProblem::none; }
   // The system-wide focused element, asked with a messaging time-out.
   virtual AXResult<AXElement> focusedElement(double timeoutSeconds) = 0;
   // The focused element of an application (by pid).
@@ -63,6 +85,18 @@ class Accessibility {
   virtual AXResult<std::string> stringForRange(const AXElement& e, TextRange range) = 0;
   virtual AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) = 0;
   virtual AXResult<Rect> frame(const AXElement& e) = 0;
+  // A field's text state in one go: a secure field answers secure; else its
+  // value and selection, or the first error met. A desktop that can ask
+  // for them together answers faster than the three questions apart.
+  virtual AXResult<AXTextState> textState(const AXElement& e) {
+    if (auto sub = subrole(e); sub.ok() && *sub.value == "AXSecureTextField")
+      return {AXError::success, AXTextState{{}, {}, true}};
+    auto v = value(e);
+    auto r = selectedTextRange(e);
+    if (!v.ok()) return {v.error == AXError::success ? AXError::noValue : v.error, std::nullopt};
+    if (!r.ok()) return {r.error == AXError::success ? AXError::noValue : r.error, std::nullopt};
+    return {AXError::success, AXTextState{std::move(*v.value), *r.value, false}};
+  }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
 };

@@ -10,10 +10,52 @@ namespace tessa {
 namespace {
 constexpr double kPermissionPollSeconds = 1.0;
 constexpr const char* kPermissionKind = "permission";
+
+const char* problemLogText(AXTrustProblem problem) {
+  switch (problem) {
+    case AXTrustProblem::noSessionBus:
+      return "there is no D-Bus session bus to reach the desktop's accessibility switch on - start from the desktop "
+             "session or under dbus-run-session";
+    case AXTrustProblem::noAccessibilityBus:
+      return "the accessibility bus launcher (org.a11y.Bus) does not answer - install at-spi2-core and log in again";
+    case AXTrustProblem::switchRefused:
+      return "the desktop would not turn accessibility on - run: gsettings set org.gnome.desktop.interface "
+             "toolkit-accessibility true";
+    case AXTrustProblem::none:
+      break;
+  }
+  return "";
+}
+
 }  // namespace
 
+std::string KeyboardEngine::accessibilityProblemKey() const {
+  Accessibility* ax = platform().accessibility;
+  if (!ax) return "";
+  switch (ax->trustProblem()) {
+    case AXTrustProblem::noSessionBus:
+      return "a11y_no_session_bus";
+    case AXTrustProblem::noAccessibilityBus:
+      return "a11y_no_bus";
+    case AXTrustProblem::switchRefused:
+      return "a11y_switch_refused";
+    case AXTrustProblem::none:
+      break;
+  }
+  return "";
+}
+
 void KeyboardEngine::requestAccessibility(bool prompt) {
-  bool trusted = platform().accessibility && platform().accessibility->isProcessTrusted(prompt);
+  Accessibility* ax = platform().accessibility;
+  // Where asking switches the desktop's accessibility on, say so when it did.
+  const bool mayTurnOn = prompt && ax && ax->promptTurnsTrustOn() && !ax->isProcessTrusted(false);
+  bool trusted = ax && ax->isProcessTrusted(prompt);
+  if (mayTurnOn && trusted)
+    log("requestAccessibility: turned the desktop's accessibility on (org.a11y.Status IsEnabled) so the keyboard "
+        "tap can start");
+  if (!trusted && ax)
+    if (const char* why = problemLogText(ax->trustProblem()); *why)
+      log(std::string("requestAccessibility: Accessibility cannot be turned on: ") + why);
   {
     std::lock_guard lock(tapSafetyLock);
     permission.axProbe = trusted;

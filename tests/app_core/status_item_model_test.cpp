@@ -105,6 +105,12 @@ TEST(StatusTooltipTest, TroublesInOrderThenTheVersionInEachLanguage) {
   s.isAccessibilityGranted = false;
   s.keysUnavailableReason = "no X11 display (DISPLAY is not set)";
   EXPECT_EQ(statusTooltip(s), "⚡̶ No keys from this desktop: no X11 display (DISPLAY is not set)");
+  // Accessibility out of reach: what is missing and what to do.
+  s.keysUnavailableReason.clear();
+  s.accessibilityProblemKey = "a11y_no_bus";
+  EXPECT_EQ(statusTooltip(s),
+            "⚠️ No keyboard access: The desktop's accessibility bus does not answer. Install at-spi2-core (sudo apt "
+            "install at-spi2-core), then log out and back in.");
 }
 
 TEST(StatusClickTest, RightOrControlClickOpensTheMenuElseRestartOrDashboard) {

@@ -5,9 +5,16 @@
 // marker (the field's text, the server's state).
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "engine/keyboard_engine.h"
+#include "hud/unified_menu_panel.h"
 #include "platform/events.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
@@ -66,6 +73,21 @@ class KeystrokeRoadTest : public ::testing::Test {
   KeyboardEngine* engine = nullptr;
   std::string last;
 };
+
+// A fresh account: the desktop's accessibility switch is off (the bus
+// launcher keeps its settings in memory here, off by default). Start-up
+// turns it on itself, says so once, and the tap starts.
+TEST_F(KeystrokeRoadTest, StartUpTurnsTheDesktopsAccessibilityOnAndTheTapStarts) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  int said = 0;
+  for (const auto& line : engine->diagnosticLogs())
+    if (line.find("turned the desktop's accessibility on") != std::string::npos) ++said;
+  EXPECT_EQ(said, 1) << engineLog();
+  ASSERT_TRUE(session->typeUsKeys("a"));
+  EXPECT_TRUE(fieldShows("a")) << last << "\n" << engineLog();
+}
 
 TEST_F(KeystrokeRoadTest, KeysTypedDuringACapsLockSwitchArriveInTheNewLayoutInOrder) {
   launchWith(TestField::Kind::line);
@@ -143,6 +165,72 @@ TEST_F(KeystrokeRoadTest, AWordTypedInTheWrongLayoutIsConvertedAndTheConversionU
   ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
   chord(keycode::z);
   EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+}
+
+// Every core busy (busy loops of this test's own) and another application on
+// the desktop that has stopped answering: fifty conversions through the hot
+// key, each the right word, and the key handler never misses its budget
+// (which would pass keys unfiltered, disable the tap and tell the user of a
+// stall). The Accessibility reads of a conversion run after the hot key's
+// answer, each with a short deadline of its own, and the hung application
+// costs the search for the focused field little, once.
+TEST_F(KeystrokeRoadTest, FiftyConversionsUnderLoadNeverStallTheTap) {
+  std::string why;
+  auto hung = TestField::start(*session, TestField::Kind::button, "", &why);
+  ASSERT_TRUE(hung) << why;
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(::kill(hung->pid(), SIGSTOP), 0);
+  struct Resume {
+    pid_t pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
+  } resume{static_cast<pid_t>(hung->pid())};
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> load;
+  for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
+    load.emplace_back([&] {
+      volatile uint64_t n = 0;
+      while (!stop.load(std::memory_order_relaxed)) n = n + 1;
+    });
+  struct StopLoad {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& load;
+    ~StopLoad() {
+      stop = true;
+      for (auto& t : load) t.join();
+    }
+  } stopLoad{stop, load};
+
+  auto converted = [&] {
+    int n = 0;
+    for (const auto& line : engine->diagnosticLogs())
+      if (line.find("cycleCurrentWordLanguage: converted") != std::string::npos) ++n;
+    return n;
+  };
+  for (int round = 0; round < 50; ++round) {
+    ASSERT_TRUE(field->setText("hello l;ylfu"));
+    session->lockGroup(0);
+    ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << engineLog();
+    const int before = converted();
+    session->pressKey(keycode::control, true);
+    session->tapKey(keycode::x, true);
+    session->pressKey(keycode::control, false);
+    ASSERT_TRUE(fieldShows("hello สวัสดี")) << "round " << round << ": " << last << "\n" << engineLog();
+    ASSERT_TRUE(main().pumpUntil([&] { return converted() == before + 1 && !engine->isSimulatingTyping(); }, 5.0))
+        << "round " << round << "\n" << engineLog();
+    // The conversion's own switch lands before the next round puts the
+    // first group back.
+    ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << "round " << round << "\n" << engineLog();
+  }
+  for (const auto& line : app->backendLog())
+    EXPECT_EQ(line.find("did not answer within its time budget"), std::string::npos) << line;
+  EXPECT_TRUE(app->x11().events()->isTapEnabled(engine->tap.eventTap)) << engineLog();
+  EXPECT_EQ(engine->statsInputStallCount.get(), 0) << engineLog();
+  if (auto* hud = app->hud()) {
+    const std::string notices = hud->noticesTranscript(app->launchedAt()).dump();
+    for (const char* key : {"hud_tap_stale_recovered", "hud_tap_recovered"})
+      EXPECT_EQ(notices.find(engine->localized(key)), std::string::npos) << notices;
+  }
 }
 
 // The field changes under the engine while it deletes the word (a program

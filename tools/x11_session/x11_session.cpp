@@ -174,9 +174,12 @@ bool XSession::startAccessibilityBus(std::string* why) {
   if (!bus.launcher && !a11yBusAnswers()) {
     char folder[] = "/tmp/tessavinor-a11y-XXXXXX";
     ChildProcess::Options options;
+    // Its settings stay in memory: turning accessibility on must never reach
+    // the user's settings database.
+    options.env = {{"GSETTINGS_BACKEND", "memory"}};
     if (mkdtemp(folder)) {
       bus.folder = folder;
-      options.env = {{"XDG_RUNTIME_DIR", folder}};
+      options.env.push_back({"XDG_RUNTIME_DIR", folder});
     }
     bus.launcher = ChildProcess::start({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}, options);
   }

@@ -13,7 +13,10 @@ std::string SetupStatusModel::statusSymbol() const {
 HudColor SetupStatusModel::statusColor() const { return isGranted() ? HudColor::green : HudColor::orange; }
 
 std::string SetupStatusModel::description() const {
-  return text(isGranted() ? "setup_accessibility_desc_ok" : "setup_accessibility_desc_err");
+  if (isGranted()) return text("setup_accessibility_desc_ok");
+  // When the desktop could not even be asked, say what is missing instead.
+  if (auto key = engine_.accessibilityProblemKey(); !key.empty()) return text(key);
+  return text("setup_accessibility_desc_err");
 }
 
 void SetupStatusModel::grantAccess() { engine_.openAccessibilitySettings(); }

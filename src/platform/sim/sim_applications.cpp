@@ -127,6 +127,7 @@ SimAccessibility::SimAccessibility(const SimContext& ctx, SimWorkspace& workspac
 
 bool SimAccessibility::isProcessTrusted(bool prompt) {
   if (prompt && !trusted_) ++prompts_;
+  if (prompt && !trusted_ && promptTurnsOn_ && problem_ == AXTrustProblem::none) setTrusted(true);
   return trusted_;
 }
 

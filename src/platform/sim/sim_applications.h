@@ -97,6 +97,13 @@ class SimAccessibility final : public Accessibility {
   AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> frame(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  bool promptTurnsTrustOn() const override { return promptTurnsOn_; }
+  AXTrustProblem trustProblem() const override { return problem_; }
+
+  // A desktop whose own switch a prompt turns on (as on X11) instead of
+  // sending the user to a settings page; `problem` keeps it out of reach.
+  void setPromptTurnsTrustOn(bool on) { promptTurnsOn_ = on; }
+  void setTrustProblem(AXTrustProblem problem) { problem_ = problem; }
 
   // Changes the trust and, when it changed, tells the trust-list observers.
   void setTrusted(bool trusted);
@@ -110,6 +117,8 @@ class SimAccessibility final : public Accessibility {
   size_t requestCount() const { return requests_; }
 
  private:
+  bool promptTurnsOn_ = false;
+  AXTrustProblem problem_ = AXTrustProblem::none;
   // The application answering for `e`, or the error it answers with.
   AXError resolve(const AXElement& e, SimApplication*& app);
 

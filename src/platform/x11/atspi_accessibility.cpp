@@ -3,9 +3,17 @@
 #include <atspi/atspi.h>
 #include <dbus/dbus.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace tessa {
 
@@ -43,50 +51,74 @@ void setTimeout(double seconds) {
   atspi_set_timeout(ms, -1);
 }
 
-// The a11y bus launcher's org.a11y.Status IsEnabled on the session bus;
-// none when the session bus or the launcher cannot be reached.
-std::optional<bool> statusEnabled(std::optional<bool> set) {
+double monotonicNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// How long the switch may take to answer, and how long a caller waits for it.
+constexpr int kStatusCallMs = 1000;
+constexpr double kTrustDeadline = 1.5;
+// How long a trust answer stands for a check without a prompt.
+constexpr double kTrustFreshFor = 0.25;
+// A read or edit that names no time-out of its own.
+constexpr double kCallDeadline = 0.3;
+// One question to an application while looking for the focus.
+constexpr double kWalkCallSeconds = 0.1;
+
+enum class StatusAnswer { value, noBus, noLauncher, refused };
+
+// The a11y bus launcher's org.a11y.Status IsEnabled on the session bus
+// (`set` writes it). `bus` is opened on first use and kept; a connection
+// that went away is dropped and opened again on the next call.
+StatusAnswer statusEnabled(DBusConnection*& bus, std::optional<bool> set, bool& value) {
   DBusError err;
   dbus_error_init(&err);
-  DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
-  if (!bus) {
-    dbus_error_free(&err);
-    return std::nullopt;
+  if (bus && !dbus_connection_get_is_connected(bus)) {
+    dbus_connection_unref(bus);
+    bus = nullptr;
   }
-  dbus_connection_set_exit_on_disconnect(bus, FALSE);
+  if (!bus) {
+    bus = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
+    if (!bus) {
+      dbus_error_free(&err);
+      return StatusAnswer::noBus;
+    }
+    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+  }
   const char* iface = "org.a11y.Status";
   const char* prop = "IsEnabled";
   DBusMessage* msg = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
                                                   set ? "Set" : "Get");
+  if (!msg) return StatusAnswer::noLauncher;
   DBusMessageIter it, variant;
   dbus_message_iter_init_append(msg, &it);
   dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface);
   dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &prop);
   if (set) {
-    dbus_bool_t value = *set;
+    dbus_bool_t v = *set;
     dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, "b", &variant);
-    dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &value);
+    dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &v);
     dbus_message_iter_close_container(&it, &variant);
   }
-  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, msg, 1000, &err);
+  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, msg, kStatusCallMs, &err);
   dbus_message_unref(msg);
-  std::optional<bool> out;
+  StatusAnswer out = set ? StatusAnswer::refused : StatusAnswer::noLauncher;
   if (reply) {
     if (set) {
-      out = *set;
+      value = *set;
+      out = StatusAnswer::value;
     } else if (dbus_message_iter_init(reply, &it) && dbus_message_iter_get_arg_type(&it) == DBUS_TYPE_VARIANT) {
       dbus_message_iter_recurse(&it, &variant);
       if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_BOOLEAN) {
-        dbus_bool_t value = FALSE;
-        dbus_message_iter_get_basic(&variant, &value);
-        out = value != FALSE;
+        dbus_bool_t v = FALSE;
+        dbus_message_iter_get_basic(&variant, &v);
+        value = v != FALSE;
+        out = StatusAnswer::value;
       }
     }
     dbus_message_unref(reply);
   }
   dbus_error_free(&err);
-  dbus_connection_close(bus);
-  dbus_connection_unref(bus);
   return out;
 }
 
@@ -98,13 +130,13 @@ bool hasState(AtspiAccessible* a, AtspiStateType state) {
   return has;
 }
 
-AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth) {
-  if (!a || depth > 40) return nullptr;
+AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth, double deadline) {
+  if (!a || depth > 40 || monotonicNow() > deadline) return nullptr;
   if (hasState(a, ATSPI_STATE_FOCUSED)) return static_cast<AtspiAccessible*>(g_object_ref(a));
   const int n = atspi_accessible_get_child_count(a, nullptr);
   for (int i = 0; i < n; ++i) {
     AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
-    AtspiAccessible* found = findFocusedIn(child, depth + 1);
+    AtspiAccessible* found = findFocusedIn(child, depth + 1, deadline);
     if (child) g_object_unref(child);
     if (found) return found;
   }
@@ -172,30 +204,201 @@ int64_t characterOffsetOfUtf16(std::string_view utf8, int64_t units) {
   return characters;
 }
 
-AtspiAccessibility::AtspiAccessibility(TaskRunner& main) : main_(main), trustChanged_(main) {}
+// The thread that owns the library: a GLib main context of its own, which the
+// library's connections are attached to (so nothing else dispatches them),
+// iterated between jobs so the library's own messages are handled too.
+class AtspiAccessibility::Worker {
+ public:
+  Worker() {
+    // Before any connection: libdbus then guards its shared state (Qt's own
+    // D-Bus use in this process shares the library).
+    dbus_threads_init_default();
+    context_ = g_main_context_new();
+    loop_ = g_main_loop_new(context_, FALSE);
+    thread_ = std::thread([this] {
+      g_main_context_push_thread_default(context_);
+      id_ = std::this_thread::get_id();
+      started_.store(true);
+      g_main_loop_run(loop_);
+      g_main_context_pop_thread_default(context_);
+    });
+    while (!started_.load()) std::this_thread::yield();
+  }
+  // `last` runs on the thread before it ends.
+  void stop(std::function<void()> last) {
+    post([this, last = std::move(last)] {
+      last();
+      g_main_loop_quit(loop_);
+    });
+    if (thread_.joinable()) thread_.join();
+  }
+  ~Worker() {
+    if (thread_.joinable()) stop([] {});
+    g_main_loop_unref(loop_);
+    // The context stays: the library keeps its connection on it for the
+    // life of the process (it cannot be taken off cleanly), and a context
+    // that went away would leave the connection's watches dangling.
+  }
+  bool current() const { return std::this_thread::get_id() == id_; }
+  GMainContext* context() const { return context_; }
+
+  // The jobs pass through a queue under a mutex of ours: GLib's own
+  // hand-over does not show as one to the thread checker, ours does. The
+  // idle source only wakes the thread.
+  void post(std::function<void()> job) {
+    {
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    GSource* source = g_idle_source_new();
+    g_source_set_priority(source, G_PRIORITY_DEFAULT);
+    g_source_set_callback(
+        source,
+        [](gpointer data) -> gboolean {
+          static_cast<Worker*>(data)->runJobs();
+          return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+    g_source_attach(source, context_);
+    g_source_unref(source);
+  }
+
+ private:
+  void runJobs() {
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::lock_guard lock(mutex_);
+        if (jobs_.empty()) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      job();
+    }
+  }
+
+  std::mutex mutex_;
+  std::deque<std::function<void()>> jobs_;
+  GMainContext* context_ = nullptr;
+  GMainLoop* loop_ = nullptr;
+  std::thread thread_;
+  std::thread::id id_;
+  std::atomic<bool> started_{false};
+};
+
+template <class R>
+std::optional<R> AtspiAccessibility::onWorker(double seconds, std::function<R(double deadline)> f) {
+  const double deadline = monotonicNow() + seconds;
+  if (worker_->current()) return f(deadline);
+  struct Answer {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::optional<R> value;
+  };
+  auto answer = std::make_shared<Answer>();
+  worker_->post([answer, deadline, f = std::move(f)] {
+    // Its caller has given up: the work would only delay the next one.
+    if (monotonicNow() > deadline) return;
+    R r = f(deadline);
+    {
+      std::lock_guard lock(answer->mutex);
+      answer->value = std::move(r);
+    }
+    answer->cv.notify_all();
+  });
+  std::unique_lock lock(answer->mutex);
+  answer->cv.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return answer->value.has_value(); });
+  return std::move(answer->value);
+}
+
+AtspiAccessibility::AtspiAccessibility(TaskRunner& main)
+    : main_(main), trustChanged_(main), worker_(std::make_unique<Worker>()) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
+  worker_->stop([this] {
+    forgetAll();
+    if (statusBus_) {
+      dbus_connection_close(statusBus_);
+      dbus_connection_unref(statusBus_);
+      statusBus_ = nullptr;
+    }
+  });
+}
+
+void AtspiAccessibility::forgetAll() {
   for (auto& [id, a] : elements_) g_object_unref(a);
+  elements_.clear();
+  if (lastFocused_) g_object_unref(lastFocused_);
+  lastFocused_ = nullptr;
 }
 
 bool AtspiAccessibility::busUp() {
   if (initialised_) return true;
   // Without a session bus the library would fall back to spawning one.
-  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) return false;
-  if (!statusEnabled(std::nullopt)) return false;
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+    problem_ = AXTrustProblem::noSessionBus;
+    return false;
+  }
+  bool enabled = false;
+  const StatusAnswer answer = statusEnabled(statusBus_, std::nullopt, enabled);
+  if (answer != StatusAnswer::value) {
+    problem_ = answer == StatusAnswer::noBus ? AXTrustProblem::noSessionBus : AXTrustProblem::noAccessibilityBus;
+    return false;
+  }
+  // Initialising attaches the library's connection to the default context,
+  // which the application's event loop runs on the main thread; it then
+  // moves to this thread's own context, so that nothing but this thread
+  // ever dispatches it.
   const int r = atspi_init();
   initialised_ = r == 0 || r == 1;
+  if (initialised_) atspi_set_main_context(worker_->context());
   return initialised_;
 }
 
-bool AtspiAccessibility::isProcessTrusted(bool prompt) {
+std::optional<bool> AtspiAccessibility::trustedNow(bool prompt) {
   if (!busUp()) return false;
-  auto enabled = statusEnabled(std::nullopt);
-  if (enabled && !*enabled && prompt) {
-    enabled = statusEnabled(true);
-    if (enabled && *enabled) trustChanged_.notify();
+  bool enabled = false;
+  StatusAnswer answer = statusEnabled(statusBus_, std::nullopt, enabled);
+  if (answer == StatusAnswer::value && !enabled && prompt) {
+    answer = statusEnabled(statusBus_, true, enabled);
+    if (answer == StatusAnswer::value) {
+      // Read it back: a launcher whose setting cannot be written answers the
+      // write but stays off.
+      answer = statusEnabled(statusBus_, std::nullopt, enabled);
+      if (answer == StatusAnswer::value && !enabled) answer = StatusAnswer::refused;
+    }
+    if (answer == StatusAnswer::value && enabled) trustChanged_.notify();
   }
-  return enabled.value_or(false);
+  switch (answer) {
+    case StatusAnswer::value:
+      problem_ = AXTrustProblem::none;
+      return enabled;
+    case StatusAnswer::noBus:
+      problem_ = AXTrustProblem::noSessionBus;
+      return false;
+    case StatusAnswer::noLauncher:
+      problem_ = AXTrustProblem::noAccessibilityBus;
+      return false;
+    case StatusAnswer::refused:
+      problem_ = AXTrustProblem::switchRefused;
+      return false;
+  }
+  return false;
+}
+
+bool AtspiAccessibility::isProcessTrusted(bool prompt) {
+  // The key path asks too (the Caps Lock light): an answer this fresh needs
+  // no trip to the bus.
+  const double now = monotonicNow();
+  if (!prompt && now - lastAsked_.load() < kTrustFreshFor) return lastTrusted_.load();
+  // A check that cannot be answered in time keeps the last answer: a slow
+  // desktop is not a revoked permission.
+  auto answer = onWorker<std::optional<bool>>(kTrustDeadline, [this, prompt](double) { return trustedNow(prompt); });
+  if (answer && *answer) {
+    lastTrusted_ = **answer;
+    lastAsked_ = now;
+  }
+  return lastTrusted_.load();
 }
 
 Subscription AtspiAccessibility::observeTrustListChanged(std::function<void()> callback) {
@@ -230,17 +433,38 @@ AtspiAccessible* AtspiAccessibility::lookup(const AXElement& e, AXError& error) 
   return it->second;
 }
 
-AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds) {
+AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds, double deadline) {
   if (!busUp()) return fail<AXElement>(AXError::apiDisabled);
   setTimeout(timeoutSeconds);
+  // The field found last time, while it still has the focus: one question
+  // instead of a walk through every application's windows.
+  if (lastFocused_) {
+    AtspiStateSet* set = atspi_accessible_get_state_set(lastFocused_);
+    const bool still = set && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED) &&
+                       !atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
+    if (set) g_object_unref(set);
+    if (still && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(lastFocused_, nullptr)) == pid))
+      return ok(remember(static_cast<AtspiAccessible*>(g_object_ref(lastFocused_))));
+    if (!still) {
+      g_object_unref(lastFocused_);
+      lastFocused_ = nullptr;
+    }
+  }
+  // Through the other applications each question gets little time: one that
+  // hangs must not use up the whole deadline before the focused one is seen.
+  setTimeout(std::min(timeoutSeconds, kWalkCallSeconds));
   AtspiAccessible* desktop = atspi_get_desktop(0);
   if (!desktop) return fail<AXElement>(AXError::cannotComplete);
   AtspiAccessible* found = nullptr;
+  const int64_t self = static_cast<int64_t>(getpid());
   const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-  for (int i = 0; i < apps && !found; ++i) {
+  for (int i = 0; i < apps && !found && monotonicNow() <= deadline; ++i) {
     AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
     if (!app) continue;
-    if (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr)) == pid) {
+    const auto appPid = static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr));
+    // Our own windows answer on our main thread, which may be the one
+    // waiting for this walk; and they hold no field the engine edits.
+    if (appPid != self && (pid == 0 || appPid == pid)) {
       // Only the active window can hold the focus: an application's other
       // windows (a browser's many) are not walked, unless it marks none active.
       const int windows = atspi_accessible_get_child_count(app, nullptr);
@@ -249,27 +473,44 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
         AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
         if (window && hasState(window, ATSPI_STATE_ACTIVE)) {
           sawActive = true;
-          found = findFocusedIn(window, 1);
+          found = findFocusedIn(window, 1, deadline);
         }
         if (window) g_object_unref(window);
       }
-      if (!found && !sawActive) found = findFocusedIn(app, 0);
+      if (!found && !sawActive) found = findFocusedIn(app, 0, deadline);
     }
     g_object_unref(app);
   }
   g_object_unref(desktop);
-  if (!found) return fail<AXElement>(AXError::noValue);
+  if (!found) return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
+  if (lastFocused_) g_object_unref(lastFocused_);
+  lastFocused_ = static_cast<AtspiAccessible*>(g_object_ref(found));
   return ok(remember(found));
 }
 
-AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) { return findFocused(0, timeoutSeconds); }
+AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {
+  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
+  return onWorker<AXResult<AXElement>>(seconds, [this, seconds](double deadline) {
+           return findFocused(0, seconds, deadline);
+         }).value_or(fail<AXElement>(AXError::cannotComplete));
+}
 
 AXResult<AXElement> AtspiAccessibility::focusedElementOfApplication(int64_t pid, double timeoutSeconds) {
   if (pid <= 0) return fail<AXElement>(AXError::illegalArgument);
-  return findFocused(pid, timeoutSeconds);
+  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
+  return onWorker<AXResult<AXElement>>(seconds, [this, pid, seconds](double deadline) {
+           return findFocused(pid, seconds, deadline);
+         }).value_or(fail<AXElement>(AXError::cannotComplete));
 }
 
+// Every public read and edit hops to the worker with its deadline; on the
+// worker it runs the body below.
+#define TESSA_ON_WORKER(Type, call)                                                                      \
+  if (!worker_->current())                                                                               \
+    return onWorker<Type>(kCallDeadline, [=, this](double) { return call; }).value_or(Type{AXError::cannotComplete, {}})
+
 AXResult<std::string> AtspiAccessibility::role(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<std::string>, role(e));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<std::string>(error);
@@ -293,6 +534,7 @@ AXResult<std::string> AtspiAccessibility::role(const AXElement& e) {
 }
 
 AXResult<std::string> AtspiAccessibility::subrole(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<std::string>, subrole(e));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<std::string>(error);
@@ -304,6 +546,7 @@ AXResult<std::string> AtspiAccessibility::subrole(const AXElement& e) {
 }
 
 AXResult<std::string> AtspiAccessibility::value(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<std::string>, value(e));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<std::string>(error);
@@ -317,6 +560,7 @@ AXResult<std::string> AtspiAccessibility::value(const AXElement& e) {
 }
 
 AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<TextRange>, selectedTextRange(e));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<TextRange>(error);
@@ -341,13 +585,48 @@ AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
   return ok(TextRange{location, whole->fromAtspi(end) - location});
 }
 
+AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<AXTextState>, textState(e));
+  AXError error;
+  AtspiAccessible* a = lookup(e, error);
+  if (!a) return fail<AXTextState>(error);
+  GError* gerror = nullptr;
+  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
+  if (gerror) return fail<AXTextState>(errorOf(gerror));
+  if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok(AXTextState{{}, {}, true});
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
+  auto whole = readField(text);
+  int start = -1, end = -1;
+  if (whole) {
+    start = end = atspi_text_get_caret_offset(text, &gerror);
+    if (!gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
+      if (AtspiRange* range = atspi_text_get_selection(text, 0, nullptr)) {
+        if (range->end_offset > range->start_offset) {
+          start = range->start_offset;
+          end = range->end_offset;
+        }
+        g_free(range);
+      }
+    }
+  }
+  g_object_unref(text);
+  if (gerror) return fail<AXTextState>(errorOf(gerror));
+  if (!whole || start < 0) return fail<AXTextState>(AXError::cannotComplete);
+  const int64_t location = whole->fromAtspi(start);
+  const int64_t length = whole->fromAtspi(end) - location;
+  return ok(AXTextState{std::move(whole->text), TextRange{location, length}, false});
+}
+
 AXResult<std::string> AtspiAccessibility::selectedText(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<std::string>, selectedText(e));
   auto range = selectedTextRange(e);
   if (!range.ok()) return fail<std::string>(range.error);
   return stringForRange(e, *range.value);
 }
 
 AXResult<std::string> AtspiAccessibility::stringForRange(const AXElement& e, TextRange range) {
+  TESSA_ON_WORKER(AXResult<std::string>, stringForRange(e, range));
   auto whole = value(e);
   if (!whole.ok()) return whole;
   const std::string& s = *whole.value;
@@ -378,6 +657,7 @@ AXResult<Rect> rectResult(AtspiRect* r, GError* gerror) {
 }  // namespace
 
 AXResult<Rect> AtspiAccessibility::boundsForRange(const AXElement& e, TextRange range) {
+  TESSA_ON_WORKER(AXResult<Rect>, boundsForRange(e, range));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<Rect>(error);
@@ -397,6 +677,7 @@ AXResult<Rect> AtspiAccessibility::boundsForRange(const AXElement& e, TextRange 
 }
 
 AXResult<Rect> AtspiAccessibility::frame(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<Rect>, frame(e));
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<Rect>(error);
@@ -422,6 +703,8 @@ AXError AtspiAccessibility::edit(const AXElement& e, const std::function<AXError
 }
 
 AXError AtspiAccessibility::insertText(const AXElement& e, int64_t location, const std::string& inserted) {
+  if (!worker_->current())
+    return onWorker<AXError>(kCallDeadline, [=, this](double) { return insertText(e, location, inserted); }).value_or(AXError::cannotComplete);
   return edit(e, [&](AtspiAccessible* a, FieldText& field) {
     if (location < 0 || location > field.length()) return AXError::illegalArgument;
     AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(a);
@@ -440,6 +723,8 @@ AXError AtspiAccessibility::insertText(const AXElement& e, int64_t location, con
 }
 
 AXError AtspiAccessibility::deleteText(const AXElement& e, TextRange range) {
+  if (!worker_->current())
+    return onWorker<AXError>(kCallDeadline, [=, this](double) { return deleteText(e, range); }).value_or(AXError::cannotComplete);
   return edit(e, [&](AtspiAccessible* a, FieldText& field) {
     if (range.location < 0 || range.length < 0 || range.location + range.length > field.length())
       return AXError::illegalArgument;
@@ -455,6 +740,8 @@ AXError AtspiAccessibility::deleteText(const AXElement& e, TextRange range) {
 }
 
 AXError AtspiAccessibility::setCaret(const AXElement& e, int64_t location) {
+  if (!worker_->current())
+    return onWorker<AXError>(kCallDeadline, [=, this](double) { return setCaret(e, location); }).value_or(AXError::cannotComplete);
   return edit(e, [&](AtspiAccessible* a, FieldText& field) {
     if (location < 0 || location > field.length()) return AXError::illegalArgument;
     AtspiText* text = atspi_accessible_get_text_iface(a);
@@ -465,5 +752,7 @@ AXError AtspiAccessibility::setCaret(const AXElement& e, int64_t location) {
     return done ? AXError::success : AXError::failure;
   });
 }
+
+#undef TESSA_ON_WORKER
 
 }  // namespace tessa

@@ -6,10 +6,20 @@
 // offset is converted here. Trusted means the accessibility bus is reachable
 // and enabled; an element without a Text interface answers
 // attributeUnsupported, which the engine treats as no Accessibility text.
-// Call from one thread (the main queue): the library is not thread-safe.
+//
+// The AT-SPI library and its bus connections are not safe to share between
+// threads, and the desktop's Qt event loop would otherwise dispatch the
+// library's connection on the main thread while another thread called into
+// it. So one thread of our own owns every D-Bus and AT-SPI use of this
+// class, with a main context of its own; any thread may call in, and each
+// call waits for the answer at most its deadline (a late answer is dropped,
+// and work whose caller has given up is skipped).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +28,7 @@
 #include "platform/x11/main_queue_observers.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct DBusConnection DBusConnection;
 
 namespace tessa {
 
@@ -36,8 +47,12 @@ class AtspiAccessibility final : public Accessibility {
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
 
-  // Asking with `prompt` turns the bus's accessibility on when it is off.
+  // Asking with `prompt` turns the desktop's accessibility on when it is off
+  // (org.a11y.Status IsEnabled, which the bus launcher keeps in the
+  // toolkit-accessibility setting).
   bool isProcessTrusted(bool prompt) override;
+  bool promptTurnsTrustOn() const override { return true; }
+  AXTrustProblem trustProblem() const override { return problem_.load(); }
   AXResult<AXElement> focusedElement(double timeoutSeconds) override;
   AXResult<AXElement> focusedElementOfApplication(int64_t pid, double timeoutSeconds) override;
   AXResult<std::string> role(const AXElement& e) override;
@@ -48,6 +63,8 @@ class AtspiAccessibility final : public Accessibility {
   AXResult<std::string> stringForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> frame(const AXElement& e) override;
+  // One trip to the worker and the fewest questions to the application.
+  AXResult<AXTextState> textState(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
 
   // Edits, at UTF-16 offsets. success, or the error the element answered.
@@ -56,17 +73,31 @@ class AtspiAccessibility final : public Accessibility {
   AXError setCaret(const AXElement& e, int64_t location);
 
  private:
+  class Worker;
+  // Everything below runs on the worker thread only.
   bool busUp();
-  AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds);
+  std::optional<bool> trustedNow(bool prompt);
+  AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds, double deadline);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
   AXElement remember(AtspiAccessible* a);
   // Runs `f` with the element and its text, when it has an editable one.
   AXError edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f);
+  void forgetAll();
+
+  // Runs `f` on the worker and waits at most `seconds` for its answer.
+  template <class R>
+  std::optional<R> onWorker(double seconds, std::function<R(double deadline)> f);
 
   TaskRunner& main_;
   bool initialised_ = false;
   std::map<uint64_t, AtspiAccessible*> elements_;  // each holds a reference
+  AtspiAccessible* lastFocused_ = nullptr;         // holds a reference
+  DBusConnection* statusBus_ = nullptr;     // the session bus, for the switch
   MainQueueObservers trustChanged_;
+  std::atomic<AXTrustProblem> problem_{AXTrustProblem::none};
+  std::atomic<bool> lastTrusted_{false};
+  std::atomic<double> lastAsked_{-1e9};
+  std::unique_ptr<Worker> worker_;  // last: its thread ends before the rest goes
 };
 
 }  // namespace tessa

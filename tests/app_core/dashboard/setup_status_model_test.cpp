@@ -61,6 +61,42 @@ TEST_F(SetupStatusModelTest, GrantAccessOpensThePrivacySettingsAndRereadsWithout
   EXPECT_TRUE(model.isGranted());
 }
 
+// Where the desktop's own switch grants the permission (X11), the button
+// turns it on, says so in the log, and opens no settings page.
+TEST_F(SetupStatusModelTest, GrantAccessTurnsTheDesktopsSwitchOnWhereThatIsTheWay) {
+  desk.setTrusted(false);
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  engine->isAccessibilityGranted.set(false);
+  const size_t urls = desk.workspace().openedURLs().size();
+  SetupStatusModel model(*engine);
+  model.grantAccess();
+  fx.runner.runUntilIdle();
+  EXPECT_TRUE(model.isGranted());
+  EXPECT_EQ(desk.workspace().openedURLs().size(), urls);
+  int said = 0;
+  for (const auto& line : engine->diagnosticLogs())
+    if (line.find("turned the desktop's accessibility on") != std::string::npos) ++said;
+  EXPECT_EQ(said, 1);
+}
+
+TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) {
+  desk.setTrusted(false);
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  desk.accessibility().setTrustProblem(AXTrustProblem::noAccessibilityBus);
+  engine->isAccessibilityGranted.set(false);
+  SetupStatusModel model(*engine);
+  model.grantAccess();
+  fx.runner.runUntilIdle();
+  EXPECT_FALSE(model.isGranted());
+  EXPECT_NE(model.description().find("at-spi2-core"), std::string::npos) << model.description();
+  bool logged = false;
+  for (const auto& line : engine->diagnosticLogs())
+    logged = logged || line.find("install at-spi2-core") != std::string::npos;
+  EXPECT_TRUE(logged);
+  desk.accessibility().setTrustProblem(AXTrustProblem::noSessionBus);
+  EXPECT_NE(model.description().find("dbus-run-session"), std::string::npos) << model.description();
+}
+
 TEST_F(SetupStatusModelTest, OnlyAConfirmedRepairReachesTheEngine) {
   SetupStatusModel model(*engine);
   model.requestRepair();

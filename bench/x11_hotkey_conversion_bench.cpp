@@ -1,0 +1,174 @@
+// A word converted through the hot key (Control+Shift+X) by the whole
+// application on its own Xvfb, beside a plain edit of the same field: the
+// same deletions, the group switch and the same keys posted through XTest
+// by this program, with no engine running. Both are timed from the first
+// key posted to the field showing the converted word, read by a thread of
+// its own (the field's round trips must not hold up the main queue).
+// Words of 5 and 20 letters, typed in the US group, become Thai.
+//
+// Run it inside dbus-run-session.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "engine/keyboard_engine.h"
+#include "platform/events.h"
+#include "platform/input_sources.h"
+#include "platform/keyboard_tables.h"
+#include "platform/x11/x11_desktop.h"
+#include "x11_bench_support.h"
+#include "x11_session/x11_application.h"
+#include "x11_session/x11_session.h"
+
+namespace tessa {
+namespace {
+
+using xsession::TestField;
+using xsession::X11Application;
+using xsession::XSession;
+
+const std::string kFive = "l;ylf";                  // สวัสด
+const std::string kTwenty = "l;ylful;ylful;ylfull";  // สวัสดีสวัสดีสวัสดีสส
+
+const std::string& wordOf(int64_t letters) { return letters == 5 ? kFive : kTwenty; }
+
+std::string thaiOf(const std::string& keys) {
+  static const std::map<char, std::string> th = {{'l', "ส"}, {';', "ว"}, {'y', "ั"}, {'f', "ด"}, {'u', "ี"}};
+  std::string out;
+  for (char c : keys) out += th.at(c);
+  return out;
+}
+
+// Waits, on a thread of its own, for the field to show `text`; the time it
+// first did, on `clock`.
+class FieldWatch {
+ public:
+  FieldWatch(TestField& field, const std::string& text, std::function<double()> clock)
+      : thread_([this, &field, text, clock] {
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+          while (!stop_ && shown_ == 0 && std::chrono::steady_clock::now() < deadline) {
+            last_ = field.state().value_or(TestField::State{}).text;
+            if (last_ == text) shown_ = clock();
+            else std::this_thread::sleep_for(std::chrono::microseconds(100));
+          }
+        }) {}
+  ~FieldWatch() { join(); }
+  double shownAt() const { return shown_; }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  void cancel() {
+    stop_ = true;
+    join();
+  }
+  const std::string& last() const { return last_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<double> shown_{0};
+  std::string last_;
+  std::thread thread_;
+};
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double monotonic() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void BM_X11PlainEdit(benchmark::State& state) {
+  const std::string& word = wordOf(state.range(0));
+  const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
+  auto session = bench::startX11Session(state);
+  if (!session) return;
+  std::string why;
+  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
+  if (!field) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    FieldWatch watch(*field, goal, monotonic);
+    const double t0 = monotonic();
+    for (size_t i = 0; i < word.size(); ++i) session->tapKey(keycode::deleteKey);
+    session->lockGroup(1);
+    session->typeUsKeys(word);
+    watch.join();
+    if (!watch.shownAt()) {
+      state.SkipWithError(("the edit never showed: " + watch.last()).c_str());
+      break;
+    }
+    times.push_back(watch.shownAt() - t0);
+    state.SetIterationTime(times.back());
+    session->lockGroup(0);
+    if (!field->setText(start)) {
+      state.SkipWithError("the field did not take its text back");
+      break;
+    }
+  }
+  state.counters["median_ms"] = 1000 * median(times);
+}
+BENCHMARK(BM_X11PlainEdit)->Arg(5)->Arg(20)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_X11HotKeyConversion(benchmark::State& state) {
+  const std::string& word = wordOf(state.range(0));
+  const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
+  auto session = bench::startX11Session(state);
+  if (!session) return;
+  std::string why;
+  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
+  std::unique_ptr<X11Application> app;
+  if (field) app = X11Application::launch(*session, {}, &why);
+  if (!app) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  auto& engine = app->engine();
+  std::vector<double> times, idle;
+  for (auto _ : state) {
+    FieldWatch watch(*field, goal, [&] { return app->uptime(); });
+    const double t0 = app->uptime();
+    session->pressKey(keycode::control, true);
+    session->tapKey(keycode::x, true);
+    session->pressKey(keycode::control, false);
+    const bool ok = app->main().pumpUntil([&] { return watch.shownAt() != 0; }, 5.0);
+    if (!ok) {
+      watch.cancel();
+      std::fprintf(stderr, "%s\n", app->diagnostics().c_str());
+      state.SkipWithError(("the conversion never showed: " + watch.last()).c_str());
+      break;
+    }
+    times.push_back(watch.shownAt() - t0);
+    state.SetIterationTime(times.back());
+    // Until the engine is done with it (its last check of the field).
+    app->main().pumpUntil([&] { return !engine.isSimulatingTyping() && !app->holding(); }, 5.0);
+    idle.push_back(app->uptime() - t0);
+    if (!field->setText(start)) {
+      state.SkipWithError("the field did not take its text back");
+      break;
+    }
+    session->lockGroup(0);
+    if (!app->waitForSwitchLanded(0, *session)) {
+      state.SkipWithError("the group did not go back");
+      break;
+    }
+  }
+  state.counters["median_ms"] = 1000 * median(times);
+  state.counters["engineDone_median_ms"] = 1000 * median(idle);
+}
+BENCHMARK(BM_X11HotKeyConversion)->Arg(5)->Arg(20)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tessa
