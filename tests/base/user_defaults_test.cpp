@@ -79,5 +79,20 @@ TEST(UserDefaults, CorruptFileIsKeptAsideAndLogged) {
   EXPECT_NE(logs[0].find(".corrupt"), std::string::npos);
 }
 
+TEST(UserDefaults, ANumberBeyondADoubleIsACorruptFileNotAnAbortAtEveryStart) {
+  test::TempHome home;
+  auto file = Paths::defaultsFile("com.test");
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file) << R"({"hapticIntensityConfirm": 1e999})";
+  std::vector<std::string> logs;
+  UserDefaults d(file, nullptr, [&](const std::string& l) { logs.push_back(l); });
+  EXPECT_EQ(d.kind("hapticIntensityConfirm"), UserDefaults::Kind::missing);
+  auto aside = file;
+  aside += ".corrupt";
+  EXPECT_TRUE(std::filesystem::exists(aside));
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_NE(logs[0].find(".corrupt"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tessa
