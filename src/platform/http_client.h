@@ -13,7 +13,10 @@ struct HttpRequest {
   std::string url;
   std::map<std::string, std::string> headers;
   std::string body;
+  // Idle time-out: the request fails when nothing arrives for this long.
   double timeoutSeconds = 15;
+  // The whole request, however steadily its answer trickles in.
+  double deadlineSeconds = 120;
   uint64_t maxResponseBytes = 1 << 20;
   bool followRedirects = true;
   // Redirects and the first request are allowed only to these schemes.
