@@ -20,6 +20,11 @@ TEST(UserDefaults, TellsMissingFromWrongTypeAndReadsLikeThePlatform) {
   d.setString("n", "42");
   EXPECT_EQ(d.integerForKey("n"), 42);
   EXPECT_EQ(d.integerForKey("missing"), 0);
+  // Out of an integer's range reads as no number, never as a wrapped one.
+  d.set("huge", UserDefaults::Value(18446744073709551615ull));
+  EXPECT_EQ(d.integerForKey("huge"), 0);
+  d.set("far", UserDefaults::Value(1e300));
+  EXPECT_EQ(d.integerForKey("far"), 0);
   d.setDouble("holdThreshold", 0.5);
   EXPECT_DOUBLE_EQ(d.doubleForKey("holdThreshold"), 0.5);
   d.set("arr", UserDefaults::Value::array({"a", 1}));

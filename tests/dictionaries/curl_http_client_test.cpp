@@ -124,6 +124,12 @@ TEST_F(CurlHttpClientTest, AServerTricklingItsAnswerFailsAtTheOverallDeadline) {
   ASSERT_TRUE(signalling.pumpUntil([&] { return out.has_value(); }, 8.0));
   EXPECT_EQ(out->error, "timed out");
   EXPECT_EQ(out->status, 0);
+
+  // Unless a caller says otherwise, the deadline grows with the answer allowed.
+  HttpRequest small;
+  EXPECT_DOUBLE_EQ(small.overallDeadlineSeconds(), 120.0 + 16.0);
+  small.maxResponseBytes = 64ull << 20;
+  EXPECT_DOUBLE_EQ(small.overallDeadlineSeconds(), 120.0 + 1024.0);
 }
 
 TEST_F(CurlHttpClientTest, BodiesAreReadOnlyUpToTheLimit) {

@@ -280,7 +280,7 @@ void CurlHttpClient::run() {
     std::vector<CURL*> idle;
     for (auto& [e, t] : active) {
       auto limit = std::chrono::duration<double>(t->request.timeoutSeconds);
-      auto deadline = std::chrono::duration<double>(t->request.deadlineSeconds);
+      auto deadline = std::chrono::duration<double>(t->request.overallDeadlineSeconds());
       if (now - t->lastActivity > limit || now - t->startedAt > deadline) idle.push_back(e);
     }
     for (CURL* e : idle) {
