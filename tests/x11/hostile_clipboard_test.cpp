@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -43,6 +44,12 @@ class MainQueueProbe {
   void start() {
     last_ = now();
     schedule();
+  }
+  // Forgets what came before: the test itself held the queue up meanwhile
+  // (starting another client waits for it to own the clipboard).
+  void restart() {
+    last_ = now();
+    longest_ = 0;
   }
   double longestWaitSeconds() const { return longest_; }
 
@@ -116,6 +123,8 @@ class HostileClipboardTest : public ::testing::Test {
     std::string why;
     auto owner = ClipboardOwner::startMisbehaving(*session, mode, "secret words of a stalled copy", &why);
     ASSERT_TRUE(owner) << why;
+    // The copy is read 0.2 s after the change is heard, which is after this.
+    probe->restart();
     ASSERT_TRUE(main.pumpUntil([&] { return loggedStart(line); }, 20.0)) << allLogs();
     EXPECT_LT(probe->longestWaitSeconds(), kLongestAllowedWait) << "the main queue was held up by the clipboard";
     EXPECT_TRUE(manager->items.get().empty());
@@ -129,11 +138,15 @@ class HostileClipboardTest : public ::testing::Test {
       for (const auto& l : owner->linesSoFar()) EXPECT_NE(l.rfind("SENT", 0), 0u) << l;
     }
 
+    const double stalled = probe->longestWaitSeconds();
     auto good = ClipboardOwner::start(*session, ClipboardOwner::Selection::clipboard, "a good copy after it", {}, &why);
     ASSERT_TRUE(good) << why;
+    probe->restart();
     ASSERT_TRUE(main.pumpUntil([&] { return manager->items.get().size() == 1; }, 10.0)) << allLogs();
     EXPECT_EQ(manager->items.get()[0].text, "a good copy after it");
     EXPECT_LT(probe->longestWaitSeconds(), kLongestAllowedWait);
+    std::printf("%s owner: longest main-queue wait %.1f ms during its copy, %.1f ms during the next\n", mode.c_str(),
+                stalled * 1000, probe->longestWaitSeconds() * 1000);
   }
 
   int argc = 1;
@@ -175,10 +188,12 @@ TEST_F(HostileClipboardTest, ANewCopyTakesThePlaceOfAReadStillWaitingOnItsOwner)
   std::string why;
   auto silent = ClipboardOwner::startMisbehaving(*session, "silent", "never sent", &why);
   ASSERT_TRUE(silent) << why;
+  probe->restart();
   // The reader is waiting on the silent owner when the next copy comes.
   ASSERT_TRUE(main.pumpUntil([&] { return silent->waitForLine("REQUEST TARGETS", 0.01); }));
   auto good = ClipboardOwner::start(*session, ClipboardOwner::Selection::clipboard, "the copy that counts", {}, &why);
   ASSERT_TRUE(good) << why;
+  probe->restart();
   ASSERT_TRUE(main.pumpUntil([&] { return manager->items.get().size() == 1; }, 10.0)) << allLogs();
   EXPECT_EQ(manager->items.get()[0].text, "the copy that counts");
   EXPECT_FALSE(loggedStart("CopyCache: a copy was skipped")) << allLogs();
