@@ -1,6 +1,6 @@
 // Clipboard owners that misbehave, on a real X server: one that never
 // answers, one that lists its types and sends none, one that trickles its
-// data for ever, and one that announces 300 MiB. The history reads on a
+// data for ever, one that announces 300 MiB, and one that is slow but in time. The history reads on a
 // connection and thread of its own: the main queue (where keys are handled)
 // keeps turning while the owner stalls, the copy is skipped with one line
 // that holds none of its content, and the next good copy is recorded.
@@ -180,6 +180,20 @@ TEST_F(HostileClipboardTest, AnOwnerThatTricklesItsDataForEverIsSkippedAtTheDead
 
 TEST_F(HostileClipboardTest, ACopyLargerThanTheHistoryKeepsIsRefusedFromItsAnnouncedSize) {
   skippedWithoutAStall("huge", "CopyCache: a copy was skipped (314572800 bytes, more than the history keeps)");
+}
+
+TEST_F(HostileClipboardTest, ASlowOwnerThatAnswersWithinTheDeadlineIsRecordedWithoutHoldingUpTheMainQueue) {
+  probe = std::make_unique<MainQueueProbe>(main);
+  probe->start();
+  std::string why;
+  // Each answer 0.8 s late: the list of types, then the text.
+  auto slow = ClipboardOwner::startMisbehaving(*session, "slow", "a copy that took its time", &why);
+  ASSERT_TRUE(slow) << why;
+  probe->restart();
+  ASSERT_TRUE(main.pumpUntil([&] { return manager->items.get().size() == 1; }, 10.0)) << allLogs();
+  EXPECT_EQ(manager->items.get()[0].text, "a copy that took its time");
+  EXPECT_LT(probe->longestWaitSeconds(), kLongestAllowedWait);
+  std::printf("slow owner: longest main-queue wait %.1f ms\n", probe->longestWaitSeconds() * 1000);
 }
 
 TEST_F(HostileClipboardTest, ANewCopyTakesThePlaceOfAReadStillWaitingOnItsOwner) {

@@ -7,6 +7,7 @@
 //
 // TESSAVINOR_CLIPOWNER_MODE makes it misbehave as owners in the wild do:
 //   silent        never answers a request
+//   slow          answers every request, each 0.8 s late
 //   targets-only  answers TARGETS and no request for data
 //   trickle       sends the data incrementally, a few bytes every half
 //                 second, and never ends
@@ -88,6 +89,49 @@ int main(int argc, char** argv) {
   std::printf("READY\n");
   std::fflush(stdout);
 
+  // Answers one request, as a well-behaved owner would (or, for "trickle"
+  // and "huge", with an incremental transfer).
+  auto answer = [&](const XSelectionRequestEvent& request) {
+    XSelectionEvent reply{};
+    reply.type = SelectionNotify;
+    reply.requestor = request.requestor;
+    reply.selection = request.selection;
+    reply.target = request.target;
+    reply.time = request.time;
+    reply.property = request.property != None ? request.property : request.target;
+    if (request.target == targets) {
+      std::vector<Atom> list = {targets, timestampAtom};
+      for (const auto& offer : offers) list.push_back(offer.first);
+      XChangeProperty(d, request.requestor, reply.property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(list.data()), static_cast<int>(list.size()));
+    } else if (request.target == timestampAtom) {
+      long value = static_cast<long>(acquired);
+      XChangeProperty(d, request.requestor, reply.property, XA_INTEGER, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&value), 1);
+    } else if ((mode == "trickle" || mode == "huge") && request.property != None) {
+      // An incremental transfer: the announced size first; the pieces
+      // follow as the requestor deletes the property.
+      long announced = mode == "huge" ? 300L << 20 : 1L << 20;
+      transfer = Transfer{request.requestor, request.property, request.target, true, -1};
+      XSelectInput(d, request.requestor, PropertyChangeMask);
+      XChangeProperty(d, request.requestor, request.property, incr, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&announced), 1);
+    } else {
+      reply.property = None;
+      for (const auto& [type, value] : offers)
+        if (type == request.target) {
+          reply.property = request.property != None ? request.property : request.target;
+          XChangeProperty(d, request.requestor, reply.property, type, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(value.data()), static_cast<int>(value.size()));
+          break;
+        }
+    }
+    XSendEvent(d, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+    XFlush(d);
+  };
+  // "slow": requests waiting for their answer, with the time each goes.
+  std::vector<std::pair<double, XSelectionRequestEvent>> delayed;
+
   pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
   for (;;) {
     while (XPending(d)) {
@@ -114,44 +158,23 @@ int main(int argc, char** argv) {
       if (targetName) XFree(targetName);
       if (mode == "silent") continue;
       if (mode == "targets-only" && request.target != targets) continue;
-      XSelectionEvent reply{};
-      reply.type = SelectionNotify;
-      reply.requestor = request.requestor;
-      reply.selection = request.selection;
-      reply.target = request.target;
-      reply.time = request.time;
-      reply.property = request.property != None ? request.property : request.target;
-      if (request.target == targets) {
-        std::vector<Atom> list = {targets, timestampAtom};
-        for (const auto& offer : offers) list.push_back(offer.first);
-        XChangeProperty(d, request.requestor, reply.property, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(list.data()), static_cast<int>(list.size()));
-      } else if (request.target == timestampAtom) {
-        long value = static_cast<long>(acquired);
-        XChangeProperty(d, request.requestor, reply.property, XA_INTEGER, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&value), 1);
-      } else if ((mode == "trickle" || mode == "huge") && request.property != None) {
-        // An incremental transfer: the announced size first; the pieces
-        // follow as the requestor deletes the property.
-        long announced = mode == "huge" ? 300L << 20 : 1L << 20;
-        transfer = Transfer{request.requestor, request.property, request.target, true, -1};
-        XSelectInput(d, request.requestor, PropertyChangeMask);
-        XChangeProperty(d, request.requestor, request.property, incr, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&announced), 1);
-      } else {
-        reply.property = None;
-        for (const auto& [type, value] : offers)
-          if (type == request.target) {
-            reply.property = request.property != None ? request.property : request.target;
-            XChangeProperty(d, request.requestor, reply.property, type, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(value.data()), static_cast<int>(value.size()));
-            break;
-          }
+      if (mode == "slow") {
+        delayed.push_back({now() + 0.8, request});
+        continue;
       }
-      XSendEvent(d, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
-      XFlush(d);
+      answer(request);
     }
     int timeout = -1;
+    if (!delayed.empty()) {
+      double left = delayed.front().first - now();
+      if (left <= 0) {
+        XSelectionRequestEvent request = delayed.front().second;
+        delayed.erase(delayed.begin());
+        answer(request);
+        continue;
+      }
+      timeout = static_cast<int>(left * 1000) + 1;
+    }
     if (transfer.nextPieceAt >= 0) {
       double left = transfer.nextPieceAt - now();
       if (left <= 0) {
