@@ -187,7 +187,8 @@ std::vector<std::string> X11ClipboardReader::chooseTargets(const std::vector<std
     }
   if (!has(types::kPng)) {
     // Another image type, made PNG by the caller.
-    auto image = std::find_if(offered.begin(), offered.end(), [](const std::string& t) { return t.rfind("image/", 0) == 0; });
+    auto image = std::find_if(offered.begin(), offered.end(),
+                              [](const std::string& t) { return t.rfind("image/", 0) == 0; });
     if (image != offered.end()) {
       chosen.push_back(*image);
       content = true;
