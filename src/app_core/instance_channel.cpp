@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 constexpr size_t kMaxRequest = 256;
 constexpr double kClientReadSeconds = 2.0;
+// Connections waiting for their line at once.
+constexpr size_t kMaxClients = 32;
 
 bool socketAddress(const fs::path& path, sockaddr_un* addr, std::string* why) {
   std::memset(addr, 0, sizeof *addr);
@@ -52,7 +54,11 @@ std::optional<std::string> readLine(int fd, double timeoutSeconds) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return std::nullopt;
     line.append(chunk, static_cast<size_t>(n));
-    if (auto nl = line.find('\n'); nl != std::string::npos) return line.substr(0, nl);
+    if (auto nl = line.find('\n'); nl != std::string::npos) {
+      line.resize(nl);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
     if (line.size() > kMaxRequest) return std::nullopt;
   }
 }
@@ -147,39 +153,87 @@ InstanceChannel::~InstanceChannel() {
 }
 
 void InstanceChannel::serve() {
+  // Every connection is served side by side: one that sends nothing holds
+  // up only itself, until its own deadline.
+  struct Client {
+    int fd;
+    std::string buffer;
+    std::chrono::steady_clock::time_point deadline;
+  };
+  std::vector<Client> clients;
+  auto finish = [](Client& c, const char* reply) {
+    if (reply) writeAll(c.fd, reply);
+    ::close(c.fd);
+    c.fd = -1;
+  };
   for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-    int ready = ::poll(fds, 2, -1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0 || (fds[1].revents & POLLIN)) return;
-    if (!(fds[0].revents & POLLIN)) continue;
-    int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    answer(client);
-    ::close(client);
+    std::vector<pollfd> fds{{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+    auto now = std::chrono::steady_clock::now();
+    int timeout = -1;
+    for (const auto& c : clients) {
+      fds.push_back({c.fd, POLLIN, 0});
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now).count() + 1;
+      timeout = timeout < 0 ? static_cast<int>(std::max<long long>(left, 0))
+                            : std::min(timeout, static_cast<int>(std::max<long long>(left, 0)));
+    }
+    int ready = ::poll(fds.data(), fds.size(), timeout);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && (fds[1].revents & POLLIN)) break;
+    now = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < clients.size(); ++i) {
+      Client& c = clients[i];
+      const short revents = ready > 0 ? fds[i + 2].revents : 0;
+      if (revents & (POLLIN | POLLHUP | POLLERR)) {
+        char chunk[128];
+        ssize_t n = ::recv(c.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) {
+          finish(c, nullptr);
+          continue;
+        }
+        c.buffer.append(chunk, static_cast<size_t>(n));
+        if (auto nl = c.buffer.find('\n'); nl != std::string::npos) {
+          std::string line = c.buffer.substr(0, nl);
+          if (!line.empty() && line.back() == '\r') line.pop_back();
+          writeAll(c.fd, answer(line));
+          finish(c, nullptr);
+        } else if (c.buffer.size() > kMaxRequest) {
+          finish(c, "BAD\n");
+        }
+      } else if (now >= c.deadline) {
+        finish(c, "BAD\n");
+      }
+    }
+    std::erase_if(clients, [](const Client& c) { return c.fd < 0; });
+    if (ready > 0 && (fds[0].revents & POLLIN)) {
+      int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd < 0) continue;
+      // Another user's process has no business here, whatever the file's mode.
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
+        writeAll(fd, "REFUSED\n");
+        ::close(fd);
+        continue;
+      }
+      // A crowd of idle connections loses its oldest, never the newcomer.
+      if (clients.size() >= kMaxClients) {
+        finish(clients.front(), "BAD\n");
+        clients.erase(clients.begin());
+      }
+      clients.push_back(Client{fd, {}, now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                 std::chrono::duration<double>(kClientReadSeconds))});
+    }
   }
+  for (auto& c : clients) ::close(c.fd);
 }
 
-void InstanceChannel::answer(int client) {
-  // Another user's process has no business here, whatever the file's mode.
-  ucred peer{};
-  socklen_t length = sizeof peer;
-  if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
-    writeAll(client, "REFUSED\n");
-    return;
-  }
-  auto line = readLine(client, kClientReadSeconds);
-  if (!line || line->rfind("ACTION ", 0) != 0) {
-    writeAll(client, "BAD\n");
-    return;
-  }
-  std::string name = line->substr(7);
-  if (!isKnownAction(name)) {
-    writeAll(client, "UNKNOWN\n");
-    return;
-  }
+std::string InstanceChannel::answer(const std::string& line) {
+  if (line.rfind("ACTION ", 0) != 0) return "BAD\n";
+  std::string name = line.substr(7);
+  if (!isKnownAction(name)) return "UNKNOWN\n";
   main_->post([handler = handler_, name] { (*handler)(name); });
-  writeAll(client, "OK\n");
+  return "OK\n";
 }
 
 InstanceChannel::SendResult InstanceChannel::send(const fs::path& path, const std::string& action,

@@ -63,7 +63,8 @@ class InstanceChannel {
  private:
   InstanceChannel() = default;
   void serve();
-  void answer(int client);
+  // The reply to one request line.
+  std::string answer(const std::string& line);
 
   std::filesystem::path path_;
   TaskRunner* main_ = nullptr;

@@ -57,7 +57,12 @@ std::optional<nlohmann::json> parseJsonWithin(std::string_view text, std::string
   }
   try {
     return nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
+    // A syntax error, and also a number beyond a double (out_of_range) or
+    // any other complaint of the reader: the text is not usable either way.
+    if (error) *error = e.what();
+    return std::nullopt;
+  } catch (const std::exception& e) {
     if (error) *error = e.what();
     return std::nullopt;
   }

@@ -151,7 +151,8 @@ bool UserDefaults::boolForKey(const std::string& key) const {
 int64_t UserDefaults::integerForKey(const std::string& key) const {
   auto v = object(key);
   if (!v) return 0;
-  if (v->is_number_integer()) return v->get<int64_t>();
+  // Inside the range only: 2^64-1 is not -1.
+  if (v->is_number_integer()) return jsonInteger<int64_t>(*v).value_or(0);
   auto n = numberOf(*v);
   if (!n || !std::isfinite(*n)) return 0;
   if (*n >= 9.2e18 || *n <= -9.2e18) return 0;

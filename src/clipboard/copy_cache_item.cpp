@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
+
+#include "base/json_reading.h"
 
 namespace tessa {
 namespace {
@@ -14,6 +17,13 @@ template <class T>
 bool read(const json& object, const char* key, T& out) {
   auto it = object.find(key);
   if (it == object.end()) return true;  // absent fields keep their defaults
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    // Range-checked: a count of 1e119 is a damaged file, not a conversion.
+    auto value = jsonInteger<T>(*it);
+    if (!value) return false;
+    out = *value;
+    return true;
+  }
   try {
     out = it->template get<T>();
     return true;

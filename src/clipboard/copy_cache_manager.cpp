@@ -339,7 +339,38 @@ void CopyCacheManager::captureFromPasteboard() {
   if (count == lastSeenChangeCount_) return;
   lastSeenChangeCount_ = count;
   if (count == ownChangeCount_) return;
-  auto contents = pb->items();
+  // The owner of a copy is another program, which may answer slowly or not
+  // at all: its contents arrive later on the main queue, never while it waits.
+  PasteboardReadLimits limits;
+  limits.deadlineSeconds = kCaptureDeadlineSeconds;
+  limits.maxBytes = CopyCacheCryptoStore::kMaxBlobBytes;
+  std::weak_ptr<CopyCacheManager> weak = weak_from_this();
+  pb->readContents(limits, [weak, count](PasteboardRead read) {
+    if (auto self = weak.lock()) self->captureRead(count, std::move(read));
+  });
+}
+
+void CopyCacheManager::captureRead(int64_t count, PasteboardRead read) {
+  Pasteboard* pb = env_.platform.pasteboard;
+  if (!pb || !isEnabled.get() || !historyUsable_) return;
+  // A newer copy came meanwhile: its own capture is on the way.
+  if (pb->changeCount() != count) return;
+  using Outcome = PasteboardRead::Outcome;
+  switch (read.outcome) {
+    case Outcome::read: break;
+    case Outcome::empty: return;
+    case Outcome::timedOut:
+      log(fmt::format("CopyCache: a copy was skipped (its owner did not send it within {:g} s)",
+                      kCaptureDeadlineSeconds));
+      return;
+    case Outcome::tooLarge:
+      log(fmt::format("CopyCache: a copy was skipped ({} bytes, more than the history keeps)", read.bytes));
+      return;
+    case Outcome::failed:
+      log("CopyCache: a copy was skipped (its owner did not hand it over)");
+      return;
+  }
+  const auto& contents = read.items;
   if (contents.empty()) return;
   for (const auto& item : contents)
     if (item.has(types::kOwnWrite)) return;
@@ -409,8 +440,14 @@ std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {
   Item entry;
   entry.id = crypto::randomUUID();
   entry.createdAt = now();
-  const std::string* text = source.get(types::kText);
-  if (const std::string* uris = source.get(types::kUriList)) {
+  // An empty representation is a read that gave nothing (a timed-out image
+  // is not a 0-byte image): it counts as absent.
+  auto get = [&source](const char* type) -> const std::string* {
+    const std::string* bytes = source.get(type);
+    return bytes && !bytes->empty() ? bytes : nullptr;
+  };
+  const std::string* text = get(types::kText);
+  if (const std::string* uris = get(types::kUriList)) {
     Item::FileURLs files;
     files.filePaths = filePathsOf(*uris);
     if (!files.filePaths.empty()) {
@@ -429,17 +466,17 @@ std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {
     }
   }
   if (std::holds_alternative<Item::Text>(entry.payloadType)) {
-    if (const std::string* png = source.get(types::kPng)) {
+    if (const std::string* png = get(types::kPng)) {
       auto id = store_.storeVault(*png);
       if (!id) return std::nullopt;
       Item::Image image{"", *id, static_cast<int64_t>(png->size()), pngDimensions(*png)};
       entry.text = image.dimensions.empty() ? "Image" : "Image " + image.dimensions;
       entry.payloadType = image;
-    } else if (const std::string* color = source.get(types::kColor); color && colorOf(*color)) {
+    } else if (const std::string* color = get(types::kColor); color && colorOf(*color)) {
       auto value = *colorOf(*color);
       entry.text = value.hex;
       entry.payloadType = value;
-    } else if (const std::string* html = source.get(types::kHtml); html && text) {
+    } else if (const std::string* html = get(types::kHtml); html && text) {
       auto id = store_.storeVault(*html);
       if (!id) return std::nullopt;
       entry.text = *text;
@@ -450,7 +487,7 @@ std::optional<Item> CopyCacheManager::makeEntry(const PasteboardItem& source) {
     } else {
       // Some other kind of data: kept as it is, under its type.
       for (const auto& [type, bytes] : source.representations) {
-        if (isMarkerType(type)) continue;
+        if (isMarkerType(type) || bytes.empty()) continue;
         auto id = store_.storeVault(bytes);
         if (!id) return std::nullopt;
         entry.text = type;

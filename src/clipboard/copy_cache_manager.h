@@ -40,6 +40,8 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
  public:
   static constexpr size_t kMaxItems = 10;
   static constexpr double kMaxAgeSeconds = 86400;
+  // How long the owner of a copy has to hand over all of it.
+  static constexpr double kCaptureDeadlineSeconds = 3.0;
   static constexpr double kCaptureDelay = 0.2;
   static constexpr double kPasteDelay = 0.1;
   static constexpr double kExpiryCheckInterval = 60;
@@ -107,6 +109,7 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   void pasteboardChanged();
   void captureFromPasteboard();
   std::optional<RunningApplication> copySource(const Pasteboard& pb) const;
+  void captureRead(int64_t changeCount, PasteboardRead read);
   std::optional<CopyCacheItem> makeEntry(const PasteboardItem& item);
   void insert(CopyCacheItem entry);
   // Asks for the text in a captured image; the answer becomes the entry's

@@ -298,10 +298,10 @@ std::optional<std::map<std::string, HabitEntry>> TypoHabitStore::decodeHabits(st
     auto frequency = v.find("frequency");
     auto updatedAt = v.find("updatedAt");
     if (typo == v.end() || !typo->is_string() || corrected == v.end() || !corrected->is_string() ||
-        frequency == v.end() || !frequency->is_number_integer() || updatedAt == v.end() ||
-        !updatedAt->is_number())
+        frequency == v.end() || !frequency->is_number_integer() || !jsonInteger<int64_t>(*frequency) ||
+        updatedAt == v.end() || !updatedAt->is_number())
       return fail("entry \"" + k + "\" is missing a field or has one of the wrong type");
-    out[k] = HabitEntry{typo->get<std::string>(), corrected->get<std::string>(), frequency->get<int64_t>(),
+    out[k] = HabitEntry{typo->get<std::string>(), corrected->get<std::string>(), *jsonInteger<int64_t>(*frequency),
                         updatedAt->get<double>()};
   }
   return out;

@@ -31,14 +31,7 @@ std::string failedWithCode(int status) { return "อัปเดตไม่ส�
 std::string updatedCount(size_t n) { return "อัปเดต " + std::to_string(n) + " ชุดคำแล้ว"; }
 
 // An integer, or a number with an exact integral value.
-std::optional<int64_t> integerValue(const nlohmann::json& v) {
-  if (v.is_number_integer()) return v.get<int64_t>();
-  if (v.is_number_float()) {
-    double d = v.get<double>();
-    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
-  }
-  return std::nullopt;
-}
+std::optional<int64_t> integerValue(const nlohmann::json& v) { return jsonInteger<int64_t>(v); }
 
 // An absolute http or https URL with a host.
 bool isDownloadableURL(std::string_view url) {
@@ -163,8 +156,9 @@ std::map<std::string, int64_t> VocabularyStore::readInstalledVersions() const {
   if (!stored || !stored->is_object()) return out;
   for (const auto& [name, value] : stored->items()) {
     // One value of another type makes the whole map count as empty.
-    if (!value.is_number_integer()) return {};
-    out[name] = value.get<int64_t>();
+    auto version = value.is_number_integer() ? jsonInteger<int64_t>(value) : std::nullopt;
+    if (!version) return {};
+    out[name] = *version;
   }
   return out;
 }

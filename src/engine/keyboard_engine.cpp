@@ -1,5 +1,7 @@
 #include "engine/keyboard_engine.h"
 
+#include "base/json_reading.h"
+
 #include <cmath>
 
 #include <fmt/format.h>
@@ -30,7 +32,8 @@ std::map<std::string, int64_t> integerDictionary(const UserDefaults& d, const st
   auto dict = d.dictionaryForKey(key);
   if (!dict) return out;
   for (auto it = dict->begin(); it != dict->end(); ++it) {
-    if (it->is_number_integer() || it->is_number_unsigned()) out[it.key()] = it->get<int64_t>();
+    if (!it->is_number_integer()) continue;
+    if (auto n = jsonInteger<int64_t>(*it)) out[it.key()] = *n;
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "engine/system_keyboard.h"
 
+#include "base/json_reading.h"
+
 #include <algorithm>
 
 #include <fmt/format.h>
@@ -111,9 +113,12 @@ bool SymbolicHotKeys::isHotKey64CommandSpace(PreferenceDomains* preferences) {
     if (en->is_number() && en->get<double>() == 0) return false;
   }
   double keyCode = (*params)[1].get<double>();
-  auto mods = static_cast<uint64_t>((*params)[2].get<double>());
+  // Modifier flags are a whole number within 64 bits; anything else is not
+  // our chord.
+  auto mods = jsonInteger<uint64_t>((*params)[2]);
+  if (!mods) return false;
   const uint64_t others = flags::fn | flags::option | flags::control | flags::shift;
-  return keyCode == 49 && (mods & flags::command) != 0 && (mods & others) == 0;
+  return keyCode == 49 && (*mods & flags::command) != 0 && (*mods & others) == 0;
 }
 
 bool SymbolicHotKeys::commandSpaceConflicts(SwitcherKey key, PreferenceDomains* preferences) {

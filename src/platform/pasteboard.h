@@ -41,12 +41,60 @@ struct PasteboardItem {
   }
 };
 
+// What one read of the contents gave.
+struct PasteboardRead {
+  enum class Outcome {
+    read,      // `items` holds the contents
+    empty,     // nothing there, or nothing that is data
+    timedOut,  // the owner did not send it all before the deadline
+    tooLarge,  // more than the reader was allowed to take (not read)
+    failed,    // the owner refused it or the transfer broke
+  };
+  Outcome outcome = Outcome::empty;
+  std::vector<PasteboardItem> items;
+  // For tooLarge: the size the owner announced or had sent when it was refused.
+  uint64_t bytes = 0;
+};
+
+struct PasteboardReadLimits {
+  // The whole copy, every type of it, must have arrived within this time.
+  double deadlineSeconds = 3.0;
+  // Bytes of all the types of a copy together.
+  uint64_t maxBytes = 64ull << 20;
+};
+
+// The byte count of a read's contents, every representation included.
+inline uint64_t pasteboardBytes(const std::vector<PasteboardItem>& items) {
+  uint64_t total = 0;
+  for (const auto& item : items)
+    for (const auto& [type, bytes] : item.representations) total += type.size() + bytes.size();
+  return total;
+}
+
 class Pasteboard {
  public:
   virtual ~Pasteboard() = default;
   // Bumped on every change of the contents, ours included.
   virtual int64_t changeCount() const = 0;
   virtual std::vector<PasteboardItem> items() const = 0;
+  // Reads the contents without holding the caller up: `done` runs on the
+  // main queue with what arrived within `limits`, later or (where reading
+  // cannot block, as here) at once. A newer read may take the place of one
+  // still going, whose `done` then never runs.
+  virtual void readContents(const PasteboardReadLimits& limits, std::function<void(PasteboardRead)> done) {
+    PasteboardRead read;
+    read.items = items();
+    read.bytes = pasteboardBytes(read.items);
+    if (read.items.empty()) {
+      read.outcome = PasteboardRead::Outcome::empty;
+    } else if (read.bytes > limits.maxBytes) {
+      read.outcome = PasteboardRead::Outcome::tooLarge;
+      read.items.clear();
+    } else {
+      read.outcome = PasteboardRead::Outcome::read;
+    }
+    done(std::move(read));
+  }
   // Called on the main queue after each change.
   virtual Subscription observeChanges(std::function<void()> onChange) = 0;
   // Replaces the contents; the back end adds kOwnWrite to every item. False

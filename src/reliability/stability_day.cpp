@@ -30,7 +30,12 @@ std::optional<StabilityDay> StabilityDay::fromJson(const nlohmann::json& j) {
   d.day = day->get<std::string>();
   auto count = [&j](const char* key) -> int64_t {
     auto it = j.find(key);
-    return (it != j.end() && it->is_number()) ? std::max<int64_t>(it->get<int64_t>(), 0) : 0;
+    if (it == j.end()) return 0;
+    // Counts only: a fraction is cut off, a value out of range counts as none.
+    if (auto n = jsonInteger<int64_t>(*it)) return std::max<int64_t>(*n, 0);
+    auto d = jsonFiniteNumber(*it);
+    if (!d || *d < 0 || *d >= 9.2e18) return 0;
+    return static_cast<int64_t>(*d);
   };
   d.tapDisabled = count("tapDisabled");
   d.stallsOver200ms = count("stallsOver200ms");

@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "ui/x11_clipboard_reader.h"
+
 namespace tessa {
 namespace {
 
@@ -88,6 +90,12 @@ QtPasteboard::QtPasteboard(QString platformName) {
   // has the keyboard focus.
   foregroundOnly_ = platformName.startsWith(QLatin1String("wayland"));
   isX11_ = platformName == QLatin1String("xcb");
+  if (platformName == QLatin1String("xcb")) {
+    // The display Qt opened (the program takes no -display argument).
+    std::string why;
+    reader_ = X11ClipboardReader::open(qEnvironmentVariable("DISPLAY").toStdString(), &why);
+    if (!reader_) qWarning("QtPasteboard: %s; the clipboard is read through Qt", why.c_str());
+  }
   if (QClipboard* clipboard = QGuiApplication::clipboard())
     connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
       // The selection and the find buffer are not the clipboard.
@@ -134,20 +142,28 @@ PasteboardItem QtPasteboard::itemFrom(const QMimeData& data) {
   const QStringList formats = data.formats();
   for (const QString& format : formats)
     if (isMarker(format)) reps[format.toStdString()] = stringOf(data.data(format));
-  if (data.hasText()) reps[types::kText] = data.text().toStdString();
-  if (formats.contains(QLatin1String(types::kHtml))) reps[types::kHtml] = stringOf(data.data(types::kHtml));
-  if (formats.contains(QLatin1String(types::kRtf))) reps[types::kRtf] = stringOf(data.data(types::kRtf));
-  if (formats.contains(QLatin1String(types::kUriList))) {
-    reps[types::kUriList] = stringOf(data.data(types::kUriList));
-  } else if (data.hasUrls()) {
+  // A type listed but not delivered (the owner did not answer in time) reads
+  // as empty: that is no data, never an empty entry.
+  auto take = [&](const char* type) {
+    if (!formats.contains(QLatin1String(type))) return false;
+    QByteArray bytes = data.data(type);
+    if (bytes.isEmpty()) return false;
+    reps[type] = stringOf(bytes);
+    return true;
+  };
+  if (data.hasText()) {
+    QString text = data.text();
+    if (!text.isEmpty()) reps[types::kText] = text.toStdString();
+  }
+  take(types::kHtml);
+  take(types::kRtf);
+  if (!take(types::kUriList) && data.hasUrls()) {
     std::string list;
     for (const QUrl& url : data.urls()) list += url.toEncoded().toStdString() + "\r\n";
     reps[types::kUriList] = list;
   }
-  if (formats.contains(QLatin1String(types::kPng))) {
-    // Taken as the writer gave it: no decoding and encoding again.
-    reps[types::kPng] = stringOf(data.data(types::kPng));
-  } else if (data.hasImage()) {
+  // PNG is taken as the writer gave it: no decoding and encoding again.
+  if (!take(types::kPng) && data.hasImage()) {
     QByteArray png = pngOf(qvariant_cast<QImage>(data.imageData()));
     if (!png.isEmpty()) reps[types::kPng] = stringOf(png);
   }
@@ -163,11 +179,81 @@ PasteboardItem QtPasteboard::itemFrom(const QMimeData& data) {
     // X11 bookkeeping targets, TARGETS, TIMESTAMP and the like, are not data).
     for (const QString& format : formats)
       if (format.contains(QLatin1Char('/')) && !isMarker(format)) {
-        reps[format.toStdString()] = stringOf(data.data(format));
+        QByteArray bytes = data.data(format);
+        if (!bytes.isEmpty()) reps[format.toStdString()] = stringOf(bytes);
         break;
       }
   }
   return item;
+}
+
+PasteboardItem QtPasteboard::itemFromTargets(const std::map<std::string, std::string>& targets) {
+  PasteboardItem item;
+  auto& reps = item.representations;
+  auto get = [&](const char* name) -> const std::string* {
+    auto it = targets.find(name);
+    return it == targets.end() || it->second.empty() ? nullptr : &it->second;
+  };
+  for (const auto& [name, bytes] : targets)
+    if (isMarker(QString::fromStdString(name))) reps[name] = bytes;
+  if (auto* text = get(types::kText)) reps[types::kText] = *text;
+  else if (auto* utf8 = get("UTF8_STRING")) reps[types::kText] = *utf8;
+  else if (auto* plain = get("text/plain")) reps[types::kText] = *plain;
+  else if (auto* latin1 = get("STRING"))
+    reps[types::kText] = QString::fromLatin1(bytesOf(*latin1)).toStdString();
+  for (const char* type : {types::kHtml, types::kRtf, types::kUriList, types::kPng})
+    if (auto* bytes = get(type)) reps[type] = *bytes;
+  if (!reps.count(types::kPng))
+    for (const auto& [name, bytes] : targets)
+      if (name.rfind("image/", 0) == 0 && !bytes.empty()) {
+        QByteArray png = pngOf(QImage::fromData(bytesOf(bytes)));
+        if (!png.isEmpty()) reps[types::kPng] = stringOf(png);
+        break;
+      }
+  if (auto* raw = get(types::kColor)) {
+    std::string color = colorFromChannels(bytesOf(*raw));
+    if (!color.empty()) reps[types::kColor] = color;
+  }
+  bool hasContent = std::any_of(reps.begin(), reps.end(), [](const auto& rep) {
+    return !isMarker(QString::fromStdString(rep.first));
+  });
+  if (!hasContent)
+    for (const auto& [name, bytes] : targets)
+      if (name.find('/') != std::string::npos && !isMarker(QString::fromStdString(name)) && !bytes.empty() &&
+          name.rfind("image/", 0) != 0) {
+        reps[name] = bytes;
+        break;
+      }
+  return item;
+}
+
+void QtPasteboard::readContents(const PasteboardReadLimits& limits, std::function<void(PasteboardRead)> done) {
+  if (!reader_) {
+    Pasteboard::readContents(limits, std::move(done));
+    return;
+  }
+  // The answer is made into an item on the reader's thread (an image may
+  // need decoding) and handed to the main thread; a pasteboard gone by then
+  // takes the queued call with it.
+  auto shared = std::make_shared<std::function<void(PasteboardRead)>>(std::move(done));
+  reader_->read(limits.deadlineSeconds, limits.maxBytes, [this, shared](X11ClipboardContents contents) {
+    PasteboardRead read;
+    read.bytes = contents.bytes;
+    switch (contents.outcome) {
+      case X11ClipboardContents::Outcome::read: {
+        PasteboardItem item = itemFromTargets(contents.targets);
+        read.outcome = item.representations.empty() ? PasteboardRead::Outcome::empty : PasteboardRead::Outcome::read;
+        if (!item.representations.empty()) read.items.push_back(std::move(item));
+        break;
+      }
+      case X11ClipboardContents::Outcome::empty: read.outcome = PasteboardRead::Outcome::empty; break;
+      case X11ClipboardContents::Outcome::timedOut: read.outcome = PasteboardRead::Outcome::timedOut; break;
+      case X11ClipboardContents::Outcome::tooLarge: read.outcome = PasteboardRead::Outcome::tooLarge; break;
+      case X11ClipboardContents::Outcome::failed: read.outcome = PasteboardRead::Outcome::failed; break;
+    }
+    QMetaObject::invokeMethod(
+        this, [shared, read = std::move(read)]() mutable { (*shared)(std::move(read)); }, Qt::QueuedConnection);
+  });
 }
 
 std::unique_ptr<QMimeData> QtPasteboard::mimeDataFor(const PasteboardItem& item) {

@@ -4,19 +4,27 @@
 // is bumped on each change of the clipboard, ours included; every write of
 // ours carries the own-write marker type, so the history never records it.
 //
+// On X11 the contents are read on a thread and server connection of their
+// own (X11ClipboardReader), so that an owner that never answers cannot hold
+// up the main thread; elsewhere (Wayland, offscreen) through QClipboard.
+//
 // Where the desktop reports changes only to the focused application (Wayland,
 // which gives an unfocused client no clipboard events), the history is taken
 // when its panel opens: reportsChangesInBackground() answers false there.
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <string>
 
 #include "platform/pasteboard.h"
 
 class QMimeData;
 
 namespace tessa {
+
+class X11ClipboardReader;
 
 class QtPasteboard final : public QObject, public Pasteboard {
   Q_OBJECT
@@ -28,6 +36,7 @@ class QtPasteboard final : public QObject, public Pasteboard {
 
   int64_t changeCount() const override { return changeCount_; }
   std::vector<PasteboardItem> items() const override;
+  void readContents(const PasteboardReadLimits& limits, std::function<void(PasteboardRead)> done) override;
   Subscription observeChanges(std::function<void()> onChange) override;
   bool write(const std::vector<PasteboardItem>& items) override;
   bool reportsChangesInBackground() const override { return !foregroundOnly_; }
@@ -36,6 +45,10 @@ class QtPasteboard final : public QObject, public Pasteboard {
 
   // The contents of a clipboard as one item, for tests of the conversion.
   static PasteboardItem itemFrom(const QMimeData& data);
+  // The same for what an X11 owner sent, by target name.
+  static PasteboardItem itemFromTargets(const std::map<std::string, std::string>& targets);
+  // Whether reads go through the X11 reader (false: through QClipboard).
+  bool readsOnItsOwnConnection() const { return reader_ != nullptr; }
   // The clipboard data a pasteboard item becomes (the own-write marker added).
   static std::unique_ptr<QMimeData> mimeDataFor(const PasteboardItem& item);
 
@@ -47,6 +60,7 @@ class QtPasteboard final : public QObject, public Pasteboard {
   bool isX11_ = false;
   mutable std::shared_ptr<class X11SelectionOwner> owners_;  // opened on first use
   std::vector<std::weak_ptr<std::function<void()>>> observers_;
+  std::unique_ptr<X11ClipboardReader> reader_;
 };
 
 }  // namespace tessa

@@ -89,6 +89,31 @@ TEST_F(InstanceChannelTest, TheInstanceRefusesWhatIsNotOneOfItsActions) {
   EXPECT_EQ(received, (std::vector<std::string>{"toggleCopyCache"}));
 }
 
+TEST_F(InstanceChannelTest, IdleConnectionsDoNotKeepACommandWaitingAndCrLfLineEndsAreAccepted) {
+  auto channel = listen();
+  ASSERT_TRUE(channel);
+  // Connections of the same user that say nothing, as many as a stuck tool
+  // might leave open (and more than the channel keeps at once).
+  std::vector<int> idle;
+  for (int i = 0; i < 40; ++i) {
+    // Not blocking: a full backlog turns a connection away rather than this test.
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, socket.c_str(), sizeof addr.sun_path - 1);
+    [[maybe_unused]] int connected = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    idle.push_back(fd);
+  }
+  // Served at once, not after the idle ones' 2 s each: a short wait is
+  // enough for an answer that does not queue behind them.
+  std::string detail;
+  EXPECT_EQ(InstanceChannel::send(socket, "openQuickPaste", &detail, 1.0), Result::accepted) << detail;
+  EXPECT_EQ(rawRequest("ACTION toggleCopyCache\r\n"), "OK");
+  for (int fd : idle) ::close(fd);
+  main.runUntilIdle();
+  EXPECT_EQ(received, (std::vector<std::string>{"openQuickPaste", "toggleCopyCache"}));
+}
+
 TEST_F(InstanceChannelTest, AStaleSocketIsNoInstanceAndIsReplacedByTheNextOne) {
   // Left by an instance that was killed: a socket file nobody listens on.
   {

@@ -20,6 +20,11 @@ TEST(UserDefaults, TellsMissingFromWrongTypeAndReadsLikeThePlatform) {
   d.setString("n", "42");
   EXPECT_EQ(d.integerForKey("n"), 42);
   EXPECT_EQ(d.integerForKey("missing"), 0);
+  // Out of an integer's range reads as no number, never as a wrapped one.
+  d.set("huge", UserDefaults::Value(18446744073709551615ull));
+  EXPECT_EQ(d.integerForKey("huge"), 0);
+  d.set("far", UserDefaults::Value(1e300));
+  EXPECT_EQ(d.integerForKey("far"), 0);
   d.setDouble("holdThreshold", 0.5);
   EXPECT_DOUBLE_EQ(d.doubleForKey("holdThreshold"), 0.5);
   d.set("arr", UserDefaults::Value::array({"a", 1}));
@@ -75,6 +80,21 @@ TEST(UserDefaults, CorruptFileIsKeptAsideAndLogged) {
   aside += ".corrupt";
   ASSERT_TRUE(std::filesystem::exists(aside));
   EXPECT_EQ(readFile(aside, kMaxSettingsFileBytes).value(), "{ not json");
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_NE(logs[0].find(".corrupt"), std::string::npos);
+}
+
+TEST(UserDefaults, ANumberBeyondADoubleIsACorruptFileNotAnAbortAtEveryStart) {
+  test::TempHome home;
+  auto file = Paths::defaultsFile("com.test");
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file) << R"({"hapticIntensityConfirm": 1e999})";
+  std::vector<std::string> logs;
+  UserDefaults d(file, nullptr, [&](const std::string& l) { logs.push_back(l); });
+  EXPECT_EQ(d.kind("hapticIntensityConfirm"), UserDefaults::Kind::missing);
+  auto aside = file;
+  aside += ".corrupt";
+  EXPECT_TRUE(std::filesystem::exists(aside));
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_NE(logs[0].find(".corrupt"), std::string::npos);
 }

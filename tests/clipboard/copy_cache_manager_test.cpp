@@ -237,6 +237,32 @@ TEST_F(CopyCacheManagerTest, KindsOfPayloadAreRecognised) {
   EXPECT_EQ(m->filteredItems().size(), 1u) << "custom data counts as text";
 }
 
+TEST_F(CopyCacheManagerTest, AnEmptyReadIsNoDataAndACopyLargerThanTheHistoryKeepsIsSkipped) {
+  auto m = make();
+  // What a read that timed out leaves: the types listed, no bytes behind them.
+  for (const char* type : {types::kPng, types::kHtml, types::kUriList, types::kColor, "application/x-thing"}) {
+    PasteboardItem hollow;
+    hollow.representations[type] = "";
+    desk.pasteboard().copyItems({hollow});
+    main.advance(0.25);
+  }
+  PasteboardItem hollowRich;
+  hollowRich.representations[types::kHtml] = "";
+  hollowRich.representations[types::kText] = "only the text";
+  desk.pasteboard().copyItems({hollowRich});
+  main.advance(0.25);
+  ASSERT_EQ(m->items.get().size(), 1u);
+  EXPECT_TRUE(std::holds_alternative<Item::Text>(m->items.get()[0].payloadType));
+  EXPECT_EQ(blobCount(), 0u) << "no 0-byte image or page was sealed";
+
+  // More than one sealed payload may hold: refused with one line, no content.
+  std::string huge(CopyCacheCryptoStore::kMaxBlobBytes + 1, 'x');
+  copy(huge);
+  EXPECT_EQ(m->items.get().size(), 1u);
+  EXPECT_TRUE(logged("CopyCache: a copy was skipped ("));
+  for (const auto& line : logLines) EXPECT_EQ(line.find("xxxx"), std::string::npos);
+}
+
 TEST_F(CopyCacheManagerTest, TheTextReadInACopiedImageIsWhatTheSearchFindsAndItStaysSealed) {
   auto m = make();
   std::string receipt = tinyPng(800, 600, 64);

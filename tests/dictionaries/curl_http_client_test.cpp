@@ -111,6 +111,27 @@ TEST_F(CurlHttpClientTest, StalledServerFailsAfterTheIdleTimeout) {
   EXPECT_EQ(r.status, 0);
 }
 
+TEST_F(CurlHttpClientTest, AServerTricklingItsAnswerFailsAtTheOverallDeadline) {
+  // A byte every 0.1 s never lets the 0.5 s idle time-out fire.
+  server.route("/trickle", ScriptedAnswer::trickle(0.1));
+  HttpRequest request;
+  request.url = server.url("/trickle");
+  request.timeoutSeconds = 0.5;
+  request.deadlineSeconds = 1.0;
+  std::optional<HttpResponse> out;
+  client->send(std::move(request), [&](HttpResponse r) { out = std::move(r); });
+  // Bounded well above the deadline: without it the request never ends.
+  ASSERT_TRUE(signalling.pumpUntil([&] { return out.has_value(); }, 8.0));
+  EXPECT_EQ(out->error, "timed out");
+  EXPECT_EQ(out->status, 0);
+
+  // Unless a caller says otherwise, the deadline grows with the answer allowed.
+  HttpRequest small;
+  EXPECT_DOUBLE_EQ(small.overallDeadlineSeconds(), 120.0 + 16.0);
+  small.maxResponseBytes = 64ull << 20;
+  EXPECT_DOUBLE_EQ(small.overallDeadlineSeconds(), 120.0 + 1024.0);
+}
+
 TEST_F(CurlHttpClientTest, BodiesAreReadOnlyUpToTheLimit) {
   ScriptedAnswer big = ScriptedAnswer::ok(std::string(300000, 'a'));
   server.route("/big", big);

@@ -74,6 +74,13 @@ ScriptedAnswer ScriptedAnswer::garbage() {
   a.kind = Kind::garbage;
   return a;
 }
+ScriptedAnswer ScriptedAnswer::trickle(double secondsPerByte) {
+  ScriptedAnswer a;
+  a.kind = Kind::trickle;
+  a.trickleSeconds = secondsPerByte;
+  return a;
+}
+
 ScriptedAnswer ScriptedAnswer::stall() {
   ScriptedAnswer a;
   a.kind = Kind::stall;
@@ -225,6 +232,17 @@ void HttpTestServer::serve(int fd) {
     }
     case ScriptedAnswer::Kind::closeEarly:
       break;
+    case ScriptedAnswer::Kind::trickle: {
+      if (!sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n\r\n")) break;
+      std::unique_lock lock(mutex_);
+      while (!stopping_.load()) {
+        lock.unlock();
+        if (!sendAll(fd, "a")) break;
+        lock.lock();
+        stopCv_.wait_for(lock, std::chrono::duration<double>(a.trickleSeconds), [&] { return stopping_.load(); });
+      }
+      break;
+    }
     case ScriptedAnswer::Kind::normal: {
       std::string out = "HTTP/1.1 " + std::to_string(a.status) + " " + reason(a.status) + "\r\n";
       for (const auto& [k, v] : a.headers) out += k + ": " + v + "\r\n";

@@ -29,7 +29,9 @@ struct ScriptedAnswer {
     normal,     // status line, headers, body
     garbage,    // bytes that are not HTTP, then close
     stall,      // read the request and never answer (until the server stops)
-    closeEarly  // close the connection without a byte
+    closeEarly, // close the connection without a byte
+    trickle     // headers announcing the body, then one byte of it every
+                // `trickleSeconds`, until the server stops
   };
   Kind kind = Kind::normal;
   int status = 200;
@@ -40,12 +42,14 @@ struct ScriptedAnswer {
   // Declare this length instead of the body's own (a huge download that a
   // client must refuse from its headers alone).
   std::optional<uint64_t> declaredContentLength;
+  double trickleSeconds = 0.5;
 
   static ScriptedAnswer ok(std::string body, std::string contentType = "text/plain");
   static ScriptedAnswer withStatus(int status, std::string body = {});
   static ScriptedAnswer redirect(const std::string& location, int status = 302);
   static ScriptedAnswer garbage();
   static ScriptedAnswer stall();
+  static ScriptedAnswer trickle(double secondsPerByte);
 };
 
 class HttpTestServer {

@@ -55,7 +55,8 @@ struct CurlHttpClient::Transfer {
   std::string body;
   std::map<std::string, std::string> headers;
   bool tooLarge = false;
-  SteadyClock::time_point lastActivity = SteadyClock::now();
+  const SteadyClock::time_point startedAt = SteadyClock::now();
+  SteadyClock::time_point lastActivity = startedAt;
   curl_off_t lastDown = 0, lastUp = 0;
   char errorBuffer[CURL_ERROR_SIZE] = {0};
   std::string protocols;
@@ -272,12 +273,15 @@ void CurlHttpClient::run() {
       if (msg->msg == CURLMSG_DONE) complete(msg->easy_handle, msg->data.result);
     }
 
-    // Idle time-out: nothing received or sent for the request's time.
+    // Idle time-out: nothing received or sent for the request's time; and
+    // the overall deadline, which a server sending a byte now and then
+    // cannot push back.
     auto now = SteadyClock::now();
     std::vector<CURL*> idle;
     for (auto& [e, t] : active) {
       auto limit = std::chrono::duration<double>(t->request.timeoutSeconds);
-      if (now - t->lastActivity > limit) idle.push_back(e);
+      auto deadline = std::chrono::duration<double>(t->request.overallDeadlineSeconds());
+      if (now - t->lastActivity > limit || now - t->startedAt > deadline) idle.push_back(e);
     }
     for (CURL* e : idle) {
       auto it = active.find(e);

@@ -25,7 +25,8 @@ class CurlHttpClient final : public HttpClient {
   CurlHttpClient& operator=(const CurlHttpClient&) = delete;
 
   // `timeoutSeconds` is an idle time-out: the request fails when nothing
-  // arrives for that long, however long the whole transfer takes. The body is
+  // arrives for that long; `deadlineSeconds` bounds the whole request, so a
+  // server that trickles a byte now and then cannot keep it open. The body is
   // read up to `maxResponseBytes`; a longer one fails with "response too
   // large". Only the request's allowed schemes are used, for redirects too.
   void send(HttpRequest request, std::function<void(HttpResponse)> completion) override;

@@ -13,8 +13,19 @@ std::unique_ptr<ClipboardOwner> ClipboardOwner::start(const XSession& session, S
   std::vector<std::string> argv = {TESSAVINOR_CLIPOWNER_PATH, selection == Selection::primary ? "primary" : "clipboard",
                                     text};
   argv.insert(argv.end(), extraTypes.begin(), extraTypes.end());
+  return launch(session, std::move(argv), "", why);
+}
+
+std::unique_ptr<ClipboardOwner> ClipboardOwner::startMisbehaving(const XSession& session, const std::string& mode,
+                                                                 const std::string& text, std::string* why) {
+  return launch(session, {TESSAVINOR_CLIPOWNER_PATH, "clipboard", text}, mode, why);
+}
+
+std::unique_ptr<ClipboardOwner> ClipboardOwner::launch(const XSession& session, std::vector<std::string> argv,
+                                                       const std::string& mode, std::string* why) {
   ChildProcess::Options options;
   options.env = {{"DISPLAY", session.displayName()}};
+  if (!mode.empty()) options.env.emplace_back("TESSAVINOR_CLIPOWNER_MODE", mode);
   std::unique_ptr<ClipboardOwner> owner(new ClipboardOwner());
   owner->process_ = ChildProcess::start(argv, options);
   if (!owner->process_ || !owner->process_->waitForLine("READY", kStartTimeout)) {

@@ -22,10 +22,26 @@ class ClipboardOwner {
   static std::unique_ptr<ClipboardOwner> start(const XSession& session, Selection selection, const std::string& text,
                                                const std::vector<std::string>& extraTypes = {},
                                                std::string* why = nullptr);
+  // One that misbehaves (see tests/x11/clipowner): "silent", "targets-only",
+  // "trickle" or "huge"; it owns CLIPBOARD with `text`.
+  static std::unique_ptr<ClipboardOwner> startMisbehaving(const XSession& session, const std::string& mode,
+                                                          const std::string& text, std::string* why = nullptr);
+  // Waits for a line of its report that starts with `prefix`.
+  bool waitForLine(const std::string& prefix, double timeoutSeconds = 5.0) {
+    return process_->waitForLine(prefix, timeoutSeconds).has_value();
+  }
+  // The lines of its report that have come so far.
+  std::vector<std::string> linesSoFar() {
+    std::vector<std::string> lines;
+    while (auto line = process_->readLine(0.2)) lines.push_back(*line);
+    return lines;
+  }
   // Waits until another client has taken the selection from it.
   bool waitUntilLost(double timeoutSeconds = 3.0) { return process_->waitForLine("LOST", timeoutSeconds).has_value(); }
 
  private:
+  static std::unique_ptr<ClipboardOwner> launch(const XSession& session, std::vector<std::string> argv,
+                                                const std::string& mode, std::string* why);
   std::unique_ptr<ChildProcess> process_;
 };
 

@@ -1,0 +1,97 @@
+// Numbers no reader may die on: a literal beyond a double, and a value
+// outside the integer it is read into. Every stored or downloaded document
+// goes through parseJsonWithin, so a number of either kind takes that file's
+// "damaged" road (kept aside, defaults used, a download refused).
+#include "base/json_reading.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "clipboard/copy_cache_item.h"
+#include "dictionaries/typo_habit_store.h"
+#include "dictionaries/vocabulary_store.h"
+#include "engine/value_types.h"
+#include "reliability/stability_day.h"
+
+namespace tessa {
+namespace {
+
+using nlohmann::json;
+
+TEST(JsonReading, ANumberBeyondADoubleIsAnUnreadableDocumentNotAnAbort) {
+  for (const char* text : {"1e999", "-1e999", "[1, 1e400]", R"({"a": {"b": 1E+999}})", "123456789e999999999"}) {
+    std::string error;
+    EXPECT_FALSE(parseJsonWithin(text, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+  auto big = parseJsonWithin("[1e308, -1e308, 18446744073709551615, -9223372036854775808]");
+  ASSERT_TRUE(big);
+  EXPECT_EQ((*big)[0].get<double>(), 1e308);
+}
+
+TEST(JsonReading, IntegersAreReadOnlyInsideTheirRange) {
+  auto n = [](const char* text) { return json::parse(text); };
+  EXPECT_EQ(jsonInteger<int64_t>(n("-9223372036854775808")), INT64_MIN);
+  EXPECT_EQ(jsonInteger<int64_t>(n("9223372036854775807")), INT64_MAX);
+  EXPECT_FALSE(jsonInteger<int64_t>(n("9223372036854775808")));
+  EXPECT_FALSE(jsonInteger<int64_t>(n("9.3e18")));
+  EXPECT_FALSE(jsonInteger<int64_t>(n("1e119")));
+  EXPECT_FALSE(jsonInteger<int64_t>(n("-1e119")));
+  EXPECT_EQ(jsonInteger<int64_t>(n("-9.223372036854775808e18")), INT64_MIN);
+  EXPECT_EQ(jsonInteger<int64_t>(n("3.0")), 3);
+  EXPECT_FALSE(jsonInteger<int64_t>(n("3.5")));
+  EXPECT_FALSE(jsonInteger<int64_t>(n("\"3\"")));
+  EXPECT_FALSE(jsonInteger<int>(n("2147483648")));
+  EXPECT_EQ(jsonInteger<int>(n("-2147483648")), INT32_MIN);
+  EXPECT_FALSE(jsonInteger<uint64_t>(n("-1")));
+  EXPECT_FALSE(jsonInteger<uint64_t>(n("1.8446744073709552e19")));
+  EXPECT_EQ(jsonInteger<uint64_t>(n("18446744073709551615")), UINT64_MAX);
+  EXPECT_FALSE(jsonFiniteNumber(n("null")));
+  EXPECT_EQ(jsonFiniteNumber(n("2.5")), 2.5);
+}
+
+TEST(JsonReading, EveryStoredOrDownloadedDocumentTakesAnOutOfRangeNumberAsDamaged) {
+  // The profiles and the preferences' other documents.
+  EXPECT_FALSE(decodeProfiles(R"([{"name": "a", "appMode": 1e999}])"));
+  // The stability statistics: the file is unreadable (the caller keeps it
+  // aside); a count out of range inside a readable file counts as none.
+  EXPECT_THROW(decodeStabilityDays(R"({"days": [{"day": "2026-01-01", "launches": 1e999}]})"), std::runtime_error);
+  auto day = StabilityDay::fromJson(json::parse(R"({"day": "2026-01-01", "launches": 1e300, "tapDisabled": 2})"));
+  ASSERT_TRUE(day);
+  EXPECT_EQ(day->launches, 0);
+  EXPECT_EQ(day->tapDisabled, 2);
+  // The typo vault's plaintext.
+  std::string why;
+  EXPECT_FALSE(TypoHabitStore::decodeHabits(
+      R"({"k": {"typo": "a", "corrected": "b", "frequency": 1e999, "updatedAt": 1}})", &why));
+  EXPECT_FALSE(TypoHabitStore::decodeHabits(
+      R"({"k": {"typo": "a", "corrected": "b", "frequency": 18446744073709551615, "updatedAt": 1}})", &why));
+  // The vocabulary manifest from the server: refused.
+  EXPECT_FALSE(VocabularyStore::decodeManifest(R"({"version": 1e999, "packs": []})"));
+  EXPECT_FALSE(VocabularyStore::decodeManifest(R"({"version": 1e19, "packs": []})"));
+  EXPECT_FALSE(VocabularyStore::decodeManifest(
+      R"({"version": 1, "packs": [{"name": "a", "url": "https://x/a", "version": 18446744073709551615}]})"));
+  ASSERT_TRUE(VocabularyStore::decodeManifest(R"({"version": 2.0, "packs": []})"));
+  // A clipboard history entry: a count out of range makes the entry (and so
+  // the history) unreadable instead of converting it.
+  CopyCacheItem item;
+  item.id = "5d3c8f8e-1111-4222-8333-444455556666";
+  item.text = "t";
+  json entry = item.toJson();
+  ASSERT_TRUE(CopyCacheItem::fromJson(entry));
+  for (const char* key : {"charCount", "lineCount", "conversionConfidence"}) {
+    json bad = entry;
+    bad[key] = 1e119;
+    EXPECT_FALSE(CopyCacheItem::fromJson(bad)) << key;
+    bad[key] = -1e119;
+    EXPECT_FALSE(CopyCacheItem::fromJson(bad)) << key;
+  }
+  json image = entry;
+  image["payload"] = {{"kind", "image"}, {"thumbnailBase64", ""}, {"vaultID", "v"}, {"byteSize", 1e300},
+                      {"dimensions", ""}};
+  EXPECT_FALSE(CopyCacheItem::fromJson(image));
+}
+
+}  // namespace
+}  // namespace tessa
