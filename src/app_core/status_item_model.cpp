@@ -20,6 +20,8 @@ StatusItemState StatusItemState::of(const KeyboardEngine& e) {
   s.appLanguage = e.appLanguage.get();
   s.proWording = e.appCopywritingLevel.get() == CopywritingLevel::pro;
   s.version = AppInfo::versionString();
+  if (const auto* events = e.platform().events; events && !events->filtersEveryKey())
+    s.keysHeldByOthers = events->keysHeldByOthers();
   return s;
 }
 
@@ -52,6 +54,7 @@ StatusIconInputs StatusIconInputs::of(const StatusItemState& state) {
   in.ignoredIndicator = state.hasIgnoredWord;
   in.logoBadge = false;
   in.accessibilityMissing = !state.isAccessibilityGranted;
+  in.keysPartial = !state.keysHeldByOthers.empty();
   return in;
 }
 
@@ -68,6 +71,9 @@ StatusIconSpec statusIcon(const StatusItemState& state, const StatusIconInputs& 
     spec.color = StatusColor::systemOrange;
   } else if (inputs.secureInputActive) {
     spec.symbol = "lock.fill";
+    spec.color = StatusColor::systemYellow;
+  } else if (inputs.keysPartial) {
+    spec.symbol = "exclamationmark.triangle.fill";
     spec.color = StatusColor::systemYellow;
   } else {
     spec.symbol = "keyboard.fill";
@@ -101,12 +107,20 @@ StatusIconLayout StatusIconSpec::layout(double w, double h) const {
 
 // --------------------------------------------------------------- tooltip
 
+std::string joinedKeyNames(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+  return out;
+}
+
 std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing) {
   if (!state.keysUnavailableReason.empty())
     return formatLocalized(localizedText(state, "tray_tooltip_no_keys"), {state.keysUnavailableReason});
   if (accessibilityMissing) return localizedText(state, "tray_tooltip_ax_lost");
   if (state.isEmergencyTornDown) return localizedText(state, "tray_tooltip_torn_down");
   if (state.isEventTapDead) return localizedText(state, "tray_tooltip_tap_dead");
+  if (!state.keysHeldByOthers.empty())
+    return formatLocalized(localizedText(state, "tray_tooltip_keys_partial"), {joinedKeyNames(state.keysHeldByOthers)});
   return formatLocalized(localizedText(state, "tray_tooltip_version"), {state.version});
 }
 

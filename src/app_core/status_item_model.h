@@ -32,9 +32,15 @@ struct StatusItemState {
   // Why this desktop gives the engine no keys at all (a Wayland session, no
   // X server); empty when it does.
   std::string keysUnavailableReason;
+  // Typing keys another program holds, which the tap can only hear; empty
+  // when every key is the tap's.
+  std::vector<std::string> keysHeldByOthers;
 
   static StatusItemState of(const KeyboardEngine& engine);
 };
+
+// "a, b, c": key names as the tooltip and the setup page list them.
+std::string joinedKeyNames(const std::vector<std::string>& names);
 
 // Looks up `key` in the interface language and wording level of `state`.
 std::string localizedText(const StatusItemState& state, const std::string& key);
@@ -52,6 +58,7 @@ struct StatusIconInputs {
   bool ignoredIndicator = false;
   bool logoBadge = false;  // no refresh asks for it
   bool accessibilityMissing = false;
+  bool keysPartial = false;
 
   static StatusIconInputs of(const StatusItemState& state);
   bool operator==(const StatusIconInputs&) const = default;

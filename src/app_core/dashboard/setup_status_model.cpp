@@ -1,19 +1,35 @@
 #include "app_core/dashboard/setup_status_model.h"
 
+#include "app_core/status_item_model.h"
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
 bool SetupStatusModel::isGranted() const { return engine_.isAccessibilityGranted.get(); }
 
-std::string SetupStatusModel::statusSymbol() const {
-  return isGranted() ? "checkmark.circle.fill" : "xmark.circle.fill";
+std::vector<std::string> SetupStatusModel::keysHeldByOthers() const {
+  const auto* events = engine_.platform().events;
+  if (!events || events->filtersEveryKey()) return {};
+  return events->keysHeldByOthers();
 }
 
-HudColor SetupStatusModel::statusColor() const { return isGranted() ? HudColor::green : HudColor::orange; }
+std::string SetupStatusModel::statusSymbol() const {
+  if (!isGranted()) return "xmark.circle.fill";
+  return keysHeldByOthers().empty() ? "checkmark.circle.fill" : "exclamationmark.triangle.fill";
+}
+
+HudColor SetupStatusModel::statusColor() const {
+  return isGranted() && keysHeldByOthers().empty() ? HudColor::green : HudColor::orange;
+}
 
 std::string SetupStatusModel::description() const {
-  return text(isGranted() ? "setup_accessibility_desc_ok" : "setup_accessibility_desc_err");
+  if (!isGranted()) return text("setup_accessibility_desc_err");
+  // Granted, yet the keyboard tap cannot hold every key: say which, and what
+  // that means for keys typed during a switch.
+  if (auto keys = keysHeldByOthers(); !keys.empty())
+    return formatLocalized(text("setup_keys_partial_desc"), {joinedKeyNames(keys)});
+  return text("setup_accessibility_desc_ok");
 }
 
 void SetupStatusModel::grantAccess() { engine_.openAccessibilitySettings(); }

@@ -27,6 +27,23 @@ class SetupStatusModelTest : public ::testing::Test {
   std::vector<std::pair<bool, bool>> repairs;
 };
 
+TEST_F(SetupStatusModelTest, APartialKeyboardTapIsNotReportedAsWorkingFully) {
+  SetupStatusModel model(*engine);
+  engine->isAccessibilityGranted.set(true);
+  desk.events().setFiltersEveryKey(false);
+  desk.events().setKeysHeldByOthers({"q", "Caps_Lock"});
+  EXPECT_EQ(model.statusSymbol(), "exclamationmark.triangle.fill");
+  EXPECT_EQ(model.statusColor(), HudColor::orange);
+  EXPECT_EQ(model.description(),
+            "Permission granted, but another program holds the keys q, Caps_Lock. Typed during a language switch, they "
+            "arrive at once in the layout before it; every other key is held and switched.");
+  engine->appLanguage.set("th");
+  EXPECT_NE(model.description().find("โปรแกรมอื่นยึดปุ่ม q, Caps_Lock"), std::string::npos);
+  // Without the permission that is what the card is about.
+  engine->isAccessibilityGranted.set(false);
+  EXPECT_EQ(model.statusSymbol(), "xmark.circle.fill");
+}
+
 TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
   SetupStatusModel model(*engine);
   engine->isAccessibilityGranted.set(true);
