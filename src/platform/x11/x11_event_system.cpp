@@ -1088,6 +1088,7 @@ Subscription X11EventSystem::addGlobalKeyDownMonitor(std::function<void(const Ev
 }
 
 void X11EventSystem::post(TapLocation, const Event& event) {
+  if (honourNextSourceHotKey(event)) return;
   {
     std::lock_guard lock(mutex_);
     postQueue_.push_back(event);
@@ -1100,12 +1101,13 @@ void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
   nextSourceHotKeyBound_ = std::move(bound);
 }
 
-// On the grab thread. Whether the event is the next-source hot key, bound
-// and now acted on (the press locks the next group; both halves go no
-// further).
+// Whether the event is the next-source hot key while it is bound; its press
+// then locks the next group, and neither half goes further. Run where the
+// engine posts it, before post() returns: the engine's confirmation reads the
+// group at once, and every key posted after it is typed in the new group.
 bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   if (event.keyCode != keycode::f19 || !event.isTagged() || (event.flags & ~flags::fn & flags::modifierMask) ||
-      !(event.flags & flags::fn))
+      !(event.flags & flags::fn) || (event.type != EventType::keyDown && event.type != EventType::keyUp))
     return false;
   std::function<bool()> bound;
   {
@@ -1114,7 +1116,10 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   }
   if (!bound || !bound()) return false;
   if (event.type == EventType::keyUp) return true;
-  Display* d = impl_->grab;
+  // Keys posted before it reach the server first.
+  flush();
+  std::lock_guard lock(impl_->queryMutex);
+  Display* d = impl_->query;
   XkbStateRec s{};
   int groups = 1;
   if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
@@ -1127,7 +1132,6 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   }
   const unsigned next = (static_cast<unsigned>(s.locked_group) + 1) % static_cast<unsigned>(groups);
   XkbLockGroup(d, XkbUseCoreKbd, next);
-  // In place before anything posted after the hot key reaches the server.
   XSync(d, False);
   return true;
 }
@@ -1137,7 +1141,6 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   // The server keeps the modifier state itself, so a modifier resync has
   // nothing to post; mouse events are never posted by the engine.
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
-  if (!passThrough && honourNextSourceHotKey(event)) return std::nullopt;
   if (event.type == EventType::keyUp) {
     if (auto it = impl_->releasedWithPress.find(event.keyCode); it != impl_->releasedWithPress.end()) {
       // Its press was posted with its release.

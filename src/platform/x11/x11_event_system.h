@@ -81,9 +81,9 @@ class X11EventSystem final : public EventSystem {
 
   // The system's next-input-source hot key, which this back end honours as
   // the desktop would: while `bound` answers true (entry 61 is enabled on
-  // Fn+F19), a posted Fn+F19 press locks the next keyboard group at once,
-  // before any key posted after it, and never reaches the focused window.
-  // Called on the grab thread.
+  // Fn+F19), a posted Fn+F19 press locks the next keyboard group before
+  // post() returns (after the keys posted before it, before any posted after
+  // it), and never reaches the focused window. Called on the poster's thread.
   void setNextSourceHotKey(std::function<bool()> bound);
 
   // Waits until every request already made to the grab thread (grabs,
