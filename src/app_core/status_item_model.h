@@ -35,9 +35,16 @@ struct StatusItemState {
   // Typing keys another program holds, which the tap can only hear; empty
   // when every key is the tap's.
   std::vector<std::string> keysHeldByOthers;
+  // The switcher key's name when another program holds it as it is pressed
+  // (it then never reaches the tap); empty otherwise.
+  std::string switcherHeldByOthers;
 
   static StatusItemState of(const KeyboardEngine& engine);
 };
+
+// The chosen switcher key's name when another program holds it; empty when
+// the tap gets it.
+std::string switcherHeldByOthers(const KeyboardEngine& engine);
 
 // "a, b, c": key names as the tooltip and the setup page list them.
 std::string joinedKeyNames(const std::vector<std::string>& names);

@@ -114,6 +114,9 @@ class EventSystem {
   // When not every key is filtered: the keys another client holds, by their
   // names ("D", "Caps Lock"), for the user to be told which.
   virtual std::vector<std::string> keysHeldByOthers() const { return {}; }
+  // Whether another client holds this key with exactly these modifiers (a
+  // window manager's Alt+Space, say): pressed so, it never reaches the tap.
+  virtual bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const { return false; }
 };
 
 }  // namespace tessa

@@ -14,19 +14,23 @@ std::vector<std::string> SetupStatusModel::keysHeldByOthers() const {
   return events->keysHeldByOthers();
 }
 
-std::string SetupStatusModel::statusSymbol() const {
-  if (!isGranted()) return "xmark.circle.fill";
-  return keysHeldByOthers().empty() ? "checkmark.circle.fill" : "exclamationmark.triangle.fill";
+bool SetupStatusModel::isPartial() const {
+  return !keysHeldByOthers().empty() || !switcherHeldByOthers(engine_).empty();
 }
 
-HudColor SetupStatusModel::statusColor() const {
-  return isGranted() && keysHeldByOthers().empty() ? HudColor::green : HudColor::orange;
+std::string SetupStatusModel::statusSymbol() const {
+  if (!isGranted()) return "xmark.circle.fill";
+  return isPartial() ? "exclamationmark.triangle.fill" : "checkmark.circle.fill";
 }
+
+HudColor SetupStatusModel::statusColor() const { return isGranted() && !isPartial() ? HudColor::green : HudColor::orange; }
 
 std::string SetupStatusModel::description() const {
   if (!isGranted()) return text("setup_accessibility_desc_err");
   // Granted, yet the keyboard tap cannot hold every key: say which, and what
   // that means for keys typed during a switch.
+  if (auto switcher = switcherHeldByOthers(engine_); !switcher.empty())
+    return formatLocalized(text("setup_switcher_taken_desc"), {switcher});
   if (auto keys = keysHeldByOthers(); !keys.empty())
     return formatLocalized(text("setup_keys_partial_desc"), {joinedKeyNames(keys)});
   return text("setup_accessibility_desc_ok");

@@ -22,6 +22,8 @@ class SetupStatusModel {
   bool isGranted() const;
   // Typing keys another program holds, which the keyboard tap can only hear.
   std::vector<std::string> keysHeldByOthers() const;
+  // Granted, but typing keys or the switcher key are another program's.
+  bool isPartial() const;
   std::string statusSymbol() const;
   HudColor statusColor() const;
   // The card's line under its title, at the engine's wording level.

@@ -616,6 +616,8 @@ void X11EventSystem::updateGrab() {
         impl_->grabState = GrabState::allKeys;
         impl_->refusedCombos.clear();
         setKeysHeldByOthers({});
+        std::lock_guard lock(mutex_);
+        heldCombos_.clear();
         return;
       }
       gTrappedError = 0;
@@ -711,6 +713,10 @@ void X11EventSystem::grabPerKey() {
     typingKeys.push_back(name ? name : std::to_string(code));
   }
   setKeysHeldByOthers(typingKeys);
+  {
+    std::lock_guard lock(mutex_);
+    heldCombos_ = impl_->refusedCombos;
+  }
   logLine("X11: another client holds " + std::to_string(combosLeft) + " key combinations on " +
           std::to_string(impl_->refusedCombos.size()) +
           " keys - they are left to it; every other key and combination is grabbed");
@@ -726,6 +732,18 @@ void X11EventSystem::setKeysHeldByOthers(std::vector<std::string> keys) {
   std::lock_guard lock(mutex_);
   fallback_ = !keys.empty();
   keysHeldByOthers_ = std::move(keys);
+}
+
+bool X11EventSystem::comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const {
+  auto xkc = xKeyCodeFor(keyCode);
+  if (!xkc) return false;
+  unsigned mods = 0;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (modifierFlags & flag) mods |= xm.first;
+  std::lock_guard lock(mutex_);
+  auto it = heldCombos_.find(*xkc);
+  // Held as pressed with Num Lock on or off counts.
+  return it != heldCombos_.end() && (it->second.count(mods) || it->second.count(mods | Mod2Mask));
 }
 
 std::vector<std::string> X11EventSystem::keysHeldByOthers() const {

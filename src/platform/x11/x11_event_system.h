@@ -28,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +74,7 @@ class X11EventSystem final : public EventSystem {
   Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override;
   bool filtersEveryKey() const override { return !fallback_.load(); }
   std::vector<std::string> keysHeldByOthers() const override;
+  bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const override;
 
   // Reports Caps Lock as F19 and undoes the lock its press toggles: the
   // X11 form of remapping the key, without touching the user's keymap.
@@ -177,6 +179,7 @@ class X11EventSystem final : public EventSystem {
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
   std::vector<std::string> keysHeldByOthers_;  // under mutex_
+  std::map<unsigned, std::set<unsigned>> heldCombos_;  // under mutex_: another client's, by X key code
   std::atomic<bool> capsAsF19_{false};
   std::atomic<bool> running_{true};
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);

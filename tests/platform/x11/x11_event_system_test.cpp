@@ -259,6 +259,9 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   });
   EXPECT_TRUE(events->filtersEveryKey()) << "shortcuts of another client are its own, not keys we lack";
   EXPECT_TRUE(events->keysHeldByOthers().empty());
+  EXPECT_TRUE(events->comboHeldByOthers(keycode::d, flags::command));
+  EXPECT_FALSE(events->comboHeldByOthers(keycode::d, 0));
+  EXPECT_FALSE(events->comboHeldByOthers(keycode::d, flags::command | flags::shift));
 
   KeyLogWindow window(server.display());
   XTestUser user(server.display());
