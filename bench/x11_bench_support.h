@@ -8,21 +8,29 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/x11/atspi_accessibility.h"
 #include "x11_session/x11_session.h"
 
 namespace tessa::bench {
 
-inline std::unique_ptr<xsession::XSession> startX11Session(benchmark::State& state) {
+// `xkbOptions`: setxkbmap's -option, e.g. the server's own group toggle.
+inline std::unique_ptr<xsession::XSession> startX11Session(benchmark::State& state,
+                                                           const std::vector<std::string>& layouts = {"us", "th"},
+                                                           const std::string& xkbOptions = "") {
   if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
     state.SkipWithError("no session bus: run inside dbus-run-session");
     return nullptr;
   }
   static std::string why;
   why.clear();
-  auto session = xsession::XSession::start(&why);
-  if (!session || !session->setLayouts({"us", "th"}) || !session->startAccessibilityBus(&why)) {
+  // Under a real window manager with its stock bindings, as on a desktop
+  // (TESSAVINOR_X11_WM picks another).
+  xsession::XSessionOptions options;
+  options.windowManager = xsession::windowManagerFromEnvironment(xsession::WindowManager::openbox);
+  auto session = xsession::XSession::start(options, &why);
+  if (!session || !session->setLayouts(layouts, {}, xkbOptions) || !session->startAccessibilityBus(&why)) {
     state.SkipWithError(why.empty() ? "setxkbmap failed" : why.c_str());
     return nullptr;
   }

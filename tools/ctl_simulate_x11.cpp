@@ -100,7 +100,11 @@ std::optional<json> runScenarioOnX11(const Scenario& sc, std::string* why) {
     return fail(e.what());
   }
   std::string reason;
-  auto session = XSession::start(&reason);
+  // A real window manager with its stock key bindings, as on a desktop;
+  // TESSAVINOR_X11_WM picks another ("none", "standin").
+  xsession::XSessionOptions sessionOptions;
+  sessionOptions.windowManager = xsession::windowManagerFromEnvironment(xsession::WindowManager::openbox);
+  auto session = XSession::start(sessionOptions, &reason);
   if (!session) return fail(reason);
   std::vector<std::string> layouts, variants;
   bool anyVariant = false;

@@ -30,7 +30,7 @@ const std::map<std::string, std::string>& refusedEvents() {
       {"wake", "system sleep comes from logind, which a private X server does not have"},
       {"lock", "the screen lock belongs to the desktop session, which a private X server does not run"},
       {"unlock", "the screen lock belongs to the desktop session, which a private X server does not run"},
-      {"activate", "switching applications needs a window manager, which a private X server does not run"},
+      {"activate", "switching applications needs a second application, and the X11 runs start only the test field"},
       {"secure:on", "secure keyboard entry has no X11 counterpart"},
       {"secure:off", "secure keyboard entry has no X11 counterpart"},
       {"pasteboard", "it writes the simulated pasteboard; on an X server the clipboard has tests of its own"},

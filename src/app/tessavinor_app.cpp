@@ -101,6 +101,11 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.pasteboard = std::make_unique<QtPasteboard>();
   desktopOptions.pasteboard = p.pasteboard.get();
   p.desktop = std::make_unique<LinuxDesktop>(*p.main, desktopOptions);
+#ifdef TESSAVINOR_HAVE_X11
+  // The X11 back end is the desktop's keyboard handling here: it honours the
+  // next-source hot key the engine binds, so a switch needs no fall-back.
+  p.x11->honourHotKeys(p.desktop->hotKeyStore());
+#endif
   p.settingsQueue = std::make_shared<SerialQueue>("com.Ovrelan.Tessavinor.settingsQueue");
   p.diagnosticsDisk = std::make_shared<SerialQueue>("com.Tessavinor.diagnosticsDiskQueue");
   p.background = std::make_shared<SerialQueue>("background");

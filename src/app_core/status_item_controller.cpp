@@ -52,6 +52,11 @@ void StatusItemController::engineWillChange() {
     StatusRefresh refresh;
     if (e->isEventTapDead.get() != self->lastTapDead_) refresh.image = refresh.tooltip = true;
     if (e->statsCorrectionFired.get() != self->lastCorrectionFired_) refresh.tooltip = true;
+    // The tap learns whether another program holds typing keys when it is
+    // created (and again when it is recreated).
+    const bool partial = e->platform().events && !e->platform().events->filtersEveryKey();
+    if (partial != self->lastKeysPartial_) refresh.image = refresh.tooltip = true;
+    self->lastKeysPartial_ = partial;
     self->lastTapDead_ = e->isEventTapDead.get();
     self->lastCorrectionFired_ = e->statsCorrectionFired.get();
     if (refresh.image || refresh.tooltip) self->redraw(*e, refresh);

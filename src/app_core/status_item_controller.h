@@ -74,6 +74,7 @@ class StatusItemController : public std::enable_shared_from_this<StatusItemContr
   std::atomic<bool> engineCheckPending_{false};
   int64_t lastCorrectionFired_ = 0;
   bool lastTapDead_ = false;
+  bool lastKeysPartial_ = false;
   std::string keysUnavailableReason_;
 };
 

@@ -22,6 +22,9 @@ StatusItemState StatusItemState::of(const KeyboardEngine& e) {
   s.appLanguage = e.appLanguage.get();
   s.proWording = e.appCopywritingLevel.get() == CopywritingLevel::pro;
   s.version = AppInfo::versionString();
+  if (const auto* events = e.platform().events; events && !events->filtersEveryKey())
+    s.keysHeldByOthers = events->keysHeldByOthers();
+  s.switcherHeldByOthers = tessa::switcherHeldByOthers(e);
   return s;
 }
 
@@ -54,6 +57,7 @@ StatusIconInputs StatusIconInputs::of(const StatusItemState& state) {
   in.ignoredIndicator = state.hasIgnoredWord;
   in.logoBadge = false;
   in.accessibilityMissing = !state.isAccessibilityGranted;
+  in.keysPartial = !state.keysHeldByOthers.empty() || !state.switcherHeldByOthers.empty();
   return in;
 }
 
@@ -70,6 +74,9 @@ StatusIconSpec statusIcon(const StatusItemState& state, const StatusIconInputs& 
     spec.color = StatusColor::systemOrange;
   } else if (inputs.secureInputActive) {
     spec.symbol = "lock.fill";
+    spec.color = StatusColor::systemYellow;
+  } else if (inputs.keysPartial) {
+    spec.symbol = "exclamationmark.triangle.fill";
     spec.color = StatusColor::systemYellow;
   } else {
     spec.symbol = "keyboard.fill";
@@ -103,6 +110,28 @@ StatusIconLayout StatusIconSpec::layout(double w, double h) const {
 
 // --------------------------------------------------------------- tooltip
 
+std::string switcherHeldByOthers(const KeyboardEngine& e) {
+  const auto* events = e.platform().events;
+  if (!events) return {};
+  const SwitcherKey key = e.switcherKey.get();
+  uint16_t code = keycode::space;
+  uint64_t mods = 0;
+  switch (key) {
+    case SwitcherKey::capslock: code = keycode::capsLock; break;
+    case SwitcherKey::grave: code = keycode::grave; break;
+    case SwitcherKey::optionSpace: mods = flags::option; break;
+    case SwitcherKey::controlSpace: mods = flags::control; break;
+    case SwitcherKey::commandSpace: mods = flags::command; break;
+  }
+  return events->comboHeldByOthers(code, mods) ? std::string(displayName(key)) : std::string();
+}
+
+std::string joinedKeyNames(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+  return out;
+}
+
 std::string statusTooltip(const StatusItemState& state, bool accessibilityMissing) {
   if (!state.keysUnavailableReason.empty())
     return formatLocalized(localizedText(state, "tray_tooltip_no_keys"), {state.keysUnavailableReason});
@@ -112,6 +141,10 @@ std::string statusTooltip(const StatusItemState& state, bool accessibilityMissin
   if (accessibilityMissing) return localizedText(state, "tray_tooltip_ax_lost");
   if (state.isEmergencyTornDown) return localizedText(state, "tray_tooltip_torn_down");
   if (state.isEventTapDead) return localizedText(state, "tray_tooltip_tap_dead");
+  if (!state.switcherHeldByOthers.empty())
+    return formatLocalized(localizedText(state, "tray_tooltip_switcher_taken"), {state.switcherHeldByOthers});
+  if (!state.keysHeldByOthers.empty())
+    return formatLocalized(localizedText(state, "tray_tooltip_keys_partial"), {joinedKeyNames(state.keysHeldByOthers)});
   return formatLocalized(localizedText(state, "tray_tooltip_version"), {state.version});
 }
 

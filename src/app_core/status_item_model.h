@@ -36,9 +36,22 @@ struct StatusItemState {
   // Without Accessibility: the text key saying what is missing for it (no
   // session bus, no accessibility bus) and what to do; empty when unknown.
   std::string accessibilityProblemKey;
+  // Typing keys another program holds, which the tap can only hear; empty
+  // when every key is the tap's.
+  std::vector<std::string> keysHeldByOthers;
+  // The switcher key's name when another program holds it as it is pressed
+  // (it then never reaches the tap); empty otherwise.
+  std::string switcherHeldByOthers;
 
   static StatusItemState of(const KeyboardEngine& engine);
 };
+
+// The chosen switcher key's name when another program holds it; empty when
+// the tap gets it.
+std::string switcherHeldByOthers(const KeyboardEngine& engine);
+
+// "a, b, c": key names as the tooltip and the setup page list them.
+std::string joinedKeyNames(const std::vector<std::string>& names);
 
 // Looks up `key` in the interface language and wording level of `state`.
 std::string localizedText(const StatusItemState& state, const std::string& key);
@@ -56,6 +69,7 @@ struct StatusIconInputs {
   bool ignoredIndicator = false;
   bool logoBadge = false;  // no refresh asks for it
   bool accessibilityMissing = false;
+  bool keysPartial = false;
 
   static StatusIconInputs of(const StatusItemState& state);
   bool operator==(const StatusIconInputs&) const = default;

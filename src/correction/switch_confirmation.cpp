@@ -70,6 +70,9 @@ void KeyboardEngine::switchLayoutViaHotKey() {
     e.sourceState = EventSourceState::privateState;
     events->post(TapLocation::hid, e);
   }
+  // A desktop that acts on the hot key as it is posted has switched already:
+  // the release is then due now, not after the keys queued behind it.
+  flowOf(*this).expectSource(expected);
   std::weak_ptr<KeyboardEngine> weak = this->weak();
   confirmToggleSwitch(expected, uptime(), [weak, expected] {
     if (auto e = weak.lock()) e->languageSwitcher().selectDirectlyAfterHotKeyFailure(expected);

@@ -73,10 +73,13 @@ void KeyboardEngine::createEventTap() {
   events->addTapToRunLoop(id);
   events->enableTap(id, !isPaused.get());
   createMouseTap();
-  if (!events->filtersEveryKey())
-    appLog().error("Event Tap can only listen to ordinary keys (the keyboard grab was refused): "
-                   "keys typed during a switch cannot be held",
+  if (!events->filtersEveryKey()) {
+    std::string keys;
+    for (const auto& k : events->keysHeldByOthers()) keys += (keys.empty() ? "" : ", ") + k;
+    appLog().error("Event Tap can only listen to some typing keys (another program holds " +
+                       (keys.empty() ? std::string("them") : keys) + "): typed during a switch they cannot be held",
                    LogCategory::keyboard);
+  }
   appLog().info(kTapActive, LogCategory::keyboard);
   asyncOnMainWeak([](KeyboardEngine& e) { e.statusMessage.set(kTapActive); });
 }

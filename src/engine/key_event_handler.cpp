@@ -94,6 +94,11 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
   // 8. Our own synthetic events.
   if (event.isTagged()) return event;
 
+  // A key another program took (a window manager's shortcut) reaches it
+  // whatever we answer: holding it for a switch, or buffering it behind a
+  // replay, would only type it a second time.
+  if (event.listenOnly && isKeyboardType(type)) return event;
+
   // The replay of keys typed during a simulation. A key it posted comes
   // back through the tap as a typed key; a key typed while it drains
   // (a chord or a switcher key too) joins its tail, so that it lands after

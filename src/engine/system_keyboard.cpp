@@ -8,6 +8,7 @@
 
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
@@ -427,6 +428,15 @@ void KeyboardEngine::restoreSystemKeyboardForQuit() {
 // ------------------------------------------------------------ notices
 
 void KeyboardEngine::showF19ShortcutHint() {
+  if (auto file = platform().preferences ? platform().preferences->ownHotKeyFile() : std::nullopt) {
+    // The hot keys are ours to keep here, and no system setting binds them:
+    // there is nothing for the user to set, only a file we could not write.
+    auto state = DisplayState::status(localized("hud_f19_store_failed_title"),
+                                      formatLocalized(localized("hud_f19_store_failed_sub"), {*file}),
+                                      "keyboard.badge.ellipsis", HudColor::orange);
+    if (auto* panel = hudPanelFor(*this)) panel->show(std::move(state), 2, true, false);
+    return;
+  }
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   auto action = [weak] {
     auto e = weak.lock();

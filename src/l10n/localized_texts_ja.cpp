@@ -50,6 +50,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. アクセシビリティの許可"},
     {"setup_accessibility_desc_ok", "許可されています。キーボードの監視が動作中です。"},
     {"setup_accessibility_desc_err", "キーボード入力を検知して修正するために必要です。"},
+    {"setup_keys_partial_desc", "許可されていますが、別のプログラムがキー %@ を使用しています。言語の切り替え中に入力すると、切り替え前の配列ですぐに届きます。その他のキーは保持され、切り替えられます。"},
+    {"setup_switcher_taken_desc", "許可されていますが、別のプログラムが %@ を使用しているため、押しても言語は切り替わりません。キーボード設定で別の切り替えキーを選んでください。"},
     {"setup_accessibility_btn", "アクセスを許可"},
     {"setup_dictionary", "2. 辞書"},
     {"setup_dictionary_desc_ok", "辞書を読み込みました。単語チェックの準備ができています。"},

@@ -50,6 +50,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. Quyền Trợ năng (Accessibility)"},
     {"setup_accessibility_desc_ok", "Đã cấp quyền. Bộ theo dõi bàn phím đang hoạt động."},
     {"setup_accessibility_desc_err", "Cần quyền này để theo dõi và sửa thao tác gõ phím."},
+    {"setup_keys_partial_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ các phím %@. Gõ trong lúc chuyển ngôn ngữ, chúng đến ngay theo bố cục trước đó; mọi phím khác vẫn được giữ lại và chuyển đổi."},
+    {"setup_switcher_taken_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ %@ cho riêng nó, nên phím này không chuyển ngôn ngữ. Hãy chọn phím chuyển khác trong cài đặt bàn phím."},
     {"setup_accessibility_btn", "Cấp quyền"},
     {"setup_dictionary", "2. Từ điển"},
     {"setup_dictionary_desc_ok", "Đã tải từ điển. Sẵn sàng kiểm tra từ."},

@@ -51,6 +51,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. 辅助功能权限"},
     {"setup_accessibility_desc_ok", "已授权，键盘监听正在运行。"},
     {"setup_accessibility_desc_err", "需要此权限才能监测并纠正键盘输入。"},
+    {"setup_keys_partial_desc", "已授权，但另一个程序占用了按键 %@。在切换语言时输入这些键，会立即以切换前的布局送达；其他按键仍会被暂存并切换。"},
+    {"setup_switcher_taken_desc", "已授权，但另一个程序占用了 %@，按下它不会切换语言。请在键盘设置中选择其他切换键。"},
     {"setup_accessibility_btn", "授予权限"},
     {"setup_dictionary", "2. 词典"},
     {"setup_dictionary_desc_ok", "词典已加载，可以检查单词了。"},

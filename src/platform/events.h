@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/observable.h"
 
@@ -67,6 +68,10 @@ struct Event {
   std::string unicode;  // UTF-8 text the key types (at most 8 UTF-16 units on the wire)
   double timestamp = 0; // uptime seconds
   double x = 0, y = 0;  // mouse location, global coordinates
+  // The tap only hears this key: another client took it (a window manager's
+  // shortcut) and it reaches that client whatever the callback answers, so
+  // it must not be held or replayed.
+  bool listenOnly = false;
 
   bool isTagged() const { return sourceUserData == kSyntheticEventTag; }
   bool isKey() const { return type == EventType::keyDown || type == EventType::keyUp; }
@@ -102,9 +107,16 @@ class EventSystem {
   // (never ours, never swallowed ones), on the main queue, while the
   // subscription lives. A platform without one answers an empty subscription.
   virtual Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) { return {}; }
-  // False when the keyboard tap can only listen to ordinary keys (it still
-  // holds the switcher keys): passing, changing or swallowing them has no effect.
+  // False when the keyboard tap can only listen to some ordinary typing keys
+  // (another client holds them): passing, changing or swallowing those has
+  // no effect. Shortcuts another client owns do not count: they are its own.
   virtual bool filtersEveryKey() const { return true; }
+  // When not every key is filtered: the keys another client holds, by their
+  // names ("D", "Caps Lock"), for the user to be told which.
+  virtual std::vector<std::string> keysHeldByOthers() const { return {}; }
+  // Whether another client holds this key with exactly these modifiers (a
+  // window manager's Alt+Space, say): pressed so, it never reaches the tap.
+  virtual bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const { return false; }
 };
 
 }  // namespace tessa

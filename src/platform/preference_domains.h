@@ -15,6 +15,10 @@ class PreferenceDomains {
   // A null value removes the key.
   virtual void setValue(const std::string& domain, const std::string& key, const nlohmann::json& value) = 0;
   virtual bool synchronize(const std::string& domain) = 0;
+  // Where the symbolic hot keys are kept when this program keeps them itself
+  // (a file of ours, honoured by our own keyboard back end) rather than the
+  // system: the user then has no system setting to change, only that file.
+  virtual std::optional<std::string> ownHotKeyFile() const { return std::nullopt; }
 };
 
 }  // namespace tessa

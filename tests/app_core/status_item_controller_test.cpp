@@ -145,6 +145,19 @@ TEST_F(StatusItemControllerTest, TapHealthAndCorrectionsRedrawWithoutNotificatio
   EXPECT_EQ(view.toolTips.back(), "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่");
 }
 
+TEST_F(StatusItemControllerTest, ATapThatTurnsOutPartialRedrawsTheIconAndTheTooltip) {
+  startItem();
+  EXPECT_EQ(icon().symbol, "keyboard.fill");
+  // The tap is created (again) and finds typing keys another program holds.
+  desk.events().setFiltersEveryKey(false);
+  desk.events().setKeysHeldByOthers({"q"});
+  engine->statusMessage.set("Event Tap active.");
+  run();
+  EXPECT_EQ(icon().symbol, "exclamationmark.triangle.fill");
+  EXPECT_EQ(view.toolTips.back(),
+            "⚠️ โปรแกรมอื่นยึดปุ่ม q ไว้: ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม");
+}
+
 TEST_F(StatusItemControllerTest, TheWordBeingTypedRedrawsTheIconAsItStartsShrinksAndEnds) {
   startItem();
   auto& flow = *engine->flow.flowController;

@@ -113,6 +113,20 @@ TEST(StatusTooltipTest, TroublesInOrderThenTheVersionInEachLanguage) {
             "install at-spi2-core), then log out and back in.");
 }
 
+TEST(StatusTooltipTest, KeysAnotherProgramHoldsAreNamedInTheTooltipAndTheIcon) {
+  StatusItemState s = healthy("en");
+  s.keysHeldByOthers = {"q", "grave"};
+  EXPECT_EQ(statusTooltip(s),
+            "⚠️ Another program holds the keys q, grave: typed during a language switch, they arrive at once in the "
+            "layout before it");
+  StatusIconSpec icon = statusIcon(s, StatusIconInputs::of(s));
+  EXPECT_EQ(icon.symbol, "exclamationmark.triangle.fill");
+  EXPECT_EQ(icon.color, StatusColor::systemYellow);
+  // A dead tap is the bigger trouble.
+  s.isEventTapDead = true;
+  EXPECT_EQ(statusTooltip(s), "⚡̶ Not receiving keys — recovering automatically");
+}
+
 TEST(StatusClickTest, RightOrControlClickOpensTheMenuElseRestartOrDashboard) {
   const uint64_t control = 0x40000;
   using K = StatusClickKind;

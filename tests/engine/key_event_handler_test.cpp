@@ -85,6 +85,30 @@ TEST(KeyEventHandler, OurOwnTaggedEventsPassDuringASimulationAndASwitch) {
 
 // ------------------------------------------------------------------ chords
 
+TEST(KeyEventHandler, AKeyAnotherProgramTookIsNeverHeldOrBufferedOnlyPassed) {
+  HandlerFixture f;
+  auto heard = [&](uint16_t code, uint64_t fl, std::string text) {
+    Event e = f.key(EV::keyDown, code, fl, std::move(text));
+    e.listenOnly = true;
+    return e;
+  };
+  // During a switch: held keys would be typed once by the other program
+  // and once more by the replay.
+  f.engine->flow.isSpeculating = true;
+  EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::d, kCmd, "d")));
+  EXPECT_TRUE(f.engine->flow.speculativeQueue.empty());
+  f.engine->flow.isSpeculating = false;
+  // During a simulation: buffered keys are replayed afterwards.
+  f.engine->beginTypingSimulation();
+  EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::q, 0, "q")));
+  EXPECT_TRUE(f.engine->typingSimulation.userKeystrokeBuffer.empty());
+  f.engine->endTypingSimulation();
+  // The same key the tap can filter is held as before.
+  f.engine->flow.isSpeculating = true;
+  EXPECT_FALSE(f.passes(EV::keyDown, keycode::d, 0, "d"));
+  EXPECT_EQ(f.engine->flow.speculativeQueue.size(), 1u);
+}
+
 TEST(KeyEventHandler, ChordsAllowFnAndExtraModifiersAndRunOnTheMainQueue) {
   HandlerFixture f;
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::x, kFn | kShift));

@@ -21,17 +21,18 @@ COMPARED = ("text", "caret", "inputSource")
 # name -> why the two desktops cannot give the same result
 NOT_COMPARABLE = {
     "app_switch_during_hold":
-        "activates another application, which needs a window manager; the private X server runs none",
+        "activates another application; the X11 runs start one application window only (the test field)",
     "key_up_survives_dropped_hold":
-        "activates another application, which needs a window manager; the private X server runs none",
+        "activates another application; the X11 runs start one application window only (the test field)",
     "secure_field_passes_keys":
         "turns secure keyboard entry on, which has no X11 counterpart",
     "run_ends_during_hold":
         "needs a switch that takes 2 s, so the hold times out first; the server switches as soon as asked",
     "pause_hot_key":
-        "while paused the other platform's own Fn+F19 shortcut still switches the layout, which X11 cannot "
-        "have (symbolic hot key 61 cannot be set); and while paused Caps Lock is an ordinary lock key on "
-        "X11, as taking it for the switcher key is the paused tap's work",
+        "while paused the other platform's own Fn+F19 shortcut still switches the layout when the user "
+        "presses the remapped key; the X11 back end honours that shortcut only for the engine's own posted "
+        "key, and while paused Caps Lock is an ordinary lock key on X11, as taking it for the switcher key "
+        "is the paused tap's work",
     "convert_refused_screen_changed":
         "the field changes its text 1 ms after the hot key: on the simulated desktop the engine's deletions "
         "land at once, before that change; on X11 they are keystrokes that reach the field after it, so the "
@@ -49,8 +50,17 @@ NOT_COMPARABLE = {
 }
 
 
-def run(ctl, scenario, *extra):
-    proc = subprocess.run([ctl, "simulate", *extra, scenario], capture_output=True, text=True, timeout=120)
+# name -> why it runs on a server with no window manager (the others run
+# under openbox with its distribution's default key bindings)
+WITHOUT_WINDOW_MANAGER = {
+    "option_space_switcher":
+        "openbox's stock bindings give Alt+Space to its window menu: under it the key is the window manager's "
+        "own, and the Option+Space switcher is compared where no window manager holds it",
+}
+
+
+def run(ctl, scenario, *extra, env=None):
+    proc = subprocess.run([ctl, "simulate", *extra, scenario], capture_output=True, text=True, timeout=120, env=env)
     if proc.returncode != 0:
         where = " ".join(extra) or "the simulated desktop"
         raise RuntimeError(f"tessavinorctl simulate {where} exited with {proc.returncode}:\n{proc.stderr}")
@@ -68,7 +78,10 @@ def main():
         return SKIPPED
     try:
         sim = run(ctl, scenario)
-        x11 = run(ctl, scenario, "--desktop", "x11")
+        env = dict(os.environ)
+        if name in WITHOUT_WINDOW_MANAGER:
+            env["TESSAVINOR_X11_WM"] = "none"
+        x11 = run(ctl, scenario, "--desktop", "x11", env=env)
     except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
         print(f"{name}: {e}", file=sys.stderr)
         return 1

@@ -40,7 +40,10 @@ bool spacing(const std::string& text) {
 
 TEST(HoldReplayRounds, EveryKeyTypedDuringARandomSwitchArrivesOnceInTheNewLayoutInOrder) {
   std::string why;
-  auto session = XSession::start(&why);
+  // Under a window manager with its stock bindings, as on a desktop.
+  xsession::XSessionOptions options;
+  options.windowManager = xsession::windowManagerFromEnvironment(xsession::WindowManager::openbox);
+  auto session = XSession::start(options, &why);
   if (!session) TESSA_X11_UNAVAILABLE(why);
   ASSERT_TRUE(session->setLayouts({"us", "th"}));
   session->resetKeyboardState();

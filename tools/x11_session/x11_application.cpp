@@ -114,6 +114,7 @@ std::unique_ptr<X11Application> X11Application::launch(const XSession& session, 
       options.handlerBudgetSeconds);
   if (!a->x11_->available()) return fail("no X11 back end: " + a->x11_->reason());
   a->desktop_ = std::make_unique<LinuxDesktop>(a->main_, a->x11_->options());
+  a->x11_->honourHotKeys(a->desktop_->hotKeyStore());
   a->settings_ = std::make_shared<SerialQueue>("settings");
   a->disk_ = std::make_shared<SerialQueue>("diagnostics");
   a->background_ = std::make_shared<SerialQueue>("background");

@@ -1,6 +1,7 @@
 #include "x11_session/x11_session.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <dbus/dbus.h>
@@ -56,7 +57,7 @@ bool a11yBusAnswers() {
 }
 }  // namespace
 
-std::unique_ptr<XSession> XSession::start(std::string* why) {
+std::unique_ptr<XSession> XSession::start(const XSessionOptions& sessionOptions, std::string* why) {
   auto fail = [why](const std::string& reason) {
     if (why) *why = reason;
     return nullptr;
@@ -75,15 +76,123 @@ std::unique_ptr<XSession> XSession::start(std::string* why) {
   if (!s->display_) return fail("cannot open " + s->name_);
   int event, error, major, minor;
   if (!XTestQueryExtension(s->display_, &event, &error, &major, &minor)) return fail("no XTEST on " + s->name_);
+  std::string reason;
+  if (!s->startWindowManager(sessionOptions.windowManager, &reason)) return fail(reason);
   return s;
+}
+
+namespace {
+// Whether a window manager has announced itself on the root window
+// (_NET_SUPPORTING_WM_CHECK naming a window that names it back).
+bool windowManagerAnnounced(Display* d) {
+  const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+  auto windowProperty = [&](Window w) -> Window {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window out = None;
+    if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+        data && type == XA_WINDOW && format == 32 && count == 1)
+      out = *reinterpret_cast<Window*>(data);
+    if (data) XFree(data);
+    return out;
+  };
+  int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  const Window child = windowProperty(DefaultRootWindow(d));
+  const bool ok = child != None && windowProperty(child) == child;
+  XSync(d, False);
+  XSetErrorHandler(previous);
+  return ok;
+}
+
+// Whether another client holds a key grab on the root window: a core grab
+// of every key with every modifier is refused once one does.
+bool someKeyGrabbed(Display* d) {
+  static bool refused = false;
+  refused = false;
+  int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler([](Display*, XErrorEvent* e) {
+    if (e->error_code == BadAccess) refused = true;
+    return 0;
+  });
+  XGrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
+  XSync(d, False);
+  XUngrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d));
+  XSync(d, False);
+  XSetErrorHandler(previous);
+  return refused;
+}
+}  // namespace
+
+WindowManager windowManagerFromEnvironment(WindowManager fallback) {
+  const char* v = std::getenv("TESSAVINOR_X11_WM");
+  if (!v) return fallback;
+  const std::string s = v;
+  if (s == "none") return WindowManager::none;
+  if (s == "standin") return WindowManager::standIn;
+  if (s == "openbox") return WindowManager::openbox;
+  return fallback;
+}
+
+bool XSession::startWindowManager(WindowManager wm, std::string* why) {
+  wm_ = wm;
+  if (wm == WindowManager::none) return true;
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", name_}};
+  if (wm == WindowManager::standIn) {
+    windowManager_ = ChildProcess::start({TESSAVINOR_FAKEWM_PATH}, options);
+    if (!windowManager_ || !windowManager_->waitForLine("READY", kStartTimeout)) {
+      if (why) *why = "tessavinor-fakewm did not report READY";
+      return false;
+    }
+    return true;
+  }
+  if (!programExists("openbox")) {
+    if (why) *why = "openbox is not installed (scripts/install-deps installs it)";
+    return false;
+  }
+  // Folders of its own: it reads its configuration from the distribution's
+  // default (/etc/xdg) and never the user's, and writes nothing of the user's.
+  char folder[] = "/tmp/tessavinor-wm-XXXXXX";
+  if (!mkdtemp(folder)) {
+    if (why) *why = "cannot make a folder for the window manager";
+    return false;
+  }
+  wmHome_ = folder;
+  for (const char* sub : {"config", "cache", "data"}) std::filesystem::create_directories(wmHome_ + "/" + sub);
+  options.env.insert(options.env.end(), {{"XDG_CONFIG_HOME", wmHome_ + "/config"},
+                                         {"XDG_CACHE_HOME", wmHome_ + "/cache"},
+                                         {"XDG_DATA_HOME", wmHome_ + "/data"},
+                                         {"XDG_CONFIG_DIRS", "/etc/xdg"},
+                                         {"HOME", wmHome_}});
+  windowManager_ = ChildProcess::start({"openbox", "--sm-disable"}, options);
+  if (!windowManager_) {
+    if (why) *why = "openbox did not start";
+    return false;
+  }
+  // Ready once it manages the screen and its key bindings are grabbed.
+  if (!waitUntil([&] { return windowManagerAnnounced(display_) && someKeyGrabbed(display_); }, kStartTimeout,
+                 0.005)) {
+    if (why) *why = "openbox did not come to manage the screen";
+    return false;
+  }
+  return true;
 }
 
 XSession::~XSession() {
   if (display_) XCloseDisplay(display_);
+  display_ = nullptr;
+  windowManager_.reset();
+  if (!wmHome_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(wmHome_, ec);
+  }
 }
 
-bool XSession::setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants) {
+bool XSession::setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants,
+                          const std::string& options) {
   std::vector<std::string> argv = {"setxkbmap", "-display", name_, "-layout", joined(layouts)};
+  if (!options.empty()) argv.insert(argv.end(), {"-option", "", "-option", options});
   if (!variants.empty()) {
     argv.push_back("-variant");
     argv.push_back(joined(variants));

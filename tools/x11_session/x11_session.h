@@ -18,10 +18,22 @@ typedef struct _XDisplay Display;
 
 namespace tessa::xsession {
 
+// Which window manager runs on the session. Real desktops have one, and
+// every real one binds keys of its own (openbox, with its distribution's
+// default configuration, binds Alt+Tab, Super+D, Print and more); the
+// stand-in binds none and only answers activation requests.
+enum class WindowManager { none, standIn, openbox };
+
+struct XSessionOptions {
+  WindowManager windowManager = WindowManager::none;
+};
+
 class XSession {
  public:
-  // Null, with the reason in `why`, when Xvfb is missing or does not start.
-  static std::unique_ptr<XSession> start(std::string* why = nullptr);
+  // Null, with the reason in `why`, when Xvfb is missing or does not start,
+  // or the window manager asked for does not come to manage the screen.
+  static std::unique_ptr<XSession> start(std::string* why = nullptr) { return start(XSessionOptions{}, why); }
+  static std::unique_ptr<XSession> start(const XSessionOptions& options, std::string* why = nullptr);
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
@@ -33,7 +45,9 @@ class XSession {
 
   // setxkbmap -layout a,b[,c] [-variant ...]; true once it has run and the
   // server holds that many groups.
-  bool setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants = {});
+  // `options`, when given, replaces setxkbmap's options (e.g. "grp:caps_toggle").
+  bool setLayouts(const std::vector<std::string>& layouts, const std::vector<std::string>& variants = {},
+                  const std::string& options = "");
   // Group 0, no modifier locked or latched: what each case starts from.
   void resetKeyboardState();
   uint32_t lockedGroup() const;
@@ -56,11 +70,26 @@ class XSession {
 
  private:
   XSession() = default;
+  bool startWindowManager(WindowManager wm, std::string* why);
 
   std::unique_ptr<ChildProcess> xvfb_;
+  // Ends before the server does.
+  std::unique_ptr<ChildProcess> windowManager_;
+  // The window manager's own XDG folders, removed at the end.
+  std::string wmHome_;
   std::string name_;
   Display* display_ = nullptr;
+
+ public:
+  WindowManager windowManager() const { return wm_; }
+
+ private:
+  WindowManager wm_ = WindowManager::none;
 };
+
+// The window manager named by TESSAVINOR_X11_WM ("none", "standin",
+// "openbox"), else `fallback`: lets a run pick another without a rebuild.
+WindowManager windowManagerFromEnvironment(WindowManager fallback);
 
 // The Qt window with one focused widget: a line edit, a password field, or a
 // button (an application that exposes no text).

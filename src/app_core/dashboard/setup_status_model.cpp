@@ -1,22 +1,43 @@
 #include "app_core/dashboard/setup_status_model.h"
 
+#include "app_core/status_item_model.h"
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
 bool SetupStatusModel::isGranted() const { return engine_.isAccessibilityGranted.get(); }
 
-std::string SetupStatusModel::statusSymbol() const {
-  return isGranted() ? "checkmark.circle.fill" : "xmark.circle.fill";
+std::vector<std::string> SetupStatusModel::keysHeldByOthers() const {
+  const auto* events = engine_.platform().events;
+  if (!events || events->filtersEveryKey()) return {};
+  return events->keysHeldByOthers();
 }
 
-HudColor SetupStatusModel::statusColor() const { return isGranted() ? HudColor::green : HudColor::orange; }
+bool SetupStatusModel::isPartial() const {
+  return !keysHeldByOthers().empty() || !switcherHeldByOthers(engine_).empty();
+}
+
+std::string SetupStatusModel::statusSymbol() const {
+  if (!isGranted()) return "xmark.circle.fill";
+  return isPartial() ? "exclamationmark.triangle.fill" : "checkmark.circle.fill";
+}
+
+HudColor SetupStatusModel::statusColor() const { return isGranted() && !isPartial() ? HudColor::green : HudColor::orange; }
 
 std::string SetupStatusModel::description() const {
-  if (isGranted()) return text("setup_accessibility_desc_ok");
-  // When the desktop could not even be asked, say what is missing instead.
-  if (auto key = engine_.accessibilityProblemKey(); !key.empty()) return text(key);
-  return text("setup_accessibility_desc_err");
+  if (!isGranted()) {
+    // When the desktop could not even be asked, say what is missing instead.
+    if (auto key = engine_.accessibilityProblemKey(); !key.empty()) return text(key);
+    return text("setup_accessibility_desc_err");
+  }
+  // Granted, yet the keyboard tap cannot hold every key: say which, and what
+  // that means for keys typed during a switch.
+  if (auto switcher = switcherHeldByOthers(engine_); !switcher.empty())
+    return formatLocalized(text("setup_switcher_taken_desc"), {switcher});
+  if (auto keys = keysHeldByOthers(); !keys.empty())
+    return formatLocalized(text("setup_keys_partial_desc"), {joinedKeyNames(keys)});
+  return text("setup_accessibility_desc_ok");
 }
 
 void SetupStatusModel::grantAccess() { engine_.openAccessibilitySettings(); }

@@ -4,6 +4,7 @@
 // confirmation in front of the repair. The state follows the engine's
 // published trust flag; only the confirmation is the page's own.
 #include <string>
+#include <vector>
 
 #include "hud/unified_menu_state.h"
 
@@ -19,6 +20,10 @@ class SetupStatusModel {
   explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine) {}
 
   bool isGranted() const;
+  // Typing keys another program holds, which the keyboard tap can only hear.
+  std::vector<std::string> keysHeldByOthers() const;
+  // Granted, but typing keys or the switcher key are another program's.
+  bool isPartial() const;
   std::string statusSymbol() const;
   HudColor statusColor() const;
   // The card's line under its title, at the engine's wording level.

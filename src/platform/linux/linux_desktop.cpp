@@ -1,7 +1,9 @@
 #include "platform/linux/linux_desktop.h"
 
+#include "base/files.h"
 #include "platform/linux/curl_http_client.h"
 #include "platform/linux/hunspell_spell_checker.h"
+#include "platform/linux/json_preference_domains.h"
 #include "platform/linux/keychain_factory.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
@@ -26,7 +28,7 @@ struct LinuxDesktop::Owned {
   UnavailableInputSources inputSources;
   UnavailableAccessibility accessibility;
   UnavailableHid hid;
-  UnavailablePreferenceDomains preferences;
+  std::shared_ptr<JsonPreferenceDomains> preferences;
   NoHaptics haptics;
   XdgAutostartLoginItems loginItems;
   FixedScreens screens{{ScreenInfo{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}}};
@@ -41,6 +43,8 @@ LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
   owned_->keychain = createSystemKeychain(console);
   owned_->http = std::make_unique<CurlHttpClient>(main_);
   owned_->spellChecker = std::make_unique<HunspellSpellChecker>();
+  owned_->preferences =
+      std::make_shared<JsonPreferenceDomains>(Paths::preferencesFolder() / kHotKeyFileName, console);
 #ifdef TESSAVINOR_HAVE_TESSERACT
   owned_->textRecognizer = std::make_unique<TesseractTextRecognizer>(main_);
 #endif
@@ -54,6 +58,7 @@ LinuxDesktop::~LinuxDesktop() = default;
 
 LinuxWorkspace& LinuxDesktop::workspace() { return *owned_->workspace; }
 SystemLog& LinuxDesktop::systemLog() { return owned_->systemLog; }
+std::shared_ptr<JsonPreferenceDomains> LinuxDesktop::hotKeyStore() { return owned_->preferences; }
 
 Platform LinuxDesktop::platform() {
   Platform p;
@@ -62,7 +67,7 @@ Platform LinuxDesktop::platform() {
   p.accessibility = options_.accessibility ? options_.accessibility : &owned_->accessibility;
   p.hid = options_.hid ? options_.hid : &owned_->hid;
   p.workspace = owned_->workspace.get();
-  p.preferences = &owned_->preferences;
+  p.preferences = owned_->preferences.get();
   p.processes = options_.processes ? options_.processes : &owned_->processes;
   p.systemLog = &owned_->systemLog;
   p.haptics = &owned_->haptics;

@@ -13,6 +13,7 @@
 namespace tessa {
 
 class ApplicationFocus;
+class JsonPreferenceDomains;
 class LinuxWorkspace;
 
 struct LinuxDesktopOptions {
@@ -44,6 +45,11 @@ class LinuxDesktop {
   Platform platform();
   LinuxWorkspace& workspace();
   SystemLog& systemLog();
+  // The symbolic hot keys the engine binds (entry 61: next input source on
+  // Fn+F19), kept in our preferences folder; the keyboard back end honours
+  // them. Shared, as the back end's thread may outlive this object.
+  std::shared_ptr<JsonPreferenceDomains> hotKeyStore();
+  static constexpr const char* kHotKeyFileName = "symbolic_hot_keys.json";
   // "keys", "input sources", "Accessibility", "Caps Lock" for the areas run
   // by a stand-in.
   const std::vector<std::string>& unavailableAreas() const { return unavailable_; }

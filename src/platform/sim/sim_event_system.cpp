@@ -122,7 +122,8 @@ void SimEventSystem::dispatch(Event event, TapLocation from) {
       if (it == taps_.end()) continue;
       const TapInfo& info = it->second.info;
       if (!info.valid || !info.enabled || !info.attached || !maskHas(info.mask, event.type)) continue;
-      bool listenOnly = info.options == TapOptions::listenOnly;
+      // A key another program took reaches it whatever a tap answers.
+      bool listenOnly = info.options == TapOptions::listenOnly || event.listenOnly;
       TapCallback cb = it->second.callback;
       if (!cb) continue;
       std::optional<Event> result = cb(id, event.type, event);

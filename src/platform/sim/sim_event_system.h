@@ -64,9 +64,17 @@ class SimEventSystem final : public EventSystem {
   // Knobs.
   void setTapCreationAllowed(bool allowed) { creationAllowed_ = allowed; }
   void setPostingAllowed(bool allowed) { postingAllowed_ = allowed; }
-  // A desktop whose keyboard tap can only listen to ordinary keys.
+  // A desktop whose keyboard tap can only listen to some typing keys.
   void setFiltersEveryKey(bool filters) { filtersEveryKey_ = filters; }
   bool filtersEveryKey() const override { return filtersEveryKey_; }
+  // The typing keys another program holds, on such a desktop.
+  void setKeysHeldByOthers(std::vector<std::string> keys) { keysHeldByOthers_ = std::move(keys); }
+  std::vector<std::string> keysHeldByOthers() const override { return keysHeldByOthers_; }
+  // A key and modifiers another program holds (a window manager's shortcut).
+  void setComboHeldByOthers(uint16_t keyCode, uint64_t flags) { heldCombo_ = {keyCode, flags}; }
+  bool comboHeldByOthers(uint16_t keyCode, uint64_t flags) const override {
+    return heldCombo_ && heldCombo_->first == keyCode && heldCombo_->second == flags;
+  }
   // The system gave up on a tap: it is disabled, and its callback receives a
   // tap-disabled event on the next main-queue turn.
   void disableTap(TapId tap, bool byUserInput = false);
@@ -99,6 +107,8 @@ class SimEventSystem final : public EventSystem {
   bool creationAllowed_ = true;
   bool postingAllowed_ = true;
   bool filtersEveryKey_ = true;
+  std::vector<std::string> keysHeldByOthers_;
+  std::optional<std::pair<uint16_t, uint64_t>> heldCombo_;
   int64_t ownPid_ = 0;
   std::pair<double, double> mouse_{0, 0};
   SimObservers<Event> globalKeyDownMonitors_{ctx_};

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/linux/json_preference_domains.h"
 #include "platform/x11/atspi_accessibility.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_hid.h"
@@ -82,6 +83,15 @@ InputSources* X11Desktop::inputSources() const { return inputSources_.get(); }
 Accessibility* X11Desktop::accessibility() const { return accessibility_.get(); }
 
 ProcessRunner* X11Desktop::processes() const { return processes_.get(); }
+
+void X11Desktop::honourHotKeys(std::shared_ptr<JsonPreferenceDomains> store) {
+  if (!events_) return;
+  if (!store) {
+    events_->setNextSourceHotKey({});
+    return;
+  }
+  events_->setNextSourceHotKey([store] { return store->nextSourceHotKeyIsFnF19(); });
+}
 
 void X11Desktop::restore() {
   if (events_) {

@@ -13,6 +13,7 @@
 
 namespace tessa {
 
+class JsonPreferenceDomains;
 class X11EventSystem;
 class X11Hid;
 class X11KeyMappingRunner;
@@ -52,6 +53,9 @@ class X11Desktop {
 
   // `base` with the back ends this session has filled in.
   LinuxDesktopOptions options(LinuxDesktopOptions base = {}) const;
+  // The symbolic hot keys this back end honours as the desktop's own
+  // keyboard handling would (the next-input-source hot key, entry 61).
+  void honourHotKeys(std::shared_ptr<JsonPreferenceDomains> store);
   // Quit: grabs released, the lock state and the light's map put back.
   void restore();
 

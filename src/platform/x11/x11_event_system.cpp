@@ -166,7 +166,7 @@ bool hasExtensions(Display* d, int* xiOpcode, std::string* why) {
   return true;
 }
 
-enum class GrabState { none, allKeys, switchersOnly };
+enum class GrabState { none, allKeys, perKey };
 
 // The filtering grab is an XInput2 passive grab, not a core one: a core grab's
 // press, and the press it replays to the focus, carry the grab's compatibility
@@ -199,6 +199,35 @@ bool heldByAnotherClient(Display* d, int xKeyCode, Window root, ErrorTrap& trap)
   return refused;
 }
 
+// Core grabs tried in one go, each released again: which of them the server
+// refused because another client holds that key and modifier combination.
+std::vector<unsigned long> gRefusedSerials;
+int refusedSerialHandler(Display*, XErrorEvent* error) {
+  if (error->error_code == BadAccess) gRefusedSerials.push_back(error->serial);
+  return 0;
+}
+std::vector<bool> coreGrabsRefused(Display* d, Window root, const std::vector<std::pair<int, unsigned>>& tries) {
+  std::lock_guard lock(gTrapMutex);
+  XSync(d, False);
+  gRefusedSerials.clear();
+  auto* previous = XSetErrorHandler(refusedSerialHandler);
+  std::vector<unsigned long> serials;
+  serials.reserve(tries.size());
+  for (const auto& [code, mods] : tries) {
+    serials.push_back(NextRequest(d));
+    XGrabKey(d, code, mods, root, False, GrabModeAsync, GrabModeAsync);
+  }
+  XSync(d, False);
+  XUngrabKey(d, AnyKey, AnyModifier, root);  // ours only
+  XSync(d, False);
+  XSetErrorHandler(previous);
+  std::set<unsigned long> refused(gRefusedSerials.begin(), gRefusedSerials.end());
+  std::vector<bool> out;
+  out.reserve(tries.size());
+  for (unsigned long serial : serials) out.push_back(refused.count(serial) > 0);
+  return out;
+}
+
 // The master keyboard the core keyboard stands for.
 int masterKeyboard(Display* d) {
   int id = 3, count = 0;
@@ -223,7 +252,12 @@ struct X11EventSystem::Impl {
   int keyboard = 3;  // the master keyboard: the grabs' device
   int wakePipe[2] = {-1, -1};
   GrabState grabState = GrabState::none;
-  std::vector<unsigned> grabbedSwitchers;
+  // With another client's grabs on the root: the keys we grabbed one by one,
+  // and, by key, the modifier combinations that client holds.
+  std::vector<unsigned> grabbedKeys;
+  std::map<unsigned, std::set<unsigned>> refusedCombos;
+  // Presses reported as heard only: their releases are too.
+  std::set<unsigned> listenOnlyDown;
   std::set<unsigned> keysDown;  // X key codes pressed and not yet released
   // A press the callback changed into another key: its release releases
   // the posted key too, or the server would keep that key down (and repeat it).
@@ -574,33 +608,22 @@ void X11EventSystem::updateGrab() {
   }
   const Window root = DefaultRootWindow(d);
   if (want && impl_->grabState == GrabState::none) {
-    ErrorTrap trap(d);
-    if (!heldByAnotherClient(d, AnyKey, root, trap) && grabKeycode(d, impl_->keyboard, XIAnyKeycode, root) == 0 &&
-        trap.error() == 0) {
-      impl_->grabState = GrabState::allKeys;
-      fallback_ = false;
-      return;
-    }
-    // Another client holds some key on the root: the switcher keys alone
-    // still let the engine switch, every other key is only listened to.
-    gTrappedError = 0;
-    ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
-    impl_->grabbedSwitchers.clear();
-    for (uint16_t vk : options_.switcherKeyCodes) {
-      auto xkc = xKeyCodeFor(vk);
-      if (!xkc) continue;
-      if (!heldByAnotherClient(d, static_cast<int>(*xkc), root, trap) &&
-          grabKeycode(d, impl_->keyboard, static_cast<int>(*xkc), root) == 0 && trap.error() == 0) {
-        impl_->grabbedSwitchers.push_back(*xkc);
-      } else {
-        gTrappedError = 0;
-        logLine("X11: the switcher key " + std::to_string(vk) + " is taken by another client");
+    bool anyHeld;
+    {
+      ErrorTrap trap(d);
+      anyHeld = heldByAnotherClient(d, AnyKey, root, trap);
+      if (!anyHeld && grabKeycode(d, impl_->keyboard, XIAnyKeycode, root) == 0 && trap.error() == 0) {
+        impl_->grabState = GrabState::allKeys;
+        impl_->refusedCombos.clear();
+        setKeysHeldByOthers({});
+        std::lock_guard lock(mutex_);
+        heldCombos_.clear();
+        return;
       }
+      gTrappedError = 0;
+      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
     }
-    impl_->grabState = GrabState::switchersOnly;
-    fallback_ = true;
-    logLine("X11: keyboard grab refused - another client holds a key; only the switcher keys are grabbed, "
-            "other keys are listened to and cannot be held or swallowed");
+    grabPerKey();
   } else if (!want && impl_->grabState != GrabState::none) {
     {
       std::lock_guard lock(mutex_);
@@ -614,14 +637,138 @@ void X11EventSystem::updateGrab() {
     if (impl_->grabState == GrabState::allKeys) {
       ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
     } else {
-      for (unsigned xkc : impl_->grabbedSwitchers) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
-      impl_->grabbedSwitchers.clear();
+      for (unsigned xkc : impl_->grabbedKeys) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
+      impl_->grabbedKeys.clear();
     }
     XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
     impl_->activeGrab = false;
     impl_->grabState = GrabState::none;
     XFlush(d);
   }
+}
+
+// Another client (a window manager, a desktop's shortcut daemon) holds some
+// key combinations on the root. Those are its own: each key is grabbed with
+// every modifier combination except the ones it holds, so a window
+// manager's Super+D still reaches it while a plain D is ours to hold. (A
+// grab of ours over every combination would take its shortcuts away; no
+// grab at all would leave typed keys unheld, and they would reach the focus
+// before the keys held for a switch, and once more when those are replayed.)
+void X11EventSystem::grabPerKey() {
+  Display* d = impl_->grab;
+  const Window root = DefaultRootWindow(d);
+  int minCode = 8, maxCode = 255;
+  XDisplayKeycodes(d, &minCode, &maxCode);
+  std::vector<std::pair<int, unsigned>> tries;
+  for (int code = minCode; code <= maxCode; ++code) tries.emplace_back(code, AnyModifier);
+  const std::vector<bool> keyHeld = coreGrabsRefused(d, root, tries);
+  tries.clear();
+  for (int code = minCode; code <= maxCode; ++code)
+    if (keyHeld[code - minCode])
+      for (unsigned mods = 0; mods < 256; ++mods) tries.emplace_back(code, mods);
+  const std::vector<bool> comboHeld = coreGrabsRefused(d, root, tries);
+  impl_->refusedCombos.clear();
+  for (size_t i = 0; i < tries.size(); ++i)
+    if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
+
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_KeyPress);
+  XISetMask(bits, XI_KeyRelease);
+  XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
+  impl_->grabbedKeys.clear();
+  size_t combosLeft = 0;
+  for (int code = minCode; code <= maxCode; ++code) {
+    std::vector<XIGrabModifiers> mods;
+    auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code));
+    if (refused == impl_->refusedCombos.end()) {
+      mods.push_back({static_cast<int>(XIAnyModifier), 0});
+    } else {
+      combosLeft += refused->second.size();
+      for (unsigned m = 0; m < 256; ++m)
+        if (!refused->second.count(m)) mods.push_back({static_cast<int>(m), 0});
+    }
+    if (mods.empty()) continue;
+    XIGrabKeycode(d, impl_->keyboard, code, root, XIGrabModeSync, XIGrabModeAsync, False, &mask,
+                  static_cast<int>(mods.size()), mods.data());
+    impl_->grabbedKeys.push_back(static_cast<unsigned>(code));
+  }
+  XSync(d, False);
+  impl_->grabState = GrabState::perKey;
+
+  // Typing keys another client holds as they are typed (alone, with Shift,
+  // under Caps Lock or Num Lock) cannot be held for a switch: say which.
+  std::vector<std::string> typingKeys;
+  for (const auto& [code, combos] : impl_->refusedCombos) {
+    auto vk = keyCodeForX(code);
+    if (!vk) continue;
+    const KeySym sym = XkbKeycodeToKeysym(d, static_cast<KeyCode>(code), 0, 0);
+    // A key that types text, or one the engine switches with.
+    const uint32_t cp = sym != NoSymbol ? xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(sym)) : 0;
+    const bool switcher = *vk == keycode::capsLock || *vk == keycode::grave || *vk == keycode::f19;
+    if (!switcher && (isModifierKey(*vk) || cp < 0x20 || cp == 0x7f)) continue;
+    bool typing = false;
+    for (unsigned m : combos) typing = typing || (m & ~(ShiftMask | LockMask | Mod2Mask)) == 0;
+    if (!typing) continue;
+    const char* name = sym != NoSymbol ? XKeysymToString(sym) : nullptr;
+    typingKeys.push_back(name ? name : std::to_string(code));
+  }
+  setKeysHeldByOthers(typingKeys);
+  {
+    std::lock_guard lock(mutex_);
+    heldCombos_ = impl_->refusedCombos;
+  }
+  logLine("X11: another client holds " + std::to_string(combosLeft) + " key combinations on " +
+          std::to_string(impl_->refusedCombos.size()) +
+          " keys - they are left to it; every other key and combination is grabbed");
+  if (!typingKeys.empty()) {
+    std::string names;
+    for (const auto& n : typingKeys) names += (names.empty() ? "" : ", ") + n;
+    logLine("X11: keyboard grab partial - another client holds the typing keys " + names +
+            "; they are listened to and cannot be held or swallowed");
+  }
+}
+
+void X11EventSystem::setKeysHeldByOthers(std::vector<std::string> keys) {
+  std::lock_guard lock(mutex_);
+  fallback_ = !keys.empty();
+  keysHeldByOthers_ = std::move(keys);
+}
+
+bool X11EventSystem::comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const {
+  auto xkc = xKeyCodeFor(keyCode);
+  if (!xkc) return false;
+  unsigned mods = 0;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (modifierFlags & flag) mods |= xm.first;
+  std::lock_guard lock(mutex_);
+  auto it = heldCombos_.find(*xkc);
+  // Held as pressed with Num Lock on or off counts.
+  return it != heldCombos_.end() && (it->second.count(mods) || it->second.count(mods | Mod2Mask));
+}
+
+std::vector<std::string> X11EventSystem::keysHeldByOthers() const {
+  std::lock_guard lock(mutex_);
+  return keysHeldByOthers_;
+}
+
+// The modifier state a passive grab would be matched with for a press
+// coming now, as the raw events tell it (the server's own state may lag
+// behind while the keyboard is frozen).
+unsigned X11EventSystem::rawGrabModifiers() const {
+  unsigned m = 0;
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) m = (s.locked_mods | s.latched_mods) & 0xff;
+  for (uint16_t vk : impl_->rawModifiersDown) {
+    switch (vk) {
+      case keycode::shift: case keycode::rightShift: m |= ShiftMask; break;
+      case keycode::control: case keycode::rightControl: m |= ControlMask; break;
+      case keycode::option: case keycode::rightOption: m |= Mod1Mask; break;
+      case keycode::command: m |= Mod4Mask; break;
+      case keycode::capsLock: m |= LockMask; break;
+      default: break;
+    }
+  }
+  return m;
 }
 
 Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) const {
@@ -791,16 +938,16 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
   }
   impl_->releasedThroughGrab.erase(detail);
   {
-    // Presses come through the grab; only in the fallback are the keys
-    // outside it reported from here.
-    if (impl_->grabState != GrabState::switchersOnly) return;
-    // While a held switcher key keeps the keyboard grabbed, presses come
-    // through the grab too.
+    // Presses come through the grab; only those another client's grab
+    // took are reported from here, as heard only.
+    if (impl_->grabState != GrabState::perKey) return;
+    // While a key of ours keeps the keyboard grabbed, presses come through
+    // the grab too.
     if (impl_->activeGrab) return;
-    if (std::find(impl_->grabbedSwitchers.begin(), impl_->grabbedSwitchers.end(), detail) !=
-        impl_->grabbedSwitchers.end())
-      return;
+    auto refused = impl_->refusedCombos.find(detail);
+    if (refused == impl_->refusedCombos.end() || !refused->second.count(rawGrabModifiers())) return;
     impl_->keysDown.insert(detail);
+    impl_->listenOnlyDown.insert(detail);
   }
   {
     std::lock_guard lock(mutex_);
@@ -815,6 +962,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     const unsigned state = serverKeyState();
     event = eventFromX(detail, state, press);
   }
+  event.listenOnly = true;
   deliver(event.type, std::move(event), false, 0);
 }
 
@@ -851,6 +999,7 @@ void X11EventSystem::notifyMonitors(const Event& event) {
 
 void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
   impl_->keysDown.erase(xKeyCode);
+  const bool listenOnly = impl_->listenOnlyDown.erase(xKeyCode) > 0;
   if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
     fakeKey(it->second, false, Event{}, true);
     XFlush(impl_->grab);
@@ -868,6 +1017,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
     if (!keyCodeForX(xKeyCode)) return;
     event = eventFromX(xKeyCode, state, false);
   }
+  event.listenOnly = listenOnly;
   deliver(event.type, std::move(event), false, 0);
 }
 
@@ -956,11 +1106,52 @@ Subscription X11EventSystem::addGlobalKeyDownMonitor(std::function<void(const Ev
 }
 
 void X11EventSystem::post(TapLocation, const Event& event) {
+  if (honourNextSourceHotKey(event)) return;
   {
     std::lock_guard lock(mutex_);
     postQueue_.push_back(event);
   }
   wake();
+}
+
+void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
+  std::lock_guard lock(hotKeyMutex_);
+  nextSourceHotKeyBound_ = std::move(bound);
+}
+
+// Whether the event is the next-source hot key while it is bound; its press
+// then locks the next group, and neither half goes further. Run where the
+// engine posts it, before post() returns: the engine's confirmation reads the
+// group at once, and every key posted after it is typed in the new group.
+bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
+  if (event.keyCode != keycode::f19 || !event.isTagged() || (event.flags & ~flags::fn & flags::modifierMask) ||
+      !(event.flags & flags::fn) || (event.type != EventType::keyDown && event.type != EventType::keyUp))
+    return false;
+  std::function<bool()> bound;
+  {
+    std::lock_guard lock(hotKeyMutex_);
+    bound = nextSourceHotKeyBound_;
+  }
+  if (!bound || !bound()) return false;
+  if (event.type == EventType::keyUp) return true;
+  // Keys posted before it reach the server first.
+  flush();
+  std::lock_guard lock(impl_->queryMutex);
+  Display* d = impl_->query;
+  XkbStateRec s{};
+  int groups = 1;
+  if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
+    if (XkbGetControls(d, XkbGroupsWrapMask, xkb) == Success && xkb->ctrls) groups = xkb->ctrls->num_groups;
+    XkbFreeKeyboard(xkb, 0, True);
+  }
+  if (XkbGetState(d, XkbUseCoreKbd, &s) != Success || groups < 2) {
+    logLine("X11: the next-source hot key found a single keyboard group - nothing to switch to");
+    return true;
+  }
+  const unsigned next = (static_cast<unsigned>(s.locked_group) + 1) % static_cast<unsigned>(groups);
+  XkbLockGroup(d, XkbUseCoreKbd, next);
+  XSync(d, False);
+  return true;
 }
 
 // On the grab thread.
@@ -977,7 +1168,8 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   }
   auto xkc = xKeyCodeFor(event.keyCode);
   Display* d = impl_->grab;
-  if (event.type == EventType::keyDown && carriesText(event) && (!xkc || typesOtherText(*xkc, event))) {
+  if (event.type == EventType::keyDown && carriesText(event) &&
+      (!xkc || typesOtherText(*xkc, event) || isDownOnServer(*xkc))) {
     if (typeText(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.
@@ -1019,6 +1211,17 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
   XFlush(d);
   return *xkc;
+}
+
+// Whether the key is down on the server now. A key held for a switch is
+// replayed while the user may still be holding it (a quick typist's key
+// is down some 30 ms); the server takes a press of a key that is already down
+// as no press at all, and the replay's release would then end the user's
+// press: the key would be lost. Such a key goes out as its text instead.
+bool X11EventSystem::isDownOnServer(unsigned xKeyCode) {
+  char keys[32] = {};
+  XQueryKeymap(impl_->grab, keys);
+  return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
 }
 
 // Text typed by the engine (a retyped word, a key re-targeted to the layout

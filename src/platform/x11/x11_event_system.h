@@ -6,9 +6,11 @@
 // can pass it (replay), swallow it, or change it (swallow and
 // post the replacement). Releases cannot be grabbed that way; they come from
 // XInput2 raw events and are reported without a say over them. When another
-// client already holds a key and the grab is refused, only the switcher keys
-// are grabbed and every other key is reported listen-only
-// (`filtersEveryKey()` answers false).
+// client (a window manager) already holds key combinations on the root, each
+// key is grabbed with every modifier combination but those: the other
+// client's shortcuts stay its own and reach the tap as heard only
+// (`Event::listenOnly`); `filtersEveryKey()` answers false only when it
+// holds keys as they are typed.
 //
 // The callbacks run on the main queue. A dedicated thread owns the grab's
 // connection; while a press waits for the main queue's answer the keyboard is
@@ -26,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,8 +46,6 @@ struct X11EventSystemOptions {
   double handlerBudgetSeconds = 1.0;
   // How long a posted key waits in the ledger for its return.
   double ledgerLifetimeSeconds = 2.0;
-  // Virtual key codes grabbed when the full grab is refused.
-  std::vector<uint16_t> switcherKeyCodes = {keycode::capsLock, keycode::grave, keycode::f19};
   std::function<void(const std::string&)> log;
 };
 
@@ -72,11 +73,20 @@ class X11EventSystem final : public EventSystem {
   std::pair<double, double> mouseLocation() const override;
   Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override;
   bool filtersEveryKey() const override { return !fallback_.load(); }
+  std::vector<std::string> keysHeldByOthers() const override;
+  bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const override;
 
   // Reports Caps Lock as F19 and undoes the lock its press toggles: the
   // X11 form of remapping the key, without touching the user's keymap.
   void setCapsLockAsF19(bool on) { capsAsF19_ = on; }
   bool capsLockAsF19() const { return capsAsF19_.load(); }
+
+  // The system's next-input-source hot key, which this back end honours as
+  // the desktop would: while `bound` answers true (entry 61 is enabled on
+  // Fn+F19), a posted Fn+F19 press locks the next keyboard group before
+  // post() returns (after the keys posted before it, before any posted after
+  // it), and never reaches the focused window. Called on the poster's thread.
+  void setNextSourceHotKey(std::function<bool()> bound);
 
   // Waits until every request already made to the grab thread (grabs,
   // ungrabs, posts) has reached the server. For shutdown and tests.
@@ -122,6 +132,10 @@ class X11EventSystem final : public EventSystem {
   void threadMain();
   void wake();
   void updateGrab();
+  bool honourNextSourceHotKey(const Event& event);
+  void grabPerKey();
+  void setKeysHeldByOthers(std::vector<std::string> keys);
+  unsigned rawGrabModifiers() const;
   void onKeyPress(unsigned xKeyCode, unsigned state);
   void onRawEvent(int evtype, unsigned detail, int sourceid);
   void onRelease(unsigned xKeyCode, unsigned state);
@@ -133,6 +147,7 @@ class X11EventSystem final : public EventSystem {
   // Answers the X key left pressed by a key-down, if any.
   std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
   static bool carriesText(const Event& event);
+  bool isDownOnServer(unsigned xKeyCode);
   bool typesOtherText(unsigned xKeyCode, const Event& event);
   bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
   bool typeText(const Event& event, bool passThrough);
@@ -163,10 +178,14 @@ class X11EventSystem final : public EventSystem {
   std::deque<Event> postQueue_;    // posts waiting for the grab thread
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
+  std::vector<std::string> keysHeldByOthers_;  // under mutex_
+  std::map<unsigned, std::set<unsigned>> heldCombos_;  // under mutex_: another client's, by X key code
   std::atomic<bool> capsAsF19_{false};
   std::atomic<bool> running_{true};
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
   std::vector<std::weak_ptr<std::function<void(const Event&)>>> globalMonitors_;  // main queue only
+  std::mutex hotKeyMutex_;
+  std::function<bool()> nextSourceHotKeyBound_;  // under hotKeyMutex_
   std::thread thread_;
 };
 

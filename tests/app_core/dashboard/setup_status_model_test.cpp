@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app_core/status_item_model.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
@@ -26,6 +27,44 @@ class SetupStatusModelTest : public ::testing::Test {
   std::shared_ptr<KeyboardEngine> engine;
   std::vector<std::pair<bool, bool>> repairs;
 };
+
+TEST_F(SetupStatusModelTest, APartialKeyboardTapIsNotReportedAsWorkingFully) {
+  SetupStatusModel model(*engine);
+  engine->isAccessibilityGranted.set(true);
+  desk.events().setFiltersEveryKey(false);
+  desk.events().setKeysHeldByOthers({"q", "Caps_Lock"});
+  EXPECT_EQ(model.statusSymbol(), "exclamationmark.triangle.fill");
+  EXPECT_EQ(model.statusColor(), HudColor::orange);
+  EXPECT_EQ(model.description(),
+            "Permission granted, but another program holds the keys q, Caps_Lock. Typed during a language switch, they "
+            "arrive at once in the layout before it; every other key is held and switched.");
+  engine->appLanguage.set("th");
+  EXPECT_NE(model.description().find("โปรแกรมอื่นยึดปุ่ม q, Caps_Lock"), std::string::npos);
+  // Without the permission that is what the card is about.
+  engine->isAccessibilityGranted.set(false);
+  EXPECT_EQ(model.statusSymbol(), "xmark.circle.fill");
+}
+
+TEST_F(SetupStatusModelTest, ASwitcherKeyAnotherProgramKeepsIsNamedOnlyWhenItIsTheChosenOne) {
+  SetupStatusModel model(*engine);
+  engine->isAccessibilityGranted.set(true);
+  // A window manager keeps Alt+Space for its window menu.
+  desk.events().setComboHeldByOthers(keycode::space, flags::option);
+  engine->switcherKey.set(SwitcherKey::grave);
+  EXPECT_EQ(model.statusSymbol(), "checkmark.circle.fill") << "not the user's switcher: nothing to say";
+  engine->switcherKey.set(SwitcherKey::optionSpace);
+  EXPECT_EQ(model.statusSymbol(), "exclamationmark.triangle.fill");
+  EXPECT_EQ(model.statusColor(), HudColor::orange);
+  EXPECT_EQ(model.description(),
+            "Permission granted, but another program keeps Option+Space for itself, so it does not switch the "
+            "language here. Choose another switcher key in the keyboard settings.");
+  EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
+            "⚠️ Another program keeps Option+Space for itself: it does not switch the language here — choose another "
+            "switcher key");
+  engine->appLanguage.set("th");
+  EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
+            "⚠️ โปรแกรมอื่นใช้ Option+Space อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน");
+}
 
 TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
   SetupStatusModel model(*engine);

@@ -239,35 +239,125 @@ TEST_F(X11Events, PostedTextReachesTheFocusWhateverTheServersLayoutAndTheBorrowe
   EXPECT_EQ(thai, 0) << "a borrowed key code still types a character after quit";
 }
 
-TEST_F(X11Events, ARefusedGrabFallsBackToTheSwitcherKeysAndSaysSo) {
-  // Another client already holds F5 on the root, as a desktop shortcut would.
+TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
+  // Another client already holds, on the root, F5 with any modifiers and
+  // Super+D (with and without Num Lock), as a window manager's shortcuts do.
   Display* other = XOpenDisplay(server.display().c_str());
   ASSERT_TRUE(other);
-  XGrabKey(other, 71, AnyModifier, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+  const Window otherRoot = DefaultRootWindow(other);
+  const int d = static_cast<int>(*X11EventSystem::xKeyCodeFor(keycode::d));
+  XGrabKey(other, 71, AnyModifier, otherRoot, False, GrabModeAsync, GrabModeAsync);
+  XGrabKey(other, d, Mod4Mask, otherRoot, False, GrabModeAsync, GrabModeAsync);
+  XGrabKey(other, d, Mod4Mask | Mod2Mask, otherRoot, False, GrabModeAsync, GrabModeAsync);
   XSync(other, False);
 
   auto events = makeEvents();
+  // Swallows A and every D: a switch holding keys would.
   installTap(*events, [](const Event& e) -> std::optional<Event> {
-    if (e.type == EventType::keyDown) return std::nullopt;  // would swallow every key
+    if (e.type == EventType::keyDown && (e.keyCode == keycode::a || e.keyCode == keycode::d)) return std::nullopt;
     return e;
   });
-  EXPECT_FALSE(events->filtersEveryKey());
-  EXPECT_TRUE(logged("keyboard grab refused"));
+  EXPECT_TRUE(events->filtersEveryKey()) << "shortcuts of another client are its own, not keys we lack";
+  EXPECT_TRUE(events->keysHeldByOthers().empty());
+  EXPECT_TRUE(events->comboHeldByOthers(keycode::d, flags::command));
+  EXPECT_FALSE(events->comboHeldByOthers(keycode::d, 0));
+  EXPECT_FALSE(events->comboHeldByOthers(keycode::d, flags::command | flags::shift));
 
   KeyLogWindow window(server.display());
   XTestUser user(server.display());
   user.tap(keycode::a);
-  user.down(keycode::grave);
-  user.tap(keycode::d);  // while the switcher key holds the keyboard, keys can be held
-  user.up(keycode::grave);
   user.tap(keycode::s);
-  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::s) && window.text().size() >= 2; }, 3, &main, &window));
-  EXPECT_EQ(window.text(), "as") << "the switcher key is still swallowed, ordinary keys cannot be";
-  EXPECT_TRUE(sawDown(keycode::a)) << "ordinary keys are still heard";
-  EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
-                          [](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keycode::d; }),
-            1);
+  user.tap(keycode::d);  // plain D is ours: swallowed
+  user.down(keycode::command);
+  user.tap(keycode::d);  // Super+D is the other client's: heard only
+  user.up(keycode::command);
+  user.tap(keycode::f);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "sf" && sawDown(keycode::f); }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  std::vector<std::pair<uint16_t, bool>> downs;  // key, heard only
+  for (const auto& e : seen)
+    if (e.type == EventType::keyDown) downs.emplace_back(e.keyCode, e.listenOnly);
+  EXPECT_EQ(downs, (std::vector<std::pair<uint16_t, bool>>{
+                       {keycode::a, false}, {keycode::s, false}, {keycode::d, false}, {keycode::d, true},
+                       {keycode::f, false}}))
+      << describe();
   XCloseDisplay(other);
+}
+
+TEST_F(X11Events, ATypingKeyAnotherClientHoldsMakesTheTapPartialAndIsNamed) {
+  Display* other = XOpenDisplay(server.display().c_str());
+  ASSERT_TRUE(other);
+  const int q = static_cast<int>(*X11EventSystem::xKeyCodeFor(keycode::q));
+  XGrabKey(other, q, 0, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+  XSync(other, False);
+
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  EXPECT_FALSE(events->filtersEveryKey());
+  EXPECT_EQ(events->keysHeldByOthers(), std::vector<std::string>{"q"});
+  EXPECT_TRUE(logged("keyboard grab partial"));
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  user.tap(keycode::q);
+  user.tap(keycode::w);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "w" && sawDown(keycode::w); }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  ASSERT_TRUE(sawDown(keycode::q));
+  for (const auto& e : seen)
+    if (e.keyCode == keycode::q) {
+      EXPECT_TRUE(e.listenOnly);
+    }
+  XCloseDisplay(other);
+}
+
+TEST_F(X11Events, TheBoundNextSourceHotKeyLocksTheNextGroupBeforeLaterKeysAndReachesNoWindow) {
+  auto events = makeEvents();
+  std::atomic<bool> bound{true};
+  events->setNextSourceHotKey([&] { return bound.load(); });
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  Display* probe = XOpenDisplay(server.display().c_str());
+  ASSERT_TRUE(probe);
+  auto lockedGroup = [&] {
+    XkbStateRec s{};
+    XkbGetState(probe, XkbUseCoreKbd, &s);
+    return static_cast<int>(s.locked_group);
+  };
+  Event f19;
+  f19.type = EventType::keyDown;
+  f19.keyCode = keycode::f19;
+  f19.flags = flags::fn;
+  f19.sourceUserData = kSyntheticEventTag;
+  Event f19Up = f19;
+  f19Up.type = EventType::keyUp;
+  // A key posted right behind the hot key is typed in the new group: the
+  // Thai layout's key for A (ฟ).
+  Event a;
+  a.type = EventType::keyDown;
+  a.keyCode = keycode::a;
+  a.sourceUserData = kSyntheticEventTag;
+  Event aUp = a;
+  aUp.type = EventType::keyUp;
+  for (const Event& e : {f19, f19Up, a, aUp}) events->post(TapLocation::hid, e);
+  events->flush();
+  EXPECT_EQ(lockedGroup(), 1);
+  ASSERT_TRUE(waitFor([&] { return !window.text().empty(); }, 3, &main, &window));
+  EXPECT_EQ(window.text(), "ฟ") << "no F19 reached the window, and the key came in the new group";
+  EXPECT_FALSE(sawDown(keycode::f19));
+
+  // Wrapping round to the first group.
+  events->post(TapLocation::hid, f19);
+  events->post(TapLocation::hid, f19Up);
+  events->flush();
+  EXPECT_EQ(lockedGroup(), 0);
+
+  // Unbound (entry 61 is not Fn+F19): the key goes out as a key, nothing switches.
+  bound = false;
+  events->post(TapLocation::hid, f19);
+  events->post(TapLocation::hid, f19Up);
+  events->flush();
+  EXPECT_EQ(lockedGroup(), 0);
+  XCloseDisplay(probe);
 }
 
 TEST_F(X11Events, AHungHandlerDoesNotFreezeTheKeyboardAndTheTapReportsATimeOut) {
