@@ -100,12 +100,14 @@ class TypedWordObserver {
 
 class TypingFlowController {
  public:
+  // [design] the hold's timings.
   static constexpr double kSafetyTimeout = 0.75;
   static constexpr double kConfirmPollInterval = 0.005;
   static constexpr double kConfirmBudget = 0.2;
   static constexpr double kReleaseDelay = 0.025;
   static constexpr double kReplaySpacing = 0.003;
-  static constexpr double kMinReplayGap = 0.001;  // between two replayed keys that are late
+
+  static constexpr double kMinReplayGap = 0.001;  // [ours] between two replayed keys that are late
 
   // Idle, with no recorded keystrokes, no held events, no last committed
   // word, generation 0 and no pending time-out. The engine owns the one

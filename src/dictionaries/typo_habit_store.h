@@ -63,6 +63,7 @@ struct TypoHabitStoreEnvironment {
 
 class TypoHabitStore final : public ObservableObject, public std::enable_shared_from_this<TypoHabitStore> {
  public:
+  // [design] the vault's keychain account, file name, age limit and time origin.
   static constexpr const char* keychainAccount = "com.marovellinde.tessavinor.habit.vaultkey";
   static constexpr const char* vaultFileName = "typo_habits.vault";
   static constexpr double staleAfterSeconds = 604800;  // 7 days

@@ -49,8 +49,11 @@ class VocabularyStore final : public ObservableObject, public std::enable_shared
     int64_t wordCount;
   };
 
+  // [design] defaults keys.
   static constexpr const char* lexiconVersionsKey = "lexiconVersions";
   static constexpr const char* enabledLexiconsKey = "enabledLexicons";
+
+  // [ours] the largest download taken, so a hostile server cannot fill the disk.
   static constexpr uint64_t maxManifestBytes = 1ull << 20;
   static constexpr uint64_t maxPackBytes = 64ull << 20;
 

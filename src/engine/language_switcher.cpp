@@ -9,11 +9,12 @@
 namespace tessa {
 
 namespace {
+// [design] the identifiers the engine's rules read.
 constexpr const char* kABC = "com.apple.keylayout.ABC";
 constexpr const char* kThai = "com.apple.keylayout.Thai";
 constexpr const char* kKeyboardCategory = "TISCategoryKeyboardInputSource";
 
-// Sources that are input-source-like but never something to type in.
+// [design] Sources that are input-source-like but never something to type in.
 constexpr const char* kExcludedIDParts[] = {"CharacterPaletteIM", "PressAndHold", "ironwood",
                                             "KeyboardViewer",     "Emoji",        "Ink"};
 

@@ -15,6 +15,8 @@
 namespace tessa {
 
 namespace system_keyboard {
+// [design] the tools, preference domains and defaults keys of the system's
+// keyboard settings.
 inline constexpr const char* kHidutilPath = "/usr/bin/hidutil";
 inline constexpr const char* kActivateSettingsPath =
     "/System/Library/PrivateFrameworks/SystemAdministration.framework/Resources/activateSettings";
@@ -23,13 +25,14 @@ inline constexpr const char* kSymbolicHotKeysKey = "AppleSymbolicHotKeys";
 inline constexpr const char* kHIToolboxDomain = "com.apple.HIToolbox";
 inline constexpr const char* kOriginalHotKey61Key = "originalHotkey61";
 // Entry 61 did not exist before we wrote ours; quit removes ours again.
-inline constexpr const char* kOriginalHotKey61AbsentKey = "originalHotkey61WasAbsent";
+inline constexpr const char* kOriginalHotKey61AbsentKey = "originalHotkey61WasAbsent";  // [ours]
 inline constexpr const char* kHintShownKey = "f19ManualShortcutHintShown";
 inline constexpr const char* kSkipPerDocKey = "debugSkipPerDocDisable";
-// A child tool still running after this long is killed and counts as failed.
-inline constexpr double kToolTimeoutSeconds = 5.0;
 
-// Caps Lock (page 7, 0x39) to F19 (page 7, 0x6E).
+// A child tool still running after this long is killed and counts as failed.
+inline constexpr double kToolTimeoutSeconds = 5.0;  // [ours]
+
+// [design] Caps Lock (page 7, 0x39) to F19 (page 7, 0x6E).
 inline constexpr const char* kMappingJSON =
     R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771182}]})";
 inline constexpr const char* kEmptyMappingJSON = R"({"UserKeyMapping":[]})";

@@ -33,11 +33,11 @@ struct Point {
 };
 
 // Bounds how long an unresponsive application can hold the caller per query.
-inline constexpr double kMessagingTimeout = 0.3;
-inline constexpr double kMaxCaretExtent = 200;  // larger rectangles are a selection, not a caret
+inline constexpr double kMessagingTimeout = 0.3;  // [design]
+inline constexpr double kMaxCaretExtent = 200;  // [design] larger rectangles are a selection, not a caret
 inline constexpr double kScreenTolerance = 1;
 inline constexpr double kCaretGap = 8;
-inline constexpr double kScreenMargin = 4;
+inline constexpr double kScreenMargin = 4;  // [design]
 
 // The caret rectangle in Accessibility coordinates, or none.
 std::optional<Rect> readCaretRect(const CaretSources& sources);

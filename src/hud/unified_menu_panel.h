@@ -68,6 +68,7 @@ struct HudEnvironment {
 
 class UnifiedMenuPanel final : public ObservableObject, public std::enable_shared_from_this<UnifiedMenuPanel> {
  public:
+  // [design] the panel's least size and its timings.
   static constexpr double kMinWidth = 240, kMinHeight = 44;
   static constexpr double kCrossFadeSeconds = 0.15;
   static constexpr double kEqualPriorityHoldSeconds = 0.9;

@@ -19,8 +19,8 @@ namespace tessa {
 
 class TapDeadManSwitch {
  public:
-  static constexpr const char* kThreadName = "Tessavinor.tapDeadMan";
-  static constexpr double kCheckInterval = 1.0;
+  static constexpr const char* kThreadName = "Tessavinor.tapDeadMan";  // [design]
+  static constexpr double kCheckInterval = 1.0;                           // [design]
   static constexpr double kStuckLimit = 2.0;
 
   struct Snapshot {

@@ -20,8 +20,8 @@
 namespace tessa {
 
 namespace {
-constexpr double kTapDisableWindowSeconds = 60.0;
-constexpr double kWatchdogIntervalSeconds = 10.0;
+constexpr double kTapDisableWindowSeconds = 60.0;  // [design]
+constexpr double kWatchdogIntervalSeconds = 10.0;  // [design]
 // A tap that has stayed healthy this long since the last rung starts the
 // ladder again from the bottom.
 constexpr double kHealthyResetSeconds = 30.0;
@@ -29,7 +29,7 @@ constexpr double kHealthyResetSeconds = 30.0;
 // climbing, so a burst of disables cannot tear the tap down in a moment.
 constexpr double kMinStepSpacingSeconds = 5.0;
 // An outage longer than this is worth telling the user about.
-constexpr double kOutageNoticeSeconds = 2.0;
+constexpr double kOutageNoticeSeconds = 2.0;  // [design]
 
 enum Step { kHealthy = 0, kReenable = 1, kRecreate = 2, kRelaunch = 3, kGiveUp = 4 };
 

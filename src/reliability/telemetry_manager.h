@@ -19,7 +19,7 @@ class UserDefaults;
 
 class TelemetryManager {
  public:
-  // The payload's keys, all of them, always present.
+  // [design] The payload's keys, all of them, always present.
   static constexpr std::array<std::string_view, 17> kPayloadKeys{
       "v",
       "anon_id",
@@ -39,21 +39,23 @@ class TelemetryManager {
       "keystrokes_dropped",
       "sent_day",
   };
-  static constexpr int kPayloadVersion = 1;
+  static constexpr int kPayloadVersion = 1;  // [design]
 
   // Defaults keys of the sender's own state (seconds since 1970 for times).
-  static constexpr const char* kLastSuccessKey = "telemetry.lastSuccessAt";
-  static constexpr const char* kLastAttemptKey = "telemetry.lastAttemptAt";
-  static constexpr const char* kAnonIdKey = "telemetry.anonId";
-  static constexpr const char* kAnonIdCreatedKey = "telemetry.anonIdCreatedAt";
+  static constexpr const char* kLastSuccessKey = "telemetry.lastSuccessAt";  // [ours]
+  static constexpr const char* kLastAttemptKey = "telemetry.lastAttemptAt";   // [ours]
+  static constexpr const char* kAnonIdKey = "telemetry.anonId";                // [design]
+  static constexpr const char* kAnonIdCreatedKey = "telemetry.anonIdCreatedAt";  // [design]
 
+  // [design] when to send again, and how long an anonymous identifier lives.
   static constexpr double kIntervalAfterSuccess = 24 * 3600.0;
   static constexpr double kIntervalAfterFailure = 3600.0;
   static constexpr double kAnonIdLifetime = 30 * 24 * 3600.0;
-  static constexpr double kRequestTimeoutSeconds = 30.0;
+
+  static constexpr double kRequestTimeoutSeconds = 30.0;  // [ours]
   // A send whose answer has not come after this long (by uptime) is taken as
   // lost, so that a client that drops an answer cannot stop sending for good.
-  static constexpr double kAbandonAfterSeconds = 600.0;
+  static constexpr double kAbandonAfterSeconds = 600.0;  // [ours]
 
   static TelemetryManager& shared();
 

@@ -18,7 +18,7 @@ class KeyboardEngine;
 
 class ProblemReportModel : public std::enable_shared_from_this<ProblemReportModel> {
  public:
-  // The sheet is not translated: every text is Thai in every language.
+  // [design] The sheet is not translated: every text is Thai in every language.
   static constexpr const char* kTitle = "รายงานปัญหาให้ทีมพัฒนา";
   static constexpr const char* kSubtitle = "ประกอบขึ้นตอนคุณกดเท่านั้น · ไม่มีการส่งอัตโนมัติ";
   static constexpr const char* kCloseName = "ปิด";
@@ -33,7 +33,7 @@ class ProblemReportModel : public std::enable_shared_from_this<ProblemReportMode
   static constexpr const char* kSaveButton = "บันทึกเป็นไฟล์";
   static constexpr const char* kSendButton = "ส่งรายงาน";
   static constexpr const char* kSavedPrefix = "บันทึกแล้ว: ";
-  static constexpr const char* kSaveFailedPrefix = "บันทึกไม่สำเร็จ: ";
+  static constexpr const char* kSaveFailedPrefix = "บันทึกไม่สำเร็จ: ";  // [ours]
   static constexpr const char* kSendFailedPrefix = "ส่งไม่สำเร็จ: ";
   static constexpr const char* kSuccessTitle = "ส่งรายงานปัญหาสำเร็จ";
   static constexpr const char* kReportIdCaption = "รหัสรายงานของคุณ (Report ID):";

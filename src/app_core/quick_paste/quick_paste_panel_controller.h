@@ -49,9 +49,11 @@ enum class QuickPastePasteResult {
 
 class QuickPastePanelController {
  public:
+  // [design] the panel's size and its distance from a screen's edge.
   static constexpr double kWidth = 500;
   static constexpr double kHeight = 420;
   static constexpr double kMargin = 20;
+
   static constexpr double kBelowPointer = 10;
   static constexpr const char* kCopiedTitleKey = "quick_paste_copied";
   static constexpr const char* kCopiedDetailKey = "quick_paste_copied_detail";

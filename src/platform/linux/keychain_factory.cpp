@@ -9,6 +9,7 @@
 namespace tessa {
 namespace {
 
+// [ours] the back ends' names in the log and the status.
 constexpr const char* kSecretServiceName = "secret-service";
 constexpr const char* kFileStoreName = "file";
 

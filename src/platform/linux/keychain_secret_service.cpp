@@ -9,6 +9,7 @@ namespace tessa {
 namespace {
 
 const SecretSchema* schema() {
+  // [ours] the schema our secrets are filed under in the Secret Service.
   static const SecretSchema s = {"Ovrelan.Tessavinor.GenericPassword",
                                  SECRET_SCHEMA_NONE,
                                  {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},

@@ -16,7 +16,7 @@ extern char** environ;
 namespace tessa {
 namespace {
 
-constexpr size_t kMaxOutputBytes = 1 << 20;
+constexpr size_t kMaxOutputBytes = 1 << 20;  // [ours]
 
 struct Pipe {
   int fd[2] = {-1, -1};

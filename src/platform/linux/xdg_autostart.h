@@ -13,7 +13,7 @@ namespace tessa {
 
 class XdgAutostartLoginItems final : public LoginItems {
  public:
-  static constexpr const char* kFileName = "tessavinor.desktop";
+  static constexpr const char* kFileName = "tessavinor.desktop";  // [ours]
 
   // `directory` and `executable` default to the user's autostart folder and
   // this process's own program.

@@ -23,7 +23,8 @@ std::mutex& xkbMutex() {
   return m;
 }
 
-// Virtual key code -> evdev code (linux/input-event-codes.h).
+// [ours] Virtual key code -> evdev code (linux/input-event-codes.h): the key
+// each of the engine's key codes is read and typed with on Linux.
 constexpr std::pair<uint16_t, uint32_t> kEvdevCodes[] = {
     {keycode::a, 30},           {keycode::s, 31},         {keycode::d, 32},         {keycode::f, 33},
     {keycode::h, 35},           {keycode::g, 34},         {keycode::z, 44},         {keycode::x, 45},
@@ -85,7 +86,7 @@ xkb_compose_table* sharedComposeTable(xkb_context* ctx) {
   return table;
 }
 
-// xkeyboard-config layout names that are not language codes.
+// [ours] xkeyboard-config layout names that are not language codes.
 constexpr std::pair<const char*, const char*> kXkbLanguages[] = {
     {"us", "en"}, {"gb", "en"}, {"la", "lo"}, {"vn", "vi"}, {"th", "th"}, {"ru", "ru"}, {"ua", "uk"},
     {"de", "de"}, {"fr", "fr"}, {"es", "es"}, {"it", "it"}, {"jp", "ja"}, {"kr", "ko"}, {"cn", "zh"},

@@ -8,7 +8,7 @@
 namespace tessa {
 
 namespace {
-// Status codes in the platform's form, so the engine's logs read the same.
+// [design] Status codes in the platform's form, so the engine's logs read the same.
 constexpr HidStatus kSuccess = 0;
 constexpr HidStatus kError = static_cast<HidStatus>(0xe00002bc);        // general error
 constexpr HidStatus kUnsupported = static_cast<HidStatus>(0xe00002c7);  // unsupported

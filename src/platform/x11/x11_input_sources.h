@@ -25,7 +25,7 @@ namespace tessa {
 class X11InputSources final : public InputSources {
  public:
   // The status select() answers for an identifier that is not a group.
-  static constexpr int32_t kParamErr = -50;
+  static constexpr int32_t kParamErr = -50;  // [design]
 
   // Opens its own two connections to `displayName` (empty: $DISPLAY), one for
   // the calls and one watched on a thread of its own for XKB changes;
