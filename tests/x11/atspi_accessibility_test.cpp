@@ -207,8 +207,18 @@ TEST_F(AtspiAccessibilityTest, CallsFromManyThreadsAtOnceAreSafe) {
   threads.emplace_back([&] {
     while (!stop) g_main_context_iteration(nullptr, FALSE);
   });
+  // Stopped and joined on every way out, a failed assertion's early return too.
+  struct Join {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& threads;
+    ~Join() {
+      stop = true;
+      for (auto& t : threads)
+        if (t.joinable()) t.join();
+    }
+  } join{stop, threads};
   for (int t = 0; t < 3; ++t)
-    threads.emplace_back([&] {
+    threads.emplace_back([&, t] {
       while (!stop)
         if (ax->isProcessTrusted(t == 0)) ++trusted;
     });

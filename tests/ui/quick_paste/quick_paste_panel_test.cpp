@@ -76,6 +76,8 @@ class QuickPastePanelTest : public ::testing::Test {
     penv.platform = desk.platform();
     penv.main = &main;
     penv.language = [this] { return language; };
+    // A window opened before goes first: it speaks to its controller as it closes.
+    window.reset();
     controller = std::make_unique<QuickPastePanelController>(*manager, std::move(penv));
     window = std::make_unique<QuickPastePanelWindow>(*controller);
     controller->setView(window.get());
