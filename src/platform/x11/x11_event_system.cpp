@@ -839,14 +839,6 @@ unsigned X11EventSystem::serverKeyState() const {
   return keyState(s.mods, s.locked_mods | s.latched_mods, s.group, capsAsF19_);
 }
 
-bool X11EventSystem::postedAndUnseen(unsigned xKeyCode, bool press) const {
-  std::lock_guard lock(mutex_);
-  const double now = monotonicNow();
-  return std::any_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) {
-    return e.xKeyCode == xKeyCode && e.press == press && now - e.postedAt <= options_.ledgerLifetimeSeconds;
-  });
-}
-
 std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press) {
   std::lock_guard lock(mutex_);
   const double now = monotonicNow();
@@ -939,13 +931,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
     if (press) return;
   }
   if (!press) {
-    // The twin of a release already reported through the grab is skipped.
-    // The grabbing client may never be sent that twin, so the mark can
-    // outlive it: a release we posted ourselves since (the release of a
-    // swallowed hot key's chord, replayed once an edit ends) is no twin and
-    // goes to the tap, or its poster would take the user's next release of
-    // that key for it, and the key it posts again would stay down.
-    if (impl_->releasedThroughGrab.erase(detail) && !postedAndUnseen(detail, false)) return;
+    if (impl_->releasedThroughGrab.erase(detail)) return;
     const unsigned state = serverKeyState();
     onRelease(detail, state);
     return;

@@ -144,8 +144,6 @@ class X11EventSystem final : public EventSystem {
   void answer(uint64_t serial, std::optional<Event> result);
   void timeOut();
   std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
-  // Whether we posted such a key event and it has not come back yet.
-  bool postedAndUnseen(unsigned xKeyCode, bool press) const;
   // Answers the X key left pressed by a key-down, if any.
   std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
   static bool carriesText(const Event& event);

@@ -514,39 +514,6 @@ TEST_F(X11Events, TheUsersPressOfAKeyJustPostedReachesTheTapBeforeThePostersRele
   EXPECT_EQ(window.text(), "aassdd");
 }
 
-// A swallowed press leaves the keyboard grabbed, so its release reaches the
-// tap through the grab and no raw release follows. The release the poster
-// sends later for that key (a hot key's chord replayed once an edit ends)
-// is its own and comes back to the tap: were it taken for the grabbed
-// release's twin, the poster would wait for it in vain and take the user's
-// next release of that key for its own.
-TEST_F(X11Events, APostedReleaseOfAKeyLastReleasedThroughTheGrabComesBack) {
-  auto events = makeEvents();
-  installTap(*events, [](const Event& e) -> std::optional<Event> {
-    if (e.type == EventType::keyDown && e.keyCode == keycode::x) return std::nullopt;
-    return e;
-  });
-  KeyLogWindow window(server.display());
-  XTestUser user(server.display());
-  auto releases = [&](int64_t mark) {
-    return std::count_if(seen.begin(), seen.end(), [&](const Event& e) {
-      return e.type == EventType::keyUp && e.keyCode == keycode::x && e.sourceUserData == mark;
-    });
-  };
-  for (int round = 1; round <= 3; ++round) {
-    user.tap(keycode::x);
-    ASSERT_TRUE(waitFor([&] { return releases(0) == round; }, 3, &main, &window)) << describe();
-    Event posted;
-    posted.type = EventType::keyUp;
-    posted.keyCode = keycode::x;
-    posted.sourceUserData = 1000 + round;
-    events->post(TapLocation::hid, posted);
-    EXPECT_TRUE(waitFor([&] { return releases(1000 + round) == 1; }, 3, &main, &window))
-        << "round " << round << ": the posted release never came back, " << describe();
-  }
-  EXPECT_EQ(window.text(), "") << "every press of x was swallowed";
-}
-
 // The server keeps Lock in the depressed modifiers while Caps Lock is held,
 // even taken as F19: the keys typed meanwhile read with the lock as it
 // stands, and text posted under the lock reaches the focus as posted.
