@@ -17,7 +17,7 @@
 namespace tessa {
 
 // Far beyond anything the program writes; small enough for any stack.
-inline constexpr size_t kMaxJsonDepth = 256;
+inline constexpr size_t kMaxJsonDepth = 256;  // [ours]
 
 // True when `text` opens more than `maxDepth` arrays or objects inside one
 // another. Brackets inside strings do not count. One pass, no allocation;

@@ -38,15 +38,16 @@ struct CopyCacheManagerEnvironment {
 
 class CopyCacheManager final : public ObservableObject, public std::enable_shared_from_this<CopyCacheManager> {
  public:
+  // [design] the history's limits, delays, defaults keys and snippet source.
   static constexpr size_t kMaxItems = 10;
   static constexpr double kMaxAgeSeconds = 86400;
   // How long the owner of a copy has to hand over all of it.
-  static constexpr double kCaptureDeadlineSeconds = 3.0;
-  static constexpr double kCaptureDelay = 0.2;
+  static constexpr double kCaptureDeadlineSeconds = 3.0;  // [ours]
+  static constexpr double kCaptureDelay = 0.2;  // [ours]
   static constexpr double kPasteDelay = 0.1;
-  static constexpr double kExpiryCheckInterval = 60;
+  static constexpr double kExpiryCheckInterval = 60;  // [ours]
   // Texts longer than this are sealed in a blob of their own.
-  static constexpr size_t kInlineTextLimit = 16 * 1024;
+  static constexpr size_t kInlineTextLimit = 16 * 1024;  // [ours]
   static constexpr const char* kEnabledKey = "isCopyCacheEnabled";
   static constexpr const char* kClearOnQuitKey = "isCopyCacheClearOnQuit";
   static constexpr const char* kSnippetSourceName = "Custom Snippet";

@@ -129,6 +129,7 @@ bool SymbolicHotKeys::commandSpaceConflicts(SwitcherKey key, PreferenceDomains* 
 // ------------------------------------------------------------ applying
 
 namespace {
+// [design] the log line's wording.
 constexpr const char* kSkippedText = ": skipped (test harness) - would have changed this machine's keyboard system-wide";
 
 // A stored original of hot key 61 that is not a dictionary cannot be put back.

@@ -25,6 +25,8 @@ enum class EventType : uint32_t {
   tapDisabledByUserInput = 0xFFFFFFFF,
 };
 
+// [design] the event model's modifier bits and virtual key codes: saved
+// settings (switcher keys, hot keys) and the replayed events carry them.
 namespace flags {
 constexpr uint64_t capsLock = 0x10000;
 constexpr uint64_t shift = 0x20000;
@@ -51,7 +53,7 @@ constexpr uint16_t a = 0, s = 1, d = 2, f = 3, h = 4, g = 5, z = 6, x = 7, c = 8
 }  // namespace keycode
 
 // Our own synthetic events carry this in their source user data.
-constexpr int64_t kSyntheticEventTag = 0xDEADBEEF;
+constexpr int64_t kSyntheticEventTag = 0xDEADBEEF;  // [design]
 
 // Which event source a posted event claims.
 enum class EventSourceState { privateState, combinedSession, hidSystem };

@@ -13,7 +13,7 @@ namespace tessa {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-constexpr long kMaxRedirects = 10;
+constexpr long kMaxRedirects = 10;  // [ours]
 
 struct CurlGlobal {
   CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }

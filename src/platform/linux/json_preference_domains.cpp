@@ -5,6 +5,7 @@
 namespace tessa {
 
 namespace {
+// [design] the domain and key the engine reads and writes hot key 61 under.
 constexpr const char* kSymbolicHotKeysDomain = "com.apple.symbolichotkeys";
 constexpr const char* kSymbolicHotKeysKey = "AppleSymbolicHotKeys";
 }  // namespace
