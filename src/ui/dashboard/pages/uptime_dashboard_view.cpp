@@ -63,14 +63,14 @@ UptimeDashboardView::UptimeDashboardView(KeyboardEngine& engine, QWidget* parent
   h->addLayout(titles, 1);
   stack_->addWidget(header);
 
-  nudge_ = new MilestoneNudgeCard(engine, content);
+  nudge_ = new MilestoneNudgeCard(engine.settings(), engine.statistics(), engine.hudNotices(), content);
   connect(nudge_, &MilestoneNudgeCard::inspectRequested, this, &UptimeDashboardView::payloadInspectorRequested);
   stack_->addWidget(nudge_);
 
   stack_->addWidget(card("usageSessionCard", "clock", sessionLabel_, sessionTime_, 36, false, sessionCaption_));
   stack_->addWidget(card("usageTotalCard", "timer", totalLabel_, totalTime_, 28, true, totalCaption_));
 
-  community_ = new CommunityStatsWidget(engine, model_->shareState(), content);
+  community_ = new CommunityStatsWidget(engine.settings(), engine.hudNotices(), model_->shareState(), content);
   stack_->addWidget(community_);
   stack_->addStretch(1);
   setWidget(content);
@@ -116,7 +116,7 @@ void UptimeDashboardView::refresh() {
   community_->setState(model_->shareState());
 
   if (model_->showInvitationSheet() && !sheet_) {
-    sheet_ = new ShareInvitationSheet(engine_, window());
+    sheet_ = new ShareInvitationSheet(engine_.settings(), engine_.hudNotices(), window());
     sheet_->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<UptimeDashboardView> self(this);
     connect(sheet_, &QDialog::finished, this, [self] {
