@@ -68,4 +68,8 @@ HudNotices KeyboardEngine::hudNotices() {
   return notices;
 }
 
+EngineSettings settingsOf(KeyboardEngine& engine) { return engine.settings(); }
+EngineStats statisticsOf(KeyboardEngine& engine) { return engine.statistics(); }
+HudNotices hudNoticesOf(KeyboardEngine& engine) { return engine.hudNotices(); }
+
 }  // namespace tessa

@@ -17,6 +17,7 @@
 
 namespace tessa {
 
+class KeyboardEngine;
 class NotificationCenter;
 class UserDefaults;
 
@@ -50,5 +51,8 @@ struct EngineSettings {
   // read the new value once the write is done.
   std::function<Subscription(std::function<void()>)> subscribeWillChange;
 };
+
+// `engine.settings()`, for code that holds the engine without its header.
+EngineSettings settingsOf(KeyboardEngine& engine);
 
 }  // namespace tessa

@@ -12,6 +12,8 @@
 
 namespace tessa {
 
+class KeyboardEngine;
+
 struct EngineStats {
   Published<int64_t>& totalKeystrokesSaved;
   Published<int64_t>& totalUndos;
@@ -31,5 +33,8 @@ struct EngineStats {
   // lowers it.
   Published<bool>& showMilestoneNudge;
 };
+
+// `engine.statistics()`, for code that holds the engine without its header.
+EngineStats statisticsOf(KeyboardEngine& engine);
 
 }  // namespace tessa
