@@ -2,9 +2,14 @@
 
 #include <QGuiApplication>
 
+#include "app_core/app_delegate.h"
+#include "app_core/dashboard/dashboard_services.h"
+#include "app_core/delegate_updater.h"
+#include "clipboard/copy_cache_manager.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "l10n/localization.h"
+#include "reliability/telemetry_manager.h"
 #include "ui/dashboard/dashboard_window.h"
 #include "ui/hud/hud_window.h"
 #include "ui/quick_paste/quick_paste_panel.h"
@@ -38,7 +43,19 @@ std::unique_ptr<DashboardWindow> UiFactories::makeDashboardWindow(const std::str
                                                                  double height, std::function<void()> onClose) {
   auto engine = KeyboardEngine::shared();
   if (!engine) return nullptr;
-  return std::make_unique<QtDashboardWindow>(engine, notifications_, title, width, height, std::move(onClose));
+  // The process's one of each, handed to the pages here rather than looked
+  // up by them.
+  DashboardServices services;
+  services.copyCache = CopyCacheManager::shared();
+  services.telemetry = &TelemetryManager::shared();
+  std::weak_ptr<AppDelegate> delegate;
+  if (AppDelegate* d = AppDelegate::shared()) delegate = d->weak_from_this();
+  services.openQuickPaste = [delegate] {
+    if (auto d = delegate.lock()) d->openQuickPaste();
+  };
+  services.updater = delegateUpdater(delegate);
+  return std::make_unique<QtDashboardWindow>(engine, notifications_, title, width, height, std::move(onClose),
+                                             std::move(services));
 }
 
 std::unique_ptr<QuickPastePanelView> UiFactories::makeQuickPastePanel(QuickPastePanelController& controller) {

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
+#include "engine/engine_settings.h"
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -32,8 +32,8 @@ std::string DashboardRootModel::rowTitle(const DashboardSidebarRow& row, const s
   return LocalizedTable::shared().localized(row.key, language, pro);
 }
 
-std::string DashboardRootModel::rowTitle(const DashboardSidebarRow& row, const KeyboardEngine& engine) {
-  return engine.localized(row.key);
+std::string DashboardRootModel::rowTitle(const DashboardSidebarRow& row, const EngineSettings& settings) {
+  return settings.localized(row.key);
 }
 
 std::string DashboardRootModel::versionLine(const std::string* bundleShortVersion) {

@@ -13,7 +13,7 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+struct EngineSettings;
 
 // The pages the detail area can show.
 enum class DashboardPage { setupStatus, usage, keyboardSettings, copyCache, about };
@@ -38,7 +38,7 @@ class DashboardRootModel {
   // The row's title in `language` at the given wording level.
   static std::string rowTitle(const DashboardSidebarRow& row, const std::string& language, bool pro);
   // The row's title in the engine's interface language and wording level.
-  static std::string rowTitle(const DashboardSidebarRow& row, const KeyboardEngine& engine);
+  static std::string rowTitle(const DashboardSidebarRow& row, const EngineSettings& settings);
   // "v" and the application's version.
   static std::string versionLine(const std::string* bundleShortVersion = nullptr);
 

@@ -30,6 +30,7 @@
 #include "base/app_log.h"
 #include "base/diagnostic_log.h"
 #include "dictionaries/word_lists.h"
+#include "engine/engine_notifications.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
 #include "reliability/stability_day.h"
@@ -43,6 +44,9 @@ class TapDeadManSwitch;
 class LanguageSwitcher;
 class TypoHabitStore;
 class TypoHabitTracker;
+struct EngineSettings;
+struct EngineStats;
+struct HudNotices;
 
 // What the engine runs on: the machine (real or simulated), its time and
 // queues, the standard user defaults and the notification center.
@@ -69,17 +73,6 @@ struct EngineEnvironment {
     return env;
   }
 };
-
-// Names of the notifications the engine posts.
-namespace notification {
-inline constexpr const char* appPauseStateChanged = "AppPauseStateChanged";
-inline constexpr const char* capsLockStateChanged = "CapsLockStateChanged";
-inline constexpr const char* axAvailabilityChanged = "AXAvailabilityChanged";
-inline constexpr const char* ignoredWordStateChanged = "IgnoredWordStateChanged";
-inline constexpr const char* appLanguageChanged = "AppLanguageChanged";
-inline constexpr const char* accessibilityStateChanged = "AccessibilityStateChanged";
-inline constexpr const char* secureInputStateChanged = "SecureInputStateChanged";
-}  // namespace notification
 
 class KeyboardEngine final : public ObservableObject, public std::enable_shared_from_this<KeyboardEngine> {
  public:
@@ -109,6 +102,13 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void asyncOnMainWeak(std::function<void(KeyboardEngine&)> fn);
   TaskHandle afterOnMainWeak(double delay, std::function<void(KeyboardEngine&)> fn);
   bool isOnMainThread() const { return env_.runtime.main->runsTasksOnCurrentThread(); }
+
+  // The narrow views a window or page model takes instead of the whole
+  // engine (engine/engine_settings.h, engine_stats.h, hud_notice_sink.h).
+  // Each refers to this engine's own cells and lives no longer than it.
+  EngineSettings settings();
+  EngineStats statistics();
+  HudNotices hudNotices();
 
   // ------------------------------------------------- persisted settings
   Published<std::string> appLanguage;

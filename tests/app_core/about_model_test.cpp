@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app_core/app_delegate.h"
+#include "app_core/delegate_updater.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
@@ -153,9 +154,8 @@ TEST_F(AboutModelTest, ASettingTheDelegateCannotKeepSnapsBackAndIsLogged) {
   EXPECT_EQ(updater.writes.size(), 1u);
 }
 
-TEST_F(AboutModelTest, TheApplicationDelegateIsLookedUpAtEachUse) {
-  // No delegate in this process: the default lookup finds none.
-  ASSERT_EQ(AboutModel::applicationDelegate()(), nullptr);
+TEST_F(AboutModelTest, WithoutAnUpdaterTheButtonOpensTheDownloadPage) {
+  // No updater handed in (no application delegate): the page finds none.
   model = AboutModel::create(*engine);
   model->checkForUpdates();
   EXPECT_EQ(opened().back(), Endpoints::downloadPage());
@@ -184,9 +184,10 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
   env.makeEngine = [this] { return engine; };
   env.checkVocabularyUpdates = [&](auto) { ++vocabularyChecks; };
   auto delegate = AppDelegate::create(std::move(env));
-  ASSERT_NE(AboutModel::applicationDelegate()(), nullptr);
+  AboutModel::UpdaterLookup updater = delegateUpdater(delegate);
+  ASSERT_NE(updater(), nullptr);
 
-  model = AboutModel::create(*engine);
+  model = AboutModel::create(*engine, updater);
   model->appear();
   EXPECT_FALSE(model->isAutoUpdateEnabled());
   model->userSetAutoUpdate(true);
@@ -197,7 +198,7 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
   EXPECT_TRUE(opened().empty());
   model.reset();
   delegate.reset();
-  EXPECT_EQ(AboutModel::applicationDelegate()(), nullptr);
+  EXPECT_EQ(updater(), nullptr) << "the delegate is gone";
 }
 
 TEST_F(AboutModelTest, TheReportSheetFlagFollowsItsOpeningAndClosing) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_settings.h"
 #include "engine/keyboard_engine.h"
 #include "support/engine_fixture.h"
 
@@ -46,9 +47,9 @@ TEST(DashboardRootModelTest, TitlesFollowTheEnginesLanguage) {
   auto engine = fx.start();
   const auto& setup = DashboardRootModel::sidebarRows().front();
   engine->appLanguage.set("th");
-  EXPECT_EQ(DashboardRootModel::rowTitle(setup, *engine), "ความพร้อมระบบ");
+  EXPECT_EQ(DashboardRootModel::rowTitle(setup, engine->settings()), "ความพร้อมระบบ");
   engine->appLanguage.set("en");
-  EXPECT_EQ(DashboardRootModel::rowTitle(setup, *engine), "Setup Status");
+  EXPECT_EQ(DashboardRootModel::rowTitle(setup, engine->settings()), "Setup Status");
   engine.reset();
   fx.engine.reset();
 }

@@ -1,6 +1,5 @@
 #include "app_core/dashboard/about_model.h"
 
-#include "app_core/app_delegate.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 
@@ -8,32 +7,12 @@ namespace tessa {
 
 namespace {
 
-// The application delegate as the page's updater, looked up at each use.
-class DelegateUpdater final : public AboutModel::Updater {
- public:
-  bool automaticallyChecksForUpdates() const override {
-    AppDelegate* d = AppDelegate::shared();
-    return d && d->automaticallyChecksForUpdates();
-  }
-  void setAutomaticallyChecksForUpdates(bool on) override {
-    if (AppDelegate* d = AppDelegate::shared()) d->setAutomaticallyChecksForUpdates(on);
-  }
-  void checkForUpdates() override {
-    if (AppDelegate* d = AppDelegate::shared()) d->checkForUpdates();
-  }
-};
-
 bool isUnreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
          c == '_' || c == '~';
 }
 
 }  // namespace
-
-AboutModel::UpdaterLookup AboutModel::applicationDelegate() {
-  static DelegateUpdater updater;
-  return []() -> Updater* { return AppDelegate::shared() ? &updater : nullptr; };
-}
 
 const std::vector<AboutModel::Feature>& AboutModel::features() {
   static const std::vector<Feature> list{
@@ -56,6 +35,8 @@ void AboutModel::changed() {
 }
 
 std::string AboutModel::text(const std::string& key) const { return engine_.localized(key); }
+
+NotificationCenter& AboutModel::notifications() const { return engine_.notifications(); }
 
 std::string AboutModel::versionLine() { return "Version " + AppInfo::versionString(); }
 

@@ -14,6 +14,7 @@
 namespace tessa {
 
 class KeyboardEngine;
+class NotificationCenter;
 
 class AboutModel : public std::enable_shared_from_this<AboutModel> {
  public:
@@ -28,10 +29,9 @@ class AboutModel : public std::enable_shared_from_this<AboutModel> {
     virtual void setAutomaticallyChecksForUpdates(bool on) = 0;
     virtual void checkForUpdates() = 0;
   };
-  // The updater now, or null when there is no application delegate. The
-  // default asks AppDelegate::shared() at each use.
+  // The updater now, or null when there is none (no application delegate,
+  // or it is gone); asked at each use. An empty lookup means none.
   using UpdaterLookup = std::function<Updater*()>;
-  static UpdaterLookup applicationDelegate();
 
   struct Feature {
     const char* symbol;
@@ -41,10 +41,12 @@ class AboutModel : public std::enable_shared_from_this<AboutModel> {
   };
   static const std::vector<Feature>& features();
 
-  static std::shared_ptr<AboutModel> create(KeyboardEngine& engine, UpdaterLookup updater = applicationDelegate());
+  static std::shared_ptr<AboutModel> create(KeyboardEngine& engine, UpdaterLookup updater = {});
 
   // A text of the page's table in the engine's language.
   std::string text(const std::string& key) const;
+  // Where the engine announces a change of language.
+  NotificationCenter& notifications() const;
   // "Version " and the application's version.
   static std::string versionLine();
   // The credits heading: Thai for "th", English otherwise.

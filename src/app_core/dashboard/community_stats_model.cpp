@@ -1,18 +1,19 @@
 #include "app_core/dashboard/community_stats_model.h"
 
-#include "engine/keyboard_engine.h"
+#include "engine/engine_settings.h"
+#include "engine/hud_notice_sink.h"
 
 namespace tessa {
 
-CommunityStatsModel::Texts CommunityStatsModel::texts(const KeyboardEngine& engine) {
+CommunityStatsModel::Texts CommunityStatsModel::texts(const EngineSettings& settings) {
   Texts t;
-  t.title = engine.localized("about_community_title");
-  t.description = engine.localized("about_community_desc");
-  t.timeSaved = engine.localized("about_community_time_saved");
-  t.users = engine.localized("about_community_users");
-  t.corrections = engine.localized("about_community_corrections");
-  t.shareToggle = engine.localized("about_share_toggle");
-  if (engine.appLanguage.get() == "th") {
+  t.title = settings.localized("about_community_title");
+  t.description = settings.localized("about_community_desc");
+  t.timeSaved = settings.localized("about_community_time_saved");
+  t.users = settings.localized("about_community_users");
+  t.corrections = settings.localized("about_community_corrections");
+  t.shareToggle = settings.localized("about_share_toggle");
+  if (settings.appLanguage.get() == "th") {
     t.pendingHeadline = "✅ ขอบคุณที่ร่วมเดินทางไปด้วยกันครับ!";
     t.pendingBody = "ระบบกำลังรวบรวมเวลาสะสมจากเพื่อนสมาชิก...\nตัวเลขสถิติจะปรากฏขึ้นเมื่อชุมชนของเราใหญ่พอครับ";
     t.liveConfirmation = "✅ ข้อมูลของคุณถูกนับรวมแล้ว";
@@ -44,20 +45,20 @@ std::array<std::string, 3> CommunityStatsModel::cellValues(const CommunityShareS
   return {"——", "——", "——"};
 }
 
-void CommunityStatsModel::join(KeyboardEngine& engine) {
-  engine.isShareUsageTimeEnabled.set(true);
-  engine.hasSeenShareInvitation.set(true);
-  engine.showRevertedNotice(engine.localized("about_share_hud_on"), thanksSubMessage(engine.appLanguage.get()));
+void CommunityStatsModel::join(const EngineSettings& settings, const HudNotices& hud) {
+  settings.isShareUsageTimeEnabled.set(true);
+  settings.hasSeenShareInvitation.set(true);
+  hud.showReverted(settings.localized("about_share_hud_on"), thanksSubMessage(settings.appLanguage.get()));
 }
 
-void CommunityStatsModel::shareAgain(KeyboardEngine& engine) {
-  engine.isShareUsageTimeEnabled.set(true);
-  engine.showRevertedNotice(engine.localized("about_share_hud_on"), thanksSubMessage(engine.appLanguage.get()));
+void CommunityStatsModel::shareAgain(const EngineSettings& settings, const HudNotices& hud) {
+  settings.isShareUsageTimeEnabled.set(true);
+  hud.showReverted(settings.localized("about_share_hud_on"), thanksSubMessage(settings.appLanguage.get()));
 }
 
-void CommunityStatsModel::stopSharing(KeyboardEngine& engine) {
-  engine.isShareUsageTimeEnabled.set(false);
-  engine.showRevertedNotice(engine.localized("about_share_hud_off"), "");
+void CommunityStatsModel::stopSharing(const EngineSettings& settings, const HudNotices& hud) {
+  settings.isShareUsageTimeEnabled.set(false);
+  hud.showReverted(settings.localized("about_share_hud_off"), "");
 }
 
 }  // namespace tessa

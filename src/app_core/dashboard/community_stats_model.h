@@ -10,14 +10,15 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+struct EngineSettings;
+struct HudNotices;
 
 struct CommunityStatsModel {
   struct Texts {
     std::string title, description, timeSaved, users, corrections, shareToggle;
     std::string pendingHeadline, pendingBody, liveConfirmation, optOutNote, shareAgain, stopSharing;
   };
-  static Texts texts(const KeyboardEngine& engine);
+  static Texts texts(const EngineSettings& settings);
   // The second line of the thank-you notice.
   static std::string thanksSubMessage(const std::string& language);
 
@@ -27,11 +28,11 @@ struct CommunityStatsModel {
   static bool showsPlaceholder(const CommunityShareState& state);
 
   // Sharing on and the invitation answered, then the thank-you notice.
-  static void join(KeyboardEngine& engine);
+  static void join(const EngineSettings& settings, const HudNotices& hud);
   // Sharing on, then the same notice; the invitation is left as it was.
-  static void shareAgain(KeyboardEngine& engine);
+  static void shareAgain(const EngineSettings& settings, const HudNotices& hud);
   // Sharing off, then the notice saying so, without a second line.
-  static void stopSharing(KeyboardEngine& engine);
+  static void stopSharing(const EngineSettings& settings, const HudNotices& hud);
 };
 
 }  // namespace tessa

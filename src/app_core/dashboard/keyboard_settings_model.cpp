@@ -31,7 +31,7 @@ size_t KeyboardSettingsModel::intensityIndex(int64_t value) {
 }
 
 KeyboardSettingsModel::KeyboardSettingsModel(KeyboardEngine& engine, LoginItemAccess loginItems)
-    : engine_(engine), loginItems_(std::move(loginItems)) {}
+    : engine_(engine), settings_(engine.settings()), loginItems_(std::move(loginItems)) {}
 
 std::string KeyboardSettingsModel::text(const std::string& key) const { return engine_.localized(key); }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app_core/dashboard/option_card.h"
+#include "engine/engine_settings.h"
 #include "engine/value_types.h"
 
 namespace tessa {
@@ -128,9 +129,12 @@ class KeyboardSettingsModel {
 
   // Looked up in the engine's language and wording level.
   std::string text(const std::string& key) const;
+  // The settings the page shows, and their change announcement.
+  const EngineSettings& settings() const { return settings_; }
 
  private:
   KeyboardEngine& engine_;
+  EngineSettings settings_;
   LoginItemAccess loginItems_;
 };
 

@@ -4,21 +4,23 @@
 #include <cstdio>
 
 #include "app_core/dashboard/share_invitation_model.h"
-#include "engine/keyboard_engine.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_stats.h"
+#include "engine/hud_notice_sink.h"
 #include "l10n/localization.h"
 
 namespace tessa {
 
-MilestoneNudgeModel::Texts MilestoneNudgeModel::texts(const KeyboardEngine& engine) {
+MilestoneNudgeModel::Texts MilestoneNudgeModel::texts(const EngineSettings& settings, const EngineStats& stats) {
   Texts t;
-  t.title = engine.localized("nudge_celebration_title");
-  t.subtitle = formatLocalized(engine.localized("nudge_celebration_subtitle"),
-                               {minutesSaved(engine.totalKeystrokesSaved.get()),
-                                std::to_string(correctionsShown(engine.totalCorrections.get()))});
-  t.join = engine.localized("nudge_btn_join");
-  t.remind = engine.localized("nudge_btn_remind");
-  t.decline = engine.localized("nudge_btn_decline");
-  t.inspect = engine.localized("nudge_inspect_link");
+  t.title = settings.localized("nudge_celebration_title");
+  t.subtitle = formatLocalized(settings.localized("nudge_celebration_subtitle"),
+                               {minutesSaved(stats.totalKeystrokesSaved.get()),
+                                std::to_string(correctionsShown(stats.totalCorrections.get()))});
+  t.join = settings.localized("nudge_btn_join");
+  t.remind = settings.localized("nudge_btn_remind");
+  t.decline = settings.localized("nudge_btn_decline");
+  t.inspect = settings.localized("nudge_inspect_link");
   return t;
 }
 
@@ -35,22 +37,22 @@ int64_t MilestoneNudgeModel::remindThreshold(int64_t totalCorrections) {
   return std::max<int64_t>(totalCorrections + 150, 200);
 }
 
-void MilestoneNudgeModel::join(KeyboardEngine& engine) {
-  engine.isShareUsageTimeEnabled.set(true);
-  engine.hasSeenMilestoneNudge.set(true);
-  engine.showMilestoneNudge.set(false);
-  engine.showRevertedNotice(engine.localized("about_share_hud_on"),
-                            ShareInvitationModel::thanksSubMessage(engine.appLanguage.get()));
+void MilestoneNudgeModel::join(const EngineSettings& settings, const EngineStats& stats, const HudNotices& hud) {
+  settings.isShareUsageTimeEnabled.set(true);
+  settings.hasSeenMilestoneNudge.set(true);
+  stats.showMilestoneNudge.set(false);
+  hud.showReverted(settings.localized("about_share_hud_on"),
+                   ShareInvitationModel::thanksSubMessage(settings.appLanguage.get()));
 }
 
-void MilestoneNudgeModel::remindLater(KeyboardEngine& engine) {
-  engine.remindLaterCorrectionsThreshold.set(remindThreshold(engine.totalCorrections.get()));
-  engine.showMilestoneNudge.set(false);
+void MilestoneNudgeModel::remindLater(const EngineSettings& settings, const EngineStats& stats) {
+  settings.remindLaterCorrectionsThreshold.set(remindThreshold(stats.totalCorrections.get()));
+  stats.showMilestoneNudge.set(false);
 }
 
-void MilestoneNudgeModel::decline(KeyboardEngine& engine) {
-  engine.hasSeenMilestoneNudge.set(true);
-  engine.showMilestoneNudge.set(false);
+void MilestoneNudgeModel::decline(const EngineSettings& settings, const EngineStats& stats) {
+  settings.hasSeenMilestoneNudge.set(true);
+  stats.showMilestoneNudge.set(false);
 }
 
 }  // namespace tessa

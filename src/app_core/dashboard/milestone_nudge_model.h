@@ -6,13 +6,15 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+struct EngineSettings;
+struct EngineStats;
+struct HudNotices;
 
 struct MilestoneNudgeModel {
   struct Texts {
     std::string title, subtitle, join, remind, decline, inspect;
   };
-  static Texts texts(const KeyboardEngine& engine);
+  static Texts texts(const EngineSettings& settings, const EngineStats& stats);
   // Keystrokes saved at 200 a minute, at least half a minute, one decimal.
   static std::string minutesSaved(int64_t totalKeystrokesSaved);
   // The corrections the subtitle names: at least one.
@@ -20,9 +22,9 @@ struct MilestoneNudgeModel {
   // The corrections count at which a reminded nudge comes back.
   static int64_t remindThreshold(int64_t totalCorrections);
 
-  static void join(KeyboardEngine& engine);
-  static void remindLater(KeyboardEngine& engine);
-  static void decline(KeyboardEngine& engine);
+  static void join(const EngineSettings& settings, const EngineStats& stats, const HudNotices& hud);
+  static void remindLater(const EngineSettings& settings, const EngineStats& stats);
+  static void decline(const EngineSettings& settings, const EngineStats& stats);
 };
 
 }  // namespace tessa

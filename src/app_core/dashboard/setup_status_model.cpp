@@ -49,4 +49,8 @@ void SetupStatusModel::confirmRepair() {
 
 std::string SetupStatusModel::text(const std::string& key) const { return engine_.localized(key); }
 
+Subscription SetupStatusModel::subscribeChanges(std::function<void()> callback) {
+  return engine_.subscribeWillChange(std::move(callback));
+}
+
 }  // namespace tessa

@@ -3,9 +3,11 @@
 // the Accessibility permission, the two ways out when it does not, and the
 // confirmation in front of the repair. The state follows the engine's
 // published trust flag; only the confirmation is the page's own.
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "base/observable.h"
 #include "hud/unified_menu_state.h"
 
 namespace tessa {
@@ -41,6 +43,9 @@ class SetupStatusModel {
 
   // Looked up in the engine's language and wording level.
   std::string text(const std::string& key) const;
+  // Called before every write of the engine's cells (the grant among them);
+  // read the state once the write is done.
+  Subscription subscribeChanges(std::function<void()> callback);
 
  private:
   KeyboardEngine& engine_;

@@ -1,6 +1,8 @@
 #include "app_core/dashboard/share_invitation_model.h"
 
-#include "engine/keyboard_engine.h"
+#include "base/user_defaults.h"
+#include "engine/engine_settings.h"
+#include "engine/hud_notice_sink.h"
 
 namespace tessa {
 
@@ -27,17 +29,17 @@ std::string ShareInvitationModel::thanksSubMessage(const std::string& language) 
                           : "Change anytime in Settings or About view";
 }
 
-void ShareInvitationModel::accept(KeyboardEngine& engine) {
-  engine.hasSeenShareInvitation.set(true);
-  engine.isShareUsageTimeEnabled.set(true);
-  engine.defaults().setBool(kHasPromptedTelemetrySharingKey, true);
-  engine.showRevertedNotice(engine.localized("about_share_hud_on"), thanksSubMessage(engine.appLanguage.get()));
+void ShareInvitationModel::accept(const EngineSettings& settings, const HudNotices& hud) {
+  settings.hasSeenShareInvitation.set(true);
+  settings.isShareUsageTimeEnabled.set(true);
+  settings.defaults.setBool(kHasPromptedTelemetrySharingKey, true);
+  hud.showReverted(settings.localized("about_share_hud_on"), thanksSubMessage(settings.appLanguage.get()));
 }
 
-void ShareInvitationModel::decline(KeyboardEngine& engine) {
-  engine.hasSeenShareInvitation.set(true);
-  engine.isShareUsageTimeEnabled.set(false);
-  engine.defaults().setBool(kHasPromptedTelemetrySharingKey, true);
+void ShareInvitationModel::decline(const EngineSettings& settings) {
+  settings.hasSeenShareInvitation.set(true);
+  settings.isShareUsageTimeEnabled.set(false);
+  settings.defaults.setBool(kHasPromptedTelemetrySharingKey, true);
 }
 
 }  // namespace tessa

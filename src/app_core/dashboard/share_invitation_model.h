@@ -7,7 +7,8 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+struct EngineSettings;
+struct HudNotices;
 
 struct ShareInvitationModel {
   // Written by the sheet and the onboarding's consent page; nothing reads it.
@@ -25,8 +26,8 @@ struct ShareInvitationModel {
   static Texts texts(const std::string& language);
   static std::string thanksSubMessage(const std::string& language);
 
-  static void accept(KeyboardEngine& engine);
-  static void decline(KeyboardEngine& engine);
+  static void accept(const EngineSettings& settings, const HudNotices& hud);
+  static void decline(const EngineSettings& settings);
 };
 
 }  // namespace tessa

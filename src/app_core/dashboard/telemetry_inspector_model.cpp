@@ -36,9 +36,8 @@ const TelemetryInspectorModel::Texts& TelemetryInspectorModel::textsFor(const st
 }
 
 std::shared_ptr<TelemetryInspectorModel> TelemetryInspectorModel::create(KeyboardEngine& engine,
-                                                                         TelemetryManager* telemetry) {
-  return std::shared_ptr<TelemetryInspectorModel>(
-      new TelemetryInspectorModel(engine, telemetry ? *telemetry : TelemetryManager::shared()));
+                                                                         TelemetryManager& telemetry) {
+  return std::shared_ptr<TelemetryInspectorModel>(new TelemetryInspectorModel(engine, telemetry));
 }
 
 TelemetryInspectorModel::TelemetryInspectorModel(KeyboardEngine& engine, TelemetryManager& telemetry)

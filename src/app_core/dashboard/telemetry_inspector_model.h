@@ -28,8 +28,8 @@ class TelemetryInspectorModel : public std::enable_shared_from_this<TelemetryIns
   // Thai for "th", English for every other language.
   static const Texts& textsFor(const std::string& appLanguage);
 
-  // The payload comes from `telemetry` (the shared sender by default).
-  static std::shared_ptr<TelemetryInspectorModel> create(KeyboardEngine& engine, TelemetryManager* telemetry = nullptr);
+  // The payload comes from `telemetry`.
+  static std::shared_ptr<TelemetryInspectorModel> create(KeyboardEngine& engine, TelemetryManager& telemetry);
 
   const Texts& texts() const;
   // What a send would post now, unchanged.

@@ -36,6 +36,12 @@ std::shared_ptr<UptimeDashboardModel> UptimeDashboardModel::create(const std::sh
   return model;
 }
 
+std::shared_ptr<UptimeDashboardModel> UptimeDashboardModel::create(KeyboardEngine& engine,
+                                                                   std::function<void()> changed,
+                                                                   std::optional<std::string> totalsURL) {
+  return create(engine.shared_from_this(), std::move(changed), std::move(totalsURL));
+}
+
 UptimeDashboardModel::UptimeDashboardModel(const std::shared_ptr<KeyboardEngine>& engine,
                                            std::function<void()> changed, std::string totalsURL)
     : engine_(engine), main_(engine->mainQueue()), changed_(std::move(changed)) {

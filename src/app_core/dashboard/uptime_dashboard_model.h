@@ -38,6 +38,8 @@ class UptimeDashboardModel : public std::enable_shared_from_this<UptimeDashboard
   static std::shared_ptr<UptimeDashboardModel> create(const std::shared_ptr<KeyboardEngine>& engine,
                                                       std::function<void()> changed,
                                                       std::optional<std::string> totalsURL = std::nullopt);
+  static std::shared_ptr<UptimeDashboardModel> create(KeyboardEngine& engine, std::function<void()> changed,
+                                                      std::optional<std::string> totalsURL = std::nullopt);
   ~UptimeDashboardModel();
   UptimeDashboardModel(const UptimeDashboardModel&) = delete;
   UptimeDashboardModel& operator=(const UptimeDashboardModel&) = delete;

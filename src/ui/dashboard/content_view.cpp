@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "engine/engine_settings.h"
 #include "engine/keyboard_engine.h"
 #include "ui/dashboard/dashboard_pages.h"
 #include "ui/dashboard/onboarding_sheet.h"
@@ -72,8 +73,9 @@ QPixmap applicationIconPixmap(int side, qreal devicePixelRatio) {
   return pixmap;
 }
 
-ContentView::ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent)
-    : QWidget(parent), engine_(std::move(engine)), model_(engine_->hasCompletedOnboarding.get()) {
+ContentView::ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent,
+                         DashboardServices services)
+    : QWidget(parent), engine_(std::move(engine)), services_(std::move(services)), model_(engine_->hasCompletedOnboarding.get()) {
   setObjectName("dashboardContent");
   setFixedSize(kWidth, kHeight);
 
@@ -133,7 +135,7 @@ QWidget* ContentView::buildSidebar() {
       rowLayout->addStretch(1);
       rowLayout->addWidget(divider(rows, "dashboardRowsDivider", Qt::Horizontal, 12));
     }
-    auto* button = new SidebarButton(qs(DashboardRootModel::rowTitle(row, *engine_)), row.symbol, rows);
+    auto* button = new SidebarButton(qs(DashboardRootModel::rowTitle(row, engine_->settings())), row.symbol, rows);
     button->setObjectName(QStringLiteral("sidebarRow%1").arg(row.tab));
     int tab = row.tab;
     connect(button, &QAbstractButton::clicked, this, [this, tab] { selectTab(tab); });
@@ -216,7 +218,7 @@ void ContentView::showCurrentPage() {
     page_->setObjectName(QString());
     page_->deleteLater();
   }
-  page_ = makeDashboardPage(shownPage_, *engine_, detail_);
+  page_ = makeDashboardPage(shownPage_, *engine_, detail_, services_);
   detailLayout_->addWidget(page_);
   page_->show();
 }
@@ -228,7 +230,7 @@ void ContentView::updateRows() {
 
 void ContentView::retitle() {
   const auto& rows = DashboardRootModel::sidebarRows();
-  for (size_t i = 0; i < rows.size(); ++i) rows_[i]->setTitle(qs(DashboardRootModel::rowTitle(rows[i], *engine_)));
+  for (size_t i = 0; i < rows.size(); ++i) rows_[i]->setTitle(qs(DashboardRootModel::rowTitle(rows[i], engine_->settings())));
   // The pages follow the language themselves.
 }
 
@@ -240,7 +242,7 @@ void ContentView::showEvent(QShowEvent* event) {
 
 void ContentView::presentOnboardingIfNeeded() {
   if (!model_.showOnboarding() || sheet_ || !isVisible()) return;
-  auto* sheet = new OnboardingSheet(*engine_, this);
+  auto* sheet = new OnboardingSheet(*engine_, this, services_.telemetry);
   std::weak_ptr<KeyboardEngine> engine = engine_;
   sheet->setRepairAction([engine] {
     if (auto e = engine.lock()) e->repairAccessibilityGrant(false, true);

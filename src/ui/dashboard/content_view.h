@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "app_core/dashboard/dashboard_services.h"
 #include "app_core/dashboard_root_model.h"
 #include "base/notification_center.h"
 
@@ -29,7 +30,8 @@ class ContentView final : public QWidget {
   static constexpr int kHeight = 480;
   static constexpr int kSidebarWidth = 190;
 
-  ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent = nullptr);
+  ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent = nullptr,
+              DashboardServices services = {});
   ~ContentView() override;
 
   const DashboardRootModel& model() const { return model_; }
@@ -54,6 +56,7 @@ class ContentView final : public QWidget {
   void presentOnboardingIfNeeded();
 
   std::shared_ptr<KeyboardEngine> engine_;
+  DashboardServices services_;
   DashboardRootModel model_;
   std::vector<SidebarButton*> rows_;
   QWidget* detail_ = nullptr;

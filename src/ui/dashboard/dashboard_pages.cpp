@@ -3,9 +3,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app_core/app_delegate.h"
 #include "app_core/dashboard/community_share_state.h"
-#include "clipboard/copy_cache_manager.h"
 #include "engine/keyboard_engine.h"
 #include "platform/login_items.h"
 #include "ui/dashboard/pages/about_page.h"
@@ -29,14 +27,17 @@ const char* dashboardPageObjectName(DashboardPage page) {
   return "page.setupStatus";
 }
 
-QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent) {
+QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent,
+                           const DashboardServices& services) {
   QWidget* widget = nullptr;
   switch (page) {
     case DashboardPage::usage: {
       auto* usage = new UptimeDashboardView(engine, parent);
       // The milestone card's "inspect" opens the payload inspector over the page.
-      QObject::connect(usage, &UptimeDashboardView::payloadInspectorRequested, usage, [usage, &engine] {
-        auto* inspector = new TelemetryInspectorSheet(engine, usage->window());
+      TelemetryManager* telemetry = services.telemetry;
+      QObject::connect(usage, &UptimeDashboardView::payloadInspectorRequested, usage, [usage, &engine, telemetry] {
+        if (!telemetry) return;
+        auto* inspector = new TelemetryInspectorSheet(engine, usage->window(), *telemetry);
         inspector->setAttribute(Qt::WA_DeleteOnClose);
         inspector->open();
       });
@@ -45,19 +46,20 @@ QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* 
     }
     case DashboardPage::about:
       // The about page shows the community box without public totals.
-      widget = new AboutPage(engine, parent, nullptr, [](KeyboardEngine& e, QWidget* boxParent) -> QWidget* {
+      widget = new AboutPage(engine, parent, AboutModel::create(engine, services.updater),
+                             [](KeyboardEngine& e, QWidget* boxParent) -> QWidget* {
         auto state = communityShareState(e.isShareUsageTimeEnabled.get(), std::nullopt, e.defaults());
-        return new CommunityStatsWidget(e, state, boxParent);
+        return new CommunityStatsWidget(e.settings(), e.hudNotices(), state, boxParent);
       });
       break;
     case DashboardPage::setupStatus: widget = new SetupStatusPage(engine, parent); break;
     case DashboardPage::copyCache: {
       CopyCacheSettingsEnvironment env;
-      env.manager = CopyCacheManager::shared();
+      env.manager = services.copyCache;
       env.main = &engine.mainQueue();
       // The panel is the delegate's: the page only asks for it.
-      env.openQuickPaste = [] {
-        if (AppDelegate* delegate = AppDelegate::shared()) delegate->openQuickPaste();
+      env.openQuickPaste = [open = services.openQuickPaste] {
+        if (open) open();
       };
       env.log = [&engine](const std::string& line) { engine.log(line); };
       widget = new CopyCacheSettingsPage(std::move(env), parent);

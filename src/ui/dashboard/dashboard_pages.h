@@ -3,6 +3,7 @@
 // afresh each time its tab is chosen and owned by the detail area.
 #include <QWidget>
 
+#include "app_core/dashboard/dashboard_services.h"
 #include "app_core/dashboard_root_model.h"
 
 namespace tessa {
@@ -12,6 +13,7 @@ class KeyboardEngine;
 // The object name of `page`'s widget: "page.setupStatus", "page.usage", …
 const char* dashboardPageObjectName(DashboardPage page);
 
-QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent);
+QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* parent,
+                           const DashboardServices& services = {});
 
 }  // namespace tessa

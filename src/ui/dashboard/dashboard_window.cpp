@@ -12,7 +12,7 @@
 namespace tessa {
 
 DashboardFrame::DashboardFrame(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
-                               std::function<void()> onClose)
+                               std::function<void()> onClose, DashboardServices services)
     : QWidget(nullptr,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
                   Qt::CustomizeWindowHint),
@@ -22,7 +22,7 @@ DashboardFrame::DashboardFrame(std::shared_ptr<KeyboardEngine> engine, Notificat
   setAttribute(Qt::WA_QuitOnClose, false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  content_ = new ContentView(std::move(engine), notifications, this);
+  content_ = new ContentView(std::move(engine), notifications, this, std::move(services));
   layout->addWidget(content_);
 }
 
@@ -35,8 +35,8 @@ void DashboardFrame::closeEvent(QCloseEvent* event) {
 
 QtDashboardWindow::QtDashboardWindow(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
                                      const std::string& title, double width, double height,
-                                     std::function<void()> onClose)
-    : frame_(new DashboardFrame(std::move(engine), notifications, std::move(onClose))) {
+                                     std::function<void()> onClose, DashboardServices services)
+    : frame_(new DashboardFrame(std::move(engine), notifications, std::move(onClose), std::move(services))) {
   frame_->setWindowTitle(QString::fromStdString(title));
   QSize size(static_cast<int>(std::lround(width)), static_cast<int>(std::lround(height)));
   frame_->setFixedSize(size);

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "app_core/app_delegate.h"
+#include "app_core/dashboard/dashboard_services.h"
 
 namespace tessa {
 
@@ -22,7 +23,8 @@ class DashboardFrame final : public QWidget {
   Q_OBJECT
 
  public:
-  DashboardFrame(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, std::function<void()> onClose);
+  DashboardFrame(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, std::function<void()> onClose,
+                 DashboardServices services = {});
   ContentView* contentView() const { return content_; }
 
  protected:
@@ -36,7 +38,8 @@ class DashboardFrame final : public QWidget {
 class QtDashboardWindow final : public DashboardWindow {
  public:
   QtDashboardWindow(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
-                    const std::string& title, double width, double height, std::function<void()> onClose);
+                    const std::string& title, double width, double height, std::function<void()> onClose,
+                    DashboardServices services = {});
   ~QtDashboardWindow() override;
 
   void makeKeyAndOrderFront() override;

@@ -19,7 +19,8 @@ namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
-OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
+OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry)
+    : QDialog(parent), engine_(engine), telemetry_(telemetry) {
   setObjectName("onboardingSheet");
   setWindowModality(Qt::WindowModal);
   setModal(true);
@@ -120,7 +121,8 @@ void OnboardingSheet::presentRepairAlert() {
 
 // A read-only look at exactly what a statistics send would post now.
 void OnboardingSheet::presentPayloadInspector() {
-  auto* inspector = new TelemetryInspectorSheet(engine_, this);
+  if (!telemetry_) return;
+  auto* inspector = new TelemetryInspectorSheet(engine_, this, *telemetry_);
   inspector->setWindowModality(Qt::WindowModal);
   inspector_ = inspector;
   connect(inspector, &QDialog::finished, this, [this, inspector] {

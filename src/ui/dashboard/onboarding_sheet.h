@@ -20,13 +20,15 @@ class QVBoxLayout;
 namespace tessa {
 
 class KeyboardEngine;
+class TelemetryManager;
 class ProgressDots;
 
 class OnboardingSheet final : public QDialog {
   Q_OBJECT
 
  public:
-  OnboardingSheet(KeyboardEngine& engine, QWidget* parent);
+  // The payload inspector is offered only with a `telemetry` sender to preview.
+  OnboardingSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry = nullptr);
   ~OnboardingSheet() override;
 
   OnboardingModel& model() const { return *model_; }
@@ -46,6 +48,7 @@ class OnboardingSheet final : public QDialog {
   void presentPayloadInspector();
 
   KeyboardEngine& engine_;
+  TelemetryManager* telemetry_ = nullptr;
   std::shared_ptr<OnboardingModel> model_;
   std::function<void()> repairAction_;
   ProgressDots* dots_ = nullptr;

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/content_view.h"
 #include "ui/onboarding/onboarding_widgets.h"
 #include "ui/system_colors.h"

@@ -19,7 +19,7 @@ namespace tessa {
 using namespace parts;
 
 TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent,
-                                                 TelemetryManager* telemetry)
+                                                 TelemetryManager& telemetry)
     : QDialog(parent), model_(TelemetryInspectorModel::create(engine, telemetry)) {
   const TelemetryInspectorModel::Texts& t = model_->texts();
   setObjectName("telemetryInspectorSheet");

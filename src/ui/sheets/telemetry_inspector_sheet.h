@@ -21,8 +21,8 @@ class TelemetryInspectorSheet final : public QDialog {
   static constexpr int kWidth = 480;
   static constexpr int kPayloadMaxHeight = 220;
 
-  // The payload comes from `telemetry` (the shared sender by default).
-  TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry = nullptr);
+  // The payload comes from `telemetry`.
+  TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager& telemetry);
   ~TelemetryInspectorSheet() override;
 
   TelemetryInspectorModel& model() const { return *model_; }

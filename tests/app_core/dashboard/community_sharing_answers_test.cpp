@@ -6,6 +6,9 @@
 #include "app_core/dashboard/milestone_nudge_model.h"
 #include "app_core/dashboard/share_invitation_model.h"
 #include "app_core/dashboard/dashboard_fixture.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_stats.h"
+#include "engine/hud_notice_sink.h"
 
 namespace tessa {
 namespace {
@@ -16,15 +19,15 @@ const std::string kThanks = "Sharing enabled. Thank you for supporting our commu
 class SharingAnswersTest : public ::testing::Test, protected test::DashboardFixture {};
 
 TEST_F(SharingAnswersTest, CommunityBoxButtons) {
-  CommunityStatsModel::join(*engine);
+  CommunityStatsModel::join(engine->settings(), engine->hudNotices());
   EXPECT_TRUE(engine->isShareUsageTimeEnabled.get());
   EXPECT_TRUE(engine->hasSeenShareInvitation.get());
-  CommunityStatsModel::stopSharing(*engine);
+  CommunityStatsModel::stopSharing(engine->settings(), engine->hudNotices());
   EXPECT_FALSE(engine->isShareUsageTimeEnabled.get());
   EXPECT_TRUE(engine->hasSeenShareInvitation.get());
   engine->hasSeenShareInvitation.set(false);
   engine->appLanguage.set("th");
-  CommunityStatsModel::shareAgain(*engine);
+  CommunityStatsModel::shareAgain(engine->settings(), engine->hudNotices());
   EXPECT_TRUE(engine->isShareUsageTimeEnabled.get());
   EXPECT_FALSE(engine->hasSeenShareInvitation.get()) << "share again leaves the invitation as it was";
   EXPECT_EQ(notices(), (Notices{{kThanks, "Turn off anytime on this page or the About view"},
@@ -36,12 +39,12 @@ TEST_F(SharingAnswersTest, CommunityBoxButtons) {
 TEST_F(SharingAnswersTest, CommunityBoxTextsAndValues) {
   for (const char* language : {"en", "zh", "ja", "vi", "lo"}) {
     engine->appLanguage.set(language);
-    auto t = CommunityStatsModel::texts(*engine);
+    auto t = CommunityStatsModel::texts(engine->settings());
     EXPECT_EQ(t.stopSharing, "Stop Sharing") << language;
     EXPECT_EQ(t.title, "Community Stats") << language;
   }
   engine->appLanguage.set("th");
-  auto t = CommunityStatsModel::texts(*engine);
+  auto t = CommunityStatsModel::texts(engine->settings());
   EXPECT_EQ(t.title, "สถิติชุมชน");
   EXPECT_EQ(t.pendingBody, "ระบบกำลังรวบรวมเวลาสะสมจากเพื่อนสมาชิก...\nตัวเลขสถิติจะปรากฏขึ้นเมื่อชุมชนของเราใหญ่พอครับ");
 
@@ -57,15 +60,15 @@ TEST_F(SharingAnswersTest, CommunityBoxTextsAndValues) {
 
 TEST_F(SharingAnswersTest, InvitationAnswers) {
   engine->isShareUsageTimeEnabled.set(true);
-  ShareInvitationModel::decline(*engine);
+  ShareInvitationModel::decline(engine->settings());
   EXPECT_FALSE(engine->isShareUsageTimeEnabled.get());
   EXPECT_TRUE(engine->hasSeenShareInvitation.get());
   EXPECT_TRUE(fx.defaults->boolForKey(ShareInvitationModel::kHasPromptedTelemetrySharingKey));
   EXPECT_TRUE(notices().empty());
 
   // Accepting twice writes the same again and thanks each time.
-  ShareInvitationModel::accept(*engine);
-  ShareInvitationModel::accept(*engine);
+  ShareInvitationModel::accept(engine->settings(), engine->hudNotices());
+  ShareInvitationModel::accept(engine->settings(), engine->hudNotices());
   EXPECT_TRUE(engine->isShareUsageTimeEnabled.get());
   EXPECT_EQ(notices(), (Notices{{kThanks, "Change anytime in Settings or About view"},
                                 {kThanks, "Change anytime in Settings or About view"}}));
@@ -84,19 +87,19 @@ TEST_F(SharingAnswersTest, MilestoneTexts) {
   EXPECT_EQ(MilestoneNudgeModel::minutesSaved(12345), "61.7");
   engine->totalCorrections.set(0);
   engine->totalKeystrokesSaved.set(300);
-  EXPECT_EQ(MilestoneNudgeModel::texts(*engine).subtitle,
+  EXPECT_EQ(MilestoneNudgeModel::texts(engine->settings(), engine->statistics()).subtitle,
             "You have saved 1.5 mins of typing time (1 words corrected). Would you like to contribute these numbers "
             "to the community dashboard?");
   engine->appLanguage.set("th");
   engine->totalCorrections.set(57);
-  EXPECT_EQ(MilestoneNudgeModel::texts(*engine).subtitle,
+  EXPECT_EQ(MilestoneNudgeModel::texts(engine->settings(), engine->statistics()).subtitle,
             "คุณประหยัดเวลากดลบไปแล้ว 1.5 นาที (ช่วยแก้คำผิดสะสม 57 คำ) ร่วมส่งตัวเลขเวลานี้ขึ้นแดชบอร์ดชุมชนไหมครับ?");
 }
 
 TEST_F(SharingAnswersTest, MilestoneAnswers) {
   // Join: sharing on, nudge ended for good, the invitation untouched.
   engine->showMilestoneNudge.set(true);
-  MilestoneNudgeModel::join(*engine);
+  MilestoneNudgeModel::join(engine->settings(), engine->statistics(), engine->hudNotices());
   EXPECT_TRUE(engine->isShareUsageTimeEnabled.get());
   EXPECT_TRUE(engine->hasSeenMilestoneNudge.get());
   EXPECT_FALSE(engine->showMilestoneNudge.get());
@@ -106,7 +109,7 @@ TEST_F(SharingAnswersTest, MilestoneAnswers) {
   // Decline: sharing unchanged, no notice.
   engine->hasSeenMilestoneNudge.set(false);
   engine->showMilestoneNudge.set(true);
-  MilestoneNudgeModel::decline(*engine);
+  MilestoneNudgeModel::decline(engine->settings(), engine->statistics());
   EXPECT_TRUE(engine->isShareUsageTimeEnabled.get());
   EXPECT_TRUE(engine->hasSeenMilestoneNudge.get());
   EXPECT_EQ(notices().size(), 1u);
@@ -119,7 +122,7 @@ TEST_F(SharingAnswersTest, ARemindedNudgeComesBackOnlyAtTheNewThreshold) {
   engine->hasSeenShareInvitation.set(true);
   engine->totalCorrections.set(120);
   engine->showMilestoneNudge.set(true);
-  MilestoneNudgeModel::remindLater(*engine);
+  MilestoneNudgeModel::remindLater(engine->settings(), engine->statistics());
   EXPECT_EQ(engine->remindLaterCorrectionsThreshold.get(), 270);
   EXPECT_FALSE(engine->showMilestoneNudge.get());
   EXPECT_FALSE(engine->hasSeenMilestoneNudge.get());

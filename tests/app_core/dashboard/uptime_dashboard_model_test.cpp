@@ -5,6 +5,9 @@
 #include "app_core/dashboard/community_stats_model.h"
 #include "base/endpoints.h"
 #include "app_core/dashboard/dashboard_fixture.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_stats.h"
+#include "engine/hud_notice_sink.h"
 
 namespace tessa {
 namespace {
@@ -64,11 +67,11 @@ TEST_F(UptimeDashboardModelTest, SharingShowsPendingUntilTheTotalsArriveThenLive
   // Off and on again: the earlier totals show at once while a new request
   // runs. Sharing began before the page existed, so stopping reads as never
   // having shared from a page.
-  CommunityStatsModel::stopSharing(*engine);
+  CommunityStatsModel::stopSharing(engine->settings(), engine->hudNotices());
   fx.runner.runUntilIdle();
   EXPECT_EQ(page->shareState().kind, Kind::preview);
   body = answer(200, R"({"contributors": 13, "total_usage_hours": 30, "total_corrections": 400})");
-  CommunityStatsModel::shareAgain(*engine);
+  CommunityStatsModel::shareAgain(engine->settings(), engine->hudNotices());
   fx.runner.runUntilIdle();
   EXPECT_EQ(page->shareState(), CommunityShareState::live({"25.0", 12, "345"}));
   settle();
@@ -99,16 +102,16 @@ TEST_F(UptimeDashboardModelTest, WasEverSharingIsRecordedOnlyWhileThePageLivesAn
   EXPECT_EQ(requests, 0) << "no fetch while not sharing";
 
   // Off from the box writes nothing.
-  CommunityStatsModel::stopSharing(*engine);
+  CommunityStatsModel::stopSharing(engine->settings(), engine->hudNotices());
   fx.runner.runUntilIdle();
   EXPECT_FALSE(fx.defaults->hasStoredValue(kWasEverSharingKey));
 
   // On from the box while the page is shown: recorded, and a fetch starts.
-  CommunityStatsModel::join(*engine);
+  CommunityStatsModel::join(engine->settings(), engine->hudNotices());
   fx.runner.runUntilIdle();
   EXPECT_TRUE(fx.defaults->boolForKey(kWasEverSharingKey));
   EXPECT_EQ(page->totalsClient().requestsStarted(), 1u);
-  CommunityStatsModel::stopSharing(*engine);
+  CommunityStatsModel::stopSharing(engine->settings(), engine->hudNotices());
   fx.runner.runUntilIdle();
   EXPECT_EQ(page->shareState().kind, Kind::optOut);
 
@@ -195,7 +198,7 @@ TEST_F(UptimeDashboardModelTest, TheInvitationIsAskedForSixTenthsAfterEachAppear
 
   // Answered from the community box within the delay: not asked.
   page = open();
-  CommunityStatsModel::join(*engine);
+  CommunityStatsModel::join(engine->settings(), engine->hudNotices());
   fx.runner.advance(1);
   EXPECT_FALSE(page->showInvitationSheet());
   page = open();

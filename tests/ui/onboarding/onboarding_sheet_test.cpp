@@ -49,7 +49,7 @@ class OnboardingSheetTest : public ::testing::Test {
   static void settle() { test::settle(); }
   OnboardingSheet& open(const std::string& language) {
     engine->appLanguage.set(language);
-    sheet = std::make_unique<OnboardingSheet>(*engine, nullptr);
+    sheet = std::make_unique<OnboardingSheet>(*engine, nullptr, &telemetry);
     sheet->open();
     settle();
     return *sheet;
@@ -58,7 +58,9 @@ class OnboardingSheetTest : public ::testing::Test {
   OnboardingSheet& openOverDashboard(const std::string& language) {
     engine->appLanguage.set(language);
     engine->hasCompletedOnboarding.set(false);
-    view = std::make_unique<ContentView>(engine, fx.notifications);
+    DashboardServices services;
+    services.telemetry = &telemetry;
+    view = std::make_unique<ContentView>(engine, fx.notifications, nullptr, std::move(services));
     view->show();
     settle();
     auto* shown = qobject_cast<OnboardingSheet*>(view->onboardingSheet());
@@ -86,6 +88,7 @@ class OnboardingSheetTest : public ::testing::Test {
   test::EngineFixture fx;
   SimDesktop desk;
   std::shared_ptr<KeyboardEngine> engine;
+  TelemetryManager telemetry{"https://telemetry.test/api/telemetry/ingest"};
   std::unique_ptr<OnboardingSheet> sheet;
   std::unique_ptr<ContentView> view;
 };
@@ -236,7 +239,7 @@ TEST_F(OnboardingSheetTest, DeclineAndTheInspectorLeaveTheAnswersAsGiven) {
   EXPECT_EQ(inspector->windowModality(), Qt::WindowModal);
   auto* payload = find<QLabel>(*inspector, "inspector.payload");
   ASSERT_NE(payload, nullptr);
-  EXPECT_EQ(payload->text().toStdString(), TelemetryManager::shared().payloadPreview(*engine));
+  EXPECT_EQ(payload->text().toStdString(), telemetry.payloadPreview(*engine));
   click(*inspector, "inspector.close");
   EXPECT_EQ(s.payloadInspector(), nullptr);
   EXPECT_EQ(answers(), before);

@@ -67,7 +67,7 @@ class ReportSheetsTest : public ::testing::Test {
   }
   TelemetryInspectorSheet& openInspector(const std::string& language) {
     engine->appLanguage.set(language);
-    inspector = new TelemetryInspectorSheet(*engine, &host, &telemetry);
+    inspector = new TelemetryInspectorSheet(*engine, &host, telemetry);
     inspector->open();
     settle();
     return *inspector;

@@ -10,7 +10,8 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/about_model.h"
-#include "engine/keyboard_engine.h"
+#include "base/notification_center.h"
+#include "engine/engine_notifications.h"
 #include "ui/sheets/problem_report_sheet.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/symbol_icons.h"
@@ -56,7 +57,7 @@ AboutPage::AboutPage(KeyboardEngine& engine, QWidget* parent, std::shared_ptr<Ab
 
   model_->onChange = [this] { refresh(); };
   subscriptions_.push_back(
-      engine_.notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
+      model_->notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
         QMetaObject::invokeMethod(this, [this] { retext(); });
       }));
   retext();

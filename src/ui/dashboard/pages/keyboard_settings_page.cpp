@@ -10,7 +10,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/pages/option_card.h"
 #include "ui/dashboard/pages/page_parts.h"
 #include "ui/system_colors.h"
@@ -20,10 +19,10 @@ namespace tessa {
 using namespace page_parts;
 
 KeyboardSettingsPage::KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAccess loginItems, QWidget* parent)
-    : PageScrollArea(parent), engine_(engine), model_(engine, std::move(loginItems)) {
+    : PageScrollArea(parent), model_(engine, std::move(loginItems)), settings_(model_.settings()) {
   build();
   refresh();
-  engineChanges_ = engine_.subscribeWillChange([this] { scheduleRefresh(); });
+  engineChanges_ = settings_.subscribeWillChange([this] { scheduleRefresh(); });
 }
 
 KeyboardSettingsPage::~KeyboardSettingsPage() = default;
@@ -261,11 +260,9 @@ void KeyboardSettingsPage::refresh() {
   // The engine announces every write, counters included, several times a
   // second while typing; the texts and boxes are laid out again only when
   // something they show has changed.
-  std::string shown = engine_.appLanguage.get() + "|" + std::string(rawValue(engine_.appCopywritingLevel.get())) +
-                      "|" + std::to_string(rawValue(engine_.switcherKey.get())) + "|" +
-                      std::to_string(engine_.isHapticFeedbackEnabled.get()) +
-                      std::to_string(engine_.isAccessibilityGranted.get()) +
-                      std::to_string(model_.showsSpotlightWarning());
+  ShownState shown{settings_.appLanguage.get(),  settings_.appCopywritingLevel.get(), settings_.switcherKey.get(),
+                   settings_.isHapticFeedbackEnabled.get(), model_.showsSecurityButton(),
+                   model_.showsSpotlightWarning()};
   bool layoutChanged = shown != shownState_;
   shownState_ = shown;
   if (layoutChanged) refreshLayout();
@@ -286,7 +283,7 @@ void KeyboardSettingsPage::refreshLayout() {
     else if (auto* b = qobject_cast<QAbstractButton*>(target)) b->setText(text);
   }
 
-  SwitcherKey key = engine_.switcherKey.get();
+  SwitcherKey key = settings_.switcherKey.get();
   for (auto& [value, card] : cards_) card->setSelected(value == key);
   spotlightBox_->setVisible(model_.showsSpotlightWarning());
 
@@ -299,12 +296,12 @@ void KeyboardSettingsPage::refreshLayout() {
     noteLines_[i]->setText(i < lines.size() ? withBoldMarks(qs(lines[i])) : QString());
   }
 
-  bool pro = engine_.appCopywritingLevel.get() == CopywritingLevel::pro;
+  bool pro = settings_.appCopywritingLevel.get() == CopywritingLevel::pro;
   levelLayman_->setChecked(!pro);
   levelPro_->setChecked(pro);
   {
     QSignalBlocker block(hapticToggle_);
-    hapticToggle_->setChecked(engine_.isHapticFeedbackEnabled.get());
+    hapticToggle_->setChecked(settings_.isHapticFeedbackEnabled.get());
   }
   bool device = model_.hasHapticDevice();
   hapticToggle_->setEnabled(device);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,12 +48,20 @@ class KeyboardSettingsPage final : public PageScrollArea {
   void scheduleRefresh();
   QComboBox* intensityPicker(const char* key, const char* accessibleName, const char* name, QWidget* parent);
 
-  KeyboardEngine& engine_;
   KeyboardSettingsModel model_;
+  const EngineSettings& settings_;
   Subscription engineChanges_;
   CoalescedCall refreshSoon_{this, [this] { refresh(); }};
-  // What the texts and boxes were last laid out for.
-  std::string shownState_;
+  // What the texts and boxes were last laid out for: the engine announces
+  // every write, counters included, so the page compares what it shows.
+  struct ShownState {
+    std::string language;
+    CopywritingLevel level;
+    SwitcherKey key;
+    bool haptic, securityButton, spotlightWarning;
+    bool operator==(const ShownState&) const = default;
+  };
+  std::optional<ShownState> shownState_;
 
   QWidget* content_ = nullptr;
   std::vector<std::pair<SwitcherKey, OptionCard*>> cards_;

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/pages/option_card.h"
 #include "ui/dashboard/pages/page_parts.h"
 #include "ui/symbol_icons.h"
@@ -18,10 +17,10 @@ namespace tessa {
 using namespace page_parts;
 
 SetupStatusPage::SetupStatusPage(KeyboardEngine& engine, QWidget* parent)
-    : PageScrollArea(parent), engine_(engine), model_(engine) {
+    : PageScrollArea(parent), model_(engine) {
   build();
   refresh();
-  engineChanges_ = engine_.subscribeWillChange([this] { refreshSoon_.request(); });
+  engineChanges_ = model_.subscribeChanges([this] { refreshSoon_.request(); });
 }
 
 SetupStatusPage::~SetupStatusPage() {

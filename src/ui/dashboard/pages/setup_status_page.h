@@ -34,7 +34,6 @@ class SetupStatusPage final : public PageScrollArea {
   void build();
   void showRepairConfirmation();
 
-  KeyboardEngine& engine_;
   SetupStatusModel model_;
   Subscription engineChanges_;
   CoalescedCall refreshSoon_{this, [this] { refresh(); }};

@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/uptime_dashboard_model.h"
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/content_view.h"
 #include "ui/dashboard/widgets/community_stats_widget.h"
 #include "ui/dashboard/widgets/milestone_nudge_card.h"
@@ -22,14 +21,17 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 UptimeDashboardView::UptimeDashboardView(KeyboardEngine& engine, QWidget* parent,
                                          std::optional<std::string> totalsURL)
-    : QScrollArea(parent), engine_(engine) {
+    : QScrollArea(parent),
+      settings_(settingsOf(engine)),
+      stats_(statisticsOf(engine)),
+      hud_(hudNoticesOf(engine)) {
   setObjectName("page.usage");
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QPointer<UptimeDashboardView> self(this);
   model_ = UptimeDashboardModel::create(
-      engine.shared_from_this(),
+      engine,
       [self] {
         if (self) self->refresh();
       },
@@ -63,14 +65,14 @@ UptimeDashboardView::UptimeDashboardView(KeyboardEngine& engine, QWidget* parent
   h->addLayout(titles, 1);
   stack_->addWidget(header);
 
-  nudge_ = new MilestoneNudgeCard(engine, content);
+  nudge_ = new MilestoneNudgeCard(settings_, stats_, hud_, content);
   connect(nudge_, &MilestoneNudgeCard::inspectRequested, this, &UptimeDashboardView::payloadInspectorRequested);
   stack_->addWidget(nudge_);
 
   stack_->addWidget(card("usageSessionCard", "clock", sessionLabel_, sessionTime_, 36, false, sessionCaption_));
   stack_->addWidget(card("usageTotalCard", "timer", totalLabel_, totalTime_, 28, true, totalCaption_));
 
-  community_ = new CommunityStatsWidget(engine, model_->shareState(), content);
+  community_ = new CommunityStatsWidget(settings_, hud_, model_->shareState(), content);
   stack_->addWidget(community_);
   stack_->addStretch(1);
   setWidget(content);
@@ -103,20 +105,20 @@ QWidget* UptimeDashboardView::card(const char* name, const std::string& symbol, 
 }
 
 void UptimeDashboardView::refresh() {
-  const auto texts = UptimeDashboardModel::texts(engine_.appLanguage.get());
+  const auto texts = UptimeDashboardModel::texts(settings_.appLanguage.get());
   title_->setText(qs(texts.title));
   subtitle_->setText(qs(texts.subtitle));
   sessionCaption_->setText(qs(texts.sessionLabel));
   totalCaption_->setText(qs(texts.totalLabel));
   sessionTime_->setText(qs(UptimeDashboardModel::formatDuration(model_->sessionSeconds())));
-  totalTime_->setText(qs(UptimeDashboardModel::formatDuration(engine_.totalUsageTime.get())));
-  const bool nudge = engine_.showMilestoneNudge.get();
+  totalTime_->setText(qs(UptimeDashboardModel::formatDuration(stats_.totalUsageTime.get())));
+  const bool nudge = stats_.showMilestoneNudge.get();
   if (nudge) nudge_->refresh();
   nudge_->setVisible(nudge);
   community_->setState(model_->shareState());
 
   if (model_->showInvitationSheet() && !sheet_) {
-    sheet_ = new ShareInvitationSheet(engine_, window());
+    sheet_ = new ShareInvitationSheet(settings_, hud_, window());
     sheet_->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<UptimeDashboardView> self(this);
     connect(sheet_, &QDialog::finished, this, [self] {

@@ -10,6 +10,9 @@
 #include <QPointer>
 #include <QScrollArea>
 
+#include "engine/engine_settings.h"
+#include "engine/engine_stats.h"
+#include "engine/hud_notice_sink.h"
 #include "ui/dashboard/widgets/share_invitation_sheet.h"
 
 class QLabel;
@@ -51,7 +54,9 @@ class UptimeDashboardView final : public QScrollArea {
   QWidget* card(const char* name, const std::string& symbol, QLabel*& label, QLabel*& time, int pixelSize,
                 bool secondary, SymbolLabel*& caption);
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineStats stats_;
+  HudNotices hud_;
   std::shared_ptr<UptimeDashboardModel> model_;
   QVBoxLayout* stack_ = nullptr;
   QLabel* title_ = nullptr;

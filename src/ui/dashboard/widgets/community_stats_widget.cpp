@@ -8,7 +8,7 @@
 
 #include "app_core/dashboard/community_stats_model.h"
 #include "base/notification_center.h"
-#include "engine/keyboard_engine.h"
+#include "engine/engine_notifications.h"
 #include "ui/dashboard/widgets/symbol_label.h"
 #include "ui/symbol_icons.h"
 
@@ -37,8 +37,9 @@ QPushButton* symbolButton(const std::string& symbol, const QString& text, const 
 
 }  // namespace
 
-CommunityStatsWidget::CommunityStatsWidget(KeyboardEngine& engine, CommunityShareState state, QWidget* parent)
-    : QFrame(parent), engine_(engine), state_(std::move(state)) {
+CommunityStatsWidget::CommunityStatsWidget(EngineSettings settings, HudNotices hud, CommunityShareState state,
+                                           QWidget* parent)
+    : QFrame(parent), settings_(std::move(settings)), hud_(std::move(hud)), state_(std::move(state)) {
   setObjectName("communityStats");
   dashboard_style::makeGroupBox(this);
   layout_ = new QVBoxLayout(this);
@@ -47,21 +48,21 @@ CommunityStatsWidget::CommunityStatsWidget(KeyboardEngine& engine, CommunityShar
   rebuild();
   // A page that hands the box no new state on a language change (the About
   // page) would otherwise keep it in the old language until a restart.
-  languageChanged_ = engine_.notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
+  languageChanged_ = settings_.notifications.addObserver(notification::appLanguageChanged, [this](const Notification&) {
     QMetaObject::invokeMethod(this, [this] {
-      if (language_ != engine_.appLanguage.get()) rebuild();
+      if (language_ != settings_.appLanguage.get()) rebuild();
     });
   });
 }
 
 void CommunityStatsWidget::setState(const CommunityShareState& state) {
-  if (state == state_ && language_ == engine_.appLanguage.get()) return;
+  if (state == state_ && language_ == settings_.appLanguage.get()) return;
   state_ = state;
   rebuild();
 }
 
 QWidget* CommunityStatsWidget::cellRow(QWidget* parent) {
-  const auto t = CommunityStatsModel::texts(engine_);
+  const auto t = CommunityStatsModel::texts(settings_);
   const auto values = CommunityStatsModel::cellValues(state_);
   const bool placeholder = CommunityStatsModel::showsPlaceholder(state_);
   const std::string captions[3] = {t.timeSaved, t.users, t.corrections};
@@ -95,8 +96,8 @@ QWidget* CommunityStatsWidget::cellRow(QWidget* parent) {
 }
 
 void CommunityStatsWidget::rebuild() {
-  language_ = engine_.appLanguage.get();
-  const auto t = CommunityStatsModel::texts(engine_);
+  language_ = settings_.appLanguage.get();
+  const auto t = CommunityStatsModel::texts(settings_);
   if (!title_) {
     title_ = new SymbolLabel("person.3", {}, 12, palette().color(QPalette::WindowText), this, true);
     title_->setObjectName("communityTitle");
@@ -122,7 +123,7 @@ void CommunityStatsWidget::rebuild() {
     link->setCursor(Qt::PointingHandCursor);
     link->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; text-align: left; padding: 0; }")
                             .arg(palette().color(QPalette::Link).name()));
-    connect(link, &QPushButton::clicked, this, [this] { CommunityStatsModel::stopSharing(engine_); });
+    connect(link, &QPushButton::clicked, this, [this] { CommunityStatsModel::stopSharing(settings_, hud_); });
     v->addWidget(link, 0, Qt::AlignLeft);
   };
 
@@ -134,7 +135,7 @@ void CommunityStatsWidget::rebuild() {
       dashboard_style::setTextColor(desc, secondary);
       v->addWidget(desc);
       auto* join = symbolButton("person.badge.plus", qs(t.shareToggle), "communityJoin", section_, true);
-      connect(join, &QPushButton::clicked, this, [this] { CommunityStatsModel::join(engine_); });
+      connect(join, &QPushButton::clicked, this, [this] { CommunityStatsModel::join(settings_, hud_); });
       v->addWidget(join);
       break;
     }
@@ -157,7 +158,7 @@ void CommunityStatsWidget::rebuild() {
       dashboard_style::setTextColor(note, secondary);
       v->addWidget(note);
       auto* again = symbolButton("arrow.clockwise", qs(t.shareAgain), "communityShareAgain", section_, false);
-      connect(again, &QPushButton::clicked, this, [this] { CommunityStatsModel::shareAgain(engine_); });
+      connect(again, &QPushButton::clicked, this, [this] { CommunityStatsModel::shareAgain(settings_, hud_); });
       v->addWidget(again);
       break;
     }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "base/observable.h"
+#include "engine/engine_settings.h"
+#include "engine/hud_notice_sink.h"
 
 #include "app_core/dashboard/community_share_state.h"
 
@@ -14,14 +16,13 @@ class QVBoxLayout;
 
 namespace tessa {
 
-class KeyboardEngine;
 class SymbolLabel;
 
 class CommunityStatsWidget final : public QFrame {
   Q_OBJECT
 
  public:
-  CommunityStatsWidget(KeyboardEngine& engine, CommunityShareState state, QWidget* parent = nullptr);
+  CommunityStatsWidget(EngineSettings settings, HudNotices hud, CommunityShareState state, QWidget* parent = nullptr);
   const CommunityShareState& state() const { return state_; }
   // Redraws for `state` (and the engine's language); the same state in the
   // same language leaves the box as it is.
@@ -31,7 +32,8 @@ class CommunityStatsWidget final : public QFrame {
   void rebuild();
   QWidget* cellRow(QWidget* parent);
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  HudNotices hud_;
   CommunityShareState state_;
   std::string language_;
   SymbolLabel* title_ = nullptr;

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/milestone_nudge_model.h"
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/widgets/symbol_label.h"
 #include "ui/symbol_icons.h"
 
@@ -16,7 +15,8 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-MilestoneNudgeCard::MilestoneNudgeCard(KeyboardEngine& engine, QWidget* parent) : QFrame(parent), engine_(engine) {
+MilestoneNudgeCard::MilestoneNudgeCard(EngineSettings settings, EngineStats stats, HudNotices hud, QWidget* parent)
+    : QFrame(parent), settings_(std::move(settings)), stats_(std::move(stats)), hud_(std::move(hud)) {
   setObjectName("milestoneNudgeCard");
   dashboard_style::makeGroupBox(this);
   auto* v = new QVBoxLayout(this);
@@ -65,9 +65,9 @@ MilestoneNudgeCard::MilestoneNudgeCard(KeyboardEngine& engine, QWidget* parent) 
                               .arg(dashboard_style::secondaryText(palette()).name(QColor::HexArgb)));
   v->addWidget(inspect_, 0, Qt::AlignHCenter);
 
-  connect(join_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::join(engine_); });
-  connect(remind_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::remindLater(engine_); });
-  connect(decline_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::decline(engine_); });
+  connect(join_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::join(settings_, stats_, hud_); });
+  connect(remind_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::remindLater(settings_, stats_); });
+  connect(decline_, &QPushButton::clicked, this, [this] { MilestoneNudgeModel::decline(settings_, stats_); });
   connect(inspect_, &QPushButton::clicked, this, [this] {
     showInspector_ = true;
     emit inspectRequested();
@@ -76,7 +76,7 @@ MilestoneNudgeCard::MilestoneNudgeCard(KeyboardEngine& engine, QWidget* parent) 
 }
 
 void MilestoneNudgeCard::refresh() {
-  const auto t = MilestoneNudgeModel::texts(engine_);
+  const auto t = MilestoneNudgeModel::texts(settings_, stats_);
   title_->setText(qs(t.title));
   subtitle_->setText(qs(t.subtitle));
   join_->setText(qs(t.join));

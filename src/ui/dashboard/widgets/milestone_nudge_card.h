@@ -4,19 +4,22 @@
 // flag, and the page then removes the card.
 #include <QFrame>
 
+#include "engine/engine_settings.h"
+#include "engine/engine_stats.h"
+#include "engine/hud_notice_sink.h"
+
 class QLabel;
 class QPushButton;
 
 namespace tessa {
 
-class KeyboardEngine;
 class SymbolLabel;
 
 class MilestoneNudgeCard final : public QFrame {
   Q_OBJECT
 
  public:
-  explicit MilestoneNudgeCard(KeyboardEngine& engine, QWidget* parent = nullptr);
+  MilestoneNudgeCard(EngineSettings settings, EngineStats stats, HudNotices hud, QWidget* parent = nullptr);
   // Texts and counts afresh from the engine.
   void refresh();
   bool showInspector() const { return showInspector_; }
@@ -28,7 +31,9 @@ class MilestoneNudgeCard final : public QFrame {
   void inspectRequested();
 
  private:
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineStats stats_;
+  HudNotices hud_;
   bool showInspector_ = false;
   SymbolLabel* title_ = nullptr;
   QLabel* subtitle_ = nullptr;

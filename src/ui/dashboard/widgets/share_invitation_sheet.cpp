@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/share_invitation_model.h"
-#include "engine/keyboard_engine.h"
 #include "ui/dashboard/widgets/symbol_label.h"
 #include "ui/symbol_icons.h"
 
@@ -29,12 +28,12 @@ QFrame* line(QWidget* parent) {
 }
 }  // namespace
 
-ShareInvitationSheet::ShareInvitationSheet(KeyboardEngine& engine, QWidget* parent)
-    : QDialog(parent), engine_(engine) {
+ShareInvitationSheet::ShareInvitationSheet(EngineSettings settings, HudNotices hud, QWidget* parent)
+    : QDialog(parent), settings_(std::move(settings)), hud_(std::move(hud)) {
   setObjectName("shareInvitationSheet");
   setModal(true);
   setFixedWidth(kWidth);
-  const auto t = ShareInvitationModel::texts(engine.appLanguage.get());
+  const auto t = ShareInvitationModel::texts(settings_.appLanguage.get());
   setWindowTitle(qs(t.title));
   const QColor accent = palette().color(QPalette::Highlight);
 
@@ -90,11 +89,11 @@ ShareInvitationSheet::ShareInvitationSheet(KeyboardEngine& engine, QWidget* pare
   v->addLayout(buttons);
 
   connect(acceptButton, &QPushButton::clicked, this, [this] {
-    ShareInvitationModel::accept(engine_);
+    ShareInvitationModel::accept(settings_, hud_);
     accept();
   });
   connect(declineButton, &QPushButton::clicked, this, [this] {
-    ShareInvitationModel::decline(engine_);
+    ShareInvitationModel::decline(settings_);
     reject();
   });
 }

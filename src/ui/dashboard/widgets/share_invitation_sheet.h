@@ -4,19 +4,21 @@
 // page asks again the next time it is shown.
 #include <QDialog>
 
-namespace tessa {
+#include "engine/engine_settings.h"
+#include "engine/hud_notice_sink.h"
 
-class KeyboardEngine;
+namespace tessa {
 
 class ShareInvitationSheet final : public QDialog {
   Q_OBJECT
 
  public:
   static constexpr int kWidth = 380;
-  ShareInvitationSheet(KeyboardEngine& engine, QWidget* parent = nullptr);
+  ShareInvitationSheet(EngineSettings settings, HudNotices hud, QWidget* parent = nullptr);
 
  private:
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  HudNotices hud_;
 };
 
 }  // namespace tessa

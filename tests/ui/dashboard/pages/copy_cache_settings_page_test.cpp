@@ -78,7 +78,9 @@ class CopyCacheSettingsPageTest : public ::testing::Test {
 
   CopyCacheSettingsPage& open(const std::string& language = "th") {
     engine->appLanguage.set(language);
-    QWidget* built = makeDashboardPage(DashboardPage::copyCache, *engine, nullptr);
+    DashboardServices services;
+    services.copyCache = manager.get();
+    QWidget* built = makeDashboardPage(DashboardPage::copyCache, *engine, nullptr, services);
     page = qobject_cast<CopyCacheSettingsPage*>(built);
     EXPECT_NE(page, nullptr);
     EXPECT_EQ(built->objectName(), "page.copyCache");
@@ -379,6 +381,23 @@ TEST_F(CopyCacheSettingsPageTest, TheQuickPasteButtonAsksTheDelegateOnlyWhileOn)
   find<QCheckBox>("copyCacheEnableSwitch")->click();
   settle();
   button->click();
+  EXPECT_EQ(openings, 1);
+}
+
+TEST_F(CopyCacheSettingsPageTest, TheDashboardHandsThePageItsManagerAndTheQuickPasteAction) {
+  int openings = 0;
+  DashboardServices services;
+  services.copyCache = manager.get();
+  services.openQuickPaste = [&openings] { ++openings; };
+  page = qobject_cast<CopyCacheSettingsPage*>(makeDashboardPage(DashboardPage::copyCache, *engine, nullptr, services));
+  ASSERT_NE(page, nullptr);
+  page->resize(490, 480);
+  page->show();
+  settle();
+  find<QCheckBox>("copyCacheEnableSwitch")->click();
+  settle();
+  EXPECT_TRUE(manager->isEnabled.get()) << "the switch reached the manager handed in";
+  find<QPushButton>("openQuickPasteButton")->click();
   EXPECT_EQ(openings, 1);
 }
 
