@@ -15,8 +15,12 @@
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "reliability/stability_day.h"
+#include "app_core/app_delegate_texts.h"
 
 namespace tessa {
+
+using namespace app_delegate_texts;
+
 namespace {
 
 constexpr const char* kLastKnownVersionKey = "lastKnownMacOSVersion";
@@ -176,9 +180,9 @@ void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
     if (!d.engine_) return;
     std::weak_ptr<AppDelegate> weak = d.weak_from_this();
     showHUDNotice(*d.engine_,
-                  DisplayState::actionable("สิทธิ์ Accessibility ถูกรีเซ็ต",
-                                           "เนื่องจากระบบปฏิบัติการอัปเดตจาก " + stored + " → " + current,
-                                           "exclamationmark.triangle.fill", HudColor::orange, "เปิดสิทธิ์อีกครั้ง",
+                  DisplayState::actionable(kAccessibilityResetTitle,
+                                           kAccessibilityResetDetailPrefix + stored + " → " + current,
+                                           "exclamationmark.triangle.fill", HudColor::orange, kAccessibilityResetAction,
                                            [weak] {
                                              auto self = weak.lock();
                                              if (!self) return;
@@ -202,9 +206,8 @@ void AppDelegate::checkConflictingApplications() {
         if (!d.engine_) return;
         std::weak_ptr<AppDelegate> weak = d.weak_from_this();
         showHUDNotice(*d.engine_,
-                      DisplayState::actionable("ตรวจพบแอปแต่งคีย์บอร์ด (" + appName + ")",
-                                               "แอปนี้อาจดักจับปุ่มและชนกับ Tessavinor ได้", "keyboard.badge.ellipsis",
-                                               HudColor::yellow, "เข้าใจแล้ว ไม่ต้องเตือนอีก",
+                      DisplayState::actionable(kConflictTitlePrefix + appName + ")", kConflictDetail,
+                                               "keyboard.badge.ellipsis", HudColor::yellow, kConflictAction,
                                                [weak] {
                                                  auto self = weak.lock();
                                                  if (!self) return;

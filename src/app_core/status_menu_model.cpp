@@ -1,6 +1,7 @@
 #include "app_core/status_menu_model.h"
 
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
@@ -86,16 +87,15 @@ std::vector<StatusMenuItem> hapticSubmenu(const StatusItemState& s) {
 
 std::vector<StatusMenuItem> languageSubmenu(const StatusItemState& s) {
   struct Language {
-    const char* title;
     StatusMenuAction action;
     const char* code;
   };
   std::vector<StatusMenuItem> m;
-  for (const Language& l : {Language{"ไทย (Thai)", StatusMenuAction::setLanguageToTh, "th"},
-                            Language{"English (US)", StatusMenuAction::setLanguageToEn, "en"},
-                            Language{"ລາວ (Lao)", StatusMenuAction::setLanguageToLo, "lo"},
-                            Language{"Tiếng Việt (Vietnamese)", StatusMenuAction::setLanguageToVi, "vi"}}) {
-    auto i = item(l.title, l.action);
+  for (const Language& l : {Language{StatusMenuAction::setLanguageToTh, "th"},
+                            Language{StatusMenuAction::setLanguageToEn, "en"},
+                            Language{StatusMenuAction::setLanguageToLo, "lo"},
+                            Language{StatusMenuAction::setLanguageToVi, "vi"}}) {
+    auto i = item(languageMenuName(l.code), l.action);
     i.checked = s.appLanguage == l.code;
     m.push_back(std::move(i));
   }
@@ -105,10 +105,7 @@ std::vector<StatusMenuItem> languageSubmenu(const StatusItemState& s) {
 }  // namespace
 
 std::string languageMenuTitle(const std::string& appLanguage) {
-  if (appLanguage == "th") return "เลือกภาษา (Language)";
-  if (appLanguage == "lo") return "ເລືອກພາສາ (Language)";
-  if (appLanguage == "vi") return "Chọn ngôn ngữ (Language)";
-  return "Language";
+  return languageMenuHeading(appLanguage);
 }
 
 std::vector<StatusMenuItem> buildStatusMenu(const StatusItemState& s) {

@@ -61,6 +61,8 @@ const std::vector<CopyCacheItem::Category>& CopyCacheItem::allCategories() {
   return all;
 }
 
+// [design] The categories' raw values: identifiers the design gives, which
+// the Thai quick-paste tabs also show as their titles.
 std::string CopyCacheItem::rawValue(Category category) {
   switch (category) {
     case Category::all: return "ทั้งหมด";

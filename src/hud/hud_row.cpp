@@ -1,8 +1,11 @@
 #include "hud/hud_row.h"
+#include "hud/hud_row_texts.h"
 
 #include <algorithm>
 
 namespace tessa {
+
+using namespace hud_row_texts;
 
 namespace {
 
@@ -23,8 +26,8 @@ HudButton addToVocabularyButton(const std::string& origWord, double opacity, Hud
   HudButton b;
   b.role = HudButtonRole::addToVocabulary;
   b.symbol = iconButtonSymbol("plus.circle", opacity);
-  b.help = "จำคำว่า «" + origWord + "» (Ctrl+Shift+A)";
-  b.accessibilityLabel = "เพิ่มคำว่า " + origWord + " เข้าคลังคำศัพท์";
+  b.help = kAddToVocabularyHelpPrefix + origWord + "» (Ctrl+Shift+A)";
+  b.accessibilityLabel = kAddToVocabularyLabelPrefix + origWord + kAddToVocabularyLabelSuffix;
   b.onClick = std::move(onAddToVocab);
   return b;
 }
@@ -45,14 +48,14 @@ std::optional<std::string> optionalDetail(const std::string& subMessage) {
 }
 
 std::string forwardDetail(const DisplayState::ConfirmedForward& f, bool isExpired) {
-  if (isExpired) return "หมดเวลายกเลิกแล้ว · ปรับเวลาได้ในตั้งค่า";
+  if (isExpired) return kUndoExpired;
   if (f.origWord.empty()) return "→ " + f.targetLangName;
   switch (f.score) {
-    case 4: return "แก้จาก «" + f.origWord + "»";
-    case 5: return "แก้จาก «" + f.origWord + "» (" + f.targetLangName + ")";
+    case 4: return kCorrectedFromPrefix + f.origWord + "»";
+    case 5: return kCorrectedFromPrefix + f.origWord + "» (" + f.targetLangName + ")";
     // A restored sentence carries its own description in origWord.
     case 7: return f.origWord;
-    default: return "แก้จาก «" + f.origWord + "» → " + f.targetLangName;
+    default: return kCorrectedFromPrefix + f.origWord + "» → " + f.targetLangName;
   }
 }
 
@@ -61,8 +64,8 @@ std::string forwardDetail(const DisplayState::ConfirmedForward& f, bool isExpire
 HudScoreStyle hudScoreStyle(int64_t score, const HudLocalizer& localized) {
   auto text = [&](const char* key) { return localized ? localized(key) : std::string(key); };
   switch (score) {
-    case 7: return {"กู้คืนประโยค", HudColor::indigo, HudColor::green};
-    case 6: return {"สระ/วรรณยุกต์", HudColor::orange, HudColor::green};
+    case 7: return {kRestoredSentenceBadge, HudColor::indigo, HudColor::green};
+    case 6: return {kToneVowelBadge, HudColor::orange, HudColor::green};
     case 5: return {text("fatfinger_badge"), HudColor::teal, HudColor::teal};
     case 4: return {text("habit_badge"), HudColor::purple, HudColor::purple};
     case 3: return {text("confidence_high"), HudColor::green, HudColor::green};
@@ -88,16 +91,16 @@ HudRow buildHudRow(const DisplayState& state, bool isExpired, bool showHint, con
     HudButton accept;
     accept.role = HudButtonRole::accept;
     accept.symbol = HudSymbol{"checkmark.circle.fill", HudColor::green, 1.0, 16, false};
-    accept.accessibilityLabel = "ยอมรับ: " + a->suggestedWord;
+    accept.accessibilityLabel = kAcceptLabelPrefix + a->suggestedWord;
     accept.onClick = a->onAccept;
     HudButton dismiss;
     dismiss.role = HudButtonRole::dismiss;
     dismiss.symbol = iconButtonSymbol("xmark.circle", 0.7);
-    dismiss.help = "ไม่ใช่ ยังคงพิมพ์ต่อ";
-    dismiss.accessibilityLabel = "ปิดคำแนะนำ";
+    dismiss.help = kDismissHelp;
+    dismiss.accessibilityLabel = kDismissLabel;
     dismiss.onClick = a->onDismiss;
     row.buttons = {std::move(accept), std::move(dismiss)};
-    if (showHint) row.hint = "Ctrl+Shift+O ยืนยัน · Esc ยกเลิก";
+    if (showHint) row.hint = kSuggestionHint;
   } else if (const auto* f = state.as<DisplayState::ConfirmedForward>()) {
     HudScoreStyle style = hudScoreStyle(f->score, localized);
     row.symbol = rowSymbol("keyboard");
@@ -109,13 +112,13 @@ HudRow buildHudRow(const DisplayState& state, bool isExpired, bool showHint, con
     HudButton undo;
     undo.role = HudButtonRole::undo;
     undo.countdown = HudCountdownRing{f->duration, style.ringColor, isExpired};
-    undo.help = "ยกเลิกการแปลง (Ctrl+Shift+Z)";
-    undo.accessibilityLabel = "ย้อนกลับการแปลงคำ";
-    undo.accessibilityHint = "สลับคำกลับเป็น " + f->origWord;
+    undo.help = kUndoHelp;
+    undo.accessibilityLabel = kUndoLabel;
+    undo.accessibilityHint = kUndoHintPrefix + f->origWord;
     undo.enabled = !isExpired;
     undo.onClick = f->onUndo;
     row.buttons = {std::move(undo), addToVocabularyButton(f->origWord, isExpired ? 0.3 : 0.85, f->onAddToVocab)};
-    if (showHint) row.hint = "Ctrl+Shift+Z ยกเลิก · Ctrl+Shift+A จำคำ";
+    if (showHint) row.hint = kConversionHint;
   } else if (const auto* r = state.as<DisplayState::ConfirmedReverted>()) {
     row.symbol = rowSymbol("arrow.uturn.backward", HudColor::orange);
     row.title = r->message;
@@ -126,8 +129,8 @@ HudRow buildHudRow(const DisplayState& state, bool isExpired, bool showHint, con
     }
   } else if (const auto* d = state.as<DisplayState::ConfirmedRedo>()) {
     row.symbol = rowSymbol("arrow.uturn.forward", HudColor::green);
-    row.title = "แปลงเป็น «" + d->correctedWord + "» อีกครั้ง (Redo)";
-    row.detail = "จุดเก่าที่สุดที่จำไว้ · กด Ctrl+Shift+X เพื่อไปภาษาอื่นต่อ";
+    row.title = kRedoTitlePrefix + d->correctedWord + kRedoTitleSuffix;
+    row.detail = kRedoDetail;
   } else if (const auto* s = state.as<DisplayState::Status>()) {
     row.symbol = statusSymbol(s->icon, HudColor::white);
     row.title = s->message;

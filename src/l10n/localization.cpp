@@ -141,6 +141,21 @@ std::string languageDisplayName(std::string_view code) {
   return upperCased(code);
 }
 
+std::string languageMenuName(std::string_view code) {
+  if (code == "th") return "ไทย (Thai)";
+  if (code == "en") return "English (US)";
+  if (code == "lo") return "ລາວ (Lao)";
+  if (code == "vi") return "Tiếng Việt (Vietnamese)";
+  return std::string(code);
+}
+
+std::string languageMenuHeading(std::string_view language) {
+  if (language == "th") return "เลือกภาษา (Language)";
+  if (language == "lo") return "ເລືອກພາສາ (Language)";
+  if (language == "vi") return "Chọn ngôn ngữ (Language)";
+  return "Language";
+}
+
 std::string xkbSourceLanguage(std::string_view id) {
   if (!id.starts_with("xkb:")) return "";
   std::string_view layout = id.substr(4);
@@ -206,6 +221,11 @@ int differingCharacterCount(std::string_view a, std::string_view b) {
     if (sa[i] != sb[i]) ++differing;
   }
   return differing;
+}
+
+std::string thaiOrEnglishText(std::string_view key, std::string_view language) {
+  const std::string_view* found = LocalizedTable::shared().find(language == "th" ? "th" : "en", key);
+  return found ? std::string(*found) : std::string(key);
 }
 
 std::string formatLocalized(std::string_view text, std::initializer_list<std::string> args) {

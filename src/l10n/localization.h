@@ -47,9 +47,26 @@ class LocalizedTable {
   std::array<Language, 6> languages_;
 };
 
+// The text of `key` in Thai when `language` is "th", else in English: for the
+// screens whose wording exists in those two languages only. The key itself
+// when the table lacks it. The texts are string literals, so `data()` of a
+// found text ends in a NUL.
+std::string thaiOrEnglishText(std::string_view key, std::string_view language);
+
 // "en" → "อังกฤษ (EN)", "th" → "ไทย (TH)", "lo" → "ลาว (LO)"; any other code in
 // upper case.
 std::string languageDisplayName(std::string_view code);
+
+// The name the language menu gives a language, in that language itself:
+// "th" → "ไทย (Thai)", "en" → "English (US)", "lo" → "ລາວ (Lao)",
+// "vi" → "Tiếng Việt (Vietnamese)"; any other code as it stands.
+std::string languageMenuName(std::string_view code);
+
+// The language menu's own title in the application language: "เลือกภาษา
+// (Language)" for "th", "ເລືອກພາສາ (Language)" for "lo", "Chọn ngôn ngữ
+// (Language)" for "vi", "Language" for any other. Not a table key: the
+// tables of the other languages hold their screens' keys only.
+std::string languageMenuHeading(std::string_view language);
 
 // A short name for an input-source identifier: English, Thai or Lao by the
 // identifier's wording, else the last "."-separated component in upper case.

@@ -14,11 +14,11 @@ struct TextPair {
   std::string_view text;
 };
 
-std::span<const TextPair> englishTexts();     // "en", 315 pairs
-std::span<const TextPair> thaiTexts();        // "th", 315 pairs
-std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 112 pairs
-std::span<const TextPair> japaneseTexts();    // "ja", 112 pairs
-std::span<const TextPair> vietnameseTexts();  // "vi", 130 pairs
-std::span<const TextPair> laoTexts();         // "lo", 69 pairs
+std::span<const TextPair> englishTexts();     // "en", 397 pairs
+std::span<const TextPair> thaiTexts();        // "th", 397 pairs
+std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 115 pairs
+std::span<const TextPair> japaneseTexts();    // "ja", 115 pairs
+std::span<const TextPair> vietnameseTexts();  // "vi", 133 pairs
+std::span<const TextPair> laoTexts();         // "lo", 70 pairs
 
 }  // namespace tessa::l10n

@@ -348,6 +348,26 @@ TEST(LocalizationTextFunctionsTest, LanguageDisplayNames) {
   EXPECT_EQ(languageDisplayName(""), "");
 }
 
+TEST(LocalizationTextFunctionsTest, ThaiOrEnglishTextReadsOnlyThoseTwoTables) {
+  // Lao and Vietnamese have tables of their own, yet these screens show
+  // English there, as they did before their wording moved into the tables.
+  EXPECT_EQ(thaiOrEnglishText("quick_paste_pin_tooltip", "th"), "ปักหมุด");
+  EXPECT_EQ(thaiOrEnglishText("quick_paste_pin_tooltip", "en"), "Pin");
+  EXPECT_EQ(thaiOrEnglishText("quick_paste_pin_tooltip", "lo"), "Pin");
+  EXPECT_EQ(thaiOrEnglishText("menu_quit", "vi"), "Quit Tessavinor");
+  EXPECT_EQ(thaiOrEnglishText("no_such_key", "th"), "no_such_key");
+  // The leading and trailing spaces of a text that is joined to others stay.
+  EXPECT_EQ(thaiOrEnglishText("quick_paste_files", "th"), " ไฟล์");
+}
+
+TEST(LocalizationTextFunctionsTest, TheLanguageMenuNamesEachLanguageInItself) {
+  EXPECT_EQ(languageMenuName("th"), "ไทย (Thai)");
+  EXPECT_EQ(languageMenuName("lo"), "ລາວ (Lao)");
+  EXPECT_EQ(languageMenuName("xx"), "xx");
+  EXPECT_EQ(languageMenuHeading("th"), "เลือกภาษา (Language)");
+  EXPECT_EQ(languageMenuHeading("ja"), "Language");
+}
+
 TEST(LocalizationTextFunctionsTest, EnglishInputSourceIdentifiers) {
   EXPECT_TRUE(isEnglishInputSourceID("com.apple.keylayout.ABC"));
   EXPECT_TRUE(isEnglishInputSourceID("com.apple.keylayout.US"));

@@ -2,6 +2,8 @@
 
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
+#include "app_core/dashboard/about_texts.h"
 
 namespace tessa {
 
@@ -41,23 +43,12 @@ NotificationCenter& AboutModel::notifications() const { return engine_.notificat
 std::string AboutModel::versionLine() { return "Version " + AppInfo::versionString(); }
 
 std::string AboutModel::creditsHeading() const {
-  return engine_.appLanguage.get() == "th" ? "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)"
-                                           : "Dictionary Sources & Open Source Licenses";
+  return thaiOrEnglishText("about_credits_heading", engine_.appLanguage.get());
 }
 
 const std::vector<std::string>& AboutModel::creditLines() {
-  static const std::vector<std::string> lines{
-      "• **LibreOffice Dictionaries**: th_TH, lo_LA, ru_RU, uk_UA, bg_BG, sr, be_BY, mn_MN, el_GR, he_IL "
-      "(LGPL / MPL / GPL / BSD)",
-      "• **PyThaiNLP**: words_th.txt (CC0 1.0 Universal)",
-      "• **SCOWL / en_US Hunspell**: words_en.txt (Copyright 2000-2018 Kevin Atkinson and the SCOWL "
-      "contributors) — การใช้และเผยแพร่เป็นไปตามเงื่อนไขในเอกสารของ SCOWL",
-      "• **Google Language Resources**: lo_spellcheck_dict.txt (Apache License 2.0)",
-      "• **LaoNLP & Wiktionary**: wiktionary-20210720.txt (CC-BY-SA 3.0)",
-      "• **Hspell**: he_IL morphological dataset (AGPLv3 / GPLv2)",
-      "• **Community Contributors**: Macedonian (community volunteers), Kazakh (community volunteers), "
-      "Tajik (community volunteers), Yiddish (community volunteers)",
-  };
+  static const std::vector<std::string> lines(std::begin(about_texts::kCreditLines),
+                                              std::end(about_texts::kCreditLines));
   return lines;
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app_core/dashboard/accessibility_repair_texts.h"
+
 namespace tessa {
 
 class KeyboardEngine;
@@ -35,15 +37,13 @@ class PosixProcessLauncher final : public ProcessLauncher {
                                             const std::vector<std::string>& arguments) override;
 };
 
-class AccessibilityRepair {
+class AccessibilityRepair : public AccessibilityRepairTexts {
  public:
   // Repairs in a row without a verified grant in between, before the next
   // one is refused (the count is cleared when a relaunch finds the grant).
   static constexpr int kMaxAttempts = 3;
   // Long enough for the announcement to be read before the program goes.
   static constexpr double kQuitDelay = 1.2;
-  static constexpr const char* kHudTitle = "กำลังซ่อมสิทธิ์";
-  static constexpr const char* kHudMessage = "แอปจะปิดและเปิดใหม่ในอีกสักครู่ แล้วระบบจะถามสิทธิ์อีกครั้ง";
   static constexpr const char* kHudSymbol = "arrow.triangle.2.circlepath";
   static constexpr const char* kSpawnFailedLine = "AX repair could not spawn its helper: ";
 

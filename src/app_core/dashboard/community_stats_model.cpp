@@ -2,6 +2,7 @@
 
 #include "engine/engine_settings.h"
 #include "engine/hud_notice_sink.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
@@ -13,26 +14,18 @@ CommunityStatsModel::Texts CommunityStatsModel::texts(const EngineSettings& sett
   t.users = settings.localized("about_community_users");
   t.corrections = settings.localized("about_community_corrections");
   t.shareToggle = settings.localized("about_share_toggle");
-  if (settings.appLanguage.get() == "th") {
-    t.pendingHeadline = "✅ ขอบคุณที่ร่วมเดินทางไปด้วยกันครับ!";
-    t.pendingBody = "ระบบกำลังรวบรวมเวลาสะสมจากเพื่อนสมาชิก...\nตัวเลขสถิติจะปรากฏขึ้นเมื่อชุมชนของเราใหญ่พอครับ";
-    t.liveConfirmation = "✅ ข้อมูลของคุณถูกนับรวมแล้ว";
-    t.optOutNote = "คุณปิดการแชร์ข้อมูลสถิติแล้วครับ";
-    t.shareAgain = "เปิดแชร์สถิติอีกครั้ง";
-    t.stopSharing = "ยกเลิกการแชร์";
-  } else {
-    t.pendingHeadline = "✅ Thanks for joining us!";
-    t.pendingBody = "We are gathering stats from community members...\nStats will appear when we have enough data.";
-    t.liveConfirmation = "✅ Your data is included";
-    t.optOutNote = "You've stopped sharing stats.";
-    t.shareAgain = "Share Stats Again";
-    t.stopSharing = "Stop Sharing";
-  }
+  const std::string language = settings.appLanguage.get();
+  t.pendingHeadline = thaiOrEnglishText("about_community_pending_headline", language);
+  t.pendingBody = thaiOrEnglishText("about_community_pending_body", language);
+  t.liveConfirmation = thaiOrEnglishText("about_community_live_confirmation", language);
+  t.optOutNote = thaiOrEnglishText("about_community_opt_out_note", language);
+  t.shareAgain = thaiOrEnglishText("about_community_share_again", language);
+  t.stopSharing = thaiOrEnglishText("about_community_stop_sharing", language);
   return t;
 }
 
 std::string CommunityStatsModel::thanksSubMessage(const std::string& language) {
-  return language == "th" ? "ปิดเมื่อไหร่ก็ได้ที่หน้านี้ หรือเมนูเกี่ยวกับแอป" : "Turn off anytime on this page or the About view";
+  return thaiOrEnglishText("about_community_thanks_detail", language);
 }
 
 bool CommunityStatsModel::showsPlaceholder(const CommunityShareState& state) {

@@ -17,15 +17,7 @@ using Item = CopyCacheItem;
 }  // namespace
 
 const std::vector<std::string>& CopyCacheSettingsModel::privacyNotes() {
-  static const std::vector<std::string> notes = {
-      "• ประวัติถูกเข้ารหัส AES-GCM-256 และเก็บไว้ในเครื่องนี้ ในโฟลเดอร์ที่เปิดได้เฉพาะบัญชีผู้ใช้ของคุณ "
-      "รายการที่ไม่ได้ปักหมุดจะถูกลบเมื่อครบ 24 ชั่วโมงหรือเมื่อเครื่องเข้าสู่โหมดพัก",
-      "• ข้อมูลในคลังคลิปบอร์ดไม่ถูกส่งออกสู่อินเทอร์เน็ตหรือเซิร์ฟเวอร์ภายนอกเลย (100% Offline)",
-      "• รหัสผ่านที่โปรแกรมจัดการรหัสผ่านทำเครื่องหมายว่าเป็นความลับ และข้อความที่มีลักษณะเป็นกุญแจหรือโทเค็น "
-      "จะถูกกรองทิ้งอัตโนมัติ ไม่ถูกบันทึกลงในประวัติ",
-      "• หน้าต่างลอยสำหรับค้นหาและเลือกข้อความหรือไฟล์เพื่อวางได้อย่างรวดเร็ว เปิดได้จากปุ่มด้านบน "
-      "หรือผูกคำสั่ง tessavinor --action openQuickPaste กับคีย์ลัดของเดสก์ท็อป",
-  };
+  static const std::vector<std::string> notes(std::begin(kPrivacyNotes), std::end(kPrivacyNotes));
   return notes;
 }
 
@@ -81,7 +73,7 @@ std::vector<Item> CopyCacheSettingsModel::filteredHistory() const {
 
 std::string CopyCacheSettingsModel::countLabel() const {
   size_t count = env_.manager ? env_.manager->items.get().size() : 0;
-  return fmt::format("({}/{} รายการ)", count, CopyCacheManager::kMaxItems);
+  return fmt::format(kCountFormat, count, CopyCacheManager::kMaxItems);
 }
 
 bool CopyCacheSettingsModel::showsClearAll() const { return env_.manager && !env_.manager->items.get().empty(); }
@@ -190,7 +182,7 @@ std::string CopyCacheSettingsModel::filesTitle(const Item::FileURLs& files) {
     first = slash == std::string::npos ? path : path.substr(slash + 1);
   }
   if (count <= 1) return first;
-  return fmt::format("{} และอีก {} ไฟล์", first, count - 1);
+  return fmt::format(kMoreFilesFormat, first, count - 1);
 }
 
 CopyCacheRowContent CopyCacheSettingsModel::rowContent(const Item& item) {
@@ -203,8 +195,8 @@ CopyCacheRowContent CopyCacheSettingsModel::rowContent(const Item& item) {
         using T = std::decay_t<decltype(p)>;
         if constexpr (std::is_same_v<T, Item::Image>) {
           row.body = CopyCacheRowContent::Body::image;
-          row.title = "รูปภาพ (" + p.dimensions + ")";
-          row.detail = fmt::format("{} KB · เข้ารหัส AES-GCM-256", kilobytes(p.byteSize));
+          row.title = kImageTitlePrefix + p.dimensions + ")";
+          row.detail = fmt::format(kImageDetailFormat, kilobytes(p.byteSize));
           row.thumbnailBase64 = p.thumbnailBase64;
         } else if constexpr (std::is_same_v<T, Item::FileURLs>) {
           row.body = CopyCacheRowContent::Body::files;
@@ -226,7 +218,8 @@ CopyCacheRowContent CopyCacheSettingsModel::rowContent(const Item& item) {
           row.body = CopyCacheRowContent::Body::text;
           row.richTextBadge = std::is_same_v<T, Item::RichText>;
           row.title = item.preview;
-          if (item.hasConversionSuggestion()) row.conversionHint = "แปลงภาษา: \"" + *item.suggestedConvertedText + "\"";
+          if (item.hasConversionSuggestion())
+            row.conversionHint = kConversionHintPrefix + *item.suggestedConvertedText + "\"";
         }
       },
       item.payloadType);

@@ -15,6 +15,7 @@
 
 #include "base/task_runner.h"
 #include "clipboard/copy_cache_item.h"
+#include "app_core/dashboard/copy_cache_settings_texts.h"
 
 namespace tessa {
 
@@ -56,59 +57,11 @@ struct CopyCacheSettingsEnvironment {
   std::function<void(const std::string&)> log;
 };
 
-class CopyCacheSettingsModel {
+class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
  public:
   static constexpr double kCopiedMarkSeconds = 1.5;
   static constexpr size_t kShownSnippets = 3;
 
-  // Group box titles.
-  static constexpr const char* kOperationTitle = "การทำงานหลักและความปลอดภัย (Operation & Security)";
-  static constexpr const char* kPinnedTitle = "สนิปเป็ตปักหมุดวางด่วน (Pinned Snippets)";
-  static constexpr const char* kHistoryTitle = "ประวัติการคัดลอกล่าสุด (Clipboard History)";
-  static constexpr const char* kPrivacyTitle = "ข้อควรทราบและความปลอดภัย (Privacy & Security)";
-
-  // The operation box.
-  static constexpr const char* kEnableSwitch = "เปิดใช้คลังคลิปบอร์ด (Enable Copy Cache)";
-  static constexpr const char* kEnabledNote =
-      "กำลังบันทึกสิ่งที่คัดลอกจากโปรแกรมอื่น รายการที่ไม่ได้ปักหมุดจะถูกลบภายใน 24 ชั่วโมง";
-  static constexpr const char* kDisabledNote = "ปิดอยู่: ไม่มีการบันทึกสิ่งที่คุณคัดลอก";
-  static constexpr const char* kClearOnQuitSwitch = "ล้างประวัติทั้งหมดเมื่อออกจากโปรแกรม (Clear on Quit)";
-  static constexpr const char* kOpenPanelButton = "เปิดหน้าต่างวางด่วน (Quick Paste)";
-
-  // The pinned snippets box.
-  static constexpr const char* kPinnedHeader = "ข้อความที่ใช้บ่อย กดคัดลอกได้ทันที หรือวางจากหน้าต่างวางด่วน";
-  static constexpr const char* kAddSnippetButton = "เพิ่มสนิปเป็ต";
-  static constexpr const char* kPinnedEmpty =
-      "ยังไม่มีสนิปเป็ตที่ปักหมุด — กดปุ่มหมุดที่รายการด้านล่าง หรือกด '+ เพิ่มสนิปเป็ต' เพื่อตั้งเป็นข้อความวางด่วน";
-  static constexpr const char* kUnpinToolTip = "ถอดหมุด";
-
-  // The add-snippet sheet.
-  static constexpr const char* kSheetTitle = "เพิ่มสนิปเป็ตใหม่";
-  static constexpr const char* kCancel = "ยกเลิก";
-  static constexpr const char* kSnippetTextLabel = "ข้อความสนิปเป็ต (รองรับหลายบรรทัด)";
-  static constexpr const char* kKeywordLabel = "ป้ายกำกับ / คำค้น (ไม่ระบุก็ได้ เช่น 'ที่อยู่', 'เลขบัญชี')";
-  static constexpr const char* kKeywordPlaceholder = "เช่น ที่อยู่จัดส่ง, อีเมลบริษัท...";
-  static constexpr const char* kSaveSnippet = "บันทึกสนิปเป็ต";
-
-  // The history box.
-  static constexpr const char* kHistoryHeader = "รายการข้อความและไฟล์ (เข้ารหัสเก็บไว้ในเครื่องนี้)";
-  static constexpr const char* kSearchPlaceholder = "ค้นหา...";
-  static constexpr const char* kClearAll = "ล้างทั้งหมด";
-  static constexpr const char* kNoMatch = "ไม่พบข้อความที่ตรงกับการค้นหา";
-  static constexpr const char* kNoHistory = "ยังไม่มีข้อความในประวัติ";
-  static constexpr const char* kCopyToolTip = "คัดลอกลงคลิปบอร์ด";
-  static constexpr const char* kCopyFailedToolTip = "คัดลอกไม่สำเร็จ";
-  static constexpr const char* kPinToolTip = "ปักหมุด";
-  static constexpr const char* kDeleteToolTip = "ลบข้อความนี้";
-
-  // The clear-all confirmation.
-  static constexpr const char* kClearAllTitle = "ต้องการล้างประวัติ Copy Cache ทั้งหมดหรือไม่?";
-  static constexpr const char* kClearAllMessage =
-      "ข้อความทั้งหมดในประวัติ รวมทั้งสนิปเป็ตที่ปักหมุดและไฟล์ที่เข้ารหัสเก็บไว้ในเครื่อง "
-      "จะถูกลบออกทันทีและไม่สามารถกู้คืนได้";
-
-  // The privacy box.
-  static constexpr const char* kPrivacyHeading = "ข้อควรทราบเกี่ยวกับการรักษาความปลอดภัยของ Copy Cache";
   static const std::vector<std::string>& privacyNotes();
 
   explicit CopyCacheSettingsModel(CopyCacheSettingsEnvironment env);

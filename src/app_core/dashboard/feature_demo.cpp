@@ -1,6 +1,9 @@
 #include "app_core/dashboard/feature_demo.h"
+#include "app_core/dashboard/feature_demo_texts.h"
 
 namespace tessa {
+
+using namespace feature_demo_texts;
 
 const std::vector<FeatureDemo>& allFeatureDemos() {
   static const std::vector<FeatureDemo> all = {FeatureDemo::smartCorrection, FeatureDemo::undoRedo,
@@ -11,18 +14,18 @@ const std::vector<FeatureDemo>& allFeatureDemos() {
 
 std::string FeatureDemoInfo::title(FeatureDemo demo) {
   switch (demo) {
-    case FeatureDemo::smartCorrection: return "ระบบซ่อมคำอัตโนมัติ";
-    case FeatureDemo::undoRedo: return "ยกเลิก / แปลงกลับ";
-    case FeatureDemo::cycleLanguage: return "สลับภาษาถัดไป";
-    case FeatureDemo::confirmSuggestion: return "ยืนยันคำแนะนำ";
-    case FeatureDemo::whitelist: return "จำคำนี้ไว้";
+    case FeatureDemo::smartCorrection: return kSmartCorrectionTitle;
+    case FeatureDemo::undoRedo: return kUndoRedoTitle;
+    case FeatureDemo::cycleLanguage: return kCycleLanguageTitle;
+    case FeatureDemo::confirmSuggestion: return kConfirmSuggestionTitle;
+    case FeatureDemo::whitelist: return kWhitelistTitle;
   }
   return {};
 }
 
 std::string FeatureDemoInfo::hotkeyLabel(FeatureDemo demo) {
   switch (demo) {
-    case FeatureDemo::smartCorrection: return "พิมพ์ปกติ";
+    case FeatureDemo::smartCorrection: return kTypeNormally;
     case FeatureDemo::undoRedo: return "Ctrl Shift Z";
     case FeatureDemo::cycleLanguage: return "Ctrl Shift X";
     case FeatureDemo::confirmSuggestion: return "Ctrl Shift O";
@@ -57,22 +60,22 @@ DemoColor FeatureDemoInfo::accentColor(FeatureDemo demo) {
 
 std::string FeatureDemoInfo::hint(FeatureDemo demo) {
   switch (demo) {
-    case FeatureDemo::smartCorrection: return "Ctrl+Shift+Z ยกเลิก · Ctrl+Shift+A จำคำ";
-    case FeatureDemo::undoRedo: return "กด Ctrl+Shift+Z อีกครั้งเพื่อแปลงกลับ (Toggle)";
-    case FeatureDemo::cycleLanguage: return "กดซ้ำเพื่อสลับภาษาถัดไป";
-    case FeatureDemo::confirmSuggestion: return "Esc ยกเลิก (ถ้ายังไม่กด)";
-    case FeatureDemo::whitelist: return "ลบออกได้ที่แท็บคลังคำศัพท์ ⓧ";
+    case FeatureDemo::smartCorrection: return kSmartCorrectionHint;
+    case FeatureDemo::undoRedo: return kUndoRedoHint;
+    case FeatureDemo::cycleLanguage: return kCycleLanguageHint;
+    case FeatureDemo::confirmSuggestion: return kConfirmSuggestionHint;
+    case FeatureDemo::whitelist: return kWhitelistHint;
   }
   return {};
 }
 
 std::string FeatureDemoInfo::summary(FeatureDemo demo) {
   switch (demo) {
-    case FeatureDemo::smartCorrection: return "แอนิเมชันจำลอง: พิมพ์ uหำพ แล้วแปลงเป็น user อัตโนมัติ";
-    case FeatureDemo::undoRedo: return "แอนิเมชันจำลอง: กด Ctrl+Shift+Z เพื่อย้อนกลับจาก user เป็น uหำพ";
-    case FeatureDemo::cycleLanguage: return "แอนิเมชันจำลอง: กด Ctrl+Shift+X เพื่อสลับแป้นพิมพ์จาก ้ำสสน เป็น hello";
-    case FeatureDemo::confirmSuggestion: return "แอนิเมชันจำลอง: กด Ctrl+Shift+O เพื่อยืนยันคำแนะนำ";
-    case FeatureDemo::whitelist: return "แอนิเมชันจำลอง: กด Ctrl+Shift+A เพื่อจำคำเข้าคลังคำศัพท์";
+    case FeatureDemo::smartCorrection: return kSmartCorrectionSummary;
+    case FeatureDemo::undoRedo: return kUndoRedoSummary;
+    case FeatureDemo::cycleLanguage: return kCycleLanguageSummary;
+    case FeatureDemo::confirmSuggestion: return kConfirmSuggestionSummary;
+    case FeatureDemo::whitelist: return kWhitelistSummary;
   }
   return {};
 }
@@ -81,25 +84,28 @@ std::vector<DemoStep> FeatureDemoInfo::scriptLines(FeatureDemo demo) {
   using C = DemoColor;
   switch (demo) {
     case FeatureDemo::smartCorrection:
-      return {{"u", C::white, ""},         {"uห", C::white, ""},
-              {"uหำ", C::white, ""},       {"uหำพ", C::white, ""},
-              {"uหำพ ", C::yellow, "กำลังตรวจสอบ..."}, {"user", C::green, "✅ แปลงสำเร็จ"}};
+      return {{"u", C::white, ""},
+              {kTypedU2, C::white, ""},
+              {kTypedU3, C::white, ""},
+              {kTypedWrongLayout, C::white, ""},
+              {kTypedWrongLayoutSpace, C::yellow, kCheckingCaption},
+              {"user", C::green, kConvertedCaption}};
     case FeatureDemo::undoRedo:
-      return {{"user ✅", C::green, "แปลงคำแล้ว"},
-              {"user ✅", C::orange, "⚡️ กด Ctrl+Shift+Z"},
-              {"uหำพ", C::orange, "↩️ ย้อนกลับเป็นคำเดิมแล้ว"}};
+      return {{"user ✅", C::green, kWordConvertedCaption},
+              {"user ✅", C::orange, kPressUndoCaption},
+              {kTypedWrongLayout, C::orange, kRevertedCaption}};
     case FeatureDemo::cycleLanguage:
-      return {{"้ำสสน", C::white, "ตั้งใจพิมพ์ hello แต่ลืมสลับเป็นภาษาอังกฤษ"},
-              {"้ำสสน", C::cyan, "⚡️ กด Ctrl+Shift+X"},
-              {"hello", C::cyan, "🌐 สลับตามแป้นพิมพ์ (้ำสสน → hello)"}};
+      return {{kTypedHelloOnThai, C::white, kForgotToSwitchCaption},
+              {kTypedHelloOnThai, C::cyan, kPressCycleCaption},
+              {"hello", C::cyan, kSwitchedCaption}};
     case FeatureDemo::confirmSuggestion:
-      return {{"uหำพ", C::white, "🔍 user — พิมพ์ผิดภาษา?"},
-              {"uหำพ", C::green, "⚡️ กด Ctrl+Shift+O"},
-              {"user", C::green, "✅ ยืนยันแล้ว"}};
+      return {{kTypedWrongLayout, C::white, kWrongLanguageCaption},
+              {kTypedWrongLayout, C::green, kPressConfirmCaption},
+              {"user", C::green, kConfirmedCaption}};
     case FeatureDemo::whitelist:
-      return {{"user ✅", C::green, "แปลงคำแล้ว"},
-              {"user ✅", C::blue, "⚡️ กด Ctrl+Shift+A"},
-              {"uหำพ", C::blue, "📚 เพิ่มเข้าคลังคำศัพท์แล้ว"}};
+      return {{"user ✅", C::green, kWordConvertedCaption},
+              {"user ✅", C::blue, kPressRememberCaption},
+              {kTypedWrongLayout, C::blue, kRememberedCaption}};
   }
   return {};
 }
@@ -111,7 +117,8 @@ std::vector<double> FeatureDemoInfo::stepDelays(const std::vector<DemoStep>& scr
                         script[i + 1].color == DemoColor::white;
     if (typing)
       delays.push_back(0.18);
-    else if (script[i].caption.find("กำลัง") != std::string::npos || script[i].caption.find("กด ") != std::string::npos)
+    else if (script[i].caption.find(kWaitingCaptionMark) != std::string::npos ||
+             script[i].caption.find(kKeyCaptionMark) != std::string::npos)
       delays.push_back(0.6);
     else
       delays.push_back(0.5);

@@ -10,8 +10,6 @@ namespace tessa {
 
 namespace {
 
-const char* kSameRoleHoldsFirstKey = "Tessavinor กักตัวอักษรแรกไว้จนสลับภาษาเสร็จจริง ไม่มีอักษรหลุดภาษาเดิม";
-
 // As Linux desktops label the keys.
 std::string modifierName(SwitcherKey key) { return key == SwitcherKey::optionSpace ? "Alt" : "Ctrl"; }
 
@@ -19,7 +17,7 @@ std::string modifierName(SwitcherKey key) { return key == SwitcherKey::optionSpa
 
 const std::vector<HapticIntensityOption>& KeyboardSettingsModel::hapticIntensityOptions() {
   static const std::vector<HapticIntensityOption> options{
-      {"ปิด", -1}, {"เบา", 1}, {"ปานกลาง", 2}, {"แรง", 0}};
+      {kIntensityOff, -1}, {kIntensityLight, 1}, {kIntensityMedium, 2}, {kIntensityStrong, 0}};
   return options;
 }
 
@@ -40,34 +38,32 @@ std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() co
   cards.push_back({{text("settings_switcher_capslock"),
                     text("settings_switcher_capslock_desc"),
                     std::nullopt,
-                    {"เป็นปุ่มที่มีอยู่แล้วบนคีย์บอร์ดทุกรุ่น",
-                     "สามารถเลือกรูปแบบย่อยเพื่อประสิทธิภาพการพิมพ์แบบสากลได้"},
-                    {"อาจมีอาการสะท้อนของสัญญาณคีย์บอร์ดเมื่อต่อพ่วงคีย์บอร์ดกลไกภายนอกบางรุ่น"}},
+                    {kCapsLockPro1, kCapsLockPro2},
+                    {kCapsLockCon}},
                    SwitcherKey::capslock});
   cards.push_back({{text("settings_switcher_grave"),
                     text("settings_switcher_grave_desc"),
                     "Windows Style",
-                    {"เปลี่ยนภาษารวดเร็ว ทันใจ ไม่มีสะดุด เลียนแบบพฤติกรรมบน Windows",
-                     "ไม่มีปัญหาเรื่องปุ่มหน่วงหรือความไม่เสถียรของสัญญาณ Caps Lock"},
-                    {"ปุ่ม ` จะไม่พิมพ์สัญลักษณ์โดยตรงเปล่า ๆ (ต้องพิมพ์ผ่าน Shift + ` หรือ Alt + ` แทน)"}},
+                    {kGravePro1, kGravePro2},
+                    {kGraveCon}},
                    SwitcherKey::grave});
   cards.push_back({{"Alt + Space",
-                    "สลับภาษาด้วย Alt ค้างไว้แล้วเคาะ Space",
+                    kAltSpaceDescription,
                     std::nullopt,
-                    {"ปุ่ม Caps Lock และ ` ยังทำงานตามปกติทุกอย่าง", kSameRoleHoldsFirstKey},
-                    {"ชนกับคีย์ลัด Alt + Space ของแอปอื่นที่ใช้ปุ่มผสมนี้อยู่"}},
+                    {kAltSpacePro, kSameRoleHoldsFirstKey},
+                    {kAltSpaceCon}},
                    SwitcherKey::optionSpace});
   cards.push_back({{"Ctrl + Space",
-                    "สลับภาษาด้วย Ctrl ค้างไว้แล้วเคาะ Space",
+                    kCtrlSpaceDescription,
                     std::nullopt,
-                    {"ตรงกับปุ่มสลับภาษาที่ใช้กันทั่วไป ไม่ต้องเปลี่ยนนิสัยการพิมพ์", kSameRoleHoldsFirstKey},
-                    {"ชนกับคีย์ลัด Control + Space ของแอปอื่น เช่น ช่องเติมโค้ดอัตโนมัติในโปรแกรมพัฒนา"}},
+                    {kCtrlSpacePro, kSameRoleHoldsFirstKey},
+                    {kCtrlSpaceCon}},
                    SwitcherKey::controlSpace});
   cards.push_back({{"Super + Space",
-                    "สลับภาษาด้วย Super ค้างไว้แล้วเคาะ Space",
+                    kSuperSpaceDescription,
                     "Windows/PC Style",
-                    {"ตำแหน่งนิ้วเดียวกับปุ่มสลับภาษาบน Windows คนย้ายมาจาก PC คุ้นมือทันที", kSameRoleHoldsFirstKey},
-                    {"Super + Space อาจเป็นคีย์ลัดของเดสก์ท็อปอยู่แล้ว ต้องย้ายคีย์ลัดนั้นไปปุ่มอื่นก่อน"}},
+                    {kSuperSpacePro, kSameRoleHoldsFirstKey},
+                    {kSuperSpaceCon}},
                    SwitcherKey::commandSpace});
   return cards;
 }
@@ -101,8 +97,8 @@ KeyboardSettingsModel::NoteBox KeyboardSettingsModel::noteBox() const {
 std::string KeyboardSettingsModel::noteHeading() const {
   switch (noteBox()) {
     case NoteBox::modifierSpace:
-      return "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย " + modifierName(engine_.switcherKey.get()) + " + Space";
-    case NoteBox::graveAccent: return "ข้อควรทราบเกี่ยวกับระบบ Grave Accent (`) Windows-style";
+      return kModifierNoteHeadingPrefix + modifierName(engine_.switcherKey.get()) + " + Space";
+    case NoteBox::graveAccent: return kGraveNoteHeading;
     case NoteBox::none: break;
   }
   return {};
@@ -111,23 +107,15 @@ std::string KeyboardSettingsModel::noteHeading() const {
 std::vector<std::string> KeyboardSettingsModel::noteLines() const {
   switch (noteBox()) {
     case NoteBox::modifierSpace:
-      return {"• Tessavinor ดักปุ่มผสมนี้เองก่อนระบบ แล้วสั่งสลับภาษาให้ จึงไม่เกิดการสลับซ้ำซ้อนกับคีย์ลัดของระบบ",
-              "• ระหว่างที่ระบบกำลังสลับภาษา ตัวอักษรที่พิมพ์ต่อทันทีจะถูกกักไว้ แล้วปล่อยออกเมื่อสลับเสร็จ "
-              "ตัวอักษรแรกจึงไม่หลุดเป็นภาษาเดิม",
-              "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม " +
-                  modifierName(engine_.switcherKey.get()) + " เท่านั้น",
-              "• ปุ่ม Caps Lock กลับไปทำหน้าที่เดิมของระบบเต็มรูปแบบเมื่อเลือกโหมดนี้"};
+      return {kModifierNoteIntercept, kModifierNoteHold,
+              kModifierNoteSpacePrefix + modifierName(engine_.switcherKey.get()) + kModifierNoteSpaceSuffix,
+              kModifierNoteCapsLock};
     case NoteBox::graveAccent: {
-      std::vector<std::string> lines = {
-          "• เพื่อไม่ให้เสียความสามารถในการป้อนอักขระ Grave Accent (`) หรือ Tilde (~):",
-          "  - พิมพ์สัญลักษณ์ **Grave Accent (`)** ด้วยการกด **Alt + `** หรือ **Shift + `** "
-          "(ขึ้นอยู่กับภาษาและรูปแบบแป้นพิมพ์ที่ใช้)",
-          "  - พิมพ์สัญลักษณ์ **Tilde (~)** ด้วยการกด **Shift + `** หรือปุ่มผสมมาตรฐาน"};
+      std::vector<std::string> lines = {kGraveNoteIntro, kGraveNoteGrave, kGraveNoteTilde};
       // The lines on the switch's vibration only where something can vibrate.
       if (hasHapticDevice()) {
-        lines.push_back("• ระบบสั่นตอบสนอง (Haptic Feedback):");
-        lines.push_back("  - เมื่อสลับภาษาสำเร็จ จะมีการส่งแรงสั่น Haptic เบา ๆ แทนสัญญาณเสียงและแสงสี "
-                        "(เงียบเชียบและสุภาพต่อคนรอบข้าง)");
+        lines.push_back(kGraveNoteHapticHeading);
+        lines.push_back(kGraveNoteHaptic);
       }
       return lines;
     }

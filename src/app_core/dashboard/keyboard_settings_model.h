@@ -13,6 +13,7 @@
 #include "app_core/dashboard/option_card.h"
 #include "engine/engine_settings.h"
 #include "engine/value_types.h"
+#include "app_core/dashboard/keyboard_settings_texts.h"
 
 namespace tessa {
 
@@ -34,7 +35,7 @@ struct HapticIntensityOption {
   int64_t value;
 };
 
-class KeyboardSettingsModel {
+class KeyboardSettingsModel : public KeyboardSettingsTexts {
  public:
   static constexpr const char* kConfirmIntensityKey = "hapticIntensityConfirm";
   static constexpr const char* kAlertIntensityKey = "hapticIntensityAlert";
@@ -45,35 +46,6 @@ class KeyboardSettingsModel {
   static constexpr const char* kPerDocumentSettingsURL = "x-apple.systempreferences:com.apple.preference.keyboard";
   static constexpr const char* kLoginItemsSettingsURL =
       "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
-
-  // Fixed texts of the page.
-  static constexpr const char* kSwitchKeyBoxTitle = "ปุ่มสลับภาษา (Switch Key)";
-  static constexpr const char* kGuideLink = "คำแนะนำ";
-  static constexpr const char* kSpotlightHeading = "Spotlight ยังใช้ Command + Space อยู่";
-  static constexpr const char* kSpotlightBody =
-      "Tessavinor จะดักปุ่มนี้ไว้เอง ทำให้ Spotlight เปิดไม่ได้ ต้องย้าย Spotlight ไปปุ่มอื่นก่อน (เช่น Control + Space) "
-      "ไม่อย่างนั้นจะเรียก Spotlight ไม่ขึ้นเลย";
-  static constexpr const char* kSpotlightButton = "เปิดตั้งค่าคีย์ลัดของระบบ";
-  static constexpr const char* kNoteBoxTitle = "ข้อควรทราบ (Note)";
-  static constexpr const char* kCompatibilityBoxTitle = "ความเข้ากันได้กับระบบ (Compatibility)";
-  static constexpr const char* kStartupBoxTitle = "เริ่มต้นอัตโนมัติ (Startup)";
-  static constexpr const char* kStartupToggle = "เปิดแอปอัตโนมัติเมื่อเข้าสู่ระบบ";
-  static constexpr const char* kStartupNote = "Tessavinor เป็นแอปพื้นหลัง ไม่มีอะไรให้ทำถ้าไม่ได้เริ่มทำงาน";
-  static constexpr const char* kAppearanceBoxTitle = "การแสดงผลแอป (App Appearance)";
-  static constexpr const char* kLevelHeading = "ระดับภาษาของแอป (Copywriting Level)";
-  static constexpr const char* kLevelPickerLabel = "ระดับการใช้ภาษาในแอป";
-  static constexpr const char* kLevelLayman = "ใช้งานทั่วไป (Layman)";
-  static constexpr const char* kLevelPro = "นักพัฒนา (Pro)";
-  static constexpr const char* kHapticBoxTitle = "การตอบสนอง (Haptic Feedback)";
-  static constexpr const char* kConfirmRow = "ความแรงสั่นเมื่อยืนยัน:";
-  static constexpr const char* kConfirmPickerLabel = "ระดับความแรงสั่นเมื่อแปลงสำเร็จ";
-  static constexpr const char* kAlertRow = "ความแรงสั่นเมื่อแจ้งเตือน:";
-  static constexpr const char* kAlertPickerLabel = "ระดับความแรงสั่นเตือนเมื่อพิมพ์ผิด";
-  static constexpr const char* kLoginFailedTitle = "ตั้งค่าเปิดอัตโนมัติไม่สำเร็จ";
-  static constexpr const char* kLoginFailedMessage = "ลองอีกครั้งใน System Settings > General > Login Items";
-  static constexpr const char* kLoginFailedButton = "เปิด System Settings";
-  // Said under the toggle when the desktop cannot start programs at login.
-  static constexpr const char* kStartupUnavailable = "เครื่องนี้ยังตั้งให้เปิดแอปอัตโนมัติจากหน้านี้ไม่ได้";
 
   // "ปิด" −1, "เบา" 1, "ปานกลาง" 2, "แรง" 0, in that order.
   static const std::vector<HapticIntensityOption>& hapticIntensityOptions();

@@ -18,10 +18,7 @@ ProblemReportModel::ProblemReportModel(KeyboardEngine& engine, std::string endpo
     : engine_(engine), endpoint_(std::move(endpoint)) {}
 
 std::string ProblemReportModel::sentLine() {
-  return fmt::format(
-      "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน {} รายการ · สถิติ {} วัน · รุ่นแอป, "
-      "รุ่นระบบปฏิบัติการ, รุ่นเครื่อง, ผังแป้นพิมพ์ · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor",
-      StabilityReport::kMaxEvents, StabilityReport::kStatsDays);
+  return fmt::format(kSentLineFormat, StabilityReport::kMaxEvents, StabilityReport::kStatsDays);
 }
 
 std::string ProblemReportModel::kilobytes(size_t bytes) {
@@ -29,8 +26,7 @@ std::string ProblemReportModel::kilobytes(size_t bytes) {
 }
 
 std::string ProblemReportModel::sendFailedText(const std::string& description) {
-  return std::string(kSendFailedPrefix) + description + " (คุณยังสามารถกด \"" + kSaveButton +
-         "\" เพื่อเก็บไว้เองได้)";
+  return std::string(kSendFailedPrefix) + description + kSendFailedHintPrefix + kSaveButton + kSendFailedHintSuffix;
 }
 
 std::string ProblemReportModel::reportJSON() const { return StabilityReport::previewJSON(engine_, note_, contact_); }
@@ -38,7 +34,7 @@ std::string ProblemReportModel::reportJSON() const { return StabilityReport::pre
 std::string ProblemReportModel::payloadSizeKB() const { return kilobytes(reportJSON().size()); }
 
 std::string ProblemReportModel::disclosureLabel() const {
-  return "ดูข้อมูลทั้งหมดที่จะส่ง (" + payloadSizeKB() + " KB)";
+  return kDisclosurePrefix + payloadSizeKB() + " KB)";
 }
 
 void ProblemReportModel::changed() {

@@ -12,37 +12,14 @@
 #include <optional>
 #include <string>
 
+#include "app_core/dashboard/problem_report_texts.h"
+
 namespace tessa {
 
 class KeyboardEngine;
 
-class ProblemReportModel : public std::enable_shared_from_this<ProblemReportModel> {
+class ProblemReportModel : public ProblemReportTexts, public std::enable_shared_from_this<ProblemReportModel> {
  public:
-  // [design] The sheet is not translated: every text is Thai in every language.
-  static constexpr const char* kTitle = "รายงานปัญหาให้ทีมพัฒนา";
-  static constexpr const char* kSubtitle = "ประกอบขึ้นตอนคุณกดเท่านั้น · ไม่มีการส่งอัตโนมัติ";
-  static constexpr const char* kCloseName = "ปิด";
-  static constexpr const char* kNotSentLine =
-      "ไม่ส่ง: สิ่งที่คุณพิมพ์ · ชื่อ · อีเมล (เว้นแต่คุณกรอกเอง) · รหัสประจำเครื่อง · ตำแหน่งไฟล์ · ภูมิภาค · "
-      "รายชื่อแอปที่ไม่รู้จัก";
-  static constexpr const char* kNoteTitle = "เล่าสิ่งที่เกิดขึ้น (ไม่บังคับ)";
-  static constexpr const char* kNotePlaceholder = "เช่น: เปิดฝาแล้วแก้คำไม่ทำงาน";
-  static constexpr const char* kNoteHint = "ข้อความนี้ไปกับรายงานตามที่พิมพ์ · อย่าใส่รหัสผ่านหรือข้อมูลส่วนตัว";
-  static constexpr const char* kContactTitle = "อีเมลสำหรับติดต่อกลับ (ไม่บังคับ)";
-  static constexpr const char* kPrivacyButton = "นโยบายความเป็นส่วนตัว…";
-  static constexpr const char* kSaveButton = "บันทึกเป็นไฟล์";
-  static constexpr const char* kSendButton = "ส่งรายงาน";
-  static constexpr const char* kSavedPrefix = "บันทึกแล้ว: ";
-  static constexpr const char* kSaveFailedPrefix = "บันทึกไม่สำเร็จ: ";  // [ours]
-  static constexpr const char* kSendFailedPrefix = "ส่งไม่สำเร็จ: ";
-  static constexpr const char* kSuccessTitle = "ส่งรายงานปัญหาสำเร็จ";
-  static constexpr const char* kReportIdCaption = "รหัสรายงานของคุณ (Report ID):";
-  static constexpr const char* kCopyTooltip = "คัดลอกรหัสรายงาน";
-  static constexpr const char* kRetentionNote =
-      "ข้อมูลจะถูกเก็บเป็นเวลา 90 วันและลบอัตโนมัติ คุณสามารถนำรหัสนี้ไปอ้างอิงกับทีมพัฒนา "
-      "หรือใช้สั่งลบข้อมูลได้ทันทีที่หน้านโยบายความเป็นส่วนตัว";
-  static constexpr const char* kOpenPrivacyLink = "เปิดหน้านโยบายความเป็นส่วนตัว";
-  static constexpr const char* kDoneButton = "เสร็จสิ้น";
   static constexpr const char* kSuggestedFileName = "tessavinor-problem-report.json";
 
   // Reports go to `endpoint` (the stability-report endpoint by default).

@@ -9,16 +9,14 @@
 
 #include "base/observable.h"
 #include "hud/unified_menu_state.h"
+#include "app_core/dashboard/setup_status_texts.h"
 
 namespace tessa {
 
 class KeyboardEngine;
 
-class SetupStatusModel {
+class SetupStatusModel : public SetupStatusTexts {
  public:
-  static constexpr const char* kRepairTooltip =
-      "ใช้เมื่อ System Settings แสดงว่าอนุญาตแล้วแต่แอปยังไม่ทำงาน หรือไม่พบชื่อแอปในรายการ · แอปจะล้างค่าสิทธิ์และเริ่มใหม่";
-
   explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine) {}
 
   bool isGranted() const;

@@ -3,30 +3,23 @@
 #include "base/user_defaults.h"
 #include "engine/engine_settings.h"
 #include "engine/hud_notice_sink.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
 ShareInvitationModel::Texts ShareInvitationModel::texts(const std::string& language) {
-  if (language == "th")
-    return {"การส่งข้อมูลสถิติการใช้งานแบบไม่ระบุตัวตน",
-            "การขอความยินยอมในการส่งข้อมูลสถิติการใช้งานโดยสรุป",
-            {{"checkmark.shield", "การคุ้มครองความเป็นส่วนตัว: ไม่มีการบันทึก จัดเก็บ หรือส่งข้อความและปุ่มกดใดๆ"},
-             {"chart.pie", "ข้อมูลสรุปเชิงปริมาณ: ส่งเฉพาะตัวเลขสถิติสะสม เช่น คำที่แก้ไขและเวลาทำงาน"},
-             {"hand.raised", "สิทธิในการควบคุม: สามารถเปิดหรือปิดการตั้งค่านี้ได้ตลอดเวลา"}},
-            "ร่วมแชร์สถิติการใช้งาน",
-            "ไม่แชร์สถิติ"};
-  return {"Anonymous Usage Statistics",
-          "Consent to transmitting anonymous usage statistics",
-          {{"checkmark.shield", "Privacy Protected: Keystrokes and text inputs are never collected or transmitted"},
-           {"chart.pie", "Aggregate Data: Only statistical counts like corrections and uptime are sent"},
-           {"hand.raised", "Full Control: You can change or revoke this setting at any time"}},
-          "Share Anonymous Stats",
-          "Don't Share"};
+  auto text = [&language](std::string_view key) { return thaiOrEnglishText(key, language); };
+  return {text("about_share_invite_title"),
+          text("about_share_invite_subtitle"),
+          {{"checkmark.shield", text("about_share_invite_privacy")},
+           {"chart.pie", text("about_share_invite_aggregate")},
+           {"hand.raised", text("about_share_invite_control")}},
+          text("about_share_invite_accept"),
+          text("about_share_invite_decline")};
 }
 
 std::string ShareInvitationModel::thanksSubMessage(const std::string& language) {
-  return language == "th" ? "สามารถเปลี่ยนแปลงได้ตลอดเวลาที่หน้าการตั้งค่า หรือเมนูเกี่ยวกับแอป"
-                          : "Change anytime in Settings or About view";
+  return thaiOrEnglishText("about_share_thanks_detail", language);
 }
 
 void ShareInvitationModel::accept(const EngineSettings& settings, const HudNotices& hud) {

@@ -1,38 +1,37 @@
 #include "app_core/dashboard/telemetry_inspector_model.h"
 
+#include <iterator>
+#include <string_view>
+
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
 #include "reliability/telemetry_manager.h"
 
 namespace tessa {
 
 namespace {
 
-const TelemetryInspectorModel::Texts kEnglish{
-    "Inspect Actual Outgoing Payload (JSON)",
-    "100% Transparent — Only aggregated counters. Never keystrokes or text.",
-    "Zero text or keystrokes collected",
-    "Rotating anonymous UUID every 30 days",
-    "JSON Payload Structure (POST /api/telemetry/ingest):",
-    "Copy JSON",
-    "Copied!",
-    "Got it, Close",
-};
-
-const TelemetryInspectorModel::Texts kThai{
-    "ตรวจสอบข้อมูลที่จะส่งจริง (JSON Payload)",
-    "โปร่งใส 100% — ส่งเฉพาะตัวเลขผลรวมสะสม ไม่มีข้อความหรือปุ่มกดใดๆ",
-    "ไม่มีการบันทึกข้อความหรือปุ่มที่พิมพ์เด็ดขาด",
-    "รหัสนิรนาม (anon_id) หมุนใหม่ทุก 30 วัน ไม่ตามรอยบุคคล",
-    "โครงสร้าง JSON ที่ส่งออก (POST /api/telemetry/ingest):",
-    "คัดลอก JSON",
-    "คัดลอกแล้ว!",
-    "เข้าใจแล้ว ปิดหน้าต่าง",
-};
+// The texts of one language, read once from the text tables; their data()
+// ends in a NUL (see thaiOrEnglishText).
+TelemetryInspectorModel::Texts textsIn(const char* language) {
+  static const char* const keys[] = {"inspector_title",           "inspector_subtitle",
+                                     "inspector_point_no_text",   "inspector_point_rotating_id",
+                                     "inspector_payload_heading", "inspector_copy",
+                                     "inspector_copied",          "inspector_close"};
+  const char* t[std::size(keys)];
+  for (size_t i = 0; i < std::size(keys); ++i) {
+    const std::string_view* found = LocalizedTable::shared().find(language, keys[i]);
+    t[i] = found ? found->data() : keys[i];
+  }
+  return {t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
+}
 
 }  // namespace
 
 const TelemetryInspectorModel::Texts& TelemetryInspectorModel::textsFor(const std::string& appLanguage) {
-  return appLanguage == "th" ? kThai : kEnglish;
+  static const Texts thai = textsIn("th");
+  static const Texts english = textsIn("en");
+  return appLanguage == "th" ? thai : english;
 }
 
 std::shared_ptr<TelemetryInspectorModel> TelemetryInspectorModel::create(KeyboardEngine& engine,

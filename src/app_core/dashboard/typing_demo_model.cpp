@@ -1,4 +1,5 @@
 #include "app_core/dashboard/typing_demo_model.h"
+#include "app_core/dashboard/feature_demo_texts.h"
 
 #include <numeric>
 
@@ -34,7 +35,7 @@ bool TypingDemoModel::showsCursor() const {
 
 bool TypingDemoModel::isKeyStep() const {
   const DemoStep* step = shownStep();
-  return step && step->caption.find("กด ") != std::string::npos;
+  return step && step->caption.find(feature_demo_texts::kKeyCaptionMark) != std::string::npos;
 }
 
 void TypingDemoModel::notify() {

@@ -5,12 +5,13 @@
 
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
+#include "l10n/localization.h"
 
 namespace tessa {
 
 UptimeDashboardModel::Texts UptimeDashboardModel::texts(const std::string& language) {
-  if (language == "th") return {"กระดานแดชบอร์ด", "ติดตามเวลาการใช้งาน Tessavinor", "เซสชันนี้", "ยอดสะสมทุกเซสชัน"};
-  return {"Dashboard", "Track your Tessavinor usage time", "This Session", "All-time Total"};
+  return {thaiOrEnglishText("uptime_title", language), thaiOrEnglishText("uptime_subtitle", language),
+          thaiOrEnglishText("uptime_session", language), thaiOrEnglishText("uptime_total", language)};
 }
 
 std::string UptimeDashboardModel::formatDuration(double seconds) {

@@ -146,17 +146,17 @@ std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
   bool spotlightOnCommandSpace = hasShortcutStore && SymbolicHotKeys::isHotKey64CommandSpace(preferences);
   std::vector<SwitcherCardContent> cards = {
       {SwitcherKey::capslock, "capslock.fill", OnboardingColor::accent, text("onboarding_switcher_caps"),
-       "⭐ แนะนำ", text("onboarding_switcher_caps_desc")},
-      {SwitcherKey::grave, "keyboard", OnboardingColor::blue, "ปุ่ม Grave Accent (~ / `)", "Windows Style",
-       "สลับภาษารวดเร็วสไตล์ Windows ด้วยปุ่ม Grave (~)"},
+       onboarding_literal::kRecommendedBadge, text("onboarding_switcher_caps_desc")},
+      {SwitcherKey::grave, "keyboard", OnboardingColor::blue, onboarding_literal::kGraveCardTitle, "Windows Style",
+       onboarding_literal::kGraveCardDescription},
       {SwitcherKey::optionSpace, "keyboard", OnboardingColor::purple, "Alt + Space", "",
-       "คงปุ่ม Caps Lock และ ` ไว้ตามเดิม เหมาะกับคนที่ตั้ง Alt + Space ไว้ในระบบอยู่แล้ว"},
+       onboarding_literal::kAltSpaceCardDescription},
       {SwitcherKey::controlSpace, "keyboard", OnboardingColor::teal, "Ctrl + Space", "",
-       "ปุ่มสลับภาษาที่ใช้กันทั่วไป โดย Tessavinor จะดูแลให้ตัวอักษรแรกไม่หลุดภาษาเดิม"},
+       onboarding_literal::kCtrlSpaceCardDescription},
       {SwitcherKey::commandSpace, "keyboard", OnboardingColor::purple, "Super + Space", "Windows/PC Style",
-       !hasShortcutStore          ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows"
-       : spotlightOnCommandSpace ? "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows — ต้องย้าย Spotlight ไปปุ่มอื่นก่อน"
-                                 : "ตำแหน่งเดียวกับปุ่มสลับภาษาบน Windows (Spotlight ของคุณย้ายไปปุ่มอื่นแล้ว)"},
+       !hasShortcutStore          ? onboarding_literal::kSuperSpaceCardDescription
+       : spotlightOnCommandSpace ? onboarding_literal::kSuperSpaceCardMoveSpotlight
+                                 : onboarding_literal::kSuperSpaceCardSpotlightMoved},
   };
   for (auto& card : cards) card.selected = card.key == current;
   return cards;

@@ -11,6 +11,7 @@
 
 #include "base/task_runner.h"
 #include "engine/value_types.h"
+#include "app_core/onboarding/onboarding_texts.h"
 
 namespace tessa {
 
@@ -151,18 +152,5 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
   bool dismissed_ = false;
   TaskHandle poll_;
 };
-
-// Fixed texts the pages show as written in every language.
-namespace onboarding_literal {
-inline constexpr const char* kHeroName = "Tessavinor";
-inline constexpr const char* kHeroTagline = "สลับภาษาบนคอมพิวเตอร์ได้ไวและแม่นยำ 100%";
-inline constexpr const char* kHeroSubtitle = "ดูแลการพิมพ์ให้เงียบๆ เพื่อให้คุณมีสมาธิทำงานเต็มที่";
-inline constexpr const char* kSpotlightWarningTitle = "Spotlight ยังใช้ Command + Space อยู่";
-inline constexpr const char* kSpotlightWarningBody =
-    "Tessavinor จะดักปุ่มนี้ไว้เอง ทำให้ Spotlight เปิดไม่ขึ้น — เปลี่ยนปุ่ม Spotlight ได้ที่ System Settings › "
-    "Keyboard › Keyboard Shortcuts › Spotlight";
-inline constexpr const char* kSwitcherFooter = "คุณสามารถปรับแต่งพฤติกรรมนี้เพิ่มเติมได้ตลอดเวลาในแท็บตั้งค่า";
-inline constexpr const char* kOptionBadge = "Option";
-}  // namespace onboarding_literal
 
 }  // namespace tessa

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+
+#include "l10n/localization.h"
 
 namespace tessa {
 namespace {
@@ -9,73 +12,41 @@ namespace {
 using Item = CopyCacheItem;
 using Category = Item::Category;
 
-QuickPasteTexts makeThai() {
+QuickPasteTexts makeTexts(std::string_view language) {
+  // The texts live in the text tables; this panel shows Thai for "th" and
+  // English for every other language.
+  auto text = [language](std::string_view key) { return thaiOrEnglishText(key, language); };
   QuickPasteTexts t;
-  t.thai = true;
-  t.searchPlaceholder = "ค้นหา (ข้อความ, ชื่อไฟล์, ลิงก์, โค้ดสี, keyword สนิปเป็ต)...";
-  t.searchAccessibility = "ค้นหาประวัติคลิปบอร์ดและสนิปเป็ต";
-  t.clearSearchAccessibility = "ล้างข้อความค้นหา";
+  t.thai = language == "th";
+  t.searchPlaceholder = text("quick_paste_search_placeholder");
+  t.searchAccessibility = text("quick_paste_search_accessibility");
+  t.clearSearchAccessibility = text("quick_paste_clear_search");
   // This desktop cannot leave a window out of a screen capture, so the badge
   // warns instead of promising.
-  t.shareBadge = "แสดงในการแชร์จอ";
-  t.shareBadgeTooltip = "ระบบนี้ซ่อนหน้าต่างจากการแชร์จอหรือการบันทึกจอไม่ได้ ปิดหน้าต่างนี้ก่อนแชร์จอ";
+  t.shareBadge = text("quick_paste_share_badge");
+  t.shareBadgeTooltip = text("quick_paste_share_badge_tooltip");
   t.escapeHint = "Esc";
-  t.escapeAccessibility = "กดปุ่ม Escape เพื่อปิดหน้าต่าง";
-  t.noMatch = "ไม่พบข้อมูลที่ตรงกัน";
-  t.emptyCategoryPrefix = "ยังไม่มีข้อมูลในหมวด";
-  t.vaultBadge = "ห้องนิรภัยเข้ารหัส · AES-256";
-  t.keyHints = "[Space] พรีวิว · [Enter] วาง · [Ctrl+O] เปิด · [Ctrl+1-9] ด่วน";
-  t.previewTitlePrefix = "พรีวิว: ";
-  t.pasteThisEntry = "วางรายการนี้ (Enter)";
-  t.imageSizePrefix = "ขนาดภาพ: ";
-  t.fileSizeInfix = "  ·  ขนาดไฟล์: ";
-  t.encryptedSuffix = " KB  ·  เข้ารหัส AES-256";
-  t.totalSizePrefix = "ขนาดรวม: ";
-  t.previewTooltip = "ดูตัวอย่าง (Spacebar)";
-  t.pinTooltip = "ปักหมุด";
-  t.unpinTooltip = "ถอดหมุด";
-  t.deleteTooltip = "ลบรายการนี้";
-  t.convertPrefix = "แปลงเป็น: ";
-  t.pasteConverted = " วางคำแปล";
-  t.imageRowPrefix = "🖼️ รูปภาพ (";
-  t.andMore = " และอีก ";
-  t.files = " ไฟล์";
-  t.itemNumberPrefix = "รายการลำดับที่ ";
-  return t;
-}
-
-QuickPasteTexts makeEnglish() {
-  QuickPasteTexts t;
-  t.thai = false;
-  t.searchPlaceholder = "Search (text, file names, links, colour codes, snippet keyword)...";
-  t.searchAccessibility = "Search clipboard history and snippets";
-  t.clearSearchAccessibility = "Clear search text";
-  t.shareBadge = "Visible when sharing";
-  t.shareBadgeTooltip =
-      "This desktop cannot keep a window out of screen sharing or recording; close this panel before sharing "
-      "your screen";
-  t.escapeHint = "Esc";
-  t.escapeAccessibility = "Press Escape to close the window";
-  t.noMatch = "No matching data found";
-  t.emptyCategoryPrefix = "Nothing yet in ";
-  t.vaultBadge = "Encrypted vault · AES-256";
-  t.keyHints = "[Space] preview · [Enter] paste · [Ctrl+O] open · [Ctrl+1-9] quick";
-  t.previewTitlePrefix = "Preview: ";
-  t.pasteThisEntry = "Paste this entry (Enter)";
-  t.imageSizePrefix = "Image size: ";
-  t.fileSizeInfix = "  ·  File size: ";
-  t.encryptedSuffix = " KB  ·  AES-256 encrypted";
-  t.totalSizePrefix = "Total size: ";
-  t.previewTooltip = "Preview (Spacebar)";
-  t.pinTooltip = "Pin";
-  t.unpinTooltip = "Unpin";
-  t.deleteTooltip = "Delete this entry";
-  t.convertPrefix = "Convert to: ";
-  t.pasteConverted = " paste converted";
-  t.imageRowPrefix = "🖼️ Image (";
-  t.andMore = " and ";
-  t.files = " more";
-  t.itemNumberPrefix = "Item number ";
+  t.escapeAccessibility = text("quick_paste_escape_hint_accessibility");
+  t.noMatch = text("quick_paste_no_match");
+  t.emptyCategoryPrefix = text("quick_paste_empty_category_prefix");
+  t.vaultBadge = text("quick_paste_vault_badge");
+  t.keyHints = text("quick_paste_key_hints");
+  t.previewTitlePrefix = text("quick_paste_preview_title_prefix");
+  t.pasteThisEntry = text("quick_paste_paste_this_entry");
+  t.imageSizePrefix = text("quick_paste_image_size_prefix");
+  t.fileSizeInfix = text("quick_paste_file_size_infix");
+  t.encryptedSuffix = text("quick_paste_encrypted_suffix");
+  t.totalSizePrefix = text("quick_paste_total_size_prefix");
+  t.previewTooltip = text("quick_paste_preview_tooltip");
+  t.pinTooltip = text("quick_paste_pin_tooltip");
+  t.unpinTooltip = text("quick_paste_unpin_tooltip");
+  t.deleteTooltip = text("quick_paste_delete_tooltip");
+  t.convertPrefix = text("quick_paste_convert_prefix");
+  t.pasteConverted = text("quick_paste_paste_converted");
+  t.imageRowPrefix = text("quick_paste_image_row_prefix");
+  t.andMore = text("quick_paste_and_more");
+  t.files = text("quick_paste_files");
+  t.itemNumberPrefix = text("quick_paste_item_number_prefix");
   return t;
 }
 
@@ -113,8 +84,8 @@ double quickPasteClampedComponent(double value) { return copyCacheClampedCompone
 int quickPasteByteComponent(double value) { return copyCacheComponentByte(value); }
 
 const QuickPasteTexts& QuickPasteTexts::forLanguage(const std::string& language) {
-  static const QuickPasteTexts thai = makeThai();
-  static const QuickPasteTexts english = makeEnglish();
+  static const QuickPasteTexts thai = makeTexts("th");
+  static const QuickPasteTexts english = makeTexts("en");
   return language == "th" ? thai : english;
 }
 

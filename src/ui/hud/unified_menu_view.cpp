@@ -250,10 +250,29 @@ void UnifiedMenuView::rebuild(bool sameNotice) {
   rowLayout->setSpacing(8);
   column->addLayout(rowLayout);
 
-  const QColor white(Qt::white);
-  const QFont titleFont = hudFont(font(), 13, QFont::DemiBold);
+  addLeadingMark(rowLayout);
+  addTexts(rowLayout);
+  addButtons(rowLayout);
 
-  // The leading symbol or ring.
+  if (row_.hint) {
+    const QColor white(Qt::white);
+    QLabel* hint = makeLabel(content_, "hudHint", *row_.hint, hudFont(font(), 9, QFont::Normal), withOpacity(white, 0.4));
+    hint->setContentsMargins(0, 2, 0, 0);
+    column->addWidget(hint);
+  }
+
+  // Nothing on the notice may take the keyboard focus from the user's text.
+  for (QWidget* child : content_->findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
+  content_->setFocusPolicy(Qt::NoFocus);
+  outer_->addWidget(content_, 0, Qt::AlignCenter);
+  content_->show();
+  outer_->activate();
+  update();
+  emit rowRebuilt(sameNotice);
+}
+
+// The leading symbol or ring.
+void UnifiedMenuView::addLeadingMark(QHBoxLayout* rowLayout) {
   if (row_.symbol) {
     auto* symbol = new HudSymbolView(*row_.symbol, content_);
     symbol->setObjectName("hudSymbol");
@@ -265,8 +284,12 @@ void UnifiedMenuView::rebuild(bool sameNotice) {
     ring->setObjectName("hudWaitingRing");
     rowLayout->addWidget(ring, 0, Qt::AlignVCenter);
   }
+}
 
-  // The texts.
+// The texts: the title (or the suggestion's two words), its badge and the detail.
+void UnifiedMenuView::addTexts(QHBoxLayout* rowLayout) {
+  const QColor white(Qt::white);
+  const QFont titleFont = hudFont(font(), 13, QFont::DemiBold);
   auto* texts = new QVBoxLayout;
   texts->setContentsMargins(0, 0, 0, 0);
   texts->setSpacing(1);
@@ -304,7 +327,11 @@ void UnifiedMenuView::rebuild(bool sameNotice) {
         makeLabel(content_, "hudDetail", *row_.detail, detailFont, withOpacity(white, row_.emphasisedDetail ? 0.7 : 0.6)));
   }
   rowLayout->addLayout(texts, 1);
+}
 
+// The separator and the buttons.
+void UnifiedMenuView::addButtons(QHBoxLayout* rowLayout) {
+  const QColor white(Qt::white);
   if (row_.separator) {
     rowLayout->addWidget(new HudShape(content_, "hudSeparator", QSize(1, 24), withOpacity(white, 0.15), false), 0,
                          Qt::AlignVCenter);
@@ -314,21 +341,6 @@ void UnifiedMenuView::rebuild(bool sameNotice) {
     widget->setParent(content_);
     rowLayout->addWidget(widget, 0, Qt::AlignVCenter);
   }
-
-  if (row_.hint) {
-    QLabel* hint = makeLabel(content_, "hudHint", *row_.hint, hudFont(font(), 9, QFont::Normal), withOpacity(white, 0.4));
-    hint->setContentsMargins(0, 2, 0, 0);
-    column->addWidget(hint);
-  }
-
-  // Nothing on the notice may take the keyboard focus from the user's text.
-  for (QWidget* child : content_->findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
-  content_->setFocusPolicy(Qt::NoFocus);
-  outer_->addWidget(content_, 0, Qt::AlignCenter);
-  content_->show();
-  outer_->activate();
-  update();
-  emit rowRebuilt(sameNotice);
 }
 
 void UnifiedMenuView::paintEvent(QPaintEvent*) {

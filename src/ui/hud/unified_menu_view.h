@@ -89,6 +89,10 @@ class UnifiedMenuView final : public QWidget {
  private:
   void scheduleSync();
   void rebuild(bool sameNotice);
+  // The row's parts, left to right, each added to `rowLayout`.
+  void addLeadingMark(QHBoxLayout* rowLayout);
+  void addTexts(QHBoxLayout* rowLayout);
+  void addButtons(QHBoxLayout* rowLayout);
   void clearRow();
   QWidget* makeButton(const HudButton& button);
 

@@ -324,14 +324,8 @@ void buildTelemetryPage(OnboardingModel& model, QWidget* page, QVBoxLayout* colu
 
 // --------------------------------------------------------- cheat sheet
 
-void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column) {
-  auto* top = header(column, 4);
-  top->addWidget(onboardingLabel(page, "onboarding.hotkey.readyTitle", model.text("onboarding_sandbox_ready_title"),
-                                 font::kTitle2, true, Color::primary, true, Qt::AlignHCenter));
-  top->addWidget(onboardingLabel(page, "onboarding.hotkey.readySubtitle",
-                                 model.text("onboarding_sandbox_ready_subtitle"), font::kSubheadline, false,
-                                 Color::secondary, true, Qt::AlignHCenter));
-
+// The box of hot keys, with the instant-undo hint where it applies.
+void addHotkeyShortcuts(OnboardingModel& model, QWidget* page, QVBoxLayout* column) {
   QVBoxLayout* content = nullptr;
   auto* box = listBox(page, "onboarding.hotkey.shortcuts", 0.6, 12, 8, &content);
   content->addWidget(onboardingLabel(box, "onboarding.hotkey.title", model.text("onboarding_hotkey_title"),
@@ -373,7 +367,10 @@ void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column)
     content->addLayout(hint);
   }
   column->addWidget(box);
+}
 
+// The sandbox's prompt and its examples, each a raw text and its target.
+void addSandboxExamples(OnboardingModel& model, QWidget* page, QVBoxLayout* column) {
   auto* prompt = new QVBoxLayout;
   prompt->setSpacing(6);
   prompt->addWidget(onboardingLabel(page, "onboarding.sandbox.prompt", model.text("onboarding_sandbox_prompt"),
@@ -381,7 +378,7 @@ void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column)
   auto* examples = new QHBoxLayout;
   examples->setSpacing(12);
   examples->addStretch(1);
-  index = 0;
+  int index = 0;
   for (const auto& example : model.sandboxExamples()) {
     auto* item = new QVBoxLayout;
     item->setSpacing(2);
@@ -406,7 +403,10 @@ void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column)
   examples->addStretch(1);
   prompt->addLayout(examples);
   column->addLayout(prompt);
+}
 
+// The field to try the examples in.
+void addSandboxField(OnboardingModel& model, QWidget* page, QVBoxLayout* column) {
   auto* field = new QLineEdit(page);
   field->setObjectName("onboarding.sandbox.field");
   field->setPlaceholderText(QString::fromStdString(model.text("onboarding_sandbox_placeholder")));
@@ -423,6 +423,19 @@ void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column)
   QObject::connect(field, &QLineEdit::textEdited, page,
                    [&model](const QString& text) { model.setSandboxText(text.toStdString()); });
   column->addWidget(field);
+}
+
+void buildHotkeyPage(OnboardingModel& model, QWidget* page, QVBoxLayout* column) {
+  auto* top = header(column, 4);
+  top->addWidget(onboardingLabel(page, "onboarding.hotkey.readyTitle", model.text("onboarding_sandbox_ready_title"),
+                                 font::kTitle2, true, Color::primary, true, Qt::AlignHCenter));
+  top->addWidget(onboardingLabel(page, "onboarding.hotkey.readySubtitle",
+                                 model.text("onboarding_sandbox_ready_subtitle"), font::kSubheadline, false,
+                                 Color::secondary, true, Qt::AlignHCenter));
+
+  addHotkeyShortcuts(model, page, column);
+  addSandboxExamples(model, page, column);
+  addSandboxField(model, page, column);
 
   auto* finish = onboardingButton(page, "onboarding.hotkey.finish", model.text("onboarding_btn_get_started"),
                                   color(Color::accent, page), 6);

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "ui/hud/hud_window.h"
+#include "ui/quick_paste/quick_paste_preview.h"
 #include "ui/screen_geometry.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/symbol_icons.h"
@@ -35,6 +36,7 @@
 namespace tessa {
 namespace {
 
+using namespace quick_paste;
 using parts::qs;
 using parts::TextStyle;
 using Item = CopyCacheItem;
@@ -76,15 +78,6 @@ class Backdrop final : public QWidget {
   }
 };
 
-QString rgba(const QColor& c) {
-  return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
-}
-
-QColor alpha(QColor c, double a) {
-  c.setAlphaF(static_cast<float>(c.alphaF() * a));
-  return c;
-}
-
 QColor accent() { return parts::pageColor(HudColor::accent); }
 QColor namedColor(const std::string& name) {
   if (name == "blue") return parts::pageColor(HudColor::blue);
@@ -94,19 +87,6 @@ QColor namedColor(const std::string& name) {
   c.setAlphaF(0.6f);
   return c;
 }
-QColor secondary() {
-  QColor c = QPalette().color(QPalette::WindowText);
-  c.setAlphaF(0.6f);
-  return c;
-}
-QColor controlBackground() { return QPalette().color(QPalette::Base); }
-
-QFont monospaced(QFont f) {
-  f.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
-  f.setStyleHint(QFont::Monospace);
-  return f;
-}
-
 // A small rounded badge: text on a tinted background.
 QLabel* badge(QWidget* parent, const char* name, const QString& text, const QColor& fg, const QColor& bg,
               int pixelSize, bool bold, bool mono, int padX = 4, int padY = 1, int radius = 3) {
@@ -124,37 +104,6 @@ QLabel* badge(QWidget* parent, const char* name, const QString& text, const QCol
                        .arg(padY)
                        .arg(padX));
   l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  return l;
-}
-
-// A one-line label that ends in "…" when it does not fit, instead of being cut.
-class ElidedLabel final : public QLabel {
- public:
-  using QLabel::QLabel;
-  QSize minimumSizeHint() const override { return QSize(10, QLabel::minimumSizeHint().height()); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setPen(palette().color(QPalette::WindowText));
-    QRect r = contentsRect();
-    p.drawText(r, static_cast<int>(alignment() | Qt::AlignVCenter),
-               fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
-  }
-};
-
-QLabel* elided(QWidget* parent, const char* name, const QString& text, TextStyle style, QFont::Weight weight,
-               const QColor& color) {
-  auto* l = new ElidedLabel(text, parent);
-  l->setObjectName(name);
-  l->setTextFormat(Qt::PlainText);
-  QFont f = l->font();
-  f.setPixelSize(parts::pixelSize(style));
-  f.setWeight(weight);
-  l->setFont(f);
-  parts::setTextColor(l, color);
-  l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  if (l->fontMetrics().horizontalAdvance(text) > 300) l->setToolTip(text.left(400));
   return l;
 }
 
@@ -222,8 +171,27 @@ void QuickPastePanelWindow::build() {
   auto* column = new QVBoxLayout(content_);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
+  buildHeader(column);
+  buildTabsBar(column);
+  buildList(column);
+  buildEmptyState(column);
+  buildFooter(column);
 
-  // Header: search, clear, the screen-sharing note, the Escape hint.
+  overlay_ = new Backdrop(this);
+  overlay_->setObjectName("quickPastePreviewOverlay");
+  static_cast<Backdrop*>(overlay_)->onClick = [this] { controller_.closePreview(); };
+  overlay_->hide();
+
+  connect(search_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_.setSearchText(text.toStdString()); });
+  connect(search_, &QLineEdit::returnPressed, this, [this] { controller_.submitSearch(); });
+  connect(clearSearch_, &QToolButton::clicked, this, [this] { controller_.setSearchText(""); });
+  search_->installEventFilter(this);
+  installEventFilter(this);
+}
+
+// Header: search, clear, the screen-sharing note, the Escape hint.
+void QuickPastePanelWindow::buildHeader(QVBoxLayout* column) {
   auto* header = new QWidget(content_);
   header->setObjectName("quickPasteHeader");
   auto* h = new QHBoxLayout(header);
@@ -251,7 +219,10 @@ void QuickPastePanelWindow::build() {
   h->addWidget(escHint_);
   column->addWidget(header);
   column->addWidget(parts::divider(content_));
+}
 
+// The category tabs.
+void QuickPastePanelWindow::buildTabsBar(QVBoxLayout* column) {
   tabsBar_ = new QWidget(content_);
   tabsBar_->setObjectName("quickPasteTabs");
   tabsLayout_ = new QHBoxLayout(tabsBar_);
@@ -259,7 +230,10 @@ void QuickPastePanelWindow::build() {
   tabsLayout_->setSpacing(2);
   column->addWidget(tabsBar_);
   column->addWidget(parts::divider(content_));
+}
 
+// The list of entries.
+void QuickPastePanelWindow::buildList(QVBoxLayout* column) {
   list_ = new QScrollArea(content_);
   list_->setObjectName("quickPasteList");
   list_->setWidgetResizable(true);
@@ -282,7 +256,10 @@ void QuickPastePanelWindow::build() {
   list_->setWidget(rowsHost);
   list_->viewport()->setAutoFillBackground(!translucent_);
   column->addWidget(list_, 1);
+}
 
+// What shows instead of the list when nothing matches.
+void QuickPastePanelWindow::buildEmptyState(QVBoxLayout* column) {
   emptyState_ = new QWidget(content_);
   emptyState_->setObjectName("quickPasteEmptyState");
   auto* e = new QVBoxLayout(emptyState_);
@@ -299,7 +276,10 @@ void QuickPastePanelWindow::build() {
   e->addStretch(1);
   column->addWidget(emptyState_, 1);
   column->addWidget(parts::divider(content_));
+}
 
+// Footer: the vault badge and the key hints.
+void QuickPastePanelWindow::buildFooter(QVBoxLayout* column) {
   auto* footer = new QWidget(content_);
   footer->setObjectName("quickPasteFooter");
   auto* f = new QHBoxLayout(footer);
@@ -315,18 +295,6 @@ void QuickPastePanelWindow::build() {
   parts::setTextColor(keyHints_, secondary());
   f->addWidget(keyHints_, 1);
   column->addWidget(footer);
-
-  overlay_ = new Backdrop(this);
-  overlay_->setObjectName("quickPastePreviewOverlay");
-  static_cast<Backdrop*>(overlay_)->onClick = [this] { controller_.closePreview(); };
-  overlay_->hide();
-
-  connect(search_, &QLineEdit::textEdited, this,
-          [this](const QString& text) { controller_.setSearchText(text.toStdString()); });
-  connect(search_, &QLineEdit::returnPressed, this, [this] { controller_.submitSearch(); });
-  connect(clearSearch_, &QToolButton::clicked, this, [this] { controller_.setSearchText(""); });
-  search_->installEventFilter(this);
-  installEventFilter(this);
 }
 
 void QuickPastePanelWindow::scheduleRefresh() {
@@ -685,96 +653,6 @@ void QuickPastePanelWindow::rebuildList() {
   lastSelectedShown_ = selected;
 }
 
-QWidget* QuickPastePanelWindow::makePreviewBody(const QuickPastePreviewModel& m, QWidget* parent) {
-  const QColor blue = parts::pageColor(HudColor::blue);
-  auto* body = new QWidget(parent);
-  body->setObjectName("quickPastePreviewBody");
-  auto* v = new QVBoxLayout(body);
-  v->setContentsMargins(0, 0, 0, 0);
-  v->setSpacing(6);
-  switch (m.body) {
-    case QuickPastePreviewBody::text: {
-      auto* scroll = new QScrollArea(body);
-      scroll->setObjectName("quickPastePreviewTextScroll");
-      scroll->setWidgetResizable(true);
-      scroll->setFrameShape(QFrame::NoFrame);
-      scroll->setMaximumHeight(180);
-      scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      auto* text = parts::label(scroll, "quickPastePreviewText", qs(m.text), TextStyle::body);
-      text->setFont(monospaced(text->font()));
-      text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-      text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      text->setContentsMargins(8, 8, 8, 8);
-      scroll->setWidget(text);
-      scroll->setStyleSheet(QStringLiteral("QScrollArea { background: %1; border-radius: 6px; }")
-                                .arg(rgba(alpha(controlBackground(), 0.5))));
-      v->addWidget(scroll);
-      break;
-    }
-    case QuickPastePreviewBody::image: {
-      if (!previewImage_.isNull() && previewImageID_ == m.id) {
-        auto* picture = new QLabel(body);
-        picture->setObjectName("quickPastePreviewImage");
-        QImage scaled = previewImage_.scaled(388, 200, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        picture->setPixmap(QPixmap::fromImage(scaled));
-        picture->setAlignment(Qt::AlignCenter);
-        v->addWidget(picture);
-      }
-      auto* caption = parts::label(body, "quickPastePreviewCaption", qs(m.caption), TextStyle::caption);
-      parts::setTextColor(caption, secondary());
-      v->addWidget(caption);
-      break;
-    }
-    case QuickPastePreviewBody::color: {
-      auto* swatch = new QLabel(body);
-      swatch->setObjectName("quickPastePreviewSwatch");
-      swatch->setFixedSize(80, 80);
-      QColor c = QColor::fromRgbF(static_cast<float>(m.red), static_cast<float>(m.green), static_cast<float>(m.blue),
-                                  1.0f);
-      swatch->setProperty("swatchColor", c);
-      swatch->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid rgba(255,255,255,0.2); "
-                                           "border-radius: 8px; }")
-                                .arg(rgba(c)));
-      v->addWidget(swatch, 0, Qt::AlignHCenter);
-      auto* hex = parts::label(body, "quickPastePreviewHex", qs(m.hex), TextStyle::title2, QFont::Bold);
-      hex->setFont(monospaced(hex->font()));
-      hex->setAlignment(Qt::AlignCenter);
-      v->addWidget(hex);
-      auto* rgb = parts::label(body, "quickPastePreviewRgb", qs(m.rgbLine), TextStyle::caption);
-      rgb->setAlignment(Qt::AlignCenter);
-      parts::setTextColor(rgb, secondary());
-      v->addWidget(rgb);
-      break;
-    }
-    case QuickPastePreviewBody::webURL: {
-      v->addWidget(parts::label(body, "quickPastePreviewDomain", qs(m.domain), TextStyle::headline, QFont::DemiBold));
-      auto* url = parts::label(body, "quickPastePreviewURL", qs(m.url), TextStyle::caption);
-      url->setWordWrap(true);
-      parts::setTextColor(url, blue);
-      v->addWidget(url);
-      break;
-    }
-    case QuickPastePreviewBody::files: {
-      for (const auto& [name, path] : m.files) {
-        auto* line = new QHBoxLayout;
-        line->setSpacing(6);
-        line->addWidget(parts::symbol(body, "quickPastePreviewFileSymbol", "doc.fill", 12, blue));
-        line->addWidget(elided(body, "quickPastePreviewFileName", qs(name), TextStyle::body, QFont::Bold,
-                               palette().color(QPalette::WindowText)),
-                        1);
-        v->addLayout(line);
-        v->addWidget(elided(body, "quickPastePreviewFilePath", qs(path), TextStyle::caption2, QFont::Normal,
-                            secondary()));
-      }
-      auto* total = parts::label(body, "quickPastePreviewCaption", qs(m.caption), TextStyle::caption);
-      parts::setTextColor(total, secondary());
-      v->addWidget(total);
-      break;
-    }
-  }
-  return body;
-}
-
 void QuickPastePanelWindow::startPreviewDecode(const std::string& id, const std::string& vaultID) {
   previewImageID_ = id;
   previewImage_ = QImage();
@@ -853,7 +731,8 @@ void QuickPastePanelWindow::rebuildPreview() {
   header->addWidget(close);
   v->addLayout(header);
   v->addWidget(parts::divider(pane_));
-  v->addWidget(makePreviewBody(*model, pane_));
+  v->addWidget(quick_paste::makePreviewBody(*model, previewImageID_ == model->id ? previewImage_ : QImage(),
+                                            palette().color(QPalette::WindowText), pane_));
   v->addWidget(parts::divider(pane_));
   auto* footer = new QHBoxLayout;
   footer->addStretch(1);

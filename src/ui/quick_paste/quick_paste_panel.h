@@ -61,6 +61,12 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
 
  private:
   void build();
+  // The panel's parts, top to bottom; each adds to `column`.
+  void buildHeader(QVBoxLayout* column);
+  void buildTabsBar(QVBoxLayout* column);
+  void buildList(QVBoxLayout* column);
+  void buildEmptyState(QVBoxLayout* column);
+  void buildFooter(QVBoxLayout* column);
   void rebuildTabs();
   void rebuildList();
   void rebuildPreview();
@@ -72,7 +78,6 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   void fillIconBody(QWidget* body, const QuickPasteRowModel& row);
   QWidget* makeRowButtons(QWidget* frame, const QuickPasteRowModel& row);
   void applyRowState(QFrame* frame, const QuickPasteRowModel& row);
-  QWidget* makePreviewBody(const QuickPastePreviewModel& model, QWidget* parent);
   std::optional<CopyCacheItem> visibleItem(const std::string& id) const;
   QPixmap thumbnail(const std::string& id, const std::string& base64);
 

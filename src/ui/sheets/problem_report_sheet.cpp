@@ -109,10 +109,18 @@ QWidget* ProblemReportSheet::buildForm() {
   auto* column = new QVBoxLayout(form);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(14);
+  buildSentLines(form, column);
+  buildDisclosure(form, column);
+  buildNoteFields(form, column);
+  buildOutcomeRows(form, column);
+  buildButtons(form, column);
+  return form;
+}
+
+// What is sent and what never is.
+void ProblemReportSheet::buildSentLines(QWidget* form, QVBoxLayout* column) {
   const QColor secondary = secondaryColor(*this);
   const QColor primary = palette().color(QPalette::WindowText);
-
-  // What is sent and what never is.
   auto* lists = new QVBoxLayout;
   lists->setSpacing(6);
   lists->addWidget(symbolRow(form, "report.sentLine", "checkmark.circle", primary,
@@ -120,8 +128,10 @@ QWidget* ProblemReportSheet::buildForm() {
   lists->addWidget(symbolRow(form, "report.notSentLine", "xmark.circle", secondary,
                              qs(ProblemReportModel::kNotSentLine), TextStyle::caption, secondary));
   column->addLayout(lists);
+}
 
-  // The exact JSON, on request.
+// The exact JSON, on request.
+void ProblemReportSheet::buildDisclosure(QWidget* form, QVBoxLayout* column) {
   auto* disclosure = new QVBoxLayout;
   disclosure->setSpacing(6);
   disclosure_ = new QToolButton(form);
@@ -149,8 +159,11 @@ QWidget* ProblemReportSheet::buildForm() {
   payload_->setVisible(false);
   disclosure->addWidget(payload_);
   column->addLayout(disclosure);
+}
 
-  // The note.
+// The note.
+void ProblemReportSheet::buildNoteFields(QWidget* form, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   auto* noteBox = new QVBoxLayout;
   noteBox->setSpacing(4);
   noteBox->addWidget(
@@ -176,8 +189,10 @@ QWidget* ProblemReportSheet::buildForm() {
           [this](const QString& t) { model_->setContact(t.toStdString()); });
   contactBox->addWidget(contact_);
   column->addLayout(contactBox);
+}
 
-  // The lines that tell how the last send or save went.
+// The lines that tell how the last send or save went.
+void ProblemReportSheet::buildOutcomeRows(QWidget* form, QVBoxLayout* column) {
   errorRow_ = new QWidget(form);
   errorRow_->setObjectName("report.errorRow");
   auto* errorLayout = new QHBoxLayout(errorRow_);
@@ -205,8 +220,11 @@ QWidget* ProblemReportSheet::buildForm() {
   saved_->setMaximumHeight(saved_->fontMetrics().lineSpacing() * 2 + 2);  // at most two lines
   savedLayout->addWidget(saved_, 1);
   column->addWidget(savedRow_);
+}
 
-  // The buttons.
+// The buttons.
+void ProblemReportSheet::buildButtons(QWidget* form, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   auto* buttons = new QHBoxLayout;
   auto* privacy = new QPushButton(qs(ProblemReportModel::kPrivacyButton), form);
   privacy->setObjectName("report.privacy");
@@ -248,7 +266,6 @@ QWidget* ProblemReportSheet::buildForm() {
   connect(send_, &QPushButton::clicked, this, [this] { model_->submit(); });
   buttons->addWidget(send_);
   column->addLayout(buttons);
-  return form;
 }
 
 QWidget* ProblemReportSheet::buildSuccess() {

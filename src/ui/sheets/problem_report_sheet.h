@@ -15,6 +15,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace tessa {
 
@@ -48,6 +49,12 @@ class ProblemReportSheet final : public QDialog {
  private:
   QWidget* buildHeader();
   QWidget* buildForm();
+  // The form's groups, in its order; each adds to `column`.
+  void buildSentLines(QWidget* form, QVBoxLayout* column);
+  void buildDisclosure(QWidget* form, QVBoxLayout* column);
+  void buildNoteFields(QWidget* form, QVBoxLayout* column);
+  void buildOutcomeRows(QWidget* form, QVBoxLayout* column);
+  void buildButtons(QWidget* form, QVBoxLayout* column);
   QWidget* buildSuccess();
   void refresh();
   void fitHeight();

@@ -27,14 +27,26 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   setWindowTitle(QString::fromUtf8(t.title));
   setFixedWidth(kWidth);
   presentAsSheet(*this, true);
-  const QColor green = pageColor(HudColor::green);
-  const QColor secondary = secondaryColor(*this);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(16);
+  buildHeader(column);
+  buildPoints(column);
+  buildPayload(column);
+  buildFooter(column);
 
-  // Header.
+  model_->onChange = [this] { refresh(); };
+  refresh();
+  layout()->activate();
+  setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height());
+}
+
+// Header.
+void TelemetryInspectorSheet::buildHeader(QVBoxLayout* column) {
+  const TelemetryInspectorModel::Texts& t = model_->texts();
+  const QColor green = pageColor(HudColor::green);
+  const QColor secondary = secondaryColor(*this);
   auto* header = new QHBoxLayout;
   header->setSpacing(12);
   header->addWidget(symbol(this, "inspector.symbol", "checkmark.shield.fill", 28, green));
@@ -57,8 +69,12 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   header->addWidget(close, 0, Qt::AlignTop);
   column->addLayout(header);
   column->addWidget(divider(this, "inspector.divider"));
+}
 
-  // The two privacy points on a faint green plate.
+// The two privacy points on a faint green plate.
+void TelemetryInspectorSheet::buildPoints(QVBoxLayout* column) {
+  const TelemetryInspectorModel::Texts& t = model_->texts();
+  const QColor green = pageColor(HudColor::green);
   auto* points = new QFrame(this);
   points->setObjectName("inspector.points");
   points->setStyleSheet(QStringLiteral("QFrame#inspector\\.points { background: rgba(%1, %2, %3, 20); "
@@ -76,8 +92,12 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   pointRows->addWidget(symbolRow(points, "inspector.point2", "arrow.triangle.2.circlepath", green,
                                  QString::fromUtf8(t.pointRotatingId), TextStyle::caption2, primary));
   column->addWidget(points);
+}
 
-  // The payload.
+// The payload.
+void TelemetryInspectorSheet::buildPayload(QVBoxLayout* column) {
+  const TelemetryInspectorModel::Texts& t = model_->texts();
+  const QColor secondary = secondaryColor(*this);
   auto* payloadBox = new QVBoxLayout;
   payloadBox->setSpacing(6);
   auto* headingRow = new QHBoxLayout;
@@ -126,8 +146,11 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   scroll->setWidget(payload);
   payloadBox->addWidget(scroll);
   column->addLayout(payloadBox);
+}
 
-  // Footer.
+// Footer.
+void TelemetryInspectorSheet::buildFooter(QVBoxLayout* column) {
+  const TelemetryInspectorModel::Texts& t = model_->texts();
   auto* footer = new QHBoxLayout;
   footer->addStretch(1);
   auto* gotIt = new QPushButton(QString::fromUtf8(t.close), this);
@@ -136,11 +159,6 @@ TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget
   connect(gotIt, &QPushButton::clicked, this, &QDialog::accept);
   footer->addWidget(gotIt);
   column->addLayout(footer);
-
-  model_->onChange = [this] { refresh(); };
-  refresh();
-  layout()->activate();
-  setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(kWidth) : sizeHint().height());
 }
 
 TelemetryInspectorSheet::~TelemetryInspectorSheet() { model_->onChange = nullptr; }

@@ -7,6 +7,7 @@
 
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace tessa {
 
@@ -29,6 +30,11 @@ class TelemetryInspectorSheet final : public QDialog {
 
  private:
   void refresh();
+  // The sheet's groups, in its order; each adds to `column`.
+  void buildHeader(QVBoxLayout* column);
+  void buildPoints(QVBoxLayout* column);
+  void buildPayload(QVBoxLayout* column);
+  void buildFooter(QVBoxLayout* column);
 
   std::shared_ptr<TelemetryInspectorModel> model_;
   QPushButton* copy_ = nullptr;

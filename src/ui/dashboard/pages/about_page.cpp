@@ -75,10 +75,22 @@ QWidget* AboutPage::buildContent() {
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(24);
+  buildHeader(content, column);
+  buildFeatures(content, column);
+  buildPrivacy(content, column);
+  buildCommunity(content, column);
+  buildReport(content, column);
+  buildLinks(content, column);
+  buildCredits(content, column);
+  buildUpdates(content, column);
+  column->addStretch(1);
+  return content;
+}
+
+// Header: the keyboard on a faint accent tile, the name and the version.
+void AboutPage::buildHeader(QWidget* content, QVBoxLayout* column) {
   const QColor accent = pageColor(HudColor::accent);
   const QColor secondary = secondaryColor(*this);
-
-  // Header: the keyboard on a faint accent tile, the name and the version.
   auto* header = new QHBoxLayout;
   header->setSpacing(16);
   auto* icon = symbol(content, "about.icon", "keyboard", 40, accent);
@@ -100,8 +112,11 @@ QWidget* AboutPage::buildContent() {
   header->addLayout(names, 1);
   column->addLayout(header);
   column->addWidget(divider(content, "about.divider1"));
+}
 
-  // Description and features.
+// Description and features.
+void AboutPage::buildFeatures(QWidget* content, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   description_ = label(content, "about.description", QString(), TextStyle::body);
   column->addWidget(description_);
   auto* features = new QVBoxLayout;
@@ -130,8 +145,10 @@ QWidget* AboutPage::buildContent() {
   }
   column->addLayout(features);
   column->addWidget(divider(content, "about.divider2"));
+}
 
-  // Privacy.
+// Privacy.
+void AboutPage::buildPrivacy(QWidget* content, QVBoxLayout* column) {
   auto* privacy = new QGroupBox(content);
   privacy->setObjectName("about.privacy");
   auto* privacyColumn = new QVBoxLayout(privacy);
@@ -146,8 +163,10 @@ QWidget* AboutPage::buildContent() {
   privacyBody_ = label(privacy, "about.privacyBody", QString(), TextStyle::caption);
   privacyColumn->addWidget(privacyBody_);
   column->addWidget(privacy);
+}
 
-  // The community statistics box, when the page has one.
+// The community statistics box, when the page has one.
+void AboutPage::buildCommunity(QWidget* content, QVBoxLayout* column) {
   if (community_) {
     column->addWidget(divider(content, "about.divider3"));
     QWidget* box = community_(engine_, content);
@@ -155,8 +174,11 @@ QWidget* AboutPage::buildContent() {
     column->addWidget(box);
   }
   column->addWidget(divider(content, "about.divider4"));
+}
 
-  // Problem report.
+// Problem report.
+void AboutPage::buildReport(QWidget* content, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   auto* report = new QGroupBox(content);
   report->setObjectName("about.report");
   auto* reportRow = new QHBoxLayout(report);
@@ -183,8 +205,10 @@ QWidget* AboutPage::buildContent() {
   connect(reportButton_, &QPushButton::clicked, this, [this] { model_->showProblemReport(); });
   reportRow->addWidget(reportButton_);
   column->addWidget(report);
+}
 
-  // Links.
+// Links.
+void AboutPage::buildLinks(QWidget* content, QVBoxLayout* column) {
   auto* links = new QHBoxLayout;
   links->setSpacing(16);
   download_ = linkButton(content, "about.downloadLink", QString(), "link", TextStyle::caption);
@@ -196,8 +220,11 @@ QWidget* AboutPage::buildContent() {
   links->addWidget(mail_);
   links->addStretch(1);
   column->addLayout(links);
+}
 
-  // Credits, collapsed at first.
+// Credits, collapsed at first.
+void AboutPage::buildCredits(QWidget* content, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   auto* creditsBox = new QVBoxLayout;
   creditsBox->setSpacing(4);
   creditsToggle_ = new QToolButton(content);
@@ -230,12 +257,17 @@ QWidget* AboutPage::buildContent() {
   });
   creditsBox->addWidget(credits_);
   column->addLayout(creditsBox);
+}
 
-  // Updates.
+// Updates.
+void AboutPage::buildUpdates(QWidget* content, QVBoxLayout* column) {
+  const QColor secondary = secondaryColor(*this);
   auto* updates = new QVBoxLayout;
   updates->setSpacing(8);
   checkUpdates_ = new QPushButton(content);
   checkUpdates_->setObjectName("about.checkUpdates");
+  QFont small = checkUpdates_->font();
+  small.setPixelSize(pixelSize(TextStyle::caption));
   checkUpdates_->setFont(small);
   checkUpdates_->setIcon(QIcon(symbolPixmap("arrow.triangle.2.circlepath", pixelSize(TextStyle::caption),
                                             palette().color(QPalette::ButtonText), false, devicePixelRatioF())));
@@ -257,8 +289,6 @@ QWidget* AboutPage::buildContent() {
   switchRow->addWidget(autoUpdate_, 0, Qt::AlignTop);
   updates->addLayout(switchRow);
   column->addLayout(updates);
-  column->addStretch(1);
-  return content;
 }
 
 void AboutPage::retext() {

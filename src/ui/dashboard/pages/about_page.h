@@ -17,6 +17,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace tessa {
 
@@ -45,6 +46,15 @@ class AboutPage final : public QScrollArea {
 
  private:
   QWidget* buildContent();
+  // One builder per group of the page, in its order; each adds to `column`.
+  void buildHeader(QWidget* content, QVBoxLayout* column);
+  void buildFeatures(QWidget* content, QVBoxLayout* column);
+  void buildPrivacy(QWidget* content, QVBoxLayout* column);
+  void buildCommunity(QWidget* content, QVBoxLayout* column);
+  void buildReport(QWidget* content, QVBoxLayout* column);
+  void buildLinks(QWidget* content, QVBoxLayout* column);
+  void buildCredits(QWidget* content, QVBoxLayout* column);
+  void buildUpdates(QWidget* content, QVBoxLayout* column);
   void retext();
   void refresh();
 

@@ -56,21 +56,46 @@ QComboBox* KeyboardSettingsPage::intensityPicker(const char* key, const char* ac
   return picker;
 }
 
+void KeyboardSettingsPage::localize(QObject* target, const std::string& key) {
+  localizedTexts_.emplace_back(target, key);
+}
+
 void KeyboardSettingsPage::build() {
   content_ = new QWidget(this);
   content_->setObjectName("keyboardSettingsContent");
   auto* column = new QVBoxLayout(content_);
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(16);
-  QColor secondary = secondaryColor(this);
-  auto localized = [this](QObject* target, const std::string& key) { localizedTexts_.emplace_back(target, key); };
+  column->addWidget(buildSwitchKeyBox());
+  column->addWidget(buildSpotlightBox());
+  column->addWidget(buildNoteBox());
+  column->addWidget(buildCompatibilityBox());
+  column->addWidget(buildStartupBox());
+  column->addWidget(buildAppearanceBox());
+  column->addWidget(buildHapticBox());
+  buildSecurityButton();
+  column->addSpacing(8);
+  column->addWidget(securityButton_, 0, Qt::AlignLeft);
+  column->addStretch(1);
 
-  // Switch key.
+  setWidget(content_);
+}
+
+void KeyboardSettingsPage::buildSecurityButton() {
+  securityButton_ = new QPushButton(content_);
+  securityButton_->setObjectName("securityButton");
+  securityButton_->setDefault(true);
+  localize(securityButton_, "settings_btn_security");
+  connect(securityButton_, &QPushButton::clicked, this, [this] { model_.openSecuritySettings(); });
+}
+
+// Switch key.
+QWidget* KeyboardSettingsPage::buildSwitchKeyBox() {
   QVBoxLayout* inner = nullptr;
   auto* switchBox = box(KeyboardSettingsModel::kSwitchKeyBoxTitle, content_, "switchKeyBox", 10, &inner);
   auto* heading = new QHBoxLayout;
   auto* title = label({}, switchBox, "switcherTitle", kSubheadline);
-  localized(title, "settings_switcher_title");
+  localize(title, "settings_switcher_title");
   heading->addWidget(title, 0, Qt::AlignBaseline);
   heading->addStretch(1);
   // The guide has nowhere to lead yet; the link stays for its place.
@@ -91,9 +116,13 @@ void KeyboardSettingsPage::build() {
     cardColumn->addWidget(widget);
   }
   inner->addLayout(cardColumn);
-  column->addWidget(switchBox);
+  return switchBox;
+}
 
-  // The search shortcut in the way of Command + Space.
+// The search shortcut in the way of Command + Space.
+QWidget* KeyboardSettingsPage::buildSpotlightBox() {
+  QVBoxLayout* inner = nullptr;
+  QColor secondary = secondaryColor(this);
   spotlightBox_ = box({}, content_, "spotlightBox", 10, &inner);
   auto* warnRow = new QHBoxLayout;
   warnRow->setSpacing(8);
@@ -110,9 +139,13 @@ void KeyboardSettingsPage::build() {
   connect(shortcuts, &QPushButton::clicked, this,
           [this] { model_.openURL(KeyboardSettingsModel::kShortcutSettingsURL); });
   inner->addWidget(shortcuts, 0, Qt::AlignLeft);
-  column->addWidget(spotlightBox_);
+  return spotlightBox_;
+}
 
-  // Notes on the chosen key; the lines are rebuilt for each key.
+// Notes on the chosen key; the lines are rebuilt for each key.
+QWidget* KeyboardSettingsPage::buildNoteBox() {
+  QVBoxLayout* inner = nullptr;
+  QColor secondary = secondaryColor(this);
   noteBox_ = box(KeyboardSettingsModel::kNoteBoxTitle, content_, "noteBox", 12, &inner);
   auto* noteRow = new QHBoxLayout;
   noteRow->setSpacing(8);
@@ -132,31 +165,39 @@ void KeyboardSettingsPage::build() {
     lines->addWidget(line);
   }
   inner->addLayout(lines);
-  column->addWidget(noteBox_);
+  return noteBox_;
+}
 
-  // Per-document input sources.
+// Per-document input sources.
+QWidget* KeyboardSettingsPage::buildCompatibilityBox() {
+  QVBoxLayout* inner = nullptr;
+  QColor secondary = secondaryColor(this);
   auto* compat = box(KeyboardSettingsModel::kCompatibilityBoxTitle, content_, "compatibilityBox", 10, &inner);
   auto* compatRow = new QHBoxLayout;
   compatRow->setSpacing(8);
   compatRow->addWidget(symbol("doc.badge.gearshape", kTitle3, systemColor(HudColor::orange), compat));
   auto* compatTitle = label({}, compat, "perDocTitle", kSubheadline, true);
-  localized(compatTitle, "settings_per_doc_title");
+  localize(compatTitle, "settings_per_doc_title");
   compatRow->addWidget(compatTitle, 1);
   inner->addLayout(compatRow);
   auto* compatBody = label({}, compat, "perDocDescription", kCaption, true);
   setTextColor(compatBody, secondary);
-  localized(compatBody, "settings_per_doc_desc");
+  localize(compatBody, "settings_per_doc_desc");
   inner->addWidget(compatBody);
   auto* perDoc = linkButton({}, "arrow.up.forward.app", compat, "perDocButton");
-  localized(perDoc, "settings_per_doc_btn");
+  localize(perDoc, "settings_per_doc_btn");
   connect(perDoc, &QPushButton::clicked, this,
           [this] { model_.openURL(KeyboardSettingsModel::kPerDocumentSettingsURL); });
   inner->addWidget(perDoc);
   // Another platform's settings pane opens nothing here.
   perDoc->setVisible(model_.canOpenURL(KeyboardSettingsModel::kPerDocumentSettingsURL));
-  column->addWidget(compat);
+  return compat;
+}
 
-  // Start at login.
+// Start at login.
+QWidget* KeyboardSettingsPage::buildStartupBox() {
+  QVBoxLayout* inner = nullptr;
+  QColor secondary = secondaryColor(this);
   auto* startup = box(KeyboardSettingsModel::kStartupBoxTitle, content_, "startupBox", 4, &inner);
   loginToggle_ = new QCheckBox(KeyboardSettingsModel::kStartupToggle, startup);
   loginToggle_->setObjectName("loginToggle");
@@ -176,9 +217,12 @@ void KeyboardSettingsPage::build() {
     setTextColor(unavailable, systemColor(HudColor::orange));
     inner->addWidget(unavailable);
   }
-  column->addWidget(startup);
+  return startup;
+}
 
-  // Wording level.
+// Wording level.
+QWidget* KeyboardSettingsPage::buildAppearanceBox() {
+  QVBoxLayout* inner = nullptr;
   auto* appearance = box(KeyboardSettingsModel::kAppearanceBoxTitle, content_, "appearanceBox", 10, &inner);
   inner->addWidget(label(KeyboardSettingsModel::kLevelHeading, appearance, "levelHeading", kSubheadline));
   auto* segments = new QWidget(appearance);
@@ -201,9 +245,13 @@ void KeyboardSettingsPage::build() {
   levelPro_ = segment(KeyboardSettingsModel::kLevelPro, "levelPro", CopywritingLevel::pro);
   segmentRow->addStretch(1);
   inner->addWidget(segments);
-  column->addWidget(appearance);
+  return appearance;
+}
 
-  // Haptic feedback.
+// Haptic feedback.
+QWidget* KeyboardSettingsPage::buildHapticBox() {
+  QVBoxLayout* inner = nullptr;
+  QColor secondary = secondaryColor(this);
   auto* haptic = box(KeyboardSettingsModel::kHapticBoxTitle, content_, "hapticBox", 10, &inner);
   auto* toggleRow = new QHBoxLayout;
   hapticToggle_ = new QCheckBox(haptic);
@@ -213,15 +261,15 @@ void KeyboardSettingsPage::build() {
   auto* toggleTexts = new QVBoxLayout;
   toggleTexts->setSpacing(1);
   auto* hapticTitle = label({}, haptic, "hapticTitle", kSubheadline, true);
-  localized(hapticTitle, "settings_haptic");
+  localize(hapticTitle, "settings_haptic");
   toggleTexts->addWidget(hapticTitle);
   auto* hapticDesc = label({}, haptic, "hapticDescription", kCaption2, true);
   setTextColor(hapticDesc, secondary);
-  localized(hapticDesc, "settings_haptic_desc");
+  localize(hapticDesc, "settings_haptic_desc");
   toggleTexts->addWidget(hapticDesc);
   hapticUnavailable_ = label({}, haptic, "hapticUnavailable", kCaption2, true);
   setTextColor(hapticUnavailable_, secondary);
-  localized(hapticUnavailable_, "menu_haptic_unavailable");
+  localize(hapticUnavailable_, "menu_haptic_unavailable");
   toggleTexts->addWidget(hapticUnavailable_);
   toggleRow->addLayout(toggleTexts, 1);
   inner->addLayout(toggleRow);
@@ -242,18 +290,7 @@ void KeyboardSettingsPage::build() {
   intensityRow(KeyboardSettingsModel::kAlertRow, KeyboardSettingsModel::kAlertIntensityKey,
                KeyboardSettingsModel::kAlertPickerLabel, "alertIntensity");
   inner->addWidget(intensityRows_);
-  column->addWidget(haptic);
-
-  securityButton_ = new QPushButton(content_);
-  securityButton_->setObjectName("securityButton");
-  securityButton_->setDefault(true);
-  localized(securityButton_, "settings_btn_security");
-  connect(securityButton_, &QPushButton::clicked, this, [this] { model_.openSecuritySettings(); });
-  column->addSpacing(8);
-  column->addWidget(securityButton_, 0, Qt::AlignLeft);
-  column->addStretch(1);
-
-  setWidget(content_);
+  return haptic;
 }
 
 void KeyboardSettingsPage::refresh() {

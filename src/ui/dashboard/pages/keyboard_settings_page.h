@@ -44,6 +44,17 @@ class KeyboardSettingsPage final : public PageScrollArea {
 
  private:
   void build();
+  // One builder per box, in the page's order; each returns its box.
+  QWidget* buildSwitchKeyBox();
+  QWidget* buildSpotlightBox();
+  QWidget* buildNoteBox();
+  QWidget* buildCompatibilityBox();
+  QWidget* buildStartupBox();
+  QWidget* buildAppearanceBox();
+  QWidget* buildHapticBox();
+  void buildSecurityButton();
+  // Shows `key`'s text on `target` at every refresh.
+  void localize(QObject* target, const std::string& key);
   void refreshLayout();
   void scheduleRefresh();
   QComboBox* intensityPicker(const char* key, const char* accessibleName, const char* name, QWidget* parent);
