@@ -9,17 +9,38 @@ namespace tessa {
 
 namespace {
 // The editing actions run on the main queue, never inside the tap callback,
-// so they can afford the longer time-out an application deserves.
-constexpr double kTextReadTimeout = 0.3;
+// so they can afford the longer time-out an application deserves (the
+// application element's messaging time-out of the text-access probe).
+constexpr double kTextReadTimeout = 0.3;  // [design]
 // Short: the handler asks for the focus when a switcher press begins.
-constexpr double kFocusTimeout = 0.05;
+constexpr double kFocusTimeout = 0.05;  // [ours]
 
+// [design] the read statistics' thresholds, 50 and 100 ms.
 void countRead(KeyboardEngine& e, double startedAt) {
   double ms = (e.uptime() - startedAt) * 1000.0;
   e.axReadCount.modify([](int64_t& v) { v += 1; });
   if (ms > 50) e.axReadOver50ms.modify([](int64_t& v) { v += 1; });
   if (ms > 100) e.axReadOver100ms.modify([](int64_t& v) { v += 1; });
   if (ms > e.axReadMaxMs.get()) e.axReadMaxMs.set(ms);
+}
+
+// The text of `element`, read for the engine; `started` is when the read
+// began, for its statistics.
+FocusedTextRead readTextOf(KeyboardEngine& engine, Accessibility& ax, const AXElement& element, double started) {
+  FocusedTextRead out;
+  auto state = ax.textState(element);
+  countRead(engine, started);
+  if (state.ok() && state.value->secure) {
+    out.problem = FocusedTextProblem::secureField;
+    return out;
+  }
+  if (!state.ok()) return out;
+  FocusedText text{element, toUtf16(state.value->value), state.value->selection};
+  auto n = static_cast<int64_t>(text.text.size());
+  if (text.selection.location < 0 || text.selection.length < 0 || text.selection.location + text.selection.length > n)
+    return out;
+  out.text = std::move(text);
+  return out;
 }
 }  // namespace
 
@@ -38,19 +59,13 @@ FocusedTextRead readFocusedText(KeyboardEngine& engine) {
                                                         : FocusedTextProblem::noFocusedField;
     return out;
   }
-  auto state = ax->textState(*element.value);
-  countRead(engine, started);
-  if (state.ok() && state.value->secure) {
-    out.problem = FocusedTextProblem::secureField;
-    return out;
-  }
-  if (!state.ok()) return out;
-  FocusedText text{*element.value, toUtf16(state.value->value), state.value->selection};
-  auto n = static_cast<int64_t>(text.text.size());
-  if (text.selection.location < 0 || text.selection.length < 0 || text.selection.location + text.selection.length > n)
-    return out;
-  out.text = std::move(text);
-  return out;
+  return readTextOf(engine, *ax, *element.value, started);
+}
+
+FocusedTextRead readFieldText(KeyboardEngine& engine, const AXElement& element) {
+  Accessibility* ax = engine.platform().accessibility;
+  if (!ax) return FocusedTextRead{std::nullopt, FocusedTextProblem::noAccess};
+  return readTextOf(engine, *ax, element, engine.uptime());
 }
 
 std::optional<AXElement> KeyboardEngine::focusedElement() {
@@ -77,7 +92,9 @@ void KeyboardEngine::probeFocusedAppAXAvailability(int attemptsLeft) {
   // A dormant application has not made its focused element yet; it usually
   // has a moment later.
   if (access == AXTextAccess::dormant && attemptsLeft >= 2) {
-    afterOnMainWeak(0.1, [attemptsLeft](KeyboardEngine& e) { e.probeFocusedAppAXAvailability(attemptsLeft - 1); });
+    afterOnMainWeak(0.1, [attemptsLeft](KeyboardEngine& e) {  // [design]
+      e.probeFocusedAppAXAvailability(attemptsLeft - 1);
+    });
     return;
   }
   axTextAccessInFocusedApp.set(access);

@@ -29,4 +29,10 @@ struct FocusedTextRead {
 // in the engine's Accessibility statistics.
 FocusedTextRead readFocusedText(KeyboardEngine& engine);
 
+// Reads the value and selection of `element`, focused or not: for following
+// a field the engine has just read as the focused one while its posted keys
+// land (a field that lost the focus no longer receives them, so it does not
+// come to show what they type).
+FocusedTextRead readFieldText(KeyboardEngine& engine, const AXElement& element);
+
 }  // namespace tessa

@@ -20,8 +20,13 @@ namespace {
 
 using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 
-// Polling for the field to show the result of posted keys.
-constexpr double kVerifyPollInterval = 0.005;
+// [ours] Waiting for the field to show what the posted keys did: the first
+// look 2 ms after posting (about what an application takes to take a handful
+// of keys; a look before that would mostly be a round trip to it for
+// nothing), then one a millisecond after each look that did not see it yet,
+// for at most half a second.
+constexpr double kVerifyFirstLook = 0.002;
+constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyBudget = 0.5;
 // A manual conversion is the user's own request: full confidence.
 constexpr int64_t kManualConversionScore = 3;
@@ -171,7 +176,6 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       finish(e, false, "the text changed before it could be replaced");
       return;
     }
-    bundleID_ = bundleIDOfFrontmost(e);
     e.beginTypingSimulation();
     simulating_ = true;
     if (plan_.oldIsSelection) {
@@ -182,8 +186,12 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     // A field deletes either user-perceived characters or code points; one
     // Delete per character never removes more than the word, and what is left
     // tells which unit this application uses.
-    bool byCodePoint = e.correction.codePointDeletingApps.count(bundleID_) > 0;
-    size_t n = byCodePoint ? codePointCount(plan_.old) : graphemeClusters(plan_.old).size();
+    // Only a word with a character of several code points deletes
+    // differently in the two units; only then is the application asked for.
+    const size_t clusters = graphemeClusters(plan_.old).size();
+    if (clusters != codePointCount(plan_.old)) bundleID_ = bundleIDOfFrontmost(e);
+    bool byCodePoint = !bundleID_.empty() && e.correction.codePointDeletingApps.count(bundleID_) > 0;
+    size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
     for (size_t i = 0; i < n; ++i) postKey(e, keycode::deleteKey);
     std::vector<std::u16string> outcomes{plan_.before};
     if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
@@ -220,7 +228,10 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     if (!plan_.switchTo.empty()) {
       // Keys the user types from here on wait for the new layout.
       flowOf(e).holdUntilSource(plan_.switchTo);
-      e.languageSwitcher().switchToInputSourceOnMain(plan_.switchTo);
+      // Switched before the word is typed, on this turn: each key of the
+      // word then types its character by its own code in the new layout,
+      // and the window system need not lend a key for it.
+      e.languageSwitcher().switchToInputSource(plan_.switchTo);
     }
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
     for (const auto& cluster : graphemeClusters(plan_.replacement)) {
@@ -244,14 +255,15 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   // (with the text after the caret unchanged) or the budget is spent.
   void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes,
                std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
-    poll(e, std::make_shared<std::vector<std::u16string>>(std::move(outcomes)), e.uptime(), std::move(next));
+    poll(e, std::make_shared<std::vector<std::u16string>>(std::move(outcomes)), e.uptime(), kVerifyFirstLook,
+         std::move(next));
   }
 
-  void poll(KeyboardEngine& e, std::shared_ptr<std::vector<std::u16string>> outcomes, double since,
+  void poll(KeyboardEngine& e, std::shared_ptr<std::vector<std::u16string>> outcomes, double since, double delay,
             std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
     auto self = shared_from_this();
-    e.afterOnMainWeak(kVerifyPollInterval, [self, outcomes, since, next = std::move(next)](KeyboardEngine& e) mutable {
-      auto read = readFocusedText(e);
+    e.afterOnMainWeak(delay, [self, outcomes, since, next = std::move(next)](KeyboardEngine& e) mutable {
+      auto read = readFieldText(e, self->plan_.element);
       if (read.text)
         for (size_t i = 0; i < outcomes->size(); ++i)
           if (shows(*read.text, self->plan_.element, (*outcomes)[i], self->plan_.after)) {
@@ -262,7 +274,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
         next(e, std::nullopt);
         return;
       }
-      self->poll(e, outcomes, since, std::move(next));
+      self->poll(e, outcomes, since, kVerifyPollInterval, std::move(next));
     });
   }
 
@@ -503,7 +515,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       e.setLastUndoneWord(record.original);
       // The user has just said this word is what they meant: no learned
       // correction may touch it for a moment.
-      if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);
+      if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);  // [design]
       e.log("performUndo: restored the word as typed");
       e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · Ctrl+Shift+Z again to redo");
     } else {
@@ -523,7 +535,7 @@ void whenFree(KeyboardEngine& e, const char* operation, std::function<void(Keybo
   if (e.switcher.isCycleAsyncDetourInFlight) {
     e.log(std::string(operation) + ": an edit is still running - ignored");
     double now = e.uptime();
-    if (!e.switcher.lastBusyNoticeTime || now - *e.switcher.lastBusyNoticeTime > 2.0) {
+    if (!e.switcher.lastBusyNoticeTime || now - *e.switcher.lastBusyNoticeTime > 2.0) {  // [ours]
       e.switcher.lastBusyNoticeTime = now;
       notice(e, "กำลังแก้คำอยู่", "Still working on the last word", "hourglass", HudColor::white);
     }

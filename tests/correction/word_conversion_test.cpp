@@ -112,6 +112,25 @@ TEST_F(ConversionTest, ConvertsTheSelectionInPlace) {
   EXPECT_EQ(field().text(), "xx " + kin() + " yy");
 }
 
+// The layout changes before the converted word is typed, so that each of its
+// keys types its character in the layout it belongs to (a window system that
+// types by key codes then needs no borrowed key for it).
+TEST_F(ConversionTest, TheLayoutChangesBeforeTheConvertedWordIsTyped) {
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "x " + kin());
+  const auto& posted = desk.postedEvents();
+  auto isDown = [](const Event& e) { return e.type == EventType::keyDown; };
+  auto switchKey = std::find_if(posted.begin(), posted.end(),
+                                [&](const Event& e) { return isDown(e) && e.keyCode == keycode::f19; });
+  auto firstTyped = std::find_if(posted.begin(), posted.end(),
+                                 [&](const Event& e) { return isDown(e) && !e.unicode.empty(); });
+  ASSERT_NE(switchKey, posted.end());
+  ASSERT_NE(firstTyped, posted.end());
+  EXPECT_LT(switchKey - posted.begin(), firstTyped - posted.begin());
+}
+
 TEST_F(ConversionTest, AWordThatOpensWithAMarkKeepsTheBlankBeforeIt) {
   // A tone mark typed first clings to the space before it on screen.
   std::string mark = thai("h");

@@ -129,6 +129,20 @@ TEST_F(AtspiAccessibilityTest, ReadsTextCaretSelectionAndBoundsInUtf16Units) {
   EXPECT_GT(frame.value->width, bounds.value->width);
 }
 
+// The text state's questions go out together; a selection, and a text whose
+// characters need surrogate pairs, are asked after, and still read in UTF-16.
+TEST_F(AtspiAccessibilityTest, TheTextStateGivesASelectionOverAnEmojiInUtf16Units) {
+  AXElement e = open(TestField::Kind::line, "a😀b");
+  ASSERT_NE(e.id, 0u);
+  ASSERT_TRUE(session->tapKey(keycode::left, true));  // selects "b"
+  ASSERT_TRUE(session->tapKey(keycode::left, true));  // and the emoji
+  ASSERT_TRUE(waitUntil([&] { return ax->selectedTextRange(e).value == TextRange{1, 3}; }, 2.0));
+  auto state = ax->textState(e);
+  ASSERT_TRUE(state.ok()) << static_cast<int>(state.error);
+  EXPECT_EQ(state.value->value, "a😀b");
+  EXPECT_EQ(state.value->selection, (TextRange{1, 3}));
+}
+
 TEST_F(AtspiAccessibilityTest, EditsAtUtf16OffsetsAndTheWindowShowsThem) {
   AXElement e = open(TestField::Kind::line, "😀สวัสดี");
   ASSERT_NE(e.id, 0u);

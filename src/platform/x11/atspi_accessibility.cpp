@@ -8,11 +8,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <string_view>
+#include <vector>
 #include <thread>
 
 namespace tessa {
@@ -47,7 +51,7 @@ AXError errorOf(GError* error) {
 }
 
 void setTimeout(double seconds) {
-  const int ms = seconds > 0 ? static_cast<int>(std::ceil(seconds * 1000.0)) : 800;
+  const int ms = seconds > 0 ? static_cast<int>(std::ceil(seconds * 1000.0)) : 800;  // [ours]
   atspi_set_timeout(ms, -1);
 }
 
@@ -55,6 +59,7 @@ double monotonicNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// [ours] The deadlines of our questions over the buses.
 // How long the switch may take to answer, and how long a caller waits for it.
 constexpr int kStatusCallMs = 1000;
 constexpr double kTrustDeadline = 1.5;
@@ -142,6 +147,130 @@ AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth, double deadline) {
   }
   return nullptr;
 }
+
+// Questions to one element sent together and their answers read in turn:
+// the application answers them one after another, but the asker waits for
+// the bus once instead of once per question (each round trip through the bus
+// daemon and the application's event loop costs the more the busier the
+// machine). An answer that is an error, or missing, reads as none.
+class QuestionBatch {
+ public:
+  QuestionBatch(AtspiAccessible* a, int timeoutMs) : timeoutMs_(timeoutMs) {
+    AtspiObject* o = a ? &a->parent : nullptr;
+    if (o && o->app && o->app->bus && o->app->bus_name && o->path) {
+      bus_ = o->app->bus;
+      name_ = o->app->bus_name;
+      path_ = o->path;
+    }
+  }
+  ~QuestionBatch() {
+    for (auto* p : pending_)
+      if (p) {
+        dbus_pending_call_cancel(p);
+        dbus_pending_call_unref(p);
+      }
+    for (auto* m : answers_)
+      if (m) dbus_message_unref(m);
+  }
+  QuestionBatch(const QuestionBatch&) = delete;
+  QuestionBatch& operator=(const QuestionBatch&) = delete;
+
+  bool usable() const { return bus_ != nullptr; }
+
+  // Each returns the question's index.
+  size_t ask(const char* interface, const char* method, std::optional<int32_t> a1 = {},
+             std::optional<int32_t> a2 = {}) {
+    DBusMessage* m = bus_ ? dbus_message_new_method_call(name_, path_, interface, method) : nullptr;
+    if (m && a1) {
+      dbus_int32_t v1 = *a1, v2 = a2.value_or(0);
+      if (a2) dbus_message_append_args(m, DBUS_TYPE_INT32, &v1, DBUS_TYPE_INT32, &v2, DBUS_TYPE_INVALID);
+      else dbus_message_append_args(m, DBUS_TYPE_INT32, &v1, DBUS_TYPE_INVALID);
+    }
+    return send(m);
+  }
+  size_t askProperty(const char* interface, const char* property) {
+    DBusMessage* m =
+        bus_ ? dbus_message_new_method_call(name_, path_, DBUS_INTERFACE_PROPERTIES, "Get") : nullptr;
+    if (m) dbus_message_append_args(m, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
+    return send(m);
+  }
+  // Sends what was asked; the answers are waited for as they are read.
+  void flush() {
+    if (bus_) dbus_connection_flush(bus_);
+  }
+
+  // Whether some question ran out of time rather than failing.
+  bool timedOut() const { return timedOut_; }
+
+  std::optional<std::string> string(size_t i) {
+    DBusMessageIter it;
+    if (!first(i, it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRING) return std::nullopt;
+    const char* v = nullptr;
+    dbus_message_iter_get_basic(&it, &v);
+    return std::string(v ? v : "");
+  }
+  std::optional<int32_t> int32(size_t i) {
+    DBusMessageIter it;
+    if (!first(i, it)) return std::nullopt;
+    return int32Of(it);
+  }
+  // The answer to a property's Get: a variant.
+  std::optional<int32_t> int32Property(size_t i) {
+    DBusMessageIter it, inner;
+    if (!first(i, it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_VARIANT) return std::nullopt;
+    dbus_message_iter_recurse(&it, &inner);
+    return int32Of(inner);
+  }
+  std::optional<std::pair<int32_t, int32_t>> int32Pair(size_t i) {
+    DBusMessageIter it;
+    if (!first(i, it)) return std::nullopt;
+    auto a = int32Of(it);
+    if (!a || !dbus_message_iter_next(&it)) return std::nullopt;
+    auto b = int32Of(it);
+    if (!b) return std::nullopt;
+    return std::pair{*a, *b};
+  }
+
+ private:
+  size_t send(DBusMessage* m) {
+    DBusPendingCall* p = nullptr;
+    if (m && !dbus_connection_send_with_reply(bus_, m, &p, timeoutMs_)) p = nullptr;
+    if (m) dbus_message_unref(m);
+    pending_.push_back(p);
+    answers_.push_back(nullptr);
+    return pending_.size() - 1;
+  }
+  bool first(size_t i, DBusMessageIter& it) {
+    if (i >= pending_.size()) return false;
+    if (DBusPendingCall* p = pending_[i]) {
+      dbus_pending_call_block(p);
+      answers_[i] = dbus_pending_call_steal_reply(p);
+      dbus_pending_call_unref(p);
+      pending_[i] = nullptr;
+      if (answers_[i] && dbus_message_get_type(answers_[i]) == DBUS_MESSAGE_TYPE_ERROR) {
+        const char* name = dbus_message_get_error_name(answers_[i]);
+        if (name && std::string_view(name) == DBUS_ERROR_NO_REPLY) timedOut_ = true;
+        dbus_message_unref(answers_[i]);
+        answers_[i] = nullptr;
+      }
+    }
+    return answers_[i] && dbus_message_iter_init(answers_[i], &it);
+  }
+  static std::optional<int32_t> int32Of(DBusMessageIter& it) {
+    if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_INT32) return std::nullopt;
+    dbus_int32_t v = 0;
+    dbus_message_iter_get_basic(&it, &v);
+    return v;
+  }
+
+  int timeoutMs_;
+  DBusConnection* bus_ = nullptr;
+  const char* name_ = nullptr;
+  const char* path_ = nullptr;
+  std::vector<DBusPendingCall*> pending_;
+  std::vector<DBusMessage*> answers_;
+  bool timedOut_ = false;
+};
 
 }  // namespace
 
@@ -596,6 +725,10 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok(AXTextState{{}, {}, true});
   AtspiText* text = atspi_accessible_get_text_iface(a);
   if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
+  if (auto state = textStateAtOnce(a)) {
+    g_object_unref(text);
+    return *state;
+  }
   auto whole = readField(text);
   int start = -1, end = -1;
   if (whole) {
@@ -616,6 +749,50 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   const int64_t location = whole->fromAtspi(start);
   const int64_t length = whole->fromAtspi(end) - location;
   return ok(AXTextState{std::move(whole->text), TextRange{location, length}, false});
+}
+
+// The field's text, caret and first selection asked all at once; none when
+// the questions could not be sent or an answer was refused (a toolkit that
+// takes no -1 for the text's end), so the caller asks them one by one.
+std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a) {
+  QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
+  if (!batch.usable()) return std::nullopt;
+  static constexpr const char* kText = "org.a11y.atspi.Text";
+  const size_t value = batch.ask(kText, "GetText", 0, -1);  // -1: to the end
+  const size_t caret = batch.askProperty(kText, "CaretOffset");
+  const size_t selections = batch.ask(kText, "GetNSelections");
+  batch.flush();
+  auto s = batch.string(value);
+  auto at = batch.int32Property(caret);
+  auto n = batch.int32(selections);
+  if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
+  if (!s || !at) return std::nullopt;
+  if (*at < 0) return fail<AXTextState>(AXError::cannotComplete);
+  FieldText whole{*s};
+  // Only a text with characters beyond 16 bits tells how the application
+  // counts, and only a selection has a range to ask for: those questions
+  // follow when they matter.
+  const bool beyond16Bits = std::any_of(whole.text.begin(), whole.text.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) >= 0xf0; });
+  const size_t count = beyond16Bits ? batch.askProperty(kText, "CharacterCount") : SIZE_MAX;
+  const size_t selection = n.value_or(0) > 0 ? batch.ask(kText, "GetSelection", 0) : SIZE_MAX;
+  batch.flush();
+  if (count != SIZE_MAX) {
+    auto characters = batch.int32Property(count);
+    if (!characters && batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
+    if (!characters) return std::nullopt;
+    whole.countsUtf16 = *characters != characterOffsetOfUtf16(whole.text, INT64_MAX) && *characters == whole.length();
+  }
+  int start = *at, end = *at;
+  if (selection != SIZE_MAX)
+    if (auto range = batch.int32Pair(selection); range && range->second > range->first) {
+      start = range->first;
+      end = range->second;
+    }
+  if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
+  const int64_t location = whole.fromAtspi(start);
+  const int64_t length = whole.fromAtspi(end) - location;
+  return ok(AXTextState{std::move(whole.text), TextRange{location, length}, false});
 }
 
 AXResult<std::string> AtspiAccessibility::selectedText(const AXElement& e) {

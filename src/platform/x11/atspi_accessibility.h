@@ -82,6 +82,7 @@ class AtspiAccessibility final : public Accessibility {
   AXElement remember(AtspiAccessible* a);
   // Runs `f` with the element and its text, when it has an editable one.
   AXError edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f);
+  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a);
   void forgetAll();
 
   // Runs `f` on the worker and waits at most `seconds` for its answer.

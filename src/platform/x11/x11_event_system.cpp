@@ -873,10 +873,14 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
     }
   }
   if (auto own = takeFromLedger(xkc, true)) {
-    if (own->passThrough) {
+    // A key its poster tagged as its own goes on at once, as one that is
+    // passed through: the tap passes such keys untouched, so it is only shown
+    // them, and they never wait for a turn of the main queue.
+    if (own->passThrough || own->event.isTagged()) {
       impl_->allow(XIReplayDevice);
       impl_->activeGrab = false;
       XFlush(d);
+      if (!own->passThrough) deliver(own->event.type, std::move(own->event), false, 0);
       return;
     }
     event = own->event;
@@ -1183,7 +1187,9 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
     return std::nullopt;
   }
   std::vector<unsigned> helpers;
-  if (event.type == EventType::keyDown) {
+  const bool wantsModifiers = std::any_of(std::begin(kPostedModifiers), std::end(kPostedModifiers),
+                                          [&](const auto& m) { return (event.flags & m.first) != 0; });
+  if (event.type == EventType::keyDown && wantsModifiers) {
     XkbStateRec s{};
     unsigned mods = XkbGetState(d, XkbUseCoreKbd, &s) == Success ? s.base_mods : 0;
     for (const auto& [flag, xm] : kPostedModifiers)

@@ -180,6 +180,36 @@ TEST_F(X11Events, PostedKeysComeBackWithTheFieldsThePosterSetWhileTheHarnessType
   EXPECT_TRUE(upX->isTagged());
 }
 
+// The poster's own keys (tagged) go on to the focus as they arrive: the tap
+// is shown them but never asked, so they do not wait for the main queue,
+// which may be busy reading the very field they edit.
+TEST_F(X11Events, TaggedPostedKeysReachTheFocusWithoutWaitingForTheMainQueue) {
+  auto events = makeEvents(5.0);
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  for (uint16_t key : {keycode::a, keycode::s, keycode::d}) {
+    Event e;
+    e.type = EventType::keyDown;
+    e.keyCode = key;
+    e.sourceUserData = kSyntheticEventTag;
+    events->post(TapLocation::hid, e);
+    e.type = EventType::keyUp;
+    events->post(TapLocation::hid, e);
+  }
+  events->flush();
+  // No turn of the main queue runs while they land.
+  EXPECT_TRUE(waitFor([&] { return window.text() == "asd"; }, 3, nullptr, &window)) << window.text();
+  ASSERT_TRUE(waitFor([&] { return window.text() == "asd" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text();
+  for (uint16_t key : {keycode::a, keycode::s, keycode::d})
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                            [&](const Event& e) {
+                              return e.type == EventType::keyDown && e.keyCode == key && e.isTagged();
+                            }),
+              1)
+        << "the tap is shown each posted key once: " << describe();
+}
+
 // Posted keys carry their text: a cluster no key types (a consonant with its
 // vowel mark), and a key given the text of a layout the server has not
 // locked yet, reach the focus as that text, seen once by the tap; a key
