@@ -26,7 +26,7 @@
 #include "base/files.h"
 #include "base/notification_center.h"
 #include "base/user_defaults.h"
-#include "dictionaries/vocabulary_store.h"
+#include "engine/vocabulary_packs.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
@@ -179,7 +179,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.runLaunchChecks = [&p](const std::string& bundle, int64_t pid) { return p.guard->runLaunchChecks(bundle, pid); };
   app.warnStatusItemMissing = [&p](bool present) { p.guard->warnStatusItemMissing(present); };
   app.checkVocabularyUpdates = [](std::function<void(const std::string&)> done) {
-    auto store = VocabularyStore::shared();
+    auto store = sharedVocabularyStore();
     if (!store) return;
     std::weak_ptr<VocabularyStore> weak = store;
     store->checkForUpdates(std::nullopt, [weak, done] {

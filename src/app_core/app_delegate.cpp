@@ -1,6 +1,6 @@
 #include "app_core/app_delegate.h"
 
-#include "correction/clipboard_conversion.h"
+#include "engine/clipboard_conversion.h"
 
 #include <fmt/format.h>
 

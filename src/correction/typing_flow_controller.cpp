@@ -5,7 +5,6 @@
 #include <fmt/format.h>
 
 #include "correction/text_units.h"
-#include "engine/keyboard_engine.h"  // the trigger characters
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -30,7 +29,7 @@ bool isNavigationKey(uint16_t code) {
 }
 
 bool isTriggerText(const std::string& text) {
-  for (const auto& t : KeyboardEngine::triggerChars())
+  for (const auto& t : TypingFlowController::triggerChars())
     if (text == t) return true;
   return false;
 }
@@ -39,6 +38,11 @@ bool isTriggerText(const std::string& text) {
 // strings belong to whatever layout the system reports.
 bool isShortcut(const Event& e) { return (e.flags & (flags::control | flags::command)) != 0; }
 }  // namespace
+
+const std::vector<std::string>& TypingFlowController::triggerChars() {
+  static const std::vector<std::string> chars{" ", "\r", "\n", "\t", "?", "!"};
+  return chars;
+}
 
 TypingFlowController::TypingFlowController(TypingFlowHost& host) : host_(host) {
   // The layout cycle is read once and kept until the enabled list changes.

@@ -27,14 +27,12 @@
 
 #include "base/observable.h"
 #include "base/task_runner.h"
-#include "engine/value_types.h"
+#include "correction/key_stroke.h"
 #include "platform/accessibility.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
 
 namespace tessa {
-
-class KeyboardEngine;
 
 // What the typing flow needs of the rest of the system, and nothing more:
 // time and the main queue, the current layout, posting and re-targeting
@@ -108,6 +106,9 @@ class TypingFlowController {
   static constexpr double kReplaySpacing = 0.003;
 
   static constexpr double kMinReplayGap = 0.001;  // [ours] between two replayed keys that are late
+
+  // The texts that end a word: space, return, line feed, tab, "?" and "!".
+  static const std::vector<std::string>& triggerChars();
 
   // Idle, with no recorded keystrokes, no held events, no last committed
   // word, generation 0 and no pending time-out. The engine owns the one

@@ -4,7 +4,6 @@
 
 #include "dictionaries/keycap_matrix.h"
 #include "dictionaries/unicode_text.h"
-#include "engine/keyboard_engine.h"
 
 namespace tessa {
 
@@ -59,7 +58,7 @@ std::vector<FatFingerCorrectionResult> FatFingerCorrector::candidates(std::strin
     for (char32_t n : KeyboardKeycapMatrix::neighbours(cps[i])) {
       std::u32string replaced = cps;
       replaced[i] = n;
-      std::string candidate = KeyboardEngine::normalizeThaiSaraAm(text::fromCodePoints(replaced));
+      std::string candidate = text::normalizeThaiSaraAm(text::fromCodePoints(replaced));
       std::u32string first = text::codePoints(candidate);
       if (!first.empty() && cannotBeginThaiWord(first.front())) continue;
       consider(std::move(candidate), text::fromCodePoint(cps[i]), text::fromCodePoint(n), static_cast<int>(i));

@@ -12,7 +12,6 @@
 #include "base/files.h"
 #include "base/json_reading.h"
 #include "dictionaries/unicode_text.h"
-#include "engine/keyboard_engine.h"
 #include "platform/keychain_query.h"
 
 namespace tessa {
@@ -41,17 +40,6 @@ constexpr const char* kAccessibleAfterFirstUnlockThisDeviceOnly = "kSecAttrAcces
 
 }  // namespace
 
-TypoHabitStoreEnvironment TypoHabitStoreEnvironment::fromEngine(KeyboardEngine& engine) {
-  TypoHabitStoreEnvironment env;
-  env.keychain = engine.platform().keychain;
-  env.hasBundleIdentifier = engine.platform().hasBundleIdentifier;
-  env.clock = &engine.clock();
-  env.mainQueue = &engine.mainQueue();
-  const AppLog* log = &engine.appLog();
-  env.logError = [log](const std::string& line) { log->error(line, LogCategory::keyboard); };
-  return env;
-}
-
 // ------------------------------------------------------------ life cycle
 
 TypoHabitStore::TypoHabitStore(TypoHabitStoreEnvironment env) : env_(std::move(env)) {
@@ -63,11 +51,6 @@ std::shared_ptr<TypoHabitStore> TypoHabitStore::create(TypoHabitStoreEnvironment
   std::shared_ptr<TypoHabitStore> store(new TypoHabitStore(std::move(env)));
   store->load();
   return store;
-}
-
-std::shared_ptr<TypoHabitStore> TypoHabitStore::shared() {
-  auto engine = KeyboardEngine::shared();
-  return engine ? engine->typoHabitStore() : nullptr;
 }
 
 void TypoHabitStore::resetInMemoryVaultKeyForTesting() {

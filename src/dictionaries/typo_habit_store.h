@@ -23,8 +23,6 @@
 
 namespace tessa {
 
-class KeyboardEngine;
-
 struct HabitEntry {
   std::string typo;       // as first recorded (letter case kept)
   std::string corrected;  // as recorded
@@ -45,7 +43,8 @@ struct HabitLearningResult {
   bool operator==(const HabitLearningResult&) const = default;
 };
 
-// What the store runs on. fromEngine() takes it from the shared engine.
+// What the store runs on; the engine gives its own
+// (typoHabitStoreEnvironment, engine/typo_habit_tracker.h).
 struct TypoHabitStoreEnvironment {
   Keychain* keychain = nullptr;
   // False for a process hosted without an application bundle: it keeps its
@@ -57,8 +56,6 @@ struct TypoHabitStoreEnvironment {
   std::function<void(const std::string&)> logError;
   // The folder of the vault; empty means Application Support/Tessavinor.
   std::filesystem::path folder;
-
-  static TypoHabitStoreEnvironment fromEngine(KeyboardEngine& engine);
 };
 
 class TypoHabitStore final : public ObservableObject, public std::enable_shared_from_this<TypoHabitStore> {
@@ -72,8 +69,7 @@ class TypoHabitStore final : public ObservableObject, public std::enable_shared_
 
   // Creates a store and loads the vault.
   static std::shared_ptr<TypoHabitStore> create(TypoHabitStoreEnvironment env);
-  // The one store of the process: the shared engine's.
-  static std::shared_ptr<TypoHabitStore> shared();
+  // The one store of the process is the engine's (KeyboardEngine::typoHabitStore).
 
   HabitLearningResult record(const std::string& typo, const std::string& corrected);
   // The learned correction for `typo` (count 2 or more), unless on cooldown.

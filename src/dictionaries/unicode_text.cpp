@@ -6,6 +6,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace tessa::text {
@@ -156,6 +157,28 @@ std::vector<std::string> splitLines(std::string_view s) {
     }
   }
   if (!current.empty()) out.push_back(fromCodePoints(current));
+  return out;
+}
+
+std::string normalizeThaiSaraAm(const std::string& word) {
+  // Sara am (U+0E33) is E0 B8 B3 in UTF-8; the tone marks U+0E48..U+0E4B
+  // are E0 B9 88..8B. Typists often put the tone mark after sara am, but
+  // the written form (and every word list) has it before.
+  static constexpr std::string_view saraAm = "\xE0\xB8\xB3";
+  if (word.find(saraAm) == std::string::npos) return word;
+  std::string out;
+  out.reserve(word.size());
+  for (size_t i = 0; i < word.size();) {
+    if (word.compare(i, 3, saraAm) == 0 && i + 6 <= word.size() && static_cast<uint8_t>(word[i + 3]) == 0xE0 &&
+        static_cast<uint8_t>(word[i + 4]) == 0xB9 && static_cast<uint8_t>(word[i + 5]) >= 0x88 &&
+        static_cast<uint8_t>(word[i + 5]) <= 0x8B) {
+      out.append(word, i + 3, 3);
+      out.append(saraAm);
+      i += 6;
+    } else {
+      out += word[i++];
+    }
+  }
   return out;
 }
 

@@ -41,4 +41,8 @@ bool isNumericCharacter(std::string_view grapheme);
 // dropping empty pieces.
 std::vector<std::string> splitLines(std::string_view s);
 
+// A tone mark typed after sara am (U+0E33) put before it, as every word list
+// writes it.
+std::string normalizeThaiSaraAm(const std::string& word);
+
 }  // namespace tessa::text

@@ -11,9 +11,10 @@
 #include "base/json_reading.h"
 #include "dictionaries/dictionary_integrity.h"
 #include "dictionaries/unicode_text.h"
-#include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
 #include "platform/http_client.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
@@ -101,7 +102,7 @@ bool VocabularyStore::isSafePackName(std::string_view name) {
   for (char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return false;
   // A pack must never replace the user's own list or the common lists.
-  return !reservedFileNames().count(KeyboardEngine::packFileName(std::string(name)));
+  return !reservedFileNames().count(packFileName(std::string(name)));
 }
 
 std::optional<VocabularyStore::Manifest> VocabularyStore::decodeManifest(std::string_view json) {
@@ -131,28 +132,20 @@ std::optional<VocabularyStore::Manifest> VocabularyStore::decodeManifest(std::st
 
 // ------------------------------------------------------------ life cycle
 
-VocabularyStore::VocabularyStore(KeyboardEngine& engine, std::string manifestURL)
-    : engine_(engine), manifestURL_(std::move(manifestURL)) {}
+VocabularyStore::VocabularyStore(VocabularyStoreEnvironment env, std::string manifestURL)
+    : env_(std::move(env)), manifestURL_(std::move(manifestURL)) {}
 
-std::shared_ptr<VocabularyStore> VocabularyStore::create(KeyboardEngine& engine, std::string manifestURL) {
-  return std::shared_ptr<VocabularyStore>(new VocabularyStore(engine, std::move(manifestURL)));
+std::shared_ptr<VocabularyStore> VocabularyStore::create(VocabularyStoreEnvironment env, std::string manifestURL) {
+  return std::shared_ptr<VocabularyStore>(new VocabularyStore(std::move(env), std::move(manifestURL)));
 }
 
-std::shared_ptr<VocabularyStore> VocabularyStore::shared() {
-  static std::shared_ptr<VocabularyStore> store;
-  if (!store) {
-    auto engine = KeyboardEngine::shared();
-    if (!engine) return nullptr;
-    store = create(*engine, Endpoints::packsManifest());
-  }
-  return store;
-}
+std::string VocabularyStore::packFileName(const std::string& packName) { return "tessavinor_" + packName + ".txt"; }
 
 fs::path VocabularyStore::spellingDirectory() const { return Paths::spellingFolder(); }
 
 std::map<std::string, int64_t> VocabularyStore::readInstalledVersions() const {
   std::map<std::string, int64_t> out;
-  auto stored = engine_.defaults().dictionaryForKey(lexiconVersionsKey);
+  auto stored = env_.defaults->dictionaryForKey(lexiconVersionsKey);
   if (!stored || !stored->is_object()) return out;
   for (const auto& [name, value] : stored->items()) {
     // One value of another type makes the whole map count as empty.
@@ -164,7 +157,7 @@ std::map<std::string, int64_t> VocabularyStore::readInstalledVersions() const {
 }
 
 std::vector<std::string> VocabularyStore::readEnabledLexicons() const {
-  return engine_.defaults().stringArrayForKey(enabledLexiconsKey).value_or(std::vector<std::string>{});
+  return env_.defaults->stringArrayForKey(enabledLexiconsKey).value_or(std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------ the check
@@ -189,12 +182,12 @@ void VocabularyStore::startCheck(std::shared_ptr<Check> check) {
   request.url = manifestURL_;
   request.timeoutSeconds = requestTimeout;
   request.maxResponseBytes = maxManifestBytes;
-  HttpClient* http = engine_.platform().http;
+  HttpClient* http = env_.platform->http;
   if (!http) {
     HttpResponse offline;
     offline.error = "no network client";
     std::weak_ptr<VocabularyStore> weak = weak_from_this();
-    engine_.mainQueue().post([weak, check, offline]() mutable {
+    env_.mainQueue->post([weak, check, offline]() mutable {
       if (auto self = weak.lock()) self->manifestArrived(check, std::move(offline));
     });
     return;
@@ -236,14 +229,14 @@ void VocabularyStore::downloadNext(std::shared_ptr<Check> check) {
     if (entry.version <= have) continue;
     // A name that is not a plain word could write outside our files.
     if (!isSafePackName(entry.name)) {
-      engine_.log("checkForUpdates: skipped a pack with an unsafe name");
+      env_.log("checkForUpdates: skipped a pack with an unsafe name");
       continue;
     }
     if (!isDownloadableURL(entry.url)) {
-      engine_.log("checkForUpdates: skipped pack " + entry.name + " - its address is not an http(s) URL");
+      env_.log("checkForUpdates: skipped pack " + entry.name + " - its address is not an http(s) URL");
       continue;
     }
-    HttpClient* http = engine_.platform().http;
+    HttpClient* http = env_.platform->http;
     if (!http) {
       check->anyPackFailed = true;
       continue;
@@ -263,7 +256,7 @@ void VocabularyStore::downloadNext(std::shared_ptr<Check> check) {
 
 void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry& entry, HttpResponse response) {
   if (!response.error.empty() || response.status != 200) {
-    engine_.log("checkForUpdates: pack " + entry.name + " not downloaded - " +
+    env_.log("checkForUpdates: pack " + entry.name + " not downloaded - " +
                 (response.error.empty() ? "HTTP " + std::to_string(response.status) : response.error));
     check->anyPackFailed = true;
     downloadNext(check);
@@ -272,16 +265,16 @@ void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry&
   const fs::path folder = spellingDirectory();
   std::error_code ec;
   fs::create_directories(folder, ec);
-  const fs::path file = folder / KeyboardEngine::packFileName(entry.name);
+  const fs::path file = folder / packFileName(entry.name);
   WriteResult written = writeFileAtomically(file, response.body, 0644);
   if (!written) {
     // Not installed: no hash, no version, so the next check tries again.
-    engine_.log("checkForUpdates: pack " + entry.name + " could not be written - " + written.error);
+    env_.log("checkForUpdates: pack " + entry.name + " could not be written - " + written.error);
     check->anyPackFailed = true;
     downloadNext(check);
     return;
   }
-  DictionaryIntegrity::storeHash(engine_.platform(), file);
+  DictionaryIntegrity::storeHash(*env_.platform, file);
   check->newVersions[entry.name] = entry.version;
   check->updatedNames.insert(entry.name);
   downloadNext(check);
@@ -290,16 +283,16 @@ void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry&
 void VocabularyStore::finishCheck(std::shared_ptr<Check> check) {
   nlohmann::json versions = nlohmann::json::object();
   for (const auto& [name, version] : check->newVersions) versions[name] = version;
-  engine_.defaults().set(lexiconVersionsKey, versions);
+  env_.defaults->set(lexiconVersionsKey, versions);
 
   if (check->packName && check->updatedNames.count(*check->packName)) {
     std::vector<std::string> enabled = readEnabledLexicons();
     if (std::find(enabled.begin(), enabled.end(), *check->packName) == enabled.end())
       enabled.push_back(*check->packName);
-    engine_.defaults().set(enabledLexiconsKey, nlohmann::json(enabled));
+    env_.defaults->set(enabledLexiconsKey, nlohmann::json(enabled));
   }
 
-  engine_.rebuildDeveloperWhitelist();
+  if (env_.packsInstalled) env_.packsInstalled();
   loadPacks();
 
   const size_t count = check->updatedNames.size();

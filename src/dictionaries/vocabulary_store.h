@@ -21,8 +21,21 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+class TaskRunner;
+class UserDefaults;
 struct HttpResponse;
+struct Platform;
+
+// What the store runs on; the engine gives its own
+// (vocabularyStoreEnvironment, engine/vocabulary_packs.h).
+struct VocabularyStoreEnvironment {
+  UserDefaults* defaults = nullptr;
+  const Platform* platform = nullptr;  // its HTTP client, and the integrity hashes
+  TaskRunner* mainQueue = nullptr;
+  std::function<void(const std::string&)> log;
+  // Runs once a check has installed packs: the ignored-word list is rebuilt.
+  std::function<void()> packsInstalled;
+};
 
 struct VocabularyPack {
   std::string name;
@@ -57,10 +70,10 @@ class VocabularyStore final : public ObservableObject, public std::enable_shared
   static constexpr uint64_t maxManifestBytes = 1ull << 20;
   static constexpr uint64_t maxPackBytes = 64ull << 20;
 
-  // The engine outlives the store. `manifestURL` is the packs manifest.
-  static std::shared_ptr<VocabularyStore> create(KeyboardEngine& engine, std::string manifestURL);
-  // The one store of the process, made from the shared engine on first use.
-  static std::shared_ptr<VocabularyStore> shared();
+  // What `env` points at outlives the store. `manifestURL` is the packs manifest.
+  static std::shared_ptr<VocabularyStore> create(VocabularyStoreEnvironment env, std::string manifestURL);
+  // The file of a pack in the spelling folder.
+  static std::string packFileName(const std::string& packName);
 
   Published<std::vector<std::string>> userWords{*this, {}};
   Published<std::vector<VocabularyPack>> packs{*this, {}};
@@ -86,7 +99,7 @@ class VocabularyStore final : public ObservableObject, public std::enable_shared
 
  private:
   struct Check;
-  VocabularyStore(KeyboardEngine& engine, std::string manifestURL);
+  VocabularyStore(VocabularyStoreEnvironment env, std::string manifestURL);
   void startCheck(std::shared_ptr<Check> check);
   void manifestArrived(std::shared_ptr<Check> check, HttpResponse response);
   void downloadNext(std::shared_ptr<Check> check);
@@ -96,7 +109,7 @@ class VocabularyStore final : public ObservableObject, public std::enable_shared
   std::map<std::string, int64_t> readInstalledVersions() const;
   std::vector<std::string> readEnabledLexicons() const;
 
-  KeyboardEngine& engine_;
+  VocabularyStoreEnvironment env_;
   std::string manifestURL_;
   bool checking_ = false;
   std::deque<std::shared_ptr<Check>> waiting_;

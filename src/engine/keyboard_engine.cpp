@@ -9,7 +9,7 @@
 #include "base/files.h"
 #include "correction/typing_flow_controller.h"
 #include "l10n/localization.h"
-#include "dictionaries/typo_habit_tracker.h"
+#include "engine/typo_habit_tracker.h"
 #include "engine/hud_notices.h"
 #include "engine/typing_flow_host.h"
 #include "platform/keyboard_tables.h"
@@ -472,9 +472,6 @@ const std::set<uint16_t>& KeyboardEngine::queueFlushKeyCodes() {
   return codes;
 }
 
-const std::vector<std::string>& KeyboardEngine::triggerChars() {
-  static const std::vector<std::string> chars{" ", "\r", "\n", "\t", "?", "!"};
-  return chars;
-}
+const std::vector<std::string>& KeyboardEngine::triggerChars() { return TypingFlowController::triggerChars(); }
 
 }  // namespace tessa

@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 
 #include "engine/keyboard_engine.h"
-#include "reliability/telemetry_manager.h"
+#include "engine/reporting.h"
 
 namespace tessa {
 
@@ -115,7 +115,7 @@ void KeyboardEngine::usageTimerTick() {
   if (static_cast<int64_t>(totalUsageTime.get()) % 10 == 0) {
     defaults().setDouble("totalUsageTime", totalUsageTime.get());
     updateDailyStreak();
-    TelemetryManager::shared().sendIfDue(*this);
+    TelemetryManager::shared().sendIfDue(telemetryEnvironment(*this));
   }
   if (isShareUsageTimeEnabled.get() || !hasSeenShareInvitation.get() || showMilestoneNudge.get()) return;
   int64_t remind = remindLaterCorrectionsThreshold.get();

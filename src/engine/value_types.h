@@ -9,15 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "correction/key_stroke.h"
+
 namespace tessa {
 
-// One keystroke of the word being typed.
-struct KeyStroke {
-  uint16_t keyCode = 0;
-  bool shiftActive = false;
-  uint32_t t = 0;  // milliseconds, set by the typing flow
-  bool operator==(const KeyStroke&) const = default;
-};
 nlohmann::ordered_json encodeKeyStroke(const KeyStroke& k);
 // All three keys are required.
 std::optional<KeyStroke> decodeKeyStroke(const nlohmann::json& j);

@@ -7,7 +7,8 @@
 #include "base/crypto.h"
 #include "base/endpoints.h"
 #include "base/files.h"
-#include "engine/keyboard_engine.h"
+#include "base/task_runner.h"
+#include "platform/http_client.h"
 
 namespace tessa {
 
@@ -65,17 +66,6 @@ std::vector<std::string_view> linesOf(std::string_view text) {
   return lines;
 }
 
-std::string_view switcherKeyName(SwitcherKey key) {
-  switch (key) {
-    case SwitcherKey::capslock: return "capslock";
-    case SwitcherKey::grave: return "grave";
-    case SwitcherKey::optionSpace: return "optionSpace";
-    case SwitcherKey::controlSpace: return "controlSpace";
-    case SwitcherKey::commandSpace: return "commandSpace";
-  }
-  return "capslock";
-}
-
 StabilityReportError reportError(int code, std::string description) {
   return {StabilityReportError::kDomain, code, std::move(description)};
 }
@@ -119,7 +109,8 @@ nlohmann::json StabilityReport::journalEvents(std::string_view olderText, std::s
   return picked;
 }
 
-StabilityReport StabilityReport::make(KeyboardEngine& engine, const std::string& note, const std::string& contact) {
+StabilityReport StabilityReport::make(const StabilityReportSource& source, const std::string& note,
+                                      const std::string& contact) {
   StabilityReport r;
   r.note = note;
   r.contact = contact;
@@ -127,28 +118,27 @@ StabilityReport StabilityReport::make(KeyboardEngine& engine, const std::string&
 
   r.app = {
       {"version", AppInfo::versionString()},
-      {"switcher_key", std::string(switcherKeyName(engine.switcherKey.get()))},
-      {"app_mode", rawValue(engine.appMode.get())},
-      {"haptic_enabled", engine.isHapticFeedbackEnabled.get()},
-      {"smart_correction_enabled", engine.isSmartCorrectionEnabled.get()},
-      {"app_language", engine.appLanguage.get()},
-      {"copywriting_level", std::string(rawValue(engine.appCopywritingLevel.get()))},
-      {"ax_granted", engine.isAccessibilityGranted.get()},
-      {"tap_alive", !engine.isEventTapDead.get()},
-      {"paused", engine.isPaused.get()},
+      {"switcher_key", source.switcherKey},
+      {"app_mode", source.appMode},
+      {"haptic_enabled", source.hapticEnabled},
+      {"smart_correction_enabled", source.smartCorrectionEnabled},
+      {"app_language", source.appLanguage},
+      {"copywriting_level", source.copywritingLevel},
+      {"ax_granted", source.accessibilityGranted},
+      {"tap_alive", source.tapAlive},
+      {"paused", source.paused},
   };
 
-  const Platform& platform = engine.platform();
   r.os = {
-      {"version", platform.workspace ? platform.workspace->operatingSystemVersion() : std::string()},
+      {"version", source.osVersion},
       {"machine_model", machineModel()},
-      {"keyboard_layout", engine.currentInputSourceIDOrDefault()},
+      {"keyboard_layout", source.keyboardLayout},
   };
 
   // The last 14 calendar days, today included, oldest first.
-  std::string firstDay = stabilityDayKeyFor(engine.clock().wallTime() - (kStatsDays - 1) * 86400.0);
+  std::string firstDay = stabilityDayKeyFor(source.now - (kStatsDays - 1) * 86400.0);
   nlohmann::json stats = nlohmann::json::array();
-  for (const StabilityDay& day : engine.stabilityDaysSnapshot()) {
+  for (const StabilityDay& day : source.days) {
     if (day.day < firstDay) continue;
     stats.push_back({{"day", day.day},
                      {"stalls_over_200ms", day.stallsOver200ms},
@@ -159,7 +149,7 @@ StabilityReport StabilityReport::make(KeyboardEngine& engine, const std::string&
   }
   r.stats = std::move(stats);
 
-  fs::path journal = engine.stabilityLogURL();
+  const fs::path& journal = source.journal;
   std::string newer = readFile(journal, kMaxJournalBytes).value_or("");
   std::string older;
   if (linesOf(newer).size() < kMaxEvents)
@@ -189,10 +179,10 @@ std::optional<std::string> StabilityReport::encoded() const {
   }
 }
 
-std::string StabilityReport::previewJSON(KeyboardEngine& engine, const std::string& note,
+std::string StabilityReport::previewJSON(const StabilityReportSource& source, const std::string& note,
                                          const std::string& contact) {
   try {
-    return make(engine, note, contact).toJson().dump(2);
+    return make(source, note, contact).toJson().dump(2);
   } catch (const nlohmann::json::exception&) {
     return "{}";
   }
@@ -213,11 +203,11 @@ StabilityReport::Result StabilityReport::resultFor(int status, const std::string
   return reportError(status, kStatusTextPrefix + std::to_string(status));
 }
 
-void StabilityReport::submit(KeyboardEngine& engine, const StabilityReport& report, const std::string& url,
-                             std::function<void(Result)> completion) {
-  std::weak_ptr<KeyboardEngine> weak = engine.weak();
-  auto finishOnMain = [weak, &engine](std::function<void(Result)> done, Result result) {
-    engine.mainQueue().post([weak, done = std::move(done), result = std::move(result)]() mutable {
+void StabilityReport::submit(const ReportUploadEnvironment& env, const StabilityReport& report,
+                             const std::string& url, std::function<void(Result)> completion) {
+  std::weak_ptr<void> weak = env.owner;
+  auto finishOnMain = [weak, &env](std::function<void(Result)> done, Result result) {
+    env.mainQueue->post([weak, done = std::move(done), result = std::move(result)]() mutable {
       if (weak.lock()) done(std::move(result));
     });
   };
@@ -226,9 +216,9 @@ void StabilityReport::submit(KeyboardEngine& engine, const StabilityReport& repo
     finishOnMain(std::move(completion), reportError(1, kEncodingFailedText));
     return;
   }
-  HttpClient* http = engine.platform().http;
+  HttpClient* http = env.http;
   if (!http) {
-    engine.log("StabilityReport.submit: no HTTP client - nothing sent");
+    if (env.log) env.log("StabilityReport.submit: no HTTP client - nothing sent");
     finishOnMain(std::move(completion), reportError(2, kNoValidAnswerText));
     return;
   }

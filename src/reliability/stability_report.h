@@ -6,7 +6,9 @@
 // names, words) or the identifiers of applications this system does not
 // know. Every build draws a new report identifier.
 #include <cstddef>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,9 +17,42 @@
 
 #include <nlohmann/json.hpp>
 
+#include "reliability/stability_day.h"
+
 namespace tessa {
 
-class KeyboardEngine;
+class HttpClient;
+class TaskRunner;
+
+// What a report reads of the running system; the engine fills it
+// (stabilityReportSource, engine/reporting.h).
+struct StabilityReportSource {
+  // Settings and states, as the report names them.
+  std::string switcherKey;
+  int appMode = 0;
+  bool hapticEnabled = false;
+  bool smartCorrectionEnabled = false;
+  std::string appLanguage;
+  std::string copywritingLevel;
+  bool accessibilityGranted = false;
+  bool tapAlive = false;
+  bool paused = false;
+  std::string osVersion;
+  std::string keyboardLayout;
+  double now = 0;  // wall-clock seconds
+  std::vector<StabilityDay> days;
+  std::filesystem::path journal;  // the stability journal; its older copy is beside it as ".old"
+};
+
+// What sending a report runs on; the engine gives its own
+// (reportUploadEnvironment, engine/reporting.h).
+struct ReportUploadEnvironment {
+  HttpClient* http = nullptr;
+  TaskRunner* mainQueue = nullptr;
+  std::function<void(const std::string&)> log;
+  // The completion runs only while this lives.
+  std::weak_ptr<void> owner;
+};
 
 struct StabilityReportError {
   static constexpr const char* kDomain = "Tessavinor.StabilityReport";
@@ -54,10 +89,12 @@ class StabilityReport {
   // at most, the statistics of the last 14 days, a new identifier. `note`
   // and `contact` go in exactly as typed. Never fails: an unreadable journal
   // gives no events.
-  static StabilityReport make(KeyboardEngine& engine, const std::string& note, const std::string& contact);
+  static StabilityReport make(const StabilityReportSource& source, const std::string& note,
+                              const std::string& contact);
   // The same build, pretty-printed with sorted keys; "{}" when it cannot be
   // encoded (a note that is not UTF-8, say).
-  static std::string previewJSON(KeyboardEngine& engine, const std::string& note, const std::string& contact);
+  static std::string previewJSON(const StabilityReportSource& source, const std::string& note,
+                                 const std::string& contact);
 
   // The eight fields as JSON (nlohmann's object keeps its keys sorted).
   nlohmann::json toJson() const;
@@ -65,11 +102,12 @@ class StabilityReport {
   std::optional<std::string> encoded() const;
 
   using Result = std::variant<std::string, StabilityReportError>;  // report id, or why not
-  // Posts the report to `url` through the engine's HTTP client. `completion`
-  // runs exactly once, on the main queue, unless the engine is gone by then.
+  // Posts the report to `url` through the environment's HTTP client.
+  // `completion` runs exactly once, on the main queue, unless the owner is
+  // gone by then.
   // Any 2xx answer is a success: the answer's "report_id" when it is a JSON
   // object holding a string there, else the report's own identifier.
-  static void submit(KeyboardEngine& engine, const StabilityReport& report, const std::string& url,
+  static void submit(const ReportUploadEnvironment& env, const StabilityReport& report, const std::string& url,
                      std::function<void(Result)> completion);
   // The outcome of an answer (status 0 with an error: the transport failed).
   static Result resultFor(int status, const std::string& transportError, const std::string& body,

@@ -9,7 +9,8 @@
 #include "base/crypto.h"
 #include "base/user_defaults.h"
 #include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
+#include "base/clock.h"
+#include "platform/http_client.h"
 
 namespace tessa {
 
@@ -75,33 +76,33 @@ std::string TelemetryManager::anonymousId(UserDefaults& defaults, double now) {
   return fresh;
 }
 
-nlohmann::json TelemetryManager::buildPayload(KeyboardEngine& engine) {
-  double now = engine.clock().wallTime();
-  const Platform& platform = engine.platform();
+nlohmann::json TelemetryManager::buildPayload(const TelemetryEnvironment& env) {
+  double now = env.clock->wallTime();
+  const TelemetryCounters& c = env.counters;
   nlohmann::json p = nlohmann::json::object();
   p["v"] = kPayloadVersion;
-  p["anon_id"] = anonymousId(engine.defaults(), now);
+  p["anon_id"] = anonymousId(*env.defaults, now);
   p["app_version"] = AppInfo::versionString();
-  p["os_version"] = platform.workspace ? platform.workspace->operatingSystemVersion() : std::string();
-  p["uptime_seconds"] = wholeSeconds(engine.totalUsageTime.get());
-  p["active_typing_seconds"] = wholeSeconds(engine.totalActiveTypingTime.get());
-  p["corrections"] = engine.totalCorrections.get();
-  p["corrections_th"] = engine.totalCorrectionsTH.get();
-  p["corrections_en"] = engine.totalCorrectionsEN.get();
-  p["corrections_lo"] = engine.totalCorrectionsLO.get();
-  p["keystrokes_saved"] = engine.totalKeystrokesSaved.get();
-  p["undos"] = engine.totalUndos.get();
-  p["watchdog_recoveries"] = engine.totalWatchdogRecoveries.get();
-  p["streak_days"] = engine.dailyStreakCount.get();
-  p["input_stalls"] = engine.statsInputStallCount.get();
-  p["keystrokes_dropped"] = engine.statsKeystrokesDropped.get();
+  p["os_version"] = env.osVersion;
+  p["uptime_seconds"] = wholeSeconds(c.usageSeconds);
+  p["active_typing_seconds"] = wholeSeconds(c.activeTypingSeconds);
+  p["corrections"] = c.corrections;
+  p["corrections_th"] = c.correctionsTH;
+  p["corrections_en"] = c.correctionsEN;
+  p["corrections_lo"] = c.correctionsLO;
+  p["keystrokes_saved"] = c.keystrokesSaved;
+  p["undos"] = c.undos;
+  p["watchdog_recoveries"] = c.watchdogRecoveries;
+  p["streak_days"] = c.streakDays;
+  p["input_stalls"] = c.inputStalls;
+  p["keystrokes_dropped"] = c.keystrokesDropped;
   p["sent_day"] = utcDay(now);
   return p;
 }
 
-std::string TelemetryManager::payloadPreview(KeyboardEngine& engine) {
+std::string TelemetryManager::payloadPreview(const TelemetryEnvironment& env) {
   // Keys sorted, two-space indent: the text the inspector shows unchanged.
-  return buildPayload(engine).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  return buildPayload(env).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool TelemetryManager::isSendInFlight() const {
@@ -109,9 +110,9 @@ bool TelemetryManager::isSendInFlight() const {
   return state_->inFlight;
 }
 
-void TelemetryManager::sendIfDue(KeyboardEngine& engine) {
-  if (!engine.isShareUsageTimeEnabled.get()) return;
-  double uptime = engine.uptime();
+void TelemetryManager::sendIfDue(const TelemetryEnvironment& env) {
+  if (!env.consent) return;
+  double uptime = env.uptime;
   {
     // One send at a time: the next ten-second call must not start another
     // while a slow one is still out, even when the clock was set back.
@@ -120,20 +121,20 @@ void TelemetryManager::sendIfDue(KeyboardEngine& engine) {
       double age = uptime - state_->inFlightSince;
       if (age >= 0 && age < kAbandonAfterSeconds) return;
       state_->inFlight = false;
-      engine.log("TelemetryManager.sendIfDue: the previous send never answered - given up");
+      if (env.log) env.log("TelemetryManager.sendIfDue: the previous send never answered - given up");
     }
   }
-  UserDefaults& defaults = engine.defaults();
-  double now = engine.clock().wallTime();
+  UserDefaults& defaults = *env.defaults;
+  double now = env.clock->wallTime();
   if (!isDue(defaults, now)) return;
-  HttpClient* http = engine.platform().http;
+  HttpClient* http = env.http;
   if (!http) {
     bool first;
     {
       std::lock_guard lock(state_->mutex);
       first = !std::exchange(state_->reportedNoHttp, true);
     }
-    if (first) engine.log("TelemetryManager.sendIfDue: no HTTP client - nothing sent");
+    if (first && env.log) env.log("TelemetryManager.sendIfDue: no HTTP client - nothing sent");
     return;
   }
 
@@ -141,7 +142,7 @@ void TelemetryManager::sendIfDue(KeyboardEngine& engine) {
   request.method = "POST";
   request.url = ingestURL_;
   request.headers["Content-Type"] = "application/json";
-  request.body = payloadPreview(engine);
+  request.body = payloadPreview(env);
   request.timeoutSeconds = kRequestTimeoutSeconds;
   request.maxResponseBytes = kMaxAnswerBytes;
   // A redirect is a failure: a POST must not be replayed elsewhere as a GET.
@@ -156,17 +157,21 @@ void TelemetryManager::sendIfDue(KeyboardEngine& engine) {
   }
   defaults.setDouble(kLastAttemptKey, now);
   std::weak_ptr<State> weakState = state_;
-  std::weak_ptr<KeyboardEngine> weakEngine = engine.weak();
-  http->send(std::move(request), [weakState, weakEngine, generation](HttpResponse response) {
+  std::weak_ptr<void> owner = env.owner;
+  UserDefaults* answerDefaults = env.defaults;
+  const Clock* clock = env.clock;
+  std::function<void(const std::string&)> log = env.log;
+  if (!log) log = [](const std::string&) {};
+  http->send(std::move(request), [weakState, owner, answerDefaults, clock, log, generation](HttpResponse response) {
     bool success = response.error.empty() && response.status >= 200 && response.status <= 299;
-    if (auto e = weakEngine.lock()) {
+    if (owner.lock()) {
       if (success) {
-        e->defaults().setDouble(kLastSuccessKey, e->clock().wallTime());
-        e->log(fmt::format("TelemetryManager.sendIfDue: sent (status {})", response.status));
+        answerDefaults->setDouble(kLastSuccessKey, clock->wallTime());
+        log(fmt::format("TelemetryManager.sendIfDue: sent (status {})", response.status));
       } else if (!response.error.empty()) {
-        e->log("TelemetryManager.sendIfDue: send failed - " + response.error);
+        log("TelemetryManager.sendIfDue: send failed - " + response.error);
       } else {
-        e->log(fmt::format("TelemetryManager.sendIfDue: send failed - status {}", response.status));
+        log(fmt::format("TelemetryManager.sendIfDue: send failed - status {}", response.status));
       }
     }
     if (auto s = weakState.lock()) {

@@ -5,6 +5,7 @@
 // counters only: no typed text, no settings, no paths.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,8 +15,41 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+class Clock;
+class HttpClient;
 class UserDefaults;
+
+// The aggregate counters a payload carries.
+struct TelemetryCounters {
+  double usageSeconds = 0;
+  double activeTypingSeconds = 0;
+  int64_t corrections = 0;
+  int64_t correctionsTH = 0;
+  int64_t correctionsEN = 0;
+  int64_t correctionsLO = 0;
+  int64_t keystrokesSaved = 0;
+  int64_t undos = 0;
+  int64_t watchdogRecoveries = 0;
+  int64_t streakDays = 0;
+  int64_t inputStalls = 0;
+  int64_t keystrokesDropped = 0;
+};
+
+// What the sender reads and runs on; the engine gives its own
+// (telemetryEnvironment, engine/reporting.h). What the pointers name
+// lives as long as `owner`.
+struct TelemetryEnvironment {
+  bool consent = false;  // the user's "share usage" setting
+  UserDefaults* defaults = nullptr;
+  const Clock* clock = nullptr;
+  HttpClient* http = nullptr;
+  double uptime = 0;
+  std::string osVersion;
+  TelemetryCounters counters;
+  std::function<void(const std::string&)> log;
+  // An answer that arrives after the owner is gone is not recorded.
+  std::weak_ptr<void> owner;
+};
 
 class TelemetryManager {
  public:
@@ -71,11 +105,11 @@ class TelemetryManager {
   // success is 24 h old (or lies in the future: the clock was set back) and
   // the last attempt 1 h old. The attempt time is written before the request
   // leaves; any 2xx answer records the success.
-  void sendIfDue(KeyboardEngine& engine);
+  void sendIfDue(const TelemetryEnvironment& env);
 
-  // The JSON text a send would post now for `engine`. May create or renew
-  // the anonymous id, so that the preview and the next send carry the same.
-  std::string payloadPreview(KeyboardEngine& engine);
+  // The JSON text a send would post now in `env`. May create or renew the
+  // anonymous id, so that the preview and the next send carry the same.
+  std::string payloadPreview(const TelemetryEnvironment& env);
 
   // Whether a send is due now by the stored times alone (consent and the
   // running send are not looked at).
@@ -93,7 +127,7 @@ class TelemetryManager {
     bool reportedNoHttp = false;
   };
 
-  static nlohmann::json buildPayload(KeyboardEngine& engine);
+  static nlohmann::json buildPayload(const TelemetryEnvironment& env);
   static std::string anonymousId(UserDefaults& defaults, double now);
 
   std::string ingestURL_;

@@ -4,8 +4,7 @@
 
 #include <cmath>
 
-#include "platform/sim/sim_desktop.h"
-#include "support/temp_home.h"
+#include "support/copy_cache_fixture.h"
 
 namespace tessa {
 namespace {
@@ -26,24 +25,14 @@ class FakeView final : public QuickPastePanelView {
 
 QuickPasteKey key(uint16_t code, uint64_t mods = 0) { return {code, mods}; }
 
-class QuickPastePanelControllerTest : public ::testing::Test {
+class QuickPastePanelControllerTest : public test::CopyCacheFixture {
  protected:
-  QuickPastePanelControllerTest() : desk(clock, main) {
-    CopyCacheCryptoStore::resetInMemoryKeyForTesting();
+  QuickPastePanelControllerTest() {
     desk.setTrusted(true);
-    desk.launchApplication("org.example.Editor", "Editor");
-    desk.activateApplication("org.example.Editor");
     desk.screens().setScreens({{{0, 0, 1440, 900}, {0, 0, 1440, 875}}, {{1440, 0, 1920, 1080}, {1440, 0, 1920, 1080}}});
     main.runUntilIdle();
 
-    CopyCacheManagerEnvironment env;
-    env.platform = desk.platform();
-    env.clock = &clock;
-    env.main = &main;
-    env.defaults = &defaults;
-    env.folder = home.path() / "CopyCache";
-    env.log = [this](const std::string& line) { logLines.push_back(line); };
-    manager = CopyCacheManager::create(std::move(env));
+    manager = CopyCacheManager::create(copyCacheEnvironment(home.path() / "CopyCache"));
     manager->isEnabled.set(true);
 
     QuickPastePanelEnvironment penv;
@@ -89,12 +78,6 @@ class QuickPastePanelControllerTest : public ::testing::Test {
     main.runUntilIdle();
   }
 
-  test::TempHome home;
-  ManualClock clock;
-  ManualTaskRunner main{clock};
-  SimDesktop desk;
-  UserDefaults defaults;
-  std::vector<std::string> logLines;
   std::vector<std::string> notices;
   std::string language = "th";
   std::shared_ptr<CopyCacheManager> manager;

@@ -4,6 +4,7 @@
 
 #include "reliability/reliability_fixture.h"
 #include "reliability/telemetry_manager.h"
+#include "engine/reporting.h"
 
 namespace tessa {
 namespace {
@@ -46,7 +47,7 @@ TEST_F(TelemetryInspectorModelTest, ThePayloadShownIsByteForByteWhatTheNextSendP
   desktop.http().setResponse(kIngest, ok);
 
   std::string shown = model->payloadText();
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   f.runner.advance(1.0);
   auto requests = desktop.http().requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -64,7 +65,7 @@ TEST_F(TelemetryInspectorModelTest, CopyPutsAFreshPayloadAndTheMarkGoesTwoSecond
   model->copyJSON(write);
   ASSERT_EQ(pasteboard.size(), 1u);
   EXPECT_NE(pasteboard[0], before);
-  EXPECT_EQ(pasteboard[0], manager.payloadPreview(*engine));
+  EXPECT_EQ(pasteboard[0], manager.payloadPreview(telemetryEnvironment(*engine)));
   EXPECT_TRUE(model->hasCopied());
   EXPECT_EQ(model->copyButtonTitle(), "Copied!");
   EXPECT_STREQ(model->copySymbol(), "checkmark");

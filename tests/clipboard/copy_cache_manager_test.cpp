@@ -8,8 +8,7 @@
 #include <fstream>
 
 #include "base/files.h"
-#include "platform/sim/sim_desktop.h"
-#include "support/temp_home.h"
+#include "support/copy_cache_fixture.h"
 
 namespace tessa {
 namespace {
@@ -37,24 +36,10 @@ bool anyFileContains(const fs::path& root, const std::string& needle) {
   return false;
 }
 
-class CopyCacheManagerTest : public ::testing::Test {
+class CopyCacheManagerTest : public test::CopyCacheFixture {
  protected:
-  CopyCacheManagerTest() : desk(clock, main) {
-    CopyCacheCryptoStore::resetInMemoryKeyForTesting();
-    desk.launchApplication("org.example.Editor", "Editor");
-    desk.activateApplication("org.example.Editor");
-    main.runUntilIdle();
-  }
-
   std::shared_ptr<CopyCacheManager> make(bool enabled = true) {
-    CopyCacheManagerEnvironment env;
-    env.platform = desk.platform();
-    env.clock = &clock;
-    env.main = &main;
-    env.defaults = &defaults;
-    env.folder = folder();
-    env.log = [this](const std::string& line) { logLines.push_back(line); };
-    auto m = CopyCacheManager::create(std::move(env));
+    auto m = CopyCacheManager::create(copyCacheEnvironment(folder()));
     if (enabled) m->isEnabled.set(true);
     return m;
   }
@@ -83,12 +68,6 @@ class CopyCacheManagerTest : public ::testing::Test {
     return n;
   }
 
-  test::TempHome home;
-  ManualClock clock;
-  ManualTaskRunner main{clock};
-  SimDesktop desk;
-  UserDefaults defaults;
-  std::vector<std::string> logLines;
 };
 
 // A copy made in another program while our own window was in front was
@@ -123,12 +102,7 @@ TEST_F(CopyCacheManagerTest, ACopyIsCreditedToItsOwnerAndNeverToUsForAnotherProg
 // The suggested conversion was never filled, so its row and badge never
 // showed.
 TEST_F(CopyCacheManagerTest, ATextCopyGetsTheSuggestedConversionItsReaderGives) {
-  CopyCacheManagerEnvironment env;
-  env.platform = desk.platform();
-  env.clock = &clock;
-  env.main = &main;
-  env.defaults = &defaults;
-  env.folder = folder();
+  CopyCacheManagerEnvironment env = copyCacheEnvironment(folder());
   env.suggestConversion = [](const std::string& text) -> std::optional<std::pair<std::string, int64_t>> {
     if (text == "l;ylfu") return std::make_pair(std::string("สวัสดี"), int64_t{3});
     return std::nullopt;
@@ -550,12 +524,7 @@ TEST_F(CopyCacheManagerTest, WithoutABundleEverythingStaysInMemory) {
 }
 
 TEST_F(CopyCacheManagerTest, TheFilterMatchesTextKeywordsAndTheOtherLayout) {
-  CopyCacheManagerEnvironment env;
-  env.platform = desk.platform();
-  env.clock = &clock;
-  env.main = &main;
-  env.defaults = &defaults;
-  env.folder = folder();
+  CopyCacheManagerEnvironment env = copyCacheEnvironment(folder());
   env.otherLayout = [](const std::string& s) { return s == "l;ylfu" ? std::string("สวัสดี") : s; };
   auto m = CopyCacheManager::create(std::move(env));
   EXPECT_EQ(CopyCacheManager::shared(), m.get());

@@ -1,4 +1,4 @@
-#include "correction/clipboard_conversion.h"
+#include "engine/clipboard_conversion.h"
 
 #include <gtest/gtest.h>
 

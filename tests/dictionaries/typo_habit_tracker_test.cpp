@@ -1,4 +1,4 @@
-#include "dictionaries/typo_habit_tracker.h"
+#include "engine/typo_habit_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -145,7 +145,7 @@ TEST_F(TypoHabitTrackerTest, LearnsFromTwoEpisodesAndOffersToForget) {
   EXPECT_TRUE(panel->cancelActiveActionable());
   EXPECT_EQ(store->habits().count("teh"), 0u);
   TypoHabitStore::resetInMemoryVaultKeyForTesting();
-  auto reread = TypoHabitStore::create(TypoHabitStoreEnvironment::fromEngine(*engine));
+  auto reread = TypoHabitStore::create(typoHabitStoreEnvironment(*engine));
   EXPECT_EQ(reread->habits().count("teh"), 0u);
   EXPECT_EQ(reread->habits().count("the"), 0u);
 

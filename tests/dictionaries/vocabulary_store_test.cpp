@@ -6,6 +6,7 @@
 
 #include "base/files.h"
 #include "dictionaries/dictionary_integrity.h"
+#include "engine/vocabulary_packs.h"
 #include "platform/linux/curl_http_client.h"
 #include "platform/sim/memory_keychain.h"
 #include "support/engine_fixture.h"
@@ -32,7 +33,7 @@ class VocabularyStoreTest : public ::testing::Test {
     fx.platform.keychain = &keychain;
     fx.platform.http = &http;
     fx.start();
-    store = VocabularyStore::create(*fx.engine, server.url("/api/packs/manifest"));
+    store = VocabularyStore::create(vocabularyStoreEnvironment(*fx.engine), server.url("/api/packs/manifest"));
     fs::create_directories(spelling());
   }
   ~VocabularyStoreTest() override { server.stop(); }

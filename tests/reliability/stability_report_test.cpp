@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/files.h"
+#include "engine/reporting.h"
 #include "reliability/reliability_fixture.h"
 
 namespace tessa {
@@ -43,7 +44,7 @@ class StabilityReportTest : public ::testing::Test, public test::ReliabilityFixt
 };
 
 TEST_F(StabilityReportTest, EachBuildHoldsExactlyTheEightFieldsAndItsOwnIdentifier) {
-  std::string preview = StabilityReport::previewJSON(*engine, "lid closed", "a@b.example");
+  std::string preview = StabilityReport::previewJSON(stabilityReportSource(*engine), "lid closed", "a@b.example");
   auto j = nlohmann::json::parse(preview);
   // Sorted keys, in this byte order in the text.
   EXPECT_EQ(keysOf(j), (std::vector<std::string>{"app", "contact", "events", "note", "os", "report_id", "stats", "v"}));
@@ -55,8 +56,8 @@ TEST_F(StabilityReportTest, EachBuildHoldsExactlyTheEightFieldsAndItsOwnIdentifi
   EXPECT_EQ(j["v"], 1);
   EXPECT_EQ(j["report_id"].get<std::string>().size(), 36u);
 
-  StabilityReport a = StabilityReport::make(*engine, "", "");
-  StabilityReport b = StabilityReport::make(*engine, "", "");
+  StabilityReport a = StabilityReport::make(stabilityReportSource(*engine), "", "");
+  StabilityReport b = StabilityReport::make(stabilityReportSource(*engine), "", "");
   EXPECT_NE(a.reportId, b.reportId);
   EXPECT_NE(a.reportId, j["report_id"]);
   EXPECT_EQ(a.toJson()["note"], "");
@@ -67,7 +68,7 @@ TEST_F(StabilityReportTest, EachBuildHoldsExactlyTheEightFieldsAndItsOwnIdentifi
 
 TEST_F(StabilityReportTest, NoFreeFormSettingsOrPathsGoIntoTheReport) {
   engine->excludedBundleIDs.set({"org.example.private-diary"});
-  std::string text = StabilityReport::previewJSON(*engine, "", "");
+  std::string text = StabilityReport::previewJSON(stabilityReportSource(*engine), "", "");
   EXPECT_EQ(text.find("private-diary"), std::string::npos);
   EXPECT_EQ(text.find(f.home.path().string()), std::string::npos);
 }
@@ -81,7 +82,7 @@ TEST_F(StabilityReportTest, EventsAreTheNewest200WithUnknownApplicationsReducedT
   writeJournal(older, ".old");
   writeJournal(newer);
 
-  StabilityReport r = StabilityReport::make(*engine, "", "");
+  StabilityReport r = StabilityReport::make(stabilityReportSource(*engine), "", "");
   ASSERT_EQ(r.events.size(), 200u);
   EXPECT_EQ(r.events.front()["fields"]["n"], "51") << "the older copy fills up to 200";
   const auto& last = r.events.back();
@@ -106,7 +107,7 @@ TEST_F(StabilityReportTest, StatisticsCoverTheLastFourteenDaysOnly) {
         {"2026-12-09", 1}, {"2026-12-10", 2}, {"2026-12-22", 3}, {"2026-12-23", 4},
     };
   }
-  StabilityReport r = StabilityReport::make(*engine, "", "");
+  StabilityReport r = StabilityReport::make(stabilityReportSource(*engine), "", "");
   ASSERT_EQ(r.stats.size(), 3u);
   EXPECT_EQ(r.stats[0]["day"], "2026-12-10");
   EXPECT_EQ(r.stats[2]["tap_disabled"], 4);
@@ -140,8 +141,8 @@ TEST_F(StabilityReportTest, SubmitPostsTheCompactSortedReportAndAnswersOnceOnThe
   ok.status = 200;
   ok.body = R"({"report_id":"srv-1"})";
   desktop.http().setResponse(kUrl, ok);
-  StabilityReport report = StabilityReport::make(*engine, "note", "");
-  StabilityReport::submit(*engine, report, kUrl, [this](StabilityReport::Result r) { results.push_back(r); });
+  StabilityReport report = StabilityReport::make(stabilityReportSource(*engine), "note", "");
+  StabilityReport::submit(reportUploadEnvironment(*engine), report, kUrl, [this](StabilityReport::Result r) { results.push_back(r); });
   EXPECT_TRUE(results.empty()) << "never answers synchronously";
   f.runner.advance(1.0);
   ASSERT_EQ(results.size(), 1u);
@@ -158,9 +159,9 @@ TEST_F(StabilityReportTest, SubmitPostsTheCompactSortedReportAndAnswersOnceOnThe
 
 TEST_F(StabilityReportTest, AReportThatCannotBeEncodedIsPreviewedAsEmptyAndFailsToSend) {
   const std::string notUtf8 = "\xff\xfe";
-  EXPECT_EQ(StabilityReport::previewJSON(*engine, notUtf8, ""), "{}");
-  StabilityReport report = StabilityReport::make(*engine, notUtf8, "");
-  StabilityReport::submit(*engine, report, kUrl, [this](StabilityReport::Result r) { results.push_back(r); });
+  EXPECT_EQ(StabilityReport::previewJSON(stabilityReportSource(*engine), notUtf8, ""), "{}");
+  StabilityReport report = StabilityReport::make(stabilityReportSource(*engine), notUtf8, "");
+  StabilityReport::submit(reportUploadEnvironment(*engine), report, kUrl, [this](StabilityReport::Result r) { results.push_back(r); });
   f.runner.advance(1.0);
   ASSERT_EQ(results.size(), 1u);
   auto error = std::get<StabilityReportError>(results[0]);

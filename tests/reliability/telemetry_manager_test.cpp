@@ -1,4 +1,5 @@
 #include "reliability/telemetry_manager.h"
+#include "engine/reporting.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ class TelemetryTest : public ::testing::Test, public test::ReliabilityFixture {
   void answerWith(HttpResponse r) { desktop.http().setResponse(kIngest, std::move(r)); }
   // Sends when due and lets the answer arrive.
   void sendIfDue() {
-    manager.sendIfDue(*engine);
+    manager.sendIfDue(telemetryEnvironment(*engine));
     f.runner.advance(1.0);
   }
   size_t sends() {
@@ -45,7 +46,7 @@ class TelemetryTest : public ::testing::Test, public test::ReliabilityFixture {
   }
   double wall() const { return f.clock.wallTime(); }
   bool stored(const char* key) const { return f.defaults->hasStoredValue(key); }
-  nlohmann::json preview() { return nlohmann::json::parse(manager.payloadPreview(*engine)); }
+  nlohmann::json preview() { return nlohmann::json::parse(manager.payloadPreview(telemetryEnvironment(*engine))); }
 
   TelemetryManager manager{kIngest};
 };
@@ -124,14 +125,14 @@ TEST_F(TelemetryTest, OneSendInFlightEvenWhenTheClockIsSetBack) {
   answerWith(answer(500));
   desktop.http().setLatency(20.0);
   double start = wall();
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   EXPECT_TRUE(manager.isSendInFlight());
   EXPECT_DOUBLE_EQ(f.defaults->doubleForKey(TelemetryManager::kLastAttemptKey), start);
 
   // The attempt now lies in the future, which alone would count as due.
   f.runner.advance(10.0);
   f.clock.setWallTime(start - 2 * kHour);
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   EXPECT_EQ(sends(), 1u);
 
   f.runner.advance(10.0);  // the failure arrives
@@ -142,13 +143,13 @@ TEST_F(TelemetryTest, OneSendInFlightEvenWhenTheClockIsSetBack) {
 
 TEST_F(TelemetryTest, AnAnswerThatNeverComesDoesNotStopSendingForGood) {
   desktop.http().setLatency(1e9);
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   f.clock.setWallTime(wall() + 2 * kHour);
   f.runner.advance(TelemetryManager::kAbandonAfterSeconds - 1);
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   EXPECT_EQ(sends(), 1u);
   f.runner.advance(1);
-  manager.sendIfDue(*engine);
+  manager.sendIfDue(telemetryEnvironment(*engine));
   EXPECT_EQ(sends(), 2u);
   EXPECT_TRUE(logged("the previous send never answered"));
 }
@@ -164,8 +165,8 @@ TEST_F(TelemetryTest, ALastSuccessInTheFutureCountsAsDue) {
 TEST_F(TelemetryTest, TheSentBodyIsThePreviewByteForByte) {
   engine->totalCorrections.set(42);
   engine->totalUsageTime.set(3725.9);
-  std::string shown = manager.payloadPreview(*engine);
-  manager.sendIfDue(*engine);
+  std::string shown = manager.payloadPreview(telemetryEnvironment(*engine));
+  manager.sendIfDue(telemetryEnvironment(*engine));
   auto requests = desktop.http().requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].body, shown);
@@ -189,7 +190,7 @@ TEST_F(TelemetryTest, PayloadHoldsExactlyTheSeventeenAggregateKeys) {
   engine->statsKeystrokesDropped.set(6);
   engine->excludedBundleIDs.set({"com.example.secret"});
 
-  std::string text = manager.payloadPreview(*engine);
+  std::string text = manager.payloadPreview(telemetryEnvironment(*engine));
   auto p = nlohmann::json::parse(text);
   std::set<std::string> keys;
   for (const auto& [k, v] : p.items()) keys.insert(k);
@@ -258,8 +259,8 @@ TEST(TelemetryOverHttp, PostsToALocalServerThroughTheRealClient) {
   TelemetryManager manager(server.url("/api/telemetry/ingest"));
 
   server.route("/api/telemetry/ingest", test::ScriptedAnswer::withStatus(202));
-  std::string shown = manager.payloadPreview(*engine);
-  manager.sendIfDue(*engine);
+  std::string shown = manager.payloadPreview(telemetryEnvironment(*engine));
+  manager.sendIfDue(telemetryEnvironment(*engine));
   ASSERT_TRUE(signalling.pumpUntil([&] { return !manager.isSendInFlight(); }));
   auto received = server.requests();
   ASSERT_EQ(received.size(), 1u);

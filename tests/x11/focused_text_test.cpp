@@ -1,7 +1,7 @@
 // The engine's read of the focused field, over AT-SPI on a real X server.
 #include <gtest/gtest.h>
 
-#include "correction/accessibility_text.h"
+#include "engine/accessibility_text.h"
 #include "platform/x11/atspi_accessibility.h"
 #include "support/key_road_fixture.h"
 #include "x11/support/unavailable.h"

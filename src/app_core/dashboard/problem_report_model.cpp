@@ -5,7 +5,7 @@
 #include "base/endpoints.h"
 #include "base/files.h"
 #include "engine/keyboard_engine.h"
-#include "reliability/stability_report.h"
+#include "engine/reporting.h"
 
 namespace tessa {
 
@@ -29,7 +29,7 @@ std::string ProblemReportModel::sendFailedText(const std::string& description) {
   return std::string(kSendFailedPrefix) + description + kSendFailedHintPrefix + kSaveButton + kSendFailedHintSuffix;
 }
 
-std::string ProblemReportModel::reportJSON() const { return StabilityReport::previewJSON(engine_, note_, contact_); }
+std::string ProblemReportModel::reportJSON() const { return StabilityReport::previewJSON(stabilityReportSource(engine_), note_, contact_); }
 
 std::string ProblemReportModel::payloadSizeKB() const { return kilobytes(reportJSON().size()); }
 
@@ -84,9 +84,9 @@ bool ProblemReportModel::submit() {
   isSubmitting_ = true;
   submitError_.reset();
   changed();
-  StabilityReport report = StabilityReport::make(engine_, note_, contact_);
+  StabilityReport report = StabilityReport::make(stabilityReportSource(engine_), note_, contact_);
   std::weak_ptr<ProblemReportModel> weak = weak_from_this();
-  StabilityReport::submit(engine_, report, endpoint_, [weak](StabilityReport::Result result) {
+  StabilityReport::submit(reportUploadEnvironment(engine_), report, endpoint_, [weak](StabilityReport::Result result) {
     auto self = weak.lock();
     if (!self) return;  // the sheet was closed meanwhile
     self->isSubmitting_ = false;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/keyboard_engine.h"
+#include "engine/reporting.h"
 #include "l10n/localization.h"
 #include "reliability/telemetry_manager.h"
 
@@ -46,11 +47,11 @@ const TelemetryInspectorModel::Texts& TelemetryInspectorModel::texts() const {
   return textsFor(engine_.appLanguage.get());
 }
 
-std::string TelemetryInspectorModel::payloadText() const { return telemetry_.payloadPreview(engine_); }
+std::string TelemetryInspectorModel::payloadText() const { return telemetry_.payloadPreview(telemetryEnvironment(engine_)); }
 
 void TelemetryInspectorModel::copyJSON(const std::function<void(const std::string&)>& write) {
   // A fresh payload, not the text on screen: the counters may have moved.
-  if (write) write(telemetry_.payloadPreview(engine_));
+  if (write) write(telemetry_.payloadPreview(telemetryEnvironment(engine_)));
   hasCopied_ = true;
   if (onChange) onChange();
   std::weak_ptr<TelemetryInspectorModel> weak = weak_from_this();

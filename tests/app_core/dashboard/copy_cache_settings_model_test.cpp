@@ -5,8 +5,7 @@
 #include <cmath>
 
 #include "clipboard/copy_cache_manager.h"
-#include "platform/sim/sim_desktop.h"
-#include "support/temp_home.h"
+#include "support/copy_cache_fixture.h"
 
 namespace tessa {
 namespace {
@@ -16,21 +15,10 @@ using Item = CopyCacheItem;
 using Model = CopyCacheSettingsModel;
 using Body = CopyCacheRowContent::Body;
 
-class CopyCacheSettingsModelTest : public ::testing::Test {
+class CopyCacheSettingsModelTest : public test::CopyCacheFixture {
  protected:
-  CopyCacheSettingsModelTest() : desk(clock, main) {
-    CopyCacheCryptoStore::resetInMemoryKeyForTesting();
-    desk.launchApplication("org.example.Editor", "Editor");
-    desk.activateApplication("org.example.Editor");
-    main.runUntilIdle();
-    CopyCacheManagerEnvironment env;
-    env.platform = desk.platform();
-    env.clock = &clock;
-    env.main = &main;
-    env.defaults = &defaults;
-    env.folder = home.path() / "CopyCache";
-    env.log = [this](const std::string& line) { logLines.push_back(line); };
-    manager = CopyCacheManager::create(std::move(env));
+  CopyCacheSettingsModelTest() {
+    manager = CopyCacheManager::create(copyCacheEnvironment(home.path() / "CopyCache"));
     model = std::make_unique<Model>(CopyCacheSettingsEnvironment{
         manager.get(), &main, [this] { ++panelOpenings; },
         [this](const std::string& line) { logLines.push_back(line); }});
@@ -54,12 +42,6 @@ class CopyCacheSettingsModelTest : public ::testing::Test {
     throw std::runtime_error("no entry " + text);
   }
 
-  test::TempHome home;
-  ManualClock clock;
-  ManualTaskRunner main{clock};
-  SimDesktop desk;
-  UserDefaults defaults;
-  std::vector<std::string> logLines;
   std::shared_ptr<CopyCacheManager> manager;
   std::unique_ptr<Model> model;
   int panelOpenings = 0;

@@ -18,6 +18,7 @@
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "reliability/telemetry_manager.h"
+#include "engine/reporting.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
 #include "support/settle.h"
@@ -239,7 +240,7 @@ TEST_F(OnboardingSheetTest, DeclineAndTheInspectorLeaveTheAnswersAsGiven) {
   EXPECT_EQ(inspector->windowModality(), Qt::WindowModal);
   auto* payload = find<QLabel>(*inspector, "inspector.payload");
   ASSERT_NE(payload, nullptr);
-  EXPECT_EQ(payload->text().toStdString(), telemetry.payloadPreview(*engine));
+  EXPECT_EQ(payload->text().toStdString(), telemetry.payloadPreview(telemetryEnvironment(*engine)));
   click(*inspector, "inspector.close");
   EXPECT_EQ(s.payloadInspector(), nullptr);
   EXPECT_EQ(answers(), before);

@@ -14,10 +14,9 @@
 #include <QThreadPool>
 #include <QToolButton>
 
-#include "platform/sim/sim_desktop.h"
 #include "support/screenshots.h"
 #include "support/settle.h"
-#include "support/temp_home.h"
+#include "support/copy_cache_fixture.h"
 #include "ui/hud/hud_window.h"
 #include "ui/screen_geometry.h"
 
@@ -46,22 +45,13 @@ std::string png(int width, int height, const QColor& color, const QString& text 
   return bytes.toStdString();
 }
 
-class QuickPastePanelTest : public ::testing::Test {
+class QuickPastePanelTest : public test::CopyCacheFixture {
  protected:
-  QuickPastePanelTest() : desk(clock, main) {
-    CopyCacheCryptoStore::resetInMemoryKeyForTesting();
-    desk.launchApplication("org.example.Editor", "Editor");
-    desk.activateApplication("org.example.Editor");
+  QuickPastePanelTest() {
     if (QScreen* screen = QGuiApplication::primaryScreen()) desk.screens().setScreens({screenInfoOf(*screen)});
     main.runUntilIdle();
 
-    CopyCacheManagerEnvironment env;
-    env.platform = desk.platform();
-    env.clock = &clock;
-    env.main = &main;
-    env.defaults = &defaults;
-    env.folder = home.path() / "CopyCache";
-    manager = CopyCacheManager::create(std::move(env));
+    manager = CopyCacheManager::create(copyCacheEnvironment(home.path() / "CopyCache"));
     manager->isEnabled.set(true);
   }
   ~QuickPastePanelTest() override {
@@ -161,11 +151,6 @@ class QuickPastePanelTest : public ::testing::Test {
     manager->items.set(items);
   }
 
-  test::TempHome home;
-  ManualClock clock;
-  ManualTaskRunner main{clock};
-  SimDesktop desk;
-  UserDefaults defaults;
   std::string language = "th";
   std::shared_ptr<CopyCacheManager> manager;
   std::unique_ptr<QuickPastePanelController> controller;

@@ -22,6 +22,7 @@
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "reliability/telemetry_manager.h"
+#include "engine/reporting.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
 #include "support/settle.h"
@@ -263,7 +264,7 @@ TEST_F(ReportSheetsTest, TheInspectorShowsThePayloadUnchangedInTheChosenLanguage
   EXPECT_EQ(in<QLabel>(&sheet, "inspector.heading")->text(), "JSON Payload Structure (POST /api/telemetry/ingest):");
   EXPECT_EQ(in<QPushButton>(&sheet, "inspector.gotIt")->text(), "Got it, Close");
   auto* payload = in<QLabel>(&sheet, "inspector.payload");
-  EXPECT_EQ(payload->text().toStdString(), telemetry.payloadPreview(*engine));
+  EXPECT_EQ(payload->text().toStdString(), telemetry.payloadPreview(telemetryEnvironment(*engine)));
   EXPECT_EQ(payload->textInteractionFlags(), Qt::NoTextInteraction);
   EXPECT_LE(in(&sheet, "inspector.payloadScroll")->height(), 220);
   EXPECT_TRUE(allTextDrawsWithoutBoxes(sheet));
@@ -284,7 +285,7 @@ TEST_F(ReportSheetsTest, TheInspectorsCopyMarkLastsTwoSecondsAfterTheFirstPress)
   auto* copy = in<QPushButton>(&sheet, "inspector.copy");
   engine->totalCorrections.set(77);
   copy->click();
-  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), telemetry.payloadPreview(*engine));
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), telemetry.payloadPreview(telemetryEnvironment(*engine)));
   EXPECT_EQ(copy->text(), "Copied!");
   EXPECT_EQ(copy->property("symbol").toString(), "checkmark");
   fx.runner.advance(1.5);

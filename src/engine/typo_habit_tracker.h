@@ -20,6 +20,10 @@ class TypedWordObserver;
 // the tracker itself is made on the first committed word.
 std::shared_ptr<TypedWordObserver> makeTypoLearningObserver(KeyboardEngine& engine);
 
+// What the typo habit store runs on, taken from the engine.
+struct TypoHabitStoreEnvironment;
+TypoHabitStoreEnvironment typoHabitStoreEnvironment(KeyboardEngine& engine);
+
 class TypoHabitTracker : public std::enable_shared_from_this<TypoHabitTracker> {
  public:
   // Both time limits, inclusive.

@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 
 #include "dictionaries/typo_habit_store.h"
-#include "correction/accessibility_text.h"
+#include "engine/accessibility_text.h"
 #include "correction/text_units.h"
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"

@@ -1,4 +1,4 @@
-#include "dictionaries/typo_habit_tracker.h"
+#include "engine/typo_habit_tracker.h"
 
 #include <cmath>
 
@@ -13,8 +13,19 @@ namespace tessa {
 
 // ------------------------------------------------------------ the engine's
 
+TypoHabitStoreEnvironment typoHabitStoreEnvironment(KeyboardEngine& engine) {
+  TypoHabitStoreEnvironment env;
+  env.keychain = engine.platform().keychain;
+  env.hasBundleIdentifier = engine.platform().hasBundleIdentifier;
+  env.clock = &engine.clock();
+  env.mainQueue = &engine.mainQueue();
+  const AppLog* log = &engine.appLog();
+  env.logError = [log](const std::string& line) { log->error(line, LogCategory::keyboard); };
+  return env;
+}
+
 std::shared_ptr<TypoHabitStore> KeyboardEngine::typoHabitStore() {
-  if (!typoLearning.store) typoLearning.store = TypoHabitStore::create(TypoHabitStoreEnvironment::fromEngine(*this));
+  if (!typoLearning.store) typoLearning.store = TypoHabitStore::create(typoHabitStoreEnvironment(*this));
   return typoLearning.store;
 }
 

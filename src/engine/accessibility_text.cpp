@@ -1,4 +1,4 @@
-#include "correction/accessibility_text.h"
+#include "engine/accessibility_text.h"
 
 #include <algorithm>
 

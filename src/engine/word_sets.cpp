@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "base/files.h"
+#include "dictionaries/unicode_text.h"
+#include "dictionaries/vocabulary_store.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
@@ -94,7 +96,7 @@ std::vector<std::string> KeyboardEngine::loadWordFile(const std::string& name) c
   return {};
 }
 
-std::string KeyboardEngine::packFileName(const std::string& packName) { return "tessavinor_" + packName + ".txt"; }
+std::string KeyboardEngine::packFileName(const std::string& packName) { return VocabularyStore::packFileName(packName); }
 
 // ------------------------------------------------------ built-in word sets
 
@@ -317,27 +319,7 @@ bool KeyboardEngine::systemSpellCheckerAccepts(const std::string& text, const st
   return checker->checkSpelling(text, 0, language).length == 0;
 }
 
-std::string KeyboardEngine::normalizeThaiSaraAm(const std::string& word) {
-  // Sara am (U+0E33) is E0 B8 B3 in UTF-8; the tone marks U+0E48..U+0E4B
-  // are E0 B9 88..8B. Typists often put the tone mark after sara am, but
-  // the written form (and every word list) has it before.
-  static constexpr std::string_view saraAm = "\xE0\xB8\xB3";
-  if (word.find(saraAm) == std::string::npos) return word;
-  std::string out;
-  out.reserve(word.size());
-  for (size_t i = 0; i < word.size();) {
-    if (word.compare(i, 3, saraAm) == 0 && i + 6 <= word.size() && static_cast<uint8_t>(word[i + 3]) == 0xE0 &&
-        static_cast<uint8_t>(word[i + 4]) == 0xB9 && static_cast<uint8_t>(word[i + 5]) >= 0x88 &&
-        static_cast<uint8_t>(word[i + 5]) <= 0x8B) {
-      out.append(word, i + 3, 3);
-      out.append(saraAm);
-      i += 6;
-    } else {
-      out += word[i++];
-    }
-  }
-  return out;
-}
+std::string KeyboardEngine::normalizeThaiSaraAm(const std::string& word) { return text::normalizeThaiSaraAm(word); }
 
 // ---------------------------------------------------------- rejection flow
 

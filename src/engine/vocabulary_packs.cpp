@@ -1,0 +1,28 @@
+#include "engine/vocabulary_packs.h"
+
+#include "base/endpoints.h"
+#include "engine/keyboard_engine.h"
+
+namespace tessa {
+
+VocabularyStoreEnvironment vocabularyStoreEnvironment(KeyboardEngine& engine) {
+  VocabularyStoreEnvironment env;
+  env.defaults = &engine.defaults();
+  env.platform = &engine.platform();
+  env.mainQueue = &engine.mainQueue();
+  env.log = [&engine](const std::string& line) { engine.log(line); };
+  env.packsInstalled = [&engine] { engine.rebuildDeveloperWhitelist(); };
+  return env;
+}
+
+std::shared_ptr<VocabularyStore> sharedVocabularyStore() {
+  static std::shared_ptr<VocabularyStore> store;
+  if (!store) {
+    auto engine = KeyboardEngine::shared();
+    if (!engine) return nullptr;
+    store = VocabularyStore::create(vocabularyStoreEnvironment(*engine), Endpoints::packsManifest());
+  }
+  return store;
+}
+
+}  // namespace tessa
