@@ -352,7 +352,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // whoever owns a panel (the HUD, the quick-paste panel).
   std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
 
-  // ---- typing flow and wrong-layout correction (correction/*.cpp)
+  // ---- typing flow and wrong-layout correction (word_conversion.cpp, switch_confirmation.cpp, layouts.cpp, conversion_feedback.cpp)
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
                             std::optional<std::string> expectedSourceID = std::nullopt);
   void switchLayoutViaHotKey();
@@ -405,7 +405,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void performHaptic(bool repeat);
   void performSystemHaptic();
 
-  // ---- reliability services the key road calls (defined by the reliability code)
+  // ---- reliability services the key road calls (tap_watchdog.cpp, stability_stats.cpp, stability_journal.cpp)
   void markHandleBegan();
   void markHandleEnded();
   void noteTapRecovered();
@@ -418,7 +418,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void runTapRecoveryStep(const std::string& reason);
   void withWatchdogLock(TapId tap);
 
-  // ---- tap reliability, permissions and stability (reliability/*.cpp)
+  // ---- tap reliability, permissions and stability (tap_watchdog.cpp, permission_monitor.cpp, stability_journal.cpp, launch_setup.cpp)
   // runLaunchSetup(), requestAccessibility() and resumePendingAXRepair() are
   // declared with the launch services above.
   // The stability journal (one JSON line per event) and its session records.
@@ -448,7 +448,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void startAXPermissionTimer();
   void applyAccessibilityTrust(bool trusted, const std::string& source);
 
-  // ---- word sets and word lists (dictionaries/word_sets.cpp)
+  // ---- word sets and word lists (word_sets.cpp)
   // Every set holds lower-cased words. Each is built on first use outside
   // stateLock and stored under it; its generation keeps a set built from
   // stale files from replacing a newer one. Sets are immutable once
@@ -494,7 +494,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     mainQueue().postDelayed(delay, std::move(work));
   };
 
-  // ---- local dictionaries (dictionaries/local_dictionaries.cpp)
+  // ---- local dictionaries (local_dictionaries.cpp)
   // loadLocalWordlists(language) is declared with the launch services above.
   // The file work runs on the background queue; results are published on
   // the main queue.
@@ -507,7 +507,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   static std::optional<std::string> readHunspellDictionaryText(const std::filesystem::path& dic);
   void publishLocalDictionary(const std::string& language, WordSetRef words);
 
-  // ---- typo learning (dictionaries/typo_habit_tracker.cpp)
+  // ---- typo learning (typo_habit_tracker.cpp)
   // The typo-habit store and tracker of this engine's typing flow, made on
   // first use. The shared engine's are the process's shared ones.
   std::shared_ptr<TypoHabitStore> typoHabitStore();
