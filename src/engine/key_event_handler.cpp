@@ -117,6 +117,11 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
         isOwnReplay = true;
       }
     }
+    // The key-up of a chord swallowed as a hot key is swallowed as well,
+    // wherever it comes: the application never saw its key-down, and held
+    // behind an edit and replayed after it, the release would land on a key
+    // the window system has long let go of.
+    if (type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(keyCode) > 0) return std::nullopt;
     if (ts.isReplaying && !isOwnReplay && isKeyboardType(type)) {
       ts.replayPending.push_back(event);
       // The replay waits while a simulation runs; one that never ended must
@@ -142,21 +147,27 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
   // 9. Control+Shift (or Fn+Shift) chords; further modifiers are allowed.
   const bool chord = ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
   if (type == EventType::keyDown) {
+    // A press that is no hot key ends any mark a lost key-up left behind.
+    switcher.swallowedChordKeyDowns.erase(keyCode);
     if (keyCode == kA && chord) {
+      switcher.swallowedChordKeyDowns.insert(kA);
       asyncOnMainWeak([](KeyboardEngine& e) { e.confirmAddToVocabulary(); });
       return std::nullopt;
     }
     flow.pendingWhitelistConfirmationWord.reset();
     if (chord) {
       if (keyCode == kO) {
+        switcher.swallowedChordKeyDowns.insert(kO);
         asyncOnMainWeak([](KeyboardEngine& e) { e.correctWithInputSource(); });
         return std::nullopt;
       }
       if (keyCode == kZ) {
+        switcher.swallowedChordKeyDowns.insert(kZ);
         asyncOnMainWeak([](KeyboardEngine& e) { e.handleUndoRedoToggle(); });
         return std::nullopt;
       }
       if (keyCode == kX) {
+        switcher.swallowedChordKeyDowns.insert(kX);
         asyncOnMainWeak([](KeyboardEngine& e) { e.handleConversionHotKey(); });
         return std::nullopt;
       }

@@ -61,16 +61,16 @@ struct EngineEnvironment {
     env.platform = std::move(platform);
     env.runtime.clock = &runner.clock();
     env.runtime.main = &runner;
-    env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");
-    env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");
-    env.runtime.background = runner.createSequence("background");
+    env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");  // [design]
+    env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");  // [design]
+    env.runtime.background = runner.createSequence("background");  // [ours]
     env.defaults = &defaults;
     env.notifications = &notifications;
     return env;
   }
 };
 
-// Names of the notifications the engine posts.
+// [design] Names of the notifications the engine posts.
 namespace notification {
 inline constexpr const char* appPauseStateChanged = "AppPauseStateChanged";
 inline constexpr const char* capsLockStateChanged = "CapsLockStateChanged";
@@ -190,7 +190,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::vector<std::string> diagnosticLogs() const { return diagnosticLog_->lines(); }
   std::optional<std::filesystem::path> diagnosticLogURL() const;
   std::shared_ptr<TaskRunner> diagnosticsDiskQueue() const { return env_.runtime.diagnosticsDisk; }
-  static constexpr int maxDiagnosticLogs = 500;
+  static constexpr int maxDiagnosticLogs = 500;  // [design]
   bool mockTranslationEnabled = false;
 
   // ------------------------------------------------------- localised text
@@ -217,8 +217,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   static const std::vector<EventType>& capsLockSyncEventTypes();
   static const std::set<uint16_t>& queueFlushKeyCodes();
   static const std::vector<std::string>& triggerChars();
-  static constexpr uint64_t keyboardTapMask = 0x1C00;
-  static constexpr uint64_t mouseTapMask = 0x200000A;
+  static constexpr uint64_t keyboardTapMask = 0x1C00;  // [design]
+  static constexpr uint64_t mouseTapMask = 0x200000A;  // [design]
   // US character → Thai Kedmanee character; and back (the ASCII key wins
   // where several keys give the same Thai character).
   const std::unordered_map<std::string, std::string>& englishToThaiMap() const { return englishToThaiMap_; }
@@ -598,10 +598,13 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     // Grave or Space key-downs that were swallowed as switcher presses, so
     // that exactly their key-ups are swallowed too.
     std::set<uint16_t> swallowedSwitcherKeyDowns;
+    // Key-downs swallowed as hot-key chords (Control+Shift+A/O/Z/X): their
+    // key-ups are swallowed too, never passed on or held and replayed.
+    std::set<uint16_t> swallowedChordKeyDowns;
   } switcher;
 
   struct InputSourceState {
-    std::string cachedLanguage = "com.apple.keylayout.ABC";
+    std::string cachedLanguage = "com.apple.keylayout.ABC";  // [design]
     std::optional<std::string> cachedNextInputSourceID;
     std::optional<double> lastNotificationTime;
     std::optional<double> lastInputSourceChangeTime;
@@ -614,7 +617,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   } inputSource;
 
   struct FocusState {
-    std::string cachedFrontmostBundleID = "unknown";
+    std::string cachedFrontmostBundleID = "unknown";  // [design]
     bool cachedFocusedFieldIsSecure = false;
     std::set<int64_t> axActivationRequestedPIDs;
     std::optional<double> lastPhysicalKeyEventTime;
@@ -799,7 +802,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::unordered_map<std::string, std::string> thaiToEnglishMap_;
   // Snapshot of the interface language for lookups from any thread.
   mutable std::mutex languageLock_;
-  std::string languageCopy_ = "th";
+  std::string languageCopy_ = "th";  // [design]
   CopywritingLevel levelCopy_ = CopywritingLevel::layman;
 };
 
