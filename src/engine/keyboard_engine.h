@@ -258,6 +258,18 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void handleTapDisabled(EventType type);
 
   // ---- key road: key-event handler
+  // One event on its way through the handler's stages.
+  struct KeyStep {
+    TapId sourceTap;
+    EventType type;
+    const Event& event;
+    bool switcherCode;  // F19, grave or Caps Lock
+  };
+  // A stage's decision ends the handler: the event to pass on, or none to
+  // swallow it. A stage that does not decide hands the event to the next.
+  struct KeyDecision {
+    std::optional<Event> result;
+  };
   std::optional<Event> handleInner(TapId sourceTap, EventType type, const Event& event);
   void showTapRecoveredNotice();
   void handleConversionHotKey();
@@ -789,6 +801,25 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::vector<Subscription> subscriptions;
 
  private:
+  // The key handler's stages, in the order handleInner runs them.
+  std::optional<KeyDecision> diagnosisSwitchStage(const KeyStep& k);
+  std::optional<KeyDecision> heartbeatStage(const KeyStep& k);
+  std::optional<KeyDecision> pauseHotKeyStage(const KeyStep& k);
+  std::optional<KeyDecision> tapDisabledStage(const KeyStep& k);
+  std::optional<KeyDecision> pausedStage(const KeyStep& k);
+  std::optional<KeyDecision> secureInputStage(const KeyStep& k);
+  std::optional<KeyDecision> mouseDownStage(const KeyStep& k);
+  std::optional<KeyDecision> ownEventStage(const KeyStep& k);
+  std::optional<KeyDecision> replayStage(const KeyStep& k);
+  std::optional<KeyDecision> hotKeyChordStage(const KeyStep& k);
+  std::optional<KeyDecision> typingSimulationStage(const KeyStep& k);
+  std::optional<KeyDecision> capsLockDisplayStage(const KeyStep& k);
+  std::optional<KeyDecision> spaceSwitcherStage(const KeyStep& k);
+  std::optional<KeyDecision> pressTrackingStage(const KeyStep& k);
+  std::optional<KeyDecision> switchHoldStage(const KeyStep& k);
+  std::optional<KeyDecision> typingFlowStage(const KeyStep& k);
+  std::optional<KeyDecision> switcherKeyStage(const KeyStep& k);
+
   explicit KeyboardEngine(EngineEnvironment env);
   void initialize();
   void loadProfiles();
