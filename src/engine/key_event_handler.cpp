@@ -4,6 +4,7 @@
 // Everything slow (notices, conversions, published writes) is left to the main
 // queue so that the callback returns at once; held keys are always copies.
 #include <algorithm>
+#include <deque>
 
 #include <fmt/format.h>
 
@@ -44,7 +45,26 @@ bool isTriggerChar(const std::string& s) {
 // system does not hand our time stamp back, and keys come back through the
 // tap in the order they were posted.
 bool sameReplay(const KeyboardEngine::TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
-  return m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
+  return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
+}
+
+// Drops the marks that expired; when the event is one of ours coming back,
+// takes its mark and those posted before it, and answers true.
+bool takeReplayMark(std::deque<KeyboardEngine::TypingSimulationState::ReplayMark>& marks, double now,
+                    const Event& e, EventType type) {
+  while (!marks.empty() && now - marks.front().postedAt > kReplayMarkLifetime) marks.pop_front();
+  auto it = std::find_if(marks.begin(), marks.end(), [&](const auto& m) { return sameReplay(m, e, type); });
+  if (it == marks.end()) return false;
+  marks.erase(marks.begin(), it + 1);
+  return true;
+}
+
+// A press that the window system may have let in ahead of keys we posted:
+// one with text, which the replay can post again as its text even while the
+// user still holds its key.
+bool mayOvertakeOwnKeys(const Event& e, EventType type) {
+  return type == EventType::keyDown && !e.unicode.empty() &&
+         !(e.flags & (flags::control | flags::command | flags::fn));
 }
 
 // A stage's two decisions.
@@ -137,7 +157,11 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::mouseDownStage(const 
 }
 
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const KeyStep& k) {
-  if (k.event.isTagged()) return pass(k);
+  if (k.event.isTagged()) {
+    if (!typingSimulation.replayInFlight.empty())
+      takeReplayMark(typingSimulation.replayInFlight, uptime(), k.event, k.type);
+    return pass(k);
+  }
   // A key another program took (a window manager's shortcut) reaches it
   // whatever we answer: holding it for a switch, or buffering it behind a
   // replay, would only type it a second time.
@@ -147,20 +171,29 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const K
 
 // A key the replay posted comes back through the tap as a typed key; a key
 // typed while it drains (a chord or a switcher key too) joins its tail, so
-// that it lands after the keys typed before it and acts only then.
+// that it lands after the keys typed before it and acts only then. So does a
+// press that came while keys we posted (the replay's last, or held keys a
+// switch let go of) are still on their way: on a real window system it can
+// have reached the server ahead of them, and passed, it would reach the
+// window first. Posted again, it goes behind them.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const KeyStep& k) {
   auto& ts = typingSimulation;
-  bool isOwnReplay = false;
-  if (!ts.replayInFlight.empty()) {
-    double now = uptime();
-    while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().postedAt > kReplayMarkLifetime)
-      ts.replayInFlight.pop_front();
-    auto it = std::find_if(ts.replayInFlight.begin(), ts.replayInFlight.end(),
-                           [&](const auto& m) { return sameReplay(m, k.event, k.type); });
-    if (it != ts.replayInFlight.end()) {
-      ts.replayInFlight.erase(ts.replayInFlight.begin(), it + 1);
-      isOwnReplay = true;
-    }
+  const bool isOwnReplay =
+      !ts.replayInFlight.empty() && takeReplayMark(ts.replayInFlight, uptime(), k.event, k.type);
+  // Only a key the typing flow would pass at once: one it holds for a
+  // switch keeps its place behind the keys it holds.
+  const bool flowPassesAtOnce =
+      flow.flowController->state().kind == TypingFlowState::Kind::idle && !flow.isSpeculating;
+  if (!ts.isReplaying && !isOwnReplay && !ts.replayInFlight.empty() && !k.switcherCode && flowPassesAtOnce &&
+      mayOvertakeOwnKeys(k.event, k.type)) {
+    ts.keysPutBehind.insert(k.event.keyCode);
+    ts.isReplaying = true;
+    asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
+  } else if (k.type == EventType::keyUp && !isOwnReplay && ts.keysPutBehind.erase(k.event.keyCode) > 0 &&
+             !ts.isReplaying) {
+    // Its press went out again as ours: so does its release, after it.
+    ts.isReplaying = true;
+    asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
   }
   // The key-up of a chord swallowed as a hot key is swallowed as well,
   // wherever it comes: the application never saw its key-down, and held

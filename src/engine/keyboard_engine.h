@@ -641,16 +641,21 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
     std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
     // The replay of buffered keys (main thread only): keys still to post, and
-    // marks of posted ones that have not come back through the tap yet. User
-    // keys typed while it drains join its tail, so nothing overtakes.
+    // marks of posted ones that have not come back through the tap yet (the
+    // replay's, and the held keys a switch let go of, which come back
+    // tagged). User keys typed while it drains, or pressed while our posted
+    // keys are still on their way, join its tail, so nothing overtakes.
     struct ReplayMark {
       EventType type;
       uint16_t keyCode;
       uint64_t flags;
       double postedAt;  // uptime; a mark that never came back expires
+      bool tagged = false;
     };
     std::deque<Event> replayPending;
     std::deque<ReplayMark> replayInFlight;
+    // Keys whose press was put behind our posted keys: their release follows.
+    std::set<uint16_t> keysPutBehind;
     bool isReplaying = false;
     bool isReplayStepScheduled = false;
   } typingSimulation;
