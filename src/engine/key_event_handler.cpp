@@ -1,8 +1,10 @@
 // The decision for every event the taps deliver: pass it on, or swallow it.
-// The tests run in a fixed order and the first that decides ends the handler.
+// The handler is a list of stages run in a fixed order; the first that
+// decides ends it, and an event no stage decides on passes.
 // Everything slow (notices, conversions, published writes) is left to the main
 // queue so that the callback returns at once; held keys are always copies.
 #include <algorithm>
+#include <deque>
 
 #include <fmt/format.h>
 
@@ -14,8 +16,15 @@
 namespace tessa {
 
 namespace {
+// [design] the platform's virtual key codes.
 constexpr uint16_t kP = 35, kA = 0, kO = 31, kZ = 6, kX = 7, kDelete = 51, kSpace = 49, kGrave = 50,
                    kCapsLock = 57, kF19 = 80;
+
+// [design] the handler's timings.
+constexpr double kStuckSimulationSeconds = 2.0;  // a simulation older than this never ended
+constexpr double kCapsLockResyncDelay = 0.05;    // after an F19 release
+constexpr double kFreshWordAfterSeconds = 60.0;  // without typing, the next letter starts afresh
+constexpr double kReplayMarkLifetime = 1.0;      // [ours] a replayed key that never came back
 
 bool isSwitcherKeyCode(uint16_t code) { return code == kGrave || code == kCapsLock || code == kF19; }
 
@@ -36,20 +45,71 @@ bool isTriggerChar(const std::string& s) {
 // system does not hand our time stamp back, and keys come back through the
 // tap in the order they were posted.
 bool sameReplay(const KeyboardEngine::TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
-  return m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
+  return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
 }
+
+// Drops the marks that expired; when the event is one of ours coming back,
+// takes its mark and those posted before it, and answers true.
+bool takeReplayMark(std::deque<KeyboardEngine::TypingSimulationState::ReplayMark>& marks, double now,
+                    const Event& e, EventType type) {
+  while (!marks.empty() && now - marks.front().postedAt > kReplayMarkLifetime) marks.pop_front();
+  auto it = std::find_if(marks.begin(), marks.end(), [&](const auto& m) { return sameReplay(m, e, type); });
+  if (it == marks.end()) return false;
+  marks.erase(marks.begin(), it + 1);
+  return true;
+}
+
+// A press that the window system may have let in ahead of keys we posted:
+// one with text, which the replay can post again as its text even while the
+// user still holds its key.
+bool mayOvertakeOwnKeys(const Event& e, EventType type) {
+  return type == EventType::keyDown && !e.unicode.empty() &&
+         !(e.flags & (flags::control | flags::command | flags::fn));
+}
+
+// A stage's two decisions.
+KeyboardEngine::KeyDecision pass(const KeyboardEngine::KeyStep& k) { return {k.event}; }
+KeyboardEngine::KeyDecision swallow() { return {std::nullopt}; }
 }  // namespace
 
 std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type, const Event& event) {
-  // 1. The whole path can be switched off for diagnosis.
-  if (defaults().boolForKey("debugDisableEventTap")) return event;
+  using Stage = std::optional<KeyDecision> (KeyboardEngine::*)(const KeyStep&);
+  // In this order; the first stage that decides ends the handler.
+  static constexpr Stage kStages[] = {
+      &KeyboardEngine::diagnosisSwitchStage,    // the whole path can be switched off for diagnosis
+      &KeyboardEngine::heartbeatStage,          // the keyboard tap's own events prove it alive
+      &KeyboardEngine::pauseHotKeyStage,        // works before everything else, tagged or paused
+      &KeyboardEngine::tapDisabledStage,        // the system disabled the tap
+      &KeyboardEngine::pausedStage,
+      &KeyboardEngine::secureInputStage,        // stay out of passwords
+      &KeyboardEngine::mouseDownStage,          // a click outside our panels ends the word
+      &KeyboardEngine::ownEventStage,           // our own synthetic events, other programs' keys
+      &KeyboardEngine::replayStage,             // the replay of keys typed during a simulation
+      &KeyboardEngine::hotKeyChordStage,        // Control+Shift (or Fn+Shift) chords
+      &KeyboardEngine::typingSimulationStage,   // keys typed while the engine types are held
+      &KeyboardEngine::capsLockDisplayStage,    // the Caps Lock display follows the lock bit
+      &KeyboardEngine::spaceSwitcherStage,      // Modifier+Space switchers
+      &KeyboardEngine::pressTrackingStage,      // what the switcher keys read later
+      &KeyboardEngine::switchHoldStage,         // keys typed while a switch is under way
+      &KeyboardEngine::typingFlowStage,         // the typing-flow hand-off
+      &KeyboardEngine::switcherKeyStage,        // F19 and grave
+  };
+  const KeyStep step{sourceTap, type, event, isSwitcherKeyCode(event.keyCode)};
+  for (Stage stage : kStages)
+    if (auto decision = (this->*stage)(step)) return std::move(decision->result);
+  return event;
+}
 
-  const bool mouseDown = isMouseDown(type);
-  const bool fromMouseTap = tap.mouseTap != 0 && sourceTap == tap.mouseTap;
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::diagnosisSwitchStage(const KeyStep& k) {
+  if (defaults().boolForKey("debugDisableEventTap")) return pass(k);
+  return std::nullopt;
+}
 
-  // 2. Heartbeat. Only the keyboard tap's own events prove that it is alive;
-  // a click seen by the mouse tap says nothing about it.
-  if (!fromMouseTap && !mouseDown) {
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::heartbeatStage(const KeyStep& k) {
+  // Only the keyboard tap's own events prove that it is alive; a click seen
+  // by the mouse tap says nothing about it.
+  const bool fromMouseTap = tap.mouseTap != 0 && k.sourceTap == tap.mouseTap;
+  if (!fromMouseTap && !isMouseDown(k.type)) {
     tap.lastEventTapHeartbeat = uptime();
     noteTapRecovered();
     if (isEventTapDead.get()) {
@@ -57,254 +117,275 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
       asyncOnMainWeak([](KeyboardEngine& e) { e.showTapRecoveredNotice(); });
     }
   }
+  return std::nullopt;
+}
 
-  const uint16_t keyCode = event.keyCode;
-  const uint64_t fl = event.flags;
-
-  // 3. The pause hot key works before everything else, tagged or paused.
-  constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;
-  if (type == EventType::keyDown && (fl & kPauseMods) == kPauseMods && keyCode == kP) {
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::pauseHotKeyStage(const KeyStep& k) {
+  constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;  // [design]
+  if (k.type == EventType::keyDown && (k.event.flags & kPauseMods) == kPauseMods && k.event.keyCode == kP) {
     asyncOnMainWeak([](KeyboardEngine& e) { e.togglePause(); });
-    return std::nullopt;
+    return swallow();
   }
+  return std::nullopt;
+}
 
-  // 4. The system disabled the tap.
-  if (static_cast<uint32_t>(type) >= 0xFFFFFFFEu) {
-    handleTapDisabled(type);
-    return std::nullopt;
-  }
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::tapDisabledStage(const KeyStep& k) {
+  if (static_cast<uint32_t>(k.type) < 0xFFFFFFFEu) return std::nullopt;
+  handleTapDisabled(k.type);
+  return swallow();
+}
 
-  // 5.
-  if (isPaused.get()) return event;
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::pausedStage(const KeyStep& k) {
+  if (isPaused.get()) return pass(k);
+  return std::nullopt;
+}
 
-  // 6. Stay out of passwords.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::secureInputStage(const KeyStep& k) {
   if ((platform().inputSources && platform().inputSources->isSecureEventInputEnabled()) ||
       focus.cachedFocusedFieldIsSecure) {
     clearBufferStateOnMain();
-    return event;
+    return pass(k);
   }
+  return std::nullopt;
+}
 
-  // 7. A click outside our own panels ends the word being typed.
-  if (mouseDown) {
-    auto [x, y] = platform().events ? platform().events->mouseLocation() : std::pair<double, double>{0, 0};
-    if (!isPointInOwnPanels(x, y)) clearBufferStateOnMain();
-    return event;
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::mouseDownStage(const KeyStep& k) {
+  if (!isMouseDown(k.type)) return std::nullopt;
+  auto [x, y] = platform().events ? platform().events->mouseLocation() : std::pair<double, double>{0, 0};
+  if (!isPointInOwnPanels(x, y)) clearBufferStateOnMain();
+  return pass(k);
+}
+
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const KeyStep& k) {
+  if (k.event.isTagged()) {
+    if (!typingSimulation.replayInFlight.empty())
+      takeReplayMark(typingSimulation.replayInFlight, uptime(), k.event, k.type);
+    return pass(k);
   }
-
-  // 8. Our own synthetic events.
-  if (event.isTagged()) return event;
-
   // A key another program took (a window manager's shortcut) reaches it
   // whatever we answer: holding it for a switch, or buffering it behind a
   // replay, would only type it a second time.
-  if (event.listenOnly && isKeyboardType(type)) return event;
+  if (k.event.listenOnly && isKeyboardType(k.type)) return pass(k);
+  return std::nullopt;
+}
 
-  // The replay of keys typed during a simulation. A key it posted comes
-  // back through the tap as a typed key; a key typed while it drains
-  // (a chord or a switcher key too) joins its tail, so that it lands after
-  // the keys typed before it and acts only then.
+// A key the replay posted comes back through the tap as a typed key; a key
+// typed while it drains (a chord or a switcher key too) joins its tail, so
+// that it lands after the keys typed before it and acts only then. So does a
+// press that came while keys we posted (the replay's last, or held keys a
+// switch let go of) are still on their way: on a real window system it can
+// have reached the server ahead of them, and passed, it would reach the
+// window first. Posted again, it goes behind them.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const KeyStep& k) {
+  auto& ts = typingSimulation;
+  const bool isOwnReplay =
+      !ts.replayInFlight.empty() && takeReplayMark(ts.replayInFlight, uptime(), k.event, k.type);
+  // Only a key the typing flow would pass at once: one it holds for a
+  // switch keeps its place behind the keys it holds.
+  const bool flowPassesAtOnce =
+      flow.flowController->state().kind == TypingFlowState::Kind::idle && !flow.isSpeculating;
+  if (!ts.isReplaying && !isOwnReplay && !ts.replayInFlight.empty() && !k.switcherCode && flowPassesAtOnce &&
+      mayOvertakeOwnKeys(k.event, k.type)) {
+    ts.keysPutBehind.insert(k.event.keyCode);
+    ts.isReplaying = true;
+    asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
+  } else if (k.type == EventType::keyUp && !isOwnReplay && ts.keysPutBehind.erase(k.event.keyCode) > 0 &&
+             !ts.isReplaying) {
+    // Its press went out again as ours: so does its release, after it.
+    ts.isReplaying = true;
+    asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
+  }
+  // The key-up of a chord swallowed as a hot key is swallowed as well,
+  // wherever it comes: the application never saw its key-down, and held
+  // behind an edit and replayed after it, the release would land on a key
+  // the window system has long let go of.
+  if (k.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(k.event.keyCode) > 0) return swallow();
+  if (!ts.isReplaying || isOwnReplay || !isKeyboardType(k.type)) return std::nullopt;
+  ts.replayPending.push_back(k.event);
+  // The replay waits while a simulation runs; one that never ended must not
+  // hold it, and every key behind it, for good.
+  std::optional<int> stuck;
   {
-    auto& ts = typingSimulation;
-    bool isOwnReplay = false;
-    if (!ts.replayInFlight.empty()) {
-      double now = uptime();
-      while (!ts.replayInFlight.empty() && now - ts.replayInFlight.front().postedAt > 1.0)
-        ts.replayInFlight.pop_front();
-      auto it = std::find_if(ts.replayInFlight.begin(), ts.replayInFlight.end(),
-                             [&](const auto& m) { return sameReplay(m, event, type); });
-      if (it != ts.replayInFlight.end()) {
-        ts.replayInFlight.erase(ts.replayInFlight.begin(), it + 1);
-        isOwnReplay = true;
-      }
-    }
-    if (ts.isReplaying && !isOwnReplay && isKeyboardType(type)) {
-      ts.replayPending.push_back(event);
-      // The replay waits while a simulation runs; one that never ended must
-      // not hold it, and every key behind it, for good.
-      std::optional<int> stuck;
-      {
-        std::lock_guard lock(typingSimulationLock);
-        if (ts.simulationCount > 0 && ts.lastSimulationStartTime && uptime() - *ts.lastSimulationStartTime > 2.0) {
-          stuck = ts.simulationCount;
-          ts.simulationCount = 0;
-          ts.lastSimulationStartTime.reset();
-        }
-      }
-      if (stuck) {
-        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck),
-                       LogCategory::keyboard);
-        asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
-      }
-      return std::nullopt;
-    }
-  }
-
-  // 9. Control+Shift (or Fn+Shift) chords; further modifiers are allowed.
-  const bool chord = ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
-  if (type == EventType::keyDown) {
-    if (keyCode == kA && chord) {
-      asyncOnMainWeak([](KeyboardEngine& e) { e.confirmAddToVocabulary(); });
-      return std::nullopt;
-    }
-    flow.pendingWhitelistConfirmationWord.reset();
-    if (chord) {
-      if (keyCode == kO) {
-        asyncOnMainWeak([](KeyboardEngine& e) { e.correctWithInputSource(); });
-        return std::nullopt;
-      }
-      if (keyCode == kZ) {
-        asyncOnMainWeak([](KeyboardEngine& e) { e.handleUndoRedoToggle(); });
-        return std::nullopt;
-      }
-      if (keyCode == kX) {
-        asyncOnMainWeak([](KeyboardEngine& e) { e.handleConversionHotKey(); });
-        return std::nullopt;
-      }
-    }
-  }
-
-  const bool switcherCode = isSwitcherKeyCode(keyCode);
-
-  // 10. Typing simulation, and the replay of what was typed during one.
-  bool simulating = false;
-  if (!switcherCode) {
-    auto& ts = typingSimulation;
-    std::optional<double> start;
-    int count = 0;
-    {
-      std::lock_guard lock(typingSimulationLock);
-      count = ts.simulationCount;
-      start = ts.lastSimulationStartTime;
-    }
-    if (count > 0) {
-      if (start && uptime() - *start > 2.0) {
-        appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", count),
-                       LogCategory::keyboard);
-        bool buffered = false;
-        {
-          std::lock_guard lock(typingSimulationLock);
-          ts.simulationCount = 0;
-          ts.lastSimulationStartTime.reset();
-          // The current key goes behind the ones held before it.
-          if (isKeyboardType(type)) {
-            ts.userKeystrokeBuffer.push_back(event);
-            buffered = true;
-          }
-        }
-        asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
-        if (buffered) return std::nullopt;
-      } else {
-        if (!isKeyboardType(type)) return event;
-        std::lock_guard lock(typingSimulationLock);
-        ts.userKeystrokeBuffer.push_back(event);
-        return std::nullopt;
-      }
-    }
-  } else {
     std::lock_guard lock(typingSimulationLock);
-    simulating = typingSimulation.simulationCount > 0;
+    if (ts.simulationCount > 0 && ts.lastSimulationStartTime &&
+        uptime() - *ts.lastSimulationStartTime > kStuckSimulationSeconds) {
+      stuck = ts.simulationCount;
+      ts.simulationCount = 0;
+      ts.lastSimulationStartTime.reset();
+    }
   }
+  if (stuck) {
+    appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck), LogCategory::keyboard);
+    asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
+  }
+  return swallow();
+}
 
-  // 11. Keep the Caps Lock display in step with the events' lock bit.
-  const bool capsFlag = (fl & flags::capsLock) != 0;
-  if (isKeyboardType(type) && capsFlag != isCapsLockOn.get()) {
+// Control+Shift (or Fn+Shift) chords; further modifiers are allowed.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(const KeyStep& k) {
+  if (k.type != EventType::keyDown) return std::nullopt;
+  const uint16_t keyCode = k.event.keyCode;
+  const uint64_t fl = k.event.flags;
+  const bool chord = ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
+  // A press that is no hot key ends any mark a lost key-up left behind.
+  switcher.swallowedChordKeyDowns.erase(keyCode);
+  auto hotKey = [&](void (*action)(KeyboardEngine&)) {
+    switcher.swallowedChordKeyDowns.insert(keyCode);
+    asyncOnMainWeak([action](KeyboardEngine& e) { action(e); });
+    return swallow();
+  };
+  if (keyCode == kA && chord) return hotKey([](KeyboardEngine& e) { e.confirmAddToVocabulary(); });
+  flow.pendingWhitelistConfirmationWord.reset();
+  if (!chord) return std::nullopt;
+  if (keyCode == kO) return hotKey([](KeyboardEngine& e) { e.correctWithInputSource(); });
+  if (keyCode == kZ) return hotKey([](KeyboardEngine& e) { e.handleUndoRedoToggle(); });
+  if (keyCode == kX) return hotKey([](KeyboardEngine& e) { e.handleConversionHotKey(); });
+  return std::nullopt;
+}
+
+// Keys typed while the engine types (a conversion, a retyped word) are held
+// and replayed after it; switcher keys still work.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage(const KeyStep& k) {
+  if (k.switcherCode) return std::nullopt;
+  auto& ts = typingSimulation;
+  std::optional<double> start;
+  int count = 0;
+  {
+    std::lock_guard lock(typingSimulationLock);
+    count = ts.simulationCount;
+    start = ts.lastSimulationStartTime;
+  }
+  if (count == 0) return std::nullopt;
+  if (!start || uptime() - *start <= kStuckSimulationSeconds) {
+    if (!isKeyboardType(k.type)) return pass(k);
+    std::lock_guard lock(typingSimulationLock);
+    ts.userKeystrokeBuffer.push_back(k.event);
+    return swallow();
+  }
+  appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", count), LogCategory::keyboard);
+  bool buffered = false;
+  {
+    std::lock_guard lock(typingSimulationLock);
+    ts.simulationCount = 0;
+    ts.lastSimulationStartTime.reset();
+    // The current key goes behind the ones held before it.
+    if (isKeyboardType(k.type)) {
+      ts.userKeystrokeBuffer.push_back(k.event);
+      buffered = true;
+    }
+  }
+  asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
+  if (buffered) return swallow();
+  return std::nullopt;
+}
+
+// Keeps the Caps Lock display in step with the events' lock bit, and reads
+// the hardware's lock again after an F19 release.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::capsLockDisplayStage(const KeyStep& k) {
+  const bool capsFlag = (k.event.flags & flags::capsLock) != 0;
+  if (isKeyboardType(k.type) && capsFlag != isCapsLockOn.get())
     asyncOnMainWeak([capsFlag](KeyboardEngine& e) { e.isCapsLockOn.set(capsFlag); });
-  }
+  if (k.event.keyCode == kF19 && k.type == EventType::keyUp)
+    afterOnMainWeak(kCapsLockResyncDelay, [](KeyboardEngine& e) { e.syncCapsLockStateFromHardware(); });
+  return std::nullopt;
+}
 
-  // 12.
-  if (keyCode == kF19 && type == EventType::keyUp) {
-    afterOnMainWeak(0.05, [](KeyboardEngine& e) { e.syncCapsLockStateFromHardware(); });
-  }
-
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::spaceSwitcherStage(const KeyStep& k) {
   const SwitcherKey sk = switcherKey.get();
-
-  // 13. Modifier+Space switchers.
-  if (keyCode == kSpace &&
-      (sk == SwitcherKey::optionSpace || sk == SwitcherKey::controlSpace || sk == SwitcherKey::commandSpace)) {
-    if (type == EventType::keyUp) {
-      // Exactly the key-up of a swallowed switcher press is swallowed, so the
-      // application never sees half a key.
-      if (switcher.swallowedSwitcherKeyDowns.erase(kSpace) > 0) return std::nullopt;
-    } else if (type == EventType::keyDown) {
-      uint64_t mod = sk == SwitcherKey::optionSpace    ? flags::option
-                     : sk == SwitcherKey::controlSpace ? flags::control
-                                                       : flags::command;
-      uint64_t others = (flags::option | flags::control | flags::command) & ~mod;
-      if ((fl & mod) && !(fl & others)) {
-        switcher.swallowedSwitcherKeyDowns.insert(kSpace);
-        spaceSwitch();
-        return std::nullopt;
-      }
-    }
-  }
-
-  // 14.
-  if (switcher.lastPressTime && !switcherCode) switcher.wasKeyPressedWhileCapsLockDown = true;
-
-  // 15.
-  if (type == EventType::keyDown || type == EventType::flagsChanged) switcher.lastPressedKeyCode = keyCode;
-
-  // 16. Hold keys typed while a switch is under way.
-  TypingFlowController& fc = *flow.flowController;
-  const bool flowIdle = fc.state().kind == TypingFlowState::Kind::idle;
-  if ((!flowIdle || flow.isSpeculating) && event.isKey() && !switcherCode) {
-    const bool shortcut = (fl & (flags::control | flags::command)) != 0;
-    const bool flushKey = queueFlushKeyCodes().count(keyCode) > 0;
-    if (shortcut || flushKey) {
-      if (flow.isSpeculating) {
-        // A flush key or shortcut waits behind the letters held before it;
-        // with nothing held it goes at once.
-        if (type == EventType::keyDown && !flow.speculativeQueue.empty()) {
-          flow.queuedKeyDownCodes.insert(keyCode);
-          flow.speculativeQueue.push_back(event);
-          return std::nullopt;
-        }
-        if (type == EventType::keyUp && flow.queuedKeyDownCodes.erase(keyCode) > 0) {
-          flow.speculativeQueue.push_back(event);
-          return std::nullopt;
-        }
-        return event;
-      }
-      if (fc.hasQueuedEvents()) {
-        fc.enqueue(event);
-        fc.releaseQueuedEvents();
-        return std::nullopt;
-      }
-      return event;
-    }
-    if (type == EventType::keyUp && flow.queuedKeyDownCodes.count(keyCode) == 0) return event;
-    if (type == EventType::keyDown)
-      flow.queuedKeyDownCodes.insert(keyCode);
-    else
-      flow.queuedKeyDownCodes.erase(keyCode);
-    if (flow.isSpeculating) {
-      flow.speculativeQueue.push_back(event);
-      return std::nullopt;
-    }
-    fc.enqueue(event);
+  if (k.event.keyCode != kSpace ||
+      !(sk == SwitcherKey::optionSpace || sk == SwitcherKey::controlSpace || sk == SwitcherKey::commandSpace))
+    return std::nullopt;
+  if (k.type == EventType::keyUp) {
+    // Exactly the key-up of a swallowed switcher press is swallowed, so the
+    // application never sees half a key.
+    if (switcher.swallowedSwitcherKeyDowns.erase(kSpace) > 0) return swallow();
     return std::nullopt;
   }
+  if (k.type != EventType::keyDown) return std::nullopt;
+  const uint64_t mod = sk == SwitcherKey::optionSpace    ? flags::option
+                       : sk == SwitcherKey::controlSpace ? flags::control
+                                                         : flags::command;
+  const uint64_t others = (flags::option | flags::control | flags::command) & ~mod;
+  if (!(k.event.flags & mod) || (k.event.flags & others)) return std::nullopt;
+  switcher.swallowedSwitcherKeyDowns.insert(kSpace);
+  spaceSwitch();
+  return swallow();
+}
 
-  // 17. / 19. The typing-flow hand-off.
-  if (!simulating && flowIdle && !flow.isSpeculating && !switcherCode) {
-    double now = uptime();
-    if (type == EventType::keyDown && keyCode != kDelete &&
-        (event.unicode.empty() || !isTriggerChar(event.unicode))) {
-      if (focus.lastPhysicalKeyEventTime && now - *focus.lastPhysicalKeyEventTime > 60.0) {
-        fc.clear(true, "handleInner(proxy:type:event:)", __LINE__);
-        setIsUndoPossible(false);
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::pressTrackingStage(const KeyStep& k) {
+  if (switcher.lastPressTime && !k.switcherCode) switcher.wasKeyPressedWhileCapsLockDown = true;
+  if (k.type == EventType::keyDown || k.type == EventType::flagsChanged) switcher.lastPressedKeyCode = k.event.keyCode;
+  return std::nullopt;
+}
+
+// Keys typed while a switch is under way are held for the new layout.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switchHoldStage(const KeyStep& k) {
+  TypingFlowController& fc = *flow.flowController;
+  const bool flowIdle = fc.state().kind == TypingFlowState::Kind::idle;
+  if ((flowIdle && !flow.isSpeculating) || !k.event.isKey() || k.switcherCode) return std::nullopt;
+  const uint16_t keyCode = k.event.keyCode;
+  const bool shortcut = (k.event.flags & (flags::control | flags::command)) != 0;
+  const bool flushKey = queueFlushKeyCodes().count(keyCode) > 0;
+  if (shortcut || flushKey) {
+    if (flow.isSpeculating) {
+      // A flush key or shortcut waits behind the letters held before it;
+      // with nothing held it goes at once.
+      if (k.type == EventType::keyDown && !flow.speculativeQueue.empty()) {
+        flow.queuedKeyDownCodes.insert(keyCode);
+        flow.speculativeQueue.push_back(k.event);
+        return swallow();
       }
+      if (k.type == EventType::keyUp && flow.queuedKeyDownCodes.erase(keyCode) > 0) {
+        flow.speculativeQueue.push_back(k.event);
+        return swallow();
+      }
+      return pass(k);
     }
-    focus.lastPhysicalKeyEventTime = now;
-    if (type == EventType::keyDown) switcher.hotkeyCycleState.clear();
-    return fc.processEvent(event, type);
+    if (fc.hasQueuedEvents()) {
+      fc.enqueue(k.event);
+      fc.releaseQueuedEvents();
+      return swallow();
+    }
+    return pass(k);
   }
+  if (k.type == EventType::keyUp && flow.queuedKeyDownCodes.count(keyCode) == 0) return pass(k);
+  if (k.type == EventType::keyDown)
+    flow.queuedKeyDownCodes.insert(keyCode);
+  else
+    flow.queuedKeyDownCodes.erase(keyCode);
+  if (flow.isSpeculating) {
+    flow.speculativeQueue.push_back(k.event);
+    return swallow();
+  }
+  fc.enqueue(k.event);
+  return swallow();
+}
 
-  // 18. Switcher keys.
-  if (keyCode == kF19) {
-    if (sk != SwitcherKey::capslock) return event;
-    if (type == EventType::keyDown && event.autorepeat) return std::nullopt;
-    if (type != EventType::keyDown && type != EventType::keyUp) return event;
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingFlowStage(const KeyStep& k) {
+  TypingFlowController& fc = *flow.flowController;
+  const bool flowIdle = fc.state().kind == TypingFlowState::Kind::idle;
+  if (!flowIdle || flow.isSpeculating || k.switcherCode) return std::nullopt;
+  const double now = uptime();
+  if (k.type == EventType::keyDown && k.event.keyCode != kDelete &&
+      (k.event.unicode.empty() || !isTriggerChar(k.event.unicode))) {
+    if (focus.lastPhysicalKeyEventTime && now - *focus.lastPhysicalKeyEventTime > kFreshWordAfterSeconds) {
+      fc.clear(true, "handleInner(proxy:type:event:)", __LINE__);
+      setIsUndoPossible(false);
+    }
+  }
+  focus.lastPhysicalKeyEventTime = now;
+  if (k.type == EventType::keyDown) switcher.hotkeyCycleState.clear();
+  return KeyDecision{fc.processEvent(k.event, k.type)};
+}
+
+// F19 (Caps Lock taken as the switcher) and grave.
+std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switcherKeyStage(const KeyStep& k) {
+  const SwitcherKey sk = switcherKey.get();
+  const EventType type = k.type;
+  if (k.event.keyCode == kF19) {
+    if (sk != SwitcherKey::capslock) return pass(k);
+    if (type == EventType::keyDown && k.event.autorepeat) return swallow();
+    if (type != EventType::keyDown && type != EventType::keyUp) return pass(k);
     const bool down = type == EventType::keyDown;
     std::string line = "[" + DiagnosticLog::timeOfDay(clock().wallTime()) + "] F19 (80) " + (down ? "DOWN" : "UP");
     appLog().info(line, LogCategory::keyboard);
@@ -313,27 +394,27 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
       if (switcher.isTogglingF19) {
         log("F19 debounce: ignoring keyDown while a previous language switch is still confirming (key chatter).");
         switcher.isDebouncingF19 = true;
-        return std::nullopt;
+        return swallow();
       }
-      f19PressStart(event);
-      return std::nullopt;
+      f19PressStart(k.event);
+      return swallow();
     }
     if (switcher.isDebouncingF19) {
       switcher.isDebouncingF19 = false;
-      return std::nullopt;
+      return swallow();
     }
     f19Release();
-    return std::nullopt;
+    return swallow();
   }
-  if (keyCode == kGrave) {
-    if (type == EventType::keyUp && switcher.swallowedSwitcherKeyDowns.erase(kGrave) > 0) return std::nullopt;
+  if (k.event.keyCode == kGrave) {
+    if (type == EventType::keyUp && switcher.swallowedSwitcherKeyDowns.erase(kGrave) > 0) return swallow();
     constexpr uint64_t kAnyModifier = flags::shift | flags::control | flags::option | flags::command;
-    if (sk != SwitcherKey::grave || type != EventType::keyDown || (fl & kAnyModifier)) return event;
+    if (sk != SwitcherKey::grave || type != EventType::keyDown || (k.event.flags & kAnyModifier)) return pass(k);
     switcher.swallowedSwitcherKeyDowns.insert(kGrave);
     graveSwitch();
-    return std::nullopt;
+    return swallow();
   }
-  return event;
+  return std::nullopt;
 }
 
 // ------------------------------------------------------------- F19 press

@@ -65,9 +65,9 @@ struct EngineEnvironment {
     env.platform = std::move(platform);
     env.runtime.clock = &runner.clock();
     env.runtime.main = &runner;
-    env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");
-    env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");
-    env.runtime.background = runner.createSequence("background");
+    env.runtime.settingsQueue = runner.createSequence("com.Ovrelan.Tessavinor.settingsQueue");  // [design]
+    env.runtime.diagnosticsDisk = runner.createSequence("com.Tessavinor.diagnosticsDiskQueue");  // [design]
+    env.runtime.background = runner.createSequence("background");  // [ours]
     env.defaults = &defaults;
     env.notifications = &notifications;
     return env;
@@ -190,7 +190,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::vector<std::string> diagnosticLogs() const { return diagnosticLog_->lines(); }
   std::optional<std::filesystem::path> diagnosticLogURL() const;
   std::shared_ptr<TaskRunner> diagnosticsDiskQueue() const { return env_.runtime.diagnosticsDisk; }
-  static constexpr int maxDiagnosticLogs = 500;
+  static constexpr int maxDiagnosticLogs = 500;  // [design]
   bool mockTranslationEnabled = false;
 
   // ------------------------------------------------------- localised text
@@ -217,8 +217,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   static const std::vector<EventType>& capsLockSyncEventTypes();
   static const std::set<uint16_t>& queueFlushKeyCodes();
   static const std::vector<std::string>& triggerChars();
-  static constexpr uint64_t keyboardTapMask = 0x1C00;
-  static constexpr uint64_t mouseTapMask = 0x200000A;
+  static constexpr uint64_t keyboardTapMask = 0x1C00;  // [design]
+  static constexpr uint64_t mouseTapMask = 0x200000A;  // [design]
   // US character → Thai Kedmanee character; and back (the ASCII key wins
   // where several keys give the same Thai character).
   const std::unordered_map<std::string, std::string>& englishToThaiMap() const { return englishToThaiMap_; }
@@ -258,6 +258,18 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void handleTapDisabled(EventType type);
 
   // ---- key road: key-event handler
+  // One event on its way through the handler's stages.
+  struct KeyStep {
+    TapId sourceTap;
+    EventType type;
+    const Event& event;
+    bool switcherCode;  // F19, grave or Caps Lock
+  };
+  // A stage's decision ends the handler: the event to pass on, or none to
+  // swallow it. A stage that does not decide hands the event to the next.
+  struct KeyDecision {
+    std::optional<Event> result;
+  };
   std::optional<Event> handleInner(TapId sourceTap, EventType type, const Event& event);
   void showTapRecoveredNotice();
   void handleConversionHotKey();
@@ -598,10 +610,13 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     // Grave or Space key-downs that were swallowed as switcher presses, so
     // that exactly their key-ups are swallowed too.
     std::set<uint16_t> swallowedSwitcherKeyDowns;
+    // Key-downs swallowed as hot-key chords (Control+Shift+A/O/Z/X): their
+    // key-ups are swallowed too, never passed on or held and replayed.
+    std::set<uint16_t> swallowedChordKeyDowns;
   } switcher;
 
   struct InputSourceState {
-    std::string cachedLanguage = "com.apple.keylayout.ABC";
+    std::string cachedLanguage = "com.apple.keylayout.ABC";  // [design]
     std::optional<std::string> cachedNextInputSourceID;
     std::optional<double> lastNotificationTime;
     std::optional<double> lastInputSourceChangeTime;
@@ -614,7 +629,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   } inputSource;
 
   struct FocusState {
-    std::string cachedFrontmostBundleID = "unknown";
+    std::string cachedFrontmostBundleID = "unknown";  // [design]
     bool cachedFocusedFieldIsSecure = false;
     std::set<int64_t> axActivationRequestedPIDs;
     std::optional<double> lastPhysicalKeyEventTime;
@@ -626,16 +641,21 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
     std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
     // The replay of buffered keys (main thread only): keys still to post, and
-    // marks of posted ones that have not come back through the tap yet. User
-    // keys typed while it drains join its tail, so nothing overtakes.
+    // marks of posted ones that have not come back through the tap yet (the
+    // replay's, and the held keys a switch let go of, which come back
+    // tagged). User keys typed while it drains, or pressed while our posted
+    // keys are still on their way, join its tail, so nothing overtakes.
     struct ReplayMark {
       EventType type;
       uint16_t keyCode;
       uint64_t flags;
       double postedAt;  // uptime; a mark that never came back expires
+      bool tagged = false;
     };
     std::deque<Event> replayPending;
     std::deque<ReplayMark> replayInFlight;
+    // Keys whose press was put behind our posted keys: their release follows.
+    std::set<uint16_t> keysPutBehind;
     bool isReplaying = false;
     bool isReplayStepScheduled = false;
   } typingSimulation;
@@ -786,6 +806,25 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::vector<Subscription> subscriptions;
 
  private:
+  // The key handler's stages, in the order handleInner runs them.
+  std::optional<KeyDecision> diagnosisSwitchStage(const KeyStep& k);
+  std::optional<KeyDecision> heartbeatStage(const KeyStep& k);
+  std::optional<KeyDecision> pauseHotKeyStage(const KeyStep& k);
+  std::optional<KeyDecision> tapDisabledStage(const KeyStep& k);
+  std::optional<KeyDecision> pausedStage(const KeyStep& k);
+  std::optional<KeyDecision> secureInputStage(const KeyStep& k);
+  std::optional<KeyDecision> mouseDownStage(const KeyStep& k);
+  std::optional<KeyDecision> ownEventStage(const KeyStep& k);
+  std::optional<KeyDecision> replayStage(const KeyStep& k);
+  std::optional<KeyDecision> hotKeyChordStage(const KeyStep& k);
+  std::optional<KeyDecision> typingSimulationStage(const KeyStep& k);
+  std::optional<KeyDecision> capsLockDisplayStage(const KeyStep& k);
+  std::optional<KeyDecision> spaceSwitcherStage(const KeyStep& k);
+  std::optional<KeyDecision> pressTrackingStage(const KeyStep& k);
+  std::optional<KeyDecision> switchHoldStage(const KeyStep& k);
+  std::optional<KeyDecision> typingFlowStage(const KeyStep& k);
+  std::optional<KeyDecision> switcherKeyStage(const KeyStep& k);
+
   explicit KeyboardEngine(EngineEnvironment env);
   void initialize();
   void loadProfiles();
@@ -799,7 +838,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::unordered_map<std::string, std::string> thaiToEnglishMap_;
   // Snapshot of the interface language for lookups from any thread.
   mutable std::mutex languageLock_;
-  std::string languageCopy_ = "th";
+  std::string languageCopy_ = "th";  // [design]
   CopywritingLevel levelCopy_ = CopywritingLevel::layman;
 };
 

@@ -35,7 +35,14 @@ AXResult<AXElement> EngineTypingFlowHost::focusedElementNow(double timeout) {
 }
 
 void EngineTypingFlowHost::post(const Event& event) {
-  if (auto* events = engine_.platform().events) events->post(TapLocation::hid, event);
+  auto* events = engine_.platform().events;
+  if (!events) return;
+  // A held key let go of comes back through the tap; until it has, a key the
+  // user presses may have reached the window system ahead of it.
+  if (event.type == EventType::keyDown)
+    engine_.typingSimulation.replayInFlight.push_back(
+        {event.type, event.keyCode, event.flags, engine_.uptime(), event.isTagged()});
+  events->post(TapLocation::hid, event);
 }
 
 void EngineTypingFlowHost::retarget(Event& event, const std::optional<std::string>& sourceID) {

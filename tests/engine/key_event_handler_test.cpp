@@ -117,8 +117,9 @@ TEST(KeyEventHandler, ChordsAllowFnAndExtraModifiersAndRunOnTheMainQueue) {
   EXPECT_TRUE(f.engine->isSmartCorrectionEnabled.get()) << "the conversion hot key turns correction on";
   EXPECT_TRUE(f.showedNotice("เปิดระบบแปลงคำแล้ว"));
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::x, kCtrl | kShift | kOpt));
-  EXPECT_TRUE(f.passes(EV::keyUp, keycode::x, kCtrl | kShift)) << "only key downs are chords";
+  EXPECT_FALSE(f.passes(EV::keyUp, keycode::x, kCtrl | kShift)) << "the key-up of a swallowed chord";
   EXPECT_TRUE(f.passes(EV::keyDown, keycode::x, kCtrl)) << "Control alone is no chord";
+  EXPECT_TRUE(f.passes(EV::keyUp, keycode::x, kCtrl | kShift)) << "only key downs are chords";
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::z, kCtrl | kShift));
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::o, kCtrl | kShift));
 }
