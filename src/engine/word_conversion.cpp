@@ -28,6 +28,13 @@ using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 constexpr double kVerifyFirstLook = 0.002;
 constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyBudget = 0.5;
+// [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
+// field has not answered, still shows the text from before the keys, or
+// changed within the last kVerifySettle: once Deletes are posted, giving up
+// on a busy application that simply has not taken them yet would leave the
+// word deleted and never retyped.
+constexpr double kVerifySettle = 0.1;
+constexpr double kVerifyLimit = 3.0;
 // A manual conversion is the user's own request: full confidence.
 constexpr int64_t kManualConversionScore = 3;
 
@@ -200,7 +207,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
 
   void expectAfterDelete(KeyboardEngine& e, std::vector<std::u16string> outcomes) {
     auto self = shared_from_this();
-    waitFor(e, outcomes, [self](KeyboardEngine& e, std::optional<size_t> which) {
+    waitFor(e, outcomes, plan_.before + plan_.old, [self](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which) {
         self->finish(e, false, "the text did not match after deleting");
         return;
@@ -215,7 +222,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
                         self->bundleID_.empty() ? "the application" : self->bundleID_));
       std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
       for (size_t i = 0, n = codePointCount(rest); i < n; ++i) postKey(e, keycode::deleteKey);
-      self->waitFor(e, {self->plan_.before}, [self](KeyboardEngine& e, std::optional<size_t> which) {
+      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest, [self](KeyboardEngine& e, std::optional<size_t> which) {
         if (!which)
           self->finish(e, false, "the text did not match after deleting");
         else
@@ -243,7 +250,8 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       postKey(e, code, text);
     }
     auto self = shared_from_this();
-    waitFor(e, {plan_.before + plan_.replacement}, [self](KeyboardEngine& e, std::optional<size_t> which) {
+    waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
+            [self](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which)
         self->finish(e, false, "the typed text did not appear as expected");
       else
@@ -251,30 +259,53 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     });
   }
 
+  // What the field has shown while waiting for it.
+  struct Watch {
+    std::vector<std::u16string> outcomes;
+    std::u16string pending;  // the text before the caret from before the keys
+    double since = 0;
+    std::optional<std::u16string> lastText;
+    double lastChange = 0;
+  };
+
   // Polls the field until the text before the caret is one of `outcomes`
-  // (with the text after the caret unchanged) or the budget is spent.
-  void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes,
+  // (with the text after the caret unchanged) or the budget is spent; a field
+  // that still shows `pending`, has not answered or is still changing gets
+  // longer (kVerifyLimit), since the keys may simply not have landed yet.
+  void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes, std::u16string pending,
                std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
-    poll(e, std::make_shared<std::vector<std::u16string>>(std::move(outcomes)), e.uptime(), kVerifyFirstLook,
-         std::move(next));
+    auto watch = std::make_shared<Watch>();
+    watch->outcomes = std::move(outcomes);
+    watch->pending = std::move(pending);
+    watch->since = watch->lastChange = e.uptime();
+    poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
   }
 
-  void poll(KeyboardEngine& e, std::shared_ptr<std::vector<std::u16string>> outcomes, double since, double delay,
+  void poll(KeyboardEngine& e, std::shared_ptr<Watch> watch, double delay,
             std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
     auto self = shared_from_this();
-    e.afterOnMainWeak(delay, [self, outcomes, since, next = std::move(next)](KeyboardEngine& e) mutable {
+    e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
       auto read = readFieldText(e, self->plan_.element);
-      if (read.text)
-        for (size_t i = 0; i < outcomes->size(); ++i)
-          if (shows(*read.text, self->plan_.element, (*outcomes)[i], self->plan_.after)) {
+      const double now = e.uptime();
+      if (read.text) {
+        for (size_t i = 0; i < watch->outcomes.size(); ++i)
+          if (shows(*read.text, self->plan_.element, watch->outcomes[i], self->plan_.after)) {
             next(e, i);
             return;
           }
-      if (e.uptime() - since >= kVerifyBudget) {
+        if (watch->lastText != read.text->text) {
+          watch->lastText = read.text->text;
+          watch->lastChange = now;
+        }
+      }
+      const double waited = now - watch->since;
+      const bool notYet = !read.text || read.text->text == watch->pending + self->plan_.after ||
+                          now - watch->lastChange < kVerifySettle;
+      if (waited >= kVerifyLimit || (waited >= kVerifyBudget && !notYet)) {
         next(e, std::nullopt);
         return;
       }
-      self->poll(e, outcomes, since, kVerifyPollInterval, std::move(next));
+      self->poll(e, watch, kVerifyPollInterval, std::move(next));
     });
   }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +23,11 @@ inline constexpr const char* kThai = "com.apple.keylayout.Thai";
 
 class FlowTest : public ::testing::Test {
  protected:
-  FlowTest() : desk(fx.clock, fx.runner) {
+  FlowTest() : FlowTest([](Platform&) {}) {}
+  // `wrap` may put its own services between the engine and the desktop.
+  explicit FlowTest(const std::function<void(Platform&)>& wrap) : desk(fx.clock, fx.runner) {
     fx.platform = desk.platform();
+    wrap(fx.platform);
     engine = fx.start();
     fx.runner.runUntilIdle();
   }

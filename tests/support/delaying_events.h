@@ -1,0 +1,46 @@
+#pragma once
+#include <vector>
+
+#include "platform/events.h"
+
+namespace tessa::test {
+
+// A window system that keeps posted key events back until the test lets
+// them go, as an X server queues them behind a press the grab holds: a key
+// the user presses meanwhile reaches the tap ahead of them. The next-source
+// hot key goes at once.
+class DelayingEvents final : public EventSystem {
+ public:
+  explicit DelayingEvents(EventSystem& inner) : inner_(inner) {}
+  TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
+    return inner_.createTap(l, h, o, m, std::move(cb));
+  }
+  void enableTap(TapId t, bool e) override { inner_.enableTap(t, e); }
+  bool isTapEnabled(TapId t) const override { return inner_.isTapEnabled(t); }
+  void addTapToRunLoop(TapId t) override { inner_.addTapToRunLoop(t); }
+  void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
+  void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
+  bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
+  void post(TapLocation l, const Event& e) override {
+    if (!holding || e.keyCode == keycode::f19)
+      inner_.post(l, e);
+    else
+      held_.push_back(e);
+  }
+  bool canPostEvents() const override { return inner_.canPostEvents(); }
+  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
+  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+  size_t heldCount() const { return held_.size(); }
+  void letGo() {
+    holding = false;
+    for (const auto& e : held_) inner_.post(TapLocation::hid, e);
+    held_.clear();
+  }
+  bool holding = true;
+
+ private:
+  EventSystem& inner_;
+  std::vector<Event> held_;
+};
+
+}  // namespace tessa::test
