@@ -4,7 +4,7 @@
 
 #include "app_core/app_delegate.h"
 #include "app_core/dashboard/dashboard_services.h"
-#include "app_core/delegate_updater.h"
+#include "app_core/dashboard/delegate_updater.h"
 #include "clipboard/copy_cache_manager.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"

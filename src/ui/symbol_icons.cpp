@@ -4,7 +4,11 @@
 #include <string_view>
 #include <unordered_map>
 
+#include <QApplication>
+#include <QIcon>
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainterPath>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
@@ -375,6 +379,31 @@ QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& co
   QPixmap pixmap = QPixmap::fromImage(body);
   pixmap.setDevicePixelRatio(devicePixelRatio);
   QPixmapCache::insert(key, pixmap);
+  return pixmap;
+}
+
+QPixmap applicationIconPixmap(int side, qreal devicePixelRatio) {
+  QIcon icon = QApplication::windowIcon();
+  if (!icon.isNull()) {
+    QPixmap pixmap = icon.pixmap(QSize(side, side), devicePixelRatio);
+    if (!pixmap.isNull()) return pixmap;
+  }
+  QPixmap pixmap(QSize(side, side) * devicePixelRatio);
+  pixmap.setDevicePixelRatio(devicePixelRatio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QRectF tile(side * 0.06, side * 0.06, side * 0.88, side * 0.88);
+  QLinearGradient gradient(tile.topLeft(), tile.bottomLeft());
+  gradient.setColorAt(0, QColor(64, 156, 255));
+  gradient.setColorAt(1, QColor(0, 100, 224));
+  QPainterPath path;
+  path.addRoundedRect(tile, side * 0.22, side * 0.22);
+  painter.fillPath(path, gradient);
+  QPixmap mark = symbolPixmap("keyboard.fill", side * 0.45, Qt::white, false, devicePixelRatio);
+  QSizeF markSize = QSizeF(mark.size()) / devicePixelRatio;
+  painter.drawPixmap(QRectF(tile.center() - QPointF(markSize.width() / 2, markSize.height() / 2), markSize), mark,
+                     QRectF(mark.rect()));
   return pixmap;
 }
 

@@ -22,4 +22,8 @@ QPixmap symbolPixmap(const std::string& name, double pointSize, const QColor& co
 // The side of the square a symbol of `pointSize` occupies, in logical pixels.
 int symbolExtent(double pointSize);
 
+// The application's icon at `side` logical pixels: the window icon when the
+// application has one, else our keyboard on a blue tile.
+QPixmap applicationIconPixmap(int side, qreal devicePixelRatio);
+
 }  // namespace tessa

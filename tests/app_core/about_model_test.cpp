@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app_core/app_delegate.h"
-#include "app_core/delegate_updater.h"
+#include "app_core/dashboard/delegate_updater.h"
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"

@@ -48,31 +48,6 @@ bool darkTheme(const QPalette& palette) { return palette.color(QPalette::Window)
 
 }  // namespace
 
-QPixmap applicationIconPixmap(int side, qreal devicePixelRatio) {
-  QIcon icon = QApplication::windowIcon();
-  if (!icon.isNull()) {
-    QPixmap pixmap = icon.pixmap(QSize(side, side), devicePixelRatio);
-    if (!pixmap.isNull()) return pixmap;
-  }
-  QPixmap pixmap(QSize(side, side) * devicePixelRatio);
-  pixmap.setDevicePixelRatio(devicePixelRatio);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QRectF tile(side * 0.06, side * 0.06, side * 0.88, side * 0.88);
-  QLinearGradient gradient(tile.topLeft(), tile.bottomLeft());
-  gradient.setColorAt(0, QColor(64, 156, 255));
-  gradient.setColorAt(1, QColor(0, 100, 224));
-  QPainterPath path;
-  path.addRoundedRect(tile, side * 0.22, side * 0.22);
-  painter.fillPath(path, gradient);
-  QPixmap mark = symbolPixmap("keyboard.fill", side * 0.45, Qt::white, false, devicePixelRatio);
-  QSizeF markSize = QSizeF(mark.size()) / devicePixelRatio;
-  painter.drawPixmap(QRectF(tile.center() - QPointF(markSize.width() / 2, markSize.height() / 2), markSize), mark,
-                     QRectF(mark.rect()));
-  return pixmap;
-}
-
 ContentView::ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent,
                          DashboardServices services)
     : QWidget(parent), engine_(std::move(engine)), services_(std::move(services)), model_(engine_->hasCompletedOnboarding.get()) {

@@ -13,6 +13,7 @@
 #include "app_core/dashboard/dashboard_services.h"
 #include "app_core/dashboard_root_model.h"
 #include "base/notification_center.h"
+#include "ui/symbol_icons.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -67,9 +68,5 @@ class ContentView final : public QWidget {
   QPointer<QDialog> sheet_;
   std::vector<Subscription> subscriptions_;
 };
-
-// The application's icon at `side` logical pixels: the window icon when the
-// application has one, else our keyboard on a blue tile.
-QPixmap applicationIconPixmap(int side, qreal devicePixelRatio);
 
 }  // namespace tessa

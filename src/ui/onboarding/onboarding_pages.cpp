@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "ui/dashboard/content_view.h"
 #include "ui/onboarding/onboarding_widgets.h"
 #include "ui/system_colors.h"
+#include "ui/symbol_icons.h"
 
 namespace tessa {
 

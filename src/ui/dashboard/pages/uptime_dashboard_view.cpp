@@ -7,11 +7,11 @@
 #include <QVBoxLayout>
 
 #include "app_core/dashboard/uptime_dashboard_model.h"
-#include "ui/dashboard/content_view.h"
 #include "ui/dashboard/widgets/community_stats_widget.h"
 #include "ui/dashboard/widgets/milestone_nudge_card.h"
 #include "ui/dashboard/widgets/share_invitation_sheet.h"
 #include "ui/dashboard/widgets/symbol_label.h"
+#include "ui/symbol_icons.h"
 
 namespace tessa {
 

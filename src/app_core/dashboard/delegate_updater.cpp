@@ -1,4 +1,4 @@
-#include "app_core/delegate_updater.h"
+#include "app_core/dashboard/delegate_updater.h"
 
 #include "app_core/app_delegate.h"
 
