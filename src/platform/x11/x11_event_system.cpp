@@ -1,11 +1,13 @@
+// The façade: opening the display and the grab thread, the taps, handing
+// each key to the main queue and taking the answer back, and the queries made
+// from the main queue. The other jobs are listed in
+// x11_event_system_internal.h.
 #include "platform/x11/x11_event_system.h"
 
-#include "platform/x11/x11_event_system_internal.h"
-
-#include <poll.h>
 #include <unistd.h>
 
 #include "platform/linux/xkb_layout.h"
+#include "platform/x11/x11_event_system_internal.h"
 
 namespace tessa {
 
