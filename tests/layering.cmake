@@ -4,6 +4,8 @@
 #   platform <- dictionaries <- correction <- engine (also <- hud, reliability)
 #   platform <- reliability;  platform <- clipboard
 #   engine, clipboard <- app_core <- ui <- app
+# and that the real back ends (src/platform/x11, src/platform/linux) never
+# include the simulated desktop (platform/sim), though they share its library.
 # Run by ctest as `cmake -DSOURCE_DIR=... -P layering.cmake`.
 cmake_policy(SET CMP0057 NEW)
 set(allowed_base base)
@@ -32,6 +34,18 @@ foreach(folder ${layers})
         file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
         list(APPEND failures "${rel}: ${line} (src/${folder} may include only: ${allowed})")
       endif()
+    endforeach()
+  endforeach()
+endforeach()
+# The real back ends stand on their own: what they share with the simulated
+# desktop lives in src/platform/ itself.
+foreach(folder platform/x11 platform/linux)
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${folder}/*.h ${SOURCE_DIR}/src/${folder}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} includes REGEX "^#include \"platform/sim/")
+    foreach(line ${includes})
+      file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+      list(APPEND failures "${rel}: ${line} (src/${folder} is a real back end: it may not include platform/sim)")
     endforeach()
   endforeach()
 endforeach()

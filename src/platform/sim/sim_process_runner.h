@@ -10,39 +10,11 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "platform/hidutil_mapping.h"
 #include "platform/sim/sim_context.h"
 #include "platform/process_runner.h"
 
 namespace tessa {
-
-// The HID event system's properties as `hidutil property` sees them: the
-// global ones and those of the one simulated keyboard service.
-class SimHidutil {
- public:
-  static constexpr const char* kPath = "/usr/bin/hidutil";
-  static constexpr uint64_t kCapsLockUsage = 0x700000039;
-  static constexpr uint64_t kF19Usage = 0x70000006E;
-
-  ProcessResult run(const std::vector<std::string>& arguments);
-
-  // The key a physical key becomes under the keyboard's UserKeyMapping (the
-  // key itself when unmapped).
-  uint16_t remap(uint16_t keyCode) const;
-  bool capsLockToF19Active() const { return remap(57) == 80; }
-  // None when never set; otherwise the mapping array (possibly empty).
-  std::optional<nlohmann::json> globalMapping() const;
-  std::optional<nlohmann::json> keyboardMapping() const;
-  // The platform's description of a mapping, as `--get` prints it.
-  static std::string describeMapping(const std::optional<nlohmann::json>& mapping);
-  // The keyboard service's matching properties.
-  static const nlohmann::json& keyboardProperties();
-
- private:
-  nlohmann::json global_ = nlohmann::json::object();
-  nlohmann::json keyboard_ = nlohmann::json::object();
-};
 
 class SimProcessRunner final : public ProcessRunner {
  public:
@@ -81,8 +53,8 @@ class SimProcessRunner final : public ProcessRunner {
   int runCount(const std::string& path) const;
   // Successful runs of the settings-activation tool with "-u".
   int activateSettingsCount() const;
-  SimHidutil& hidutil() { return hidutil_; }
-  const SimHidutil& hidutil() const { return hidutil_; }
+  HidutilMapping& hidutil() { return hidutil_; }
+  const HidutilMapping& hidutil() const { return hidutil_; }
 
  private:
   const SimContext& ctx_;
@@ -90,7 +62,7 @@ class SimProcessRunner final : public ProcessRunner {
   std::map<std::string, Handler> tools_;
   std::map<std::string, Behavior> behaviors_;
   std::vector<Run> runs_;
-  SimHidutil hidutil_;
+  HidutilMapping hidutil_;
   int activateSettings_ = 0;
 };
 

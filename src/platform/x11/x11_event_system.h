@@ -42,10 +42,11 @@ typedef struct _XDisplay Display;
 namespace tessa {
 
 struct X11EventSystemOptions {
-  // How long a press may wait for the callback before it passes on its own.
+  // [ours] How long a press may wait for the callback before it passes on
+  // its own (under the 1.5 s the slow-callback check sleeps).
   double handlerBudgetSeconds = 1.0;
   // How long a posted key waits in the ledger for its return.
-  double ledgerLifetimeSeconds = 2.0;
+  double ledgerLifetimeSeconds = 2.0;  // [ours]
   std::function<void(const std::string&)> log;
 };
 
@@ -124,44 +125,56 @@ class X11EventSystem final : public EventSystem {
     unsigned long keysym = 0;  // NoSymbol: not mapped by us
     uint64_t lastUsed = 0;
   };
-  static constexpr size_t kMaxSpareKeyCodes = 16;
+  static constexpr size_t kMaxSpareKeyCodes = 16;  // [ours]
   struct Impl;
 
   X11EventSystem(TaskRunner& main, X11EventSystemOptions options);
 
-  void threadMain();
+  // The members live by job (the list is in x11_event_system_internal.h).
+  // x11_event_system.cpp: lifetime, taps, delivery to the main queue.
   void wake();
-  void updateGrab();
-  bool honourNextSourceHotKey(const Event& event);
-  void grabPerKey();
-  void setKeysHeldByOthers(std::vector<std::string> keys);
+  bool wantsGrab() const;
+  void deliver(EventType type, Event event, bool answerable, uint64_t serial);
+  void answer(uint64_t serial, std::optional<Event> result);
+  void notifyMonitors(const Event& event);
+  void logLine(const std::string& line) const;
+
+  // x11_grab_thread.cpp: each key read, frozen and answered.
+  void threadMain();
   unsigned rawGrabModifiers() const;
   void onKeyPress(unsigned xKeyCode, unsigned state);
   void onRawEvent(int evtype, unsigned detail, int sourceid);
   void onRelease(unsigned xKeyCode, unsigned state);
   void onUngrabbedRawKey(unsigned xKeyCode, bool press);
-  void notifyMonitors(const Event& event);
-  void answer(uint64_t serial, std::optional<Event> result);
   void timeOut();
+  Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
+  // The server's state as keys are read with it (group in bits 13-14).
+  unsigned serverKeyState() const;
+
+  // x11_key_grab.cpp: the passive grab, and the keys another client holds.
+  void updateGrab();
+  void grabPerKey();
+  void setKeysHeldByOthers(std::vector<std::string> keys);
+
+  // x11_posted_ledger.cpp: our own keys known again when they come back.
   std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
+
+  // x11_xtest_poster.cpp: posting with XTest.
+  bool honourNextSourceHotKey(const Event& event);
   // Answers the X key left pressed by a key-down, if any.
   std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
   static bool carriesText(const Event& event);
   bool isDownOnServer(unsigned xKeyCode);
   bool typesOtherText(unsigned xKeyCode, const Event& event);
   bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
+  void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
+
+  // x11_text_typer.cpp: text typed on spare key codes.
   bool typeText(const Event& event, bool passThrough);
   static std::vector<uint32_t> utf8CodePoints(const std::string& text);
   void findSpareKeyCodes();
   std::optional<unsigned> spareFor(unsigned long keysym);
   void restoreSpareKeyCodes();
-  void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
-  void deliver(EventType type, Event event, bool answerable, uint64_t serial);
-  bool wantsGrab() const;
-  Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
-  // The server's state as keys are read with it (group in bits 13-14).
-  unsigned serverKeyState() const;
-  void logLine(const std::string& line) const;
 
   TaskRunner& main_;
   X11EventSystemOptions options_;

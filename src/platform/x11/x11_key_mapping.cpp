@@ -6,7 +6,7 @@ namespace tessa {
 
 ProcessResult X11KeyMappingRunner::run(const std::string& path, const std::vector<std::string>& arguments,
                                        double timeoutSeconds) {
-  if (path != SimHidutil::kPath) return others_.run(path, arguments, timeoutSeconds);
+  if (path != HidutilMapping::kPath) return others_.run(path, arguments, timeoutSeconds);
   std::lock_guard lock(mutex_);
   ProcessResult result = mapping_.run(arguments);
   events_.setCapsLockAsF19(mapping_.capsLockToF19Active());

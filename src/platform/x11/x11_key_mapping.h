@@ -1,14 +1,14 @@
 #pragma once
 // The key-mapping tool on X11. The engine asks for Caps Lock -> F19 through
 // the other platform's `hidutil property` command; here the same calls (read
-// and kept by the same model the simulated desktop uses) switch the keyboard
-// tap's own translation: Caps Lock is then reported as F19, and the lock its
-// press toggled is undone, so the user's keymap is never changed. Every other
-// tool runs as a real child process.
+// and kept by `HidutilMapping`, as the simulated desktop reads them) switch
+// the keyboard tap's own translation: Caps Lock is then reported as F19, and
+// the lock its press toggled is undone, so the user's keymap is never
+// changed. Every other tool runs as a real child process.
 #include <mutex>
 
+#include "platform/hidutil_mapping.h"
 #include "platform/linux/linux_process_runner.h"
-#include "platform/sim/sim_process_runner.h"
 
 namespace tessa {
 
@@ -23,7 +23,7 @@ class X11KeyMappingRunner final : public ProcessRunner {
  private:
   X11EventSystem& events_;
   std::mutex mutex_;  // the engine runs tools from its settings queue
-  SimHidutil mapping_;
+  HidutilMapping mapping_;
   LinuxProcessRunner others_;
 };
 

@@ -1,0 +1,153 @@
+#pragma once
+// What the files of the X11 event system share, and nothing else includes:
+// the state the grab thread keeps (`X11EventSystem::Impl`) and the small
+// helpers more than one of its jobs uses. The class is one façade
+// (`x11_event_system.h`); its members live by job:
+//   x11_event_system.cpp   lifetime, taps, delivery to the main queue, queries
+//   x11_grab_thread.cpp    the grab thread: each key read, frozen and answered
+//   x11_key_grab.cpp       the passive grab, and the keys another client holds
+//   x11_posted_ledger.cpp  recognising the keys we posted when they come back
+//   x11_xtest_poster.cpp   posting with XTest, helper modifiers, the hot key
+//   x11_text_typer.cpp     text typed on spare key codes
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "platform/x11/x11_event_system.h"
+
+namespace tessa {
+
+namespace x11_detail {
+
+inline double monotonicNow() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+inline bool isModifierKey(uint16_t code) {
+  switch (code) {
+    case keycode::shift: case keycode::rightShift: case keycode::control: case keycode::rightControl:
+    case keycode::option: case keycode::rightOption: case keycode::command: case keycode::capsLock:
+    case keycode::function:
+      return true;
+    default:
+      return false;
+  }
+}
+
+inline uint64_t flagsFromXState(unsigned state) {
+  uint64_t f = 0;
+  if (state & ShiftMask) f |= flags::shift;
+  if (state & LockMask) f |= flags::capsLock;
+  if (state & ControlMask) f |= flags::control;
+  if (state & Mod1Mask) f |= flags::option;
+  if (state & Mod4Mask) f |= flags::command;
+  return f;
+}
+
+// The modifier state a key is read with. Taken as F19, Caps Lock is no lock
+// key, but the server still gives it its own action: while it is held, Lock
+// stays in the depressed modifiers. A letter typed meanwhile is typed under
+// the lock as it stands, not capitalised by the switcher key being down.
+inline unsigned keyState(unsigned effective, unsigned lockedOrLatched, unsigned group, bool capsAsF19) {
+  if (capsAsF19) effective = (effective & ~LockMask) | (lockedOrLatched & LockMask);
+  return effective | ((group & 3u) << 13);
+}
+
+// [ours] The modifiers a posted key may ask for, and the X mask and key of
+// each (Option on Mod1, Command on Mod4).
+inline constexpr std::pair<uint64_t, std::pair<unsigned, uint16_t>> kPostedModifiers[] = {
+    {flags::shift, {ShiftMask, keycode::shift}},
+    {flags::control, {ControlMask, keycode::control}},
+    {flags::option, {Mod1Mask, keycode::option}},
+    {flags::command, {Mod4Mask, keycode::command}},
+};
+
+// Errors of the requests made between trap() and untrap() are recorded
+// instead of ending the process (Xlib's default for an unhandled error).
+inline std::mutex gTrapMutex;
+inline int gTrappedError = 0;
+inline int trapHandler(Display*, XErrorEvent* error) {
+  gTrappedError = error->error_code;
+  return 0;
+}
+
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* d) : d_(d), lock_(gTrapMutex) {
+    gTrappedError = 0;
+    previous_ = XSetErrorHandler(trapHandler);
+  }
+  // Waits for the server's answer to everything sent so far.
+  int error() {
+    XSync(d_, False);
+    return gTrappedError;
+  }
+  ~ErrorTrap() {
+    XSync(d_, False);
+    XSetErrorHandler(previous_);
+  }
+
+ private:
+  Display* d_;
+  std::lock_guard<std::mutex> lock_;
+  int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
+enum class GrabState { none, allKeys, perKey };
+
+}  // namespace x11_detail
+
+struct X11EventSystem::Impl {
+  Display* grab = nullptr;   // the grab thread's connection
+  Display* query = nullptr;  // pointer and modifier reads from the main queue
+  std::mutex queryMutex;
+  int xiOpcode = 0;
+  int keyboard = 3;  // the master keyboard: the grabs' device [ours: the usual id, until asked]
+  int wakePipe[2] = {-1, -1};
+  x11_detail::GrabState grabState = x11_detail::GrabState::none;
+  // With another client's grabs on the root: the keys we grabbed one by one,
+  // and, by key, the modifier combinations that client holds.
+  std::vector<unsigned> grabbedKeys;
+  std::map<unsigned, std::set<unsigned>> refusedCombos;
+  // Presses reported as heard only: their releases are too.
+  std::set<unsigned> listenOnlyDown;
+  std::set<unsigned> keysDown;  // X key codes pressed and not yet released
+  // A press the callback changed into another key: its release releases
+  // the posted key too, or the server would keep that key down (and repeat it).
+  std::map<unsigned, unsigned> changedDown;
+  // The grab a dropped press leaves active, and the key that started it:
+  // the server ends that grab by itself when this key is released.
+  bool capsWasOn = false;  // the lock before the last Caps Lock press taken as F19
+  // The lock just before the release being handled, when its event says.
+  std::optional<bool> lockedBeforeRelease;
+  bool activeGrab = false;
+  unsigned grabKey = 0;
+  // While we grab the keyboard, its releases reach us as core events and no
+  // raw event follows; one that does is not reported twice.
+  std::set<unsigned> releasedThroughGrab;
+  // Modifier keys down, as the raw events tell.
+  std::set<uint16_t> rawModifiersDown;
+  std::condition_variable flushed;
+  // Key codes no layout uses, on which text without a key of its own is typed.
+  std::vector<SpareKey> spares;
+  bool sparesSearched = false, sparesChanged = false;
+  uint64_t spareClock = 0;
+  // Virtual key codes whose posted press was released at once (typed as
+  // text, or tapped): the release the poster sends later posts nothing.
+  std::map<uint16_t, int> releasedWithPress;
+
+  // Thaws the keyboard: replays the frozen press to the focus, or drops it.
+  void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }
+};
+
+}  // namespace tessa

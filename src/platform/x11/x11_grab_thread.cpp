@@ -1,0 +1,452 @@
+// The grab thread: it owns the grab's connection, reads each key, freezes a
+// press until the main queue answers (or its deadline passes) and carries out
+// the answer; releases and other clients' keys come from the raw events.
+#include "platform/x11/x11_event_system_internal.h"
+
+#include <poll.h>
+#include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <deque>
+
+namespace tessa {
+
+using namespace x11_detail;
+
+namespace {
+
+uint64_t modifierBitOf(uint16_t code) {
+  switch (code) {
+    case keycode::shift: case keycode::rightShift: return flags::shift;
+    case keycode::control: case keycode::rightControl: return flags::control;
+    case keycode::option: case keycode::rightOption: return flags::option;
+    case keycode::command: return flags::command;
+    case keycode::function: return flags::fn;
+    default: return 0;
+  }
+}
+
+// [design] Function and navigation keys carry the secondary-Fn flag on the
+// platform whose key codes the engine speaks, and the arrows the numeric-pad
+// flag too.
+uint64_t keyClassFlags(uint16_t code) {
+  switch (code) {
+    case keycode::left: case keycode::right: case keycode::up: case keycode::down:
+      return flags::fn | flags::numericPad;
+    case keycode::f19: case keycode::home: case keycode::end: case keycode::pageUp: case keycode::pageDown:
+    case keycode::forwardDelete:
+      return flags::fn;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void X11EventSystem::threadMain() {
+  Display* d = impl_->grab;
+  const int xfd = ConnectionNumber(d);
+  while (running_) {
+    uint64_t flushTicket;
+    std::deque<Event> posts;
+    std::optional<Decision> decision;
+    {
+      std::lock_guard lock(mutex_);
+      flushTicket = flushRequested_;
+      posts.swap(postQueue_);
+      if (decision_ && decision_->serial == pendingSerial_) {
+        decision = std::move(decision_);
+        decision->xKeyCode = pendingXKeyCode_;
+      }
+      decision_.reset();
+    }
+    updateGrab();
+    if (decision) {
+      // The main queue answered: pass the frozen press, or drop it (and post
+      // its replacement when the callback changed it). A dropped press keeps
+      // the grab, frozen again at the next key: ungrabbing here could end a
+      // grab that a later press has already started, and lose that key.
+      // A press passed while Caps Lock, taken as F19, is held would be
+      // replayed under the Lock that key leaves depressed: it is changed
+      // into its own text, as the tap was shown it.
+      if (decision->result && decision->result->type == EventType::null &&
+          typesOtherTextUnderHeldCapsLock(decision->xKeyCode, *decision->result))
+        decision->result->type = EventType::keyDown;
+      if (!decision->result) {
+        impl_->allow(XISyncDevice);
+      } else if (decision->result->type == EventType::null) {
+        impl_->allow(XIReplayDevice);
+        impl_->activeGrab = false;
+      } else {
+        impl_->allow(XISyncDevice);
+        // Keys already queued behind the press reach the focus before the
+        // replacement does.
+        auto posted = postOnGrabConnection(*decision->result, true);
+        if (decision->result->type == EventType::keyDown && posted) {
+          if (impl_->keysDown.count(decision->xKeyCode)) impl_->changedDown[decision->xKeyCode] = *posted;
+          else fakeKey(*posted, false, Event{}, true);  // released while we decided
+        }
+      }
+      std::lock_guard lock(mutex_);
+      pendingSerial_ = 0;
+    }
+    for (const auto& event : posts) postOnGrabConnection(event, false);
+    if (flushTicket) {
+      XSync(d, False);
+      std::lock_guard lock(mutex_);
+      if (flushDone_ < flushTicket) {
+        flushDone_ = flushTicket;
+        impl_->flushed.notify_all();
+      }
+    }
+    XFlush(d);
+    while (XPending(d) > 0) {
+      XEvent ev;
+      XNextEvent(d, &ev);
+      if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
+          !XGetEventData(d, &ev.xcookie))
+        continue;
+      const int evtype = ev.xcookie.evtype;
+      if (evtype == XI_KeyPress || evtype == XI_KeyRelease) {
+        auto* key = static_cast<XIDeviceEvent*>(ev.xcookie.data);
+        const auto xkc = static_cast<unsigned>(key->detail);
+        const unsigned state =
+            keyState(static_cast<unsigned>(key->mods.effective),
+                     static_cast<unsigned>(key->mods.locked | key->mods.latched),
+                     static_cast<unsigned>(key->group.effective), capsAsF19_);
+        if (evtype == XI_KeyPress) {
+          onKeyPress(xkc, state);
+        } else if (impl_->activeGrab) {
+          // Held by the grab a dropped press left. The release of the key
+          // that started it has already ended the grab (answering would thaw
+          // the next key's grab instead); any other goes on to the focus,
+          // which ends the grab. Releases are reported from the raw events.
+          if (xkc != impl_->grabKey) impl_->allow(XIReplayDevice);
+          impl_->activeGrab = false;
+          impl_->releasedThroughGrab.insert(xkc);
+          impl_->lockedBeforeRelease = (static_cast<unsigned>(key->mods.locked) & LockMask) != 0;
+          onRelease(xkc, state);
+          impl_->lockedBeforeRelease.reset();
+        }
+      } else {
+        auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
+        onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid);
+      }
+      XFreeEventData(d, &ev.xcookie);
+    }
+    int timeoutMs = -1;
+    {
+      std::lock_guard lock(mutex_);
+      if (pendingSerial_ != 0 && !decision_) {
+        double left = pendingDeadline_ - monotonicNow();
+        if (left <= 0) timeoutMs = 0;
+        else timeoutMs = static_cast<int>(left * 1000.0) + 1;
+      }
+      if (decision_ || !postQueue_.empty() || flushRequested_ > flushDone_) timeoutMs = 0;
+    }
+    if (timeoutMs == 0) {
+      bool expired;
+      {
+        std::lock_guard lock(mutex_);
+        expired = pendingSerial_ != 0 && !decision_ && monotonicNow() >= pendingDeadline_;
+      }
+      if (expired) timeOut();
+      continue;
+    }
+    pollfd fds[2] = {{xfd, POLLIN, 0}, {impl_->wakePipe[0], POLLIN, 0}};
+    poll(fds, 2, timeoutMs);
+    if (fds[1].revents & POLLIN) {
+      char buf[64];
+      [[maybe_unused]] auto n = read(impl_->wakePipe[0], buf, sizeof buf);
+    }
+  }
+  // Leave the keyboard as we found it: nothing frozen, nothing grabbed.
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& [id, tap] : taps_) tap.valid = tap.enabled = false;
+    if (pendingSerial_) impl_->allow(XIReplayDevice);
+    pendingSerial_ = 0;
+    flushDone_ = flushRequested_;
+    impl_->flushed.notify_all();
+  }
+  updateGrab();
+  restoreSpareKeyCodes();
+  XSync(d, False);
+}
+
+// The modifier state a passive grab would be matched with for a press
+// coming now, as the raw events tell it (the server's own state may lag
+// behind while the keyboard is frozen).
+unsigned X11EventSystem::rawGrabModifiers() const {
+  unsigned m = 0;
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) m = (s.locked_mods | s.latched_mods) & 0xff;
+  for (uint16_t vk : impl_->rawModifiersDown) {
+    switch (vk) {
+      case keycode::shift: case keycode::rightShift: m |= ShiftMask; break;
+      case keycode::control: case keycode::rightControl: m |= ControlMask; break;
+      case keycode::option: case keycode::rightOption: m |= Mod1Mask; break;
+      case keycode::command: m |= Mod4Mask; break;
+      case keycode::capsLock: m |= LockMask; break;
+      default: break;
+    }
+  }
+  return m;
+}
+
+Event X11EventSystem::eventFromX(unsigned xKeyCode, unsigned state, bool press) const {
+  Event e;
+  auto vk = keyCodeForX(xKeyCode);
+  e.keyCode = vk.value_or(0);
+  e.type = press ? EventType::keyDown : EventType::keyUp;
+  e.flags = flagsFromXState(state);
+  e.timestamp = monotonicNow();
+  if (vk == keycode::capsLock && capsAsF19_) {
+    e.keyCode = keycode::f19;
+    e.flags = (e.flags & ~flags::capsLock) | flags::fn;
+    // The server locks on the press, or unlocks on the release when it was
+    // locked; a remapped key would do neither. The press's event carries the
+    // state before it, which is put back after each half.
+    // The press locks, and the release unlocks only what was locked before
+    // the press; the engine may set the lock itself in between (a long
+    // press), which the release must not undo.
+    bool lock = impl_->capsWasOn;
+    if (press) {
+      impl_->capsWasOn = lock = state & LockMask;
+    } else if (impl_->lockedBeforeRelease) {
+      lock = *impl_->lockedBeforeRelease;
+    } else if (!impl_->capsWasOn) {
+      // The release changed nothing: leave the lock as it stands.
+      XkbStateRec s{};
+      lock = XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success && (s.locked_mods & LockMask);
+    }
+    if (lock) e.flags |= flags::capsLock;
+    XkbLockModifiers(impl_->grab, XkbUseCoreKbd, LockMask, lock ? LockMask : 0);
+    // The engine reads the lock on a connection of its own as soon as it is
+    // shown this key (the state at a press decides what a long press does):
+    // the server must have put the lock back by then.
+    XSync(impl_->grab, False);
+    return e;
+  }
+  if (vk) e.flags |= keyClassFlags(*vk);
+  if (vk && isModifierKey(*vk)) {
+    e.type = EventType::flagsChanged;
+    uint64_t bit = modifierBitOf(*vk);
+    if (press) e.flags |= bit;
+    else e.flags &= ~bit;
+    if (*vk == keycode::capsLock) {
+      // The server has already toggled the lock when the press reaches us.
+      XkbStateRec s{};
+      if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) {
+        if (s.locked_mods & LockMask) e.flags |= flags::capsLock;
+        else e.flags &= ~flags::capsLock;
+      }
+    }
+    return e;
+  }
+  if (press) {
+    KeySym sym = NoSymbol;
+    unsigned int consumed = 0;
+    if (XkbLookupKeySym(impl_->grab, static_cast<KeyCode>(xKeyCode), state, &consumed, &sym) && sym != NoSymbol) {
+      char buf[16] = {};
+      int n = xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
+      if (n > 1 && static_cast<unsigned char>(buf[0]) >= 0x20 && buf[0] != 0x7f) e.unicode = buf;
+    }
+  }
+  return e;
+}
+
+unsigned X11EventSystem::serverKeyState() const {
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return 0;
+  return keyState(s.mods, s.locked_mods | s.latched_mods, s.group, capsAsF19_);
+}
+
+void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
+  Display* d = impl_->grab;
+  impl_->releasedThroughGrab.erase(xkc);
+  if (!impl_->activeGrab) {
+    impl_->activeGrab = true;
+    impl_->grabKey = xkc;
+  }
+  const bool repeat = impl_->keysDown.count(xkc) > 0;
+  impl_->keysDown.insert(xkc);
+  uint64_t serial;
+  Event event;
+  {
+    std::lock_guard lock(mutex_);
+    if (pendingSerial_ != 0) {
+      // Cannot happen while the keyboard is frozen; never leave it waiting.
+      impl_->allow(XIReplayDevice);
+      impl_->activeGrab = false;
+      XFlush(d);
+      return;
+    }
+  }
+  if (auto own = takeFromLedger(xkc, true)) {
+    // A key its poster tagged as its own goes on at once, as one that is
+    // passed through: the tap passes such keys untouched, so it is only shown
+    // them, and they never wait for a turn of the main queue.
+    if (own->passThrough || own->event.isTagged()) {
+      impl_->allow(XIReplayDevice);
+      impl_->activeGrab = false;
+      XFlush(d);
+      if (!own->passThrough) deliver(own->event.type, std::move(own->event), false, 0);
+      return;
+    }
+    event = own->event;
+  } else {
+    if (!keyCodeForX(xkc)) {
+      impl_->allow(XIReplayDevice);
+      impl_->activeGrab = false;
+      XFlush(d);
+      return;
+    }
+    event = eventFromX(xkc, state, true);
+    event.autorepeat = repeat && event.type == EventType::keyDown;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    serial = nextSerial_++;
+    pendingSerial_ = serial;
+    pendingXKeyCode_ = xkc;
+    pendingDeadline_ = monotonicNow() + options_.handlerBudgetSeconds;
+  }
+  deliver(event.type, std::move(event), true, serial);
+}
+
+void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
+  if (evtype == XI_RawButtonPress) {
+    EventType type = detail == 1 ? EventType::leftMouseDown
+                     : detail == 3 ? EventType::rightMouseDown
+                     : detail == 2 ? EventType::otherMouseDown
+                                   : EventType::null;
+    if (type == EventType::null) return;  // wheel steps
+    Event e;
+    e.type = type;
+    e.timestamp = monotonicNow();
+    Window rootRet, childRet;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (XQueryPointer(impl_->grab, DefaultRootWindow(impl_->grab), &rootRet, &childRet, &rx, &ry, &wx, &wy, &mask)) {
+      e.x = rx;
+      e.y = ry;
+      e.flags = flagsFromXState(mask);
+    }
+    deliver(type, e, false, 0);
+    return;
+  }
+  const bool press = evtype == XI_RawKeyPress;
+  if (auto vk = keyCodeForX(detail); vk && isModifierKey(*vk)) {
+    if (press) impl_->rawModifiersDown.insert(*vk);
+    else impl_->rawModifiersDown.erase(*vk);
+  }
+  if (impl_->grabState == GrabState::none) {
+    onUngrabbedRawKey(detail, press);
+    if (press) return;
+  }
+  if (!press) {
+    if (impl_->releasedThroughGrab.erase(detail)) return;
+    const unsigned state = serverKeyState();
+    onRelease(detail, state);
+    return;
+  }
+  impl_->releasedThroughGrab.erase(detail);
+  {
+    // Presses come through the grab; only those another client's grab
+    // took are reported from here, as heard only.
+    if (impl_->grabState != GrabState::perKey) return;
+    // While a key of ours keeps the keyboard grabbed, presses come through
+    // the grab too.
+    if (impl_->activeGrab) return;
+    auto refused = impl_->refusedCombos.find(detail);
+    if (refused == impl_->refusedCombos.end() || !refused->second.count(rawGrabModifiers())) return;
+    impl_->keysDown.insert(detail);
+    impl_->listenOnlyDown.insert(detail);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (!wantsGrab()) return;
+  }
+  Event event;
+  if (auto own = takeFromLedger(detail, press)) {
+    if (own->passThrough) return;
+    event = own->event;
+  } else {
+    if (!keyCodeForX(detail)) return;
+    const unsigned state = serverKeyState();
+    event = eventFromX(detail, state, press);
+  }
+  event.listenOnly = true;
+  deliver(event.type, std::move(event), false, 0);
+}
+
+// With no tap filtering (paused, or before the first), keys reach the focus
+// untouched, Caps Lock included (it locks as usual: taking it as the
+// switcher key is the tap's work); the global key-down monitors still hear
+// the user's presses.
+void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press) {
+  auto vk = keyCodeForX(xKeyCode);
+  if (!vk) return;
+  if (!press) return;
+  if (takeFromLedger(xKeyCode, true)) return;  // our own key
+  const unsigned state = serverKeyState();
+  Event event = eventFromX(xKeyCode, state, true);
+  if (event.type != EventType::keyDown) return;
+  // The modifiers as the raw events had them when this key came: by now
+  // the server's may have moved on (a chord released quickly).
+  event.flags &= ~(flags::shift | flags::control | flags::option | flags::command | flags::fn);
+  for (uint16_t m : impl_->rawModifiersDown) event.flags |= modifierBitOf(m);
+  event.flags |= keyClassFlags(event.keyCode);
+  std::weak_ptr<std::atomic<bool>> alive = alive_;
+  main_.post([this, alive, event] {
+    auto flag = alive.lock();
+    if (flag && *flag) notifyMonitors(event);
+  });
+}
+
+void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
+  impl_->keysDown.erase(xKeyCode);
+  const bool listenOnly = impl_->listenOnlyDown.erase(xKeyCode) > 0;
+  if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
+    fakeKey(it->second, false, Event{}, true);
+    XFlush(impl_->grab);
+    impl_->changedDown.erase(it);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (!wantsGrab()) return;
+  }
+  Event event;
+  if (auto own = takeFromLedger(xKeyCode, false)) {
+    if (own->passThrough) return;
+    event = own->event;
+  } else {
+    if (!keyCodeForX(xKeyCode)) return;
+    event = eventFromX(xKeyCode, state, false);
+  }
+  event.listenOnly = listenOnly;
+  deliver(event.type, std::move(event), false, 0);
+}
+
+void X11EventSystem::timeOut() {
+  Display* d = impl_->grab;
+  {
+    std::lock_guard lock(mutex_);
+    if (pendingSerial_ == 0) return;
+    impl_->allow(XIReplayDevice);
+    impl_->activeGrab = false;
+    pendingSerial_ = 0;
+    for (auto& [id, tap] : taps_)
+      if (tap.options == TapOptions::defaultTap) tap.enabled = false;
+  }
+  XFlush(d);
+  logLine("X11: the key handler did not answer within its time budget - the key passed and the tap is disabled");
+  updateGrab();
+  Event e;
+  e.type = EventType::tapDisabledByTimeout;
+  e.timestamp = monotonicNow();
+  deliver(EventType::tapDisabledByTimeout, e, false, 0);
+}
+
+}  // namespace tessa

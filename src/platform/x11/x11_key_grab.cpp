@@ -1,0 +1,230 @@
+// The keyboard grab: an XInput2 passive grab of every key, or, where another
+// client holds some combinations, of every key with every combination but
+// those; and which of the typing keys that leaves to the other client.
+#include "platform/x11/x11_event_system_internal.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <string>
+
+namespace tessa {
+
+using namespace x11_detail;
+
+namespace {
+
+// The filtering grab is an XInput2 passive grab, not a core one: a core grab's
+// press, and the press it replays to the focus, carry the grab's compatibility
+// state, in which the locked group is lost, so a key we pass would reach the
+// focused window in the first layout whatever layout the user has locked.
+// The XInput2 grab replays the press with the keyboard's own state.
+// Answers the number of modifier combinations the server refused.
+int grabKeycode(Display* d, int device, int xKeyCode, Window root) {
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_KeyPress);
+  XISetMask(bits, XI_KeyRelease);
+  XIEventMask mask{device, sizeof(bits), bits};
+  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+  return XIGrabKeycode(d, device, xKeyCode, root, XIGrabModeSync, XIGrabModeAsync, False, &mask, 1, &mods);
+}
+
+void ungrabKeycode(Display* d, int device, int xKeyCode, Window root) {
+  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+  XIUngrabKeycode(d, device, xKeyCode, root, 1, &mods);
+}
+
+// XInput2 grabs do not collide with other clients' core grabs, so a core
+// grab, released at once, tells whether another client holds the key (or,
+// for AnyKey, some key) already.
+bool heldByAnotherClient(Display* d, int xKeyCode, Window root, ErrorTrap& trap) {
+  XGrabKey(d, xKeyCode, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
+  const bool refused = trap.error() != 0;
+  gTrappedError = 0;
+  XUngrabKey(d, xKeyCode, AnyModifier, root);
+  return refused;
+}
+
+// Core grabs tried in one go, each released again: which of them the server
+// refused because another client holds that key and modifier combination.
+std::vector<unsigned long> gRefusedSerials;
+int refusedSerialHandler(Display*, XErrorEvent* error) {
+  if (error->error_code == BadAccess) gRefusedSerials.push_back(error->serial);
+  return 0;
+}
+std::vector<bool> coreGrabsRefused(Display* d, Window root, const std::vector<std::pair<int, unsigned>>& tries) {
+  std::lock_guard lock(gTrapMutex);
+  XSync(d, False);
+  gRefusedSerials.clear();
+  auto* previous = XSetErrorHandler(refusedSerialHandler);
+  std::vector<unsigned long> serials;
+  serials.reserve(tries.size());
+  for (const auto& [code, mods] : tries) {
+    serials.push_back(NextRequest(d));
+    XGrabKey(d, code, mods, root, False, GrabModeAsync, GrabModeAsync);
+  }
+  XSync(d, False);
+  XUngrabKey(d, AnyKey, AnyModifier, root);  // ours only
+  XSync(d, False);
+  XSetErrorHandler(previous);
+  std::set<unsigned long> refused(gRefusedSerials.begin(), gRefusedSerials.end());
+  std::vector<bool> out;
+  out.reserve(tries.size());
+  for (unsigned long serial : serials) out.push_back(refused.count(serial) > 0);
+  return out;
+}
+
+}  // namespace
+
+void X11EventSystem::updateGrab() {
+  Display* d = impl_->grab;
+  bool want;
+  {
+    std::lock_guard lock(mutex_);
+    want = wantsGrab();
+  }
+  const Window root = DefaultRootWindow(d);
+  if (want && impl_->grabState == GrabState::none) {
+    bool anyHeld;
+    {
+      ErrorTrap trap(d);
+      anyHeld = heldByAnotherClient(d, AnyKey, root, trap);
+      if (!anyHeld && grabKeycode(d, impl_->keyboard, XIAnyKeycode, root) == 0 && trap.error() == 0) {
+        impl_->grabState = GrabState::allKeys;
+        impl_->refusedCombos.clear();
+        setKeysHeldByOthers({});
+        std::lock_guard lock(mutex_);
+        heldCombos_.clear();
+        return;
+      }
+      gTrappedError = 0;
+      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
+    }
+    grabPerKey();
+  } else if (!want && impl_->grabState != GrabState::none) {
+    {
+      std::lock_guard lock(mutex_);
+      if (pendingSerial_) {
+        impl_->allow(XIReplayDevice);
+        impl_->activeGrab = false;
+        pendingSerial_ = 0;
+        decision_.reset();
+      }
+    }
+    if (impl_->grabState == GrabState::allKeys) {
+      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
+    } else {
+      for (unsigned xkc : impl_->grabbedKeys) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
+      impl_->grabbedKeys.clear();
+    }
+    XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
+    impl_->activeGrab = false;
+    impl_->grabState = GrabState::none;
+    XFlush(d);
+  }
+}
+
+// Another client (a window manager, a desktop's shortcut daemon) holds some
+// key combinations on the root. Those are its own: each key is grabbed with
+// every modifier combination except the ones it holds, so a window
+// manager's Super+D still reaches it while a plain D is ours to hold. (A
+// grab of ours over every combination would take its shortcuts away; no
+// grab at all would leave typed keys unheld, and they would reach the focus
+// before the keys held for a switch, and once more when those are replayed.)
+void X11EventSystem::grabPerKey() {
+  Display* d = impl_->grab;
+  const Window root = DefaultRootWindow(d);
+  int minCode = 8, maxCode = 255;
+  XDisplayKeycodes(d, &minCode, &maxCode);
+  std::vector<std::pair<int, unsigned>> tries;
+  for (int code = minCode; code <= maxCode; ++code) tries.emplace_back(code, AnyModifier);
+  const std::vector<bool> keyHeld = coreGrabsRefused(d, root, tries);
+  tries.clear();
+  for (int code = minCode; code <= maxCode; ++code)
+    if (keyHeld[code - minCode])
+      for (unsigned mods = 0; mods < 256; ++mods) tries.emplace_back(code, mods);
+  const std::vector<bool> comboHeld = coreGrabsRefused(d, root, tries);
+  impl_->refusedCombos.clear();
+  for (size_t i = 0; i < tries.size(); ++i)
+    if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
+
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_KeyPress);
+  XISetMask(bits, XI_KeyRelease);
+  XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
+  impl_->grabbedKeys.clear();
+  size_t combosLeft = 0;
+  for (int code = minCode; code <= maxCode; ++code) {
+    std::vector<XIGrabModifiers> mods;
+    auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code));
+    if (refused == impl_->refusedCombos.end()) {
+      mods.push_back({static_cast<int>(XIAnyModifier), 0});
+    } else {
+      combosLeft += refused->second.size();
+      for (unsigned m = 0; m < 256; ++m)
+        if (!refused->second.count(m)) mods.push_back({static_cast<int>(m), 0});
+    }
+    if (mods.empty()) continue;
+    XIGrabKeycode(d, impl_->keyboard, code, root, XIGrabModeSync, XIGrabModeAsync, False, &mask,
+                  static_cast<int>(mods.size()), mods.data());
+    impl_->grabbedKeys.push_back(static_cast<unsigned>(code));
+  }
+  XSync(d, False);
+  impl_->grabState = GrabState::perKey;
+
+  // Typing keys another client holds as they are typed (alone, with Shift,
+  // under Caps Lock or Num Lock) cannot be held for a switch: say which.
+  std::vector<std::string> typingKeys;
+  for (const auto& [code, combos] : impl_->refusedCombos) {
+    auto vk = keyCodeForX(code);
+    if (!vk) continue;
+    const KeySym sym = XkbKeycodeToKeysym(d, static_cast<KeyCode>(code), 0, 0);
+    // A key that types text, or one the engine switches with.
+    const uint32_t cp = sym != NoSymbol ? xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(sym)) : 0;
+    const bool switcher = *vk == keycode::capsLock || *vk == keycode::grave || *vk == keycode::f19;  // [design]
+    if (!switcher && (isModifierKey(*vk) || cp < 0x20 || cp == 0x7f)) continue;
+    bool typing = false;
+    for (unsigned m : combos) typing = typing || (m & ~(ShiftMask | LockMask | Mod2Mask)) == 0;  // [ours]
+    if (!typing) continue;
+    const char* name = sym != NoSymbol ? XKeysymToString(sym) : nullptr;
+    typingKeys.push_back(name ? name : std::to_string(code));
+  }
+  setKeysHeldByOthers(typingKeys);
+  {
+    std::lock_guard lock(mutex_);
+    heldCombos_ = impl_->refusedCombos;
+  }
+  logLine("X11: another client holds " + std::to_string(combosLeft) + " key combinations on " +
+          std::to_string(impl_->refusedCombos.size()) +
+          " keys - they are left to it; every other key and combination is grabbed");
+  if (!typingKeys.empty()) {
+    std::string names;
+    for (const auto& n : typingKeys) names += (names.empty() ? "" : ", ") + n;
+    logLine("X11: keyboard grab partial - another client holds the typing keys " + names +
+            "; they are listened to and cannot be held or swallowed");
+  }
+}
+
+void X11EventSystem::setKeysHeldByOthers(std::vector<std::string> keys) {
+  std::lock_guard lock(mutex_);
+  fallback_ = !keys.empty();
+  keysHeldByOthers_ = std::move(keys);
+}
+
+bool X11EventSystem::comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const {
+  auto xkc = xKeyCodeFor(keyCode);
+  if (!xkc) return false;
+  unsigned mods = 0;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (modifierFlags & flag) mods |= xm.first;
+  std::lock_guard lock(mutex_);
+  auto it = heldCombos_.find(*xkc);
+  // Held as pressed with Num Lock on or off counts.
+  return it != heldCombos_.end() && (it->second.count(mods) || it->second.count(mods | Mod2Mask));
+}
+
+std::vector<std::string> X11EventSystem::keysHeldByOthers() const {
+  std::lock_guard lock(mutex_);
+  return keysHeldByOthers_;
+}
+
+}  // namespace tessa

@@ -1,0 +1,186 @@
+// Posting with XTest: the engine's keys (and the callback's replacements) go
+// out on the grab thread with the helper modifiers they ask for, or as their
+// text when the key would type something else; the next-source hot key is
+// honoured before post() returns.
+#include "platform/x11/x11_event_system_internal.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <string>
+
+namespace tessa {
+
+using namespace x11_detail;
+
+void X11EventSystem::post(TapLocation, const Event& event) {
+  if (honourNextSourceHotKey(event)) return;
+  {
+    std::lock_guard lock(mutex_);
+    postQueue_.push_back(event);
+  }
+  wake();
+}
+
+void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
+  std::lock_guard lock(hotKeyMutex_);
+  nextSourceHotKeyBound_ = std::move(bound);
+}
+
+// Whether the event is the next-source hot key while it is bound; its press
+// then locks the next group, and neither half goes further. Run where the
+// engine posts it, before post() returns: the engine's confirmation reads the
+// group at once, and every key posted after it is typed in the new group.
+bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
+  if (event.keyCode != keycode::f19 || !event.isTagged() || (event.flags & ~flags::fn & flags::modifierMask) ||
+      !(event.flags & flags::fn) || (event.type != EventType::keyDown && event.type != EventType::keyUp))
+    return false;
+  std::function<bool()> bound;
+  {
+    std::lock_guard lock(hotKeyMutex_);
+    bound = nextSourceHotKeyBound_;
+  }
+  if (!bound || !bound()) return false;
+  if (event.type == EventType::keyUp) return true;
+  // Keys posted before it reach the server first.
+  flush();
+  std::lock_guard lock(impl_->queryMutex);
+  Display* d = impl_->query;
+  XkbStateRec s{};
+  int groups = 1;
+  if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
+    if (XkbGetControls(d, XkbGroupsWrapMask, xkb) == Success && xkb->ctrls) groups = xkb->ctrls->num_groups;
+    XkbFreeKeyboard(xkb, 0, True);
+  }
+  if (XkbGetState(d, XkbUseCoreKbd, &s) != Success || groups < 2) {
+    logLine("X11: the next-source hot key found a single keyboard group - nothing to switch to");
+    return true;
+  }
+  const unsigned next = (static_cast<unsigned>(s.locked_group) + 1) % static_cast<unsigned>(groups);
+  XkbLockGroup(d, XkbUseCoreKbd, next);
+  XSync(d, False);
+  return true;
+}
+
+// On the grab thread.
+std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) {
+  // The server keeps the modifier state itself, so a modifier resync has
+  // nothing to post; mouse events are never posted by the engine.
+  if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
+  if (event.type == EventType::keyUp) {
+    if (auto it = impl_->releasedWithPress.find(event.keyCode); it != impl_->releasedWithPress.end()) {
+      // Its press was posted with its release.
+      if (--it->second == 0) impl_->releasedWithPress.erase(it);
+      return std::nullopt;
+    }
+  }
+  auto xkc = xKeyCodeFor(event.keyCode);
+  Display* d = impl_->grab;
+  if (event.type == EventType::keyDown && carriesText(event) &&
+      (!xkc || typesOtherText(*xkc, event) || isDownOnServer(*xkc))) {
+    if (typeText(event, passThrough)) {
+      // The engine posts the release of its own keys; a user's key retyped
+      // here is released by the user.
+      if (!passThrough) ++impl_->releasedWithPress[event.keyCode];
+      XFlush(d);
+      return std::nullopt;
+    }
+  }
+  if (!xkc) {
+    logLine("X11: cannot post key code " + std::to_string(event.keyCode) + " - no X key for it");
+    return std::nullopt;
+  }
+  std::vector<unsigned> helpers;
+  const bool wantsModifiers = std::any_of(std::begin(kPostedModifiers), std::end(kPostedModifiers),
+                                          [&](const auto& m) { return (event.flags & m.first) != 0; });
+  if (event.type == EventType::keyDown && wantsModifiers) {
+    XkbStateRec s{};
+    unsigned mods = XkbGetState(d, XkbUseCoreKbd, &s) == Success ? s.base_mods : 0;
+    for (const auto& [flag, xm] : kPostedModifiers)
+      if ((event.flags & flag) && !(mods & xm.first))
+        if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
+  }
+  Event helper;
+  for (unsigned h : helpers) fakeKey(h, true, helper, true);
+  fakeKey(*xkc, event.type == EventType::keyDown, event, passThrough);
+  if (event.type == EventType::keyDown && !passThrough && event.isTagged()) {
+    // A key the engine types itself (a held key replayed, its hot key) is
+    // released at once, as a tap. The server takes a press of a key that is
+    // still down as no press at all, and our keys share the XTest device and
+    // the master keyboard with the user's: a key left down until the poster's
+    // release (a replay spacing later, and later still behind a frozen
+    // press) would swallow the user's next press of that key before any grab
+    // saw it. The release the poster sends later posts nothing; the tap sees
+    // this one. The user's own keys posted again keep their rhythm: the
+    // engine follows those back through the tap one by one.
+    Event up = event;
+    up.type = EventType::keyUp;
+    fakeKey(*xkc, false, up, false);
+    ++impl_->releasedWithPress[event.keyCode];
+  }
+  for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
+  XFlush(d);
+  return *xkc;
+}
+
+// Whether the key is down on the server now. A key held for a switch is
+// replayed while the user may still be holding it (a quick typist's key
+// is down some 30 ms); the server takes a press of a key that is already down
+// as no press at all, and the replay's release would then end the user's
+// press: the key would be lost. Such a key goes out as its text instead.
+bool X11EventSystem::isDownOnServer(unsigned xKeyCode) {
+  char keys[32] = {};
+  XQueryKeymap(impl_->grab, keys);
+  return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
+}
+
+// Text typed by the engine (a retyped word, a key re-targeted to the layout
+// being switched to) must reach the focus as that text, whatever the server's
+// group is when the key arrives and whether or not the layout has a key for
+// it (a consonant with its vowel mark has none). Shortcuts and control
+// characters go by key.
+bool X11EventSystem::carriesText(const Event& event) {
+  if (event.unicode.empty() || (event.flags & (flags::control | flags::command))) return false;
+  const auto first = static_cast<unsigned char>(event.unicode[0]);
+  return first >= 0x20 && first != 0x7f;
+}
+
+// Whether the key, pressed now with the event's modifiers, would type
+// something other than the event's text.
+bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
+  Display* d = impl_->grab;
+  XkbStateRec s{};
+  if (XkbGetState(d, XkbUseCoreKbd, &s) != Success) return true;
+  // The Lock the focus will read the key with: a held Caps Lock's too.
+  unsigned state = s.mods & LockMask;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (event.flags & flag) state |= xm.first;
+  state |= (static_cast<unsigned>(s.group) & 3u) << 13;
+  KeySym sym = NoSymbol;
+  unsigned consumed = 0;
+  if (!XkbLookupKeySym(d, static_cast<KeyCode>(xKeyCode), state, &consumed, &sym) || sym == NoSymbol) return true;
+  char buf[16] = {};
+  xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
+  return event.unicode != buf;
+}
+
+// Whether Lock is active only because Caps Lock, taken as F19, is held, and
+// the key would type other text under it than the event's.
+bool X11EventSystem::typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event) {
+  static const unsigned capsLock = xKeyCodeFor(keycode::capsLock).value_or(0);
+  if (!capsAsF19_ || !impl_->keysDown.count(capsLock) || !carriesText(event)) return false;
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return false;
+  const bool heldLockOnly = (s.mods & LockMask) && !((s.locked_mods | s.latched_mods) & LockMask);
+  return heldLockOnly && typesOtherText(xKeyCode, event);
+}
+
+void X11EventSystem::fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
+  {
+    std::lock_guard lock(mutex_);
+    ledger_.push_back(LedgerEntry{xKeyCode, press, passThrough, event, monotonicNow()});
+  }
+  XTestFakeKeyEvent(impl_->grab, xKeyCode, press ? True : False, CurrentTime);
+}
+
+}  // namespace tessa

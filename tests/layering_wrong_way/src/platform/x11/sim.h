@@ -1,0 +1,2 @@
+// A real back end borrowing from the simulated desktop.
+#include "platform/sim/sim_context.h"
