@@ -179,7 +179,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.runLaunchChecks = [&p](const std::string& bundle, int64_t pid) { return p.guard->runLaunchChecks(bundle, pid); };
   app.warnStatusItemMissing = [&p](bool present) { p.guard->warnStatusItemMissing(present); };
   app.checkVocabularyUpdates = [](std::function<void(const std::string&)> done) {
-    auto store = sharedVocabularyStore();
+    auto store = sharedVocabularyStore(KeyboardEngine::shared());
     if (!store) return;
     std::weak_ptr<VocabularyStore> weak = store;
     store->checkForUpdates(std::nullopt, [weak, done] {

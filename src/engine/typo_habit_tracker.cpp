@@ -68,11 +68,6 @@ std::shared_ptr<TypoHabitTracker> TypoHabitTracker::create(KeyboardEngine& engin
   return std::shared_ptr<TypoHabitTracker>(new TypoHabitTracker(engine, std::move(store)));
 }
 
-std::shared_ptr<TypoHabitTracker> TypoHabitTracker::shared() {
-  auto engine = KeyboardEngine::shared();
-  return engine ? engine->typoHabitTracker() : nullptr;
-}
-
 double TypoHabitTracker::now() const { return engine_.clock().wallTime(); }
 
 bool TypoHabitTracker::inTime(double since) const {

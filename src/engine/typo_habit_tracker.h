@@ -48,8 +48,6 @@ class TypoHabitTracker : public std::enable_shared_from_this<TypoHabitTracker> {
 
   // The engine outlives the tracker (it owns it).
   static std::shared_ptr<TypoHabitTracker> create(KeyboardEngine& engine, std::shared_ptr<TypoHabitStore> store);
-  // The shared engine's tracker.
-  static std::shared_ptr<TypoHabitTracker> shared();
 
   void reset();
   void handleBackspace();

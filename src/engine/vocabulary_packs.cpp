@@ -15,10 +15,9 @@ VocabularyStoreEnvironment vocabularyStoreEnvironment(KeyboardEngine& engine) {
   return env;
 }
 
-std::shared_ptr<VocabularyStore> sharedVocabularyStore() {
+std::shared_ptr<VocabularyStore> sharedVocabularyStore(const std::shared_ptr<KeyboardEngine>& engine) {
   static std::shared_ptr<VocabularyStore> store;
   if (!store) {
-    auto engine = KeyboardEngine::shared();
     if (!engine) return nullptr;
     store = VocabularyStore::create(vocabularyStoreEnvironment(*engine), Endpoints::packsManifest());
   }

@@ -13,8 +13,8 @@ class KeyboardEngine;
 // rebuilds the engine's ignored-word list. The engine outlives the store.
 VocabularyStoreEnvironment vocabularyStoreEnvironment(KeyboardEngine& engine);
 
-// The one store of the process, made from the shared engine on first use
-// (none while there is no shared engine).
-std::shared_ptr<VocabularyStore> sharedVocabularyStore();
+// The one store of the process, made from `engine` on first use (none while
+// there is no engine).
+std::shared_ptr<VocabularyStore> sharedVocabularyStore(const std::shared_ptr<KeyboardEngine>& engine);
 
 }  // namespace tessa
