@@ -262,10 +262,11 @@ void KeyboardEngine::initialize() {
     bool existingAscii = it->second.size() == 1 && static_cast<unsigned char>(it->second[0]) < 0x80;
     if (!inserted && ascii && !existingAscii) it->second = std::string(en);
   }
-  // 17. Spelling probe: does the spell checker really judge Thai?
+  // 17. Spelling probe: does the spell checker really judge Thai? The probe
+  // is a misspelling of "ขอบคุณ": data the checker reads, never shown.
   if (auto* spell = env_.platform.spellChecker) {
     availableSpellingLanguages.set(spell->availableLanguages());
-    auto range = spell->checkSpelling("ขอบคุน", 0, "th");
+    auto range = spell->checkSpelling("ขอบคุน", 0, "th");  // [design]
     isThaiSpellCheckerAvailable.set(range.location >= 0 && range.length > 0);
   }
   // 18.
