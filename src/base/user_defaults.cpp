@@ -1,3 +1,7 @@
+// The preferences store: one JSON file standing in for the platform's
+// preferences. The defaults keys and their values belong to the callers (most
+// are the design's); every value in this file, from the file's form to the
+// log lines, is ours.
 #include "base/user_defaults.h"
 
 #include <cmath>
@@ -23,6 +27,7 @@ UserDefaults::~UserDefaults() { *alive_ = false; }
 Value UserDefaults::toFileForm(const Value& v) {
   if (v.is_binary()) {
     const auto& bin = v.get_binary();
+    // [ours] binary data in a JSON file.
     return Value{{"$data", base64Encode(std::vector<uint8_t>(bin.begin(), bin.end()))}};
   }
   if (v.is_array()) {
@@ -124,6 +129,8 @@ UserDefaults::Kind UserDefaults::kind(const std::string& key) const {
 }
 
 namespace {
+// [ours] The readers take the other types as the platform's preferences do:
+// booleans as 0 and 1, "YES"/"true" and "NO"/"false", numeric strings.
 std::optional<double> numberOf(const Value& v) {
   if (v.is_boolean()) return v.get<bool>() ? 1.0 : 0.0;
   if (v.is_number_integer()) return static_cast<double>(v.get<int64_t>());
@@ -155,7 +162,7 @@ int64_t UserDefaults::integerForKey(const std::string& key) const {
   if (v->is_number_integer()) return jsonInteger<int64_t>(*v).value_or(0);
   auto n = numberOf(*v);
   if (!n || !std::isfinite(*n)) return 0;
-  if (*n >= 9.2e18 || *n <= -9.2e18) return 0;
+  if (*n >= 9.2e18 || *n <= -9.2e18) return 0;  // [ours] outside int64_t
   return static_cast<int64_t>(*n);
 }
 
@@ -263,7 +270,7 @@ bool UserDefaults::persistNow() {
     std::lock_guard lock(mutex_);
     if (gen < persistedGeneration_) return true;  // a newer snapshot is already on disk
   }
-  auto result = writeFileAtomically(*file_, doc.dump(2) + "\n", 0600);
+  auto result = writeFileAtomically(*file_, doc.dump(2) + "\n", 0600);  // [ours] the user's alone
   if (!result) {
     if (logger_) logger_("UserDefaults: could not write " + file_->string() + ": " + result.error);
     return false;

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dictionaries/unicode_text.h"
+#include "dictionaries/dictionary_texts.h"
 
 namespace tessa {
 
@@ -53,7 +54,8 @@ void DictionaryClient::suggest(const std::string& word, const std::string& conte
     }
     if (response.status != 200) {
       completion(ClientError{errorDomain, response.status,
-                             "ส่งคำแนะนำไม่สำเร็จ (Code: " + std::to_string(response.status) + ")"});
+                             dictionary_texts::kSuggestionFailedPrefix + std::to_string(response.status) +
+                                 dictionary_texts::kSuggestionFailedSuffix});
       return;
     }
     completion(std::nullopt);

@@ -15,6 +15,7 @@
 #include "base/user_defaults.h"
 #include "platform/http_client.h"
 #include "platform/platform.h"
+#include "dictionaries/dictionary_texts.h"
 
 namespace tessa {
 
@@ -22,14 +23,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kChecking = "กำลังตรวจสอบ...";
-constexpr const char* kFailedConnection = "อัปเดตไม่สำเร็จ (ตรวจสอบการเชื่อมต่อ)";
-constexpr const char* kPackEnabled = "ดาวน์โหลดและเปิดใช้งานชุดคำแล้ว";
-constexpr const char* kPackFailed = "ดาวน์โหลดชุดคำไม่สำเร็จ (ตรวจสอบการเชื่อมต่อ)";
-constexpr const char* kUpToDate = "เป็นเวอร์ชันล่าสุดแล้ว";
+using dictionary_texts::kChecking;
+using dictionary_texts::kFailedConnection;
+using dictionary_texts::kPackEnabled;
+using dictionary_texts::kPackFailed;
+using dictionary_texts::kUpToDate;
 
-std::string failedWithCode(int status) { return "อัปเดตไม่สำเร็จ (Code: " + std::to_string(status) + ")"; }
-std::string updatedCount(size_t n) { return "อัปเดต " + std::to_string(n) + " ชุดคำแล้ว"; }
+std::string failedWithCode(int status) {
+  return dictionary_texts::kFailedWithCodePrefix + std::to_string(status) + dictionary_texts::kFailedWithCodeSuffix;
+}
+std::string updatedCount(size_t n) {
+  return dictionary_texts::kUpdatedCountPrefix + std::to_string(n) + dictionary_texts::kUpdatedCountSuffix;
+}
 
 // An integer, or a number with an exact integral value.
 std::optional<int64_t> integerValue(const nlohmann::json& v) { return jsonInteger<int64_t>(v); }

@@ -3,6 +3,7 @@
 #include "engine/keyboard_engine.h"
 #include "hud/caret_positioning.h"
 #include "l10n/localization.h"
+#include "engine/engine_texts.h"
 
 namespace tessa {
 
@@ -85,7 +86,7 @@ void showLanguageSwitchFeedback(KeyboardEngine& engine, const std::string& text,
   std::string style = engine.defaults().stringForKey("correctionFeedbackStyle").value_or("mini");
   if (style == "off") return;
   if (style == "hud") {
-    showStatusHUD(engine, "สลับภาษาสำเร็จ", "เปลี่ยนเป็นภาษา" + targetLanguageName, "keyboard", HudColor::white);
+    showStatusHUD(engine, engine_texts::kSwitchSucceeded, engine_texts::kSwitchedToPrefix + targetLanguageName, "keyboard", HudColor::white);
     return;
   }
   // A whole sentence (score 7) is too long for the notice: its middle gives
@@ -94,7 +95,8 @@ void showLanguageSwitchFeedback(KeyboardEngine& engine, const std::string& text,
   std::string display = score == kSentenceScore ? middleTruncated(text, 14) : text;
   std::string secondLine = previousText;
   if (score == kSentenceScore && !previousText.empty())
-    secondLine = "แก้ " + std::to_string(differingCharacterCount(previousText, text)) + " จุดในประโยค";
+    secondLine = engine_texts::kSentenceChangesPrefix + std::to_string(differingCharacterCount(previousText, text)) +
+                 engine_texts::kSentenceChangesSuffix;
   std::weak_ptr<KeyboardEngine> weak = engine.weak();
   showHUDNotice(engine,
                 DisplayState::confirmedForward(

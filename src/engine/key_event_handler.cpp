@@ -12,6 +12,7 @@
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "engine/hud_notices.h"
+#include "engine/engine_texts.h"
 
 namespace tessa {
 
@@ -533,7 +534,7 @@ void KeyboardEngine::graveSwitch() {
 void KeyboardEngine::handleConversionHotKey() {
   if (!isSmartCorrectionEnabled.get()) {
     isSmartCorrectionEnabled.set(true);
-    showStatusHUD(*this, "เปิดระบบแปลงคำแล้ว", "แปลงคำล่าสุดให้", "wand.and.stars", HudColor::white);
+    showStatusHUD(*this, engine_texts::kConversionTurnedOn, engine_texts::kConversionTurnedOnDetail, "wand.and.stars", HudColor::white);
   }
   cycleCurrentWordLanguage();
 }

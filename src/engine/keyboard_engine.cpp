@@ -61,6 +61,7 @@ void KeyboardEngine::writeDefault(const std::string& key, UserDefaults::Value va
   env_.defaults->set(key, std::move(value));
 }
 
+// [design] every property's initial value and the defaults key it writes.
 // Every property's change action is declared next to it, so the key each one
 // writes stands in one place.
 KeyboardEngine::KeyboardEngine(EngineEnvironment env)
@@ -190,6 +191,7 @@ void KeyboardEngine::initialize() {
   flow.flowController->setWordObserver(makeTypoLearningObserver(*this));
   for (const auto& [en, th] : englishToThaiPairs()) englishToThaiMap_.emplace(std::string(en), std::string(th));
 
+  // [design] from here on, the defaults keys read and their fallbacks.
   auto& d = defaults();
   // 2.
   d.registerDefaults({{"AppMode", 1}});
@@ -262,10 +264,11 @@ void KeyboardEngine::initialize() {
     bool existingAscii = it->second.size() == 1 && static_cast<unsigned char>(it->second[0]) < 0x80;
     if (!inserted && ascii && !existingAscii) it->second = std::string(en);
   }
-  // 17. Spelling probe: does the spell checker really judge Thai?
+  // 17. Spelling probe: does the spell checker really judge Thai? The probe
+  // is a misspelling of "ขอบคุณ": data the checker reads, never shown.
   if (auto* spell = env_.platform.spellChecker) {
     availableSpellingLanguages.set(spell->availableLanguages());
-    auto range = spell->checkSpelling("ขอบคุน", 0, "th");
+    auto range = spell->checkSpelling("ขอบคุน", 0, "th");  // [design]
     isThaiSpellCheckerAvailable.set(range.location >= 0 && range.length > 0);
   }
   // 18.
@@ -299,6 +302,7 @@ double positiveOr(const UserDefaults& d, const char* key, double fallback) {
 }
 }  // namespace
 
+// [design] the tuning keys and their fallbacks.
 double KeyboardEngine::holdThreshold() const { return positiveOr(defaults(), "holdThreshold", 0.35); }
 double KeyboardEngine::hapticFeedbackDelay() const { return positiveOr(defaults(), "hapticFeedbackDelay", 0.1); }
 double KeyboardEngine::undoTimeout() const { return positiveOr(defaults(), "undoTimeout", 8.0); }
@@ -460,6 +464,7 @@ void KeyboardEngine::cancelSpeculation() {
 
 // ------------------------------------------------------------------ tables
 
+// [design] the event types and key codes below.
 const std::vector<EventType>& KeyboardEngine::capsLockSyncEventTypes() {
   static const std::vector<EventType> types{EventType::keyDown,        EventType::keyUp,
                                             EventType::flagsChanged,   EventType::leftMouseDown,

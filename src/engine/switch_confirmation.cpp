@@ -12,8 +12,13 @@ namespace tessa {
 namespace {
 TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController; }
 
-// Re-reads the current source every 0.005 s until `expectedID` is current
-// or 0.2 s have passed since the request; then the fallback selects it.
+// A source change nobody asked for within this long after our switch landed
+// is taken for the system putting the document's own source back.
+constexpr double kPerDocumentRevertWindow = 1.0;  // [ours]
+
+// [design] Re-reads the current source every 0.005 s until `expectedID` is
+// current or 0.2 s have passed since the request; then the fallback selects
+// it (TypingFlowController::kConfirmPollInterval and kConfirmBudget).
 void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, double requestTime,
                 std::function<void()> fallback) {
   if (e.currentInputSourceID() == expectedID) {
@@ -27,7 +32,8 @@ void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, dou
   if (elapsed >= TypingFlowController::kConfirmBudget - 1e-9) {
     e.switcher.isTogglingF19 = false;
     e.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
-    e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID, elapsed * 1000));
+    e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID,
+                      elapsed * 1000));  // [ours]
     if (fallback) fallback();
     return;
   }
@@ -100,7 +106,7 @@ void KeyboardEngine::handleLayoutSwitchNotification(std::optional<std::string> i
       inputSource.lastCompletedSwitchTime = now;
       inputSource.lastCompletedSwitchTargetID = *inputSourceID;
     } else if (!holding && !switcher.isTogglingF19 && inputSource.lastCompletedSwitchTime &&
-               now - *inputSource.lastCompletedSwitchTime <= 1.0 &&
+               now - *inputSource.lastCompletedSwitchTime <= kPerDocumentRevertWindow &&
                inputSource.lastCompletedSwitchTargetID != inputSourceID) {
       // A change nobody asked for, right after our switch landed: the system
       // put the document's own source back.

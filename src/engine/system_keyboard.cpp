@@ -9,6 +9,7 @@
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
 #include "l10n/localization.h"
+#include "engine/engine_texts.h"
 
 namespace tessa {
 
@@ -447,9 +448,8 @@ void KeyboardEngine::showF19ShortcutHint() {
       e->platform().workspace->openURL("x-apple.systempreferences:com.apple.preference.keyboard?Shortcuts");
   };
   auto state = DisplayState::actionable(
-      "ตั้งค่า F19 shortcut ด้วยตัวเอง 1 ครั้ง",
-      "System Settings > Keyboard Shortcuts > Input Sources > เลือกภาษาอินพุตถัดไป > ตั้งเป็น F19",
-      "keyboard.badge.ellipsis", HudColor::orange, "เปิด System Settings", action);
+      engine_texts::kF19ShortcutTitle, engine_texts::kF19ShortcutSteps, "keyboard.badge.ellipsis", HudColor::orange,
+      engine_texts::kOpenSystemSettings, action);
   if (auto* panel = hudPanelFor(*this)) panel->show(std::move(state), 2, true, false);
 }
 

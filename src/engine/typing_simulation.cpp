@@ -14,6 +14,7 @@
 
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
+#include "engine/engine_texts.h"
 
 namespace tessa {
 
@@ -164,18 +165,18 @@ void KeyboardEngine::pause(double hours, bool untilTomorrow) {
       e.log("pauseTimer fired at midnight - resuming engine");
       e.resume();
     });
-    suffix = " (จนกว่าจะพรุ่งนี้)";
+    suffix = engine_texts::kPausedUntilTomorrowSuffix;
   } else {
     switcher.pauseTimer = afterOnMainWeak(hours * 3600.0, [hours](KeyboardEngine& e) {
       e.log("pauseTimer fired after " + hoursText(hours) + " hours — resuming engine");
       e.resume();
     });
-    if (hours == 1.0) suffix = " (1 ชั่วโมง)";
+    if (hours == 1.0) suffix = engine_texts::kPausedOneHourSuffix;
   }
 
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
-  auto state = DisplayState::actionable("Tessavinor ถูกระงับการทำงาน" + suffix, "กดปุ่มเพื่อเปิดใหม่ หรือใช้คีย์ลัด Ctrl+Alt+Super+P",
-                                        "pause.circle.fill", HudColor::gray, "กลับมาทำงานต่อ", [weak] {
+  auto state = DisplayState::actionable(engine_texts::kPausedTitle + suffix, engine_texts::kPausedHint,
+                                        "pause.circle.fill", HudColor::gray, engine_texts::kResumeButton, [weak] {
                                           if (auto e = weak.lock()) e->resume();
                                         });
   if (auto* panel = hudPanelFor(*this)) panel->show(std::move(state), 3, false, true);
@@ -213,13 +214,13 @@ void KeyboardEngine::showUnsupportedAppNotice() {
   double now = uptime();
   if (switcher.lastHealthAlertTime && now - *switcher.lastHealthAlertTime < 30.0) return;
   switcher.lastHealthAlertTime = now;
-  std::string name = "แอปนี้";
+  std::string name = engine_texts::kThisApp;
   if (platform().workspace) {
     if (auto app = platform().workspace->frontmostApplication(); app && !app->name.empty()) name = app->name;
   }
-  std::string message = name + " ไม่รองรับการแก้คำ";
+  std::string message = name + engine_texts::kUnsupportedAppSuffix;
   asyncOnMainWeak([message](KeyboardEngine& e) {
-    auto state = DisplayState::status(message, "ลองคลิกที่ช่องพิมพ์ใหม่ หรือปิด/เปิดแอป", "exclamationmark.triangle",
+    auto state = DisplayState::status(message, engine_texts::kUnsupportedAppHint, "exclamationmark.triangle",
                                       HudColor::orange);
     if (auto* panel = hudPanelFor(e)) panel->show(std::move(state), 3, true, false);
     e.playHaptic();

@@ -13,6 +13,7 @@
 #include "engine/language_switcher.h"
 #include "l10n/localization.h"
 #include "engine/hud_notices.h"
+#include "engine/conversion_texts.h"
 
 namespace tessa {
 
@@ -43,6 +44,10 @@ TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController;
 void notice(KeyboardEngine& e, const std::string& message, const std::string& subMessage, const std::string& icon,
             HudColor color) {
   showStatusHUD(e, message, subMessage, icon, color);
+}
+
+void notice(KeyboardEngine& e, const conversion_texts::Notice& text, const std::string& icon, HudColor color) {
+  notice(e, text.message, text.detail, icon, color);
 }
 
 Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
@@ -329,28 +334,29 @@ void refuse(KeyboardEngine& e, const std::string& operation, const std::string& 
   notice(e, message, subMessage, "exclamationmark.triangle", HudColor::orange);
 }
 
+void refuse(KeyboardEngine& e, const std::string& operation, const std::string& why,
+            const conversion_texts::Notice& text) {
+  refuse(e, operation, why, text.message, text.detail);
+}
+
 void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTextProblem problem) {
   switch (problem) {
     case FocusedTextProblem::secureField:
-      refuse(e, operation, "the focused field is a password field", "ช่องรหัสผ่าน ไม่แปลงคำ",
-             "Password fields are never changed");
+      refuse(e, operation, "the focused field is a password field", conversion_texts::kPasswordField);
       return;
     case FocusedTextProblem::noAccess:
-      refuse(e, operation, "Accessibility access is not granted", "ยังไม่ได้รับสิทธิ์ Accessibility",
-             "Allow Tessavinor in Privacy & Security > Accessibility");
+      refuse(e, operation, "Accessibility access is not granted", conversion_texts::kNoAccess);
       return;
     case FocusedTextProblem::noFocusedField:
     case FocusedTextProblem::unreadable:
-      refuse(e, operation, "the focused text cannot be read", "อ่านข้อความในช่องนี้ไม่ได้",
-             "This app does not share its text - nothing was changed");
+      refuse(e, operation, "the focused text cannot be read", conversion_texts::kUnreadable);
       return;
   }
 }
 
 void refuseChangedScreen(KeyboardEngine& e, const std::string& operation, const std::string& why) {
   e.log(operation + ": " + why + " - refused because the screen changed");
-  notice(e, "ข้อความบนจอเปลี่ยนไป จึงไม่แก้คำ", "The text changed on screen - nothing more was changed",
-         "exclamationmark.triangle", HudColor::orange);
+  notice(e, conversion_texts::kScreenChanged, "exclamationmark.triangle", HudColor::orange);
 }
 
 void restartUndoWindow(KeyboardEngine& e) {
@@ -404,14 +410,13 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   }
   auto plan = planForWordAtCaret(*read.text, operation);
   if (!plan) {
-    refuse(e, operation, "there is no word at the caret", "ไม่พบคำที่จะแปลง", "Place the caret right after a word");
+    refuse(e, operation, "there is no word at the caret", conversion_texts::kNoWord);
     return;
   }
   std::string word = toUtf8(plan->old);
   auto layouts = e.cycleKeyboardLayouts();
   if (layouts.size() < 2 && !forcedTarget) {
-    refuse(e, operation, "fewer than two keyboard layouts are enabled", "มีแป้นพิมพ์ภาษาเดียว",
-           "Add a second keyboard layout to convert between");
+    refuse(e, operation, "fewer than two keyboard layouts are enabled", conversion_texts::kOneLayout);
     return;
   }
 
@@ -440,8 +445,7 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
       }
     }
     if (fromID.empty()) {
-      refuse(e, operation, "no enabled layout types every character of the word", "แปลงคำนี้ไม่ได้",
-             "No keyboard layout types all of these characters");
+      refuse(e, operation, "no enabled layout types every character of the word", conversion_texts::kNoLayoutTypesIt);
       return;
     }
     originalID = fromID;
@@ -455,8 +459,7 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   }
   std::string converted = typeIn(e, targetID, keys);
   if (converted.empty() || converted == word) {
-    refuse(e, operation, "the word reads the same in " + targetID, "คำนี้ไม่ต้องแปลง",
-           "It reads the same in the other layout");
+    refuse(e, operation, "the word reads the same in " + targetID, conversion_texts::kReadsTheSame);
     return;
   }
 
@@ -548,7 +551,8 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);  // [design]
       e.log("performUndo: restored the word as typed");
-      e.showRevertedNotice("ย้อนกลับแล้ว «" + record.original + "»", "Undone · Ctrl+Shift+Z again to redo");
+      e.showRevertedNotice(conversion_texts::kUndonePrefix + record.original + conversion_texts::kUndoneSuffix,
+                           conversion_texts::kUndoneDetail);
     } else {
       e.flow.pendingRejection.reset();
       // Converted again: the word is no longer being left alone.
@@ -568,7 +572,7 @@ void whenFree(KeyboardEngine& e, const char* operation, std::function<void(Keybo
     double now = e.uptime();
     if (!e.switcher.lastBusyNoticeTime || now - *e.switcher.lastBusyNoticeTime > 2.0) {  // [ours]
       e.switcher.lastBusyNoticeTime = now;
-      notice(e, "กำลังแก้คำอยู่", "Still working on the last word", "hourglass", HudColor::white);
+      notice(e, conversion_texts::kBusy, "hourglass", HudColor::white);
     }
     return;
   }
@@ -641,13 +645,13 @@ void KeyboardEngine::confirmAddToVocabulary() {
   if (!word || word->empty()) {
     flow.pendingWhitelistConfirmationWord.reset();
     log("confirmAddToVocabulary: no recent word");
-    notice(*this, "ยังไม่มีคำล่าสุด", "Type a word first", "book", HudColor::white);
+    notice(*this, conversion_texts::kNoRecentWord, "book", HudColor::white);
     return;
   }
   if (flow.pendingWhitelistConfirmationWord != word) {
     flow.pendingWhitelistConfirmationWord = word;
-    notice(*this, "กด Ctrl+Shift+A อีกครั้งเพื่อจำคำ «" + *word + "»", "Press Ctrl+Shift+A again to keep this word as typed",
-           "book", HudColor::white);
+    notice(*this, conversion_texts::kPressAgainPrefix + *word + conversion_texts::kPressAgainSuffix,
+           conversion_texts::kPressAgainDetail, "book", HudColor::white);
     return;
   }
   flow.pendingWhitelistConfirmationWord.reset();
@@ -656,7 +660,8 @@ void KeyboardEngine::confirmAddToVocabulary() {
   switch (result) {
     case WhitelistAddResult::added:
       log("confirmAddToVocabulary: added a word to the ignored-word list");
-      notice(*this, "จำคำ «" + *word + "» แล้ว", "จะไม่แปลงคำนี้อีก", "book.fill", HudColor::green);
+      notice(*this, conversion_texts::kKeptPrefix + *word + conversion_texts::kKeptSuffix,
+             conversion_texts::kWillNotConvertAgain, "book.fill", HudColor::green);
       break;
     case WhitelistAddResult::notSaved:
       log("confirmAddToVocabulary: the word could not be saved");
@@ -666,8 +671,8 @@ void KeyboardEngine::confirmAddToVocabulary() {
     case WhitelistAddResult::empty:
     case WhitelistAddResult::alreadyPresent:
       log("confirmAddToVocabulary: the word was already known");
-      notice(*this, "«" + *word + "» อยู่ในคลังคำศัพท์แล้ว", "Already in your vocabulary", "book.fill",
-             HudColor::white);
+      notice(*this, conversion_texts::kAlreadyKeptPrefix + *word + conversion_texts::kAlreadyKeptSuffix,
+             conversion_texts::kAlreadyKeptDetail, "book.fill", HudColor::white);
       break;
   }
 }

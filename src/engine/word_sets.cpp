@@ -14,6 +14,7 @@
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
+#include "engine/conversion_texts.h"
 
 namespace fs = std::filesystem;
 
@@ -335,7 +336,8 @@ void KeyboardEngine::commitPendingRejection() {
     log("commitPendingRejection: no HUD panel - remembered \"" + word + "\" without a notice");
     return;
   }
-  panel->show(DisplayState::status("จำคำ «" + word + "» แล้ว", "จะไม่แปลงคำนี้อีก (ลบได้ที่ ⓧ ในคลังคำศัพท์)",
+  panel->show(DisplayState::status(conversion_texts::kKeptPrefix + word + conversion_texts::kKeptSuffix,
+                                   conversion_texts::kWillNotConvertAgainRemoveHint,
                                    "book.fill", HudColor::green),
               3, /*positionBelowStatusButton=*/false, /*positionTopCenter=*/false, /*persistent=*/false);
 }

@@ -1,5 +1,10 @@
 // English texts: every key of the table.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] The keys, and each English text the design quotes word for word. A
+// text the design names only by its key, and a key marked [ours] on its line
+// (this build's Linux notices, the tray, the quick-paste panel, the statistics
+// invitation, the inspector, the uptime page), are ours.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -7,52 +12,52 @@ namespace {
 
 // clang-format off
 constexpr TextPair k[] = {
-    {"alert_two_layouts", "Tessavinor needs at least two keyboard layouts to switch between."},
-    {"alert_add_layout_gnome", "Add one in Settings › Keyboard › Input Sources (the + button), then start Tessavinor again."},
-    {"alert_add_layout_kde", "Add one in System Settings › Keyboard › Layouts (Add Layout), then start Tessavinor again."},
-    {"alert_add_layout_xfce", "Add one in Settings › Keyboard › Layout (untick \"Use system defaults\", then Add), then start Tessavinor again."},
-    {"alert_add_layout_cinnamon", "Add one in System Settings › Keyboard › Layouts (the + button), then start Tessavinor again."},
-    {"alert_add_layout_mate", "Add one in Control Center › Keyboard › Layouts (Add), then start Tessavinor again."},
-    {"alert_add_layout_x11", "Add one with your desktop's keyboard settings, or run: setxkbmap -layout us,th — then start Tessavinor again."},
-    {"alert_no_tray", "Tessavinor could not put its icon in the system tray."},
-    {"alert_no_tray_detail", "Your desktop shows no system tray. Tessavinor keeps working without its icon."},
-    {"update_from_package", "Tessavinor updates come with its installed package"},
-    {"update_checking_packs", "Checking the vocabulary packs…"},
-    {"update_packs_result", "Vocabulary packs: "},
+    {"alert_two_layouts", "Tessavinor needs at least two keyboard layouts to switch between."},  // [ours]
+    {"alert_add_layout_gnome", "Add one in Settings › Keyboard › Input Sources (the + button), then start Tessavinor again."},  // [ours]
+    {"alert_add_layout_kde", "Add one in System Settings › Keyboard › Layouts (Add Layout), then start Tessavinor again."},  // [ours]
+    {"alert_add_layout_xfce", "Add one in Settings › Keyboard › Layout (untick \"Use system defaults\", then Add), then start Tessavinor again."},  // [ours]
+    {"alert_add_layout_cinnamon", "Add one in System Settings › Keyboard › Layouts (the + button), then start Tessavinor again."},  // [ours]
+    {"alert_add_layout_mate", "Add one in Control Center › Keyboard › Layouts (Add), then start Tessavinor again."},  // [ours]
+    {"alert_add_layout_x11", "Add one with your desktop's keyboard settings, or run: setxkbmap -layout us,th — then start Tessavinor again."},  // [ours]
+    {"alert_no_tray", "Tessavinor could not put its icon in the system tray."},  // [ours]
+    {"alert_no_tray_detail", "Your desktop shows no system tray. Tessavinor keeps working without its icon."},  // [ours]
+    {"update_from_package", "Tessavinor updates come with its installed package"},  // [ours]
+    {"update_checking_packs", "Checking the vocabulary packs…"},  // [ours]
+    {"update_packs_result", "Vocabulary packs: "},  // [ours]
     {"status_active", "Tessavinor: Active"},
     {"status_required", "Tessavinor: Access Required"},
-    {"quick_paste_copied", "Copied — paste it yourself"},
-    {"quick_paste_copied_detail", "Press Ctrl+V where you want the entry; it could not be pasted for you."},
-    {"quick_paste_search_placeholder", "Search (text, file names, links, colour codes, snippet keyword)..."},
-    {"quick_paste_search_accessibility", "Search clipboard history and snippets"},
-    {"quick_paste_clear_search", "Clear search text"},
-    {"quick_paste_share_badge", "Visible when sharing"},
-    {"quick_paste_share_badge_tooltip", "This desktop cannot keep a window out of screen sharing or recording; close this panel before sharing your screen"},
-    {"quick_paste_escape_hint_accessibility", "Press Escape to close the window"},
-    {"quick_paste_no_match", "No matching data found"},
-    {"quick_paste_empty_category_prefix", "Nothing yet in "},
-    {"quick_paste_vault_badge", "Encrypted vault · AES-256"},
-    {"quick_paste_key_hints", "[Space] preview · [Enter] paste · [Ctrl+O] open · [Ctrl+1-9] quick"},
-    {"quick_paste_preview_title_prefix", "Preview: "},
-    {"quick_paste_paste_this_entry", "Paste this entry (Enter)"},
-    {"quick_paste_image_size_prefix", "Image size: "},
-    {"quick_paste_file_size_infix", "  ·  File size: "},
-    {"quick_paste_encrypted_suffix", " KB  ·  AES-256 encrypted"},
-    {"quick_paste_total_size_prefix", "Total size: "},
-    {"quick_paste_preview_tooltip", "Preview (Spacebar)"},
-    {"quick_paste_pin_tooltip", "Pin"},
-    {"quick_paste_unpin_tooltip", "Unpin"},
-    {"quick_paste_delete_tooltip", "Delete this entry"},
-    {"quick_paste_convert_prefix", "Convert to: "},
-    {"quick_paste_paste_converted", " paste converted"},
-    {"quick_paste_image_row_prefix", "🖼️ Image ("},
-    {"quick_paste_and_more", " and "},
-    {"quick_paste_files", " more"},
-    {"quick_paste_item_number_prefix", "Item number "},
+    {"quick_paste_copied", "Copied — paste it yourself"},  // [ours]
+    {"quick_paste_copied_detail", "Press Ctrl+V where you want the entry; it could not be pasted for you."},  // [ours]
+    {"quick_paste_search_placeholder", "Search (text, file names, links, colour codes, snippet keyword)..."},  // [ours]
+    {"quick_paste_search_accessibility", "Search clipboard history and snippets"},  // [ours]
+    {"quick_paste_clear_search", "Clear search text"},  // [ours]
+    {"quick_paste_share_badge", "Visible when sharing"},  // [ours]
+    {"quick_paste_share_badge_tooltip", "This desktop cannot keep a window out of screen sharing or recording; close this panel before sharing your screen"},  // [ours]
+    {"quick_paste_escape_hint_accessibility", "Press Escape to close the window"},  // [ours]
+    {"quick_paste_no_match", "No matching data found"},  // [ours]
+    {"quick_paste_empty_category_prefix", "Nothing yet in "},  // [ours]
+    {"quick_paste_vault_badge", "Encrypted vault · AES-256"},  // [ours]
+    {"quick_paste_key_hints", "[Space] preview · [Enter] paste · [Ctrl+O] open · [Ctrl+1-9] quick"},  // [ours]
+    {"quick_paste_preview_title_prefix", "Preview: "},  // [ours]
+    {"quick_paste_paste_this_entry", "Paste this entry (Enter)"},  // [ours]
+    {"quick_paste_image_size_prefix", "Image size: "},  // [ours]
+    {"quick_paste_file_size_infix", "  ·  File size: "},  // [ours]
+    {"quick_paste_encrypted_suffix", " KB  ·  AES-256 encrypted"},  // [ours]
+    {"quick_paste_total_size_prefix", "Total size: "},  // [ours]
+    {"quick_paste_preview_tooltip", "Preview (Spacebar)"},  // [ours]
+    {"quick_paste_pin_tooltip", "Pin"},  // [ours]
+    {"quick_paste_unpin_tooltip", "Unpin"},  // [ours]
+    {"quick_paste_delete_tooltip", "Delete this entry"},  // [ours]
+    {"quick_paste_convert_prefix", "Convert to: "},  // [ours]
+    {"quick_paste_paste_converted", " paste converted"},  // [ours]
+    {"quick_paste_image_row_prefix", "🖼️ Image ("},  // [ours]
+    {"quick_paste_and_more", " and "},  // [ours]
+    {"quick_paste_files", " more"},  // [ours]
+    {"quick_paste_item_number_prefix", "Item number "},  // [ours]
     {"menu_smart_correction", "Smart Auto-Correction"},
     {"menu_smart_correction_limited", "Smart Auto-Correction (Limited Mode)"},
     {"menu_haptic", "Haptic Feedback"},
-    {"menu_haptic_unavailable", "Not available on this computer"},
+    {"menu_haptic_unavailable", "Not available on this computer"},  // [ours]
     {"menu_fatigue", "Fatigue Notification"},
     {"menu_dashboard", "Open Dashboard..."},
     {"menu_quit", "Quit Tessavinor"},
@@ -102,8 +107,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility_desc_ok_pro", "Accessibility (AX API) granted. Event tap is running."},
     {"setup_accessibility_desc_err", "Required to monitor and correct keyboard inputs."},
     {"setup_accessibility_desc_err_pro", "Grant Accessibility so CGEventTapCreate can run."},
-    {"setup_keys_partial_desc", "Permission granted, but another program holds the keys %@. Typed during a language switch, they arrive at once in the layout before it; every other key is held and switched."},
-    {"setup_switcher_taken_desc", "Permission granted, but another program keeps %@ for itself, so it does not switch the language here. Choose another switcher key in the keyboard settings."},
+    {"setup_keys_partial_desc", "Permission granted, but another program holds the keys %@. Typed during a language switch, they arrive at once in the layout before it; every other key is held and switched."},  // [ours]
+    {"setup_switcher_taken_desc", "Permission granted, but another program keeps %@ for itself, so it does not switch the language here. Choose another switcher key in the keyboard settings."},  // [ours]
     {"setup_accessibility_btn", "Grant Access"},
     {"setup_accessibility_btn_reset", "Reset Permission"},
     {"setup_accessibility_troubleshoot_link", "Enabled but not working? Repair"},
@@ -205,22 +210,22 @@ constexpr TextPair k[] = {
     {"about_feature_copy_cache_desc", "Recent copies kept encrypted on this computer, pasted in the right layout from the Quick Paste window"},
     {"about_feature_pinned_snippets", "Pinned snippets"},
     {"about_feature_pinned_snippets_desc", "Keep up to three pinned texts at hand and copy them in one click"},
-    {"about_share_invite_title", "Anonymous Usage Statistics"},
-    {"about_share_invite_subtitle", "Consent to transmitting anonymous usage statistics"},
-    {"about_share_invite_privacy", "Privacy Protected: Keystrokes and text inputs are never collected or transmitted"},
-    {"about_share_invite_aggregate", "Aggregate Data: Only statistical counts like corrections and uptime are sent"},
-    {"about_share_invite_control", "Full Control: You can change or revoke this setting at any time"},
-    {"about_share_invite_accept", "Share Anonymous Stats"},
-    {"about_share_invite_decline", "Don't Share"},
-    {"about_share_thanks_detail", "Change anytime in Settings or About view"},
-    {"about_community_pending_headline", "✅ Thanks for joining us!"},
-    {"about_community_pending_body", "We are gathering stats from community members...\nStats will appear when we have enough data."},
-    {"about_community_live_confirmation", "✅ Your data is included"},
-    {"about_community_opt_out_note", "You've stopped sharing stats."},
-    {"about_community_share_again", "Share Stats Again"},
-    {"about_community_stop_sharing", "Stop Sharing"},
-    {"about_community_thanks_detail", "Turn off anytime on this page or the About view"},
-    {"about_credits_heading", "Dictionary Sources & Open Source Licenses"},
+    {"about_share_invite_title", "Anonymous Usage Statistics"},  // [ours]
+    {"about_share_invite_subtitle", "Consent to transmitting anonymous usage statistics"},  // [ours]
+    {"about_share_invite_privacy", "Privacy Protected: Keystrokes and text inputs are never collected or transmitted"},  // [ours]
+    {"about_share_invite_aggregate", "Aggregate Data: Only statistical counts like corrections and uptime are sent"},  // [ours]
+    {"about_share_invite_control", "Full Control: You can change or revoke this setting at any time"},  // [ours]
+    {"about_share_invite_accept", "Share Anonymous Stats"},  // [ours]
+    {"about_share_invite_decline", "Don't Share"},  // [ours]
+    {"about_share_thanks_detail", "Change anytime in Settings or About view"},  // [ours]
+    {"about_community_pending_headline", "✅ Thanks for joining us!"},  // [ours]
+    {"about_community_pending_body", "We are gathering stats from community members...\nStats will appear when we have enough data."},  // [ours]
+    {"about_community_live_confirmation", "✅ Your data is included"},  // [ours]
+    {"about_community_opt_out_note", "You've stopped sharing stats."},  // [ours]
+    {"about_community_share_again", "Share Stats Again"},  // [ours]
+    {"about_community_stop_sharing", "Stop Sharing"},  // [ours]
+    {"about_community_thanks_detail", "Turn off anytime on this page or the About view"},  // [ours]
+    {"about_credits_heading", "Dictionary Sources & Open Source Licenses"},  // [ours]
     {"onboarding_level_welcome", "Welcome to Tessavinor"},
     {"onboarding_level_subtitle", "Please select your preferred copywriting style:"},
     {"onboarding_level_layman_title", "General User (Easy to understand)"},
@@ -355,13 +360,13 @@ constexpr TextPair k[] = {
     {"hud_per_doc_sub_pro", "The per-document input source (AppleGlobalInputSourcePerDocument) reverted the switch."},
     {"hud_per_doc_action", "Open Settings"},
     {"hud_per_doc_action_pro", "Open Keyboard > Input Sources"},
-    {"hud_f19_store_failed_title", "The switch shortcut could not be saved"},
-    {"hud_f19_store_failed_sub", "%@ cannot be written: each switch selects the layout directly, about 0.2 s slower"},
+    {"hud_f19_store_failed_title", "The switch shortcut could not be saved"},  // [ours]
+    {"hud_f19_store_failed_sub", "%@ cannot be written: each switch selects the layout directly, about 0.2 s slower"},  // [ours]
     {"hud_tap_recovered", "Ready"},
     {"hud_tap_outage", "Paused for %d seconds"},
     {"hud_tap_auto_recovered", "Auto-recovered · next time you'll need to restart manually"},
     {"hud_tap_stale_recovered", "Detected a temporary stall and auto-recovered"},
-    {"hud_vocab_not_saved", "Could not save «%@» to your vocabulary"},
+    {"hud_vocab_not_saved", "Could not save «%@» to your vocabulary"},  // [ours]
     {"confidence_high", "High"},
     {"confidence_medium", "Medium"},
     {"confidence_low", "Low"},
@@ -371,39 +376,39 @@ constexpr TextPair k[] = {
     {"habit_cancel", "Ctrl+Shift+Z Cancel"},
     {"fatfinger_badge", "Adjacent Key"},
     {"fatfinger_sub", "From «%@» (%@)"},
-    {"tray_tooltip_ax_lost", "⚠️ Accessibility permission lost — click to restore it"},
-    {"tray_tooltip_torn_down", "🛡 Stopped to keep the computer from freezing — click to restart"},
-    {"tray_tooltip_tap_dead", "⚡̶ Not receiving keys — recovering automatically"},
-    {"tray_tooltip_ax_unavailable", "⚠️ No keyboard access: %@"},
-    {"tray_tooltip_no_keys", "⚡̶ No keys from this desktop: %@"},
-    {"tray_tooltip_keys_partial", "⚠️ Another program holds the keys %@: typed during a language switch, they arrive at once in the layout before it"},
-    {"tray_tooltip_switcher_taken", "⚠️ Another program keeps %@ for itself: it does not switch the language here — choose another switcher key"},
-    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - for external keyboards"},
-    {"tray_restart_tap", "🛡 Restart Correction (stopped to keep the computer from freezing)"},
-    {"tray_resume", "▶️ Resume"},
-    {"tray_pause_hour", "⏸ Pause for 1 Hour"},
-    {"tray_pause_day", "⏸ Pause Until Tomorrow"},
-    {"tray_replay_onboarding", "Show the Getting Started Guide Again"},
-    {"tray_check_updates", "Check for Updates..."},
-    {"tray_haptic_enabled", "Enabled"},
-    {"tray_haptic_light", "Light"},
-    {"tray_haptic_medium", "Medium"},
-    {"tray_haptic_strong", "Strong"},
-    {"a11y_no_session_bus", "There is no D-Bus session bus, so the desktop's accessibility switch cannot be reached. Start Tessavinor from your desktop session (or run it under dbus-run-session)."},
-    {"a11y_no_bus", "The desktop's accessibility bus does not answer. Install at-spi2-core (sudo apt install at-spi2-core), then log out and back in."},
-    {"a11y_switch_refused", "The desktop would not turn accessibility on. Run: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},
-    {"inspector_title", "Inspect Actual Outgoing Payload (JSON)"},
-    {"inspector_subtitle", "100% Transparent — Only aggregated counters. Never keystrokes or text."},
-    {"inspector_point_no_text", "Zero text or keystrokes collected"},
-    {"inspector_point_rotating_id", "Rotating anonymous UUID every 30 days"},
-    {"inspector_payload_heading", "JSON Payload Structure (POST /api/telemetry/ingest):"},
-    {"inspector_copy", "Copy JSON"},
-    {"inspector_copied", "Copied!"},
-    {"inspector_close", "Got it, Close"},
-    {"uptime_title", "Dashboard"},
-    {"uptime_subtitle", "Track your Tessavinor usage time"},
-    {"uptime_session", "This Session"},
-    {"uptime_total", "All-time Total"},
+    {"tray_tooltip_ax_lost", "⚠️ Accessibility permission lost — click to restore it"},  // [ours]
+    {"tray_tooltip_torn_down", "🛡 Stopped to keep the computer from freezing — click to restart"},  // [ours]
+    {"tray_tooltip_tap_dead", "⚡̶ Not receiving keys — recovering automatically"},  // [ours]
+    {"tray_tooltip_ax_unavailable", "⚠️ No keyboard access: %@"},  // [ours]
+    {"tray_tooltip_no_keys", "⚡̶ No keys from this desktop: %@"},  // [ours]
+    {"tray_tooltip_keys_partial", "⚠️ Another program holds the keys %@: typed during a language switch, they arrive at once in the layout before it"},  // [ours]
+    {"tray_tooltip_switcher_taken", "⚠️ Another program keeps %@ for itself: it does not switch the language here — choose another switcher key"},  // [ours]
+    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - for external keyboards"},  // [ours]
+    {"tray_restart_tap", "🛡 Restart Correction (stopped to keep the computer from freezing)"},  // [ours]
+    {"tray_resume", "▶️ Resume"},  // [ours]
+    {"tray_pause_hour", "⏸ Pause for 1 Hour"},  // [ours]
+    {"tray_pause_day", "⏸ Pause Until Tomorrow"},  // [ours]
+    {"tray_replay_onboarding", "Show the Getting Started Guide Again"},  // [ours]
+    {"tray_check_updates", "Check for Updates..."},  // [ours]
+    {"tray_haptic_enabled", "Enabled"},  // [ours]
+    {"tray_haptic_light", "Light"},  // [ours]
+    {"tray_haptic_medium", "Medium"},  // [ours]
+    {"tray_haptic_strong", "Strong"},  // [ours]
+    {"a11y_no_session_bus", "There is no D-Bus session bus, so the desktop's accessibility switch cannot be reached. Start Tessavinor from your desktop session (or run it under dbus-run-session)."},  // [ours]
+    {"a11y_no_bus", "The desktop's accessibility bus does not answer. Install at-spi2-core (sudo apt install at-spi2-core), then log out and back in."},  // [ours]
+    {"a11y_switch_refused", "The desktop would not turn accessibility on. Run: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},  // [ours]
+    {"inspector_title", "Inspect Actual Outgoing Payload (JSON)"},  // [ours]
+    {"inspector_subtitle", "100% Transparent — Only aggregated counters. Never keystrokes or text."},  // [ours]
+    {"inspector_point_no_text", "Zero text or keystrokes collected"},  // [ours]
+    {"inspector_point_rotating_id", "Rotating anonymous UUID every 30 days"},  // [ours]
+    {"inspector_payload_heading", "JSON Payload Structure (POST /api/telemetry/ingest):"},  // [ours]
+    {"inspector_copy", "Copy JSON"},  // [ours]
+    {"inspector_copied", "Copied!"},  // [ours]
+    {"inspector_close", "Got it, Close"},  // [ours]
+    {"uptime_title", "Dashboard"},  // [ours]
+    {"uptime_subtitle", "Track your Tessavinor usage time"},  // [ours]
+    {"uptime_session", "This Session"},  // [ours]
+    {"uptime_total", "All-time Total"},  // [ours]
 };
 // clang-format on
 

@@ -1,5 +1,9 @@
 // Japanese texts: the same key set as Chinese.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] Which keys this table holds (the l10n tests pin them); a key marked
+// [ours] on its line is this build's own.
+// [ours] The texts: the design names this language's keys, not its wording.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -12,7 +16,7 @@ constexpr TextPair k[] = {
     {"menu_smart_correction", "スマート自動修正"},
     {"menu_smart_correction_limited", "スマート自動修正（制限モード）"},
     {"menu_haptic", "触覚フィードバック"},
-    {"menu_haptic_unavailable", "このコンピュータでは使えません"},
+    {"menu_haptic_unavailable", "このコンピュータでは使えません"},  // [ours]
     {"menu_fatigue", "疲れ目・休憩の通知"},
     {"menu_dashboard", "ダッシュボードを開く..."},
     {"menu_quit", "Tessavinor を終了"},
@@ -50,8 +54,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. アクセシビリティの許可"},
     {"setup_accessibility_desc_ok", "許可されています。キーボードの監視が動作中です。"},
     {"setup_accessibility_desc_err", "キーボード入力を検知して修正するために必要です。"},
-    {"setup_keys_partial_desc", "許可されていますが、別のプログラムがキー %@ を使用しています。言語の切り替え中に入力すると、切り替え前の配列ですぐに届きます。その他のキーは保持され、切り替えられます。"},
-    {"setup_switcher_taken_desc", "許可されていますが、別のプログラムが %@ を使用しているため、押しても言語は切り替わりません。キーボード設定で別の切り替えキーを選んでください。"},
+    {"setup_keys_partial_desc", "許可されていますが、別のプログラムがキー %@ を使用しています。言語の切り替え中に入力すると、切り替え前の配列ですぐに届きます。その他のキーは保持され、切り替えられます。"},  // [ours]
+    {"setup_switcher_taken_desc", "許可されていますが、別のプログラムが %@ を使用しているため、押しても言語は切り替わりません。キーボード設定で別の切り替えキーを選んでください。"},  // [ours]
     {"setup_accessibility_btn", "アクセスを許可"},
     {"setup_dictionary", "2. 辞書"},
     {"setup_dictionary_desc_ok", "辞書を読み込みました。単語チェックの準備ができています。"},

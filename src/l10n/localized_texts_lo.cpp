@@ -1,6 +1,10 @@
 // Lao texts: the menu, onboarding essentials, permission card, icon guide
 // and the correction notices. Its sandbox examples are Lao-specific.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] Which keys this table holds (the l10n tests pin them); a key marked
+// [ours] on its line is this build's own.
+// [ours] The texts: the design names this language's keys, not its wording.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -13,7 +17,7 @@ constexpr TextPair k[] = {
     {"menu_smart_correction", "ແກ້ຄຳພິມຜິດອັດຕະໂນມັດ (Smart Auto-Correction)"},
     {"menu_smart_correction_limited", "ແກ້ຄຳພິມຜິດອັດຕະໂນມັດ (ໂໝດຈຳກັດ)"},
     {"menu_haptic", "ລະບົບສັ່ນຕອບສະໜອງ (Haptic Feedback)"},
-    {"menu_haptic_unavailable", "ໃຊ້ບໍ່ໄດ້ໃນຄອມພິວເຕີເຄື່ອງນີ້"},
+    {"menu_haptic_unavailable", "ໃຊ້ບໍ່ໄດ້ໃນຄອມພິວເຕີເຄື່ອງນີ້"},  // [ours]
     {"menu_fatigue", "ການແຈ້ງເຕືອນພັກສາຍຕາ (Fatigue Notification)"},
     {"menu_dashboard", "ເປີດແດຊບອດ..."},
     {"menu_quit", "ອອກຈາກ Tessavinor"},

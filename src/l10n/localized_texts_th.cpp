@@ -1,5 +1,11 @@
 // Thai texts: the same keys as English, in the same order.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] The keys, and each Thai text the design quotes word for word (the
+// menu, the HUD's notices, the setup and the onboarding, among others). A text
+// the design names only by its key, and a key marked [ours] on its line (this
+// build's Linux notices, the tray, the quick-paste panel, the statistics
+// invitation, the inspector, the uptime page), are ours.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -7,52 +13,52 @@ namespace {
 
 // clang-format off
 constexpr TextPair k[] = {
-    {"alert_two_layouts", "Tessavinor ต้องมีภาษาแป้นพิมพ์อย่างน้อยสองภาษาจึงจะสลับได้"},
-    {"alert_add_layout_gnome", "เพิ่มได้ที่ Settings › Keyboard › Input Sources (ปุ่ม +) แล้วเปิด Tessavinor ใหม่"},
-    {"alert_add_layout_kde", "เพิ่มได้ที่ System Settings › Keyboard › Layouts (Add Layout) แล้วเปิด Tessavinor ใหม่"},
-    {"alert_add_layout_xfce", "เพิ่มได้ที่ Settings › Keyboard › Layout (เอาเครื่องหมายออกจาก \"Use system defaults\" แล้วกด Add) แล้วเปิด Tessavinor ใหม่"},
-    {"alert_add_layout_cinnamon", "เพิ่มได้ที่ System Settings › Keyboard › Layouts (ปุ่ม +) แล้วเปิด Tessavinor ใหม่"},
-    {"alert_add_layout_mate", "เพิ่มได้ที่ Control Center › Keyboard › Layouts (Add) แล้วเปิด Tessavinor ใหม่"},
-    {"alert_add_layout_x11", "เพิ่มได้ในการตั้งค่าคีย์บอร์ดของเดสก์ท็อป หรือสั่ง setxkbmap -layout us,th ในเทอร์มินัล แล้วเปิด Tessavinor ใหม่"},
-    {"alert_no_tray", "Tessavinor วางไอคอนในถาดระบบไม่ได้"},
-    {"alert_no_tray_detail", "เดสก์ท็อปนี้ไม่มีถาดระบบ Tessavinor ยังทำงานต่อได้โดยไม่มีไอคอน"},
-    {"update_from_package", "อัปเดตของ Tessavinor มาพร้อมแพ็กเกจที่ติดตั้งไว้"},
-    {"update_checking_packs", "กำลังตรวจสอบชุดคำศัพท์…"},
-    {"update_packs_result", "ชุดคำศัพท์: "},
+    {"alert_two_layouts", "Tessavinor ต้องมีภาษาแป้นพิมพ์อย่างน้อยสองภาษาจึงจะสลับได้"},  // [ours]
+    {"alert_add_layout_gnome", "เพิ่มได้ที่ Settings › Keyboard › Input Sources (ปุ่ม +) แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_add_layout_kde", "เพิ่มได้ที่ System Settings › Keyboard › Layouts (Add Layout) แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_add_layout_xfce", "เพิ่มได้ที่ Settings › Keyboard › Layout (เอาเครื่องหมายออกจาก \"Use system defaults\" แล้วกด Add) แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_add_layout_cinnamon", "เพิ่มได้ที่ System Settings › Keyboard › Layouts (ปุ่ม +) แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_add_layout_mate", "เพิ่มได้ที่ Control Center › Keyboard › Layouts (Add) แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_add_layout_x11", "เพิ่มได้ในการตั้งค่าคีย์บอร์ดของเดสก์ท็อป หรือสั่ง setxkbmap -layout us,th ในเทอร์มินัล แล้วเปิด Tessavinor ใหม่"},  // [ours]
+    {"alert_no_tray", "Tessavinor วางไอคอนในถาดระบบไม่ได้"},  // [ours]
+    {"alert_no_tray_detail", "เดสก์ท็อปนี้ไม่มีถาดระบบ Tessavinor ยังทำงานต่อได้โดยไม่มีไอคอน"},  // [ours]
+    {"update_from_package", "อัปเดตของ Tessavinor มาพร้อมแพ็กเกจที่ติดตั้งไว้"},  // [ours]
+    {"update_checking_packs", "กำลังตรวจสอบชุดคำศัพท์…"},  // [ours]
+    {"update_packs_result", "ชุดคำศัพท์: "},  // [ours]
     {"status_active", "Tessavinor: ทำงานอยู่"},
     {"status_required", "Tessavinor: ต้องการสิทธิ์การเข้าถึง"},
-    {"quick_paste_copied", "คัดลอกแล้ว — กรุณาวางเอง"},
-    {"quick_paste_copied_detail", "กด Ctrl+V ในตำแหน่งที่ต้องการ ระบบวางให้อัตโนมัติไม่ได้"},
-    {"quick_paste_search_placeholder", "ค้นหา (ข้อความ, ชื่อไฟล์, ลิงก์, โค้ดสี, keyword สนิปเป็ต)..."},
-    {"quick_paste_search_accessibility", "ค้นหาประวัติคลิปบอร์ดและสนิปเป็ต"},
-    {"quick_paste_clear_search", "ล้างข้อความค้นหา"},
-    {"quick_paste_share_badge", "แสดงในการแชร์จอ"},
-    {"quick_paste_share_badge_tooltip", "ระบบนี้ซ่อนหน้าต่างจากการแชร์จอหรือการบันทึกจอไม่ได้ ปิดหน้าต่างนี้ก่อนแชร์จอ"},
-    {"quick_paste_escape_hint_accessibility", "กดปุ่ม Escape เพื่อปิดหน้าต่าง"},
-    {"quick_paste_no_match", "ไม่พบข้อมูลที่ตรงกัน"},
-    {"quick_paste_empty_category_prefix", "ยังไม่มีข้อมูลในหมวด"},
-    {"quick_paste_vault_badge", "ห้องนิรภัยเข้ารหัส · AES-256"},
-    {"quick_paste_key_hints", "[Space] พรีวิว · [Enter] วาง · [Ctrl+O] เปิด · [Ctrl+1-9] ด่วน"},
-    {"quick_paste_preview_title_prefix", "พรีวิว: "},
-    {"quick_paste_paste_this_entry", "วางรายการนี้ (Enter)"},
-    {"quick_paste_image_size_prefix", "ขนาดภาพ: "},
-    {"quick_paste_file_size_infix", "  ·  ขนาดไฟล์: "},
-    {"quick_paste_encrypted_suffix", " KB  ·  เข้ารหัส AES-256"},
-    {"quick_paste_total_size_prefix", "ขนาดรวม: "},
-    {"quick_paste_preview_tooltip", "ดูตัวอย่าง (Spacebar)"},
-    {"quick_paste_pin_tooltip", "ปักหมุด"},
-    {"quick_paste_unpin_tooltip", "ถอดหมุด"},
-    {"quick_paste_delete_tooltip", "ลบรายการนี้"},
-    {"quick_paste_convert_prefix", "แปลงเป็น: "},
-    {"quick_paste_paste_converted", " วางคำแปล"},
-    {"quick_paste_image_row_prefix", "🖼️ รูปภาพ ("},
-    {"quick_paste_and_more", " และอีก "},
-    {"quick_paste_files", " ไฟล์"},
-    {"quick_paste_item_number_prefix", "รายการลำดับที่ "},
+    {"quick_paste_copied", "คัดลอกแล้ว — กรุณาวางเอง"},  // [ours]
+    {"quick_paste_copied_detail", "กด Ctrl+V ในตำแหน่งที่ต้องการ ระบบวางให้อัตโนมัติไม่ได้"},  // [ours]
+    {"quick_paste_search_placeholder", "ค้นหา (ข้อความ, ชื่อไฟล์, ลิงก์, โค้ดสี, keyword สนิปเป็ต)..."},  // [ours]
+    {"quick_paste_search_accessibility", "ค้นหาประวัติคลิปบอร์ดและสนิปเป็ต"},  // [ours]
+    {"quick_paste_clear_search", "ล้างข้อความค้นหา"},  // [ours]
+    {"quick_paste_share_badge", "แสดงในการแชร์จอ"},  // [ours]
+    {"quick_paste_share_badge_tooltip", "ระบบนี้ซ่อนหน้าต่างจากการแชร์จอหรือการบันทึกจอไม่ได้ ปิดหน้าต่างนี้ก่อนแชร์จอ"},  // [ours]
+    {"quick_paste_escape_hint_accessibility", "กดปุ่ม Escape เพื่อปิดหน้าต่าง"},  // [ours]
+    {"quick_paste_no_match", "ไม่พบข้อมูลที่ตรงกัน"},  // [ours]
+    {"quick_paste_empty_category_prefix", "ยังไม่มีข้อมูลในหมวด"},  // [ours]
+    {"quick_paste_vault_badge", "ห้องนิรภัยเข้ารหัส · AES-256"},  // [ours]
+    {"quick_paste_key_hints", "[Space] พรีวิว · [Enter] วาง · [Ctrl+O] เปิด · [Ctrl+1-9] ด่วน"},  // [ours]
+    {"quick_paste_preview_title_prefix", "พรีวิว: "},  // [ours]
+    {"quick_paste_paste_this_entry", "วางรายการนี้ (Enter)"},  // [ours]
+    {"quick_paste_image_size_prefix", "ขนาดภาพ: "},  // [ours]
+    {"quick_paste_file_size_infix", "  ·  ขนาดไฟล์: "},  // [ours]
+    {"quick_paste_encrypted_suffix", " KB  ·  เข้ารหัส AES-256"},  // [ours]
+    {"quick_paste_total_size_prefix", "ขนาดรวม: "},  // [ours]
+    {"quick_paste_preview_tooltip", "ดูตัวอย่าง (Spacebar)"},  // [ours]
+    {"quick_paste_pin_tooltip", "ปักหมุด"},  // [ours]
+    {"quick_paste_unpin_tooltip", "ถอดหมุด"},  // [ours]
+    {"quick_paste_delete_tooltip", "ลบรายการนี้"},  // [ours]
+    {"quick_paste_convert_prefix", "แปลงเป็น: "},  // [ours]
+    {"quick_paste_paste_converted", " วางคำแปล"},  // [ours]
+    {"quick_paste_image_row_prefix", "🖼️ รูปภาพ ("},  // [ours]
+    {"quick_paste_and_more", " และอีก "},  // [ours]
+    {"quick_paste_files", " ไฟล์"},  // [ours]
+    {"quick_paste_item_number_prefix", "รายการลำดับที่ "},  // [ours]
     {"menu_smart_correction", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (Smart Auto-Correction)"},
     {"menu_smart_correction_limited", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (โหมดจำกัด)"},
     {"menu_haptic", "ระบบสั่นตอบรับ (Haptic Feedback)"},
-    {"menu_haptic_unavailable", "ใช้ไม่ได้บนคอมพิวเตอร์เครื่องนี้"},
+    {"menu_haptic_unavailable", "ใช้ไม่ได้บนคอมพิวเตอร์เครื่องนี้"},  // [ours]
     {"menu_fatigue", "การแจ้งเตือนพักสายตา (Fatigue Notification)"},
     {"menu_dashboard", "เปิดแดชบอร์ด..."},
     {"menu_quit", "ออกจาก Tessavinor"},
@@ -102,8 +108,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility_desc_ok_pro", "ได้รับสิทธิ์ Accessibility (AX API) แล้ว Event Tap ทำงานได้"},
     {"setup_accessibility_desc_err", "จำเป็นต้องได้รับสิทธิ์นี้เพื่อตรวจจับและแก้ไขการพิมพ์"},
     {"setup_accessibility_desc_err_pro", "ต้องให้สิทธิ์ Accessibility ก่อน CGEventTapCreate จึงจะทำงานได้"},
-    {"setup_keys_partial_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นยึดปุ่ม %@ ไว้ ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม ส่วนปุ่มอื่นทั้งหมดยังถูกพักไว้และสลับภาษาให้ตามปกติ"},
-    {"setup_switcher_taken_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นใช้ %@ อยู่ กดแล้วจึงไม่สลับภาษา เลือกปุ่มสลับภาษาอื่นในหน้าตั้งค่าคีย์บอร์ด"},
+    {"setup_keys_partial_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นยึดปุ่ม %@ ไว้ ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม ส่วนปุ่มอื่นทั้งหมดยังถูกพักไว้และสลับภาษาให้ตามปกติ"},  // [ours]
+    {"setup_switcher_taken_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นใช้ %@ อยู่ กดแล้วจึงไม่สลับภาษา เลือกปุ่มสลับภาษาอื่นในหน้าตั้งค่าคีย์บอร์ด"},  // [ours]
     {"setup_accessibility_btn", "ขอสิทธิ์เข้าถึง"},
     {"setup_accessibility_btn_reset", "รีเซ็ตสิทธิ์"},
     {"setup_accessibility_troubleshoot_link", "เปิดสวิตช์แล้วแต่ไม่ทำงาน? ซ่อมสิทธิ์"},
@@ -205,22 +211,22 @@ constexpr TextPair k[] = {
     {"about_feature_copy_cache_desc", "เก็บสิ่งที่คัดลอกล่าสุดแบบเข้ารหัสในเครื่อง วางพร้อมแปลง layout ให้ถูกภาษาจากหน้าต่างวางด่วน"},
     {"about_feature_pinned_snippets", "สนิปเป็ตที่ปักหมุด (Pinned Snippets)"},
     {"about_feature_pinned_snippets_desc", "เก็บข้อความที่ปักหมุดไว้ใกล้มือได้สูงสุด 3 รายการ คัดลอกได้ในคลิกเดียว"},
-    {"about_share_invite_title", "การส่งข้อมูลสถิติการใช้งานแบบไม่ระบุตัวตน"},
-    {"about_share_invite_subtitle", "การขอความยินยอมในการส่งข้อมูลสถิติการใช้งานโดยสรุป"},
-    {"about_share_invite_privacy", "การคุ้มครองความเป็นส่วนตัว: ไม่มีการบันทึก จัดเก็บ หรือส่งข้อความและปุ่มกดใดๆ"},
-    {"about_share_invite_aggregate", "ข้อมูลสรุปเชิงปริมาณ: ส่งเฉพาะตัวเลขสถิติสะสม เช่น คำที่แก้ไขและเวลาทำงาน"},
-    {"about_share_invite_control", "สิทธิในการควบคุม: สามารถเปิดหรือปิดการตั้งค่านี้ได้ตลอดเวลา"},
-    {"about_share_invite_accept", "ร่วมแชร์สถิติการใช้งาน"},
-    {"about_share_invite_decline", "ไม่แชร์สถิติ"},
-    {"about_share_thanks_detail", "สามารถเปลี่ยนแปลงได้ตลอดเวลาที่หน้าการตั้งค่า หรือเมนูเกี่ยวกับแอป"},
-    {"about_community_pending_headline", "✅ ขอบคุณที่ร่วมเดินทางไปด้วยกันครับ!"},
-    {"about_community_pending_body", "ระบบกำลังรวบรวมเวลาสะสมจากเพื่อนสมาชิก...\nตัวเลขสถิติจะปรากฏขึ้นเมื่อชุมชนของเราใหญ่พอครับ"},
-    {"about_community_live_confirmation", "✅ ข้อมูลของคุณถูกนับรวมแล้ว"},
-    {"about_community_opt_out_note", "คุณปิดการแชร์ข้อมูลสถิติแล้วครับ"},
-    {"about_community_share_again", "เปิดแชร์สถิติอีกครั้ง"},
-    {"about_community_stop_sharing", "ยกเลิกการแชร์"},
-    {"about_community_thanks_detail", "ปิดเมื่อไหร่ก็ได้ที่หน้านี้ หรือเมนูเกี่ยวกับแอป"},
-    {"about_credits_heading", "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)"},
+    {"about_share_invite_title", "การส่งข้อมูลสถิติการใช้งานแบบไม่ระบุตัวตน"},  // [ours]
+    {"about_share_invite_subtitle", "การขอความยินยอมในการส่งข้อมูลสถิติการใช้งานโดยสรุป"},  // [ours]
+    {"about_share_invite_privacy", "การคุ้มครองความเป็นส่วนตัว: ไม่มีการบันทึก จัดเก็บ หรือส่งข้อความและปุ่มกดใดๆ"},  // [ours]
+    {"about_share_invite_aggregate", "ข้อมูลสรุปเชิงปริมาณ: ส่งเฉพาะตัวเลขสถิติสะสม เช่น คำที่แก้ไขและเวลาทำงาน"},  // [ours]
+    {"about_share_invite_control", "สิทธิในการควบคุม: สามารถเปิดหรือปิดการตั้งค่านี้ได้ตลอดเวลา"},  // [ours]
+    {"about_share_invite_accept", "ร่วมแชร์สถิติการใช้งาน"},  // [ours]
+    {"about_share_invite_decline", "ไม่แชร์สถิติ"},  // [ours]
+    {"about_share_thanks_detail", "สามารถเปลี่ยนแปลงได้ตลอดเวลาที่หน้าการตั้งค่า หรือเมนูเกี่ยวกับแอป"},  // [ours]
+    {"about_community_pending_headline", "✅ ขอบคุณที่ร่วมเดินทางไปด้วยกันครับ!"},  // [ours]
+    {"about_community_pending_body", "ระบบกำลังรวบรวมเวลาสะสมจากเพื่อนสมาชิก...\nตัวเลขสถิติจะปรากฏขึ้นเมื่อชุมชนของเราใหญ่พอครับ"},  // [ours]
+    {"about_community_live_confirmation", "✅ ข้อมูลของคุณถูกนับรวมแล้ว"},  // [ours]
+    {"about_community_opt_out_note", "คุณปิดการแชร์ข้อมูลสถิติแล้วครับ"},  // [ours]
+    {"about_community_share_again", "เปิดแชร์สถิติอีกครั้ง"},  // [ours]
+    {"about_community_stop_sharing", "ยกเลิกการแชร์"},  // [ours]
+    {"about_community_thanks_detail", "ปิดเมื่อไหร่ก็ได้ที่หน้านี้ หรือเมนูเกี่ยวกับแอป"},  // [ours]
+    {"about_credits_heading", "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)"},  // [ours]
     {"onboarding_level_welcome", "ยินดีต้อนรับสู่ Tessavinor"},
     {"onboarding_level_subtitle", "กรุณาเลือกระดับภาษาที่ต้องการให้แอปใช้:"},
     {"onboarding_level_layman_title", "ผู้ใช้ทั่วไป (เข้าใจง่าย)"},
@@ -355,13 +361,13 @@ constexpr TextPair k[] = {
     {"hud_per_doc_sub_pro", "ค่า per-document input source (AppleGlobalInputSourcePerDocument) ย้อนการสลับภาษากลับ"},
     {"hud_per_doc_action", "เปิดการตั้งค่า"},
     {"hud_per_doc_action_pro", "เปิด Keyboard > Input Sources"},
-    {"hud_f19_store_failed_title", "บันทึกปุ่มลัดสลับภาษาไม่ได้"},
-    {"hud_f19_store_failed_sub", "เขียนไฟล์ %@ ไม่ได้: การสลับภาษาแต่ละครั้งจะเลือกภาษาโดยตรง ช้าลงราว 0.2 วินาที"},
+    {"hud_f19_store_failed_title", "บันทึกปุ่มลัดสลับภาษาไม่ได้"},  // [ours]
+    {"hud_f19_store_failed_sub", "เขียนไฟล์ %@ ไม่ได้: การสลับภาษาแต่ละครั้งจะเลือกภาษาโดยตรง ช้าลงราว 0.2 วินาที"},  // [ours]
     {"hud_tap_recovered", "พร้อมดูแลแล้ว"},
     {"hud_tap_outage", "หยุดไป %d วินาที"},
     {"hud_tap_auto_recovered", "กู้คืนอัตโนมัติ · ครั้งถัดไปในรอบนี้จะให้กดเอง"},
     {"hud_tap_stale_recovered", "ตรวจพบสถานะค้างชั่วคราวและกู้คืนให้อัตโนมัติ"},
-    {"hud_vocab_not_saved", "บันทึกคำ «%@» ลงคลังคำศัพท์ไม่สำเร็จ"},
+    {"hud_vocab_not_saved", "บันทึกคำ «%@» ลงคลังคำศัพท์ไม่สำเร็จ"},  // [ours]
     {"confidence_high", "มั่นใจสูง"},
     {"confidence_medium", "มั่นใจกลาง"},
     {"confidence_low", "มั่นใจต่ำ"},
@@ -371,39 +377,39 @@ constexpr TextPair k[] = {
     {"habit_cancel", "Ctrl+Shift+Z ยกเลิก"},
     {"fatfinger_badge", "ปุ่มใกล้เคียง"},
     {"fatfinger_sub", "แก้จาก «%@» (%@)"},
-    {"tray_tooltip_ax_lost", "⚠️ สิทธิ์ Accessibility หลุด — คลิกเพื่อเปิดคืน"},
-    {"tray_tooltip_torn_down", "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่"},
-    {"tray_tooltip_tap_dead", "⚡̶ ไม่ได้รับคีย์ — กำลังกู้คืนอัตโนมัติ"},
-    {"tray_tooltip_ax_unavailable", "⚠️ ยังใช้คีย์บอร์ดไม่ได้: %@"},
-    {"tray_tooltip_no_keys", "⚡̶ เดสก์ท็อปนี้ไม่ส่งคีย์ให้: %@"},
-    {"tray_tooltip_keys_partial", "⚠️ โปรแกรมอื่นยึดปุ่ม %@ ไว้: ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม"},
-    {"tray_tooltip_switcher_taken", "⚠️ โปรแกรมอื่นใช้ %@ อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน"},
-    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - สำหรับคีย์บอร์ดภายนอก"},
-    {"tray_restart_tap", "🛡 เริ่มระบบแก้คำใหม่ (หยุดไว้เพื่อกันเครื่องค้าง)"},
-    {"tray_resume", "▶️ กลับมาทำงานต่อ (Resume)"},
-    {"tray_pause_hour", "⏸ ระงับชั่วคราว 1 ชั่วโมง"},
-    {"tray_pause_day", "⏸ ระงับจนพรุ่งนี้"},
-    {"tray_replay_onboarding", "ดูคำแนะนำเริ่มต้นอีกครั้ง"},
-    {"tray_check_updates", "ตรวจสอบการอัปเดต..."},
-    {"tray_haptic_enabled", "เปิดใช้งาน (Enabled)"},
-    {"tray_haptic_light", "เบา (Light)"},
-    {"tray_haptic_medium", "ปานกลาง (Medium)"},
-    {"tray_haptic_strong", "แรง (Strong)"},
-    {"a11y_no_session_bus", "ไม่พบ D-Bus session bus จึงเปิดสวิตช์การเข้าถึง (accessibility) ของเดสก์ท็อปไม่ได้ ให้เปิด Tessavinor จากเซสชันเดสก์ท็อป (หรือรันผ่าน dbus-run-session)"},
-    {"a11y_no_bus", "บัสการเข้าถึง (accessibility bus) ของเดสก์ท็อปไม่ตอบ ให้ติดตั้ง at-spi2-core (sudo apt install at-spi2-core) แล้วออกจากระบบและเข้าใหม่"},
-    {"a11y_switch_refused", "เดสก์ท็อปไม่ยอมเปิดการเข้าถึง (accessibility) ให้รัน: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},
-    {"inspector_title", "ตรวจสอบข้อมูลที่จะส่งจริง (JSON Payload)"},
-    {"inspector_subtitle", "โปร่งใส 100% — ส่งเฉพาะตัวเลขผลรวมสะสม ไม่มีข้อความหรือปุ่มกดใดๆ"},
-    {"inspector_point_no_text", "ไม่มีการบันทึกข้อความหรือปุ่มที่พิมพ์เด็ดขาด"},
-    {"inspector_point_rotating_id", "รหัสนิรนาม (anon_id) หมุนใหม่ทุก 30 วัน ไม่ตามรอยบุคคล"},
-    {"inspector_payload_heading", "โครงสร้าง JSON ที่ส่งออก (POST /api/telemetry/ingest):"},
-    {"inspector_copy", "คัดลอก JSON"},
-    {"inspector_copied", "คัดลอกแล้ว!"},
-    {"inspector_close", "เข้าใจแล้ว ปิดหน้าต่าง"},
-    {"uptime_title", "กระดานแดชบอร์ด"},
-    {"uptime_subtitle", "ติดตามเวลาการใช้งาน Tessavinor"},
-    {"uptime_session", "เซสชันนี้"},
-    {"uptime_total", "ยอดสะสมทุกเซสชัน"},
+    {"tray_tooltip_ax_lost", "⚠️ สิทธิ์ Accessibility หลุด — คลิกเพื่อเปิดคืน"},  // [ours]
+    {"tray_tooltip_torn_down", "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่"},  // [ours]
+    {"tray_tooltip_tap_dead", "⚡̶ ไม่ได้รับคีย์ — กำลังกู้คืนอัตโนมัติ"},  // [ours]
+    {"tray_tooltip_ax_unavailable", "⚠️ ยังใช้คีย์บอร์ดไม่ได้: %@"},  // [ours]
+    {"tray_tooltip_no_keys", "⚡̶ เดสก์ท็อปนี้ไม่ส่งคีย์ให้: %@"},  // [ours]
+    {"tray_tooltip_keys_partial", "⚠️ โปรแกรมอื่นยึดปุ่ม %@ ไว้: ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม"},  // [ours]
+    {"tray_tooltip_switcher_taken", "⚠️ โปรแกรมอื่นใช้ %@ อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน"},  // [ours]
+    {"tray_tooltip_version", "Tessavinor v%@ (Remapper) - สำหรับคีย์บอร์ดภายนอก"},  // [ours]
+    {"tray_restart_tap", "🛡 เริ่มระบบแก้คำใหม่ (หยุดไว้เพื่อกันเครื่องค้าง)"},  // [ours]
+    {"tray_resume", "▶️ กลับมาทำงานต่อ (Resume)"},  // [ours]
+    {"tray_pause_hour", "⏸ ระงับชั่วคราว 1 ชั่วโมง"},  // [ours]
+    {"tray_pause_day", "⏸ ระงับจนพรุ่งนี้"},  // [ours]
+    {"tray_replay_onboarding", "ดูคำแนะนำเริ่มต้นอีกครั้ง"},  // [ours]
+    {"tray_check_updates", "ตรวจสอบการอัปเดต..."},  // [ours]
+    {"tray_haptic_enabled", "เปิดใช้งาน (Enabled)"},  // [ours]
+    {"tray_haptic_light", "เบา (Light)"},  // [ours]
+    {"tray_haptic_medium", "ปานกลาง (Medium)"},  // [ours]
+    {"tray_haptic_strong", "แรง (Strong)"},  // [ours]
+    {"a11y_no_session_bus", "ไม่พบ D-Bus session bus จึงเปิดสวิตช์การเข้าถึง (accessibility) ของเดสก์ท็อปไม่ได้ ให้เปิด Tessavinor จากเซสชันเดสก์ท็อป (หรือรันผ่าน dbus-run-session)"},  // [ours]
+    {"a11y_no_bus", "บัสการเข้าถึง (accessibility bus) ของเดสก์ท็อปไม่ตอบ ให้ติดตั้ง at-spi2-core (sudo apt install at-spi2-core) แล้วออกจากระบบและเข้าใหม่"},  // [ours]
+    {"a11y_switch_refused", "เดสก์ท็อปไม่ยอมเปิดการเข้าถึง (accessibility) ให้รัน: gsettings set org.gnome.desktop.interface toolkit-accessibility true"},  // [ours]
+    {"inspector_title", "ตรวจสอบข้อมูลที่จะส่งจริง (JSON Payload)"},  // [ours]
+    {"inspector_subtitle", "โปร่งใส 100% — ส่งเฉพาะตัวเลขผลรวมสะสม ไม่มีข้อความหรือปุ่มกดใดๆ"},  // [ours]
+    {"inspector_point_no_text", "ไม่มีการบันทึกข้อความหรือปุ่มที่พิมพ์เด็ดขาด"},  // [ours]
+    {"inspector_point_rotating_id", "รหัสนิรนาม (anon_id) หมุนใหม่ทุก 30 วัน ไม่ตามรอยบุคคล"},  // [ours]
+    {"inspector_payload_heading", "โครงสร้าง JSON ที่ส่งออก (POST /api/telemetry/ingest):"},  // [ours]
+    {"inspector_copy", "คัดลอก JSON"},  // [ours]
+    {"inspector_copied", "คัดลอกแล้ว!"},  // [ours]
+    {"inspector_close", "เข้าใจแล้ว ปิดหน้าต่าง"},  // [ours]
+    {"uptime_title", "กระดานแดชบอร์ด"},  // [ours]
+    {"uptime_subtitle", "ติดตามเวลาการใช้งาน Tessavinor"},  // [ours]
+    {"uptime_session", "เซสชันนี้"},  // [ours]
+    {"uptime_total", "ยอดสะสมทุกเซสชัน"},  // [ours]
 };
 // clang-format on
 

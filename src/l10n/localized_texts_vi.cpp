@@ -1,5 +1,9 @@
 // Vietnamese texts: the Chinese key set plus the menu-bar icon guide.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] Which keys this table holds (the l10n tests pin them); a key marked
+// [ours] on its line is this build's own.
+// [ours] The texts: the design names this language's keys, not its wording.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -12,7 +16,7 @@ constexpr TextPair k[] = {
     {"menu_smart_correction", "Tự động sửa lỗi thông minh"},
     {"menu_smart_correction_limited", "Tự động sửa lỗi thông minh (Chế độ giới hạn)"},
     {"menu_haptic", "Phản hồi rung (Haptic Feedback)"},
-    {"menu_haptic_unavailable", "Không dùng được trên máy tính này"},
+    {"menu_haptic_unavailable", "Không dùng được trên máy tính này"},  // [ours]
     {"menu_fatigue", "Nhắc nghỉ ngơi khi mỏi mắt"},
     {"menu_dashboard", "Mở bảng điều khiển..."},
     {"menu_quit", "Thoát Tessavinor"},
@@ -50,8 +54,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. Quyền Trợ năng (Accessibility)"},
     {"setup_accessibility_desc_ok", "Đã cấp quyền. Bộ theo dõi bàn phím đang hoạt động."},
     {"setup_accessibility_desc_err", "Cần quyền này để theo dõi và sửa thao tác gõ phím."},
-    {"setup_keys_partial_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ các phím %@. Gõ trong lúc chuyển ngôn ngữ, chúng đến ngay theo bố cục trước đó; mọi phím khác vẫn được giữ lại và chuyển đổi."},
-    {"setup_switcher_taken_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ %@ cho riêng nó, nên phím này không chuyển ngôn ngữ. Hãy chọn phím chuyển khác trong cài đặt bàn phím."},
+    {"setup_keys_partial_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ các phím %@. Gõ trong lúc chuyển ngôn ngữ, chúng đến ngay theo bố cục trước đó; mọi phím khác vẫn được giữ lại và chuyển đổi."},  // [ours]
+    {"setup_switcher_taken_desc", "Đã cấp quyền, nhưng một chương trình khác đang giữ %@ cho riêng nó, nên phím này không chuyển ngôn ngữ. Hãy chọn phím chuyển khác trong cài đặt bàn phím."},  // [ours]
     {"setup_accessibility_btn", "Cấp quyền"},
     {"setup_dictionary", "2. Từ điển"},
     {"setup_dictionary_desc_ok", "Đã tải từ điển. Sẵn sàng kiểm tra từ."},

@@ -1,6 +1,10 @@
 // Simplified Chinese texts: the menu, status, tab, settings, setup, sync,
 // dashboard and developer screens and the correction notices.
 // Keys absent here fall back to English, then Thai, at lookup time.
+//
+// [design] Which keys this table holds (the l10n tests pin them); a key marked
+// [ours] on its line is this build's own.
+// [ours] The texts: the design names this language's keys, not its wording.
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -13,7 +17,7 @@ constexpr TextPair k[] = {
     {"menu_smart_correction", "智能自动纠错"},
     {"menu_smart_correction_limited", "智能自动纠错（受限模式）"},
     {"menu_haptic", "触觉反馈"},
-    {"menu_haptic_unavailable", "此电脑上不可用"},
+    {"menu_haptic_unavailable", "此电脑上不可用"},  // [ours]
     {"menu_fatigue", "疲劳提醒"},
     {"menu_dashboard", "打开仪表板..."},
     {"menu_quit", "退出 Tessavinor"},
@@ -51,8 +55,8 @@ constexpr TextPair k[] = {
     {"setup_accessibility", "1. 辅助功能权限"},
     {"setup_accessibility_desc_ok", "已授权，键盘监听正在运行。"},
     {"setup_accessibility_desc_err", "需要此权限才能监测并纠正键盘输入。"},
-    {"setup_keys_partial_desc", "已授权，但另一个程序占用了按键 %@。在切换语言时输入这些键，会立即以切换前的布局送达；其他按键仍会被暂存并切换。"},
-    {"setup_switcher_taken_desc", "已授权，但另一个程序占用了 %@，按下它不会切换语言。请在键盘设置中选择其他切换键。"},
+    {"setup_keys_partial_desc", "已授权，但另一个程序占用了按键 %@。在切换语言时输入这些键，会立即以切换前的布局送达；其他按键仍会被暂存并切换。"},  // [ours]
+    {"setup_switcher_taken_desc", "已授权，但另一个程序占用了 %@，按下它不会切换语言。请在键盘设置中选择其他切换键。"},  // [ours]
     {"setup_accessibility_btn", "授予权限"},
     {"setup_dictionary", "2. 词典"},
     {"setup_dictionary_desc_ok", "词典已加载，可以检查单词了。"},

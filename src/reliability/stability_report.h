@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "reliability/stability_day.h"
+#include "reliability/stability_report_texts.h"
 
 namespace tessa {
 
@@ -70,11 +71,11 @@ class StabilityReport {
   static constexpr double kUploadTimeoutSeconds = 15.0;
   static constexpr const char* kOtherApplication = "other";
   // Texts of the upload's failures.
-  static constexpr const char* kEncodingFailedText = "ไม่สามารถแปลงข้อมูลรายงานเป็น JSON ได้";
-  static constexpr const char* kNoValidAnswerText = "เซิร์ฟเวอร์ไม่ตอบสนองหรือไม่ถูกต้อง";
-  static constexpr const char* kDailyLimitText = "ส่งรายงานเกินจำนวนที่กำหนดสำหรับวันนี้ (สูงสุด 10 รายงาน/วัน)";
-  static constexpr const char* kTooLargeText = "ขนาดข้อมูลรายงานเกิน 256 KB";
-  static constexpr const char* kStatusTextPrefix = "เซิร์ฟเวอร์ตอบกลับรหัส ";
+  static constexpr const char* kEncodingFailedText = stability_report_texts::kEncodingFailed;
+  static constexpr const char* kNoValidAnswerText = stability_report_texts::kNoValidAnswer;
+  static constexpr const char* kDailyLimitText = stability_report_texts::kDailyLimit;
+  static constexpr const char* kTooLargeText = stability_report_texts::kTooLarge;
+  static constexpr const char* kStatusTextPrefix = stability_report_texts::kStatusPrefix;
 
   int v = kVersion;
   nlohmann::json app = nlohmann::json::object();
