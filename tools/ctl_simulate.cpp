@@ -35,6 +35,7 @@
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/hunspell_spell_checker.h"
 #include "platform/sim/sim_desktop.h"
+#include "reliability/telemetry_manager.h"
 #include "scenario.h"
 #include "x11_scenario.h"
 
@@ -213,6 +214,7 @@ json runScenario(const Scenario& sc) {
   NotificationCenter notifications;
 
   auto env = EngineEnvironment::onManualClock(desktop.platform(), runner, defaults, notifications);
+  env.telemetry = &TelemetryManager::shared();
 
   // The application's own start-up, with a window system that only records.
   HeadlessShell shell;

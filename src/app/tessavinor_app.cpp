@@ -38,6 +38,7 @@
 #include "platform/x11/x11_screen_state.h"
 #endif
 #include "reliability/launch_environment_guard.h"
+#include "reliability/telemetry_manager.h"
 #include "ui/qt_pasteboard.h"
 
 namespace tessa {
@@ -153,6 +154,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   env.runtime.background = p.background;
   env.defaults = p.defaults.get();
   env.notifications = &p.notifications;
+  env.telemetry = &TelemetryManager::shared();
 
   AppDelegateEnvironment app;
   app.platform = platform;

@@ -30,9 +30,7 @@ HudEnvironment hudEnvironmentFor(KeyboardEngine& engine) {
 }
 
 
-UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) {
-  return engine.hudPanel ? engine.hudPanel : UnifiedMenuPanel::shared();
-}
+UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) { return engine.hudPanel; }
 
 void attachHudPanel(KeyboardEngine& engine, UnifiedMenuPanel* panel) {
   engine.hudPanel = panel;

@@ -41,6 +41,7 @@ class TypingFlowController;
 class TypingFlowHost;
 class UnifiedMenuPanel;
 class TapDeadManSwitch;
+class TelemetryManager;
 class LanguageSwitcher;
 class TypoHabitStore;
 class TypoHabitTracker;
@@ -55,6 +56,9 @@ struct EngineEnvironment {
   Runtime runtime;
   UserDefaults* defaults = nullptr;
   NotificationCenter* notifications = nullptr;
+  // Sends the anonymous usage statistics when the user agreed and they are
+  // due; the usage timer asks it every tenth second. None: nothing is sent.
+  TelemetryManager* telemetry = nullptr;
 
   // Everything on one manual clock: the main queue is `runner`, and the
   // serial queues are sequences of it, so a run is deterministic (tests, the

@@ -115,7 +115,7 @@ void KeyboardEngine::usageTimerTick() {
   if (static_cast<int64_t>(totalUsageTime.get()) % 10 == 0) {
     defaults().setDouble("totalUsageTime", totalUsageTime.get());
     updateDailyStreak();
-    TelemetryManager::shared().sendIfDue(telemetryEnvironment(*this));
+    if (env_.telemetry) env_.telemetry->sendIfDue(telemetryEnvironment(*this));
   }
   if (isShareUsageTimeEnabled.get() || !hasSeenShareInvitation.get() || showMilestoneNudge.get()) return;
   int64_t remind = remindLaterCorrectionsThreshold.get();

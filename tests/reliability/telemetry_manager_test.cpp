@@ -28,6 +28,7 @@ class TelemetryTest : public ::testing::Test, public test::ReliabilityFixture {
  protected:
   void SetUp() override {
     f.clock.setWallTime(1'798'000'000.0);  // 2026-12-23 UTC
+    f.telemetry = &TelemetryManager::shared();  // as the application hands it to the engine
     start();
     engine->isShareUsageTimeEnabled.set(true);
     answerWith(answer(200));

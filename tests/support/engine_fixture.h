@@ -53,6 +53,7 @@ class EngineFixture {
     withLog.systemLog = &systemLog;
     auto env = EngineEnvironment::onManualClock(withLog, runner, *defaults, notifications);
     env.runtime.diagnosticsDisk = disk;  // the tests' handle on the disk queue
+    env.telemetry = telemetry;
     return env;
   }
   std::shared_ptr<KeyboardEngine> start() {
@@ -69,6 +70,7 @@ class EngineFixture {
   NotificationCenter notifications;
   RecordingSystemLog systemLog;
   Platform platform;
+  TelemetryManager* telemetry = nullptr;  // the usage timer's sender; none sends nothing
   std::shared_ptr<KeyboardEngine> engine;
 };
 

@@ -17,6 +17,7 @@
 #include "platform/linux/linux_desktop.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
+#include "reliability/telemetry_manager.h"
 #include "x11_session/x11_session.h"
 
 namespace tessa::xsession {
@@ -133,6 +134,7 @@ std::unique_ptr<X11Application> X11Application::launch(const XSession& session, 
   env.runtime.background = a->background_;
   env.defaults = a->defaults_.get();
   env.notifications = a->notifications_.get();
+  env.telemetry = &TelemetryManager::shared();
 
   AppDelegateEnvironment app;
   app.platform = env.platform;
