@@ -17,22 +17,9 @@ using test::KeyRoadFixture;
 
 // The simulated event system plus a global key-down monitor a test can fire,
 // as the window system would for keys typed into other applications.
-class MonitoredEvents final : public EventSystem {
+class MonitoredEvents final : public test::ForwardingEvents {
  public:
-  explicit MonitoredEvents(EventSystem& inner) : inner_(inner) {}
-  TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
-    return inner_.createTap(l, h, o, m, std::move(cb));
-  }
-  void enableTap(TapId t, bool e) override { inner_.enableTap(t, e); }
-  bool isTapEnabled(TapId t) const override { return inner_.isTapEnabled(t); }
-  void addTapToRunLoop(TapId t) override { inner_.addTapToRunLoop(t); }
-  void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
-  void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
-  bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
-  void post(TapLocation l, const Event& e) override { inner_.post(l, e); }
-  bool canPostEvents() const override { return inner_.canPostEvents(); }
-  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
-  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+  using ForwardingEvents::ForwardingEvents;
   Subscription addGlobalKeyDownMonitor(std::function<void(const Event&)> handler) override {
     auto holder = std::make_shared<std::function<void(const Event&)>>(std::move(handler));
     monitors_.push_back(holder);
@@ -56,7 +43,6 @@ class MonitoredEvents final : public EventSystem {
   int installed = 0;
 
  private:
-  EventSystem& inner_;
   std::vector<std::weak_ptr<std::function<void(const Event&)>>> monitors_;
 };
 
@@ -164,29 +150,14 @@ TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
 
 // A window system that stamps posted events with its own time, as an X
 // server does, instead of handing back the poster's time stamp.
-class RestampingEvents final : public EventSystem {
+class RestampingEvents final : public test::ForwardingEvents {
  public:
-  explicit RestampingEvents(EventSystem& inner) : inner_(inner) {}
-  TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
-    return inner_.createTap(l, h, o, m, std::move(cb));
-  }
-  void enableTap(TapId t, bool e) override { inner_.enableTap(t, e); }
-  bool isTapEnabled(TapId t) const override { return inner_.isTapEnabled(t); }
-  void addTapToRunLoop(TapId t) override { inner_.addTapToRunLoop(t); }
-  void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
-  void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
-  bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
+  using ForwardingEvents::ForwardingEvents;
   void post(TapLocation l, const Event& e) override {
     Event restamped = e;
     restamped.timestamp = e.timestamp + 0.0004;
     inner_.post(l, restamped);
   }
-  bool canPostEvents() const override { return inner_.canPostEvents(); }
-  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
-  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
-
- private:
-  EventSystem& inner_;
 };
 
 TEST(TypingSimulation, ReplayedKeysAreKnownWhenTheSystemRestampsThemAndAKeyTypedMeanwhileStillCounts) {

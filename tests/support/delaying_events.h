@@ -5,13 +5,11 @@
 
 namespace tessa::test {
 
-// A window system that keeps posted key events back until the test lets
-// them go, as an X server queues them behind a press the grab holds: a key
-// the user presses meanwhile reaches the tap ahead of them. The next-source
-// hot key goes at once.
-class DelayingEvents final : public EventSystem {
+// An event system that hands every call on to another; a test overrides
+// what it changes.
+class ForwardingEvents : public EventSystem {
  public:
-  explicit DelayingEvents(EventSystem& inner) : inner_(inner) {}
+  explicit ForwardingEvents(EventSystem& inner) : inner_(inner) {}
   TapId createTap(TapLocation l, bool h, TapOptions o, uint64_t m, TapCallback cb) override {
     return inner_.createTap(l, h, o, m, std::move(cb));
   }
@@ -21,15 +19,28 @@ class DelayingEvents final : public EventSystem {
   void removeTapFromRunLoop(TapId t) override { inner_.removeTapFromRunLoop(t); }
   void invalidateTap(TapId t) override { inner_.invalidateTap(t); }
   bool isTapValid(TapId t) const override { return inner_.isTapValid(t); }
+  void post(TapLocation l, const Event& e) override { inner_.post(l, e); }
+  bool canPostEvents() const override { return inner_.canPostEvents(); }
+  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
+  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+
+ protected:
+  EventSystem& inner_;
+};
+
+// A window system that keeps posted key events back until the test lets
+// them go, as an X server queues them behind a press the grab holds: a key
+// the user presses meanwhile reaches the tap ahead of them. The next-source
+// hot key goes at once.
+class DelayingEvents final : public ForwardingEvents {
+ public:
+  using ForwardingEvents::ForwardingEvents;
   void post(TapLocation l, const Event& e) override {
     if (!holding || e.keyCode == keycode::f19)
       inner_.post(l, e);
     else
       held_.push_back(e);
   }
-  bool canPostEvents() const override { return inner_.canPostEvents(); }
-  uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
-  std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
   size_t heldCount() const { return held_.size(); }
   void letGo() {
     holding = false;
@@ -39,7 +50,6 @@ class DelayingEvents final : public EventSystem {
   bool holding = true;
 
  private:
-  EventSystem& inner_;
   std::vector<Event> held_;
 };
 
