@@ -53,6 +53,17 @@ std::u32string codePoints(std::u16string_view s) {
   return out;
 }
 
+std::vector<std::u16string> codePointStrings(std::u16string_view s) {
+  std::vector<std::u16string> out;
+  for (size_t i = 0; i < s.size();) {
+    const size_t start = i;
+    UChar32 c;
+    U16_NEXT(s.data(), i, s.size(), c);
+    out.emplace_back(s.substr(start, i - start));
+  }
+  return out;
+}
+
 std::u16string dropLastCodePoints(std::u16string_view s, size_t n) {
   size_t end = s.size();
   while (n > 0 && end > 0) {

@@ -15,6 +15,8 @@ std::string toUtf8(std::u16string_view utf16);
 std::vector<std::u16string> graphemeClusters(std::u16string_view s);
 size_t codePointCount(std::u16string_view s);
 std::u32string codePoints(std::u16string_view s);
+// Each code point of `s` as a string of its own.
+std::vector<std::u16string> codePointStrings(std::u16string_view s);
 // The last `n` code points of `s` removed.
 std::u16string dropLastCodePoints(std::u16string_view s, size_t n);
 // The last `n` grapheme clusters of `s` removed.

@@ -1,8 +1,9 @@
 // Converting the word at the caret to another keyboard layout, and undoing
 // and redoing that, by editing the focused application's text with synthetic
 // keystrokes. Every edit reads the field first, verifies it again right
-// before deleting, verifies the deletion, and verifies the typed result; a
-// field that no longer holds what was read is left alone and the user is told.
+// before deleting, verifies the deletion before typing anything, and
+// verifies the typed result; a field that no longer holds what was read is
+// left alone and the user is told.
 #include <fmt/format.h>
 
 #include "dictionaries/typo_habit_store.h"
@@ -60,11 +61,13 @@ Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
   return e;
 }
 
-void postKey(KeyboardEngine& engine, uint16_t keyCode, const std::string& text = {}) {
+void postKey(KeyboardEngine& engine, uint16_t keyCode, const std::string& text = {}, uint64_t modifiers = 0) {
   auto* events = engine.platform().events;
   if (!events) return;
-  events->post(TapLocation::hid, keyEvent(EventType::keyDown, keyCode, text));
-  events->post(TapLocation::hid, keyEvent(EventType::keyUp, keyCode, text));
+  Event down = keyEvent(EventType::keyDown, keyCode, text), up = keyEvent(EventType::keyUp, keyCode, text);
+  down.flags = up.flags = modifiers;
+  events->post(TapLocation::hid, down);
+  events->post(TapLocation::hid, up);
 }
 
 std::string bundleIDOfFrontmost(KeyboardEngine& e) {
@@ -247,12 +250,20 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     }
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
     for (const auto& cluster : graphemeClusters(plan_.replacement)) {
-      std::string text = toUtf8(cluster);
-      uint16_t code = 0;
-      auto cps = codePoints(cluster);
-      if (cps.size() == 1)
-        if (auto it = keys.find(cps[0]); it != keys.end()) code = it->second.keyCode;
-      postKey(e, code, text);
+      // Each character by its own key where the layout has one, as a typist
+      // types it (a vowel mark after its consonant): the window system then
+      // needs no key lent for it. A cluster with a character the layout
+      // lacks goes as its text.
+      std::vector<KeyChord> chords;
+      for (char32_t cp : codePoints(cluster))
+        if (auto it = keys.find(cp); it != keys.end()) chords.push_back(it->second);
+      const auto characters = codePointStrings(cluster);
+      if (chords.size() != characters.size()) {
+        postKey(e, 0, toUtf8(cluster));
+        continue;
+      }
+      for (size_t i = 0; i < chords.size(); ++i)
+        postKey(e, chords[i].keyCode, toUtf8(characters[i]), chords[i].flags);
     }
     auto self = shared_from_this();
     waitFor(e, {plan_.before + plan_.replacement}, plan_.before,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "base/files.h"
 #include "correction/flow_fixture.h"
@@ -130,6 +131,25 @@ TEST_F(ConversionTest, TheLayoutChangesBeforeTheConvertedWordIsTyped) {
   ASSERT_NE(switchKey, posted.end());
   ASSERT_NE(firstTyped, posted.end());
   EXPECT_LT(switchKey - posted.begin(), firstTyped - posted.begin());
+}
+
+// Each character by the key and Shift state that types it, a vowel mark
+// after its consonant: no character goes as bare text, for which a window
+// system that types by key codes would have to lend a key.
+TEST_F(ConversionTest, EachCharacterOfTheConvertedWordIsTypedByItsOwnKey) {
+  startWith("x Cl;y", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "x " + thai("Cl;y"));
+  std::vector<std::tuple<uint16_t, bool, std::string>> typed;
+  for (const auto& e : desk.postedEvents())
+    if (e.type == EventType::keyDown && !e.unicode.empty())
+      typed.emplace_back(e.keyCode, (e.flags & flags::shift) != 0, e.unicode);
+  const std::vector<std::tuple<uint16_t, bool, std::string>> expected{{keycode::c, true, thai("C")},
+                                                                      {keycode::l, false, thai("l")},
+                                                                      {keycode::semicolon, false, thai(";")},
+                                                                      {keycode::y, false, thai("y")}};
+  EXPECT_EQ(typed, expected);
 }
 
 TEST_F(ConversionTest, AWordThatOpensWithAMarkKeepsTheBlankBeforeIt) {

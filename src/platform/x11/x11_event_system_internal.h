@@ -14,6 +14,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -145,6 +146,30 @@ struct X11EventSystem::Impl {
   // Virtual key codes whose posted press was released at once (typed as
   // text, or tapped): the release the poster sends later posts nothing.
   std::map<uint16_t, int> releasedWithPress;
+  // While one batch of posts goes out: the keyboard state and the keys down
+  // as the server had them when it began, each read once. Two round trips
+  // per key would hold every key of a typed word behind them, the first one
+  // frozen in our own grab.
+  bool inBatch = false;
+  std::optional<XkbStateRec> batchState;
+  std::optional<std::array<char, 32>> batchKeymap;
+
+  bool keyboardState(XkbStateRec& s) {
+    if (inBatch && batchState) {
+      s = *batchState;
+      return true;
+    }
+    if (XkbGetState(grab, XkbUseCoreKbd, &s) != Success) return false;
+    if (inBatch) batchState = s;
+    return true;
+  }
+  std::array<char, 32> keymap() {
+    if (inBatch && batchKeymap) return *batchKeymap;
+    std::array<char, 32> keys{};
+    XQueryKeymap(grab, keys.data());
+    if (inBatch) batchKeymap = keys;
+    return keys;
+  }
 
   // Thaws the keyboard: replays the frozen press to the focus, or drops it.
   void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }

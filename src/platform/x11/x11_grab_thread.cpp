@@ -90,7 +90,11 @@ void X11EventSystem::threadMain() {
       std::lock_guard lock(mutex_);
       pendingSerial_ = 0;
     }
+    impl_->inBatch = true;
     for (const auto& event : posts) postOnGrabConnection(event, false);
+    impl_->inBatch = false;
+    impl_->batchState.reset();
+    impl_->batchKeymap.reset();
     if (flushTicket) {
       XSync(d, False);
       std::lock_guard lock(mutex_);

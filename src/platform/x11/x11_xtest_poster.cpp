@@ -95,7 +95,7 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
                                           [&](const auto& m) { return (event.flags & m.first) != 0; });
   if (event.type == EventType::keyDown && wantsModifiers) {
     XkbStateRec s{};
-    unsigned mods = XkbGetState(d, XkbUseCoreKbd, &s) == Success ? s.base_mods : 0;
+    unsigned mods = impl_->keyboardState(s) ? s.base_mods : 0;
     for (const auto& [flag, xm] : kPostedModifiers)
       if ((event.flags & flag) && !(mods & xm.first))
         if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
@@ -129,8 +129,7 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
 // as no press at all, and the replay's release would then end the user's
 // press: the key would be lost. Such a key goes out as its text instead.
 bool X11EventSystem::isDownOnServer(unsigned xKeyCode) {
-  char keys[32] = {};
-  XQueryKeymap(impl_->grab, keys);
+  const auto keys = impl_->keymap();
   return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
 }
 
@@ -150,7 +149,7 @@ bool X11EventSystem::carriesText(const Event& event) {
 bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
   Display* d = impl_->grab;
   XkbStateRec s{};
-  if (XkbGetState(d, XkbUseCoreKbd, &s) != Success) return true;
+  if (!impl_->keyboardState(s)) return true;
   // The Lock the focus will read the key with: a held Caps Lock's too.
   unsigned state = s.mods & LockMask;
   for (const auto& [flag, xm] : kPostedModifiers)
