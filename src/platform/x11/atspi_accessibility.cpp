@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <utility>
+#include <tuple>
 #include <string_view>
 #include <vector>
 #include <thread>
@@ -688,6 +690,24 @@ AXResult<std::string> AtspiAccessibility::value(const AXElement& e) {
   return ok(std::move(field->text));
 }
 
+namespace {
+// The caret's offset as both ends, or the first selection's ends where there
+// is one, in the field's own offsets.
+std::pair<int, int> caretOrSelection(AtspiText* text, GError** gerror) {
+  int start = atspi_text_get_caret_offset(text, gerror), end = start;
+  if (!*gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
+    if (AtspiRange* r = atspi_text_get_selection(text, 0, nullptr)) {
+      if (r->end_offset > r->start_offset) {
+        start = r->start_offset;
+        end = r->end_offset;
+      }
+      g_free(r);
+    }
+  }
+  return {start, end};
+}
+}  // namespace
+
 AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
   TESSA_ON_WORKER(AXResult<TextRange>, selectedTextRange(e));
   AXError error;
@@ -697,16 +717,7 @@ AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
   if (!text) return fail<TextRange>(AXError::attributeUnsupported);
   auto whole = readField(text);
   GError* gerror = nullptr;
-  int start = atspi_text_get_caret_offset(text, &gerror), end = start;
-  if (!gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
-    if (AtspiRange* r = atspi_text_get_selection(text, 0, nullptr)) {
-      if (r->end_offset > r->start_offset) {
-        start = r->start_offset;
-        end = r->end_offset;
-      }
-      g_free(r);
-    }
-  }
+  const auto [start, end] = caretOrSelection(text, &gerror);
   g_object_unref(text);
   if (gerror) return fail<TextRange>(errorOf(gerror));
   if (!whole || start < 0) return fail<TextRange>(AXError::cannotComplete);
@@ -731,18 +742,7 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   }
   auto whole = readField(text);
   int start = -1, end = -1;
-  if (whole) {
-    start = end = atspi_text_get_caret_offset(text, &gerror);
-    if (!gerror && atspi_text_get_n_selections(text, nullptr) > 0) {
-      if (AtspiRange* range = atspi_text_get_selection(text, 0, nullptr)) {
-        if (range->end_offset > range->start_offset) {
-          start = range->start_offset;
-          end = range->end_offset;
-        }
-        g_free(range);
-      }
-    }
-  }
+  if (whole) std::tie(start, end) = caretOrSelection(text, &gerror);
   g_object_unref(text);
   if (gerror) return fail<AXTextState>(errorOf(gerror));
   if (!whole || start < 0) return fail<AXTextState>(AXError::cannotComplete);
