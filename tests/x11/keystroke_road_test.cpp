@@ -246,6 +246,26 @@ TEST_F(KeystrokeRoadTest, AWordTypedInTheWrongLayoutIsConvertedAndTheConversionU
   EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
 }
 
+// The user still holds Control and Shift while the converted word is typed:
+// the word must not arrive as shortcuts or shifted characters.
+TEST_F(KeystrokeRoadTest, AConversionTypedWhileTheChordIsStillHeldTypesTheWord) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
+  ASSERT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+  session->pressKey(keycode::control, true);
+  session->pressKey(keycode::shift, true);
+  session->pressKey(keycode::x, true);
+  session->pressKey(keycode::x, false);
+  ASSERT_TRUE(main().pumpUntil([&] { return engineLog().find("cycleCurrentWordLanguage: converted") != std::string::npos ||
+                                        engineLog().find("cycleCurrentWordLanguage: the") != std::string::npos; },
+                               5.0))
+      << engineLog();
+  session->pressKey(keycode::shift, false);
+  session->pressKey(keycode::control, false);
+  EXPECT_TRUE(fieldShows("สวัสดี")) << last << "\n" << engineLog();
+}
+
 // Every core busy (busy loops of this test's own) and another application on
 // the desktop that has stopped answering: fifty conversions through the hot
 // key, each the right word, and the key handler never misses its budget

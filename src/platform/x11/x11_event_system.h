@@ -165,6 +165,8 @@ class X11EventSystem final : public EventSystem {
   std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
   static bool carriesText(const Event& event);
   bool isDownOnServer(unsigned xKeyCode);
+  void letGoOfHeldModifiers(const Event& event);
+  void pressLetGoModifiersAgain();
   bool typesOtherText(unsigned xKeyCode, const Event& event);
   bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
   void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);

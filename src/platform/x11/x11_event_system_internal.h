@@ -151,6 +151,10 @@ struct X11EventSystem::Impl {
   // per key would hold every key of a typed word behind them, the first one
   // frozen in our own grab.
   bool inBatch = false;
+  // Modifier keys the user holds that were let go for the engine's own keys
+  // of this batch, and their modifier bits: pressed again once it is out.
+  std::vector<unsigned> modifiersLetGo;
+  unsigned letGoMask = 0;
   std::optional<XkbStateRec> batchState;
   std::optional<std::array<char, 32>> batchKeymap;
 

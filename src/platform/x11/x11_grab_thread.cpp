@@ -92,6 +92,7 @@ void X11EventSystem::threadMain() {
     }
     impl_->inBatch = true;
     for (const auto& event : posts) postOnGrabConnection(event, false);
+    pressLetGoModifiersAgain();
     impl_->inBatch = false;
     impl_->batchState.reset();
     impl_->batchKeymap.reset();

@@ -74,6 +74,8 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
       return std::nullopt;
     }
   }
+  if (event.type == EventType::keyDown && !passThrough && event.isTagged() && impl_->inBatch)
+    letGoOfHeldModifiers(event);
   auto xkc = xKeyCodeFor(event.keyCode);
   Display* d = impl_->grab;
   if (event.type == EventType::keyDown && carriesText(event) &&
@@ -95,7 +97,7 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
                                           [&](const auto& m) { return (event.flags & m.first) != 0; });
   if (event.type == EventType::keyDown && wantsModifiers) {
     XkbStateRec s{};
-    unsigned mods = impl_->keyboardState(s) ? s.base_mods : 0;
+    unsigned mods = impl_->keyboardState(s) ? s.base_mods & ~impl_->letGoMask : 0;
     for (const auto& [flag, xm] : kPostedModifiers)
       if ((event.flags & flag) && !(mods & xm.first))
         if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
@@ -121,6 +123,51 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
   XFlush(d);
   return *xkc;
+}
+
+// XTest keys take the server's modifier state, so the engine's own keys
+// would take on the modifiers the user still holds: a word converted while
+// the user still holds the hot key's Control and Shift would arrive as
+// shortcuts, its Deletes as Control+BackSpace, each deleting a whole word.
+// The modifier keys held that the event does not ask for are let go before
+// it, and pressed again as soon as the batch is out
+// (`pressLetGoModifiersAgain`), microseconds later: only a release of the
+// user's own that reached the server in between would leave its key down.
+void X11EventSystem::letGoOfHeldModifiers(const Event& event) {
+  constexpr unsigned kLetGo = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
+  XkbStateRec s{};
+  if (!impl_->keyboardState(s)) return;
+  unsigned wanted = 0;
+  for (const auto& [flag, xm] : kPostedModifiers)
+    if (event.flags & flag) wanted |= xm.first;
+  const unsigned held = s.base_mods & kLetGo & ~wanted & ~impl_->letGoMask;
+  if (!held) return;
+  XModifierKeymap* map = XGetModifierMapping(impl_->grab);
+  if (!map) return;
+  const auto down = impl_->keymap();
+  Event helper;
+  for (int mod = 0; mod < 8; ++mod) {
+    if (!(held & (1u << mod))) continue;
+    for (int i = 0; i < map->max_keypermod; ++i) {
+      const unsigned code = map->modifiermap[mod * map->max_keypermod + i];
+      if (code == 0 || code >= 256 || !(down[code / 8] & (1 << (code % 8)))) continue;
+      if (std::find(impl_->modifiersLetGo.begin(), impl_->modifiersLetGo.end(), code) !=
+          impl_->modifiersLetGo.end())
+        continue;
+      fakeKey(code, false, helper, true);
+      impl_->modifiersLetGo.push_back(code);
+    }
+    impl_->letGoMask |= 1u << mod;
+  }
+  XFreeModifiermap(map);
+}
+
+void X11EventSystem::pressLetGoModifiersAgain() {
+  Event helper;
+  for (unsigned code : impl_->modifiersLetGo) fakeKey(code, true, helper, true);
+  if (!impl_->modifiersLetGo.empty()) XFlush(impl_->grab);
+  impl_->modifiersLetGo.clear();
+  impl_->letGoMask = 0;
 }
 
 // Whether the key is down on the server now. A key held for a switch is
