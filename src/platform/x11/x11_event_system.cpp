@@ -48,6 +48,22 @@ int masterKeyboard(Display* d) {
   return id;
 }
 
+// The keyboard XTest's keys come from, ours and any other program's, as
+// against the user's own keyboards; -1 when the server names none.
+int xtestKeyboard(Display* d, int master) {
+  int id = -1, count = 0;
+  if (XIDeviceInfo* info = XIQueryDevice(d, XIAllDevices, &count)) {
+    for (int i = 0; i < count; ++i)
+      if (info[i].use == XISlaveKeyboard && info[i].attachment == master && info[i].name &&
+          std::string_view(info[i].name).find("XTEST") != std::string_view::npos) {
+        id = info[i].deviceid;
+        break;
+      }
+    XIFreeDeviceInfo(info);
+  }
+  return id;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- key codes
@@ -94,6 +110,7 @@ std::unique_ptr<X11EventSystem> X11EventSystem::create(const std::string& displa
   impl.query = query;
   impl.xiOpcode = xiOpcode;
   impl.keyboard = masterKeyboard(grab);
+  impl.xtestKeyboard = xtestKeyboard(grab, impl.keyboard);
   if (pipe(impl.wakePipe) != 0) {
     XCloseDisplay(grab);
     XCloseDisplay(query);

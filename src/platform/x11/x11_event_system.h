@@ -167,6 +167,7 @@ class X11EventSystem final : public EventSystem {
   bool isDownOnServer(unsigned xKeyCode);
   void letGoOfHeldModifiers(const Event& event);
   void pressLetGoModifiersAgain();
+  bool ownKeysThrough() const;
   bool typesOtherText(unsigned xKeyCode, const Event& event);
   bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
   void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);

@@ -151,10 +151,15 @@ struct X11EventSystem::Impl {
   // per key would hold every key of a typed word behind them, the first one
   // frozen in our own grab.
   bool inBatch = false;
-  // Modifier keys the user holds that were let go for the engine's own keys
-  // of this batch, and their modifier bits: pressed again once it is out.
+  // Modifier keys the user held that were let go for the engine's own keys,
+  // and their modifier bits: pressed again once those keys are through,
+  // where the user still holds them.
   std::vector<unsigned> modifiersLetGo;
   unsigned letGoMask = 0;
+  // The XTest keyboard, and the modifier keys down on every other keyboard
+  // (the user's own), as the raw events tell.
+  int xtestKeyboard = -1;
+  std::set<unsigned> userModifiersDown;
   std::optional<XkbStateRec> batchState;
   std::optional<std::array<char, 32>> batchKeymap;
 

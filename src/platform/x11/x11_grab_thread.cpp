@@ -92,7 +92,6 @@ void X11EventSystem::threadMain() {
     }
     impl_->inBatch = true;
     for (const auto& event : posts) postOnGrabConnection(event, false);
-    pressLetGoModifiersAgain();
     impl_->inBatch = false;
     impl_->batchState.reset();
     impl_->batchKeymap.reset();
@@ -139,6 +138,7 @@ void X11EventSystem::threadMain() {
       }
       XFreeEventData(d, &ev.xcookie);
     }
+    if (!impl_->modifiersLetGo.empty() && ownKeysThrough()) pressLetGoModifiersAgain();
     int timeoutMs = -1;
     {
       std::lock_guard lock(mutex_);
@@ -320,7 +320,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
   deliver(event.type, std::move(event), true, serial);
 }
 
-void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
+void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
   if (evtype == XI_RawButtonPress) {
     EventType type = detail == 1 ? EventType::leftMouseDown
                      : detail == 3 ? EventType::rightMouseDown
@@ -345,6 +345,10 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int) {
   if (auto vk = keyCodeForX(detail); vk && isModifierKey(*vk)) {
     if (press) impl_->rawModifiersDown.insert(*vk);
     else impl_->rawModifiersDown.erase(*vk);
+    if (sourceid != impl_->xtestKeyboard) {
+      if (press) impl_->userModifiersDown.insert(detail);
+      else impl_->userModifiersDown.erase(detail);
+    }
   }
   if (impl_->grabState == GrabState::none) {
     onUngrabbedRawKey(detail, press);

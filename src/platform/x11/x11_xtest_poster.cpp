@@ -130,9 +130,10 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
 // the user still holds the hot key's Control and Shift would arrive as
 // shortcuts, its Deletes as Control+BackSpace, each deleting a whole word.
 // The modifier keys held that the event does not ask for are let go before
-// it, and pressed again as soon as the batch is out
-// (`pressLetGoModifiersAgain`), microseconds later: only a release of the
-// user's own that reached the server in between would leave its key down.
+// it. Once every key we posted has come through (`ownKeysThrough`), those
+// the user still holds on a keyboard of their own are pressed again
+// (`pressLetGoModifiersAgain`), so a chord held on (Control+Shift+X, X)
+// goes on working; one the user let go of meanwhile stays up.
 void X11EventSystem::letGoOfHeldModifiers(const Event& event) {
   constexpr unsigned kLetGo = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
   XkbStateRec s{};
@@ -164,10 +165,26 @@ void X11EventSystem::letGoOfHeldModifiers(const Event& event) {
 
 void X11EventSystem::pressLetGoModifiersAgain() {
   Event helper;
-  for (unsigned code : impl_->modifiersLetGo) fakeKey(code, true, helper, true);
-  if (!impl_->modifiersLetGo.empty()) XFlush(impl_->grab);
+  bool pressed = false;
+  for (unsigned code : impl_->modifiersLetGo)
+    if (impl_->userModifiersDown.count(code)) {
+      fakeKey(code, true, helper, true);
+      pressed = true;
+    }
+  if (pressed) XFlush(impl_->grab);
   impl_->modifiersLetGo.clear();
   impl_->letGoMask = 0;
+}
+
+// Whether nothing we posted is still to post or on its way back through
+// the grab: the server has then taken every key we typed.
+bool X11EventSystem::ownKeysThrough() const {
+  std::lock_guard lock(mutex_);
+  if (!postQueue_.empty()) return false;
+  const double now = monotonicNow();
+  return std::none_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) {
+    return e.press && !e.passThrough && now - e.postedAt <= options_.ledgerLifetimeSeconds;
+  });
 }
 
 // Whether the key is down on the server now. A key held for a switch is
