@@ -203,6 +203,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
   if (k.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(k.event.keyCode) > 0) return swallow();
   if (!ts.isReplaying || isOwnReplay || !isKeyboardType(k.type)) return std::nullopt;
   ts.replayPending.push_back(k.event);
+  ts.notePutBehind(k.type, k.event.keyCode);
   // The replay waits while a simulation runs; one that never ended must not
   // hold it, and every key behind it, for good.
   std::optional<int> stuck;

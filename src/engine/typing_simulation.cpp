@@ -87,6 +87,7 @@ void KeyboardEngine::replayBufferedKeystrokes() {
 
 void KeyboardEngine::replayKeystrokes(std::vector<Event> events, size_t from) {
   auto& ts = typingSimulation;
+  for (size_t i = from; i < events.size(); ++i) ts.notePutBehind(events[i].type, events[i].keyCode);
   // Keys buffered during a simulation were typed before anything still
   // waiting in the chain's tail, so they go first.
   if (from < events.size())

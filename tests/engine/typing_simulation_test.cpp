@@ -204,6 +204,36 @@ TEST(TypingSimulation, AKeyPressedWhileTheReplaysLastKeysAreOnTheirWayLandsAfter
   EXPECT_EQ(c, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
 }
 
+// A key pressed while the replay still drains joins its tail; released after
+// the replay has ended, its release still follows its press out again,
+// instead of overtaking it and leaving the key down for the window system.
+TEST(TypingSimulation, AKeyThatJoinedTheReplaysTailIsReleasedAfterItsPressWhenTheReplayHasEnded) {
+  KeyRoadFixture f;
+  DelayingEvents delaying(f.desktop.events());
+  f.platform.events = &delaying;
+  auto e = f.startEngine();
+  e->createEventTap();
+  e->beginTypingSimulation();
+  delaying.holding = false;
+  f.desktop.typeText("ab", 0.01);
+  f.advance(0.1);
+  delaying.holding = true;
+  e->endTypingSimulation();
+  f.advance(0.001);
+  ASSERT_TRUE(e->typingSimulation.isReplaying);
+  f.desktop.typeText("c", 0.2);
+  f.advance(0.1);
+  ASSERT_FALSE(e->typingSimulation.isReplaying);
+  f.advance(0.15);  // released now, with the replay over and its keys on their way
+  delaying.letGo();
+  f.advance(0.5);
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
+  std::vector<EventType> c;
+  for (const auto& ev : f.desktop.applicationEvents())
+    if (ev.keyCode == keycode::c) c.push_back(ev.type);
+  EXPECT_EQ(c, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+}
+
 // The same with the held keys of a switch: they go out as the new layout
 // lands, and a key the user presses while they are on their way follows them.
 TEST(TypingSimulation, AKeyPressedWhileASwitchsHeldKeysAreOnTheirWayLandsAfterThem) {
