@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
 #include <dbus/dbus.h>
 
@@ -56,6 +57,29 @@ bool a11yBusAnswers() {
   return owned;
 }
 }  // namespace
+
+UserKeyboard::UserKeyboard(Display* display) : display_(display) {
+  int count = 0;
+  XDeviceInfo* devices = XListInputDevices(display, &count);
+  for (int i = 0; i < count && !device_; ++i)
+    if (devices[i].use == IsXExtensionKeyboard && devices[i].name &&
+        std::string_view(devices[i].name).find("XTEST") == std::string_view::npos)
+      device_ = XOpenDevice(display, devices[i].id);
+  if (devices) XFreeDeviceList(devices);
+}
+
+UserKeyboard::~UserKeyboard() {
+  if (device_) XCloseDevice(display_, static_cast<XDevice*>(device_));
+}
+
+void UserKeyboard::send(unsigned xKeyCode, bool down) {
+  if (device_)
+    XTestFakeDeviceKeyEvent(display_, static_cast<XDevice*>(device_), xKeyCode, down ? True : False, nullptr, 0,
+                            CurrentTime);
+  else
+    XTestFakeKeyEvent(display_, xKeyCode, down ? True : False, CurrentTime);
+}
+
 
 std::unique_ptr<XSession> XSession::start(const XSessionOptions& sessionOptions, std::string* why) {
   auto fail = [why](const std::string& reason) {

@@ -28,6 +28,24 @@ struct XSessionOptions {
   WindowManager windowManager = WindowManager::none;
 };
 
+// Keys as a user types them on a keyboard of their own: XTest's device
+// variant on the server's own keyboard (Xvfb's "Xvfb keyboard"), so that
+// they do not come from the XTest keyboard the application types on. Plain
+// XTest where the server has no keyboard of its own.
+class UserKeyboard {
+ public:
+  explicit UserKeyboard(Display* display);
+  ~UserKeyboard();
+  UserKeyboard(const UserKeyboard&) = delete;
+  UserKeyboard& operator=(const UserKeyboard&) = delete;
+  // Sends the press or release of X key code `xKeyCode`, unflushed.
+  void send(unsigned xKeyCode, bool down);
+
+ private:
+  Display* display_;
+  void* device_ = nullptr;  // an XDevice*, kept opaque so that this header needs no X headers
+};
+
 class XSession {
  public:
   // Null, with the reason in `why`, when Xvfb is missing or does not start,

@@ -142,10 +142,10 @@ class X11EventSystem final : public EventSystem {
   // x11_grab_thread.cpp: each key read, frozen and answered.
   void threadMain();
   unsigned rawGrabModifiers() const;
-  void onKeyPress(unsigned xKeyCode, unsigned state);
+  void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid);
   void onRawEvent(int evtype, unsigned detail, int sourceid);
-  void onRelease(unsigned xKeyCode, unsigned state);
-  void onUngrabbedRawKey(unsigned xKeyCode, bool press);
+  void onRelease(unsigned xKeyCode, unsigned state, int sourceid);
+  void onUngrabbedRawKey(unsigned xKeyCode, bool press, int sourceid);
   void timeOut();
   Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
   // The server's state as keys are read with it (group in bits 13-14).

@@ -119,7 +119,7 @@ void X11EventSystem::threadMain() {
                      static_cast<unsigned>(key->mods.locked | key->mods.latched),
                      static_cast<unsigned>(key->group.effective), capsAsF19_);
         if (evtype == XI_KeyPress) {
-          onKeyPress(xkc, state);
+          onKeyPress(xkc, state, key->sourceid);
         } else if (impl_->activeGrab) {
           // Held by the grab a dropped press left. The release of the key
           // that started it has already ended the grab (answering would thaw
@@ -129,7 +129,7 @@ void X11EventSystem::threadMain() {
           impl_->activeGrab = false;
           impl_->releasedThroughGrab.insert(xkc);
           impl_->lockedBeforeRelease = (static_cast<unsigned>(key->mods.locked) & LockMask) != 0;
-          onRelease(xkc, state);
+          onRelease(xkc, state, key->sourceid);
           impl_->lockedBeforeRelease.reset();
         }
       } else {
@@ -267,7 +267,7 @@ unsigned X11EventSystem::serverKeyState() const {
   return keyState(s.mods, s.locked_mods | s.latched_mods, s.group, capsAsF19_);
 }
 
-void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
+void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
   Display* d = impl_->grab;
   impl_->releasedThroughGrab.erase(xkc);
   if (!impl_->activeGrab) {
@@ -288,7 +288,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state) {
       return;
     }
   }
-  if (auto own = takeFromLedger(xkc, true)) {
+  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(xkc, true) : std::nullopt) {
     // A key its poster tagged as its own goes on at once, as one that is
     // passed through: the tap passes such keys untouched, so it is only shown
     // them, and they never wait for a turn of the main queue.
@@ -351,13 +351,13 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
     }
   }
   if (impl_->grabState == GrabState::none) {
-    onUngrabbedRawKey(detail, press);
+    onUngrabbedRawKey(detail, press, sourceid);
     if (press) return;
   }
   if (!press) {
     if (impl_->releasedThroughGrab.erase(detail)) return;
     const unsigned state = serverKeyState();
-    onRelease(detail, state);
+    onRelease(detail, state, sourceid);
     return;
   }
   impl_->releasedThroughGrab.erase(detail);
@@ -378,7 +378,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = takeFromLedger(detail, press)) {
+  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(detail, press) : std::nullopt) {
     if (own->passThrough) return;
     event = own->event;
   } else {
@@ -394,11 +394,11 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
 // untouched, Caps Lock included (it locks as usual: taking it as the
 // switcher key is the tap's work); the global key-down monitors still hear
 // the user's presses.
-void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press) {
+void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press, int sourceid) {
   auto vk = keyCodeForX(xKeyCode);
   if (!vk) return;
   if (!press) return;
-  if (takeFromLedger(xKeyCode, true)) return;  // our own key
+  if (impl_->mayBeOurs(sourceid) && takeFromLedger(xKeyCode, true)) return;  // our own key
   const unsigned state = serverKeyState();
   Event event = eventFromX(xKeyCode, state, true);
   if (event.type != EventType::keyDown) return;
@@ -414,7 +414,7 @@ void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press) {
   });
 }
 
-void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
+void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) {
   impl_->keysDown.erase(xKeyCode);
   const bool listenOnly = impl_->listenOnlyDown.erase(xKeyCode) > 0;
   if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
@@ -427,7 +427,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state) {
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = takeFromLedger(xKeyCode, false)) {
+  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(xKeyCode, false) : std::nullopt) {
     if (own->passThrough) return;
     event = own->event;
   } else {

@@ -180,6 +180,54 @@ TEST_F(X11Events, PostedKeysComeBackWithTheFieldsThePosterSetWhileTheHarnessType
   EXPECT_TRUE(upX->isTagged());
 }
 
+// The engine posts a user's key again (held during a switch, or put behind
+// the keys it is replaying) while the user may already have typed that same
+// key once more, queued behind a press the tap is still deciding. The user's
+// press comes first and is the user's; ours, after it, is ours, with the
+// fields the engine gave it.
+TEST_F(X11Events, TheUsersPressOfTheKeyWeAreReplayingIsTheirsAndOursStaysOurs) {
+  auto events = makeEvents();
+  XTestUser user(server.display());
+  // The user types on a keyboard of their own, not on the XTest one.
+  xsession::UserKeyboard keyboard(user.display());
+  auto tap = [&](uint16_t key) {
+    const unsigned x = *X11EventSystem::xKeyCodeFor(key);
+    keyboard.send(x, true);
+    keyboard.send(x, false);
+    XSync(user.display(), False);
+  };
+  bool posted = false;
+  installTap(*events, [&](const Event& e) -> std::optional<Event> {
+    if (e.type != EventType::keyDown || e.keyCode != keycode::a) return e;
+    // Deciding the user's "a": they type "k" meanwhile, and then the engine
+    // posts its own "k", behind theirs in the server's queue.
+    tap(keycode::k);
+    Event k;
+    k.type = EventType::keyDown;
+    k.keyCode = keycode::k;
+    k.timestamp = 777.5;
+    events->post(TapLocation::hid, k);
+    k.type = EventType::keyUp;
+    events->post(TapLocation::hid, k);
+    posted = true;
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  tap(keycode::a);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "akk" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text() << ", " << describe();
+  ASSERT_TRUE(posted);
+  std::vector<double> kDowns;
+  for (const auto& e : seen)
+    if (e.type == EventType::keyDown && e.keyCode == keycode::k) kDowns.push_back(e.timestamp);
+  ASSERT_EQ(kDowns.size(), 2u) << describe();
+  EXPECT_NE(kDowns[0], 777.5) << "the user's press was taken for the one we posted";
+  EXPECT_EQ(kDowns[1], 777.5) << "ours came back as the user's";
+  char keys[32] = {};
+  XQueryKeymap(user.display(), keys);
+  EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
+}
+
 // The poster's own keys (tagged) go on to the focus as they arrive: the tap
 // is shown them but never asked, so they do not wait for the main queue,
 // which may be busy reading the very field they edit.
