@@ -2,8 +2,8 @@
 // each round taps or holds Caps Lock and types keys while the switch is held,
 // with seeded random counts and timings, and the field must show exactly the
 // keys typed, each in the layout switched to, in order: none lost, doubled or
-// reordered. Each switch waits the engine's fallback (X11 has no "next
-// source" hot key), which is what bounds the run time.
+// reordered. Each round waits until its switch has landed and the field
+// shows its keys, which is what bounds the run time.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -52,6 +52,13 @@ AXError errorOf(GError* error) {
   return e;
 }
 
+// What an editing call that answers true or false, with an error on failure,
+// came to.
+AXError outcomeOf(bool done, GError* error) {
+  if (error) return errorOf(error);
+  return done ? AXError::success : AXError::failure;
+}
+
 void setTimeout(double seconds) {
   const int ms = seconds > 0 ? static_cast<int>(std::ceil(seconds * 1000.0)) : 800;  // [ours]
   atspi_set_timeout(ms, -1);
@@ -894,8 +901,7 @@ AXError AtspiAccessibility::insertText(const AXElement& e, int64_t location, con
     const bool done =
         atspi_editable_text_insert_text(editable, field.toAtspi(location), inserted.c_str(), length, &gerror);
     g_object_unref(editable);
-    if (gerror) return errorOf(gerror);
-    return done ? AXError::success : AXError::failure;
+    return outcomeOf(done, gerror);
   });
 }
 
@@ -911,8 +917,7 @@ AXError AtspiAccessibility::deleteText(const AXElement& e, TextRange range) {
     const bool done = atspi_editable_text_delete_text(editable, field.toAtspi(range.location),
                                                       field.toAtspi(range.location + range.length), &gerror);
     g_object_unref(editable);
-    if (gerror) return errorOf(gerror);
-    return done ? AXError::success : AXError::failure;
+    return outcomeOf(done, gerror);
   });
 }
 
@@ -925,8 +930,7 @@ AXError AtspiAccessibility::setCaret(const AXElement& e, int64_t location) {
     GError* gerror = nullptr;
     const bool done = atspi_text_set_caret_offset(text, field.toAtspi(location), &gerror);
     g_object_unref(text);
-    if (gerror) return errorOf(gerror);
-    return done ? AXError::success : AXError::failure;
+    return outcomeOf(done, gerror);
   });
 }
 
