@@ -144,8 +144,12 @@ struct X11EventSystem::Impl {
   bool sparesSearched = false, sparesChanged = false;
   uint64_t spareClock = 0;
   // Virtual key codes whose posted press was released at once (typed as
-  // text, or tapped): the release the poster sends later posts nothing.
-  std::map<uint16_t, int> releasedWithPress;
+  // text, or tapped), and whether that press was tagged as the engine's own:
+  // the release the poster sends later for it posts nothing. Kept apart by
+  // the tag, so that a count our own key left (its release never posted)
+  // cannot take the release of a user's key posted again, which would leave
+  // that key down and the server would drop the user's next press of it.
+  std::map<std::pair<uint16_t, bool>, int> releasedWithPress;
   // While one batch of posts goes out: the keyboard state and the keys down
   // as the server had them when it began, each read once. Two round trips
   // per key would hold every key of a typed word behind them, the first one

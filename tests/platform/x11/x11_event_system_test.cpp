@@ -228,6 +228,37 @@ TEST_F(X11Events, TheUsersPressOfTheKeyWeAreReplayingIsTheirsAndOursStaysOurs) {
   EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
 }
 
+// The engine's own key is tapped at once and the release it posts later
+// posts nothing. When that release never comes (the press was a held key
+// whose release went its own way), what it left must not take the release
+// of a user's key the engine posts again: that key would stay down, and
+// the server would drop the user's next press of it.
+TEST_F(X11Events, AReleaseOurOwnKeyNeverPostedDoesNotKeepAUsersRepostedKeyDown) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  Event own;
+  own.type = EventType::keyDown;
+  own.keyCode = keycode::k;
+  own.sourceUserData = kSyntheticEventTag;
+  events->post(TapLocation::hid, own);  // its release is never posted
+  Event users;
+  users.keyCode = keycode::k;
+  users.timestamp = 5.5;
+  for (EventType type : {EventType::keyDown, EventType::keyUp}) {
+    users.type = type;
+    events->post(TapLocation::hid, users);
+  }
+  ASSERT_TRUE(waitFor([&] { return window.text() == "kk" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text() << ", " << describe();
+  events->flush();
+  char keys[32] = {};
+  XQueryKeymap(user.display(), keys);
+  const unsigned k = *X11EventSystem::xKeyCodeFor(keycode::k);
+  EXPECT_FALSE(keys[k / 8] & (1 << (k % 8))) << "the user's key posted again was left down";
+}
+
 // The poster's own keys (tagged) go on to the focus as they arrive: the tap
 // is shown them but never asked, so they do not wait for the main queue,
 // which may be busy reading the very field they edit.
