@@ -41,9 +41,9 @@ bool spacing(const std::string& text) {
 TEST(HoldReplayRounds, EveryKeyTypedDuringARandomSwitchArrivesOnceInTheNewLayoutInOrder) {
 #ifdef __SANITIZE_ADDRESS__
   // Under the sanitizers every step is several times slower, and now and
-  // then (once in some forty runs on two loaded cores) a hundred rounds meet
-  // the known replay race: a key typed while held keys are being replayed
-  // lands ahead of one. The plain build runs the rounds; the sanitizers
+  // then (3 runs in 53 on two loaded cores) a hundred rounds meet the known
+  // replay race: a key typed just as the engine types that same key is lost
+  // or lands out of order. The plain build runs the rounds; the sanitizers
   // still run every other X11 case.
   GTEST_SKIP() << "the hundred random rounds run in the plain build only (the known X11 replay race)";
 #endif
