@@ -80,7 +80,6 @@ void UserKeyboard::send(unsigned xKeyCode, bool down) {
     XTestFakeKeyEvent(display_, xKeyCode, down ? True : False, CurrentTime);
 }
 
-
 std::unique_ptr<XSession> XSession::start(const XSessionOptions& sessionOptions, std::string* why) {
   auto fail = [why](const std::string& reason) {
     if (why) *why = reason;
