@@ -176,18 +176,38 @@ TEST(TypingSimulation, ReplayedKeysAreKnownWhenTheSystemRestampsThemAndAKeyTyped
   EXPECT_EQ(f.desktop.focusedField()->text(), "abcda");
 }
 
-TEST(TypingSimulation, AKeyPressedWhileTheReplaysLastKeysAreOnTheirWayLandsAfterThem) {
+// "ab" typed during a simulation and replayed as it ends, through a window
+// system that holds posted keys back, as an X server does behind a grab.
+struct HeldBackReplay : ::testing::Test {
   KeyRoadFixture f;
-  DelayingEvents delaying(f.desktop.events());
-  f.platform.events = &delaying;
-  auto e = f.startEngine();
-  e->createEventTap();
-  e->beginTypingSimulation();
-  delaying.holding = false;
-  f.desktop.typeText("ab", 0.01);
-  f.advance(0.1);
-  delaying.holding = true;
-  e->endTypingSimulation();
+  DelayingEvents delaying{f.desktop.events()};
+  std::shared_ptr<KeyboardEngine> e;
+
+  void SetUp() override {
+    f.platform.events = &delaying;
+    e = f.startEngine();
+    e->createEventTap();
+    e->beginTypingSimulation();
+    delaying.holding = false;
+    f.desktop.typeText("ab", 0.01);
+    f.advance(0.1);
+    delaying.holding = true;
+    e->endTypingSimulation();
+  }
+  // After the held-back keys are let go: "abc", and the window saw c's
+  // press before its release.
+  void expectCAfterTheReplayPressedThenReleased() {
+    delaying.letGo();
+    f.advance(0.5);
+    EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
+    std::vector<EventType> c;
+    for (const auto& ev : f.desktop.applicationEvents())
+      if (ev.keyCode == keycode::c) c.push_back(ev.type);
+    EXPECT_EQ(c, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+  }
+};
+
+TEST_F(HeldBackReplay, AKeyPressedWhileTheReplaysLastKeysAreOnTheirWayLandsAfterThem) {
   f.advance(0.05);  // the replay posted every key; none has come back yet
   ASSERT_FALSE(e->typingSimulation.isReplaying);
   ASSERT_GE(delaying.heldCount(), 2u);
@@ -195,43 +215,20 @@ TEST(TypingSimulation, AKeyPressedWhileTheReplaysLastKeysAreOnTheirWayLandsAfter
   // follows its press, which went out again behind the replayed keys.
   f.desktop.typeText("c", 0.2);
   f.advance(0.15);
-  delaying.letGo();
-  f.advance(0.5);
-  EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
-  std::vector<EventType> c;
-  for (const auto& ev : f.desktop.applicationEvents())
-    if (ev.keyCode == keycode::c) c.push_back(ev.type);
-  EXPECT_EQ(c, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+  expectCAfterTheReplayPressedThenReleased();
 }
 
 // A key pressed while the replay still drains joins its tail; released after
 // the replay has ended, its release still follows its press out again,
 // instead of overtaking it and leaving the key down for the window system.
-TEST(TypingSimulation, AKeyThatJoinedTheReplaysTailIsReleasedAfterItsPressWhenTheReplayHasEnded) {
-  KeyRoadFixture f;
-  DelayingEvents delaying(f.desktop.events());
-  f.platform.events = &delaying;
-  auto e = f.startEngine();
-  e->createEventTap();
-  e->beginTypingSimulation();
-  delaying.holding = false;
-  f.desktop.typeText("ab", 0.01);
-  f.advance(0.1);
-  delaying.holding = true;
-  e->endTypingSimulation();
+TEST_F(HeldBackReplay, AKeyThatJoinedTheReplaysTailIsReleasedAfterItsPressWhenTheReplayHasEnded) {
   f.advance(0.001);
   ASSERT_TRUE(e->typingSimulation.isReplaying);
   f.desktop.typeText("c", 0.2);
   f.advance(0.1);
   ASSERT_FALSE(e->typingSimulation.isReplaying);
   f.advance(0.15);  // released now, with the replay over and its keys on their way
-  delaying.letGo();
-  f.advance(0.5);
-  EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
-  std::vector<EventType> c;
-  for (const auto& ev : f.desktop.applicationEvents())
-    if (ev.keyCode == keycode::c) c.push_back(ev.type);
-  EXPECT_EQ(c, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+  expectCAfterTheReplayPressedThenReleased();
 }
 
 // The same with the held keys of a switch: they go out as the new layout
