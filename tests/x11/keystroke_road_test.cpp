@@ -266,6 +266,32 @@ TEST_F(KeystrokeRoadTest, AConversionTypedWhileTheChordIsStillHeldTypesTheWord) 
   EXPECT_TRUE(fieldShows("สวัสดี")) << last << "\n" << engineLog();
 }
 
+// The same with the chord held on the user's own keyboard, as on a desktop:
+// the modifiers the engine lets go of for its keys are the user's, and they
+// are held again once its keys are through, so X pressed again converts
+// again while the chord is still held.
+TEST_F(KeystrokeRoadTest, AChordHeldOnTheUsersKeyboardConvertsAndStaysHeld) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
+  ASSERT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+  xsession::UserKeyboard keyboard(session->display());
+  auto send = [&](uint16_t key, bool down) {
+    keyboard.send(*X11EventSystem::xKeyCodeFor(key), down);
+    XSync(session->display(), False);
+  };
+  send(keycode::control, true);
+  send(keycode::shift, true);
+  send(keycode::x, true);
+  send(keycode::x, false);
+  EXPECT_TRUE(fieldShows("สวัสดี")) << last << "\n" << engineLog();
+  send(keycode::x, true);
+  send(keycode::x, false);
+  EXPECT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+  send(keycode::shift, false);
+  send(keycode::control, false);
+}
+
 // Every core busy (busy loops of this test's own) and another application on
 // the desktop that has stopped answering: fifty conversions through the hot
 // key, each the right word, and the key handler never misses its budget
