@@ -187,7 +187,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
       flow.flowController->state().kind == TypingFlowState::Kind::idle && !flow.isSpeculating;
   if (!ts.isReplaying && !isOwnReplay && !ts.replayInFlight.empty() && !k.switcherCode && flowPassesAtOnce &&
       mayOvertakeOwnKeys(k.event, k.type)) {
-    ts.keysPutBehind.insert(k.event.keyCode);
+    ts.notePutBehind(k.type, k.event.keyCode);
     ts.isReplaying = true;
     asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
   } else if (k.type == EventType::keyUp && !isOwnReplay && ts.keysPutBehind.erase(k.event.keyCode) > 0 &&

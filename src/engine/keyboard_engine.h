@@ -658,13 +658,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     };
     std::deque<Event> replayPending;
     std::deque<ReplayMark> replayInFlight;
-    // Keys whose press was put behind our posted keys: their release follows.
+    // Keys whose press goes out again later (put behind our posted keys,
+    // joining the replay's tail, or buffered during a simulation): their
+    // release follows the press out, whenever it comes. Passed at once after
+    // the replay has ended, it would overtake the press still on its way,
+    // and the window system would keep the key down.
     std::set<uint16_t> keysPutBehind;
-    // A user's key that goes out again later (joining the replay's tail, or
-    // buffered during a simulation): its release follows its press out,
-    // whenever it comes. Passed at once after the replay has ended, it would
-    // overtake the press still on its way, and the window system would keep
-    // the key down.
     void notePutBehind(EventType type, uint16_t keyCode) {
       if (type == EventType::keyDown) keysPutBehind.insert(keyCode);
       else if (type == EventType::keyUp) keysPutBehind.erase(keyCode);

@@ -157,7 +157,8 @@ class X11EventSystem final : public EventSystem {
   void setKeysHeldByOthers(std::vector<std::string> keys);
 
   // x11_posted_ledger.cpp: our own keys known again when they come back.
-  std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press);
+  // Only a key from the XTest keyboard (`sourceid`) can be one we posted.
+  std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press, int sourceid);
 
   // x11_xtest_poster.cpp: posting with XTest.
   bool honourNextSourceHotKey(const Event& event);

@@ -164,10 +164,6 @@ struct X11EventSystem::Impl {
   // (the user's own), as the raw events tell.
   int xtestKeyboard = -1;
   std::set<unsigned> userModifiersDown;
-  // Only a key from the XTest keyboard can be one we posted: a key the user
-  // types on a keyboard of their own is never taken for ours, even when it
-  // is the key we have just posted. (With no XTest keyboard named, any.)
-  bool mayBeOurs(int sourceid) const { return xtestKeyboard < 0 || sourceid == xtestKeyboard; }
   std::optional<XkbStateRec> batchState;
   std::optional<std::array<char, 32>> batchKeymap;
 

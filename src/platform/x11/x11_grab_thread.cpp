@@ -288,7 +288,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
       return;
     }
   }
-  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(xkc, true) : std::nullopt) {
+  if (auto own = takeFromLedger(xkc, true, sourceid)) {
     // A key its poster tagged as its own goes on at once, as one that is
     // passed through: the tap passes such keys untouched, so it is only shown
     // them, and they never wait for a turn of the main queue.
@@ -378,7 +378,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(detail, press) : std::nullopt) {
+  if (auto own = takeFromLedger(detail, press, sourceid)) {
     if (own->passThrough) return;
     event = own->event;
   } else {
@@ -398,7 +398,7 @@ void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press, int source
   auto vk = keyCodeForX(xKeyCode);
   if (!vk) return;
   if (!press) return;
-  if (impl_->mayBeOurs(sourceid) && takeFromLedger(xKeyCode, true)) return;  // our own key
+  if (takeFromLedger(xKeyCode, true, sourceid)) return;  // our own key
   const unsigned state = serverKeyState();
   Event event = eventFromX(xKeyCode, state, true);
   if (event.type != EventType::keyDown) return;
@@ -427,7 +427,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) 
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = impl_->mayBeOurs(sourceid) ? takeFromLedger(xKeyCode, false) : std::nullopt) {
+  if (auto own = takeFromLedger(xKeyCode, false, sourceid)) {
     if (own->passThrough) return;
     event = own->event;
   } else {

@@ -16,7 +16,10 @@ size_t X11EventSystem::ledgerSize() const {
   return ledger_.size();
 }
 
-std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press) {
+std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press, int sourceid) {
+  // A key the user types on a keyboard of their own is never ours, even the
+  // very key we have just posted. (With no XTest keyboard named, any may be.)
+  if (impl_->xtestKeyboard >= 0 && sourceid != impl_->xtestKeyboard) return std::nullopt;
   std::lock_guard lock(mutex_);
   const double now = monotonicNow();
   while (!ledger_.empty() && now - ledger_.front().postedAt > options_.ledgerLifetimeSeconds) ledger_.pop_front();

@@ -68,7 +68,8 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
   // nothing to post; mouse events are never posted by the engine.
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
   if (event.type == EventType::keyUp) {
-    if (auto it = impl_->releasedWithPress.find({event.keyCode, event.isTagged()}); it != impl_->releasedWithPress.end()) {
+    auto it = impl_->releasedWithPress.find({event.keyCode, event.isTagged()});
+    if (it != impl_->releasedWithPress.end()) {
       // Its press was posted with its release.
       if (--it->second == 0) impl_->releasedWithPress.erase(it);
       return std::nullopt;
@@ -118,7 +119,7 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
     Event up = event;
     up.type = EventType::keyUp;
     fakeKey(*xkc, false, up, false);
-    ++impl_->releasedWithPress[{event.keyCode, true}];
+    ++impl_->releasedWithPress[{event.keyCode, event.isTagged()}];
   }
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
   XFlush(d);
