@@ -27,6 +27,25 @@ constexpr double kCapsLockResyncDelay = 0.05;    // after an F19 release
 constexpr double kFreshWordAfterSeconds = 60.0;  // without typing, the next letter starts afresh
 constexpr double kReplayMarkLifetime = 1.0;      // [ours] a replayed key that never came back
 
+// Under typingSimulationLock: a simulation whose end will never come. One an
+// edit of ours is still waiting on (for a busy application to take its keys)
+// is alive, however long it has run; past the edit's own limit, the usual
+// rule holds again.
+bool simulationLeaked(const KeyboardEngine::TypingSimulationState& ts, double now) {
+  if (ts.simulationCount == 0 || !ts.lastSimulationStartTime) return false;
+  if (ts.awaitedUntil && now <= *ts.awaitedUntil) return false;
+  return now - *ts.lastSimulationStartTime > kStuckSimulationSeconds;
+}
+
+// Under typingSimulationLock: ends a leaked simulation; its count, for the log.
+int forceEndSimulation(KeyboardEngine::TypingSimulationState& ts) {
+  int count = ts.simulationCount;
+  ts.simulationCount = 0;
+  ts.lastSimulationStartTime.reset();
+  ts.awaitedUntil.reset();
+  return count;
+}
+
 bool isSwitcherKeyCode(uint16_t code) { return code == kGrave || code == kCapsLock || code == kF19; }
 
 bool isMouseDown(EventType t) {
@@ -209,12 +228,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
   std::optional<int> stuck;
   {
     std::lock_guard lock(typingSimulationLock);
-    if (ts.simulationCount > 0 && ts.lastSimulationStartTime &&
-        uptime() - *ts.lastSimulationStartTime > kStuckSimulationSeconds) {
-      stuck = ts.simulationCount;
-      ts.simulationCount = 0;
-      ts.lastSimulationStartTime.reset();
-    }
+    if (simulationLeaked(ts, uptime())) stuck = forceEndSimulation(ts);
   }
   if (stuck) {
     appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *stuck), LogCategory::keyboard);
@@ -250,32 +264,21 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(cons
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage(const KeyStep& k) {
   if (k.switcherCode) return std::nullopt;
   auto& ts = typingSimulation;
-  std::optional<double> start;
-  int count = 0;
+  std::optional<int> leaked;
   {
     std::lock_guard lock(typingSimulationLock);
-    count = ts.simulationCount;
-    start = ts.lastSimulationStartTime;
-  }
-  if (count == 0) return std::nullopt;
-  if (!start || uptime() - *start <= kStuckSimulationSeconds) {
-    if (!isKeyboardType(k.type)) return pass(k);
-    std::lock_guard lock(typingSimulationLock);
-    ts.userKeystrokeBuffer.push_back(k.event);
-    return swallow();
-  }
-  appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", count), LogCategory::keyboard);
-  bool buffered = false;
-  {
-    std::lock_guard lock(typingSimulationLock);
-    ts.simulationCount = 0;
-    ts.lastSimulationStartTime.reset();
-    // The current key goes behind the ones held before it.
-    if (isKeyboardType(k.type)) {
+    if (ts.simulationCount == 0) return std::nullopt;
+    if (!simulationLeaked(ts, uptime())) {
+      if (!isKeyboardType(k.type)) return pass(k);
       ts.userKeystrokeBuffer.push_back(k.event);
-      buffered = true;
+      return swallow();
     }
+    leaked = forceEndSimulation(ts);
+    // The current key goes behind the ones held before it.
+    if (isKeyboardType(k.type)) ts.userKeystrokeBuffer.push_back(k.event);
   }
+  appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *leaked), LogCategory::keyboard);
+  const bool buffered = isKeyboardType(k.type);
   asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
   if (buffered) return swallow();
   return std::nullopt;

@@ -287,6 +287,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // ---- key road: typing simulation and pause
   void beginTypingSimulation();
   void endTypingSimulation();
+  // The running simulation waits up to `seconds` more for the focused
+  // application to take keys it posted: until then the handler does not take
+  // it for one whose end never comes, however long it has run.
+  void extendTypingSimulation(double seconds);
   bool isSimulatingTyping();
   void replayBufferedKeystrokes();
   // Puts events[from...] at the head of the replay chain and starts it.
@@ -644,6 +648,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     int simulationCount = 0;                     // under typingSimulationLock
     std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
     std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
+    // Until when an edit of ours is known to be waiting for the field; none
+    // when no edit is. Under typingSimulationLock.
+    std::optional<double> awaitedUntil;
     // The replay of buffered keys (main thread only): keys still to post, and
     // marks of posted ones that have not come back through the tap yet (the
     // replay's, and the held keys a switch let go of, which come back

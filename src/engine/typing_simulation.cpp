@@ -62,9 +62,19 @@ void KeyboardEngine::endTypingSimulation() {
     std::lock_guard lock(typingSimulationLock);
     old = typingSimulation.simulationCount;
     typingSimulation.simulationCount = std::max(old - 1, 0);
-    if (typingSimulation.simulationCount == 0) typingSimulation.lastSimulationStartTime.reset();
+    if (typingSimulation.simulationCount == 0) {
+      typingSimulation.lastSimulationStartTime.reset();
+      typingSimulation.awaitedUntil.reset();
+    }
   }
   if (old == 1) asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
+}
+
+void KeyboardEngine::extendTypingSimulation(double seconds) {
+  std::lock_guard lock(typingSimulationLock);
+  if (typingSimulation.simulationCount == 0) return;
+  const double until = uptime() + seconds;
+  if (!typingSimulation.awaitedUntil || *typingSimulation.awaitedUntil < until) typingSimulation.awaitedUntil = until;
 }
 
 bool KeyboardEngine::isSimulatingTyping() {

@@ -37,6 +37,11 @@ constexpr double kVerifyBudget = 0.5;
 // word deleted and never retyped.
 constexpr double kVerifySettle = 0.1;
 constexpr double kVerifyLimit = 3.0;
+// [ours] While a wait runs, keys the user types stay held behind the edit,
+// however long the application takes: released early, they would go out
+// behind the Deletes and land where the word was. The guard against a
+// simulation that never ends takes over again this long after a wait's limit.
+constexpr double kVerifyLimitGrace = 0.5;
 // A manual conversion is the user's own request: full confidence.
 constexpr int64_t kManualConversionScore = 3;
 
@@ -294,6 +299,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     watch->outcomes = std::move(outcomes);
     watch->pending = std::move(pending);
     watch->since = watch->lastChange = e.uptime();
+    e.extendTypingSimulation(kVerifyLimit + kVerifyLimitGrace);
     poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
   }
 

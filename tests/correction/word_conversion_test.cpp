@@ -10,7 +10,6 @@
 #include "base/files.h"
 #include "correction/flow_fixture.h"
 #include "l10n/localization.h"
-#include "support/delaying_events.h"
 
 namespace tessa::test {
 namespace {
@@ -174,39 +173,6 @@ TEST_F(ConversionTest, AChangedScreenRefusesTheConversionAndSaysSo) {
                      "screen changed"));
   EXPECT_TRUE(logged("HUD: no panel") || fx.systemLog.contains("showStatusHUD"));
   EXPECT_FALSE(engine->switcher.isCycleAsyncDetourInFlight);
-}
-
-// An application too busy to take the Deletes before the usual wait is over:
-// the wait goes on while the field still shows the word, and the converted
-// word is typed, not lost.
-struct SlowEvents {
-  std::unique_ptr<DelayingEvents> delaying;
-};
-
-class SlowFieldTest : public SlowEvents, public FlowTest {
- protected:
-  SlowFieldTest()
-      : FlowTest([this](Platform& p) {
-          delaying = std::make_unique<DelayingEvents>(*p.events);
-          delaying->holding = false;
-          p.events = delaying.get();
-        }) {}
-};
-
-TEST_F(SlowFieldTest, DeletesTheFieldTakesLateStillGetTheConvertedWord) {
-  desk.setCurrentSource(kThai);
-  std::string kin;
-  for (char c : std::string("dbo")) kin += engine->englishToThaiMap().at(std::string(1, c));
-  field().setText("I ate " + kin);
-  delaying->holding = true;  // the application takes no key for now
-  engine->cycleCurrentWordLanguage();
-  advance(1.2);
-  EXPECT_EQ(field().text(), "I ate " + kin);
-  delaying->letGo();
-  advance(1.0);
-  EXPECT_EQ(field().text(), "I ate dbo");
-  EXPECT_EQ(engine->totalCorrections.get(), 1);
-  EXPECT_FALSE(logged("refused because the screen changed"));
 }
 
 TEST_F(ConversionTest, UndoIsRefusedWhenTheWordIsNoLongerAtTheCaret) {

@@ -134,6 +134,31 @@ TEST(TypingSimulation, AStuckSimulationIsResetAndTheCurrentKeyLandsAfterTheHeldO
   EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
 }
 
+// An edit waiting for a busy application to take its keys says so: keys are
+// held behind it past the usual limit, until its wait runs out; an earlier
+// wait gives a later simulation no grace.
+TEST(TypingSimulation, ASimulationAnEditWaitsOnIsNotTakenForStuckUntilTheWaitRunsOut) {
+  KeyRoadFixture f;
+  auto e = f.startEngine();
+  e->createEventTap();
+  auto typeAfter = [&](double wait, const char* text) {
+    f.advance(wait);
+    f.desktop.typeText(text, 0.02);
+    f.advance(0.1);
+    return f.desktop.focusedField()->text();
+  };
+  e->beginTypingSimulation();
+  e->extendTypingSimulation(3.5);
+  EXPECT_EQ(typeAfter(2.5, "a"), "") << "held behind the edit";
+  EXPECT_EQ(typeAfter(1.0, "b"), "ab") << "the wait is over: the usual rule again";
+
+  e->beginTypingSimulation();
+  e->extendTypingSimulation(10.0);
+  e->endTypingSimulation();
+  e->beginTypingSimulation();  // never ends
+  EXPECT_EQ(typeAfter(2.1, "c"), "abc");
+}
+
 TEST(TypingSimulation, AKeyTypedWhileTheReplayDrainsLandsAfterIt) {
   KeyRoadFixture f;
   auto e = f.startEngine();
