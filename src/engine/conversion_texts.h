@@ -34,6 +34,13 @@ inline constexpr Notice kReadsTheSame{"คำนี้ไม่ต้องแ�
 inline constexpr Notice kBusy{"กำลังแก้คำอยู่", "Still working on the last word"};
 inline constexpr Notice kNoRecentWord{"ยังไม่มีคำล่าสุด", "Type a word first"};
 
+// [ours] An edit the application did not take in time, once its Deletes were
+// posted: the word put back, or left as it was.
+inline constexpr Notice kWordPutBack{"แอปรับการแก้คำไม่ทัน จึงใส่คำเดิมคืนให้",
+                                     "The app did not take the change in time - your word was put back"};
+inline constexpr Notice kFieldTooSlow{"แอปรับการแก้คำไม่ทัน จึงไม่แก้คำ",
+                                      "The app did not take the change in time - your word is as it was"};
+
 // [ours] The undo: "ย้อนกลับแล้ว «" + word + "»" and its detail.
 inline constexpr const char* kUndonePrefix = "ย้อนกลับแล้ว «";
 inline constexpr const char* kUndoneSuffix = "»";

@@ -142,6 +142,7 @@ struct EditPlan {
   bool oldIsSelection = false;
   std::u16string replacement;
   std::string switchTo;  // the layout to leave the user in; empty for none
+  bool isPutBack = false;  // puts a word back: if this fails too, nothing more is tried
 };
 
 bool showsPlan(const FocusedText& t, const EditPlan& p) {
@@ -154,6 +155,27 @@ bool shows(const FocusedText& t, const AXElement& element, const std::u16string&
            const std::u16string& after) {
   return t.element == element && t.text == beforeCaret + after &&
          t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
+}
+
+// What stands where the old text was, when the rest of the field is as the
+// plan read it and the caret follows it.
+std::optional<std::u16string> inPlaceOfOld(const FocusedText& t, const EditPlan& p) {
+  const size_t outside = p.before.size() + p.after.size();
+  if (!(t.element == p.element) || t.text.size() < outside || !t.text.starts_with(p.before) ||
+      !t.text.ends_with(p.after))
+    return std::nullopt;
+  std::u16string middle = t.text.substr(p.before.size(), t.text.size() - outside);
+  if (t.selection != TextRange{static_cast<int64_t>(p.before.size() + middle.size()), 0}) return std::nullopt;
+  return middle;
+}
+
+// The length of the longest common start of `a` and `b`, never ending
+// between the two halves of a surrogate pair.
+size_t commonStart(const std::u16string& a, const std::u16string& b) {
+  size_t n = 0;
+  while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+  if (n > 0 && n < a.size() && a[n - 1] >= 0xD800 && a[n - 1] <= 0xDBFF) --n;
+  return n;
 }
 
 // A field deletes whole user-perceived characters at most: when the old
@@ -173,9 +195,15 @@ void alignToCharacters(EditPlan& p) {
   p.replacement = carried + p.replacement;
 }
 
+// How an edit ended: the replacement is in; refused (the field showed
+// something else, before any key or after keys it cannot account for); or,
+// given up on after its keys were posted, the old text put back, or left as
+// it was because the application never took them.
+enum class EditEnd { replaced, refused, putBack, leftAlone };
+
 class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
  public:
-  using Done = std::function<void(KeyboardEngine&, bool ok, const std::string& why)>;
+  using Done = std::function<void(KeyboardEngine&, EditEnd end, const std::string& why)>;
 
   static void run(KeyboardEngine& e, EditPlan plan, Done done) {
     if (!plan.oldIsSelection) alignToCharacters(plan);
@@ -193,11 +221,12 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   void start(KeyboardEngine& e) {
     auto read = readFocusedText(e);
     if (!read.text || !showsPlan(*read.text, plan_)) {
-      finish(e, false, "the text changed before it could be replaced");
+      finish(e, EditEnd::refused, "the text changed before it could be replaced");
       return;
     }
     e.beginTypingSimulation();
     simulating_ = true;
+    layoutBefore_ = e.currentInputSourceID().value_or("");
     if (plan_.oldIsSelection) {
       postKey(e, keycode::deleteKey);
       expectAfterDelete(e, {plan_.before});
@@ -222,7 +251,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     auto self = shared_from_this();
     waitFor(e, outcomes, plan_.before + plan_.old, [self](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which) {
-        self->finish(e, false, "the text did not match after deleting");
+        self->putBack(e, "the text did not match after deleting", self->plan_.before + self->plan_.old);
         return;
       }
       if (*which == 0) {
@@ -235,9 +264,10 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
                         self->bundleID_.empty() ? "the application" : self->bundleID_));
       std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
       for (size_t i = 0, n = codePointCount(rest); i < n; ++i) postKey(e, keycode::deleteKey);
-      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest, [self](KeyboardEngine& e, std::optional<size_t> which) {
+      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest,
+                    [self, rest](KeyboardEngine& e, std::optional<size_t> which) {
         if (!which)
-          self->finish(e, false, "the text did not match after deleting");
+          self->putBack(e, "the text did not match after deleting", self->plan_.before + rest);
         else
           self->typeReplacement(e);
       });
@@ -245,7 +275,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   }
 
   void typeReplacement(KeyboardEngine& e) {
-    if (!plan_.switchTo.empty()) {
+    if (!plan_.switchTo.empty() && e.currentInputSourceID() != plan_.switchTo) {
       // Keys the user types from here on wait for the new layout.
       flowOf(e).holdUntilSource(plan_.switchTo);
       // Switched before the word is typed, on this turn: each key of the
@@ -254,6 +284,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       e.languageSwitcher().switchToInputSource(plan_.switchTo);
     }
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
+    typed_ = true;
     for (const auto& cluster : graphemeClusters(plan_.replacement)) {
       // Each character by its own key where the layout has one, as a typist
       // types it (a vowel mark after its consonant): the window system then
@@ -274,10 +305,62 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
             [self](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which)
-        self->finish(e, false, "the typed text did not appear as expected");
+        self->putBack(e, "the typed text did not appear as expected", self->plan_.before);
       else
-        self->finish(e, true, "");
+        self->finish(e, EditEnd::replaced, "");
     });
+  }
+
+  // The wait gave up with keys of ours posted, so the old text may be partly
+  // or wholly gone. Once the field settles (or has shown `pending`, the text
+  // from before those keys, for as long as a wait lasts), whatever is missing
+  // is put back by an edit of its own, verified like any other. Only what
+  // our own keys explain is touched: the start of the old text, or of the
+  // replacement once it was typed, in its place.
+  void putBack(KeyboardEngine& e, std::string why, std::u16string pending) {
+    if (plan_.isPutBack) {
+      finish(e, EditEnd::refused, why);
+      return;
+    }
+    auto self = shared_from_this();
+    std::vector<std::u16string> landedAfterAll;
+    if (typed_) landedAfterAll.push_back(plan_.before + plan_.replacement);
+    waitFor(
+        e, std::move(landedAfterAll), std::move(pending),
+        [self, why](KeyboardEngine& e, std::optional<size_t> which) {
+          if (which) {
+            self->finish(e, EditEnd::replaced, "");
+            return;
+          }
+          auto read = readFieldText(e, self->plan_.element);
+          auto now = read.text ? inPlaceOfOld(*read.text, self->plan_) : std::nullopt;
+          const auto& old = self->plan_.old;
+          if (now && *now == old) {
+            self->finish(e, EditEnd::leftAlone, why);
+            return;
+          }
+          if (!now || !(old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
+            self->finish(e, EditEnd::refused, why);
+            return;
+          }
+          EditPlan restore = self->plan_;
+          restore.operation += " (putting the word back)";
+          const size_t kept = commonStart(*now, old);
+          restore.before += old.substr(0, kept);
+          restore.old = now->substr(kept);
+          restore.replacement = old.substr(kept);
+          restore.oldIsSelection = false;
+          restore.switchTo = self->layoutBefore_;
+          restore.isPutBack = true;
+          e.log(fmt::format("{}: {} - putting the word back", self->plan_.operation, why));
+          ScreenEdit::run(e, std::move(restore), [self, why](KeyboardEngine& e, EditEnd end, const std::string& failed) {
+            if (end == EditEnd::replaced)
+              self->finish(e, EditEnd::putBack, why);
+            else
+              self->finish(e, EditEnd::refused, why + ", and putting the word back failed: " + failed);
+          });
+        },
+        0);
   }
 
   // What the field has shown while waiting for it.
@@ -287,17 +370,19 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     double since = 0;
     std::optional<std::u16string> lastText;
     double lastChange = 0;
+    double budget = kVerifyBudget;
   };
 
   // Polls the field until the text before the caret is one of `outcomes`
-  // (with the text after the caret unchanged) or the budget is spent; a field
+  // (with the text after the caret unchanged) or `budget` is spent; a field
   // that still shows `pending`, has not answered or is still changing gets
   // longer (kVerifyLimit), since the keys may simply not have landed yet.
   void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes, std::u16string pending,
-               std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
+               std::function<void(KeyboardEngine&, std::optional<size_t>)> next, double budget = kVerifyBudget) {
     auto watch = std::make_shared<Watch>();
     watch->outcomes = std::move(outcomes);
     watch->pending = std::move(pending);
+    watch->budget = budget;
     watch->since = watch->lastChange = e.uptime();
     e.extendTypingSimulation(kVerifyLimit + kVerifyLimitGrace);
     poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
@@ -323,7 +408,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       const double waited = now - watch->since;
       const bool notYet = !read.text || read.text->text == watch->pending + self->plan_.after ||
                           now - watch->lastChange < kVerifySettle;
-      if (waited >= kVerifyLimit || (waited >= kVerifyBudget && !notYet)) {
+      if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
         next(e, std::nullopt);
         return;
       }
@@ -331,17 +416,19 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     });
   }
 
-  void finish(KeyboardEngine& e, bool ok, const std::string& why) {
+  void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {
     if (simulating_) e.endTypingSimulation();
     simulating_ = false;
     e.switcher.isCycleAsyncDetourInFlight = false;
-    done_(e, ok, why);
+    done_(e, end, why);
   }
 
   EditPlan plan_;
   Done done_;
   std::string bundleID_;
+  std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
   bool simulating_ = false;
+  bool typed_ = false;  // the replacement's keys were posted
 };
 
 // Tells the user why nothing was converted, and logs it.
@@ -374,6 +461,25 @@ void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTe
 void refuseChangedScreen(KeyboardEngine& e, const std::string& operation, const std::string& why) {
   e.log(operation + ": " + why + " - refused because the screen changed");
   notice(e, conversion_texts::kScreenChanged, "exclamationmark.triangle", HudColor::orange);
+}
+
+// Tells the user how an edit that did not replace the word ended.
+void reportUnreplaced(KeyboardEngine& e, const std::string& operation, EditEnd end, const std::string& why) {
+  switch (end) {
+    case EditEnd::replaced:
+      return;
+    case EditEnd::refused:
+      refuseChangedScreen(e, operation, why);
+      return;
+    case EditEnd::putBack:
+      e.log(operation + ": " + why + " - the word was put back");
+      notice(e, conversion_texts::kWordPutBack, "exclamationmark.triangle", HudColor::orange);
+      return;
+    case EditEnd::leftAlone:
+      e.log(operation + ": " + why + " - the application took none of the keys, the word is as it was");
+      notice(e, conversion_texts::kFieldTooSlow, "exclamationmark.triangle", HudColor::orange);
+      return;
+  }
 }
 
 void restartUndoWindow(KeyboardEngine& e) {
@@ -484,9 +590,9 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   plan->switchTo = targetID;
   KeyboardEngine::ConversionRecord record{word, converted, fromID, targetID, plan->element, e.uptime()};
   ScreenEdit::run(e, std::move(*plan),
-                  [record, keys, originalID, operation](KeyboardEngine& e, bool ok, const std::string& why) {
-                    if (!ok) {
-                      refuseChangedScreen(e, operation, why);
+                  [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+                    if (end != EditEnd::replaced) {
+                      reportUnreplaced(e, operation, end, why);
                       return;
                     }
                     e.flow.hotkeyConversionStack.push_back(record);
@@ -547,9 +653,9 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
   plan.after = t.text.substr(caret);
   plan.replacement = toUtf16(wanted);
   plan.switchTo = undo ? record.fromSourceID : record.toSourceID;
-  ScreenEdit::run(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, bool ok, const std::string& why) {
-    if (!ok) {
-      refuseChangedScreen(e, operation, why);
+  ScreenEdit::run(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+    if (end != EditEnd::replaced) {
+      reportUnreplaced(e, operation, end, why);
       return;
     }
     auto& from = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;

@@ -1,6 +1,11 @@
 // A conversion, undo or redo in an application too busy to take its keys at
-// once: the wait for the field and the keys the user types meanwhile.
+// once: the wait for the field, the keys the user types meanwhile, and what
+// happens when the wait gives up with the Deletes already posted.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/conversion_texts.h"
 
 #include "correction/flow_fixture.h"
 #include "support/delaying_events.h"
@@ -25,15 +30,6 @@ class BusyFieldTest : public SlowEvents, public FlowTest {
     engine->createEventTap();
     run();
   }
-  std::string thai(const std::string& usKeys) {
-    std::string out;
-    for (char c : usKeys) out += engine->englishToThaiMap().at(std::string(1, c));
-    return out;
-  }
-  void startWith(const std::string& text, const char* source) {
-    desk.setCurrentSource(source);
-    field().setText(text);
-  }
   // `chord` with the application busy: it takes the keys posted to it only
   // `takenAt` seconds later, and the user types k at `typedAt`.
   void editWhileBusy(const char* chord, double typedAt, double takenAt) {
@@ -44,6 +40,24 @@ class BusyFieldTest : public SlowEvents, public FlowTest {
     advance(takenAt - typedAt);
     delaying->letGo();
     advance(1.0);
+  }
+  // The converted word's keys held back once its Deletes are taken (at 1 s).
+  void convertTakingOnlyTheDeletes() {
+    startWith("I ate " + thai("dbo"), kThai);
+    delaying->holding = true;
+    desk.press("ctrl+shift+x");
+    advance(1.0);
+    delaying->letGo();
+    delaying->holding = true;
+    advance(1.0);
+    ASSERT_EQ(field().text(), "I ate ");
+  }
+  // Whether the HUD showed a notice with this message.
+  bool showed(const conversion_texts::Notice& notice) const {
+    const std::string needle = std::string("message: ") + notice.message + ",";
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(needle) != std::string::npos; });
   }
 };
 
@@ -74,6 +88,63 @@ TEST_F(BusyFieldTest, UndoAndRedoWaitForTheFieldTheSameWay) {
   editWhileBusy("ctrl+shift+z", 2.2, 2.5);  // redo
   EXPECT_EQ(field().text(), "x " + thai("dbo") + thai("k"));
   EXPECT_FALSE(fx.systemLog.contains("simulationCount leak detected"));
+}
+
+// Given up on with its keys posted, an edit never leaves the word deleted:
+// what the application took late is undone once the field settles, and the
+// user is told.
+TEST_F(BusyFieldTest, AConversionThatGivesUpPutsTheWordBackOnceTheFieldSettles) {
+  startWith("I ate " + thai("dbo"), kThai);
+  editWhileBusy("ctrl+shift+x", 2.2, 4.0);  // the Deletes land after the wait gave up
+  EXPECT_EQ(field().text(), "I ate " + thai("dbo") + thai("k"));
+  EXPECT_EQ(desk.currentSource(), kThai);
+  EXPECT_TRUE(showed(conversion_texts::kWordPutBack));
+  EXPECT_TRUE(logged("cycleCurrentWordLanguage: the text did not match after deleting - the word was put back"));
+  EXPECT_EQ(engine->totalCorrections.get(), 0);
+  EXPECT_FALSE(engine->isSimulatingTyping());
+
+  // Only the first letter of the converted word is taken, the rest lost:
+  // that letter goes, and the word and its layout come back.
+  convertTakingOnlyTheDeletes();
+  delaying->letGoFirst(2);
+  delaying->holding = false;
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate " + thai("dbo"));
+  EXPECT_EQ(desk.currentSource(), kThai);
+  EXPECT_TRUE(logged("the typed text did not appear as expected - the word was put back"));
+}
+
+// The converted word itself landing after the wait gave up is a conversion
+// after all, and nothing is put back over it.
+TEST_F(BusyFieldTest, AConvertedWordThatLandsAfterTheWaitStillCounts) {
+  convertTakingOnlyTheDeletes();
+  advance(2.5);
+  delaying->letGo();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate dbo");
+  EXPECT_EQ(engine->totalCorrections.get(), 1);
+  EXPECT_FALSE(logged("putting the word back"));
+}
+
+TEST_F(BusyFieldTest, WhatTheEditsKeysCannotExplainIsLeftAlone) {
+  // Nothing taken while the wait and the watch after it last.
+  startWith("I ate " + thai("dbo"), kThai);
+  editWhileBusy("ctrl+shift+x", 0.1, 6.5);
+  EXPECT_TRUE(showed(conversion_texts::kFieldTooSlow));
+  EXPECT_TRUE(logged("the application took none of the keys, the word is as it was"));
+
+  // Another program's text in the word's place is not ours to delete.
+  field().setText("I ate " + thai("dbo"));
+  delaying->holding = true;
+  desk.press("ctrl+shift+x");
+  advance(0.05);
+  field().setText("I ate pizza");
+  advance(1.0);
+  delaying->letGo();
+  advance(4.0);
+  EXPECT_EQ(field().text(), "I ate piz");
+  EXPECT_TRUE(logged("the text did not match after deleting - refused because the screen changed"));
+  EXPECT_FALSE(logged("putting the word back"));
 }
 
 }  // namespace

@@ -54,6 +54,17 @@ class FlowTest : public ::testing::Test {
     return e;
   }
 
+  // What the US keys type on the Thai layout: thai("dbo") is "กิน".
+  std::string thai(const std::string& usKeys) {
+    std::string out;
+    for (char c : usKeys) out += engine->englishToThaiMap().at(std::string(1, c));
+    return out;
+  }
+  // The focused field shows `text`, with `source` current.
+  void startWith(const std::string& text, const char* source) {
+    desk.setCurrentSource(source);
+    field().setText(text);
+  }
   // Every key-down the application received after index `from`, as text.
   std::string typedSince(size_t from = 0) const {
     std::string out;

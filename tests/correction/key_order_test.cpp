@@ -18,11 +18,6 @@ class KeyOrderTest : public FlowTest {
     engine->applyModeSettings();  // Caps Lock becomes F19, hot key 61 Fn+F19
     run();
   }
-  std::string thai(const std::string& usKeys) {
-    std::string out;
-    for (char c : usKeys) out += engine->englishToThaiMap().at(std::string(1, c));
-    return out;
-  }
 };
 
 TEST_F(KeyOrderTest, KeysAroundAnF19SwitchLandInOrderInTheNewLayout) {

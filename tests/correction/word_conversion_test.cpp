@@ -19,15 +19,6 @@ class ConversionTest : public FlowTest {
   // "กิน" as typed on the Thai layout with the keys d, b, o: three code points
   // in two user-perceived characters.
   std::string kin() { return thai("dbo"); }
-  std::string thai(const std::string& usKeys) {
-    std::string out;
-    for (char c : usKeys) out += engine->englishToThaiMap().at(std::string(1, c));
-    return out;
-  }
-  void startWith(const std::string& text, const char* source) {
-    desk.setCurrentSource(source);
-    field().setText(text);
-  }
   size_t deletesPosted() const {
     size_t n = 0;
     for (const auto& e : desk.postedEvents())

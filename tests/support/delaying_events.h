@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <vector>
 
 #include "platform/events.h"
@@ -46,6 +47,12 @@ class DelayingEvents final : public ForwardingEvents {
     holding = false;
     for (const auto& e : held_) inner_.post(TapLocation::hid, e);
     held_.clear();
+  }
+  // The first `count` held events reach the application; the rest stay.
+  void letGoFirst(size_t count) {
+    count = std::min(count, held_.size());
+    for (size_t i = 0; i < count; ++i) inner_.post(TapLocation::hid, held_[i]);
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
   }
   bool holding = true;
 
