@@ -101,21 +101,74 @@ TEST_F(SetupStatusModelTest, GrantAccessOpensThePrivacySettingsAndRereadsWithout
 }
 
 // Where the desktop's own switch grants the permission (X11), the button
-// turns it on, says so in the log, and opens no settings page.
-TEST_F(SetupStatusModelTest, GrantAccessTurnsTheDesktopsSwitchOnWhereThatIsTheWay) {
+// first says what turning it on does; only the user's yes turns it on (with
+// a log line), and no settings page is opened either way.
+TEST_F(SetupStatusModelTest, OnADesktopSwitchTheGrantAsksFirstAndOnlyAYesTurnsItOn) {
   desk.setTrusted(false);
   desk.accessibility().setPromptTurnsTrustOn(true);
-  engine->isAccessibilityGranted.set(false);
+  engine->requestAccessibility(false);
+  fx.runner.runUntilIdle();
   const size_t urls = desk.workspace().openedURLs().size();
   SetupStatusModel model(*engine);
+  EXPECT_EQ(model.description(),
+            "The desktop's accessibility is off, so Tessavinor cannot hold the keys typed during a language switch or "
+            "read the word to convert. Grant Access turns it on.");
+
   model.grantAccess();
   fx.runner.runUntilIdle();
+  EXPECT_TRUE(model.consent().isAsking());
+  EXPECT_FALSE(desk.accessibility().trusted()) << "asked, not yet answered";
+  model.consent().cancel();
+  fx.runner.runUntilIdle();
+  EXPECT_FALSE(model.consent().isAsking());
+  EXPECT_FALSE(desk.accessibility().trusted());
+  EXPECT_FALSE(model.isGranted());
+
+  model.grantAccess();
+  model.consent().confirm();
+  fx.runner.runUntilIdle();
   EXPECT_TRUE(model.isGranted());
+  EXPECT_TRUE(desk.accessibility().trusted());
   EXPECT_EQ(desk.workspace().openedURLs().size(), urls);
   int said = 0;
   for (const auto& line : engine->diagnosticLogs())
-    if (line.find("turned the desktop's accessibility on") != std::string::npos) ++said;
+    if (line.find("turned the desktop's accessibility on (org.a11y.Status IsEnabled) at the user's request") !=
+        std::string::npos)
+      ++said;
   EXPECT_EQ(said, 1);
+}
+
+// The question says, in the application's language, what the switch does for
+// every program, how to turn it off, and that open programs need a restart.
+TEST_F(SetupStatusModelTest, TheQuestionSaysWhatTheSwitchDoesInTheApplicationsLanguage) {
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  SetupStatusModel model(*engine);
+  auto& consent = model.consent();
+  EXPECT_NE(consent.message().find("programs on this desktop share their text with assistive tools"),
+            std::string::npos);
+  EXPECT_NE(consent.message().find("turn it off again in your desktop's accessibility settings"), std::string::npos);
+  EXPECT_NE(consent.restartNote().find("restart them once"), std::string::npos);
+  EXPECT_EQ(consent.confirmTitle(), "Turn On");
+  engine->appLanguage.set("th");
+  for (const auto& text : {consent.title(), consent.message(), consent.restartNote(), consent.confirmTitle()})
+    EXPECT_NE(text.find("\xe0\xb8"), std::string::npos) << "not Thai: " << text;
+  EXPECT_NE(consent.restartNote().find("เปิดใหม่หนึ่งครั้ง"), std::string::npos);
+}
+
+// A program the engine could not read because it was open before the
+// switch went on is named while that very process runs.
+TEST_F(SetupStatusModelTest, ThePageSaysToRestartAProgramOnlyWhileItRuns) {
+  SetupStatusModel model(*engine);
+  EXPECT_EQ(model.restartNotice(), "");
+  auto& editor = desk.launchApplication("org.example.Editor", "Editor");
+  engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt});
+  EXPECT_EQ(model.restartNotice(),
+            "Editor was already open when accessibility went on, so its text cannot be read yet: restart it once to "
+            "convert words there.");
+  engine->appLanguage.set("th");
+  EXPECT_EQ(model.restartNotice().rfind("Editor เปิดอยู่ก่อนเปิดการเข้าถึง", 0), 0u) << model.restartNotice();
+  desk.terminateApplication("org.example.Editor");
+  EXPECT_EQ(model.restartNotice(), "");
 }
 
 TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) {
@@ -125,6 +178,7 @@ TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) 
   engine->isAccessibilityGranted.set(false);
   SetupStatusModel model(*engine);
   model.grantAccess();
+  model.consent().confirm();
   fx.runner.runUntilIdle();
   EXPECT_FALSE(model.isGranted());
   EXPECT_NE(model.description().find("at-spi2-core"), std::string::npos) << model.description();
