@@ -163,7 +163,8 @@ bool KeyboardEngine::isStillRunning(const ProgramToRestart& program) const {
 void KeyboardEngine::applyAccessibilityTrust(bool trusted, const std::string& source) {
   noteAccessibilitySwitch(trusted);
   // Once that program has been restarted (or quit), nothing is left to say.
-  if (const auto& program = programToRestart.get(); program && !isStillRunning(*program)) programToRestart.set(std::nullopt);
+  if (const auto& program = programToRestart.get(); program && !isStillRunning(*program))
+    programToRestart.set(std::nullopt);
   TapId keyboard;
   {
     std::lock_guard lock(tapSafetyLock);

@@ -28,6 +28,7 @@ class AccessibilityConsentTest : public ::testing::Test {
     ASSERT_TRUE(session->setLayouts({"us", "th"}));
     session->resetKeyboardState();
     if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
+    // The bus is the process's own; each case runs in a process of its own.
     ASSERT_EQ(session->accessibilityOn(), std::optional<bool>(false)) << "a fresh account";
   }
 
@@ -113,6 +114,7 @@ TEST_F(AccessibilityConsentTest, AProgramOpenBeforeTheGrantIsNamedAndConvertsOnc
   auto front = engine->platform().workspace->frontmostApplication();
   ASSERT_TRUE(front && front->pid == field->pid());
   ASSERT_FALSE(front->name.empty());
+  EXPECT_EQ(engine->platform().accessibility->isApplicationRegistered(field->pid()), std::optional<bool>(false));
 
   convert();
   EXPECT_TRUE(hudShows("Restart " + front->name + " once")) << app->diagnostics();
@@ -128,7 +130,8 @@ TEST_F(AccessibilityConsentTest, AProgramOpenBeforeTheGrantIsNamedAndConvertsOnc
   ASSERT_TRUE(app->main().pumpUntil(
       [&] {
         auto now = engine->platform().workspace->frontmostApplication();
-        return now && now->pid == field->pid() && page.restartNotice().empty();
+        return now && now->pid == field->pid() && page.restartNotice().empty() &&
+               engine->platform().accessibility->isApplicationRegistered(field->pid()) == true;
       },
       5.0))
       << page.restartNotice();

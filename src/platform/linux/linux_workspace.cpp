@@ -129,10 +129,11 @@ std::optional<double> LinuxWorkspace::launchTime(int64_t pid) const {
   std::string startTicks;
   for (int i = 3; i <= 22; ++i)
     if (!(fields >> startTicks)) return std::nullopt;
-  const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+  const long ticks = ::sysconf(_SC_CLK_TCK);
+  const double ticksPerSecond = static_cast<double>(ticks > 0 ? ticks : 100);
   try {
     const double sinceBoot = std::stod(*uptime);
-    const double startedAfterBoot = std::stod(startTicks) / static_cast<double>(ticksPerSecond > 0 ? ticksPerSecond : 100);
+    const double startedAfterBoot = std::stod(startTicks) / ticksPerSecond;
     const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     return now - (sinceBoot - startedAfterBoot);
   } catch (const std::exception&) {

@@ -138,23 +138,6 @@ TEST_F(SetupStatusModelTest, OnADesktopSwitchTheGrantAsksFirstAndOnlyAYesTurnsIt
   EXPECT_EQ(said, 1);
 }
 
-// The question says, in the application's language, what the switch does for
-// every program, how to turn it off, and that open programs need a restart.
-TEST_F(SetupStatusModelTest, TheQuestionSaysWhatTheSwitchDoesInTheApplicationsLanguage) {
-  desk.accessibility().setPromptTurnsTrustOn(true);
-  SetupStatusModel model(*engine);
-  auto& consent = model.consent();
-  EXPECT_NE(consent.message().find("programs on this desktop share their text with assistive tools"),
-            std::string::npos);
-  EXPECT_NE(consent.message().find("turn it off again in your desktop's accessibility settings"), std::string::npos);
-  EXPECT_NE(consent.restartNote().find("restart them once"), std::string::npos);
-  EXPECT_EQ(consent.confirmTitle(), "Turn On");
-  engine->appLanguage.set("th");
-  for (const auto& text : {consent.title(), consent.message(), consent.restartNote(), consent.confirmTitle()})
-    EXPECT_NE(text.find("\xe0\xb8"), std::string::npos) << "not Thai: " << text;
-  EXPECT_NE(consent.restartNote().find("เปิดใหม่หนึ่งครั้ง"), std::string::npos);
-}
-
 // A program the engine could not read because it was open before the
 // switch went on is named while that very process runs.
 TEST_F(SetupStatusModelTest, ThePageSaysToRestartAProgramOnlyWhileItRuns) {
