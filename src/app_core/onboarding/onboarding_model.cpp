@@ -110,7 +110,6 @@ void OnboardingModel::openAccessibilitySettings() {
   if (consent_.isAsking()) changed();
 }
 
-
 void OnboardingModel::troubleshoot() {
   showRepairConfirmation_ = true;
   changed();
