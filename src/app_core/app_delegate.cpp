@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/keyboard_tables.h"
+#include "app_core/accessibility_consent.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
@@ -136,9 +137,10 @@ bool AppDelegate::applicationDidFinishLaunching() {
   step("runLaunchSetup");
   engine_->runLaunchSetup();
   step("requestAccessibility");
-  // Where the desktop's own switch grants it, asking turns it on (with a log
-  // line); elsewhere start-up only looks.
-  engine_->requestAccessibility(env_.platform.accessibility && env_.platform.accessibility->promptTurnsTrustOn());
+  // Start-up only looks. Where the grant is the desktop's own switch, that
+  // switch is the user's to turn on (every program started afterwards
+  // shares its text), from the onboarding or the setup page.
+  engine_->requestAccessibility(false);
 
   step("registerObservers");
   registerObservers();
@@ -187,7 +189,13 @@ void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
                                              auto self = weak.lock();
                                              if (!self) return;
                                              if (self->hud_) self->hud_->dismiss(0.15);
-                                             if (self->engine_) self->engine_->openAccessibilitySettings();
+                                             if (!self->engine_) return;
+                                             // The desktop's switch is turned on only where the
+                                             // user is told what it does: the setup page.
+                                             if (AccessibilityConsent::isAsked(*self->engine_))
+                                               self->openPreferencesWindowToTab(0);
+                                             else
+                                               self->engine_->openAccessibilitySettings();
                                            }),
                   4, true, false);
   });

@@ -3,8 +3,8 @@
 // word as typed (Ctrl+Shift+A, or a rejected correction).
 //
 // [design] The system's fixed wording, shown as written in every application
-// language (the HUD is not translated). Change a text only when the design
-// changes, and keep the tests that pin it.
+// language (these texts of the HUD are not translated). Change a text only
+// when the design changes, and keep the tests that pin it.
 
 namespace tessa::conversion_texts {
 
@@ -14,46 +14,33 @@ inline constexpr const char* kKeptSuffix = "» แล้ว";
 inline constexpr const char* kWillNotConvertAgain = "จะไม่แปลงคำนี้อีก";
 inline constexpr const char* kWillNotConvertAgainRemoveHint = "จะไม่แปลงคำนี้อีก (ลบได้ที่ ⓧ ในคลังคำศัพท์)";
 
-// [ours] A refused or busy conversion and the vocabulary hot key's steps: a
-// Thai title and its English detail, both shown.
+// [ours] A refused or busy conversion, its undo, and the vocabulary hot
+// key's steps: the keys of a title and its detail in the text tables, both
+// shown in the application's language. A title with "%@" names the word (or
+// the program).
 struct Notice {
-  const char* message;
-  const char* detail;
+  const char* titleKey;
+  const char* detailKey;
 };
-inline constexpr Notice kPasswordField{"ช่องรหัสผ่าน ไม่แปลงคำ", "Password fields are never changed"};
-inline constexpr Notice kNoAccess{"ยังไม่ได้รับสิทธิ์ Accessibility",
-                                  "Allow Tessavinor in Privacy & Security > Accessibility"};
-inline constexpr Notice kUnreadable{"อ่านข้อความในช่องนี้ไม่ได้",
-                                    "This app does not share its text - nothing was changed"};
-inline constexpr Notice kScreenChanged{"ข้อความบนจอเปลี่ยนไป จึงไม่แก้คำ",
-                                       "The text changed on screen - nothing more was changed"};
-inline constexpr Notice kNoWord{"ไม่พบคำที่จะแปลง", "Place the caret right after a word"};
-inline constexpr Notice kOneLayout{"มีแป้นพิมพ์ภาษาเดียว", "Add a second keyboard layout to convert between"};
-inline constexpr Notice kNoLayoutTypesIt{"แปลงคำนี้ไม่ได้", "No keyboard layout types all of these characters"};
-inline constexpr Notice kReadsTheSame{"คำนี้ไม่ต้องแปลง", "It reads the same in the other layout"};
-inline constexpr Notice kBusy{"กำลังแก้คำอยู่", "Still working on the last word"};
-inline constexpr Notice kNoRecentWord{"ยังไม่มีคำล่าสุด", "Type a word first"};
-
-// [ours] An edit the application did not take in time, once its Deletes were
+inline constexpr Notice kPasswordField{"conversion_password", "conversion_password_sub"};
+inline constexpr Notice kNoAccess{"conversion_no_access", "conversion_no_access_sub"};
+inline constexpr Notice kUnreadable{"conversion_unreadable", "conversion_unreadable_sub"};
+// The focused program was started before the desktop's accessibility went
+// on: it shares its text only once restarted. The title names it.
+inline constexpr Notice kRestartProgram{"conversion_restart_program", "conversion_restart_program_sub"};
+inline constexpr Notice kScreenChanged{"conversion_screen_changed", "conversion_screen_changed_sub"};
+inline constexpr Notice kNoWord{"conversion_no_word", "conversion_no_word_sub"};
+inline constexpr Notice kOneLayout{"conversion_one_layout", "conversion_one_layout_sub"};
+inline constexpr Notice kNoLayoutTypesIt{"conversion_no_layout_types_it", "conversion_no_layout_types_it_sub"};
+inline constexpr Notice kReadsTheSame{"conversion_reads_the_same", "conversion_reads_the_same_sub"};
+inline constexpr Notice kBusy{"conversion_busy", "conversion_busy_sub"};
+inline constexpr Notice kUndone{"conversion_undone", "conversion_undone_sub"};
+inline constexpr Notice kNoRecentWord{"conversion_no_recent_word", "conversion_no_recent_word_sub"};
+inline constexpr Notice kPressAgain{"conversion_press_again", "conversion_press_again_sub"};
+inline constexpr Notice kAlreadyKept{"conversion_already_kept", "conversion_already_kept_sub"};
+// An edit the application did not take in time, once its Deletes were
 // posted: the word put back, or left as it was.
-inline constexpr Notice kWordPutBack{"แอปรับการแก้คำไม่ทัน จึงใส่คำเดิมคืนให้",
-                                     "The app did not take the change in time - your word was put back"};
-inline constexpr Notice kFieldTooSlow{"แอปรับการแก้คำไม่ทัน จึงไม่แก้คำ",
-                                      "The app did not take the change in time - your word is as it was"};
-
-// [ours] The undo: "ย้อนกลับแล้ว «" + word + "»" and its detail.
-inline constexpr const char* kUndonePrefix = "ย้อนกลับแล้ว «";
-inline constexpr const char* kUndoneSuffix = "»";
-inline constexpr const char* kUndoneDetail = "Undone · Ctrl+Shift+Z again to redo";
-
-// [ours] Ctrl+Shift+A's first press: "กด Ctrl+Shift+A อีกครั้งเพื่อจำคำ «" + word + "»".
-inline constexpr const char* kPressAgainPrefix = "กด Ctrl+Shift+A อีกครั้งเพื่อจำคำ «";
-inline constexpr const char* kPressAgainSuffix = "»";
-inline constexpr const char* kPressAgainDetail = "Press Ctrl+Shift+A again to keep this word as typed";
-
-// [ours] A word already kept: "«" + word + "» อยู่ในคลังคำศัพท์แล้ว".
-inline constexpr const char* kAlreadyKeptPrefix = "«";
-inline constexpr const char* kAlreadyKeptSuffix = "» อยู่ในคลังคำศัพท์แล้ว";
-inline constexpr const char* kAlreadyKeptDetail = "Already in your vocabulary";
+inline constexpr Notice kWordPutBack{"conversion_word_put_back", "conversion_word_put_back_sub"};
+inline constexpr Notice kFieldTooSlow{"conversion_field_too_slow", "conversion_field_too_slow_sub"};
 
 }  // namespace tessa::conversion_texts

@@ -141,6 +141,7 @@ KeyboardEngine::KeyboardEngine(EngineEnvironment env)
       statusMessage(*this, "Initializing..."),
       lastEventLog(*this, "No events yet"),
       isAccessibilityGranted(*this, false),
+      programToRestart(*this, std::nullopt),
       isEventTapDead(*this, false),
       isPaused(*this, false, [this](const bool&) { postPauseStateChanged(); }),
       isCapsLockOn(*this, false, [this](const bool&) { postCapsLockStateChanged(); }),

@@ -153,6 +153,15 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   Published<std::string> statusMessage;
   Published<std::string> lastEventLog;
   Published<bool> isAccessibilityGranted;
+  // A program that keeps its text to itself until it is restarted: it was
+  // started before the desktop's accessibility went on. Set when a
+  // conversion, undo or redo could not read it; cleared once that process
+  // has ended.
+  struct ProgramToRestart {
+    RunningApplication app;
+    double launchedAt = 0;  // seconds since 1970
+  };
+  Published<std::optional<ProgramToRestart>> programToRestart;
   Published<bool> isEventTapDead;
   Published<bool> isPaused;
   Published<bool> isCapsLockOn;
@@ -246,6 +255,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // The text key saying what keeps the desktop's Accessibility switch out of
   // reach (what is missing and what to install or run); empty when nothing does.
   std::string accessibilityProblemKey() const;
+  // The program with the focus, when it was started before the desktop's
+  // accessibility went on and is not among the programs that share their
+  // text; none otherwise, or when that cannot be told.
+  std::optional<ProgramToRestart> focusedProgramStartedBeforeAccessibility();
+  // That process still runs (it was neither restarted nor quit).
+  bool isStillRunning(const ProgramToRestart& program) const;
   void resumePendingAXRepair();
   void createEventTap();
   void loadLocalWordlists(const std::string& language);
@@ -467,6 +482,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // every trust check ends in (main thread).
   void startAXPermissionTimer();
   void applyAccessibilityTrust(bool trusted, const std::string& source);
+  // Keeps the time the desktop's switch went on, from what the checks see.
+  void noteAccessibilitySwitch(bool trusted);
 
   // ---- word sets and word lists (word_sets.cpp)
   // Every set holds lower-cased words. Each is built on first use outside

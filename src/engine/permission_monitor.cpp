@@ -3,6 +3,8 @@
 // repair relaunch.
 #include <fmt/format.h>
 
+#include <cmath>
+
 #include "engine/keyboard_engine.h"
 
 namespace tessa {
@@ -10,6 +12,20 @@ namespace tessa {
 namespace {
 constexpr double kPermissionPollSeconds = 1.0;
 constexpr const char* kPermissionKind = "permission";
+// [ours] When the desktop's accessibility switch went on, in seconds since
+// 1970, as we turned it on or first saw it on after seeing it off; 0 while it
+// is seen off; absent when it was on before we ever looked. A program
+// started before that time shares no text until it is restarted.
+constexpr const char* kAccessibilityOnSinceKey = "accessibilityOnSince";
+
+std::optional<double> accessibilityOnSince(const UserDefaults& d) {
+  if (!d.hasStoredValue(kAccessibilityOnSinceKey)) return std::nullopt;
+  return d.doubleForKey(kAccessibilityOnSinceKey);
+}
+
+// A desktop-wide switch that each program reads at its own start, rather
+// than a permission of this process alone.
+bool hasDesktopSwitch(const Accessibility* ax) { return ax && ax->promptTurnsTrustOn(); }
 
 const char* problemLogText(AXTrustProblem problem) {
   switch (problem) {
@@ -42,20 +58,31 @@ std::string KeyboardEngine::accessibilityProblemKey() const {
     case AXTrustProblem::none:
       break;
   }
+  // The desktop answered: its switch is off, for the user to turn on.
+  if (hasDesktopSwitch(ax) && !isAccessibilityGranted.get()) return "a11y_switch_off";
   return "";
 }
 
 void KeyboardEngine::requestAccessibility(bool prompt) {
   Accessibility* ax = platform().accessibility;
-  // Where asking switches the desktop's accessibility on, say so when it did.
-  const bool mayTurnOn = prompt && ax && ax->promptTurnsTrustOn() && !ax->isProcessTrusted(false);
+  // Where asking switches the desktop's accessibility on (only the user's
+  // grant asks so), say so when it did, and remember when: the programs
+  // already open share their text only once restarted.
+  const bool mayTurnOn = prompt && hasDesktopSwitch(ax) && !ax->isProcessTrusted(false);
+  const double askedAt = clock().wallTime();
   bool trusted = ax && ax->isProcessTrusted(prompt);
-  if (mayTurnOn && trusted)
-    log("requestAccessibility: turned the desktop's accessibility on (org.a11y.Status IsEnabled) so the keyboard "
-        "tap can start");
-  if (!trusted && ax)
+  if (mayTurnOn && trusted) {
+    defaults().setDouble(kAccessibilityOnSinceKey, askedAt);
+    log("requestAccessibility: turned the desktop's accessibility on (org.a11y.Status IsEnabled) at the user's "
+        "request so the keyboard tap can start");
+  }
+  if (!trusted && ax) {
     if (const char* why = problemLogText(ax->trustProblem()); *why)
       log(std::string("requestAccessibility: Accessibility cannot be turned on: ") + why);
+    else if (hasDesktopSwitch(ax) && !prompt)
+      log("requestAccessibility: the desktop's accessibility is off - it stays off until the user turns it on "
+          "(Grant Access on the setup page or in the onboarding)");
+  }
   {
     std::lock_guard lock(tapSafetyLock);
     permission.axProbe = trusted;
@@ -91,7 +118,53 @@ void KeyboardEngine::startAXPermissionTimer() {
       utility ? utility->postRepeating(kPermissionPollSeconds, tick) : main->postRepeating(kPermissionPollSeconds, tick);
 }
 
+void KeyboardEngine::noteAccessibilitySwitch(bool trusted) {
+  Accessibility* ax = platform().accessibility;
+  if (!hasDesktopSwitch(ax) || ax->trustProblem() != AXTrustProblem::none) return;
+  auto& d = defaults();
+  const auto since = accessibilityOnSince(d);
+  if (!trusted) {
+    // An answer from before our own grant, landing after it, is stale.
+    if (since && *since > 0 && ax->isProcessTrusted(false)) return;
+    if (!since || *since != 0.0) d.setDouble(kAccessibilityOnSinceKey, 0.0);
+  } else if (since && *since == 0.0) {
+    // Seen off, now on: turned on elsewhere (the desktop's own settings)
+    // within the last poll.
+    d.setDouble(kAccessibilityOnSinceKey, clock().wallTime());
+  }
+}
+
+std::optional<KeyboardEngine::ProgramToRestart> KeyboardEngine::focusedProgramStartedBeforeAccessibility() {
+  Accessibility* ax = platform().accessibility;
+  Workspace* workspace = platform().workspace;
+  if (!hasDesktopSwitch(ax) || !workspace) return std::nullopt;
+  const auto since = accessibilityOnSince(defaults());
+  if (!since || *since <= 0) return std::nullopt;
+  auto app = workspace->frontmostApplication();
+  if (!app || app->pid <= 0 || app->bundleID == workspace->bundleIdentifier()) return std::nullopt;
+  const auto launchedAt = workspace->launchTime(app->pid);
+  if (!launchedAt || *launchedAt >= *since) return std::nullopt;
+  // A program on the registry does share: its text is out of reach for
+  // another reason, which a restart would not mend.
+  if (ax->isApplicationRegistered(app->pid) == true) return std::nullopt;
+  return ProgramToRestart{*app, *launchedAt};
+}
+
+bool KeyboardEngine::isStillRunning(const ProgramToRestart& program) const {
+  // Its start read again comes out a little different each time (two clocks
+  // read one after the other); a process that took its number later started
+  // far later.
+  constexpr double kSameStart = 1.0;  // [ours]
+  const Workspace* workspace = platform().workspace;
+  const auto launchedAt = workspace ? workspace->launchTime(program.app.pid) : std::nullopt;
+  return launchedAt && std::abs(*launchedAt - program.launchedAt) < kSameStart;
+}
+
 void KeyboardEngine::applyAccessibilityTrust(bool trusted, const std::string& source) {
+  noteAccessibilitySwitch(trusted);
+  // Once that program has been restarted (or quit), nothing is left to say.
+  if (const auto& program = programToRestart.get(); program && !isStillRunning(*program))
+    programToRestart.set(std::nullopt);
   TapId keyboard;
   {
     std::lock_guard lock(tapSafetyLock);

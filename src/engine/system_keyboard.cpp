@@ -472,7 +472,8 @@ void KeyboardEngine::showPerDocumentRevertBanner() {
 }
 
 void KeyboardEngine::openAccessibilitySettings() {
-  // A desktop whose switch we may turn on ourselves has no page to open.
+  // A desktop whose switch we may turn on ourselves has no page to open: the
+  // grant controls call this once the user has agreed to turn it on.
   if (platform().accessibility && platform().accessibility->promptTurnsTrustOn()) {
     requestAccessibility(true);
     return;

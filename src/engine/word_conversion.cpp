@@ -52,8 +52,10 @@ void notice(KeyboardEngine& e, const std::string& message, const std::string& su
   showStatusHUD(e, message, subMessage, icon, color);
 }
 
-void notice(KeyboardEngine& e, const conversion_texts::Notice& text, const std::string& icon, HudColor color) {
-  notice(e, text.message, text.detail, icon, color);
+// The title's "%@" takes `name` (a word, a program).
+void notice(KeyboardEngine& e, const conversion_texts::Notice& text, const std::string& icon, HudColor color,
+            const std::string& name = {}) {
+  notice(e, formatLocalized(e.localized(text.titleKey), {name}), e.localized(text.detailKey), icon, color);
 }
 
 Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
@@ -432,15 +434,10 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
 };
 
 // Tells the user why nothing was converted, and logs it.
-void refuse(KeyboardEngine& e, const std::string& operation, const std::string& why, const std::string& message,
-            const std::string& subMessage) {
-  e.log(operation + ": " + why + " - nothing changed");
-  notice(e, message, subMessage, "exclamationmark.triangle", HudColor::orange);
-}
-
 void refuse(KeyboardEngine& e, const std::string& operation, const std::string& why,
-            const conversion_texts::Notice& text) {
-  refuse(e, operation, why, text.message, text.detail);
+            const conversion_texts::Notice& text, const std::string& name = {}) {
+  e.log(operation + ": " + why + " - nothing changed");
+  notice(e, text, "exclamationmark.triangle", HudColor::orange, name);
 }
 
 void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTextProblem problem) {
@@ -453,6 +450,18 @@ void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTe
       return;
     case FocusedTextProblem::noFocusedField:
     case FocusedTextProblem::unreadable:
+      // A program already open when the desktop's accessibility went on
+      // shares its text only once restarted: say which, and that.
+      if (auto program = e.focusedProgramStartedBeforeAccessibility()) {
+        const std::string name = program->app.name.empty() ? program->app.bundleID : program->app.name;
+        refuse(e, operation,
+               fmt::format("the focused text cannot be read: {} (pid {}) was started before the desktop's "
+                           "accessibility went on",
+                           name, program->app.pid),
+               conversion_texts::kRestartProgram, name);
+        e.programToRestart.set(std::move(program));
+        return;
+      }
       refuse(e, operation, "the focused text cannot be read", conversion_texts::kUnreadable);
       return;
   }
@@ -674,8 +683,8 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);  // [design]
       e.log("performUndo: restored the word as typed");
-      e.showRevertedNotice(conversion_texts::kUndonePrefix + record.original + conversion_texts::kUndoneSuffix,
-                           conversion_texts::kUndoneDetail);
+      e.showRevertedNotice(formatLocalized(e.localized(conversion_texts::kUndone.titleKey), {record.original}),
+                           e.localized(conversion_texts::kUndone.detailKey));
     } else {
       e.flow.pendingRejection.reset();
       // Converted again: the word is no longer being left alone.
@@ -773,8 +782,7 @@ void KeyboardEngine::confirmAddToVocabulary() {
   }
   if (flow.pendingWhitelistConfirmationWord != word) {
     flow.pendingWhitelistConfirmationWord = word;
-    notice(*this, conversion_texts::kPressAgainPrefix + *word + conversion_texts::kPressAgainSuffix,
-           conversion_texts::kPressAgainDetail, "book", HudColor::white);
+    notice(*this, conversion_texts::kPressAgain, "book", HudColor::white, *word);
     return;
   }
   flow.pendingWhitelistConfirmationWord.reset();
@@ -794,8 +802,7 @@ void KeyboardEngine::confirmAddToVocabulary() {
     case WhitelistAddResult::empty:
     case WhitelistAddResult::alreadyPresent:
       log("confirmAddToVocabulary: the word was already known");
-      notice(*this, conversion_texts::kAlreadyKeptPrefix + *word + conversion_texts::kAlreadyKeptSuffix,
-             conversion_texts::kAlreadyKeptDetail, "book.fill", HudColor::white);
+      notice(*this, conversion_texts::kAlreadyKept, "book.fill", HudColor::white, *word);
       break;
   }
 }

@@ -69,6 +69,8 @@ class Accessibility {
   virtual bool isProcessTrusted(bool prompt) = 0;
   // True where asking with a prompt turns the desktop's own Accessibility
   // switch on by itself, so there is no settings page for the user to visit.
+  // That switch is desktop-wide and each program decides at its own start
+  // whether to share its text: only the user's grant asks with a prompt.
   virtual bool promptTurnsTrustOn() const { return false; }
   // Why the last trust check could not be answered; none when it was.
   // Never blocks: any thread may ask.
@@ -99,6 +101,10 @@ class Accessibility {
   }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
+  // Whether the program `pid` is among the applications that share their
+  // text with assistive tools; none where that cannot be told (or where
+  // every program does).
+  virtual std::optional<bool> isApplicationRegistered(int64_t pid) { return std::nullopt; }
 };
 
 }  // namespace tessa

@@ -44,6 +44,9 @@ class Workspace {
   virtual bool canOpenURL(const std::string& url) const { return true; }
   // Brings a running application forward; false when it could not be.
   virtual bool activateApplication(const RunningApplication& app) { return false; }
+  // When the program `pid` started, in seconds since 1970; none when that
+  // cannot be told (or it has ended).
+  virtual std::optional<double> launchTime(int64_t pid) const { return std::nullopt; }
   // "major.minor.patch", the patch always present ("14.5.0").
   virtual std::string operatingSystemVersion() const = 0;
   virtual std::string bundleIdentifier() const = 0;  // ours; empty without a bundle

@@ -11,6 +11,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "app_core/headless_shell.h"
 #include "app_core/status_item_fakes.h"
+#include "app_core/status_item_model.h"
 #include "support/engine_fixture.h"
 
 namespace tessa::test {
@@ -255,6 +256,36 @@ TEST_F(AppDelegateTest, WithTheGrantKeptAnUpdateIsOnlyRemembered) {
   fx.runner.advance(5);
   EXPECT_EQ(fx.defaults->stringForKey("lastKnownMacOSVersion"), "14.5.0");
   EXPECT_TRUE(noticeMessages().empty());
+}
+
+// A fresh account on a desktop whose Accessibility is its own desktop-wide
+// switch: start-up only looks, the tooltip and icon say what is missing, and
+// the reset notice's action leads to the setup page's grant, not the switch.
+TEST_F(AppDelegateTest, OnADesktopWideSwitchStartUpOnlyLooksAndSaysWhatIsMissing) {
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  desk.setTrusted(false);
+  fx.defaults->set("hasCompletedOnboarding", true);
+  fx.defaults->set("lastKnownMacOSVersion", "14.4.0");
+  makeDelegate()->applicationDidFinishLaunching();
+  fx.runner.advance(3);  // the poll has run too
+  EXPECT_FALSE(desk.accessibility().trusted());
+  EXPECT_EQ(desk.accessibility().promptCount(), 0);
+  EXPECT_FALSE(fx.engine->isAccessibilityGranted.get());
+  EXPECT_EQ(fx.defaults->doubleForKey("accessibilityOnSince"), 0.0) << "seen off";
+  EXPECT_TRUE(logged("the desktop's accessibility is off - it stays off until the user turns it on"));
+  fx.engine->appLanguage.set("en");
+  const auto state = StatusItemState::of(*fx.engine);
+  EXPECT_EQ(statusIcon(state).symbol, "exclamationmark.triangle.fill");
+  EXPECT_NE(statusTooltip(state).find("The desktop's accessibility is off"), std::string::npos)
+      << statusTooltip(state);
+
+  auto* actionable = delegate->hud()->state().displayState.get().as<DisplayState::Actionable>();
+  ASSERT_NE(actionable, nullptr) << "the grant was lost after a system update";
+  const int windows = shell.windowsMade;
+  actionable->onAction();
+  fx.runner.advance(1);
+  EXPECT_EQ(shell.windowsMade, windows + 1);
+  EXPECT_FALSE(desk.accessibility().trusted());
 }
 
 TEST_F(AppDelegateTest, OnlyTheFirstConflictingApplicationIsNamedUntilTheUserDismissesIt) {

@@ -221,6 +221,111 @@ TEST_F(ConversionTest, PasswordFieldsAndUnreadableFieldsAreLeftAlone) {
   EXPECT_TRUE(logged("the focused text cannot be read - nothing changed"));
 }
 
+// The last notice shown: "message: …, subMessage: …".
+std::string lastNotice(const EngineFixture& fx) {
+  const std::string marker = "showStatusHUD called with message: ";
+  const auto& lines = fx.systemLog.consoleLines;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+    if (auto at = it->find(marker); at != std::string::npos) return it->substr(at + marker.size());
+  return {};
+}
+
+// A refusal's title and its detail are in the application's language, both.
+TEST_F(ConversionTest, ARefusalSpeaksTheApplicationsLanguageOnly) {
+  const std::string thaiLetters = "\xe0\xb8";
+  for (const char* language : {"en", "th"}) {
+    engine->appLanguage.set(language);
+    startWith("dbo", kABC);
+    field().setSecure(true);
+    engine->cycleCurrentWordLanguage();
+    advance(1.0);
+    const std::string shown = lastNotice(fx);
+    const auto comma = shown.find(", subMessage: ");
+    ASSERT_NE(comma, std::string::npos) << shown;
+    for (const auto& part : {shown.substr(0, comma), shown.substr(comma)})
+      EXPECT_EQ(part.find(thaiLetters) != std::string::npos, std::string(language) == "th") << shown;
+  }
+  EXPECT_EQ(lastNotice(fx), "ช่องรหัสผ่าน ไม่แปลงคำ, subMessage: ไม่แก้ข้อความในช่องรหัสผ่านเด็ดขาด");
+}
+
+// On a desktop whose programs decide at their own start whether to share
+// their text, a program already open when the user turned accessibility on
+// is named, with a word to restart it once; once restarted it converts.
+TEST_F(ConversionTest, AProgramOpenBeforeTheGrantIsNamedAndToldToRestartOnce) {
+  auto& ax = desk.accessibility();
+  ax.setPromptTurnsTrustOn(true);
+  ax.setProgramsShareFromTheirStart(true);
+  desk.setTrusted(false);
+  engine->requestAccessibility(false);  // start-up sees it off
+  run();
+  advance(5.0);
+  engine->openAccessibilitySettings();  // the user's grant
+  run();
+  ASSERT_TRUE(engine->isAccessibilityGranted.get());
+  engine->appLanguage.set("en");
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "dbo");
+  EXPECT_EQ(lastNotice(fx),
+            "Restart TextEdit once, subMessage: It was open before accessibility went on, so its text cannot be read "
+            "yet - nothing was changed");
+  EXPECT_TRUE(logged("the focused text cannot be read: TextEdit (pid "));
+  ASSERT_TRUE(engine->programToRestart.get());
+  EXPECT_EQ(engine->programToRestart.get()->app.name, "TextEdit");
+  engine->appLanguage.set("th");
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(lastNotice(fx),
+            "เปิด TextEdit ใหม่หนึ่งครั้ง, subMessage: โปรแกรมนี้เปิดอยู่ก่อนเปิดการเข้าถึง จึงยังอ่านข้อความไม่ได้ - "
+            "ไม่ได้เปลี่ยนอะไร");
+
+  // Restarted: it shares its text, and nothing is left to say about it.
+  desk.terminateApplication(SimDesktop::kDefaultAppBundleID);
+  desk.launchApplication(SimDesktop::kDefaultAppBundleID, "TextEdit");
+  desk.activateApplication(SimDesktop::kDefaultAppBundleID);
+  run();
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(field().text(), kin());
+  engine->requestAccessibility(false);  // as the poll does every second
+  run();
+  EXPECT_FALSE(engine->programToRestart.get());
+}
+
+// No advice a restart would not follow: a program started after the grant
+// that shares nothing, and any program while the switch's time is unknown.
+TEST_F(ConversionTest, AProgramThatNeverSharesIsNotToldToRestart) {
+  auto& ax = desk.accessibility();
+  ax.setPromptTurnsTrustOn(true);
+  ax.setProgramsShareFromTheirStart(true);
+  engine->appLanguage.set("en");
+  // On before it was ever looked at: when it went on is not known.
+  desk.frontmostApplication()->axMode = SimAXMode::unavailable;
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(lastNotice(fx),
+            "The text here cannot be read, subMessage: This app does not share its text - nothing was changed");
+
+  desk.setTrusted(false);
+  engine->requestAccessibility(false);
+  run();
+  advance(5.0);
+  engine->openAccessibilitySettings();
+  run();
+  advance(5.0);
+  desk.launchApplication("org.example.Terminal", "Terminal").axMode = SimAXMode::unavailable;
+  desk.activateApplication("org.example.Terminal");
+  run();
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  EXPECT_EQ(lastNotice(fx),
+            "The text here cannot be read, subMessage: This app does not share its text - nothing was changed");
+  EXPECT_FALSE(engine->programToRestart.get());
+}
+
 TEST_F(ConversionTest, KeysTypedWhileTheNewLayoutArrivesAreHeldForIt) {
   desk.setSwitchLatency(0.15);
   startWith("x dbo", kABC);

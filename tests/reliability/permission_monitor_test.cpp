@@ -64,6 +64,50 @@ TEST_F(PermissionTest, AStaleUntrustedAnswerNeverTearsDownATrustedProcess) {
   EXPECT_TRUE(logged("said untrusted but the process is trusted now - kept"));
 }
 
+// When the desktop's switch went on is kept across starts: the programs
+// started before it share nothing until restarted. It is the time of our
+// own grant, or the first check that sees it on after one saw it off; never
+// a guess when it was on before anything looked.
+TEST_F(PermissionTest, TheTimeTheDesktopsSwitchWentOnIsKept) {
+  desktop.accessibility().setPromptTurnsTrustOn(true);
+  start();
+  auto since = [&] {
+    return f.defaults->hasStoredValue("accessibilityOnSince")
+               ? std::optional<double>(f.defaults->doubleForKey("accessibilityOnSince"))
+               : std::nullopt;
+  };
+  engine->requestAccessibility(false);
+  f.runner.runUntilIdle();
+  EXPECT_EQ(since(), std::nullopt) << "on before we looked: unknown";
+
+  desktop.setTrusted(false);
+  engine->startAXPermissionTimer();
+  f.runner.advance(1.0);
+  EXPECT_EQ(since(), 0.0) << "seen off";
+  f.runner.advance(10.0);
+  const double grantedAt = f.clock.wallTime();
+  engine->requestAccessibility(true);  // the user's grant
+  // A poll answer from before the grant lands after it.
+  engine->applyAccessibilityTrust(false, "poll");
+  f.runner.runUntilIdle();
+  EXPECT_EQ(since(), grantedAt);
+
+  // Off and on again in the desktop's own settings: seen at the next poll.
+  desktop.setTrusted(false);
+  f.runner.advance(1.0);
+  EXPECT_EQ(since(), 0.0);
+  f.runner.advance(4.0);
+  desktop.setTrusted(true);
+  f.runner.advance(1.0);
+  EXPECT_NEAR(*since(), f.clock.wallTime(), 1.0);
+
+  // A switch out of reach says nothing about when it went on.
+  desktop.accessibility().setTrustProblem(AXTrustProblem::noAccessibilityBus);
+  desktop.setTrusted(false);
+  f.runner.advance(2.0);
+  EXPECT_GT(*since(), grantedAt);
+}
+
 TEST_F(PermissionTest, AGrantDoesNotRebuildATapTornDownInAnEmergency) {
   desktop.setTrusted(false);
   start();

@@ -89,21 +89,6 @@ class KeystrokeRoadTest : public ::testing::Test {
   std::string last;
 };
 
-// A fresh account: the desktop's accessibility switch is off (the bus
-// launcher keeps its settings in memory here, off by default). Start-up
-// turns it on itself, says so once, and the tap starts.
-TEST_F(KeystrokeRoadTest, StartUpTurnsTheDesktopsAccessibilityOnAndTheTapStarts) {
-  launchWith(TestField::Kind::line);
-  if (HasFatalFailure()) return;
-  EXPECT_TRUE(engine->isAccessibilityGranted.get());
-  int said = 0;
-  for (const auto& line : engine->diagnosticLogs())
-    if (line.find("turned the desktop's accessibility on") != std::string::npos) ++said;
-  EXPECT_EQ(said, 1) << engineLog();
-  ASSERT_TRUE(session->typeUsKeys("a"));
-  EXPECT_TRUE(fieldShows("a")) << last << "\n" << engineLog();
-}
-
 // The same road on a server with no window manager at all.
 class KeystrokeRoadWithoutWindowManagerTest : public KeystrokeRoadTest {
  protected:

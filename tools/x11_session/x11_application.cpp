@@ -103,6 +103,7 @@ std::unique_ptr<X11Application> X11Application::launch(const XSession& session, 
     if (why) *why = reason;
     return nullptr;
   };
+  if (options.accessibilityOn && !session.turnAccessibilityOn(why)) return nullptr;
   std::unique_ptr<X11Application> a(new X11Application());
   a->home_ = std::make_unique<Home>();
   auto* raw = a.get();
@@ -163,20 +164,24 @@ std::unique_ptr<X11Application> X11Application::launch(const XSession& session, 
   a->engine_ = KeyboardEngine::shared();
   if (!a->engine_) return fail("the application started no engine");
 
-  // Ready once the tap holds the keyboard and, with Caps Lock as the
-  // switcher, its remap has reached the tap (before that a tap would lock).
-  auto& events = *a->x11_->events();
-  const bool capsSwitcher = a->engine_->switcherKey.get() == SwitcherKey::capslock;
-  bool ready = a->main_.pumpUntil(
+  if (options.accessibilityOn && !a->waitForTap(10.0))
+    return fail("the engine's keyboard tap was not ready in time\n" + a->diagnostics());
+  return a;
+}
+
+bool X11Application::waitForTap(double timeoutSeconds) {
+  // Before the Caps Lock remap reaches the tap, a tap would lock.
+  auto& events = *x11_->events();
+  const bool capsSwitcher = engine_->switcherKey.get() == SwitcherKey::capslock;
+  const bool ready = main_.pumpUntil(
       [&] {
-        TapId tap = a->engine_->tap.eventTap;
+        TapId tap = engine_->tap.eventTap;
         return tap != 0 && events.isTapValid(tap) && events.isTapEnabled(tap) &&
                (!capsSwitcher || events.capsLockAsF19());
       },
-      10.0);
+      timeoutSeconds);
   events.flush();
-  if (!ready) return fail("the engine's keyboard tap was not ready in time\n" + a->diagnostics());
-  return a;
+  return ready;
 }
 
 X11Application::~X11Application() {

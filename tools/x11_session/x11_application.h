@@ -78,14 +78,20 @@ struct X11ApplicationOptions {
   bool withHud = true;
   // How long a grabbed press may wait for the engine before it passes.
   double handlerBudgetSeconds = 1.0;
+  // The user turned the desktop's accessibility on before this start, as
+  // their grant does (the session's switch is turned on first). False: a
+  // fresh account, where no tap starts until the user grants access, so
+  // launch does not wait for one.
+  bool accessibilityOn = true;
 };
 
 // Launch after the focused window is up: the engine reads the focus at start.
 // The program's files live in a temporary home of its own for its lifetime.
 class X11Application {
  public:
-  // Null, with the reason in `why`, when the back ends do not come up or the
-  // engine's tap is not ready in time.
+  // Null, with the reason in `why`, when the back ends do not come up, the
+  // accessibility switch cannot be turned on, or the engine's tap is not
+  // ready in time.
   static std::unique_ptr<X11Application> launch(const XSession& session, X11ApplicationOptions options,
                                                 std::string* why = nullptr);
   ~X11Application();
@@ -115,6 +121,9 @@ class X11Application {
   bool holding() const;
   // Pumps until no hold is open and the locked group is `group`.
   bool waitForSwitchLanded(uint32_t group, const XSession& session, double timeoutSeconds = 5.0);
+  // Pumps until the engine's keyboard tap holds the keyboard (and, with Caps
+  // Lock as the switcher, its remap has reached the tap).
+  bool waitForTap(double timeoutSeconds);
 
   // The application's quit, in its order: the delegate's shut-down, then the
   // back end puts the server back. Once only.

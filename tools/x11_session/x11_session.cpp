@@ -14,6 +14,7 @@
 #include "platform/events.h"
 #include "platform/keyboard_tables.h"
 #include "platform/linux/xkb_layout.h"
+#include "platform/x11/atspi_desktop_switch.h"
 
 namespace tessa::xsession {
 
@@ -322,14 +323,30 @@ bool XSession::startAccessibilityBus(std::string* why) {
   return true;
 }
 
+bool XSession::turnAccessibilityOn(std::string* why) const {
+  AtspiDesktopSwitch desktopSwitch;
+  bool on = false;
+  if (desktopSwitch.turnOn(on) != AtspiDesktopSwitch::Answer::value || !on) {
+    if (why) *why = "the accessibility switch did not turn on";
+    return false;
+  }
+  return true;
+}
+
+std::optional<bool> XSession::accessibilityOn() const {
+  AtspiDesktopSwitch desktopSwitch;
+  bool on = false;
+  if (desktopSwitch.read(on) != AtspiDesktopSwitch::Answer::value) return std::nullopt;
+  return on;
+}
+
 std::unique_ptr<TestField> TestField::start(const XSession& session, Kind kind, const std::string& text,
-                                            std::string* why) {
+                                            std::string* why, Sharing sharing) {
   const char* kindName = kind == Kind::line ? "line" : kind == Kind::password ? "password" : "button";
   ChildProcess::Options options;
-  options.env = {{"DISPLAY", session.displayName()},
-                 {"QT_QPA_PLATFORM", "xcb"},
-                 {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"},
-                 {"QT_ACCESSIBILITY", "1"}};
+  options.env = {{"DISPLAY", session.displayName()}, {"QT_QPA_PLATFORM", "xcb"}};
+  if (sharing == Sharing::always)
+    options.env.insert(options.env.end(), {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_ACCESSIBILITY", "1"}});
   std::unique_ptr<TestField> field(new TestField());
   field->process_ = ChildProcess::start({TESSAVINOR_TESTFIELD_PATH, kindName, text}, options);
   if (!field->process_ || !field->process_->waitForLine("READY", kStartTimeout)) {

@@ -85,6 +85,12 @@ class XSession {
   // run inside dbus-run-session), started once per process; true once its
   // launcher answers.
   bool startAccessibilityBus(std::string* why = nullptr);
+  // Turns that bus's accessibility switch on (org.a11y.Status IsEnabled), as
+  // a user's grant does; true once it reads on. Programs started afterwards
+  // share their text whatever their environment says.
+  bool turnAccessibilityOn(std::string* why = nullptr) const;
+  // The switch as it stands; none when the bus does not answer.
+  std::optional<bool> accessibilityOn() const;
 
  private:
   XSession() = default;
@@ -114,13 +120,17 @@ WindowManager windowManagerFromEnvironment(WindowManager fallback);
 class TestField {
  public:
   enum class Kind { line, password, button };
+  // Whether the window shares its text whatever the desktop's switch says
+  // (Qt's always-on accessibility variables), or as a user's program does:
+  // only when the switch was on at its start.
+  enum class Sharing { always, asTheSwitchSaidAtStart };
   struct State {
     std::string text;
     int64_t caret = 0;  // UTF-16 units, as Qt counts
   };
   // Null, with the reason in `why`, when the window does not come up focused.
   static std::unique_ptr<TestField> start(const XSession& session, Kind kind, const std::string& text,
-                                          std::string* why = nullptr);
+                                          std::string* why = nullptr, Sharing sharing = Sharing::always);
   // What the field holds, asked of the window itself.
   std::optional<State> state();
   // The window replaces its field's text itself (caret at the end); true once

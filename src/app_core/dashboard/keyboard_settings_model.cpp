@@ -175,7 +175,7 @@ void KeyboardSettingsModel::pickIntensity(const std::string& key, int64_t value)
 
 bool KeyboardSettingsModel::showsSecurityButton() const { return !engine_.isAccessibilityGranted.get(); }
 
-void KeyboardSettingsModel::openSecuritySettings() { engine_.openAccessibilitySettings(); }
+void KeyboardSettingsModel::openSecuritySettings() { consent_.request(); }
 
 bool KeyboardSettingsModel::canOpenURL(const std::string& url) const {
   Workspace* workspace = engine_.platform().workspace;

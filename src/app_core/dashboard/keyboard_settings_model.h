@@ -3,13 +3,15 @@
 // show for the chosen switcher key, the start-at-login toggle, and the two
 // haptic strengths, which stay unset until the user picks one. Every setting
 // lives in the engine, the defaults or the login-item service; the model
-// keeps no state of its own and reads everything afresh when asked.
+// keeps no state of its own but the open accessibility question, and reads
+// everything afresh when asked.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app_core/accessibility_consent.h"
 #include "app_core/dashboard/option_card.h"
 #include "engine/engine_settings.h"
 #include "engine/value_types.h"
@@ -91,7 +93,10 @@ class KeyboardSettingsModel : public KeyboardSettingsTexts {
   void pickIntensity(const std::string& key, int64_t value);
 
   bool showsSecurityButton() const;
+  // The grant: where it turns the desktop's switch on, the user is asked
+  // first (consent().isAsking()).
   void openSecuritySettings();
+  AccessibilityConsent& consent() { return consent_; }
 
   // Opens `url` when it is a well-formed address; answers whether it went to
   // the workspace.
@@ -108,6 +113,7 @@ class KeyboardSettingsModel : public KeyboardSettingsTexts {
   KeyboardEngine& engine_;
   EngineSettings settings_;
   LoginItemAccess loginItems_;
+  AccessibilityConsent consent_{engine_};
 };
 
 }  // namespace tessa

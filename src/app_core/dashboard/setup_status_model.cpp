@@ -40,7 +40,13 @@ std::string SetupStatusModel::description() const {
   return text("setup_accessibility_desc_ok");
 }
 
-void SetupStatusModel::grantAccess() { engine_.openAccessibilitySettings(); }
+void SetupStatusModel::grantAccess() { consent_.request(); }
+
+std::string SetupStatusModel::restartNotice() const {
+  const auto& program = engine_.programToRestart.get();
+  if (!program || !engine_.isStillRunning(*program)) return {};
+  return formatLocalized(text("a11y_restart_program"), {program->app.name});
+}
 
 void SetupStatusModel::confirmRepair() {
   showRepairConfirmation_ = false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app_core/accessibility_consent.h"
 #include "base/observable.h"
 #include "hud/unified_menu_state.h"
 #include "app_core/dashboard/setup_status_texts.h"
@@ -17,7 +18,7 @@ class KeyboardEngine;
 
 class SetupStatusModel : public SetupStatusTexts {
  public:
-  explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine) {}
+  explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine), consent_(engine) {}
 
   bool isGranted() const;
   // Typing keys another program holds, which the keyboard tap can only hear.
@@ -31,7 +32,15 @@ class SetupStatusModel : public SetupStatusTexts {
   // The grant button and the repair link show only without the permission.
   bool showsActions() const { return !isGranted(); }
 
+  // Where the grant turns the desktop's switch on, asks the user first
+  // (consent().isAsking()); elsewhere grants at once.
   void grantAccess();
+  AccessibilityConsent& consent() { return consent_; }
+
+  // While a program the engine could not read was started before the
+  // desktop's accessibility went on and still runs: the line saying to
+  // restart it once. Empty otherwise.
+  std::string restartNotice() const;
 
   bool showRepairConfirmation() const { return showRepairConfirmation_; }
   void requestRepair() { showRepairConfirmation_ = true; }
@@ -47,6 +56,7 @@ class SetupStatusModel : public SetupStatusTexts {
 
  private:
   KeyboardEngine& engine_;
+  AccessibilityConsent consent_;
   bool showRepairConfirmation_ = false;
 };
 

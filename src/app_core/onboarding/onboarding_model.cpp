@@ -105,7 +105,10 @@ std::vector<OnboardingFeature> OnboardingModel::neverRows() const {
           {"doc.on.clipboard.fill", text("onboarding_not_5")}};
 }
 
-void OnboardingModel::openAccessibilitySettings() { engine_.openAccessibilitySettings(); }
+void OnboardingModel::openAccessibilitySettings() {
+  consent_.request();
+  if (consent_.isAsking()) changed();
+}
 
 void OnboardingModel::troubleshoot() {
   showRepairConfirmation_ = true;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app_core/accessibility_consent.h"
 #include "base/task_runner.h"
 #include "engine/value_types.h"
 #include "app_core/onboarding/onboarding_texts.h"
@@ -109,7 +110,10 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
   bool isPermissionGranted() const;
   std::vector<OnboardingFeature> whyRows() const;
   std::vector<OnboardingFeature> neverRows() const;
+  // The grant button: where it turns the desktop's switch on, the user is
+  // asked first (consent().isAsking()).
   void openAccessibilitySettings();
+  AccessibilityConsent& consent() { return consent_; }
   void continueAfterPermission() { setStep(2); }
   void skipPermission() { setStep(2); }
   void troubleshoot();
@@ -145,6 +149,7 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
 
   KeyboardEngine& engine_;
   Hooks hooks_;
+  AccessibilityConsent consent_{engine_};
   int step_ = 0;
   std::string sandboxText_;
   bool showPayloadInspector_ = false;

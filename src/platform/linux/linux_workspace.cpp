@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <sstream>
 #include <thread>
 
@@ -109,6 +110,35 @@ std::vector<RunningApplication> LinuxWorkspace::runningApplications() const {
   }
   std::sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; });
   return apps;
+}
+
+std::optional<double> LinuxWorkspace::launchTime(int64_t pid) const {
+  if (pid <= 0) return std::nullopt;
+  // The process's start in clock ticks after boot is the 22nd field of its
+  // stat line, counted after the command name (which may hold spaces and
+  // parentheses, so it is skipped up to its last ')'); /proc/uptime says how
+  // long ago the boot was. The boot time /proc/stat gives is whole seconds,
+  // too coarse to tell a program started just before a switch from one just
+  // after.
+  auto stat = readFile(procRoot_ / std::to_string(pid) / "stat", 4096);
+  auto uptime = readFile(procRoot_ / "uptime", 256);
+  if (!stat || !uptime) return std::nullopt;
+  const auto close = stat->rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(stat->substr(close + 1));
+  std::string startTicks;
+  for (int i = 3; i <= 22; ++i)
+    if (!(fields >> startTicks)) return std::nullopt;
+  const long ticks = ::sysconf(_SC_CLK_TCK);
+  const double ticksPerSecond = static_cast<double>(ticks > 0 ? ticks : 100);
+  try {
+    const double sinceBoot = std::stod(*uptime);
+    const double startedAfterBoot = std::stod(startTicks) / ticksPerSecond;
+    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return now - (sinceBoot - startedAfterBoot);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 Subscription LinuxWorkspace::observe(

@@ -43,6 +43,8 @@ class LinuxWorkspace final : public Workspace {
   // Our own windows answer with our bundle identifier.
   std::optional<RunningApplication> frontmostApplication() const override;
   std::vector<RunningApplication> runningApplications() const override;
+  // From the process's entry under /proc.
+  std::optional<double> launchTime(int64_t pid) const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
   bool canOpenURL(const std::string& url) const override;

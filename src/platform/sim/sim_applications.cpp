@@ -36,9 +36,16 @@ SimApplication& SimWorkspace::launch(const std::string& bundleID, const std::str
   a->info.name = name;
   a->info.pid = pid != 0 ? pid : nextPid_++;
   a->elementId = nextElement_++;
+  a->launchedAt = ctx_.clock().wallTime();
   apps_.push_back(std::move(a));
   postEvent(WorkspaceEvent::didLaunchApplication, apps_.back()->info);
   return *apps_.back();
+}
+
+std::optional<double> SimWorkspace::launchTime(int64_t pid) const {
+  for (const auto& a : apps_)
+    if (a->info.pid == pid) return a->launchedAt;
+  return std::nullopt;
 }
 
 bool SimWorkspace::activate(const std::string& bundleID) {
@@ -134,7 +141,18 @@ bool SimAccessibility::isProcessTrusted(bool prompt) {
 void SimAccessibility::setTrusted(bool trusted) {
   if (trusted == trusted_) return;
   trusted_ = trusted;
+  if (trusted) trustedSince_ = ctx_.clock().wallTime();
   trustObservers_.notify();
+}
+
+bool SimAccessibility::keepsTextToItself(const SimApplication& app) const {
+  return sharesFromTheirStart_ && app.launchedAt < trustedSince_;
+}
+
+std::optional<bool> SimAccessibility::isApplicationRegistered(int64_t pid) {
+  if (!sharesFromTheirStart_ || !trusted_) return std::nullopt;
+  const SimApplication* a = workspace_.appByPid(pid);
+  return a && !keepsTextToItself(*a);
 }
 
 Subscription SimAccessibility::observeTrustListChanged(std::function<void()> callback) {
@@ -147,7 +165,8 @@ AXResult<AXElement> SimAccessibility::focusedElementOfApplication(int64_t pid, d
   SimApplication* a = workspace_.appByPid(pid);
   if (!a) return fail<AXElement>(AXError::invalidElement);
   if (AXError e = errorForMode(a->axMode); e != AXError::success) return fail<AXElement>(e);
-  if (!a->hasFocusedField) return fail<AXElement>(AXError::noValue);
+  // A program that shares nothing is not found where the focus is looked for.
+  if (!a->hasFocusedField || keepsTextToItself(*a)) return fail<AXElement>(AXError::noValue);
   return ok(AXElement{a->elementId, a->info.pid});
 }
 

@@ -29,6 +29,7 @@ struct SimApplication {
   SimTextField field;
   SimAXMode axMode = SimAXMode::readable;
   uint64_t elementId = 0;  // the field's element, stable for the field's life
+  double launchedAt = 0;   // the clock's wall time when it was launched
   // Every key and modifier event that reached the application while it was
   // frontmost, as it saw it.
   std::vector<Event> received;
@@ -40,6 +41,7 @@ class SimWorkspace final : public Workspace {
 
   std::optional<RunningApplication> frontmostApplication() const override;
   std::vector<RunningApplication> runningApplications() const override;
+  std::optional<double> launchTime(int64_t pid) const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
   bool activateApplication(const RunningApplication& app) override { return activate(app.bundleID); }
@@ -97,6 +99,8 @@ class SimAccessibility final : public Accessibility {
   AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> frame(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  // Answered only on a desktop whose programs share from their start.
+  std::optional<bool> isApplicationRegistered(int64_t pid) override;
   bool promptTurnsTrustOn() const override { return promptTurnsOn_; }
   AXTrustProblem trustProblem() const override { return problem_; }
 
@@ -104,6 +108,11 @@ class SimAccessibility final : public Accessibility {
   // sending the user to a settings page; `problem` keeps it out of reach.
   void setPromptTurnsTrustOn(bool on) { promptTurnsOn_ = on; }
   void setTrustProblem(AXTrustProblem problem) { problem_ = problem; }
+  // A desktop whose programs decide at their own start whether to share
+  // their text (as on X11): one launched before the trust went on is not
+  // among the registered applications and its focused field is not found,
+  // until it is launched again.
+  void setProgramsShareFromTheirStart(bool on) { sharesFromTheirStart_ = on; }
 
   // Changes the trust and, when it changed, tells the trust-list observers.
   void setTrusted(bool trusted);
@@ -119,6 +128,11 @@ class SimAccessibility final : public Accessibility {
  private:
   bool promptTurnsOn_ = false;
   AXTrustProblem problem_ = AXTrustProblem::none;
+  bool sharesFromTheirStart_ = false;
+  // The wall time the trust last went on; long ago for a desktop trusted
+  // from the start.
+  double trustedSince_ = -1e18;
+  bool keepsTextToItself(const SimApplication& app) const;
   // The application answering for `e`, or the error it answers with.
   AXError resolve(const AXElement& e, SimApplication*& app);
 

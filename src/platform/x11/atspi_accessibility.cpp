@@ -69,72 +69,10 @@ double monotonicNow() {
 }
 
 // [ours] The deadlines of our questions over the buses.
-// How long the switch may take to answer, and how long a caller waits for it.
-constexpr int kStatusCallMs = 1000;
-constexpr double kTrustDeadline = 1.5;
-// How long a trust answer stands for a check without a prompt.
-constexpr double kTrustFreshFor = 0.25;
 // A read or edit that names no time-out of its own.
 constexpr double kCallDeadline = 0.3;
 // One question to an application while looking for the focus.
 constexpr double kWalkCallSeconds = 0.1;
-
-enum class StatusAnswer { value, noBus, noLauncher, refused };
-
-// The a11y bus launcher's org.a11y.Status IsEnabled on the session bus
-// (`set` writes it). `bus` is opened on first use and kept; a connection
-// that went away is dropped and opened again on the next call.
-StatusAnswer statusEnabled(DBusConnection*& bus, std::optional<bool> set, bool& value) {
-  DBusError err;
-  dbus_error_init(&err);
-  if (bus && !dbus_connection_get_is_connected(bus)) {
-    dbus_connection_unref(bus);
-    bus = nullptr;
-  }
-  if (!bus) {
-    bus = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
-    if (!bus) {
-      dbus_error_free(&err);
-      return StatusAnswer::noBus;
-    }
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
-  }
-  const char* iface = "org.a11y.Status";
-  const char* prop = "IsEnabled";
-  DBusMessage* msg = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
-                                                  set ? "Set" : "Get");
-  if (!msg) return StatusAnswer::noLauncher;
-  DBusMessageIter it, variant;
-  dbus_message_iter_init_append(msg, &it);
-  dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface);
-  dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &prop);
-  if (set) {
-    dbus_bool_t v = *set;
-    dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, "b", &variant);
-    dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &v);
-    dbus_message_iter_close_container(&it, &variant);
-  }
-  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, msg, kStatusCallMs, &err);
-  dbus_message_unref(msg);
-  StatusAnswer out = set ? StatusAnswer::refused : StatusAnswer::noLauncher;
-  if (reply) {
-    if (set) {
-      value = *set;
-      out = StatusAnswer::value;
-    } else if (dbus_message_iter_init(reply, &it) && dbus_message_iter_get_arg_type(&it) == DBUS_TYPE_VARIANT) {
-      dbus_message_iter_recurse(&it, &variant);
-      if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_BOOLEAN) {
-        dbus_bool_t v = FALSE;
-        dbus_message_iter_get_basic(&variant, &v);
-        value = v != FALSE;
-        out = StatusAnswer::value;
-      }
-    }
-    dbus_message_unref(reply);
-  }
-  dbus_error_free(&err);
-  return out;
-}
 
 bool hasState(AtspiAccessible* a, AtspiStateType state) {
   AtspiStateSet* set = atspi_accessible_get_state_set(a);
@@ -449,17 +387,18 @@ std::optional<R> AtspiAccessibility::onWorker(double seconds, std::function<R(do
   return std::move(answer->value);
 }
 
+// The switch's and the registry's questions (atspi_desktop_switch.cpp) run
+// on the worker too.
+template std::optional<std::optional<bool>> AtspiAccessibility::onWorker<std::optional<bool>>(
+    double, std::function<std::optional<bool>(double)>);
+
 AtspiAccessibility::AtspiAccessibility(TaskRunner& main)
     : main_(main), trustChanged_(main), worker_(std::make_unique<Worker>()) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
   worker_->stop([this] {
     forgetAll();
-    if (statusBus_) {
-      dbus_connection_close(statusBus_);
-      dbus_connection_unref(statusBus_);
-      statusBus_ = nullptr;
-    }
+    desktopSwitch_.close();
   });
 }
 
@@ -478,9 +417,10 @@ bool AtspiAccessibility::busUp() {
     return false;
   }
   bool enabled = false;
-  const StatusAnswer answer = statusEnabled(statusBus_, std::nullopt, enabled);
-  if (answer != StatusAnswer::value) {
-    problem_ = answer == StatusAnswer::noBus ? AXTrustProblem::noSessionBus : AXTrustProblem::noAccessibilityBus;
+  const auto answer = desktopSwitch_.read(enabled);
+  if (answer != AtspiDesktopSwitch::Answer::value) {
+    problem_ = answer == AtspiDesktopSwitch::Answer::noBus ? AXTrustProblem::noSessionBus
+                                                           : AXTrustProblem::noAccessibilityBus;
     return false;
   }
   // Initialising attaches the library's connection to the default context,
@@ -491,56 +431,6 @@ bool AtspiAccessibility::busUp() {
   initialised_ = r == 0 || r == 1;
   if (initialised_) atspi_set_main_context(worker_->context());
   return initialised_;
-}
-
-std::optional<bool> AtspiAccessibility::trustedNow(bool prompt) {
-  if (!busUp()) return false;
-  bool enabled = false;
-  StatusAnswer answer = statusEnabled(statusBus_, std::nullopt, enabled);
-  if (answer == StatusAnswer::value && !enabled && prompt) {
-    answer = statusEnabled(statusBus_, true, enabled);
-    if (answer == StatusAnswer::value) {
-      // Read it back: a launcher whose setting cannot be written answers the
-      // write but stays off.
-      answer = statusEnabled(statusBus_, std::nullopt, enabled);
-      if (answer == StatusAnswer::value && !enabled) answer = StatusAnswer::refused;
-    }
-    if (answer == StatusAnswer::value && enabled) trustChanged_.notify();
-  }
-  switch (answer) {
-    case StatusAnswer::value:
-      problem_ = AXTrustProblem::none;
-      return enabled;
-    case StatusAnswer::noBus:
-      problem_ = AXTrustProblem::noSessionBus;
-      return false;
-    case StatusAnswer::noLauncher:
-      problem_ = AXTrustProblem::noAccessibilityBus;
-      return false;
-    case StatusAnswer::refused:
-      problem_ = AXTrustProblem::switchRefused;
-      return false;
-  }
-  return false;
-}
-
-bool AtspiAccessibility::isProcessTrusted(bool prompt) {
-  // The key path asks too (the Caps Lock light): an answer this fresh needs
-  // no trip to the bus.
-  const double now = monotonicNow();
-  if (!prompt && now - lastAsked_.load() < kTrustFreshFor) return lastTrusted_.load();
-  // A check that cannot be answered in time keeps the last answer: a slow
-  // desktop is not a revoked permission.
-  auto answer = onWorker<std::optional<bool>>(kTrustDeadline, [this, prompt](double) { return trustedNow(prompt); });
-  if (answer && *answer) {
-    lastTrusted_ = **answer;
-    lastAsked_ = now;
-  }
-  return lastTrusted_.load();
-}
-
-Subscription AtspiAccessibility::observeTrustListChanged(std::function<void()> callback) {
-  return trustChanged_.add(std::move(callback));
 }
 
 AXElement AtspiAccessibility::remember(AtspiAccessible* a) {

@@ -25,10 +25,10 @@
 
 #include "base/task_runner.h"
 #include "platform/accessibility.h"
+#include "platform/x11/atspi_desktop_switch.h"
 #include "platform/x11/main_queue_observers.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
-typedef struct DBusConnection DBusConnection;
 
 namespace tessa {
 
@@ -47,9 +47,9 @@ class AtspiAccessibility final : public Accessibility {
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
 
-  // Asking with `prompt` turns the desktop's accessibility on when it is off
-  // (org.a11y.Status IsEnabled, which the bus launcher keeps in the
-  // toolkit-accessibility setting).
+  // Trusted while the desktop's accessibility switch is on. Asking with
+  // `prompt` is the user's grant: it turns the switch on when it is off
+  // (atspi_desktop_switch.cpp, with the registry below).
   bool isProcessTrusted(bool prompt) override;
   bool promptTurnsTrustOn() const override { return true; }
   AXTrustProblem trustProblem() const override { return problem_.load(); }
@@ -66,6 +66,8 @@ class AtspiAccessibility final : public Accessibility {
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  // Among the applications on the accessibility bus's registry.
+  std::optional<bool> isApplicationRegistered(int64_t pid) override;
 
   // Edits, at UTF-16 offsets. success, or the error the element answered.
   AXError insertText(const AXElement& e, int64_t location, const std::string& text);
@@ -93,7 +95,7 @@ class AtspiAccessibility final : public Accessibility {
   bool initialised_ = false;
   std::map<uint64_t, AtspiAccessible*> elements_;  // each holds a reference
   AtspiAccessible* lastFocused_ = nullptr;         // holds a reference
-  DBusConnection* statusBus_ = nullptr;     // the session bus, for the switch
+  AtspiDesktopSwitch desktopSwitch_;
   MainQueueObservers trustChanged_;
   std::atomic<AXTrustProblem> problem_{AXTrustProblem::none};
   std::atomic<bool> lastTrusted_{false};

@@ -10,6 +10,7 @@
 #include "reliability/telemetry_manager.h"
 #include "ui/onboarding/onboarding_pages.h"
 #include "ui/onboarding/onboarding_widgets.h"
+#include "ui/sheets/accessibility_consent_box.h"
 #include "ui/sheets/sheet_parts.h"
 #include "ui/sheets/telemetry_inspector_sheet.h"
 
@@ -61,6 +62,11 @@ OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent, Teleme
 
 OnboardingSheet::~OnboardingSheet() {
   subscriptions_.clear();
+  // Its answer would reach the model, which goes with this sheet.
+  if (consent_) {
+    consent_->disconnect();
+    delete consent_;
+  }
   // The page's buttons hold the model by reference.
   delete page_;
   page_ = nullptr;
@@ -71,6 +77,8 @@ void OnboardingSheet::sync() {
   bool granted = model_->page() == OnboardingModel::Page::permission && model_->isPermissionGranted();
   if (model_->step() != shownStep_ || granted != shownGranted_) rebuildPage();
   if (model_->showRepairConfirmation() && !repairAlert_) presentRepairAlert();
+  if (model_->consent().isAsking() && !consent_)
+    consent_ = openAccessibilityConsent(this, model_->consent(), [this] { sync(); });
   if (model_->showPayloadInspector() && !inspector_) presentPayloadInspector();
 }
 

@@ -35,6 +35,8 @@ class OnboardingSheet final : public QDialog {
   QWidget* page() const { return page_; }
   ProgressDots* dots() const { return dots_; }
   QMessageBox* repairAlert() const { return repairAlert_; }
+  // The question before the desktop's accessibility is turned on, while open.
+  QMessageBox* consentQuestion() const { return consent_; }
   QDialog* payloadInspector() const { return inspector_; }
 
   // What the repair alert's destructive button runs: the confirmed reset of
@@ -57,6 +59,7 @@ class OnboardingSheet final : public QDialog {
   int shownStep_ = -1;
   bool shownGranted_ = false;
   QPointer<QMessageBox> repairAlert_;
+  QPointer<QMessageBox> consent_;
   QPointer<QDialog> inspector_;
   std::vector<Subscription> subscriptions_;
 };

@@ -101,21 +101,57 @@ TEST_F(SetupStatusModelTest, GrantAccessOpensThePrivacySettingsAndRereadsWithout
 }
 
 // Where the desktop's own switch grants the permission (X11), the button
-// turns it on, says so in the log, and opens no settings page.
-TEST_F(SetupStatusModelTest, GrantAccessTurnsTheDesktopsSwitchOnWhereThatIsTheWay) {
+// first says what turning it on does; only the user's yes turns it on (with
+// a log line), and no settings page is opened either way.
+TEST_F(SetupStatusModelTest, OnADesktopSwitchTheGrantAsksFirstAndOnlyAYesTurnsItOn) {
   desk.setTrusted(false);
   desk.accessibility().setPromptTurnsTrustOn(true);
-  engine->isAccessibilityGranted.set(false);
+  engine->requestAccessibility(false);
+  fx.runner.runUntilIdle();
   const size_t urls = desk.workspace().openedURLs().size();
   SetupStatusModel model(*engine);
+  EXPECT_EQ(model.description(),
+            "The desktop's accessibility is off, so Tessavinor cannot hold the keys typed during a language switch or "
+            "read the word to convert. Grant Access turns it on.");
+
   model.grantAccess();
   fx.runner.runUntilIdle();
+  EXPECT_TRUE(model.consent().isAsking());
+  EXPECT_FALSE(desk.accessibility().trusted()) << "asked, not yet answered";
+  model.consent().cancel();
+  fx.runner.runUntilIdle();
+  EXPECT_FALSE(model.consent().isAsking());
+  EXPECT_FALSE(desk.accessibility().trusted());
+  EXPECT_FALSE(model.isGranted());
+
+  model.grantAccess();
+  model.consent().confirm();
+  fx.runner.runUntilIdle();
   EXPECT_TRUE(model.isGranted());
+  EXPECT_TRUE(desk.accessibility().trusted());
   EXPECT_EQ(desk.workspace().openedURLs().size(), urls);
   int said = 0;
   for (const auto& line : engine->diagnosticLogs())
-    if (line.find("turned the desktop's accessibility on") != std::string::npos) ++said;
+    if (line.find("turned the desktop's accessibility on (org.a11y.Status IsEnabled) at the user's request") !=
+        std::string::npos)
+      ++said;
   EXPECT_EQ(said, 1);
+}
+
+// A program the engine could not read because it was open before the
+// switch went on is named while that very process runs.
+TEST_F(SetupStatusModelTest, ThePageSaysToRestartAProgramOnlyWhileItRuns) {
+  SetupStatusModel model(*engine);
+  EXPECT_EQ(model.restartNotice(), "");
+  auto& editor = desk.launchApplication("org.example.Editor", "Editor");
+  engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt});
+  EXPECT_EQ(model.restartNotice(),
+            "Editor was already open when accessibility went on, so its text cannot be read yet: restart it once to "
+            "convert words there.");
+  engine->appLanguage.set("th");
+  EXPECT_EQ(model.restartNotice().rfind("Editor เปิดอยู่ก่อนเปิดการเข้าถึง", 0), 0u) << model.restartNotice();
+  desk.terminateApplication("org.example.Editor");
+  EXPECT_EQ(model.restartNotice(), "");
 }
 
 TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) {
@@ -125,6 +161,7 @@ TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) 
   engine->isAccessibilityGranted.set(false);
   SetupStatusModel model(*engine);
   model.grantAccess();
+  model.consent().confirm();
   fx.runner.runUntilIdle();
   EXPECT_FALSE(model.isGranted());
   EXPECT_NE(model.description().find("at-spi2-core"), std::string::npos) << model.description();

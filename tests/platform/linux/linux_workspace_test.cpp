@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 
 #include "base/clock.h"
@@ -56,6 +59,25 @@ TEST_F(LinuxWorkspaceTest, RunningApplicationsComeFromProcWithoutKernelThreads) 
   ASSERT_EQ(apps.size(), 2u);
   EXPECT_EQ(apps[0], (RunningApplication{"editor", 9, "editor"}));
   EXPECT_EQ(apps[1], (RunningApplication{"alfred-launcher", 42, "Alfred-launcher"}));
+}
+
+// A process's start: its ticks after boot against how long ago the boot
+// was, read past a command name that holds spaces and parentheses.
+TEST_F(LinuxWorkspaceTest, AProgramsStartIsReadFromItsStatLine) {
+  const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
+  fs::create_directories(proc / "77");
+  std::ofstream(proc / "77" / "stat") << "77 (my (odd) editor) S 1 77 77 0 -1 4194560 2 0 0 0 0 0 0 0 20 0 1 0 "
+                                      << static_cast<long>(900 * ticks) << " 1000 100 18446744073709551615\n";
+  std::ofstream(proc / "uptime") << "1000.50 3990.00\n";
+  fs::create_directories(proc / "78");
+  std::ofstream(proc / "78" / "stat") << "78 (cut short) S 1 78\n";
+  auto ws = make();
+  const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  auto started = ws->launchTime(77);
+  ASSERT_TRUE(started);
+  EXPECT_NEAR(now - *started, 100.5, 0.5);  // started 900 s after a boot 1000.5 s ago
+  EXPECT_EQ(ws->launchTime(78), std::nullopt);
+  EXPECT_EQ(ws->launchTime(79), std::nullopt) << "gone";
 }
 
 TEST_F(LinuxWorkspaceTest, OtherPlatformSettingsPanesAreLoggedNotOpened) {

@@ -188,6 +188,43 @@ TEST_F(OnboardingSheetTest, ThePermissionPageOffersTheRepairOnlyBehindItsConfirm
   EXPECT_FALSE(engine->isAccessibilityGranted.get());
 }
 
+// On a desktop whose grant is its own switch, the grant button asks first;
+// a no changes nothing, a yes turns it on and the poll moves on.
+TEST_F(OnboardingSheetTest, OnADesktopSwitchTheGrantButtonAsksBeforeTurningItOn) {
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  desk.setTrusted(false);
+  fx.runner.runUntilIdle();
+  for (const char* language : {"en", "th"}) {
+    OnboardingSheet& s = open(language);
+    s.model().setStep(1);
+    settle();
+    click(s, "onboarding.permission.grant");
+    QMessageBox* question = s.consentQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(question->text().toStdString(), s.model().consent().title());
+    EXPECT_TRUE(allTextDrawsWithoutBoxes(*question));
+    writeScreenshot(*question, QStringLiteral("onboarding_accessibility_consent_%1").arg(language));
+    click(*question, "accessibilityConsentCancel");
+    EXPECT_EQ(s.consentQuestion(), nullptr);
+    EXPECT_FALSE(desk.accessibility().trusted());
+    EXPECT_EQ(pageName(s), "onboarding.page.permission");
+    sheet.reset();
+    settle();
+  }
+  OnboardingSheet& s = open("en");
+  s.model().setStep(1);
+  settle();
+  click(s, "onboarding.permission.grant");
+  ASSERT_NE(s.consentQuestion(), nullptr);
+  click(*s.consentQuestion(), "accessibilityConsentConfirm");
+  EXPECT_TRUE(desk.accessibility().trusted());
+  fx.runner.advance(1.0);
+  settle();
+  EXPECT_EQ(pageName(s), "onboarding.page.switcher");
+}
+
 TEST_F(OnboardingSheetTest, AGrantedPermissionShowsTheGreenLineAndContinue) {
   desk.setTrusted(true);
   fx.runner.runUntilIdle();

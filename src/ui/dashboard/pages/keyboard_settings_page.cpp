@@ -12,6 +12,7 @@
 
 #include "ui/dashboard/pages/option_card.h"
 #include "ui/dashboard/pages/page_parts.h"
+#include "ui/sheets/accessibility_consent_box.h"
 #include "ui/system_colors.h"
 
 namespace tessa {
@@ -25,7 +26,13 @@ KeyboardSettingsPage::KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAcce
   engineChanges_ = settings_.subscribeWillChange([this] { scheduleRefresh(); });
 }
 
-KeyboardSettingsPage::~KeyboardSettingsPage() = default;
+KeyboardSettingsPage::~KeyboardSettingsPage() {
+  // Its answer would reach the model, which goes with this page.
+  if (consent_) {
+    consent_->disconnect();
+    delete consent_;
+  }
+}
 
 void KeyboardSettingsPage::scheduleRefresh() {
   // The engine announces a change before storing it: read it once the write
@@ -86,7 +93,10 @@ void KeyboardSettingsPage::buildSecurityButton() {
   securityButton_->setObjectName("securityButton");
   securityButton_->setDefault(true);
   localize(securityButton_, "settings_btn_security");
-  connect(securityButton_, &QPushButton::clicked, this, [this] { model_.openSecuritySettings(); });
+  connect(securityButton_, &QPushButton::clicked, this, [this] {
+    model_.openSecuritySettings();
+    if (model_.consent().isAsking() && !consent_) consent_ = openAccessibilityConsent(this, model_.consent());
+  });
 }
 
 // Switch key.

@@ -4,6 +4,9 @@
 // and haptic feedback. A thin view over KeyboardSettingsModel; it redraws
 // whenever the engine announces a change.
 
+#include <QMessageBox>
+#include <QPointer>
+
 #include <atomic>
 #include <map>
 #include <optional>
@@ -88,6 +91,7 @@ class KeyboardSettingsPage final : public PageScrollArea {
   QWidget* intensityRows_ = nullptr;
   std::map<std::string, QComboBox*> intensityPickers_;
   QPushButton* securityButton_ = nullptr;
+  QPointer<QMessageBox> consent_;  // the question before the grant, while open
   // Texts looked up by key at every refresh, so a change of level shows.
   std::vector<std::pair<QObject*, std::string>> localizedTexts_;
 };

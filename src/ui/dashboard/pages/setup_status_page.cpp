@@ -9,6 +9,7 @@
 
 #include "ui/dashboard/pages/option_card.h"
 #include "ui/dashboard/pages/page_parts.h"
+#include "ui/sheets/accessibility_consent_box.h"
 #include "ui/symbol_icons.h"
 #include "ui/system_colors.h"
 
@@ -27,6 +28,11 @@ SetupStatusPage::~SetupStatusPage() {
   if (confirmation_) {
     confirmation_->disconnect(this);
     delete confirmation_;
+  }
+  // Its answer would reach the model, which goes with this page.
+  if (consent_) {
+    consent_->disconnect();
+    delete consent_;
   }
 }
 
@@ -85,7 +91,7 @@ void SetupStatusPage::build() {
   grantButton_ = new QPushButton(actions_);
   grantButton_->setObjectName("grantAccessButton");
   grantButton_->setDefault(true);
-  connect(grantButton_, &QPushButton::clicked, this, [this] { model_.grantAccess(); });
+  connect(grantButton_, &QPushButton::clicked, this, [this] { grantAccess(); });
   actionColumn->addWidget(grantButton_, 0, Qt::AlignRight);
   repairLink_ = new QPushButton(actions_);
   repairLink_->setObjectName("repairLink");
@@ -104,6 +110,10 @@ void SetupStatusPage::build() {
   actionColumn->addWidget(repairLink_, 0, Qt::AlignRight);
   row->addWidget(actions_, 0, Qt::AlignVCenter);
   column->addWidget(card);
+  // A program that must be restarted before its text can be read.
+  restartNotice_ = label({}, content, "restartNotice", kCaption, true);
+  setTextColor(restartNotice_, systemColor(HudColor::orange));
+  column->addWidget(restartNotice_);
   column->addStretch(1);
 
   setWidget(content);
@@ -136,6 +146,11 @@ void SetupStatusPage::showRepairConfirmation() {
   box->open();
 }
 
+void SetupStatusPage::grantAccess() {
+  model_.grantAccess();
+  if (model_.consent().isAsking() && !consent_) consent_ = openAccessibilityConsent(this, model_.consent());
+}
+
 void SetupStatusPage::refresh() {
   title_->setText(qs(model_.text("setup_title")));
   subtitle_->setText(qs(model_.text("setup_subtitle")));
@@ -147,6 +162,9 @@ void SetupStatusPage::refresh() {
   actions_->setVisible(model_.showsActions());
   grantButton_->setText(qs(model_.text("setup_accessibility_btn")));
   repairLink_->setText(qs(model_.text("setup_accessibility_troubleshoot_link")));
+  const std::string restart = model_.restartNotice();
+  restartNotice_->setText(qs(restart));
+  restartNotice_->setVisible(!restart.empty());
   fitContent();
 }
 

@@ -28,11 +28,14 @@ class SetupStatusPage final : public PageScrollArea {
   SetupStatusModel& model() { return model_; }
   // The repair confirmation while it is open (window-modal, opened with open()).
   QMessageBox* repairConfirmation() const { return confirmation_; }
+  // The question before the desktop's accessibility is turned on, while open.
+  QMessageBox* consentQuestion() const { return consent_; }
   void refresh();
 
  private:
   void build();
   void showRepairConfirmation();
+  void grantAccess();
 
   SetupStatusModel model_;
   Subscription engineChanges_;
@@ -46,7 +49,9 @@ class SetupStatusPage final : public PageScrollArea {
   QWidget* actions_ = nullptr;
   QPushButton* grantButton_ = nullptr;
   QPushButton* repairLink_ = nullptr;
+  QLabel* restartNotice_ = nullptr;
   QPointer<QMessageBox> confirmation_;
+  QPointer<QMessageBox> consent_;
 };
 
 }  // namespace tessa

@@ -142,6 +142,68 @@ TEST_F(SetupStatusPageTest, APageClosedWithItsConfirmationOpenLeavesNothingBehin
   EXPECT_TRUE(repairs.empty());
 }
 
+// On a desktop whose grant is its own switch: the question first, window-
+// modal; only its yes turns the switch on and the card green.
+TEST_F(SetupStatusPageTest, OnADesktopSwitchTheGrantAsksFirst) {
+  desk.accessibility().setPromptTurnsTrustOn(true);
+  desk.setTrusted(false);
+  for (const char* language : {"th", "en"}) {
+    delete page;
+    open(false, language);
+    engine->requestAccessibility(false);  // as start-up does: the switch is seen off
+    fx.runner.runUntilIdle();
+    settle();
+    EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+    writeScreenshot(*page, QStringLiteral("setup_status_%1_switch_off").arg(language));
+    find<QPushButton>("grantAccessButton")->click();
+    settle();
+    QMessageBox* question = page->consentQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(allTextDrawsWithoutBoxes(*question));
+    writeScreenshot(*question, QStringLiteral("setup_status_accessibility_consent_%1").arg(language));
+    question->findChild<QPushButton*>("accessibilityConsentCancel")->click();
+    settle();
+    EXPECT_EQ(page->consentQuestion(), nullptr);
+    EXPECT_FALSE(desk.accessibility().trusted());
+  }
+  find<QPushButton>("grantAccessButton")->click();
+  settle();
+  ASSERT_NE(page->consentQuestion(), nullptr);
+  page->consentQuestion()->findChild<QPushButton*>("accessibilityConsentConfirm")->click();
+  fx.runner.runUntilIdle();
+  settle();
+  EXPECT_TRUE(desk.accessibility().trusted());
+  EXPECT_EQ(symbol(), "checkmark.circle.fill");
+
+  // A page closed with the question open turns nothing on.
+  desk.setTrusted(false);
+  find<QPushButton>("grantAccessButton")->click();
+  settle();
+  ASSERT_NE(page->consentQuestion(), nullptr);
+  delete page;
+  page = nullptr;
+  settle();
+  EXPECT_FALSE(desk.accessibility().trusted());
+}
+
+TEST_F(SetupStatusPageTest, AProgramToRestartIsNamedUnderTheCard) {
+  auto& editor = desk.launchApplication("org.example.Editor", "Editor");
+  for (const char* language : {"th", "en"}) {
+    delete page;
+    open(true, language);
+    EXPECT_FALSE(shows("restartNotice"));
+    engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt});
+    settle();
+    ASSERT_TRUE(shows("restartNotice"));
+    EXPECT_TRUE(find<QLabel>("restartNotice")->text().startsWith("Editor "));
+    EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+    writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_program").arg(language));
+    engine->programToRestart.set(std::nullopt);
+  }
+}
+
 TEST_F(SetupStatusPageTest, ScreenshotsInThaiAndEnglish) {
   for (const char* language : {"th", "en"}) {
     for (bool granted : {true, false}) {
