@@ -54,7 +54,7 @@ class BusyFieldTest : public SlowEvents, public FlowTest {
   }
   // Whether the HUD showed a notice with this message.
   bool showed(const conversion_texts::Notice& notice) const {
-    const std::string needle = std::string("message: ") + notice.message + ",";
+    const std::string needle = "message: " + engine->localized(notice.titleKey) + ",";
     const auto& lines = fx.systemLog.consoleLines;
     return std::any_of(lines.begin(), lines.end(),
                        [&](const std::string& l) { return l.find(needle) != std::string::npos; });
