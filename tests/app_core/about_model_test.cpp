@@ -59,8 +59,8 @@ TEST_F(AboutModelTest, TextsAreThaiForThaiAndEnglishForEveryOtherLanguage) {
   AboutModel& m = make(false);
   engine->appLanguage.set("th");
   EXPECT_EQ(m.text("about_desc_free"),
-            "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ "
-            "ไม่ต้องกดซ้ำ ไม่ต้องเดา");
+            "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือปุ่มสลับภาษาที่เลือกไว้ จะสลับทันที "
+            "แม่นยำ ไม่ต้องกดซ้ำ ไม่ต้องเดา");
   EXPECT_EQ(m.text("about_privacy_body_free").rfind("ทุกอย่างประมวลผลในเครื่อง", 0), 0u);
   EXPECT_EQ(m.text("about_report_button"), "รายงานปัญหา…");
   EXPECT_EQ(m.creditsHeading(), "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)");
