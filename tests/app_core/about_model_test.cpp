@@ -7,6 +7,7 @@
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
+#include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
 
 namespace tessa {
@@ -174,13 +175,7 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
     void terminate() override {}
   } shell;
   int vocabularyChecks = 0;
-  AppDelegateEnvironment env;
-  env.platform = fx.environment().platform;
-  env.main = &fx.runner;
-  env.clock = &fx.clock;
-  env.defaults = fx.defaults.get();
-  env.notifications = &fx.notifications;
-  env.shell = &shell;
+  AppDelegateEnvironment env = test::delegateEnvironment(fx, shell);
   env.makeEngine = [this] { return engine; };
   env.checkVocabularyUpdates = [&](auto) { ++vocabularyChecks; };
   auto delegate = AppDelegate::create(std::move(env));

@@ -56,6 +56,7 @@
 #include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "reliability/telemetry_manager.h"
+#include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
 #include "support/screenshots.h"
 #include "support/settle.h"
@@ -200,13 +201,7 @@ class ReachableTextsTest : public ::testing::TestWithParam<Walk> {
   }
 
   void launch() {
-    AppDelegateEnvironment env;
-    env.platform = fx.environment().platform;
-    env.main = &fx.runner;
-    env.clock = &fx.clock;
-    env.defaults = fx.defaults.get();
-    env.notifications = &fx.notifications;
-    env.shell = &shell;
+    AppDelegateEnvironment env = test::delegateEnvironment(fx, shell);
     env.makeEngine = [this] {
       shell.engine = fx.start();
       shell.engine->appLanguage.set(GetParam().language);

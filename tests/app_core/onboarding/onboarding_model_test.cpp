@@ -34,6 +34,16 @@ class OnboardingModelTest : public ::testing::Test {
     engine.reset();
     fx.engine.reset();
   }
+  // A new engine on the fixture's platform as it now stands, and a model on it.
+  void restart() {
+    model.reset();
+    engine->stopTapDeadManThread();
+    engine.reset();
+    fx.engine.reset();
+    engine = fx.start();
+    fx.runner.runUntilIdle();
+    model = OnboardingModel::create(*engine, {});
+  }
   bool consoleHas(const std::string& needle) const {
     for (const auto& line : fx.systemLog.consoleLines)
       if (line.find(needle) != std::string::npos) return true;
@@ -258,14 +268,8 @@ TEST_F(OnboardingModelTest, WithoutTheSystemsShortcutStoreTheSuperSpaceCardNames
   ours.setValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey,
                 {{"61", system_keyboard::fnF19HotKeyEntry()}});
   for (PreferenceDomains* preferences : std::initializer_list<PreferenceDomains*>{&none, &ours}) {
-    model.reset();
-    engine->stopTapDeadManThread();
-    engine.reset();
-    fx.engine.reset();
     fx.platform.preferences = preferences;
-    engine = fx.start();
-    fx.runner.runUntilIdle();
-    model = OnboardingModel::create(*engine, {});
+    restart();
     auto cards = model->switcherCards();
     ASSERT_EQ(cards.size(), 5u);
     EXPECT_EQ(cards[2].title, "Alt + Space");
@@ -324,13 +328,8 @@ TEST_F(OnboardingModelTest, AFailedRegistrationIsLoggedAndTheWalkThroughStillMov
 }
 
 TEST_F(OnboardingModelTest, WithoutStartAtLoginOnThisSystemTheAnswerSaysSoAndMovesOn) {
-  model.reset();
-  engine->stopTapDeadManThread();
-  engine.reset();
-  fx.engine.reset();
   fx.platform.loginItems = nullptr;
-  engine = fx.start();
-  model = OnboardingModel::create(*engine, {});
+  restart();
   model->setStep(3);
   model->enableAutoStart();
   EXPECT_TRUE(consoleHas("Failed to register login item: start at login is not available on this system"));
