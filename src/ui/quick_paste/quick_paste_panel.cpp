@@ -860,6 +860,9 @@ std::optional<QuickPasteKey> QuickPastePanelWindow::translateKey(int qtKey, Qt::
 // the field has room for, the field steps down a pixel at a time (to 11 px
 // at least) until the whole placeholder shows.
 void QuickPastePanelWindow::fitSearchFont() {
+  // The clear button shows only over a search, when the placeholder does not:
+  // typing never changes the text's size.
+  if (clearSearch_->isVisibleTo(this)) return;
   // QLineEdit keeps 2 pixels on either side of its text.
   const int room = search_->contentsRect().width() - 4;
   QFont f = search_->font();
