@@ -110,6 +110,19 @@ StatusIconLayout StatusIconSpec::layout(double w, double h) const {
 
 // --------------------------------------------------------------- tooltip
 
+namespace {
+// The switcher key as Linux desktops label their keys; displayName is the
+// log's, which keeps the other platform's modifier names.
+std::string_view switcherKeyLabel(SwitcherKey key) {
+  switch (key) {
+    case SwitcherKey::optionSpace: return "Alt+Space";
+    case SwitcherKey::controlSpace: return "Ctrl+Space";
+    case SwitcherKey::commandSpace: return "Super+Space";
+    default: return displayName(key);
+  }
+}
+}  // namespace
+
 std::string switcherHeldByOthers(const KeyboardEngine& e) {
   const auto* events = e.platform().events;
   if (!events) return {};
@@ -123,7 +136,7 @@ std::string switcherHeldByOthers(const KeyboardEngine& e) {
     case SwitcherKey::controlSpace: mods = flags::control; break;
     case SwitcherKey::commandSpace: mods = flags::command; break;
   }
-  return events->comboHeldByOthers(code, mods) ? std::string(displayName(key)) : std::string();
+  return events->comboHeldByOthers(code, mods) ? std::string(switcherKeyLabel(key)) : std::string();
 }
 
 std::string joinedKeyNames(const std::vector<std::string>& names) {

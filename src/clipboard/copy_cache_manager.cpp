@@ -322,10 +322,12 @@ void CopyCacheManager::captureNow() {
 }
 
 std::optional<RunningApplication> CopyCacheManager::copySource(const Pasteboard& pb) const {
-  // The owner of the contents, where the system says; else the application
-  // in front. Our own writes are never recorded, so when we are the one in
-  // front the copy came from someone we cannot name.
+  // The owner of the contents, where the system says; where it names no
+  // owners at all, the application in front. Our own writes are never
+  // recorded, so when we are the one in front the copy came from someone we
+  // cannot name.
   if (auto owner = pb.contentsOwner()) return owner;
+  if (pb.namesContentsOwners()) return std::nullopt;
   Workspace* ws = env_.platform.workspace;
   auto app = ws ? ws->frontmostApplication() : std::nullopt;
   if (app && !app->bundleID.empty() && app->bundleID == ws->bundleIdentifier()) return std::nullopt;

@@ -127,6 +127,11 @@ bool SymbolicHotKeys::commandSpaceConflicts(SwitcherKey key, PreferenceDomains* 
   return key == SwitcherKey::commandSpace && isHotKey64CommandSpace(preferences);
 }
 
+bool SymbolicHotKeys::systemKeepsSearchShortcut(PreferenceDomains* preferences) {
+  return preferences && !preferences->ownHotKeyFile() &&
+         preferences->copyValue(sk::kSymbolicHotKeysDomain, sk::kSymbolicHotKeysKey);
+}
+
 // ------------------------------------------------------------ applying
 
 namespace {
@@ -458,12 +463,23 @@ void KeyboardEngine::showPerDocumentRevertBanner() {
   if (inputSource.lastPerDocumentToastTime && now - *inputSource.lastPerDocumentToastTime < 300) return;
   inputSource.lastPerDocumentToastTime = now;
   log("Per-document revert detected: showing guidance HUD banner");
+  static constexpr const char* kKeyboardPane = "x-apple.systempreferences:com.apple.preference.keyboard";
+  // A desktop that keeps a layout per window (a dialog opened right after a
+  // switch gets its own) has no pane of ours to open: the notice only says
+  // what to change.
+  Workspace* workspace = platform().workspace;
+  if (!workspace || !workspace->canOpenURL(kKeyboardPane)) {
+    auto state = DisplayState::status(localized("hud_per_doc_title"), localized("hud_per_doc_sub"),
+                                      "doc.badge.gearshape", HudColor::orange);
+    if (auto* panel = hudPanelFor(*this)) panel->show(std::move(state), 2, true, false);
+    return;
+  }
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   auto action = [weak] {
     auto e = weak.lock();
     if (!e) return;
     if (auto* panel = hudPanelFor(*e)) panel->dismiss(0.15);
-    if (e->platform().workspace) e->platform().workspace->openURL("x-apple.systempreferences:com.apple.preference.keyboard");
+    if (e->platform().workspace) e->platform().workspace->openURL(kKeyboardPane);
   };
   auto state = DisplayState::actionable(localized("hud_per_doc_title"), localized("hud_per_doc_sub"),
                                         "doc.badge.gearshape", HudColor::orange, localized("hud_per_doc_action"),

@@ -61,6 +61,10 @@ struct SymbolicHotKeys {
   static bool isHotKey64CommandSpace(PreferenceDomains* preferences);
   // Only the Command+Space switcher can conflict with it.
   static bool commandSpaceConflicts(SwitcherKey key, PreferenceDomains* preferences);
+  // Whether the system keeps a shortcut store, and with it a search shortcut
+  // that may sit on Command+Space. Not where there is no store, nor where the
+  // hot keys are a file of ours (Linux): nothing there has such a search.
+  static bool systemKeepsSearchShortcut(PreferenceDomains* preferences);
 };
 
 }  // namespace tessa

@@ -5,6 +5,10 @@
 // text the design names only by its key, and a key marked [ours] on its line
 // (this build's Linux notices, the tray, the quick-paste panel, the statistics
 // invitation, the inspector, the uptime page), are ours.
+// A quoted text that named the other platform's programs, settings panes,
+// keys or APIs is worded for the Linux desktop instead, its meaning kept
+// (the permission page, the repair, the About page's switch keys, the
+// per-window revert notice, the setup page's technical lines).
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -88,6 +92,8 @@ constexpr TextPair k[] = {
     {"settings_contrastive_check_desc", "Compare how common a word is in both languages before converting, so real words are left alone"},
     {"settings_confidence", "Show Confidence Level"},
     {"settings_confidence_desc", "Show how sure Tessavinor is (High, Medium, Low) on each correction notice"},
+    // The Caps Lock mode keys (settings_mode_*, settings_btn_mac_keyboard,
+    // setup_capslock_*) are shown nowhere: the program has one Caps Lock mode.
     {"settings_mode_title", "Caps Lock Switching Mode"},
     {"settings_mode_opt1", "Remap Caps Lock to F19 (Recommended)"},
     {"settings_mode_opt2", "Use macOS's built-in Caps Lock switching"},
@@ -104,9 +110,9 @@ constexpr TextPair k[] = {
     {"setup_subtitle", "Verify permissions, dictionaries, and hardware mapping for flawless operation."},
     {"setup_accessibility", "1. Accessibility Permission"},
     {"setup_accessibility_desc_ok", "Permission granted. Keyboard tap is active."},
-    {"setup_accessibility_desc_ok_pro", "Accessibility (AX API) granted. Event tap is running."},
+    {"setup_accessibility_desc_ok_pro", "Accessibility (AT-SPI) granted. Event tap is running."},
     {"setup_accessibility_desc_err", "Required to monitor and correct keyboard inputs."},
-    {"setup_accessibility_desc_err_pro", "Grant Accessibility so CGEventTapCreate can run."},
+    {"setup_accessibility_desc_err_pro", "Grant Accessibility so the event tap can run."},
     {"setup_keys_partial_desc", "Permission granted, but another program holds the keys %@. Typed during a language switch, they arrive at once in the layout before it; every other key is held and switched."},  // [ours]
     {"setup_switcher_taken_desc", "Permission granted, but another program keeps %@ for itself, so it does not switch the language here. Choose another switcher key in the keyboard settings."},  // [ours]
     {"setup_accessibility_btn", "Grant Access"},
@@ -137,7 +143,7 @@ constexpr TextPair k[] = {
     {"setup_capslock_btn_switch_to_opt2", "Switch to macOS Caps Lock"},
     {"setup_capslock_configuring", "Configuring…"},
     {"repair_confirm_title", "Reset Permissions & Restart?"},
-    {"repair_confirm_message", "Tessavinor will reset its Accessibility permissions and restart so macOS can prompt for permission again."},
+    {"repair_confirm_message", "Tessavinor will restart and check its Accessibility access again."},
     {"repair_confirm_action", "Reset & Restart"},
     {"btn_cancel", "Cancel"},
     {"sync_title", "Cloud Sync"},
@@ -182,12 +188,12 @@ constexpr TextPair k[] = {
     {"about_report_button", "Report a Problem…"},
     {"about_github", "Website / Download"},
     {"about_privacy_title", "Privacy"},
-    {"about_desc_free", "Tessavinor fixes the language-switching delay. Every time you press Caps Lock or F19, the switch happens instantly and reliably — no double-taps, no guessing."},
+    {"about_desc_free", "Tessavinor fixes the language-switching delay. Every time you press Caps Lock or your switch key, the switch happens instantly and reliably — no double-taps, no guessing."},
     {"about_privacy_body_free", "Everything runs locally on this computer. Nothing you type is ever sent anywhere — by default, no data leaves your device unless you choose to share anonymous usage stats."},
     {"about_feature_remap", "Reliable language switching every time"},
-    {"about_feature_remap_desc", "Caps Lock / F19 remapping — instant, no lag"},
+    {"about_feature_remap_desc", "Caps Lock switches directly — instant, no lag"},
     {"about_feature_switch_key", "Choose your own switch key"},
-    {"about_feature_switch_key_desc", "Caps Lock, F19, or Grave Accent (Windows-style)"},
+    {"about_feature_switch_key_desc", "Caps Lock, Grave Accent (Windows-style), or Alt, Ctrl or Super with Space"},
     {"about_feature_background", "Runs quietly in the background"},
     {"about_feature_background_desc", "No popups, no complicated setup"},
     {"about_feature_correction", "Fixes wrong-layout typing automatically"},
@@ -247,12 +253,12 @@ constexpr TextPair k[] = {
     {"onboarding_not_title", "Privacy & Security Guarantees"},
     {"onboarding_not_1", "Never records or stores your typing history"},
     {"onboarding_not_2", "100% On-Device & Offline — your keystrokes never leave this computer"},
-    {"onboarding_not_3", "Pauses in password fields (🔒 yellow lock icon appears on Menu Bar)"},
-    {"onboarding_not_4", "Strict Permission Scope: Never requests separate Input Monitoring permissions"},
+    {"onboarding_not_3", "Pauses in password fields (🔒 yellow lock icon appears on the tray icon)"},
+    {"onboarding_not_4", "Strict Permission Scope: Never requests any permission beyond Accessibility"},
     {"onboarding_not_5", "Optional Copy Cache: off until you turn it on, and kept encrypted on this computer"},
-    {"onboarding_btn_grant", "Grant Access in System Settings"},
+    {"onboarding_btn_grant", "Grant Access"},
     {"onboarding_btn_skip", "Skip for now"},
-    {"onboarding_revoke_note", "You can revoke this permission anytime at System Settings > Privacy & Security > Accessibility"},
+    {"onboarding_revoke_note", "You can revoke this permission anytime in your desktop's accessibility settings"},
     {"onboarding_switcher_title", "Choose Language Switcher Key"},
     {"onboarding_switcher_subtitle", "Select how you want to manually toggle typing languages:"},
     {"onboarding_switcher_caps", "Caps Lock Key"},
@@ -356,8 +362,8 @@ constexpr TextPair k[] = {
     {"legend_bar_orange", "Orange bar: the last correction was undone and the word is left as typed"},
     {"hud_per_doc_title", "Language switched back by itself?"},
     {"hud_per_doc_title_pro", "Per-document input source detected"},
-    {"hud_per_doc_sub", "macOS went back to this document's language. Turn off 'Automatically switch to a document's input source'."},
-    {"hud_per_doc_sub_pro", "The per-document input source (AppleGlobalInputSourcePerDocument) reverted the switch."},
+    {"hud_per_doc_sub", "The desktop went back to this window's layout. Set your desktop's keyboard settings to use one layout for all windows."},
+    {"hud_per_doc_sub_pro", "The desktop's per-window layout setting reverted the switch."},
     {"hud_per_doc_action", "Open Settings"},
     {"hud_per_doc_action_pro", "Open Keyboard > Input Sources"},
     {"hud_f19_store_failed_title", "The switch shortcut could not be saved"},  // [ours]

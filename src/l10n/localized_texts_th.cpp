@@ -6,6 +6,10 @@
 // the design names only by its key, and a key marked [ours] on its line (this
 // build's Linux notices, the tray, the quick-paste panel, the statistics
 // invitation, the inspector, the uptime page), are ours.
+// A quoted text that named the other platform's programs, settings panes,
+// keys or APIs is worded for the Linux desktop instead, its meaning kept
+// (the permission page, the repair, the About page's switch keys, the
+// per-window revert notice, the setup page's technical lines).
 #include "l10n/localized_texts.h"
 
 namespace tessa::l10n {
@@ -89,6 +93,8 @@ constexpr TextPair k[] = {
     {"settings_contrastive_check_desc", "เทียบความถี่ของคำในทั้งสองภาษาก่อนแปลง เพื่อไม่ให้ไปแก้คำที่ตั้งใจพิมพ์จริง"},
     {"settings_confidence", "แสดงระดับความมั่นใจ (Confidence)"},
     {"settings_confidence_desc", "แสดงว่า Tessavinor มั่นใจแค่ไหน (สูง กลาง ต่ำ) ในการแจ้งเตือนทุกครั้งที่แก้คำ"},
+    // The Caps Lock mode keys (settings_mode_*, settings_btn_mac_keyboard,
+    // setup_capslock_*) are shown nowhere: the program has one Caps Lock mode.
     {"settings_mode_title", "โหมดการสลับภาษาด้วย Caps Lock"},
     {"settings_mode_opt1", "แปลง Caps Lock เป็น F19 (แนะนำ)"},
     {"settings_mode_opt2", "ใช้การสลับภาษาด้วย Caps Lock ของ macOS"},
@@ -105,9 +111,9 @@ constexpr TextPair k[] = {
     {"setup_subtitle", "ตรวจสอบสิทธิ์ พจนานุกรม และการตั้งค่าปุ่มของคีย์บอร์ด เพื่อให้แอปทำงานได้อย่างราบรื่น"},
     {"setup_accessibility", "1. สิทธิ์การเข้าถึง (Accessibility)"},
     {"setup_accessibility_desc_ok", "อนุญาตเรียบร้อยแล้ว แอปทำงานได้สมบูรณ์"},
-    {"setup_accessibility_desc_ok_pro", "ได้รับสิทธิ์ Accessibility (AX API) แล้ว Event Tap ทำงานได้"},
+    {"setup_accessibility_desc_ok_pro", "ได้รับสิทธิ์ Accessibility (AT-SPI) แล้ว Event Tap ทำงานได้"},
     {"setup_accessibility_desc_err", "จำเป็นต้องได้รับสิทธิ์นี้เพื่อตรวจจับและแก้ไขการพิมพ์"},
-    {"setup_accessibility_desc_err_pro", "ต้องให้สิทธิ์ Accessibility ก่อน CGEventTapCreate จึงจะทำงานได้"},
+    {"setup_accessibility_desc_err_pro", "ต้องให้สิทธิ์ Accessibility ก่อน Event Tap จึงจะทำงานได้"},
     {"setup_keys_partial_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นยึดปุ่ม %@ ไว้ ถ้าพิมพ์ระหว่างสลับภาษา ปุ่มเหล่านี้จะไปถึงทันทีในภาษาเดิม ส่วนปุ่มอื่นทั้งหมดยังถูกพักไว้และสลับภาษาให้ตามปกติ"},  // [ours]
     {"setup_switcher_taken_desc", "อนุญาตเรียบร้อยแล้ว แต่โปรแกรมอื่นใช้ %@ อยู่ กดแล้วจึงไม่สลับภาษา เลือกปุ่มสลับภาษาอื่นในหน้าตั้งค่าคีย์บอร์ด"},  // [ours]
     {"setup_accessibility_btn", "ขอสิทธิ์เข้าถึง"},
@@ -138,7 +144,7 @@ constexpr TextPair k[] = {
     {"setup_capslock_btn_switch_to_opt2", "เปลี่ยนไปใช้ Caps Lock ของ macOS"},
     {"setup_capslock_configuring", "กำลังตั้งค่า…"},
     {"repair_confirm_title", "รีเซ็ตสิทธิ์และเริ่มแอปใหม่?"},
-    {"repair_confirm_message", "Tessavinor จะล้างสิทธิ์ Accessibility ของตัวเองแล้วเริ่มใหม่ เพื่อให้ macOS ถามขอสิทธิ์อีกครั้ง"},
+    {"repair_confirm_message", "Tessavinor จะเริ่มใหม่ แล้วตรวจสิทธิ์ Accessibility อีกครั้ง"},
     {"repair_confirm_action", "รีเซ็ตและเริ่มใหม่"},
     {"btn_cancel", "ยกเลิก"},
     {"sync_title", "ซิงก์ข้อมูล (Cloud Sync)"},
@@ -183,12 +189,12 @@ constexpr TextPair k[] = {
     {"about_report_button", "รายงานปัญหา…"},
     {"about_github", "เว็บไซต์ / หน้าดาวน์โหลด"},
     {"about_privacy_title", "ความเป็นส่วนตัว"},
-    {"about_desc_free", "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ ไม่ต้องกดซ้ำ ไม่ต้องเดา"},
+    {"about_desc_free", "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือปุ่มสลับภาษาที่เลือกไว้ จะสลับทันที แม่นยำ ไม่ต้องกดซ้ำ ไม่ต้องเดา"},
     {"about_privacy_body_free", "ทุกอย่างประมวลผลในเครื่องของคุณเท่านั้น ไม่มีข้อความที่คุณพิมพ์ถูกส่งออกไปไหน — โดย default ข้อมูลไม่ออกนอกเครื่อง เว้นแต่คุณเลือกแชร์สถิติแบบไม่ระบุตัวตน"},
     {"about_feature_remap", "สลับภาษาได้แม่นยำทุกครั้งที่กด"},
-    {"about_feature_remap_desc", "Caps Lock / F19 remapping — ทันที ไม่มี lag"},
+    {"about_feature_remap_desc", "Caps Lock สลับภาษาได้โดยตรง — ทันที ไม่มี lag"},
     {"about_feature_switch_key", "เลือกปุ่มสลับภาษาได้เอง"},
-    {"about_feature_switch_key_desc", "Caps Lock, F19 หรือ Grave Accent (แบบ Windows)"},
+    {"about_feature_switch_key_desc", "Caps Lock, Grave Accent (แบบ Windows) หรือ Alt, Ctrl, Super คู่กับ Space"},
     {"about_feature_background", "ทำงานเงียบอยู่เบื้องหลัง"},
     {"about_feature_background_desc", "ไม่มี popup รบกวน ไม่ต้องตั้งค่าซับซ้อน"},
     {"about_feature_correction", "แก้คำที่พิมพ์ผิดภาษาให้อัตโนมัติ"},
@@ -248,12 +254,12 @@ constexpr TextPair k[] = {
     {"onboarding_not_title", "รับประกันความเป็นส่วนตัวและความปลอดภัย"},
     {"onboarding_not_1", "ไม่บันทึกหรือเก็บประวัติการพิมพ์ของคุณ"},
     {"onboarding_not_2", "ทำงานในเครื่อง 100% แบบออฟไลน์ — การกดแป้นของคุณไม่เคยออกไปนอกเครื่องนี้"},
-    {"onboarding_not_3", "หยุดทำงานในช่องรหัสผ่าน (ไอคอนแม่กุญแจสีเหลือง 🔒 จะขึ้นที่ Menu Bar)"},
-    {"onboarding_not_4", "ขอสิทธิ์เท่าที่จำเป็น: ไม่ขอสิทธิ์ Input Monitoring แยกต่างหาก"},
+    {"onboarding_not_3", "หยุดทำงานในช่องรหัสผ่าน (ไอคอนแม่กุญแจสีเหลือง 🔒 จะขึ้นที่ไอคอนในถาดระบบ)"},
+    {"onboarding_not_4", "ขอสิทธิ์เท่าที่จำเป็น: ไม่ขอสิทธิ์อื่นนอกจาก Accessibility"},
     {"onboarding_not_5", "คลังคลิปบอร์ด (Copy Cache) เลือกเปิดเองได้: ปิดอยู่จนกว่าคุณจะเปิดใช้ และเก็บแบบเข้ารหัสไว้ในเครื่องนี้"},
-    {"onboarding_btn_grant", "ให้สิทธิ์ใน System Settings"},
+    {"onboarding_btn_grant", "ให้สิทธิ์"},
     {"onboarding_btn_skip", "ข้ามไปก่อน"},
-    {"onboarding_revoke_note", "คุณถอนสิทธิ์นี้ได้ทุกเมื่อที่ System Settings > Privacy & Security > Accessibility"},
+    {"onboarding_revoke_note", "คุณถอนสิทธิ์นี้ได้ทุกเมื่อในการตั้งค่าการช่วยการเข้าถึง (Accessibility) ของเดสก์ท็อป"},
     {"onboarding_switcher_title", "เลือกปุ่มสลับภาษา"},
     {"onboarding_switcher_subtitle", "เลือกวิธีที่คุณต้องการใช้สลับภาษาพิมพ์:"},
     {"onboarding_switcher_caps", "ปุ่ม Caps Lock"},
@@ -357,8 +363,8 @@ constexpr TextPair k[] = {
     {"legend_bar_orange", "แถบสีส้ม: ยกเลิกการแก้คำล่าสุดแล้ว คำนั้นจะคงไว้ตามที่พิมพ์"},
     {"hud_per_doc_title", "ภาษาเด้งกลับเองใช่ไหม?"},
     {"hud_per_doc_title_pro", "ตรวจพบการสลับ input source ตามเอกสาร (Per-document)"},
-    {"hud_per_doc_sub", "macOS สลับกลับไปใช้ภาษาเดิมของเอกสารนี้ ให้ปิดตัวเลือก 'สลับไปยังแหล่งป้อนข้อมูลของเอกสารโดยอัตโนมัติ'"},
-    {"hud_per_doc_sub_pro", "ค่า per-document input source (AppleGlobalInputSourcePerDocument) ย้อนการสลับภาษากลับ"},
+    {"hud_per_doc_sub", "เดสก์ท็อปสลับกลับไปใช้ภาษาเดิมของหน้าต่างนี้ ให้ตั้งค่าคีย์บอร์ดของเดสก์ท็อปให้ใช้ภาษาเดียวกันทุกหน้าต่าง"},
+    {"hud_per_doc_sub_pro", "ค่าภาษาแยกตามหน้าต่าง (per-window layout) ของเดสก์ท็อปย้อนการสลับภาษากลับ"},
     {"hud_per_doc_action", "เปิดการตั้งค่า"},
     {"hud_per_doc_action_pro", "เปิด Keyboard > Input Sources"},
     {"hud_f19_store_failed_title", "บันทึกปุ่มลัดสลับภาษาไม่ได้"},  // [ours]

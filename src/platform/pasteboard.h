@@ -108,6 +108,10 @@ class Pasteboard {
   // The application that put the current contents there, where the system
   // can tell (the owner of the X selection); none where it cannot.
   virtual std::optional<RunningApplication> contentsOwner() const { return std::nullopt; }
+  // Whether the system names the owner of every copy (X11): a copy whose
+  // owner it cannot name then has no source, rather than the program that
+  // happens to have the focus.
+  virtual bool namesContentsOwners() const { return false; }
 };
 
 }  // namespace tessa

@@ -114,6 +114,14 @@ std::optional<RunningApplication> QtPasteboard::contentsOwner() const {
   return std::nullopt;
 }
 
+bool QtPasteboard::namesContentsOwners() const {
+#ifdef TESSAVINOR_HAVE_X11
+  return isX11_;
+#else
+  return false;
+#endif
+}
+
 void QtPasteboard::clipboardChanged() {
   // Counted at once, so a write of ours knows its own count when it returns;
   // the observers hear of it on the next turn of the loop, never inside the

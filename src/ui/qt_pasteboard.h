@@ -42,6 +42,7 @@ class QtPasteboard final : public QObject, public Pasteboard {
   bool reportsChangesInBackground() const override { return !foregroundOnly_; }
   // On X11, the owner of the CLIPBOARD selection (X11SelectionOwner).
   std::optional<RunningApplication> contentsOwner() const override;
+  bool namesContentsOwners() const override;
 
   // The contents of a clipboard as one item, for tests of the conversion.
   static PasteboardItem itemFrom(const QMimeData& data);

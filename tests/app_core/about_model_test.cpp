@@ -7,6 +7,7 @@
 #include "base/endpoints.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
+#include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
 
 namespace tessa {
@@ -59,8 +60,8 @@ TEST_F(AboutModelTest, TextsAreThaiForThaiAndEnglishForEveryOtherLanguage) {
   AboutModel& m = make(false);
   engine->appLanguage.set("th");
   EXPECT_EQ(m.text("about_desc_free"),
-            "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือ F19 จะสลับทันที แม่นยำ "
-            "ไม่ต้องกดซ้ำ ไม่ต้องเดา");
+            "Tessavinor แก้ปัญหาสลับภาษาไม่ทัน ทุกครั้งที่กด Caps Lock หรือปุ่มสลับภาษาที่เลือกไว้ จะสลับทันที "
+            "แม่นยำ ไม่ต้องกดซ้ำ ไม่ต้องเดา");
   EXPECT_EQ(m.text("about_privacy_body_free").rfind("ทุกอย่างประมวลผลในเครื่อง", 0), 0u);
   EXPECT_EQ(m.text("about_report_button"), "รายงานปัญหา…");
   EXPECT_EQ(m.creditsHeading(), "สัญญาอนุญาตคลังคำศัพท์ (Dictionary Sources & Licenses)");
@@ -174,13 +175,7 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
     void terminate() override {}
   } shell;
   int vocabularyChecks = 0;
-  AppDelegateEnvironment env;
-  env.platform = fx.environment().platform;
-  env.main = &fx.runner;
-  env.clock = &fx.clock;
-  env.defaults = fx.defaults.get();
-  env.notifications = &fx.notifications;
-  env.shell = &shell;
+  AppDelegateEnvironment env = test::delegateEnvironment(fx, shell);
   env.makeEngine = [this] { return engine; };
   env.checkVocabularyUpdates = [&](auto) { ++vocabularyChecks; };
   auto delegate = AppDelegate::create(std::move(env));

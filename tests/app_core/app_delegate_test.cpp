@@ -12,6 +12,7 @@
 #include "app_core/headless_shell.h"
 #include "app_core/status_item_fakes.h"
 #include "app_core/status_item_model.h"
+#include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
 
 namespace tessa::test {
@@ -69,13 +70,7 @@ class AppDelegateTest : public ::testing::Test {
   }
 
   std::shared_ptr<AppDelegate> makeDelegate(bool anotherInstanceRuns = false) {
-    AppDelegateEnvironment env;
-    env.platform = fx.environment().platform;
-    env.main = &fx.runner;
-    env.clock = &fx.clock;
-    env.defaults = fx.defaults.get();
-    env.notifications = &fx.notifications;
-    env.shell = &shell;
+    AppDelegateEnvironment env = delegateEnvironment(fx, shell);
     env.makeEngine = [this] { return fx.start(); };
     env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
     env.runLaunchChecks = [anotherInstanceRuns](const std::string&, int64_t) { return !anotherInstanceRuns; };
@@ -179,13 +174,7 @@ TEST_F(AppDelegateTest, QuickPasteOpensWhileTheHistoryIsOnAndSaysSoWhenItCanOnly
 // The menu's check for updates re-checked the vocabulary packs in silence.
 TEST_F(AppDelegateTest, CheckForUpdatesSaysWhereUpdatesComeFromAndWhatThePackCheckFound) {
   std::function<void(const std::string&)> finishCheck;
-  AppDelegateEnvironment env;
-  env.platform = fx.environment().platform;
-  env.main = &fx.runner;
-  env.clock = &fx.clock;
-  env.defaults = fx.defaults.get();
-  env.notifications = &fx.notifications;
-  env.shell = &shell;
+  AppDelegateEnvironment env = delegateEnvironment(fx, shell);
   env.makeEngine = [this] { return fx.start(); };
   env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
   env.runLaunchChecks = [](const std::string&, int64_t) { return true; };

@@ -97,6 +97,12 @@ TEST_F(CopyCacheManagerTest, ACopyIsCreditedToItsOwnerAndNeverToUsForAnotherProg
   main.runUntilIdle();
   copy("from the editor");
   EXPECT_EQ(m->items.get().front().sourceAppName, "Editor");
+
+  // Where the system names every copy's owner (X11), one it cannot name is
+  // nobody's: it was the editor's, which only had the focus.
+  desk.pasteboard().setNamesContentsOwners(true);
+  copy("owned by a program no one can name");
+  EXPECT_EQ(m->items.get().front().sourceAppName, "");
 }
 
 // The suggested conversion was never filled, so its row and badge never

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/linux_workspace.h"
 #include "support/key_road_fixture.h"
 
 namespace tessa {
@@ -306,6 +307,23 @@ TEST(SystemKeyboard, APerDocumentRevertBannerShowsAtMostOnceIn300Seconds) {
   f.advance(101);
   e->showPerDocumentRevertBanner();
   EXPECT_EQ(f.loggedCount("Per-document revert detected: showing guidance HUD banner"), 2);
+}
+
+// A desktop that keeps a layout per window has no keyboard pane for us to
+// open: the notice says what to change and offers no button (it had one that
+// opened the other platform's pane, which Linux only logs).
+TEST(SystemKeyboard, WithoutAKeyboardPaneThePerDocumentRevertNoticeHasNoButton) {
+  KeyRoadFixture f;
+  LinuxWorkspace workspace(f.runner, "com.Ovrelan.Tessavinor", {}, [](const std::string&) { return true; });
+  f.platform.workspace = &workspace;
+  auto e = f.startEngine();
+  e->showPerDocumentRevertBanner();
+  f.settle();
+  ASSERT_EQ(f.panel->shownNotices().size(), 1u);
+  const auto& notice = f.panel->shownNotices()[0].content;
+  EXPECT_EQ(notice["kind"], "status");
+  EXPECT_FALSE(notice.contains("actionTitle"));
+  EXPECT_EQ(notice["subMessage"], e->localized("hud_per_doc_sub"));
 }
 
 }  // namespace

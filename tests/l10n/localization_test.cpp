@@ -246,8 +246,8 @@ TEST(LocalizedTableTest, TellingRowsHoldTheirEnglishAndThaiTexts) {
       {"confidence_low", "Low", "มั่นใจต่ำ"},
       {"setup_accessibility_desc_ok", "Permission granted. Keyboard tap is active.",
        "อนุญาตเรียบร้อยแล้ว แอปทำงานได้สมบูรณ์"},
-      {"setup_accessibility_desc_ok_pro", "Accessibility (AX API) granted. Event tap is running.",
-       "ได้รับสิทธิ์ Accessibility (AX API) แล้ว Event Tap ทำงานได้"},
+      {"setup_accessibility_desc_ok_pro", "Accessibility (AT-SPI) granted. Event tap is running.",
+       "ได้รับสิทธิ์ Accessibility (AT-SPI) แล้ว Event Tap ทำงานได้"},
       // Screens that quote their own texts.
       {"tab_about", "About", "เกี่ยวกับแอป"},
       {"settings_switcher_capslock", "Caps Lock Key", "ปุ่ม Caps Lock"},
@@ -305,9 +305,9 @@ TEST(LocalizedTableTest, LegendMenuGuideExistsOnlyInVietnameseAndLao) {
 TEST(LocalizedTableTest, ProVariantIsSearchedInTheCurrentLanguageOnly) {
   const auto& table = LocalizedTable::shared();
   EXPECT_EQ(table.localized("setup_accessibility_desc_ok", "en", true),
-            "Accessibility (AX API) granted. Event tap is running.");
+            "Accessibility (AT-SPI) granted. Event tap is running.");
   EXPECT_EQ(table.localized("setup_accessibility_desc_ok", "th", true),
-            "ได้รับสิทธิ์ Accessibility (AX API) แล้ว Event Tap ทำงานได้");
+            "ได้รับสิทธิ์ Accessibility (AT-SPI) แล้ว Event Tap ทำงานได้");
   EXPECT_EQ(table.localized("setup_accessibility_desc_ok", "en", false),
             "Permission granted. Keyboard tap is active.");
   // Chinese has the plain text but no variant: its plain text, not English's variant.

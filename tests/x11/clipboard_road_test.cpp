@@ -152,6 +152,31 @@ TEST_F(ClipboardRoadTest, AnotherClientsCopyIsRecordedButNeitherAPasswordNorASel
                                                "สวัสดี copied in another program"}));
 }
 
+// xclip's copies were credited to whichever program had the focus: its
+// window says nothing of itself, and the process that connected went to the
+// background. A text and a file list, each the owner's, named by its process.
+TEST_F(ClipboardRoadTest, ACopyIsCreditedToTheProgramThatOwnsItNeverToTheOneWithTheFocus) {
+  startManager();
+  std::string why;
+  auto field = TestField::start(*session, TestField::Kind::line, "", &why);
+  ASSERT_TRUE(field) << why;
+  ASSERT_TRUE(main.pumpUntil([&] {
+    auto front = workspace->frontmostApplication();
+    return front && front->pid == field->pid();
+  }));
+  auto text = ClipboardOwner::startInBackground(*session, "copied in the background", {}, &why);
+  ASSERT_TRUE(text) << why;
+  ASSERT_TRUE(main.pumpUntil([&] { return manager->items.get().size() == 1; })) << allLogs();
+  auto files = ClipboardOwner::startInBackground(*session, "", {"text/uri-list=file:///etc/hostname"}, &why);
+  ASSERT_TRUE(files) << why;
+  ASSERT_TRUE(main.pumpUntil([&] { return manager->items.get().size() == 2; })) << allLogs();
+  const auto items = manager->items.get();
+  EXPECT_TRUE(std::holds_alternative<CopyCacheItem::FileURLs>(items[0].payloadType));
+  EXPECT_EQ(items[0].sourceAppName, "tessavinor-clip");
+  EXPECT_EQ(items[1].text, "copied in the background");
+  EXPECT_EQ(items[1].sourceAppName, "tessavinor-clip");
+}
+
 // The paste road as the panel takes it: the field that had the focus is
 // remembered, another window takes the focus, and the entry chosen is written,
 // the field brought forward and Ctrl+V posted.

@@ -46,6 +46,21 @@ TEST_F(X11SelectionOwnerTest, AWindowThatSaysNothingIsNamedByItsClientsProcess) 
   EXPECT_EQ(app->name, "tessavinor-clip") << "the kernel's 15-character process name";
 }
 
+// xclip goes to the background once it owns the selection: the process
+// that connected ends and its child carries the connection on, while the
+// server still names the one that connected. Nothing was named, and the copy
+// was credited to whatever program had the focus.
+TEST_F(X11SelectionOwnerTest, AnOwnerThatWentToTheBackgroundIsNamedByTheProcessCarryingItsConnection) {
+  std::string why;
+  auto other = ClipboardOwner::startInBackground(*session, "copied", {}, &why);
+  ASSERT_NE(other, nullptr) << why;
+  auto app = owners->selectionOwner();
+  ASSERT_TRUE(app.has_value());
+  EXPECT_EQ(app->pid, other->servingPid());
+  EXPECT_EQ(app->bundleID, "tessavinor-clipowner");
+  EXPECT_EQ(app->name, "tessavinor-clip");
+}
+
 TEST_F(X11SelectionOwnerTest, AWindowClassNamesTheProgramBeforeItsProcess) {
   xcb_connection_t* c = xcb_connect(session->displayName().c_str(), nullptr);
   ASSERT_FALSE(xcb_connection_has_error(c));

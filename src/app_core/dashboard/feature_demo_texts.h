@@ -4,7 +4,10 @@
 //
 // [design] The system's fixed wording, shown as written in every application
 // language (the demo is not translated). Change a text only when the design
-// changes, and keep the tests that pin it.
+// changes, and keep the tests that pin it. One change from the design's
+// wording: the hot keys are spelled as Linux desktops spell them ("Ctrl Shift
+// Z" on a key cap, "Ctrl+Shift+Z" in a sentence) where the design draws the
+// other platform's key glyphs.
 
 namespace tessa::feature_demo_texts {
 

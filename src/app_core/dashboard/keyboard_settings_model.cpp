@@ -72,12 +72,9 @@ void KeyboardSettingsModel::selectSwitcherKey(SwitcherKey key) { engine_.switche
 
 bool KeyboardSettingsModel::isSpotlightOnCommandSpace(PreferenceDomains* preferences) {
   // The shared reading treats an unreadable entry as bound, which is right
-  // where the store exists; where there is no store at all, no search
-  // shortcut can be in the way.
-  if (!preferences) return false;
-  if (!preferences->copyValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey))
-    return false;
-  return SymbolicHotKeys::isHotKey64CommandSpace(preferences);
+  // where the system keeps the store; elsewhere no search shortcut can be in
+  // the way.
+  return SymbolicHotKeys::systemKeepsSearchShortcut(preferences) && SymbolicHotKeys::isHotKey64CommandSpace(preferences);
 }
 
 bool KeyboardSettingsModel::showsSpotlightWarning() const {

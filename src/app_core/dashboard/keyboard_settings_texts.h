@@ -3,7 +3,9 @@
 //
 // [design] The system's fixed wording, shown as written in every application
 // language (this page is not translated). Change a text only when the design
-// changes, and keep the tests that pin it.
+// changes, and keep the tests that pin it. The switcher keys are named as
+// Linux desktops label them (Alt, Ctrl, Super), where the design names the
+// other platform's modifier keys.
 
 namespace tessa {
 
@@ -58,7 +60,7 @@ struct KeyboardSettingsTexts {
   static constexpr const char* kCtrlSpaceDescription = "สลับภาษาด้วย Ctrl ค้างไว้แล้วเคาะ Space";
   static constexpr const char* kCtrlSpacePro = "ตรงกับปุ่มสลับภาษาที่ใช้กันทั่วไป ไม่ต้องเปลี่ยนนิสัยการพิมพ์";
   static constexpr const char* kCtrlSpaceCon =
-      "ชนกับคีย์ลัด Control + Space ของแอปอื่น เช่น ช่องเติมโค้ดอัตโนมัติในโปรแกรมพัฒนา";
+      "ชนกับคีย์ลัด Ctrl + Space ของแอปอื่น เช่น ช่องเติมโค้ดอัตโนมัติในโปรแกรมพัฒนา";
   static constexpr const char* kSuperSpaceDescription = "สลับภาษาด้วย Super ค้างไว้แล้วเคาะ Space";
   static constexpr const char* kSuperSpacePro =
       "ตำแหน่งนิ้วเดียวกับปุ่มสลับภาษาบน Windows คนย้ายมาจาก PC คุ้นมือทันที";

@@ -131,21 +131,12 @@ void OnboardingModel::cancelRepair() {
 
 // -------------------------------------------------------- switcher key
 
-namespace {
-// The store of system shortcuts that holds the search's; absent on systems
-// that have no such search (Linux).
-bool hasSearchShortcutStore(PreferenceDomains* preferences) {
-  return preferences &&
-         preferences->copyValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey);
-}
-}  // namespace
-
 std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
   SwitcherKey current = engine_.switcherKey.get();
   // Where the system keeps no shortcut store there is no search shortcut to
   // move, and the card says nothing of one.
   PreferenceDomains* preferences = engine_.platform().preferences;
-  bool hasShortcutStore = hasSearchShortcutStore(preferences);
+  bool hasShortcutStore = SymbolicHotKeys::systemKeepsSearchShortcut(preferences);
   bool spotlightOnCommandSpace = hasShortcutStore && SymbolicHotKeys::isHotKey64CommandSpace(preferences);
   std::vector<SwitcherCardContent> cards = {
       {SwitcherKey::capslock, "capslock.fill", OnboardingColor::accent, text("onboarding_switcher_caps"),
@@ -167,7 +158,7 @@ std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
 
 bool OnboardingModel::showsSpotlightWarning() const {
   PreferenceDomains* preferences = engine_.platform().preferences;
-  return hasSearchShortcutStore(preferences) &&
+  return SymbolicHotKeys::systemKeepsSearchShortcut(preferences) &&
          SymbolicHotKeys::commandSpaceConflicts(engine_.switcherKey.get(), preferences);
 }
 

@@ -3,7 +3,9 @@
 //
 // [design] The system's fixed wording, shown as written in every application
 // language (onboarding is not translated). Change a text only when the design
-// changes, and keep the tests that pin it.
+// changes, and keep the tests that pin it. The switcher cards name the keys
+// as Linux desktops label them (Alt, Ctrl, Super), where the design names the
+// other platform's modifier keys and its search.
 
 namespace tessa::onboarding_literal {
 

@@ -22,6 +22,10 @@ class SimPasteboard final : public Pasteboard {
   std::optional<RunningApplication> contentsOwner() const override { return owner_; }
   // Who the next copies are said to come from; none: the system does not say.
   void setContentsOwner(std::optional<RunningApplication> owner) { owner_ = std::move(owner); }
+  bool namesContentsOwners() const override { return namesOwners_; }
+  // A system that names the owner of every copy (X11), where none named
+  // means none known.
+  void setNamesContentsOwners(bool names) { namesOwners_ = names; }
 
   // Another application's copy, exactly as given.
   void copyItems(std::vector<PasteboardItem> items);
@@ -42,6 +46,7 @@ class SimPasteboard final : public Pasteboard {
   bool writable_ = true;
   int writes_ = 0;
   std::optional<RunningApplication> owner_;
+  bool namesOwners_ = false;
 };
 
 }  // namespace tessa

@@ -1,11 +1,16 @@
 #include "platform/x11/x11_selection_owner.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xcb/res.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
+
+#include "platform/linux/unix_sockets.h"
 
 namespace tessa {
 
@@ -117,6 +122,8 @@ std::optional<RunningApplication> X11SelectionOwner::applicationOf(uint32_t wind
       }
     }
   }
+  if (pid > 0 && !std::filesystem::exists(procRoot_ / std::to_string(pid)))
+    if (auto carrier = carrierOfConnection(pid)) pid = *carrier;
   if (pid == 0 && instance.empty() && windowClass.empty()) return std::nullopt;
 
   RunningApplication app;
@@ -134,6 +141,48 @@ std::optional<RunningApplication> X11SelectionOwner::applicationOf(uint32_t wind
   }
   if (app.name.empty() && app.bundleID.empty()) return std::nullopt;
   return app;
+}
+
+// A client that forked after connecting and let the process that connected
+// end (xclip goes to the background so once it owns the selection) is known
+// to the server by that process's pid, which is gone: its connection, and
+// the selection, live on in the child. Of the processes holding a connection
+// to this server that no client's own pid accounts for, it is the nearest
+// above the one that connected, as a child's pid follows its parent's.
+std::optional<int64_t> X11SelectionOwner::carrierOfConnection(int64_t goneConnector) {
+  if (!c_->hasRes) return std::nullopt;
+  const auto sockets = unixSockets();
+  // The server's end of our own connection names the address it accepts
+  // its local clients on.
+  struct stat own {};
+  if (::fstat(xcb_get_file_descriptor(c_->c), &own) != 0) return std::nullopt;
+  auto ours = sockets.find(own.st_ino);
+  if (ours == sockets.end() || ours->second.peer == 0) return std::nullopt;
+  auto serverEnd = sockets.find(ours->second.peer);
+  if (serverEnd == sockets.end() || serverEnd->second.name.empty()) return std::nullopt;
+  // A client may have come by the abstract address or by the file of the
+  // same name.
+  auto address = [](const std::string& name) { return name.rfind('@', 0) == 0 ? name.substr(1) : name; };
+  const std::string serverAddress = address(serverEnd->second.name);
+
+  std::set<int64_t> accounted;
+  xcb_res_client_id_spec_t everyClient{XCB_NONE, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+  Freed<xcb_res_query_client_ids_reply_t> r{
+      xcb_res_query_client_ids_reply(c_->c, xcb_res_query_client_ids(c_->c, 1, &everyClient), nullptr)};
+  if (!r) return std::nullopt;
+  for (auto it = xcb_res_query_client_ids_ids_iterator(r.reply); it.rem; xcb_res_client_id_value_next(&it))
+    if (xcb_res_client_id_value_value_length(it.data) >= 1) accounted.insert(*xcb_res_client_id_value_value(it.data));
+
+  for (const auto& [pid, held] : socketsHeldByProcesses(procRoot_)) {
+    if (pid <= goneConnector || accounted.count(pid)) continue;
+    for (uint64_t inode : held) {
+      auto socket = sockets.find(inode);
+      if (socket == sockets.end() || socket->second.peer == 0) continue;
+      auto other = sockets.find(socket->second.peer);
+      if (other != sockets.end() && address(other->second.name) == serverAddress) return pid;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<RunningApplication> X11SelectionOwner::selectionOwner(const std::string& selection) {

@@ -1,9 +1,11 @@
 #pragma once
 // Who owns an X selection: the owner window's WM_CLASS and _NET_WM_PID, and
 // where the window says neither (the hidden windows toolkits keep for the
-// clipboard often do not), the process of the client that made it, as the
-// server's X-Resource extension tells it for local clients. Its own
-// connection, so that it can be asked from any thread that holds it.
+// clipboard often do not, nor does xclip's), the process of the client that
+// made it, as the server's X-Resource extension tells it for local clients.
+// A client that went to the background after connecting is named by the
+// process that carries its connection on. Its own connection, so that it can
+// be asked from any thread that holds it.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -33,6 +35,7 @@ class X11SelectionOwner {
 
  private:
   X11SelectionOwner() = default;
+  std::optional<int64_t> carrierOfConnection(int64_t goneConnector);
   struct Connection;
   std::unique_ptr<Connection> c_;
   std::filesystem::path procRoot_;

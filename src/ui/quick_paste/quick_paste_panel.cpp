@@ -190,7 +190,8 @@ void QuickPastePanelWindow::build() {
   installEventFilter(this);
 }
 
-// Header: search, clear, the screen-sharing note, the Escape hint.
+// Header: search, clear, the Escape hint. The search field keeps the rest of
+// the panel's width, so its whole placeholder shows in either language.
 void QuickPastePanelWindow::buildHeader(QVBoxLayout* column) {
   auto* header = new QWidget(content_);
   header->setObjectName("quickPasteHeader");
@@ -204,16 +205,13 @@ void QuickPastePanelWindow::buildHeader(QVBoxLayout* column) {
   search_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
   {
     QFont f = search_->font();
-    f.setPixelSize(13);
+    f.setPixelSize(kSearchFontSize);
     search_->setFont(f);
   }
   h->addWidget(search_, 1);
   clearSearch_ = symbolButton(header, "quickPasteClearSearch", "xmark.circle.fill", 13, secondary(), QString());
   clearSearch_->hide();
   h->addWidget(clearSearch_);
-  shareBadge_ = badge(header, "quickPasteShareBadge", QString(), parts::pageColor(HudColor::orange),
-                      alpha(parts::pageColor(HudColor::orange), 0.12), 10, false, false, 6, 3, 4);
-  h->addWidget(shareBadge_);
   escHint_ =
       badge(header, "quickPasteEscHint", "Esc", secondary(), alpha(secondary(), 0.25), 11, false, false, 5, 2, 4);
   h->addWidget(escHint_);
@@ -284,10 +282,22 @@ void QuickPastePanelWindow::buildFooter(QVBoxLayout* column) {
   footer->setObjectName("quickPasteFooter");
   auto* f = new QHBoxLayout(footer);
   f->setContentsMargins(12, 7, 12, 7);
-  f->addWidget(parts::symbol(footer, "quickPasteVaultSymbol", "shield.fill", 11, parts::pageColor(HudColor::green)));
+  // The vault, and under it the screen-sharing note: the hints beside them
+  // take two lines anyway.
+  auto* left = new QVBoxLayout;
+  left->setSpacing(3);
+  auto* vault = new QHBoxLayout;
+  vault->setSpacing(6);
+  vault->addWidget(
+      parts::symbol(footer, "quickPasteVaultSymbol", "shield.fill", 11, parts::pageColor(HudColor::green)));
   vaultBadge_ = parts::label(footer, "quickPasteVaultBadge", QString(), TextStyle::caption2, QFont::Normal, false);
   parts::setTextColor(vaultBadge_, secondary());
-  f->addWidget(vaultBadge_);
+  vault->addWidget(vaultBadge_);
+  left->addLayout(vault);
+  shareBadge_ = badge(footer, "quickPasteShareBadge", QString(), parts::pageColor(HudColor::orange),
+                      alpha(parts::pageColor(HudColor::orange), 0.12), 10, false, false, 6, 2, 4);
+  left->addWidget(shareBadge_, 0, Qt::AlignLeft);
+  f->addLayout(left);
   f->addSpacing(12);
   // The hints wrap to a second line rather than being cut where they are long.
   keyHints_ = parts::label(footer, "quickPasteKeyHints", QString(), TextStyle::caption2, QFont::Normal, true);
@@ -308,6 +318,7 @@ void QuickPastePanelWindow::refresh() {
   if (language != languageShown_) {
     languageShown_ = language;
     search_->setPlaceholderText(qs(t.searchPlaceholder));
+    fitSearchFont();
     search_->setAccessibleName(qs(t.searchAccessibility));
     clearSearch_->setAccessibleName(qs(t.clearSearchAccessibility));
     clearSearch_->setToolTip(qs(t.clearSearchAccessibility));
@@ -398,10 +409,7 @@ void QuickPastePanelWindow::fillTextBody(QWidget* body, const QuickPasteRowModel
   line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
                          row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
                   1);
-  auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
-                              QFont::Normal, false);
-  parts::setTextColor(source, secondary());
-  line->addWidget(source);
+  line->addWidget(sourceLabel(body, row));
   v->addLayout(line);
   if (row.suggestion) {
     auto* s = new QHBoxLayout;
@@ -453,12 +461,11 @@ void QuickPastePanelWindow::fillImageBody(QWidget* body, const QuickPasteRowMode
   line->addWidget(elided(body, "quickPasteRowTitle", qs(row.title), TextStyle::body,
                          row.selected ? QFont::DemiBold : QFont::Normal, palette().color(QPalette::WindowText)),
                   1);
+  line->addWidget(sourceLabel(body, row));
+  v->addLayout(line);
   auto* size = parts::label(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal, false);
   parts::setTextColor(size, secondary());
-  line->addWidget(size);
-  v->addLayout(line);
-  v->addWidget(elided(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2, QFont::Normal,
-                      secondary()));
+  v->addWidget(size);
   h->addLayout(v, 1);
 }
 
@@ -490,22 +497,31 @@ void QuickPastePanelWindow::fillIconBody(QWidget* body, const QuickPasteRowModel
                        palette().color(QPalette::WindowText));
   if (row.kind == QuickPasteRowKind::color) title->setFont(monospaced(title->font()));
   line->addWidget(title, 1);
+  line->addWidget(sourceLabel(body, row));
+  v->addLayout(line);
+  auto* second = new QHBoxLayout;
+  if (!row.detail.empty())
+    second->addWidget(elided(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal,
+                             secondary()),
+                      1);
   if (row.kind == QuickPasteRowKind::files) {
+    if (row.detail.empty()) second->addStretch(1);
     auto* size =
         parts::label(body, "quickPasteRowSize", qs(row.sizeText), TextStyle::caption2, QFont::Normal, false);
     parts::setTextColor(size, secondary());
-    line->addWidget(size);
-  } else if (row.kind == QuickPasteRowKind::webURL) {
-    auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
-                                QFont::Normal, false);
-    parts::setTextColor(source, secondary());
-    line->addWidget(source);
+    second->addWidget(size);
   }
-  v->addLayout(line);
-  if (!row.detail.empty())
-    v->addWidget(elided(body, "quickPasteRowDetail", qs(row.detail), TextStyle::caption2, QFont::Normal,
-                        secondary()));
+  v->addLayout(second);
   h->addLayout(v, 1);
+}
+
+// Where the entry was copied from, at the end of the first line of every
+// kind of row.
+QLabel* QuickPastePanelWindow::sourceLabel(QWidget* body, const QuickPasteRowModel& row) {
+  auto* source = parts::label(body, "quickPasteRowSource", qs(row.sourceAppName), TextStyle::caption2,
+                              QFont::Normal, false);
+  parts::setTextColor(source, secondary());
+  return source;
 }
 
 // The preview, pin and delete buttons; built hidden on a row that is neither
@@ -840,7 +856,25 @@ std::optional<QuickPasteKey> QuickPastePanelWindow::translateKey(int qtKey, Qt::
   return key;
 }
 
+// The placeholder is set in 13 px; where this desktop's font is wider than
+// the field has room for, the field steps down a pixel at a time (to 11 px
+// at least) until the whole placeholder shows.
+void QuickPastePanelWindow::fitSearchFont() {
+  // The clear button shows only over a search, when the placeholder does not:
+  // typing never changes the text's size.
+  if (clearSearch_->isVisibleTo(this)) return;
+  // QLineEdit keeps 2 pixels on either side of its text.
+  const int room = search_->contentsRect().width() - 4;
+  QFont f = search_->font();
+  for (int size = kSearchFontSize; size >= kSmallestSearchFontSize; --size) {
+    f.setPixelSize(size);
+    if (QFontMetrics(f).horizontalAdvance(search_->placeholderText()) <= room) break;
+  }
+  if (f != search_->font()) search_->setFont(f);
+}
+
 bool QuickPastePanelWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == search_ && event->type() == QEvent::Resize) fitSearchFont();
   // Keys the search field passes on bubble up to the panel: each is seen once.
   const bool first = watched == search_ || !search_->hasFocus();
   if (event->type() == QEvent::KeyPress && first) {

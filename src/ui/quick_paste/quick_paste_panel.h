@@ -28,6 +28,11 @@ namespace tessa {
 class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   Q_OBJECT
  public:
+  // [design] the search field's text size; [ours] the least it steps down to
+  // so that its placeholder fits.
+  static constexpr int kSearchFontSize = 13;
+  static constexpr int kSmallestSearchFontSize = 11;  // [ours]
+
   explicit QuickPastePanelWindow(QuickPastePanelController& controller);
   ~QuickPastePanelWindow() override;
 
@@ -76,6 +81,8 @@ class QuickPastePanelWindow final : public QWidget, public QuickPastePanelView {
   void fillTextBody(QWidget* body, const QuickPasteRowModel& row);
   void fillImageBody(QWidget* body, const QuickPasteRowModel& row);
   void fillIconBody(QWidget* body, const QuickPasteRowModel& row);
+  QLabel* sourceLabel(QWidget* body, const QuickPasteRowModel& row);
+  void fitSearchFont();
   QWidget* makeRowButtons(QWidget* frame, const QuickPasteRowModel& row);
   void applyRowState(QFrame* frame, const QuickPasteRowModel& row);
   std::optional<CopyCacheItem> visibleItem(const std::string& id) const;

@@ -6,6 +6,7 @@
 #include "engine/keyboard_engine.h"
 #include "engine/system_keyboard.h"
 #include "hud/unified_menu_panel.h"
+#include "platform/linux/json_preference_domains.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
 
@@ -110,6 +111,11 @@ TEST_F(KeyboardSettingsModelTest, NoShortcutStoreMeansNothingIsBoundToCommandSpa
   desk.preferences().clearDomain(system_keyboard::kSymbolicHotKeysDomain);
   EXPECT_FALSE(KeyboardSettingsModel::isSpotlightOnCommandSpace(&desk.preferences()));
   EXPECT_FALSE(KeyboardSettingsModel::isSpotlightOnCommandSpace(nullptr));
+  // Nor a file of our own hot keys (Linux), once it holds the next-source key.
+  JsonPreferenceDomains ours(fx.home.path() / "symbolic_hot_keys.json");
+  ours.setValue(system_keyboard::kSymbolicHotKeysDomain, system_keyboard::kSymbolicHotKeysKey,
+                {{"61", system_keyboard::fnF19HotKeyEntry()}});
+  EXPECT_FALSE(KeyboardSettingsModel::isSpotlightOnCommandSpace(&ours));
   auto m = model();
   m.selectSwitcherKey(SwitcherKey::commandSpace);
   EXPECT_FALSE(m.showsSpotlightWarning());

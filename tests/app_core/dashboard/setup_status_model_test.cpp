@@ -56,14 +56,14 @@ TEST_F(SetupStatusModelTest, ASwitcherKeyAnotherProgramKeepsIsNamedOnlyWhenItIsT
   EXPECT_EQ(model.statusSymbol(), "exclamationmark.triangle.fill");
   EXPECT_EQ(model.statusColor(), HudColor::orange);
   EXPECT_EQ(model.description(),
-            "Permission granted, but another program keeps Option+Space for itself, so it does not switch the "
+            "Permission granted, but another program keeps Alt+Space for itself, so it does not switch the "
             "language here. Choose another switcher key in the keyboard settings.");
   EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
-            "⚠️ Another program keeps Option+Space for itself: it does not switch the language here — choose another "
+            "⚠️ Another program keeps Alt+Space for itself: it does not switch the language here — choose another "
             "switcher key");
   engine->appLanguage.set("th");
   EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
-            "⚠️ โปรแกรมอื่นใช้ Option+Space อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน");
+            "⚠️ โปรแกรมอื่นใช้ Alt+Space อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน");
 }
 
 TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
@@ -74,12 +74,12 @@ TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
   EXPECT_EQ(model.description(), "Permission granted. Keyboard tap is active.");
   EXPECT_FALSE(model.showsActions());
   engine->appCopywritingLevel.set(CopywritingLevel::pro);
-  EXPECT_EQ(model.description(), "Accessibility (AX API) granted. Event tap is running.");
+  EXPECT_EQ(model.description(), "Accessibility (AT-SPI) granted. Event tap is running.");
 
   engine->isAccessibilityGranted.set(false);
   EXPECT_EQ(model.statusSymbol(), "xmark.circle.fill");
   EXPECT_EQ(model.statusColor(), HudColor::orange);
-  EXPECT_EQ(model.description(), "Grant Accessibility so CGEventTapCreate can run.");
+  EXPECT_EQ(model.description(), "Grant Accessibility so the event tap can run.");
   EXPECT_TRUE(model.showsActions());
   engine->appCopywritingLevel.set(CopywritingLevel::layman);
   EXPECT_EQ(model.description(), "Required to monitor and correct keyboard inputs.");

@@ -85,7 +85,7 @@ TEST_F(AboutPageTest, ShowsItsTextsInTheEnginesLanguageAndFollowsAChange) {
   EXPECT_EQ(text("about.version"), QString::fromStdString("Version " + AppInfo::versionString()));
   EXPECT_TRUE(text("about.description").startsWith("Tessavinor fixes the language-switching delay."));
   EXPECT_EQ(text("about.feature0.title"), "Reliable language switching every time");
-  EXPECT_EQ(text("about.feature1.desc"), "Caps Lock, F19, or Grave Accent (Windows-style)");
+  EXPECT_EQ(text("about.feature1.desc"), "Caps Lock, Grave Accent (Windows-style), or Alt, Ctrl or Super with Space");
   EXPECT_EQ(find("about.feature2.symbol")->property("symbol").toString(), "moon.zzz");
   EXPECT_EQ(text("about.privacyTitle"), "Privacy");
   EXPECT_TRUE(text("about.privacyBody").startsWith("Everything runs locally"));

@@ -10,6 +10,7 @@
 #include "app_core/app_delegate.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
+#include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
 #include "ui/dashboard/content_view.h"
 #include "support/settle.h"
@@ -49,13 +50,7 @@ class DashboardWindowTest : public ::testing::Test {
     fx.runner.runUntilIdle();
     engine->hasCompletedOnboarding.set(true);
     shell = std::make_unique<QtWindowsOnly>(engine, fx.notifications);
-    AppDelegateEnvironment env;
-    env.platform = fx.environment().platform;
-    env.main = &fx.runner;
-    env.clock = &fx.clock;
-    env.defaults = fx.defaults.get();
-    env.notifications = &fx.notifications;
-    env.shell = shell.get();
+    AppDelegateEnvironment env = test::delegateEnvironment(fx, *shell);
     env.makeEngine = [this] { return engine; };
     delegate = AppDelegate::create(std::move(env));
   }

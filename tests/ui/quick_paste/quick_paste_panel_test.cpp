@@ -102,6 +102,18 @@ class QuickPastePanelTest : public test::CopyCacheFixture {
     settle();
   }
 
+  // The whole placeholder shows in the search field: it was cut after
+  // "colour co…" beside the screen-sharing note.
+  ::testing::AssertionResult placeholderFits() {
+    auto* search = window->findChild<QLineEdit*>("quickPasteSearch");
+    const QString text = search->placeholderText();
+    // QLineEdit keeps 2 pixels on either side of its text.
+    const int room = search->contentsRect().width() - 4;
+    const int needs = search->fontMetrics().horizontalAdvance(text);
+    if (!text.isEmpty() && needs <= room) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << text.toStdString() << "\" needs " << needs << " px, has " << room;
+  }
+
   // A history with one entry of every kind, newest first as listed.
   void fillVariedHistory() {
     std::vector<Item> items;
@@ -344,9 +356,32 @@ TEST_F(QuickPastePanelTest, OnAnXServerWithoutACompositorThePanelIsOpaqueAndItsL
   EXPECT_GT(pixel.lightnessF(), 0.5) << pixel.name().toStdString();
   EXPECT_LT(std::abs(pixel.lightness() - window->palette().color(QPalette::Window).lightness()), 40);
   writeScreenshot(*window, "quick_paste_panel_no_compositor_th");
+  EXPECT_TRUE(placeholderFits());
   test::writeWholeScreen("screen_quick_paste_no_compositor_th");
   open("en");
+  EXPECT_TRUE(placeholderFits());
   writeScreenshot(*window, "quick_paste_panel_no_compositor_en");
+}
+
+// A file list and a colour showed no source at all, and an image its source
+// on a line of its own: every row names it at the end of its first line.
+TEST_F(QuickPastePanelTest, EveryKindOfRowNamesItsSourceAtTheEndOfItsFirstLine) {
+  fillVariedHistory();
+  open("en");
+  const std::vector<std::string> sources = {"Terminal", "Custom Snippet", "Screenshot", "Files", "Designer", "Browser"};
+  for (int number = 1; number <= 6; ++number) {
+    SCOPED_TRACE(number);
+    QFrame* frame = row(number);
+    ASSERT_NE(frame, nullptr);
+    auto* source = frame->findChild<QLabel*>("quickPasteRowSource");
+    auto* title = frame->findChild<QLabel*>("quickPasteRowTitle");
+    ASSERT_TRUE(source && title);
+    EXPECT_EQ(source->text().toStdString(), sources[number - 1]);
+    EXPECT_TRUE(source->isVisible());
+    const QRect s(source->mapTo(frame, QPoint()), source->size()), t(title->mapTo(frame, QPoint()), title->size());
+    EXPECT_LT(std::abs(s.center().y() - t.center().y()), 4) << "on the title's line";
+    EXPECT_GE(s.left(), t.right()) << "after the title";
+  }
 }
 
 TEST_F(QuickPastePanelTest, ScreenshotsOfThePanelAndItsPreviewsInThaiAndEnglish) {
@@ -360,6 +395,8 @@ TEST_F(QuickPastePanelTest, ScreenshotsOfThePanelAndItsPreviewsInThaiAndEnglish)
               lang == "th" ? "แปลงเป็น: \"สวัสดี\"" : "Convert to: \"สวัสดี\"");
     EXPECT_EQ(rowText(4, "quickPasteRowTitle"), lang == "th" ? "รายงาน.pdf และอีก 2 ไฟล์" : "รายงาน.pdf and 2 more");
     EXPECT_EQ(rowText(5, "quickPasteRowDetail"), "RGB: 255, 127, 0");
+    EXPECT_TRUE(placeholderFits()) << lang;
+    EXPECT_TRUE(window->findChild<QLabel*>("quickPasteShareBadge")->isVisible());
     writeScreenshot(*window, QString::fromStdString("quick_paste_panel_" + lang));
 
     controller->openPreview(manager->items.get()[1]);

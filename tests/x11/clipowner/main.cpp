@@ -13,6 +13,9 @@
 //                 second, and never ends
 //   huge          announces an incremental transfer of 300 MiB and sends a
 //                 piece each time the requestor asks for one
+//   background    goes to the background once it owns the selection, as
+//                 xclip does: the process that connected ends, a child
+//                 carries the connection on and reports "READY <its pid>"
 // Every request is reported as "REQUEST <target>", and "SENT <bytes>" (the
 // pieces' bytes so far) follows each piece of an incremental transfer.
 #include <X11/Xatom.h>
@@ -86,7 +89,14 @@ int main(int argc, char** argv) {
   Time acquired = event.xproperty.time;
   XSetSelectionOwner(d, selection, window, acquired);
   if (XGetSelectionOwner(d, selection) != window) return 1;
-  std::printf("READY\n");
+  if (mode == "background") {
+    const pid_t connector = getpid();
+    if (fork() != 0) _exit(0);
+    while (getppid() == connector) usleep(1000);
+    std::printf("READY %d\n", static_cast<int>(getpid()));
+  } else {
+    std::printf("READY\n");
+  }
   std::fflush(stdout);
 
   // Answers one request, as a well-behaved owner would (or, for "trickle"

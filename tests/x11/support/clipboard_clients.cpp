@@ -21,6 +21,20 @@ std::unique_ptr<ClipboardOwner> ClipboardOwner::startMisbehaving(const XSession&
   return launch(session, {TESSAVINOR_CLIPOWNER_PATH, "clipboard", text}, mode, why);
 }
 
+std::unique_ptr<ClipboardOwner> ClipboardOwner::startInBackground(const XSession& session, const std::string& text,
+                                                                  const std::vector<std::string>& extraTypes,
+                                                                  std::string* why) {
+  std::vector<std::string> argv = {TESSAVINOR_CLIPOWNER_PATH, "clipboard", text};
+  argv.insert(argv.end(), extraTypes.begin(), extraTypes.end());
+  auto owner = launch(session, std::move(argv), "background", why);
+  // Its shell would reap the process that went to the background at once.
+  if (owner && !owner->process_->wait(kStartTimeout)) {
+    if (why) *why = "tessavinor-clipowner did not go to the background";
+    return nullptr;
+  }
+  return owner;
+}
+
 std::unique_ptr<ClipboardOwner> ClipboardOwner::launch(const XSession& session, std::vector<std::string> argv,
                                                        const std::string& mode, std::string* why) {
   ChildProcess::Options options;
@@ -28,10 +42,12 @@ std::unique_ptr<ClipboardOwner> ClipboardOwner::launch(const XSession& session, 
   if (!mode.empty()) options.env.emplace_back("TESSAVINOR_CLIPOWNER_MODE", mode);
   std::unique_ptr<ClipboardOwner> owner(new ClipboardOwner());
   owner->process_ = ChildProcess::start(argv, options);
-  if (!owner->process_ || !owner->process_->waitForLine("READY", kStartTimeout)) {
+  auto ready = owner->process_ ? owner->process_->waitForLine("READY", kStartTimeout) : std::nullopt;
+  if (!ready) {
     if (why) *why = "tessavinor-clipowner did not report READY";
     return nullptr;
   }
+  owner->servingPid_ = ready->size() > 6 ? static_cast<pid_t>(std::stol(ready->substr(6))) : owner->process_->pid();
   return owner;
 }
 

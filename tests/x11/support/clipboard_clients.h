@@ -26,6 +26,13 @@ class ClipboardOwner {
   // "trickle" or "huge"; it owns CLIPBOARD with `text`.
   static std::unique_ptr<ClipboardOwner> startMisbehaving(const XSession& session, const std::string& mode,
                                                           const std::string& text, std::string* why = nullptr);
+  // One that goes to the background once it owns CLIPBOARD, as xclip does:
+  // the process that connected has ended (and been reaped) when this returns.
+  static std::unique_ptr<ClipboardOwner> startInBackground(const XSession& session, const std::string& text,
+                                                           const std::vector<std::string>& extraTypes = {},
+                                                           std::string* why = nullptr);
+  // The process that answers for the selection.
+  pid_t servingPid() const { return servingPid_; }
   // Waits for a line of its report that starts with `prefix`.
   bool waitForLine(const std::string& prefix, double timeoutSeconds = 5.0) {
     return process_->waitForLine(prefix, timeoutSeconds).has_value();
@@ -43,6 +50,7 @@ class ClipboardOwner {
   static std::unique_ptr<ClipboardOwner> launch(const XSession& session, std::vector<std::string> argv,
                                                 const std::string& mode, std::string* why);
   std::unique_ptr<ChildProcess> process_;
+  pid_t servingPid_ = 0;
 };
 
 // A window manager on the session (tessavinor-fakewm): maps what clients

@@ -82,11 +82,11 @@ TEST_F(SetupStatusPageTest, TheCardFollowsThePermissionLive) {
   EXPECT_TRUE(shows("grantAccessButton"));
   EXPECT_TRUE(shows("repairLink"));
   EXPECT_EQ(find<QPushButton>("repairLink")->text(), "Enabled but not working? Repair");
-  EXPECT_TRUE(find<QPushButton>("repairLink")->toolTip().startsWith("ใช้เมื่อ System Settings"));
+  EXPECT_TRUE(find<QPushButton>("repairLink")->toolTip().startsWith("ใช้เมื่อเปิด Accessibility ของเดสก์ท็อป"));
 
   engine->appCopywritingLevel.set(CopywritingLevel::pro);
   settle();
-  EXPECT_EQ(find<QLabel>("accessibilityDescription")->text(), "Grant Accessibility so CGEventTapCreate can run.");
+  EXPECT_EQ(find<QLabel>("accessibilityDescription")->text(), "Grant Accessibility so the event tap can run.");
 }
 
 TEST_F(SetupStatusPageTest, GrantAccessOpensThePrivacySettings) {
