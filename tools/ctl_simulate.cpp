@@ -346,14 +346,14 @@ int runSimulateCommand(int argc, char** argv) {
                  tessa::kMaxJsonDepth);
     return 2;
   }
-  auto doc = nlohmann::json::parse(text, nullptr, false);
-  if (doc.is_discarded()) {
+  auto doc = tessa::parseJsonWithin(text);
+  if (!doc) {
     std::fprintf(stderr, "tessavinorctl simulate: %s is not valid JSON\n", path.c_str());
     return 2;
   }
   Scenario scenario;
   try {
-    scenario = parseScenario(doc);
+    scenario = parseScenario(*doc);
   } catch (const ScenarioError& e) {
     std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), e.what());
     return 2;
