@@ -237,6 +237,7 @@ json runScenario(const Scenario& sc) {
   };
   // Each run is alone on its simulated desktop: there is no other instance.
   app.runLaunchChecks = [](const std::string&, int64_t) { return true; };
+  app.holdsInstanceLock = [] { return true; };
   auto delegate = AppDelegate::create(std::move(app));
   delegate->applicationDidFinishLaunching();
   auto engine = KeyboardEngine::shared();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <sstream>
 
+#include "base/files.h"
 #include "platform/keyboard_tables.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
@@ -107,6 +108,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   std::string bundleID = env_.platform.workspace ? env_.platform.workspace->bundleIdentifier() : std::string();
   if (bundleID.empty()) bundleID = kFallbackBundleID;
   if (env_.runLaunchChecks && !env_.runLaunchChecks(bundleID, env_.pid)) return false;
+  tidyOwnFolders();
 
   step("setActivationPolicy");
   env_.shell->setAccessoryActivationPolicy();
@@ -219,6 +221,19 @@ void AppDelegate::checkConflictingApplications() {
       return;  // one notice per start
     }
   }
+}
+
+void AppDelegate::tidyOwnFolders() {
+  // The data and preference folders are the owner's alone, like the files in
+  // them; an older build made them readable by everyone.
+  for (const auto& folder : {Paths::applicationSupport(), Paths::preferencesFolder()})
+    if (auto old = makeOwnerOnly(folder))
+      console(fmt::format("{} was readable by others ({:o}) - now owner-only", folder.string(), *old));
+  if (!env_.holdsInstanceLock || !env_.holdsInstanceLock()) return;
+  int removed = 0;
+  for (const auto& folder : {Paths::applicationSupport(), Paths::preferencesFolder(), Paths::spellingFolder()})
+    removed += removeUnfinishedWrites(folder);
+  if (removed > 0) console(fmt::format("Removed {} unfinished temporary file(s) left by an earlier run", removed));
 }
 
 KeyboardEngine& AppDelegate::ensureEngine() {

@@ -88,10 +88,9 @@ std::optional<crypto::Bytes> CopyCacheCryptoStore::key() {
 fs::path CopyCacheCryptoStore::blobPath(const std::string& id) const { return folder_ / (id + blobExtension); }
 
 bool CopyCacheCryptoStore::ensureFolder() {
-  std::error_code ec;
-  fs::create_directories(folder_, ec);
-  if (ec) {
-    logError("CopyCache: cannot create the vault folder: " + ec.message());
+  std::string error;
+  if (!createPrivateFolders(folder_, &error)) {
+    logError("CopyCache: cannot create the vault folder: " + error);
     return false;
   }
   // Owner-only, also when the folder already existed with wider rights.

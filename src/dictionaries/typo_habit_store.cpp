@@ -79,10 +79,7 @@ void TypoHabitStore::publishChanges(int count) {
 
 const fs::path& TypoHabitStore::vaultURL() {
   std::call_once(vaultURLOnce_, [this] {
-    std::error_code ec;
-    if (!fs::exists(env_.folder, ec)) {
-      if (fs::create_directories(env_.folder, ec)) ::chmod(env_.folder.c_str(), 0700);
-    }
+    createPrivateFolders(env_.folder);
     vaultURL_ = env_.folder / vaultFileName;
   });
   return vaultURL_;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <any>
+#include <sys/stat.h>
 
+#include <any>
+#include <fstream>
+
+#include "base/files.h"
 #include "clipboard/copy_cache_manager.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
@@ -79,6 +83,7 @@ class AppDelegateTest : public ::testing::Test {
     env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
     env.runLaunchChecks = [anotherInstanceRuns](const std::string&, int64_t) { return !anotherInstanceRuns; };
     env.warnStatusItemMissing = [this](bool present) { statusItemReports.push_back(present); };
+    env.holdsInstanceLock = [this] { return holdsInstanceLock; };
     delegate = AppDelegate::create(std::move(env));
     return delegate;
   }
@@ -98,6 +103,7 @@ class AppDelegateTest : public ::testing::Test {
   SimDesktop desk;
   RecordingWindowSystem shell;
   std::vector<bool> statusItemReports;
+  bool holdsInstanceLock = true;
   std::shared_ptr<AppDelegate> delegate;
 };
 
@@ -215,6 +221,45 @@ TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQ
   d->applicationWillTerminate();
   EXPECT_EQ(d->lifecycleSteps().size(), 2u);
   EXPECT_FALSE(desk.transcript().contains("children") && !desk.transcript()["children"].empty());
+}
+
+TEST_F(AppDelegateTest, StartUpTightensTheFoldersAndClearsUnfinishedWritesOnlyUnderTheLock) {
+  namespace fs = std::filesystem;
+  const fs::path data = Paths::applicationSupport(), prefs = Paths::preferencesFolder();
+  const std::vector<fs::path> leftovers{prefs / "com.Ovrelan.Tessavinor.json.tmp-1904567",
+                                        data / "CopyCache" / "history.vault.tmp-2147483646-9",
+                                        Paths::spellingFolder() / "tessavinor_tech.txt.tmp-3"};
+  auto leave = [&] {
+    for (const auto& folder : {data, prefs}) {
+      fs::create_directories(folder);
+      ::chmod(folder.c_str(), 0755);
+    }
+    for (const auto& file : leftovers) {
+      fs::create_directories(file.parent_path());
+      std::ofstream(file) << "{";
+    }
+  };
+  auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+  leave();
+  holdsInstanceLock = false;  // another writer may be at work: its files stay
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  for (const auto& file : leftovers) EXPECT_TRUE(fs::exists(file)) << file;
+  EXPECT_EQ(mode(data), fs::perms::owner_all);
+  EXPECT_EQ(mode(prefs), fs::perms::owner_all);
+  auto said = [this](const std::string& line) {
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::find(lines.begin(), lines.end(), "Tessavinor: " + line) != lines.end();
+  };
+  EXPECT_TRUE(said(data.string() + " was readable by others (755) - now owner-only"));
+  fx.engine->stopTapDeadManThread();
+  delegate.reset();
+  fx.engine.reset();
+
+  leave();
+  holdsInstanceLock = true;
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
+  EXPECT_TRUE(said("Removed 3 unfinished temporary file(s) left by an earlier run"));
 }
 
 TEST_F(AppDelegateTest, AMissingStatusItemIsReportedAndStartUpGoesOn) {

@@ -94,8 +94,6 @@ bool JsonPreferenceDomains::synchronize(const std::string&) {
     loadLocked();
     return true;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(file_.parent_path(), ec);
   auto written = writeFileAtomically(file_, data_.dump(2) + "\n", 0600);
   if (!written) {
     if (log_) log_("Symbolic hot keys: cannot write " + file_.string() + ": " + written.error);
