@@ -382,7 +382,9 @@ void TypoHabitStore::save() {
         env_.logError("Failed to save encrypted typo habits: the unreadable vault could not be moved aside");
       return;
     }
-    if (env_.logError) env_.logError("Moved the unreadable typo habits vault aside to " + aside->filename().string());
+    const std::string line = "Moved the unreadable typo habits vault aside to " + aside->string();
+    if (env_.logError) env_.logError(line);
+    if (env_.console) env_.console(line);
   }
   {
     std::lock_guard lock(dataLock_);
