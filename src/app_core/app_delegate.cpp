@@ -9,6 +9,7 @@
 
 #include "base/files.h"
 #include "platform/keyboard_tables.h"
+#include "app_core/dashboard/copy_cache_settings_model.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
@@ -147,6 +148,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   // The clipboard history watches the pasteboard from now on (it records
   // nothing until the user turns it on).
   copyCache();
+  tellOfHistorySetAside();
 
   step("loadStabilityStats");
   engine_->loadStabilityStats();
@@ -234,6 +236,20 @@ void AppDelegate::tidyOwnFolders() {
   for (const auto& folder : {Paths::applicationSupport(), Paths::preferencesFolder(), Paths::spellingFolder()})
     removed += removeUnfinishedWrites(folder);
   if (removed > 0) console(fmt::format("Removed {} unfinished temporary file(s) left by an earlier run", removed));
+}
+
+void AppDelegate::tellOfHistorySetAside() {
+  // Once, in the run that set it aside; the clipboard page keeps the note.
+  if (!copyCache_ || !copyCache_->setAsideThisRun() || !copyCache_->historySetAside.get()) return;
+  const CopyCacheManager::SetAside aside = *copyCache_->historySetAside.get();
+  const bool keyMissing = aside.reason == CopyCacheManager::SetAside::Reason::keyMissing;
+  console(fmt::format("CopyCache: the history could not be opened ({}) - kept aside as {}",
+                      keyMissing ? "its key is no longer in the keychain" : "the file is damaged", aside.path));
+  afterOnMainWeak(2.0, [aside](AppDelegate& d) {
+    if (!d.engine_) return;
+    auto note = CopyCacheSettingsModel::describe(aside, d.engine_->appLanguage.get());
+    d.showStatusHUD(note.title, note.detail, "exclamationmark.triangle.fill", HudColor::orange);
+  });
 }
 
 KeyboardEngine& AppDelegate::ensureEngine() {

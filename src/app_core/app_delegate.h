@@ -158,6 +158,7 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   void checkConflictingApplications();
   void registerObservers();
   void tidyOwnFolders();
+  void tellOfHistorySetAside();
   void postWakeStep();
   void afterOnMainWeak(double delay, std::function<void(AppDelegate&)> fn);
   void console(const std::string& line);

@@ -82,6 +82,7 @@ std::optional<crypto::Bytes> CopyCacheCryptoStore::key() {
     return std::nullopt;
   }
   key_ = fresh;
+  madeKey_ = true;
   return key_;
 }
 
@@ -208,6 +209,7 @@ CopyCacheCryptoStore::HistoryLoad CopyCacheCryptoStore::loadHistory() {
   auto opened = crypto::openCombined(*k, sealed);
   if (!opened) {
     result.status = LoadStatus::unreadable;
+    result.keyWasMissing = madeKey_;
     return result;
   }
   result.status = LoadStatus::loaded;

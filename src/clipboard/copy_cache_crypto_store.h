@@ -53,6 +53,9 @@ class CopyCacheCryptoStore {
   struct HistoryLoad {
     LoadStatus status = LoadStatus::missing;
     std::string plaintext;
+    // The keychain had no vault key, so a new one was made: a history sealed
+    // before cannot open with it.
+    bool keyWasMissing = false;
   };
   HistoryLoad loadHistory();
   // Moves an unreadable history aside (as "history.vault.corrupt…", still
@@ -77,6 +80,7 @@ class CopyCacheCryptoStore {
   CopyCacheCryptoStoreEnvironment env_;
   std::filesystem::path folder_;
   std::optional<crypto::Bytes> key_;
+  bool madeKey_ = false;  // the keychain had none; this store made the one in use
   std::map<std::string, crypto::Bytes> memoryBlobs_;
   std::optional<crypto::Bytes> memoryHistory_;
 };

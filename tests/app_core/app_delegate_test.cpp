@@ -262,6 +262,31 @@ TEST_F(AppDelegateTest, StartUpTightensTheFoldersAndClearsUnfinishedWritesOnlyUn
   EXPECT_TRUE(said("Removed 3 unfinished temporary file(s) left by an earlier run"));
 }
 
+TEST_F(AppDelegateTest, AHistorySetAsideAtStartIsToldOnceOnTheConsoleAndTheHud) {
+  const auto vault = Paths::applicationSupport() / "CopyCache" / "history.vault";
+  ASSERT_TRUE(writeFileAtomically(vault, std::string(64, 'x'), 0600));
+  auto told = [this](const std::string& line) {
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::count(lines.begin(), lines.end(), "Tessavinor: " + line);
+  };
+  const std::string line = "CopyCache: the history could not be opened (its key is no longer in the keychain) - "
+                           "kept aside as " + vault.string() + ".corrupt";
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  fx.runner.advance(2.5);
+  EXPECT_EQ(told(line), 1);
+  EXPECT_EQ(noticeMessages(), std::vector<std::string>{"ประวัติคลิปบอร์ดถูกแยกเก็บไว้"});
+
+  // The next start has nothing new to tell; the clipboard page still does.
+  fx.engine->stopTapDeadManThread();
+  delegate.reset();
+  fx.engine.reset();
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  fx.runner.advance(2.5);
+  EXPECT_EQ(told(line), 1);
+  EXPECT_TRUE(noticeMessages().empty());
+  EXPECT_TRUE(delegate->copyCache().historySetAside.get());
+}
+
 TEST_F(AppDelegateTest, AMissingStatusItemIsReportedAndStartUpGoesOn) {
   shell.statusItemWorks = false;
   auto d = makeDelegate();

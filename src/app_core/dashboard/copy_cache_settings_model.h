@@ -15,11 +15,10 @@
 
 #include "base/task_runner.h"
 #include "clipboard/copy_cache_item.h"
+#include "clipboard/copy_cache_manager.h"
 #include "app_core/dashboard/copy_cache_settings_texts.h"
 
 namespace tessa {
-
-class CopyCacheManager;
 
 // What one history row shows, by the entry's payload kind.
 struct CopyCacheRowContent {
@@ -55,6 +54,16 @@ struct CopyCacheSettingsEnvironment {
   std::function<void()> openQuickPaste;
   // Diagnostic lines; never clipboard contents.
   std::function<void(const std::string&)> log;
+  // The application language, for the texts this build added (Thai for
+  // "th", English otherwise); none reads as Thai, like the rest of the page.
+  std::function<std::string()> language;
+};
+
+// What the page and the one-time notice say of a history set aside.
+struct HistorySetAsideNote {
+  std::string title;
+  std::string detail;  // why, and where the history now lies
+  std::string dismiss;
 };
 
 class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
@@ -106,6 +115,11 @@ class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
   void requestClearAll() { showClearAllConfirmation_ = true; }
   void confirmClearAll();
   void cancelClearAll() { showClearAllConfirmation_ = false; }
+
+  // The note over the list while a history set aside is still to be read.
+  std::optional<HistorySetAsideNote> setAsideNote() const;
+  void dismissSetAsideNote();
+  static HistorySetAsideNote describe(const CopyCacheManager::SetAside& aside, const std::string& language);
 
   // --------------------------------------------------------------- pinned
   // The first three pinned snippets, in the manager's order.
