@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app_core/dashboard/community_totals_client.h"
@@ -31,6 +32,14 @@ TEST(JsonReading, ANumberBeyondADoubleIsAnUnreadableDocumentNotAnAbort) {
   auto big = parseJsonWithin("[1e308, -1e308, 18446744073709551615, -9223372036854775808]");
   ASSERT_TRUE(big);
   EXPECT_EQ((*big)[0].get<double>(), 1e308);
+}
+
+TEST(JsonReading, WhatTheReaderSaysOfAFileThatIsNotTextIsItselfText) {
+  // The complaint goes into log lines and the console.
+  std::string error;
+  EXPECT_FALSE(parseJsonWithin("{\"a\": \"\xff\xfe\n\"}", &error));
+  EXPECT_NE(error.find("'\"\\xFF'"), std::string::npos) << error;
+  EXPECT_TRUE(std::all_of(error.begin(), error.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7f; })) << error;
 }
 
 TEST(JsonReading, IntegersAreReadOnlyInsideTheirRange) {
