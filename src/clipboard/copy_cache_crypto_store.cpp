@@ -222,6 +222,7 @@ std::optional<fs::path> CopyCacheCryptoStore::setAsideHistory() {
     memoryHistory_.reset();
     return std::nullopt;
   }
+  for (const auto& id : vaultIDs()) moveAsideCorrupt(blobPath(id));
   return moveAsideCorrupt(folder_ / historyFileName);
 }
 

@@ -59,7 +59,8 @@ class CopyCacheCryptoStore {
   };
   HistoryLoad loadHistory();
   // Moves an unreadable history aside (as "history.vault.corrupt…", still
-  // sealed); answers the new path.
+  // sealed) with the blobs it may refer to (each as "<id>.blob.corrupt…"):
+  // the one key that opens them may yet be found. Answers the history's path.
   std::optional<std::filesystem::path> setAsideHistory();
 
   // Deletes every file of the folder (and every in-memory blob).
