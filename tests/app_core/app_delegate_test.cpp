@@ -93,6 +93,17 @@ class AppDelegateTest : public ::testing::Test {
     for (const auto& n : delegate->hud()->shownNotices()) out.push_back(n.content.value("message", ""));
     return out;
   }
+  // How often the console got exactly this line.
+  size_t saidOnConsole(const std::string& line) const {
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::count(lines.begin(), lines.end(), "Tessavinor: " + line);
+  }
+  // The run ends; the next makeDelegate() is the next start.
+  void endRun() {
+    fx.engine->stopTapDeadManThread();
+    delegate.reset();
+    fx.engine.reset();
+  }
   bool logged(const std::string& needle) const {
     for (const auto& l : fx.engine->diagnosticLogs())
       if (l.find(needle) != std::string::npos) return true;
@@ -246,43 +257,31 @@ TEST_F(AppDelegateTest, StartUpTightensTheFoldersAndClearsUnfinishedWritesOnlyUn
   for (const auto& file : leftovers) EXPECT_TRUE(fs::exists(file)) << file;
   EXPECT_EQ(mode(data), fs::perms::owner_all);
   EXPECT_EQ(mode(prefs), fs::perms::owner_all);
-  auto said = [this](const std::string& line) {
-    const auto& lines = fx.systemLog.consoleLines;
-    return std::find(lines.begin(), lines.end(), "Tessavinor: " + line) != lines.end();
-  };
-  EXPECT_TRUE(said(data.string() + " was readable by others (755) - now owner-only"));
-  fx.engine->stopTapDeadManThread();
-  delegate.reset();
-  fx.engine.reset();
+  EXPECT_EQ(saidOnConsole(data.string() + " was readable by others (755) - now owner-only"), 1u);
+  endRun();
 
   leave();
   holdsInstanceLock = true;
   ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
   for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
-  EXPECT_TRUE(said("Removed 3 unfinished temporary file(s) left by an earlier run"));
+  EXPECT_EQ(saidOnConsole("Removed 3 unfinished temporary file(s) left by an earlier run"), 1u);
 }
 
 TEST_F(AppDelegateTest, AHistorySetAsideAtStartIsToldOnceOnTheConsoleAndTheHud) {
   const auto vault = Paths::applicationSupport() / "CopyCache" / "history.vault";
   ASSERT_TRUE(writeFileAtomically(vault, std::string(64, 'x'), 0600));
-  auto told = [this](const std::string& line) {
-    const auto& lines = fx.systemLog.consoleLines;
-    return std::count(lines.begin(), lines.end(), "Tessavinor: " + line);
-  };
   const std::string line = "CopyCache: the history could not be opened (its key is no longer in the keychain) - "
                            "kept aside as " + vault.string() + ".corrupt";
   ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
   fx.runner.advance(2.5);
-  EXPECT_EQ(told(line), 1);
+  EXPECT_EQ(saidOnConsole(line), 1u);
   EXPECT_EQ(noticeMessages(), std::vector<std::string>{"ประวัติคลิปบอร์ดถูกแยกเก็บไว้"});
 
   // The next start has nothing new to tell; the clipboard page still does.
-  fx.engine->stopTapDeadManThread();
-  delegate.reset();
-  fx.engine.reset();
+  endRun();
   ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
   fx.runner.advance(2.5);
-  EXPECT_EQ(told(line), 1);
+  EXPECT_EQ(saidOnConsole(line), 1u);
   EXPECT_TRUE(noticeMessages().empty());
   EXPECT_TRUE(delegate->copyCache().historySetAside.get());
 }

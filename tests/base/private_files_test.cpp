@@ -38,17 +38,6 @@ TEST(PrivateFolders, WritesMakeMissingFoldersOwnerOnlyAndLeaveExistingOnesAlone)
   EXPECT_NE(error.find("file/below"), std::string::npos) << error;
 }
 
-TEST(PrivateFolders, AnExistingFolderLosesEveryoneElsesRightsOnce) {
-  test::TempHome home;
-  const fs::path folder = home.path() / "Preferences";
-  fs::create_directory(folder);
-  ::chmod(folder.c_str(), 0755);
-  EXPECT_EQ(makeOwnerOnly(folder), 0755u);
-  EXPECT_EQ(modeOf(folder), 0700u);
-  EXPECT_EQ(makeOwnerOnly(folder), std::nullopt) << "nothing left to change";
-  EXPECT_EQ(makeOwnerOnly(home.path() / "missing"), std::nullopt);
-}
-
 TEST(UnfinishedWrites, OnlyTheTemporaryFilesOfOtherWritersGo) {
   test::TempHome home;
   const fs::path root = home.path();
