@@ -9,7 +9,7 @@
 
 #include "base/files.h"
 #include "platform/keyboard_tables.h"
-#include "app_core/dashboard/copy_cache_settings_model.h"
+#include "app_core/history_set_aside_note.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
@@ -247,7 +247,7 @@ void AppDelegate::tellOfHistorySetAside() {
                       keyMissing ? "its key is no longer in the keychain" : "the file is damaged", aside.path));
   afterOnMainWeak(2.0, [aside](AppDelegate& d) {
     if (!d.engine_) return;
-    auto note = CopyCacheSettingsModel::describe(aside, d.engine_->appLanguage.get());
+    auto note = describeHistorySetAside(aside, d.engine_->appLanguage.get());
     d.showStatusHUD(note.title, note.detail, "exclamationmark.triangle.fill", HudColor::orange);
   });
 }

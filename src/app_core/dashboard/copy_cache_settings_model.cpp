@@ -7,7 +7,6 @@
 
 #include "base/ascii_text.h"
 #include "clipboard/copy_cache_manager.h"
-#include "l10n/localization.h"
 
 namespace tessa {
 namespace {
@@ -86,19 +85,10 @@ std::optional<std::string> CopyCacheSettingsModel::emptyMessage() const {
   return std::string(searchText_.empty() ? kNoHistory : kNoMatch);
 }
 
-HistorySetAsideNote CopyCacheSettingsModel::describe(const CopyCacheManager::SetAside& aside,
-                                                    const std::string& language) {
-  auto text = [&](std::string_view key) { return thaiOrEnglishText(key, language); };
-  const bool keyMissing = aside.reason == CopyCacheManager::SetAside::Reason::keyMissing;
-  return {text("history_set_aside_title"),
-          formatLocalized(text(keyMissing ? "history_set_aside_key_missing" : "history_set_aside_unreadable"),
-                          {aside.path}),
-          text("history_set_aside_dismiss")};
-}
-
 std::optional<HistorySetAsideNote> CopyCacheSettingsModel::setAsideNote() const {
   if (!env_.manager || !env_.manager->historySetAside.get()) return std::nullopt;
-  return describe(*env_.manager->historySetAside.get(), env_.language ? env_.language() : std::string("th"));
+  return describeHistorySetAside(*env_.manager->historySetAside.get(),
+                                 env_.language ? env_.language() : std::string("th"));
 }
 
 void CopyCacheSettingsModel::dismissSetAsideNote() {

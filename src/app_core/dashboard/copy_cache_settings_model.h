@@ -15,8 +15,8 @@
 
 #include "base/task_runner.h"
 #include "clipboard/copy_cache_item.h"
-#include "clipboard/copy_cache_manager.h"
 #include "app_core/dashboard/copy_cache_settings_texts.h"
+#include "app_core/history_set_aside_note.h"
 
 namespace tessa {
 
@@ -59,12 +59,6 @@ struct CopyCacheSettingsEnvironment {
   std::function<std::string()> language;
 };
 
-// What the page and the one-time notice say of a history set aside.
-struct HistorySetAsideNote {
-  std::string title;
-  std::string detail;  // why, and where the history now lies
-  std::string dismiss;
-};
 
 class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
  public:
@@ -119,7 +113,6 @@ class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
   // The note over the list while a history set aside is still to be read.
   std::optional<HistorySetAsideNote> setAsideNote() const;
   void dismissSetAsideNote();
-  static HistorySetAsideNote describe(const CopyCacheManager::SetAside& aside, const std::string& language);
 
   // --------------------------------------------------------------- pinned
   // The first three pinned snippets, in the manager's order.

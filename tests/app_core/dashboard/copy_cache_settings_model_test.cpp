@@ -91,7 +91,7 @@ TEST_F(CopyCacheSettingsModelTest, AHistorySetAsideIsToldInTheAppLanguageUntilDi
   EXPECT_EQ(note->title, "ประวัติคลิปบอร์ดถูกแยกเก็บไว้");
   EXPECT_EQ(note->detail, "อ่านไฟล์ประวัติไม่ได้ ประวัติจึงเริ่มใหม่แบบว่างเปล่า ไม่มีสิ่งใดถูกลบ: ไฟล์เดิมยังเก็บไว้ตามเดิมที่ " + where);
   using SetAside = CopyCacheManager::SetAside;
-  EXPECT_EQ(Model::describe({SetAside::Reason::keyMissing, "/h/history.vault.corrupt"}, "ja").detail,
+  EXPECT_EQ(describeHistorySetAside({SetAside::Reason::keyMissing, "/h/history.vault.corrupt"}, "ja").detail,
             "The key that opens it is no longer in the keychain, so the history started empty. Nothing was "
             "deleted: the old history is kept, still sealed, at /h/history.vault.corrupt")
       << "English in every language but Thai";
