@@ -235,8 +235,9 @@ struct FilesOfTheDesktop {
 json runScenario(const Scenario& sc, const std::optional<fs::path>& ownHome) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
-  TempFolder temporary;
-  const fs::path home = ownHome.value_or(temporary.path());
+  std::optional<TempFolder> temporary;
+  if (!ownHome) temporary.emplace();
+  const fs::path home = ownHome ? *ownHome : temporary->path();
   ::setenv("TESSAVINOR_HOME", home.c_str(), 1);
 
   ManualClock clock(kStartUptime, sc.desktop.wallTime);
