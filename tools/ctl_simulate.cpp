@@ -2,8 +2,12 @@
 // clock, fed a scenario, printing a JSON transcript. Everything is
 // deterministic: the wall clock starts at the scenario's time, local time is
 // UTC, and the program's files live in a fresh temporary folder. With
-// `--desktop x11` the same scenario runs on a private X server instead
-// (ctl_simulate_x11.cpp), re-run inside a session bus of its own.
+// `--home DIR` they live in DIR instead and stay there, kept as on Linux: the
+// symbolic hot keys and the keychain are files there too (a keychain without
+// a Secret Service), so a run shows how the program meets files it left, or
+// files damaged since. With `--desktop x11` the same scenario runs on a
+// private X server instead (ctl_simulate_x11.cpp), re-run inside a session
+// bus of its own.
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +38,10 @@
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/hunspell_spell_checker.h"
+#include "platform/linux/json_preference_domains.h"
+#include "platform/linux/keychain_factory.h"
+#include "platform/linux/keychain_file_store.h"
+#include "platform/linux/linux_desktop.h"
 #include "platform/sim/sim_desktop.h"
 #include "reliability/telemetry_manager.h"
 #include "scenario.h"
@@ -194,11 +202,43 @@ void settleHolds(ManualTaskRunner& runner, KeyboardEngine& engine) {
   }
 }
 
-json runScenario(const Scenario& sc) {
+// The files a Linux desktop keeps for the program besides its own: the
+// symbolic hot keys and, with no Secret Service, the keychain.
+struct FilesOfTheDesktop {
+  std::shared_ptr<JsonPreferenceDomains> hotKeys;
+  std::unique_ptr<Keychain> keychain;
+
+  explicit FilesOfTheDesktop(SimDesktop& desktop) {
+    auto console = [&desktop](const std::string& line) { desktop.systemLog().console("Tessavinor: " + line); };
+    hotKeys = std::make_shared<JsonPreferenceDomains>(Paths::preferencesFolder() / LinuxDesktop::kHotKeyFileName,
+                                                      console);
+    const auto items = KeychainFileStore::defaultFile();
+    keychain = createSystemKeychain(console, items.parent_path() / "keychain-backend", items, [](std::string* why) {
+      *why = "the simulated desktop has none";
+      return std::unique_ptr<Keychain>();
+    });
+  }
+  // What the run left of them: the hot-key table, and every line the program
+  // wrote to the console and the system log.
+  json transcript(SimDesktop& desktop) const {
+    json out = json::object();
+    out["hotKeys"] = hotKeys->copyValue(SimDesktop::kSymbolicHotKeysDomain, SimDesktop::kSymbolicHotKeysKey)
+                         .value_or(json::object());
+    out["console"] = desktop.systemLog().consoleLines();
+    json lines = json::array();
+    for (const auto& line : desktop.systemLog().lines()) lines.push_back(line.category + ": " + line.message);
+    out["systemLog"] = std::move(lines);
+    return out;
+  }
+};
+
+json runScenario(const Scenario& sc, const std::optional<fs::path>& ownHome) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
-  TempFolder home;
-  ::setenv("TESSAVINOR_HOME", home.path().c_str(), 1);
+  std::optional<TempFolder> temporary;
+  if (!ownHome) temporary.emplace();
+  const fs::path home = ownHome ? *ownHome : temporary->path();
+  ::setenv("TESSAVINOR_HOME", home.c_str(), 1);
 
   ManualClock clock(kStartUptime, sc.desktop.wallTime);
   ManualTaskRunner runner(clock);
@@ -209,11 +249,20 @@ json runScenario(const Scenario& sc) {
   configureDesktop(desktop, sc.desktop);
   runner.runUntilIdle();  // the desktop settles before the application starts
 
-  UserDefaults defaults(Paths::defaultsFile(SimDesktop::kOwnBundleID), nullptr);
+  std::optional<FilesOfTheDesktop> desktopFiles;
+  Platform platform = desktop.platform();
+  if (ownHome) {
+    desktopFiles.emplace(desktop);
+    platform.preferences = desktopFiles->hotKeys.get();
+    platform.keychain = desktopFiles->keychain.get();
+  }
+  UserDefaults defaults(Paths::defaultsFile(SimDesktop::kOwnBundleID), nullptr, [&desktop](const std::string& line) {
+    desktop.systemLog().console("Tessavinor: " + line);
+  });
   for (auto it = sc.defaults.begin(); it != sc.defaults.end(); ++it) defaults.set(it.key(), it.value());
   NotificationCenter notifications;
 
-  auto env = EngineEnvironment::onManualClock(desktop.platform(), runner, defaults, notifications);
+  auto env = EngineEnvironment::onManualClock(platform, runner, defaults, notifications);
   env.telemetry = &TelemetryManager::shared();
 
   // The application's own start-up, with a window system that only records.
@@ -237,6 +286,7 @@ json runScenario(const Scenario& sc) {
   };
   // Each run is alone on its simulated desktop: there is no other instance.
   app.runLaunchChecks = [](const std::string&, int64_t) { return true; };
+  app.holdsInstanceLock = [] { return true; };
   auto delegate = AppDelegate::create(std::move(app));
   delegate->applicationDidFinishLaunching();
   auto engine = KeyboardEngine::shared();
@@ -274,6 +324,10 @@ json runScenario(const Scenario& sc) {
   if (const auto& history = delegate->copyCache();
       ClipboardSteps::usedBy(sc) || history.isEnabled.get() || !history.items.get().empty())
     out["copyCache"] = clipboard.transcript();
+  if (desktopFiles) {
+    defaults.synchronize();
+    out["home"] = desktopFiles->transcript(desktop);
+  }
 
   engine->stopTapDeadManThread();
   KeyboardEngine::installShared(nullptr);
@@ -287,7 +341,7 @@ json runScenario(const Scenario& sc) {
 
 namespace {
 
-constexpr const char* kUsage = "usage: tessavinorctl simulate [--desktop sim|x11] SCENARIO.json\n";
+constexpr const char* kUsage = "usage: tessavinorctl simulate [--desktop sim|x11] [--home DIR] SCENARIO.json\n";
 
 // Runs this very command again inside a session bus of its own: AT-SPI
 // lives on the session bus, and a run must share neither the user's bus nor
@@ -315,6 +369,7 @@ int rerunInsideSessionBus(char** argv, int argc) {
 int runSimulateCommand(int argc, char** argv) {
   using namespace tessa::ctl;
   std::string desktop = "sim";
+  std::optional<std::filesystem::path> home;
   std::vector<std::string> rest;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -322,13 +377,25 @@ int runSimulateCommand(int argc, char** argv) {
       desktop = argv[++i];
     } else if (a.rfind("--desktop=", 0) == 0) {
       desktop = a.substr(10);
+    } else if (a == "--home" && i + 1 < argc) {
+      home = argv[++i];
+    } else if (a.rfind("--home=", 0) == 0) {
+      home = a.substr(7);
     } else {
       rest.push_back(a);
     }
   }
-  if (rest.size() != 1 || (desktop != "sim" && desktop != "x11")) {
+  if (rest.size() != 1 || (desktop != "sim" && desktop != "x11") || (home && (home->empty() || desktop != "sim"))) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
+  }
+  if (home) {
+    std::string why;
+    if (!tessa::createPrivateFolders(*home, &why)) {
+      std::fprintf(stderr, "tessavinorctl simulate: --home: cannot make %s\n", why.c_str());
+      return 2;
+    }
+    home = std::filesystem::absolute(*home);
   }
   std::string path = rest[0];
   auto read = tessa::readFileWithin(path, 16u << 20);
@@ -346,14 +413,14 @@ int runSimulateCommand(int argc, char** argv) {
                  tessa::kMaxJsonDepth);
     return 2;
   }
-  auto doc = nlohmann::json::parse(text, nullptr, false);
-  if (doc.is_discarded()) {
+  auto doc = tessa::parseJsonWithin(text);
+  if (!doc) {
     std::fprintf(stderr, "tessavinorctl simulate: %s is not valid JSON\n", path.c_str());
     return 2;
   }
   Scenario scenario;
   try {
-    scenario = parseScenario(doc);
+    scenario = parseScenario(*doc);
   } catch (const ScenarioError& e) {
     std::fprintf(stderr, "tessavinorctl simulate: %s: %s\n", path.c_str(), e.what());
     return 2;
@@ -383,7 +450,8 @@ int runSimulateCommand(int argc, char** argv) {
     std::cout << transcript->dump(2) << "\n";
     return 0;
   }
-  auto transcript = runScenario(scenario);
-  std::cout << transcript.dump(2) << "\n";
+  auto transcript = runScenario(scenario, home);
+  // Log lines may quote what a damaged file held.
+  std::cout << transcript.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   return 0;
 }

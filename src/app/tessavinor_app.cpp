@@ -179,6 +179,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
     return panel;
   };
   app.runLaunchChecks = [&p](const std::string& bundle, int64_t pid) { return p.guard->runLaunchChecks(bundle, pid); };
+  app.holdsInstanceLock = [&p] { return p.guard->holdsInstanceLock(); };
   app.warnStatusItemMissing = [&p](bool present) { p.guard->warnStatusItemMissing(present); };
   app.checkVocabularyUpdates = [](std::function<void(const std::string&)> done) {
     auto store = sharedVocabularyStore(KeyboardEngine::shared());

@@ -7,8 +7,10 @@
 #include <atomic>
 #include <sstream>
 
+#include "base/files.h"
 #include "platform/keyboard_tables.h"
 #include "app_core/accessibility_consent.h"
+#include "app_core/history_set_aside_note.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
 #include "dictionaries/word_lists.h"
@@ -108,6 +110,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   std::string bundleID = env_.platform.workspace ? env_.platform.workspace->bundleIdentifier() : std::string();
   if (bundleID.empty()) bundleID = kFallbackBundleID;
   if (env_.runLaunchChecks && !env_.runLaunchChecks(bundleID, env_.pid)) return false;
+  tidyOwnFolders();
 
   step("setActivationPolicy");
   env_.shell->setAccessoryActivationPolicy();
@@ -147,6 +150,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   // The clipboard history watches the pasteboard from now on (it records
   // nothing until the user turns it on).
   copyCache();
+  tellOfHistorySetAside();
 
   step("loadStabilityStats");
   engine_->loadStabilityStats();
@@ -227,6 +231,33 @@ void AppDelegate::checkConflictingApplications() {
       return;  // one notice per start
     }
   }
+}
+
+void AppDelegate::tidyOwnFolders() {
+  // The data and preference folders are the owner's alone, like the files in
+  // them; an older build made them readable by everyone.
+  for (const auto& folder : {Paths::applicationSupport(), Paths::preferencesFolder()})
+    if (auto old = makeOwnerOnly(folder))
+      console(fmt::format("{} was readable by others ({:o}) - now owner-only", folder.string(), *old));
+  if (!env_.holdsInstanceLock || !env_.holdsInstanceLock()) return;
+  int removed = 0;
+  for (const auto& folder : {Paths::applicationSupport(), Paths::preferencesFolder(), Paths::spellingFolder()})
+    removed += removeUnfinishedWrites(folder);
+  if (removed > 0) console(fmt::format("Removed {} unfinished temporary file(s) left by an earlier run", removed));
+}
+
+void AppDelegate::tellOfHistorySetAside() {
+  // Once, in the run that set it aside; the clipboard page keeps the note.
+  if (!copyCache_ || !copyCache_->setAsideThisRun() || !copyCache_->historySetAside.get()) return;
+  const CopyCacheManager::SetAside aside = *copyCache_->historySetAside.get();
+  const bool keyMissing = aside.reason == CopyCacheManager::SetAside::Reason::keyMissing;
+  console(fmt::format("CopyCache: the history could not be opened ({}) - kept aside as {}",
+                      keyMissing ? "its key is no longer in the keychain" : "the file is damaged", aside.path));
+  afterOnMainWeak(2.0, [aside](AppDelegate& d) {
+    if (!d.engine_) return;
+    auto note = describeHistorySetAside(aside, d.engine_->appLanguage.get());
+    d.showStatusHUD(note.title, note.detail, "exclamationmark.triangle.fill", HudColor::orange);
+  });
 }
 
 KeyboardEngine& AppDelegate::ensureEngine() {

@@ -78,6 +78,10 @@ struct AppDelegateEnvironment {
   std::function<std::shared_ptr<UnifiedMenuPanel>(KeyboardEngine&)> makeHud;
   // The single-instance and environment checks; false stops start-up.
   std::function<bool(const std::string& bundleID, int64_t pid)> runLaunchChecks;
+  // Whether this process holds the single-instance lock once the checks
+  // passed: then no other instance of ours writes the program's files, and
+  // what their unfinished writes left behind can go.
+  std::function<bool()> holdsInstanceLock;
   // Tells about a missing status item (console line and alert).
   std::function<void(bool itemPresent)> warnStatusItemMissing;
   // Runs the vocabulary-pack update check (the menu's check for updates);
@@ -153,6 +157,8 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   void checkAccessibilityResetAfterSystemUpdate();
   void checkConflictingApplications();
   void registerObservers();
+  void tidyOwnFolders();
+  void tellOfHistorySetAside();
   void postWakeStep();
   void afterOnMainWeak(double delay, std::function<void(AppDelegate&)> fn);
   void console(const std::string& line);

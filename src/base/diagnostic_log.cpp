@@ -53,10 +53,7 @@ void DiagnosticLog::appendDiagnosticLine(const std::optional<fs::path>& url, con
   if (!url) return;
   std::error_code ec;
   fs::path folder = url->parent_path();
-  if (!fs::exists(folder, ec)) {
-    fs::create_directories(folder, ec);
-    if (ec) return;
-  }
+  if (!createPrivateFolders(folder)) return;
   auto size = fs::file_size(*url, ec);
   if (!ec && size > kRotateAboveBytes) {
     fs::path old = folder / (url->filename().string() + ".old");

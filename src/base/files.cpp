@@ -13,12 +13,34 @@ namespace tessa {
 
 namespace fs = std::filesystem;
 
+namespace {
+// [ours] the temporary file of an atomic write: "<name>.tmp-<pid>-<n>". The
+// writer's process id tells an unfinished write of a dead process from one
+// under way in this one. Older builds wrote "<name>.tmp-<n>".
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
+// The writer's process id of a temporary file's name; 0 for the older form
+// without one, none when the name is not a temporary file's.
+std::optional<long> temporaryFileWriter(const std::string& name) {
+  const size_t at = name.rfind(kTemporaryInfix);
+  if (at == std::string::npos || at == 0) return std::nullopt;
+  const std::string rest = name.substr(at + kTemporaryInfix.size());
+  const size_t dash = rest.find('-');
+  auto digits = [](std::string_view s) {
+    return !s.empty() && s.size() <= 20 && s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (dash == std::string::npos) return digits(rest) ? std::optional<long>(0) : std::nullopt;
+  std::string_view pid(rest.data(), dash), n(rest.data() + dash + 1, rest.size() - dash - 1);
+  if (!digits(pid) || !digits(n) || pid.size() > 10) return std::nullopt;
+  return std::stol(std::string(pid));
+}
+}  // namespace
+
 WriteResult writeFileAtomically(const fs::path& path, std::string_view data, unsigned mode) {
-  std::error_code ec;
-  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+  if (path.has_parent_path()) createPrivateFolders(path.parent_path());
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   fs::path tmp = path;
-  tmp += ".tmp-" + std::to_string(rng() & 0xffffffffu);
+  tmp += std::string(kTemporaryInfix) + std::to_string(::getpid()) + "-" + std::to_string(rng() & 0xffffffffu);
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return {false, std::string("open: ") + std::strerror(errno)};
   ::fchmod(fd, mode);  // umask must not widen or narrow what the caller asked for
@@ -113,6 +135,43 @@ std::optional<fs::path> moveAsideCorrupt(const fs::path& path) {
   fs::rename(path, target, ec);
   if (ec) return std::nullopt;
   return target;
+}
+
+bool createPrivateFolders(const fs::path& folder, std::string* error) {
+  if (folder.empty()) return true;
+  std::error_code ec;
+  if (fs::is_directory(folder, ec)) return true;
+  if (folder.has_parent_path() && folder.parent_path() != folder &&
+      !createPrivateFolders(folder.parent_path(), error))
+    return false;
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (error) *error = folder.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::optional<unsigned> makeOwnerOnly(const fs::path& folder) {
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return std::nullopt;
+  const unsigned old = st.st_mode & 07777;
+  if ((old & 077) == 0) return std::nullopt;
+  if (::chmod(folder.c_str(), old & ~077u) != 0) return std::nullopt;
+  return old;
+}
+
+int removeUnfinishedWrites(const fs::path& folder) {
+  const long self = ::getpid();
+  int removed = 0;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    auto writer = temporaryFileWriter(it->path().filename().string());
+    if (!writer || *writer == self) continue;
+    std::error_code removeError;
+    if (fs::remove(it->path(), removeError)) ++removed;
+  }
+  return removed;
 }
 
 namespace {

@@ -18,8 +18,9 @@ struct WriteResult {
   explicit operator bool() const { return ok; }
 };
 
-// Writes `data` to a temporary file beside `path` and renames it over `path`.
-// `mode` sets the file's permissions (0600 for owner-only files).
+// Writes `data` to a temporary file beside `path` ("<name>.tmp-<pid>-<n>")
+// and renames it over `path`. `mode` sets the file's permissions (0600 for
+// owner-only files); missing folders above it are made owner-only.
 WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view data, unsigned mode = 0644);
 WriteResult writeFileAtomically(const std::filesystem::path& path, const Bytes& data, unsigned mode = 0644);
 
@@ -48,6 +49,18 @@ std::string describeByteCount(uint64_t bytes);
 // Moves an unreadable file aside as "<name>.corrupt" (or "<name>.corrupt-N"
 // when that exists) and returns the new path; none when the move failed.
 std::optional<std::filesystem::path> moveAsideCorrupt(const std::filesystem::path& path);
+
+// Makes `folder` and every missing folder above it with owner-only rights
+// (0700); folders that exist keep theirs. False (and `error`) on failure.
+bool createPrivateFolders(const std::filesystem::path& folder, std::string* error = nullptr);
+// Takes group and other rights off an existing folder of ours; answers its
+// old rights (as 0755) when it had to change them, none otherwise.
+std::optional<unsigned> makeOwnerOnly(const std::filesystem::path& folder);
+// Removes the temporary files of atomic writes that never finished (the
+// writer died between writing and renaming) below `folder`, leaving this
+// process's own. Only for a process that knows no other writer of these
+// files is running (it holds the single-instance lock). Answers how many.
+int removeUnfinishedWrites(const std::filesystem::path& folder);
 
 // Folders. The root is $TESSAVINOR_HOME, else $XDG_DATA_HOME, else
 // ~/.local/share. Nothing here creates them.

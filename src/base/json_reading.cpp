@@ -1,9 +1,28 @@
 #include "base/json_reading.h"
 
+#include <fmt/format.h>
+
 #include <utility>
 #include <vector>
 
 namespace tessa {
+
+namespace {
+// The reader's complaint quotes the bytes it stopped at, which may be
+// anything the file held: every byte outside printable ASCII is written as
+// \xNN, so that the log line made of it is always valid text.
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7f)
+      out.push_back(static_cast<char>(c));
+    else
+      out += fmt::format("\\x{:02X}", c);
+  }
+  return out;
+}
+}  // namespace
 
 bool jsonNestsDeeperThan(std::string_view text, size_t maxDepth) {
   size_t depth = 0;
@@ -60,10 +79,10 @@ std::optional<nlohmann::json> parseJsonWithin(std::string_view text, std::string
   } catch (const nlohmann::json::exception& e) {
     // A syntax error, and also a number beyond a double (out_of_range) or
     // any other complaint of the reader: the text is not usable either way.
-    if (error) *error = e.what();
+    if (error) *error = printable(e.what());
     return std::nullopt;
   } catch (const std::exception& e) {
-    if (error) *error = e.what();
+    if (error) *error = printable(e.what());
     return std::nullopt;
   }
 }

@@ -22,7 +22,10 @@ UserDefaults::UserDefaults(std::filesystem::path file, std::shared_ptr<TaskRunne
   load();
 }
 
-UserDefaults::~UserDefaults() { *alive_ = false; }
+UserDefaults::~UserDefaults() {
+  std::lock_guard hold(life_->mutex);
+  life_->alive = false;
+}
 
 Value UserDefaults::toFileForm(const Value& v) {
   if (v.is_binary()) {
@@ -248,11 +251,12 @@ void UserDefaults::schedulePersist() {
     if (persistPending_) return;  // one write covers every change made before it runs
     persistPending_ = true;
   }
-  std::weak_ptr<bool> alive = alive_;
-  persistQueue_->post([this, alive] {
-    auto a = alive.lock();
-    if (!a || !*a) return;
-    persistNow();
+  std::weak_ptr<Life> weakLife = life_;
+  persistQueue_->post([this, weakLife] {
+    auto life = weakLife.lock();
+    if (!life) return;
+    std::lock_guard hold(life->mutex);
+    if (life->alive) persistNow();
   });
 }
 

@@ -87,7 +87,13 @@ class UserDefaults {
   uint64_t generation_ = 0;
   uint64_t persistedGeneration_ = 0;
   std::shared_ptr<std::mutex> writeMutex_ = std::make_shared<std::mutex>();
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Held by a write on the queue for as long as it runs: going away waits
+  // for a write under way, and no write starts once it has gone.
+  struct Life {
+    std::mutex mutex;
+    bool alive = true;
+  };
+  std::shared_ptr<Life> life_ = std::make_shared<Life>();
 };
 
 }  // namespace tessa

@@ -82,16 +82,16 @@ std::optional<crypto::Bytes> CopyCacheCryptoStore::key() {
     return std::nullopt;
   }
   key_ = fresh;
+  madeKey_ = true;
   return key_;
 }
 
 fs::path CopyCacheCryptoStore::blobPath(const std::string& id) const { return folder_ / (id + blobExtension); }
 
 bool CopyCacheCryptoStore::ensureFolder() {
-  std::error_code ec;
-  fs::create_directories(folder_, ec);
-  if (ec) {
-    logError("CopyCache: cannot create the vault folder: " + ec.message());
+  std::string error;
+  if (!createPrivateFolders(folder_, &error)) {
+    logError("CopyCache: cannot create the vault folder: " + error);
     return false;
   }
   // Owner-only, also when the folder already existed with wider rights.
@@ -209,6 +209,7 @@ CopyCacheCryptoStore::HistoryLoad CopyCacheCryptoStore::loadHistory() {
   auto opened = crypto::openCombined(*k, sealed);
   if (!opened) {
     result.status = LoadStatus::unreadable;
+    result.keyWasMissing = madeKey_;
     return result;
   }
   result.status = LoadStatus::loaded;
@@ -221,6 +222,7 @@ std::optional<fs::path> CopyCacheCryptoStore::setAsideHistory() {
     memoryHistory_.reset();
     return std::nullopt;
   }
+  for (const auto& id : vaultIDs()) moveAsideCorrupt(blobPath(id));
   return moveAsideCorrupt(folder_ / historyFileName);
 }
 

@@ -53,10 +53,14 @@ class CopyCacheCryptoStore {
   struct HistoryLoad {
     LoadStatus status = LoadStatus::missing;
     std::string plaintext;
+    // The keychain had no vault key, so a new one was made: a history sealed
+    // before cannot open with it.
+    bool keyWasMissing = false;
   };
   HistoryLoad loadHistory();
   // Moves an unreadable history aside (as "history.vault.corrupt…", still
-  // sealed); answers the new path.
+  // sealed) with the blobs it may refer to (each as "<id>.blob.corrupt…"):
+  // the one key that opens them may yet be found. Answers the history's path.
   std::optional<std::filesystem::path> setAsideHistory();
 
   // Deletes every file of the folder (and every in-memory blob).
@@ -77,6 +81,7 @@ class CopyCacheCryptoStore {
   CopyCacheCryptoStoreEnvironment env_;
   std::filesystem::path folder_;
   std::optional<crypto::Bytes> key_;
+  bool madeKey_ = false;  // the keychain had none; this store made the one in use
   std::map<std::string, crypto::Bytes> memoryBlobs_;
   std::optional<crypto::Bytes> memoryHistory_;
 };

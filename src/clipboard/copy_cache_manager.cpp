@@ -168,6 +168,7 @@ void CopyCacheManager::start() {
   isClearOnQuit.setAction([weak](const bool& on) {
     if (auto self = weak.lock(); self && self->env_.defaults) self->env_.defaults->setBool(kClearOnQuitKey, on);
   });
+  readSetAsideNote();
   load();
   if (Pasteboard* pb = env_.platform.pasteboard) {
     lastSeenChangeCount_ = pb->changeCount();
@@ -234,8 +235,12 @@ void CopyCacheManager::load() {
   if (corrupt) {
     list.clear();
     auto aside = store_.setAsideHistory();
-    log(fmt::format("CopyCache: the history could not be opened; starting empty{}",
+    const bool keyMissing = loaded.keyWasMissing;
+    log(fmt::format("CopyCache: the history could not be opened{}; starting empty{}",
+                    keyMissing ? " (its key is no longer in the keychain)" : "",
                     aside ? " (kept aside as " + aside->filename().string() + ")" : ""));
+    if (aside)
+      noteSetAside({keyMissing ? SetAside::Reason::keyMissing : SetAside::Reason::unreadable, aside->string()});
   }
   // Blobs no entry refers to belong to entries removed while the program
   // could not delete them: they go.
@@ -255,6 +260,42 @@ void CopyCacheManager::load() {
     if (item.isPinned) pinned.push_back(item);
   pinnedSnippets.setSilently(std::move(pinned));
   expireOldEntries();
+}
+
+namespace {
+constexpr const char* kKeyMissingName = "keyMissing";
+constexpr const char* kUnreadableName = "unreadable";
+}  // namespace
+
+void CopyCacheManager::noteSetAside(SetAside aside) {
+  setAsideThisRun_ = true;
+  if (env_.defaults)
+    env_.defaults->set(kSetAsideKey,
+                       json{{"reason", aside.reason == SetAside::Reason::keyMissing ? kKeyMissingName : kUnreadableName},
+                            {"path", aside.path}});
+  historySetAside.setSilently(std::move(aside));
+}
+
+void CopyCacheManager::readSetAsideNote() {
+  if (!env_.defaults) return;
+  auto stored = env_.defaults->dictionaryForKey(kSetAsideKey);
+  if (!stored) return;
+  auto path = stored->find("path");
+  auto reason = stored->find("reason");
+  std::error_code ec;
+  // A note whose file the user has since moved or deleted has nothing left to say.
+  if (path == stored->end() || !path->is_string() || !std::filesystem::exists(path->get<std::string>(), ec)) {
+    env_.defaults->remove(kSetAsideKey);
+    return;
+  }
+  const bool keyMissing = reason != stored->end() && reason->is_string() && reason->get<std::string>() == kKeyMissingName;
+  historySetAside.setSilently(
+      SetAside{keyMissing ? SetAside::Reason::keyMissing : SetAside::Reason::unreadable, path->get<std::string>()});
+}
+
+void CopyCacheManager::dismissHistorySetAside() {
+  if (env_.defaults) env_.defaults->remove(kSetAsideKey);
+  historySetAside.set(std::nullopt);
 }
 
 void CopyCacheManager::save() {
@@ -678,6 +719,8 @@ void CopyCacheManager::clearHistory() {
   pinnedSnippets.set({});
   // Every file goes, the history's too: a missing history loads as empty.
   store_.purgeAll();
+  // So does one set aside before, and with it what there was to say of it.
+  if (historySetAside.get()) dismissHistorySetAside();
 }
 
 void CopyCacheManager::addSnippet(const std::string& text, const std::string& keyword, bool pinned) {

@@ -51,6 +51,18 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   static constexpr const char* kEnabledKey = "isCopyCacheEnabled";
   static constexpr const char* kClearOnQuitKey = "isCopyCacheClearOnQuit";
   static constexpr const char* kSnippetSourceName = "Custom Snippet";
+  // [ours] the note about a history set aside, kept until the user has read it.
+  static constexpr const char* kSetAsideKey = "copyCacheHistorySetAside";
+
+  // A history that could not be opened at load and was kept aside instead.
+  struct SetAside {
+    // keyMissing: the keychain no longer held the key it was sealed with
+    // (a damaged keychain file set aside, say); unreadable: the file itself.
+    enum class Reason { keyMissing, unreadable };
+    Reason reason = Reason::unreadable;
+    std::string path;  // where the history now lies, still sealed
+    bool operator==(const SetAside&) const = default;
+  };
 
   // Makes the manager, loads the history and starts watching the pasteboard;
   // it becomes the shared one.
@@ -68,6 +80,12 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   Published<CopyCacheItem::Category> selectedCategory{*this, CopyCacheItem::Category::all};
   Published<int> selectedIndex{*this, 0};
   Published<std::optional<CopyCacheItem>> quickLookItem{*this, std::nullopt};
+  // The history this run or an earlier one set aside, while the file kept
+  // aside is still there and the user has not dismissed the note.
+  Published<std::optional<SetAside>> historySetAside{*this, std::nullopt};
+  // Whether this very run set it aside: the notice is told once, then.
+  bool setAsideThisRun() const { return setAsideThisRun_; }
+  void dismissHistorySetAside();
 
   std::vector<CopyCacheItem> filteredItems() const;
 
@@ -104,6 +122,9 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   explicit CopyCacheManager(CopyCacheManagerEnvironment env);
   void start();
   void load();
+  void noteSetAside(SetAside aside);
+  // The stored note, while its file is still there.
+  void readSetAsideNote();
   void save();
   void log(const std::string& line);
   double now() const;
@@ -135,6 +156,7 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   int64_t ownChangeCount_ = -1;
   std::optional<RunningApplication> previousApp_;
   bool historyUsable_ = true;  // false while the vault key is unavailable
+  bool setAsideThisRun_ = false;
   bool loggedForegroundOnly_ = false;
   bool recognitionUnavailable_ = false;  // no language data: images are not sent again
   std::set<std::string> loggedOnce_;

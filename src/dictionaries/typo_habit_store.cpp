@@ -79,10 +79,7 @@ void TypoHabitStore::publishChanges(int count) {
 
 const fs::path& TypoHabitStore::vaultURL() {
   std::call_once(vaultURLOnce_, [this] {
-    std::error_code ec;
-    if (!fs::exists(env_.folder, ec)) {
-      if (fs::create_directories(env_.folder, ec)) ::chmod(env_.folder.c_str(), 0700);
-    }
+    createPrivateFolders(env_.folder);
     vaultURL_ = env_.folder / vaultFileName;
   });
   return vaultURL_;
@@ -385,7 +382,9 @@ void TypoHabitStore::save() {
         env_.logError("Failed to save encrypted typo habits: the unreadable vault could not be moved aside");
       return;
     }
-    if (env_.logError) env_.logError("Moved the unreadable typo habits vault aside to " + aside->filename().string());
+    const std::string line = "Moved the unreadable typo habits vault aside to " + aside->string();
+    if (env_.logError) env_.logError(line);
+    if (env_.console) env_.console(line);
   }
   {
     std::lock_guard lock(dataLock_);

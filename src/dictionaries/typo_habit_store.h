@@ -54,6 +54,9 @@ struct TypoHabitStoreEnvironment {
   TaskRunner* mainQueue = nullptr;
   // Error lines for the system log's "Keyboard" category.
   std::function<void(const std::string&)> logError;
+  // The line that says an unreadable vault was set aside goes to the console
+  // too, as for every other file set aside.
+  std::function<void(const std::string&)> console;
   // The folder of the vault; empty means Application Support/Tessavinor.
   std::filesystem::path folder;
 };

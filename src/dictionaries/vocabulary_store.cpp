@@ -268,8 +268,7 @@ void VocabularyStore::packArrived(std::shared_ptr<Check> check, const PackEntry&
     return;
   }
   const fs::path folder = spellingDirectory();
-  std::error_code ec;
-  fs::create_directories(folder, ec);
+  createPrivateFolders(folder);
   const fs::path file = folder / packFileName(entry.name);
   WriteResult written = writeFileAtomically(file, response.body, 0644);
   if (!written) {

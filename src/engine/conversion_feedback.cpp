@@ -27,8 +27,7 @@ void incrementEntry(Published<std::map<std::string, int64_t>>& counts, const std
 // Appends one line to an owner-only file, creating it (and its folder) when
 // missing and taking back permissions someone widened.
 bool appendOwnerOnly(const std::filesystem::path& path, const std::string& line) {
-  std::error_code ec;
-  std::filesystem::create_directories(path.parent_path(), ec);
+  createPrivateFolders(path.parent_path());
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   ::fchmod(fd, 0600);

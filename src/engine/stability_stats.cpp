@@ -61,8 +61,11 @@ void KeyboardEngine::loadStabilityStats() {
   std::vector<StabilityDay> loaded;
   auto keepAside = [&](const std::string& why) {
     auto aside = moveAsideCorrupt(path);
-    log("loadStabilityStats: unreadable statistics file (" + why + ") " +
-        (aside ? "moved aside to " + aside->filename().string() : "could not be moved aside"));
+    const std::string line = "loadStabilityStats: unreadable statistics file (" + why + ") " +
+                             (aside ? "moved aside to " + aside->string() : "could not be moved aside");
+    log(line);
+    // Also where every other file set aside is told of, not only in our own log.
+    appLog().console(line);
   };
   if (auto read = readFileWithin(path, kMaxStatsFileBytes)) {
     try {

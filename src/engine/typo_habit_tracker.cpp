@@ -21,6 +21,7 @@ TypoHabitStoreEnvironment typoHabitStoreEnvironment(KeyboardEngine& engine) {
   env.mainQueue = &engine.mainQueue();
   const AppLog* log = &engine.appLog();
   env.logError = [log](const std::string& line) { log->error(line, LogCategory::keyboard); };
+  env.console = [log](const std::string& line) { log->console(line); };
   return env;
 }
 

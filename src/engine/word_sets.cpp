@@ -155,8 +155,7 @@ KeyboardEngine::WhitelistAddResult KeyboardEngine::addToWhitelistReporting(const
   const fs::path folder = spellingFolder();
   const fs::path file = folder / kWhitelistFileName;
   std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) log("addToWhitelist: could not create " + folder.string() + ": " + ec.message());
+  if (std::string why; !createPrivateFolders(folder, &why)) log("addToWhitelist: could not create " + why);
 
   // Only a missing file counts as empty. A file that exists is kept whole:
   // when it can be read (whatever its encoding) the word is added after its

@@ -58,6 +58,10 @@ constexpr TextPair k[] = {
     {"quick_paste_and_more", " and "},  // [ours]
     {"quick_paste_files", " more"},  // [ours]
     {"quick_paste_item_number_prefix", "Item number "},  // [ours]
+    {"history_set_aside_title", "Clipboard history set aside"},  // [ours]
+    {"history_set_aside_key_missing", "The key that opens it is no longer in the keychain, so the history started empty. Nothing was deleted: the old history is kept, still sealed, at %@"},  // [ours]
+    {"history_set_aside_unreadable", "The history file could not be read, so the history started empty. Nothing was deleted: the file is kept as it was at %@"},  // [ours]
+    {"history_set_aside_dismiss", "OK"},  // [ours]
     {"menu_smart_correction", "Smart Auto-Correction"},
     {"menu_smart_correction_limited", "Smart Auto-Correction (Limited Mode)"},
     {"menu_haptic", "Haptic Feedback"},

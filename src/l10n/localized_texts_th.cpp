@@ -59,6 +59,10 @@ constexpr TextPair k[] = {
     {"quick_paste_and_more", " และอีก "},  // [ours]
     {"quick_paste_files", " ไฟล์"},  // [ours]
     {"quick_paste_item_number_prefix", "รายการลำดับที่ "},  // [ours]
+    {"history_set_aside_title", "ประวัติคลิปบอร์ดถูกแยกเก็บไว้"},  // [ours]
+    {"history_set_aside_key_missing", "ไม่พบกุญแจที่ใช้เปิดประวัติใน keychain แล้ว ประวัติจึงเริ่มใหม่แบบว่างเปล่า ไม่มีสิ่งใดถูกลบ: ประวัติเดิมยังเก็บไว้แบบเข้ารหัสที่ %@"},  // [ours]
+    {"history_set_aside_unreadable", "อ่านไฟล์ประวัติไม่ได้ ประวัติจึงเริ่มใหม่แบบว่างเปล่า ไม่มีสิ่งใดถูกลบ: ไฟล์เดิมยังเก็บไว้ตามเดิมที่ %@"},  // [ours]
+    {"history_set_aside_dismiss", "รับทราบ"},  // [ours]
     {"menu_smart_correction", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (Smart Auto-Correction)"},
     {"menu_smart_correction_limited", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (โหมดจำกัด)"},
     {"menu_haptic", "ระบบสั่นตอบรับ (Haptic Feedback)"},

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/json_reading.h"
+
 namespace tessa {
 
 namespace {
@@ -134,8 +136,9 @@ ProcessResult HidutilMapping::run(const std::vector<std::string>& args) {
     bool hasValue = i + 1 < args.size();
     if (a == "--matching" || a == "-m" || a == "--set" || a == "-s") {
       if (!hasValue) return fail("Missing value for " + a);
-      nlohmann::json parsed = nlohmann::json::parse(args[++i], nullptr, false);
-      if (parsed.is_discarded()) return fail("Invalid JSON for " + a + ": " + args[i]);
+      std::optional<nlohmann::json> read = parseJsonWithin(args[++i]);
+      if (!read) return fail("Invalid JSON for " + a + ": " + args[i]);
+      nlohmann::json parsed = std::move(*read);
       if (a == "--matching" || a == "-m") {
         if (!parsed.is_object() && !parsed.is_array()) return fail("Invalid matching dictionary");
         matching = std::move(parsed);

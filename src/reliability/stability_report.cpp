@@ -7,6 +7,7 @@
 #include "base/crypto.h"
 #include "base/endpoints.h"
 #include "base/files.h"
+#include "base/json_reading.h"
 #include "base/task_runner.h"
 #include "platform/http_client.h"
 
@@ -85,7 +86,8 @@ nlohmann::json StabilityReport::journalEvents(std::string_view olderText, std::s
   for (auto line : linesOf(newerText)) lines.push_back(line);
   std::vector<nlohmann::json> picked;
   for (auto it = lines.rbegin(); it != lines.rend() && picked.size() < limit; ++it) {
-    nlohmann::json record = nlohmann::json::parse(*it, nullptr, false);
+    // The journal is a file on disk like any other: a damaged line is skipped.
+    nlohmann::json record = parseJsonWithin(*it).value_or(nullptr);
     if (!record.is_object() || !record.contains("kind") || !record["kind"].is_string()) continue;
     nlohmann::json event = nlohmann::json::object();
     for (const char* key : {"ts", "kind", "critical"})
@@ -193,7 +195,7 @@ StabilityReport::Result StabilityReport::resultFor(int status, const std::string
   if (!transportError.empty()) return StabilityReportError{StabilityReportError::kTransportDomain, 0, transportError};
   if (status < 100 || status > 599) return reportError(2, kNoValidAnswerText);
   if (status >= 200 && status <= 299) {
-    nlohmann::json reply = nlohmann::json::parse(body, nullptr, false);
+    nlohmann::json reply = parseJsonWithin(body).value_or(nullptr);
     if (reply.is_object() && reply.contains("report_id") && reply["report_id"].is_string())
       return reply["report_id"].get<std::string>();
     return sentReportId;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <any>
+#include <sys/stat.h>
 
+#include <any>
+#include <fstream>
+
+#include "base/files.h"
 #include "clipboard/copy_cache_manager.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
@@ -75,6 +79,7 @@ class AppDelegateTest : public ::testing::Test {
     env.makeHud = [](KeyboardEngine& e) { return UnifiedMenuPanel::create(hudEnvironmentFor(e)); };
     env.runLaunchChecks = [anotherInstanceRuns](const std::string&, int64_t) { return !anotherInstanceRuns; };
     env.warnStatusItemMissing = [this](bool present) { statusItemReports.push_back(present); };
+    env.holdsInstanceLock = [this] { return holdsInstanceLock; };
     delegate = AppDelegate::create(std::move(env));
     return delegate;
   }
@@ -83,6 +88,17 @@ class AppDelegateTest : public ::testing::Test {
     if (!delegate || !delegate->hud()) return out;
     for (const auto& n : delegate->hud()->shownNotices()) out.push_back(n.content.value("message", ""));
     return out;
+  }
+  // How often the console got exactly this line.
+  size_t saidOnConsole(const std::string& line) const {
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::count(lines.begin(), lines.end(), "Tessavinor: " + line);
+  }
+  // The run ends; the next makeDelegate() is the next start.
+  void endRun() {
+    fx.engine->stopTapDeadManThread();
+    delegate.reset();
+    fx.engine.reset();
   }
   bool logged(const std::string& needle) const {
     for (const auto& l : fx.engine->diagnosticLogs())
@@ -94,6 +110,7 @@ class AppDelegateTest : public ::testing::Test {
   SimDesktop desk;
   RecordingWindowSystem shell;
   std::vector<bool> statusItemReports;
+  bool holdsInstanceLock = true;
   std::shared_ptr<AppDelegate> delegate;
 };
 
@@ -205,6 +222,58 @@ TEST_F(AppDelegateTest, ASecondInstanceStopsAtTheLaunchChecksAndUndoesNothingAtQ
   d->applicationWillTerminate();
   EXPECT_EQ(d->lifecycleSteps().size(), 2u);
   EXPECT_FALSE(desk.transcript().contains("children") && !desk.transcript()["children"].empty());
+}
+
+TEST_F(AppDelegateTest, StartUpTightensTheFoldersAndClearsUnfinishedWritesOnlyUnderTheLock) {
+  namespace fs = std::filesystem;
+  const fs::path data = Paths::applicationSupport(), prefs = Paths::preferencesFolder();
+  const std::vector<fs::path> leftovers{prefs / "com.Ovrelan.Tessavinor.json.tmp-1904567",
+                                        data / "CopyCache" / "history.vault.tmp-2147483646-9",
+                                        Paths::spellingFolder() / "tessavinor_tech.txt.tmp-3"};
+  auto leave = [&] {
+    for (const auto& folder : {data, prefs}) {
+      fs::create_directories(folder);
+      ::chmod(folder.c_str(), 0755);
+    }
+    for (const auto& file : leftovers) {
+      fs::create_directories(file.parent_path());
+      std::ofstream(file) << "{";
+    }
+  };
+  auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+  leave();
+  holdsInstanceLock = false;  // another writer may be at work: its files stay
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  for (const auto& file : leftovers) EXPECT_TRUE(fs::exists(file)) << file;
+  EXPECT_EQ(mode(data), fs::perms::owner_all);
+  EXPECT_EQ(mode(prefs), fs::perms::owner_all);
+  EXPECT_EQ(saidOnConsole(data.string() + " was readable by others (755) - now owner-only"), 1u);
+  endRun();
+
+  leave();
+  holdsInstanceLock = true;
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  for (const auto& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
+  EXPECT_EQ(saidOnConsole("Removed 3 unfinished temporary file(s) left by an earlier run"), 1u);
+}
+
+TEST_F(AppDelegateTest, AHistorySetAsideAtStartIsToldOnceOnTheConsoleAndTheHud) {
+  const auto vault = Paths::applicationSupport() / "CopyCache" / "history.vault";
+  ASSERT_TRUE(writeFileAtomically(vault, std::string(64, 'x'), 0600));
+  const std::string line = "CopyCache: the history could not be opened (its key is no longer in the keychain) - "
+                           "kept aside as " + vault.string() + ".corrupt";
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  fx.runner.advance(2.5);
+  EXPECT_EQ(saidOnConsole(line), 1u);
+  EXPECT_EQ(noticeMessages(), std::vector<std::string>{"ประวัติคลิปบอร์ดถูกแยกเก็บไว้"});
+
+  // The next start has nothing new to tell; the clipboard page still does.
+  endRun();
+  ASSERT_TRUE(makeDelegate()->applicationDidFinishLaunching());
+  fx.runner.advance(2.5);
+  EXPECT_EQ(saidOnConsole(line), 1u);
+  EXPECT_TRUE(noticeMessages().empty());
+  EXPECT_TRUE(delegate->copyCache().historySetAside.get());
 }
 
 TEST_F(AppDelegateTest, AMissingStatusItemIsReportedAndStartUpGoesOn) {

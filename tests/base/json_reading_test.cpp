@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "app_core/dashboard/community_totals_client.h"
 #include "clipboard/copy_cache_item.h"
 #include "dictionaries/typo_habit_store.h"
 #include "dictionaries/vocabulary_store.h"
 #include "engine/value_types.h"
+#include "platform/hidutil_mapping.h"
 #include "reliability/stability_day.h"
+#include "reliability/stability_report.h"
 
 namespace tessa {
 namespace {
@@ -28,6 +32,14 @@ TEST(JsonReading, ANumberBeyondADoubleIsAnUnreadableDocumentNotAnAbort) {
   auto big = parseJsonWithin("[1e308, -1e308, 18446744073709551615, -9223372036854775808]");
   ASSERT_TRUE(big);
   EXPECT_EQ((*big)[0].get<double>(), 1e308);
+}
+
+TEST(JsonReading, WhatTheReaderSaysOfAFileThatIsNotTextIsItselfText) {
+  // The complaint goes into log lines and the console.
+  std::string error;
+  EXPECT_FALSE(parseJsonWithin("{\"a\": \"\xff\xfe\n\"}", &error));
+  EXPECT_NE(error.find("'\"\\xFF'"), std::string::npos) << error;
+  EXPECT_TRUE(std::all_of(error.begin(), error.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7f; })) << error;
 }
 
 TEST(JsonReading, IntegersAreReadOnlyInsideTheirRange) {
@@ -91,6 +103,25 @@ TEST(JsonReading, EveryStoredOrDownloadedDocumentTakesAnOutOfRangeNumberAsDamage
   image["payload"] = {{"kind", "image"}, {"thumbnailBase64", ""}, {"vaultID", "v"}, {"byteSize", 1e300},
                       {"dimensions", ""}};
   EXPECT_FALSE(CopyCacheItem::fromJson(image));
+}
+
+// Far past the limit, and past what the stack takes when the value is copied
+// or written out: each reader takes it as damaged instead.
+TEST(JsonReading, TheRemainingReadersTakeADocumentNestedTooDeeplyAsDamaged) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  // A journal line of the problem report: the damaged one is left out.
+  const std::string good = R"({"ts": 1, "kind": "session.start", "critical": false, "fields": {}})";
+  const std::string deepLine = R"({"ts": 2, "kind": "x", "fields": {"v": )" + deep + "}}";
+  json events = StabilityReport::journalEvents(good + "\n" + deepLine, "", 10);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0]["kind"], "session.start");
+  // The report server's answer, and the community totals.
+  EXPECT_EQ(std::get<std::string>(StabilityReport::resultFor(200, "", deep, "mine")), "mine");
+  EXPECT_EQ(CommunityTotalsClient::read(deep).outcome, CommunityTotalsClient::Reading::Outcome::ignored);
+  // The key-mapping tool's property argument.
+  auto mapped = HidutilMapping().run({"property", "--set", R"({"UserKeyMapping": )" + deep + "}"});
+  EXPECT_NE(mapped.exitStatus, 0);
+  EXPECT_NE(mapped.errorOutput.find("Invalid JSON for --set"), std::string::npos) << mapped.errorOutput;
 }
 
 }  // namespace

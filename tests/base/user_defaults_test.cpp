@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 
 #include "base/files.h"
+#include "base/task_runner.h"
 #include "support/temp_home.h"
 
 namespace tessa {
@@ -66,6 +68,25 @@ TEST(UserDefaults, CoalescesWritesOnItsQueue) {
   runner.runUntilIdle();
   UserDefaults reread(file, nullptr);
   EXPECT_EQ(reread.integerForKey("b"), 2);
+}
+
+// The application's quit: the settings go while their queue may still be
+// writing them. The write under way finishes first; none starts after.
+TEST(UserDefaults, GoingAwayWaitsForTheWriteUnderWayOnItsQueue) {
+  test::TempHome home;
+  const auto file = home.path() / "prefs.json";
+  const std::string big(1 << 20, 'x');  // long enough a write to be caught in it
+  for (int i = 0; i < 100; ++i) {
+    auto queue = std::make_shared<SerialQueue>("test.defaults");
+    {
+      UserDefaults d(file, queue);
+      d.set("big", UserDefaults::Value(big + std::to_string(i)));
+    }
+    queue->shutdown();
+  }
+  // A write either happened whole or not at all.
+  if (std::filesystem::exists(file))
+    EXPECT_EQ(UserDefaults(file, nullptr).stringForKey("big").value_or("").substr(0, big.size()), big);
 }
 
 TEST(UserDefaults, CorruptFileIsKeptAsideAndLogged) {

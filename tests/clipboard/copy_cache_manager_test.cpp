@@ -510,9 +510,63 @@ TEST_F(CopyCacheManagerTest, ATamperedHistoryLoadsEmptyIsKeptAsideAndLogged) {
   EXPECT_TRUE(m->items.get().empty());
   EXPECT_TRUE(logged("could not be opened"));
   EXPECT_TRUE(fs::exists(folder() / "history.vault.corrupt"));
-  EXPECT_EQ(blobCount(), 0u) << "blobs of a lost history cannot be reached and go";
+  using SetAside = CopyCacheManager::SetAside;
+  EXPECT_EQ(m->historySetAside.get(),
+            (SetAside{SetAside::Reason::unreadable, (folder() / "history.vault.corrupt").string()}));
+  EXPECT_TRUE(m->setAsideThisRun());
+  EXPECT_EQ(blobCount(), 0u) << "no blob of the history is left to the new one";
+  size_t keptBlobs = 0;
+  for (const auto& entry : fs::directory_iterator(folder()))
+    keptBlobs += entry.path().filename().string().ends_with(".blob.corrupt");
+  EXPECT_EQ(keptBlobs, 1u) << "the picture's blob is kept aside with its history";
   copy("after");
   EXPECT_EQ(m->items.get().size(), 1u);
+}
+
+// A keychain that lost the vault key (its file damaged and set aside) takes
+// the history with it: the history is kept aside too, and the note saying so
+// stays until the user has read it or the file is gone.
+TEST_F(CopyCacheManagerTest, AHistoryWhoseKeyIsGoneIsSetAsideWithANoteThatStaysUntilRead) {
+  using SetAside = CopyCacheManager::SetAside;
+  const SetAside expected{SetAside::Reason::keyMissing, (folder() / "history.vault.corrupt").string()};
+  auto loseKey = [&] {
+    {
+      auto m = make();
+      copy("kept");
+    }
+    desk.keychain().remove("", CopyCacheCryptoStore::keychainAccount);
+    CopyCacheCryptoStore::resetInMemoryKeyForTesting();
+  };
+  loseKey();
+  {
+    auto m = make();
+    EXPECT_TRUE(m->items.get().empty());
+    EXPECT_EQ(m->historySetAside.get(), expected);
+    EXPECT_TRUE(m->setAsideThisRun());
+    EXPECT_TRUE(logged("the history could not be opened (its key is no longer in the keychain)"));
+  }
+  {
+    auto m = make();
+    EXPECT_EQ(m->historySetAside.get(), expected) << "still to be read after a restart";
+    EXPECT_FALSE(m->setAsideThisRun()) << "but not news any more";
+    m->dismissHistorySetAside();
+  }
+  EXPECT_EQ(make()->historySetAside.get(), std::nullopt);
+  EXPECT_TRUE(fs::exists(expected.path)) << "dismissing the note keeps the file";
+
+  // The note goes with its file, whether the user moved it or cleared all.
+  fs::remove(expected.path);
+  loseKey();
+  EXPECT_EQ(make()->historySetAside.get(), expected);
+  fs::remove(expected.path);
+  EXPECT_EQ(make()->historySetAside.get(), std::nullopt);
+  EXPECT_FALSE(defaults.object(CopyCacheManager::kSetAsideKey));
+  loseKey();
+  auto m = make();
+  ASSERT_EQ(m->historySetAside.get(), expected);
+  m->clearHistory();
+  EXPECT_EQ(m->historySetAside.get(), std::nullopt);
+  EXPECT_FALSE(defaults.object(CopyCacheManager::kSetAsideKey));
 }
 
 TEST_F(CopyCacheManagerTest, WithoutABundleEverythingStaysInMemory) {

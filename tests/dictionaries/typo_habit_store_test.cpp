@@ -80,6 +80,7 @@ class TypoHabitStoreTest : public ::testing::Test {
     e.clock = &clock;
     e.mainQueue = &runner;
     e.logError = [this](const std::string& l) { errors.push_back(l); };
+    e.console = [this](const std::string& l) { consoleLines.push_back(l); };
     return e;
   }
   std::shared_ptr<TypoHabitStore> make(bool bundle = true) { return TypoHabitStore::create(env(bundle)); }
@@ -105,6 +106,7 @@ class TypoHabitStoreTest : public ::testing::Test {
   ManualTaskRunner runner;
   MemoryKeychain keychain;
   std::vector<std::string> errors;
+  std::vector<std::string> consoleLines;
 };
 
 TEST(TypoHabitStoreFilter, LearnableWords) {
@@ -363,6 +365,7 @@ TEST_F(TypoHabitStoreTest, AnUnreadableVaultIsMovedAsideOnceAndNeverOverwritten)
     keychain.remove("", kAccount);
     if (!c.key.empty()) keychain.add("", kAccount, c.key);
     errors.clear();
+    consoleLines.clear();
     writeVault(c.bytes);
     const std::string before = readBytes(vault());
 
@@ -375,6 +378,8 @@ TEST_F(TypoHabitStoreTest, AnUnreadableVaultIsMovedAsideOnceAndNeverOverwritten)
     fs::path aside = vault();
     aside += ".corrupt";
     EXPECT_EQ(readBytes(aside), before) << "the unreadable vault is kept aside";
+    EXPECT_EQ(consoleLines, std::vector<std::string>{"Moved the unreadable typo habits vault aside to " + aside.string()})
+        << "the one line that says so";
     EXPECT_EQ(modeOf(vault()), 0600u);
     auto reread = relaunch();
     ASSERT_EQ(reread->habits().size(), 1u);

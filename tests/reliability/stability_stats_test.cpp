@@ -148,6 +148,11 @@ TEST_F(StabilityTest, AnUnreadableStatisticsFileIsMovedAsideNotOverwritten) {
     EXPECT_TRUE(fs::exists(file.string() + ".corrupt"));
     EXPECT_TRUE(logged("loadStabilityStats: unreadable statistics file"));
     EXPECT_TRUE(logged(c.why));
+    ASSERT_FALSE(f.systemLog.consoleLines.empty());
+    const std::string& line = f.systemLog.consoleLines.back();
+    EXPECT_EQ(line.rfind("Tessavinor: loadStabilityStats: unreadable statistics file", 0), 0u) << line;
+    EXPECT_NE(line.find("moved aside to " + file.string() + ".corrupt"), std::string::npos) << line;
+    f.systemLog.consoleLines.clear();
   }
 }
 

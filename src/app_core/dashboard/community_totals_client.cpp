@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/json_reading.h"
 #include "platform/services.h"
 
 namespace tessa {
@@ -43,8 +44,9 @@ struct CommunityTotalsClient::Shared {
 
 CommunityTotalsClient::Reading CommunityTotalsClient::read(std::string_view body) {
   Reading reading;
-  json object = json::parse(body, nullptr, false);
-  if (object.is_discarded() || !object.is_object()) return reading;
+  std::optional<json> parsed = parseJsonWithin(body);
+  if (!parsed || !parsed->is_object()) return reading;
+  const json& object = *parsed;
 
   if (auto visible = object.find("visible"); visible != object.end() && visible->is_boolean() && !visible->get<bool>()) {
     reading.outcome = Reading::Outcome::hidden;

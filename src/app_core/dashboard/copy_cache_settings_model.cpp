@@ -85,6 +85,16 @@ std::optional<std::string> CopyCacheSettingsModel::emptyMessage() const {
   return std::string(searchText_.empty() ? kNoHistory : kNoMatch);
 }
 
+std::optional<HistorySetAsideNote> CopyCacheSettingsModel::setAsideNote() const {
+  if (!env_.manager || !env_.manager->historySetAside.get()) return std::nullopt;
+  return describeHistorySetAside(*env_.manager->historySetAside.get(),
+                                 env_.language ? env_.language() : std::string("th"));
+}
+
+void CopyCacheSettingsModel::dismissSetAsideNote() {
+  if (env_.manager) env_.manager->dismissHistorySetAside();
+}
+
 void CopyCacheSettingsModel::setMark(const std::string& id, bool failed) {
   copiedItemID_.reset();
   copyFailedItemID_.reset();

@@ -16,10 +16,9 @@
 #include "base/task_runner.h"
 #include "clipboard/copy_cache_item.h"
 #include "app_core/dashboard/copy_cache_settings_texts.h"
+#include "app_core/history_set_aside_note.h"
 
 namespace tessa {
-
-class CopyCacheManager;
 
 // What one history row shows, by the entry's payload kind.
 struct CopyCacheRowContent {
@@ -55,7 +54,11 @@ struct CopyCacheSettingsEnvironment {
   std::function<void()> openQuickPaste;
   // Diagnostic lines; never clipboard contents.
   std::function<void(const std::string&)> log;
+  // The application language, for the texts this build added (Thai for
+  // "th", English otherwise); none reads as Thai, like the rest of the page.
+  std::function<std::string()> language;
 };
+
 
 class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
  public:
@@ -106,6 +109,10 @@ class CopyCacheSettingsModel : public CopyCacheSettingsTexts {
   void requestClearAll() { showClearAllConfirmation_ = true; }
   void confirmClearAll();
   void cancelClearAll() { showClearAllConfirmation_ = false; }
+
+  // The note over the list while a history set aside is still to be read.
+  std::optional<HistorySetAsideNote> setAsideNote() const;
+  void dismissSetAsideNote();
 
   // --------------------------------------------------------------- pinned
   // The first three pinned snippets, in the manager's order.

@@ -1,6 +1,7 @@
 #include "platform/linux/json_preference_domains.h"
 
 #include "base/files.h"
+#include "base/json_reading.h"
 
 namespace tessa {
 
@@ -37,20 +38,22 @@ void JsonPreferenceDomains::loadLocked() {
   std::error_code ec;
   if (!std::filesystem::exists(file_, ec)) return;
   auto read = readFileWithin(file_, kMaxSettingsFileBytes);
+  std::string why = read.error;
   std::optional<nlohmann::json> parsed;
-  if (read) {
-    try {
-      parsed = nlohmann::json::parse(*read.contents);
-    } catch (const nlohmann::json::exception&) {
-    }
+  // The bounded reader: a table nested thousands of levels deep would
+  // otherwise be copied and written out recursively until the stack ran out.
+  if (read) parsed = parseJsonWithin(*read.contents, &why);
+  if (parsed && !parsed->is_object()) {
+    parsed.reset();
+    why = "not a JSON object";
   }
-  if (parsed && parsed->is_object()) {
+  if (parsed) {
     data_ = std::move(*parsed);
     return;
   }
   auto aside = moveAsideCorrupt(file_);
   if (log_)
-    log_("Symbolic hot keys: " + file_.string() + " could not be read" +
+    log_("Symbolic hot keys: " + file_.string() + " could not be read (" + why + ")" +
          (aside ? " - kept aside as " + aside->string() : std::string(" - and could not be moved aside")) +
          "; starting with no hot keys bound");
 }
@@ -91,8 +94,6 @@ bool JsonPreferenceDomains::synchronize(const std::string&) {
     loadLocked();
     return true;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(file_.parent_path(), ec);
   auto written = writeFileAtomically(file_, data_.dump(2) + "\n", 0600);
   if (!written) {
     if (log_) log_("Symbolic hot keys: cannot write " + file_.string() + ": " + written.error);

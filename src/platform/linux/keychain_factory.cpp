@@ -36,8 +36,6 @@ class UnavailableKeychain final : public Keychain {
 
 void remember(const std::filesystem::path& choiceFile, KeychainBackend backend,
               const std::function<void(const std::string&)>& warn) {
-  std::error_code ec;
-  std::filesystem::create_directories(choiceFile.parent_path(), ec);
   auto written = writeFileAtomically(choiceFile,
                                      std::string(backend == KeychainBackend::secretService ? kSecretServiceName
                                                                                            : kFileStoreName) +

@@ -82,8 +82,7 @@ bool KeychainFileStore::save(const std::vector<Item>& items) {
     entry["data"] = base64Encode(item.data);
     json["items"].push_back(std::move(entry));
   }
-  std::error_code ec;
-  fs::create_directories(file_.parent_path(), ec);
+  createPrivateFolders(file_.parent_path());
   ::chmod(file_.parent_path().c_str(), 0700);
   auto written = writeFileAtomically(file_, json.dump(2), 0600);
   if (!written && log_) log_("Keychain file store: cannot write " + file_.string() + ": " + written.error);

@@ -62,6 +62,7 @@ QWidget* makeDashboardPage(DashboardPage page, KeyboardEngine& engine, QWidget* 
         if (open) open();
       };
       env.log = [&engine](const std::string& line) { engine.log(line); };
+      env.language = [&engine] { return engine.appLanguage.get(); };
       widget = new CopyCacheSettingsPage(std::move(env), parent);
       break;
     }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/files.h"
 #include "clipboard/copy_cache_manager.h"
 #include "support/copy_cache_fixture.h"
 
@@ -65,6 +66,39 @@ TEST_F(CopyCacheSettingsModelTest, StartsOffAndTheSwitchesGoThroughTheManager) {
   EXPECT_EQ(panelOpenings, 1);
   copy("while on");
   EXPECT_EQ(texts(manager->items.get()), std::vector<std::string>{"while on"});
+}
+
+TEST_F(CopyCacheSettingsModelTest, AHistorySetAsideIsToldInTheAppLanguageUntilDismissed) {
+  EXPECT_EQ(model->setAsideNote(), std::nullopt);
+  enable();
+  copy("seals the vault key into the keychain");
+  const auto folder = home.path() / "Damaged";
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(writeFileAtomically(folder / "history.vault", std::string(64, 'x'), 0600));
+  manager = CopyCacheManager::create(copyCacheEnvironment(folder));
+  std::string language = "en";
+  model = std::make_unique<Model>(CopyCacheSettingsEnvironment{
+      manager.get(), &main, {}, {}, [&language] { return language; }});
+  const std::string where = (folder / "history.vault.corrupt").string();
+  auto note = model->setAsideNote();
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->title, "Clipboard history set aside");
+  EXPECT_EQ(note->detail, "The history file could not be read, so the history started empty. Nothing was deleted: "
+                          "the file is kept as it was at " + where);
+  EXPECT_EQ(note->dismiss, "OK");
+  language = "th";
+  note = model->setAsideNote();
+  EXPECT_EQ(note->title, "ประวัติคลิปบอร์ดถูกแยกเก็บไว้");
+  EXPECT_EQ(note->detail, "อ่านไฟล์ประวัติไม่ได้ ประวัติจึงเริ่มใหม่แบบว่างเปล่า ไม่มีสิ่งใดถูกลบ: ไฟล์เดิมยังเก็บไว้ตามเดิมที่ " + where);
+  using SetAside = CopyCacheManager::SetAside;
+  EXPECT_EQ(describeHistorySetAside({SetAside::Reason::keyMissing, "/h/history.vault.corrupt"}, "ja").detail,
+            "The key that opens it is no longer in the keychain, so the history started empty. Nothing was "
+            "deleted: the old history is kept, still sealed, at /h/history.vault.corrupt")
+      << "English in every language but Thai";
+
+  model->dismissSetAsideNote();
+  EXPECT_EQ(model->setAsideNote(), std::nullopt);
+  EXPECT_TRUE(std::filesystem::exists(where));
 }
 
 TEST_F(CopyCacheSettingsModelTest, EmptyStatesCountAndSearch) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "base/files.h"
 #include "engine/keyboard_engine.h"
 #include "engine/system_keyboard.h"
+#include "support/damaged_files.h"
 #include "support/key_road_fixture.h"
 #include "support/temp_home.h"
 
@@ -64,6 +66,35 @@ TEST(JsonPreferenceDomains, ACorruptFileIsKeptAsideAndLoggedNotOverwritten) {
   EXPECT_NE(logs[0].find("kept aside as"), std::string::npos) << logs[0];
   EXPECT_TRUE(fs::exists(file.string() + ".corrupt"));
   EXPECT_FALSE(fs::exists(file));
+}
+
+// Every damaged form is read through the bounded reader: kept aside with one
+// line saying why, and the store works on from an empty table (a table nested
+// 100,000 levels deep once crashed every start and quit).
+TEST(JsonPreferenceDomains, EveryDamagedFormIsKeptAsideAndTheStoreWorksOn) {
+  const std::string good = nlohmann::json{{kHotKeys, {{kHotKeysKey, {{"61", sk::fnF19HotKeyEntry()}}}}}}.dump();
+  auto forms = test::damagedForms(good);
+  forms.push_back({"not an object", "[1, 2]"});
+  for (const auto& form : forms) {
+    SCOPED_TRACE(form.name);
+    test::TempHome home;
+    const fs::path file = home.path() / "symbolic_hot_keys.json";
+    { std::ofstream(file, std::ios::binary) << form.bytes; }
+    std::vector<std::string> logs;
+    JsonPreferenceDomains store(file, [&](const std::string& line) { logs.push_back(line); });
+    EXPECT_FALSE(store.nextSourceHotKeyIsFnF19());
+    EXPECT_EQ(store.copyValue(kHotKeys, kHotKeysKey), nlohmann::json::object());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(logs[0].find("could not be read ("), std::string::npos) << logs[0];
+    EXPECT_NE(logs[0].find("kept aside as " + file.string() + ".corrupt"), std::string::npos) << logs[0];
+    std::ifstream aside(file.string() + ".corrupt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), form.bytes) << "kept as it was";
+
+    store.setValue(kHotKeys, kHotKeysKey, {{"61", sk::fnF19HotKeyEntry()}});
+    ASSERT_TRUE(store.synchronize(kHotKeys));
+    EXPECT_TRUE(JsonPreferenceDomains(file).nextSourceHotKeyIsFnF19());
+    EXPECT_EQ(logs.size(), 1u);
+  }
 }
 
 // The engine's own record-and-restore of entry 61, on the Linux store.

@@ -271,6 +271,8 @@ void CopyCacheSettingsPage::build() {
   column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(16);
   column->addWidget(buildOperationBox(content));
+  setAsideNote_ = buildSetAsideNote(content);
+  column->addWidget(setAsideNote_);
   pinnedBox_ = buildPinnedBox(content);
   column->addWidget(pinnedBox_);
   historyBox_ = buildHistoryBox(content);
@@ -305,6 +307,36 @@ QGroupBox* CopyCacheSettingsPage::buildOperationBox(QWidget* parent) {
   connect(openPanelButton_, &QPushButton::clicked, this, [this] { model_.openQuickPaste(); });
   column->addWidget(openPanelButton_, 0, Qt::AlignLeft);
   return group;
+}
+
+QFrame* CopyCacheSettingsPage::buildSetAsideNote(QWidget* parent) {
+  auto* note = new QFrame(parent);
+  note->setObjectName("historySetAsideNote");
+  setTileBackground(note, 0.6, 8);
+  auto* row = new QHBoxLayout(note);
+  row->setContentsMargins(12, 10, 12, 10);
+  row->setSpacing(10);
+  row->addWidget(symbol("exclamationmark.triangle.fill", kSubheadline, systemColor(HudColor::orange), note,
+                        "historySetAsideSymbol"),
+                 0, Qt::AlignTop);
+  auto* text = new QVBoxLayout;
+  text->setSpacing(4);
+  setAsideTitle_ = label({}, note, "historySetAsideTitle", kSubheadline, true);
+  setWeight(setAsideTitle_, QFont::DemiBold);
+  text->addWidget(setAsideTitle_);
+  setAsideDetail_ = label({}, note, "historySetAsideDetail", kCaption, true);
+  // The path can be selected and copied.
+  setAsideDetail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  text->addWidget(setAsideDetail_);
+  row->addLayout(text, 1);
+  setAsideDismiss_ = new QPushButton(note);
+  setAsideDismiss_->setObjectName("historySetAsideDismiss");
+  connect(setAsideDismiss_, &QPushButton::clicked, this, [this] {
+    model_.dismissSetAsideNote();
+    refresh();
+  });
+  row->addWidget(setAsideDismiss_, 0, Qt::AlignTop);
+  return note;
 }
 
 QGroupBox* CopyCacheSettingsPage::buildPinnedBox(QWidget* parent) {
@@ -584,6 +616,13 @@ void CopyCacheSettingsPage::refresh() {
   }
   enabledNote_->setText(u8(enabled ? CopyCacheSettingsModel::kEnabledNote : CopyCacheSettingsModel::kDisabledNote));
   openPanelButton_->setEnabled(model_.canOpenQuickPaste());
+  const auto note = model_.setAsideNote();
+  setAsideNote_->setVisible(note.has_value());
+  if (note) {
+    setAsideTitle_->setText(qs(note->title));
+    setAsideDetail_->setText(qs(note->detail));
+    setAsideDismiss_->setText(qs(note->dismiss));
+  }
   pinnedBox_->setVisible(enabled);
   historyBox_->setVisible(enabled);
   pinnedCount_->setText(qs(model_.pinnedCountLabel()));

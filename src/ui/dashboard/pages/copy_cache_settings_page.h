@@ -17,6 +17,7 @@
 #include "ui/dashboard/pages/page_parts.h"
 
 class QCheckBox;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -56,6 +57,7 @@ class CopyCacheSettingsPage final : public PageScrollArea {
  private:
   void build();
   QGroupBox* buildOperationBox(QWidget* parent);
+  QFrame* buildSetAsideNote(QWidget* parent);
   QGroupBox* buildPinnedBox(QWidget* parent);
   QGroupBox* buildHistoryBox(QWidget* parent);
   QGroupBox* buildPrivacyBox(QWidget* parent);
@@ -77,6 +79,10 @@ class CopyCacheSettingsPage final : public PageScrollArea {
   QLabel* enabledNote_ = nullptr;
   QCheckBox* clearOnQuitSwitch_ = nullptr;
   QPushButton* openPanelButton_ = nullptr;
+  QFrame* setAsideNote_ = nullptr;
+  QLabel* setAsideTitle_ = nullptr;
+  QLabel* setAsideDetail_ = nullptr;
+  QPushButton* setAsideDismiss_ = nullptr;
   QGroupBox* pinnedBox_ = nullptr;
   QLabel* pinnedCount_ = nullptr;
   QLabel* pinnedEmpty_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "base/files.h"
 #include "clipboard/copy_cache_manager.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
@@ -60,13 +61,16 @@ class CopyCacheSettingsPageTest : public ::testing::Test {
     fx.platform = desk.platform();
     engine = fx.start();
     fx.runner.runUntilIdle();
+    manager = makeManager();
+  }
+  std::shared_ptr<CopyCacheManager> makeManager() {
     CopyCacheManagerEnvironment env;
     env.platform = desk.platform();
     env.clock = &fx.clock;
     env.main = &fx.runner;
     env.defaults = fx.defaults.get();
     env.log = [this](const std::string& line) { logLines.push_back(line); };
-    manager = CopyCacheManager::create(std::move(env));
+    return CopyCacheManager::create(std::move(env));
   }
   ~CopyCacheSettingsPageTest() override {
     delete page;
@@ -366,6 +370,32 @@ TEST_F(CopyCacheSettingsPageTest, TheAddSnippetSheetSavesAndCancelClears) {
   writeScreenshot(*sheet, "copy_cache_add_snippet_en");
   sheet->reject();
   settle();
+}
+
+TEST_F(CopyCacheSettingsPageTest, AHistorySetAsideIsToldAboveTheListsUntilTheUserDismissesIt) {
+  open("en");
+  EXPECT_FALSE(shows("historySetAsideNote"));
+  delete page;
+  page = nullptr;
+  // A history no key opens, as after its keychain file was set aside.
+  const auto vault = Paths::applicationSupport() / "CopyCache" / "history.vault";
+  ASSERT_TRUE(writeFileAtomically(vault, std::string(64, 'x'), 0600));
+  manager = makeManager();
+  open("en");
+  ASSERT_TRUE(shows("historySetAsideNote")) << "also while the history is off";
+  EXPECT_EQ(text("historySetAsideTitle"), "Clipboard history set aside");
+  EXPECT_TRUE(text("historySetAsideDetail").endsWith(QString::fromStdString(vault.string() + ".corrupt")));
+  EXPECT_TRUE(text("historySetAsideDetail").startsWith("The key that opens it is no longer in the keychain"));
+  writeScreenshot(*page, "copy_cache_history_set_aside_en");
+  engine->appLanguage.set("th");
+  manager->isEnabled.set(true);  // the page redraws on the manager's changes
+  settle();
+  EXPECT_EQ(text("historySetAsideTitle"), u8("ประวัติคลิปบอร์ดถูกแยกเก็บไว้"));
+  EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+  find<QPushButton>("historySetAsideDismiss")->click();
+  settle();
+  EXPECT_FALSE(shows("historySetAsideNote"));
+  EXPECT_EQ(manager->historySetAside.get(), std::nullopt);
 }
 
 TEST_F(CopyCacheSettingsPageTest, TheQuickPasteButtonAsksTheDelegateOnlyWhileOn) {
