@@ -1,6 +1,7 @@
 #include "app_core/status_menu_model.h"
 
 #include "engine/keyboard_engine.h"
+#include "engine/setting_table.h"
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -139,8 +140,8 @@ std::vector<StatusMenuItem> buildStatusMenu(const StatusItemState& s) {
 
 namespace {
 void setHapticStrength(KeyboardEngine& e, int64_t value) {
-  e.persistProfileInteger(ProfileIntegerField::hapticIntensityConfirm, "hapticIntensityConfirm", value);
-  e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert, "hapticIntensityAlert", value);
+  e.persistProfileInteger(ProfileIntegerField::hapticIntensityConfirm, setting::hapticIntensityConfirm, value);
+  e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert, setting::hapticIntensityAlert, value);
   // A sample of the new strength, when haptics are on.
   e.playCorrectionHaptic(false);
 }
