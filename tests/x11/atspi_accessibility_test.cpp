@@ -60,7 +60,10 @@ class AtspiAccessibilityTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
-    session = XSession::start(&why);
+    // No window manager, unless TESSAVINOR_X11_WM names one for the run.
+    xsession::XSessionOptions options;
+    options.windowManager = xsession::windowManagerFromEnvironment(xsession::WindowManager::none);
+    session = XSession::start(options, &why);
     if (!session) TESSA_X11_UNAVAILABLE(why);
     if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
     ASSERT_TRUE(session->setLayouts({"us", "th"}));

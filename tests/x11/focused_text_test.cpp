@@ -22,7 +22,10 @@ class FocusedTextTest : public ::testing::TestWithParam<xsession::Toolkit> {
   void SetUp() override {
     TESSA_X11_NEEDS_FIELD(GetParam());
     std::string why;
-    session = XSession::start(&why);
+    // No window manager, unless TESSAVINOR_X11_WM names one for the run.
+    xsession::XSessionOptions options;
+    options.windowManager = xsession::windowManagerFromEnvironment(xsession::WindowManager::none);
+    session = XSession::start(options, &why);
     if (!session) TESSA_X11_UNAVAILABLE(why);
     if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
     inputFocus = X11WindowFocus::open(session->displayName(), &why);
