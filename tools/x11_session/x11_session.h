@@ -139,7 +139,8 @@ class TestField {
   }
   // The Qt field is started with Qt's always-on accessibility variables; a
   // GTK field as a user's program starts, with nothing of ours to turn its
-  // accessibility on, and with settings folders of its own.
+  // accessibility on, and with settings folders of its own (and GTK 4 drawing
+  // without OpenGL).
   static std::unique_ptr<TestField> start(const XSession& session, Toolkit toolkit, Kind kind,
                                           const std::string& text, std::string* why = nullptr);
   ~TestField();

@@ -80,6 +80,9 @@ constexpr double kTrustFreshFor = 0.25;
 constexpr double kCallDeadline = 0.3;
 // One question to an application while looking for the focus.
 constexpr double kWalkCallSeconds = 0.1;
+// How often a window back from a keyboard grab is asked whether its field
+// has the focus again.
+constexpr double kSettleStep = 0.005;
 
 constexpr const char* kFocusEvent = "object:state-changed:focused";
 
@@ -226,6 +229,21 @@ class QuestionBatch {
     DBusMessageIter it;
     if (!first(i, it)) return std::nullopt;
     return int32Of(it);
+  }
+  // The answer to GetState: two 32-bit words of state bits.
+  std::optional<uint64_t> states(size_t i) {
+    DBusMessageIter it, words;
+    if (!first(i, it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return std::nullopt;
+    dbus_message_iter_recurse(&it, &words);
+    uint64_t out = 0;
+    for (int shift = 0; shift < 64; shift += 32) {
+      if (dbus_message_iter_get_arg_type(&words) != DBUS_TYPE_UINT32) return std::nullopt;
+      dbus_uint32_t v = 0;
+      dbus_message_iter_get_basic(&words, &v);
+      out |= static_cast<uint64_t>(v) << shift;
+      dbus_message_iter_next(&words);
+    }
+    return out;
   }
   // The answer to a property's Get: a variant.
   std::optional<int32_t> int32Property(size_t i) {
@@ -485,11 +503,12 @@ void AtspiAccessibility::setLastFocused(AtspiAccessible* a) {
 }
 
 // Runs on this thread: the library hands its events over while it runs a
-// call or the context's idle turn. Our own windows are left out, as the walk
-// leaves them out: they answer on the main thread, which may be waiting here.
+// call or the context's idle turn. A field losing the focus had it until
+// then (a keyboard grab takes it away so), and one taking it follows the
+// one that lost it. Our own windows are left out, as the walk leaves them
+// out: they answer on the main thread, which may be waiting here.
 void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
-  if (event->detail1 && event->source &&
-      static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
+  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
     static_cast<AtspiAccessibility*>(self)->setLastFocused(event->source);
   g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
@@ -603,52 +622,89 @@ AtspiAccessible* AtspiAccessibility::lookup(const AXElement& e, AXError& error) 
   return it->second;
 }
 
-bool AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid) {
-  if (!inputFocus_) return false;
+namespace {
+// The element's states as its application answers now: the library's copy
+// follows the application's events, which may still be on their way.
+std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds) {
+  QuestionBatch batch(a, static_cast<int>(std::ceil(seconds * 1000.0)));
+  if (!batch.usable()) return std::nullopt;
+  const size_t q = batch.ask("org.a11y.atspi.Accessible", "GetState");
+  batch.flush();
+  return batch.states(q);
+}
+
+bool hasBit(uint64_t states, AtspiStateType state) { return (states >> state) & 1; }
+}  // namespace
+
+AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
+                                                                  double seconds) {
+  if (!inputFocus_) return Kept::no;
   GError* error = nullptr;
   const auto lastPid = static_cast<int64_t>(atspi_accessible_get_process_id(last, &error));
   if (error) g_error_free(error);
-  if (error || (pid != 0 && lastPid != pid)) return false;
+  if (error || (pid != 0 && lastPid != pid)) return Kept::no;
   auto holder = inputFocus_->focusedApplication();
-  if (!holder || holder->pid != lastPid) return false;
-  // An active window of its own would hold the focus itself: a widget that
-  // exposes no text took it, and nothing is to be read.
+  if (!holder || holder->pid != lastPid) return Kept::no;
+  // An active window of its own holds the focus itself: one back from a grab
+  // a moment before its field says it has the focus again, or one where a
+  // widget that exposes no text took it.
   AtspiAccessible* app = atspi_accessible_get_application(last, nullptr);
-  if (!app) return false;
-  bool active = false;
+  if (!app) return Kept::no;
+  bool active = false, answered = true;
   const int windows = atspi_accessible_get_child_count(app, nullptr);
-  for (int w = 0; w < windows && !active; ++w) {
+  for (int w = 0; w < windows && !active && answered; ++w) {
     AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
-    active = window && hasState(window, ATSPI_STATE_ACTIVE);
+    const auto states = window ? liveStates(window, seconds) : std::nullopt;
+    answered = states.has_value();
+    active = states && hasBit(*states, ATSPI_STATE_ACTIVE);
     if (window) g_object_unref(window);
   }
   g_object_unref(app);
-  return !active;
+  if (!answered) return Kept::no;
+  return active ? Kept::unsettled : Kept::yes;
+}
+
+std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
+  unsettled = false;
+  // A reference of our own: an event heard during a call may replace
+  // lastFocused_.
+  AtspiAccessible* last = lastFocused_ ? static_cast<AtspiAccessible*>(g_object_ref(lastFocused_)) : nullptr;
+  if (!last) return std::nullopt;
+  AtspiStateSet* set = atspi_accessible_get_state_set(last);
+  bool defunct = !set || atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
+  bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
+  if (set) g_object_unref(set);
+  // The library's copy may lag behind: the focus coming back is asked of the
+  // application itself before a grab is taken for the reason it is away.
+  if (!focused && !defunct)
+    if (auto live = liveStates(last, seconds)) {
+      defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
+      focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
+    }
+  std::optional<AXElement> still;
+  if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
+    still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+  } else if (!focused && !defunct) {
+    const Kept kept = focusKeptThroughGrab(last, pid, seconds);
+    if (kept == Kept::yes) still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+    unsettled = kept == Kept::unsettled;
+  }
+  if (defunct && lastFocused_ == last) setLastFocused(nullptr);
+  g_object_unref(last);
+  return still;
 }
 
 AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds, double deadline) {
   if (!busUp()) return fail<AXElement>(AXError::apiDisabled);
   setTimeout(timeoutSeconds);
   // The field that had the focus last, while it still has: one question
-  // instead of a walk through every application's windows. (A reference of
-  // our own: an event heard during a call may replace lastFocused_.)
-  if (AtspiAccessible* last = lastFocused_ ? static_cast<AtspiAccessible*>(g_object_ref(lastFocused_)) : nullptr) {
-    AtspiStateSet* set = atspi_accessible_get_state_set(last);
-    const bool defunct = !set || atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
-    const bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
-    if (set) g_object_unref(set);
-    std::optional<AXElement> still;
-    if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid))
-      still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
-    else if (!focused && !defunct && focusKeptThroughGrab(last, pid))
-      still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
-    if (defunct && lastFocused_ == last) setLastFocused(nullptr);
-    g_object_unref(last);
-    if (still) return ok(*still);
-  }
+  // instead of a walk through every application's windows.
+  const double walkCallSeconds = std::min(timeoutSeconds, kWalkCallSeconds);
+  bool unsettled = false;
+  if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
   // Through the other applications each question gets little time: one that
   // hangs must not use up the whole deadline before the focused one is seen.
-  setTimeout(std::min(timeoutSeconds, kWalkCallSeconds));
+  setTimeout(walkCallSeconds);
   AtspiAccessible* desktop = atspi_get_desktop(0);
   if (!desktop) return fail<AXElement>(AXError::cannotComplete);
   AtspiAccessible* found = nullptr;
@@ -678,9 +734,20 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
     g_object_unref(app);
   }
   g_object_unref(desktop);
-  if (!found) return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
-  setLastFocused(found);
-  return ok(remember(found));
+  if (found) {
+    setLastFocused(found);
+    return ok(remember(found));
+  }
+  // The walk's questions brought in the events sent meanwhile (the field
+  // that lost the focus to a grab as the walk began may be known by now); and
+  // a window back from a grab is asked again, until the deadline, for its
+  // field to take the focus back.
+  for (;;) {
+    if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
+    if (!unsettled || monotonicNow() + kSettleStep > deadline) break;
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
+  }
+  return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
 }
 
 AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {

@@ -19,9 +19,9 @@
 // asks for a conversion), GTK takes the grab for a loss of focus: its window
 // stops being active and its focused widget stops saying it is focused,
 // though the X input focus never left it. So the element last heard taking
-// the focus (a focus event, or a walk that found it) stands while no window
-// of its application is active and that application still holds the X input
-// focus, which `inputFocus` tells.
+// or losing the focus (a focus event, or a walk that found it) stands while
+// no window of its application is active and that application still holds
+// the X input focus, which `inputFocus` tells.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -91,9 +91,15 @@ class AtspiAccessibility final : public Accessibility {
   bool busUp();
   std::optional<bool> trustedNow(bool prompt);
   AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds, double deadline);
-  // `last`, which says it is not focused, still has the focus behind a
-  // keyboard grab (see above), in application `pid` (0: any).
-  bool focusKeptThroughGrab(AtspiAccessible* last, int64_t pid);
+  // The element last seen or heard with the focus, while it still has it
+  // (or has it behind a keyboard grab), in application `pid` (0: any);
+  // `unsettled` when its window is back from a grab but it is not focused
+  // again yet. Each question gets `seconds`.
+  std::optional<AXElement> stillFocused(int64_t pid, double seconds, bool& unsettled);
+  // Whether `last`, which says it is not focused, still has the focus behind
+  // a keyboard grab (see above).
+  enum class Kept { yes, no, unsettled };
+  Kept focusKeptThroughGrab(AtspiAccessible* last, int64_t pid, double seconds);
   void setLastFocused(AtspiAccessible* a);
   static void focusEvent(AtspiEvent* event, void* self);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
@@ -110,7 +116,8 @@ class AtspiAccessibility final : public Accessibility {
   TaskRunner& main_;
   bool initialised_ = false;
   std::map<uint64_t, AtspiAccessible*> elements_;  // each holds a reference
-  // The element last seen or heard taking the focus; holds a reference.
+  // The element last seen or heard taking or losing the focus; holds a
+  // reference.
   AtspiAccessible* lastFocused_ = nullptr;
   AtspiEventListener* focusListener_ = nullptr;
   ApplicationFocus* inputFocus_ = nullptr;
