@@ -742,9 +742,9 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
   // that lost the focus to a grab as the walk began may be known by now); and
   // a window back from a grab is asked again, until the deadline, for its
   // field to take the focus back.
-  for (;;) {
-    if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
-    if (!unsettled || monotonicNow() + kSettleStep > deadline) break;
+  for (double left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
+    if (auto still = stillFocused(pid, std::min(walkCallSeconds, left), unsettled)) return ok(*still);
+    if (!unsettled || left < 2 * kSettleStep) break;
     std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
   }
   return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
