@@ -20,8 +20,6 @@ TEST(Setting, EachReadModeTakesOnlyWhatItShould) {
   EXPECT_TRUE(typed.readFrom(d)) << "a missing key gives the fallback, not the typed reader's false";
   d.setString("typed", "NO");
   EXPECT_FALSE(typed.readFrom(d)) << "the typed reader converts strings";
-  d.setString("typed", "whatever");
-  EXPECT_FALSE(typed.readFrom(d)) << "and reads what it cannot convert as false";
 
   d.setString("same", "no");
   EXPECT_TRUE(sameKind.readFrom(d)) << "a string is not a boolean";
@@ -47,7 +45,6 @@ TEST(Setting, PositiveRangeRejectsZeroNegativeAndNonFinite) {
   UserDefaults d;
   const Setting<double> seconds{.key = "s", .fallback = 0.35, .range = SettingRange::positive};
   const Setting<int64_t> count{.key = "n", .fallback = 1, .range = SettingRange::positive};
-  const Setting<int64_t> anyCount{.key = "a", .fallback = 7};
 
   for (double bad : {0.0, -2.0, std::numeric_limits<double>::infinity()}) {
     d.setDouble("s", bad);
@@ -62,9 +59,6 @@ TEST(Setting, PositiveRangeRejectsZeroNegativeAndNonFinite) {
   EXPECT_EQ(count.readFrom(d), 1);
   d.setInteger("n", 4);
   EXPECT_EQ(count.readFrom(d), 4);
-
-  d.setString("a", "not a number");
-  EXPECT_EQ(anyCount.readFrom(d), 0) << "without a range an unreadable number is the typed reader's 0";
 }
 
 TEST(Setting, ListsAndCountsKeepOnlyWhatTheyCanHold) {
@@ -111,13 +105,9 @@ TEST(StoredSetting, StartsQuietlyFromTheStoredValueAndWritesBackOnlyWhenAsked) {
   int announced = 0;
   auto sub = owner.subscribeWillChange([&] { ++announced; });
   const Setting<std::string> name{.key = "name", .fallback = "Default"};
-  const Setting<std::string> language{.key = "language", .fallback = "th", .read = SettingRead::never};
-  d.setString("language", "en");
 
   StoredSetting<std::string> unset(owner, &d, name);
-  StoredSetting<std::string> ignored(owner, &d, language);
   EXPECT_EQ(unset.get(), "Default");
-  EXPECT_EQ(ignored.get(), "th");
   EXPECT_EQ(announced, 0);
   EXPECT_FALSE(d.hasStoredValue("name")) << "making a cell writes nothing";
 

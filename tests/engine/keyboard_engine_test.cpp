@@ -86,8 +86,6 @@ TEST(KeyboardEngine, ChangedSettingsAndCountersReadBackAfterARelaunch) {
     e->isHapticFeedbackEnabled.set(true);
     e->isSmartCorrectionEnabled.set(true);
     e->useContrastiveFrequencyCheck.set(false);
-    e->isFatigueNotificationEnabled.set(true);
-    e->remindLaterCorrectionsThreshold.set(40);
     e->excludedBundleIDs.set({"com.a", "com.b"});
     e->hourlyTypoCounts.set({{"2024-01-01-09", 4}});
     e->totalActiveTypingTime.set(12.5);
@@ -102,8 +100,6 @@ TEST(KeyboardEngine, ChangedSettingsAndCountersReadBackAfterARelaunch) {
   EXPECT_TRUE(e->isHapticFeedbackEnabled.get());
   EXPECT_FALSE(e->isSmartCorrectionEnabled.get()) << "written, never read back";
   EXPECT_FALSE(e->useContrastiveFrequencyCheck.get());
-  EXPECT_TRUE(e->isFatigueNotificationEnabled.get());
-  EXPECT_EQ(e->remindLaterCorrectionsThreshold.get(), 40);
   EXPECT_EQ(e->excludedBundleIDs.get(), (std::vector<std::string>{"com.a", "com.b"}));
   EXPECT_EQ(e->activeProfileName.get(), "Work");
   EXPECT_EQ(e->activeProfile()->switcherKey, rawValue(SwitcherKey::commandSpace)) << "mirrored in the profile";
