@@ -1,7 +1,6 @@
 #include "app_core/status_menu_model.h"
 
 #include "engine/keyboard_engine.h"
-#include "engine/setting_table.h"
 #include "l10n/localization.h"
 
 namespace tessa {

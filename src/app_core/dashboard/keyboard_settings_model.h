@@ -14,8 +14,8 @@
 #include "app_core/accessibility_consent.h"
 #include "app_core/dashboard/option_card.h"
 #include "engine/engine_settings.h"
-#include "engine/setting_table.h"
 #include "engine/value_types.h"
+#include "engine/setting_table.h"
 #include "app_core/dashboard/keyboard_settings_texts.h"
 
 namespace tessa {
