@@ -25,7 +25,6 @@
 
 #include "base/notification_center.h"
 #include "base/observable.h"
-#include "base/stored_setting.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
 #include "base/app_log.h"
@@ -81,8 +80,7 @@ struct EngineEnvironment {
 };
 
 class KeyboardEngine final : public ObservableObject, public std::enable_shared_from_this<KeyboardEngine> {
-  // The defaults every persisted cell below writes its key in; declared
-  // before them, so it is set before they are made.
+  // Where the persisted cells below keep their keys; declared before them.
   UserDefaults* settingStore_;
 
  public:
@@ -121,11 +119,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   HudNotices hudNotices();
 
   // ------------------------------------------------- persisted settings
-  // Each cell's key, default and accepted values are its declaration's in
-  // engine/setting_table.h; it reads its key when made. A cell whose change
-  // does more than write its key is given that in the constructor; the
-  // others are made here. One that is written back at start is named in
-  // initialize(), in the order the design gives.
+  // Declared in engine/setting_table.h; each reads its key when made. What a
+  // change does besides writing the key is given in the constructor.
   StoredSetting<std::string> appLanguage;
   StoredSetting<CopywritingLevel> appCopywritingLevel;
   StoredSetting<AppMode> appMode;
@@ -205,8 +200,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void saveProfiles();
   void updateActiveProfileInteger(ProfileIntegerField field, int64_t value);
   void updateActiveProfileBool(ProfileBoolField field, bool value);
-  // Writes the setting's key and the same field of the active profile, saves
-  // the profiles and writes the defaults to disk.
+  // The setting's key, then the active profile's field, saved at once.
   void persistProfileInteger(ProfileIntegerField field, const Setting<int64_t>& setting, int64_t value);
   const UserProfile* activeProfile() const;
 
@@ -876,8 +870,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   explicit KeyboardEngine(EngineEnvironment env);
   void initialize();
   void loadProfiles();
-  // What a profile-mirrored setting's change does once its key is written:
-  // the active profile's field, the profiles saved, the defaults on disk.
+  // The active profile's field, the profiles and the defaults saved at once.
   void saveToActiveProfile(ProfileIntegerField field, int64_t value);
   void saveToActiveProfile(ProfileBoolField field, bool value);
   std::string languageSnapshot(CopywritingLevel* level) const;

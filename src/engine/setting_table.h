@@ -1,8 +1,9 @@
 #pragma once
 // Every value the engine keeps in the standard user defaults, declared once:
-// key, type, the value while unset or unreadable, and the stored values taken. The engine's cells (keyboard_engine.h) and everything
-// else that reads, writes or resets one of these keys go through the
-// declaration here, never through the key spelt again.
+// key, type, the value while unset or unreadable, and the stored values
+// taken. The engine's cells (keyboard_engine.h) and everything else that
+// reads, writes or resets one of these keys go through the declaration here,
+// never through the key spelt again.
 #include <cstdint>
 #include <map>
 #include <optional>
