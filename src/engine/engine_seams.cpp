@@ -164,8 +164,4 @@ EngineViews KeyboardEngine::views() {
   return EngineViews{settings(), statistics(), hudNotices(), context(), accessibility(), reports()};
 }
 
-EngineSettings settingsOf(KeyboardEngine& engine) { return engine.settings(); }
-EngineStats statisticsOf(KeyboardEngine& engine) { return engine.statistics(); }
-HudNotices hudNoticesOf(KeyboardEngine& engine) { return engine.hudNotices(); }
-
 }  // namespace tessa
