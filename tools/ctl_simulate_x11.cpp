@@ -1,6 +1,7 @@
 // tessavinorctl simulate --desktop x11: a scenario on a real X server. A
-// private Xvfb, the scenario's input sources as XKB groups, the Qt test field
-// focused and exposed over AT-SPI, and the whole application started as it
+// private Xvfb, the scenario's input sources as XKB groups, the test field
+// (Qt's, or the toolkit TESSAVINOR_X11_FIELD names) focused and exposed over
+// AT-SPI, and the whole application started as it
 // starts, behind the X11 back ends; the steps are typed through XTest at
 // their times on the real clock, and the transcript gives the fields the
 // simulated desktop gives where the server has them.
@@ -122,7 +123,9 @@ std::optional<json> runScenarioOnX11(const Scenario& sc, std::string* why) {
     if (sc.desktop.inputSources[i] == sc.desktop.currentInputSource) group = i;
   session->lockGroup(group);
   if (!session->startAccessibilityBus(&reason)) return fail(reason);
-  auto field = TestField::start(*session, sc.desktop.fieldSecure ? TestField::Kind::password : TestField::Kind::line,
+  const auto toolkit = xsession::toolkitFromEnvironment(xsession::Toolkit::qt);
+  auto field = TestField::start(*session, toolkit,
+                                sc.desktop.fieldSecure ? TestField::Kind::password : TestField::Kind::line,
                                 sc.desktop.fieldText, &reason);
   if (!field) return fail(reason);
 

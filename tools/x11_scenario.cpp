@@ -103,7 +103,7 @@ std::vector<std::string> x11Approximations(const Scenario& sc) {
   if (std::abs(sc.desktop.switchLatencySeconds - defaults.switchLatencySeconds) > 1e-9)
     out.push_back("desktop.switchLatencyMs: the server switches groups in its own time");
   if (sc.desktop.deletionUnit != defaults.deletionUnit)
-    out.push_back("desktop.field.deletionUnit: the Qt field deletes as Qt does");
+    out.push_back("desktop.field.deletionUnit: the test field deletes as its toolkit does");
   return out;
 }
 

@@ -1,15 +1,19 @@
 // tessavinor-testfield: a window whose one widget has the focus, for the X11
-// tests. `tessavinor-testfield line|password|button [TEXT]`. Prints READY once
-// the widget holds the focus in the active window; answers each "state" line
-// on standard input with "STATE <caret> <text>" (caret in UTF-16 units), and
-// sets the field's text, caret at its end, on "text <TEXT>", answering "TEXT"
-// (the application changing its own text, as an autocompletion would), and
-// on "textOnDelete <TEXT>" does so at the next Backspace instead (a program
-// rewriting its text while someone deletes in it), answering "ARMED".
+// tests. `tessavinor-testfield line|password|button|multiLine [TEXT]`. Prints
+// READY once the widget holds the focus in the active window; answers each
+// "state" line on standard input with "STATE <caret> <text>" (caret in UTF-16
+// units, a newline in the text written as \n), and sets the field's text,
+// caret at its end, on "text <TEXT>", answering "TEXT" (the application
+// changing its own text, as an autocompletion would), and on "textOnDelete
+// <TEXT>" does so at the next Backspace instead (a program rewriting its text
+// while someone deletes in it), answering "ARMED"; "focus" is answered with
+// "FOCUS 1" while the widget has the focus in the active window, else
+// "FOCUS 0".
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -21,43 +25,69 @@
 #include <string>
 #include <unistd.h>
 
+#include "x11_session/field_lines.h"
+
+namespace {
+
+// The one text widget, whichever kind it is.
+struct Text {
+  QLineEdit* line = nullptr;
+  QPlainTextEdit* area = nullptr;
+
+  QString text() const { return line ? line->text() : area ? area->toPlainText() : QString(); }
+  int caret() const { return line ? line->cursorPosition() : area ? area->textCursor().position() : 0; }
+  void set(const QString& text) {
+    if (line) line->setText(text);
+    if (area) {
+      area->setPlainText(text);
+      area->moveCursor(QTextCursor::End);
+    }
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string kind = argc > 1 ? argv[1] : "line";
   QWidget window;
   window.setWindowTitle("tessavinor-testfield");
   auto* layout = new QVBoxLayout(&window);
-  QLineEdit* line = nullptr;
+  Text field;
   QWidget* focus = nullptr;
   if (kind == "button") {
     auto* button = new QPushButton("OK");
     button->setAccessibleName("button");
     focus = button;
+  } else if (kind == "multiLine") {
+    field.area = new QPlainTextEdit;
+    field.area->setAccessibleName("field");
+    focus = field.area;
   } else {
-    line = new QLineEdit;
-    line->setAccessibleName("field");
-    if (kind == "password") line->setEchoMode(QLineEdit::Password);
-    if (argc > 2) line->setText(QString::fromUtf8(argv[2]));
-    focus = line;
+    field.line = new QLineEdit;
+    field.line->setAccessibleName("field");
+    if (kind == "password") field.line->setEchoMode(QLineEdit::Password);
+    focus = field.line;
   }
+  if (argc > 2) field.set(QString::fromUtf8(argv[2]));
   // The text the next Backspace puts in place of its own deletion.
   std::optional<QString> textOnDelete;
   struct DeleteWatcher : QObject {
     std::optional<QString>* text = nullptr;
-    QLineEdit* line = nullptr;
+    Text* field = nullptr;
     bool eventFilter(QObject*, QEvent* event) override {
       if (event->type() != QEvent::KeyPress || !*text) return false;
       if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Backspace) return false;
-      line->setText(**text);
+      field->set(**text);
       text->reset();
       return true;
     }
   } watcher;
   watcher.text = &textOnDelete;
-  watcher.line = line;
-  if (line) line->installEventFilter(&watcher);
+  watcher.field = &field;
+  if (field.line || field.area) focus->installEventFilter(&watcher);
   layout->addWidget(focus);
-  window.resize(320, 60);
+  window.resize(320, field.area ? 120 : 60);
   window.show();
   window.activateWindow();
   focus->setFocus();
@@ -90,17 +120,19 @@ int main(int argc, char** argv) {
       std::string command = pending.substr(0, nl);
       pending.erase(0, nl + 1);
       if (command == "state") {
-        const QString text = line ? line->text() : QString();
-        const int caret = line ? line->cursorPosition() : 0;
-        std::printf("STATE %d %s\n", caret, text.toUtf8().constData());
+        std::printf("STATE %d %s\n", field.caret(), tessa::xsession::escapedLine(field.text().toStdString()).c_str());
         std::fflush(stdout);
       } else if (command.rfind("text ", 0) == 0) {
-        if (line) line->setText(QString::fromUtf8(command.substr(5).c_str()));
+        field.set(QString::fromStdString(tessa::xsession::unescapedLine(command.substr(5))));
         std::printf("TEXT\n");
         std::fflush(stdout);
       } else if (command.rfind("textOnDelete ", 0) == 0) {
-        textOnDelete = QString::fromUtf8(command.substr(13).c_str());
+        textOnDelete = QString::fromStdString(tessa::xsession::unescapedLine(command.substr(13)));
         std::printf("ARMED\n");
+        std::fflush(stdout);
+      } else if (command == "focus") {
+        const bool focused = window.isActiveWindow() && QApplication::focusWidget() == focus;
+        std::printf("FOCUS %d\n", focused ? 1 : 0);
         std::fflush(stdout);
       } else if (command == "quit") {
         QApplication::quit();

@@ -15,6 +15,7 @@
 #include "platform/keyboard_tables.h"
 #include "platform/linux/xkb_layout.h"
 #include "platform/x11/atspi_desktop_switch.h"
+#include "x11_session/field_lines.h"
 
 namespace tessa::xsession {
 
@@ -340,39 +341,122 @@ std::optional<bool> XSession::accessibilityOn() const {
   return on;
 }
 
-std::unique_ptr<TestField> TestField::start(const XSession& session, Kind kind, const std::string& text,
-                                            std::string* why, Sharing sharing) {
-  const char* kindName = kind == Kind::line ? "line" : kind == Kind::password ? "password" : "button";
-  ChildProcess::Options options;
-  options.env = {{"DISPLAY", session.displayName()}, {"QT_QPA_PLATFORM", "xcb"}};
-  if (sharing == Sharing::always)
-    options.env.insert(options.env.end(), {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_ACCESSIBILITY", "1"}});
-  std::unique_ptr<TestField> field(new TestField());
-  field->process_ = ChildProcess::start({TESSAVINOR_TESTFIELD_PATH, kindName, text}, options);
-  if (!field->process_ || !field->process_->waitForLine("READY", kStartTimeout)) {
-    if (why) *why = "tessavinor-testfield did not report READY";
-    return nullptr;
+namespace {
+const char* programOf(Toolkit toolkit) {
+  switch (toolkit) {
+    case Toolkit::qt:
+      return TESSAVINOR_TESTFIELD_PATH;
+    case Toolkit::gtk3:
+      return TESSAVINOR_GTKFIELD_PATH;
+    case Toolkit::gtk4:
+      return TESSAVINOR_GTK4FIELD_PATH;
   }
+  return "";
+}
+}  // namespace
+
+const char* toolkitName(Toolkit toolkit) {
+  switch (toolkit) {
+    case Toolkit::qt:
+      return "qt";
+    case Toolkit::gtk3:
+      return "gtk3";
+    case Toolkit::gtk4:
+      return "gtk4";
+  }
+  return "?";
+}
+
+Toolkit toolkitFromEnvironment(Toolkit fallback) {
+  const char* v = std::getenv("TESSAVINOR_X11_FIELD");
+  if (!v) return fallback;
+  for (Toolkit t : {Toolkit::qt, Toolkit::gtk3, Toolkit::gtk4})
+    if (std::string_view(v) == toolkitName(t)) return t;
+  return fallback;
+}
+
+bool TestField::built(Toolkit toolkit) { return *programOf(toolkit) != '\0'; }
+
+std::unique_ptr<TestField> TestField::start(const XSession& session, Toolkit toolkit, Kind kind,
+                                            const std::string& text, std::string* why, Sharing sharing) {
+  const char* kindName = kind == Kind::line       ? "line"
+                         : kind == Kind::password ? "password"
+                         : kind == Kind::button   ? "button"
+                                                  : "multiLine";
+  const std::string program = programOf(toolkit);
+  auto fail = [&](const std::string& reason) {
+    if (why) *why = reason;
+    return nullptr;
+  };
+  if (program.empty())
+    return fail(std::string("this build has no ") + toolkitName(toolkit) +
+                " test field (its development package was missing at configure time)");
+  std::unique_ptr<TestField> field(new TestField());
+  field->toolkit_ = toolkit;
+  ChildProcess::Options options;
+  options.env = {{"DISPLAY", session.displayName()}};
+  if (toolkit == Toolkit::qt) {
+    options.env.push_back({"QT_QPA_PLATFORM", "xcb"});
+    if (sharing == Sharing::always)
+      options.env.insert(options.env.end(), {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_ACCESSIBILITY", "1"}});
+  } else {
+    char folder[] = "/tmp/tessavinor-gtkfield-XXXXXX";
+    if (!mkdtemp(folder)) return fail("cannot make a folder for the GTK field");
+    field->home_ = folder;
+    for (const char* sub : {"config", "cache", "data"}) std::filesystem::create_directories(field->home_ + "/" + sub);
+    options.env.insert(options.env.end(), {{"XDG_CONFIG_HOME", field->home_ + "/config"},
+                                           {"XDG_CACHE_HOME", field->home_ + "/cache"},
+                                           {"XDG_DATA_HOME", field->home_ + "/data"},
+                                           {"GSETTINGS_BACKEND", "memory"}});
+    // GTK 4 draws with OpenGL where it can, which Xvfb gives it in software:
+    // under load its window then takes seconds to come up. Drawing has no
+    // bearing on what it shares over AT-SPI.
+    if (toolkit == Toolkit::gtk4) options.env.push_back({"GSK_RENDERER", "cairo"});
+  }
+  field->process_ = ChildProcess::start({program, kindName, text}, options);
+  if (!field->process_ || !field->process_->waitForLine("READY", kStartTimeout))
+    return fail(std::filesystem::path(program).filename().string() + " did not report READY");
   return field;
 }
+
+TestField::~TestField() {
+  process_.reset();
+  if (!home_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(home_, ec);
+  }
+}
+
+namespace {
+// "STATE <caret> <text>"
+std::optional<TestField::State> stateOf(const std::string& line) {
+  const std::string rest = line.substr(6);
+  const auto space = rest.find(' ');
+  if (space == std::string::npos) return std::nullopt;
+  return TestField::State{unescapedLine(rest.substr(space + 1)), std::stoll(rest.substr(0, space))};
+}
+}  // namespace
 
 std::optional<TestField::State> TestField::state() {
   if (!process_->writeLine("state")) return std::nullopt;
   auto line = process_->waitForLine("STATE ", 3.0);
   if (!line) return std::nullopt;
-  // STATE <caret> <text>
-  std::string rest = line->substr(6);
-  auto space = rest.find(' ');
-  if (space == std::string::npos) return std::nullopt;
-  return State{rest.substr(space + 1), std::stoll(rest.substr(0, space))};
+  return stateOf(*line);
+}
+
+std::optional<bool> TestField::hasFocus() {
+  if (!process_->writeLine("focus")) return std::nullopt;
+  auto line = process_->waitForLine("FOCUS ", 3.0);
+  if (!line) return std::nullopt;
+  return *line == "FOCUS 1";
 }
 
 bool TestField::setText(const std::string& text) {
-  return process_->writeLine("text " + text) && process_->waitForLine("TEXT", 3.0);
+  return process_->writeLine("text " + escapedLine(text)) && process_->waitForLine("TEXT", 3.0);
 }
 
 bool TestField::setTextOnNextDelete(const std::string& text) {
-  return process_->writeLine("textOnDelete " + text) && process_->waitForLine("ARMED", 3.0);
+  return process_->writeLine("textOnDelete " + escapedLine(text)) && process_->waitForLine("ARMED", 3.0);
 }
 
 bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
@@ -397,9 +481,8 @@ bool TestField::waitForText(const std::string& text, double timeoutSeconds, cons
       line = process_->waitForLine("STATE ", 0.005);
     }
     if (!line) return false;
-    std::string rest = line->substr(6);
-    auto space = rest.find(' ');
-    std::string seen = space == std::string::npos ? std::string() : rest.substr(space + 1);
+    auto state = stateOf(*line);
+    std::string seen = state ? state->text : std::string();
     if (last) *last = seen;
     if (seen == text) return true;
   }

@@ -2,8 +2,8 @@
 // The X session the X11 tests run in: a private Xvfb (its own display, picked
 // by the server, never shared, started with -noreset so the keymap survives
 // its clients), keyboard layouts set with setxkbmap, the XKB state reset
-// between cases, keys typed through XTest as a user would, and the Qt test
-// field (tessavinor-testfield) exposed over AT-SPI. Everything waits on
+// between cases, keys typed through XTest as a user would, and a test field
+// in Qt, GTK 3 or GTK 4 exposed over AT-SPI. Everything waits on
 // markers with deadlines.
 #include <cstdint>
 #include <functional>
@@ -115,24 +115,54 @@ class XSession {
 // "openbox"), else `fallback`: lets a run pick another without a rebuild.
 WindowManager windowManagerFromEnvironment(WindowManager fallback);
 
-// The Qt window with one focused widget: a line edit, a password field, or a
-// button (an application that exposes no text).
+// Which toolkit draws the test field: Qt (tessavinor-testfield), GTK 3
+// (tessavinor-gtkfield) or GTK 4 (tessavinor-gtk4field).
+enum class Toolkit { qt, gtk3, gtk4 };
+
+// "qt", "gtk3", "gtk4".
+const char* toolkitName(Toolkit toolkit);
+
+// The toolkit named by TESSAVINOR_X11_FIELD ("qt", "gtk3", "gtk4"), else
+// `fallback`.
+Toolkit toolkitFromEnvironment(Toolkit fallback);
+
+// A window with one focused widget: a line edit, a password field, a button
+// (an application that exposes no text) or a multi-line text view.
 class TestField {
  public:
-  enum class Kind { line, password, button };
+  enum class Kind { line, password, button, multiLine };
   // Whether the window shares its text whatever the desktop's switch says
   // (Qt's always-on accessibility variables), or as a user's program does:
-  // only when the switch was on at its start.
+  // only when the switch was on at its start. The GTK fields always start as
+  // a user's program does.
   enum class Sharing { always, asTheSwitchSaidAtStart };
   struct State {
     std::string text;
     int64_t caret = 0;  // UTF-16 units, as Qt counts
   };
+  // Whether this build has the toolkit's field (the GTK ones need their
+  // development packages at configure time).
+  static bool built(Toolkit toolkit);
   // Null, with the reason in `why`, when the window does not come up focused.
   static std::unique_ptr<TestField> start(const XSession& session, Kind kind, const std::string& text,
-                                          std::string* why = nullptr, Sharing sharing = Sharing::always);
+                                          std::string* why = nullptr, Sharing sharing = Sharing::always) {
+    return start(session, Toolkit::qt, kind, text, why, sharing);
+  }
+  // The Qt field is started with Qt's always-on accessibility variables
+  // unless `sharing` says otherwise; a GTK field as a user's program starts, with nothing of ours to turn its
+  // accessibility on, and with settings folders of its own (and GTK 4 drawing
+  // without OpenGL).
+  static std::unique_ptr<TestField> start(const XSession& session, Toolkit toolkit, Kind kind,
+                                          const std::string& text, std::string* why = nullptr,
+                                          Sharing sharing = Sharing::always);
+  ~TestField();
+  TestField(const TestField&) = delete;
+  TestField& operator=(const TestField&) = delete;
   // What the field holds, asked of the window itself.
   std::optional<State> state();
+  // Whether the widget has the focus in the active window, as its toolkit
+  // sees it; none when the window does not answer.
+  std::optional<bool> hasFocus();
   // The window replaces its field's text itself (caret at the end); true once
   // it has.
   bool setText(const std::string& text);
@@ -147,9 +177,15 @@ class TestField {
   bool waitForText(const std::string& text, double timeoutSeconds, const std::function<void()>& eachTurn,
                    std::string* last = nullptr);
   int64_t pid() const { return process_->pid(); }
+  Toolkit toolkit() const { return toolkit_; }
 
  private:
+  TestField() = default;
+
+  Toolkit toolkit_ = Toolkit::qt;
   std::unique_ptr<ChildProcess> process_;
+  // The GTK field's XDG folders, removed once it has ended.
+  std::string home_;
 };
 
 }  // namespace tessa::xsession

@@ -21,6 +21,8 @@
 #include <vector>
 #include <thread>
 
+#include "platform/linux/linux_workspace.h"
+
 namespace tessa {
 
 namespace {
@@ -73,6 +75,11 @@ double monotonicNow() {
 constexpr double kCallDeadline = 0.3;
 // One question to an application while looking for the focus.
 constexpr double kWalkCallSeconds = 0.1;
+// How often a window back from a keyboard grab is asked whether its field
+// has the focus again.
+constexpr double kSettleStep = 0.005;
+
+constexpr const char* kFocusEvent = "object:state-changed:focused";
 
 bool hasState(AtspiAccessible* a, AtspiStateType state) {
   AtspiStateSet* set = atspi_accessible_get_state_set(a);
@@ -160,6 +167,21 @@ class QuestionBatch {
     DBusMessageIter it;
     if (!first(i, it)) return std::nullopt;
     return int32Of(it);
+  }
+  // The answer to GetState: two 32-bit words of state bits.
+  std::optional<uint64_t> states(size_t i) {
+    DBusMessageIter it, words;
+    if (!first(i, it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return std::nullopt;
+    dbus_message_iter_recurse(&it, &words);
+    uint64_t out = 0;
+    for (int shift = 0; shift < 64; shift += 32) {
+      if (dbus_message_iter_get_arg_type(&words) != DBUS_TYPE_UINT32) return std::nullopt;
+      dbus_uint32_t v = 0;
+      dbus_message_iter_get_basic(&words, &v);
+      out |= static_cast<uint64_t>(v) << shift;
+      dbus_message_iter_next(&words);
+    }
+    return out;
   }
   // The answer to a property's Get: a variant.
   std::optional<int32_t> int32Property(size_t i) {
@@ -392,8 +414,8 @@ std::optional<R> AtspiAccessibility::onWorker(double seconds, std::function<R(do
 template std::optional<std::optional<bool>> AtspiAccessibility::onWorker<std::optional<bool>>(
     double, std::function<std::optional<bool>(double)>);
 
-AtspiAccessibility::AtspiAccessibility(TaskRunner& main)
-    : main_(main), trustChanged_(main), worker_(std::make_unique<Worker>()) {}
+AtspiAccessibility::AtspiAccessibility(TaskRunner& main, ApplicationFocus* inputFocus)
+    : main_(main), inputFocus_(inputFocus), trustChanged_(main), worker_(std::make_unique<Worker>()) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
   worker_->stop([this] {
@@ -403,10 +425,31 @@ AtspiAccessibility::~AtspiAccessibility() {
 }
 
 void AtspiAccessibility::forgetAll() {
+  if (focusListener_) {
+    atspi_event_listener_deregister(focusListener_, kFocusEvent, nullptr);
+    g_object_unref(focusListener_);
+    focusListener_ = nullptr;
+  }
   for (auto& [id, a] : elements_) g_object_unref(a);
   elements_.clear();
+  setLastFocused(nullptr);
+}
+
+void AtspiAccessibility::setLastFocused(AtspiAccessible* a) {
+  if (a) g_object_ref(a);
   if (lastFocused_) g_object_unref(lastFocused_);
-  lastFocused_ = nullptr;
+  lastFocused_ = a;
+}
+
+// Runs on this thread: the library hands its events over while it runs a
+// call or the context's idle turn. A field losing the focus had it until
+// then (a keyboard grab takes it away so), and one taking it follows the
+// one that lost it. Our own windows are left out, as the walk leaves them
+// out: they answer on the main thread, which may be waiting here.
+void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
+  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
+    static_cast<AtspiAccessibility*>(self)->setLastFocused(event->source);
+  g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 bool AtspiAccessibility::busUp() {
@@ -429,8 +472,16 @@ bool AtspiAccessibility::busUp() {
   // ever dispatches it.
   const int r = atspi_init();
   initialised_ = r == 0 || r == 1;
-  if (initialised_) atspi_set_main_context(worker_->context());
-  return initialised_;
+  if (!initialised_) return false;
+  atspi_set_main_context(worker_->context());
+  // Applications send the events someone listens for: these name the field
+  // that takes the focus, which a keyboard grab later hides.
+  focusListener_ = atspi_event_listener_new(&AtspiAccessibility::focusEvent, this, nullptr);
+  if (!atspi_event_listener_register(focusListener_, kFocusEvent, nullptr)) {
+    g_object_unref(focusListener_);
+    focusListener_ = nullptr;
+  }
+  return true;
 }
 
 AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
@@ -461,26 +512,89 @@ AtspiAccessible* AtspiAccessibility::lookup(const AXElement& e, AXError& error) 
   return it->second;
 }
 
+namespace {
+// The element's states as its application answers now: the library's copy
+// follows the application's events, which may still be on their way.
+std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds) {
+  QuestionBatch batch(a, static_cast<int>(std::ceil(seconds * 1000.0)));
+  if (!batch.usable()) return std::nullopt;
+  const size_t q = batch.ask("org.a11y.atspi.Accessible", "GetState");
+  batch.flush();
+  return batch.states(q);
+}
+
+bool hasBit(uint64_t states, AtspiStateType state) { return (states >> state) & 1; }
+}  // namespace
+
+AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
+                                                                  double seconds) {
+  if (!inputFocus_) return Kept::no;
+  GError* error = nullptr;
+  const auto lastPid = static_cast<int64_t>(atspi_accessible_get_process_id(last, &error));
+  if (error) g_error_free(error);
+  if (error || (pid != 0 && lastPid != pid)) return Kept::no;
+  auto holder = inputFocus_->focusedApplication();
+  if (!holder || holder->pid != lastPid) return Kept::no;
+  // An active window of its own holds the focus itself: one back from a grab
+  // a moment before its field says it has the focus again, or one where a
+  // widget that exposes no text took it.
+  AtspiAccessible* app = atspi_accessible_get_application(last, nullptr);
+  if (!app) return Kept::no;
+  bool active = false, answered = true;
+  const int windows = atspi_accessible_get_child_count(app, nullptr);
+  for (int w = 0; w < windows && !active && answered; ++w) {
+    AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
+    const auto states = window ? liveStates(window, seconds) : std::nullopt;
+    answered = states.has_value();
+    active = states && hasBit(*states, ATSPI_STATE_ACTIVE);
+    if (window) g_object_unref(window);
+  }
+  g_object_unref(app);
+  if (!answered) return Kept::no;
+  return active ? Kept::unsettled : Kept::yes;
+}
+
+std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
+  unsettled = false;
+  // A reference of our own: an event heard during a call may replace
+  // lastFocused_.
+  AtspiAccessible* last = lastFocused_ ? static_cast<AtspiAccessible*>(g_object_ref(lastFocused_)) : nullptr;
+  if (!last) return std::nullopt;
+  AtspiStateSet* set = atspi_accessible_get_state_set(last);
+  bool defunct = !set || atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
+  bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
+  if (set) g_object_unref(set);
+  // The library's copy may lag behind: the focus coming back is asked of the
+  // application itself before a grab is taken for the reason it is away.
+  if (!focused && !defunct)
+    if (auto live = liveStates(last, seconds)) {
+      defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
+      focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
+    }
+  std::optional<AXElement> still;
+  if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
+    still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+  } else if (!focused && !defunct) {
+    const Kept kept = focusKeptThroughGrab(last, pid, seconds);
+    if (kept == Kept::yes) still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+    unsettled = kept == Kept::unsettled;
+  }
+  if (defunct && lastFocused_ == last) setLastFocused(nullptr);
+  g_object_unref(last);
+  return still;
+}
+
 AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds, double deadline) {
   if (!busUp()) return fail<AXElement>(AXError::apiDisabled);
   setTimeout(timeoutSeconds);
-  // The field found last time, while it still has the focus: one question
+  // The field that had the focus last, while it still has: one question
   // instead of a walk through every application's windows.
-  if (lastFocused_) {
-    AtspiStateSet* set = atspi_accessible_get_state_set(lastFocused_);
-    const bool still = set && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED) &&
-                       !atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
-    if (set) g_object_unref(set);
-    if (still && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(lastFocused_, nullptr)) == pid))
-      return ok(remember(static_cast<AtspiAccessible*>(g_object_ref(lastFocused_))));
-    if (!still) {
-      g_object_unref(lastFocused_);
-      lastFocused_ = nullptr;
-    }
-  }
+  const double walkCallSeconds = std::min(timeoutSeconds, kWalkCallSeconds);
+  bool unsettled = false;
+  if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
   // Through the other applications each question gets little time: one that
   // hangs must not use up the whole deadline before the focused one is seen.
-  setTimeout(std::min(timeoutSeconds, kWalkCallSeconds));
+  setTimeout(walkCallSeconds);
   AtspiAccessible* desktop = atspi_get_desktop(0);
   if (!desktop) return fail<AXElement>(AXError::cannotComplete);
   AtspiAccessible* found = nullptr;
@@ -510,10 +624,20 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
     g_object_unref(app);
   }
   g_object_unref(desktop);
-  if (!found) return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
-  if (lastFocused_) g_object_unref(lastFocused_);
-  lastFocused_ = static_cast<AtspiAccessible*>(g_object_ref(found));
-  return ok(remember(found));
+  if (found) {
+    setLastFocused(found);
+    return ok(remember(found));
+  }
+  // The walk's questions brought in the events sent meanwhile (the field
+  // that lost the focus to a grab as the walk began may be known by now); and
+  // a window back from a grab is asked again, until the deadline, for its
+  // field to take the focus back.
+  for (double left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
+    if (auto still = stillFocused(pid, std::min(walkCallSeconds, left), unsettled)) return ok(*still);
+    if (!unsettled || left < 2 * kSettleStep) break;
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
+  }
+  return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
 }
 
 AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {
@@ -658,28 +782,30 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   const size_t value = batch.ask(kText, "GetText", 0, -1);  // -1: to the end
   const size_t caret = batch.askProperty(kText, "CaretOffset");
   const size_t selections = batch.ask(kText, "GetNSelections");
+  // The count tells whether the text came back whole (GTK 4 reads -1 as 0
+  // and answers an empty text) and, for characters beyond 16 bits, how the
+  // application counts.
+  const size_t count = batch.askProperty(kText, "CharacterCount");
   batch.flush();
   auto s = batch.string(value);
   auto at = batch.int32Property(caret);
   auto n = batch.int32(selections);
+  auto characters = batch.int32Property(count);
   if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
-  if (!s || !at) return std::nullopt;
+  if (!s || !at || !characters) return std::nullopt;
   if (*at < 0) return fail<AXTextState>(AXError::cannotComplete);
-  FieldText whole{*s};
-  // Only a text with characters beyond 16 bits tells how the application
-  // counts, and only a selection has a range to ask for: those questions
-  // follow when they matter.
-  const bool beyond16Bits = std::any_of(whole.text.begin(), whole.text.end(),
-                                        [](char c) { return static_cast<unsigned char>(c) >= 0xf0; });
-  const size_t count = beyond16Bits ? batch.askProperty(kText, "CharacterCount") : SIZE_MAX;
+  // Even counted in UTF-16 units, a whole text is at least as long as its
+  // count; a shorter one is asked again up to the count. Only a selection has
+  // a range to ask for.
+  const bool cut = *characters > utf16OffsetOfCharacter(*s, INT64_MAX);
+  const size_t whole = cut ? batch.ask(kText, "GetText", 0, *characters) : SIZE_MAX;
   const size_t selection = n.value_or(0) > 0 ? batch.ask(kText, "GetSelection", 0) : SIZE_MAX;
   batch.flush();
-  if (count != SIZE_MAX) {
-    auto characters = batch.int32Property(count);
-    if (!characters && batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
-    if (!characters) return std::nullopt;
-    whole.countsUtf16 = *characters != characterOffsetOfUtf16(whole.text, INT64_MAX) && *characters == whole.length();
-  }
+  if (cut) s = batch.string(whole);
+  if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
+  if (!s) return std::nullopt;
+  FieldText field{*s};
+  field.countsUtf16 = *characters != characterOffsetOfUtf16(field.text, INT64_MAX) && *characters == field.length();
   int start = *at, end = *at;
   if (selection != SIZE_MAX)
     if (auto range = batch.int32Pair(selection); range && range->second > range->first) {
@@ -687,9 +813,9 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
       end = range->second;
     }
   if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
-  const int64_t location = whole.fromAtspi(start);
-  const int64_t length = whole.fromAtspi(end) - location;
-  return ok(AXTextState{std::move(whole.text), TextRange{location, length}, false});
+  const int64_t location = field.fromAtspi(start);
+  const int64_t length = field.fromAtspi(end) - location;
+  return ok(AXTextState{std::move(field.text), TextRange{location, length}, false});
 }
 
 AXResult<std::string> AtspiAccessibility::selectedText(const AXElement& e) {

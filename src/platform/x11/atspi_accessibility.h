@@ -14,6 +14,14 @@
 // class, with a main context of its own; any thread may call in, and each
 // call waits for the answer at most its deadline (a late answer is dropped,
 // and work whose caller has given up is skipped).
+//
+// While a key is held under a keyboard grab (ours, for the hot key that
+// asks for a conversion), GTK takes the grab for a loss of focus: its window
+// stops being active and its focused widget stops saying it is focused,
+// though the X input focus never left it. So the element last heard taking
+// or losing the focus (a focus event, or a walk that found it) stands while
+// no window of its application is active and that application still holds
+// the X input focus, which `inputFocus` tells.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -29,6 +37,8 @@
 #include "platform/x11/main_queue_observers.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct _AtspiEvent AtspiEvent;
+typedef struct _AtspiEventListener AtspiEventListener;
 
 namespace tessa {
 
@@ -39,10 +49,13 @@ int64_t utf16OffsetOfCharacter(std::string_view utf8, int64_t characters);
 int64_t characterOffsetOfUtf16(std::string_view utf8, int64_t units);
 
 struct FieldText;
+class ApplicationFocus;
 
 class AtspiAccessibility final : public Accessibility {
  public:
-  explicit AtspiAccessibility(TaskRunner& main);
+  // `inputFocus`, when given, must outlive this object; it is asked from the
+  // AT-SPI thread.
+  explicit AtspiAccessibility(TaskRunner& main, ApplicationFocus* inputFocus = nullptr);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -80,6 +93,17 @@ class AtspiAccessibility final : public Accessibility {
   bool busUp();
   std::optional<bool> trustedNow(bool prompt);
   AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds, double deadline);
+  // The element last seen or heard with the focus, while it still has it
+  // (or has it behind a keyboard grab), in application `pid` (0: any);
+  // `unsettled` when its window is back from a grab but it is not focused
+  // again yet. Each question gets `seconds`.
+  std::optional<AXElement> stillFocused(int64_t pid, double seconds, bool& unsettled);
+  // Whether `last`, which says it is not focused, still has the focus behind
+  // a keyboard grab (see above).
+  enum class Kept { yes, no, unsettled };
+  Kept focusKeptThroughGrab(AtspiAccessible* last, int64_t pid, double seconds);
+  void setLastFocused(AtspiAccessible* a);
+  static void focusEvent(AtspiEvent* event, void* self);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
   AXElement remember(AtspiAccessible* a);
   // Runs `f` with the element and its text, when it has an editable one.
@@ -94,7 +118,11 @@ class AtspiAccessibility final : public Accessibility {
   TaskRunner& main_;
   bool initialised_ = false;
   std::map<uint64_t, AtspiAccessible*> elements_;  // each holds a reference
-  AtspiAccessible* lastFocused_ = nullptr;         // holds a reference
+  // The element last seen or heard taking or losing the focus; holds a
+  // reference.
+  AtspiAccessible* lastFocused_ = nullptr;
+  AtspiEventListener* focusListener_ = nullptr;
+  ApplicationFocus* inputFocus_ = nullptr;
   AtspiDesktopSwitch desktopSwitch_;
   MainQueueObservers trustChanged_;
   std::atomic<AXTrustProblem> problem_{AXTrustProblem::none};

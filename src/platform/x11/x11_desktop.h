@@ -65,9 +65,10 @@ class X11Desktop {
   std::unique_ptr<X11EventSystem> events_;
   std::unique_ptr<X11Hid> hid_;
   std::unique_ptr<X11KeyMappingRunner> processes_;
+  // Before the accessibility, which asks it from its own thread until it ends.
+  std::unique_ptr<X11WindowFocus> focus_;
   std::unique_ptr<X11InputSources> inputSources_;
   std::unique_ptr<AtspiAccessibility> accessibility_;
-  std::unique_ptr<X11WindowFocus> focus_;
 };
 
 }  // namespace tessa
