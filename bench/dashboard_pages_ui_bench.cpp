@@ -53,7 +53,7 @@ void BM_DashboardContentToFirstPaint(benchmark::State& state) {
   application();
   Desk d;
   for (auto _ : state) {
-    ContentView view(d.engine, d.center);
+    ContentView view(d.engine->views(), d.center);
     view.show();
     QCoreApplication::processEvents();
     paint(view);
@@ -65,7 +65,7 @@ BENCHMARK(BM_DashboardContentToFirstPaint)->Unit(benchmark::kMillisecond);
 void BM_DashboardPageSwitch(benchmark::State& state) {
   application();
   Desk d;
-  ContentView view(d.engine, d.center);
+  ContentView view(d.engine->views(), d.center);
   view.show();
   QCoreApplication::processEvents();
   int to = static_cast<int>(state.range(0));

@@ -5,7 +5,10 @@
 #   platform <- reliability;  platform <- clipboard
 #   engine, clipboard <- app_core <- ui <- app
 # and that the real back ends (src/platform/x11, src/platform/linux) never
-# include the simulated desktop (platform/sim), though they share its library.
+# include the simulated desktop (platform/sim), though they share its library,
+# and that no window, page, sheet, model or controller of src/ui and
+# src/app_core holds the whole engine: only the application delegate names
+# KeyboardEngine there; the rest take its narrow views.
 # Run by ctest as `cmake -DSOURCE_DIR=... -P layering.cmake`.
 cmake_policy(SET CMP0057 NEW)
 set(allowed_base base)
@@ -49,8 +52,26 @@ foreach(folder platform/x11 platform/linux)
     endforeach()
   endforeach()
 endforeach()
+# The pages and models take the engine's narrow views (src/engine/engine_views.h
+# and the headers it gathers); the application delegate, which makes the
+# engine, is the one file there that holds it.
+foreach(folder ui app_core)
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${folder}/*.h ${SOURCE_DIR}/src/${folder}/*.cpp)
+  foreach(file ${files})
+    get_filename_component(name ${file} NAME_WE)
+    if(name STREQUAL "app_delegate")
+      continue()
+    endif()
+    file(STRINGS ${file} named REGEX "KeyboardEngine" LIMIT_COUNT 1)
+    if(named)
+      file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+      list(APPEND failures
+           "${rel} names KeyboardEngine (in src/${folder} only the application delegate holds it: take its views)")
+    endif()
+  endforeach()
+endforeach()
 if(failures)
   list(JOIN failures "\n" message)
   message(FATAL_ERROR "Includes across layers:\n${message}")
 endif()
-message(STATUS "layering: every include stays within its layer or below")
+message(STATUS "layering: every include stays within its layer or below, and only the delegate holds the engine")

@@ -168,7 +168,9 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   app.makeEngine = [env, &p] {
     auto engine = KeyboardEngine::create(env);
     KeyboardEngine::installShared(engine);
-    p.repair = std::make_unique<AccessibilityRepair>(*engine, p.launcher, AccessibilityRepair::currentExecutable(),
+    p.repair = std::make_unique<AccessibilityRepair>(engine->accessibility(), engine->context(), engine->defaults(),
+                                                     engine->hudNotices(), p.launcher,
+                                                     AccessibilityRepair::currentExecutable(),
                                                      [&p] { p.delegate->quitApp(); });
     p.repair->install();
     return engine;

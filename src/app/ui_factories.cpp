@@ -54,7 +54,7 @@ std::unique_ptr<DashboardWindow> UiFactories::makeDashboardWindow(const std::str
     if (auto d = delegate.lock()) d->openQuickPaste();
   };
   services.updater = delegateUpdater(delegate);
-  return std::make_unique<QtDashboardWindow>(engine, notifications_, title, width, height, std::move(onClose),
+  return std::make_unique<QtDashboardWindow>(engine->views(), notifications_, title, width, height, std::move(onClose),
                                              std::move(services));
 }
 

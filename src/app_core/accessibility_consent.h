@@ -9,16 +9,21 @@
 // opens the system's own settings, which ask the user themselves.
 #include <string>
 
-namespace tessa {
+#include "engine/engine_accessibility.h"
+#include "engine/engine_context.h"
+#include "engine/engine_settings.h"
 
-class KeyboardEngine;
+namespace tessa {
 
 class AccessibilityConsent {
  public:
-  explicit AccessibilityConsent(KeyboardEngine& engine) : engine_(engine) {}
+  // The texts come from `settings`, the grant goes through `accessibility`.
+  AccessibilityConsent(EngineSettings settings, EngineAccessibility accessibility, EngineContext context)
+      : settings_(std::move(settings)), accessibility_(std::move(accessibility)), context_(std::move(context)) {}
 
-  // Whether granting turns the desktop's switch on, so the user is asked first.
-  static bool isAsked(const KeyboardEngine& engine);
+  // Whether granting on `platform` turns the desktop's switch on, so the user
+  // is asked first.
+  static bool isAsked(const Platform& platform);
 
   // A grant control was used: opens the question, or grants at once where
   // there is nothing to ask.
@@ -40,7 +45,9 @@ class AccessibilityConsent {
   std::string cancelTitle() const;
 
  private:
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineAccessibility accessibility_;
+  EngineContext context_;
   bool asking_ = false;
 };
 

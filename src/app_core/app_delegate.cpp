@@ -122,7 +122,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
   ensureEngine();
   statusView_ = env_.shell->makeStatusItemView();
   if (statusView_) {
-    statusItem_ = StatusItemController::create(engine_, *statusView_, *this);
+    statusItem_ = StatusItemController::create(engine_->settings(), engine_->status(), engine_->accessibility(),
+                                               engine_->controls(), engine_->context(), *statusView_, *this);
     env_.shell->statusItemCreated(*statusItem_);
     statusItem_->setUp();
   }
@@ -196,7 +197,7 @@ void AppDelegate::checkAccessibilityResetAfterSystemUpdate() {
                                              if (!self->engine_) return;
                                              // The desktop's switch is turned on only where the
                                              // user is told what it does: the setup page.
-                                             if (AccessibilityConsent::isAsked(*self->engine_))
+                                             if (AccessibilityConsent::isAsked(self->engine_->platform()))
                                                self->openPreferencesWindowToTab(0);
                                              else
                                                self->engine_->openAccessibilitySettings();

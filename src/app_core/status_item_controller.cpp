@@ -1,41 +1,57 @@
 #include "app_core/status_item_controller.h"
 
-#include "engine/keyboard_engine.h"
+#include "engine/engine_notifications.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
-std::shared_ptr<StatusItemController> StatusItemController::create(const std::shared_ptr<KeyboardEngine>& engine,
+std::shared_ptr<StatusItemController> StatusItemController::create(EngineSettings settings, EngineStatus status,
+                                                                   EngineAccessibility accessibility,
+                                                                   EngineControls controls, EngineContext context,
                                                                    StatusItemView& view, StatusMenuActions& shell) {
-  return std::shared_ptr<StatusItemController>(new StatusItemController(engine, view, shell));
+  return std::shared_ptr<StatusItemController>(new StatusItemController(
+      std::move(settings), std::move(status), std::move(accessibility), std::move(controls), std::move(context), view,
+      shell));
 }
 
-StatusItemController::StatusItemController(const std::shared_ptr<KeyboardEngine>& engine, StatusItemView& view,
-                                           StatusMenuActions& shell)
-    : engine_(engine), main_(engine->mainQueue()), view_(view), shell_(shell) {}
+StatusItemController::StatusItemController(EngineSettings settings, EngineStatus status,
+                                           EngineAccessibility accessibility, EngineControls controls,
+                                           EngineContext context, StatusItemView& view, StatusMenuActions& shell)
+    : settings_(std::move(settings)),
+      status_(std::move(status)),
+      accessibility_(std::move(accessibility)),
+      controls_(std::move(controls)),
+      context_(std::move(context)),
+      view_(view),
+      shell_(shell) {}
+
+StatusItemState StatusItemController::state() const {
+  return StatusItemState::of(settings_, status_, accessibility_, context_.platform);
+}
 
 void StatusItemController::setUp() {
-  auto e = engine_.lock();
-  if (!e) return;
-  e->isAXAvailableInFocusedApp.set(e->frontmostAppTextAccess() == AXTextAccess::available);
-  Accessibility* ax = e->platform().accessibility;
-  e->isAccessibilityGranted.set(ax && ax->isProcessTrusted(false));
+  auto alive = context_.owner.lock();
+  if (!alive) return;
+  status_.isAXAvailableInFocusedApp.set(status_.frontmostAppTextAccess() == AXTextAccess::available);
+  Accessibility* ax = context_.platform.accessibility;
+  accessibility_.isGranted.set(ax && ax->isProcessTrusted(false));
   if (view_.hasButton()) {
-    e->isCapsLockOn.set(e->capsLockState());
+    status_.isCapsLockOn.set(status_.readCapsLockState());
     StatusRefresh all;
     all.image = all.tooltip = true;
-    redraw(*e, all);
+    redraw(all);
   }
 
   // The tooltip names the tap's trouble and the icon shows it; a new
   // correction may follow a recovery. Neither has a notification of its own,
   // so every engine change is looked at once per main-queue turn.
-  lastCorrectionFired_ = e->statsCorrectionFired.get();
-  lastTapDead_ = e->isEventTapDead.get();
+  lastCorrectionFired_ = status_.correctionsFired.get();
+  lastTapDead_ = status_.isEventTapDead.get();
   std::weak_ptr<StatusItemController> weak = weak_from_this();
-  subscriptions_.push_back(e->subscribeWillChange([weak] {
+  subscriptions_.push_back(settings_.subscribeWillChange([weak] {
     if (auto self = weak.lock()) self->engineWillChange();
   }));
-  e->onLiveBufferChanged = [weak] {
+  status_.onLiveBufferChanged = [weak] {
     if (auto self = weak.lock()) self->refreshStatusIcon();
   };
 }
@@ -43,32 +59,33 @@ void StatusItemController::setUp() {
 void StatusItemController::engineWillChange() {
   if (engineCheckPending_.exchange(true)) return;
   std::weak_ptr<StatusItemController> weak = weak_from_this();
-  main_.post([weak] {
+  context_.main.post([weak] {
     auto self = weak.lock();
     if (!self) return;
     self->engineCheckPending_ = false;
-    auto e = self->engine_.lock();
-    if (!e) return;
+    auto alive = self->context_.owner.lock();
+    if (!alive) return;
     StatusRefresh refresh;
-    if (e->isEventTapDead.get() != self->lastTapDead_) refresh.image = refresh.tooltip = true;
-    if (e->statsCorrectionFired.get() != self->lastCorrectionFired_) refresh.tooltip = true;
+    if (self->status_.isEventTapDead.get() != self->lastTapDead_) refresh.image = refresh.tooltip = true;
+    if (self->status_.correctionsFired.get() != self->lastCorrectionFired_) refresh.tooltip = true;
     // The tap learns whether another program holds typing keys when it is
     // created (and again when it is recreated).
-    const bool partial = e->platform().events && !e->platform().events->filtersEveryKey();
+    const EventSystem* events = self->context_.platform.events;
+    const bool partial = events && !events->filtersEveryKey();
     if (partial != self->lastKeysPartial_) refresh.image = refresh.tooltip = true;
     self->lastKeysPartial_ = partial;
-    self->lastTapDead_ = e->isEventTapDead.get();
-    self->lastCorrectionFired_ = e->statsCorrectionFired.get();
-    if (refresh.image || refresh.tooltip) self->redraw(*e, refresh);
+    self->lastTapDead_ = self->status_.isEventTapDead.get();
+    self->lastCorrectionFired_ = self->status_.correctionsFired.get();
+    if (refresh.image || refresh.tooltip) self->redraw(refresh);
   });
 }
 
 void StatusItemController::observeNotifications() {
-  auto e = engine_.lock();
-  if (!e) return;
+  auto alive = context_.owner.lock();
+  if (!alive) return;
   std::weak_ptr<StatusItemController> weak = weak_from_this();
   for (const auto& name : statusItemNotificationNames()) {
-    subscriptions_.push_back(e->notifications().addObserver(name, [weak](const Notification& n) {
+    subscriptions_.push_back(settings_.notifications.addObserver(name, [weak](const Notification& n) {
       if (auto self = weak.lock()) self->handleNotification(n);
     }));
   }
@@ -76,8 +93,9 @@ void StatusItemController::observeNotifications() {
 
 void StatusItemController::handleNotification(const Notification& n) {
   if (n.name == notification::appPauseStateChanged) {
-    if (auto e = engine_.lock())
-      e->log(std::string("AppPauseStateChanged notification: isPaused = ") + (e->isPaused.get() ? "true" : "false"));
+    if (auto alive = context_.owner.lock())
+      context_.log(std::string("AppPauseStateChanged notification: isPaused = ") +
+                   (status_.isPaused.get() ? "true" : "false"));
   }
   if (auto refresh = statusRefreshFor(n)) redrawOnMain(*refresh);
 }
@@ -90,16 +108,16 @@ void StatusItemController::refreshStatusIcon() {
 
 void StatusItemController::redrawOnMain(StatusRefresh refresh) {
   std::weak_ptr<StatusItemController> weak = weak_from_this();
-  main_.post([weak, refresh = std::move(refresh)] {
+  context_.main.post([weak, refresh = std::move(refresh)] {
     auto self = weak.lock();
     if (!self) return;
-    if (auto e = self->engine_.lock()) self->redraw(*e, refresh);
+    if (auto alive = self->context_.owner.lock()) self->redraw(refresh);
   });
 }
 
-void StatusItemController::redraw(KeyboardEngine& e, const StatusRefresh& refresh) {
+void StatusItemController::redraw(const StatusRefresh& refresh) {
   if (!view_.hasButton()) return;
-  StatusItemState state = StatusItemState::of(e);
+  StatusItemState state = this->state();
   state.keysUnavailableReason = keysUnavailableReason_;
   StatusIconInputs inputs = StatusIconInputs::of(state);
   if (refresh.capsLockOn) inputs.capsLockOn = *refresh.capsLockOn;
@@ -109,12 +127,12 @@ void StatusItemController::redraw(KeyboardEngine& e, const StatusRefresh& refres
 }
 
 StatusClickAction StatusItemController::click(const StatusClick& click) {
-  auto e = engine_.lock();
-  bool tornDown = e && e->recovery.isEmergencyTornDown;
+  auto alive = context_.owner.lock();
+  bool tornDown = alive && status_.isEmergencyTornDown();
   StatusClickAction action = statusClickAction(click, tornDown);
   if (action == StatusClickAction::restartTap) {
-    e->log("Status item clicked while torn down - restarting the tap");
-    e->userRestartTap();
+    context_.log("Status item clicked while torn down - restarting the tap");
+    controls_.restartTap();
   } else if (action == StatusClickAction::openDashboard) {
     shell_.openDashboard();
   }
@@ -122,12 +140,12 @@ StatusClickAction StatusItemController::click(const StatusClick& click) {
 }
 
 std::vector<StatusMenuItem> StatusItemController::menu() const {
-  auto e = engine_.lock();
-  return e ? buildStatusMenu(StatusItemState::of(*e)) : std::vector<StatusMenuItem>{};
+  auto alive = context_.owner.lock();
+  return alive ? buildStatusMenu(state()) : std::vector<StatusMenuItem>{};
 }
 
 void StatusItemController::perform(StatusMenuAction action) {
-  if (auto e = engine_.lock()) performStatusMenuAction(*e, action, shell_);
+  if (auto alive = context_.owner.lock()) performStatusMenuAction(settings_, controls_, action, shell_);
 }
 
 }  // namespace tessa

@@ -2,9 +2,11 @@
 // Keeps the tray item in step with the engine: draws its icon and tooltip at
 // creation, redraws on the engine's notifications and on changes of the
 // tap's health and the correction count, decides clicks and runs the menu's
-// actions. The shell supplies the drawing surface (StatusItemView) and the
-// window actions (StatusMenuActions) and owns this object; every redraw hops
-// to the main queue and does nothing once this object or the engine is gone.
+// actions. It sees the engine through its settings, run-time status,
+// Accessibility trust, controls and context. The shell supplies the drawing
+// surface (StatusItemView) and the window actions (StatusMenuActions) and
+// owns this object; every redraw hops to the main queue and does nothing once
+// this object or the engine is gone.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -14,11 +16,13 @@
 #include "app_core/status_item_model.h"
 #include "app_core/status_menu_model.h"
 #include "base/observable.h"
+#include "engine/engine_accessibility.h"
+#include "engine/engine_context.h"
+#include "engine/engine_controls.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_status.h"
 
 namespace tessa {
-
-class KeyboardEngine;
-class TaskRunner;
 
 class StatusItemView {
  public:
@@ -32,8 +36,10 @@ class StatusItemView {
 class StatusItemController : public std::enable_shared_from_this<StatusItemController> {
  public:
   // `view` and `shell` must outlive the controller.
-  static std::shared_ptr<StatusItemController> create(const std::shared_ptr<KeyboardEngine>& engine,
-                                                      StatusItemView& view, StatusMenuActions& shell);
+  static std::shared_ptr<StatusItemController> create(EngineSettings settings, EngineStatus status,
+                                                      EngineAccessibility accessibility, EngineControls controls,
+                                                      EngineContext context, StatusItemView& view,
+                                                      StatusMenuActions& shell);
   StatusItemController(const StatusItemController&) = delete;
   StatusItemController& operator=(const StatusItemController&) = delete;
 
@@ -59,14 +65,20 @@ class StatusItemController : public std::enable_shared_from_this<StatusItemContr
   void setKeysUnavailableReason(std::string reason) { keysUnavailableReason_ = std::move(reason); }
 
  private:
-  StatusItemController(const std::shared_ptr<KeyboardEngine>& engine, StatusItemView& view,
+  StatusItemController(EngineSettings settings, EngineStatus status, EngineAccessibility accessibility,
+                       EngineControls controls, EngineContext context, StatusItemView& view,
                        StatusMenuActions& shell);
   void redrawOnMain(StatusRefresh refresh);
-  void redraw(KeyboardEngine& engine, const StatusRefresh& refresh);
+  // Only while the engine lives.
+  void redraw(const StatusRefresh& refresh);
+  StatusItemState state() const;
   void engineWillChange();
 
-  std::weak_ptr<KeyboardEngine> engine_;
-  TaskRunner& main_;
+  EngineSettings settings_;
+  EngineStatus status_;
+  EngineAccessibility accessibility_;
+  EngineControls controls_;
+  EngineContext context_;
   StatusItemView& view_;
   StatusMenuActions& shell_;
   std::vector<Subscription> subscriptions_;

@@ -1,30 +1,35 @@
 #include "app_core/status_item_model.h"
 
 #include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
+#include "engine/engine_accessibility.h"
+#include "engine/engine_notifications.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_status.h"
 #include "l10n/localization.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
-StatusItemState StatusItemState::of(const KeyboardEngine& e) {
+StatusItemState StatusItemState::of(const EngineSettings& settings, const EngineStatus& status,
+                                    const EngineAccessibility& accessibility, const Platform& platform) {
   StatusItemState s;
-  s.isPaused = e.isPaused.get();
-  s.isAccessibilityGranted = e.isAccessibilityGranted.get();
-  if (!s.isAccessibilityGranted) s.accessibilityProblemKey = e.accessibilityProblemKey();
-  s.isEventTapDead = e.isEventTapDead.get();
-  s.isEmergencyTornDown = e.recovery.isEmergencyTornDown;
-  s.isSecureInputActive = e.isSecureInputActive.get();
-  s.isCapsLockOn = e.isCapsLockOn.get();
-  s.hasIgnoredWord = e.flow.lastUndoneWord.has_value();
-  s.isHapticFeedbackEnabled = e.isHapticFeedbackEnabled.get();
-  s.hapticIntensityConfirm = e.hapticIntensityConfirm();
-  s.hasHapticDevice = e.platform().haptics && e.platform().haptics->hasActuator();
-  s.appLanguage = e.appLanguage.get();
-  s.proWording = e.appCopywritingLevel.get() == CopywritingLevel::pro;
+  s.isPaused = status.isPaused.get();
+  s.isAccessibilityGranted = accessibility.isGranted.get();
+  if (!s.isAccessibilityGranted) s.accessibilityProblemKey = accessibility.problemKey();
+  s.isEventTapDead = status.isEventTapDead.get();
+  s.isEmergencyTornDown = status.isEmergencyTornDown();
+  s.isSecureInputActive = status.isSecureInputActive.get();
+  s.isCapsLockOn = status.isCapsLockOn.get();
+  s.hasIgnoredWord = status.hasIgnoredWord();
+  s.isHapticFeedbackEnabled = settings.isHapticFeedbackEnabled.get();
+  s.hapticIntensityConfirm = status.hapticIntensityConfirm();
+  s.hasHapticDevice = platform.haptics && platform.haptics->hasActuator();
+  s.appLanguage = settings.appLanguage.get();
+  s.proWording = settings.appCopywritingLevel.get() == CopywritingLevel::pro;
   s.version = AppInfo::versionString();
-  if (const auto* events = e.platform().events; events && !events->filtersEveryKey())
+  if (const auto* events = platform.events; events && !events->filtersEveryKey())
     s.keysHeldByOthers = events->keysHeldByOthers();
-  s.switcherHeldByOthers = tessa::switcherHeldByOthers(e);
+  s.switcherHeldByOthers = tessa::switcherHeldByOthers(settings.switcherKey.get(), platform.events);
   return s;
 }
 
@@ -123,10 +128,8 @@ std::string_view switcherKeyLabel(SwitcherKey key) {
 }
 }  // namespace
 
-std::string switcherHeldByOthers(const KeyboardEngine& e) {
-  const auto* events = e.platform().events;
+std::string switcherHeldByOthers(SwitcherKey key, const EventSystem* events) {
   if (!events) return {};
-  const SwitcherKey key = e.switcherKey.get();
   uint16_t code = keycode::space;
   uint64_t mods = 0;
   switch (key) {

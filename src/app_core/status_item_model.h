@@ -9,10 +9,15 @@
 #include <vector>
 
 #include "base/notification_center.h"
+#include "engine/value_types.h"
 
 namespace tessa {
 
-class KeyboardEngine;
+class EventSystem;
+struct EngineAccessibility;
+struct EngineSettings;
+struct EngineStatus;
+struct Platform;
 
 // The engine state the tray item and its menu are built from, read on the
 // main thread at each refresh or opening.
@@ -43,12 +48,13 @@ struct StatusItemState {
   // (it then never reaches the tap); empty otherwise.
   std::string switcherHeldByOthers;
 
-  static StatusItemState of(const KeyboardEngine& engine);
+  static StatusItemState of(const EngineSettings& settings, const EngineStatus& status,
+                             const EngineAccessibility& accessibility, const Platform& platform);
 };
 
-// The chosen switcher key's name when another program holds it; empty when
-// the tap gets it.
-std::string switcherHeldByOthers(const KeyboardEngine& engine);
+// The switcher key's name when another program holds it; empty when the tap
+// gets it, or without an event system.
+std::string switcherHeldByOthers(SwitcherKey key, const EventSystem* events);
 
 // "a, b, c": key names as the tooltip and the setup page list them.
 std::string joinedKeyNames(const std::vector<std::string>& names);

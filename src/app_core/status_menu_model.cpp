@@ -1,6 +1,7 @@
 #include "app_core/status_menu_model.h"
 
-#include "engine/keyboard_engine.h"
+#include "engine/engine_controls.h"
+#include "engine/engine_settings.h"
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -138,66 +139,66 @@ std::vector<StatusMenuItem> buildStatusMenu(const StatusItemState& s) {
 }
 
 namespace {
-void setHapticStrength(KeyboardEngine& e, int64_t value) {
-  e.persistProfileInteger(ProfileIntegerField::hapticIntensityConfirm, setting::hapticIntensityConfirm, value);
-  e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert, setting::hapticIntensityAlert, value);
+void setHapticStrength(const EngineControls& controls, int64_t value) {
+  controls.setHapticStrength(value);
   // A sample of the new strength, when haptics are on.
-  e.playCorrectionHaptic(false);
+  controls.playHapticSample();
 }
 
 void negate(Published<bool>& flag) { flag.set(!flag.get()); }
 }  // namespace
 
-void performStatusMenuAction(KeyboardEngine& e, StatusMenuAction action, StatusMenuActions& shell) {
+void performStatusMenuAction(const EngineSettings& settings, const EngineControls& controls,
+                             StatusMenuAction action, StatusMenuActions& shell) {
   using A = StatusMenuAction;
   switch (action) {
     case A::none:
       return;
     case A::restartAfterEmergencyTeardown:
-      e.userRestartTap();
+      controls.restartTap();
       return;
     case A::resumeEngine:
-      e.resume();
+      controls.resume();
       return;
     case A::pauseEngine1h:
-      e.pause(1.0, false);
+      controls.pause(1.0, false);
       return;
     case A::pauseEngineDay:
-      e.pause(0, true);
+      controls.pause(0, true);
       return;
     case A::toggleHapticFeedback:
-      negate(e.isHapticFeedbackEnabled);
-      e.playCorrectionHaptic(false);
+      negate(settings.isHapticFeedbackEnabled);
+      controls.playHapticSample();
       return;
     case A::setHapticIntensityToLight:
-      setHapticStrength(e, 1);
+      setHapticStrength(controls, 1);
       return;
     case A::setHapticIntensityToMedium:
-      setHapticStrength(e, 2);
+      setHapticStrength(controls, 2);
       return;
     case A::setHapticIntensityToStrong:
-      setHapticStrength(e, 0);
+      setHapticStrength(controls, 0);
       return;
     case A::setLanguageToTh:
-      e.appLanguage.set("th");
+      settings.appLanguage.set("th");
       return;
     case A::setLanguageToEn:
-      e.appLanguage.set("en");
+      settings.appLanguage.set("en");
       return;
     case A::setLanguageToLo:
-      e.appLanguage.set("lo");
+      settings.appLanguage.set("lo");
       return;
     case A::setLanguageToVi:
-      e.appLanguage.set("vi");
+      settings.appLanguage.set("vi");
       return;
     case A::toggleSmartCorrection:
-      negate(e.isSmartCorrectionEnabled);
+      negate(settings.isSmartCorrectionEnabled);
       return;
     case A::toggleContrastiveCheck:
-      negate(e.useContrastiveFrequencyCheck);
+      negate(settings.useContrastiveFrequencyCheck);
       return;
     case A::toggleFatigueNotification:
-      negate(e.isFatigueNotificationEnabled);
+      negate(settings.isFatigueNotificationEnabled);
       return;
     case A::replayOnboarding:
       shell.replayOnboarding();

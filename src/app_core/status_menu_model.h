@@ -1,8 +1,8 @@
 #pragma once
 // The tray item's menu as a tree of plain items, built afresh from the
 // engine's state at each opening, and the actions its items carry. Actions
-// on the engine run here; those that open windows or end the program go to
-// the shell through StatusMenuActions.
+// on the engine's settings and controls run here; those that open windows or
+// end the program go to the shell through StatusMenuActions.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +11,8 @@
 
 namespace tessa {
 
-class KeyboardEngine;
+struct EngineControls;
+struct EngineSettings;
 
 enum class StatusMenuAction {
   none,
@@ -80,6 +81,7 @@ class StatusMenuActions {
 
 // Runs one action on the main thread: engine actions here, the rest through
 // `shell`.
-void performStatusMenuAction(KeyboardEngine& engine, StatusMenuAction action, StatusMenuActions& shell);
+void performStatusMenuAction(const EngineSettings& settings, const EngineControls& controls,
+                             StatusMenuAction action, StatusMenuActions& shell);
 
 }  // namespace tessa

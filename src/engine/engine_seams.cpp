@@ -1,10 +1,16 @@
 // The narrow views the engine hands to the windows: its settings cells, its
-// counters and its HUD notices, each without the rest of the engine.
-#include "engine/engine_settings.h"
-#include "engine/engine_stats.h"
-#include "engine/hud_notice_sink.h"
+// counters, its HUD notices, what it runs on, its Accessibility trust, its
+// run-time state and controls for the tray, and its reports, each without
+// the rest of the engine.
+#include <type_traits>
+
+#include "engine/engine_context.h"
+#include "engine/engine_controls.h"
+#include "engine/engine_status.h"
+#include "engine/engine_views.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
+#include "engine/reporting.h"
 
 namespace tessa {
 
@@ -68,8 +74,94 @@ HudNotices KeyboardEngine::hudNotices() {
   return notices;
 }
 
-EngineSettings settingsOf(KeyboardEngine& engine) { return engine.settings(); }
-EngineStats statisticsOf(KeyboardEngine& engine) { return engine.statistics(); }
-HudNotices hudNoticesOf(KeyboardEngine& engine) { return engine.hudNotices(); }
+namespace {
+
+// `action` on the engine while it lives; nothing once it is gone.
+template <class... Args>
+std::function<void(Args...)> whileAlive(std::weak_ptr<KeyboardEngine> weak,
+                                        std::type_identity_t<void (*)(KeyboardEngine&, Args...)> action) {
+  return [weak, action](Args... args) {
+    if (auto engine = weak.lock()) action(*engine, args...);
+  };
+}
+
+}  // namespace
+
+EngineContext KeyboardEngine::context() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  return EngineContext{
+      env_.platform,
+      mainQueue(),
+      clock(),
+      whileAlive<const std::string&>(weak, [](KeyboardEngine& e, const std::string& line) { e.log(line); }),
+      whileAlive<const std::string&>(weak,
+                                     [](KeyboardEngine& e, const std::string& line) { e.appLog().console(line); }),
+      weak,
+  };
+}
+
+EngineAccessibility KeyboardEngine::accessibility() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  return EngineAccessibility{
+      isAccessibilityGranted,
+      programToRestart,
+      [this](const ProgramToRestart& program) { return isStillRunning(program); },
+      [this] { return accessibilityProblemKey(); },
+      whileAlive<bool>(weak, [](KeyboardEngine& e, bool prompt) { e.requestAccessibility(prompt); }),
+      whileAlive<>(weak, [](KeyboardEngine& e) { e.openAccessibilitySettings(); }),
+      whileAlive<bool, bool>(weak, [](KeyboardEngine& e, bool automatic, bool userConfirmed) {
+        e.repairAccessibilityGrant(automatic, userConfirmed);
+      }),
+      accessibilityRepairHandler,
+  };
+}
+
+EngineStatus KeyboardEngine::status() {
+  return EngineStatus{
+      isPaused,
+      isEventTapDead,
+      isSecureInputActive,
+      isCapsLockOn,
+      isAXAvailableInFocusedApp,
+      statsCorrectionFired,
+      [this] { return recovery.isEmergencyTornDown; },
+      [this] { return flow.lastUndoneWord.has_value(); },
+      [this] { return hapticIntensityConfirm(); },
+      [this] { return capsLockState(); },
+      [this] { return frontmostAppTextAccess(); },
+      onLiveBufferChanged,
+  };
+}
+
+EngineControls KeyboardEngine::controls() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  return EngineControls{
+      whileAlive<double, bool>(weak, [](KeyboardEngine& e, double hours, bool untilTomorrow) {
+        e.pause(hours, untilTomorrow);
+      }),
+      whileAlive<>(weak, [](KeyboardEngine& e) { e.resume(); }),
+      whileAlive<>(weak, [](KeyboardEngine& e) { e.userRestartTap(); }),
+      whileAlive<int64_t>(weak,
+                          [](KeyboardEngine& e, int64_t strength) {
+                            e.persistProfileInteger(ProfileIntegerField::hapticIntensityConfirm,
+                                                    setting::hapticIntensityConfirm, strength);
+                            e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert,
+                                                    setting::hapticIntensityAlert, strength);
+                          }),
+      whileAlive<>(weak, [](KeyboardEngine& e) { e.playCorrectionHaptic(false); }),
+  };
+}
+
+EngineReports KeyboardEngine::reports() {
+  return EngineReports{
+      [this] { return stabilityReportSource(*this); },
+      [this] { return reportUploadEnvironment(*this); },
+      [this] { return telemetryEnvironment(*this); },
+  };
+}
+
+EngineViews KeyboardEngine::views() {
+  return EngineViews{settings(), statistics(), hudNotices(), context(), accessibility(), reports()};
+}
 
 }  // namespace tessa

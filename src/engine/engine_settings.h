@@ -17,7 +17,6 @@
 
 namespace tessa {
 
-class KeyboardEngine;
 class NotificationCenter;
 class UserDefaults;
 
@@ -51,8 +50,5 @@ struct EngineSettings {
   // read the new value once the write is done.
   std::function<Subscription(std::function<void()>)> subscribeWillChange;
 };
-
-// `engine.settings()`, for code that holds the engine without its header.
-EngineSettings settingsOf(KeyboardEngine& engine);
 
 }  // namespace tessa

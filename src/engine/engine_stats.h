@@ -12,8 +12,6 @@
 
 namespace tessa {
 
-class KeyboardEngine;
-
 struct EngineStats {
   Published<int64_t>& totalKeystrokesSaved;
   Published<int64_t>& totalUndos;
@@ -33,8 +31,5 @@ struct EngineStats {
   // lowers it.
   Published<bool>& showMilestoneNudge;
 };
-
-// `engine.statistics()`, for code that holds the engine without its header.
-EngineStats statisticsOf(KeyboardEngine& engine);
 
 }  // namespace tessa

@@ -12,7 +12,6 @@
 
 namespace tessa {
 
-class KeyboardEngine;
 class UnifiedMenuPanel;
 
 struct HudNotices {
@@ -34,8 +33,5 @@ struct HudNotices {
   // The panel the notices go to; none in a headless run.
   std::function<UnifiedMenuPanel*()> panel;
 };
-
-// `engine.hudNotices()`, for code that holds the engine without its header.
-HudNotices hudNoticesOf(KeyboardEngine& engine);
 
 }  // namespace tessa

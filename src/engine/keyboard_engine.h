@@ -30,6 +30,7 @@
 #include "base/app_log.h"
 #include "base/diagnostic_log.h"
 #include "dictionaries/word_lists.h"
+#include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
 #include "engine/setting_table.h"
 #include "engine/value_types.h"
@@ -46,8 +47,13 @@ class TelemetryManager;
 class LanguageSwitcher;
 class TypoHabitStore;
 class TypoHabitTracker;
+struct EngineContext;
+struct EngineControls;
+struct EngineReports;
 struct EngineSettings;
 struct EngineStats;
+struct EngineStatus;
+struct EngineViews;
 struct HudNotices;
 
 // What the engine runs on: the machine (real or simulated), its time and
@@ -111,12 +117,21 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   TaskHandle afterOnMainWeak(double delay, std::function<void(KeyboardEngine&)> fn);
   bool isOnMainThread() const { return env_.runtime.main->runsTasksOnCurrentThread(); }
 
-  // The narrow views a window or page model takes instead of the whole
-  // engine (engine/engine_settings.h, engine_stats.h, hud_notice_sink.h).
-  // Each refers to this engine's own cells and lives no longer than it.
+  // The narrow views a window, page, sheet or model takes instead of the
+  // whole engine (engine/engine_settings.h, engine_stats.h,
+  // hud_notice_sink.h, engine_context.h, engine_accessibility.h,
+  // engine_status.h, engine_controls.h, reporting.h; all of them at once in
+  // engine_views.h), made in engine/engine_seams.cpp. Each refers to this
+  // engine and lives no longer than it.
   EngineSettings settings();
   EngineStats statistics();
   HudNotices hudNotices();
+  EngineContext context();
+  EngineAccessibility accessibility();
+  EngineStatus status();
+  EngineControls controls();
+  EngineReports reports();
+  EngineViews views();
 
   // ------------------------------------------------- persisted settings
   // Declared in engine/setting_table.h; each reads its key when made. What a
@@ -160,14 +175,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   Published<std::string> statusMessage;
   Published<std::string> lastEventLog;
   Published<bool> isAccessibilityGranted;
-  // A program that keeps its text to itself until it is restarted: it was
-  // started before the desktop's accessibility went on. Set when a
-  // conversion, undo or redo could not read it; cleared once that process
-  // has ended.
-  struct ProgramToRestart {
-    RunningApplication app;
-    double launchedAt = 0;  // seconds since 1970
-  };
+  // A program started before the desktop's accessibility went on
+  // (engine/engine_accessibility.h). Set when a conversion, undo or redo
+  // could not read it; cleared once that process has ended.
+  using ProgramToRestart = tessa::ProgramToRestart;
   Published<std::optional<ProgramToRestart>> programToRestart;
   Published<bool> isEventTapDead;
   Published<bool> isPaused;

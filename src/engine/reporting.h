@@ -1,6 +1,8 @@
 #pragma once
 // What the problem report and the usage statistics read of the engine: the
 // engine's side of the narrow inputs src/reliability/ takes.
+#include <functional>
+
 #include "reliability/stability_report.h"
 #include "reliability/telemetry_manager.h"
 
@@ -15,5 +17,14 @@ ReportUploadEnvironment reportUploadEnvironment(KeyboardEngine& engine);
 // The engine's consent, counters, defaults, clock and HTTP client now;
 // answers stop with the engine.
 TelemetryEnvironment telemetryEnvironment(KeyboardEngine& engine);
+
+// The three above as the problem-report sheet and the payload inspector take
+// them, without the engine: each call reads the engine at that moment.
+// Handed out by `KeyboardEngine::reports()`; it lives no longer than the engine.
+struct EngineReports {
+  std::function<StabilityReportSource()> stabilityReport;
+  std::function<ReportUploadEnvironment()> uploadEnvironment;
+  std::function<TelemetryEnvironment()> telemetry;
+};
 
 }  // namespace tessa

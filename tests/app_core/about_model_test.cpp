@@ -42,7 +42,7 @@ class AboutModelTest : public ::testing::Test {
     fx.engine.reset();
   }
   AboutModel& make(bool withDelegate) {
-    model = AboutModel::create(*engine, [this, withDelegate]() -> AboutModel::Updater* {
+    model = AboutModel::create(engine->settings(), engine->context(), [this, withDelegate]() -> AboutModel::Updater* {
       return withDelegate ? &updater : nullptr;
     });
     return *model;
@@ -157,7 +157,7 @@ TEST_F(AboutModelTest, ASettingTheDelegateCannotKeepSnapsBackAndIsLogged) {
 
 TEST_F(AboutModelTest, WithoutAnUpdaterTheButtonOpensTheDownloadPage) {
   // No updater handed in (no application delegate): the page finds none.
-  model = AboutModel::create(*engine);
+  model = AboutModel::create(engine->settings(), engine->context());
   model->checkForUpdates();
   EXPECT_EQ(opened().back(), Endpoints::downloadPage());
 }
@@ -182,7 +182,7 @@ TEST_F(AboutModelTest, WithThisSystemsDelegateAutomaticChecksStayOff) {
   AboutModel::UpdaterLookup updater = delegateUpdater(delegate);
   ASSERT_NE(updater(), nullptr);
 
-  model = AboutModel::create(*engine, updater);
+  model = AboutModel::create(engine->settings(), engine->context(), updater);
   model->appear();
   EXPECT_FALSE(model->isAutoUpdateEnabled());
   model->userSetAutoUpdate(true);

@@ -15,6 +15,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "app_core/headless_shell.h"
 #include "app_core/status_item_fakes.h"
+#include "app_core/status_item_of_engine.h"
 #include "app_core/status_item_model.h"
 #include "support/delegate_environment.h"
 #include "support/engine_fixture.h"
@@ -332,7 +333,7 @@ TEST_F(AppDelegateTest, OnADesktopWideSwitchStartUpOnlyLooksAndSaysWhatIsMissing
   EXPECT_EQ(fx.defaults->doubleForKey("accessibilityOnSince"), 0.0) << "seen off";
   EXPECT_TRUE(logged("the desktop's accessibility is off - it stays off until the user turns it on"));
   fx.engine->appLanguage.set("en");
-  const auto state = StatusItemState::of(*fx.engine);
+  const auto state = test::statusItemStateOf(*fx.engine);
   EXPECT_EQ(statusIcon(state).symbol, "exclamationmark.triangle.fill");
   EXPECT_NE(statusTooltip(state).find("The desktop's accessibility is off"), std::string::npos)
       << statusTooltip(state);

@@ -28,7 +28,7 @@ class ProblemReportModelTest : public ::testing::Test, public test::ReliabilityF
  protected:
   void SetUp() override {
     start();
-    model = ProblemReportModel::create(*engine, kUrl);
+    model = ProblemReportModel::create(engine->reports(), engine->context(), kUrl);
     model->onChange = [this] { ++changes; };
   }
   void TearDown() override { model.reset(); }
@@ -46,7 +46,7 @@ TEST_F(ProblemReportModelTest, StartsAsAnEmptyFormAndTellsTheReportsLimits) {
   EXPECT_FALSE(model->submitError());
   EXPECT_FALSE(model->submittedReportID());
   EXPECT_FALSE(model->isSubmitting());
-  EXPECT_EQ(ProblemReportModel::create(*engine)->endpoint(), Endpoints::stabilityReport());
+  EXPECT_EQ(ProblemReportModel::create(engine->reports(), engine->context())->endpoint(), Endpoints::stabilityReport());
   EXPECT_EQ(ProblemReportModel::sentLine(),
             "ส่ง: เหตุการณ์สำคัญของระบบแก้คำและรายการล่าสุด ไม่เกิน 200 รายการ · สถิติ 14 วัน · รุ่นแอป, "
             "รุ่นระบบปฏิบัติการ, รุ่นเครื่อง, ผังแป้นพิมพ์ · การตั้งค่าและสถานะสิทธิ์ของ Tessavinor");
@@ -149,7 +149,7 @@ class ProblemReportOverHttp : public ::testing::Test {
   ProblemReportOverHttp() : signalling(f.runner), curl(signalling) {
     f.platform.http = &curl;
     engine = f.start();
-    model = ProblemReportModel::create(*engine, server.url("/v1/stability-report"));
+    model = ProblemReportModel::create(engine->reports(), engine->context(), server.url("/v1/stability-report"));
   }
   ~ProblemReportOverHttp() override {
     model.reset();
@@ -190,7 +190,7 @@ TEST_F(ProblemReportOverHttp, EachAnswerOfTheServerShowsAsItShould) {
       {test::ScriptedAnswer::garbage(), ""},
   };
   for (const auto& c : failures) {
-    model = ProblemReportModel::create(*engine, server.url("/v1/stability-report"));
+    model = ProblemReportModel::create(engine->reports(), engine->context(), server.url("/v1/stability-report"));
     server.route("/v1/stability-report", c.answer);
     sendAndWait();
     EXPECT_FALSE(model->submittedReportID());

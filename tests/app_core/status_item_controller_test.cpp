@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app_core/status_item_fakes.h"
+#include "app_core/status_item_of_engine.h"
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
@@ -23,7 +24,7 @@ class StatusItemControllerTest : public ::testing::Test {
     desk.setTrusted(true);
     engine = fx.start();
     fx.runner.runUntilIdle();
-    item = StatusItemController::create(engine, view, shell);
+    item = test::statusItemControllerOf(*engine, view, shell);
   }
   ~StatusItemControllerTest() override {
     item.reset();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app_core/status_item_fakes.h"
+#include "app_core/status_item_of_engine.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
@@ -194,7 +195,7 @@ class StatusMenuActionTest : public ::testing::Test {
     fx.engine.reset();
   }
   void perform(StatusMenuAction action) {
-    performStatusMenuAction(*engine, action, shell);
+    performStatusMenuAction(engine->settings(), engine->controls(), action, shell);
     fx.runner.runUntilIdle();
   }
   const std::vector<std::string>& haptics() { return desk.haptics().calls(); }
@@ -225,7 +226,7 @@ TEST_F(StatusMenuActionTest, HapticActionsWriteBothStrengthsAndPlayASampleOnlyWh
   perform(StatusMenuAction::setHapticIntensityToMedium);
   EXPECT_EQ(engine->hapticIntensityAlert(), 2);
   EXPECT_EQ(haptics()[4], "perform levelChange");
-  EXPECT_EQ(describe(buildStatusMenu(StatusItemState::of(*engine)))[11],
+  EXPECT_EQ(describe(buildStatusMenu(test::statusItemStateOf(*engine)))[11],
             "  [x] ปานกลาง (Medium) -> setHapticIntensityToMedium");
 
   perform(StatusMenuAction::toggleHapticFeedback);

@@ -15,7 +15,7 @@ class TelemetryInspectorModelTest : public ::testing::Test, public test::Reliabi
  protected:
   void SetUp() override {
     start();
-    model = TelemetryInspectorModel::create(*engine, manager);
+    model = TelemetryInspectorModel::create(engine->settings(), engine->context(), engine->reports(), manager);
     model->onChange = [this] { ++changes; };
   }
   void TearDown() override { model.reset(); }

@@ -44,6 +44,7 @@
 #include "app_core/dashboard/dashboard_services.h"
 #include "app_core/layout_help.h"
 #include "app_core/status_item_model.h"
+#include "app_core/status_item_of_engine.h"
 #include "clipboard/copy_cache_crypto_store.h"
 #include "clipboard/copy_cache_manager.h"
 #include "engine/hud_notice_sink.h"
@@ -114,7 +115,7 @@ class QtWindowsShell final : public ShellHost {
     services.openQuickPaste = [weak] {
       if (auto d = weak.lock()) d->openQuickPaste();
     };
-    auto window = std::make_unique<QtDashboardWindow>(engine, notifications_, title, width, height,
+    auto window = std::make_unique<QtDashboardWindow>(engine->views(), notifications_, title, width, height,
                                                       std::move(onClose), std::move(services));
     dashboard = window.get();
     return window;
@@ -220,7 +221,8 @@ class ReachableTextsTest : public ::testing::TestWithParam<Walk> {
     env.runLaunchChecks = [](const std::string&, int64_t) { return true; };
     shell.delegate = AppDelegate::create(std::move(env));
     ASSERT_TRUE(shell.delegate->applicationDidFinishLaunching());
-    repair = std::make_unique<AccessibilityRepair>(engine(), launcher, "/usr/bin/tessavinor", [] {});
+    repair = std::make_unique<AccessibilityRepair>(engine().accessibility(), engine().context(), engine().defaults(),
+                                                   engine().hudNotices(), launcher, "/usr/bin/tessavinor", [] {});
     repair->install();
   }
 
@@ -410,7 +412,7 @@ void ReachableTextsTest::walkTray() {
     test::appendMenuTexts(shell.tray.menu(), "tray, " + state + " / menu", texts);
     // The tooltip as the controller words it (a tray that the offscreen
     // platform does not have would show it).
-    StatusItemState item = StatusItemState::of(engine());
+    StatusItemState item = test::statusItemStateOf(engine());
     texts.push_back({"tray, " + state + " / tooltip",
                      QString::fromStdString(statusTooltip(item, StatusIconInputs::of(item).accessibilityMissing))});
     screens.insert("tray, " + state);

@@ -47,7 +47,7 @@ class AccessibilityConsentTest : public ::testing::Test {
 
   // The setup page's grant, answered yes.
   void grantOnTheSetupPage() {
-    SetupStatusModel page(*engine);
+    SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
     page.grantAccess();
     ASSERT_TRUE(page.consent().isAsking());
     EXPECT_EQ(session->accessibilityOn(), std::optional<bool>(false)) << "turned on before the user agreed";
@@ -95,7 +95,8 @@ TEST_F(AccessibilityConsentTest, AFreshAccountsStartLeavesTheSwitchOffUntilTheUs
   EXPECT_EQ(session->accessibilityOn(), std::optional<bool>(false));
   EXPECT_FALSE(engine->isAccessibilityGranted.get());
   EXPECT_EQ(engine->tap.eventTap, 0u);
-  EXPECT_NE(SetupStatusModel(*engine).description().find("The desktop's accessibility is off"), std::string::npos);
+  SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
+  EXPECT_NE(page.description().find("The desktop's accessibility is off"), std::string::npos);
 
   grantOnTheSetupPage();
   if (HasFatalFailure()) return;
@@ -119,7 +120,7 @@ TEST_F(AccessibilityConsentTest, AProgramOpenBeforeTheGrantIsNamedAndConvertsOnc
   convert();
   EXPECT_TRUE(hudShows("Restart " + front->name + " once")) << app->diagnostics();
   EXPECT_EQ(field->state()->text, "l;ylfu");
-  SetupStatusModel page(*engine);
+  SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
   EXPECT_NE(page.restartNotice().find(front->name), std::string::npos) << page.restartNotice();
 
   // Restarted, as a user would: it shares its text now.

@@ -1,8 +1,8 @@
 #include "app_core/dashboard/about_model.h"
 
 #include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
 #include "l10n/localization.h"
+#include "platform/platform.h"
 #include "app_core/dashboard/about_texts.h"
 
 namespace tessa {
@@ -25,25 +25,26 @@ const std::vector<AboutModel::Feature>& AboutModel::features() {
   return list;
 }
 
-std::shared_ptr<AboutModel> AboutModel::create(KeyboardEngine& engine, UpdaterLookup updater) {
-  return std::shared_ptr<AboutModel>(new AboutModel(engine, std::move(updater)));
+std::shared_ptr<AboutModel> AboutModel::create(EngineSettings settings, EngineContext context,
+                                               UpdaterLookup updater) {
+  return std::shared_ptr<AboutModel>(new AboutModel(std::move(settings), std::move(context), std::move(updater)));
 }
 
-AboutModel::AboutModel(KeyboardEngine& engine, UpdaterLookup updater)
-    : engine_(engine), updater_(std::move(updater)) {}
+AboutModel::AboutModel(EngineSettings settings, EngineContext context, UpdaterLookup updater)
+    : settings_(std::move(settings)), context_(std::move(context)), updater_(std::move(updater)) {}
 
 void AboutModel::changed() {
   if (onChange) onChange();
 }
 
-std::string AboutModel::text(const std::string& key) const { return engine_.localized(key); }
+std::string AboutModel::text(const std::string& key) const { return settings_.localized(key); }
 
-NotificationCenter& AboutModel::notifications() const { return engine_.notifications(); }
+NotificationCenter& AboutModel::notifications() const { return settings_.notifications; }
 
 std::string AboutModel::versionLine() { return "Version " + AppInfo::versionString(); }
 
 std::string AboutModel::creditsHeading() const {
-  return thaiOrEnglishText("about_credits_heading", engine_.appLanguage.get());
+  return thaiOrEnglishText("about_credits_heading", settings_.appLanguage.get());
 }
 
 const std::vector<std::string>& AboutModel::creditLines() {
@@ -79,11 +80,11 @@ std::string AboutModel::feedbackMailURL(const std::string& version, const std::s
 }
 
 void AboutModel::openDownloadPage() {
-  if (Workspace* workspace = engine_.platform().workspace) workspace->openURL(Endpoints::downloadPage());
+  if (Workspace* workspace = context_.platform.workspace) workspace->openURL(Endpoints::downloadPage());
 }
 
 void AboutModel::sendFeedbackMail() {
-  Workspace* workspace = engine_.platform().workspace;
+  Workspace* workspace = context_.platform.workspace;
   if (!workspace) return;
   workspace->openURL(feedbackMailURL(AppInfo::versionString(), workspace->operatingSystemVersion()));
 }
@@ -109,7 +110,7 @@ void AboutModel::userSetAutoUpdate(bool on) {
   isAutoUpdateEnabled_ = on;
   changed();
   std::weak_ptr<AboutModel> weak = weak_from_this();
-  engine_.mainQueue().post([weak, on] {
+  context_.main.post([weak, on] {
     if (auto self = weak.lock()) self->setAutoUpdate(on);
   });
 }
@@ -120,7 +121,7 @@ void AboutModel::setAutoUpdate(bool on) {
   updater->setAutomaticallyChecksForUpdates(on);
   bool held = updater->automaticallyChecksForUpdates();
   if (held == on) return;
-  engine_.log(on ? "About: automatic update checks are not available on this system - the switch stays off"
+  context_.log(on ? "About: automatic update checks are not available on this system - the switch stays off"
                  : "About: automatic update checks could not be switched off");
   isAutoUpdateEnabled_ = held;
   changed();

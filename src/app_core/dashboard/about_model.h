@@ -9,11 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_context.h"
+#include "engine/engine_settings.h"
 #include "hud/unified_menu_state.h"
 
 namespace tessa {
 
-class KeyboardEngine;
 class NotificationCenter;
 
 class AboutModel : public std::enable_shared_from_this<AboutModel> {
@@ -41,7 +42,9 @@ class AboutModel : public std::enable_shared_from_this<AboutModel> {
   };
   static const std::vector<Feature>& features();
 
-  static std::shared_ptr<AboutModel> create(KeyboardEngine& engine, UpdaterLookup updater = {});
+  // The texts follow `settings`; the links open through the context's workspace.
+  static std::shared_ptr<AboutModel> create(EngineSettings settings, EngineContext context,
+                                            UpdaterLookup updater = {});
 
   // A text of the page's table in the engine's language.
   std::string text(const std::string& key) const;
@@ -81,10 +84,11 @@ class AboutModel : public std::enable_shared_from_this<AboutModel> {
   std::function<void()> onChange;
 
  private:
-  AboutModel(KeyboardEngine& engine, UpdaterLookup updater);
+  AboutModel(EngineSettings settings, EngineContext context, UpdaterLookup updater);
   void changed();
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineContext context_;
   UpdaterLookup updater_;
   bool isAutoUpdateEnabled_ = false;
   bool isShowingProblemReport_ = false;

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/hud_notices.h"
-#include "engine/keyboard_engine.h"
+#include "base/clock.h"
+#include "base/task_runner.h"
+#include "base/user_defaults.h"
 #include "reliability/launch_environment_guard.h"
 
 extern char** environ;
@@ -33,16 +34,24 @@ std::optional<std::string> PosixProcessLauncher::launchDetached(const std::strin
   return std::nullopt;
 }
 
-AccessibilityRepair::AccessibilityRepair(KeyboardEngine& engine, ProcessLauncher& launcher, std::string executable,
-                                         std::function<void()> quit)
-    : engine_(engine), launcher_(launcher), executable_(std::move(executable)), quit_(std::move(quit)) {}
+AccessibilityRepair::AccessibilityRepair(EngineAccessibility accessibility, EngineContext context,
+                                         UserDefaults& defaults, HudNotices hud, ProcessLauncher& launcher,
+                                         std::string executable, std::function<void()> quit)
+    : accessibility_(std::move(accessibility)),
+      context_(std::move(context)),
+      defaults_(defaults),
+      hud_(std::move(hud)),
+      launcher_(launcher),
+      executable_(std::move(executable)),
+      quit_(std::move(quit)) {}
 
 AccessibilityRepair::~AccessibilityRepair() {
-  if (engine_.accessibilityRepairHandler) engine_.accessibilityRepairHandler = nullptr;
+  if (context_.owner.expired()) return;
+  if (accessibility_.repairHandler) accessibility_.repairHandler = nullptr;
 }
 
 void AccessibilityRepair::install() {
-  engine_.accessibilityRepairHandler = [this](bool automatic, bool userConfirmed) { repair(automatic, userConfirmed); };
+  accessibility_.repairHandler = [this](bool automatic, bool userConfirmed) { repair(automatic, userConfirmed); };
 }
 
 std::string AccessibilityRepair::currentExecutable() {
@@ -52,29 +61,29 @@ std::string AccessibilityRepair::currentExecutable() {
 }
 
 AccessibilityRepair::Outcome AccessibilityRepair::repair(bool automatic, bool userConfirmed) {
-  auto& d = engine_.defaults();
+  auto& d = defaults_;
   std::string form = automatic ? "automatic" : (userConfirmed ? "manual" : "unconfirmed");
-  engine_.log("AX repair requested (" + form + ")");
+  context_.log("AX repair requested (" + form + ")");
 
   // A translocated or disk-image copy cannot happen here: the program runs
   // from where it was installed.
   int64_t attempts = d.integerForKey("ax.repairAttempts");
   if (attempts >= kMaxAttempts) {
-    engine_.log("AX repair refused: " + std::to_string(attempts) +
+    context_.log("AX repair refused: " + std::to_string(attempts) +
                 " repairs in a row without a verified grant - nothing reset or relaunched");
     return Outcome::refusedAttemptCap;
   }
 
   // Linux keeps no per-program Accessibility record to reset; what is left
   // of the repair is the fresh start, which reads the grant anew.
-  engine_.log("AX repair: this system keeps no per-application Accessibility record to reset - relaunching only");
+  context_.log("AX repair: this system keeps no per-application Accessibility record to reset - relaunching only");
 
   // The successor reads these at start-up (resumePendingAXRepair), so they
   // are on disk before it starts.
   double previousLastAt = d.doubleForKey("ax.repairLastAt");
   d.setBool("ax.repairPending", true);
   d.setInteger("ax.repairAttempts", attempts + 1);
-  d.setDouble("ax.repairLastAt", engine_.clock().wallTime());
+  d.setDouble("ax.repairLastAt", context_.clock.wallTime());
   d.synchronize();
 
   std::optional<std::string> error;
@@ -87,13 +96,13 @@ AccessibilityRepair::Outcome AccessibilityRepair::repair(bool automatic, bool us
     d.setInteger("ax.repairAttempts", attempts);
     d.setDouble("ax.repairLastAt", previousLastAt);
     d.synchronize();
-    engine_.log(kSpawnFailedLine + *error);
+    context_.log(kSpawnFailedLine + *error);
     return Outcome::helperNotStarted;
   }
 
-  showStatusHUD(engine_, kHudTitle, kHudMessage, kHudSymbol, HudColor::white);
+  hud_.showStatus(kHudTitle, kHudMessage, kHudSymbol, HudColor::white, std::nullopt);
   std::weak_ptr<int> alive = alive_;
-  engine_.mainQueue().postDelayed(kQuitDelay, [this, alive] {
+  context_.main.postDelayed(kQuitDelay, [this, alive] {
     if (alive.lock() && quit_) quit_();
   });
   return Outcome::relaunching;

@@ -15,10 +15,13 @@
 #include <vector>
 
 #include "app_core/dashboard/accessibility_repair_texts.h"
+#include "engine/engine_accessibility.h"
+#include "engine/engine_context.h"
+#include "engine/hud_notice_sink.h"
 
 namespace tessa {
 
-class KeyboardEngine;
+class UserDefaults;
 
 // Starts a program that outlives this process. Tests give a recording one.
 class ProcessLauncher {
@@ -49,9 +52,10 @@ class AccessibilityRepair : public AccessibilityRepairTexts {
 
   enum class Outcome { relaunching, refusedAttemptCap, helperNotStarted };
 
-  // `executable` is this program; `quit` runs the ordered shut-down.
-  AccessibilityRepair(KeyboardEngine& engine, ProcessLauncher& launcher, std::string executable,
-                      std::function<void()> quit);
+  // `executable` is this program; `quit` runs the ordered shut-down. The
+  // repair's marks go to `defaults`, where the relaunched program reads them.
+  AccessibilityRepair(EngineAccessibility accessibility, EngineContext context, UserDefaults& defaults,
+                      HudNotices hud, ProcessLauncher& launcher, std::string executable, std::function<void()> quit);
   ~AccessibilityRepair();
 
   // Makes this the engine's repair for as long as this object lives.
@@ -63,7 +67,10 @@ class AccessibilityRepair : public AccessibilityRepairTexts {
   static std::string currentExecutable();
 
  private:
-  KeyboardEngine& engine_;
+  EngineAccessibility accessibility_;
+  EngineContext context_;
+  UserDefaults& defaults_;
+  HudNotices hud_;
   ProcessLauncher& launcher_;
   std::string executable_;
   std::function<void()> quit_;

@@ -2,9 +2,10 @@
 
 #include <cctype>
 
-#include "engine/hud_notices.h"
-#include "engine/keyboard_engine.h"
+#include "base/user_defaults.h"
 #include "engine/system_keyboard.h"
+#include "hud/unified_menu_panel.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
@@ -28,10 +29,15 @@ size_t KeyboardSettingsModel::intensityIndex(int64_t value) {
   return intensityIndex(kDefaultIntensity);
 }
 
-KeyboardSettingsModel::KeyboardSettingsModel(KeyboardEngine& engine, LoginItemAccess loginItems)
-    : engine_(engine), settings_(engine.settings()), loginItems_(std::move(loginItems)) {}
+KeyboardSettingsModel::KeyboardSettingsModel(EngineSettings settings, EngineAccessibility accessibility,
+                                             EngineContext context, HudNotices hud, LoginItemAccess loginItems)
+    : settings_(std::move(settings)),
+      accessibility_(std::move(accessibility)),
+      context_(std::move(context)),
+      hud_(std::move(hud)),
+      loginItems_(std::move(loginItems)) {}
 
-std::string KeyboardSettingsModel::text(const std::string& key) const { return engine_.localized(key); }
+std::string KeyboardSettingsModel::text(const std::string& key) const { return settings_.localized(key); }
 
 std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() const {
   std::vector<OptionCardOf<SwitcherKey>> cards;
@@ -68,7 +74,7 @@ std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() co
   return cards;
 }
 
-void KeyboardSettingsModel::selectSwitcherKey(SwitcherKey key) { engine_.switcherKey.set(key); }
+void KeyboardSettingsModel::selectSwitcherKey(SwitcherKey key) { settings_.switcherKey.set(key); }
 
 bool KeyboardSettingsModel::isSpotlightOnCommandSpace(PreferenceDomains* preferences) {
   // The shared reading treats an unreadable entry as bound, which is right
@@ -78,12 +84,12 @@ bool KeyboardSettingsModel::isSpotlightOnCommandSpace(PreferenceDomains* prefere
 }
 
 bool KeyboardSettingsModel::showsSpotlightWarning() const {
-  return engine_.switcherKey.get() == SwitcherKey::commandSpace &&
-         isSpotlightOnCommandSpace(engine_.platform().preferences);
+  return settings_.switcherKey.get() == SwitcherKey::commandSpace &&
+         isSpotlightOnCommandSpace(context_.platform.preferences);
 }
 
 KeyboardSettingsModel::NoteBox KeyboardSettingsModel::noteBox() const {
-  switch (engine_.switcherKey.get()) {
+  switch (settings_.switcherKey.get()) {
     case SwitcherKey::optionSpace:
     case SwitcherKey::controlSpace: return NoteBox::modifierSpace;
     case SwitcherKey::grave: return NoteBox::graveAccent;
@@ -94,7 +100,7 @@ KeyboardSettingsModel::NoteBox KeyboardSettingsModel::noteBox() const {
 std::string KeyboardSettingsModel::noteHeading() const {
   switch (noteBox()) {
     case NoteBox::modifierSpace:
-      return kModifierNoteHeadingPrefix + modifierName(engine_.switcherKey.get()) + " + Space";
+      return kModifierNoteHeadingPrefix + modifierName(settings_.switcherKey.get()) + " + Space";
     case NoteBox::graveAccent: return kGraveNoteHeading;
     case NoteBox::none: break;
   }
@@ -105,7 +111,7 @@ std::vector<std::string> KeyboardSettingsModel::noteLines() const {
   switch (noteBox()) {
     case NoteBox::modifierSpace:
       return {kModifierNoteIntercept, kModifierNoteHold,
-              kModifierNoteSpacePrefix + modifierName(engine_.switcherKey.get()) + kModifierNoteSpaceSuffix,
+              kModifierNoteSpacePrefix + modifierName(settings_.switcherKey.get()) + kModifierNoteSpaceSuffix,
               kModifierNoteCapsLock};
     case NoteBox::graveAccent: {
       std::vector<std::string> lines = {kGraveNoteIntro, kGraveNoteGrave, kGraveNoteTilde};
@@ -128,38 +134,36 @@ bool KeyboardSettingsModel::loginToggleValue() const {
 bool KeyboardSettingsModel::setLoginItem(bool enabled) {
   if (!loginItems_.isAvailable()) return false;
   if (!loginItems_.setEnabled(enabled)) {
-    std::weak_ptr<KeyboardEngine> weak = engine_.weak();
-    auto open = [weak] {
-      auto engine = weak.lock();
-      if (!engine) return;
-      if (auto* panel = hudPanelFor(*engine)) panel->dismiss(0.15);
-      if (auto* workspace = engine->platform().workspace) workspace->openURL(kLoginItemsSettingsURL);
+    auto open = [owner = context_.owner, panel = hud_.panel, workspace = context_.platform.workspace] {
+      auto alive = owner.lock();
+      if (!alive) return;
+      if (auto* hud = panel ? panel() : nullptr) hud->dismiss(0.15);
+      if (workspace) workspace->openURL(kLoginItemsSettingsURL);
     };
-    showHUDNotice(engine_,
-                  UnifiedMenuState::DisplayState::actionable(kLoginFailedTitle, kLoginFailedMessage,
-                                                             "exclamationmark.triangle.fill", HudColor::orange,
-                                                             kLoginFailedButton, std::move(open)),
-                  3, true, false);
+    hud_.show(UnifiedMenuState::DisplayState::actionable(kLoginFailedTitle, kLoginFailedMessage,
+                                                         "exclamationmark.triangle.fill", HudColor::orange,
+                                                         kLoginFailedButton, std::move(open)),
+              3, true, false, false);
   }
   return loginToggleValue();
 }
 
-void KeyboardSettingsModel::setCopywritingLevel(CopywritingLevel level) { engine_.appCopywritingLevel.set(level); }
+void KeyboardSettingsModel::setCopywritingLevel(CopywritingLevel level) { settings_.appCopywritingLevel.set(level); }
 
 void KeyboardSettingsModel::setHapticFeedbackEnabled(bool enabled) {
   if (!hasHapticDevice()) return;
-  engine_.isHapticFeedbackEnabled.set(enabled);
+  settings_.isHapticFeedbackEnabled.set(enabled);
 }
 
 bool KeyboardSettingsModel::hasHapticDevice() const {
-  return engine_.platform().haptics && engine_.platform().haptics->hasActuator();
+  return context_.platform.haptics && context_.platform.haptics->hasActuator();
 }
 
-bool KeyboardSettingsModel::showsIntensityRows() const { return engine_.isHapticFeedbackEnabled.get(); }
+bool KeyboardSettingsModel::showsIntensityRows() const { return settings_.isHapticFeedbackEnabled.get(); }
 
 std::optional<int64_t> KeyboardSettingsModel::storedIntensity(const std::string& key) const {
-  if (!engine_.defaults().hasStoredValue(key)) return std::nullopt;
-  return engine_.defaults().integerForKey(key);
+  if (!settings_.defaults.hasStoredValue(key)) return std::nullopt;
+  return settings_.defaults.integerForKey(key);
 }
 
 int64_t KeyboardSettingsModel::shownIntensity(const std::string& key) const {
@@ -167,15 +171,15 @@ int64_t KeyboardSettingsModel::shownIntensity(const std::string& key) const {
 }
 
 void KeyboardSettingsModel::pickIntensity(const std::string& key, int64_t value) {
-  engine_.defaults().setInteger(key, value);
+  settings_.defaults.setInteger(key, value);
 }
 
-bool KeyboardSettingsModel::showsSecurityButton() const { return !engine_.isAccessibilityGranted.get(); }
+bool KeyboardSettingsModel::showsSecurityButton() const { return !accessibility_.isGranted.get(); }
 
 void KeyboardSettingsModel::openSecuritySettings() { consent_.request(); }
 
 bool KeyboardSettingsModel::canOpenURL(const std::string& url) const {
-  Workspace* workspace = engine_.platform().workspace;
+  Workspace* workspace = context_.platform.workspace;
   return workspace && workspace->canOpenURL(url);
 }
 
@@ -191,7 +195,7 @@ bool KeyboardSettingsModel::openURL(const std::string& url) {
   }
   for (char c : url)
     if ((unsigned char)c <= 0x20) return false;
-  auto* workspace = engine_.platform().workspace;
+  auto* workspace = context_.platform.workspace;
   if (!workspace) return false;
   workspace->openURL(url);
   return true;

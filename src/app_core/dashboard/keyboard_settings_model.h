@@ -13,14 +13,16 @@
 
 #include "app_core/accessibility_consent.h"
 #include "app_core/dashboard/option_card.h"
+#include "engine/engine_accessibility.h"
+#include "engine/engine_context.h"
 #include "engine/engine_settings.h"
+#include "engine/hud_notice_sink.h"
 #include "engine/value_types.h"
 #include "engine/setting_table.h"
 #include "app_core/dashboard/keyboard_settings_texts.h"
 
 namespace tessa {
 
-class KeyboardEngine;
 class PreferenceDomains;
 
 // Start at login as the page needs it; empty functions mean the desktop has
@@ -55,7 +57,10 @@ class KeyboardSettingsModel : public KeyboardSettingsTexts {
   // The position of `value` among the options; medium for a value not listed.
   static size_t intensityIndex(int64_t value);
 
-  KeyboardSettingsModel(KeyboardEngine& engine, LoginItemAccess loginItems = {});
+  // The settings are the engine's; the security button asks through
+  // `accessibility`; a failed start-at-login change is told on the HUD.
+  KeyboardSettingsModel(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                        HudNotices hud, LoginItemAccess loginItems = {});
 
   // One card per switcher key, in the page's order.
   std::vector<OptionCardOf<SwitcherKey>> switcherCards() const;
@@ -111,10 +116,12 @@ class KeyboardSettingsModel : public KeyboardSettingsTexts {
   const EngineSettings& settings() const { return settings_; }
 
  private:
-  KeyboardEngine& engine_;
   EngineSettings settings_;
+  EngineAccessibility accessibility_;
+  EngineContext context_;
+  HudNotices hud_;
   LoginItemAccess loginItems_;
-  AccessibilityConsent consent_{engine_};
+  AccessibilityConsent consent_{settings_, accessibility_, context_};
 };
 
 }  // namespace tessa

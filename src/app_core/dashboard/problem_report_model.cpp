@@ -4,18 +4,19 @@
 
 #include "base/endpoints.h"
 #include "base/files.h"
-#include "engine/keyboard_engine.h"
-#include "engine/reporting.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
-std::shared_ptr<ProblemReportModel> ProblemReportModel::create(KeyboardEngine& engine, std::string endpoint) {
+std::shared_ptr<ProblemReportModel> ProblemReportModel::create(EngineReports reports, EngineContext context,
+                                                               std::string endpoint) {
   if (endpoint.empty()) endpoint = Endpoints::stabilityReport();
-  return std::shared_ptr<ProblemReportModel>(new ProblemReportModel(engine, std::move(endpoint)));
+  return std::shared_ptr<ProblemReportModel>(
+      new ProblemReportModel(std::move(reports), std::move(context), std::move(endpoint)));
 }
 
-ProblemReportModel::ProblemReportModel(KeyboardEngine& engine, std::string endpoint)
-    : engine_(engine), endpoint_(std::move(endpoint)) {}
+ProblemReportModel::ProblemReportModel(EngineReports reports, EngineContext context, std::string endpoint)
+    : reports_(std::move(reports)), context_(std::move(context)), endpoint_(std::move(endpoint)) {}
 
 std::string ProblemReportModel::sentLine() {
   return fmt::format(kSentLineFormat, StabilityReport::kMaxEvents, StabilityReport::kStatsDays);
@@ -29,7 +30,9 @@ std::string ProblemReportModel::sendFailedText(const std::string& description) {
   return std::string(kSendFailedPrefix) + description + kSendFailedHintPrefix + kSaveButton + kSendFailedHintSuffix;
 }
 
-std::string ProblemReportModel::reportJSON() const { return StabilityReport::previewJSON(stabilityReportSource(engine_), note_, contact_); }
+std::string ProblemReportModel::reportJSON() const {
+  return StabilityReport::previewJSON(reports_.stabilityReport(), note_, contact_);
+}
 
 std::string ProblemReportModel::payloadSizeKB() const { return kilobytes(reportJSON().size()); }
 
@@ -74,7 +77,7 @@ void ProblemReportModel::saveTo(const std::filesystem::path& path) {
     // A stale "saved" line would read as if this save had worked.
     savedPath_.reset();
     saveError_ = kSaveFailedPrefix + written.error;
-    engine_.log("Problem report: saving failed - " + written.error);
+    context_.log("Problem report: saving failed - " + written.error);
   }
   changed();
 }
@@ -84,9 +87,9 @@ bool ProblemReportModel::submit() {
   isSubmitting_ = true;
   submitError_.reset();
   changed();
-  StabilityReport report = StabilityReport::make(stabilityReportSource(engine_), note_, contact_);
+  StabilityReport report = StabilityReport::make(reports_.stabilityReport(), note_, contact_);
   std::weak_ptr<ProblemReportModel> weak = weak_from_this();
-  StabilityReport::submit(reportUploadEnvironment(engine_), report, endpoint_, [weak](StabilityReport::Result result) {
+  StabilityReport::submit(reports_.uploadEnvironment(), report, endpoint_, [weak](StabilityReport::Result result) {
     auto self = weak.lock();
     if (!self) return;  // the sheet was closed meanwhile
     self->isSubmitting_ = false;
@@ -108,7 +111,7 @@ void ProblemReportModel::copyReportID(const std::function<void(const std::string
 }
 
 void ProblemReportModel::openPrivacyPolicy() {
-  if (Workspace* workspace = engine_.platform().workspace) workspace->openURL(Endpoints::privacyPage());
+  if (Workspace* workspace = context_.platform.workspace) workspace->openURL(Endpoints::privacyPage());
 }
 
 }  // namespace tessa

@@ -13,17 +13,19 @@
 #include <string>
 
 #include "app_core/dashboard/problem_report_texts.h"
+#include "engine/engine_context.h"
+#include "engine/reporting.h"
 
 namespace tessa {
-
-class KeyboardEngine;
 
 class ProblemReportModel : public ProblemReportTexts, public std::enable_shared_from_this<ProblemReportModel> {
  public:
   static constexpr const char* kSuggestedFileName = "tessavinor-problem-report.json";
 
-  // Reports go to `endpoint` (the stability-report endpoint by default).
-  static std::shared_ptr<ProblemReportModel> create(KeyboardEngine& engine, std::string endpoint = {});
+  // Each build reads the engine through `reports`; reports go to `endpoint`
+  // (the stability-report endpoint by default).
+  static std::shared_ptr<ProblemReportModel> create(EngineReports reports, EngineContext context,
+                                                    std::string endpoint = {});
 
   // "ส่ง: …" with the report's limits in it.
   static std::string sentLine();
@@ -70,10 +72,11 @@ class ProblemReportModel : public ProblemReportTexts, public std::enable_shared_
   std::function<void()> onChange;
 
  private:
-  ProblemReportModel(KeyboardEngine& engine, std::string endpoint);
+  ProblemReportModel(EngineReports reports, EngineContext context, std::string endpoint);
   void changed();
 
-  KeyboardEngine& engine_;
+  EngineReports reports_;
+  EngineContext context_;
   std::string endpoint_;
   std::string note_;
   std::string contact_;

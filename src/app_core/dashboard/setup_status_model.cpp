@@ -1,21 +1,21 @@
 #include "app_core/dashboard/setup_status_model.h"
 
 #include "app_core/status_item_model.h"
-#include "engine/keyboard_engine.h"
 #include "l10n/localization.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
-bool SetupStatusModel::isGranted() const { return engine_.isAccessibilityGranted.get(); }
+bool SetupStatusModel::isGranted() const { return accessibility_.isGranted.get(); }
 
 std::vector<std::string> SetupStatusModel::keysHeldByOthers() const {
-  const auto* events = engine_.platform().events;
+  const auto* events = context_.platform.events;
   if (!events || events->filtersEveryKey()) return {};
   return events->keysHeldByOthers();
 }
 
 bool SetupStatusModel::isPartial() const {
-  return !keysHeldByOthers().empty() || !switcherHeldByOthers(engine_).empty();
+  return !keysHeldByOthers().empty() || !switcherHeldByOthers().empty();
 }
 
 std::string SetupStatusModel::statusSymbol() const {
@@ -28,12 +28,12 @@ HudColor SetupStatusModel::statusColor() const { return isGranted() && !isPartia
 std::string SetupStatusModel::description() const {
   if (!isGranted()) {
     // When the desktop could not even be asked, say what is missing instead.
-    if (auto key = engine_.accessibilityProblemKey(); !key.empty()) return text(key);
+    if (auto key = accessibility_.problemKey(); !key.empty()) return text(key);
     return text("setup_accessibility_desc_err");
   }
   // Granted, yet the keyboard tap cannot hold every key: say which, and what
   // that means for keys typed during a switch.
-  if (auto switcher = switcherHeldByOthers(engine_); !switcher.empty())
+  if (auto switcher = switcherHeldByOthers(); !switcher.empty())
     return formatLocalized(text("setup_switcher_taken_desc"), {switcher});
   if (auto keys = keysHeldByOthers(); !keys.empty())
     return formatLocalized(text("setup_keys_partial_desc"), {joinedKeyNames(keys)});
@@ -43,20 +43,24 @@ std::string SetupStatusModel::description() const {
 void SetupStatusModel::grantAccess() { consent_.request(); }
 
 std::string SetupStatusModel::restartNotice() const {
-  const auto& program = engine_.programToRestart.get();
-  if (!program || !engine_.isStillRunning(*program)) return {};
+  const auto& program = accessibility_.programToRestart.get();
+  if (!program || !accessibility_.isStillRunning(*program)) return {};
   return formatLocalized(text("a11y_restart_program"), {program->app.name});
 }
 
 void SetupStatusModel::confirmRepair() {
   showRepairConfirmation_ = false;
-  engine_.repairAccessibilityGrant(false, true);
+  accessibility_.repair(false, true);
 }
 
-std::string SetupStatusModel::text(const std::string& key) const { return engine_.localized(key); }
+std::string SetupStatusModel::switcherHeldByOthers() const {
+  return tessa::switcherHeldByOthers(settings_.switcherKey.get(), context_.platform.events);
+}
+
+std::string SetupStatusModel::text(const std::string& key) const { return settings_.localized(key); }
 
 Subscription SetupStatusModel::subscribeChanges(std::function<void()> callback) {
-  return engine_.subscribeWillChange(std::move(callback));
+  return settings_.subscribeWillChange(std::move(callback));
 }
 
 }  // namespace tessa

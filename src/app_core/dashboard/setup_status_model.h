@@ -2,7 +2,8 @@
 // The setup status page without any toolkit: whether the keyboard tap holds
 // the Accessibility permission, the two ways out when it does not, and the
 // confirmation in front of the repair. The state follows the engine's
-// published trust flag; only the confirmation is the page's own.
+// published trust flag (its Accessibility view); only the confirmation is the
+// page's own.
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,15 +15,19 @@
 
 namespace tessa {
 
-class KeyboardEngine;
-
 class SetupStatusModel : public SetupStatusTexts {
  public:
-  explicit SetupStatusModel(KeyboardEngine& engine) : engine_(engine), consent_(engine) {}
+  SetupStatusModel(EngineSettings settings, EngineAccessibility accessibility, EngineContext context)
+      : settings_(settings),
+        accessibility_(accessibility),
+        context_(context),
+        consent_(std::move(settings), std::move(accessibility), std::move(context)) {}
 
   bool isGranted() const;
   // Typing keys another program holds, which the keyboard tap can only hear.
   std::vector<std::string> keysHeldByOthers() const;
+  // The switcher key's name when another program holds it; empty otherwise.
+  std::string switcherHeldByOthers() const;
   // Granted, but typing keys or the switcher key are another program's.
   bool isPartial() const;
   std::string statusSymbol() const;
@@ -55,7 +60,9 @@ class SetupStatusModel : public SetupStatusTexts {
   Subscription subscribeChanges(std::function<void()> callback);
 
  private:
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineAccessibility accessibility_;
+  EngineContext context_;
   AccessibilityConsent consent_;
   bool showRepairConfirmation_ = false;
 };

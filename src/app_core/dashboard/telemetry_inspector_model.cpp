@@ -3,8 +3,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "engine/keyboard_engine.h"
-#include "engine/reporting.h"
+#include "base/task_runner.h"
 #include "l10n/localization.h"
 #include "reliability/telemetry_manager.h"
 
@@ -35,27 +34,34 @@ const TelemetryInspectorModel::Texts& TelemetryInspectorModel::textsFor(const st
   return appLanguage == "th" ? thai : english;
 }
 
-std::shared_ptr<TelemetryInspectorModel> TelemetryInspectorModel::create(KeyboardEngine& engine,
+std::shared_ptr<TelemetryInspectorModel> TelemetryInspectorModel::create(EngineSettings settings,
+                                                                         EngineContext context,
+                                                                         EngineReports reports,
                                                                          TelemetryManager& telemetry) {
-  return std::shared_ptr<TelemetryInspectorModel>(new TelemetryInspectorModel(engine, telemetry));
+  return std::shared_ptr<TelemetryInspectorModel>(
+      new TelemetryInspectorModel(std::move(settings), std::move(context), std::move(reports), telemetry));
 }
 
-TelemetryInspectorModel::TelemetryInspectorModel(KeyboardEngine& engine, TelemetryManager& telemetry)
-    : engine_(engine), telemetry_(telemetry) {}
+TelemetryInspectorModel::TelemetryInspectorModel(EngineSettings settings, EngineContext context,
+                                                 EngineReports reports, TelemetryManager& telemetry)
+    : settings_(std::move(settings)),
+      context_(std::move(context)),
+      reports_(std::move(reports)),
+      telemetry_(telemetry) {}
 
 const TelemetryInspectorModel::Texts& TelemetryInspectorModel::texts() const {
-  return textsFor(engine_.appLanguage.get());
+  return textsFor(settings_.appLanguage.get());
 }
 
-std::string TelemetryInspectorModel::payloadText() const { return telemetry_.payloadPreview(telemetryEnvironment(engine_)); }
+std::string TelemetryInspectorModel::payloadText() const { return telemetry_.payloadPreview(reports_.telemetry()); }
 
 void TelemetryInspectorModel::copyJSON(const std::function<void(const std::string&)>& write) {
   // A fresh payload, not the text on screen: the counters may have moved.
-  if (write) write(telemetry_.payloadPreview(telemetryEnvironment(engine_)));
+  if (write) write(telemetry_.payloadPreview(reports_.telemetry()));
   hasCopied_ = true;
   if (onChange) onChange();
   std::weak_ptr<TelemetryInspectorModel> weak = weak_from_this();
-  engine_.mainQueue().postDelayed(kCopiedMarkSeconds, [weak] {
+  context_.main.postDelayed(kCopiedMarkSeconds, [weak] {
     auto self = weak.lock();
     if (!self || !self->hasCopied_) return;
     self->hasCopied_ = false;

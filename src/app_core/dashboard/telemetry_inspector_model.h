@@ -6,9 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "engine/engine_context.h"
+#include "engine/engine_settings.h"
+#include "engine/reporting.h"
+
 namespace tessa {
 
-class KeyboardEngine;
 class TelemetryManager;
 
 class TelemetryInspectorModel : public std::enable_shared_from_this<TelemetryInspectorModel> {
@@ -28,8 +31,10 @@ class TelemetryInspectorModel : public std::enable_shared_from_this<TelemetryIns
   // Thai for "th", English for every other language.
   static const Texts& textsFor(const std::string& appLanguage);
 
-  // The payload comes from `telemetry`.
-  static std::shared_ptr<TelemetryInspectorModel> create(KeyboardEngine& engine, TelemetryManager& telemetry);
+  // The payload comes from `telemetry`, fed with what `reports` reads of the
+  // engine now; the texts follow the language of `settings`.
+  static std::shared_ptr<TelemetryInspectorModel> create(EngineSettings settings, EngineContext context,
+                                                         EngineReports reports, TelemetryManager& telemetry);
 
   const Texts& texts() const;
   // What a send would post now, unchanged.
@@ -46,9 +51,12 @@ class TelemetryInspectorModel : public std::enable_shared_from_this<TelemetryIns
   std::function<void()> onChange;
 
  private:
-  TelemetryInspectorModel(KeyboardEngine& engine, TelemetryManager& telemetry);
+  TelemetryInspectorModel(EngineSettings settings, EngineContext context, EngineReports reports,
+                          TelemetryManager& telemetry);
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineContext context_;
+  EngineReports reports_;
   TelemetryManager& telemetry_;
   bool hasCopied_ = false;
 };

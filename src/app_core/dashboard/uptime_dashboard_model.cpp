@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/endpoints.h"
-#include "engine/keyboard_engine.h"
+#include "platform/platform.h"
 #include "l10n/localization.h"
 
 namespace tessa {
@@ -28,32 +28,21 @@ std::string UptimeDashboardModel::formatDuration(double seconds) {
   return buffer;
 }
 
-std::shared_ptr<UptimeDashboardModel> UptimeDashboardModel::create(const std::shared_ptr<KeyboardEngine>& engine,
+std::shared_ptr<UptimeDashboardModel> UptimeDashboardModel::create(EngineSettings settings, EngineContext context,
                                                                    std::function<void()> changed,
                                                                    std::optional<std::string> totalsURL) {
-  std::shared_ptr<UptimeDashboardModel> model(
-      new UptimeDashboardModel(engine, std::move(changed), totalsURL ? *totalsURL : Endpoints::telemetryPublic()));
+  std::shared_ptr<UptimeDashboardModel> model(new UptimeDashboardModel(
+      std::move(settings), std::move(context), std::move(changed),
+      totalsURL ? *totalsURL : Endpoints::telemetryPublic()));
   model->observeEngine();
   return model;
 }
 
-std::shared_ptr<UptimeDashboardModel> UptimeDashboardModel::create(KeyboardEngine& engine,
-                                                                   std::function<void()> changed,
-                                                                   std::optional<std::string> totalsURL) {
-  return create(engine.shared_from_this(), std::move(changed), std::move(totalsURL));
-}
-
-UptimeDashboardModel::UptimeDashboardModel(const std::shared_ptr<KeyboardEngine>& engine,
+UptimeDashboardModel::UptimeDashboardModel(EngineSettings settings, EngineContext context,
                                            std::function<void()> changed, std::string totalsURL)
-    : engine_(engine), main_(engine->mainQueue()), changed_(std::move(changed)) {
-  std::weak_ptr<KeyboardEngine> weakEngine = engine;
-  client_ = std::make_unique<CommunityTotalsClient>(
-      engine->platform().http,
-      [weakEngine](const std::string& line) {
-        if (auto e = weakEngine.lock()) e->appLog().console(line);
-      },
-      std::move(totalsURL));
-  lastSharing_ = engine->isShareUsageTimeEnabled.get();
+    : settings_(std::move(settings)), context_(std::move(context)), changed_(std::move(changed)) {
+  client_ = std::make_unique<CommunityTotalsClient>(context_.platform.http, context_.console, std::move(totalsURL));
+  lastSharing_ = settings_.isShareUsageTimeEnabled.get();
 }
 
 UptimeDashboardModel::~UptimeDashboardModel() {
@@ -62,11 +51,10 @@ UptimeDashboardModel::~UptimeDashboardModel() {
 }
 
 void UptimeDashboardModel::observeEngine() {
-  auto engine = engine_.lock();
   std::weak_ptr<UptimeDashboardModel> weak = weak_from_this();
   // The engine announces a write before storing it: look after it has landed,
   // once for a burst of writes.
-  engineSubscription_ = engine->subscribeWillChange([weak] {
+  engineSubscription_ = settings_.subscribeWillChange([weak] {
     if (auto self = weak.lock()) self->engineWillChange();
   });
 }
@@ -74,13 +62,13 @@ void UptimeDashboardModel::observeEngine() {
 void UptimeDashboardModel::engineWillChange() {
   if (checkPending_.exchange(true)) return;
   std::weak_ptr<UptimeDashboardModel> weak = weak_from_this();
-  main_.post([weak] {
+  context_.main.post([weak] {
     auto self = weak.lock();
     if (!self) return;
     self->checkPending_ = false;
-    auto engine = self->engine_.lock();
-    if (!engine) return;
-    bool sharing = engine->isShareUsageTimeEnabled.get();
+    auto alive = self->context_.owner.lock();
+    if (!alive) return;
+    bool sharing = self->settings_.isShareUsageTimeEnabled.get();
     if (sharing != self->lastSharing_) {
       self->lastSharing_ = sharing;
       self->sharingChanged(sharing);
@@ -94,25 +82,25 @@ void UptimeDashboardModel::notifyChanged() {
 }
 
 void UptimeDashboardModel::appear() {
-  auto engine = engine_.lock();
-  if (!engine) return;
+  auto alive = context_.owner.lock();
+  if (!alive) return;
   ticker_.cancel();
   std::weak_ptr<UptimeDashboardModel> weak = weak_from_this();
-  ticker_ = main_.postRepeating(kTickInterval, [weak] {
+  ticker_ = context_.main.postRepeating(kTickInterval, [weak] {
     if (auto self = weak.lock()) {
       self->sessionSeconds_ += kTickInterval;
       self->notifyChanged();
     }
   });
-  if (engine->isShareUsageTimeEnabled.get()) refreshPublicStats();
-  if (!engine->hasSeenShareInvitation.get()) {
+  if (settings_.isShareUsageTimeEnabled.get()) refreshPublicStats();
+  if (!settings_.hasSeenShareInvitation.get()) {
     invitation_.cancel();
-    invitation_ = main_.postDelayed(kInvitationDelay, [weak] {
+    invitation_ = context_.main.postDelayed(kInvitationDelay, [weak] {
       auto self = weak.lock();
       if (!self) return;
       // Answered meanwhile (the community box's join marks it seen): no sheet.
-      auto e = self->engine_.lock();
-      if (!e || e->hasSeenShareInvitation.get()) return;
+      auto alive = self->context_.owner.lock();
+      if (!alive || self->settings_.hasSeenShareInvitation.get()) return;
       self->showInvitationSheet_ = true;
       self->notifyChanged();
     });
@@ -127,20 +115,20 @@ void UptimeDashboardModel::disappear() {
 void UptimeDashboardModel::invitationClosed() { showInvitationSheet_ = false; }
 
 CommunityShareState UptimeDashboardModel::shareState() const {
-  auto engine = engine_.lock();
-  if (!engine) return CommunityShareState{};
-  return communityShareState(engine->isShareUsageTimeEnabled.get(), publicStats_, engine->defaults());
+  auto alive = context_.owner.lock();
+  if (!alive) return CommunityShareState{};
+  return communityShareState(settings_.isShareUsageTimeEnabled.get(), publicStats_, settings_.defaults);
 }
 
 void UptimeDashboardModel::sharingChanged(bool isSharing) {
-  auto engine = engine_.lock();
-  if (!engine) return;
-  markEverShared(engine->defaults(), isSharing, [this] { refreshPublicStats(); });
+  auto alive = context_.owner.lock();
+  if (!alive) return;
+  markEverShared(settings_.defaults, isSharing, [this] { refreshPublicStats(); });
 }
 
 void UptimeDashboardModel::refreshPublicStats() {
-  auto engine = engine_.lock();
-  if (!engine || !engine->isShareUsageTimeEnabled.get()) return;
+  auto alive = context_.owner.lock();
+  if (!alive || !settings_.isShareUsageTimeEnabled.get()) return;
   std::weak_ptr<UptimeDashboardModel> weak = weak_from_this();
   client_->fetch([weak](const CommunityTotalsClient::Reading& reading) {
     auto self = weak.lock();

@@ -14,10 +14,10 @@
 #include "app_core/dashboard/community_totals_client.h"
 #include "base/observable.h"
 #include "base/task_runner.h"
+#include "engine/engine_context.h"
+#include "engine/engine_settings.h"
 
 namespace tessa {
-
-class KeyboardEngine;
 
 class UptimeDashboardModel : public std::enable_shared_from_this<UptimeDashboardModel> {
  public:
@@ -34,11 +34,10 @@ class UptimeDashboardModel : public std::enable_shared_from_this<UptimeDashboard
 
   // `changed` runs on the main queue after anything the page shows changed.
   // The totals come from `totalsURL` (the public endpoint unless a test
-  // says otherwise).
-  static std::shared_ptr<UptimeDashboardModel> create(const std::shared_ptr<KeyboardEngine>& engine,
+  // says otherwise). The sharing setting and the invitation's mark are
+  // `settings`'; nothing is read once the engine is gone.
+  static std::shared_ptr<UptimeDashboardModel> create(EngineSettings settings, EngineContext context,
                                                       std::function<void()> changed,
-                                                      std::optional<std::string> totalsURL = std::nullopt);
-  static std::shared_ptr<UptimeDashboardModel> create(KeyboardEngine& engine, std::function<void()> changed,
                                                       std::optional<std::string> totalsURL = std::nullopt);
   ~UptimeDashboardModel();
   UptimeDashboardModel(const UptimeDashboardModel&) = delete;
@@ -67,14 +66,14 @@ class UptimeDashboardModel : public std::enable_shared_from_this<UptimeDashboard
   const CommunityTotalsClient& totalsClient() const { return *client_; }
 
  private:
-  UptimeDashboardModel(const std::shared_ptr<KeyboardEngine>& engine, std::function<void()> changed,
+  UptimeDashboardModel(EngineSettings settings, EngineContext context, std::function<void()> changed,
                        std::string totalsURL);
   void observeEngine();
   void engineWillChange();
   void notifyChanged();
 
-  std::weak_ptr<KeyboardEngine> engine_;
-  TaskRunner& main_;
+  EngineSettings settings_;
+  EngineContext context_;
   std::function<void()> changed_;
   std::unique_ptr<CommunityTotalsClient> client_;
   double sessionSeconds_ = 0;

@@ -1,16 +1,23 @@
 #include "app_core/onboarding/onboarding_model.h"
 
-#include "engine/keyboard_engine.h"
+#include "base/user_defaults.h"
 #include "engine/system_keyboard.h"
-#include "platform/login_items.h"
+#include "platform/platform.h"
 
 namespace tessa {
 
-std::shared_ptr<OnboardingModel> OnboardingModel::create(KeyboardEngine& engine, Hooks hooks) {
-  return std::shared_ptr<OnboardingModel>(new OnboardingModel(engine, std::move(hooks)));
+std::shared_ptr<OnboardingModel> OnboardingModel::create(EngineSettings settings, EngineAccessibility accessibility,
+                                                         EngineContext context, Hooks hooks) {
+  return std::shared_ptr<OnboardingModel>(
+      new OnboardingModel(std::move(settings), std::move(accessibility), std::move(context), std::move(hooks)));
 }
 
-OnboardingModel::OnboardingModel(KeyboardEngine& engine, Hooks hooks) : engine_(engine), hooks_(std::move(hooks)) {}
+OnboardingModel::OnboardingModel(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                                 Hooks hooks)
+    : settings_(std::move(settings)),
+      accessibility_(std::move(accessibility)),
+      context_(std::move(context)),
+      hooks_(std::move(hooks)) {}
 
 OnboardingModel::~OnboardingModel() { poll_.cancel(); }
 
@@ -47,7 +54,7 @@ void OnboardingModel::setStep(int step) {
   changed();
 }
 
-std::string OnboardingModel::text(const std::string& key) const { return engine_.localized(key); }
+std::string OnboardingModel::text(const std::string& key) const { return settings_.localized(key); }
 
 void OnboardingModel::changed() {
   if (hooks_.changed) hooks_.changed();
@@ -64,33 +71,33 @@ void OnboardingModel::dismiss() {
 void OnboardingModel::startPolling() {
   poll_.cancel();
   std::weak_ptr<OnboardingModel> weak = weak_from_this();
-  poll_ = engine_.mainQueue().postRepeating(kPollInterval, [weak] {
+  poll_ = context_.main.postRepeating(kPollInterval, [weak] {
     if (auto self = weak.lock()) self->pollAccessibility();
   });
 }
 
 void OnboardingModel::pollAccessibility() {
-  Accessibility* accessibility = engine_.platform().accessibility;
+  Accessibility* accessibility = context_.platform.accessibility;
   bool trusted = accessibility && accessibility->isProcessTrusted(false);
   // The engine's answer lands on the main queue after this tick, so the
   // flag read below is still the one from before the re-check.
-  bool engineGranted = engine_.isAccessibilityGranted.get();
-  if (trusted != engineGranted) engine_.requestAccessibility(false);
+  bool engineGranted = accessibility_.isGranted.get();
+  if (trusted != engineGranted) accessibility_.request(false);
   if (step_ == 1 && (trusted || engineGranted)) setStep(2);
 }
 
 // ------------------------------------------------------- wording level
 
 void OnboardingModel::chooseLevel(CopywritingLevel level) {
-  engine_.appCopywritingLevel.set(level);
+  settings_.appCopywritingLevel.set(level);
   setStep(1);
 }
 
 // ---------------------------------------------------------- permission
 
 bool OnboardingModel::isPermissionGranted() const {
-  Accessibility* accessibility = engine_.platform().accessibility;
-  return (accessibility && accessibility->isProcessTrusted(false)) || engine_.isAccessibilityGranted.get();
+  Accessibility* accessibility = context_.platform.accessibility;
+  return (accessibility && accessibility->isProcessTrusted(false)) || accessibility_.isGranted.get();
 }
 
 std::vector<OnboardingFeature> OnboardingModel::whyRows() const {
@@ -121,7 +128,7 @@ void OnboardingModel::confirmRepair() {
   if (hooks_.repairAccessibility)
     hooks_.repairAccessibility();
   else
-    engine_.log("Accessibility repair is not available in this build - nothing was reset");
+    context_.log("Accessibility repair is not available in this build - nothing was reset");
 }
 
 void OnboardingModel::cancelRepair() {
@@ -132,10 +139,10 @@ void OnboardingModel::cancelRepair() {
 // -------------------------------------------------------- switcher key
 
 std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
-  SwitcherKey current = engine_.switcherKey.get();
+  SwitcherKey current = settings_.switcherKey.get();
   // Where the system keeps no shortcut store there is no search shortcut to
   // move, and the card says nothing of one.
-  PreferenceDomains* preferences = engine_.platform().preferences;
+  PreferenceDomains* preferences = context_.platform.preferences;
   bool hasShortcutStore = SymbolicHotKeys::systemKeepsSearchShortcut(preferences);
   bool spotlightOnCommandSpace = hasShortcutStore && SymbolicHotKeys::isHotKey64CommandSpace(preferences);
   std::vector<SwitcherCardContent> cards = {
@@ -157,29 +164,29 @@ std::vector<SwitcherCardContent> OnboardingModel::switcherCards() const {
 }
 
 bool OnboardingModel::showsSpotlightWarning() const {
-  PreferenceDomains* preferences = engine_.platform().preferences;
+  PreferenceDomains* preferences = context_.platform.preferences;
   return SymbolicHotKeys::systemKeepsSearchShortcut(preferences) &&
-         SymbolicHotKeys::commandSpaceConflicts(engine_.switcherKey.get(), preferences);
+         SymbolicHotKeys::commandSpaceConflicts(settings_.switcherKey.get(), preferences);
 }
 
 void OnboardingModel::chooseSwitcher(SwitcherKey key) {
   // Choosing the key already set still stores it and re-applies.
-  engine_.switcherKey.set(key);
-  engine_.appMode.set(AppMode::capslockToF19);
+  settings_.switcherKey.set(key);
+  settings_.appMode.set(AppMode::capslockToF19);
   setStep(3);
 }
 
 // ------------------------------------------------------ start at login
 
 void OnboardingModel::setAutoStart(bool enable) {
-  LoginItems* items = engine_.platform().loginItems;
+  LoginItems* items = context_.platform.loginItems;
   std::optional<std::string> error =
       items ? (enable ? items->registerMainApp() : items->unregisterMainApp())
             : std::optional<std::string>("start at login is not available on this system");
   if (error)
-    engine_.appLog().console(std::string(enable ? "Failed to register login item: " : "Failed to unregister login item: ") +
-                             *error);
-  engine_.defaults().setBool(kHasPromptedAutoStartKey, true);
+    context_.console(std::string(enable ? "Failed to register login item: " : "Failed to unregister login item: ") +
+                     *error);
+  settings_.defaults.setBool(kHasPromptedAutoStartKey, true);
   setStep(4);
 }
 
@@ -195,10 +202,10 @@ std::vector<OnboardingFeature> OnboardingModel::telemetryPoints() const {
 }
 
 void OnboardingModel::answerTelemetry(bool share) {
-  engine_.isShareUsageTimeEnabled.set(share);
-  engine_.hasSeenShareInvitation.set(true);
-  engine_.defaults().setBool(kHasPromptedTelemetrySharingKey, true);
-  engine_.hasCompletedOnboarding.set(true);
+  settings_.isShareUsageTimeEnabled.set(share);
+  settings_.hasSeenShareInvitation.set(true);
+  settings_.defaults.setBool(kHasPromptedTelemetrySharingKey, true);
+  settings_.hasCompletedOnboarding.set(true);
   dismiss();
 }
 
@@ -234,7 +241,7 @@ std::vector<SandboxExample> OnboardingModel::sandboxExamples() const {
 }
 
 void OnboardingModel::finish() {
-  engine_.hasCompletedOnboarding.set(true);
+  settings_.hasCompletedOnboarding.set(true);
   dismiss();
 }
 

@@ -16,8 +16,6 @@
 
 namespace tessa {
 
-class KeyboardEngine;
-
 // Colours the pages ask for by name; the widgets map them to real ones.
 enum class OnboardingColor { primary, secondary, accent, green, orange, blue, purple, teal };
 
@@ -72,7 +70,10 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
     std::function<void()> repairAccessibility;
   };
 
-  static std::shared_ptr<OnboardingModel> create(KeyboardEngine& engine, Hooks hooks);
+  // The pages write the engine's settings and ask for its Accessibility
+  // trust; the poll runs on the context's main queue.
+  static std::shared_ptr<OnboardingModel> create(EngineSettings settings, EngineAccessibility accessibility,
+                                                 EngineContext context, Hooks hooks);
   ~OnboardingModel();
   OnboardingModel(const OnboardingModel&) = delete;
   OnboardingModel& operator=(const OnboardingModel&) = delete;
@@ -84,7 +85,6 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
   // done faint accent, pages to come faint grey.
   static Dot dot(int index, int step);
 
-  KeyboardEngine& engine() const { return engine_; }
   int step() const { return step_; }
   Page page() const { return pageFor(step_); }
   void setStep(int step);
@@ -142,14 +142,16 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
   void finish();
 
  private:
-  OnboardingModel(KeyboardEngine& engine, Hooks hooks);
+  OnboardingModel(EngineSettings settings, EngineAccessibility accessibility, EngineContext context, Hooks hooks);
   void changed();
   void dismiss();
   void setAutoStart(bool enable);
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineAccessibility accessibility_;
+  EngineContext context_;
   Hooks hooks_;
-  AccessibilityConsent consent_{engine_};
+  AccessibilityConsent consent_{settings_, accessibility_, context_};
   int step_ = 0;
   std::string sandboxText_;
   bool showPayloadInspector_ = false;

@@ -10,8 +10,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "engine/engine_settings.h"
-#include "engine/keyboard_engine.h"
+#include "engine/engine_notifications.h"
 #include "ui/dashboard/dashboard_pages.h"
 #include "ui/dashboard/onboarding_sheet.h"
 #include "ui/dashboard/sidebar_button.h"
@@ -48,9 +47,13 @@ bool darkTheme(const QPalette& palette) { return palette.color(QPalette::Window)
 
 }  // namespace
 
-ContentView::ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent,
+ContentView::ContentView(EngineViews engine, NotificationCenter& notifications, QWidget* parent,
                          DashboardServices services)
-    : QWidget(parent), engine_(std::move(engine)), services_(std::move(services)), model_(engine_->hasCompletedOnboarding.get()) {
+    : QWidget(parent),
+      engine_(std::move(engine)),
+      keepEngine_(engine_.context.owner.lock()),
+      services_(std::move(services)),
+      model_(engine_.settings.hasCompletedOnboarding.get()) {
   setObjectName("dashboardContent");
   setFixedSize(kWidth, kHeight);
 
@@ -110,7 +113,7 @@ QWidget* ContentView::buildSidebar() {
       rowLayout->addStretch(1);
       rowLayout->addWidget(divider(rows, "dashboardRowsDivider", Qt::Horizontal, 12));
     }
-    auto* button = new SidebarButton(qs(DashboardRootModel::rowTitle(row, engine_->settings())), row.symbol, rows);
+    auto* button = new SidebarButton(qs(DashboardRootModel::rowTitle(row, engine_.settings)), row.symbol, rows);
     button->setObjectName(QStringLiteral("sidebarRow%1").arg(row.tab));
     int tab = row.tab;
     connect(button, &QAbstractButton::clicked, this, [this, tab] { selectTab(tab); });
@@ -193,7 +196,7 @@ void ContentView::showCurrentPage() {
     page_->setObjectName(QString());
     page_->deleteLater();
   }
-  page_ = makeDashboardPage(shownPage_, *engine_, detail_, services_);
+  page_ = makeDashboardPage(shownPage_, engine_, detail_, services_);
   detailLayout_->addWidget(page_);
   page_->show();
 }
@@ -205,7 +208,8 @@ void ContentView::updateRows() {
 
 void ContentView::retitle() {
   const auto& rows = DashboardRootModel::sidebarRows();
-  for (size_t i = 0; i < rows.size(); ++i) rows_[i]->setTitle(qs(DashboardRootModel::rowTitle(rows[i], engine_->settings())));
+  for (size_t i = 0; i < rows.size(); ++i)
+    rows_[i]->setTitle(qs(DashboardRootModel::rowTitle(rows[i], engine_.settings)));
   // The pages follow the language themselves.
 }
 
@@ -217,11 +221,9 @@ void ContentView::showEvent(QShowEvent* event) {
 
 void ContentView::presentOnboardingIfNeeded() {
   if (!model_.showOnboarding() || sheet_ || !isVisible()) return;
-  auto* sheet = new OnboardingSheet(*engine_, this, services_.telemetry);
-  std::weak_ptr<KeyboardEngine> engine = engine_;
-  sheet->setRepairAction([engine] {
-    if (auto e = engine.lock()) e->repairAccessibilityGrant(false, true);
-  });
+  auto* sheet = new OnboardingSheet(engine_.settings, engine_.accessibility, engine_.context, engine_.reports, this,
+                                    services_.telemetry);
+  sheet->setRepairAction([repair = engine_.accessibility.repair] { repair(false, true); });
   sheet_ = sheet;
   connect(sheet, &QDialog::finished, this, [this, sheet] {
     model_.onboardingClosed();

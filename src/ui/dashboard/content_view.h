@@ -13,6 +13,7 @@
 #include "app_core/dashboard/dashboard_services.h"
 #include "app_core/dashboard_root_model.h"
 #include "base/notification_center.h"
+#include "engine/engine_views.h"
 #include "ui/symbol_icons.h"
 
 class QLabel;
@@ -20,7 +21,6 @@ class QVBoxLayout;
 
 namespace tessa {
 
-class KeyboardEngine;
 class SidebarButton;
 
 class ContentView final : public QWidget {
@@ -31,7 +31,9 @@ class ContentView final : public QWidget {
   static constexpr int kHeight = 480;
   static constexpr int kSidebarWidth = 190;
 
-  ContentView(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, QWidget* parent = nullptr,
+  // Each page gets the views of `engine` it uses; the engine stays alive
+  // while this view lives.
+  ContentView(EngineViews engine, NotificationCenter& notifications, QWidget* parent = nullptr,
               DashboardServices services = {});
   ~ContentView() override;
 
@@ -56,7 +58,8 @@ class ContentView final : public QWidget {
   void retitle();
   void presentOnboardingIfNeeded();
 
-  std::shared_ptr<KeyboardEngine> engine_;
+  EngineViews engine_;
+  std::shared_ptr<void> keepEngine_;
   DashboardServices services_;
   DashboardRootModel model_;
   std::vector<SidebarButton*> rows_;

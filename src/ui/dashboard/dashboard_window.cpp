@@ -11,7 +11,7 @@
 
 namespace tessa {
 
-DashboardFrame::DashboardFrame(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
+DashboardFrame::DashboardFrame(EngineViews engine, NotificationCenter& notifications,
                                std::function<void()> onClose, DashboardServices services)
     : QWidget(nullptr,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
@@ -33,7 +33,7 @@ void DashboardFrame::closeEvent(QCloseEvent* event) {
   if (auto onClose = onClose_) onClose();
 }
 
-QtDashboardWindow::QtDashboardWindow(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
+QtDashboardWindow::QtDashboardWindow(EngineViews engine, NotificationCenter& notifications,
                                      const std::string& title, double width, double height,
                                      std::function<void()> onClose, DashboardServices services)
     : frame_(new DashboardFrame(std::move(engine), notifications, std::move(onClose), std::move(services))) {

@@ -12,18 +12,18 @@
 
 #include "app_core/app_delegate.h"
 #include "app_core/dashboard/dashboard_services.h"
+#include "engine/engine_views.h"
 
 namespace tessa {
 
 class ContentView;
-class KeyboardEngine;
 
 // The window's widget; `onClose` runs each time the user closes it.
 class DashboardFrame final : public QWidget {
   Q_OBJECT
 
  public:
-  DashboardFrame(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications, std::function<void()> onClose,
+  DashboardFrame(EngineViews engine, NotificationCenter& notifications, std::function<void()> onClose,
                  DashboardServices services = {});
   ContentView* contentView() const { return content_; }
 
@@ -37,7 +37,7 @@ class DashboardFrame final : public QWidget {
 
 class QtDashboardWindow final : public DashboardWindow {
  public:
-  QtDashboardWindow(std::shared_ptr<KeyboardEngine> engine, NotificationCenter& notifications,
+  QtDashboardWindow(EngineViews engine, NotificationCenter& notifications,
                     const std::string& title, double width, double height, std::function<void()> onClose,
                     DashboardServices services = {});
   ~QtDashboardWindow() override;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/keyboard_engine.h"
+#include "engine/engine_notifications.h"
 #include "reliability/telemetry_manager.h"
 #include "ui/onboarding/onboarding_pages.h"
 #include "ui/onboarding/onboarding_widgets.h"
@@ -20,8 +20,9 @@ namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
-OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry)
-    : QDialog(parent), engine_(engine), telemetry_(telemetry) {
+OnboardingSheet::OnboardingSheet(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                                 EngineReports reports, QWidget* parent, TelemetryManager* telemetry)
+    : QDialog(parent), settings_(settings), context_(context), reports_(std::move(reports)), telemetry_(telemetry) {
   setObjectName("onboardingSheet");
   setWindowModality(Qt::WindowModal);
   setModal(true);
@@ -47,15 +48,16 @@ OnboardingSheet::OnboardingSheet(KeyboardEngine& engine, QWidget* parent, Teleme
     if (repairAction_)
       repairAction_();
     else
-      engine_.log("Accessibility repair is not available in this build - nothing was reset");
+      context_.log("Accessibility repair is not available in this build - nothing was reset");
   };
-  model_ = OnboardingModel::create(engine_, std::move(hooks));
+  model_ = OnboardingModel::create(std::move(settings), std::move(accessibility), std::move(context),
+                                  std::move(hooks));
   sync();
   model_->startPolling();
 
   // Texts follow the language and wording level: a change rebuilds the page.
   subscriptions_.push_back(
-      engine_.notifications().addObserver(notification::appLanguageChanged, [this](const Notification&) {
+      settings_.notifications.addObserver(notification::appLanguageChanged, [this](const Notification&) {
         QMetaObject::invokeMethod(this, [this] { rebuildPage(); });
       }));
 }
@@ -107,11 +109,11 @@ void OnboardingSheet::presentRepairAlert() {
   alert->setObjectName("onboarding.repairAlert");
   alert->setWindowModality(Qt::WindowModal);
   alert->setIcon(QMessageBox::Warning);
-  alert->setText(qs(engine_.localized("repair_confirm_title")));
-  alert->setInformativeText(qs(engine_.localized("repair_confirm_message")));
-  QPushButton* reset = alert->addButton(qs(engine_.localized("repair_confirm_action")), QMessageBox::DestructiveRole);
+  alert->setText(qs(settings_.localized("repair_confirm_title")));
+  alert->setInformativeText(qs(settings_.localized("repair_confirm_message")));
+  QPushButton* reset = alert->addButton(qs(settings_.localized("repair_confirm_action")), QMessageBox::DestructiveRole);
   reset->setObjectName("onboarding.repairAlert.reset");
-  QPushButton* cancel = alert->addButton(qs(engine_.localized("btn_cancel")), QMessageBox::RejectRole);
+  QPushButton* cancel = alert->addButton(qs(settings_.localized("btn_cancel")), QMessageBox::RejectRole);
   cancel->setObjectName("onboarding.repairAlert.cancel");
   alert->setDefaultButton(cancel);
   repairAlert_ = alert;
@@ -130,7 +132,7 @@ void OnboardingSheet::presentRepairAlert() {
 // A read-only look at exactly what a statistics send would post now.
 void OnboardingSheet::presentPayloadInspector() {
   if (!telemetry_) return;
-  auto* inspector = new TelemetryInspectorSheet(engine_, this, *telemetry_);
+  auto* inspector = new TelemetryInspectorSheet(settings_, context_, reports_, this, *telemetry_);
   inspector->setWindowModality(Qt::WindowModal);
   inspector_ = inspector;
   connect(inspector, &QDialog::finished, this, [this, inspector] {

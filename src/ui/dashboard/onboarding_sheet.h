@@ -14,12 +14,12 @@
 
 #include "app_core/onboarding/onboarding_model.h"
 #include "base/notification_center.h"
+#include "engine/reporting.h"
 
 class QVBoxLayout;
 
 namespace tessa {
 
-class KeyboardEngine;
 class TelemetryManager;
 class ProgressDots;
 
@@ -27,8 +27,10 @@ class OnboardingSheet final : public QDialog {
   Q_OBJECT
 
  public:
-  // The payload inspector is offered only with a `telemetry` sender to preview.
-  OnboardingSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager* telemetry = nullptr);
+  // The payload inspector is offered only with a `telemetry` sender to
+  // preview, fed with what `reports` reads of the engine.
+  OnboardingSheet(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                  EngineReports reports, QWidget* parent, TelemetryManager* telemetry = nullptr);
   ~OnboardingSheet() override;
 
   OnboardingModel& model() const { return *model_; }
@@ -49,7 +51,9 @@ class OnboardingSheet final : public QDialog {
   void presentRepairAlert();
   void presentPayloadInspector();
 
-  KeyboardEngine& engine_;
+  EngineSettings settings_;
+  EngineContext context_;
+  EngineReports reports_;
   TelemetryManager* telemetry_ = nullptr;
   std::shared_ptr<OnboardingModel> model_;
   std::function<void()> repairAction_;

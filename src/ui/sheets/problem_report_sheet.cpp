@@ -45,9 +45,11 @@ ProblemReportSheet::SaveChooser ProblemReportSheet::fileDialogChooser() {
   };
 }
 
-ProblemReportSheet::ProblemReportSheet(KeyboardEngine& engine, QWidget* parent, std::string endpoint,
-                                       SaveChooser chooser)
-    : QDialog(parent), model_(ProblemReportModel::create(engine, std::move(endpoint))), chooser_(std::move(chooser)) {
+ProblemReportSheet::ProblemReportSheet(EngineReports reports, EngineContext context, QWidget* parent,
+                                       std::string endpoint, SaveChooser chooser)
+    : QDialog(parent),
+      model_(ProblemReportModel::create(std::move(reports), std::move(context), std::move(endpoint))),
+      chooser_(std::move(chooser)) {
   setObjectName("problemReportSheet");
   setWindowModality(Qt::WindowModal);
   setWindowTitle(QString::fromUtf8(ProblemReportModel::kTitle));

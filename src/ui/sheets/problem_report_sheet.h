@@ -9,6 +9,9 @@
 
 #include <QDialog>
 
+#include "engine/engine_context.h"
+#include "engine/reporting.h"
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -19,7 +22,6 @@ class QVBoxLayout;
 
 namespace tessa {
 
-class KeyboardEngine;
 class ProblemReportModel;
 
 class ProblemReportSheet final : public QDialog {
@@ -37,8 +39,9 @@ class ProblemReportSheet final : public QDialog {
                                          std::function<void(std::optional<QString>)> answer)>;
   static SaveChooser fileDialogChooser();
 
-  // Reports go to `endpoint` (the stability-report endpoint when empty).
-  ProblemReportSheet(KeyboardEngine& engine, QWidget* parent, std::string endpoint = {},
+  // Each report reads the engine through `reports`; reports go to
+  // `endpoint` (the stability-report endpoint when empty).
+  ProblemReportSheet(EngineReports reports, EngineContext context, QWidget* parent, std::string endpoint = {},
                      SaveChooser chooser = fileDialogChooser());
   ~ProblemReportSheet() override;
 

@@ -18,9 +18,11 @@ namespace tessa {
 
 using namespace parts;
 
-TelemetryInspectorSheet::TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent,
-                                                 TelemetryManager& telemetry)
-    : QDialog(parent), model_(TelemetryInspectorModel::create(engine, telemetry)) {
+TelemetryInspectorSheet::TelemetryInspectorSheet(EngineSettings settings, EngineContext context, EngineReports reports,
+                                                 QWidget* parent, TelemetryManager& telemetry)
+    : QDialog(parent),
+      model_(TelemetryInspectorModel::create(std::move(settings), std::move(context), std::move(reports),
+                                             telemetry)) {
   const TelemetryInspectorModel::Texts& t = model_->texts();
   setObjectName("telemetryInspectorSheet");
   setWindowModality(Qt::WindowModal);

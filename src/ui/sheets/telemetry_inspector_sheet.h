@@ -5,13 +5,16 @@
 
 #include <QDialog>
 
+#include "engine/engine_context.h"
+#include "engine/engine_settings.h"
+#include "engine/reporting.h"
+
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
 
 namespace tessa {
 
-class KeyboardEngine;
 class TelemetryInspectorModel;
 class TelemetryManager;
 
@@ -22,8 +25,9 @@ class TelemetryInspectorSheet final : public QDialog {
   static constexpr int kWidth = 480;
   static constexpr int kPayloadMaxHeight = 220;
 
-  // The payload comes from `telemetry`.
-  TelemetryInspectorSheet(KeyboardEngine& engine, QWidget* parent, TelemetryManager& telemetry);
+  // The payload comes from `telemetry`, fed with what `reports` reads now.
+  TelemetryInspectorSheet(EngineSettings settings, EngineContext context, EngineReports reports, QWidget* parent,
+                          TelemetryManager& telemetry);
   ~TelemetryInspectorSheet() override;
 
   TelemetryInspectorModel& model() const { return *model_; }

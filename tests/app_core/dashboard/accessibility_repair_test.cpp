@@ -35,7 +35,8 @@ class AccessibilityRepairTest : public ::testing::Test {
     panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
     attachHudPanel(*engine, panel.get());
     fx.runner.runUntilIdle();
-    repair = std::make_unique<AccessibilityRepair>(*engine, launcher, "/opt/tessavinor/bin/tessavinor",
+    repair = std::make_unique<AccessibilityRepair>(engine->accessibility(), engine->context(), engine->defaults(),
+                                                   engine->hudNotices(), launcher, "/opt/tessavinor/bin/tessavinor",
                                                    [this] { ++quits; });
     repair->install();
   }

@@ -74,7 +74,7 @@ class TotalsOverHttp : public ::testing::Test {
     f.engine.reset();
   }
   std::shared_ptr<UptimeDashboardModel> open() {
-    model = UptimeDashboardModel::create(engine, {}, url);
+    model = UptimeDashboardModel::create(engine->settings(), engine->context(), {}, url);
     model->appear();
     return model;
   }

@@ -20,7 +20,10 @@ class KeyboardSettingsModelTest : public ::testing::Test {
     engine = fx.start();
     fx.runner.runUntilIdle();
   }
-  KeyboardSettingsModel model(LoginItemAccess access = {}) { return KeyboardSettingsModel(*engine, access); }
+  KeyboardSettingsModel model(LoginItemAccess access = {}) {
+    return KeyboardSettingsModel(engine->settings(), engine->accessibility(), engine->context(), engine->hudNotices(),
+                                 access);
+  }
   void moveSpotlightTo(uint64_t flags, int keyCode = 49) {
     auto keys = SimPreferenceDomains::defaultSymbolicHotKeys();
     keys["64"]["value"]["parameters"] = {32, keyCode, flags};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app_core/status_item_model.h"
+#include "app_core/status_item_of_engine.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
@@ -29,7 +30,7 @@ class SetupStatusModelTest : public ::testing::Test {
 };
 
 TEST_F(SetupStatusModelTest, APartialKeyboardTapIsNotReportedAsWorkingFully) {
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   engine->isAccessibilityGranted.set(true);
   desk.events().setFiltersEveryKey(false);
   desk.events().setKeysHeldByOthers({"q", "Caps_Lock"});
@@ -46,7 +47,7 @@ TEST_F(SetupStatusModelTest, APartialKeyboardTapIsNotReportedAsWorkingFully) {
 }
 
 TEST_F(SetupStatusModelTest, ASwitcherKeyAnotherProgramKeepsIsNamedOnlyWhenItIsTheChosenOne) {
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   engine->isAccessibilityGranted.set(true);
   // A window manager keeps Alt+Space for its window menu.
   desk.events().setComboHeldByOthers(keycode::space, flags::option);
@@ -58,16 +59,16 @@ TEST_F(SetupStatusModelTest, ASwitcherKeyAnotherProgramKeepsIsNamedOnlyWhenItIsT
   EXPECT_EQ(model.description(),
             "Permission granted, but another program keeps Alt+Space for itself, so it does not switch the "
             "language here. Choose another switcher key in the keyboard settings.");
-  EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
+  EXPECT_EQ(statusTooltip(test::statusItemStateOf(*engine)),
             "⚠️ Another program keeps Alt+Space for itself: it does not switch the language here — choose another "
             "switcher key");
   engine->appLanguage.set("th");
-  EXPECT_EQ(statusTooltip(StatusItemState::of(*engine)),
+  EXPECT_EQ(statusTooltip(test::statusItemStateOf(*engine)),
             "⚠️ โปรแกรมอื่นใช้ Alt+Space อยู่: กดแล้วจะไม่สลับภาษา — เลือกปุ่มสลับภาษาอื่นแทน");
 }
 
 TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   engine->isAccessibilityGranted.set(true);
   EXPECT_EQ(model.statusSymbol(), "checkmark.circle.fill");
   EXPECT_EQ(model.statusColor(), HudColor::green);
@@ -88,7 +89,7 @@ TEST_F(SetupStatusModelTest, TheCardFollowsTheGrantAtEitherWordingLevel) {
 TEST_F(SetupStatusModelTest, GrantAccessOpensThePrivacySettingsAndRereadsWithoutPrompting) {
   desk.setTrusted(false);
   engine->isAccessibilityGranted.set(false);
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   model.grantAccess();
   fx.runner.runUntilIdle();
   EXPECT_EQ(desk.workspace().openedURLs().back(),
@@ -109,7 +110,7 @@ TEST_F(SetupStatusModelTest, OnADesktopSwitchTheGrantAsksFirstAndOnlyAYesTurnsIt
   engine->requestAccessibility(false);
   fx.runner.runUntilIdle();
   const size_t urls = desk.workspace().openedURLs().size();
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   EXPECT_EQ(model.description(),
             "The desktop's accessibility is off, so Tessavinor cannot hold the keys typed during a language switch or "
             "read the word to convert. Grant Access turns it on.");
@@ -141,7 +142,7 @@ TEST_F(SetupStatusModelTest, OnADesktopSwitchTheGrantAsksFirstAndOnlyAYesTurnsIt
 // A program the engine could not read because it was open before the
 // switch went on is named while that very process runs.
 TEST_F(SetupStatusModelTest, ThePageSaysToRestartAProgramOnlyWhileItRuns) {
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   EXPECT_EQ(model.restartNotice(), "");
   auto& editor = desk.launchApplication("org.example.Editor", "Editor");
   engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt});
@@ -159,7 +160,7 @@ TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) 
   desk.accessibility().setPromptTurnsTrustOn(true);
   desk.accessibility().setTrustProblem(AXTrustProblem::noAccessibilityBus);
   engine->isAccessibilityGranted.set(false);
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   model.grantAccess();
   model.consent().confirm();
   fx.runner.runUntilIdle();
@@ -174,7 +175,7 @@ TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) 
 }
 
 TEST_F(SetupStatusModelTest, OnlyAConfirmedRepairReachesTheEngine) {
-  SetupStatusModel model(*engine);
+  SetupStatusModel model(engine->settings(), engine->accessibility(), engine->context());
   model.requestRepair();
   EXPECT_TRUE(model.showRepairConfirmation());
   model.cancelRepair();

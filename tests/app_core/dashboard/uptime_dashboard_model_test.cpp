@@ -34,7 +34,7 @@ class UptimeDashboardModelTest : public ::testing::Test, protected test::Dashboa
     fx.runner.runUntilIdle();
   }
   std::shared_ptr<UptimeDashboardModel> open() {
-    auto m = UptimeDashboardModel::create(engine, [this] { ++redraws; });
+    auto m = UptimeDashboardModel::create(engine->settings(), engine->context(), [this] { ++redraws; });
     m->appear();
     return m;
   }

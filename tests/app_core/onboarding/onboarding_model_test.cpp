@@ -26,7 +26,7 @@ class OnboardingModelTest : public ::testing::Test {
     hooks.changed = [this] { ++changes; };
     hooks.dismiss = [this] { ++dismissals; };
     hooks.repairAccessibility = [this] { ++repairs; };
-    model = OnboardingModel::create(*engine, hooks);
+    model = OnboardingModel::create(engine->settings(), engine->accessibility(), engine->context(), hooks);
   }
   ~OnboardingModelTest() override {
     model.reset();
@@ -42,7 +42,7 @@ class OnboardingModelTest : public ::testing::Test {
     fx.engine.reset();
     engine = fx.start();
     fx.runner.runUntilIdle();
-    model = OnboardingModel::create(*engine, {});
+    model = OnboardingModel::create(engine->settings(), engine->accessibility(), engine->context(), {});
   }
   bool consoleHas(const std::string& needle) const {
     for (const auto& line : fx.systemLog.consoleLines)
@@ -349,7 +349,7 @@ TEST_F(OnboardingModelTest, EitherConsentAnswerCompletesTheOnboardingAndClosesTh
   for (const char* key : {"isShareUsageTimeEnabled", "hasSeenShareInvitation", "hasPromptedTelemetrySharing",
                           "hasCompletedOnboarding"})
     fx.defaults->remove(key);
-  auto again = OnboardingModel::create(*engine, {});
+  auto again = OnboardingModel::create(engine->settings(), engine->accessibility(), engine->context(), {});
   again->setStep(4);
   again->answerTelemetry(true);
   EXPECT_EQ(consentRecord(), (std::vector<bool>{true, true, true, true}));

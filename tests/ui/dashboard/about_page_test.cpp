@@ -53,7 +53,7 @@ class AboutPageTest : public ::testing::Test {
   // The about page as the dashboard shows it.
   AboutPage& openInDashboard(const std::string& language) {
     engine->appLanguage.set(language);
-    view = std::make_unique<ContentView>(engine, fx.notifications);
+    view = std::make_unique<ContentView>(engine->views(), fx.notifications);
     view->show();
     view->selectTab(7);
     settle();
@@ -168,9 +168,10 @@ TEST_F(AboutPageTest, LinksAndTheUpdateButtonOpenWhatTheySay) {
 
 TEST_F(AboutPageTest, AnAutomaticUpdateSwitchTheDelegateCannotKeepGoesBackOff) {
   RefusingUpdater updater;
-  auto model = AboutModel::create(*engine, [&]() -> AboutModel::Updater* { return &updater; });
+  auto model =
+      AboutModel::create(engine->settings(), engine->context(), [&]() -> AboutModel::Updater* { return &updater; });
   QWidget host;
-  auto* page = new AboutPage(*engine, &host, model);
+  auto* page = new AboutPage(model, &host, {});
   host.resize(490, 480);
   page->resize(490, 480);
   host.show();
@@ -188,7 +189,7 @@ TEST_F(AboutPageTest, AnAutomaticUpdateSwitchTheDelegateCannotKeepGoesBackOff) {
 
 TEST_F(AboutPageTest, AHandedInCommunityBoxSitsBetweenPrivacyAndTheReportEntry) {
   QWidget host;
-  auto* page = new AboutPage(*engine, &host, nullptr, [](KeyboardEngine&, QWidget* parent) {
+  auto* page = new AboutPage(AboutModel::create(engine->settings(), engine->context()), &host, {}, [](QWidget* parent) {
     return new QLabel(QStringLiteral("community"), parent);
   });
   host.show();

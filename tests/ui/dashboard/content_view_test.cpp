@@ -42,7 +42,7 @@ class ContentViewTest : public ::testing::Test {
 
   ContentView& open(const std::string& language = "en") {
     engine->appLanguage.set(language);
-    view = std::make_unique<ContentView>(engine, fx.notifications);
+    view = std::make_unique<ContentView>(engine->views(), fx.notifications);
     view->show();
     settle();
     return *view;
@@ -210,7 +210,7 @@ TEST_F(ContentViewTest, ScreenshotsOfEveryTab) {
 TEST_F(ContentViewTest, AFreshInstallShowsTheOnboardingSheetOverSetupStatus) {
   engine->hasCompletedOnboarding.set(false);
   engine->appLanguage.set("th");
-  view = std::make_unique<ContentView>(engine, fx.notifications);
+  view = std::make_unique<ContentView>(engine->views(), fx.notifications);
   settle();
   EXPECT_TRUE(view->model().showOnboarding());
   EXPECT_EQ(view->onboardingSheet(), nullptr) << "nothing to hang a sheet from before the window shows";

@@ -26,7 +26,7 @@ class QtWindowsOnly final : public ShellHost {
   StatusItemView* makeStatusItemView() override { return nullptr; }
   std::unique_ptr<DashboardWindow> makeDashboardWindow(const std::string& title, double width, double height,
                                                        std::function<void()> onClose) override {
-    auto window = std::make_unique<QtDashboardWindow>(engine_, notifications_, title, width, height,
+    auto window = std::make_unique<QtDashboardWindow>(engine_->views(), notifications_, title, width, height,
                                                       std::move(onClose));
     last = window.get();
     ++windowsMade;
@@ -124,7 +124,8 @@ TEST_F(DashboardWindowTest, ReplayOnboardingReopensTheWindowWithTheSheet) {
 
 TEST_F(DashboardWindowTest, DroppingTheWindowObjectClosesItWithoutCallingBack) {
   int closes = 0;
-  auto window = std::make_unique<QtDashboardWindow>(engine, fx.notifications, "t", 680, 480, [&] { ++closes; });
+  auto window =
+      std::make_unique<QtDashboardWindow>(engine->views(), fx.notifications, "t", 680, 480, [&] { ++closes; });
   window->makeKeyAndOrderFront();
   QPointer<QWidget> widget = window->widget();
   window.reset();

@@ -57,7 +57,7 @@ class UsagePageTest : public ::testing::Test {
   // The dashboard on the usage tab, as the sidebar row opens it.
   UptimeDashboardView& open(const std::string& language = "en") {
     engine->appLanguage.set(language);
-    view = std::make_unique<ContentView>(engine, fx.notifications);
+    view = std::make_unique<ContentView>(engine->views(), fx.notifications);
     view->show();
     view->selectTab(1);
     settle();

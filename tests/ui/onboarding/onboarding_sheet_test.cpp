@@ -50,7 +50,8 @@ class OnboardingSheetTest : public ::testing::Test {
   static void settle() { test::settle(); }
   OnboardingSheet& open(const std::string& language) {
     engine->appLanguage.set(language);
-    sheet = std::make_unique<OnboardingSheet>(*engine, nullptr, &telemetry);
+    sheet = std::make_unique<OnboardingSheet>(engine->settings(), engine->accessibility(), engine->context(),
+                                              engine->reports(), nullptr, &telemetry);
     sheet->open();
     settle();
     return *sheet;
@@ -61,7 +62,7 @@ class OnboardingSheetTest : public ::testing::Test {
     engine->hasCompletedOnboarding.set(false);
     DashboardServices services;
     services.telemetry = &telemetry;
-    view = std::make_unique<ContentView>(engine, fx.notifications, nullptr, std::move(services));
+    view = std::make_unique<ContentView>(engine->views(), fx.notifications, nullptr, std::move(services));
     view->show();
     settle();
     auto* shown = qobject_cast<OnboardingSheet*>(view->onboardingSheet());

@@ -58,17 +58,18 @@ class ReportSheetsTest : public ::testing::Test {
   static void settle() { test::settle(); }
   ProblemReportSheet& openReport(const std::string& language = "en") {
     engine->appLanguage.set(language);
-    report = new ProblemReportSheet(*engine, &host, kReportUrl, [this](QWidget*, const QString& name, auto answer) {
-      suggestedNames.push_back(name);
-      answer(nextSaveTo);
-    });
+    report = new ProblemReportSheet(engine->reports(), engine->context(), &host, kReportUrl,
+                                    [this](QWidget*, const QString& name, auto answer) {
+                                      suggestedNames.push_back(name);
+                                      answer(nextSaveTo);
+                                    });
     report->open();
     settle();
     return *report;
   }
   TelemetryInspectorSheet& openInspector(const std::string& language) {
     engine->appLanguage.set(language);
-    inspector = new TelemetryInspectorSheet(*engine, &host, telemetry);
+    inspector = new TelemetryInspectorSheet(engine->settings(), engine->context(), engine->reports(), &host, telemetry);
     inspector->open();
     settle();
     return *inspector;

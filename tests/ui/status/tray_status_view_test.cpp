@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include "app_core/status_item_fakes.h"
+#include "app_core/status_item_of_engine.h"
 #include "engine/keyboard_engine.h"
 #include "platform/linux/unavailable_desktop.h"
 #include "platform/sim/sim_desktop.h"
@@ -71,7 +72,7 @@ class TrayStatusViewTest : public ::testing::Test {
     desk.setTrusted(true);
     engine = fx.start();
     fx.runner.runUntilIdle();
-    controller = StatusItemController::create(engine, view, shell);
+    controller = test::statusItemControllerOf(*engine, view, shell);
     controller->setUp();  // reads the Accessibility grant the menu reports
     view.setController(controller.get());
   }
@@ -138,7 +139,7 @@ TEST_F(TrayStatusViewTest, WithoutAHapticDeviceTheSubmenuSaysSoAndItsChoicesAreO
   fx.platform.haptics = &noHaptics;
   engine = fx.start();
   fx.runner.runUntilIdle();
-  controller = StatusItemController::create(engine, view, shell);
+  controller = test::statusItemControllerOf(*engine, view, shell);
   controller->setUp();
   view.setController(controller.get());
   for (const std::string language : {"th", "en"}) {

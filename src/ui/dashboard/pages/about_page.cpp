@@ -40,11 +40,10 @@ QString buttonText(const std::string& text) { return qs(text).replace(QLatin1Cha
 
 }  // namespace
 
-AboutPage::AboutPage(KeyboardEngine& engine, QWidget* parent, std::shared_ptr<AboutModel> model,
-                     CommunityFactory community, ReportSheetFactory reportSheet)
+AboutPage::AboutPage(std::shared_ptr<AboutModel> model, QWidget* parent, ReportSheetFactory reportSheet,
+                     CommunityFactory community)
     : QScrollArea(parent),
-      engine_(engine),
-      model_(model ? std::move(model) : AboutModel::create(engine)),
+      model_(std::move(model)),
       community_(std::move(community)),
       reportSheetFactory_(std::move(reportSheet)) {
   setFrameShape(QFrame::NoFrame);
@@ -169,7 +168,7 @@ void AboutPage::buildPrivacy(QWidget* content, QVBoxLayout* column) {
 void AboutPage::buildCommunity(QWidget* content, QVBoxLayout* column) {
   if (community_) {
     column->addWidget(divider(content, "about.divider3"));
-    QWidget* box = community_(engine_, content);
+    QWidget* box = community_(content);
     box->setObjectName("about.community");
     column->addWidget(box);
   }
@@ -320,8 +319,11 @@ void AboutPage::refresh() {
   }
   if (m.isShowingProblemReport() && !sheet_) {
     QWidget* over = window();
-    ProblemReportSheet* sheet =
-        reportSheetFactory_ ? reportSheetFactory_(engine_, over) : new ProblemReportSheet(engine_, over);
+    ProblemReportSheet* sheet = reportSheetFactory_ ? reportSheetFactory_(over) : nullptr;
+    if (!sheet) {
+      model_->problemReportClosed();
+      return;
+    }
     sheet_ = sheet;
     connect(sheet, &QDialog::finished, this, [this, sheet] {
       if (sheet_ == sheet) sheet_ = nullptr;

@@ -22,19 +22,19 @@ class QVBoxLayout;
 namespace tessa {
 
 class AboutModel;
-class KeyboardEngine;
 
 class AboutPage final : public QScrollArea {
   Q_OBJECT
 
  public:
-  // Makes the community statistics box for this page (none: no box).
-  using CommunityFactory = std::function<QWidget*(KeyboardEngine& engine, QWidget* parent)>;
   // Makes the problem-report sheet over `parent`.
-  using ReportSheetFactory = std::function<ProblemReportSheet*(KeyboardEngine& engine, QWidget* parent)>;
+  using ReportSheetFactory = std::function<ProblemReportSheet*(QWidget* parent)>;
+  // Makes the community statistics box for this page (none: no box).
+  using CommunityFactory = std::function<QWidget*(QWidget* parent)>;
 
-  AboutPage(KeyboardEngine& engine, QWidget* parent, std::shared_ptr<AboutModel> model = nullptr,
-            CommunityFactory community = {}, ReportSheetFactory reportSheet = {});
+  // The page shows `model`; its report entry opens what `reportSheet` makes.
+  AboutPage(std::shared_ptr<AboutModel> model, QWidget* parent, ReportSheetFactory reportSheet,
+            CommunityFactory community = {});
   ~AboutPage() override;
 
   AboutModel& model() const { return *model_; }
@@ -58,7 +58,6 @@ class AboutPage final : public QScrollArea {
   void retext();
   void refresh();
 
-  KeyboardEngine& engine_;
   std::shared_ptr<AboutModel> model_;
   CommunityFactory community_;
   ReportSheetFactory reportSheetFactory_;

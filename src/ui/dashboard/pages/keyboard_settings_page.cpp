@@ -19,8 +19,13 @@ namespace tessa {
 
 using namespace page_parts;
 
-KeyboardSettingsPage::KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAccess loginItems, QWidget* parent)
-    : PageScrollArea(parent), model_(engine, std::move(loginItems)), settings_(model_.settings()) {
+KeyboardSettingsPage::KeyboardSettingsPage(EngineSettings settings, EngineAccessibility accessibility,
+                                           EngineContext context, HudNotices hud, LoginItemAccess loginItems,
+                                           QWidget* parent)
+    : PageScrollArea(parent),
+      model_(std::move(settings), std::move(accessibility), std::move(context), std::move(hud),
+             std::move(loginItems)),
+      settings_(model_.settings()) {
   build();
   refresh();
   engineChanges_ = settings_.subscribeWillChange([this] { scheduleRefresh(); });

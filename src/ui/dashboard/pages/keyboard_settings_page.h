@@ -35,7 +35,8 @@ class KeyboardSettingsPage final : public PageScrollArea {
   Q_OBJECT
 
  public:
-  KeyboardSettingsPage(KeyboardEngine& engine, LoginItemAccess loginItems, QWidget* parent = nullptr);
+  KeyboardSettingsPage(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                       HudNotices hud, LoginItemAccess loginItems, QWidget* parent = nullptr);
   ~KeyboardSettingsPage() override;
 
   KeyboardSettingsModel& model() { return model_; }

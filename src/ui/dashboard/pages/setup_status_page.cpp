@@ -17,8 +17,9 @@ namespace tessa {
 
 using namespace page_parts;
 
-SetupStatusPage::SetupStatusPage(KeyboardEngine& engine, QWidget* parent)
-    : PageScrollArea(parent), model_(engine) {
+SetupStatusPage::SetupStatusPage(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                                 QWidget* parent)
+    : PageScrollArea(parent), model_(std::move(settings), std::move(accessibility), std::move(context)) {
   build();
   refresh();
   engineChanges_ = model_.subscribeChanges([this] { refreshSoon_.request(); });

@@ -22,7 +22,8 @@ class SetupStatusPage final : public PageScrollArea {
   Q_OBJECT
 
  public:
-  SetupStatusPage(KeyboardEngine& engine, QWidget* parent = nullptr);
+  SetupStatusPage(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
+                  QWidget* parent = nullptr);
   ~SetupStatusPage() override;
 
   SetupStatusModel& model() { return model_; }

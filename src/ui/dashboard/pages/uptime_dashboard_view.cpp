@@ -19,19 +19,17 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-UptimeDashboardView::UptimeDashboardView(KeyboardEngine& engine, QWidget* parent,
+UptimeDashboardView::UptimeDashboardView(EngineSettings settings, EngineStats stats, HudNotices hud,
+                                         EngineContext context, QWidget* parent,
                                          std::optional<std::string> totalsURL)
-    : QScrollArea(parent),
-      settings_(settingsOf(engine)),
-      stats_(statisticsOf(engine)),
-      hud_(hudNoticesOf(engine)) {
+    : QScrollArea(parent), settings_(std::move(settings)), stats_(std::move(stats)), hud_(std::move(hud)) {
   setObjectName("page.usage");
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QPointer<UptimeDashboardView> self(this);
   model_ = UptimeDashboardModel::create(
-      engine,
+      settings_, std::move(context),
       [self] {
         if (self) self->refresh();
       },

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QScrollArea>
 
+#include "engine/engine_context.h"
 #include "engine/engine_settings.h"
 #include "engine/engine_stats.h"
 #include "engine/hud_notice_sink.h"
@@ -21,7 +22,6 @@ class QVBoxLayout;
 namespace tessa {
 
 class CommunityStatsWidget;
-class KeyboardEngine;
 class MilestoneNudgeCard;
 class SymbolLabel;
 class UptimeDashboardModel;
@@ -31,8 +31,8 @@ class UptimeDashboardView final : public QScrollArea {
 
  public:
   // `totalsURL` replaces the public totals endpoint (tests).
-  UptimeDashboardView(KeyboardEngine& engine, QWidget* parent = nullptr,
-                      std::optional<std::string> totalsURL = std::nullopt);
+  UptimeDashboardView(EngineSettings settings, EngineStats stats, HudNotices hud, EngineContext context,
+                      QWidget* parent = nullptr, std::optional<std::string> totalsURL = std::nullopt);
   ~UptimeDashboardView() override;
 
   UptimeDashboardModel& model() const { return *model_; }

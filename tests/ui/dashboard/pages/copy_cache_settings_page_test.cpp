@@ -84,7 +84,7 @@ class CopyCacheSettingsPageTest : public ::testing::Test {
     engine->appLanguage.set(language);
     DashboardServices services;
     services.copyCache = manager.get();
-    QWidget* built = makeDashboardPage(DashboardPage::copyCache, *engine, nullptr, services);
+    QWidget* built = makeDashboardPage(DashboardPage::copyCache, engine->views(), nullptr, services);
     page = qobject_cast<CopyCacheSettingsPage*>(built);
     EXPECT_NE(page, nullptr);
     EXPECT_EQ(built->objectName(), "page.copyCache");
@@ -419,7 +419,8 @@ TEST_F(CopyCacheSettingsPageTest, TheDashboardHandsThePageItsManagerAndTheQuickP
   DashboardServices services;
   services.copyCache = manager.get();
   services.openQuickPaste = [&openings] { ++openings; };
-  page = qobject_cast<CopyCacheSettingsPage*>(makeDashboardPage(DashboardPage::copyCache, *engine, nullptr, services));
+  page = qobject_cast<CopyCacheSettingsPage*>(
+      makeDashboardPage(DashboardPage::copyCache, engine->views(), nullptr, services));
   ASSERT_NE(page, nullptr);
   page->resize(490, 480);
   page->show();

@@ -42,7 +42,8 @@ class KeyboardSettingsPageTest : public ::testing::Test {
 
   KeyboardSettingsPage& open(LoginItemAccess access = {}, const std::string& language = "th") {
     engine->appLanguage.set(language);
-    page = std::make_unique<KeyboardSettingsPage>(*engine, std::move(access));
+    page = std::make_unique<KeyboardSettingsPage>(engine->settings(), engine->accessibility(), engine->context(),
+                                                  engine->hudNotices(), std::move(access));
     page->resize(490, 480);
     page->show();
     settle();

@@ -40,7 +40,7 @@ class SetupStatusPageTest : public ::testing::Test {
   SetupStatusPage& open(bool granted, const std::string& language = "en") {
     engine->appLanguage.set(language);
     engine->isAccessibilityGranted.set(granted);
-    QWidget* built = makeDashboardPage(DashboardPage::setupStatus, *engine, nullptr);
+    QWidget* built = makeDashboardPage(DashboardPage::setupStatus, engine->views(), nullptr);
     page = qobject_cast<SetupStatusPage*>(built);
     EXPECT_NE(page, nullptr);
     EXPECT_EQ(built->objectName(), "page.setupStatus");

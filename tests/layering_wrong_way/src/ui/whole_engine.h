@@ -1,0 +1,4 @@
+// A widget that takes the whole engine where its narrow views would do.
+namespace tessa {
+class KeyboardEngine;
+}
