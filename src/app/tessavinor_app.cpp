@@ -29,6 +29,7 @@
 #include "engine/vocabulary_packs.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
+#include "engine/setting_table.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/linux_workspace.h"
@@ -129,7 +130,7 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
     platform.systemLog->console("Tessavinor: " + area + " - no back end on this desktop; reported as unavailable");
 
   p.alerts = std::make_unique<QtLaunchAlerts>(
-      [&p] { return p.defaults ? p.defaults->stringForKey("appLanguage").value_or("th") : std::string("th"); });
+      [&p] { return p.defaults ? setting::appLanguage.readFrom(*p.defaults) : setting::appLanguage.fallback; });
   LaunchGuardOptions guardOptions;
   guardOptions.isRelaunch = p.isRelaunch;
   p.guard = std::make_unique<LaunchEnvironmentGuard>(platform, *p.alerts, p.clock, guardOptions);

@@ -378,7 +378,7 @@ void AppDelegate::openPreferencesWindowToTab(int tab) {
 }
 
 void AppDelegate::replayOnboarding() {
-  if (engine_) engine_->hasCompletedOnboarding.set(false);
+  if (engine_) engine_->hasCompletedOnboarding.reset();
   openDashboard();
   afterOnMainWeak(0.15, [](AppDelegate& d) { d.env_.notifications->post("ReplayOnboarding"); });
 }

@@ -130,8 +130,11 @@ std::shared_ptr<CopyCacheManager> CopyCacheManager::create(CopyCacheManagerEnvir
 
 CopyCacheManager* CopyCacheManager::shared() { return gShared.load(); }
 
+// The settings cells are made before env_, from the environment not yet moved.
 CopyCacheManager::CopyCacheManager(CopyCacheManagerEnvironment env)
-    : env_(std::move(env)),
+    : isEnabled(*this, env.defaults, kEnabledSetting),
+      isClearOnQuit(*this, env.defaults, kClearOnQuitSetting),
+      env_(std::move(env)),
       store_(CopyCacheCryptoStoreEnvironment{env_.platform.keychain, env_.platform.hasBundleIdentifier, env_.folder,
                                              [this](const std::string& line) { log(line); }}) {}
 
@@ -149,24 +152,16 @@ void CopyCacheManager::log(const std::string& line) {
 double CopyCacheManager::now() const { return env_.clock ? env_.clock->wallTime() : 0; }
 
 void CopyCacheManager::start() {
-  if (env_.defaults) {
-    // Recording the clipboard is something the user turns on, never a default.
-    env_.defaults->registerDefaults({{kEnabledKey, false}, {kClearOnQuitKey, false}});
-    isEnabled.setSilently(env_.defaults->boolForKey(kEnabledKey));
-    isClearOnQuit.setSilently(env_.defaults->boolForKey(kClearOnQuitKey));
-  }
+  if (env_.defaults)
+    env_.defaults->registerDefaults({kEnabledSetting.registration(), kClearOnQuitSetting.registration()});
   std::weak_ptr<CopyCacheManager> weak = weak_from_this();
-  isEnabled.setAction([weak](const bool& on) {
+  isEnabled.onChange([weak](const bool& on) {
     auto self = weak.lock();
     if (!self) return;
-    if (self->env_.defaults) self->env_.defaults->setBool(kEnabledKey, on);
     if (!on) self->pendingCapture_.cancel();
     // What is on the pasteboard when the history is turned on was copied
     // while it was off: it is not recorded.
     if (on && self->env_.platform.pasteboard) self->lastSeenChangeCount_ = self->env_.platform.pasteboard->changeCount();
-  });
-  isClearOnQuit.setAction([weak](const bool& on) {
-    if (auto self = weak.lock(); self && self->env_.defaults) self->env_.defaults->setBool(kClearOnQuitKey, on);
   });
   readSetAsideNote();
   load();

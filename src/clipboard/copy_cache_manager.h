@@ -12,6 +12,7 @@
 
 #include "base/clock.h"
 #include "base/observable.h"
+#include "base/stored_setting.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
 #include "clipboard/copy_cache_crypto_store.h"
@@ -48,8 +49,10 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   static constexpr double kExpiryCheckInterval = 60;  // [ours]
   // Texts longer than this are sealed in a blob of their own.
   static constexpr size_t kInlineTextLimit = 16 * 1024;  // [ours]
-  static constexpr const char* kEnabledKey = "isCopyCacheEnabled";
-  static constexpr const char* kClearOnQuitKey = "isCopyCacheClearOnQuit";
+  // Recording the clipboard is something the user turns on, never a default;
+  // both fallbacks are registered in the defaults.
+  static constexpr Setting<bool> kEnabledSetting{.key = "isCopyCacheEnabled", .fallback = false};
+  static constexpr Setting<bool> kClearOnQuitSetting{.key = "isCopyCacheClearOnQuit", .fallback = false};
   static constexpr const char* kSnippetSourceName = "Custom Snippet";
   // [ours] the note about a history set aside, kept until the user has read it.
   static constexpr const char* kSetAsideKey = "copyCacheHistorySetAside";
@@ -74,8 +77,8 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   Published<std::vector<CopyCacheItem>> items{*this, {}};
   // The pinned entries, newest first; always derived from `items`.
   Published<std::vector<CopyCacheItem>> pinnedSnippets{*this, {}};
-  Published<bool> isEnabled{*this, false};
-  Published<bool> isClearOnQuit{*this, false};
+  StoredSetting<bool> isEnabled;
+  StoredSetting<bool> isClearOnQuit;
   Published<std::string> searchText{*this, ""};
   Published<CopyCacheItem::Category> selectedCategory{*this, CopyCacheItem::Category::all};
   Published<int> selectedIndex{*this, 0};

@@ -144,9 +144,9 @@ EngineControls KeyboardEngine::controls() {
       whileAlive<int64_t>(weak,
                           [](KeyboardEngine& e, int64_t strength) {
                             e.persistProfileInteger(ProfileIntegerField::hapticIntensityConfirm,
-                                                    "hapticIntensityConfirm", strength);
-                            e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert, "hapticIntensityAlert",
-                                                    strength);
+                                                    setting::hapticIntensityConfirm, strength);
+                            e.persistProfileInteger(ProfileIntegerField::hapticIntensityAlert,
+                                                    setting::hapticIntensityAlert, strength);
                           }),
       whileAlive<>(weak, [](KeyboardEngine& e) { e.playCorrectionHaptic(false); }),
   };

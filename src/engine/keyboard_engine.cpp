@@ -1,9 +1,5 @@
 #include "engine/keyboard_engine.h"
 
-#include "base/json_reading.h"
-
-#include <cmath>
-
 #include <fmt/format.h>
 
 #include "base/files.h"
@@ -20,22 +16,10 @@ namespace {
 std::mutex gSharedLock;
 std::shared_ptr<KeyboardEngine> gShared;
 
-UserDefaults::Value toValue(const std::map<std::string, int64_t>& m) {
-  UserDefaults::Value v = UserDefaults::Value::object();
-  for (const auto& [k, n] : m) v[k] = n;
-  return v;
-}
-
-// Dictionary entries whose values are not integers are dropped.
-std::map<std::string, int64_t> integerDictionary(const UserDefaults& d, const std::string& key) {
-  std::map<std::string, int64_t> out;
-  auto dict = d.dictionaryForKey(key);
-  if (!dict) return out;
-  for (auto it = dict->begin(); it != dict->end(); ++it) {
-    if (!it->is_number_integer()) continue;
-    if (auto n = jsonInteger<int64_t>(*it)) out[it.key()] = *n;
-  }
-  return out;
+// Each cell's value through its writer, in the order given.
+template <class... Cells>
+void writeBack(Cells&... cells) {
+  (cells.writeBack(), ...);
 }
 }  // namespace
 
@@ -57,87 +41,44 @@ void KeyboardEngine::installShared(std::shared_ptr<KeyboardEngine> engine) {
 
 KeyboardEngine::~KeyboardEngine() = default;
 
-void KeyboardEngine::writeDefault(const std::string& key, UserDefaults::Value value) {
-  env_.defaults->set(key, std::move(value));
-}
-
-// [design] every property's initial value and the defaults key it writes.
-// Every property's change action is declared next to it, so the key each one
-// writes stands in one place.
+// What a persisted setting's change does besides writing its key (each key
+// and default is declared in engine/setting_table.h), and every run-time
+// property's initial value.
 KeyboardEngine::KeyboardEngine(EngineEnvironment env)
-    : appLanguage(*this, "th",
+    : settingStore_(env.defaults),
+      appLanguage(*this, settingStore_, setting::appLanguage,
                   [this](const std::string& v) {
                     {
                       std::lock_guard lock(languageLock_);
                       languageCopy_ = v;
                     }
-                    writeDefault("appLanguage", v);
                     notifications().post(notification::appLanguageChanged);
                   }),
-      appCopywritingLevel(*this, CopywritingLevel::layman,
+      appCopywritingLevel(*this, settingStore_, setting::appCopywritingLevel,
                           [this](const CopywritingLevel& v) {
                             {
                               std::lock_guard lock(languageLock_);
                               levelCopy_ = v;
                             }
-                            writeDefault("appCopywritingLevel", std::string(rawValue(v)));
                             notifications().post(notification::appLanguageChanged);
                           }),
-      appMode(*this, AppMode::capslockToF19,
-              [this](const AppMode&) {
-                persistProfileInteger(ProfileIntegerField::appMode, "AppMode", 1);
+      appMode(*this, settingStore_, setting::appMode,
+              [this](const AppMode& v) {
+                saveToActiveProfile(ProfileIntegerField::appMode, rawValue(v));
                 applyModeSettings();
                 flow.consecutiveSafetyTimeouts = 0;
               }),
-      switcherKey(*this, SwitcherKey::capslock,
+      switcherKey(*this, settingStore_, setting::switcherKey,
                   [this](const SwitcherKey& v) {
-                    persistProfileInteger(ProfileIntegerField::switcherKey, "SwitcherKey", rawValue(v));
+                    saveToActiveProfile(ProfileIntegerField::switcherKey, rawValue(v));
                     applyModeSettings();
                   }),
-      isHapticFeedbackEnabled(*this, false,
-                              [this](const bool& v) {
-                                persistProfileBool(ProfileBoolField::isHapticFeedbackEnabled,
-                                                   "isHapticFeedbackEnabled", v);
-                              }),
-      isSmartCorrectionEnabled(*this, false,
-                               [this](const bool& v) {
-                                 persistProfileBool(ProfileBoolField::isSmartCorrectionEnabled,
-                                                    "isSmartCorrectionEnabled", v);
-                               }),
-      useContrastiveFrequencyCheck(*this, true,
-                                   [this](const bool& v) { writeDefault("useContrastiveFrequencyCheck", v); }),
-      isFatigueNotificationEnabled(*this, false,
-                                   [this](const bool& v) { writeDefault("isFatigueNotificationEnabled", v); }),
-      isShareUsageTimeEnabled(*this, false, [this](const bool& v) { writeDefault("isShareUsageTimeEnabled", v); }),
-      hasSeenShareInvitation(*this, false, [this](const bool& v) { writeDefault("hasSeenShareInvitation", v); }),
-      hasCompletedOnboarding(*this, false, [this](const bool& v) { writeDefault("hasCompletedOnboarding", v); }),
-      hasSeenMilestoneNudge(*this, false, [this](const bool& v) { writeDefault("hasSeenMilestoneNudge", v); }),
-      remindLaterCorrectionsThreshold(
-          *this, 0, [this](const int64_t& v) { writeDefault("remindLaterCorrectionsThreshold", v); }),
-      hasShownUndoBoundaryHint(*this, false,
-                               [this](const bool& v) { writeDefault("hasShownUndoBoundaryHint", v); }),
-      excludedBundleIDs(*this, {},
-                        [this](const std::vector<std::string>& v) { writeDefault("excludedBundleIDs", v); }),
-      profiles(*this, {}, [this](const std::vector<UserProfile>&) { saveProfiles(); }),
-      activeProfileName(*this, "Default", [this](const std::string& v) { writeDefault("activeProfileName", v); }),
-      totalKeystrokesSaved(*this, 0, [this](const int64_t& v) { writeDefault("totalKeystrokesSaved", v); }),
-      totalUndos(*this, 0, [this](const int64_t& v) { writeDefault("totalUndos", v); }),
-      totalCorrections(*this, 0, [this](const int64_t& v) { writeDefault("totalCorrections", v); }),
-      totalCorrectionsTH(*this, 0, [this](const int64_t& v) { writeDefault("totalCorrectionsTH", v); }),
-      totalCorrectionsLO(*this, 0, [this](const int64_t& v) { writeDefault("totalCorrectionsLO", v); }),
-      totalCorrectionsEN(*this, 0, [this](const int64_t& v) { writeDefault("totalCorrectionsEN", v); }),
-      totalWatchdogRecoveries(*this, 0, [this](const int64_t& v) { writeDefault("totalWatchdogRecoveries", v); }),
-      totalActiveTypingTime(*this, 0.0, [this](const double& v) { writeDefault("totalActiveTypingTime", v); }),
-      totalUsageTime(*this, 0.0),
-      appTypoCounts(*this, {},
-                    [this](const std::map<std::string, int64_t>& v) { writeDefault("appTypoCounts", toValue(v)); }),
-      hourlyTypoCounts(*this, {},
-                       [this](const std::map<std::string, int64_t>& v) {
-                         writeDefault("hourlyTypoCounts", toValue(v));
-                       }),
-      prestigeLevel(*this, 0, [this](const int64_t& v) { writeDefault("prestigeLevel", v); }),
-      dailyStreakCount(*this, 0, [this](const int64_t& v) { writeDefault("dailyStreakCount", v); }),
-      lastActiveStreakDate(*this, "", [this](const std::string& v) { writeDefault("lastActiveStreakDate", v); }),
+      isHapticFeedbackEnabled(
+          *this, settingStore_, setting::isHapticFeedbackEnabled,
+          [this](const bool& v) { saveToActiveProfile(ProfileBoolField::isHapticFeedbackEnabled, v); }),
+      isSmartCorrectionEnabled(
+          *this, settingStore_, setting::isSmartCorrectionEnabled,
+          [this](const bool& v) { saveToActiveProfile(ProfileBoolField::isSmartCorrectionEnabled, v); }),
       statusMessage(*this, "Initializing..."),
       lastEventLog(*this, "No events yet"),
       isAccessibilityGranted(*this, false),
@@ -192,70 +133,32 @@ void KeyboardEngine::initialize() {
   flow.flowController->setWordObserver(makeTypoLearningObserver(*this));
   for (const auto& [en, th] : englishToThaiPairs()) englishToThaiMap_.emplace(std::string(en), std::string(th));
 
-  // [design] from here on, the defaults keys read and their fallbacks.
-  auto& d = defaults();
+  // [design] from here on, the order the settings start in.
   // 2.
-  d.registerDefaults({{"AppMode", 1}});
+  defaults().registerDefaults({setting::appMode.registration()});
   // 3.
   if (env_.platform.inputSources) {
     if (auto src = env_.platform.inputSources->currentKeyboardSource(); src && !src->id.empty())
       inputSource.cachedLanguage = src->id;
   }
-  // 4-5. Read directly: the keys are written only when the user changes them.
-  appLanguage.setSilently(d.stringForKey("appLanguage").value_or("th"));
-  appCopywritingLevel.setSilently(
-      copywritingLevelFromRaw(d.stringForKey("appCopywritingLevel").value_or("")).value_or(CopywritingLevel::layman));
+  // 4-10. Every persisted cell read its key when it was made, as its
+  // declaration in engine/setting_table.h says, without announcing or
+  // writing anything: those keys are written only when the value changes.
   {
     std::lock_guard lock(languageLock_);
     languageCopy_ = appLanguage.get();
     levelCopy_ = appCopywritingLevel.get();
   }
-  // 6. The only mode, whatever is stored.
-  appMode.setSilently(AppMode::capslockToF19);
-  // 7.
-  switcherKey.setSilently(switcherKeyFromRaw(d.integerForKey("SwitcherKey")).value_or(SwitcherKey::capslock));
-  // 8-9. Read as objects and type-checked.
-  auto boolObject = [&](const std::string& key, bool fallback) {
-    auto v = d.object(key);
-    return (v && v->is_boolean()) ? v->get<bool>() : fallback;
-  };
-  isHapticFeedbackEnabled.setSilently(boolObject("isHapticFeedbackEnabled", false));
-  // Smart correction always starts off; its key is written but not read back.
-  isSmartCorrectionEnabled.setSilently(false);
-  useContrastiveFrequencyCheck.setSilently(boolObject("useContrastiveFrequencyCheck", true));
-  isFatigueNotificationEnabled.setSilently(boolObject("isFatigueNotificationEnabled", false));
-  // 10. Counters, without change actions.
-  totalKeystrokesSaved.setSilently(d.integerForKey("totalKeystrokesSaved"));
-  appTypoCounts.setSilently(integerDictionary(d, "appTypoCounts"));
-  hourlyTypoCounts.setSilently(integerDictionary(d, "hourlyTypoCounts"));
-  totalUndos.setSilently(d.integerForKey("totalUndos"));
-  totalCorrections.setSilently(d.integerForKey("totalCorrections"));
-  totalCorrectionsTH.setSilently(d.integerForKey("totalCorrectionsTH"));
-  totalCorrectionsLO.setSilently(d.integerForKey("totalCorrectionsLO"));
-  totalCorrectionsEN.setSilently(d.integerForKey("totalCorrectionsEN"));
-  totalWatchdogRecoveries.setSilently(d.integerForKey("totalWatchdogRecoveries"));
-  totalActiveTypingTime.setSilently(d.doubleForKey("totalActiveTypingTime"));
-  totalUsageTime.setSilently(d.doubleForKey("totalUsageTime"));
   // 11. Through their writers, so each key exists after the first launch.
-  isShareUsageTimeEnabled.set(d.boolForKey("isShareUsageTimeEnabled"));
-  hasSeenShareInvitation.set(d.boolForKey("hasSeenShareInvitation"));
-  hasCompletedOnboarding.set(d.boolForKey("hasCompletedOnboarding"));
-  hasSeenMilestoneNudge.set(d.boolForKey("hasSeenMilestoneNudge"));
-  remindLaterCorrectionsThreshold.set(d.integerForKey("remindLaterCorrectionsThreshold"));
-  prestigeLevel.set(d.integerForKey("prestigeLevel"));
-  {
-    int64_t streak = d.integerForKey("dailyStreakCount");
-    dailyStreakCount.set(streak > 1 ? streak : 1);
-  }
-  lastActiveStreakDate.set(d.stringForKey("lastActiveStreakDate").value_or(""));
-  hasShownUndoBoundaryHint.set(d.boolForKey("hasShownUndoBoundaryHint"));
+  writeBack(isShareUsageTimeEnabled, hasSeenShareInvitation, hasCompletedOnboarding, hasSeenMilestoneNudge,
+            remindLaterCorrectionsThreshold, prestigeLevel, dailyStreakCount, lastActiveStreakDate,
+            hasShownUndoBoundaryHint);
   // 12.
   updateDailyStreak();
   // 13.
   loadProfiles();
   // 14-15.
-  activeProfileName.set(d.stringForKey("activeProfileName").value_or("Default"));
-  excludedBundleIDs.set(d.stringArrayForKey("excludedBundleIDs").value_or(std::vector<std::string>{}));
+  writeBack(activeProfileName, excludedBundleIDs);
   // 16. Deterministic inverse: where several US keys give one Thai
   // character, the plain ASCII key wins so a conversion never types
   // typographic quotes.
@@ -294,41 +197,19 @@ TaskHandle KeyboardEngine::afterOnMainWeak(double delay, std::function<void(Keyb
 
 // ------------------------------------------------------------------ tuning
 
-namespace {
-// A missing key, a stored 0, or a value that makes no sense as a duration
-// (negative, infinite, not a number) gives the fallback.
-double positiveOr(const UserDefaults& d, const char* key, double fallback) {
-  double v = d.doubleForKey(key);
-  return (std::isfinite(v) && v > 0) ? v : fallback;
-}
-}  // namespace
-
-// [design] the tuning keys and their fallbacks.
-double KeyboardEngine::holdThreshold() const { return positiveOr(defaults(), "holdThreshold", 0.35); }
-double KeyboardEngine::hapticFeedbackDelay() const { return positiveOr(defaults(), "hapticFeedbackDelay", 0.1); }
-double KeyboardEngine::undoTimeout() const { return positiveOr(defaults(), "undoTimeout", 8.0); }
-int64_t KeyboardEngine::fatigueThreshold() const {
-  int64_t v = defaults().integerForKey("fatigueThreshold");
-  return v > 0 ? v : 20;
-}
+double KeyboardEngine::holdThreshold() const { return setting::holdThreshold.readFrom(defaults()); }
+double KeyboardEngine::hapticFeedbackDelay() const { return setting::hapticFeedbackDelay.readFrom(defaults()); }
+double KeyboardEngine::undoTimeout() const { return setting::undoTimeout.readFrom(defaults()); }
+int64_t KeyboardEngine::fatigueThreshold() const { return setting::fatigueThreshold.readFrom(defaults()); }
 double KeyboardEngine::fatigueNotificationInterval() const {
-  return positiveOr(defaults(), "fatigueNotificationInterval", 1800.0);
+  return setting::fatigueNotificationInterval.readFrom(defaults());
 }
-int64_t KeyboardEngine::hapticIntensityConfirm() const {
-  if (defaults().kind("hapticIntensityConfirm") == UserDefaults::Kind::missing) return 2;
-  return defaults().integerForKey("hapticIntensityConfirm");
-}
-int64_t KeyboardEngine::hapticIntensityAlert() const {
-  if (defaults().kind("hapticIntensityAlert") == UserDefaults::Kind::missing) return 2;
-  return defaults().integerForKey("hapticIntensityAlert");
-}
+int64_t KeyboardEngine::hapticIntensityConfirm() const { return setting::hapticIntensityConfirm.readFrom(defaults()); }
+int64_t KeyboardEngine::hapticIntensityAlert() const { return setting::hapticIntensityAlert.readFrom(defaults()); }
 
 // ---------------------------------------------------------------- profiles
 
-void KeyboardEngine::saveProfiles() {
-  std::string json = encodeProfiles(profiles.get());
-  defaults().setData("profiles", std::vector<uint8_t>(json.begin(), json.end()));
-}
+void KeyboardEngine::saveProfiles() { profiles.persist(); }
 
 const UserProfile* KeyboardEngine::activeProfile() const {
   for (const auto& p : profiles.get())
@@ -363,34 +244,36 @@ void KeyboardEngine::updateActiveProfileBool(ProfileBoolField field, bool value)
     profiles.set(std::move(*list));
 }
 
-void KeyboardEngine::persistProfileInteger(ProfileIntegerField field, const std::string& key, int64_t value) {
-  defaults().setInteger(key, value);
+void KeyboardEngine::persistProfileInteger(ProfileIntegerField field, const Setting<int64_t>& setting,
+                                           int64_t value) {
+  setting.writeTo(defaults(), value);
+  saveToActiveProfile(field, value);
+}
+
+void KeyboardEngine::saveToActiveProfile(ProfileIntegerField field, int64_t value) {
   updateActiveProfileInteger(field, value);
   saveProfiles();
   defaults().synchronize();
 }
 
-void KeyboardEngine::persistProfileBool(ProfileBoolField field, const std::string& key, bool value) {
-  defaults().setBool(key, value);
+void KeyboardEngine::saveToActiveProfile(ProfileBoolField field, bool value) {
   updateActiveProfileBool(field, value);
   saveProfiles();
   defaults().synchronize();
 }
 
 void KeyboardEngine::loadProfiles() {
-  auto data = defaults().dataForKey("profiles");
-  std::optional<std::vector<UserProfile>> decoded;
-  if (data) decoded = decodeProfiles(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
-  if (decoded) {
-    profiles.set(*decoded);
+  const std::string key = profiles.setting().key;
+  if (auto decoded = profiles.setting().storedValue(defaults())) {
+    profiles.set(std::move(*decoded));
   } else {
-    if (defaults().kind("profiles") != UserDefaults::Kind::missing) {
+    if (defaults().kind(key) != UserDefaults::Kind::missing) {
       // The stored list is unreadable. Keep a copy beside the settings so a
       // user's profiles are never lost silently, then start from the defaults.
-      if (auto raw = defaults().object("profiles")) defaults().set("profiles.corrupt", *raw);
+      if (auto raw = defaults().object(key)) defaults().set(key + ".corrupt", *raw);
       log("loadProfiles: stored profiles could not be decoded - kept as profiles.corrupt, using the defaults");
     }
-    profiles.set(defaultProfiles());
+    profiles.reset();
     saveProfiles();
   }
   size_t retired = 0;

@@ -32,6 +32,7 @@
 #include "dictionaries/word_lists.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
+#include "engine/setting_table.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
 #include "reliability/stability_day.h"
@@ -85,6 +86,9 @@ struct EngineEnvironment {
 };
 
 class KeyboardEngine final : public ObservableObject, public std::enable_shared_from_this<KeyboardEngine> {
+  // Where the persisted cells below keep their keys; declared before them.
+  UserDefaults* settingStore_;
+
  public:
   // Creates and initialises an engine. The application keeps one for the
   // life of the process and installs it as the shared one.
@@ -130,39 +134,42 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   EngineViews views();
 
   // ------------------------------------------------- persisted settings
-  Published<std::string> appLanguage;
-  Published<CopywritingLevel> appCopywritingLevel;
-  Published<AppMode> appMode;
-  Published<SwitcherKey> switcherKey;
-  Published<bool> isHapticFeedbackEnabled;
-  Published<bool> isSmartCorrectionEnabled;
-  Published<bool> useContrastiveFrequencyCheck;
-  Published<bool> isFatigueNotificationEnabled;
-  Published<bool> isShareUsageTimeEnabled;
-  Published<bool> hasSeenShareInvitation;
-  Published<bool> hasCompletedOnboarding;
-  Published<bool> hasSeenMilestoneNudge;
-  Published<int64_t> remindLaterCorrectionsThreshold;
-  Published<bool> hasShownUndoBoundaryHint;
-  Published<std::vector<std::string>> excludedBundleIDs;
-  Published<std::vector<UserProfile>> profiles;
-  Published<std::string> activeProfileName;
+  // Declared in engine/setting_table.h; each reads its key when made. What a
+  // change does besides writing the key is given in the constructor.
+  StoredSetting<std::string> appLanguage;
+  StoredSetting<CopywritingLevel> appCopywritingLevel;
+  StoredSetting<AppMode> appMode;
+  StoredSetting<SwitcherKey> switcherKey;
+  StoredSetting<bool> isHapticFeedbackEnabled;
+  StoredSetting<bool> isSmartCorrectionEnabled;
+  StoredSetting<bool> useContrastiveFrequencyCheck{*this, settingStore_, setting::useContrastiveFrequencyCheck};
+  StoredSetting<bool> isFatigueNotificationEnabled{*this, settingStore_, setting::isFatigueNotificationEnabled};
+  StoredSetting<bool> isShareUsageTimeEnabled{*this, settingStore_, setting::isShareUsageTimeEnabled};
+  StoredSetting<bool> hasSeenShareInvitation{*this, settingStore_, setting::hasSeenShareInvitation};
+  StoredSetting<bool> hasCompletedOnboarding{*this, settingStore_, setting::hasCompletedOnboarding};
+  StoredSetting<bool> hasSeenMilestoneNudge{*this, settingStore_, setting::hasSeenMilestoneNudge};
+  StoredSetting<int64_t> remindLaterCorrectionsThreshold{*this, settingStore_,
+                                                         setting::remindLaterCorrectionsThreshold};
+  StoredSetting<bool> hasShownUndoBoundaryHint{*this, settingStore_, setting::hasShownUndoBoundaryHint};
+  StoredSetting<std::vector<std::string>> excludedBundleIDs{*this, settingStore_, setting::excludedBundleIDs};
+  StoredSetting<std::vector<UserProfile>> profiles{*this, settingStore_, setting::profiles};
+  StoredSetting<std::string> activeProfileName{*this, settingStore_, setting::activeProfileName};
 
   // --------------------------------------- persisted counters and statistics
-  Published<int64_t> totalKeystrokesSaved;
-  Published<int64_t> totalUndos;
-  Published<int64_t> totalCorrections;
-  Published<int64_t> totalCorrectionsTH;
-  Published<int64_t> totalCorrectionsLO;
-  Published<int64_t> totalCorrectionsEN;
-  Published<int64_t> totalWatchdogRecoveries;
-  Published<double> totalActiveTypingTime;
-  Published<double> totalUsageTime;
-  Published<std::map<std::string, int64_t>> appTypoCounts;
-  Published<std::map<std::string, int64_t>> hourlyTypoCounts;
-  Published<int64_t> prestigeLevel;
-  Published<int64_t> dailyStreakCount;
-  Published<std::string> lastActiveStreakDate;
+  StoredSetting<int64_t> totalKeystrokesSaved{*this, settingStore_, setting::totalKeystrokesSaved};
+  StoredSetting<int64_t> totalUndos{*this, settingStore_, setting::totalUndos};
+  StoredSetting<int64_t> totalCorrections{*this, settingStore_, setting::totalCorrections};
+  StoredSetting<int64_t> totalCorrectionsTH{*this, settingStore_, setting::totalCorrectionsTH};
+  StoredSetting<int64_t> totalCorrectionsLO{*this, settingStore_, setting::totalCorrectionsLO};
+  StoredSetting<int64_t> totalCorrectionsEN{*this, settingStore_, setting::totalCorrectionsEN};
+  StoredSetting<int64_t> totalWatchdogRecoveries{*this, settingStore_, setting::totalWatchdogRecoveries};
+  StoredSetting<double> totalActiveTypingTime{*this, settingStore_, setting::totalActiveTypingTime};
+  StoredSetting<double> totalUsageTime{*this, settingStore_, setting::totalUsageTime};
+  StoredSetting<std::map<std::string, int64_t>> appTypoCounts{*this, settingStore_, setting::appTypoCounts};
+  StoredSetting<std::map<std::string, int64_t>> hourlyTypoCounts{*this, settingStore_, setting::hourlyTypoCounts};
+  StoredSetting<int64_t> prestigeLevel{*this, settingStore_, setting::prestigeLevel};
+  StoredSetting<int64_t> dailyStreakCount{*this, settingStore_, setting::dailyStreakCount};
+  StoredSetting<std::string> lastActiveStreakDate{*this, settingStore_, setting::lastActiveStreakDate};
 
   // ------------------------------------------------ run-time published state
   Published<std::string> statusMessage;
@@ -191,13 +198,12 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   Published<int64_t> localOtherDictionaryWordCount;
 
   // ----------------------------------------------------- tuning (read-only)
+  // Each reads its declaration (engine/setting_table.h) at every call.
   double holdThreshold() const;
   double hapticFeedbackDelay() const;
   double undoTimeout() const;
   int64_t fatigueThreshold() const;
   double fatigueNotificationInterval() const;
-  // Haptic strengths: -1 off, 1 light, 2 medium, 0 strong; an unset key reads
-  // as 2, the strength the settings page shows for it.
   int64_t hapticIntensityConfirm() const;
   int64_t hapticIntensityAlert() const;
 
@@ -205,8 +211,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void saveProfiles();
   void updateActiveProfileInteger(ProfileIntegerField field, int64_t value);
   void updateActiveProfileBool(ProfileBoolField field, bool value);
-  void persistProfileInteger(ProfileIntegerField field, const std::string& key, int64_t value);
-  void persistProfileBool(ProfileBoolField field, const std::string& key, bool value);
+  // The setting's key, then the active profile's field, saved at once.
+  void persistProfileInteger(ProfileIntegerField field, const Setting<int64_t>& setting, int64_t value);
   const UserProfile* activeProfile() const;
 
   // ------------------------------------------------------------ logging
@@ -875,8 +881,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   explicit KeyboardEngine(EngineEnvironment env);
   void initialize();
   void loadProfiles();
+  // The active profile's field, the profiles and the defaults saved at once.
+  void saveToActiveProfile(ProfileIntegerField field, int64_t value);
+  void saveToActiveProfile(ProfileBoolField field, bool value);
   std::string languageSnapshot(CopywritingLevel* level) const;
-  void writeDefault(const std::string& key, UserDefaults::Value value);
 
   EngineEnvironment env_;
   AppLog appLog_;

@@ -113,7 +113,7 @@ void KeyboardEngine::usageTimerTick() {
   if (focus.lastPhysicalKeyEventTime && uptime() - *focus.lastPhysicalKeyEventTime <= 2.0)
     totalActiveTypingTime.set(totalActiveTypingTime.get() + 1.0);
   if (static_cast<int64_t>(totalUsageTime.get()) % 10 == 0) {
-    defaults().setDouble("totalUsageTime", totalUsageTime.get());
+    totalUsageTime.persist();
     updateDailyStreak();
     if (env_.telemetry) env_.telemetry->sendIfDue(telemetryEnvironment(*this));
   }

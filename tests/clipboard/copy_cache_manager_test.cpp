@@ -133,7 +133,7 @@ TEST_F(CopyCacheManagerTest, IsOffUntilTurnedOnAndCapturesAFifthOfASecondAfterAC
   EXPECT_TRUE(m->items.get().empty());
 
   m->isEnabled.set(true);
-  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kEnabledKey));
+  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kEnabledSetting.key));
   main.advance(1);
   EXPECT_TRUE(m->items.get().empty()) << "what was copied while off is not taken when turned on";
 

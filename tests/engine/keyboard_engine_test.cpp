@@ -75,6 +75,39 @@ TEST(KeyboardEngine, StoredOdditiesFallBack) {
   EXPECT_EQ(e->appMode.get(), AppMode::capslockToF19);
 }
 
+TEST(KeyboardEngine, ChangedSettingsAndCountersReadBackAfterARelaunch) {
+  EngineFixture f;
+  {
+    auto e = f.start();
+    e->activeProfileName.set("Work");
+    e->appLanguage.set("en");
+    e->appCopywritingLevel.set(CopywritingLevel::pro);
+    e->switcherKey.set(SwitcherKey::commandSpace);
+    e->isHapticFeedbackEnabled.set(true);
+    e->isSmartCorrectionEnabled.set(true);
+    e->useContrastiveFrequencyCheck.set(false);
+    e->excludedBundleIDs.set({"com.a", "com.b"});
+    e->hourlyTypoCounts.set({{"2024-01-01-09", 4}});
+    e->totalActiveTypingTime.set(12.5);
+    e->totalUsageTime.set(30.0);  // written by the usage timer only
+    f.engine.reset();
+  }
+  f.relaunchDefaults();
+  auto e = f.start();
+  EXPECT_EQ(e->appLanguage.get(), "en");
+  EXPECT_EQ(e->appCopywritingLevel.get(), CopywritingLevel::pro);
+  EXPECT_EQ(e->switcherKey.get(), SwitcherKey::commandSpace);
+  EXPECT_TRUE(e->isHapticFeedbackEnabled.get());
+  EXPECT_FALSE(e->isSmartCorrectionEnabled.get()) << "written, never read back";
+  EXPECT_FALSE(e->useContrastiveFrequencyCheck.get());
+  EXPECT_EQ(e->excludedBundleIDs.get(), (std::vector<std::string>{"com.a", "com.b"}));
+  EXPECT_EQ(e->activeProfileName.get(), "Work");
+  EXPECT_EQ(e->activeProfile()->switcherKey, rawValue(SwitcherKey::commandSpace)) << "mirrored in the profile";
+  EXPECT_EQ(e->hourlyTypoCounts.get(), (std::map<std::string, int64_t>{{"2024-01-01-09", 4}}));
+  EXPECT_DOUBLE_EQ(e->totalActiveTypingTime.get(), 12.5);
+  EXPECT_DOUBLE_EQ(e->totalUsageTime.get(), 0.0);
+}
+
 TEST(KeyboardEngine, TuningValuesFallBackOnZeroNegativeAndNonFinite) {
   EngineFixture f;
   auto e = f.start();

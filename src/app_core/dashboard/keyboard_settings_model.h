@@ -18,6 +18,7 @@
 #include "engine/engine_settings.h"
 #include "engine/hud_notice_sink.h"
 #include "engine/value_types.h"
+#include "engine/setting_table.h"
 #include "app_core/dashboard/keyboard_settings_texts.h"
 
 namespace tessa {
@@ -41,10 +42,10 @@ struct HapticIntensityOption {
 
 class KeyboardSettingsModel : public KeyboardSettingsTexts {
  public:
-  static constexpr const char* kConfirmIntensityKey = "hapticIntensityConfirm";
-  static constexpr const char* kAlertIntensityKey = "hapticIntensityAlert";
+  static constexpr const char* kConfirmIntensityKey = setting::hapticIntensityConfirm.key;
+  static constexpr const char* kAlertIntensityKey = setting::hapticIntensityAlert.key;
   // What an unset strength shows and plays as.
-  static constexpr int64_t kDefaultIntensity = 2;
+  static constexpr int64_t kDefaultIntensity = setting::hapticIntensityConfirm.fallback;
 
   static constexpr const char* kShortcutSettingsURL = "x-apple.systempreferences:com.apple.Keyboard-Settings.extension";
   static constexpr const char* kPerDocumentSettingsURL = "x-apple.systempreferences:com.apple.preference.keyboard";

@@ -59,9 +59,9 @@ TEST_F(CopyCacheSettingsModelTest, StartsOffAndTheSwitchesGoThroughTheManager) {
 
   enable();
   EXPECT_TRUE(manager->isEnabled.get());
-  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kEnabledKey));
+  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kEnabledSetting.key));
   model->setClearOnQuit(true);
-  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kClearOnQuitKey));
+  EXPECT_TRUE(defaults.boolForKey(CopyCacheManager::kClearOnQuitSetting.key));
   model->openQuickPaste();
   EXPECT_EQ(panelOpenings, 1);
   copy("while on");

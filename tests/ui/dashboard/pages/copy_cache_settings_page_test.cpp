@@ -172,7 +172,7 @@ TEST_F(CopyCacheSettingsPageTest, OffByDefaultWithOnlyTheSwitchesAndTheNotes) {
   enable->click();
   settle();
   EXPECT_TRUE(manager->isEnabled.get());
-  EXPECT_TRUE(fx.defaults->boolForKey(CopyCacheManager::kEnabledKey));
+  EXPECT_TRUE(fx.defaults->boolForKey(CopyCacheManager::kEnabledSetting.key));
   EXPECT_TRUE(shows("pinnedSnippetsBox"));
   EXPECT_TRUE(shows("historyBox"));
   EXPECT_TRUE(find<QPushButton>("openQuickPasteButton")->isEnabled());
