@@ -5,7 +5,10 @@
 // sets the field's text, caret at its end, on "text <TEXT>", answering "TEXT"
 // (the application changing its own text, as an autocompletion would), and
 // on "textOnDelete <TEXT>" does so at the next Backspace instead (a program
-// rewriting its text while someone deletes in it), answering "ARMED".
+// rewriting its text while someone deletes in it), answering "ARMED". On
+// "refocus" the widget gives up the focus and takes it again ("REFOCUSED");
+// on "busy <MS>" the field renames itself and replaces its text every MS
+// milliseconds from then on, as a busy program does ("BUSY").
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QApplication>
@@ -15,7 +18,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -75,6 +80,15 @@ int main(int argc, char** argv) {
   });
   ready.start(5);
 
+  QTimer busy;
+  int busyRound = 0;
+  QObject::connect(&busy, &QTimer::timeout, [&] {
+    if (!line) return;
+    ++busyRound;
+    line->setAccessibleName(QString("field %1").arg(busyRound));
+    line->setText(QString("busy %1").arg(busyRound));
+  });
+
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   std::string pending;
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -101,6 +115,15 @@ int main(int argc, char** argv) {
       } else if (command.rfind("textOnDelete ", 0) == 0) {
         textOnDelete = QString::fromUtf8(command.substr(13).c_str());
         std::printf("ARMED\n");
+        std::fflush(stdout);
+      } else if (command == "refocus") {
+        focus->clearFocus();
+        focus->setFocus();
+        std::printf("REFOCUSED\n");
+        std::fflush(stdout);
+      } else if (command.rfind("busy ", 0) == 0) {
+        busy.start(std::max(1, std::atoi(command.substr(5).c_str())));
+        std::printf("BUSY\n");
         std::fflush(stdout);
       } else if (command == "quit") {
         QApplication::quit();

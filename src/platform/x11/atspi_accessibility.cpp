@@ -21,6 +21,8 @@
 #include <vector>
 #include <thread>
 
+#include "platform/x11/atspi_library_bus.h"
+
 namespace tessa {
 
 namespace {
@@ -397,6 +399,7 @@ AtspiAccessibility::AtspiAccessibility(TaskRunner& main)
 
 AtspiAccessibility::~AtspiAccessibility() {
   worker_->stop([this] {
+    stopListeningForFocus();
     forgetAll();
     desktopSwitch_.close();
   });
@@ -423,15 +426,24 @@ bool AtspiAccessibility::busUp() {
                                                            : AXTrustProblem::noAccessibilityBus;
     return false;
   }
-  // Initialising attaches the library's connection to the default context,
-  // which the application's event loop runs on the main thread; it then
-  // moves to this thread's own context, so that nothing but this thread
-  // ever dispatches it.
+  // Every connection the library sets up belongs to this thread's own
+  // context, so that nothing but this thread ever dispatches it
+  // (atspi_library_bus.h). Where the library cannot be steered so, its bus
+  // connection (and the direct ones it knows of) are moved over after
+  // initialising.
+  keepLibraryOn(worker_->context());
   const int r = atspi_init();
   initialised_ = r == 0 || r == 1;
-  if (initialised_) atspi_set_main_context(worker_->context());
+  if (initialised_) {
+    atspi_set_main_context(worker_->context());
+    quietenLibraryBus();
+  }
   return initialised_;
 }
+
+void AtspiAccessibility::postToWorker(std::function<void()> job) { worker_->post(std::move(job)); }
+
+GMainContext* AtspiAccessibility::workerContext() const { return worker_->context(); }
 
 AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
   // The same object on the same connection is the same element.

@@ -29,6 +29,9 @@
 #include "platform/x11/main_queue_observers.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct _AtspiEvent AtspiEvent;
+typedef struct _AtspiEventListener AtspiEventListener;
+typedef struct _GMainContext GMainContext;
 
 namespace tessa {
 
@@ -66,6 +69,13 @@ class AtspiAccessibility final : public Accessibility {
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  // The switch announces each change on the session bus (PropertiesChanged
+  // of org.a11y.Status), so it is watched rather than asked again; and the
+  // focus moves are the programs' own focus events (atspi_focus_events.cpp).
+  bool reportsTrustChanges() const override { return true; }
+  Subscription observeTrust(std::function<void()> callback) override;
+  bool reportsFocusChanges() const override { return true; }
+  Subscription observeFocus(std::function<void()> callback) override;
   // Among the applications on the accessibility bus's registry.
   std::optional<bool> isApplicationRegistered(int64_t pid) override;
 
@@ -79,6 +89,12 @@ class AtspiAccessibility final : public Accessibility {
   // Everything below runs on the worker thread only.
   bool busUp();
   std::optional<bool> trustedNow(bool prompt);
+  void watchSwitch();
+  // `announced`: the value the switch's signal carried; none: read it.
+  void switchChanged(std::optional<bool> announced);
+  void listenForFocus();
+  void stopListeningForFocus();
+  static void onFocusEvent(AtspiEvent* event, void* self);
   AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds, double deadline);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
   AXElement remember(AtspiAccessible* a);
@@ -90,6 +106,8 @@ class AtspiAccessibility final : public Accessibility {
   // Runs `f` on the worker and waits at most `seconds` for its answer.
   template <class R>
   std::optional<R> onWorker(double seconds, std::function<R(double deadline)> f);
+  void postToWorker(std::function<void()> job);
+  GMainContext* workerContext() const;
 
   TaskRunner& main_;
   bool initialised_ = false;
@@ -97,6 +115,12 @@ class AtspiAccessibility final : public Accessibility {
   AtspiAccessible* lastFocused_ = nullptr;         // holds a reference
   AtspiDesktopSwitch desktopSwitch_;
   MainQueueObservers trustChanged_;
+  MainQueueObservers trustWatchers_{main_};
+  MainQueueObservers focusWatchers_{main_};
+  // While the switch is watched, the last answer stands until it changes.
+  std::atomic<bool> switchWatched_{false};
+  std::atomic<bool> focusWanted_{false};
+  AtspiEventListener* focusListener_ = nullptr;  // worker only
   std::atomic<AXTrustProblem> problem_{AXTrustProblem::none};
   std::atomic<bool> lastTrusted_{false};
   std::atomic<double> lastAsked_{-1e9};
