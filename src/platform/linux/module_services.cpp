@@ -11,16 +11,22 @@ namespace tessa {
 
 namespace {
 
+// Beside the program; then the build tree's for a program run from it (a
+// test, a benchmark), else the installed folder: an installed program never
+// picks up a module from a tree it was not built in.
 std::vector<fs::path> moduleFolders() {
   std::vector<fs::path> folders;
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec && !exe.empty()) folders.push_back(exe.parent_path());
+  bool inBuildTree = false;
 #ifdef TESSAVINOR_MODULE_DIR
-  folders.push_back(TESSAVINOR_MODULE_DIR);
+  const std::string tree = fs::path(TESSAVINOR_MODULE_DIR).lexically_normal().string();
+  inBuildTree = exe.string().rfind(tree, 0) == 0;
+  if (inBuildTree) folders.push_back(TESSAVINOR_MODULE_DIR);
 #endif
 #ifdef TESSAVINOR_INSTALL_MODULE_DIR
-  folders.push_back(TESSAVINOR_INSTALL_MODULE_DIR);
+  if (!inBuildTree) folders.push_back(TESSAVINOR_INSTALL_MODULE_DIR);
 #endif
   return folders;
 }
