@@ -84,11 +84,14 @@ TEST(X11ScreenStateTiming, TheMonitorsAreReadWhenTheirShortestTimeOutCanFirstHav
   EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(true, none, 0), std::optional<double>(1.0));
   // No time-out: they never go down by themselves.
   EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, none, 50), std::nullopt);
-  // The shortest time-out set, less the time already idle...
+  // The next time-out still ahead, less the time already idle, never sooner
+  // than a second...
   EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 100), std::optional<double>(200.0));
-  // ...and never sooner than a second, even past it.
   EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 299.5), std::optional<double>(1.0));
-  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 900), std::optional<double>(1.0));
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 450), std::optional<double>(150.0));
+  // ...and past all of them with the monitors on, a whole shortest time-out:
+  // never each second while nothing changes.
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 900), std::optional<double>(300.0));
 }
 
 TEST_F(X11ScreenStateTest, MonitorsPoweredDownAreADisplaySleepAndBackAWake) {

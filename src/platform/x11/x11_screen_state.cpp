@@ -105,11 +105,18 @@ void X11ScreenState::watch() {
 std::optional<double> X11ScreenState::secondsUntilDisplayMayChange(bool asleep, const unsigned (&timeouts)[3],
                                                                    double idleSeconds) {
   if (asleep) return 1.0;
-  std::optional<double> shortest;
-  for (unsigned t : timeouts)
-    if (t > 0 && (!shortest || t < *shortest)) shortest = t;
+  std::optional<double> shortest, nextReachable;
+  for (unsigned t : timeouts) {
+    if (t == 0) continue;
+    if (!shortest || t < *shortest) shortest = t;
+    if (t > idleSeconds && (!nextReachable || t < *nextReachable)) nextReachable = t;
+  }
   if (!shortest) return std::nullopt;
-  return std::max(1.0, *shortest - idleSeconds);
+  if (nextReachable) return std::max(1.0, *nextReachable - idleSeconds);
+  // Idle past every time-out with the monitors still on (power management
+  // off, or held off by a player): nothing changes until the user is back,
+  // which is not announced, so look again after the shortest time-out.
+  return *shortest;
 }
 
 std::optional<double> X11ScreenState::nextDisplayReading() {

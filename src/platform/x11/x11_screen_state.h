@@ -49,8 +49,9 @@ class X11ScreenState {
   void watch();
   // Seconds until the monitors can next have changed by themselves, from
   // DPMS's time-outs (standby, suspend, off; 0 = not used) and the server's
-  // idle time; none when they cannot (no time-out set). While they are down,
-  // a second.
+  // idle time: the next time-out still ahead; the shortest one when none is
+  // (the user's return, which resets the idle time, is not announced); none
+  // when no time-out is set. While they are down, a second.
   static std::optional<double> secondsUntilDisplayMayChange(bool asleep, const unsigned (&timeouts)[3],
                                                             double idleSeconds);
 
