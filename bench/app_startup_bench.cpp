@@ -1,7 +1,11 @@
 // The application as a whole process on a real X server (its own Xvfb):
 // the time from starting `tessavinor` to its status item being made, and
-// its resident memory a few seconds after start, once the deferred word-list
-// loading has run. Needs Xvfb; skips without it.
+// its memory a few seconds after start, once the deferred word-list loading
+// has run. Beside it in each round, the same for a bare Qt tray program
+// (tessavinor-bare-tray), its baseline. Needs Xvfb; skips without it.
+//
+// TESSAVINOR_BENCH_APP names another build of the application to measure
+// (an older one, for a before-and-after in the same run).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,13 +13,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -53,12 +61,22 @@ struct Xvfb {
   }
 };
 
+Xvfb& server() {
+  static Xvfb xvfb;
+  return xvfb;
+}
+
 struct Launched {
   pid_t pid = 0;
   FILE* err = nullptr;
 };
 
-Launched launch(const std::string& display, const fs::path& home) {
+std::string application() {
+  const char* other = std::getenv("TESSAVINOR_BENCH_APP");
+  return other && *other ? other : TESSAVINOR_APP_BINARY;
+}
+
+Launched launch(const std::string& display, const fs::path& home, const std::string& program) {
   fs::create_directories(home / "run");
   fs::permissions(home / "run", fs::perms::owner_all);
   std::string envDisplay = "DISPLAY=" + display, envHome = "TESSAVINOR_HOME=" + home.string(),
@@ -72,10 +90,10 @@ Launched launch(const std::string& display, const fs::path& home) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
-  const char* argv[] = {TESSAVINOR_APP_BINARY, nullptr};
+  const char* argv[] = {program.c_str(), nullptr};
   Launched l;
-  if (::posix_spawn(&l.pid, TESSAVINOR_APP_BINARY, &actions, nullptr, const_cast<char**>(argv),
-                    const_cast<char**>(env)) != 0)
+  if (::posix_spawn(&l.pid, program.c_str(), &actions, nullptr, const_cast<char**>(argv), const_cast<char**>(env)) !=
+      0)
     l.pid = 0;
   posix_spawn_file_actions_destroy(&actions);
   ::close(fds[1]);
@@ -98,24 +116,46 @@ void stop(Launched& l) {
   if (l.err) std::fclose(l.err);
 }
 
-long residentKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+// The sum of the values of `keys` in a /proc file of `pid` (kB).
+long procKiB(pid_t pid, const char* file, std::initializer_list<const char*> keys) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
   std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "VmRSS:") {
-      status >> value;
-      return value;
+  long total = 0;
+  while (in >> key) {
+    for (const char* wanted : keys) {
+      if (key == wanted) {
+        long value = 0;
+        in >> value;
+        total += value;
+      }
     }
-    status.ignore(4096, '\n');
+    in.ignore(4096, '\n');
   }
-  return -1;
+  return total;
+}
+long residentKiB(pid_t pid) { return procKiB(pid, "status", {"VmRSS:"}); }
+// Pages this process alone holds: what starting it costs the machine.
+long privateKiB(pid_t pid) { return procKiB(pid, "smaps_rollup", {"Private_Clean:", "Private_Dirty:"}); }
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-Xvfb& server() {
-  static Xvfb xvfb;
-  return xvfb;
+// Milliseconds from starting `program` to `readyLine`, or none.
+std::optional<double> millisecondsToLine(const fs::path& home, const std::string& program,
+                                         const std::string& readyLine, const std::string& lastLine) {
+  fs::remove_all(home);
+  auto start = Clock::now();
+  Launched l = launch(server().display, home, program);
+  bool ok = waitForLine(l.err, readyLine);
+  auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  if (!lastLine.empty()) waitForLine(l.err, lastLine);
+  stop(l);
+  if (!ok) return std::nullopt;
+  return elapsed;
 }
+
 
 void BM_StartToStatusItem(benchmark::State& state) {
   if (server().display.empty()) {
@@ -123,40 +163,53 @@ void BM_StartToStatusItem(benchmark::State& state) {
     return;
   }
   fs::path home = fs::temp_directory_path() / ("tessavinor-bench-" + std::to_string(::getpid()));
+  std::vector<double> app, bare;
   for (auto _ : state) {
-    fs::remove_all(home);
-    auto start = Clock::now();
-    Launched l = launch(server().display, home);
-    bool ok = waitForLine(l.err, "start-up step: warnStatusItemMissing");
-    auto elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(elapsed);
-    waitForLine(l.err, "Tessavinor: started");
-    stop(l);
-    if (!ok) state.SkipWithError("the status item was never made");
+    // One of each in every round, so that both see the same machine.
+    auto b = millisecondsToLine(home, TESSAVINOR_BARE_TRAY_BINARY, "tray icon ready", "");
+    auto a = millisecondsToLine(home, application(), "start-up step: warnStatusItemMissing", "Tessavinor: started");
+    if (!a || !b) {
+      state.SkipWithError("the status item was never made");
+      break;
+    }
+    app.push_back(*a);
+    bare.push_back(*b);
+    state.SetIterationTime(*a / 1000.0);
   }
   fs::remove_all(home);
+  state.counters["app_ms"] = median(app);
+  state.counters["bare_tray_ms"] = median(bare);
+  state.counters["ratio"] = median(bare) > 0 ? median(app) / median(bare) : 0.0;
 }
-BENCHMARK(BM_StartToStatusItem)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_StartToStatusItem)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
-void BM_ResidentMemoryAfterStart(benchmark::State& state) {
+void BM_MemoryAfterStart(benchmark::State& state) {
   if (server().display.empty()) {
     state.SkipWithError("no Xvfb");
     return;
   }
   fs::path home = fs::temp_directory_path() / ("tessavinor-bench-rss-" + std::to_string(::getpid()));
-  long kib = 0;
-  for (auto _ : state) {
+  std::vector<double> appRss, appPrivate, barePrivate;
+  auto measure = [&](const std::string& program, const std::string& readyLine, std::vector<double>* rss,
+                     std::vector<double>& priv) {
     fs::remove_all(home);
-    Launched l = launch(server().display, home);
-    waitForLine(l.err, "Tessavinor: started");
+    Launched l = launch(server().display, home, program);
+    waitForLine(l.err, readyLine);
     // The word lists load 2 s after start; measure once that has run.
     std::this_thread::sleep_for(std::chrono::seconds(4));
-    kib = residentKiB(l.pid);
+    if (rss) rss->push_back(static_cast<double>(residentKiB(l.pid)) / 1024.0);
+    priv.push_back(static_cast<double>(privateKiB(l.pid)) / 1024.0);
     stop(l);
+  };
+  for (auto _ : state) {
+    measure(TESSAVINOR_BARE_TRAY_BINARY, "tray icon ready", nullptr, barePrivate);
+    measure(application(), "Tessavinor: started", &appRss, appPrivate);
   }
-  state.counters["rss_MiB"] = static_cast<double>(kib) / 1024.0;
+  state.counters["rss_MiB"] = median(appRss);
+  state.counters["private_MiB"] = median(appPrivate);
+  state.counters["bare_tray_private_MiB"] = median(barePrivate);
   fs::remove_all(home);
 }
-BENCHMARK(BM_ResidentMemoryAfterStart)->Iterations(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_MemoryAfterStart)->Iterations(3)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 
 #include "app_core/layout_help.h"
 #include "l10n/localization.h"
@@ -21,6 +23,14 @@ QMessageBox* makeBox(QMessageBox::Icon icon, const QString& title, const QString
   // them, and must not end up behind those.
   box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   return box;
+}
+
+// A warning found while starting is shown once the start is done: building a
+// dialog (its fonts and style) would otherwise hold back the status item,
+// which is made after the checks. The check and its console line stay where
+// they are.
+void afterStart(std::function<void()> show) {
+  QTimer::singleShot(0, QCoreApplication::instance(), std::move(show));
 }
 
 }  // namespace
@@ -50,26 +60,29 @@ void QtLaunchAlerts::showLaunchWarning(LaunchWarning warning, const std::string&
     // desktop.
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     TooFewLayoutsAlert alert = tooFewLayoutsAlert(desktop ? desktop : "", language_ ? language_() : "th");
-    auto* box = makeBox(QMessageBox::Information, "Tessavinor", QString::fromStdString(alert.text),
-                        QString::fromStdString(alert.detail));
-    box->setObjectName("tooFewLayoutsAlert");
-    box->open();
-    box->raise();
-    box->activateWindow();
+    afterStart([alert] {
+      auto* box = makeBox(QMessageBox::Information, "Tessavinor", QString::fromStdString(alert.text),
+                          QString::fromStdString(alert.detail));
+      box->setObjectName("tooFewLayoutsAlert");
+      box->open();
+      box->raise();
+      box->activateWindow();
+    });
     return;
   }
-  makeBox(QMessageBox::Information, "Tessavinor", "Another program holds secure keyboard entry.",
-          QString::fromStdString(detail))
-      ->open();
+  afterStart([detail] {
+    makeBox(QMessageBox::Information, "Tessavinor", "Another program holds secure keyboard entry.",
+            QString::fromStdString(detail))
+        ->open();
+  });
 }
 
 void QtLaunchAlerts::showStatusItemMissing() {
   const auto& table = LocalizedTable::shared();
   const std::string language = language_ ? language_() : "th";
-  makeBox(QMessageBox::Warning, "Tessavinor",
-          QString::fromStdString(table.localized("alert_no_tray", language, false)),
-          QString::fromStdString(table.localized("alert_no_tray_detail", language, false)))
-      ->open();
+  const QString text = QString::fromStdString(table.localized("alert_no_tray", language, false));
+  const QString detail = QString::fromStdString(table.localized("alert_no_tray_detail", language, false));
+  afterStart([text, detail] { makeBox(QMessageBox::Warning, "Tessavinor", text, detail)->open(); });
 }
 
 }  // namespace tessa

@@ -245,7 +245,7 @@ int TessavinorApp::run() {
       p.screenState = X11ScreenState::open(
           nullptr, !p.lockWatcher->watchesDesktopScreenSaver(),
           [workspace](WorkspaceEvent event) { workspace->post(event); }, log);
-      p.screenState->start(*p.main);
+      p.screenState->watch();
     }
 #endif
     // Only the holder of the instance lock answers actions sent from outside.

@@ -1,6 +1,8 @@
 #include "app/ui_factories.h"
 
 #include <QGuiApplication>
+#include <QObject>
+#include <QTimer>
 
 #include "app_core/app_delegate.h"
 #include "app_core/dashboard/dashboard_services.h"
@@ -20,6 +22,7 @@ namespace tessa {
 struct UiFactories::Windows {
   std::unique_ptr<TrayStatusView> tray;
   std::unique_ptr<HudWindow> hud;
+  QObject pending;  // work for a later turn ends with the windows
 };
 
 UiFactories::UiFactories(NotificationCenter& notifications)
@@ -63,18 +66,27 @@ std::unique_ptr<QuickPastePanelView> UiFactories::makeQuickPastePanel(QuickPaste
 }
 
 void UiFactories::attachHud(const std::shared_ptr<UnifiedMenuPanel>& panel, KeyboardEngine& engine) {
+  // The window is made on the main queue's next turn, once the start is
+  // done: nothing shows in it while starting, and making its view would hold
+  // back the status item. It mirrors the panel as it stands when made.
   std::weak_ptr<KeyboardEngine> weak = engine.weak();
-  HudWindow::Options options;
-  options.log = &engine.appLog();
-  windows_->hud = std::make_unique<HudWindow>(
-      panel,
-      [weak](const std::string& key) {
-        auto e = weak.lock();
-        return e ? e->localized(key) : LocalizedTable::shared().localized(key, "th", false);
-      },
-      options);
-  TrayStatusView* tray = windows_->tray.get();
-  windows_->hud->bindStatusButton([tray]() -> QRect { return tray ? tray->trayIcon().geometry() : QRect(); });
+  std::weak_ptr<UnifiedMenuPanel> weakPanel = panel;
+  QTimer::singleShot(0, &windows_->pending, [this, weak, weakPanel] {
+    auto panel = weakPanel.lock();
+    auto engine = weak.lock();
+    if (!panel || !engine) return;
+    HudWindow::Options options;
+    options.log = &engine->appLog();
+    windows_->hud = std::make_unique<HudWindow>(
+        panel,
+        [weak](const std::string& key) {
+          auto e = weak.lock();
+          return e ? e->localized(key) : LocalizedTable::shared().localized(key, "th", false);
+        },
+        options);
+    TrayStatusView* tray = windows_->tray.get();
+    windows_->hud->bindStatusButton([tray]() -> QRect { return tray ? tray->trayIcon().geometry() : QRect(); });
+  });
 }
 
 }  // namespace tessa

@@ -15,6 +15,9 @@ class Subscription {
   Subscription() = default;
   explicit Subscription(std::shared_ptr<void> token) : token_(std::move(token)) {}
   void reset() { token_.reset(); }
+  // Whether it holds a subscription (a service that cannot notify hands out
+  // an empty one).
+  explicit operator bool() const { return token_ != nullptr; }
 
  private:
   std::shared_ptr<void> token_;

@@ -170,10 +170,29 @@ void KeyboardEngine::initialize() {
   }
   // 17. Spelling probe: does the spell checker really judge Thai? The probe
   // is a misspelling of "ขอบคุณ": data the checker reads, never shown.
+  // Asking loads the Thai dictionary, which takes longer than everything
+  // else here, so it is asked on the background queue and its answer set on
+  // the main queue; until then the checker counts as one that cannot judge
+  // Thai (which only the views show: Thai words have word sources of their
+  // own), and the dictionary is loaded by the time a word is checked.
   if (auto* spell = env_.platform.spellChecker) {
     availableSpellingLanguages.set(spell->availableLanguages());
-    auto range = spell->checkSpelling("ขอบคุน", 0, "th");  // [design]
-    isThaiSpellCheckerAvailable.set(range.location >= 0 && range.length > 0);
+    auto probe = [spell] {
+      auto range = spell->checkSpelling("ขอบคุน", 0, "th");  // [design]
+      return range.location >= 0 && range.length > 0;
+    };
+    if (auto background = env_.runtime.background) {
+      std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+      TaskRunner* main = &mainQueue();
+      background->post([weak, main, probe] {
+        const bool judgesThai = probe();
+        main->post([weak, judgesThai] {
+          if (auto e = weak.lock()) e->isThaiSpellCheckerAvailable.set(judgesThai);
+        });
+      });
+    } else {
+      isThaiSpellCheckerAvailable.set(probe());
+    }
   }
   // 18.
   observeInputSourceChanges();

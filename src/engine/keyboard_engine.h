@@ -397,6 +397,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   };
   // Touches no engine state; runs off the main thread.
   static SecureFieldProbe checkFocusedSecureField(InputSources* inputSources, Accessibility* accessibility);
+  // One look at the focused field, off the main thread, its answer applied
+  // on the main queue.
+  void lookAtFocusedField();
   void postSecureInputStateChanged(const SecureFieldProbe& probe);
   void clearBufferStateOnMain();
   bool isPointInOwnPanels(double x, double y) const;
@@ -616,6 +619,8 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   struct PermissionState {
     TaskHandle axPermissionTimer;
+    // Where the platform announces each change of trust, in place of the timer.
+    Subscription trustWatch;
     std::optional<bool> axProbe;  // under tapSafetyLock
     double lastTapRepairAttempt = std::numeric_limits<double>::lowest();
     int consecutiveAXDenials = 0;
@@ -830,6 +835,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   struct ObserverState {
     TaskHandle secureFieldPollTimer;
+    // Where the platform announces each move of the focus, in place of the
+    // timer: the focused field is looked at when it may have changed.
+    Subscription focusWatch;
   } observers;
 
   struct LaunchState {

@@ -10,7 +10,7 @@
 namespace tessa {
 
 namespace {
-constexpr double kPermissionPollSeconds = 1.0;
+constexpr double kPermissionPollSeconds = 1.0;  // [design]
 constexpr const char* kPermissionKind = "permission";
 // [ours] When the desktop's accessibility switch went on, in seconds since
 // 1970, as we turned it on or first saw it on after seeing it off; 0 while it
@@ -92,14 +92,32 @@ void KeyboardEngine::requestAccessibility(bool prompt) {
 
 void KeyboardEngine::startAXPermissionTimer() {
   permission.axPermissionTimer.cancel();
+  permission.trustWatch.reset();
   Accessibility* accessibility = platform().accessibility;
   if (!accessibility) {
     log("startAXPermissionTimer: no Accessibility service - permission poll not started");
     return;
   }
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  // Where the desktop announces each change of trust, the change is applied
+  // as it comes and nothing asks on a timer; the answer then costs nothing.
+  if (accessibility->reportsTrustChanges()) {
+    permission.trustWatch = accessibility->observeTrust([weak, accessibility] {
+      auto e = weak.lock();
+      if (!e) return;
+      bool trusted = accessibility->isProcessTrusted(false);
+      {
+        std::lock_guard lock(e->tapSafetyLock);
+        e->permission.axProbe = trusted;
+      }
+      e->applyAccessibilityTrust(trusted, "switch");
+    });
+    log("startAXPermissionTimer: the desktop announces each change of its accessibility switch - watched instead of "
+        "polled");
+    return;
+  }
   TaskRunner* main = &mainQueue();
   std::shared_ptr<TaskRunner> utility = environment().runtime.background;
-  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   auto tick = [weak, accessibility, main] {
     // Off the main thread: only look whether the engine is gone, never own it here.
     if (weak.expired()) return;

@@ -12,6 +12,11 @@
 
 namespace tessa {
 
+namespace {
+constexpr double kSecureFieldPollSeconds = 1.0;  // [design]
+constexpr double kSecondLookAfterActivation = 1.0;  // [ours]
+}  // namespace
+
 // ------------------------------------------------------------ registrations
 
 void KeyboardEngine::observeInputSourceChanges() {
@@ -46,25 +51,40 @@ void KeyboardEngine::observeSystemNotifications() {
 
 void KeyboardEngine::startSecureFieldPoll() {
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
-  TaskRunner* main = &mainQueue();
-  observers.secureFieldPollTimer = mainQueue().postRepeating(1.0, [weak, main] {
-    auto e = weak.lock();
-    if (!e) return;
-    InputSources* sources = e->platform().inputSources;
-    Accessibility* ax = e->platform().accessibility;
-    // The check waits on another application (up to its time-out), so it runs
-    // off the main thread and only its answer comes back.
-    auto check = [weak, main, sources, ax] {
-      SecureFieldProbe probe = checkFocusedSecureField(sources, ax);
-      main->post([weak, probe] {
-        if (auto e = weak.lock()) e->postSecureInputStateChanged(probe);
-      });
-    };
-    if (auto background = e->environment().runtime.background)
-      background->post(std::move(check));
-    else
-      check();
+  Accessibility* ax = platform().accessibility;
+  // Where the desktop announces every move of the focus, the field is looked
+  // at when the focus moves (and once now) instead of every second, so that
+  // nothing runs while nothing changes. Such a desktop (X11) has no secure
+  // keyboard entry apart from the focused field's.
+  if (ax && ax->reportsFocusChanges()) {
+    observers.focusWatch = ax->observeFocus([weak] {
+      if (auto e = weak.lock()) e->lookAtFocusedField();
+    });
+    lookAtFocusedField();
+    return;
+  }
+  observers.secureFieldPollTimer = mainQueue().postRepeating(kSecureFieldPollSeconds, [weak] {
+    if (auto e = weak.lock()) e->lookAtFocusedField();
   });
+}
+
+void KeyboardEngine::lookAtFocusedField() {
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  TaskRunner* main = &mainQueue();
+  InputSources* sources = platform().inputSources;
+  Accessibility* ax = platform().accessibility;
+  // The check waits on another application (up to its time-out), so it runs
+  // off the main thread and only its answer comes back.
+  auto check = [weak, main, sources, ax] {
+    SecureFieldProbe probe = checkFocusedSecureField(sources, ax);
+    main->post([weak, probe] {
+      if (auto e = weak.lock()) e->postSecureInputStateChanged(probe);
+    });
+  };
+  if (auto background = environment().runtime.background)
+    background->post(std::move(check));
+  else
+    check();
 }
 
 // ------------------------------------------------------------ handlers
@@ -93,7 +113,16 @@ void KeyboardEngine::screenLockStateChanged() { clearBufferStateOnMain(); }
 
 void KeyboardEngine::screenSleepStateChanged() { clearBufferStateOnMain(); }
 
-void KeyboardEngine::appWorkspaceChanged() { handleAppActivation(); }
+void KeyboardEngine::appWorkspaceChanged() {
+  handleAppActivation();
+  if (!observers.focusWatch) return;
+  // Another program came forward: its focused field is another one, even
+  // where the program sends no focus event of its own; and a program that
+  // has just started announces nothing until its accessibility bridge is
+  // up, a moment after its window, so it is looked at once more then.
+  lookAtFocusedField();
+  afterOnMainWeak(kSecondLookAfterActivation, [](KeyboardEngine& e) { e.lookAtFocusedField(); });
+}
 
 void KeyboardEngine::accessibilityAPIChanged() {
   asyncOnMainWeak([](KeyboardEngine& e) { e.accessibilityListChanged(); });

@@ -103,7 +103,11 @@ int64_t KeyboardEngine::typoCountInCurrentHour() const {
 void KeyboardEngine::startUsageTimer() {
   launch.usageTimer.cancel();
   std::weak_ptr<KeyboardEngine> w = weak_from_this();
-  launch.usageTimer = mainQueue().postRepeating(1.0, [w] {
+  // It counts whole seconds of running, so it ticks while nothing else
+  // does: one of the three periods kept at rest, with the tap watchdog's and
+  // the dead-man check's.
+  constexpr double kUsageTickSeconds = 1.0;  // [design]
+  launch.usageTimer = mainQueue().postRepeating(kUsageTickSeconds, [w] {
     if (auto e = w.lock()) e->usageTimerTick();
   });
 }

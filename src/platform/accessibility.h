@@ -101,6 +101,18 @@ class Accessibility {
   }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
+  // Where true, observeTrust() reports every change of this process's trust
+  // as it happens, so nothing needs to ask again on a timer; the answer then
+  // reads isProcessTrusted(false) without a trip to the desktop. The
+  // callback runs on the main queue: once when the watch begins, then at
+  // each change.
+  virtual bool reportsTrustChanges() const { return false; }
+  virtual Subscription observeTrust(std::function<void()> callback) { return {}; }
+  // Where true, observeFocus() reports, on the main queue, each time the
+  // keyboard focus moves to another element in any application, so the
+  // focused field need not be looked at on a timer.
+  virtual bool reportsFocusChanges() const { return false; }
+  virtual Subscription observeFocus(std::function<void()> callback) { return {}; }
   // Whether the program `pid` is among the applications that share their
   // text with assistive tools; none where that cannot be told (or where
   // every program does).

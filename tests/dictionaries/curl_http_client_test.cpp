@@ -1,4 +1,5 @@
 #include "platform/linux/curl_http_client.h"
+#include "platform/linux/module_services.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,25 @@ class CurlHttpClientTest : public ::testing::Test {
   HttpTestServer server;
   std::unique_ptr<CurlHttpClient> client;
 };
+
+// The application's client: libcurl loaded from its module with the first
+// request.
+TEST_F(CurlHttpClientTest, TheClientLoadedWithItsFirstRequestAnswersTheSame) {
+  server.route("/hello", ScriptedAnswer::ok("hi there", "text/plain"));
+  client.reset();
+  ModuleHttpClient loaded(signalling);
+  std::optional<HttpResponse> out;
+  HttpRequest r;
+  r.url = server.url("/hello");
+  loaded.send(r, [&](HttpResponse resp) { out = std::move(resp); });
+  ASSERT_TRUE(signalling.pumpUntil([&] { return out.has_value(); }));
+  EXPECT_TRUE(out->ok()) << out->error;
+  EXPECT_EQ(out->body, "hi there");
+
+  std::string why;
+  EXPECT_EQ(openServiceModule("libtessavinor-none.so", &why), nullptr);
+  EXPECT_EQ(why, "libtessavinor-none.so is not installed");
+}
 
 TEST_F(CurlHttpClientTest, GoodAnswerArrivesOnTheGivenRunnerWithStatusHeadersAndBody) {
   server.route("/hello", ScriptedAnswer::ok("hi there", "text/plain; charset=utf-8"));

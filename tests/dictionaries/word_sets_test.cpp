@@ -303,6 +303,22 @@ TEST_F(WordSetsTest, CanCheckWordsFollowsScriptsLocalDictionariesAndTheSpellChec
   EXPECT_TRUE(engine->canCheckWords("bg"));
 }
 
+// Loading the Thai dictionary is the slowest part of making the engine: its
+// probe is asked on the background queue, and the answer lands on the main
+// queue.
+TEST(WordSetsStart, TheThaiSpellingProbeIsAskedOffTheStartPath) {
+  WordEngineFixture f;
+  f.spell.languages = {"en_US", "th_TH"};
+  f.spell.accepts = [](const std::string&, const std::string& language) { return language != "th"; };
+  auto e = f.start();
+  EXPECT_EQ(f.spell.checks, 0);
+  EXPECT_FALSE(e->isThaiSpellCheckerAvailable.get());
+  EXPECT_EQ(e->availableSpellingLanguages.get(), f.spell.languages);
+  f.runner.runUntilIdle();
+  EXPECT_EQ(f.spell.checks, 1);
+  EXPECT_TRUE(e->isThaiSpellCheckerAvailable.get());
+}
+
 TEST_F(WordSetsTest, SpellCheckerProbeAsksOncePerLanguageWithSixProbeLetters) {
   spell.checks = 0;
   EXPECT_TRUE(engine->spellCheckerDiscriminates("en"));

@@ -84,6 +84,41 @@ TEST(SystemObservers, TheSecureFieldPollAndATimeOutThatKeepsThePreviousAnswer) {
   EXPECT_FALSE(e->isSecureInputActive.get());
 }
 
+// Where the desktop announces each move of the focus, nothing looks at the
+// field on a timer: it is looked at when the focus moves, and when another
+// program comes forward.
+TEST(SystemObservers, AnnouncedFocusMovesReplaceTheSecureFieldPoll) {
+  KeyRoadFixture f;
+  f.desktop.accessibility().setAnnouncesChanges(true);
+  auto e = f.startEngine();
+  SimApplication& browser = f.desktop.launchApplication("com.example.Browser", "Browser");
+  f.desktop.activateApplication("com.example.Browser");
+  f.advance(2.0);
+  EXPECT_FALSE(e->observers.secureFieldPollTimer.valid());
+
+  browser.field.setSecure(true);
+  f.advance(5.0);
+  EXPECT_FALSE(e->isSecureInputActive.get()) << "no move announced: nothing looked";
+  f.desktop.accessibility().postFocusMoved();
+  f.settle();
+  EXPECT_TRUE(e->isSecureInputActive.get());
+  EXPECT_TRUE(e->focus.cachedFocusedFieldIsSecure);
+
+  SimApplication& editor = f.desktop.launchApplication("com.example.Editor", "Editor");
+  f.desktop.activateApplication("com.example.Editor");
+  f.settle();
+  EXPECT_FALSE(editor.field.secure());
+  EXPECT_FALSE(e->isSecureInputActive.get()) << "another program came forward";
+  // A program just started announces nothing at first: it is looked at once
+  // more a second later, and then no more.
+  editor.field.setSecure(true);
+  f.advance(1.0);
+  EXPECT_TRUE(e->isSecureInputActive.get());
+  editor.field.setSecure(false);
+  f.advance(5.0);
+  EXPECT_TRUE(e->isSecureInputActive.get());
+}
+
 TEST(SystemObservers, TheSecureFieldCheckTouchesNoEngineState) {
   KeyRoadFixture f;
   SimApplication& app = *f.desktop.frontmostApplication();

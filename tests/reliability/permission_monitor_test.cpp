@@ -41,6 +41,31 @@ TEST_F(PermissionTest, PollFlipsTheGrantAndBuildsOrRemovesTheTap) {
   EXPECT_EQ(records.front()["fields"]["reason"], "granted");
 }
 
+// Where the desktop announces each change of trust, nothing asks on a
+// timer: the change is applied as it is announced.
+TEST_F(PermissionTest, AnAnnouncedChangeOfTrustReplacesThePoll) {
+  desktop.accessibility().setAnnouncesChanges(true);
+  desktop.setTrusted(false);
+  start();
+  watch();
+  engine->startAXPermissionTimer();
+  EXPECT_FALSE(engine->permission.axPermissionTimer.valid());
+  EXPECT_TRUE(logged("watched instead of polled"));
+  f.runner.runUntilIdle();
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+
+  desktop.setTrusted(true);
+  f.runner.runUntilIdle();
+  EXPECT_TRUE(engine->isAccessibilityGranted.get());
+  EXPECT_NE(keyboardTap(), 0u);
+  EXPECT_TRUE(logged("Accessibility granted (switch)"));
+  desktop.setTrusted(false);
+  f.runner.runUntilIdle();
+  EXPECT_FALSE(engine->isAccessibilityGranted.get());
+  EXPECT_EQ(keyboardTap(), 0u);
+  EXPECT_EQ(stateChanges, 2);
+}
+
 TEST_F(PermissionTest, RequestAccessibilityAsksWithThePromptFlagAndAppliesOnTheMainQueue) {
   start();
   EXPECT_FALSE(engine->isAccessibilityGranted.get());

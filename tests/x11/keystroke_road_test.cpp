@@ -184,6 +184,9 @@ void KeystrokeRoadTest::typeAcrossCapsLockSwitches() {
 TEST_F(KeystrokeRoadTest, APasswordFieldGetsItsKeysUntouched) {
   launchWith(TestField::Kind::password);
   if (HasFatalFailure()) return;
+  // Known for a password field with nothing polling: the field announced
+  // its focus, or was looked at when its window came forward.
+  EXPECT_TRUE(main().pumpUntil([&] { return engine->isSecureInputActive.get(); }, 5.0)) << engineLog();
 
   ASSERT_TRUE(session->typeUsKeys("Pa55;word"));
   EXPECT_TRUE(fieldShows("Pa55;word")) << last << "\n" << engineLog();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,24 @@ class X11ScreenStateTest : public ::testing::Test {
   }
   std::unique_ptr<X11ScreenState> open(bool watchSaver) {
     return X11ScreenState::open(
-        session->displayName().c_str(), watchSaver, [this](WorkspaceEvent e) { events.push_back(e); },
+        session->displayName().c_str(), watchSaver,
+        [this](WorkspaceEvent e) {
+          std::lock_guard lock(mutex);
+          events.push_back(e);
+        },
         [this](const std::string& line) { logs.push_back(line); });
+  }
+  // The events reported so far (a watching state reports from its thread).
+  std::vector<WorkspaceEvent> reported() {
+    std::lock_guard lock(mutex);
+    return events;
+  }
+  bool waitForEvents(size_t count) {
+    return xsession::waitUntil([&] { return reported().size() >= count; }, 5.0);
   }
 
   std::unique_ptr<XSession> session;
+  std::mutex mutex;
   std::vector<WorkspaceEvent> events;
   std::vector<std::string> logs;
 };
@@ -50,6 +64,34 @@ TEST_F(X11ScreenStateTest, SaverComingOnAndOffIsALockAndAnUnlockEachReportedOnce
   xset("s reset");
   state->poll();
   EXPECT_EQ(events, (std::vector<WorkspaceEvent>{WorkspaceEvent::screenLocked, WorkspaceEvent::screenUnlocked}));
+}
+
+// Watching, nothing is read on a timer: the server announces the saver.
+TEST_F(X11ScreenStateTest, AWatchedSaverIsReportedAsTheServerAnnouncesIt) {
+  auto state = open(true);
+  state->watch();
+  xset("s activate");
+  ASSERT_TRUE(waitForEvents(1));
+  xset("s reset");
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_EQ(reported(), (std::vector<WorkspaceEvent>{WorkspaceEvent::screenLocked, WorkspaceEvent::screenUnlocked}));
+}
+
+TEST(X11ScreenStateTiming, TheMonitorsAreReadWhenTheirShortestTimeOutCanFirstHavePassed) {
+  const unsigned none[3] = {0, 0, 0};
+  const unsigned set[3] = {600, 0, 300};
+  // Down: read each second until they are back.
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(true, none, 0), std::optional<double>(1.0));
+  // No time-out: they never go down by themselves.
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, none, 50), std::nullopt);
+  // The next time-out still ahead, less the time already idle, never sooner
+  // than a second...
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 100), std::optional<double>(200.0));
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 299.5), std::optional<double>(1.0));
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 450), std::optional<double>(150.0));
+  // ...and past all of them with the monitors on, a whole shortest time-out:
+  // never each second while nothing changes.
+  EXPECT_EQ(X11ScreenState::secondsUntilDisplayMayChange(false, set, 900), std::optional<double>(300.0));
 }
 
 TEST_F(X11ScreenStateTest, MonitorsPoweredDownAreADisplaySleepAndBackAWake) {

@@ -8,7 +8,9 @@
 // <TEXT>" does so at the next Backspace instead (a program rewriting its text
 // while someone deletes in it), answering "ARMED"; "focus" is answered with
 // "FOCUS 1" while the widget has the focus in the active window, else
-// "FOCUS 0".
+// "FOCUS 0". On "refocus" the widget gives up the focus and takes it again
+// ("REFOCUSED"); on "busy <MS>" the field renames itself and replaces its text
+// every MS milliseconds from then on, as a busy program does ("BUSY").
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QApplication>
@@ -19,7 +21,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -105,6 +109,15 @@ int main(int argc, char** argv) {
   });
   ready.start(5);
 
+  QTimer busy;
+  int busyRound = 0;
+  QObject::connect(&busy, &QTimer::timeout, [&] {
+    if (!field.line && !field.area) return;
+    ++busyRound;
+    focus->setAccessibleName(QString("field %1").arg(busyRound));
+    field.set(QString("busy %1").arg(busyRound));
+  });
+
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   std::string pending;
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -133,6 +146,15 @@ int main(int argc, char** argv) {
       } else if (command == "focus") {
         const bool focused = window.isActiveWindow() && QApplication::focusWidget() == focus;
         std::printf("FOCUS %d\n", focused ? 1 : 0);
+        std::fflush(stdout);
+      } else if (command == "refocus") {
+        focus->clearFocus();
+        focus->setFocus();
+        std::printf("REFOCUSED\n");
+        std::fflush(stdout);
+      } else if (command.rfind("busy ", 0) == 0) {
+        busy.start(std::max(1, std::atoi(command.substr(5).c_str())));
+        std::printf("BUSY\n");
         std::fflush(stdout);
       } else if (command == "quit") {
         QApplication::quit();

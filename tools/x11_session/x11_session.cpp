@@ -459,6 +459,12 @@ bool TestField::setTextOnNextDelete(const std::string& text) {
   return process_->writeLine("textOnDelete " + escapedLine(text)) && process_->waitForLine("ARMED", 3.0);
 }
 
+bool TestField::refocus() { return process_->writeLine("refocus") && process_->waitForLine("REFOCUSED", 3.0); }
+
+bool TestField::beBusy(int periodMs) {
+  return process_->writeLine("busy " + std::to_string(periodMs)) && process_->waitForLine("BUSY", 3.0);
+}
+
 bool TestField::waitForText(const std::string& text, double timeoutSeconds) {
   return waitUntil(
       [&] {

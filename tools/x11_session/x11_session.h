@@ -169,6 +169,11 @@ class TestField {
   // The field puts this text in place at the next Backspace, which deletes
   // nothing: a program rewriting its text while the engine deletes in it.
   bool setTextOnNextDelete(const std::string& text);
+  // The widget gives up the focus and takes it again; true once it has.
+  bool refocus();
+  // From now on the field renames itself and replaces its text every
+  // `periodMs` milliseconds, as a busy program does.
+  bool beBusy(int periodMs);
   // Polls state() until the text is `text`, up to the deadline.
   bool waitForText(const std::string& text, double timeoutSeconds = 3.0);
   // The same, running `eachTurn` while it waits for each answer: for a test

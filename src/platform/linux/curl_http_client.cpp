@@ -105,17 +105,25 @@ struct CurlHttpClient::Transfer {
   }
 };
 
-CurlHttpClient::CurlHttpClient(TaskRunner& completionRunner) : completionRunner_(completionRunner) {
-  static CurlGlobal global;
-  multi_ = curl_multi_init();
-  worker_ = std::thread([this] { run(); });
-}
+CurlHttpClient::CurlHttpClient(TaskRunner& completionRunner) : completionRunner_(completionRunner) {}
 
 CurlHttpClient::~CurlHttpClient() {
-  stopping_.store(true);
+  {
+    std::lock_guard lock(mutex_);
+    stopping_.store(true);
+  }
   if (multi_) curl_multi_wakeup(static_cast<CURLM*>(multi_));
   if (worker_.joinable()) worker_.join();
   if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+}
+
+void CurlHttpClient::startLocked() {
+  // Not at start-up: initialising the library loads its TLS back end, and
+  // most runs send nothing for a long while.
+  if (multi_) return;
+  static CurlGlobal global;
+  multi_ = curl_multi_init();
+  worker_ = std::thread([this] { run(); });
 }
 
 void CurlHttpClient::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
@@ -133,6 +141,7 @@ void CurlHttpClient::send(HttpRequest request, std::function<void(HttpResponse)>
       });
       return;
     }
+    startLocked();
     incoming_.push_back(std::move(t));
   }
   curl_multi_wakeup(static_cast<CURLM*>(multi_));
@@ -293,8 +302,10 @@ void CurlHttpClient::run() {
       finish(std::move(t), std::move(r));
     }
 
-    // Short polls while transfers run, so idle time-outs are noticed promptly.
-    int waitMs = active.empty() ? 1000 : 50;
+    // Short polls while transfers run, so idle time-outs are noticed
+    // promptly; with none, asleep until a request or the end wakes it.
+    constexpr int kAsleepMs = 24 * 60 * 60 * 1000;
+    int waitMs = active.empty() ? kAsleepMs : 50;
     curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
   }
 }

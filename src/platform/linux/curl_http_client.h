@@ -1,7 +1,8 @@
 #pragma once
 // HTTP(S) through libcurl. Requests run on one worker thread (a curl multi
-// loop); each completion is posted to the runner the client was made with,
-// the main queue in the application.
+// loop), started with the first request and asleep while none runs; each
+// completion is posted to the runner the client was made with, the main
+// queue in the application.
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -35,6 +36,8 @@ class CurlHttpClient final : public HttpClient {
   struct Transfer;
   void run();
   void finish(std::unique_ptr<Transfer> transfer, HttpResponse response);
+  // Under mutex_: the library, the multi handle and the worker, once.
+  void startLocked();
 
   TaskRunner& completionRunner_;
   void* multi_ = nullptr;  // CURLM*

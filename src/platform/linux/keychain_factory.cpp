@@ -1,5 +1,7 @@
 #include "platform/linux/keychain_factory.h"
 
+#include <mutex>
+
 #include "base/files.h"
 #include "platform/linux/keychain_file_store.h"
 #ifdef TESSAVINOR_HAVE_LIBSECRET
@@ -65,6 +67,46 @@ std::optional<KeychainBackend> rememberedKeychainBackend(const std::filesystem::
 }
 
 std::unique_ptr<Keychain> createUnavailableKeychain() { return std::make_unique<UnavailableKeychain>(); }
+
+namespace {
+
+class KeychainOnFirstUse final : public Keychain {
+ public:
+  explicit KeychainOnFirstUse(std::function<std::unique_ptr<Keychain>()> make) : make_(std::move(make)) {}
+  KeychainResult copy(const std::string& service, const std::string& account, const Attributes& query) override {
+    return made().copy(service, account, query);
+  }
+  KeychainResult add(const std::string& service, const std::string& account, const std::vector<uint8_t>& data,
+                     const Attributes& attributes) override {
+    return made().add(service, account, data, attributes);
+  }
+  KeychainResult update(const std::string& service, const std::string& account, const std::vector<uint8_t>& data,
+                        const Attributes& query) override {
+    return made().update(service, account, data, query);
+  }
+  KeychainResult remove(const std::string& service, const std::string& account, const Attributes& query) override {
+    return made().remove(service, account, query);
+  }
+
+ private:
+  Keychain& made() {
+    std::call_once(once_, [this] {
+      keychain_ = make_ ? make_() : nullptr;
+      if (!keychain_) keychain_ = createUnavailableKeychain();
+    });
+    return *keychain_;
+  }
+
+  std::function<std::unique_ptr<Keychain>()> make_;
+  std::once_flag once_;
+  std::unique_ptr<Keychain> keychain_;
+};
+
+}  // namespace
+
+std::unique_ptr<Keychain> keychainOnFirstUse(std::function<std::unique_ptr<Keychain>()> make) {
+  return std::make_unique<KeychainOnFirstUse>(std::move(make));
+}
 
 std::unique_ptr<Keychain> createSystemKeychain(const std::function<void(const std::string&)>& warn,
                                                const std::filesystem::path& choiceFile,

@@ -32,6 +32,10 @@ std::unique_ptr<Keychain> createUnavailableKeychain();
 using SecretServiceConnector = std::function<std::unique_ptr<Keychain>(std::string* why)>;
 
 std::unique_ptr<Keychain> createSystemKeychain(const std::function<void(const std::string&)>& warn);
+// A keychain made by `make` at its first call, from whichever thread makes
+// it: choosing one asks the session bus for the Secret Service, which the
+// start of the program has no need to wait for.
+std::unique_ptr<Keychain> keychainOnFirstUse(std::function<std::unique_ptr<Keychain>()> make);
 std::unique_ptr<Keychain> createSystemKeychain(const std::function<void(const std::string&)>& warn,
                                                const std::filesystem::path& choiceFile,
                                                const std::filesystem::path& fileStorePath,

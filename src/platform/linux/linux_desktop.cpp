@@ -1,16 +1,13 @@
 #include "platform/linux/linux_desktop.h"
 
 #include "base/files.h"
-#include "platform/linux/curl_http_client.h"
 #include "platform/linux/hunspell_spell_checker.h"
 #include "platform/linux/json_preference_domains.h"
 #include "platform/linux/keychain_factory.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
+#include "platform/linux/module_services.h"
 #include "platform/linux/syslog_system_log.h"
-#ifdef TESSAVINOR_HAVE_TESSERACT
-#include "platform/linux/tesseract_text_recognizer.h"
-#endif
 #include "platform/linux/unavailable_desktop.h"
 #include "platform/linux/xdg_autostart.h"
 
@@ -21,7 +18,7 @@ struct LinuxDesktop::Owned {
   std::unique_ptr<LinuxWorkspace> workspace;
   LinuxProcessRunner processes;
   std::unique_ptr<Keychain> keychain;
-  std::unique_ptr<CurlHttpClient> http;
+  std::unique_ptr<HttpClient> http;
   std::unique_ptr<HunspellSpellChecker> spellChecker;
   std::unique_ptr<TextRecognizer> textRecognizer;  // none when built without Tesseract
   UnavailableEventSystem events;
@@ -40,13 +37,13 @@ LinuxDesktop::LinuxDesktop(TaskRunner& main, LinuxDesktopOptions options)
   auto console = [log](const std::string& line) { log->console("Tessavinor: " + line); };
   owned_->workspace = std::make_unique<LinuxWorkspace>(main_, options_.bundleIdentifier, console);
   owned_->workspace->setApplicationFocus(options_.focus);
-  owned_->keychain = createSystemKeychain(console);
-  owned_->http = std::make_unique<CurlHttpClient>(main_);
+  owned_->keychain = keychainOnFirstUse([console] { return createSystemKeychain(console); });
+  owned_->http = std::make_unique<ModuleHttpClient>(main_);
   owned_->spellChecker = std::make_unique<HunspellSpellChecker>();
   owned_->preferences =
       std::make_shared<JsonPreferenceDomains>(Paths::preferencesFolder() / kHotKeyFileName, console);
 #ifdef TESSAVINOR_HAVE_TESSERACT
-  owned_->textRecognizer = std::make_unique<TesseractTextRecognizer>(main_);
+  owned_->textRecognizer = std::make_unique<ModuleTextRecognizer>(main_);
 #endif
   if (!options_.events) unavailable_.push_back("keys");
   if (!options_.inputSources) unavailable_.push_back("input sources");

@@ -143,6 +143,7 @@ void SimAccessibility::setTrusted(bool trusted) {
   trusted_ = trusted;
   if (trusted) trustedSince_ = ctx_.clock().wallTime();
   trustObservers_.notify();
+  if (announcesChanges_) trustWatchers_.notify();
 }
 
 bool SimAccessibility::keepsTextToItself(const SimApplication& app) const {
@@ -157,6 +158,18 @@ std::optional<bool> SimAccessibility::isApplicationRegistered(int64_t pid) {
 
 Subscription SimAccessibility::observeTrustListChanged(std::function<void()> callback) {
   return trustObservers_.add(std::move(callback));
+}
+
+Subscription SimAccessibility::observeTrust(std::function<void()> callback) {
+  if (!announcesChanges_) return {};
+  Subscription subscription = trustWatchers_.add(std::move(callback));
+  trustWatchers_.notify();  // the answer as it stands when the watch begins
+  return subscription;
+}
+
+Subscription SimAccessibility::observeFocus(std::function<void()> callback) {
+  if (!announcesChanges_) return {};
+  return focusWatchers_.add(std::move(callback));
 }
 
 AXResult<AXElement> SimAccessibility::focusedElementOfApplication(int64_t pid, double) {

@@ -99,6 +99,10 @@ class SimAccessibility final : public Accessibility {
   AXResult<Rect> boundsForRange(const AXElement& e, TextRange range) override;
   AXResult<Rect> frame(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  bool reportsTrustChanges() const override { return announcesChanges_; }
+  Subscription observeTrust(std::function<void()> callback) override;
+  bool reportsFocusChanges() const override { return announcesChanges_; }
+  Subscription observeFocus(std::function<void()> callback) override;
   // Answered only on a desktop whose programs share from their start.
   std::optional<bool> isApplicationRegistered(int64_t pid) override;
   bool promptTurnsTrustOn() const override { return promptTurnsOn_; }
@@ -119,6 +123,13 @@ class SimAccessibility final : public Accessibility {
   bool trusted() const { return trusted_; }
   // The list changed without our entry changing (another application).
   void postTrustListChanged() { trustObservers_.notify(); }
+  // A desktop that announces each change of trust and each move of the
+  // focus (as X11 does) instead of leaving them to be asked on a timer; the
+  // focus moving is the caller's to announce.
+  void setAnnouncesChanges(bool on) { announcesChanges_ = on; }
+  void postFocusMoved() {
+    if (announcesChanges_) focusWatchers_.notify();
+  }
   int promptCount() const { return prompts_; }
   // How long asking for the focused element takes on the manual clock: a
   // round trip to the focused application.
@@ -143,6 +154,9 @@ class SimAccessibility final : public Accessibility {
   size_t requests_ = 0;
   double focusQueryTime_ = 0;
   SimObservers<> trustObservers_;
+  bool announcesChanges_ = false;
+  SimObservers<> trustWatchers_{ctx_};
+  SimObservers<> focusWatchers_{ctx_};
 };
 
 }  // namespace tessa

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/linux/linux_workspace.h"
+#include "platform/x11/atspi_library_bus.h"
 
 namespace tessa {
 
@@ -446,9 +447,13 @@ void AtspiAccessibility::setLastFocused(AtspiAccessible* a) {
 // then (a keyboard grab takes it away so), and one taking it follows the
 // one that lost it. Our own windows are left out, as the walk leaves them
 // out: they answer on the main thread, which may be waiting here.
-void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
+void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
+  auto* self = static_cast<AtspiAccessibility*>(data);
+  // Our own windows are never the one (they answer on the main thread,
+  // which may be waiting for the next look).
   if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
-    static_cast<AtspiAccessibility*>(self)->setLastFocused(event->source);
+    self->setLastFocused(event->source);
+  self->focusWatchers_.notify();
   g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
@@ -466,16 +471,22 @@ bool AtspiAccessibility::busUp() {
                                                            : AXTrustProblem::noAccessibilityBus;
     return false;
   }
-  // Initialising attaches the library's connection to the default context,
-  // which the application's event loop runs on the main thread; it then
-  // moves to this thread's own context, so that nothing but this thread
-  // ever dispatches it.
+  // Every connection the library sets up belongs to this thread's own
+  // context, so that nothing but this thread ever dispatches it
+  // (atspi_library_bus.h). Where the library cannot be steered so, its bus
+  // connection (and the direct ones it knows of) are moved over after
+  // initialising.
+  keepLibraryOn(worker_->context());
   const int r = atspi_init();
   initialised_ = r == 0 || r == 1;
   if (!initialised_) return false;
   atspi_set_main_context(worker_->context());
+  quietenLibraryBus();
   // Applications send the events someone listens for: these name the field
-  // that takes the focus, which a keyboard grab later hides.
+  // that takes the focus, which a keyboard grab later hides, and tell the
+  // engine's focus watchers to look again. Only this event is asked for (by
+  // name, through the registry), so a busy program's other events never
+  // reach us.
   focusListener_ = atspi_event_listener_new(&AtspiAccessibility::focusEvent, this, nullptr);
   if (!atspi_event_listener_register(focusListener_, kFocusEvent, nullptr)) {
     g_object_unref(focusListener_);
@@ -483,6 +494,10 @@ bool AtspiAccessibility::busUp() {
   }
   return true;
 }
+
+void AtspiAccessibility::postToWorker(std::function<void()> job) { worker_->post(std::move(job)); }
+
+GMainContext* AtspiAccessibility::workerContext() const { return worker_->context(); }
 
 AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
   // The same object on the same connection is the same element.

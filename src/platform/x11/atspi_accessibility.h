@@ -39,6 +39,7 @@
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEvent AtspiEvent;
 typedef struct _AtspiEventListener AtspiEventListener;
+typedef struct _GMainContext GMainContext;
 
 namespace tessa {
 
@@ -79,6 +80,13 @@ class AtspiAccessibility final : public Accessibility {
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
+  // The switch announces each change on the session bus (PropertiesChanged
+  // of org.a11y.Status), so it is watched rather than asked again; and the
+  // focus moves are the programs' own focus events (atspi_focus_events.cpp).
+  bool reportsTrustChanges() const override { return true; }
+  Subscription observeTrust(std::function<void()> callback) override;
+  bool reportsFocusChanges() const override { return true; }
+  Subscription observeFocus(std::function<void()> callback) override;
   // Among the applications on the accessibility bus's registry.
   std::optional<bool> isApplicationRegistered(int64_t pid) override;
 
@@ -92,6 +100,9 @@ class AtspiAccessibility final : public Accessibility {
   // Everything below runs on the worker thread only.
   bool busUp();
   std::optional<bool> trustedNow(bool prompt);
+  void watchSwitch();
+  // `announced`: the value the switch's signal carried; none: read it.
+  void switchChanged(std::optional<bool> announced);
   AXResult<AXElement> findFocused(int64_t pid, double timeoutSeconds, double deadline);
   // The element last seen or heard with the focus, while it still has it
   // (or has it behind a keyboard grab), in application `pid` (0: any);
@@ -114,6 +125,8 @@ class AtspiAccessibility final : public Accessibility {
   // Runs `f` on the worker and waits at most `seconds` for its answer.
   template <class R>
   std::optional<R> onWorker(double seconds, std::function<R(double deadline)> f);
+  void postToWorker(std::function<void()> job);
+  GMainContext* workerContext() const;
 
   TaskRunner& main_;
   bool initialised_ = false;
@@ -125,6 +138,10 @@ class AtspiAccessibility final : public Accessibility {
   ApplicationFocus* inputFocus_ = nullptr;
   AtspiDesktopSwitch desktopSwitch_;
   MainQueueObservers trustChanged_;
+  MainQueueObservers trustWatchers_{main_};
+  MainQueueObservers focusWatchers_{main_};
+  // While the switch is watched, the last answer stands until it changes.
+  std::atomic<bool> switchWatched_{false};
   std::atomic<AXTrustProblem> problem_{AXTrustProblem::none};
   std::atomic<bool> lastTrusted_{false};
   std::atomic<double> lastAsked_{-1e9};

@@ -7,6 +7,7 @@
 #include <dbus/dbus.h>
 
 #include <chrono>
+#include <string_view>
 
 #include "platform/x11/atspi_accessibility.h"
 
@@ -29,6 +30,43 @@ double monotonicNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+constexpr const char* kLauncher = "org.a11y.Bus";
+constexpr const char* kLauncherPath = "/org/a11y/bus";
+constexpr const char* kStatus = "org.a11y.Status";
+constexpr const char* kIsEnabled = "IsEnabled";
+// The switch's changes, and the launcher coming and going (a launcher that
+// starts anew may start with the switch in another position).
+constexpr const char* kSwitchRule =
+    "type='signal',sender='org.a11y.Bus',path='/org/a11y/bus',interface='org.freedesktop.DBus.Properties',"
+    "member='PropertiesChanged',arg0='org.a11y.Status'";
+constexpr const char* kLauncherRule =
+    "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+    "arg0='org.a11y.Bus'";
+
+DBusHandlerResult onSwitchSignal(DBusConnection*, DBusMessage* message, void* data) {
+  auto& changed = *static_cast<AtspiDesktopSwitch::Changed*>(data);
+  bool value = false;
+  switch (AtspiDesktopSwitch::interpret(message, value)) {
+    case AtspiDesktopSwitch::Signal::value:
+      if (changed) changed(value);
+      break;
+    case AtspiDesktopSwitch::Signal::readAgain:
+      if (changed) changed(std::nullopt);
+      break;
+    case AtspiDesktopSwitch::Signal::unrelated:
+      break;
+  }
+  return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+}
+
+// The first argument, when it is a string.
+const char* firstString(DBusMessage* message, DBusMessageIter& it) {
+  if (!dbus_message_iter_init(message, &it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRING) return nullptr;
+  const char* text = nullptr;
+  dbus_message_iter_get_basic(&it, &text);
+  return text;
+}
+
 }  // namespace
 
 AtspiDesktopSwitch::Answer AtspiDesktopSwitch::read(bool& enabled) { return call(std::nullopt, enabled); }
@@ -42,26 +80,103 @@ AtspiDesktopSwitch::Answer AtspiDesktopSwitch::turnOn(bool& enabled) {
 
 void AtspiDesktopSwitch::close() {
   if (!bus_) return;
+  if (watching_) dbus_connection_remove_filter(bus_, &onSwitchSignal, &changed_);
+  watching_ = false;
   dbus_connection_close(bus_);
   dbus_connection_unref(bus_);
   bus_ = nullptr;
 }
 
-AtspiDesktopSwitch::Answer AtspiDesktopSwitch::call(std::optional<bool> set, bool& value) {
-  DBusError err;
-  dbus_error_init(&err);
+bool AtspiDesktopSwitch::open() {
   if (bus_ && !dbus_connection_get_is_connected(bus_)) {
+    if (watching_) dbus_connection_remove_filter(bus_, &onSwitchSignal, &changed_);
+    watching_ = false;
     dbus_connection_unref(bus_);
     bus_ = nullptr;
   }
   if (!bus_) {
+    DBusError err;
+    dbus_error_init(&err);
     bus_ = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
-    if (!bus_) {
-      dbus_error_free(&err);
-      return Answer::noBus;
-    }
+    dbus_error_free(&err);
+    if (!bus_) return false;
     dbus_connection_set_exit_on_disconnect(bus_, FALSE);
   }
+  // A connection opened again is watched again.
+  if (changed_ && !watching_) startWatching();
+  return true;
+}
+
+bool AtspiDesktopSwitch::watch(GMainContext* context, Changed changed) {
+  watchContext_ = context;
+  changed_ = std::move(changed);
+  return open() && watching_;
+}
+
+bool AtspiDesktopSwitch::startWatching() {
+  DBusError err;
+  dbus_error_init(&err);
+  dbus_bus_add_match(bus_, kSwitchRule, &err);
+  if (!dbus_error_is_set(&err)) dbus_bus_add_match(bus_, kLauncherRule, &err);
+  const bool added = !dbus_error_is_set(&err);
+  dbus_error_free(&err);
+  if (!added) return false;
+  dbus_connection_add_filter(bus_, &onSwitchSignal, &changed_, nullptr);
+  // Its signals are read and handed on by the thread that iterates the
+  // context; the calls above and below still block on the connection itself.
+  atspi_dbus_connection_setup_with_g_main(bus_, watchContext_);
+  watching_ = true;
+  return true;
+}
+
+AtspiDesktopSwitch::Signal AtspiDesktopSwitch::interpret(DBusMessage* message, bool& value) {
+  if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected")) return Signal::readAgain;
+  DBusMessageIter it;
+  if (dbus_message_is_signal(message, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
+    const char* name = firstString(message, it);
+    return name && std::string_view(name) == kLauncher ? Signal::readAgain : Signal::unrelated;
+  }
+  if (!dbus_message_is_signal(message, DBUS_INTERFACE_PROPERTIES, "PropertiesChanged")) return Signal::unrelated;
+  const char* path = dbus_message_get_path(message);
+  const char* iface = firstString(message, it);
+  if (!path || std::string_view(path) != kLauncherPath || !iface || std::string_view(iface) != kStatus)
+    return Signal::unrelated;
+  // The changed properties with their values, then those only named.
+  if (!dbus_message_iter_next(&it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return Signal::readAgain;
+  DBusMessageIter entries;
+  for (dbus_message_iter_recurse(&it, &entries); dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY;
+       dbus_message_iter_next(&entries)) {
+    DBusMessageIter entry, variant;
+    dbus_message_iter_recurse(&entries, &entry);
+    if (dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_STRING) continue;
+    const char* key = nullptr;
+    dbus_message_iter_get_basic(&entry, &key);
+    if (!key || std::string_view(key) != kIsEnabled || !dbus_message_iter_next(&entry) ||
+        dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_VARIANT)
+      continue;
+    dbus_message_iter_recurse(&entry, &variant);
+    if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_BOOLEAN) return Signal::readAgain;
+    dbus_bool_t on = FALSE;
+    dbus_message_iter_get_basic(&variant, &on);
+    value = on != FALSE;
+    return Signal::value;
+  }
+  if (!dbus_message_iter_next(&it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return Signal::unrelated;
+  DBusMessageIter names;
+  for (dbus_message_iter_recurse(&it, &names); dbus_message_iter_get_arg_type(&names) == DBUS_TYPE_STRING;
+       dbus_message_iter_next(&names)) {
+    const char* name = nullptr;
+    dbus_message_iter_get_basic(&names, &name);
+    if (name && std::string_view(name) == kIsEnabled) return Signal::readAgain;
+  }
+  // Another property of the status (the screen reader's).
+  return Signal::unrelated;
+}
+
+AtspiDesktopSwitch::Answer AtspiDesktopSwitch::call(std::optional<bool> set, bool& value) {
+  if (!open()) return Answer::noBus;
+  DBusError err;
+  dbus_error_init(&err);
   const char* iface = "org.a11y.Status";
   const char* prop = "IsEnabled";
   DBusMessage* msg = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
@@ -128,6 +243,8 @@ std::optional<bool> AtspiAccessibility::trustedNow(bool prompt) {
 }
 
 bool AtspiAccessibility::isProcessTrusted(bool prompt) {
+  // While the switch is watched, its last answer stands until it changes.
+  if (!prompt && switchWatched_.load()) return lastTrusted_.load();
   // The key path asks too (the Caps Lock light): an answer this fresh needs
   // no trip to the bus.
   const double now = monotonicNow();
@@ -144,6 +261,37 @@ bool AtspiAccessibility::isProcessTrusted(bool prompt) {
 
 Subscription AtspiAccessibility::observeTrustListChanged(std::function<void()> callback) {
   return trustChanged_.add(std::move(callback));
+}
+
+Subscription AtspiAccessibility::observeTrust(std::function<void()> callback) {
+  Subscription subscription = trustWatchers_.add(std::move(callback));
+  postToWorker([this] { watchSwitch(); });
+  return subscription;
+}
+
+void AtspiAccessibility::watchSwitch() {
+  if (!switchWatched_.load())
+    switchWatched_ = desktopSwitch_.watch(workerContext(), [this](std::optional<bool> announced) {
+      switchChanged(announced);
+    });
+  // The answer as it stands when the watch begins.
+  switchChanged(std::nullopt);
+}
+
+void AtspiAccessibility::switchChanged(std::optional<bool> announced) {
+  bool enabled = false;
+  if (announced) {
+    enabled = *announced;
+    problem_ = AXTrustProblem::none;
+  } else {
+    enabled = trustedNow(false).value_or(false);
+  }
+  lastTrusted_ = enabled;
+  lastAsked_ = monotonicNow();
+  trustWatchers_.notify();
+  // The accessibility bus may have come up only now (and with it the focus
+  // events).
+  if (enabled) busUp();
 }
 
 // ---------------------------------------------------------- registry

@@ -5,9 +5,12 @@
 // shares its text with assistive tools (each decides at its own start), so
 // the switch is the user's: it is read freely and written only when the user
 // grants access.
+#include <functional>
 #include <optional>
 
 typedef struct DBusConnection DBusConnection;
+typedef struct DBusMessage DBusMessage;
+typedef struct _GMainContext GMainContext;
 
 namespace tessa {
 
@@ -28,12 +31,30 @@ class AtspiDesktopSwitch {
   // Drops the connection; the next call opens a new one.
   void close();
 
+  // Has the bus announce every change of the switch, and the launcher
+  // coming and going, to `changed`, run from `context` (which the caller's
+  // thread iterates) with the value announced, or none when the switch must
+  // be read again. False when the bus cannot be reached; a connection that
+  // is lost and opened again is watched again.
+  using Changed = std::function<void(std::optional<bool> announced)>;
+  bool watch(GMainContext* context, Changed changed);
+
+  // What a signal on the session bus says of the switch: nothing (not
+  // about the switch), read it again, or its new value.
+  enum class Signal { unrelated, readAgain, value };
+  static Signal interpret(DBusMessage* message, bool& value);
+
  private:
   Answer call(std::optional<bool> set, bool& value);
+  bool open();
+  bool startWatching();
 
   // The session bus, opened on first use and kept; one that went away is
   // dropped and opened again on the next call.
   DBusConnection* bus_ = nullptr;
+  GMainContext* watchContext_ = nullptr;
+  Changed changed_;
+  bool watching_ = false;  // the connection's rules and filter are in place
 };
 
 }  // namespace tessa

@@ -32,6 +32,22 @@ class KeychainChoiceTest : public ::testing::Test {
   std::vector<std::string> warnings;
 };
 
+TEST(KeychainOnFirstUse, IsChosenAtTheFirstCallOnceAndAnswersAsTheChosenOne) {
+  int made = 0;
+  auto keychain = keychainOnFirstUse([&made]() -> std::unique_ptr<Keychain> {
+    ++made;
+    return std::make_unique<MemoryKeychain>();
+  });
+  EXPECT_EQ(made, 0) << "nothing is asked while the program starts";
+  EXPECT_EQ(keychain->add("svc", "acct", {7}).status, KeychainStatus::success);
+  EXPECT_EQ(keychain->copy("svc", "acct").data, std::vector<uint8_t>{7});
+  EXPECT_EQ(keychain->remove("svc", "acct").status, KeychainStatus::success);
+  EXPECT_EQ(made, 1);
+  // A maker with nothing to offer leaves the items unavailable.
+  auto none = keychainOnFirstUse([] { return std::unique_ptr<Keychain>(); });
+  EXPECT_EQ(none->copy("svc", "acct").status, KeychainStatus::interactionNotAllowed);
+}
+
 TEST_F(KeychainChoiceTest, ASecretServiceChosenOnceIsNeverSwappedForAnEmptyFileStore) {
   auto first = create(true);
   EXPECT_NE(dynamic_cast<MemoryKeychain*>(first.get()), nullptr);

@@ -4,6 +4,7 @@
 #ifdef TESSAVINOR_HAVE_TESSERACT
 
 #include "platform/linux/tesseract_text_recognizer.h"
+#include "platform/linux/module_services.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -97,6 +98,17 @@ TEST_F(TesseractTextRecognizerTest, AMissingLanguagePackLeavesTheOtherAndSaysSo)
   ASSERT_EQ(result.outcome, Outcome::recognized) << result.note;
   EXPECT_NE(result.text.find("Clipboard"), std::string::npos) << result.text;
   EXPECT_EQ(result.note, "the language data for tha is missing; text is recognised in eng only");
+}
+
+// The application's recognizer: Tesseract loaded from its module with the
+// first image.
+TEST_F(TesseractTextRecognizerTest, TheRecognizerLoadedWithItsFirstImageAnswers) {
+  std::promise<TextRecognition> answer;
+  auto future = answer.get_future();
+  ModuleTextRecognizer loaded(completions);
+  loaded.recognize("not an image at all", [&answer](TextRecognition r) { answer.set_value(std::move(r)); });
+  ASSERT_EQ(future.wait_for(std::chrono::minutes(1)), std::future_status::ready);
+  EXPECT_EQ(future.get().outcome, Outcome::failed);
 }
 
 TEST_F(TesseractTextRecognizerTest, NoLanguageDataOrNoImageIsAnAnswerNotAHang) {
