@@ -10,11 +10,13 @@ Exit 77 (skipped) when a program it needs is missing."""
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from process_group import end_group, start  # noqa: E402
 
 NEEDS = ("Xvfb", "openbox", "xprop", "xdotool", "setxkbmap", "import", "dbus-run-session")
 
@@ -55,33 +57,6 @@ def is_dialog(env, window):
 def stacking(env):
     r = run(env, "xprop", "-root", "_NET_CLIENT_LIST_STACKING")
     return [int(x, 16) for x in r.stdout.split("#")[-1].replace(",", " ").split()] if "#" in r.stdout else []
-
-
-def start(args, env, **kwargs):
-    """A program leading a process group of its own, so that what it starts
-    (the session bus's accessibility bus launcher, and that launcher's own
-    bus) is ended with it."""
-    return subprocess.Popen(args, env=env, start_new_session=True, **kwargs)
-
-
-def end_group(proc):
-    """Ends the process group `proc` leads: SIGTERM, then SIGKILL past 5 s.
-    The group outlives its leader while members remain, and only an empty
-    group lets its number go, so the signals reach nothing else."""
-    def signal_group(sig):
-        try:
-            os.killpg(proc.pid, sig)
-            return True
-        except ProcessLookupError:
-            return False
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        if not signal_group(sig):
-            break
-        deadline = time.monotonic() + 5
-        while signal_group(0) and time.monotonic() < deadline:
-            proc.poll()  # the leader, once reaped, no longer holds the group
-            time.sleep(0.02)
-    proc.wait()
 
 
 def one_language(app, shots, language):
