@@ -33,3 +33,18 @@ def end_group(proc, seconds=5):
             proc.poll()  # the leader, once reaped, no longer holds the group
             time.sleep(0.02)
     proc.wait()
+
+
+def run(args, timeout, env=None):
+    """subprocess.run(args, capture_output=True, text=True, timeout=timeout),
+    but a run that times out has its whole group ended, not only `args[0]`
+    (given 15 s for SIGTERM: a program that reaps what it started, as
+    `tessavinorctl simulate --desktop x11` does, ends that first)."""
+    proc = start(args, env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        out, err = proc.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        end_group(proc, seconds=15)
+        raise
+    end_group(proc)  # what it left in its group
+    return subprocess.CompletedProcess(args, proc.returncode, out, err)
