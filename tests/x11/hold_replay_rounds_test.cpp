@@ -126,6 +126,11 @@ TEST(HoldReplayRounds, EveryKeyTypedDuringARandomSwitchArrivesOnceInTheNewLayout
   uint32_t group = 0;
   int keysTyped = 0;
   std::vector<std::string> faults;
+  // Rounds whose hands, starved of the processor, held Caps Lock past the
+  // long press though they meant a short one: the engine rightly takes that
+  // for a long press, so they are listed, not counted.
+  std::vector<std::string> playedLate;
+  const double longPress = app->engine().holdThreshold();
   for (int round = 0; round < rounds; ++round) {
     const uint32_t target = 1 - group;
     // A tap (keys after the release) or a short hold (keys while it is down),
@@ -187,15 +192,18 @@ TEST(HoldReplayRounds, EveryKeyTypedDuringARandomSwitchArrivesOnceInTheNewLayout
     }
     if (!wrong.empty()) {
       auto ms = [](double seconds) { return std::to_string(std::lround(seconds * 1000)); };
-      faults.push_back("round " + std::to_string(round) + " (" + (whileDown ? "held" : "tapped") + ", " +
-                       std::to_string(count) + " keys, Caps Lock held " + ms(capsUp - capsDown) + " ms of " +
-                       ms(capsHeld) + " planned)" + wrong);
+      const bool late = capsUp - capsDown >= longPress && capsHeld < longPress;
+      (late ? playedLate : faults)
+          .push_back("round " + std::to_string(round) + " (" + (whileDown ? "held" : "tapped") + ", " +
+                     std::to_string(count) + " keys, Caps Lock held " + ms(capsUp - capsDown) + " ms of " +
+                     ms(capsHeld) + " planned)" + wrong);
     }
     // The next round switches from wherever this one left the keyboard.
     group = session->lockedGroup();
   }
-  std::printf("HoldReplayRounds: %zu faults in %d switches (%d keys), seed %u\n", faults.size(), rounds, keysTyped,
-              seed);
+  std::printf("HoldReplayRounds: %zu faults in %d switches (%d keys), %zu played late, seed %u\n", faults.size(),
+              rounds, keysTyped, playedLate.size(), seed);
+  for (const auto& r : playedLate) std::printf("  played late: %s\n", r.c_str());
   std::string list;
   for (const auto& f : faults) list += "  " + f + "\n";
   EXPECT_TRUE(faults.empty()) << faults.size() << " of " << rounds << " switches went wrong (seed " << seed << "):\n"
