@@ -45,6 +45,9 @@
 #include "platform/sim/sim_desktop.h"
 #include "reliability/telemetry_manager.h"
 #include "scenario.h"
+#ifdef TESSAVINOR_CTL_WITH_X11
+#include "x11_session/child_process.h"
+#endif
 #include "x11_scenario.h"
 
 namespace tessa::ctl {
@@ -348,20 +351,29 @@ constexpr const char* kUsage = "usage: tessavinorctl simulate [--desktop sim|x11
 // the user's settings (the run turns the desktop's accessibility switch on,
 // which the bus launcher would otherwise write to the user's settings
 // database). Everything started on that bus keeps its settings in memory.
-// Returns only when that cannot be done.
+// This process waits for it as the reaper of all it starts: dbus-run-session
+// ends its bus but not what the bus started (the accessibility bus and its
+// launcher), and a run that crashes leaves its X server. What the run leaves
+// running is ended and named, and fails the run.
 int rerunInsideSessionBus(char** argv, int argc) {
   ::setenv("TESSAVINOR_CTL_IN_SESSION_BUS", "1", 1);
   ::setenv("GSETTINGS_BACKEND", "memory", 1);
   std::error_code ec;
   std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
   if (ec) self = "tessavinorctl";
-  std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--"), self.data(),
-                          const_cast<char*>("simulate")};
+  std::vector<std::string> args{"dbus-run-session", "--", self, "simulate"};
   for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-  args.push_back(nullptr);
-  ::execvp(args[0], args.data());
-  std::fprintf(stderr, "tessavinorctl simulate: --desktop x11 needs dbus-run-session (%s)\n", std::strerror(errno));
+#ifdef TESSAVINOR_CTL_WITH_X11
+  std::vector<std::string> left;
+  const int status = tessa::xsession::runAndReap(args, 5.0, &left);
+  if (status == 127 && left.empty())
+    std::fprintf(stderr, "tessavinorctl simulate: --desktop x11 needs dbus-run-session\n");
+  for (const auto& process : left)
+    std::fprintf(stderr, "tessavinorctl simulate: the run left this running; ended it: %s\n", process.c_str());
+  return !left.empty() && status == 0 ? 1 : status;
+#else
   return 2;
+#endif
 }
 
 }  // namespace

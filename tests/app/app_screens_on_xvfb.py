@@ -15,6 +15,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from process_group import end_group, start  # noqa: E402
+
 NEEDS = ("Xvfb", "openbox", "xprop", "xdotool", "setxkbmap", "import", "dbus-run-session")
 
 
@@ -69,28 +72,30 @@ def one_language(app, shots, language):
     env.update(GSETTINGS_BACKEND="memory", NO_AT_BRIDGE="1", QT_QPA_PLATFORM="xcb", XDG_CURRENT_DESKTOP="")
     env.pop("WAYLAND_DISPLAY", None)
     read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1366x768x24", "-nolisten", "tcp",
-                             "-noreset"], pass_fds=(write_fd,), env=env, stderr=subprocess.DEVNULL)
+    xvfb = start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1366x768x24", "-nolisten", "tcp", "-noreset"],
+                 env, pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
     os.close(write_fd)
     procs = [xvfb]
     try:
         with os.fdopen(read_fd) as f:
             env["DISPLAY"] = ":" + f.readline().strip()
-        procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL))
+        procs.append(start(["openbox", "--sm-disable"], env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         wait_for(lambda: "window id" in run(env, "xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout, 10,
                  "openbox taking the screen")
         # A tray host, as on the desktop the new user had; without one a
         # second alert says there is no tray.
         if shutil.which("trayer"):
-            procs.append(subprocess.Popen(["trayer", "--align", "right", "--widthtype", "request"], env=env,
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            procs.append(start(["trayer", "--align", "right", "--widthtype", "request"], env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
             wait_for(lambda: "window id" in run(env, "xprop", "-root", "_NET_SYSTEM_TRAY_S0").stdout
                      or run(env, "xdotool", "search", "--class", "trayer").stdout.strip(), 10, "trayer starting")
         if run(env, "setxkbmap", "us").returncode != 0:
             raise SystemExit("FAIL: setxkbmap us")
-        procs.append(subprocess.Popen(["dbus-run-session", "--", app], env=env, stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL))
+        # The session bus ends with the application, and so does what it
+        # started: dbus-run-session itself ends its bus only when the
+        # application ends first, and never what the bus started.
+        procs.append(start(["dbus-run-session", "--", app], env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL))
         # The dashboard, its onboarding sheet and the alert: three windows.
         dashboard = wait_for(lambda: windows_named(env, "^Tessavinor Dashboard$"), 30, "the dashboard showing")
         # (The notice panels are named so too, but are no dialogs.)
@@ -120,12 +125,7 @@ def one_language(app, shots, language):
         print(f"{language}: {len(alerts)} alerts above the onboarding sheet and the dashboard; {path}")
     finally:
         for p in reversed(procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+            end_group(p)
         shutil.rmtree(home, ignore_errors=True)
 
 

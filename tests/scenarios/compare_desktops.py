@@ -18,6 +18,9 @@ import os
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import process_group  # noqa: E402
+
 SKIPPED = 77
 COMPARED = ("text", "caret", "inputSource")
 
@@ -63,7 +66,7 @@ WITHOUT_WINDOW_MANAGER = {
 
 
 def run(ctl, scenario, *extra, env=None):
-    proc = subprocess.run([ctl, "simulate", *extra, scenario], capture_output=True, text=True, timeout=120, env=env)
+    proc = process_group.run([ctl, "simulate", *extra, scenario], timeout=120, env=env)
     if proc.returncode != 0:
         where = " ".join(extra) or "the simulated desktop"
         raise RuntimeError(f"tessavinorctl simulate {where} exited with {proc.returncode}:\n{proc.stderr}")

@@ -22,6 +22,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import process_group  # noqa: E402
+
 # Keys whose Thai character is the same in the engine's Thai table and in
 # the X server's th layout, so the two desktops can be compared on them.
 LETTERS = "asdfhjklqwertyuiopzxcvbnm;"
@@ -58,7 +61,7 @@ def scenario(rng):
 
 
 def run(ctl, path, *extra):
-    proc = subprocess.run([ctl, "simulate", *extra, path], capture_output=True, text=True, timeout=120)
+    proc = process_group.run([ctl, "simulate", *extra, path], timeout=120)
     if proc.returncode != 0:
         raise RuntimeError(f"tessavinorctl simulate {' '.join(extra)} exited with {proc.returncode}:\n{proc.stderr}")
     return json.loads(proc.stdout)

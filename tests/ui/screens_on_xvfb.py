@@ -15,6 +15,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from process_group import end_group, start  # noqa: E402
+
 FILTER = os.environ.get("SCREENS_FILTER") or ":".join([
     "QuickPastePanelTest.OnAnXServer*",
     "ReportSheetsTest.TheOpenedDataView*",
@@ -53,9 +56,8 @@ def main():
     env.pop("WAYLAND_DISPLAY", None)
 
     read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1366x768x24",
-                             "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,), env=env,
-                            stderr=subprocess.DEVNULL)
+    xvfb = start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1366x768x24", "-nolisten", "tcp", "-noreset"],
+                 env, pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
     os.close(write_fd)
     wm = None
     try:
@@ -65,8 +67,7 @@ def main():
         if not number:
             raise SystemExit("screens_on_xvfb: Xvfb did not report its display")
         env["DISPLAY"] = ":" + number
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+        wm = start(["openbox", "--sm-disable"], env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
         def managed():
             r = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
@@ -78,12 +79,8 @@ def main():
         return subprocess.run([tests, "--gtest_filter=" + FILTER], env=run_env).returncode
     finally:
         for p in (wm, xvfb):
-            if p and p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+            if p:
+                end_group(p)
         shutil.rmtree(home, ignore_errors=True)
 
 

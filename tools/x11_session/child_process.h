@@ -1,7 +1,10 @@
 #pragma once
 // A child process for the X11 tests: its standard output read line by line
-// with a deadline, its standard input written a line at a time. The
-// destructor ends it (SIGTERM, then SIGKILL past a deadline) and reaps it.
+// with a deadline, its standard input written a line at a time. It leads a
+// process group of its own, and the destructor ends that whole group
+// (SIGTERM, then SIGKILL past a deadline): whatever the program started
+// (the accessibility bus launcher's own bus and registry, a window manager's
+// helpers) ends with it. It reaps the program.
 #include <sys/types.h>
 
 #include <functional>
@@ -41,6 +44,7 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
 
  private:
+  void endGroup();
   ChildProcess() = default;
   static std::optional<std::string> readLineFrom(int fd, std::string& buffer, double timeoutSeconds);
 
@@ -49,6 +53,16 @@ class ChildProcess {
   std::string outBuffer_, extraBuffer_;
   bool reaped_ = false;
 };
+
+// Runs `argv` to its end as the reaper of everything it starts: a process
+// its descendants leave behind is re-parented to this one instead of init,
+// so none can outlive the run unseen. Once the command has ended, its
+// descendants get `graceSeconds` to end by themselves; any still running are
+// then ended (SIGTERM, then SIGKILL) and described ("pid args") in
+// `leftBehind`. SIGTERM, SIGINT and SIGHUP sent to this process go on to the
+// command. Returns the command's exit status, 128 + its signal, or 127 when
+// it cannot be started.
+int runAndReap(const std::vector<std::string>& argv, double graceSeconds, std::vector<std::string>* leftBehind);
 
 // Waits for `condition` to hold, trying again every `interval` seconds until
 // the deadline; true when it held.
