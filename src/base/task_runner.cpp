@@ -224,7 +224,14 @@ SerialQueue::~SerialQueue() {
   if (thread_.joinable()) thread_.join();
 }
 
-void SerialQueue::shutdown() { queue_.stop(true); }
+void SerialQueue::shutdown() {
+  queue_.stop(true);
+  // A task still running may use what its owner frees next (the desktop, the
+  // engine's back ends), so the owner waits for it here.
+  if (runsTasksOnCurrentThread()) return;
+  std::lock_guard lock(joinLock_);
+  if (thread_.joinable()) thread_.join();
+}
 
 TaskHandle SerialQueue::postDelayed(double delaySeconds, Task task) {
   return queue_.post(delaySeconds, std::move(task));

@@ -131,7 +131,8 @@ class SerialQueue final : public TaskRunner {
   TaskHandle postDelayed(double delaySeconds, Task task) override;
   bool runsTasksOnCurrentThread() const override;
   void runSync(Task task) override;
-  // Stops after the work already due; later posts are dropped.
+  // Stops after the work already due and waits for it (unless called from a
+  // task of this queue); later posts are dropped.
   void shutdown();
   const std::string& label() const { return label_; }
 
@@ -140,6 +141,7 @@ class SerialQueue final : public TaskRunner {
   detail::TimedTaskQueue queue_;
   std::atomic<std::thread::id> threadId_{};
   std::thread thread_;
+  std::mutex joinLock_;
 };
 
 // The production main queue for headless runs: run() drives it on the calling

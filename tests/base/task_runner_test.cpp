@@ -1,6 +1,9 @@
 #include "base/task_runner.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <string>
 #include <vector>
@@ -86,6 +89,22 @@ TEST(SerialQueue, RunsInOrderAndRunSyncWaits) {
   bool inside = false;
   queue.runSync([&] { inside = queue.runsTasksOnCurrentThread(); });
   EXPECT_TRUE(inside);
+}
+
+// The owner frees what a running task uses right after shutdown(): it must
+// have waited for that task (a secure-field check on a freed desktop crashed).
+TEST(SerialQueue, ShutdownWaitsForTheTaskStillRunning) {
+  SerialQueue queue("test.queue");
+  std::atomic<bool> started{false}, finished{false};
+  queue.post([&] {
+    started = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    finished = true;
+  });
+  while (!started) std::this_thread::yield();
+  queue.shutdown();
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(queue.post([] {}).isCancelled()) << "posts after shutdown are dropped";
 }
 
 }  // namespace
