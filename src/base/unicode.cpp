@@ -143,12 +143,13 @@ void appendLowercasedByCodePoint(std::string_view rest, std::string& out, size_t
       ++i;
       continue;
     }
-    const size_t before = i;
-    const char32_t c = decodeUtf8(rest, i);
     char32_t lowered;
-    if (i - before == 2) {
-      lowered = twoByte[c];
+    if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < rest.size() && (static_cast<unsigned char>(rest[i + 1]) & 0xC0) == 0x80) {
+      lowered = twoByte[((b0 & 0x1F) << 6) | (rest[i + 1] & 0x3F)];
+      i += 2;
     } else {
+      const size_t before = i;
+      const char32_t c = decodeUtf8(rest, i);
       const bool invalid = c == kReplacementCharacter && rest.substr(before, 3) != "\xEF\xBF\xBD";
       lowered = invalid ? kContextual : static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
     }
