@@ -9,6 +9,8 @@
 # and that no window, page, sheet, model or controller of src/ui and
 # src/app_core holds the whole engine: only the application delegate names
 # KeyboardEngine there; the rest take its narrow views.
+# ICU is included by src/base/unicode.cpp alone: every other file reads
+# Unicode through base/unicode.h.
 # Run by ctest as `cmake -DSOURCE_DIR=... -P layering.cmake`.
 cmake_policy(SET CMP0057 NEW)
 set(allowed_base base)
@@ -52,6 +54,19 @@ foreach(folder platform/x11 platform/linux)
     endforeach()
   endforeach()
 endforeach()
+# One home for Unicode: no file of src/ or tools/ but base/unicode.cpp
+# includes ICU.
+file(GLOB_RECURSE files ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/tools/*.h ${SOURCE_DIR}/tools/*.cpp)
+foreach(file ${files})
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+  if(rel STREQUAL "src/base/unicode.cpp")
+    continue()
+  endif()
+  file(STRINGS ${file} icu REGEX "^#include <unicode/" LIMIT_COUNT 1)
+  if(icu)
+    list(APPEND failures "${rel}: ${icu} (only src/base/unicode.cpp includes ICU: use base/unicode.h)")
+  endif()
+endforeach()
 # The pages and models take the engine's narrow views (src/engine/engine_views.h
 # and the headers it gathers); the application delegate, which makes the
 # engine, is the one file there that holds it.
@@ -74,4 +89,4 @@ if(failures)
   list(JOIN failures "\n" message)
   message(FATAL_ERROR "Includes across layers:\n${message}")
 endif()
-message(STATUS "layering: every include stays within its layer or below, and only the delegate holds the engine")
+message(STATUS "layering: every include stays within its layer or below, only base/unicode.cpp includes ICU, and only the delegate holds the engine")

@@ -13,6 +13,7 @@
 #include "app_core/history_set_aside_note.h"
 #include "app_core/quick_paste/quick_paste_panel_controller.h"
 #include "clipboard/copy_cache_manager.h"
+#include "base/unicode.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"

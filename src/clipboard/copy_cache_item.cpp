@@ -5,13 +5,12 @@
 #include <type_traits>
 
 #include "base/json_reading.h"
+#include "base/unicode.h"
 
 namespace tessa {
 namespace {
 
 using nlohmann::json;
-
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 template <class T>
 bool read(const json& object, const char* key, T& out) {
@@ -125,8 +124,8 @@ std::string CopyCacheItem::makePreview(std::string_view text, size_t maxCharacte
       ++i;
       continue;
     }
-    size_t len = 1;
-    while (i + len < text.size() && isContinuation(static_cast<unsigned char>(text[i + len]))) ++len;
+    size_t next = i;
+    const std::string_view character = nextUtf8Character(text, next);
     if (pendingSpace) {
       if (characters + 1 >= maxCharacters) break;
       out += ' ';
@@ -134,18 +133,15 @@ std::string CopyCacheItem::makePreview(std::string_view text, size_t maxCharacte
       pendingSpace = false;
     }
     if (characters >= maxCharacters) break;
-    out.append(text.substr(i, len));
+    out.append(character);
     ++characters;
-    i += len;
+    i = next;
   }
   return out;
 }
 
 int64_t CopyCacheItem::countCharacters(std::string_view utf8) {
-  int64_t n = 0;
-  for (unsigned char c : utf8)
-    if (!isContinuation(c)) ++n;
-  return n;
+  return static_cast<int64_t>(codePointCount(utf8));
 }
 
 int64_t CopyCacheItem::countLines(std::string_view text) {

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 #include "dictionaries/dictionary_texts.h"
 
 namespace tessa {
@@ -17,7 +17,7 @@ DictionaryClient::DictionaryClient(std::string suggestEndpoint, HttpClient& http
     : suggestEndpoint_(std::move(suggestEndpoint)), http_(http) {}
 
 std::string DictionaryClient::detectLanguage(std::string_view text) {
-  for (char32_t c : text::codePoints(text)) {
+  for (char32_t c : codePoints(text)) {
     if (c >= 0x0E00 && c <= 0x0E7F) return "th";
     if (c >= 0x0E80 && c <= 0x0EFF) return "lo";
   }
@@ -34,7 +34,7 @@ void DictionaryClient::suggest(const std::string& word, const std::string& conte
   request.maxResponseBytes = kMaxAnswerBytes;
 
   nlohmann::json body = nlohmann::json::object();
-  body["word"] = text::trimWhitespaceAndNewlines(word);
+  body["word"] = std::string(trimWhitespace(word, true));
   body["lang"] = detectLanguage(word);  // from the untrimmed word
   body["context"] = context;
   body["reason"] = reason;

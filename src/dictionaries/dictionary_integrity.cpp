@@ -5,6 +5,7 @@
 #include "base/crypto.h"
 #include "base/encoding.h"
 #include "base/files.h"
+#include "base/unicode.h"
 #include "dictionaries/hunspell_expander.h"
 #include "platform/keychain_query.h"
 
@@ -81,7 +82,7 @@ DictionaryIntegrity::LoadResult DictionaryIntegrity::loadHash(const Platform& pl
     std::string text(found.data.begin(), found.data.end());
     // Stored data that is not text stays "present but unusable": it can only
     // fail to match, never count as first use.
-    result.hash = HunspellExpander::isValidUtf8(text) ? text : std::string("\x01invalid");
+    result.hash = isValidUtf8(text) ? text : std::string("\x01invalid");
   }
   return result;
 }

@@ -3,7 +3,8 @@
 #include <unordered_set>
 
 #include "dictionaries/keycap_matrix.h"
-#include "dictionaries/unicode_text.h"
+#include "dictionaries/word_lists.h"
+#include "base/unicode.h"
 
 namespace tessa {
 
@@ -23,13 +24,13 @@ std::vector<FatFingerCorrectionResult> FatFingerCorrector::candidates(std::strin
                                                                       std::string_view language,
                                                                       const ValidityCheck& isValid) {
   std::vector<FatFingerCorrectionResult> results;
-  const std::string trimmed = text::trimWhitespaceAndNewlines(word);
+  const std::string trimmed = std::string(trimWhitespace(word, true));
   const std::string lang(language);
   const bool thai = language == "th";
 
   // Thai is counted in code points: its marks are separate keystrokes.
-  const std::u32string cps = thai ? text::codePoints(trimmed) : std::u32string();
-  const std::vector<std::string> chars = thai ? std::vector<std::string>() : text::graphemes(trimmed);
+  const std::u32string cps = thai ? codePoints(trimmed) : std::u32string();
+  const std::vector<std::string> chars = thai ? std::vector<std::string>() : graphemes(trimmed);
   const size_t length = thai ? cps.size() : chars.size();
   if (length < kMinLength || length > kMaxLength) return results;
   if (isValid(trimmed, lang)) return results;
@@ -58,10 +59,10 @@ std::vector<FatFingerCorrectionResult> FatFingerCorrector::candidates(std::strin
     for (char32_t n : KeyboardKeycapMatrix::neighbours(cps[i])) {
       std::u32string replaced = cps;
       replaced[i] = n;
-      std::string candidate = text::normalizeThaiSaraAm(text::fromCodePoints(replaced));
-      std::u32string first = text::codePoints(candidate);
+      std::string candidate = normalizeThaiSaraAm(fromCodePoints(replaced));
+      std::u32string first = codePoints(candidate);
       if (!first.empty() && cannotBeginThaiWord(first.front())) continue;
-      consider(std::move(candidate), text::fromCodePoint(cps[i]), text::fromCodePoint(n), static_cast<int>(i));
+      consider(std::move(candidate), fromCodePoint(cps[i]), fromCodePoint(n), static_cast<int>(i));
     }
   }
   return results;

@@ -2,19 +2,6 @@
 
 #include <sys/mman.h>
 
-#include <unicode/brkiter.h>
-#include <unicode/bytestream.h>
-#include <unicode/locid.h>
-#include <unicode/normalizer2.h>
-#include <unicode/stringpiece.h>
-#include <unicode/ucasemap.h>
-#include <unicode/uchar.h>
-#include <unicode/ucnv.h>
-#include <unicode/unistr.h>
-#include <unicode/unorm2.h>
-#include <unicode/ustring.h>
-#include <unicode/utext.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -31,144 +18,17 @@
 #include <fmt/format.h>
 
 #include "base/files.h"
+#include "base/unicode.h"
+#include "dictionaries/hunspell_expander_internal.h"
 
 namespace tessa {
 
 namespace HunspellExpander {
 namespace {
 
+using namespace detail;
+
 namespace fs = std::filesystem;
-
-// ---------------------------------------------------------------------------
-// Code points in UTF-8 text. Everything the expander handles internally is
-// valid UTF-8 (files are decoded first), but the public helpers accept any
-// bytes, so a stray byte decodes as U+FFFD and moves on by one.
-
-char32_t decodeNext(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  size_t need;
-  char32_t c;
-  if ((b0 & 0xE0) == 0xC0) {
-    need = 1;
-    c = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    need = 2;
-    c = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    need = 3;
-    c = b0 & 0x07;
-  } else {
-    ++i;
-    return 0xFFFD;
-  }
-  if (i + need >= s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  for (size_t k = 1; k <= need; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  i += need + 1;
-  return c;
-}
-
-// Start of the code point that ends at `end` (> 0).
-size_t previousStart(std::string_view s, size_t end) {
-  size_t j = end - 1;
-  while (j > 0 && end - j < 4 && (static_cast<unsigned char>(s[j]) & 0xC0) == 0x80) --j;
-  return j;
-}
-
-// White space in the sense of "blanks": tab and the Unicode space separators.
-bool isBlank(char32_t c) {
-  if (c < 0x80) return c == ' ' || c == '\t';
-  // No space separator lies between U+00A0 and U+1680: spares the look-up
-  // for the letters of most scripts.
-  if (c > 0xA0 && c < 0x1680) return false;
-  return u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
-}
-
-bool isNewline(char32_t c) {
-  return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
-bool isBlankOrNewline(char32_t c) { return isBlank(c) || isNewline(c); }
-
-struct BlankTest {
-  bool operator()(char32_t c) const { return isBlank(c); }
-};
-struct BlankOrNewlineTest {
-  bool operator()(char32_t c) const { return isBlankOrNewline(c); }
-};
-
-template <class Pred>
-std::string_view trimWith(std::string_view s, Pred pred) {
-  size_t b = 0;
-  while (b < s.size()) {
-    const auto c = static_cast<unsigned char>(s[b]);
-    if (c < 0x80) {
-      if (!pred(c)) break;
-      ++b;
-      continue;
-    }
-    size_t j = b;
-    if (!pred(decodeNext(s, j))) break;
-    b = j;
-  }
-  size_t e = s.size();
-  while (e > b) {
-    const auto last = static_cast<unsigned char>(s[e - 1]);
-    if (last < 0x80) {
-      if (!pred(last)) break;
-      --e;
-      continue;
-    }
-    const size_t j = previousStart(s, e);
-    size_t k = j;
-    const char32_t c = decodeNext(s, k);
-    if (k != e || !pred(c)) break;
-    e = j;
-  }
-  return s.substr(b, e - b);
-}
-
-bool isFieldSeparator(char c) { return c == ' ' || c == '\t'; }
-
-// Fields separated by runs of spaces or tabs; empty fields are dropped.
-void splitFields(std::string_view line, std::vector<std::string_view>& out) {
-  out.clear();
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && isFieldSeparator(line[i])) ++i;
-    const size_t start = i;
-    while (i < line.size() && !isFieldSeparator(line[i])) ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
-}
-
-// A directive keyword followed by a field separator at the start of the line.
-bool startsWithDirective(std::string_view line, std::string_view keyword) {
-  return line.size() > keyword.size() && line.substr(0, keyword.size()) == keyword &&
-         isFieldSeparator(line[keyword.size()]);
-}
-
-// A decimal integer with an optional sign that fits in 64 bits.
-bool isInt64(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  if (s.empty() || s.front() == '+') return false;
-  std::int64_t value;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return ec == std::errc{} && end == s.data() + s.size();
-}
 
 size_t countLines(std::string_view text) {
   size_t lines = 0;
@@ -176,41 +36,8 @@ size_t countLines(std::string_view text) {
   return lines;
 }
 
-void log(const LogFunction& fn, const std::string& line) {
-  if (fn) fn(line);
-}
-
 // ---------------------------------------------------------------------------
 // Characters: extended grapheme clusters compared by canonical equivalence.
-
-const icu::Normalizer2& nfc() {
-  static const icu::Normalizer2* instance = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* n = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status) || n == nullptr) throw std::runtime_error("ICU NFC normaliser unavailable");
-    return n;
-  }();
-  return *instance;
-}
-
-std::string toNfc(std::string_view s) {
-  std::string out;
-  icu::StringByteSink<std::string> sink(&out);
-  UErrorCode status = U_ZERO_ERROR;
-  nfc().normalizeUTF8(0, icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), sink, nullptr, status);
-  if (U_FAILURE(status)) return std::string(s);
-  return out;
-}
-
-icu::BreakIterator& characterBreaks() {
-  thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !it) throw std::runtime_error("ICU character break iterator unavailable");
-    return it;
-  }();
-  return *iterator;
-}
 
 // Whether a code point always stands alone as a character (no grapheme rule
 // joins it to a neighbour) and is unchanged by NFC in any context.
@@ -219,14 +46,7 @@ struct CodePointClass {
   bool normalised;
 };
 
-CodePointClass lookUpClass(char32_t c) {
-  const auto cp = static_cast<UChar32>(c);
-  const auto gcb = u_getIntPropertyValue(cp, UCHAR_GRAPHEME_CLUSTER_BREAK);
-  const bool alone = c != '\r' && (gcb == U_GCB_OTHER || gcb == U_GCB_CONTROL || gcb == U_GCB_LF);
-  const bool normalised =
-      u_getCombiningClass(cp) == 0 && u_getIntPropertyValue(cp, UCHAR_NFC_QUICK_CHECK) == UNORM_YES;
-  return {alone, normalised};
-}
+CodePointClass lookUpClass(char32_t c) { return {standsAlone(c), isNfcInert(c)}; }
 
 // Remembered for the Basic Multilingual Plane, where every letter of a real
 // dictionary lies: three ICU property look-ups per letter would otherwise be
@@ -252,7 +72,7 @@ constexpr char32_t kSeveralCodePoints = 0xFFFFFFFF;
 char32_t soleCodePoint(std::string_view ch) {
   if (ch.empty()) return kSeveralCodePoints;
   size_t i = 0;
-  const char32_t c = decodeNext(ch, i);
+  const char32_t c = decodeUtf8(ch, i);
   return i == ch.size() ? c : kSeveralCodePoints;
 }
 
@@ -279,7 +99,7 @@ class CharSplitter {
     bool normalised = true;
     for (size_t i = 0; i < text.size();) {
       bounds_.push_back(static_cast<uint32_t>(i));
-      const char32_t c = decodeNext(text, i);
+      const char32_t c = decodeUtf8(text, i);
       codePoints_.push_back(c);
       if (c >= 0x80 || c == '\r') {
         const CodePointClass k = classify(c);
@@ -292,7 +112,7 @@ class CharSplitter {
     if (!normalised) {
       keys_.reserve(bounds_.size() - 1);
       for (size_t i = 0; i + 1 < bounds_.size(); ++i)
-        keys_.push_back(toNfc(text.substr(bounds_[i], bounds_[i + 1] - bounds_[i])));
+        keys_.push_back(nfc(text.substr(bounds_[i], bounds_[i + 1] - bounds_[i])));
     }
     if (!simple || !normalised) {
       codePoints_.resize(bounds_.size() - 1);
@@ -318,20 +138,8 @@ class CharSplitter {
 
  private:
   void clusterBounds() {
-    UErrorCode status = U_ZERO_ERROR;
-    UText ut = UTEXT_INITIALIZER;
-    utext_openUTF8(&ut, text_.data(), static_cast<int64_t>(text_.size()), &status);
-    icu::BreakIterator& it = characterBreaks();
-    it.setText(&ut, status);
-    if (U_FAILURE(status)) {
-      utext_close(&ut);
-      throw std::runtime_error("ICU could not segment a word into characters");
-    }
-    bounds_.clear();
-    for (int32_t pos = it.first(); pos != icu::BreakIterator::DONE; pos = it.next())
-      bounds_.push_back(static_cast<uint32_t>(pos));
-    if (bounds_.empty() || bounds_.back() != text_.size()) bounds_.push_back(static_cast<uint32_t>(text_.size()));
-    utext_close(&ut);
+    const std::vector<size_t> bounds = graphemeBoundaries(text_);
+    bounds_.assign(bounds.begin(), bounds.end());
   }
 
   std::string_view text_;
@@ -339,135 +147,6 @@ class CharSplitter {
   std::vector<uint32_t> bounds_;  // bounds_[i] = start of character i; last = text size
   std::vector<std::string> keys_;  // NFC keys, filled only when the text is not NFC
   std::vector<char32_t> codePoints_;
-};
-
-std::vector<std::string> characterKeys(std::string_view text) {
-  CharSplitter split;
-  split.assign(text);
-  std::vector<std::string> keys;
-  keys.reserve(split.size());
-  for (size_t i = 0; i < split.size(); ++i) keys.emplace_back(split.key(i));
-  return keys;
-}
-
-std::string firstCharacterKey(std::string_view text) {
-  CharSplitter split;
-  split.assign(text);
-  return split.size() == 0 ? std::string() : std::string(split.key(0));
-}
-
-// Lower-cases with the locale-independent Unicode default (full) mapping.
-class Lowerer {
- public:
-  ~Lowerer() {
-    if (map_) ucasemap_close(map_);
-  }
-
-  // Appends `s` lower-cased to `out`.
-  void appendLower(std::string_view s, std::string& out) {
-    const size_t start = out.size();
-    out.resize(start + s.size());
-    char* dest = out.data() + start;
-    for (size_t i = 0; i < s.size(); ++i) {
-      const auto c = static_cast<unsigned char>(s[i]);
-      if (c >= 0x80) {
-        out.resize(start + i);
-        appendLowerByCodePoint(s.substr(i), out, start, s);
-        return;
-      }
-      dest[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    }
-  }
-
- private:
-  // The full lower-case mapping equals the simple one code point by code
-  // point, except for U+0130 (which becomes two code points) and the capital
-  // sigma (which depends on its neighbours); those words, and any invalid
-  // UTF-8, go through ICU's full case mapping.
-  void appendLowerByCodePoint(std::string_view rest, std::string& out, size_t start, std::string_view whole) {
-    static constexpr char32_t kContextual = 0xFFFFFFFF;
-    // Two-byte sequences (Latin, Greek, Cyrillic, Hebrew and more) from a
-    // table made once.
-    static const std::array<char32_t, 0x800> twoByte = [] {
-      std::array<char32_t, 0x800> table{};
-      for (char32_t c = 0; c < 0x800; ++c) table[c] = static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
-      table[0x0130] = table[0x03A3] = kContextual;
-      return table;
-    }();
-    // No simple mapping makes a code point more than half as long again.
-    const size_t base = out.size();
-    out.resize(base + rest.size() * 2);
-    char* d = out.data() + base;
-    for (size_t i = 0; i < rest.size();) {
-      const auto b0 = static_cast<unsigned char>(rest[i]);
-      char32_t lowered;
-      if (b0 < 0x80) {
-        *d++ = static_cast<char>(b0 >= 'A' && b0 <= 'Z' ? b0 + ('a' - 'A') : b0);
-        ++i;
-        continue;
-      }
-      if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2 && i + 1 < rest.size() &&
-          (static_cast<unsigned char>(rest[i + 1]) & 0xC0) == 0x80) {
-        lowered = twoByte[((b0 & 0x1F) << 6) | (rest[i + 1] & 0x3F)];
-        i += 2;
-      } else {
-        const size_t before = i;
-        const char32_t c = decodeNext(rest, i);
-        const bool invalid = c == 0xFFFD && rest.substr(before, 3) != "\xEF\xBF\xBD";
-        lowered = invalid ? kContextual : static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
-      }
-      if (lowered == kContextual) {
-        out.resize(start);
-        appendLowerUnicode(whole, out);
-        return;
-      }
-      d = writeUtf8(lowered, d);
-    }
-    out.resize(static_cast<size_t>(d - out.data()));
-  }
-
-  static char* writeUtf8(char32_t c, char* d) {
-    if (c < 0x80) {
-      *d++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *d++ = static_cast<char>(0xC0 | (c >> 6));
-      *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *d++ = static_cast<char>(0xE0 | (c >> 12));
-      *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *d++ = static_cast<char>(0xF0 | (c >> 18));
-      *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *d++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return d;
-  }
-
-  void appendLowerUnicode(std::string_view s, std::string& out) {
-    UErrorCode status = U_ZERO_ERROR;
-    if (!map_) {
-      map_ = ucasemap_open("", 0, &status);
-      if (U_FAILURE(status)) throw std::runtime_error("ICU case mapping unavailable");
-    }
-    buffer_.resize(s.size() * 3 + 8);
-    for (;;) {
-      status = U_ZERO_ERROR;
-      const int32_t n = ucasemap_utf8ToLower(map_, buffer_.data(), static_cast<int32_t>(buffer_.size()), s.data(),
-                                             static_cast<int32_t>(s.size()), &status);
-      if (status == U_BUFFER_OVERFLOW_ERROR) {
-        buffer_.resize(static_cast<size_t>(n) + 1);
-        continue;
-      }
-      if (U_FAILURE(status)) throw std::runtime_error("ICU could not lower-case a word");
-      out.append(buffer_.data(), static_cast<size_t>(n));
-      return;
-    }
-  }
-
-  UCaseMap* map_ = nullptr;
-  std::string buffer_;
 };
 
 // ---------------------------------------------------------------------------
@@ -792,7 +471,7 @@ class Expander {
   static constexpr size_t kBatch = 64;
 
   void add(std::string_view form) {
-    lowerer_.appendLower(form, pendingChars_);
+    appendLowercased(form, pendingChars_);
     pendingEnds_.push_back(pendingChars_.size());
     if (pendingEnds_.size() == kBatch) flush();
   }
@@ -809,261 +488,37 @@ class Expander {
   CharSplitter word_, flags_, prefixedSplit_;
   std::vector<const RuleGroup*> suffixGroups_, prefixGroups_;
   std::string form_, prefixed_;
-  Lowerer lowerer_;
   std::string pendingChars_;
   std::vector<size_t> pendingEnds_;
   std::vector<uint64_t> pendingHashes_;
 };
 
-// The encoding name on the first line that begins with "SET". Lines end at
-// every kind of line break here, and empty lines do not count.
-std::optional<std::string> findSetName(std::string_view text) {
-  auto lineBreakLength = [&](size_t i) -> size_t {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x0A && c <= 0x0D) return (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) return 2;
-    if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-        (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9))
-      return 3;
-    return 0;
-  };
-  size_t start = 0;
-  size_t i = 0;
-  while (start <= text.size()) {
-    size_t breakLength = 0;
-    while (i < text.size() && (breakLength = lineBreakLength(i)) == 0) ++i;
-    const std::string_view line = text.substr(start, i - start);
-    if (startsWithDirective(line, "SET")) {
-      std::vector<std::string_view> pieces;
-      splitFields(line.substr(4), pieces);
-      if (pieces.empty()) return std::nullopt;
-      return std::string(pieces.front());
-    }
-    if (i >= text.size()) break;
-    i += breakLength;
-    start = i;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> registeredName(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  UErrorCode status = U_ZERO_ERROR;
-  const char* canonical = ucnv_getCanonicalName(name.c_str(), "IANA", &status);
-  if (U_FAILURE(status) || canonical == nullptr || *canonical == '\0') return std::nullopt;
-  for (const char* standard : {"MIME", "IANA"}) {
-    status = U_ZERO_ERROR;
-    const char* preferred = ucnv_getStandardName(canonical, standard, &status);
-    if (U_SUCCESS(status) && preferred != nullptr && *preferred != '\0') return std::string(preferred);
-  }
-  return std::string(canonical);
-}
-
-void replaceAll(std::string& s, std::string_view from, std::string_view to) {
-  for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size()))
-    s.replace(pos, from.size(), to);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
-bool isValidUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  const size_t n = bytes.size();
-  size_t i = 0;
-  while (i < n) {
-    // Eight ASCII bytes at a time.
-    while (i + 8 <= n) {
-      uint64_t chunk;
-      std::memcpy(&chunk, s + i, 8);
-      if (chunk & 0x8080808080808080ull) break;
-      i += 8;
-    }
-    if (i >= n) break;
-    const unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t need;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      need = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      need = 2;
-      if (c == 0xE0) lo = 0xA0;  // no overlong forms
-      if (c == 0xED) hi = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      need = 3;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-      return false;
-    }
-    if (n - i <= need) return false;
-    if (s[i + 1] < lo || s[i + 1] > hi) return false;
-    for (size_t k = 2; k <= need; ++k)
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-    i += need + 1;
-  }
-  return true;
+namespace detail {
+
+std::vector<std::string> characterKeys(std::string_view text) {
+  CharSplitter split;
+  split.assign(text);
+  std::vector<std::string> keys;
+  keys.reserve(split.size());
+  for (size_t i = 0; i < split.size(); ++i) keys.emplace_back(split.key(i));
+  return keys;
 }
 
-std::string decodeLatin1(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  for (const char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out.push_back(ch);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
+std::string firstCharacterKey(std::string_view text) {
+  CharSplitter split;
+  split.assign(text);
+  return split.size() == 0 ? std::string() : std::string(split.key(0));
 }
 
-std::optional<std::string> decode(std::string_view bytes, const std::string& encodingName) {
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2 - 2)) return std::nullopt;
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(ucnv_open(encodingName.c_str(), &status), ucnv_close);
-  if (U_FAILURE(status) || !converter) return std::nullopt;
-  // Stop at the first byte sequence that is not valid in the character set
-  // instead of substituting a replacement character.
-  ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  if (U_FAILURE(status)) return std::nullopt;
-
-  std::u16string utf16(bytes.size() * 2 + 2, u'\0');
-  const int32_t units = ucnv_toUChars(converter.get(), utf16.data(), static_cast<int32_t>(utf16.size()), bytes.data(),
-                                      static_cast<int32_t>(bytes.size()), &status);
-  if (U_FAILURE(status)) return std::nullopt;
-
-  int32_t length = 0;
-  status = U_ZERO_ERROR;
-  u_strToUTF8(nullptr, 0, &length, utf16.data(), units, &status);
-  if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return std::nullopt;
-  std::string out(static_cast<size_t>(length), '\0');
-  status = U_ZERO_ERROR;
-  u_strToUTF8(out.data(), length, &length, utf16.data(), units, &status);
-  if (U_FAILURE(status)) return std::nullopt;  // an unpaired surrogate
-  return out;
-}
-
-std::optional<std::string> encoding(std::string_view name) {
-  icu::UnicodeString unicodeName =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
-  unicodeName.toUpper(icu::Locale::getRoot());
-  std::string upper;
-  unicodeName.toUTF8String(upper);
-  replaceAll(upper, "MICROSOFT-", "");
-  std::string normalised(trimWith(upper, BlankOrNewlineTest{}));
-  if (normalised.starts_with("ISO8859")) replaceAll(normalised, "ISO8859", "ISO-8859");
-  const std::string beforeCodePage = normalised;
-  if (normalised.starts_with("CP")) normalised = "WINDOWS-" + normalised.substr(2);
-
-  if (auto found = registeredName(normalised)) return found;
-  // "CP850" is no Windows code page: the name as written is the IBM one.
-  if (normalised != beforeCodePage)
-    if (auto found = registeredName(beforeCodePage)) return found;
-  // The one name the Hunspell format documents that IANA does not register.
-  if (normalised == "TIS620-2533") return registeredName("TIS-620");
-  return std::nullopt;
-}
+}  // namespace detail
 
 bool isEntryCountLine(std::string_view line) {
   const size_t blank = line.find_first_of(" \t");
   return isInt64(line.substr(0, blank));
-}
-
-std::optional<std::string> readHunspellFile(const fs::path& file, std::optional<std::string_view> affText,
-                                            const LogFunction& logFn, std::string* error) {
-  ReadFileResult read = readFileWithin(file, kMaxWordFileBytes);
-  if (!read) {
-    if (error) *error = read.tooLarge ? read.error : "cannot read " + file.string();
-    return std::nullopt;
-  }
-  std::optional<std::string>& contents = read.contents;
-  // A UTF-8 byte-order mark would otherwise hide the first line's directive
-  // or turn the entry count into a word.
-  if (contents->starts_with("\xEF\xBB\xBF")) contents->erase(0, 3);
-  if (isValidUtf8(*contents)) return contents;
-  const std::string_view bytes = *contents;
-
-  std::string latin1;
-  std::string_view setText;
-  if (affText) {
-    setText = *affText;
-  } else {
-    latin1 = decodeLatin1(bytes);
-    setText = latin1;
-  }
-  if (const auto name = findSetName(setText)) {
-    if (const auto charset = encoding(*name)) {
-      if (auto text = decode(bytes, *charset)) {
-        if (std::string_view(*text).starts_with("\xEF\xBB\xBF")) text->erase(0, 3);
-        return text;
-      }
-      log(logFn, fmt::format("{} is not valid {}; reading it as ISO 8859-1", file.filename().string(), *charset));
-    } else {
-      log(logFn, fmt::format("Unknown character set \"{}\" on the SET line; reading {} as ISO 8859-1", *name,
-                             file.filename().string()));
-    }
-  }
-  return affText ? decodeLatin1(bytes) : latin1;
-}
-
-ParsedAffix parseAffix(std::string_view affText) {
-  ParsedAffix parsed;
-  // The cross-product mark of each flag, shared by PFX and SFX headers.
-  std::unordered_map<std::string, bool> crossProduct;
-  std::vector<std::string_view> fields;
-
-  forEachLine(affText, [&](std::string_view raw) {
-    const std::string_view line = trimWith(raw, BlankTest{});
-    if (line.empty() || line.front() == '#') return;
-
-    if (startsWithDirective(line, "NEEDAFFIX")) {
-      const std::string_view flag = trimWith(line.substr(9), BlankTest{});
-      if (!flag.empty()) parsed.needAffixFlag = firstCharacterKey(flag);
-      return;
-    }
-    if (startsWithDirective(line, "FLAG")) {
-      splitFields(line.substr(4), fields);
-      if (!fields.empty() && (fields.front() == "long" || fields.front() == "num"))
-        parsed.unsupportedFlagFormat = "FLAG " + std::string(fields.front());
-      return;
-    }
-    if (startsWithDirective(line, "AF")) {
-      parsed.unsupportedFlagFormat = "AF";
-      return;
-    }
-    const bool isSuffix = startsWithDirective(line, "SFX");
-    if (!isSuffix && !startsWithDirective(line, "PFX")) return;
-
-    splitFields(line, fields);
-    if (fields.size() < 4) return;
-    const std::string flag = firstCharacterKey(fields[1]);
-    auto& rules = isSuffix ? parsed.suffixes : parsed.prefixes;
-
-    if (fields.size() == 4 && (fields[2] == "Y" || fields[2] == "N") && isInt64(fields[3])) {
-      rules.try_emplace(flag);
-      crossProduct[flag] = fields[2] == "Y";
-      return;
-    }
-
-    AffixRule rule;
-    rule.isSuffix = isSuffix;
-    if (fields[2] != "0") rule.strip = std::string(fields[2]);
-    const std::string_view affix = fields[3].substr(0, fields[3].find('/'));  // continuation flags are not followed
-    if (affix != "0") rule.affix = std::string(affix);
-    if (fields.size() > 4 && fields[4] != ".") rule.condition = std::string(fields[4]);
-    const auto mark = crossProduct.find(flag);
-    rule.crossProduct = mark != crossProduct.end() && mark->second;
-    rules[flag].push_back(std::move(rule));
-  });
-  return parsed;
 }
 
 WordFormSet expandDictionary(std::string_view dicText, const ParsedAffix& affix, std::size_t maxForms) {
@@ -1083,7 +538,7 @@ WordFormSet expandDictionary(std::string_view dicText, const ParsedAffix& affix,
   forEachLine(dicText, [&](std::string_view raw) {
     const bool isFirst = firstLine;
     firstLine = false;
-    std::string_view line = trimWith(raw, BlankOrNewlineTest{});
+    std::string_view line = trimWhitespace(raw, true);
     if (isFirst && isEntryCountLine(line)) return;
     // A tab ends the entry: morphological fields follow it, and no word or
     // flag contains one.
@@ -1105,7 +560,7 @@ WordFormSet expandDictionary(std::string_view dicText, const ParsedAffix& affix,
       }
       start = slash + 1;
     }
-    const std::string_view word = trimWith(head, BlankTest{});
+    const std::string_view word = trimWhitespace(head);
     if (word.empty()) return;
     // Flags end at the first space; what follows is morphological data.
     const std::string_view flags = tail.substr(0, tail.find(' '));
@@ -1128,34 +583,6 @@ bool matchesCondition(std::string_view word, std::string_view condition, bool is
   CharSplitter split;
   split.assign(word);
   return conditionHolds(compileCondition(condition), split, isSuffix);
-}
-
-std::vector<CharMatcher> parseCondition(std::string_view condition) {
-  const std::vector<std::string> chars = characterKeys(condition);
-  std::vector<CharMatcher> matchers;
-  size_t i = 0;
-  while (i < chars.size()) {
-    const std::string& c = chars[i];
-    if (c == ".") {
-      matchers.push_back({CharMatcher::Kind::any, {}});
-      ++i;
-    } else if (c == "[") {
-      ++i;
-      CharMatcher::Kind kind = CharMatcher::Kind::charClass;
-      if (i < chars.size() && chars[i] == "^") {
-        kind = CharMatcher::Kind::negatedClass;
-        ++i;
-      }
-      std::vector<std::string> members;
-      while (i < chars.size() && chars[i] != "]") members.push_back(chars[i++]);
-      if (i < chars.size()) ++i;  // the closing "]"; an unclosed class takes the rest
-      matchers.push_back({kind, std::move(members)});
-    } else {
-      matchers.push_back({CharMatcher::Kind::literal, {c}});
-      ++i;
-    }
-  }
-  return matchers;
 }
 
 Result expand(const fs::path& dic, const fs::path& aff, const LogFunction& logFn, std::size_t maxForms) {

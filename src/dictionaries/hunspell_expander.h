@@ -104,13 +104,6 @@ Result expand(const std::filesystem::path& dic, const std::filesystem::path& aff
 // "microsoft-cp1251" -> "windows-1251", "TIS620-2533" -> "TIS-620".
 std::optional<std::string> encoding(std::string_view name);
 
-// Character-set helpers, shared with the stem-only reader of word lists.
-bool isValidUtf8(std::string_view bytes);
-std::string decodeLatin1(std::string_view bytes);
-// `bytes` decoded strictly in `encodingName` (as returned by `encoding`) to
-// UTF-8, or none when a byte sequence is not valid in that character set.
-std::optional<std::string> decode(std::string_view bytes, const std::string& encodingName);
-
 // The text of a .aff (no `affText`) or .dic (with the .aff's text) as UTF-8:
 // the bytes as UTF-8 when they are valid UTF-8, else in the character set
 // named by the affix file's SET line, else as ISO 8859-1. A leading byte-order

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 
 namespace tessa::KeyboardKeycapMatrix {
 
@@ -155,10 +155,10 @@ const std::vector<char32_t>& neighbours(char32_t c) {
 }
 
 std::vector<std::string> neighbours(std::string_view character) {
-  std::u32string cps = text::codePoints(character);
+  std::u32string cps = codePoints(character);
   std::vector<std::string> out;
   if (cps.size() != 1) return out;
-  for (char32_t n : neighbours(cps.front())) out.push_back(text::fromCodePoint(n));
+  for (char32_t n : neighbours(cps.front())) out.push_back(fromCodePoint(n));
   return out;
 }
 

@@ -11,7 +11,7 @@
 #include "base/crypto.h"
 #include "base/files.h"
 #include "base/json_reading.h"
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 #include "platform/keychain_query.h"
 
 namespace tessa {
@@ -60,7 +60,7 @@ void TypoHabitStore::resetInMemoryVaultKeyForTesting() {
 
 double TypoHabitStore::now() const { return env_.clock->wallTime() - referenceDateOffset; }
 
-std::string TypoHabitStore::key(std::string_view typo) { return text::nfc(text::lowercased(typo)); }
+std::string TypoHabitStore::key(std::string_view typo) { return nfc(lowercased(typo)); }
 
 void TypoHabitStore::publishChange() {
   if (!env_.mainQueue || env_.mainQueue->runsTasksOnCurrentThread()) {
@@ -88,12 +88,12 @@ const fs::path& TypoHabitStore::vaultURL() {
 // ------------------------------------------------------------ the filter
 
 bool TypoHabitStore::isLearnableWord(std::string_view word) {
-  const std::string trimmed = text::trimWhitespaceAndNewlines(word);
-  const std::vector<std::string> chars = text::graphemes(trimmed);
+  const std::string trimmed = std::string(trimWhitespace(word, true));
+  const std::vector<std::string> chars = graphemes(trimmed);
   if (chars.size() < kMinLearnable || chars.size() > kMaxLearnable) return false;
   bool allNumeric = true;
   for (const auto& c : chars)
-    if (!text::isNumericCharacter(c)) allNumeric = false;
+    if (!isNumericCharacter(c)) allNumeric = false;
   if (allNumeric) return false;
   // Pasted tokens, keys and certificates are never words to learn.
   for (std::string_view prefix : {"sk-", "ghp_", "AKIA", "eyJ", "-----BEGIN"})
@@ -105,7 +105,7 @@ bool TypoHabitStore::isLearnableWord(std::string_view word) {
 // ------------------------------------------------------------ habits
 
 HabitLearningResult TypoHabitStore::record(const std::string& typo, const std::string& corrected) {
-  if (!isLearnableWord(typo) || !isLearnableWord(corrected) || text::canonicallyEqual(typo, corrected))
+  if (!isLearnableWord(typo) || !isLearnableWord(corrected) || canonicallyEqual(typo, corrected))
     return HabitLearningResult::rejected();
   const std::string k = key(typo);
   HabitLearningResult result;
@@ -115,7 +115,7 @@ HabitLearningResult TypoHabitStore::record(const std::string& typo, const std::s
     changes += pruneStaleLocked();
     const double t = now();
     auto it = habits_.find(k);
-    if (it == habits_.end() || !text::canonicallyEqual(it->second.corrected, corrected)) {
+    if (it == habits_.end() || !canonicallyEqual(it->second.corrected, corrected)) {
       // A new correction for the same typo starts the count again.
       habits_[k] = HabitEntry{typo, corrected, 1, t};
       result = HabitLearningResult::recorded(1);

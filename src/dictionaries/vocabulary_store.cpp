@@ -10,7 +10,7 @@
 #include "base/files.h"
 #include "base/json_reading.h"
 #include "dictionaries/dictionary_integrity.h"
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
 #include "platform/http_client.h"
@@ -55,20 +55,6 @@ bool isDownloadableURL(std::string_view url) {
     return false;
   size_t hostEnd = lower.find_first_of("/?#", rest);
   return (hostEnd == std::string::npos ? lower.size() : hostEnd) > rest;
-}
-
-bool isValidUtf8(std::string_view s) {
-  size_t i = 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  while (i < s.size()) {
-    unsigned char c = p[i];
-    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k)
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-    i += len;
-  }
-  return true;
 }
 
 }  // namespace
@@ -327,8 +313,8 @@ std::vector<std::string> VocabularyStore::readWordFile(const std::string& fileNa
   std::vector<std::string> words;
   auto contents = readFile(spellingDirectory() / fileName, maxPackBytes);
   if (!contents || !isValidUtf8(*contents)) return words;
-  for (const std::string& piece : text::splitLines(*contents)) {
-    std::string word = text::lowercased(text::trimSpacesAndTabs(piece));
+  for (const std::string& piece : splitLines(*contents)) {
+    std::string word = lowercased(trimWhitespace(piece));
     if (word.empty() || word[0] == '#') continue;
     words.push_back(std::move(word));
   }

@@ -5,12 +5,8 @@
 #include <cstdlib>
 #include <unordered_set>
 
-#include <unicode/locid.h>
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
-#include <unicode/utf8.h>
-
 #include "base/files.h"
+#include "base/unicode.h"
 
 namespace fs = std::filesystem;
 
@@ -18,97 +14,25 @@ namespace tessa {
 
 // ------------------------------------------------------------- text helpers
 
-namespace {
-
-// The code point at `i` (advancing `i`), or U+FFFD for a bad sequence.
-char32_t nextCodePoint(std::string_view s, size_t& i) {
-  int32_t pos = static_cast<int32_t>(i);
-  UChar32 c;
-  U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), pos, static_cast<int32_t>(s.size()), c);
-  i = static_cast<size_t>(pos);
-  return c < 0 ? 0xFFFD : static_cast<char32_t>(c);
-}
-
-// Start of the code point that ends at `end`.
-size_t previousStart(std::string_view s, size_t end) {
-  size_t i = end - 1;
-  while (i > 0 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80 && end - i < 4) --i;
-  return i;
-}
-
-bool isAscii(std::string_view s) {
-  for (char ch : s)
-    if (static_cast<unsigned char>(ch) >= 0x80) return false;
-  return true;
-}
-
-// Thai letters have no case, and Thai text is what most word files hold:
-// skip the round trip through UTF-16 for it.
-bool isCaselessThai(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    char32_t c = nextCodePoint(s, i);
-    if (c < 0x80) {
-      if (c >= 'A' && c <= 'Z') return false;
-      continue;
-    }
-    if (c < 0x0E00 || c > 0x0E7F) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool isWhitespaceCodePoint(char32_t c) {
-  if (c == '\t' || c == ' ') return true;
-  if (c < 0x80) return false;
-  return u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
-}
-
-bool isLineBreakCodePoint(char32_t c) {
-  return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
-std::string_view trimWhitespace(std::string_view text, bool lineBreaksToo) {
-  auto trimmable = [lineBreaksToo](char32_t c) {
-    return isWhitespaceCodePoint(c) || (lineBreaksToo && isLineBreakCodePoint(c));
-  };
-  size_t begin = 0;
-  while (begin < text.size()) {
-    size_t next = begin;
-    if (!trimmable(nextCodePoint(text, next))) break;
-    begin = next;
-  }
-  size_t end = text.size();
-  while (end > begin) {
-    size_t start = previousStart(text, end);
-    size_t probe = start;
-    if (!trimmable(nextCodePoint(text, probe)) || probe != end) break;
-    end = start;
-  }
-  return text.substr(begin, end - begin);
-}
-
-size_t firstWhitespaceOffset(std::string_view text, bool lineBreaksToo) {
-  for (size_t i = 0; i < text.size();) {
-    size_t at = i;
-    char32_t c = nextCodePoint(text, i);
-    if (isWhitespaceCodePoint(c) || (lineBreaksToo && isLineBreakCodePoint(c))) return at;
-  }
-  return std::string_view::npos;
-}
-
-std::string lowercased(std::string_view text) {
-  if (isAscii(text)) {
-    std::string out(text);
-    for (char& ch : out)
-      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    return out;
-  }
-  if (isCaselessThai(text)) return std::string(text);
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  u.toLower(icu::Locale::getRoot());
+std::string normalizeThaiSaraAm(const std::string& word) {
+  // Sara am (U+0E33) is E0 B8 B3 in UTF-8; the tone marks U+0E48..U+0E4B
+  // are E0 B9 88..8B. Typists often put the tone mark after sara am, but
+  // the written form (and every word list) has it before.
+  static constexpr std::string_view saraAm = "\xE0\xB8\xB3";
+  if (word.find(saraAm) == std::string::npos) return word;
   std::string out;
-  u.toUTF8String(out);
+  out.reserve(word.size());
+  for (size_t i = 0; i < word.size();) {
+    if (word.compare(i, 3, saraAm) == 0 && i + 6 <= word.size() && static_cast<uint8_t>(word[i + 3]) == 0xE0 &&
+        static_cast<uint8_t>(word[i + 4]) == 0xB9 && static_cast<uint8_t>(word[i + 5]) >= 0x88 &&
+        static_cast<uint8_t>(word[i + 5]) <= 0x8B) {
+      out.append(word, i + 3, 3);
+      out.append(saraAm);
+      i += 6;
+    } else {
+      out += word[i++];
+    }
+  }
   return out;
 }
 
@@ -125,7 +49,7 @@ std::vector<std::string> parseWordFileText(std::string_view text) {
   size_t lineStart = 0;
   for (size_t i = 0; i < text.size();) {
     size_t at = i;
-    char32_t c = nextCodePoint(text, i);
+    char32_t c = decodeUtf8(text, i);
     if (isLineBreakCodePoint(c)) {
       takeLine(text.substr(lineStart, at - lineStart));
       lineStart = i;

@@ -23,18 +23,9 @@ using WordSetRef = std::shared_ptr<const WordSet>;
 
 // ------------------------------------------------------------- text helpers
 
-// Unicode white space that is not a line break (Zs and tab).
-bool isWhitespaceCodePoint(char32_t c);
-// LF, VT, FF, CR, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR.
-bool isLineBreakCodePoint(char32_t c);
-// `text` without white space (and, with `lineBreaksToo`, line breaks) at
-// either end. Invalid UTF-8 is left as it is.
-std::string_view trimWhitespace(std::string_view text, bool lineBreaksToo = false);
-// Byte offset of the first white space (or line break, with `lineBreaksToo`)
-// in `text`, or npos.
-size_t firstWhitespaceOffset(std::string_view text, bool lineBreaksToo = false);
-// Full Unicode lower-casing in the root locale.
-std::string lowercased(std::string_view text);
+// A tone mark typed after sara am (U+0E33) put before it, as every word list
+// writes it.
+std::string normalizeThaiSaraAm(const std::string& word);
 
 // The distinct words of a word file's text, in order of first appearance:
 // lines split at any line break, trimmed, lower-cased; empty lines and lines

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "correction/text_units.h"
+#include "base/unicode.h"
 #include "engine/keyboard_engine.h"
 
 namespace tessa {

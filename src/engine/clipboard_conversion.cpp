@@ -1,8 +1,6 @@
 #include "engine/clipboard_conversion.h"
 
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
-
+#include "base/unicode.h"
 #include "engine/keyboard_engine.h"
 #include "platform/keyboard_tables.h"
 
@@ -11,21 +9,19 @@ namespace tessa {
 namespace {
 
 // Longer copies are sentences or code, not one mistyped word.
-constexpr int32_t kMaxCodePoints = 40;
+constexpr size_t kMaxCodePoints = 40;
 
 enum class Script { ascii, thai, mixed };
 
 std::optional<Script> scriptOf(const std::string& text) {
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
-  if (u.isEmpty() || u.countChar32() > kMaxCodePoints) return std::nullopt;
+  const std::u32string cps = codePoints(text);
+  if (cps.empty() || cps.size() > kMaxCodePoints) return std::nullopt;
   bool ascii = true, thai = true, letter = false;
-  for (int32_t i = 0; i < u.length();) {
-    UChar32 c = u.char32At(i);
-    i += U16_LENGTH(c);
-    if (u_isUWhiteSpace(c)) return std::nullopt;  // one word only
+  for (const char32_t c : cps) {
+    if (isWhitespace(c)) return std::nullopt;  // one word only
     ascii = ascii && c > 0x20 && c < 0x7F;
     thai = thai && c >= 0x0E00 && c <= 0x0E7F;
-    letter = letter || u_isalpha(c);
+    letter = letter || isLetter(c);
   }
   if (!letter) return std::nullopt;
   if (ascii) return Script::ascii;
@@ -33,16 +29,10 @@ std::optional<Script> scriptOf(const std::string& text) {
   return Script::mixed;
 }
 
-std::string lowered(const std::string& s) {
-  std::string out;
-  icu::UnicodeString::fromUTF8(s).toLower().toUTF8String(out);
-  return out;
-}
-
 // 2: the common list (or the user's ignored words) has it; 1: the spell
 // checker takes it; 0: unknown.
 int englishEvidence(KeyboardEngine& e, const std::string& word) {
-  std::string w = lowered(word);
+  std::string w = lowercased(word);
   if (auto common = e.loadCommonEnglishWords(); common && common->contains(w)) return 2;
   if (auto ignored = e.developerWhitelist(); ignored && ignored->contains(w)) return 2;
   return e.systemSpellCheckerAccepts(w, "en") ? 1 : 0;

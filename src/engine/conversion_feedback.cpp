@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/files.h"
-#include "correction/text_units.h"
+#include "base/unicode.h"
 #include "engine/keyboard_engine.h"
 
 namespace tessa {

@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "dictionaries/dictionary_integrity.h"
+#include "base/unicode.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
 
@@ -170,7 +171,7 @@ std::optional<std::string> KeyboardEngine::readHunspellDictionaryText(const fs::
   // Only the SET line of the affix file matters here, and its name is ASCII.
   std::string affText;
   if (auto affBytes = readFile(withExtension(dic, ".aff"), kMaxWordFileBytes))
-    affText = HunspellExpander::decodeLatin1(*affBytes);
+    affText = decodeLatin1(*affBytes);
   return HunspellExpander::readHunspellFile(dic, affText);
 }
 

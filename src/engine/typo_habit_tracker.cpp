@@ -4,7 +4,7 @@
 
 #include "correction/typing_flow_controller.h"
 #include "dictionaries/typo_habit_store.h"
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 #include "engine/keyboard_engine.h"
 #include "l10n/localization.h"
 #include "engine/hud_notices.h"
@@ -107,11 +107,11 @@ void TypoHabitTracker::handleWordCommitted(const std::vector<KeyStroke>& keystro
   engine_.captureKeystrokeTiming(keystrokes, engine_.flow.isUndoPossible);
 
   const std::string word =
-      text::trimWhitespaceAndNewlines(engine_.renderInLayout(keystrokes, engine_.inputSourceWithID(sourceID)));
+      std::string(trimWhitespace(engine_.renderInLayout(keystrokes, engine_.inputSourceWithID(sourceID)), true));
   if (word.empty()) return;
 
   if (trackerState_.kind == TrackerState::Kind::waitingForRetype && inTime(trackerState_.timestamp) &&
-      !text::canonicallyEqual(word, trackerState_.priorWord) && store_) {
+      !canonicallyEqual(word, trackerState_.priorWord) && store_) {
     HabitLearningResult result = store_->record(trackerState_.priorWord, word);
     if (result.kind == HabitLearningResult::Kind::learned && result.entry)
       announceLearnedHabit(result.entry->typo, result.entry->corrected);

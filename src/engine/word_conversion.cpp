@@ -8,6 +8,7 @@
 
 #include "dictionaries/typo_habit_store.h"
 #include "engine/accessibility_text.h"
+#include "base/unicode.h"
 #include "correction/text_units.h"
 #include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "base/files.h"
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 #include "dictionaries/vocabulary_store.h"
 #include "dictionaries/word_lists.h"
 #include "engine/keyboard_engine.h"
@@ -91,7 +91,7 @@ std::vector<std::string> KeyboardEngine::loadWordFile(const std::string& name) c
     // unreadable: a broken user file must not silently fall through to a
     // shipped list of the same name.
     auto text = readFile(candidate, kMaxWordFileBytes);
-    if (!text || !HunspellExpander::isValidUtf8(*text)) return {};
+    if (!text || !isValidUtf8(*text)) return {};
     return parseWordFileText(*text);
   }
   return {};
@@ -319,7 +319,7 @@ bool KeyboardEngine::systemSpellCheckerAccepts(const std::string& text, const st
   return checker->checkSpelling(text, 0, language).length == 0;
 }
 
-std::string KeyboardEngine::normalizeThaiSaraAm(const std::string& word) { return text::normalizeThaiSaraAm(word); }
+std::string KeyboardEngine::normalizeThaiSaraAm(const std::string& word) { return ::tessa::normalizeThaiSaraAm(word); }
 
 // ---------------------------------------------------------- rejection flow
 

@@ -1,17 +1,12 @@
 #include "l10n/localization.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-#include <unicode/utext.h>
-#include <unicode/utf8.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <span>
 #include <vector>
 
+#include "base/unicode.h"
 #include "l10n/localized_texts.h"
 
 namespace tessa {
@@ -27,58 +22,8 @@ std::unordered_map<std::string_view, std::string_view> makeMap(std::span<const l
   return map;
 }
 
-// Full Unicode case mapping (not just ASCII), with the root locale so the
-// result does not depend on the user's locale.
-std::string lowerCased(std::string_view text) {
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  u.toLower(icu::Locale::getRoot());
-  std::string out;
-  u.toUTF8String(out);
-  return out;
-}
-
-std::string upperCased(std::string_view text) {
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  u.toUpper(icu::Locale::getRoot());
-  std::string out;
-  u.toUTF8String(out);
-  return out;
-}
-
 bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
-}
-
-// Byte offsets of the grapheme-cluster boundaries of a UTF-8 text, first (0)
-// and last (size) included. Empty when ICU cannot segment the text.
-std::vector<int64_t> graphemeBoundaries(std::string_view text) {
-  std::vector<int64_t> boundaries;
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status) || !it) return boundaries;
-  // Segment the UTF-8 bytes in place: the iterator's indices are then byte
-  // offsets, and the original bytes are what gets copied out.
-  UText* ut = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
-  if (U_FAILURE(status)) return boundaries;
-  it->setText(ut, status);
-  if (U_SUCCESS(status)) {
-    for (int32_t p = it->first(); p != icu::BreakIterator::DONE; p = it->next()) boundaries.push_back(p);
-  }
-  utext_close(ut);
-  return boundaries;
-}
-
-std::vector<UChar32> scalars(std::string_view text) {
-  std::vector<UChar32> out;
-  out.reserve(text.size());
-  const auto length = static_cast<int32_t>(text.size());
-  int32_t i = 0;
-  while (i < length) {
-    UChar32 c = 0;
-    U8_NEXT(text.data(), i, length, c);
-    out.push_back(c < 0 ? 0xFFFD : c);  // an ill-formed sequence counts as one replacement character
-  }
-  return out;
 }
 
 }  // namespace
@@ -138,7 +83,7 @@ std::string languageDisplayName(std::string_view code) {
   if (code == "en") return "อังกฤษ (EN)";
   if (code == "th") return "ไทย (TH)";
   if (code == "lo") return "ลาว (LO)";
-  return upperCased(code);
+  return uppercased(code);
 }
 
 std::string languageMenuName(std::string_view code) {
@@ -169,14 +114,14 @@ std::string xkbSourceLanguage(std::string_view id) {
 
 bool isEnglishInputSourceID(std::string_view id) {
   if (contains(id, "US") || contains(id, "ABC") || xkbSourceLanguage(id) == "en") return true;
-  const std::string lower = lowerCased(id);
+  const std::string lower = lowercased(id);
   const std::string_view l = lower;
   return contains(l, "english") || l == "en" || l.starts_with("en-") || l.starts_with("en_");
 }
 
 std::string inputSourceDisplayName(std::string_view id) {
   if (isEnglishInputSourceID(id)) return "อังกฤษ (EN)";
-  const std::string lower = lowerCased(id);
+  const std::string lower = lowercased(id);
   const std::string xkb = xkbSourceLanguage(id);
   if (xkb == "th" || contains(lower, "thai") || contains(lower, "kedmanee") || contains(lower, "pattajoti"))
     return "ไทย (TH)";
@@ -191,19 +136,19 @@ std::string inputSourceDisplayName(std::string_view id) {
     if (dot == std::string_view::npos) break;
     start = dot + 1;
   }
-  return upperCased(last.empty() ? id : last);
+  return uppercased(last.empty() ? id : last);
 }
 
 std::string middleTruncated(std::string_view text, int maxCharacters) {
   if (maxCharacters <= 0) return "";
   if (text.empty()) return "";
-  const std::vector<int64_t> b = graphemeBoundaries(text);
+  const std::vector<size_t> b = graphemeBoundaries(text);
   if (b.size() < 2) return std::string(text);
   const size_t clusters = b.size() - 1;
   if (clusters <= static_cast<size_t>(maxCharacters)) return std::string(text);
   const size_t half = static_cast<size_t>(maxCharacters - 1) / 2;
-  const auto headEnd = static_cast<size_t>(b[half]);
-  const auto tailStart = static_cast<size_t>(b[clusters - half]);
+  const size_t headEnd = b[half];
+  const size_t tailStart = b[clusters - half];
   std::string out;
   out.reserve(headEnd + kEllipsis.size() + (text.size() - tailStart));
   out.append(text.substr(0, headEnd)).append(kEllipsis).append(text.substr(tailStart));
@@ -211,8 +156,8 @@ std::string middleTruncated(std::string_view text, int maxCharacters) {
 }
 
 int differingCharacterCount(std::string_view a, std::string_view b) {
-  const std::vector<UChar32> sa = scalars(a);
-  const std::vector<UChar32> sb = scalars(b);
+  const std::u32string sa = codePoints(a);
+  const std::u32string sb = codePoints(b);
   if (sa.size() != sb.size()) {
     return static_cast<int>(sa.size() > sb.size() ? sa.size() - sb.size() : sb.size() - sa.size());
   }

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/unicode.h"
+
 namespace tessa {
 
 namespace {
@@ -60,12 +62,9 @@ std::string swapCharacters(std::string_view text, const std::unordered_map<std::
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    size_t len = 1;
-    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
-    std::string ch(text.substr(i, len));
+    std::string ch(nextUtf8Character(text, i));
     auto it = swap.find(ch);
     out += it == swap.end() ? ch : it->second;
-    i += len;
   }
   return out;
 }

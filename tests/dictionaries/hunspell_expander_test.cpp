@@ -410,16 +410,6 @@ TEST(HunspellEncodingTest, NamesAreNormalisedAndLookedUp) {
   EXPECT_EQ(encoding(""), std::nullopt);
 }
 
-TEST(HunspellEncodingTest, DecodingIsStrict) {
-  EXPECT_EQ(HunspellExpander::decode("\xDA\xDE\xE2", "ISO-8859-5"), "кот");
-  EXPECT_EQ(HunspellExpander::decode("\xE1\xAE", "ISO-8859-7"), std::nullopt);  // 0xAE is unassigned
-  EXPECT_EQ(HunspellExpander::decode("ok\xFF", "UTF-8"), std::nullopt);
-  EXPECT_EQ(HunspellExpander::decodeLatin1("\xDA\x41"), "ÚA");
-  EXPECT_TRUE(HunspellExpander::isValidUtf8("plain ascii ок ก"));
-  for (const char* bad : {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE0\x80", "a\xFF"})
-    EXPECT_FALSE(HunspellExpander::isValidUtf8(bad)) << bad;
-}
-
 TEST_F(HunspellExpanderTest, BothFilesAreReadInTheCharacterSetTheAffixFileNames) {
   const std::string aff = "SET ISO8859-5\nSFX A Y 1\nSFX A 0 \xEB .\n";  // ы
   const std::string dic = "2\n\xDA\xDE\xE2/A\n\xB4\xDE\xDC/A\n";            // кот, Дом

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dictionaries/unicode_text.h"
+#include "base/unicode.h"
 
 namespace tessa {
 namespace {
@@ -41,7 +41,7 @@ TEST(KeycapMatrix, NeighbourListsFollowTheRowRuleInOrder) {
       {U'(', U"ฤ ฆ )"},         {U')', U"( ฆ ฏ ฉ"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(text::fromCodePoint(c.key));
+    SCOPED_TRACE(fromCodePoint(c.key));
     EXPECT_EQ(list(K::neighbours(c.key)), spaced(c.expected));
   }
   EXPECT_TRUE(K::neighbours(U'5').empty());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "base/unicode.h"
 #include "dictionaries/word_lists.h"
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
@@ -34,15 +35,6 @@ TEST(WordFileText, TrimsLowerCasesSkipsCommentsAndKeepsFirstAppearanceOrder) {
   // A "#" after leading space is still a comment; inside a word it is not.
   EXPECT_EQ(parseWordFileText("   # note\nc#\n"), (std::vector<std::string>{"c#"}));
   EXPECT_TRUE(parseWordFileText("").empty());
-}
-
-TEST(WordFileText, TrimmingHandlesLineBreaksOnlyWhenAsked) {
-  EXPECT_EQ(trimWhitespace("\t word \u00A0"), "word");
-  EXPECT_EQ(trimWhitespace("\nword\n"), "\nword\n");
-  EXPECT_EQ(trimWhitespace("\n word\r\n", true), "word");
-  EXPECT_EQ(firstWhitespaceOffset("abc def"), 3u);
-  EXPECT_EQ(firstWhitespaceOffset("ab\u00A0c"), 2u);
-  EXPECT_EQ(firstWhitespaceOffset("abc"), std::string_view::npos);
 }
 
 class WordSetsTest : public ::testing::Test, public WordEngineFixture {

@@ -1,12 +1,10 @@
 #include "platform/linux/hunspell_spell_checker.h"
 
 #include <hunspell.hxx>
-#include <unicode/brkiter.h>
-#include <unicode/locid.h>
-#include <unicode/ucnv.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
+
+#include "base/unicode.h"
 
 namespace fs = std::filesystem;
 
@@ -14,11 +12,8 @@ namespace tessa {
 
 struct HunspellSpellChecker::Dictionary {
   std::unique_ptr<Hunspell> hunspell;
-  UConverter* converter = nullptr;  // none for UTF-8 dictionaries
-  std::unique_ptr<icu::BreakIterator> words;
-  ~Dictionary() {
-    if (converter) ucnv_close(converter);
-  }
+  std::unique_ptr<CharsetEncoder> encoder;  // none for UTF-8 dictionaries
+  std::unique_ptr<WordSegmenter> words;
 };
 
 namespace {
@@ -108,38 +103,22 @@ HunspellSpellChecker::Dictionary* HunspellSpellChecker::dictionaryLocked(const s
   d->hunspell = std::make_unique<Hunspell>(files.aff.c_str(), files.dic.c_str());
   std::string encoding = d->hunspell->get_dic_encoding();
   if (lowerAscii(encoding) != "utf-8" && lowerAscii(encoding) != "utf8") {
-    UErrorCode status = U_ZERO_ERROR;
-    d->converter = ucnv_open(encoding.c_str(), &status);
-    if (U_FAILURE(status)) {
-      status = U_ZERO_ERROR;
-      d->converter = ucnv_open("ISO-8859-1", &status);
-    }
-    if (d->converter) {
-      status = U_ZERO_ERROR;
-      // A character the dictionary's character set cannot hold makes the
-      // word misspelled rather than silently replaced.
-      ucnv_setFromUCallBack(d->converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    }
+    // A character the dictionary's character set cannot hold makes the word
+    // misspelled rather than silently replaced.
+    d->encoder = std::make_unique<CharsetEncoder>(encoding);
+    if (!d->encoder->valid()) d->encoder.reset();
   }
-  UErrorCode status = U_ZERO_ERROR;
-  d->words.reset(icu::BreakIterator::createWordInstance(icu::Locale(languagePart(*chosen).c_str()), status));
-  if (U_FAILURE(status)) d->words.reset();
+  d->words = std::make_unique<WordSegmenter>(languagePart(*chosen));
+  if (!d->words->valid()) d->words.reset();
   Dictionary* raw = d.get();
   loaded_[*chosen] = std::move(d);
   return raw;
 }
 
 bool HunspellSpellChecker::spellLocked(Dictionary& d, const std::string& utf8Word) {
-  if (!d.converter) return d.hunspell->spell(utf8Word);
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(utf8Word);
-  std::string encoded(static_cast<size_t>(u.length()) * 4 + 8, '\0');
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_reset(d.converter);
-  int32_t n = ucnv_fromUChars(d.converter, encoded.data(), static_cast<int32_t>(encoded.size()), u.getBuffer(),
-                              u.length(), &status);
-  if (U_FAILURE(status)) return false;
-  encoded.resize(static_cast<size_t>(n));
-  return d.hunspell->spell(encoded);
+  if (!d.encoder) return d.hunspell->spell(utf8Word);
+  const std::optional<std::string> encoded = d.encoder->encode(utf8Word);
+  return encoded && d.hunspell->spell(*encoded);
 }
 
 SpellRange HunspellSpellChecker::checkSpelling(const std::string& text, int64_t start, const std::string& language) {
@@ -147,26 +126,18 @@ SpellRange HunspellSpellChecker::checkSpelling(const std::string& text, int64_t 
   Dictionary* d = dictionaryLocked(language);
   // Without a dictionary nothing can be found wrong.
   if (!d || !d->words) return {};
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+  const std::u16string u = toUtf16(text);
   if (start < 0) start = 0;
-  if (start >= u.length()) return {};
-  icu::BreakIterator& bi = *d->words;
-  bi.setText(u);
-  int32_t from = static_cast<int32_t>(start);
-  int32_t begin = bi.isBoundary(from) ? from : bi.preceding(from);
-  if (begin == icu::BreakIterator::DONE) begin = 0;
-  for (int32_t end = bi.following(begin); end != icu::BreakIterator::DONE; begin = end, end = bi.next()) {
-    int32_t rule = bi.getRuleStatus();
-    // Letters, kana and ideographs are words; numbers, spaces and
-    // punctuation are not.
-    if (rule < UBRK_WORD_LETTER || rule >= UBRK_WORD_IDEO_LIMIT) continue;
-    if (end <= from) continue;
-    std::string word;
-    u.tempSubStringBetween(begin, end).toUTF8String(word);
-    if (!spellLocked(*d, word)) {
+  if (start >= static_cast<int64_t>(u.size())) return {};
+  const auto from = static_cast<size_t>(start);
+  // Letters, kana and ideographs are words; numbers, spaces and punctuation
+  // are not.
+  for (const WordSegmenter::Span& w : d->words->words(u)) {
+    if (w.end <= from) continue;
+    if (!spellLocked(*d, toUtf8(std::u16string_view(u).substr(w.begin, w.end - w.begin)))) {
       SpellRange r;
-      r.location = begin;
-      r.length = end - begin;
+      r.location = static_cast<int64_t>(w.begin);
+      r.length = static_cast<int64_t>(w.end - w.begin);
       return r;
     }
   }

@@ -1,11 +1,11 @@
 #include "platform/sim/sim_desktop.h"
 
 #include <fmt/format.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/unicode.h"
 #include "platform/keyboard_tables.h"
 
 namespace tessa {
@@ -90,15 +90,7 @@ std::optional<uint16_t> namedModifier(const std::string& name) {
 
 std::vector<std::string> utf8Characters(const std::string& s) {
   std::vector<std::string> out;
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(s);
-  for (int32_t i = 0; i < u.length();) {
-    UChar32 c = u.char32At(i);
-    int32_t n = U16_LENGTH(c);
-    std::string one;
-    u.tempSubString(i, n).toUTF8String(one);
-    out.push_back(one);
-    i += n;
-  }
+  for (char32_t c : codePoints(s)) out.push_back(fromCodePoint(c));
   return out;
 }
 

@@ -1,29 +1,10 @@
 #include "platform/sim/sim_text_field.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
-#include <memory>
+
+#include "base/unicode.h"
 
 namespace tessa {
-
-namespace {
-std::u16string toUtf16(const std::string& s) {
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(s);
-  return std::u16string(reinterpret_cast<const char16_t*>(u.getBuffer()), static_cast<size_t>(u.length()));
-}
-
-std::string toUtf8(std::u16string_view s) {
-  icu::UnicodeString u(s.data(), static_cast<int32_t>(s.size()));
-  std::string out;
-  u.toUTF8String(out);
-  return out;
-}
-
-bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-}  // namespace
 
 void SimTextField::setText(const std::string& utf8) {
   text_ = toUtf16(utf8);
@@ -62,32 +43,20 @@ std::string SimTextField::selectedText() const {
 int64_t SimTextField::previousBoundary(int64_t pos) const {
   if (pos <= 0) return 0;
   if (unit_ == DeletionUnit::codePoint) {
-    if (pos >= 2 && isLow(text_[pos - 1]) && isHigh(text_[pos - 2])) return pos - 2;
+    if (pos >= 2 && isTrailSurrogate(text_[pos - 1]) && isLeadSurrogate(text_[pos - 2])) return pos - 2;
     return pos - 1;
   }
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) return pos - 1;
-  icu::UnicodeString u(text_.data(), static_cast<int32_t>(text_.size()));
-  it->setText(u);
-  int32_t prev = it->preceding(static_cast<int32_t>(pos));
-  return prev == icu::BreakIterator::DONE ? 0 : prev;
+  return static_cast<int64_t>(previousGraphemeBoundary(text_, static_cast<size_t>(pos)));
 }
 
 int64_t SimTextField::nextBoundary(int64_t pos) const {
   auto n = static_cast<int64_t>(text_.size());
   if (pos >= n) return n;
   if (unit_ == DeletionUnit::codePoint) {
-    if (pos + 1 < n && isHigh(text_[pos]) && isLow(text_[pos + 1])) return pos + 2;
+    if (pos + 1 < n && isLeadSurrogate(text_[pos]) && isTrailSurrogate(text_[pos + 1])) return pos + 2;
     return pos + 1;
   }
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) return pos + 1;
-  icu::UnicodeString u(text_.data(), static_cast<int32_t>(text_.size()));
-  it->setText(u);
-  int32_t next = it->following(static_cast<int32_t>(pos));
-  return next == icu::BreakIterator::DONE ? n : next;
+  return static_cast<int64_t>(nextGraphemeBoundary(text_, static_cast<size_t>(pos)));
 }
 
 void SimTextField::insert(const std::u16string& text) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "base/unicode.h"
+
 namespace tessa {
 
 using namespace x11_detail;
@@ -73,21 +75,9 @@ bool X11EventSystem::typeText(const Event& event, bool passThrough) {
 }
 
 std::vector<uint32_t> X11EventSystem::utf8CodePoints(const std::string& text) {
-  std::vector<uint32_t> out;
-  for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > text.size()) return {};
-    uint32_t cp = n == 1 ? c : c & (0x7f >> n);
-    for (int k = 1; k < n; ++k) {
-      const auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xc0) != 0x80) return {};
-      cp = (cp << 6) | (cc & 0x3f);
-    }
-    out.push_back(cp);
-    i += n;
-  }
-  return out;
+  if (!isValidUtf8(text)) return {};
+  const std::u32string cps = codePoints(text);
+  return std::vector<uint32_t>(cps.begin(), cps.end());
 }
 
 // Key codes with no symbol in any group; the keymap's own keys are never
