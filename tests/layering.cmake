@@ -1,8 +1,8 @@
 # Checks that each folder under src/ includes only its own layer and the
 # layers below it, as the libraries link (CMakeLists.txt):
 #   base <- l10n, platform <- hud
-#   platform <- dictionaries <- correction <- engine (also <- hud, reliability)
-#   platform <- reliability;  platform <- clipboard
+#   platform <- dictionaries, typing (also <- l10n), reliability, clipboard
+#   dictionaries, typing, reliability, hud <- engine
 #   engine, clipboard <- app_core <- ui <- app
 # and that the real back ends (src/platform/x11, src/platform/linux) never
 # include the simulated desktop (platform/sim), though they share its library,
@@ -16,15 +16,15 @@ set(allowed_l10n base l10n)
 set(allowed_platform base platform)
 set(allowed_hud base platform l10n hud)
 set(allowed_dictionaries base platform dictionaries)
-set(allowed_correction base platform l10n dictionaries correction)
+set(allowed_typing base platform l10n typing)
 set(allowed_reliability base platform reliability)
 set(allowed_clipboard base platform clipboard)
-set(allowed_engine base platform l10n hud dictionaries correction reliability engine)
+set(allowed_engine base platform l10n hud dictionaries typing reliability engine)
 set(allowed_app_core ${allowed_engine} clipboard app_core)
 set(allowed_ui ${allowed_app_core} ui)
 set(allowed_app ${allowed_ui} app)
 
-set(layers base l10n platform hud dictionaries correction reliability clipboard engine app_core ui app)
+set(layers base l10n platform hud dictionaries typing reliability clipboard engine app_core ui app)
 set(failures "")
 foreach(folder ${layers})
   set(allowed ${allowed_${folder}})

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "correction/text_units.h"
 #include "engine/keyboard_engine.h"
+#include "typing/text_units.h"
 
 namespace tessa {
 

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/files.h"
-#include "correction/text_units.h"
 #include "engine/keyboard_engine.h"
+#include "typing/text_units.h"
 
 namespace tessa {
 

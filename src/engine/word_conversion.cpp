@@ -8,8 +8,8 @@
 
 #include "dictionaries/typo_habit_store.h"
 #include "engine/accessibility_text.h"
-#include "correction/text_units.h"
-#include "correction/typing_flow_controller.h"
+#include "typing/text_units.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "l10n/localization.h"
