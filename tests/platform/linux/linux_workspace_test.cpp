@@ -7,9 +7,9 @@
 
 #include "base/clock.h"
 #include "base/task_runner.h"
-#include "dictionaries/word_test_support.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
+#include "support/temp_home.h"
 
 namespace tessa::test {
 namespace {
