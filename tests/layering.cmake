@@ -8,7 +8,8 @@
 # include the simulated desktop (platform/sim), though they share its library,
 # and that no window, page, sheet, model or controller of src/ui and
 # src/app_core holds the whole engine: only the application delegate names
-# KeyboardEngine there; the rest take its narrow views.
+# KeyboardEngine there; the rest take its narrow views; and that no two
+# headers share a file name.
 # Run by ctest as `cmake -DSOURCE_DIR=... -P layering.cmake`.
 cmake_policy(SET CMP0057 NEW)
 set(allowed_base base)
@@ -70,8 +71,23 @@ foreach(folder ui app_core)
     endif()
   endforeach()
 endforeach()
+# No two headers share a file name, so a name met in a log, a diff or an
+# include says which file it is.
+file(GLOB_RECURSE headers ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/tools/*.h ${SOURCE_DIR}/tests/*.h
+     ${SOURCE_DIR}/bench/*.h ${SOURCE_DIR}/fuzz/*.h)
+list(FILTER headers EXCLUDE REGEX "/tests/layering_wrong_way/")
+foreach(file ${headers})
+  get_filename_component(name ${file} NAME)
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+  string(MAKE_C_IDENTIFIER "header_${name}" key)
+  if(DEFINED ${key})
+    list(APPEND failures "${rel} has the file name of ${${key}}: name one for what it holds")
+  else()
+    set(${key} ${rel})
+  endif()
+endforeach()
 if(failures)
   list(JOIN failures "\n" message)
   message(FATAL_ERROR "Includes across layers:\n${message}")
 endif()
-message(STATUS "layering: every include stays within its layer or below, and only the delegate holds the engine")
+message(STATUS "layering: every include stays within its layer or below, only the delegate holds the engine, and no two headers share a name")
