@@ -15,7 +15,7 @@
 #include "base/notification_center.h"
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/x11/x11_event_system.h"
-#include "platform/x11/x11_session.h"
+#include "x11/support/tap_harness.h"
 
 namespace tessa {
 namespace {

@@ -30,7 +30,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"

@@ -1,14 +1,15 @@
 # Checks that each folder under src/ includes only its own layer and the
 # layers below it, as the libraries link (CMakeLists.txt):
 #   base <- l10n, platform <- hud
-#   platform <- dictionaries <- correction <- engine (also <- hud, reliability)
-#   platform <- reliability;  platform <- clipboard
+#   platform <- dictionaries, typing (also <- l10n), reliability, clipboard
+#   dictionaries, typing, reliability, hud <- engine
 #   engine, clipboard <- app_core <- ui <- app
 # and that the real back ends (src/platform/x11, src/platform/linux) never
 # include the simulated desktop (platform/sim), though they share its library,
 # and that no window, page, sheet, model or controller of src/ui and
 # src/app_core holds the whole engine: only the application delegate names
-# KeyboardEngine there; the rest take its narrow views.
+# KeyboardEngine there; the rest take its narrow views; and that no two
+# headers share a file name.
 # ICU is included by src/base/unicode.cpp alone: every other file reads
 # Unicode through base/unicode.h.
 # Run by ctest as `cmake -DSOURCE_DIR=... -P layering.cmake`.
@@ -18,15 +19,15 @@ set(allowed_l10n base l10n)
 set(allowed_platform base platform)
 set(allowed_hud base platform l10n hud)
 set(allowed_dictionaries base platform dictionaries)
-set(allowed_correction base platform l10n dictionaries correction)
+set(allowed_typing base platform l10n typing)
 set(allowed_reliability base platform reliability)
 set(allowed_clipboard base platform clipboard)
-set(allowed_engine base platform l10n hud dictionaries correction reliability engine)
+set(allowed_engine base platform l10n hud dictionaries typing reliability engine)
 set(allowed_app_core ${allowed_engine} clipboard app_core)
 set(allowed_ui ${allowed_app_core} ui)
 set(allowed_app ${allowed_ui} app)
 
-set(layers base l10n platform hud dictionaries correction reliability clipboard engine app_core ui app)
+set(layers base l10n platform hud dictionaries typing reliability clipboard engine app_core ui app)
 set(failures "")
 foreach(folder ${layers})
   set(allowed ${allowed_${folder}})
@@ -85,8 +86,23 @@ foreach(folder ui app_core)
     endif()
   endforeach()
 endforeach()
+# No two headers share a file name, so a name met in a log, a diff or an
+# include says which file it is.
+file(GLOB_RECURSE headers ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/tools/*.h ${SOURCE_DIR}/tests/*.h
+     ${SOURCE_DIR}/bench/*.h ${SOURCE_DIR}/fuzz/*.h)
+list(FILTER headers EXCLUDE REGEX "/tests/layering_wrong_way/")
+foreach(file ${headers})
+  get_filename_component(name ${file} NAME)
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+  string(MAKE_C_IDENTIFIER "header_${name}" key)
+  if(DEFINED ${key})
+    list(APPEND failures "${rel} has the file name of ${${key}}: name one for what it holds")
+  else()
+    set(${key} ${rel})
+  endif()
+endforeach()
 if(failures)
   list(JOIN failures "\n" message)
   message(FATAL_ERROR "Includes across layers:\n${message}")
 endif()
-message(STATUS "layering: every include stays within its layer or below, only base/unicode.cpp includes ICU, and only the delegate holds the engine")
+message(STATUS "layering: every include stays within its layer or below, only base/unicode.cpp includes ICU, only the delegate holds the engine, and no two headers share a name")

@@ -30,7 +30,7 @@
 #include "base/task_runner.h"
 #include "base/user_defaults.h"
 #include "clipboard/copy_cache_manager.h"
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "ctl_clipboard.h"
 #include "ctl_commands.h"
 #include "ctl_simulate_x11.h"

@@ -15,13 +15,13 @@
 #include "x11_scenario.h"
 
 #ifdef TESSAVINOR_CTL_WITH_X11
-#include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/events.h"
 #include "platform/keyboard_tables.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
+#include "typing/typing_flow_controller.h"
 #include "x11_session/x11_application.h"
 #include "x11_session/x11_session.h"
 #endif

@@ -4,6 +4,7 @@
 
 #include "base/unicode.h"
 #include "engine/keyboard_engine.h"
+#include "typing/text_units.h"
 
 namespace tessa {
 

@@ -12,6 +12,7 @@
 #include "base/files.h"
 #include "base/unicode.h"
 #include "engine/keyboard_engine.h"
+#include "typing/text_units.h"
 
 namespace tessa {
 

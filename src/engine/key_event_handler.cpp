@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "engine/hud_notices.h"

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "base/files.h"
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "l10n/localization.h"
 #include "engine/typo_habit_tracker.h"
 #include "engine/hud_notices.h"

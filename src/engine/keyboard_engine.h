@@ -3,7 +3,7 @@
 // published property backed by the user defaults, the run-time state the
 // taps, the handler, the switcher, the typing flow and the word checks work
 // on, and the locks that guard it. Its member functions live in one file per
-// concern (engine/*.cpp, correction/*.cpp, reliability/*.cpp, dictionaries/*.cpp).
+// concern (engine/*.cpp).
 #include <atomic>
 #include <cstdint>
 #include <deque>

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "l10n/localization.h"

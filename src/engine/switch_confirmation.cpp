@@ -3,7 +3,7 @@
 // end a hold early (another application, a cleared buffer).
 #include <fmt/format.h>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 

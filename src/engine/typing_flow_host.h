@@ -1,6 +1,6 @@
 #pragma once
 // The engine's side of the typing flow: what the flow may ask of it.
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "dictionaries/typo_habit_store.h"
 #include "base/unicode.h"
 #include "engine/keyboard_engine.h"

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "correction/key_stroke.h"
+#include "typing/key_stroke.h"
 
 namespace tessa {
 

@@ -9,10 +9,10 @@
 
 #include "app_core/status_item_fakes.h"
 #include "app_core/status_item_of_engine.h"
-#include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reliability/reliability_fixture.h"
+#include "support/reliability_fixture.h"
 #include "reliability/telemetry_manager.h"
 #include "engine/reporting.h"
 

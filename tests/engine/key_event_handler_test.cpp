@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "support/key_road_fixture.h"
 
 namespace tessa {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 #include "support/delaying_events.h"
 #include "support/key_road_fixture.h"
 

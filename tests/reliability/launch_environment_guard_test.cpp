@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "platform/sim/sim_desktop.h"
-#include "support/engine_fixture.h"
+#include "support/recording_system_log.h"
 #include "support/temp_home.h"
 
 namespace tessa {

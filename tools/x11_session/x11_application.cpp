@@ -10,7 +10,6 @@
 #include "base/files.h"
 #include "base/notification_center.h"
 #include "base/user_defaults.h"
-#include "correction/typing_flow_controller.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
@@ -18,6 +17,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
 #include "reliability/telemetry_manager.h"
+#include "typing/typing_flow_controller.h"
 #include "x11_session/x11_session.h"
 
 namespace tessa::xsession {

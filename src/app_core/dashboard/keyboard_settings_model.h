@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app_core/accessibility_consent.h"
-#include "app_core/dashboard/option_card.h"
+#include "app_core/dashboard/option_card_content.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_context.h"
 #include "engine/engine_settings.h"

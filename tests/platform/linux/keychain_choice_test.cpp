@@ -2,10 +2,10 @@
 
 #include <fstream>
 
-#include "dictionaries/word_test_support.h"
 #include "platform/linux/keychain_factory.h"
 #include "platform/linux/keychain_file_store.h"
 #include "platform/sim/memory_keychain.h"
+#include "support/temp_home.h"
 
 namespace tessa::test {
 namespace {

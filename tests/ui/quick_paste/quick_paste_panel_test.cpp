@@ -336,7 +336,7 @@ TEST_F(QuickPastePanelTest, KeysAreReadByPositionWithCtrlAsCommandAndTheKeypadAp
 
 // Without a compositing manager the see-through panel came out with a black
 // list and unreadable rows. Only an X server can show it: the case runs in
-// the Xvfb-and-openbox session (tests/ui/screens_on_xvfb.py).
+// the Xvfb-and-openbox session (tests/x11/screens_on_xvfb.py).
 TEST_F(QuickPastePanelTest, OnAnXServerWithoutACompositorThePanelIsOpaqueAndItsListReadable) {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X server";
   fillVariedHistory();

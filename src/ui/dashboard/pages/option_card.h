@@ -4,7 +4,7 @@
 #include <QAbstractButton>
 #include <QColor>
 
-#include "app_core/dashboard/option_card.h"
+#include "app_core/dashboard/option_card_content.h"
 
 class QLabel;
 class QWidget;

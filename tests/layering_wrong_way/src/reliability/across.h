@@ -1,2 +1,2 @@
 // Reaches across to the typing flow, which reliability does not link.
-#include "correction/key_stroke.h"
+#include "typing/key_stroke.h"

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "platform/x11/x11_session.h"
+#include "x11/support/tap_harness.h"
 
 namespace tessa {
 namespace {

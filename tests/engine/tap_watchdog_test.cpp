@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/hud_notices.h"
-#include "reliability/reliability_fixture.h"
 #include "reliability/tap_dead_man_switch.h"
+#include "support/reliability_fixture.h"
 
 namespace tessa {
 namespace {

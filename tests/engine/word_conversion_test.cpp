@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "base/files.h"
-#include "correction/flow_fixture.h"
+#include "engine/flow_fixture.h"
 #include "l10n/localization.h"
 
 namespace tessa::test {

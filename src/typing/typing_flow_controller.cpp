@@ -1,10 +1,10 @@
-#include "correction/typing_flow_controller.h"
+#include "typing/typing_flow_controller.h"
 
 #include <algorithm>
 
 #include <fmt/format.h>
 
-#include "correction/text_units.h"
+#include "typing/text_units.h"
 #include "l10n/localization.h"
 
 namespace tessa {

@@ -27,7 +27,7 @@
 
 #include "base/observable.h"
 #include "base/task_runner.h"
-#include "correction/key_stroke.h"
+#include "typing/key_stroke.h"
 #include "platform/accessibility.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"

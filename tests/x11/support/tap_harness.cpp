@@ -1,4 +1,4 @@
-#include "platform/x11/x11_session.h"
+#include "x11/support/tap_harness.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

@@ -2,7 +2,7 @@
 
 #include "base/crypto.h"
 #include "dictionaries/dictionary_integrity.h"
-#include "dictionaries/word_test_support.h"
+#include "engine/word_test_support.h"
 #include "platform/keychain_query.h"
 
 namespace tessa::test {

@@ -2,7 +2,7 @@
 // order, and the only ways they may be dropped.
 #include <gtest/gtest.h>
 
-#include "correction/flow_fixture.h"
+#include "engine/flow_fixture.h"
 
 namespace tessa::test {
 namespace {

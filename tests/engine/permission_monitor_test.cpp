@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "reliability/reliability_fixture.h"
+#include "support/reliability_fixture.h"
 
 namespace tessa {
 namespace {

@@ -4,7 +4,8 @@
 #include "platform/keychain_query.h"
 #include "platform/linux/keychain_factory.h"
 #include "platform/linux/keychain_file_store.h"
-#include "dictionaries/word_test_support.h"
+#include "support/file_bytes.h"
+#include "support/temp_home.h"
 
 namespace tessa::test {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "base/endpoints.h"
 #include "platform/linux/curl_http_client.h"
-#include "reliability/reliability_fixture.h"
 #include "support/http_test_server.h"
+#include "support/reliability_fixture.h"
 
 namespace tessa {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dictionaries/word_test_support.h"
 #include "engine/keyboard_engine.h"
+#include "engine/word_test_support.h"
 
 namespace tessa::test {
 namespace {

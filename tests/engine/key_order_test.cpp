@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "correction/flow_fixture.h"
+#include "engine/flow_fixture.h"
 
 namespace tessa::test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/conversion_texts.h"
 
-#include "correction/flow_fixture.h"
+#include "engine/flow_fixture.h"
 #include "support/delaying_events.h"
 
 namespace tessa::test {

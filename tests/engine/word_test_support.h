@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the word-set and dictionary tests: an engine with a
-// memory keychain and a scripted spell checker, and file helpers.
+// memory keychain and a scripted spell checker (file helpers: support/file_bytes.h).
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include "engine/keyboard_engine.h"
 #include "platform/sim/memory_keychain.h"
 #include "support/engine_fixture.h"
+#include "support/file_bytes.h"
 
 namespace tessa::test {
 
@@ -54,16 +55,6 @@ class ResourceFolderOverride {
   std::string previous_;
   bool hadPrevious_ = false;
 };
-
-inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-inline std::string readBytes(const std::filesystem::path& path) {
-  return readFile(path, kMaxWordFileBytes).value_or("<unreadable>");
-}
 
 class WordEngineFixture : public EngineFixture {
  public:

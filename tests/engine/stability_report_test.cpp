@@ -7,7 +7,7 @@
 
 #include "base/files.h"
 #include "engine/reporting.h"
-#include "reliability/reliability_fixture.h"
+#include "support/reliability_fixture.h"
 
 namespace tessa {
 namespace {

@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 
 #include "base/files.h"
-#include "reliability/reliability_fixture.h"
+#include "support/reliability_fixture.h"
 
 namespace tessa {
 namespace {

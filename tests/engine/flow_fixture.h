@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "correction/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "platform/keyboard_tables.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa::test {
 

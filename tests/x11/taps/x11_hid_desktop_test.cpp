@@ -9,7 +9,7 @@
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_hid.h"
 #include "platform/x11/x11_key_mapping.h"
-#include "platform/x11/x11_session.h"
+#include "x11/support/tap_harness.h"
 
 namespace tessa {
 namespace {

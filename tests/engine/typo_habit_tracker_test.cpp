@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "base/files.h"
-#include "correction/typing_flow_controller.h"
 #include "dictionaries/typo_habit_store.h"
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/sim/sim_desktop.h"
 #include "support/engine_fixture.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa {
 namespace {

@@ -1,4 +1,4 @@
-#include "correction/text_units.h"
+#include "typing/text_units.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "dictionaries/word_test_support.h"
 #include "platform/linux/hunspell_spell_checker.h"
+#include "support/file_bytes.h"
+#include "support/temp_home.h"
 
 namespace tessa::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "dictionaries/word_lists.h"
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
-#include "dictionaries/word_test_support.h"
+#include "engine/word_test_support.h"
 
 namespace tessa::test {
 namespace {
