@@ -52,9 +52,17 @@ ProcessResult LinuxProcessRunner::run(const std::string& path, const std::vector
   for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
+  // The tool leads a process group of its own, so that a tool that outlives
+  // its time-out is ended with whatever it started (a shell's children).
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+
   pid_t pid = 0;
-  int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   out.close(1);
   err.close(1);
   if (rc != 0) {
@@ -90,7 +98,7 @@ ProcessResult LinuxProcessRunner::run(const std::string& path, const std::vector
   }
   int status = 0;
   if (result.timedOut) {
-    ::kill(pid, SIGKILL);
+    ::kill(-pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     return result;
   }
@@ -99,7 +107,7 @@ ProcessResult LinuxProcessRunner::run(const std::string& path, const std::vector
     pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
     if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
+      ::kill(-pid, SIGKILL);
       ::waitpid(pid, &status, 0);
       result.timedOut = true;
       return result;

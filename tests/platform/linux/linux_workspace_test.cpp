@@ -7,9 +7,9 @@
 
 #include "base/clock.h"
 #include "base/task_runner.h"
-#include "dictionaries/word_test_support.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
+#include "support/temp_home.h"
 
 namespace tessa::test {
 namespace {
@@ -158,10 +158,23 @@ TEST(LinuxProcessRunner, ReportsOutputExitStatusLaunchFailureAndKillsAToolPastIt
   EXPECT_FALSE(missing.launched);
   EXPECT_NE(missing.launchError.find("/nonexistent/hidutil"), std::string::npos);
 
-  // A tool that closes its output but never exits is still killed.
-  auto stuck = runner.run("/bin/sh", {"-c", "exec >&- 2>&-; sleep 30"}, 0.3);
+  // A tool that closes its output but never exits is still killed, with
+  // what it started (the sleep was left running for 30 s).
+  const std::string pidFile = ::testing::TempDir() + "/stuck-tool-child.pid";
+  auto stuck = runner.run("/bin/sh", {"-c", "exec >&- 2>&-; sleep 30 & echo $! >" + pidFile + "; wait"}, 0.3);
   EXPECT_TRUE(stuck.launched);
   EXPECT_TRUE(stuck.timedOut);
+  std::ifstream pidIn(pidFile);
+  int child = 0;
+  ASSERT_TRUE(pidIn >> child);
+  auto childRuns = [child] {
+    std::ifstream childStat("/proc/" + std::to_string(child) + "/stat");
+    std::string pidField, name, state;
+    return childStat >> pidField >> name >> state && state != "Z";
+  };
+  // SIGKILL lands a moment after it is sent.
+  for (int i = 0; i < 100 && childRuns(); ++i) ::usleep(10000);
+  EXPECT_FALSE(childRuns()) << "the tool's child still runs";
 }
 
 }  // namespace
