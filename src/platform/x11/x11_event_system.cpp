@@ -8,6 +8,9 @@
 
 #include "platform/linux/xkb_layout.h"
 #include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_posted_ledger.h"
+#include "platform/x11/x11_text_typer.h"
+#include "platform/x11/x11_xtest_poster.h"
 
 namespace tessa {
 
@@ -104,17 +107,12 @@ std::unique_ptr<X11EventSystem> X11EventSystem::create(const std::string& displa
     if (why) *why = "cannot open the X display";
     return nullptr;
   }
-  std::unique_ptr<X11EventSystem> system(new X11EventSystem(main, std::move(options)));
+  std::unique_ptr<X11EventSystem> system(new X11EventSystem(main, std::move(options), grab, query));
   auto& impl = *system->impl_;
-  impl.grab = grab;
-  impl.query = query;
   impl.xiOpcode = xiOpcode;
   impl.keyboard = masterKeyboard(grab);
-  impl.xtestKeyboard = xtestKeyboard(grab, impl.keyboard);
+  system->ledger_->setPostingKeyboard(xtestKeyboard(grab, impl.keyboard));
   if (pipe(impl.wakePipe) != 0) {
-    XCloseDisplay(grab);
-    XCloseDisplay(query);
-    impl.grab = impl.query = nullptr;
     if (why) *why = "cannot create a pipe";
     return nullptr;
   }
@@ -130,8 +128,15 @@ std::unique_ptr<X11EventSystem> X11EventSystem::create(const std::string& displa
   return system;
 }
 
-X11EventSystem::X11EventSystem(TaskRunner& main, X11EventSystemOptions options)
-    : main_(main), options_(std::move(options)), impl_(std::make_unique<Impl>()) {}
+X11EventSystem::X11EventSystem(TaskRunner& main, X11EventSystemOptions options, Display* grab, Display* query)
+    : main_(main), options_(std::move(options)), impl_(std::make_unique<Impl>()) {
+  impl_->grab = grab;
+  impl_->query = query;
+  auto log = [this](const std::string& line) { logLine(line); };
+  ledger_ = std::make_unique<PostedLedger>(options_.ledgerLifetimeSeconds);
+  typer_ = std::make_unique<TextTyper>(grab, *ledger_, log);
+  poster_ = std::make_unique<XTestPoster>(grab, *ledger_, *typer_, log);
+}
 
 X11EventSystem::~X11EventSystem() {
   *alive_ = false;
@@ -143,6 +148,8 @@ X11EventSystem::~X11EventSystem() {
   for (int fd : impl_->wakePipe)
     if (fd >= 0) close(fd);
 }
+
+size_t X11EventSystem::ledgerSize() const { return ledger_->size(); }
 
 void X11EventSystem::logLine(const std::string& line) const {
   if (options_.log) options_.log(line);

@@ -41,6 +41,10 @@ typedef struct _XDisplay Display;
 
 namespace tessa {
 
+class PostedLedger;
+class TextTyper;
+class XTestPoster;
+
 struct X11EventSystemOptions {
   // [ours] How long a press may wait for the callback before it passes on
   // its own (under the 1.5 s the slow-callback check sleeps).
@@ -108,27 +112,14 @@ class X11EventSystem final : public EventSystem {
     TapCallback callback;
     bool enabled = true, attached = false, valid = true;
   };
-  struct LedgerEntry {
-    unsigned xKeyCode = 0;
-    bool press = false;
-    bool passThrough = false;  // a helper key or a changed event: not shown to the callback again
-    Event event;
-    double postedAt = 0;
-  };
   struct Decision {
     uint64_t serial = 0;
     std::optional<Event> result;
     unsigned xKeyCode = 0;  // the frozen press
   };
-  struct SpareKey {
-    unsigned code = 0;
-    unsigned long keysym = 0;  // NoSymbol: not mapped by us
-    uint64_t lastUsed = 0;
-  };
-  static constexpr size_t kMaxSpareKeyCodes = 16;  // [ours]
   struct Impl;
 
-  X11EventSystem(TaskRunner& main, X11EventSystemOptions options);
+  X11EventSystem(TaskRunner& main, X11EventSystemOptions options, Display* grab, Display* query);
 
   // The members live by job (the list is in x11_event_system_internal.h).
   // x11_event_system.cpp: lifetime, taps, delivery to the main queue.
@@ -156,43 +147,30 @@ class X11EventSystem final : public EventSystem {
   void grabPerKey();
   void setKeysHeldByOthers(std::vector<std::string> keys);
 
-  // x11_posted_ledger.cpp: our own keys known again when they come back.
-  // Only a key from the XTest keyboard (`sourceid`) can be one we posted.
-  std::optional<LedgerEntry> takeFromLedger(unsigned xKeyCode, bool press, int sourceid);
-
-  // x11_xtest_poster.cpp: posting with XTest.
-  bool honourNextSourceHotKey(const Event& event);
-  // Answers the X key left pressed by a key-down, if any.
-  std::optional<unsigned> postOnGrabConnection(const Event& event, bool passThrough);
-  static bool carriesText(const Event& event);
-  bool isDownOnServer(unsigned xKeyCode);
-  void letGoOfHeldModifiers(const Event& event);
-  void pressLetGoModifiersAgain();
-  bool ownKeysThrough() const;
-  bool typesOtherText(unsigned xKeyCode, const Event& event);
+  // The press the callback let pass, changed into its own text where
+  // Caps Lock, taken as F19, is held (x11_grab_thread.cpp).
   bool typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event);
-  void fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
 
-  // x11_text_typer.cpp: text typed on spare key codes.
-  bool typeText(const Event& event, bool passThrough);
-  static std::vector<uint32_t> utf8CodePoints(const std::string& text);
-  void findSpareKeyCodes();
-  std::optional<unsigned> spareFor(unsigned long keysym);
-  void restoreSpareKeyCodes();
+  // x11_xtest_poster.cpp: the next-source hot key, honoured where post() is
+  // called.
+  bool honourNextSourceHotKey(const Event& event);
 
   TaskRunner& main_;
   X11EventSystemOptions options_;
   std::unique_ptr<Impl> impl_;
-  mutable std::mutex mutex_;  // taps_, ledger_, decision_, pending serial
+  // The jobs that own their state (and their locks): our posted keys known
+  // again, text on spare key codes, posting with XTest.
+  std::unique_ptr<PostedLedger> ledger_;
+  std::unique_ptr<TextTyper> typer_;
+  std::unique_ptr<XTestPoster> poster_;
+  mutable std::mutex mutex_;  // taps_, decision_, pending serial, flush tickets
   std::map<TapId, Tap> taps_;
   TapId nextTap_ = 1;
-  std::deque<LedgerEntry> ledger_;
   std::optional<Decision> decision_;
   uint64_t pendingSerial_ = 0;      // the press waiting for an answer; 0 = none
   unsigned pendingXKeyCode_ = 0;
   double pendingDeadline_ = 0;
   uint64_t nextSerial_ = 1;
-  std::deque<Event> postQueue_;    // posts waiting for the grab thread
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
   std::vector<std::string> keysHeldByOthers_;  // under mutex_
@@ -201,8 +179,6 @@ class X11EventSystem final : public EventSystem {
   std::atomic<bool> running_{true};
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
   std::vector<std::weak_ptr<std::function<void(const Event&)>>> globalMonitors_;  // main queue only
-  std::mutex hotKeyMutex_;
-  std::function<bool()> nextSourceHotKeyBound_;  // under hotKeyMutex_
   std::thread thread_;
 };
 

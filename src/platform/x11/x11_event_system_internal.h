@@ -6,9 +6,11 @@
 //   x11_event_system.cpp   lifetime, taps, delivery to the main queue, queries
 //   x11_grab_thread.cpp    the grab thread: each key read, frozen and answered
 //   x11_key_grab.cpp       the passive grab, and the keys another client holds
-//   x11_posted_ledger.cpp  recognising the keys we posted when they come back
-//   x11_xtest_poster.cpp   posting with XTest, helper modifiers, the hot key
-//   x11_text_typer.cpp     text typed on spare key codes
+//   x11_xtest_poster.cpp   the next-source hot key where post() is called
+// and holds the objects of the jobs that own their state and their locks:
+//   x11_posted_ledger.h    `PostedLedger`: the keys we posted, known again
+//   x11_xtest_poster.h     `XTestPoster`: posting with XTest, helper modifiers
+//   x11_text_typer.h       `TextTyper`: text typed on spare key codes
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -139,50 +141,6 @@ struct X11EventSystem::Impl {
   // Modifier keys down, as the raw events tell.
   std::set<uint16_t> rawModifiersDown;
   std::condition_variable flushed;
-  // Key codes no layout uses, on which text without a key of its own is typed.
-  std::vector<SpareKey> spares;
-  bool sparesSearched = false, sparesChanged = false;
-  uint64_t spareClock = 0;
-  // Virtual key codes whose posted press was released at once (typed as
-  // text, or tapped), and whether that press was tagged as the engine's own:
-  // the release the poster sends later for it posts nothing. Kept apart by
-  // the tag, so that a count our own key left (its release never posted)
-  // cannot take the release of a user's key posted again, which would leave
-  // that key down and the server would drop the user's next press of it.
-  std::map<std::pair<uint16_t, bool>, int> releasedWithPress;
-  // While one batch of posts goes out: the keyboard state and the keys down
-  // as the server had them when it began, each read once. Two round trips
-  // per key would hold every key of a typed word behind them, the first one
-  // frozen in our own grab.
-  bool inBatch = false;
-  // Modifier keys the user held that were let go for the engine's own keys,
-  // and their modifier bits: pressed again once those keys are through,
-  // where the user still holds them.
-  std::vector<unsigned> modifiersLetGo;
-  unsigned letGoMask = 0;
-  // The XTest keyboard, and the modifier keys down on every other keyboard
-  // (the user's own), as the raw events tell.
-  int xtestKeyboard = -1;
-  std::set<unsigned> userModifiersDown;
-  std::optional<XkbStateRec> batchState;
-  std::optional<std::array<char, 32>> batchKeymap;
-
-  bool keyboardState(XkbStateRec& s) {
-    if (inBatch && batchState) {
-      s = *batchState;
-      return true;
-    }
-    if (XkbGetState(grab, XkbUseCoreKbd, &s) != Success) return false;
-    if (inBatch) batchState = s;
-    return true;
-  }
-  std::array<char, 32> keymap() {
-    if (inBatch && batchKeymap) return *batchKeymap;
-    std::array<char, 32> keys{};
-    XQueryKeymap(grab, keys.data());
-    if (inBatch) batchKeymap = keys;
-    return keys;
-  }
 
   // Thaws the keyboard: replays the frozen press to the focus, or drops it.
   void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }

@@ -2,6 +2,9 @@
 // press until the main queue answers (or its deadline passes) and carries out
 // the answer; releases and other clients' keys come from the raw events.
 #include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_posted_ledger.h"
+#include "platform/x11/x11_text_typer.h"
+#include "platform/x11/x11_xtest_poster.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -48,18 +51,19 @@ void X11EventSystem::threadMain() {
   const int xfd = ConnectionNumber(d);
   while (running_) {
     uint64_t flushTicket;
-    std::deque<Event> posts;
     std::optional<Decision> decision;
     {
       std::lock_guard lock(mutex_);
       flushTicket = flushRequested_;
-      posts.swap(postQueue_);
       if (decision_ && decision_->serial == pendingSerial_) {
         decision = std::move(decision_);
         decision->xKeyCode = pendingXKeyCode_;
       }
       decision_.reset();
     }
+    // Taken after the flush ticket: every key posted before that flush was
+    // asked for is among them.
+    std::deque<Event> posts = poster_->takeQueued();
     updateGrab();
     if (decision) {
       // The main queue answered: pass the frozen press, or drop it (and post
@@ -81,20 +85,18 @@ void X11EventSystem::threadMain() {
         impl_->allow(XISyncDevice);
         // Keys already queued behind the press reach the focus before the
         // replacement does.
-        auto posted = postOnGrabConnection(*decision->result, true);
+        auto posted = poster_->post(*decision->result, true);
         if (decision->result->type == EventType::keyDown && posted) {
           if (impl_->keysDown.count(decision->xKeyCode)) impl_->changedDown[decision->xKeyCode] = *posted;
-          else fakeKey(*posted, false, Event{}, true);  // released while we decided
+          else poster_->fake(*posted, false, Event{}, true);  // released while we decided
         }
       }
       std::lock_guard lock(mutex_);
       pendingSerial_ = 0;
     }
-    impl_->inBatch = true;
-    for (const auto& event : posts) postOnGrabConnection(event, false);
-    impl_->inBatch = false;
-    impl_->batchState.reset();
-    impl_->batchKeymap.reset();
+    poster_->beginBatch();
+    for (const auto& event : posts) poster_->post(event, false);
+    poster_->endBatch();
     if (flushTicket) {
       XSync(d, False);
       std::lock_guard lock(mutex_);
@@ -138,7 +140,7 @@ void X11EventSystem::threadMain() {
       }
       XFreeEventData(d, &ev.xcookie);
     }
-    if (!impl_->modifiersLetGo.empty() && ownKeysThrough()) pressLetGoModifiersAgain();
+    poster_->restoreLetGoModifiersOnceThrough();
     int timeoutMs = -1;
     {
       std::lock_guard lock(mutex_);
@@ -147,8 +149,9 @@ void X11EventSystem::threadMain() {
         if (left <= 0) timeoutMs = 0;
         else timeoutMs = static_cast<int>(left * 1000.0) + 1;
       }
-      if (decision_ || !postQueue_.empty() || flushRequested_ > flushDone_) timeoutMs = 0;
+      if (decision_ || flushRequested_ > flushDone_) timeoutMs = 0;
     }
+    if (poster_->hasQueued()) timeoutMs = 0;
     if (timeoutMs == 0) {
       bool expired;
       {
@@ -175,7 +178,7 @@ void X11EventSystem::threadMain() {
     impl_->flushed.notify_all();
   }
   updateGrab();
-  restoreSpareKeyCodes();
+  typer_->restore();
   XSync(d, False);
 }
 
@@ -288,7 +291,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
       return;
     }
   }
-  if (auto own = takeFromLedger(xkc, true, sourceid)) {
+  if (auto own = ledger_->take(xkc, true, sourceid)) {
     // A key its poster tagged as its own goes on at once, as one that is
     // passed through: the tap passes such keys untouched, so it is only shown
     // them, and they never wait for a turn of the main queue.
@@ -345,10 +348,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
   if (auto vk = keyCodeForX(detail); vk && isModifierKey(*vk)) {
     if (press) impl_->rawModifiersDown.insert(*vk);
     else impl_->rawModifiersDown.erase(*vk);
-    if (sourceid != impl_->xtestKeyboard) {
-      if (press) impl_->userModifiersDown.insert(detail);
-      else impl_->userModifiersDown.erase(detail);
-    }
+    poster_->noteModifier(detail, press, sourceid);
   }
   if (impl_->grabState == GrabState::none) {
     onUngrabbedRawKey(detail, press, sourceid);
@@ -378,7 +378,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = takeFromLedger(detail, press, sourceid)) {
+  if (auto own = ledger_->take(detail, press, sourceid)) {
     if (own->passThrough) return;
     event = own->event;
   } else {
@@ -398,7 +398,7 @@ void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press, int source
   auto vk = keyCodeForX(xKeyCode);
   if (!vk) return;
   if (!press) return;
-  if (takeFromLedger(xKeyCode, true, sourceid)) return;  // our own key
+  if (ledger_->take(xKeyCode, true, sourceid)) return;  // our own key
   const unsigned state = serverKeyState();
   Event event = eventFromX(xKeyCode, state, true);
   if (event.type != EventType::keyDown) return;
@@ -418,7 +418,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) 
   impl_->keysDown.erase(xKeyCode);
   const bool listenOnly = impl_->listenOnlyDown.erase(xKeyCode) > 0;
   if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
-    fakeKey(it->second, false, Event{}, true);
+    poster_->fake(it->second, false, Event{}, true);
     XFlush(impl_->grab);
     impl_->changedDown.erase(it);
   }
@@ -427,7 +427,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) 
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = takeFromLedger(xKeyCode, false, sourceid)) {
+  if (auto own = ledger_->take(xKeyCode, false, sourceid)) {
     if (own->passThrough) return;
     event = own->event;
   } else {
@@ -436,6 +436,17 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) 
   }
   event.listenOnly = listenOnly;
   deliver(event.type, std::move(event), false, 0);
+}
+
+// Whether Lock is active only because Caps Lock, taken as F19, is held, and
+// the key would type other text under it than the event's.
+bool X11EventSystem::typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event) {
+  static const unsigned capsLock = xKeyCodeFor(keycode::capsLock).value_or(0);
+  if (!capsAsF19_ || !impl_->keysDown.count(capsLock) || !XTestPoster::carriesText(event)) return false;
+  XkbStateRec s{};
+  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return false;
+  const bool heldLockOnly = (s.mods & LockMask) && !((s.locked_mods | s.latched_mods) & LockMask);
+  return heldLockOnly && poster_->typesOtherText(xKeyCode, event);
 }
 
 void X11EventSystem::timeOut() {

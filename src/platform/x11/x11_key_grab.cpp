@@ -18,6 +18,14 @@ namespace {
 // state, in which the locked group is lost, so a key we pass would reach the
 // focused window in the first layout whatever layout the user has locked.
 // The XInput2 grab replays the press with the keyboard's own state.
+// The grab is on the master keyboard, so the keys we post through XTest pass
+// through it too (and wait for the grab thread to let each press on). A grab
+// of the user's own (slave) keyboards instead would leave the XTest keyboard
+// out, but it cannot both hold a key and pass it on: the server detaches a
+// slave for as long as an XInput2 grab of it is active, so a press replayed
+// from that grab reaches the slave's own listeners only, never the master nor
+// the focused window; under an XInput 1 grab of the slave the master takes
+// its copy of the press at once, held or not.
 // Answers the number of modifier combinations the server refused.
 int grabKeycode(Display* d, int device, int xKeyCode, Window root) {
   unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};

@@ -1,34 +1,56 @@
-// The posted-event ledger. X events carry no user data, so every key we post
-// is written here (`fakeKey`, x11_xtest_poster.cpp) with the event its poster
-// gave; when a key comes back through the grab, the ledger says whether it is
-// ours and hands back that event. An entry not seen again within its lifetime
-// is dropped.
-#include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_posted_ledger.h"
+
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 
+#include "platform/x11/x11_event_system_internal.h"
+
 namespace tessa {
 
-using namespace x11_detail;
+using x11_detail::monotonicNow;
 
-size_t X11EventSystem::ledgerSize() const {
-  std::lock_guard lock(mutex_);
-  return ledger_.size();
+void PostedLedger::post(Display* d, unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
+  {
+    std::lock_guard lock(mutex_);
+    entries_.push_back(Entry{xKeyCode, press, passThrough, event, monotonicNow()});
+  }
+  XTestFakeKeyEvent(d, xKeyCode, press ? True : False, CurrentTime);
 }
 
-std::optional<X11EventSystem::LedgerEntry> X11EventSystem::takeFromLedger(unsigned xKeyCode, bool press, int sourceid) {
+std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool press, int sourceid) {
   // A key the user types on a keyboard of their own is never ours, even the
   // very key we have just posted. (With no XTest keyboard named, any may be.)
-  if (impl_->xtestKeyboard >= 0 && sourceid != impl_->xtestKeyboard) return std::nullopt;
+  const int posting = postingKeyboard_;
+  if (posting >= 0 && sourceid != posting) return std::nullopt;
   std::lock_guard lock(mutex_);
   const double now = monotonicNow();
-  while (!ledger_.empty() && now - ledger_.front().postedAt > options_.ledgerLifetimeSeconds) ledger_.pop_front();
-  auto it = std::find_if(ledger_.begin(), ledger_.end(),
-                         [&](const LedgerEntry& e) { return e.xKeyCode == xKeyCode && e.press == press; });
-  if (it == ledger_.end()) return std::nullopt;
-  LedgerEntry entry = *it;
-  ledger_.erase(it);
+  while (!entries_.empty() && !alive(entries_.front(), now)) entries_.pop_front();
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const Entry& e) { return e.xKeyCode == xKeyCode && e.press == press; });
+  if (it == entries_.end()) return std::nullopt;
+  Entry entry = std::move(*it);
+  entries_.erase(it);
   return entry;
+}
+
+size_t PostedLedger::size() const {
+  std::lock_guard lock(mutex_);
+  return entries_.size();
+}
+
+bool PostedLedger::ownPressInFlight() const {
+  std::lock_guard lock(mutex_);
+  const double now = monotonicNow();
+  return std::any_of(entries_.begin(), entries_.end(),
+                     [&](const Entry& e) { return e.press && !e.passThrough && alive(e, now); });
+}
+
+bool PostedLedger::inFlight(unsigned xKeyCode) const {
+  std::lock_guard lock(mutex_);
+  const double now = monotonicNow();
+  return std::any_of(entries_.begin(), entries_.end(),
+                     [&](const Entry& e) { return e.xKeyCode == xKeyCode && alive(e, now); });
 }
 
 }  // namespace tessa

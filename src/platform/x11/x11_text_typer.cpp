@@ -1,13 +1,15 @@
 // Text typed on spare key codes: a character without a key of its own in
 // the current group is typed on a key code no layout uses, mapped for the
 // moment to that character alone; the mappings are undone at quit.
-#include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_text_typer.h"
 
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 
 #include "base/unicode.h"
+#include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_posted_ledger.h"
 
 namespace tessa {
 
@@ -51,10 +53,10 @@ bool mapSpare(Display* d, unsigned code, unsigned long keysym) {
 // modifier types it). A key code is not mapped to another character while
 // its earlier keys may still wait behind the grab: the focus reads the
 // mapping when the key reaches it, not when it was posted.
-bool X11EventSystem::typeText(const Event& event, bool passThrough) {
-  if (!impl_->sparesSearched) findSpareKeyCodes();
-  if (impl_->spares.empty()) {
-    logLine("X11: no free key code to type text on - the key is posted by its code");
+bool TextTyper::type(const Event& event, bool passThrough) {
+  if (!searched_) findSpareKeyCodes();
+  if (spares_.empty()) {
+    log("X11: no free key code to type text on - the key is posted by its code");
     return false;
   }
   std::vector<uint32_t> codePoints = utf8CodePoints(event.unicode);
@@ -67,14 +69,14 @@ bool X11EventSystem::typeText(const Event& event, bool passThrough) {
     if (!spare) return false;
     // The engine sees its key come back once; the other characters of a
     // cluster pass straight on.
-    fakeKey(*spare, true, event, passThrough || !first);
-    fakeKey(*spare, false, up, passThrough || !first);
+    ledger_.post(d_, *spare, true, event, passThrough || !first);
+    ledger_.post(d_, *spare, false, up, passThrough || !first);
     first = false;
   }
   return true;
 }
 
-std::vector<uint32_t> X11EventSystem::utf8CodePoints(const std::string& text) {
+std::vector<uint32_t> TextTyper::utf8CodePoints(const std::string& text) {
   if (!isValidUtf8(text)) return {};
   const std::u32string cps = codePoints(text);
   return std::vector<uint32_t>(cps.begin(), cps.end());
@@ -82,9 +84,9 @@ std::vector<uint32_t> X11EventSystem::utf8CodePoints(const std::string& text) {
 
 // Key codes with no symbol in any group; the keymap's own keys are never
 // touched.
-void X11EventSystem::findSpareKeyCodes() {
-  Display* d = impl_->grab;
-  impl_->sparesSearched = true;
+void TextTyper::findSpareKeyCodes() {
+  Display* d = d_;
+  searched_ = true;
   int minCode = 8, maxCode = 255;
   XDisplayKeycodes(d, &minCode, &maxCode);
   int perCode = 0;
@@ -94,17 +96,18 @@ void X11EventSystem::findSpareKeyCodes() {
   for (int code = maxCode; code >= minCode; --code) {
     bool empty = true;
     for (int k = 0; k < perCode && empty; ++k) empty = syms[(code - minCode) * perCode + k] == NoSymbol;
-    if (empty && !keyCodeForX(static_cast<unsigned>(code))) impl_->spares.push_back({static_cast<unsigned>(code)});
-    if (impl_->spares.size() >= kMaxSpareKeyCodes) break;
+    if (empty && !X11EventSystem::keyCodeForX(static_cast<unsigned>(code)))
+      spares_.push_back({static_cast<unsigned>(code)});
+    if (spares_.size() >= kMaxSpareKeyCodes) break;
   }
   XFree(syms);
 }
 
 // A spare key code that types the symbol: one already mapped to it, else
 // the least recently used one with nothing of it still in flight.
-std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
-  Display* d = impl_->grab;
-  auto& spares = impl_->spares;
+std::optional<unsigned> TextTyper::spareFor(unsigned long keysym) {
+  Display* d = d_;
+  auto& spares = spares_;
   // The one symbol the key types, NoSymbol for none, ~0 for a key of the
   // keymap's own (the core view repeats a one-group key's symbol in the
   // other groups' columns).
@@ -121,28 +124,21 @@ std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
     if (got) XFree(got);
     return onlyOne ? sym : static_cast<KeySym>(~0ul);
   };
-  ++impl_->spareClock;
+  ++clock_;
   for (auto& spare : spares) {
     // The keymap may have been replaced since (a layout change resets it).
     if (spare.keysym == keysym && currentSym(spare.code) == keysym) {
-      spare.lastUsed = impl_->spareClock;
+      spare.lastUsed = clock_;
       return spare.code;
     }
   }
-  auto inFlight = [&](unsigned code) {
-    std::lock_guard lock(mutex_);
-    const double now = monotonicNow();
-    return std::any_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) {
-      return e.xKeyCode == code && now - e.postedAt <= options_.ledgerLifetimeSeconds;
-    });
-  };
   SpareKey* pick = nullptr;
   for (auto& spare : spares) {
-    if (inFlight(spare.code)) continue;
+    if (ledger_.inFlight(spare.code)) continue;
     if (!pick || spare.lastUsed < pick->lastUsed) pick = &spare;
   }
   if (!pick) {
-    logLine("X11: every free key code is still in use - a typed character may be wrong");
+    log("X11: every free key code is still in use - a typed character may be wrong");
     pick = &*std::min_element(spares.begin(), spares.end(),
                               [](const SpareKey& a, const SpareKey& b) { return a.lastUsed < b.lastUsed; });
   }
@@ -157,22 +153,21 @@ std::optional<unsigned> X11EventSystem::spareFor(unsigned long keysym) {
     XChangeKeyboardMapping(d, static_cast<int>(pick->code), 1, &sym, 1);
   }
   pick->keysym = keysym;
-  pick->lastUsed = impl_->spareClock;
-  impl_->sparesChanged = true;
+  pick->lastUsed = clock_;
+  changed_ = true;
   return pick->code;
 }
 
-// Quit: the key codes we mapped type nothing again.
-void X11EventSystem::restoreSpareKeyCodes() {
-  if (!impl_->sparesChanged) return;
-  Display* d = impl_->grab;
-  for (auto& spare : impl_->spares) {
+void TextTyper::restore() {
+  if (!changed_) return;
+  Display* d = d_;
+  for (auto& spare : spares_) {
     if (spare.keysym == NoSymbol) continue;
     KeySym none = NoSymbol;
     XChangeKeyboardMapping(d, static_cast<int>(spare.code), 1, &none, 1);
     spare.keysym = NoSymbol;
   }
-  impl_->sparesChanged = false;
+  changed_ = false;
 }
 
 }  // namespace tessa

@@ -2,12 +2,17 @@
 // out on the grab thread with the helper modifiers they ask for, or as their
 // text when the key would type something else; the next-source hot key is
 // honoured before post() returns.
-#include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_xtest_poster.h"
 
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <string>
+#include <utility>
+
+#include "platform/x11/x11_event_system_internal.h"
+#include "platform/x11/x11_posted_ledger.h"
+#include "platform/x11/x11_text_typer.h"
 
 namespace tessa {
 
@@ -15,16 +20,12 @@ using namespace x11_detail;
 
 void X11EventSystem::post(TapLocation, const Event& event) {
   if (honourNextSourceHotKey(event)) return;
-  {
-    std::lock_guard lock(mutex_);
-    postQueue_.push_back(event);
-  }
+  poster_->enqueue(event);
   wake();
 }
 
 void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
-  std::lock_guard lock(hotKeyMutex_);
-  nextSourceHotKeyBound_ = std::move(bound);
+  poster_->setNextSourceHotKey(std::move(bound));
 }
 
 // Whether the event is the next-source hot key while it is bound; its press
@@ -35,12 +36,7 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   if (event.keyCode != keycode::f19 || !event.isTagged() || (event.flags & ~flags::fn & flags::modifierMask) ||
       !(event.flags & flags::fn) || (event.type != EventType::keyDown && event.type != EventType::keyUp))
     return false;
-  std::function<bool()> bound;
-  {
-    std::lock_guard lock(hotKeyMutex_);
-    bound = nextSourceHotKeyBound_;
-  }
-  if (!bound || !bound()) return false;
+  if (!poster_->nextSourceHotKeyBound()) return false;
   if (event.type == EventType::keyUp) return true;
   // Keys posted before it reach the server first.
   flush();
@@ -62,35 +58,94 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   return true;
 }
 
-// On the grab thread.
-std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event, bool passThrough) {
+// ------------------------------------------------------------ the poster
+
+void XTestPoster::enqueue(const Event& event) {
+  std::lock_guard lock(queueMutex_);
+  queue_.push_back(event);
+}
+
+std::deque<Event> XTestPoster::takeQueued() {
+  std::lock_guard lock(queueMutex_);
+  return std::exchange(queue_, {});
+}
+
+bool XTestPoster::hasQueued() const {
+  std::lock_guard lock(queueMutex_);
+  return !queue_.empty();
+}
+
+void XTestPoster::setNextSourceHotKey(std::function<bool()> bound) {
+  std::lock_guard lock(hotKeyMutex_);
+  nextSourceHotKeyBound_ = std::move(bound);
+}
+
+bool XTestPoster::nextSourceHotKeyBound() const {
+  std::function<bool()> bound;
+  {
+    std::lock_guard lock(hotKeyMutex_);
+    bound = nextSourceHotKeyBound_;
+  }
+  return bound && bound();
+}
+
+bool XTestPoster::keyboardState(XkbStateRec& s) {
+  if (inBatch_ && batchState_) {
+    s = *batchState_;
+    return true;
+  }
+  if (XkbGetState(d_, XkbUseCoreKbd, &s) != Success) return false;
+  if (inBatch_) batchState_ = s;
+  return true;
+}
+
+std::array<char, 32> XTestPoster::keymap() {
+  if (inBatch_ && batchKeymap_) return *batchKeymap_;
+  std::array<char, 32> keys{};
+  XQueryKeymap(d_, keys.data());
+  if (inBatch_) batchKeymap_ = keys;
+  return keys;
+}
+
+void XTestPoster::endBatch() {
+  inBatch_ = false;
+  batchState_.reset();
+  batchKeymap_.reset();
+}
+
+void XTestPoster::noteModifier(unsigned xKeyCode, bool press, int sourceid) {
+  if (sourceid == ledger_.postingKeyboard()) return;
+  if (press) userModifiersDown_.insert(xKeyCode);
+  else userModifiersDown_.erase(xKeyCode);
+}
+
+std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) {
   // The server keeps the modifier state itself, so a modifier resync has
   // nothing to post; mouse events are never posted by the engine.
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
   if (event.type == EventType::keyUp) {
-    auto it = impl_->releasedWithPress.find({event.keyCode, event.isTagged()});
-    if (it != impl_->releasedWithPress.end()) {
+    auto it = releasedWithPress_.find({event.keyCode, event.isTagged()});
+    if (it != releasedWithPress_.end()) {
       // Its press was posted with its release.
-      if (--it->second == 0) impl_->releasedWithPress.erase(it);
+      if (--it->second == 0) releasedWithPress_.erase(it);
       return std::nullopt;
     }
   }
-  if (event.type == EventType::keyDown && !passThrough && event.isTagged() && impl_->inBatch)
-    letGoOfHeldModifiers(event);
-  auto xkc = xKeyCodeFor(event.keyCode);
-  Display* d = impl_->grab;
+  if (event.type == EventType::keyDown && !passThrough && event.isTagged() && inBatch_) letGoOfHeldModifiers(event);
+  auto xkc = X11EventSystem::xKeyCodeFor(event.keyCode);
+  Display* d = d_;
   if (event.type == EventType::keyDown && carriesText(event) &&
       (!xkc || typesOtherText(*xkc, event) || isDownOnServer(*xkc))) {
-    if (typeText(event, passThrough)) {
+    if (typer_.type(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.
-      if (!passThrough) ++impl_->releasedWithPress[{event.keyCode, event.isTagged()}];
+      if (!passThrough) ++releasedWithPress_[{event.keyCode, event.isTagged()}];
       XFlush(d);
       return std::nullopt;
     }
   }
   if (!xkc) {
-    logLine("X11: cannot post key code " + std::to_string(event.keyCode) + " - no X key for it");
+    log("X11: cannot post key code " + std::to_string(event.keyCode) + " - no X key for it");
     return std::nullopt;
   }
   std::vector<unsigned> helpers;
@@ -98,14 +153,14 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
                                           [&](const auto& m) { return (event.flags & m.first) != 0; });
   if (event.type == EventType::keyDown && wantsModifiers) {
     XkbStateRec s{};
-    unsigned mods = impl_->keyboardState(s) ? s.base_mods & ~impl_->letGoMask : 0;
+    unsigned mods = keyboardState(s) ? s.base_mods & ~letGoMask_ : 0;
     for (const auto& [flag, xm] : kPostedModifiers)
       if ((event.flags & flag) && !(mods & xm.first))
-        if (auto h = xKeyCodeFor(xm.second)) helpers.push_back(*h);
+        if (auto h = X11EventSystem::xKeyCodeFor(xm.second)) helpers.push_back(*h);
   }
   Event helper;
-  for (unsigned h : helpers) fakeKey(h, true, helper, true);
-  fakeKey(*xkc, event.type == EventType::keyDown, event, passThrough);
+  for (unsigned h : helpers) fake(h, true, helper, true);
+  fake(*xkc, event.type == EventType::keyDown, event, passThrough);
   if (event.type == EventType::keyDown && !passThrough && event.isTagged()) {
     // A key the engine types itself (a held key replayed, its hot key) is
     // released at once, as a tap. The server takes a press of a key that is
@@ -118,10 +173,10 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
     // engine follows those back through the tap one by one.
     Event up = event;
     up.type = EventType::keyUp;
-    fakeKey(*xkc, false, up, false);
-    ++impl_->releasedWithPress[{event.keyCode, event.isTagged()}];
+    fake(*xkc, false, up, false);
+    ++releasedWithPress_[{event.keyCode, event.isTagged()}];
   }
-  for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fakeKey(*it, false, helper, true);
+  for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fake(*it, false, helper, true);
   XFlush(d);
   return *xkc;
 }
@@ -133,68 +188,60 @@ std::optional<unsigned> X11EventSystem::postOnGrabConnection(const Event& event,
 // The modifier keys held that the event does not ask for are let go before
 // it. Once every key we posted has come through (`ownKeysThrough`), those
 // the user still holds on a keyboard of their own are pressed again
-// (`pressLetGoModifiersAgain`), so a chord held on (Control+Shift+X, X)
+// (`restoreLetGoModifiersOnceThrough`), so a chord held on (Control+Shift+X, X)
 // goes on working; one the user let go of meanwhile stays up.
-void X11EventSystem::letGoOfHeldModifiers(const Event& event) {
+void XTestPoster::letGoOfHeldModifiers(const Event& event) {
   constexpr unsigned kLetGo = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
   XkbStateRec s{};
-  if (!impl_->keyboardState(s)) return;
+  if (!keyboardState(s)) return;
   unsigned wanted = 0;
   for (const auto& [flag, xm] : kPostedModifiers)
     if (event.flags & flag) wanted |= xm.first;
-  const unsigned held = s.base_mods & kLetGo & ~wanted & ~impl_->letGoMask;
+  const unsigned held = s.base_mods & kLetGo & ~wanted & ~letGoMask_;
   if (!held) return;
-  XModifierKeymap* map = XGetModifierMapping(impl_->grab);
+  XModifierKeymap* map = XGetModifierMapping(d_);
   if (!map) return;
-  const auto down = impl_->keymap();
+  const auto down = keymap();
   Event helper;
   for (int mod = 0; mod < 8; ++mod) {
     if (!(held & (1u << mod))) continue;
     for (int i = 0; i < map->max_keypermod; ++i) {
       const unsigned code = map->modifiermap[mod * map->max_keypermod + i];
       if (code == 0 || code >= 256 || !(down[code / 8] & (1 << (code % 8)))) continue;
-      if (std::find(impl_->modifiersLetGo.begin(), impl_->modifiersLetGo.end(), code) !=
-          impl_->modifiersLetGo.end())
-        continue;
-      fakeKey(code, false, helper, true);
-      impl_->modifiersLetGo.push_back(code);
+      if (std::find(modifiersLetGo_.begin(), modifiersLetGo_.end(), code) != modifiersLetGo_.end()) continue;
+      fake(code, false, helper, true);
+      modifiersLetGo_.push_back(code);
     }
-    impl_->letGoMask |= 1u << mod;
+    letGoMask_ |= 1u << mod;
   }
   XFreeModifiermap(map);
 }
 
-void X11EventSystem::pressLetGoModifiersAgain() {
+void XTestPoster::restoreLetGoModifiersOnceThrough() {
+  if (modifiersLetGo_.empty() || !ownKeysThrough()) return;
   Event helper;
   bool pressed = false;
-  for (unsigned code : impl_->modifiersLetGo)
-    if (impl_->userModifiersDown.count(code)) {
-      fakeKey(code, true, helper, true);
+  for (unsigned code : modifiersLetGo_)
+    if (userModifiersDown_.count(code)) {
+      fake(code, true, helper, true);
       pressed = true;
     }
-  if (pressed) XFlush(impl_->grab);
-  impl_->modifiersLetGo.clear();
-  impl_->letGoMask = 0;
+  if (pressed) XFlush(d_);
+  modifiersLetGo_.clear();
+  letGoMask_ = 0;
 }
 
 // Whether nothing we posted is still to post or on its way back through
 // the grab: the server has then taken every key we typed.
-bool X11EventSystem::ownKeysThrough() const {
-  std::lock_guard lock(mutex_);
-  if (!postQueue_.empty()) return false;
-  const double now = monotonicNow();
-  return std::none_of(ledger_.begin(), ledger_.end(), [&](const LedgerEntry& e) {
-    return e.press && !e.passThrough && now - e.postedAt <= options_.ledgerLifetimeSeconds;
-  });
-}
+bool XTestPoster::ownKeysThrough() const { return !hasQueued() && !ledger_.ownPressInFlight(); }
 
 // Whether the key is down on the server now. A key held for a switch is
 // replayed while the user may still be holding it (a quick typist's key
 // is down some 30 ms); the server takes a press of a key that is already down
 // as no press at all, and the replay's release would then end the user's
 // press: the key would be lost. Such a key goes out as its text instead.
-bool X11EventSystem::isDownOnServer(unsigned xKeyCode) {
-  const auto keys = impl_->keymap();
+bool XTestPoster::isDownOnServer(unsigned xKeyCode) {
+  const auto keys = keymap();
   return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
 }
 
@@ -203,7 +250,7 @@ bool X11EventSystem::isDownOnServer(unsigned xKeyCode) {
 // group is when the key arrives and whether or not the layout has a key for
 // it (a consonant with its vowel mark has none). Shortcuts and control
 // characters go by key.
-bool X11EventSystem::carriesText(const Event& event) {
+bool XTestPoster::carriesText(const Event& event) {
   if (event.unicode.empty() || (event.flags & (flags::control | flags::command))) return false;
   const auto first = static_cast<unsigned char>(event.unicode[0]);
   return first >= 0x20 && first != 0x7f;
@@ -211,10 +258,10 @@ bool X11EventSystem::carriesText(const Event& event) {
 
 // Whether the key, pressed now with the event's modifiers, would type
 // something other than the event's text.
-bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
-  Display* d = impl_->grab;
+bool XTestPoster::typesOtherText(unsigned xKeyCode, const Event& event) {
+  Display* d = d_;
   XkbStateRec s{};
-  if (!impl_->keyboardState(s)) return true;
+  if (!keyboardState(s)) return true;
   // The Lock the focus will read the key with: a held Caps Lock's too.
   unsigned state = s.mods & LockMask;
   for (const auto& [flag, xm] : kPostedModifiers)
@@ -228,23 +275,8 @@ bool X11EventSystem::typesOtherText(unsigned xKeyCode, const Event& event) {
   return event.unicode != buf;
 }
 
-// Whether Lock is active only because Caps Lock, taken as F19, is held, and
-// the key would type other text under it than the event's.
-bool X11EventSystem::typesOtherTextUnderHeldCapsLock(unsigned xKeyCode, const Event& event) {
-  static const unsigned capsLock = xKeyCodeFor(keycode::capsLock).value_or(0);
-  if (!capsAsF19_ || !impl_->keysDown.count(capsLock) || !carriesText(event)) return false;
-  XkbStateRec s{};
-  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) != Success) return false;
-  const bool heldLockOnly = (s.mods & LockMask) && !((s.locked_mods | s.latched_mods) & LockMask);
-  return heldLockOnly && typesOtherText(xKeyCode, event);
-}
-
-void X11EventSystem::fakeKey(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
-  {
-    std::lock_guard lock(mutex_);
-    ledger_.push_back(LedgerEntry{xKeyCode, press, passThrough, event, monotonicNow()});
-  }
-  XTestFakeKeyEvent(impl_->grab, xKeyCode, press ? True : False, CurrentTime);
+void XTestPoster::fake(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
+  ledger_.post(d_, xKeyCode, press, event, passThrough);
 }
 
 }  // namespace tessa

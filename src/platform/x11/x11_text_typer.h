@@ -1,0 +1,57 @@
+#pragma once
+// Text typed on spare key codes: a character without a key of its own in
+// the current group is typed on a key code no layout uses, mapped for the
+// moment to that character alone; the mappings are undone at quit. Only the
+// event system's files include it.
+//
+// Used on the grab thread alone (on its connection), so it needs no lock.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/events.h"
+
+typedef struct _XDisplay Display;
+
+namespace tessa {
+
+class PostedLedger;
+
+class TextTyper {
+ public:
+  TextTyper(Display* d, PostedLedger& ledger, std::function<void(const std::string&)> log)
+      : d_(d), ledger_(ledger), log_(std::move(log)) {}
+
+  // Types the event's text, each character a press and release posted
+  // through the ledger; false when it cannot (nothing posted then).
+  bool type(const Event& event, bool passThrough);
+  // Quit: the key codes we mapped type nothing again.
+  void restore();
+
+  static std::vector<uint32_t> utf8CodePoints(const std::string& text);
+
+ private:
+  struct SpareKey {
+    unsigned code = 0;
+    unsigned long keysym = 0;  // NoSymbol: not mapped by us
+    uint64_t lastUsed = 0;
+  };
+  static constexpr size_t kMaxSpareKeyCodes = 16;  // [ours]
+
+  void findSpareKeyCodes();
+  std::optional<unsigned> spareFor(unsigned long keysym);
+  void log(const std::string& line) const {
+    if (log_) log_(line);
+  }
+
+  Display* const d_;
+  PostedLedger& ledger_;
+  const std::function<void(const std::string&)> log_;
+  std::vector<SpareKey> spares_;
+  bool searched_ = false, changed_ = false;
+  uint64_t clock_ = 0;
+};
+
+}  // namespace tessa
