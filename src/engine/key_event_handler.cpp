@@ -31,14 +31,14 @@ constexpr double kReplayMarkLifetime = 1.0;      // [ours] a replayed key that n
 // edit of ours is still waiting on (for a busy application to take its keys)
 // is alive, however long it has run; past the edit's own limit, the usual
 // rule holds again.
-bool simulationLeaked(const KeyboardEngine::TypingSimulationState& ts, double now) {
+bool simulationLeaked(const TypingSimulationState& ts, double now) {
   if (ts.simulationCount == 0 || !ts.lastSimulationStartTime) return false;
   if (ts.awaitedUntil && now <= *ts.awaitedUntil) return false;
   return now - *ts.lastSimulationStartTime > kStuckSimulationSeconds;
 }
 
 // Under typingSimulationLock: ends a leaked simulation; its count, for the log.
-int forceEndSimulation(KeyboardEngine::TypingSimulationState& ts) {
+int forceEndSimulation(TypingSimulationState& ts) {
   int count = ts.simulationCount;
   ts.simulationCount = 0;
   ts.lastSimulationStartTime.reset();
@@ -64,13 +64,13 @@ bool isTriggerChar(const std::string& s) {
 // A replayed key is known by what it is, in posting order: a real event
 // system does not hand our time stamp back, and keys come back through the
 // tap in the order they were posted.
-bool sameReplay(const KeyboardEngine::TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
+bool sameReplay(const TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
   return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
 }
 
 // Drops the marks that expired; when the event is one of ours coming back,
 // takes its mark and those posted before it, and answers true.
-bool takeReplayMark(std::deque<KeyboardEngine::TypingSimulationState::ReplayMark>& marks, double now,
+bool takeReplayMark(std::deque<TypingSimulationState::ReplayMark>& marks, double now,
                     const Event& e, EventType type) {
   while (!marks.empty() && now - marks.front().postedAt > kReplayMarkLifetime) marks.pop_front();
   auto it = std::find_if(marks.begin(), marks.end(), [&](const auto& m) { return sameReplay(m, e, type); });

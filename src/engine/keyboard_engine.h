@@ -32,6 +32,7 @@
 #include "dictionaries/word_lists.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
+#include "engine/engine_state.h"
 #include "engine/setting_table.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
@@ -571,291 +572,55 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::shared_ptr<TypoHabitTracker> typoHabitTracker();
 
   // ============================================================== state
-  // Fields are grouped by the concern that uses them; their initial values
-  // are the start of every run.
+  // One struct per concern that owns it (engine/engine_state.h); their
+  // initial values are the start of every run.
+  using ConversionRecord = tessa::ConversionRecord;
+  using CorrectionState = tessa::CorrectionState;
 
-  struct TapState {
-    TapId eventTap = 0;
-    TapId mouseTap = 0;
-    double lastEventTapHeartbeat = 0;
-    double lastTapDisabledTimestamp = 0;
-    bool isInLatencyYellowZone = false;
-    bool debugSlowCallbackOnce = false;
-    bool debugForceTapEnableFailure = false;
-  } tap;
+  TapState tap;
   std::mutex tapSafetyLock;
 
-  struct WatchdogTapState {
-    TapId tapReference = 0;
-    std::optional<double> inFlightStart;
-  };
   std::mutex watchdogTapStateLock;
   WatchdogTapState watchdogTapState;
 
-  struct RecoveryState {
-    double lastMainThreadTick = 0;
-    std::optional<double> inFlightHandleStart;  // under tapSafetyLock
-    std::vector<double> tapTimeoutTimestamps;    // under tapSafetyLock
-    bool isEmergencyTornDown = false;
-    std::atomic<bool> isDeadManSwitchRunning{false};
-    TaskHandle mainThreadTickTimer;
-    TaskHandle autoRecoveryTimer;
-    std::optional<double> tapCreateBlockedUntil;
-    int tapRecoveryStep = 0;
-    bool isTapRestartInFlight = false;
-    std::vector<double> tapCreateTimestamps;
-    double tapRecoveryProofDeadline = 0;
-    int tapRecoveryProofCount = 0;
-    double tapRecoveryStartedAt = 0;
-    double lastHeartbeatWrite = 0;
-    TaskHandle eventTapWatchdogTimer;
-    bool didAttemptTapRelaunch = false;
-    // When the tap stopped delivering (a disable, or the watchdog found it
-    // dead); none while it works. Main thread.
-    std::optional<double> outageStartedAt;
-    double lastRecoveryStepAt = 0;  // uptime of the last ladder step
-    std::shared_ptr<TapDeadManSwitch> deadManSwitch;  // stops its thread when dropped
-  } recovery;
+  RecoveryState recovery;
 
-  struct PermissionState {
-    TaskHandle axPermissionTimer;
-    // Where the platform announces each change of trust, in place of the timer.
-    Subscription trustWatch;
-    std::optional<bool> axProbe;  // under tapSafetyLock
-    double lastTapRepairAttempt = std::numeric_limits<double>::lowest();
-    int consecutiveAXDenials = 0;
-    bool didOfferAXRepair = false;
-    std::optional<double> lastAXNotificationRebuild;
-    bool lastDenialWasPostAccessOnly = false;
-    bool debugSimulatePostAccessRevoked = false;
-    bool debugSimulatePostAccessCacheStale = false;
-  } permission;
+  PermissionState permission;
 
   std::mutex stabilityStatsLock;
-  struct StabilityState {
-    std::vector<StabilityDay> stabilityDays;  // under stabilityStatsLock, oldest first
-    bool stabilityStatsDirty = false;         // under stabilityStatsLock
-    std::optional<double> sessionStartedAt;   // uptime, while a stability session is open
-    std::optional<double> secureInputSince;
-    bool didLogLongSecureInput = false;
-  } stability;
+  StabilityState stability;
 
-  struct SwitcherState {
-    std::optional<double> lastPressTime;
-    std::optional<double> lastCapsLockTransitionTime;
-    bool isDebouncingF19 = false;
-    bool isTogglingF19 = false;
-    bool wasKeyPressedWhileCapsLockDown = false;
-    std::optional<uint16_t> lastPressedKeyCode;
-    std::optional<double> lastHealthAlertTime;
-    std::map<std::string, double> hotkeyCycleState;
-    std::optional<double> lastCycleTime;
-    bool isCycleAsyncDetourInFlight = false;
-    std::optional<double> lastBusyNoticeTime;
-    TaskHandle pauseTimer;
-    bool isCapsLockLEDSyncEnabled = true;
-    // Grave or Space key-downs that were swallowed as switcher presses, so
-    // that exactly their key-ups are swallowed too.
-    std::set<uint16_t> swallowedSwitcherKeyDowns;
-    // Key-downs swallowed as hot-key chords (Control+Shift+A/O/Z/X): their
-    // key-ups are swallowed too, never passed on or held and replayed.
-    std::set<uint16_t> swallowedChordKeyDowns;
-  } switcher;
+  SwitcherState switcher;
 
-  struct InputSourceState {
-    std::string cachedLanguage = "com.apple.keylayout.ABC";  // [design]
-    std::optional<std::string> cachedNextInputSourceID;
-    std::optional<double> lastNotificationTime;
-    std::optional<double> lastInputSourceChangeTime;
-    std::optional<double> lastCompletedSwitchTime;
-    std::optional<std::string> lastCompletedSwitchTargetID;
-    std::optional<double> lastPerDocumentToastTime;
-    std::vector<InputSourceInfo> activeInputSources;
-    std::optional<std::vector<std::string>> cycleKeyboardLayoutsCache;
-    std::optional<std::vector<std::string>> languagePriorityOrderCache;
-  } inputSource;
+  InputSourceState inputSource;
 
-  struct FocusState {
-    std::string cachedFrontmostBundleID = "unknown";  // [design]
-    bool cachedFocusedFieldIsSecure = false;
-    std::set<int64_t> axActivationRequestedPIDs;
-    std::optional<double> lastPhysicalKeyEventTime;
-  } focus;
+  FocusState focus;
 
   std::mutex typingSimulationLock;
-  struct TypingSimulationState {
-    int simulationCount = 0;                     // under typingSimulationLock
-    std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
-    std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
-    // Until when an edit of ours is known to be waiting for the field; none
-    // when no edit is. Under typingSimulationLock.
-    std::optional<double> awaitedUntil;
-    // The replay of buffered keys (main thread only): keys still to post, and
-    // marks of posted ones that have not come back through the tap yet (the
-    // replay's, and the held keys a switch let go of, which come back
-    // tagged). User keys typed while it drains, or pressed while our posted
-    // keys are still on their way, join its tail, so nothing overtakes.
-    struct ReplayMark {
-      EventType type;
-      uint16_t keyCode;
-      uint64_t flags;
-      double postedAt;  // uptime; a mark that never came back expires
-      bool tagged = false;
-    };
-    std::deque<Event> replayPending;
-    std::deque<ReplayMark> replayInFlight;
-    // Keys whose press goes out again later (put behind our posted keys,
-    // joining the replay's tail, or buffered during a simulation): their
-    // release follows the press out, whenever it comes. Passed at once after
-    // the replay has ended, it would overtake the press still on its way,
-    // and the window system would keep the key down.
-    std::set<uint16_t> keysPutBehind;
-    void notePutBehind(EventType type, uint16_t keyCode) {
-      if (type == EventType::keyDown) keysPutBehind.insert(keyCode);
-      else if (type == EventType::keyUp) keysPutBehind.erase(keyCode);
-    }
-    bool isReplaying = false;
-    bool isReplayStepScheduled = false;
-  } typingSimulation;
+  TypingSimulationState typingSimulation;
 
-  struct ConversionRecord {
-    std::string original;
-    std::string converted;
-    std::string fromSourceID;
-    std::string toSourceID;
-    std::optional<AXElement> element;
-    double at = 0;
-  };
-
-  struct FlowState {
-    // The host outlives the controller that holds a reference to it.
-    std::unique_ptr<TypingFlowHost> flowHost;
-    std::unique_ptr<TypingFlowController> flowController;
-    uint64_t transitionSequence = 0;
-    int consecutiveSafetyTimeouts = 0;
-    std::vector<Event> speculativeQueue;
-    TaskHandle speculativeWorkItem;
-    bool isSpeculating = false;
-    std::optional<AXElement> queueFocusToken;
-    std::set<uint16_t> queuedKeyDownCodes;
-    int consecutiveAXFailures = 0;
-    bool lastAXVerifyWasWrongSurface = false;
-    std::optional<double> lastCorrectionAt;
-    std::optional<std::string> pendingRejection;
-    std::optional<std::string> pendingWhitelistConfirmationWord;
-    bool isUndoPossible = false;
-    std::vector<ConversionRecord> hotkeyConversionStack;
-    std::vector<ConversionRecord> redoConversionStack;
-    TaskHandle undoTimer;
-    std::map<std::string, int> undoCountsForWord;
-    bool hasAnnouncedUndoSkip = false;
-    std::optional<std::string> lastUndoneWord;
-    std::optional<std::string> currentProactiveSuggestionTarget;
-    std::optional<int> lastMultiShiftFlipsUsed;
-    std::optional<std::string> lastFatFingerSubstitution;
-    int64_t typoCountThisHour = 0;
-    std::string typoHourStamp;
-  } flow;
+  FlowState flow;
 
   // Typing flow and correction beyond the fields above (main thread).
-  struct CorrectionState {
-    // A key with the modifiers it needs (shift, option).
-    struct KeyChord {
-      uint16_t keyCode = 0;
-      uint64_t flags = 0;
-      bool operator==(const KeyChord&) const = default;
-    };
-    // The enabled layouts of the cycle, until the enabled list changes.
-    mutable std::optional<std::vector<InputSourceInfo>> cycleLayoutsCache;
-    // Per layout: which key types each code point.
-    std::map<std::string, std::unordered_map<char32_t, KeyChord>> reverseKeyMaps;
-    // Applications seen deleting one code point per Delete rather than one
-    // user-perceived character, by bundle identifier.
-    std::set<std::string> codePointDeletingApps;
-    // A running Control+Shift+X cycle: the word's keys and the layout its
-    // text on screen is now in; valid while switcher.hotkeyCycleState is set.
-    struct HotkeyCycle {
-      std::vector<KeyChord> keys;
-      std::string originalSourceID;
-      std::string currentSourceID;
-      std::string text;
-      std::optional<AXElement> element;
-    };
-    std::optional<HotkeyCycle> hotkeyCycle;
-    std::optional<double> lastFatigueReminderAt;
-  } correction;
+  CorrectionState correction;
 
   // Word sets and dictionaries; guarded by stateLock.
   mutable std::mutex stateLock;
-  struct WordSetState {
-    WordSetRef developerWhitelist;
-    int64_t developerWhitelistGeneration = 0;
-    WordSetRef commonThaiWords;
-    int64_t commonThaiWordsGeneration = 0;
-    WordSetRef commonEnglishWords;
-    int64_t commonEnglishWordsGeneration = 0;
-    std::map<std::string, WordSetRef> localOtherDictionaries;
-    std::map<std::string, bool> spellCheckerDiscriminates;
-    // The Thai, English and Lao local sets are never filled; the word checks
-    // of the typing flow ask for them all the same.
-    WordSetRef localThaiDictionary = std::make_shared<const WordSet>();
-    WordSetRef localEnglishDictionary = std::make_shared<const WordSet>();
-    std::map<int, std::vector<std::string>> localThaiWordsByLength;
-    int64_t localThaiDictionaryWordCount = 0;
-    int64_t localEnglishDictionaryWordCount = 0;
-    int64_t localLaoDictionaryWordCount = 0;
-    // Languages whose dictionary is being read on the background queue, so
-    // a second switch does not start a second load.
-    std::set<std::string> localDictionariesLoading;
-    // Test seam: runs while a lazy set is being built without the lock.
-    std::function<void()> duringUnlockedBuild;
-  } wordSets;
+  WordSetState wordSets;
 
-  struct PauseState {
-    // The global key-down monitor that keeps the pause hot key alive while
-    // the taps are disabled.
-    Subscription pauseHotkeyMonitor;
-    bool hasPauseHotkeyMonitor = false;
-  } pauseState;
+  PauseState pauseState;
 
-  struct SystemKeyboardState {
-    // Set once quit begins: applies still queued on the settings queue then
-    // do nothing.
-    std::atomic<bool> isShuttingDown{false};
-  } systemKeyboard;
+  SystemKeyboardState systemKeyboard;
 
-  struct CapsLightState {
-    // Keyboards held open for the light, in the platform's order (main thread).
-    struct HeldKeyboard {
-      std::string product;
-      int lightElements = 0;
-    };
-    std::vector<HeldKeyboard> held;
-  } capsLight;
+  CapsLightState capsLight;
 
-  struct ObserverState {
-    TaskHandle secureFieldPollTimer;
-    // Where the platform announces each move of the focus, in place of the
-    // timer: the focused field is looked at when it may have changed.
-    Subscription focusWatch;
-  } observers;
+  ObserverState observers;
 
-  struct LaunchState {
-    bool hasRunLaunchSetup = false;
-    TaskHandle usageTimer;
-  } launch;
+  LaunchState launch;
 
-  struct Overrides {
-    bool mockAXAvailable = false;
-    std::optional<std::string> mockOSLanguage;
-    std::optional<bool> mockAXVerifyResult;
-    std::map<std::string, std::map<std::string, std::string>> mockTranslationMap{{"en", {}}, {"th", {}}};
-  } overrides;
+  Overrides overrides;
 
-  struct TypoLearningState {
-    std::shared_ptr<TypoHabitStore> store;
-    std::shared_ptr<TypoHabitTracker> tracker;
-  } typoLearning;
+  TypoLearningState typoLearning;
 
   // The HUD panel that shows the engine's notices; set by whoever builds it.
   UnifiedMenuPanel* hudPanel = nullptr;

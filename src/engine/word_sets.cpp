@@ -33,8 +33,8 @@ WordSetRef makeSet(const std::vector<std::string_view>& a, const std::vector<std
 // The lazy-set protocol: build without the lock, store only when no writer
 // changed the set meanwhile.
 template <class Build>
-WordSetRef lazySet(KeyboardEngine& e, WordSetRef KeyboardEngine::WordSetState::*slot,
-                   int64_t KeyboardEngine::WordSetState::*generation, Build build) {
+WordSetRef lazySet(KeyboardEngine& e, WordSetRef WordSetState::*slot,
+                   int64_t WordSetState::*generation, Build build) {
   int64_t noted;
   std::function<void()> hook;
   {
