@@ -140,34 +140,11 @@ struct FocusState {
 struct TypingSimulationState {
   int simulationCount = 0;                     // under typingSimulationLock
   std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
-  std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
   // Until when an edit of ours is known to be waiting for the field; none
   // when no edit is. Under typingSimulationLock.
   std::optional<double> awaitedUntil;
-  // The replay of buffered keys (main thread only): keys still to post, and
-  // marks of posted ones that have not come back through the tap yet (the
-  // replay's, and the held keys a switch let go of, which come back
-  // tagged). User keys typed while it drains, or pressed while our posted
-  // keys are still on their way, join its tail, so nothing overtakes.
-  struct ReplayMark {
-    EventType type;
-    uint16_t keyCode;
-    uint64_t flags;
-    double postedAt;  // uptime; a mark that never came back expires
-    bool tagged = false;
-  };
-  std::deque<Event> replayPending;
-  std::deque<ReplayMark> replayInFlight;
-  // Keys whose press goes out again later (put behind our posted keys,
-  // joining the replay's tail, or buffered during a simulation): their
-  // release follows the press out, whenever it comes. Passed at once after
-  // the replay has ended, it would overtake the press still on its way,
-  // and the window system would keep the key down.
-  std::set<uint16_t> keysPutBehind;
-  void notePutBehind(EventType type, uint16_t keyCode) {
-    if (type == EventType::keyDown) keysPutBehind.insert(keyCode);
-    else if (type == EventType::keyUp) keysPutBehind.erase(keyCode);
-  }
+  // The replay of held keys (main thread only; its keys are HeldKeys'):
+  // running, and its next step already scheduled.
   bool isReplaying = false;
   bool isReplayStepScheduled = false;
 };
@@ -187,11 +164,9 @@ struct FlowState {
   std::unique_ptr<TypingFlowController> flowController;
   uint64_t transitionSequence = 0;
   int consecutiveSafetyTimeouts = 0;
-  std::vector<Event> speculativeQueue;
   TaskHandle speculativeWorkItem;
   bool isSpeculating = false;
   std::optional<AXElement> queueFocusToken;
-  std::set<uint16_t> queuedKeyDownCodes;
   int consecutiveAXFailures = 0;
   bool lastAXVerifyWasWrongSurface = false;
   std::optional<double> lastCorrectionAt;

@@ -359,8 +359,8 @@ void KeyboardEngine::setLastUndoneWord(std::optional<std::string> word) {
 void KeyboardEngine::cancelSpeculation() {
   flow.speculativeWorkItem.cancel();
   flow.speculativeWorkItem = TaskHandle();
-  flow.speculativeQueue.clear();
-  flow.queuedKeyDownCodes.clear();
+  heldKeys.dropPressHeld();
+  heldKeys.forgetHeldDowns();
   flow.isSpeculating = false;
   flow.queueFocusToken.reset();
 }

@@ -33,6 +33,7 @@
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
 #include "engine/engine_state.h"
+#include "engine/held_keys.h"
 #include "engine/setting_table.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
@@ -598,6 +599,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   std::mutex typingSimulationLock;
   TypingSimulationState typingSimulation;
+  // The user's keys held back to be posted later, and those on their way
+  // back through the tap; the only way in and out of every such buffer.
+  HeldKeys heldKeys;
 
   FlowState flow;
 

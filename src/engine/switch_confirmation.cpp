@@ -122,9 +122,8 @@ void KeyboardEngine::handleLayoutSwitchNotification(std::optional<std::string> i
 }
 
 void KeyboardEngine::releaseSpeculativeQueue() {
-  std::vector<Event> events = std::move(flow.speculativeQueue);
-  flow.speculativeQueue.clear();
-  flow.queuedKeyDownCodes.clear();
+  std::vector<Event> events = heldKeys.takePressHeld();
+  heldKeys.forgetHeldDowns();
   if (events.empty()) return;
   if (flow.queueFocusToken) {
     auto now = focusedElement();
@@ -159,7 +158,7 @@ void KeyboardEngine::postModifierResync() {
 void KeyboardEngine::clearBufferState() {
   log("clearBufferState()");
   flowOf(*this).cancelHold("buffer state cleared");
-  if (size_t n = flow.speculativeQueue.size()) {
+  if (size_t n = heldKeys.pressHeld().size()) {
     log(fmt::format("clearBufferState: dropping {} keys held during the switcher press", n));
     statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
   }

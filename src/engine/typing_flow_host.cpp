@@ -40,7 +40,7 @@ void EngineTypingFlowHost::post(const Event& event) {
   // A held key let go of comes back through the tap; until it has, a key the
   // user presses may have reached the window system ahead of it.
   if (event.type == EventType::keyDown)
-    engine_.typingSimulation.replayInFlight.push_back(
+    engine_.heldKeys.markPosted(
         {event.type, event.keyCode, event.flags, engine_.uptime(), event.isTagged()});
   events->post(TapLocation::hid, event);
 }
@@ -80,7 +80,7 @@ void EngineTypingFlowHost::noteKeystrokesDropped(size_t count) {
 }
 
 void EngineTypingFlowHost::holdEnded() {
-  if (!engine_.flow.isSpeculating) engine_.flow.queuedKeyDownCodes.clear();
+  if (!engine_.flow.isSpeculating) engine_.heldKeys.forgetHeldDowns();
 }
 
 void EngineTypingFlowHost::liveBufferChanged() {

@@ -86,7 +86,7 @@ void KeyboardEngine::replayBufferedKeystrokes() {
   std::vector<Event> buffered;
   {
     std::lock_guard lock(typingSimulationLock);
-    buffered.swap(typingSimulation.userKeystrokeBuffer);
+    buffered = heldKeys.takeSimulationHeld();
   }
   if (!buffered.empty())
     appLog().info(fmt::format("Releasing {} user keystrokes buffered during simulation", buffered.size()),
@@ -97,13 +97,10 @@ void KeyboardEngine::replayBufferedKeystrokes() {
 
 void KeyboardEngine::replayKeystrokes(std::vector<Event> events, size_t from) {
   auto& ts = typingSimulation;
-  for (size_t i = from; i < events.size(); ++i) ts.notePutBehind(events[i].type, events[i].keyCode);
   // Keys buffered during a simulation were typed before anything still
   // waiting in the chain's tail, so they go first.
-  if (from < events.size())
-    ts.replayPending.insert(ts.replayPending.begin(), std::make_move_iterator(events.begin() + from),
-                            std::make_move_iterator(events.end()));
-  if (ts.replayPending.empty()) return;
+  heldKeys.putAheadOfReplay(std::move(events), from);
+  if (!heldKeys.hasReplayPending()) return;
   ts.isReplaying = true;
   if (!ts.isReplayStepScheduled) replayNextKeystroke();
 }
@@ -113,21 +110,20 @@ void KeyboardEngine::replayNextKeystroke() {
   ts.isReplayStepScheduled = false;
   // A simulation that began meanwhile pauses the chain; its end resumes it.
   if (isSimulatingTyping()) return;
-  if (ts.replayPending.empty()) {
+  if (!heldKeys.hasReplayPending()) {
     if (ts.isReplaying) {
       ts.isReplaying = false;
       postModifierResync();
     }
     return;
   }
-  Event event = std::move(ts.replayPending.front());
-  ts.replayPending.pop_front();
+  Event event = heldKeys.takeNextReplay();
   event.timestamp = uptime();
   if (platform().hasBundleIdentifier && platform().events) {
-    ts.replayInFlight.push_back({event.type, event.keyCode, event.flags, event.timestamp});
+    heldKeys.markPosted({event.type, event.keyCode, event.flags, event.timestamp});
     platform().events->post(TapLocation::hid, event);
   }
-  if (ts.replayPending.empty()) {
+  if (!heldKeys.hasReplayPending()) {
     ts.isReplaying = false;
     postModifierResync();
     return;

@@ -281,11 +281,11 @@ TEST_F(HoldTest, AnApplicationSwitchDuringAHoldDropsAndEndsIt) {
 TEST_F(HoldTest, ClearingTheBufferDropsHeldAndSpeculativeKeys) {
   holdAndType("do");
   engine->flow.isSpeculating = true;
-  engine->flow.speculativeQueue.push_back(usKey("k"));
+  engine->heldKeys.holdDuringPress(usKey("k"));
   engine->clearBufferState();
   EXPECT_EQ(engine->statsKeystrokesDropped.get(), 3);
   EXPECT_FALSE(engine->flow.isSpeculating);
-  EXPECT_TRUE(engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!engine->heldKeys.hasPressHeld());
   EXPECT_TRUE(flow().state().isIdle());
   advance(1.0);
   EXPECT_EQ(field().text(), "");
@@ -294,20 +294,21 @@ TEST_F(HoldTest, ClearingTheBufferDropsHeldAndSpeculativeKeys) {
 
 TEST_F(HoldTest, TheSpeculativeQueueReplaysUnchangedUnlessTheFocusMoved) {
   engine->flow.queueFocusToken = engine->focusedElement();
-  engine->flow.speculativeQueue = {usKey("h"), usKey("i")};
+  engine->heldKeys.holdDuringPress(usKey("h"));
+  engine->heldKeys.holdDuringPress(usKey("i"));
   engine->releaseSpeculativeQueue();
   run();
   EXPECT_EQ(field().text(), "hi");
   EXPECT_FALSE(desk.postedEvents().front().isTagged());  // the user's own keys, as typed
 
   engine->flow.queueFocusToken = engine->focusedElement();
-  engine->flow.speculativeQueue = {usKey("x")};
+  engine->heldKeys.holdDuringPress(usKey("x"));
   desk.frontmostApplication()->elementId += 1;
   engine->releaseSpeculativeQueue();
   run();
   EXPECT_EQ(field().text(), "hi");
   EXPECT_EQ(engine->statsKeystrokesDropped.get(), 1);
-  EXPECT_TRUE(engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!engine->heldKeys.hasPressHeld());
 }
 
 // ---------------------------------------------------- switch confirmation
