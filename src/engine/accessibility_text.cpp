@@ -18,10 +18,10 @@ constexpr double kFocusTimeout = 0.05;  // [ours]
 // [design] the read statistics' thresholds, 50 and 100 ms.
 void countRead(KeyboardEngine& e, double startedAt) {
   double ms = (e.uptime() - startedAt) * 1000.0;
-  e.axReadCount.modify([](int64_t& v) { v += 1; });
-  if (ms > 50) e.axReadOver50ms.modify([](int64_t& v) { v += 1; });
-  if (ms > 100) e.axReadOver100ms.modify([](int64_t& v) { v += 1; });
-  if (ms > e.axReadMaxMs.get()) e.axReadMaxMs.set(ms);
+  e.counters.axReadCount.modify([](int64_t& v) { v += 1; });
+  if (ms > 50) e.counters.axReadOver50ms.modify([](int64_t& v) { v += 1; });
+  if (ms > 100) e.counters.axReadOver100ms.modify([](int64_t& v) { v += 1; });
+  if (ms > e.counters.axReadMaxMs.get()) e.counters.axReadMaxMs.set(ms);
 }
 
 // The text of `element`, read for the engine; `started` is when the read

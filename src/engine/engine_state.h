@@ -12,6 +12,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,8 +33,12 @@ class TypingFlowController;
 class TypingFlowHost;
 class TypoHabitStore;
 class TypoHabitTracker;
+class UnifiedMenuPanel;
 
 struct TapState {
+  // Guards the tap ids below, and the fields of other states marked as
+  // under it.
+  std::mutex safetyLock;
   TapId eventTap = 0;
   TapId mouseTap = 0;
   double lastEventTapHeartbeat = 0;
@@ -44,14 +49,15 @@ struct TapState {
 };
 
 struct WatchdogTapState {
+  std::mutex lock;
   TapId tapReference = 0;
   std::optional<double> inFlightStart;
 };
 
 struct RecoveryState {
   double lastMainThreadTick = 0;
-  std::optional<double> inFlightHandleStart;  // under tapSafetyLock
-  std::vector<double> tapTimeoutTimestamps;    // under tapSafetyLock
+  std::optional<double> inFlightHandleStart;  // under tap.safetyLock
+  std::vector<double> tapTimeoutTimestamps;    // under tap.safetyLock
   bool isEmergencyTornDown = false;
   std::atomic<bool> isDeadManSwitchRunning{false};
   TaskHandle mainThreadTickTimer;
@@ -74,10 +80,13 @@ struct RecoveryState {
 };
 
 struct PermissionState {
+  // Resets this program's Accessibility record and relaunches it
+  // (KeyboardEngine::repairAccessibilityGrant); installed by the application.
+  std::function<void(bool automatic, bool userConfirmed)> repairHandler;
   TaskHandle axPermissionTimer;
   // Where the platform announces each change of trust, in place of the timer.
   Subscription trustWatch;
-  std::optional<bool> axProbe;  // under tapSafetyLock
+  std::optional<bool> axProbe;  // under tap.safetyLock
   double lastTapRepairAttempt = std::numeric_limits<double>::lowest();
   int consecutiveAXDenials = 0;
   bool didOfferAXRepair = false;
@@ -88,8 +97,9 @@ struct PermissionState {
 };
 
 struct StabilityState {
-  std::vector<StabilityDay> stabilityDays;  // under stabilityStatsLock, oldest first
-  bool stabilityStatsDirty = false;         // under stabilityStatsLock
+  std::mutex lock;
+  std::vector<StabilityDay> stabilityDays;  // under lock, oldest first
+  bool stabilityStatsDirty = false;         // under lock
   std::optional<double> sessionStartedAt;   // uptime, while a stability session is open
   std::optional<double> secureInputSince;
   bool didLogLongSecureInput = false;
@@ -138,10 +148,11 @@ struct FocusState {
 };
 
 struct TypingSimulationState {
-  int simulationCount = 0;                     // under typingSimulationLock
-  std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
+  std::mutex lock;
+  int simulationCount = 0;                     // under lock
+  std::optional<double> lastSimulationStartTime;  // under lock
   // Until when an edit of ours is known to be waiting for the field; none
-  // when no edit is. Under typingSimulationLock.
+  // when no edit is. Under lock.
   std::optional<double> awaitedUntil;
   // The replay of held keys (main thread only; its keys are HeldKeys'):
   // running, and its next step already scheduled.
@@ -184,6 +195,9 @@ struct FlowState {
   std::optional<std::string> lastFatFingerSubstitution;
   int64_t typoCountThisHour = 0;
   std::string typoHourStamp;
+  // Run on the main thread when the word being typed gains its first
+  // keystroke, loses one, or is dropped; set by the status item.
+  std::function<void()> onLiveBufferChanged;
 };
 
 struct CorrectionState {
@@ -214,6 +228,7 @@ struct CorrectionState {
 };
 
 struct WordSetState {
+  mutable std::mutex lock;
   WordSetRef developerWhitelist;
   int64_t developerWhitelistGeneration = 0;
   WordSetRef commonThaiWords;
@@ -260,6 +275,8 @@ struct CapsLightState {
 };
 
 struct ObserverState {
+  // Subscriptions the engine holds for the life of the process.
+  std::vector<Subscription> subscriptions;
   TaskHandle secureFieldPollTimer;
   // Where the platform announces each move of the focus, in place of the
   // timer: the focused field is looked at when it may have changed.
@@ -272,6 +289,7 @@ struct LaunchState {
 };
 
 struct Overrides {
+  bool mockTranslationEnabled = false;
   bool mockAXAvailable = false;
   std::optional<std::string> mockOSLanguage;
   std::optional<bool> mockAXVerifyResult;
@@ -282,4 +300,38 @@ struct TypoLearningState {
   std::shared_ptr<TypoHabitStore> store;
   std::shared_ptr<TypoHabitTracker> tracker;
 };
+// The HUD and the program's other panels, as the engine sees them.
+struct HudState {
+  // The HUD panel that shows the engine's notices; set by whoever builds it.
+  UnifiedMenuPanel* panel = nullptr;
+  // Frames (screen coordinates) of the program's own visible panels; set by
+  // whoever owns a panel (the HUD, the quick-paste panel).
+  std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
+};
+
+// Snapshot of the interface language for lookups from any thread.
+struct InterfaceLanguageCopy {
+  mutable std::mutex lock;
+  std::string language = "th";  // [design]
+  CopywritingLevel level = CopywritingLevel::layman;
+};
+
+// The run-time counters of the typing flow, the key handler and the reads of
+// the focused field, published for the statistics page and the reports; they
+// start at zero every run (the persisted totals are settings cells).
+struct EngineCounters {
+  explicit EngineCounters(ObservableObject& owner)
+      : correctionFired(owner, 0), noOpRefused(owner, 0), candidateTie(owner, 0), seenInSessionMiss(owner, 0),
+        correctionWithin2s(owner, 0), multiFixUndone(owner, 0), repeatTypedSameWord(owner, 0),
+        layoutSwitchTimeout(owner, 0), keystrokesDropped(owner, 0), maxHandleDurationMs(owner, 0),
+        inputStallCount(owner, 0), acceptByGenerator(owner, {}), undoByGenerator(owner, {}), axReadCount(owner, 0),
+        axReadOver50ms(owner, 0), axReadOver100ms(owner, 0), axReadMaxMs(owner, 0.0) {}
+  Published<int64_t> correctionFired, noOpRefused, candidateTie, seenInSessionMiss, correctionWithin2s,
+      multiFixUndone, repeatTypedSameWord, layoutSwitchTimeout, keystrokesDropped, maxHandleDurationMs,
+      inputStallCount;
+  Published<std::map<std::string, int64_t>> acceptByGenerator, undoByGenerator;
+  Published<int64_t> axReadCount, axReadOver50ms, axReadOver100ms;
+  Published<double> axReadMaxMs;
+};
+
 }  // namespace tessa

@@ -26,7 +26,7 @@ constexpr double kStuckSimulationSeconds = 2.0;  // a simulation older than this
 constexpr double kCapsLockResyncDelay = 0.05;    // after an F19 release
 constexpr double kFreshWordAfterSeconds = 60.0;  // without typing, the next letter starts afresh
 
-// Under typingSimulationLock: a simulation whose end will never come. One an
+// Under typingSimulation.lock: a simulation whose end will never come. One an
 // edit of ours is still waiting on (for a busy application to take its keys)
 // is alive, however long it has run; past the edit's own limit, the usual
 // rule holds again.
@@ -36,7 +36,7 @@ bool simulationLeaked(const TypingSimulationState& ts, double now) {
   return now - *ts.lastSimulationStartTime > kStuckSimulationSeconds;
 }
 
-// Under typingSimulationLock: ends a leaked simulation; its count, for the log.
+// Under typingSimulation.lock: ends a leaked simulation; its count, for the log.
 int forceEndSimulation(TypingSimulationState& ts) {
   int count = ts.simulationCount;
   ts.simulationCount = 0;
@@ -206,7 +206,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
   // hold it, and every key behind it, for good.
   std::optional<int> stuck;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     if (simulationLeaked(ts, uptime())) stuck = forceEndSimulation(ts);
   }
   if (stuck) {
@@ -245,7 +245,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage
   auto& ts = typingSimulation;
   std::optional<int> leaked;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     if (ts.simulationCount == 0) return std::nullopt;
     if (!simulationLeaked(ts, uptime())) {
       if (!isKeyboardType(k.type)) return pass(k);

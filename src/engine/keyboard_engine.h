@@ -186,12 +186,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   Published<bool> isPaused;
   Published<bool> isCapsLockOn;
   Published<bool> showMilestoneNudge;
-  Published<int64_t> statsCorrectionFired, statsNoOpRefused, statsCandidateTie, statsSeenInSessionMiss,
-      statsCorrectionWithin2s, statsMultiFixUndone, statsRepeatTypedSameWord, statsLayoutSwitchTimeout,
-      statsKeystrokesDropped, statsMaxHandleDurationMs, statsInputStallCount;
-  Published<std::map<std::string, int64_t>> statsAcceptByGenerator, statsUndoByGenerator;
-  Published<int64_t> axReadCount, axReadOver50ms, axReadOver100ms;
-  Published<double> axReadMaxMs;
+  EngineCounters counters{*this};
   Published<AXTextAccess> axTextAccessInFocusedApp;
   Published<bool> isSecureInputLockedGlobally, isSecureInputActive, isAXAvailableInFocusedApp;
   Published<bool> isThaiSpellCheckerAvailable;
@@ -223,7 +218,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<std::filesystem::path> diagnosticLogURL() const;
   std::shared_ptr<TaskRunner> diagnosticsDiskQueue() const { return env_.runtime.diagnosticsDisk; }
   static constexpr int maxDiagnosticLogs = 500;  // [design]
-  bool mockTranslationEnabled = false;
 
   // ------------------------------------------------------- localised text
   std::string localized(const std::string& key) const;
@@ -363,9 +357,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Resets this program's Accessibility record and relaunches it so the
   // system asks again; `automatic` marks a repair the program started on its
   // own, `userConfirmed` one the user confirmed. The work is the handler's,
-  // which the application installs; without one the request is only logged.
+  // which the application installs (permission.repairHandler); without one
+  // the request is only logged.
   void repairAccessibilityGrant(bool automatic = false, bool userConfirmed = true);
-  std::function<void(bool automatic, bool userConfirmed)> accessibilityRepairHandler;
   // The quit step for the machine's keyboard: queued applies stop doing
   // anything, then the remap is cleared and hot key 61 restored on the
   // settings queue, after whatever is running there, before this returns.
@@ -405,9 +399,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void postSecureInputStateChanged(const SecureFieldProbe& probe);
   void clearBufferStateOnMain();
   bool isPointInOwnPanels(double x, double y) const;
-  // Frames (screen coordinates) of the program's own visible panels; set by
-  // whoever owns a panel (the HUD, the quick-paste panel).
-  std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
 
   // ---- typing flow and wrong-layout correction (word_conversion.cpp, switch_confirmation.cpp, layouts.cpp, conversion_feedback.cpp)
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
@@ -509,7 +500,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   // ---- word sets and word lists (word_sets.cpp)
   // Every set holds lower-cased words. Each is built on first use outside
-  // stateLock and stored under it; its generation keeps a set built from
+  // wordSets.lock and stored under it; its generation keeps a set built from
   // stale files from replacing a newer one. Sets are immutable once
   // published, so a caller may keep the returned reference.
   std::vector<std::string> loadWordFile(const std::string& name) const;
@@ -548,10 +539,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Part of the language check of the typing flow that the spell-checker
   // probe needs: whether the spell checker offers `language`.
   bool isLanguageEnabled(const std::string& language) const;
-  // Runs a piece of work after a delay; by default on the main queue.
-  std::function<void(double, Task)> proactiveSuggestionScheduler = [this](double delay, Task work) {
-    mainQueue().postDelayed(delay, std::move(work));
-  };
 
   // ---- local dictionaries (local_dictionaries.cpp)
   // loadLocalWordlists(language) is declared with the launch services above.
@@ -579,16 +566,13 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   using CorrectionState = tessa::CorrectionState;
 
   TapState tap;
-  std::mutex tapSafetyLock;
 
-  std::mutex watchdogTapStateLock;
   WatchdogTapState watchdogTapState;
 
   RecoveryState recovery;
 
   PermissionState permission;
 
-  std::mutex stabilityStatsLock;
   StabilityState stability;
 
   SwitcherState switcher;
@@ -597,7 +581,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   FocusState focus;
 
-  std::mutex typingSimulationLock;
   TypingSimulationState typingSimulation;
   // The user's keys held back to be posted later, and those on their way
   // back through the tap; the only way in and out of every such buffer.
@@ -608,8 +591,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Typing flow and correction beyond the fields above (main thread).
   CorrectionState correction;
 
-  // Word sets and dictionaries; guarded by stateLock.
-  mutable std::mutex stateLock;
+  // Word sets and dictionaries; guarded by wordSets.lock.
   WordSetState wordSets;
 
   PauseState pauseState;
@@ -626,14 +608,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   TypoLearningState typoLearning;
 
-  // The HUD panel that shows the engine's notices; set by whoever builds it.
-  UnifiedMenuPanel* hudPanel = nullptr;
-  // Run on the main thread when the word being typed gains its first
-  // keystroke, loses one, or is dropped; set by the status item.
-  std::function<void()> onLiveBufferChanged;
-
-  // Subscriptions the engine holds for the life of the process.
-  std::vector<Subscription> subscriptions;
+  HudState hud;
 
  private:
   // The key handler's stages, in the order handleInner runs them.
@@ -668,10 +643,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::unique_ptr<DiagnosticLog> diagnosticLog_;
   std::unordered_map<std::string, std::string> englishToThaiMap_;
   std::unordered_map<std::string, std::string> thaiToEnglishMap_;
-  // Snapshot of the interface language for lookups from any thread.
-  mutable std::mutex languageLock_;
-  std::string languageCopy_ = "th";  // [design]
-  CopywritingLevel levelCopy_ = CopywritingLevel::layman;
+  InterfaceLanguageCopy languageCopy_;
 };
 
 }  // namespace tessa

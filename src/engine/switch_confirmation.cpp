@@ -31,7 +31,7 @@ void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, dou
   double elapsed = e.uptime() - requestTime;
   if (elapsed >= TypingFlowController::kConfirmBudget - 1e-9) {
     e.switcher.isTogglingF19 = false;
-    e.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+    e.counters.layoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
     e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID,
                       elapsed * 1000));  // [ours]
     if (fallback) fallback();
@@ -129,7 +129,7 @@ void KeyboardEngine::releaseSpeculativeQueue() {
     auto now = focusedElement();
     if (now && *now != *flow.queueFocusToken) {
       log(fmt::format("releaseSpeculativeQueue: focus moved since the press - dropping {} held events", events.size()));
-      statsKeystrokesDropped.modify([n = events.size()](int64_t& v) { v += static_cast<int64_t>(n); });
+      counters.keystrokesDropped.modify([n = events.size()](int64_t& v) { v += static_cast<int64_t>(n); });
       return;
     }
   }
@@ -160,7 +160,7 @@ void KeyboardEngine::clearBufferState() {
   flowOf(*this).cancelHold("buffer state cleared");
   if (size_t n = heldKeys.pressHeld().size()) {
     log(fmt::format("clearBufferState: dropping {} keys held during the switcher press", n));
-    statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
+    counters.keystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
   }
   cancelSpeculation();
   if (!flowOf(*this).strokes().empty()) flowOf(*this).clear(false);

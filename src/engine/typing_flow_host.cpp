@@ -71,12 +71,12 @@ void EngineTypingFlowHost::forgetLayoutCaches() {
 void EngineTypingFlowHost::noteSwitchConfirmed() { engine_.flow.consecutiveSafetyTimeouts = 0; }
 
 void EngineTypingFlowHost::noteSwitchTimedOut() {
-  engine_.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+  engine_.counters.layoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
   engine_.flow.consecutiveSafetyTimeouts += 1;
 }
 
 void EngineTypingFlowHost::noteKeystrokesDropped(size_t count) {
-  engine_.statsKeystrokesDropped.modify([count](int64_t& v) { v += static_cast<int64_t>(count); });
+  engine_.counters.keystrokesDropped.modify([count](int64_t& v) { v += static_cast<int64_t>(count); });
 }
 
 void EngineTypingFlowHost::holdEnded() {
@@ -84,7 +84,7 @@ void EngineTypingFlowHost::holdEnded() {
 }
 
 void EngineTypingFlowHost::liveBufferChanged() {
-  if (engine_.onLiveBufferChanged) engine_.onLiveBufferChanged();
+  if (engine_.flow.onLiveBufferChanged) engine_.flow.onLiveBufferChanged();
 }
 
 }  // namespace tessa

@@ -47,7 +47,7 @@ constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;
 // --------------------------------------------------------- simulation
 
 void KeyboardEngine::beginTypingSimulation() {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   if (typingSimulation.simulationCount == std::numeric_limits<int>::max()) {
     std::fprintf(stderr, "Tessavinor: typing simulation counter overflow\n");
     std::abort();
@@ -59,7 +59,7 @@ void KeyboardEngine::beginTypingSimulation() {
 void KeyboardEngine::endTypingSimulation() {
   int old;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     old = typingSimulation.simulationCount;
     typingSimulation.simulationCount = std::max(old - 1, 0);
     if (typingSimulation.simulationCount == 0) {
@@ -71,21 +71,21 @@ void KeyboardEngine::endTypingSimulation() {
 }
 
 void KeyboardEngine::extendTypingSimulation(double seconds) {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   if (typingSimulation.simulationCount == 0) return;
   const double until = uptime() + seconds;
   if (!typingSimulation.awaitedUntil || *typingSimulation.awaitedUntil < until) typingSimulation.awaitedUntil = until;
 }
 
 bool KeyboardEngine::isSimulatingTyping() {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   return typingSimulation.simulationCount > 0;
 }
 
 void KeyboardEngine::replayBufferedKeystrokes() {
   std::vector<Event> buffered;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     buffered = heldKeys.takeSimulationHeld();
   }
   if (!buffered.empty())
@@ -147,7 +147,7 @@ void KeyboardEngine::pause(double hours, bool untilTomorrow) {
 
   TapId keyboard, mouse;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
     mouse = tap.mouseTap;
   }

@@ -342,7 +342,7 @@ TEST(KeyEventHandler, KeysTypedDuringASimulationAreBufferedNotHandedOn) {
   EXPECT_FALSE(f.passes(EV::flagsChanged, keycode::shift, kShift));
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::f19));
   EXPECT_TRUE(f.engine->flow.isSpeculating) << "a switcher key still works";
-  std::lock_guard lock(f.engine->typingSimulationLock);
+  std::lock_guard lock(f.engine->typingSimulation.lock);
   EXPECT_EQ(f.engine->heldKeys.simulationHeldCount(), 2u);
 }
 
