@@ -55,6 +55,22 @@ bool isKeyboardType(EventType t) {
   return t == EventType::keyDown || t == EventType::keyUp || t == EventType::flagsChanged;
 }
 
+// While the switcher key is down, a flush key or shortcut waits behind the
+// letters held before it, and its key-up behind its key-down; false: it goes
+// at once (nothing was held before it).
+bool holdBehindPress(HeldKeys& held, const Event& event, EventType type) {
+  if (type == EventType::keyDown && held.hasPressHeld()) {
+    held.noteHeldDown(event.keyCode);
+    held.holdDuringPress(event);
+    return true;
+  }
+  if (type == EventType::keyUp && held.releaseHeldDown(event.keyCode)) {
+    held.holdDuringPress(event);
+    return true;
+  }
+  return false;
+}
+
 bool isTriggerChar(const std::string& s) {
   const auto& chars = KeyboardEngine::triggerChars();
   return std::find(chars.begin(), chars.end(), s) != chars.end();
@@ -311,20 +327,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switchHoldStage(const
   const bool shortcut = (k.event.flags & (flags::control | flags::command)) != 0;
   const bool flushKey = queueFlushKeyCodes().count(keyCode) > 0;
   if (shortcut || flushKey) {
-    if (flow.isSpeculating) {
-      // A flush key or shortcut waits behind the letters held before it;
-      // with nothing held it goes at once.
-      if (k.type == EventType::keyDown && heldKeys.hasPressHeld()) {
-        heldKeys.noteHeldDown(keyCode);
-        heldKeys.holdDuringPress(k.event);
-        return swallow();
-      }
-      if (k.type == EventType::keyUp && heldKeys.releaseHeldDown(keyCode)) {
-        heldKeys.holdDuringPress(k.event);
-        return swallow();
-      }
-      return pass(k);
-    }
+    if (flow.isSpeculating) return holdBehindPress(heldKeys, k.event, k.type) ? swallow() : pass(k);
     if (fc.hasQueuedEvents()) {
       fc.enqueue(k.event);
       fc.releaseQueuedEvents();
