@@ -1,8 +1,9 @@
 #pragma once
 // The one shared keyboard engine: every engine setting and counter as a
-// published property backed by the user defaults, the run-time state the
+// published property backed by the user defaults, and the run-time state the
 // taps, the handler, the switcher, the typing flow and the word checks work
-// on, and the locks that guard it. Its member functions live in one file per
+// on, one struct per concern with the lock that guards it (engine_state.h;
+// the held keys in held_keys.h). Its member functions live in one file per
 // concern (engine/*.cpp, correction/*.cpp, reliability/*.cpp, dictionaries/*.cpp).
 #include <atomic>
 #include <cstdint>
@@ -565,49 +566,30 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   using ConversionRecord = tessa::ConversionRecord;
   using CorrectionState = tessa::CorrectionState;
 
-  TapState tap;
-
-  WatchdogTapState watchdogTapState;
-
-  RecoveryState recovery;
-
-  PermissionState permission;
-
-  StabilityState stability;
-
-  SwitcherState switcher;
-
-  InputSourceState inputSource;
-
-  FocusState focus;
-
-  TypingSimulationState typingSimulation;
+  TapState tap;                         // the taps (tap.safetyLock)
+  WatchdogTapState watchdogTapState;    // what the dead-man thread reads
+  RecoveryState recovery;               // the tap watchdog and its recovery ladder
+  PermissionState permission;           // Accessibility trust and its repair
+  StabilityState stability;             // the stability journal and days
+  SwitcherState switcher;               // the switcher keys and hot-key chords
+  InputSourceState inputSource;         // the layouts and the switches made
+  FocusState focus;                     // the frontmost program and field
+  TypingSimulationState typingSimulation;  // our own typing, and the replay's run
   // The user's keys held back to be posted later, and those on their way
   // back through the tap; the only way in and out of every such buffer.
   HeldKeys heldKeys;
-
-  FlowState flow;
-
+  FlowState flow;  // the typing flow, the switcher press, undo and redo
   // Typing flow and correction beyond the fields above (main thread).
   CorrectionState correction;
-
   // Word sets and dictionaries; guarded by wordSets.lock.
   WordSetState wordSets;
-
   PauseState pauseState;
-
   SystemKeyboardState systemKeyboard;
-
   CapsLightState capsLight;
-
   ObserverState observers;
-
   LaunchState launch;
-
   Overrides overrides;
-
   TypoLearningState typoLearning;
-
   HudState hud;
 
  private:
