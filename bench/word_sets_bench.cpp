@@ -34,7 +34,7 @@ struct BenchEngine {
 };
 
 void forget(KeyboardEngine& e) {
-  std::lock_guard lock(e.stateLock);
+  std::lock_guard lock(e.wordSets.lock);
   e.wordSets.commonThaiWords = nullptr;
 }
 

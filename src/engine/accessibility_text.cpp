@@ -17,13 +17,14 @@ constexpr double kTextReadTimeout = 0.3;  // [design]
 constexpr double kFocusTimeout = 0.05;  // [ours]
 
 // [design] the read statistics' thresholds, 50 and 100 ms.
-void countRead(KeyboardEngine& e, double startedAt) {
-  double ms = (e.uptime() - startedAt) * 1000.0;
-  e.axReadCount.modify([](int64_t& v) { v += 1; });
-  if (ms > 50) e.axReadOver50ms.modify([](int64_t& v) { v += 1; });
-  if (ms > 100) e.axReadOver100ms.modify([](int64_t& v) { v += 1; });
-  if (ms > e.axReadMaxMs.get()) e.axReadMaxMs.set(ms);
+void countRead(EngineCounters& counters, double ms) {
+  counters.axReadCount.modify([](int64_t& v) { v += 1; });
+  if (ms > 50) counters.axReadOver50ms.modify([](int64_t& v) { v += 1; });
+  if (ms > 100) counters.axReadOver100ms.modify([](int64_t& v) { v += 1; });
+  if (ms > counters.axReadMaxMs.get()) counters.axReadMaxMs.set(ms);
 }
+
+void countRead(KeyboardEngine& e, double startedAt) { countRead(e.counters, (e.uptime() - startedAt) * 1000.0); }
 
 // The text of `element`, read for the engine; `started` is when the read
 // began, for its statistics.

@@ -112,7 +112,7 @@ EngineAccessibility KeyboardEngine::accessibility() {
       whileAlive<bool, bool>(weak, [](KeyboardEngine& e, bool automatic, bool userConfirmed) {
         e.repairAccessibilityGrant(automatic, userConfirmed);
       }),
-      accessibilityRepairHandler,
+      permission.repairHandler,
   };
 }
 
@@ -123,13 +123,13 @@ EngineStatus KeyboardEngine::status() {
       isSecureInputActive,
       isCapsLockOn,
       isAXAvailableInFocusedApp,
-      statsCorrectionFired,
+      counters.correctionFired,
       [this] { return recovery.isEmergencyTornDown; },
       [this] { return flow.lastUndoneWord.has_value(); },
       [this] { return hapticIntensityConfirm(); },
       [this] { return capsLockState(); },
       [this] { return frontmostAppTextAccess(); },
-      onLiveBufferChanged,
+      flow.onLiveBufferChanged,
   };
 }
 

@@ -62,7 +62,7 @@ void KeyboardEngine::createEventTap() {
   }
   TapId previous;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     previous = tap.eventTap;
     tap.eventTap = id;
   }
@@ -88,7 +88,7 @@ void KeyboardEngine::createMouseTap() {
   EventSystem* events = platform().events;
   if (!events || !processTrusted(*this)) return;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     if (tap.mouseTap != 0) return;
   }
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
@@ -101,7 +101,7 @@ void KeyboardEngine::createMouseTap() {
           // The mouse tap's own outage never reaches the key path.
           TapId mouse;
           {
-            std::lock_guard lock(e->tapSafetyLock);
+            std::lock_guard lock(e->tap.safetyLock);
             mouse = e->tap.mouseTap;
           }
           if (mouse != 0 && e->platform().events) e->platform().events->enableTap(mouse, !e->isPaused.get());
@@ -115,7 +115,7 @@ void KeyboardEngine::createMouseTap() {
     return;
   }
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     tap.mouseTap = id;
   }
   events->addTapToRunLoop(id);
@@ -127,7 +127,7 @@ void KeyboardEngine::createMouseTap() {
 void KeyboardEngine::destroyMouseTap() {
   TapId mouse;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     mouse = tap.mouseTap;
     tap.mouseTap = 0;
   }
@@ -138,7 +138,7 @@ void KeyboardEngine::destroyEventTap() {
   destroyMouseTap();
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
     tap.eventTap = 0;
   }
@@ -162,11 +162,11 @@ std::optional<Event> KeyboardEngine::handle(TapId sourceTap, EventType type, con
   markHandleEnded();
   auto ms = static_cast<int64_t>((uptime() - start) * 1000.0);
 
-  if (statsMaxHandleDurationMs.get() < ms) {
+  if (counters.maxHandleDurationMs.get() < ms) {
     // Compared again when it runs: a shorter callback measured in between
     // must not replace a longer maximum.
     asyncOnMainWeak([ms](KeyboardEngine& e) {
-      if (e.statsMaxHandleDurationMs.get() < ms) e.statsMaxHandleDurationMs.set(ms);
+      if (e.counters.maxHandleDurationMs.get() < ms) e.counters.maxHandleDurationMs.set(ms);
     });
   }
   if (ms >= 100) {
@@ -177,7 +177,7 @@ std::optional<Event> KeyboardEngine::handle(TapId sourceTap, EventType type, con
                          {{"ms", std::to_string(ms)}, {"type", std::to_string(typeNumber(type))}, {"app", app}},
                          ms >= 500);
     if (ms >= 201) {
-      asyncOnMainWeak([](KeyboardEngine& e) { e.statsInputStallCount.set(e.statsInputStallCount.get() + 1); });
+      asyncOnMainWeak([](KeyboardEngine& e) { e.counters.inputStallCount.set(e.counters.inputStallCount.get() + 1); });
       statsNoteStall(stabilityDayKey(), ms);
       if (!tap.isInLatencyYellowZone) {
         tap.isInLatencyYellowZone = true;
@@ -200,7 +200,7 @@ void KeyboardEngine::handleTapDisabled(EventType type) {
   int n = noteTapDisabledByTimeout();
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   bool enabled = keyboard != 0 && platform().events && platform().events->isTapEnabled(keyboard);

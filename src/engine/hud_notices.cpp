@@ -30,13 +30,13 @@ HudEnvironment hudEnvironmentFor(KeyboardEngine& engine) {
 }
 
 
-UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) { return engine.hudPanel; }
+UnifiedMenuPanel* hudPanelFor(KeyboardEngine& engine) { return engine.hud.panel; }
 
 void attachHudPanel(KeyboardEngine& engine, UnifiedMenuPanel* panel) {
-  engine.hudPanel = panel;
+  engine.hud.panel = panel;
   if (!panel) return;
   std::weak_ptr<UnifiedMenuPanel> weak = panel->weak_from_this();
-  engine.ownPanelFrameProviders.push_back([weak]() -> std::optional<Rect> {
+  engine.hud.ownPanelFrameProviders.push_back([weak]() -> std::optional<Rect> {
     auto p = weak.lock();
     if (!p || !p->isVisible()) return std::nullopt;
     return p->frame();

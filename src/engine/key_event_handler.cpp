@@ -25,20 +25,19 @@ constexpr uint16_t kP = 35, kA = 0, kO = 31, kZ = 6, kX = 7, kDelete = 51, kSpac
 constexpr double kStuckSimulationSeconds = 2.0;  // a simulation older than this never ended
 constexpr double kCapsLockResyncDelay = 0.05;    // after an F19 release
 constexpr double kFreshWordAfterSeconds = 60.0;  // without typing, the next letter starts afresh
-constexpr double kReplayMarkLifetime = 1.0;      // [ours] a replayed key that never came back
 
-// Under typingSimulationLock: a simulation whose end will never come. One an
+// Under typingSimulation.lock: a simulation whose end will never come. One an
 // edit of ours is still waiting on (for a busy application to take its keys)
 // is alive, however long it has run; past the edit's own limit, the usual
 // rule holds again.
-bool simulationLeaked(const KeyboardEngine::TypingSimulationState& ts, double now) {
+bool simulationLeaked(const TypingSimulationState& ts, double now) {
   if (ts.simulationCount == 0 || !ts.lastSimulationStartTime) return false;
   if (ts.awaitedUntil && now <= *ts.awaitedUntil) return false;
   return now - *ts.lastSimulationStartTime > kStuckSimulationSeconds;
 }
 
-// Under typingSimulationLock: ends a leaked simulation; its count, for the log.
-int forceEndSimulation(KeyboardEngine::TypingSimulationState& ts) {
+// Under typingSimulation.lock: ends a leaked simulation; its count, for the log.
+int forceEndSimulation(TypingSimulationState& ts) {
   int count = ts.simulationCount;
   ts.simulationCount = 0;
   ts.lastSimulationStartTime.reset();
@@ -56,28 +55,27 @@ bool isKeyboardType(EventType t) {
   return t == EventType::keyDown || t == EventType::keyUp || t == EventType::flagsChanged;
 }
 
+// While the switcher key is down, a flush key or shortcut waits behind the
+// letters held before it, and its key-up behind its key-down; false: it goes
+// at once (nothing was held before it).
+bool holdBehindPress(HeldKeys& held, const Event& event, EventType type) {
+  if (type == EventType::keyDown && held.hasPressHeld()) {
+    held.noteHeldDown(event.keyCode);
+    held.holdDuringPress(event);
+    return true;
+  }
+  if (type == EventType::keyUp && held.releaseHeldDown(event.keyCode)) {
+    held.holdDuringPress(event);
+    return true;
+  }
+  return false;
+}
+
 bool isTriggerChar(const std::string& s) {
   const auto& chars = KeyboardEngine::triggerChars();
   return std::find(chars.begin(), chars.end(), s) != chars.end();
 }
 
-// A replayed key is known by what it is, in posting order: a real event
-// system does not hand our time stamp back, and keys come back through the
-// tap in the order they were posted.
-bool sameReplay(const KeyboardEngine::TypingSimulationState::ReplayMark& m, const Event& e, EventType type) {
-  return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
-}
-
-// Drops the marks that expired; when the event is one of ours coming back,
-// takes its mark and those posted before it, and answers true.
-bool takeReplayMark(std::deque<KeyboardEngine::TypingSimulationState::ReplayMark>& marks, double now,
-                    const Event& e, EventType type) {
-  while (!marks.empty() && now - marks.front().postedAt > kReplayMarkLifetime) marks.pop_front();
-  auto it = std::find_if(marks.begin(), marks.end(), [&](const auto& m) { return sameReplay(m, e, type); });
-  if (it == marks.end()) return false;
-  marks.erase(marks.begin(), it + 1);
-  return true;
-}
 
 // A press that the window system may have let in ahead of keys we posted:
 // one with text, which the replay can post again as its text even while the
@@ -178,8 +176,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::mouseDownStage(const 
 
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const KeyStep& k) {
   if (k.event.isTagged()) {
-    if (!typingSimulation.replayInFlight.empty())
-      takeReplayMark(typingSimulation.replayInFlight, uptime(), k.event, k.type);
+    if (heldKeys.hasPostedOnTheWay()) heldKeys.takePostedMark(uptime(), k.event, k.type);
     return pass(k);
   }
   // A key another program took (a window manager's shortcut) reaches it
@@ -198,18 +195,17 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const K
 // window first. Posted again, it goes behind them.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const KeyStep& k) {
   auto& ts = typingSimulation;
-  const bool isOwnReplay =
-      !ts.replayInFlight.empty() && takeReplayMark(ts.replayInFlight, uptime(), k.event, k.type);
+  const bool isOwnReplay = heldKeys.hasPostedOnTheWay() && heldKeys.takePostedMark(uptime(), k.event, k.type);
   // Only a key the typing flow would pass at once: one it holds for a
   // switch keeps its place behind the keys it holds.
   const bool flowPassesAtOnce =
       flow.flowController->state().kind == TypingFlowState::Kind::idle && !flow.isSpeculating;
-  if (!ts.isReplaying && !isOwnReplay && !ts.replayInFlight.empty() && !k.switcherCode && flowPassesAtOnce &&
+  if (!ts.isReplaying && !isOwnReplay && heldKeys.hasPostedOnTheWay() && !k.switcherCode && flowPassesAtOnce &&
       mayOvertakeOwnKeys(k.event, k.type)) {
-    ts.notePutBehind(k.type, k.event.keyCode);
+    heldKeys.notePutBehind(k.type, k.event.keyCode);
     ts.isReplaying = true;
     asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
-  } else if (k.type == EventType::keyUp && !isOwnReplay && ts.keysPutBehind.erase(k.event.keyCode) > 0 &&
+  } else if (k.type == EventType::keyUp && !isOwnReplay && heldKeys.releasePutBehind(k.event.keyCode) &&
              !ts.isReplaying) {
     // Its press went out again as ours: so does its release, after it.
     ts.isReplaying = true;
@@ -221,13 +217,12 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
   // the window system has long let go of.
   if (k.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(k.event.keyCode) > 0) return swallow();
   if (!ts.isReplaying || isOwnReplay || !isKeyboardType(k.type)) return std::nullopt;
-  ts.replayPending.push_back(k.event);
-  ts.notePutBehind(k.type, k.event.keyCode);
+  heldKeys.queueBehindReplay(k.event);
   // The replay waits while a simulation runs; one that never ended must not
   // hold it, and every key behind it, for good.
   std::optional<int> stuck;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     if (simulationLeaked(ts, uptime())) stuck = forceEndSimulation(ts);
   }
   if (stuck) {
@@ -266,16 +261,16 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage
   auto& ts = typingSimulation;
   std::optional<int> leaked;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     if (ts.simulationCount == 0) return std::nullopt;
     if (!simulationLeaked(ts, uptime())) {
       if (!isKeyboardType(k.type)) return pass(k);
-      ts.userKeystrokeBuffer.push_back(k.event);
+      heldKeys.holdDuringSimulation(k.event);
       return swallow();
     }
     leaked = forceEndSimulation(ts);
     // The current key goes behind the ones held before it.
-    if (isKeyboardType(k.type)) ts.userKeystrokeBuffer.push_back(k.event);
+    if (isKeyboardType(k.type)) heldKeys.holdDuringSimulation(k.event);
   }
   appLog().error(fmt::format("simulationCount leak detected ({}). Force resetting.", *leaked), LogCategory::keyboard);
   const bool buffered = isKeyboardType(k.type);
@@ -332,20 +327,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switchHoldStage(const
   const bool shortcut = (k.event.flags & (flags::control | flags::command)) != 0;
   const bool flushKey = queueFlushKeyCodes().count(keyCode) > 0;
   if (shortcut || flushKey) {
-    if (flow.isSpeculating) {
-      // A flush key or shortcut waits behind the letters held before it;
-      // with nothing held it goes at once.
-      if (k.type == EventType::keyDown && !flow.speculativeQueue.empty()) {
-        flow.queuedKeyDownCodes.insert(keyCode);
-        flow.speculativeQueue.push_back(k.event);
-        return swallow();
-      }
-      if (k.type == EventType::keyUp && flow.queuedKeyDownCodes.erase(keyCode) > 0) {
-        flow.speculativeQueue.push_back(k.event);
-        return swallow();
-      }
-      return pass(k);
-    }
+    if (flow.isSpeculating) return holdBehindPress(heldKeys, k.event, k.type) ? swallow() : pass(k);
     if (fc.hasQueuedEvents()) {
       fc.enqueue(k.event);
       fc.releaseQueuedEvents();
@@ -353,13 +335,13 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switchHoldStage(const
     }
     return pass(k);
   }
-  if (k.type == EventType::keyUp && flow.queuedKeyDownCodes.count(keyCode) == 0) return pass(k);
+  if (k.type == EventType::keyUp && !heldKeys.isHeldDown(keyCode)) return pass(k);
   if (k.type == EventType::keyDown)
-    flow.queuedKeyDownCodes.insert(keyCode);
+    heldKeys.noteHeldDown(keyCode);
   else
-    flow.queuedKeyDownCodes.erase(keyCode);
+    heldKeys.releaseHeldDown(keyCode);
   if (flow.isSpeculating) {
-    flow.speculativeQueue.push_back(k.event);
+    heldKeys.holdDuringPress(k.event);
     return swallow();
   }
   fc.enqueue(k.event);
@@ -438,8 +420,8 @@ void KeyboardEngine::f19PressStart(const Event& event) {
     releaseSpeculativeQueue();
   }
   flow.isSpeculating = true;
-  flow.speculativeQueue.clear();
-  flow.queuedKeyDownCodes.clear();
+  heldKeys.dropPressHeld();
+  heldKeys.forgetHeldDowns();
   flow.queueFocusToken = focusedElement();
   switcher.lastPressTime = uptime();
   flow.speculativeWorkItem.cancel();
@@ -457,8 +439,8 @@ void KeyboardEngine::f19Release() {
   if (!flow.isSpeculating) {
     log(fmt::format("F19 UP after {}ms: the hold timer had already fired - no language switch from this press", ms));
     // The long press replayed what it held; anything left goes out too.
-    if (!flow.speculativeQueue.empty()) releaseSpeculativeQueue();
-    flow.speculativeQueue.clear();
+    if (heldKeys.hasPressHeld()) releaseSpeculativeQueue();
+    heldKeys.dropPressHeld();
     return;
   }
   flow.isSpeculating = false;
@@ -474,8 +456,7 @@ void KeyboardEngine::f19Release() {
     switchLayoutViaHotKey();
     message = fmt::format("Toggled Caps Lock OFF & Switched Language (short press: {:.2f}s)", duration);
   }
-  std::vector<Event> held = std::move(flow.speculativeQueue);
-  flow.speculativeQueue.clear();
+  std::vector<Event> held = heldKeys.takePressHeld();
   for (auto& e : held)
     if (e.type == EventType::keyDown) retargetKeyEvent(e);
   size_t count = held.size();

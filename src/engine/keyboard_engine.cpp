@@ -49,16 +49,16 @@ KeyboardEngine::KeyboardEngine(EngineEnvironment env)
       appLanguage(*this, settingStore_, setting::appLanguage,
                   [this](const std::string& v) {
                     {
-                      std::lock_guard lock(languageLock_);
-                      languageCopy_ = v;
+                      std::lock_guard lock(languageCopy_.lock);
+                      languageCopy_.language = v;
                     }
                     notifications().post(notification::appLanguageChanged);
                   }),
       appCopywritingLevel(*this, settingStore_, setting::appCopywritingLevel,
                           [this](const CopywritingLevel& v) {
                             {
-                              std::lock_guard lock(languageLock_);
-                              levelCopy_ = v;
+                              std::lock_guard lock(languageCopy_.lock);
+                              languageCopy_.level = v;
                             }
                             notifications().post(notification::appLanguageChanged);
                           }),
@@ -87,23 +87,6 @@ KeyboardEngine::KeyboardEngine(EngineEnvironment env)
       isPaused(*this, false, [this](const bool&) { postPauseStateChanged(); }),
       isCapsLockOn(*this, false, [this](const bool&) { postCapsLockStateChanged(); }),
       showMilestoneNudge(*this, false),
-      statsCorrectionFired(*this, 0),
-      statsNoOpRefused(*this, 0),
-      statsCandidateTie(*this, 0),
-      statsSeenInSessionMiss(*this, 0),
-      statsCorrectionWithin2s(*this, 0),
-      statsMultiFixUndone(*this, 0),
-      statsRepeatTypedSameWord(*this, 0),
-      statsLayoutSwitchTimeout(*this, 0),
-      statsKeystrokesDropped(*this, 0),
-      statsMaxHandleDurationMs(*this, 0),
-      statsInputStallCount(*this, 0),
-      statsAcceptByGenerator(*this, {}),
-      statsUndoByGenerator(*this, {}),
-      axReadCount(*this, 0),
-      axReadOver50ms(*this, 0),
-      axReadOver100ms(*this, 0),
-      axReadMaxMs(*this, 0.0),
       axTextAccessInFocusedApp(*this, AXTextAccess::available),
       isSecureInputLockedGlobally(*this, false),
       isSecureInputActive(*this, false),
@@ -145,9 +128,9 @@ void KeyboardEngine::initialize() {
   // declaration in engine/setting_table.h says, without announcing or
   // writing anything: those keys are written only when the value changes.
   {
-    std::lock_guard lock(languageLock_);
-    languageCopy_ = appLanguage.get();
-    levelCopy_ = appCopywritingLevel.get();
+    std::lock_guard lock(languageCopy_.lock);
+    languageCopy_.language = appLanguage.get();
+    languageCopy_.level = appCopywritingLevel.get();
   }
   // 11. Through their writers, so each key exists after the first launch.
   writeBack(isShareUsageTimeEnabled, hasSeenShareInvitation, hasCompletedOnboarding, hasSeenMilestoneNudge,
@@ -313,15 +296,15 @@ void KeyboardEngine::log(const std::string& message) { diagnosticLog_->log(messa
 
 std::optional<std::filesystem::path> KeyboardEngine::diagnosticLogURL() const {
   return Paths::applicationSupport() /
-         (mockTranslationEnabled ? "tessavinor_diagnostic_test.log" : "tessavinor_diagnostic.log");
+         (overrides.mockTranslationEnabled ? "tessavinor_diagnostic_test.log" : "tessavinor_diagnostic.log");
 }
 
 // ----------------------------------------------------------- localisation
 
 std::string KeyboardEngine::languageSnapshot(CopywritingLevel* level) const {
-  std::lock_guard lock(languageLock_);
-  if (level) *level = levelCopy_;
-  return languageCopy_;
+  std::lock_guard lock(languageCopy_.lock);
+  if (level) *level = languageCopy_.level;
+  return languageCopy_.language;
 }
 
 std::string KeyboardEngine::localized(const std::string& key) const {
@@ -359,8 +342,8 @@ void KeyboardEngine::setLastUndoneWord(std::optional<std::string> word) {
 void KeyboardEngine::cancelSpeculation() {
   flow.speculativeWorkItem.cancel();
   flow.speculativeWorkItem = TaskHandle();
-  flow.speculativeQueue.clear();
-  flow.queuedKeyDownCodes.clear();
+  heldKeys.dropPressHeld();
+  heldKeys.forgetHeldDowns();
   flow.isSpeculating = false;
   flow.queueFocusToken.reset();
 }

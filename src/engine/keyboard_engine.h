@@ -1,8 +1,9 @@
 #pragma once
 // The one shared keyboard engine: every engine setting and counter as a
-// published property backed by the user defaults, the run-time state the
+// published property backed by the user defaults, and the run-time state the
 // taps, the handler, the switcher, the typing flow and the word checks work
-// on, and the locks that guard it. Its member functions live in one file per
+// on, one struct per concern with the lock that guards it (engine_state.h;
+// the held keys in held_keys.h). Its member functions live in one file per
 // concern (engine/*.cpp).
 #include <atomic>
 #include <cstdint>
@@ -32,6 +33,8 @@
 #include "dictionaries/word_lists.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
+#include "engine/engine_state.h"
+#include "engine/held_keys.h"
 #include "engine/setting_table.h"
 #include "engine/value_types.h"
 #include "platform/platform.h"
@@ -184,12 +187,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   Published<bool> isPaused;
   Published<bool> isCapsLockOn;
   Published<bool> showMilestoneNudge;
-  Published<int64_t> statsCorrectionFired, statsNoOpRefused, statsCandidateTie, statsSeenInSessionMiss,
-      statsCorrectionWithin2s, statsMultiFixUndone, statsRepeatTypedSameWord, statsLayoutSwitchTimeout,
-      statsKeystrokesDropped, statsMaxHandleDurationMs, statsInputStallCount;
-  Published<std::map<std::string, int64_t>> statsAcceptByGenerator, statsUndoByGenerator;
-  Published<int64_t> axReadCount, axReadOver50ms, axReadOver100ms;
-  Published<double> axReadMaxMs;
+  EngineCounters counters{*this};
   Published<AXTextAccess> axTextAccessInFocusedApp;
   Published<bool> isSecureInputLockedGlobally, isSecureInputActive, isAXAvailableInFocusedApp;
   Published<bool> isThaiSpellCheckerAvailable;
@@ -221,7 +219,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<std::filesystem::path> diagnosticLogURL() const;
   std::shared_ptr<TaskRunner> diagnosticsDiskQueue() const { return env_.runtime.diagnosticsDisk; }
   static constexpr int maxDiagnosticLogs = 500;  // [design]
-  bool mockTranslationEnabled = false;
 
   // ------------------------------------------------------- localised text
   std::string localized(const std::string& key) const;
@@ -361,9 +358,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Resets this program's Accessibility record and relaunches it so the
   // system asks again; `automatic` marks a repair the program started on its
   // own, `userConfirmed` one the user confirmed. The work is the handler's,
-  // which the application installs; without one the request is only logged.
+  // which the application installs (permission.repairHandler); without one
+  // the request is only logged.
   void repairAccessibilityGrant(bool automatic = false, bool userConfirmed = true);
-  std::function<void(bool automatic, bool userConfirmed)> accessibilityRepairHandler;
   // The quit step for the machine's keyboard: queued applies stop doing
   // anything, then the remap is cleared and hot key 61 restored on the
   // settings queue, after whatever is running there, before this returns.
@@ -403,9 +400,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void postSecureInputStateChanged(const SecureFieldProbe& probe);
   void clearBufferStateOnMain();
   bool isPointInOwnPanels(double x, double y) const;
-  // Frames (screen coordinates) of the program's own visible panels; set by
-  // whoever owns a panel (the HUD, the quick-paste panel).
-  std::vector<std::function<std::optional<Rect>()>> ownPanelFrameProviders;
 
   // ---- typing flow and wrong-layout correction (word_conversion.cpp, switch_confirmation.cpp, layouts.cpp, conversion_feedback.cpp)
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt,
@@ -507,7 +501,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
 
   // ---- word sets and word lists (word_sets.cpp)
   // Every set holds lower-cased words. Each is built on first use outside
-  // stateLock and stored under it; its generation keeps a set built from
+  // wordSets.lock and stored under it; its generation keeps a set built from
   // stale files from replacing a newer one. Sets are immutable once
   // published, so a caller may keep the returned reference.
   std::vector<std::string> loadWordFile(const std::string& name) const;
@@ -546,10 +540,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Part of the language check of the typing flow that the spell-checker
   // probe needs: whether the spell checker offers `language`.
   bool isLanguageEnabled(const std::string& language) const;
-  // Runs a piece of work after a delay; by default on the main queue.
-  std::function<void(double, Task)> proactiveSuggestionScheduler = [this](double delay, Task work) {
-    mainQueue().postDelayed(delay, std::move(work));
-  };
 
   // ---- local dictionaries (local_dictionaries.cpp)
   // loadLocalWordlists(language) is declared with the launch services above.
@@ -571,300 +561,36 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::shared_ptr<TypoHabitTracker> typoHabitTracker();
 
   // ============================================================== state
-  // Fields are grouped by the concern that uses them; their initial values
-  // are the start of every run.
+  // One struct per concern that owns it (engine/engine_state.h); their
+  // initial values are the start of every run.
+  using ConversionRecord = tessa::ConversionRecord;
+  using CorrectionState = tessa::CorrectionState;
 
-  struct TapState {
-    TapId eventTap = 0;
-    TapId mouseTap = 0;
-    double lastEventTapHeartbeat = 0;
-    double lastTapDisabledTimestamp = 0;
-    bool isInLatencyYellowZone = false;
-    bool debugSlowCallbackOnce = false;
-    bool debugForceTapEnableFailure = false;
-  } tap;
-  std::mutex tapSafetyLock;
-
-  struct WatchdogTapState {
-    TapId tapReference = 0;
-    std::optional<double> inFlightStart;
-  };
-  std::mutex watchdogTapStateLock;
-  WatchdogTapState watchdogTapState;
-
-  struct RecoveryState {
-    double lastMainThreadTick = 0;
-    std::optional<double> inFlightHandleStart;  // under tapSafetyLock
-    std::vector<double> tapTimeoutTimestamps;    // under tapSafetyLock
-    bool isEmergencyTornDown = false;
-    std::atomic<bool> isDeadManSwitchRunning{false};
-    TaskHandle mainThreadTickTimer;
-    TaskHandle autoRecoveryTimer;
-    std::optional<double> tapCreateBlockedUntil;
-    int tapRecoveryStep = 0;
-    bool isTapRestartInFlight = false;
-    std::vector<double> tapCreateTimestamps;
-    double tapRecoveryProofDeadline = 0;
-    int tapRecoveryProofCount = 0;
-    double tapRecoveryStartedAt = 0;
-    double lastHeartbeatWrite = 0;
-    TaskHandle eventTapWatchdogTimer;
-    bool didAttemptTapRelaunch = false;
-    // When the tap stopped delivering (a disable, or the watchdog found it
-    // dead); none while it works. Main thread.
-    std::optional<double> outageStartedAt;
-    double lastRecoveryStepAt = 0;  // uptime of the last ladder step
-    std::shared_ptr<TapDeadManSwitch> deadManSwitch;  // stops its thread when dropped
-  } recovery;
-
-  struct PermissionState {
-    TaskHandle axPermissionTimer;
-    // Where the platform announces each change of trust, in place of the timer.
-    Subscription trustWatch;
-    std::optional<bool> axProbe;  // under tapSafetyLock
-    double lastTapRepairAttempt = std::numeric_limits<double>::lowest();
-    int consecutiveAXDenials = 0;
-    bool didOfferAXRepair = false;
-    std::optional<double> lastAXNotificationRebuild;
-    bool lastDenialWasPostAccessOnly = false;
-    bool debugSimulatePostAccessRevoked = false;
-    bool debugSimulatePostAccessCacheStale = false;
-  } permission;
-
-  std::mutex stabilityStatsLock;
-  struct StabilityState {
-    std::vector<StabilityDay> stabilityDays;  // under stabilityStatsLock, oldest first
-    bool stabilityStatsDirty = false;         // under stabilityStatsLock
-    std::optional<double> sessionStartedAt;   // uptime, while a stability session is open
-    std::optional<double> secureInputSince;
-    bool didLogLongSecureInput = false;
-  } stability;
-
-  struct SwitcherState {
-    std::optional<double> lastPressTime;
-    std::optional<double> lastCapsLockTransitionTime;
-    bool isDebouncingF19 = false;
-    bool isTogglingF19 = false;
-    bool wasKeyPressedWhileCapsLockDown = false;
-    std::optional<uint16_t> lastPressedKeyCode;
-    std::optional<double> lastHealthAlertTime;
-    std::map<std::string, double> hotkeyCycleState;
-    std::optional<double> lastCycleTime;
-    bool isCycleAsyncDetourInFlight = false;
-    std::optional<double> lastBusyNoticeTime;
-    TaskHandle pauseTimer;
-    bool isCapsLockLEDSyncEnabled = true;
-    // Grave or Space key-downs that were swallowed as switcher presses, so
-    // that exactly their key-ups are swallowed too.
-    std::set<uint16_t> swallowedSwitcherKeyDowns;
-    // Key-downs swallowed as hot-key chords (Control+Shift+A/O/Z/X): their
-    // key-ups are swallowed too, never passed on or held and replayed.
-    std::set<uint16_t> swallowedChordKeyDowns;
-  } switcher;
-
-  struct InputSourceState {
-    std::string cachedLanguage = "com.apple.keylayout.ABC";  // [design]
-    std::optional<std::string> cachedNextInputSourceID;
-    std::optional<double> lastNotificationTime;
-    std::optional<double> lastInputSourceChangeTime;
-    std::optional<double> lastCompletedSwitchTime;
-    std::optional<std::string> lastCompletedSwitchTargetID;
-    std::optional<double> lastPerDocumentToastTime;
-    std::vector<InputSourceInfo> activeInputSources;
-    std::optional<std::vector<std::string>> cycleKeyboardLayoutsCache;
-    std::optional<std::vector<std::string>> languagePriorityOrderCache;
-  } inputSource;
-
-  struct FocusState {
-    std::string cachedFrontmostBundleID = "unknown";  // [design]
-    bool cachedFocusedFieldIsSecure = false;
-    std::set<int64_t> axActivationRequestedPIDs;
-    std::optional<double> lastPhysicalKeyEventTime;
-  } focus;
-
-  std::mutex typingSimulationLock;
-  struct TypingSimulationState {
-    int simulationCount = 0;                     // under typingSimulationLock
-    std::optional<double> lastSimulationStartTime;  // under typingSimulationLock
-    std::vector<Event> userKeystrokeBuffer;      // under typingSimulationLock
-    // Until when an edit of ours is known to be waiting for the field; none
-    // when no edit is. Under typingSimulationLock.
-    std::optional<double> awaitedUntil;
-    // The replay of buffered keys (main thread only): keys still to post, and
-    // marks of posted ones that have not come back through the tap yet (the
-    // replay's, and the held keys a switch let go of, which come back
-    // tagged). User keys typed while it drains, or pressed while our posted
-    // keys are still on their way, join its tail, so nothing overtakes.
-    struct ReplayMark {
-      EventType type;
-      uint16_t keyCode;
-      uint64_t flags;
-      double postedAt;  // uptime; a mark that never came back expires
-      bool tagged = false;
-    };
-    std::deque<Event> replayPending;
-    std::deque<ReplayMark> replayInFlight;
-    // Keys whose press goes out again later (put behind our posted keys,
-    // joining the replay's tail, or buffered during a simulation): their
-    // release follows the press out, whenever it comes. Passed at once after
-    // the replay has ended, it would overtake the press still on its way,
-    // and the window system would keep the key down.
-    std::set<uint16_t> keysPutBehind;
-    void notePutBehind(EventType type, uint16_t keyCode) {
-      if (type == EventType::keyDown) keysPutBehind.insert(keyCode);
-      else if (type == EventType::keyUp) keysPutBehind.erase(keyCode);
-    }
-    bool isReplaying = false;
-    bool isReplayStepScheduled = false;
-  } typingSimulation;
-
-  struct ConversionRecord {
-    std::string original;
-    std::string converted;
-    std::string fromSourceID;
-    std::string toSourceID;
-    std::optional<AXElement> element;
-    double at = 0;
-  };
-
-  struct FlowState {
-    // The host outlives the controller that holds a reference to it.
-    std::unique_ptr<TypingFlowHost> flowHost;
-    std::unique_ptr<TypingFlowController> flowController;
-    uint64_t transitionSequence = 0;
-    int consecutiveSafetyTimeouts = 0;
-    std::vector<Event> speculativeQueue;
-    TaskHandle speculativeWorkItem;
-    bool isSpeculating = false;
-    std::optional<AXElement> queueFocusToken;
-    std::set<uint16_t> queuedKeyDownCodes;
-    int consecutiveAXFailures = 0;
-    bool lastAXVerifyWasWrongSurface = false;
-    std::optional<double> lastCorrectionAt;
-    std::optional<std::string> pendingRejection;
-    std::optional<std::string> pendingWhitelistConfirmationWord;
-    bool isUndoPossible = false;
-    std::vector<ConversionRecord> hotkeyConversionStack;
-    std::vector<ConversionRecord> redoConversionStack;
-    TaskHandle undoTimer;
-    std::map<std::string, int> undoCountsForWord;
-    bool hasAnnouncedUndoSkip = false;
-    std::optional<std::string> lastUndoneWord;
-    std::optional<std::string> currentProactiveSuggestionTarget;
-    std::optional<int> lastMultiShiftFlipsUsed;
-    std::optional<std::string> lastFatFingerSubstitution;
-    int64_t typoCountThisHour = 0;
-    std::string typoHourStamp;
-  } flow;
-
+  TapState tap;                         // the taps (tap.safetyLock)
+  WatchdogTapState watchdogTapState;    // what the dead-man thread reads
+  RecoveryState recovery;               // the tap watchdog and its recovery ladder
+  PermissionState permission;           // Accessibility trust and its repair
+  StabilityState stability;             // the stability journal and days
+  SwitcherState switcher;               // the switcher keys and hot-key chords
+  InputSourceState inputSource;         // the layouts and the switches made
+  FocusState focus;                     // the frontmost program and field
+  TypingSimulationState typingSimulation;  // our own typing, and the replay's run
+  // The user's keys held back to be posted later, and those on their way
+  // back through the tap; the only way in and out of every such buffer.
+  HeldKeys heldKeys;
+  FlowState flow;  // the typing flow, the switcher press, undo and redo
   // Typing flow and correction beyond the fields above (main thread).
-  struct CorrectionState {
-    // A key with the modifiers it needs (shift, option).
-    struct KeyChord {
-      uint16_t keyCode = 0;
-      uint64_t flags = 0;
-      bool operator==(const KeyChord&) const = default;
-    };
-    // The enabled layouts of the cycle, until the enabled list changes.
-    mutable std::optional<std::vector<InputSourceInfo>> cycleLayoutsCache;
-    // Per layout: which key types each code point.
-    std::map<std::string, std::unordered_map<char32_t, KeyChord>> reverseKeyMaps;
-    // Applications seen deleting one code point per Delete rather than one
-    // user-perceived character, by bundle identifier.
-    std::set<std::string> codePointDeletingApps;
-    // A running Control+Shift+X cycle: the word's keys and the layout its
-    // text on screen is now in; valid while switcher.hotkeyCycleState is set.
-    struct HotkeyCycle {
-      std::vector<KeyChord> keys;
-      std::string originalSourceID;
-      std::string currentSourceID;
-      std::string text;
-      std::optional<AXElement> element;
-    };
-    std::optional<HotkeyCycle> hotkeyCycle;
-    std::optional<double> lastFatigueReminderAt;
-  } correction;
-
-  // Word sets and dictionaries; guarded by stateLock.
-  mutable std::mutex stateLock;
-  struct WordSetState {
-    WordSetRef developerWhitelist;
-    int64_t developerWhitelistGeneration = 0;
-    WordSetRef commonThaiWords;
-    int64_t commonThaiWordsGeneration = 0;
-    WordSetRef commonEnglishWords;
-    int64_t commonEnglishWordsGeneration = 0;
-    std::map<std::string, WordSetRef> localOtherDictionaries;
-    std::map<std::string, bool> spellCheckerDiscriminates;
-    // The Thai, English and Lao local sets are never filled; the word checks
-    // of the typing flow ask for them all the same.
-    WordSetRef localThaiDictionary = std::make_shared<const WordSet>();
-    WordSetRef localEnglishDictionary = std::make_shared<const WordSet>();
-    std::map<int, std::vector<std::string>> localThaiWordsByLength;
-    int64_t localThaiDictionaryWordCount = 0;
-    int64_t localEnglishDictionaryWordCount = 0;
-    int64_t localLaoDictionaryWordCount = 0;
-    // Languages whose dictionary is being read on the background queue, so
-    // a second switch does not start a second load.
-    std::set<std::string> localDictionariesLoading;
-    // Test seam: runs while a lazy set is being built without the lock.
-    std::function<void()> duringUnlockedBuild;
-  } wordSets;
-
-  struct PauseState {
-    // The global key-down monitor that keeps the pause hot key alive while
-    // the taps are disabled.
-    Subscription pauseHotkeyMonitor;
-    bool hasPauseHotkeyMonitor = false;
-  } pauseState;
-
-  struct SystemKeyboardState {
-    // Set once quit begins: applies still queued on the settings queue then
-    // do nothing.
-    std::atomic<bool> isShuttingDown{false};
-  } systemKeyboard;
-
-  struct CapsLightState {
-    // Keyboards held open for the light, in the platform's order (main thread).
-    struct HeldKeyboard {
-      std::string product;
-      int lightElements = 0;
-    };
-    std::vector<HeldKeyboard> held;
-  } capsLight;
-
-  struct ObserverState {
-    TaskHandle secureFieldPollTimer;
-    // Where the platform announces each move of the focus, in place of the
-    // timer: the focused field is looked at when it may have changed.
-    Subscription focusWatch;
-  } observers;
-
-  struct LaunchState {
-    bool hasRunLaunchSetup = false;
-    TaskHandle usageTimer;
-  } launch;
-
-  struct Overrides {
-    bool mockAXAvailable = false;
-    std::optional<std::string> mockOSLanguage;
-    std::optional<bool> mockAXVerifyResult;
-    std::map<std::string, std::map<std::string, std::string>> mockTranslationMap{{"en", {}}, {"th", {}}};
-  } overrides;
-
-  struct TypoLearningState {
-    std::shared_ptr<TypoHabitStore> store;
-    std::shared_ptr<TypoHabitTracker> tracker;
-  } typoLearning;
-
-  // The HUD panel that shows the engine's notices; set by whoever builds it.
-  UnifiedMenuPanel* hudPanel = nullptr;
-  // Run on the main thread when the word being typed gains its first
-  // keystroke, loses one, or is dropped; set by the status item.
-  std::function<void()> onLiveBufferChanged;
-
-  // Subscriptions the engine holds for the life of the process.
-  std::vector<Subscription> subscriptions;
+  CorrectionState correction;
+  // Word sets and dictionaries; guarded by wordSets.lock.
+  WordSetState wordSets;
+  PauseState pauseState;
+  SystemKeyboardState systemKeyboard;
+  CapsLightState capsLight;
+  ObserverState observers;
+  LaunchState launch;
+  Overrides overrides;
+  TypoLearningState typoLearning;
+  HudState hud;
 
  private:
   // The key handler's stages, in the order handleInner runs them.
@@ -899,10 +625,7 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::unique_ptr<DiagnosticLog> diagnosticLog_;
   std::unordered_map<std::string, std::string> englishToThaiMap_;
   std::unordered_map<std::string, std::string> thaiToEnglishMap_;
-  // Snapshot of the interface language for lookups from any thread.
-  mutable std::mutex languageLock_;
-  std::string languageCopy_ = "th";  // [design]
-  CopywritingLevel levelCopy_ = CopywritingLevel::layman;
+  InterfaceLanguageCopy languageCopy_;
 };
 
 }  // namespace tessa

@@ -44,7 +44,7 @@ void KeyboardEngine::loadLocalWordlists(const std::string& language) {
   if (language == "en" || language == "th" || language == "lo") return;
   if (!scriptCharacterSets().count(language)) return;
   {
-    std::lock_guard lock(stateLock);
+    std::lock_guard lock(wordSets.lock);
     // Each language is loaded at most once per process, and never twice at
     // the same time.
     if (wordSets.localOtherDictionaries.count(language)) return;
@@ -55,7 +55,7 @@ void KeyboardEngine::loadLocalWordlists(const std::string& language) {
   auto finish = [weakEngine, language] {
     if (auto e = weakEngine.lock()) {
       e->asyncOnMainWeak([language](KeyboardEngine& eng) {
-        std::lock_guard lock(eng.stateLock);
+        std::lock_guard lock(eng.wordSets.lock);
         eng.wordSets.localDictionariesLoading.erase(language);
       });
     }

@@ -84,7 +84,7 @@ void KeyboardEngine::requestAccessibility(bool prompt) {
           "(Grant Access on the setup page or in the onboarding)");
   }
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     permission.axProbe = trusted;
   }
   asyncOnMainWeak([trusted](KeyboardEngine& e) { e.applyAccessibilityTrust(trusted, "requestAccessibility"); });
@@ -107,7 +107,7 @@ void KeyboardEngine::startAXPermissionTimer() {
       if (!e) return;
       bool trusted = accessibility->isProcessTrusted(false);
       {
-        std::lock_guard lock(e->tapSafetyLock);
+        std::lock_guard lock(e->tap.safetyLock);
         e->permission.axProbe = trusted;
       }
       e->applyAccessibilityTrust(trusted, "switch");
@@ -126,7 +126,7 @@ void KeyboardEngine::startAXPermissionTimer() {
       auto e = weak.lock();
       if (!e) return;
       {
-        std::lock_guard lock(e->tapSafetyLock);
+        std::lock_guard lock(e->tap.safetyLock);
         e->permission.axProbe = trusted;
       }
       e->applyAccessibilityTrust(trusted, "poll");
@@ -185,7 +185,7 @@ void KeyboardEngine::applyAccessibilityTrust(bool trusted, const std::string& so
     programToRestart.set(std::nullopt);
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   if (trusted) {
@@ -234,8 +234,8 @@ void KeyboardEngine::resumePendingAXRepair() {
 }
 
 void KeyboardEngine::repairAccessibilityGrant(bool automatic, bool userConfirmed) {
-  if (accessibilityRepairHandler) {
-    accessibilityRepairHandler(automatic, userConfirmed);
+  if (permission.repairHandler) {
+    permission.repairHandler(automatic, userConfirmed);
     return;
   }
   log("AX repair is not available in this process - nothing was reset or relaunched");

@@ -70,8 +70,8 @@ TelemetryEnvironment telemetryEnvironment(KeyboardEngine& engine) {
   c.undos = engine.totalUndos.get();
   c.watchdogRecoveries = engine.totalWatchdogRecoveries.get();
   c.streakDays = engine.dailyStreakCount.get();
-  c.inputStalls = engine.statsInputStallCount.get();
-  c.keystrokesDropped = engine.statsKeystrokesDropped.get();
+  c.inputStalls = engine.counters.inputStallCount.get();
+  c.keystrokesDropped = engine.counters.keystrokesDropped.get();
   env.log = [&engine](const std::string& line) { engine.log(line); };
   env.owner = engine.weak();
   return env;

@@ -31,7 +31,7 @@ fs::path KeyboardEngine::stabilityStatsURL() const {
 }
 
 void KeyboardEngine::statsNoteStall(const std::string& dayKey, int64_t ms) {
-  std::lock_guard lock(stabilityStatsLock);
+  std::lock_guard lock(stability.lock);
   StabilityDay& day = dayRecord(stability.stabilityDays, dayKey);
   day.stallsOver200ms += 1;
   day.longestStallMs = std::max(day.longestStallMs, ms);
@@ -39,20 +39,20 @@ void KeyboardEngine::statsNoteStall(const std::string& dayKey, int64_t ms) {
 }
 
 void KeyboardEngine::statsNoteTapDisabled(const std::string& dayKey) {
-  std::lock_guard lock(stabilityStatsLock);
+  std::lock_guard lock(stability.lock);
   dayRecord(stability.stabilityDays, dayKey).tapDisabled += 1;
   stability.stabilityStatsDirty = true;
 }
 
 void KeyboardEngine::updateTodayStabilityDay(const std::function<void(StabilityDay&)>& mutation) {
   std::string key = stabilityDayKey();
-  std::lock_guard lock(stabilityStatsLock);
+  std::lock_guard lock(stability.lock);
   mutation(dayRecord(stability.stabilityDays, key));
   stability.stabilityStatsDirty = true;
 }
 
 std::vector<StabilityDay> KeyboardEngine::stabilityDaysSnapshot() {
-  std::lock_guard lock(stabilityStatsLock);
+  std::lock_guard lock(stability.lock);
   return stability.stabilityDays;
 }
 
@@ -76,7 +76,7 @@ void KeyboardEngine::loadStabilityStats() {
   } else if (read.tooLarge) {
     keepAside(read.error);
   }
-  std::lock_guard lock(stabilityStatsLock);
+  std::lock_guard lock(stability.lock);
   // Anything counted before the file was read (a stall during launch) joins
   // the stored day.
   for (const auto& mine : stability.stabilityDays) {
@@ -95,7 +95,7 @@ void KeyboardEngine::loadStabilityStats() {
 void KeyboardEngine::saveStabilityStats(bool synchronously) {
   std::string data;
   {
-    std::lock_guard lock(stabilityStatsLock);
+    std::lock_guard lock(stability.lock);
     if (!stability.stabilityStatsDirty) return;
     data = encodeStabilityDays(stability.stabilityDays);
     stability.stabilityStatsDirty = false;
@@ -111,7 +111,7 @@ void KeyboardEngine::saveStabilityStats(bool synchronously) {
       auto e = weak.lock();
       if (!e) return;
       {
-        std::lock_guard lock(e->stabilityStatsLock);
+        std::lock_guard lock(e->stability.lock);
         e->stability.stabilityStatsDirty = true;
       }
       e->log("saveStabilityStats: could not write the statistics: " + error);

@@ -31,7 +31,7 @@ void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, dou
   double elapsed = e.uptime() - requestTime;
   if (elapsed >= TypingFlowController::kConfirmBudget - 1e-9) {
     e.switcher.isTogglingF19 = false;
-    e.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+    e.counters.layoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
     e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID,
                       elapsed * 1000));  // [ours]
     if (fallback) fallback();
@@ -122,15 +122,14 @@ void KeyboardEngine::handleLayoutSwitchNotification(std::optional<std::string> i
 }
 
 void KeyboardEngine::releaseSpeculativeQueue() {
-  std::vector<Event> events = std::move(flow.speculativeQueue);
-  flow.speculativeQueue.clear();
-  flow.queuedKeyDownCodes.clear();
+  std::vector<Event> events = heldKeys.takePressHeld();
+  heldKeys.forgetHeldDowns();
   if (events.empty()) return;
   if (flow.queueFocusToken) {
     auto now = focusedElement();
     if (now && *now != *flow.queueFocusToken) {
       log(fmt::format("releaseSpeculativeQueue: focus moved since the press - dropping {} held events", events.size()));
-      statsKeystrokesDropped.modify([n = events.size()](int64_t& v) { v += static_cast<int64_t>(n); });
+      counters.keystrokesDropped.modify([n = events.size()](int64_t& v) { v += static_cast<int64_t>(n); });
       return;
     }
   }
@@ -159,9 +158,9 @@ void KeyboardEngine::postModifierResync() {
 void KeyboardEngine::clearBufferState() {
   log("clearBufferState()");
   flowOf(*this).cancelHold("buffer state cleared");
-  if (size_t n = flow.speculativeQueue.size()) {
+  if (size_t n = heldKeys.pressHeld().size()) {
     log(fmt::format("clearBufferState: dropping {} keys held during the switcher press", n));
-    statsKeystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
+    counters.keystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
   }
   cancelSpeculation();
   if (!flowOf(*this).strokes().empty()) flowOf(*this).clear(false);

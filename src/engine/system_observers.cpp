@@ -22,7 +22,7 @@ constexpr double kSecondLookAfterActivation = 1.0;  // [ours]
 void KeyboardEngine::observeInputSourceChanges() {
   if (!platform().inputSources) return;
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
-  subscriptions.push_back(platform().inputSources->observeSelectedSourceChanged([weak] {
+  observers.subscriptions.push_back(platform().inputSources->observeSelectedSourceChanged([weak] {
     if (auto e = weak.lock()) e->inputSourceChanged();
   }));
 }
@@ -30,7 +30,7 @@ void KeyboardEngine::observeInputSourceChanges() {
 void KeyboardEngine::observeSystemNotifications() {
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   if (platform().workspace) {
-    subscriptions.push_back(platform().workspace->observe(
+    observers.subscriptions.push_back(platform().workspace->observe(
         [weak](WorkspaceEvent event, const std::optional<RunningApplication>&) {
           auto e = weak.lock();
           if (!e) return;
@@ -43,7 +43,7 @@ void KeyboardEngine::observeSystemNotifications() {
         }));
   }
   if (platform().accessibility) {
-    subscriptions.push_back(platform().accessibility->observeTrustListChanged([weak] {
+    observers.subscriptions.push_back(platform().accessibility->observeTrustListChanged([weak] {
       if (auto e = weak.lock()) e->accessibilityAPIChanged();
     }));
   }
@@ -130,7 +130,7 @@ void KeyboardEngine::accessibilityAPIChanged() {
 
 void KeyboardEngine::accessibilityListChanged() {
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     if (tap.eventTap == 0) return;
   }
   if (recovery.isEmergencyTornDown) return;
@@ -147,7 +147,7 @@ void KeyboardEngine::accessibilityListChanged() {
   }
   bool hasTap;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     hasTap = tap.eventTap != 0;
   }
   if (hasTap) return;
@@ -208,7 +208,7 @@ bool KeyboardEngine::isPointInOwnPanels(double x, double y) const {
   if (auto* panel = hudPanelFor(const_cast<KeyboardEngine&>(*this)); panel && panel->isVisible() &&
                                                                       contains(panel->frame()))
     return true;
-  for (const auto& provider : ownPanelFrameProviders) {
+  for (const auto& provider : hud.ownPanelFrameProviders) {
     if (!provider) continue;
     if (auto frame = provider(); frame && contains(*frame)) return true;
   }

@@ -55,32 +55,32 @@ const char* stepPhase(int step) {
 // ---------------------------------------------------------- in-flight marks
 
 void KeyboardEngine::withWatchdogLock(TapId tap) {
-  std::lock_guard lock(watchdogTapStateLock);
+  std::lock_guard lock(watchdogTapState.lock);
   watchdogTapState.tapReference = tap;
 }
 
 void KeyboardEngine::markHandleBegan() {
   double now = uptime();
   {
-    std::lock_guard lock(watchdogTapStateLock);
+    std::lock_guard lock(watchdogTapState.lock);
     watchdogTapState.inFlightStart = now;
   }
-  std::lock_guard lock(tapSafetyLock);
+  std::lock_guard lock(tap.safetyLock);
   recovery.inFlightHandleStart = now;
 }
 
 void KeyboardEngine::markHandleEnded() {
   {
-    std::lock_guard lock(watchdogTapStateLock);
+    std::lock_guard lock(watchdogTapState.lock);
     watchdogTapState.inFlightStart.reset();
   }
-  std::lock_guard lock(tapSafetyLock);
+  std::lock_guard lock(tap.safetyLock);
   recovery.inFlightHandleStart.reset();
 }
 
 int KeyboardEngine::noteTapDisabledByTimeout() {
   double now = uptime();
-  std::lock_guard lock(tapSafetyLock);
+  std::lock_guard lock(tap.safetyLock);
   auto& times = recovery.tapTimeoutTimestamps;
   std::erase_if(times, [now](double t) { return now - t > kTapDisableWindowSeconds; });
   times.push_back(now);
@@ -94,7 +94,7 @@ void KeyboardEngine::noteTapRecovered() {
   if (!recovery.outageStartedAt) return;
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   // A tap-disabled event also reaches the handler; only an event from a
@@ -134,7 +134,7 @@ void KeyboardEngine::runTapRecoveryStep(const std::string& reason) {
 
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   EventSystem* events = platform().events;
@@ -169,7 +169,7 @@ void KeyboardEngine::performTapRecoveryStep(int step) {
   EventSystem* events = platform().events;
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   switch (step) {
@@ -219,7 +219,7 @@ void KeyboardEngine::eventTapWatchdogTick() {
     return;
   TapId keyboard;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
   }
   EventSystem* events = platform().events;
@@ -251,7 +251,7 @@ void KeyboardEngine::startTapDeadManThread() {
   // The switch is dropped (and its thread joined) before the watchdog state
   // it reads, which is declared earlier in the engine.
   auto reader = [this] {
-    std::lock_guard lock(watchdogTapStateLock);
+    std::lock_guard lock(watchdogTapState.lock);
     return TapDeadManSwitch::Snapshot{watchdogTapState.tapReference, watchdogTapState.inFlightStart};
   };
   auto onStuck = [events, main, weak](TapId stuckTap, double seconds) {

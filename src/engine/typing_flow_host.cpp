@@ -40,7 +40,7 @@ void EngineTypingFlowHost::post(const Event& event) {
   // A held key let go of comes back through the tap; until it has, a key the
   // user presses may have reached the window system ahead of it.
   if (event.type == EventType::keyDown)
-    engine_.typingSimulation.replayInFlight.push_back(
+    engine_.heldKeys.markPosted(
         {event.type, event.keyCode, event.flags, engine_.uptime(), event.isTagged()});
   events->post(TapLocation::hid, event);
 }
@@ -71,20 +71,20 @@ void EngineTypingFlowHost::forgetLayoutCaches() {
 void EngineTypingFlowHost::noteSwitchConfirmed() { engine_.flow.consecutiveSafetyTimeouts = 0; }
 
 void EngineTypingFlowHost::noteSwitchTimedOut() {
-  engine_.statsLayoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
+  engine_.counters.layoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
   engine_.flow.consecutiveSafetyTimeouts += 1;
 }
 
 void EngineTypingFlowHost::noteKeystrokesDropped(size_t count) {
-  engine_.statsKeystrokesDropped.modify([count](int64_t& v) { v += static_cast<int64_t>(count); });
+  engine_.counters.keystrokesDropped.modify([count](int64_t& v) { v += static_cast<int64_t>(count); });
 }
 
 void EngineTypingFlowHost::holdEnded() {
-  if (!engine_.flow.isSpeculating) engine_.flow.queuedKeyDownCodes.clear();
+  if (!engine_.flow.isSpeculating) engine_.heldKeys.forgetHeldDowns();
 }
 
 void EngineTypingFlowHost::liveBufferChanged() {
-  if (engine_.onLiveBufferChanged) engine_.onLiveBufferChanged();
+  if (engine_.flow.onLiveBufferChanged) engine_.flow.onLiveBufferChanged();
 }
 
 }  // namespace tessa

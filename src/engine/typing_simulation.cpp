@@ -47,7 +47,7 @@ constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;
 // --------------------------------------------------------- simulation
 
 void KeyboardEngine::beginTypingSimulation() {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   if (typingSimulation.simulationCount == std::numeric_limits<int>::max()) {
     std::fprintf(stderr, "Tessavinor: typing simulation counter overflow\n");
     std::abort();
@@ -59,7 +59,7 @@ void KeyboardEngine::beginTypingSimulation() {
 void KeyboardEngine::endTypingSimulation() {
   int old;
   {
-    std::lock_guard lock(typingSimulationLock);
+    std::lock_guard lock(typingSimulation.lock);
     old = typingSimulation.simulationCount;
     typingSimulation.simulationCount = std::max(old - 1, 0);
     if (typingSimulation.simulationCount == 0) {
@@ -71,22 +71,22 @@ void KeyboardEngine::endTypingSimulation() {
 }
 
 void KeyboardEngine::extendTypingSimulation(double seconds) {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   if (typingSimulation.simulationCount == 0) return;
   const double until = uptime() + seconds;
   if (!typingSimulation.awaitedUntil || *typingSimulation.awaitedUntil < until) typingSimulation.awaitedUntil = until;
 }
 
 bool KeyboardEngine::isSimulatingTyping() {
-  std::lock_guard lock(typingSimulationLock);
+  std::lock_guard lock(typingSimulation.lock);
   return typingSimulation.simulationCount > 0;
 }
 
 void KeyboardEngine::replayBufferedKeystrokes() {
   std::vector<Event> buffered;
   {
-    std::lock_guard lock(typingSimulationLock);
-    buffered.swap(typingSimulation.userKeystrokeBuffer);
+    std::lock_guard lock(typingSimulation.lock);
+    buffered = heldKeys.takeSimulationHeld();
   }
   if (!buffered.empty())
     appLog().info(fmt::format("Releasing {} user keystrokes buffered during simulation", buffered.size()),
@@ -97,13 +97,10 @@ void KeyboardEngine::replayBufferedKeystrokes() {
 
 void KeyboardEngine::replayKeystrokes(std::vector<Event> events, size_t from) {
   auto& ts = typingSimulation;
-  for (size_t i = from; i < events.size(); ++i) ts.notePutBehind(events[i].type, events[i].keyCode);
   // Keys buffered during a simulation were typed before anything still
   // waiting in the chain's tail, so they go first.
-  if (from < events.size())
-    ts.replayPending.insert(ts.replayPending.begin(), std::make_move_iterator(events.begin() + from),
-                            std::make_move_iterator(events.end()));
-  if (ts.replayPending.empty()) return;
+  heldKeys.putAheadOfReplay(std::move(events), from);
+  if (!heldKeys.hasReplayPending()) return;
   ts.isReplaying = true;
   if (!ts.isReplayStepScheduled) replayNextKeystroke();
 }
@@ -113,21 +110,20 @@ void KeyboardEngine::replayNextKeystroke() {
   ts.isReplayStepScheduled = false;
   // A simulation that began meanwhile pauses the chain; its end resumes it.
   if (isSimulatingTyping()) return;
-  if (ts.replayPending.empty()) {
+  if (!heldKeys.hasReplayPending()) {
     if (ts.isReplaying) {
       ts.isReplaying = false;
       postModifierResync();
     }
     return;
   }
-  Event event = std::move(ts.replayPending.front());
-  ts.replayPending.pop_front();
+  Event event = heldKeys.takeNextReplay();
   event.timestamp = uptime();
   if (platform().hasBundleIdentifier && platform().events) {
-    ts.replayInFlight.push_back({event.type, event.keyCode, event.flags, event.timestamp});
+    heldKeys.markPosted({event.type, event.keyCode, event.flags, event.timestamp});
     platform().events->post(TapLocation::hid, event);
   }
-  if (ts.replayPending.empty()) {
+  if (!heldKeys.hasReplayPending()) {
     ts.isReplaying = false;
     postModifierResync();
     return;
@@ -151,7 +147,7 @@ void KeyboardEngine::pause(double hours, bool untilTomorrow) {
 
   TapId keyboard, mouse;
   {
-    std::lock_guard lock(tapSafetyLock);
+    std::lock_guard lock(tap.safetyLock);
     keyboard = tap.eventTap;
     mouse = tap.mouseTap;
   }

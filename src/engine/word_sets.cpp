@@ -33,19 +33,19 @@ WordSetRef makeSet(const std::vector<std::string_view>& a, const std::vector<std
 // The lazy-set protocol: build without the lock, store only when no writer
 // changed the set meanwhile.
 template <class Build>
-WordSetRef lazySet(KeyboardEngine& e, WordSetRef KeyboardEngine::WordSetState::*slot,
-                   int64_t KeyboardEngine::WordSetState::*generation, Build build) {
+WordSetRef lazySet(KeyboardEngine& e, WordSetRef WordSetState::*slot,
+                   int64_t WordSetState::*generation, Build build) {
   int64_t noted;
   std::function<void()> hook;
   {
-    std::lock_guard lock(e.stateLock);
+    std::lock_guard lock(e.wordSets.lock);
     if (auto present = e.wordSets.*slot) return present;
     noted = e.wordSets.*generation;
     hook = e.wordSets.duringUnlockedBuild;
   }
   WordSetRef built = build();
   if (hook) hook();
-  std::lock_guard lock(e.stateLock);
+  std::lock_guard lock(e.wordSets.lock);
   if (e.wordSets.*generation == noted) {
     e.wordSets.*slot = built;
     return built;
@@ -136,7 +136,7 @@ WordSetRef KeyboardEngine::developerWhitelist() {
 }
 
 void KeyboardEngine::storeDeveloperWhitelist(WordSetRef set) {
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   wordSets.developerWhitelist = std::move(set);
   wordSets.developerWhitelistGeneration += 1;
 }
@@ -183,7 +183,7 @@ KeyboardEngine::WhitelistAddResult KeyboardEngine::addToWhitelistReporting(const
     return WhitelistAddResult::notSaved;
   }
 
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   if (wordSets.developerWhitelist) {
     auto grown = std::make_shared<WordSet>(*wordSets.developerWhitelist);
     grown->insert(w);
@@ -232,21 +232,21 @@ WordSetRef KeyboardEngine::loadCommonEnglishWords() {
 // ---------------------------------------------------- the local dictionaries
 
 WordSetRef KeyboardEngine::localThaiDictionary() const {
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   return wordSets.localThaiDictionary;
 }
 
 bool KeyboardEngine::hasLocalThaiDictionary() const { return !localThaiDictionary()->empty(); }
 
 WordSetRef KeyboardEngine::localDictionary(const std::string& language) const {
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   auto it = wordSets.localOtherDictionaries.find(language);
   return it == wordSets.localOtherDictionaries.end() ? nullptr : it->second;
 }
 
 void KeyboardEngine::setLocalDictionary(const std::string& language, WordSetRef words) {
   if (!words) words = std::make_shared<const WordSet>();
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   wordSets.localOtherDictionaries[language] = std::move(words);
 }
 
@@ -291,7 +291,7 @@ bool KeyboardEngine::spellCheckerDiscriminates(const std::string& language) {
   if (language == "en") return true;
   if (language == "th") return isThaiSpellCheckerAvailable.get();
   {
-    std::lock_guard lock(stateLock);
+    std::lock_guard lock(wordSets.lock);
     if (auto it = wordSets.spellCheckerDiscriminates.find(language); it != wordSets.spellCheckerDiscriminates.end())
       return it->second;
   }
@@ -307,7 +307,7 @@ bool KeyboardEngine::spellCheckerDiscriminates(const std::string& language) {
     // A checker that takes six repeated letters for a word judges nothing.
     answer = !systemSpellCheckerAccepts(word, language);
   }
-  std::lock_guard lock(stateLock);
+  std::lock_guard lock(wordSets.lock);
   wordSets.spellCheckerDiscriminates[language] = answer;
   return answer;
 }

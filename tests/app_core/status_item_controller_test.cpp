@@ -140,7 +140,7 @@ TEST_F(StatusItemControllerTest, TapHealthAndCorrectionsRedrawWithoutNotificatio
 
   icons = view.icons.size();
   engine->recovery.isEmergencyTornDown = true;
-  engine->statsCorrectionFired.modify([](int64_t& v) { ++v; });
+  engine->counters.correctionFired.modify([](int64_t& v) { ++v; });
   run();
   EXPECT_EQ(view.icons.size(), icons) << "a correction redraws the tooltip only";
   EXPECT_EQ(view.toolTips.back(), "🛡 ระบบหยุดไว้เพื่อกันเครื่องค้าง — คลิกเพื่อเริ่มใหม่");

@@ -66,13 +66,13 @@ TEST(EngineSeams, EveryCellOfEveryViewIsTheEnginesCellOfThatName) {
   EXPECT_EQ(&status.isSecureInputActive, &e->isSecureInputActive);
   EXPECT_EQ(&status.isCapsLockOn, &e->isCapsLockOn);
   EXPECT_EQ(&status.isAXAvailableInFocusedApp, &e->isAXAvailableInFocusedApp);
-  EXPECT_EQ(&status.correctionsFired, &e->statsCorrectionFired);
-  EXPECT_EQ(&status.onLiveBufferChanged, &e->onLiveBufferChanged);
+  EXPECT_EQ(&status.correctionsFired, &e->counters.correctionFired);
+  EXPECT_EQ(&status.onLiveBufferChanged, &e->flow.onLiveBufferChanged);
 
   const EngineAccessibility& a = v.accessibility;
   EXPECT_EQ(&a.isGranted, &e->isAccessibilityGranted);
   EXPECT_EQ(&a.programToRestart, &e->programToRestart);
-  EXPECT_EQ(&a.repairHandler, &e->accessibilityRepairHandler);
+  EXPECT_EQ(&a.repairHandler, &e->permission.repairHandler);
 
   EXPECT_EQ(&v.context.platform, &e->platform());
   EXPECT_EQ(&v.context.main, &e->mainQueue());

@@ -145,19 +145,19 @@ TEST(EventTaps, SlowCallbacksAreLoggedCountedAndWarnedOncePerRun) {
   f.letter(200);
   f.settle();
   EXPECT_TRUE(f.logged("handle() slow: 200ms"));
-  EXPECT_EQ(e->statsInputStallCount.get(), 0) << "200 ms is not a stall";
+  EXPECT_EQ(e->counters.inputStallCount.get(), 0) << "200 ms is not a stall";
   EXPECT_FALSE(e->tap.isInLatencyYellowZone);
 
   f.letter(201);
   f.settle();
-  EXPECT_EQ(e->statsInputStallCount.get(), 1);
+  EXPECT_EQ(e->counters.inputStallCount.get(), 1);
   EXPECT_TRUE(e->tap.isInLatencyYellowZone);
   EXPECT_TRUE(
       f.systemLog.contains("Latency budget warning: 201ms (budget: 1000ms, app: com.apple.TextEdit)", "Keyboard"));
 
   f.letter(250);
   f.settle();
-  EXPECT_EQ(e->statsInputStallCount.get(), 2);
+  EXPECT_EQ(e->counters.inputStallCount.get(), 2);
   EXPECT_TRUE(e->tap.isInLatencyYellowZone) << "a second slow callback keeps the zone";
   EXPECT_FALSE(f.systemLog.contains("Latency budget warning: 250ms")) << "one warning per run";
 
@@ -172,7 +172,7 @@ TEST(EventTaps, TheLongestCallbackIsKeptEvenWhenAShorterOneIsMeasuredMeanwhile) 
   f.letter(300);
   f.letter(150);  // measured before the first update has run
   f.settle();
-  EXPECT_EQ(e->statsMaxHandleDurationMs.get(), 300);
+  EXPECT_EQ(e->counters.maxHandleDurationMs.get(), 300);
 }
 
 TEST(EventTaps, RapidRepeatIsWithinTwoSeconds) {

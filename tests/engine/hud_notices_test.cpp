@@ -16,7 +16,7 @@ TEST(StatusHud, ShowsAStatusLineAtPriorityThreeBelowTheStatusItem) {
   test::EngineFixture f;
   auto engine = f.start();
   auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
-  engine->hudPanel = panel.get();
+  engine->hud.panel = panel.get();
   showStatusHUD(*engine, "สลับภาษาสำเร็จ", "เปลี่ยนเป็นภาษาไทย", "keyboard", HudColor::white);
   ASSERT_FALSE(f.systemLog.consoleLines.empty());
   EXPECT_EQ(f.systemLog.consoleLines.back(),
@@ -29,14 +29,14 @@ TEST(StatusHud, ShowsAStatusLineAtPriorityThreeBelowTheStatusItem) {
   showStatusHUD(*engine, "wait", "", "hourglass", HudColor::white, 2.0);
   f.runner.advance(1.0);
   EXPECT_EQ(panel->state().displayState.get().kind(), K::statusProgress);
-  engine->hudPanel = nullptr;
+  engine->hud.panel = nullptr;
 }
 
 TEST(StatusHud, TheSwitchConfirmationFollowsTheChosenFeedbackStyle) {
   test::EngineFixture f;
   auto engine = f.start();
   auto panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
-  engine->hudPanel = panel.get();
+  engine->hud.panel = panel.get();
   auto lastContent = [&] { return panel->shownNotices().back().content; };
   auto showAndSettle = [&](const std::string& text, const std::string& previous, int64_t score) {
     showLanguageSwitchFeedback(*engine, text, previous, "ไทย", score, 8.0);
@@ -69,7 +69,7 @@ TEST(StatusHud, TheSwitchConfirmationFollowsTheChosenFeedbackStyle) {
   ASSERT_EQ(panel->shownNotices().size(), 3u);
   EXPECT_EQ(lastContent()["correctedWord"], middleTruncated("abcdefghijklmnopqrstu", 14));
   EXPECT_EQ(lastContent()["origWord"], "แก้ 2 จุดในประโยค");
-  engine->hudPanel = nullptr;
+  engine->hud.panel = nullptr;
 }
 
 }  // namespace

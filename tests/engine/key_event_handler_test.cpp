@@ -78,7 +78,7 @@ TEST(KeyEventHandler, OurOwnTaggedEventsPassDuringASimulationAndASwitch) {
   Event own = f.key(EV::keyDown, keycode::a, 0, "a");
   own.sourceUserData = kSyntheticEventTag;
   EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, own));
-  EXPECT_TRUE(f.engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!f.engine->heldKeys.hasPressHeld());
   f.engine->flow.isSpeculating = false;
   f.engine->endTypingSimulation();
 }
@@ -96,17 +96,17 @@ TEST(KeyEventHandler, AKeyAnotherProgramTookIsNeverHeldOrBufferedOnlyPassed) {
   // and once more by the replay.
   f.engine->flow.isSpeculating = true;
   EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::d, kCmd, "d")));
-  EXPECT_TRUE(f.engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!f.engine->heldKeys.hasPressHeld());
   f.engine->flow.isSpeculating = false;
   // During a simulation: buffered keys are replayed afterwards.
   f.engine->beginTypingSimulation();
   EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::q, 0, "q")));
-  EXPECT_TRUE(f.engine->typingSimulation.userKeystrokeBuffer.empty());
+  EXPECT_TRUE(f.engine->heldKeys.simulationHeldCount() == 0);
   f.engine->endTypingSimulation();
   // The same key the tap can filter is held as before.
   f.engine->flow.isSpeculating = true;
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::d, 0, "d"));
-  EXPECT_EQ(f.engine->flow.speculativeQueue.size(), 1u);
+  EXPECT_EQ(f.engine->heldKeys.pressHeld().size(), 1u);
 }
 
 TEST(KeyEventHandler, ChordsAllowFnAndExtraModifiersAndRunOnTheMainQueue) {
@@ -192,11 +192,11 @@ TEST(KeyEventHandler, AShortF19PressSwitchesAndQueuesTheHeldKeysBehindTheSwitch)
   EXPECT_TRUE(f.logged("F19 DOWN: capsAtStart=false, holdThreshold=350ms"));
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::k, 0, "k"));
   EXPECT_FALSE(f.passes(EV::keyUp, keycode::k));
-  EXPECT_EQ(f.engine->flow.speculativeQueue.size(), 2u);
+  EXPECT_EQ(f.engine->heldKeys.pressHeld().size(), 2u);
   f.advance(0.34);
   EXPECT_FALSE(f.passes(EV::keyUp, keycode::f19));
   EXPECT_FALSE(f.engine->flow.isSpeculating);
-  EXPECT_TRUE(f.engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!f.engine->heldKeys.hasPressHeld());
   EXPECT_TRUE(f.systemLog.contains("F19 SHORT PRESS 340ms: Switched Language (short press: 0.34s) [stamped 2 events",
                                    "Keyboard"));
   EXPECT_FALSE(f.desktop.capsLockOn());
@@ -259,7 +259,7 @@ TEST(KeyEventHandler, DuringAnF19HoldShortcutsAndFlushKeysWaitBehindHeldLetters)
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::returnKey, 0, "\r"));
   EXPECT_FALSE(f.passes(EV::keyUp, keycode::returnKey));
   EXPECT_FALSE(f.passes(EV::keyUp, keycode::k));
-  const auto& q = f.engine->flow.speculativeQueue;
+  const auto& q = f.engine->heldKeys.pressHeld();
   ASSERT_EQ(q.size(), 4u);
   EXPECT_EQ(q[0].keyCode, keycode::k);
   EXPECT_EQ(q[1].keyCode, keycode::returnKey);
@@ -342,8 +342,8 @@ TEST(KeyEventHandler, KeysTypedDuringASimulationAreBufferedNotHandedOn) {
   EXPECT_FALSE(f.passes(EV::flagsChanged, keycode::shift, kShift));
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::f19));
   EXPECT_TRUE(f.engine->flow.isSpeculating) << "a switcher key still works";
-  std::lock_guard lock(f.engine->typingSimulationLock);
-  EXPECT_EQ(f.engine->typingSimulation.userKeystrokeBuffer.size(), 2u);
+  std::lock_guard lock(f.engine->typingSimulation.lock);
+  EXPECT_EQ(f.engine->heldKeys.simulationHeldCount(), 2u);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ TEST_F(KeyOrderTest, KeysAroundAnF19SwitchLandInOrderInTheNewLayout) {
   EXPECT_EQ(desk.currentSource(), kThai);
   EXPECT_EQ(field().text(), thai("dokl"));
   EXPECT_TRUE(flow().state().isIdle());
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 0);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 0);
 }
 
 TEST_F(KeyOrderTest, KeysTypedDuringAConversionFollowTheConvertedWord) {
@@ -55,7 +55,7 @@ TEST_F(KeyOrderTest, ATimedOutSwitchStillDeliversEveryKeyInOrder) {
   advance(2.0);
   EXPECT_EQ(desk.currentSource(), kABC);
   EXPECT_EQ(field().text(), "hello");
-  EXPECT_GE(engine->statsLayoutSwitchTimeout.get(), 1);
+  EXPECT_GE(engine->counters.layoutSwitchTimeout.get(), 1);
   EXPECT_FALSE(engine->switcher.isTogglingF19);
 }
 

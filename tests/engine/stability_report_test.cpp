@@ -102,7 +102,7 @@ TEST_F(StabilityReportTest, EventsAreTheNewest200WithUnknownApplicationsReducedT
 
 TEST_F(StabilityReportTest, StatisticsCoverTheLastFourteenDaysOnly) {
   {
-    std::lock_guard lock(engine->stabilityStatsLock);
+    std::lock_guard lock(engine->stability.lock);
     engine->stability.stabilityDays = {
         {"2026-12-09", 1}, {"2026-12-10", 2}, {"2026-12-22", 3}, {"2026-12-23", 4},
     };

@@ -35,7 +35,7 @@ TEST_F(TapWatchdogTest, InFlightMarksAreSetAndClearedForBothReaders) {
   engine->markHandleBegan();
   double now = f.clock.uptime();
   {
-    std::lock_guard lock(engine->watchdogTapStateLock);
+    std::lock_guard lock(engine->watchdogTapState.lock);
     EXPECT_EQ(engine->watchdogTapState.inFlightStart, now);
     EXPECT_EQ(engine->watchdogTapState.tapReference, keyboardTap());
   }
@@ -158,7 +158,7 @@ TEST_F(TapWatchdogTest, OutageEndsOnlyWithAWorkingTapAndALongOneIsAnnounced) {
   engine->noteTapRecovered();
   f.runner.runUntilIdle();
   EXPECT_EQ(panel->shownNotices().size(), 1u);
-  engine->hudPanel = nullptr;
+  engine->hud.panel = nullptr;
 }
 
 TEST_F(TapWatchdogTest, WatchdogRepairsADisabledOrMissingTapEveryTenSeconds) {

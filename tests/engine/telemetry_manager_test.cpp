@@ -187,8 +187,8 @@ TEST_F(TelemetryTest, PayloadHoldsExactlyTheSeventeenAggregateKeys) {
   engine->totalUndos.set(2);
   engine->totalWatchdogRecoveries.set(3);
   engine->dailyStreakCount.set(9);
-  engine->statsInputStallCount.set(5);
-  engine->statsKeystrokesDropped.set(6);
+  engine->counters.inputStallCount.set(5);
+  engine->counters.keystrokesDropped.set(6);
   engine->excludedBundleIDs.set({"com.example.secret"});
 
   std::string text = manager.payloadPreview(telemetryEnvironment(*engine));

@@ -46,7 +46,7 @@ TEST_F(HoldTest, ReleasesAfterConfirmationSpacedAndRetyped) {
   ASSERT_FALSE(posted.empty());
   EXPECT_EQ(posted.back().type, EventType::flagsChanged);
   for (const auto& e : posted) EXPECT_TRUE(e.isTagged());
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 0);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 0);
 }
 
 // Asking whether the focus moved takes a round trip before the first key;
@@ -106,9 +106,9 @@ TEST_F(HoldTest, SafetyTimeOutReleasesForWhateverIsCurrent) {
   auto times = postedKeyDownTimes();
   ASSERT_EQ(times.size(), 2u);
   EXPECT_NEAR(times[0], t0 + 0.753, 1e-9);
-  EXPECT_EQ(engine->statsLayoutSwitchTimeout.get(), 1);
+  EXPECT_EQ(engine->counters.layoutSwitchTimeout.get(), 1);
   EXPECT_EQ(engine->flow.consecutiveSafetyTimeouts, 1);
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 0);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 0);
   EXPECT_TRUE(logged("switch not confirmed within 750ms - releasing 2 held events"));
   EXPECT_TRUE(flow().state().isIdle());
 }
@@ -256,7 +256,7 @@ TEST_F(HoldTest, AMovedFocusDropsTheHeldKeysAndCountsThem) {
   switchToThai(0.01);
   advance(0.2);
   EXPECT_EQ(field().text(), "");
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 2);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 2);
   EXPECT_TRUE(logged("focus moved during the switch - dropping 2 held events"));
   EXPECT_TRUE(flow().state().isIdle());
 }
@@ -269,7 +269,7 @@ TEST_F(HoldTest, AnApplicationSwitchDuringAHoldDropsAndEndsIt) {
   run();
   EXPECT_TRUE(logged("Flow state was in .transitioning during app switch. Cancelling queue safely."));
   EXPECT_TRUE(logged("clearBufferState()"));
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 2);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 2);
   EXPECT_EQ(engine->focus.cachedFrontmostBundleID, "com.example.Notes");
   EXPECT_TRUE(flow().state().isIdle());
   switchToThai(0.01);
@@ -281,33 +281,34 @@ TEST_F(HoldTest, AnApplicationSwitchDuringAHoldDropsAndEndsIt) {
 TEST_F(HoldTest, ClearingTheBufferDropsHeldAndSpeculativeKeys) {
   holdAndType("do");
   engine->flow.isSpeculating = true;
-  engine->flow.speculativeQueue.push_back(usKey("k"));
+  engine->heldKeys.holdDuringPress(usKey("k"));
   engine->clearBufferState();
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 3);
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 3);
   EXPECT_FALSE(engine->flow.isSpeculating);
-  EXPECT_TRUE(engine->flow.speculativeQueue.empty());
+  EXPECT_TRUE(!engine->heldKeys.hasPressHeld());
   EXPECT_TRUE(flow().state().isIdle());
   advance(1.0);
   EXPECT_EQ(field().text(), "");
-  EXPECT_EQ(engine->statsLayoutSwitchTimeout.get(), 0);  // the time-out was cancelled with the hold
+  EXPECT_EQ(engine->counters.layoutSwitchTimeout.get(), 0);  // the time-out was cancelled with the hold
 }
 
 TEST_F(HoldTest, TheSpeculativeQueueReplaysUnchangedUnlessTheFocusMoved) {
   engine->flow.queueFocusToken = engine->focusedElement();
-  engine->flow.speculativeQueue = {usKey("h"), usKey("i")};
+  engine->heldKeys.holdDuringPress(usKey("h"));
+  engine->heldKeys.holdDuringPress(usKey("i"));
   engine->releaseSpeculativeQueue();
   run();
   EXPECT_EQ(field().text(), "hi");
   EXPECT_FALSE(desk.postedEvents().front().isTagged());  // the user's own keys, as typed
 
   engine->flow.queueFocusToken = engine->focusedElement();
-  engine->flow.speculativeQueue = {usKey("x")};
+  engine->heldKeys.holdDuringPress(usKey("x"));
   desk.frontmostApplication()->elementId += 1;
   engine->releaseSpeculativeQueue();
   run();
   EXPECT_EQ(field().text(), "hi");
-  EXPECT_EQ(engine->statsKeystrokesDropped.get(), 1);
-  EXPECT_TRUE(engine->flow.speculativeQueue.empty());
+  EXPECT_EQ(engine->counters.keystrokesDropped.get(), 1);
+  EXPECT_TRUE(!engine->heldKeys.hasPressHeld());
 }
 
 // ---------------------------------------------------- switch confirmation
@@ -323,7 +324,7 @@ TEST_F(HoldTest, TheRequestConfirmationFallsBackAfter200ms) {
   advance(0.01);
   EXPECT_EQ(fallbacks, 1);
   EXPECT_FALSE(engine->switcher.isTogglingF19);
-  EXPECT_EQ(engine->statsLayoutSwitchTimeout.get(), 1);
+  EXPECT_EQ(engine->counters.layoutSwitchTimeout.get(), 1);
   EXPECT_TRUE(logged("confirmToggleSwitch: com.apple.keylayout.Thai not current after 200ms"));
 }
 

@@ -115,7 +115,7 @@ TEST(TypingSimulation, AnUnbalancedEndChangesNothing) {
   e->endTypingSimulation();
   f.settle();
   EXPECT_FALSE(e->isSimulatingTyping());
-  std::lock_guard lock(e->typingSimulationLock);
+  std::lock_guard lock(e->typingSimulation.lock);
   EXPECT_EQ(e->typingSimulation.simulationCount, 0);
   EXPECT_FALSE(e->typingSimulation.lastSimulationStartTime.has_value());
 }

@@ -143,13 +143,13 @@ TEST_F(WordSetsTest, ASetBuiltWhileTheWordsChangedIsReturnedButNotStored) {
   // A word added while the set is being built from the old file.
   engine->wordSets.duringUnlockedBuild = [this] {
     engine->wordSets.duringUnlockedBuild = nullptr;
-    std::lock_guard lock(engine->stateLock);
+    std::lock_guard lock(engine->wordSets.lock);
     engine->wordSets.developerWhitelistGeneration += 1;
   };
   auto stale = engine->developerWhitelist();
   EXPECT_TRUE(stale->contains("before"));
   {
-    std::lock_guard lock(engine->stateLock);
+    std::lock_guard lock(engine->wordSets.lock);
     EXPECT_EQ(engine->wordSets.developerWhitelist, nullptr);
   }
   // A writer that stored a set meanwhile wins over the one being built.
@@ -159,7 +159,7 @@ TEST_F(WordSetsTest, ASetBuiltWhileTheWordsChangedIsReturnedButNotStored) {
     engine->storeDeveloperWhitelist(stored);
   };
   {
-    std::lock_guard lock(engine->stateLock);
+    std::lock_guard lock(engine->wordSets.lock);
     engine->wordSets.developerWhitelist = nullptr;
   }
   EXPECT_EQ(engine->developerWhitelist(), stored);
@@ -185,11 +185,11 @@ TEST_F(WordSetsTest, AddingAWordAppendsItsTrimmedLowerCaseFormOnce) {
 TEST_F(WordSetsTest, AddingBumpsTheGenerationEvenWithNoSetCached) {
   int64_t before;
   {
-    std::lock_guard lock(engine->stateLock);
+    std::lock_guard lock(engine->wordSets.lock);
     before = engine->wordSets.developerWhitelistGeneration;
   }
   EXPECT_TRUE(engine->addToWhitelist("word"));
-  std::lock_guard lock(engine->stateLock);
+  std::lock_guard lock(engine->wordSets.lock);
   EXPECT_EQ(engine->wordSets.developerWhitelistGeneration, before + 1);
 }
 
@@ -235,7 +235,7 @@ TEST_F(WordSetsTest, CommonListsComeFromTheirFilesAndTheBuiltIns) {
   EXPECT_TRUE(english->contains("because"));
   EXPECT_EQ(english->size(), 134u);
   // Never rebuilt: the generations stay at 0.
-  std::lock_guard lock(engine->stateLock);
+  std::lock_guard lock(engine->wordSets.lock);
   EXPECT_EQ(engine->wordSets.commonThaiWordsGeneration, 0);
   EXPECT_EQ(engine->wordSets.commonEnglishWordsGeneration, 0);
 }
@@ -378,9 +378,9 @@ class RejectionTest : public WordSetsTest {
   void SetUp() override {
     WordSetsTest::SetUp();
     panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
-    engine->hudPanel = panel.get();
+    engine->hud.panel = panel.get();
   }
-  void TearDown() override { engine->hudPanel = nullptr; }
+  void TearDown() override { engine->hud.panel = nullptr; }
   void undo(const std::string& word) {
     engine->flow.pendingRejection = word;
     engine->commitPendingRejection();

@@ -31,7 +31,7 @@ class ReliabilityFixture {
   }
 
   TapId keyboardTap() {
-    std::lock_guard lock(engine->tapSafetyLock);
+    std::lock_guard lock(engine->tap.safetyLock);
     return engine->tap.eventTap;
   }
 

@@ -122,7 +122,7 @@ TEST_F(KeystrokeRoadTest, UnderAWindowManagerKeysArriveOnceAndItsShortcutsStayIt
   ASSERT_TRUE(session->typeUsKeys("k d"));
   EXPECT_TRUE(fieldShows("สวัสดีk d")) << last << "\n" << engineLog();
   ASSERT_TRUE(app->waitForSwitchLanded(0, *session));
-  EXPECT_EQ(engine->statsLayoutSwitchTimeout.get(), 0) << engineLog();
+  EXPECT_EQ(engine->counters.layoutSwitchTimeout.get(), 0) << engineLog();
   EXPECT_EQ(engineLog().find("Fallback:"), std::string::npos) << engineLog();
 
   // Super+D is openbox's "show the desktop": it still reaches openbox, and
@@ -375,7 +375,7 @@ TEST_F(KeystrokeRoadTest, FiftyConversionsUnderLoadNeverStallTheTap) {
   for (const auto& line : app->backendLog())
     EXPECT_EQ(line.find("did not answer within its time budget"), std::string::npos) << line;
   EXPECT_TRUE(app->x11().events()->isTapEnabled(engine->tap.eventTap)) << engineLog();
-  EXPECT_EQ(engine->statsInputStallCount.get(), 0) << engineLog();
+  EXPECT_EQ(engine->counters.inputStallCount.get(), 0) << engineLog();
   if (auto* hud = app->hud()) {
     const std::string notices = hud->noticesTranscript(app->launchedAt()).dump();
     for (const char* key : {"hud_tap_stale_recovered", "hud_tap_recovered"})

@@ -18,7 +18,7 @@ class SetupStatusModelTest : public ::testing::Test {
     engine = fx.start();
     fx.runner.runUntilIdle();
     engine->appLanguage.set("en");
-    engine->accessibilityRepairHandler = [this](bool automatic, bool confirmed) {
+    engine->permission.repairHandler = [this](bool automatic, bool confirmed) {
       repairs.emplace_back(automatic, confirmed);
     };
   }

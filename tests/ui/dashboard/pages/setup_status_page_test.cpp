@@ -26,7 +26,7 @@ class SetupStatusPageTest : public ::testing::Test {
     fx.platform = desk.platform();
     engine = fx.start();
     fx.runner.runUntilIdle();
-    engine->accessibilityRepairHandler = [this](bool automatic, bool confirmed) {
+    engine->permission.repairHandler = [this](bool automatic, bool confirmed) {
       repairs.emplace_back(automatic, confirmed);
     };
   }

@@ -1,0 +1,65 @@
+#include "engine/held_keys.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace tessa {
+
+namespace {
+constexpr double kPostedMarkLifetime = 1.0;  // [ours] a posted key that never came back
+
+// A posted key is known by what it is, in posting order: a real event
+// system does not hand our time stamp back, and keys come back through the
+// tap in the order they were posted.
+bool samePosted(const HeldKeys::PostedMark& m, const Event& e, EventType type) {
+  return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
+}
+}  // namespace
+
+std::vector<Event> HeldKeys::takePressHeld() {
+  std::vector<Event> events = std::move(press_);
+  press_.clear();
+  return events;
+}
+
+std::vector<Event> HeldKeys::takeSimulationHeld() {
+  std::vector<Event> events = std::move(simulation_);
+  simulation_.clear();
+  return events;
+}
+
+void HeldKeys::queueBehindReplay(const Event& event) {
+  replay_.push_back(event);
+  notePutBehind(event.type, event.keyCode);
+}
+
+void HeldKeys::putAheadOfReplay(std::vector<Event> events, size_t from) {
+  if (from >= events.size()) return;
+  for (size_t i = from; i < events.size(); ++i) notePutBehind(events[i].type, events[i].keyCode);
+  replay_.insert(replay_.begin(), std::make_move_iterator(events.begin() + static_cast<std::ptrdiff_t>(from)),
+                 std::make_move_iterator(events.end()));
+}
+
+Event HeldKeys::takeNextReplay() {
+  Event event = std::move(replay_.front());
+  replay_.pop_front();
+  return event;
+}
+
+bool HeldKeys::takePostedMark(double now, const Event& event, EventType type) {
+  while (!posted_.empty() && now - posted_.front().postedAt > kPostedMarkLifetime) posted_.pop_front();
+  auto it = std::find_if(posted_.begin(), posted_.end(), [&](const auto& m) { return samePosted(m, event, type); });
+  if (it == posted_.end()) return false;
+  posted_.erase(posted_.begin(), it + 1);
+  return true;
+}
+
+void HeldKeys::notePutBehind(EventType type, uint16_t keyCode) {
+  if (type == EventType::keyDown)
+    putBehind_.insert(keyCode);
+  else if (type == EventType::keyUp)
+    putBehind_.erase(keyCode);
+}
+
+}  // namespace tessa
