@@ -1,0 +1,188 @@
+// Finding the focused field: the one last heard taking the focus while it
+// still has it (or has it behind our keyboard grab), else a walk through the
+// applications' active windows.
+#include <atspi/atspi.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/linux/linux_workspace.h"
+#include "platform/x11/atspi_accessibility.h"
+
+#include "platform/x11/atspi_calls.h"
+#include "platform/x11/atspi_worker.h"
+#include "platform/x11/atspi_question_batch.h"
+
+namespace tessa {
+
+using namespace atspi;
+
+namespace {
+
+// [ours] One question to an application while looking for the focus.
+constexpr double kWalkCallSeconds = 0.1;
+// How often a window back from a keyboard grab is asked whether its field
+// has the focus again.
+constexpr double kSettleStep = 0.005;
+
+AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth, double deadline) {
+  if (!a || depth > 40 || monotonicNow() > deadline) return nullptr;
+  if (hasState(a, ATSPI_STATE_FOCUSED)) return static_cast<AtspiAccessible*>(g_object_ref(a));
+  const int n = atspi_accessible_get_child_count(a, nullptr);
+  for (int i = 0; i < n; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
+    AtspiAccessible* found = findFocusedIn(child, depth + 1, deadline);
+    if (child) g_object_unref(child);
+    if (found) return found;
+  }
+  return nullptr;
+}
+}  // namespace
+
+// Runs on this thread: the library hands its events over while it runs a
+// call or the context's idle turn. A field losing the focus had it until
+// then (a keyboard grab takes it away so), and one taking it follows the
+// one that lost it. Our own windows are left out, as the walk leaves them
+// out: they answer on the main thread, which may be waiting here.
+void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
+  auto* self = static_cast<AtspiAccessibility*>(data);
+  // Our own windows are never the one (they answer on the main thread,
+  // which may be waiting for the next look).
+  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
+    self->setLastFocused(event->source);
+  self->focusWatchers_.notify();
+  g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
+                                                                  double seconds) {
+  if (!inputFocus_) return Kept::no;
+  GError* error = nullptr;
+  const auto lastPid = static_cast<int64_t>(atspi_accessible_get_process_id(last, &error));
+  if (error) g_error_free(error);
+  if (error || (pid != 0 && lastPid != pid)) return Kept::no;
+  auto holder = inputFocus_->focusedApplication();
+  if (!holder || holder->pid != lastPid) return Kept::no;
+  // An active window of its own holds the focus itself: one back from a grab
+  // a moment before its field says it has the focus again, or one where a
+  // widget that exposes no text took it.
+  AtspiAccessible* app = atspi_accessible_get_application(last, nullptr);
+  if (!app) return Kept::no;
+  bool active = false, answered = true;
+  const int windows = atspi_accessible_get_child_count(app, nullptr);
+  for (int w = 0; w < windows && !active && answered; ++w) {
+    AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
+    const auto states = window ? liveStates(window, seconds) : std::nullopt;
+    answered = states.has_value();
+    active = states && hasBit(*states, ATSPI_STATE_ACTIVE);
+    if (window) g_object_unref(window);
+  }
+  g_object_unref(app);
+  if (!answered) return Kept::no;
+  return active ? Kept::unsettled : Kept::yes;
+}
+
+std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
+  unsettled = false;
+  // A reference of our own: an event heard during a call may replace
+  // lastFocused_.
+  AtspiAccessible* last = lastFocused_ ? static_cast<AtspiAccessible*>(g_object_ref(lastFocused_)) : nullptr;
+  if (!last) return std::nullopt;
+  AtspiStateSet* set = atspi_accessible_get_state_set(last);
+  bool defunct = !set || atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT);
+  bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
+  if (set) g_object_unref(set);
+  // The library's copy may lag behind: the focus coming back is asked of the
+  // application itself before a grab is taken for the reason it is away.
+  if (!focused && !defunct)
+    if (auto live = liveStates(last, seconds)) {
+      defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
+      focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
+    }
+  std::optional<AXElement> still;
+  if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
+    still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+  } else if (!focused && !defunct) {
+    const Kept kept = focusKeptThroughGrab(last, pid, seconds);
+    if (kept == Kept::yes) still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
+    unsettled = kept == Kept::unsettled;
+  }
+  if (defunct && lastFocused_ == last) setLastFocused(nullptr);
+  g_object_unref(last);
+  return still;
+}
+
+AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutSeconds, double deadline) {
+  if (!busUp()) return fail<AXElement>(AXError::apiDisabled);
+  setTimeout(timeoutSeconds);
+  // The field that had the focus last, while it still has: one question
+  // instead of a walk through every application's windows.
+  const double walkCallSeconds = std::min(timeoutSeconds, kWalkCallSeconds);
+  bool unsettled = false;
+  if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
+  // Through the other applications each question gets little time: one that
+  // hangs must not use up the whole deadline before the focused one is seen.
+  setTimeout(walkCallSeconds);
+  AtspiAccessible* desktop = atspi_get_desktop(0);
+  if (!desktop) return fail<AXElement>(AXError::cannotComplete);
+  AtspiAccessible* found = nullptr;
+  const int64_t self = static_cast<int64_t>(getpid());
+  const int apps = atspi_accessible_get_child_count(desktop, nullptr);
+  for (int i = 0; i < apps && !found && monotonicNow() <= deadline; ++i) {
+    AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+    if (!app) continue;
+    const auto appPid = static_cast<int64_t>(atspi_accessible_get_process_id(app, nullptr));
+    // Our own windows answer on our main thread, which may be the one
+    // waiting for this walk; and they hold no field the engine edits.
+    if (appPid != self && (pid == 0 || appPid == pid)) {
+      // Only the active window can hold the focus: an application's other
+      // windows (a browser's many) are not walked, unless it marks none active.
+      const int windows = atspi_accessible_get_child_count(app, nullptr);
+      bool sawActive = false;
+      for (int w = 0; w < windows && !found; ++w) {
+        AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
+        if (window && hasState(window, ATSPI_STATE_ACTIVE)) {
+          sawActive = true;
+          found = findFocusedIn(window, 1, deadline);
+        }
+        if (window) g_object_unref(window);
+      }
+      if (!found && !sawActive) found = findFocusedIn(app, 0, deadline);
+    }
+    g_object_unref(app);
+  }
+  g_object_unref(desktop);
+  if (found) {
+    setLastFocused(found);
+    return ok(remember(found));
+  }
+  // The walk's questions brought in the events sent meanwhile (the field
+  // that lost the focus to a grab as the walk began may be known by now); and
+  // a window back from a grab is asked again, until the deadline, for its
+  // field to take the focus back.
+  for (double left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
+    if (auto still = stillFocused(pid, std::min(walkCallSeconds, left), unsettled)) return ok(*still);
+    if (!unsettled || left < 2 * kSettleStep) break;
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
+  }
+  return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
+}
+
+AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {
+  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
+  return onWorker<AXResult<AXElement>>(seconds, [this, seconds](double deadline) {
+           return findFocused(0, seconds, deadline);
+         }).value_or(fail<AXElement>(AXError::cannotComplete));
+}
+
+AXResult<AXElement> AtspiAccessibility::focusedElementOfApplication(int64_t pid, double timeoutSeconds) {
+  if (pid <= 0) return fail<AXElement>(AXError::illegalArgument);
+  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
+  return onWorker<AXResult<AXElement>>(seconds, [this, pid, seconds](double deadline) {
+           return findFocused(pid, seconds, deadline);
+         }).value_or(fail<AXElement>(AXError::cannotComplete));
+}
+}  // namespace tessa

@@ -1,0 +1,15 @@
+#include "platform/x11/atspi_question_batch.h"
+
+#include <cmath>
+
+namespace tessa::atspi {
+
+std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds) {
+  QuestionBatch batch(a, static_cast<int>(std::ceil(seconds * 1000.0)));
+  if (!batch.usable()) return std::nullopt;
+  const size_t q = batch.ask("org.a11y.atspi.Accessible", "GetState");
+  batch.flush();
+  return batch.states(q);
+}
+
+}  // namespace tessa::atspi
