@@ -768,44 +768,4 @@ void KeyboardEngine::handleUndoRedoToggle() {
     log("handleUndoRedoToggle: nothing to undo or redo");
 }
 
-void KeyboardEngine::confirmAddToVocabulary() {
-  // The word the user means: the one just restored by an undo, else the one
-  // just converted (as typed), else the last word typed.
-  std::optional<std::string> word = flow.pendingRejection;
-  if (!word && flow.isUndoPossible && !flow.hotkeyConversionStack.empty())
-    word = flow.hotkeyConversionStack.back().original;
-  if (!word) word = flow.flowController->lastCommittedWord();
-  if (!word || word->empty()) {
-    flow.pendingWhitelistConfirmationWord.reset();
-    log("confirmAddToVocabulary: no recent word");
-    notice(*this, conversion_texts::kNoRecentWord, "book", HudColor::white);
-    return;
-  }
-  if (flow.pendingWhitelistConfirmationWord != word) {
-    flow.pendingWhitelistConfirmationWord = word;
-    notice(*this, conversion_texts::kPressAgain, "book", HudColor::white, *word);
-    return;
-  }
-  flow.pendingWhitelistConfirmationWord.reset();
-  auto result = addToWhitelistReporting(*word);
-  if (flow.pendingRejection == word) flow.pendingRejection.reset();
-  switch (result) {
-    case WhitelistAddResult::added:
-      log("confirmAddToVocabulary: added a word to the ignored-word list");
-      notice(*this, conversion_texts::kKeptPrefix + *word + conversion_texts::kKeptSuffix,
-             conversion_texts::kWillNotConvertAgain, "book.fill", HudColor::green);
-      break;
-    case WhitelistAddResult::notSaved:
-      log("confirmAddToVocabulary: the word could not be saved");
-      notice(*this, formatLocalized(localized("hud_vocab_not_saved"), {*word}), "", "exclamationmark.triangle",
-             HudColor::orange);
-      break;
-    case WhitelistAddResult::empty:
-    case WhitelistAddResult::alreadyPresent:
-      log("confirmAddToVocabulary: the word was already known");
-      notice(*this, conversion_texts::kAlreadyKept, "book.fill", HudColor::white, *word);
-      break;
-  }
-}
-
 }  // namespace tessa

@@ -15,6 +15,8 @@
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
 #include "engine/conversion_texts.h"
+#include "l10n/localization.h"
+#include "typing/typing_flow_controller.h"
 
 namespace fs = std::filesystem;
 
@@ -350,6 +352,56 @@ void KeyboardEngine::setIsUndoPossible(bool value) {
   expireCorrectionHUD(*this);
   flow.hotkeyConversionStack.clear();
   flow.redoConversionStack.clear();
+}
+
+namespace {
+
+// The title's "%@" takes the word.
+void vocabularyNotice(KeyboardEngine& e, const conversion_texts::Notice& text, const std::string& icon, HudColor color,
+                      const std::string& word = {}) {
+  showStatusHUD(e, formatLocalized(e.localized(text.titleKey), {word}), e.localized(text.detailKey), icon, color);
+}
+
+}  // namespace
+
+void KeyboardEngine::confirmAddToVocabulary() {
+  // The word the user means: the one just restored by an undo, else the one
+  // just converted (as typed), else the last word typed.
+  std::optional<std::string> word = flow.pendingRejection;
+  if (!word && flow.isUndoPossible && !flow.hotkeyConversionStack.empty())
+    word = flow.hotkeyConversionStack.back().original;
+  if (!word) word = flow.flowController->lastCommittedWord();
+  if (!word || word->empty()) {
+    flow.pendingWhitelistConfirmationWord.reset();
+    log("confirmAddToVocabulary: no recent word");
+    vocabularyNotice(*this, conversion_texts::kNoRecentWord, "book", HudColor::white);
+    return;
+  }
+  if (flow.pendingWhitelistConfirmationWord != word) {
+    flow.pendingWhitelistConfirmationWord = word;
+    vocabularyNotice(*this, conversion_texts::kPressAgain, "book", HudColor::white, *word);
+    return;
+  }
+  flow.pendingWhitelistConfirmationWord.reset();
+  auto result = addToWhitelistReporting(*word);
+  if (flow.pendingRejection == word) flow.pendingRejection.reset();
+  switch (result) {
+    case WhitelistAddResult::added:
+      log("confirmAddToVocabulary: added a word to the ignored-word list");
+      showStatusHUD(*this, conversion_texts::kKeptPrefix + *word + conversion_texts::kKeptSuffix,
+             conversion_texts::kWillNotConvertAgain, "book.fill", HudColor::green);
+      break;
+    case WhitelistAddResult::notSaved:
+      log("confirmAddToVocabulary: the word could not be saved");
+      showStatusHUD(*this, formatLocalized(localized("hud_vocab_not_saved"), {*word}), "", "exclamationmark.triangle",
+             HudColor::orange);
+      break;
+    case WhitelistAddResult::empty:
+    case WhitelistAddResult::alreadyPresent:
+      log("confirmAddToVocabulary: the word was already known");
+      vocabularyNotice(*this, conversion_texts::kAlreadyKept, "book.fill", HudColor::white, *word);
+      break;
+  }
 }
 
 }  // namespace tessa
