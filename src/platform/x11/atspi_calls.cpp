@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "base/unicode.h"
 #include "platform/x11/atspi_accessibility.h"
 
 namespace tessa {
@@ -42,7 +43,6 @@ bool hasState(AtspiAccessible* a, AtspiStateType state) {
 
 }  // namespace atspi
 
-using atspi::sequenceLength;
 
 int64_t FieldText::length() const { return utf16OffsetOfCharacter(text, INT64_MAX); }
 int FieldText::toAtspi(int64_t units) const {
@@ -76,11 +76,7 @@ std::optional<FieldText> readField(AtspiText* text) {
 int64_t utf16OffsetOfCharacter(std::string_view utf8, int64_t characters) {
   int64_t units = 0;
   size_t i = 0;
-  for (int64_t c = 0; c < characters && i < utf8.size(); ++c) {
-    const size_t len = sequenceLength(static_cast<unsigned char>(utf8[i]));
-    units += len == 4 ? 2 : 1;
-    i += len;
-  }
+  for (int64_t c = 0; c < characters && i < utf8.size(); ++c) units += decodeUtf8(utf8, i) >= 0x10000 ? 2 : 1;
   return units;
 }
 
@@ -88,9 +84,7 @@ int64_t characterOffsetOfUtf16(std::string_view utf8, int64_t units) {
   int64_t characters = 0, seen = 0;
   size_t i = 0;
   while (i < utf8.size() && seen < units) {
-    const size_t len = sequenceLength(static_cast<unsigned char>(utf8[i]));
-    seen += len == 4 ? 2 : 1;
-    i += len;
+    seen += decodeUtf8(utf8, i) >= 0x10000 ? 2 : 1;
     ++characters;
   }
   return characters;

@@ -17,14 +17,6 @@ namespace tessa {
 
 namespace atspi {
 
-// Bytes of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
-inline size_t sequenceLength(unsigned char lead) {
-  if (lead >= 0xf0) return 4;
-  if (lead >= 0xe0) return 3;
-  if (lead >= 0xc0) return 2;
-  return 1;
-}
-
 template <class T>
 AXResult<T> fail(AXError e) {
   return AXResult<T>{e, std::nullopt};

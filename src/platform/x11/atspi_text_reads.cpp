@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "base/unicode.h"
 #include "platform/x11/atspi_accessibility.h"
 
 #include "platform/x11/atspi_calls.h"
@@ -192,7 +193,7 @@ AXResult<std::string> AtspiAccessibility::stringForRange(const AXElement& e, Tex
   // Cut the UTF-8 text at the characters the UTF-16 range covers.
   auto byteOf = [&s](int64_t characters) {
     size_t i = 0;
-    for (int64_t c = 0; c < characters && i < s.size(); ++c) i += sequenceLength(static_cast<unsigned char>(s[i]));
+    for (int64_t c = 0; c < characters && i < s.size(); ++c) decodeUtf8(s, i);
     return std::min(i, s.size());
   };
   const size_t from = byteOf(characterOffsetOfUtf16(s, range.location));
