@@ -206,30 +206,36 @@ void KeyboardEngine::verifyModeSettings() {
   asyncOnMainWeak([](KeyboardEngine& e) { e.statusMessage.set("Event Tap active. Mode: Option 2"); });
 }
 
-void KeyboardEngine::setHIDUtilMapping() {
-  if (!platform().hasBundleIdentifier) {
-    appLog().info(std::string("setHIDUtilMapping()") + kSkippedText, LogCategory::keyboard);
+namespace {
+
+// The mapping tool run for every keyboard, then for the matching ones; the
+// second run is skipped when the first failed.
+void runHidutilPair(KeyboardEngine& e, const char* caller, const std::vector<std::string>& global,
+                    const std::vector<std::string>& keyboards, const std::string& failed, const std::string& done) {
+  if (!e.platform().hasBundleIdentifier) {
+    e.appLog().info(std::string(caller) + kSkippedText, LogCategory::keyboard);
     return;
   }
-  auto failure = toolFailure(runTool(*this, sk::kHidutilPath, sk::setGlobalArguments()));
-  if (!failure) failure = toolFailure(runTool(*this, sk::kHidutilPath, sk::setKeyboardsArguments()));
+  auto failure = toolFailure(runTool(e, sk::kHidutilPath, global));
+  if (!failure) failure = toolFailure(runTool(e, sk::kHidutilPath, keyboards));
   if (failure)
-    appLog().error("Failed to set hidutil mapping: " + *failure, LogCategory::keyboard);
+    e.appLog().error(failed + *failure, LogCategory::keyboard);
   else
-    appLog().info("Successfully set hidutil Caps Lock -> F19 mapping (Global & Matching).", LogCategory::keyboard);
+    e.appLog().info(done, LogCategory::keyboard);
+}
+
+}  // namespace
+
+void KeyboardEngine::setHIDUtilMapping() {
+  runHidutilPair(*this, "setHIDUtilMapping()", sk::setGlobalArguments(), sk::setKeyboardsArguments(),
+                 "Failed to set hidutil mapping: ",
+                 "Successfully set hidutil Caps Lock -> F19 mapping (Global & Matching).");
 }
 
 void KeyboardEngine::clearHIDUtilMapping() {
-  if (!platform().hasBundleIdentifier) {
-    appLog().info(std::string("clearHIDUtilMapping()") + kSkippedText, LogCategory::keyboard);
-    return;
-  }
-  auto failure = toolFailure(runTool(*this, sk::kHidutilPath, sk::clearGlobalArguments()));
-  if (!failure) failure = toolFailure(runTool(*this, sk::kHidutilPath, sk::clearKeyboardsArguments()));
-  if (failure)
-    appLog().error("Failed to clear hidutil mapping: " + *failure, LogCategory::keyboard);
-  else
-    appLog().info("Successfully cleared hidutil key mapping (Global & Matching).", LogCategory::keyboard);
+  runHidutilPair(*this, "clearHIDUtilMapping()", sk::clearGlobalArguments(), sk::clearKeyboardsArguments(),
+                 "Failed to clear hidutil mapping: ",
+                 "Successfully cleared hidutil key mapping (Global & Matching).");
 }
 
 std::string KeyboardEngine::verifyHIDUtilMapping() {
