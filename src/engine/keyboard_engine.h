@@ -410,7 +410,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void releaseSpeculativeQueue();
   void awaitLanguageSwitch(bool wantsEnglish);
   std::optional<AXElement> focusedElement();
-  void confirmAddToVocabulary();
   void correctWithInputSource();
   void handleUndoRedoToggle();
   void cycleCurrentWordLanguage();
@@ -540,6 +539,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // Part of the language check of the typing flow that the spell-checker
   // probe needs: whether the spell checker offers `language`.
   bool isLanguageEnabled(const std::string& language) const;
+  // The word just converted or typed joins the ignored-word list on the
+  // second press of the hot key.
+  void confirmAddToVocabulary();
 
   // ---- local dictionaries (local_dictionaries.cpp)
   // loadLocalWordlists(language) is declared with the launch services above.
