@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "base/observable.h"
 
@@ -54,6 +55,18 @@ struct AXResult {
   std::optional<T> value;
   bool ok() const { return error == AXError::success && value.has_value(); }
 };
+
+// The two ways a back end answers: with nothing and why, or with a value.
+namespace ax {
+template <class T>
+AXResult<T> fail(AXError e) {
+  return AXResult<T>{e, std::nullopt};
+}
+template <class T>
+AXResult<T> ok(T v) {
+  return AXResult<T>{AXError::success, std::move(v)};
+}
+}  // namespace ax
 
 // What a text field shows: its whole value and its selection (the caret when
 // empty); a secure field gives neither.

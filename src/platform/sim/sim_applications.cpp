@@ -119,14 +119,8 @@ AXError errorForMode(SimAXMode mode) {
   return AXError::failure;
 }
 
-template <class T>
-AXResult<T> fail(AXError e) {
-  return AXResult<T>{e, std::nullopt};
-}
-template <class T>
-AXResult<T> ok(T v) {
-  return AXResult<T>{AXError::success, std::move(v)};
-}
+using ax::fail;
+using ax::ok;
 }  // namespace
 
 SimAccessibility::SimAccessibility(const SimContext& ctx, SimWorkspace& workspace)

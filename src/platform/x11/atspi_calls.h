@@ -17,14 +17,8 @@ namespace tessa {
 
 namespace atspi {
 
-template <class T>
-AXResult<T> fail(AXError e) {
-  return AXResult<T>{e, std::nullopt};
-}
-template <class T>
-AXResult<T> ok(T v) {
-  return AXResult<T>{AXError::success, std::move(v)};
-}
+using ax::fail;
+using ax::ok;
 
 // A failed call: a time-out is "cannot complete", as the engine expects of
 // an application that does not answer; anything else a plain failure. Frees
