@@ -10,7 +10,9 @@
 // "FOCUS 1" while the widget has the focus in the active window, else
 // "FOCUS 0". On "refocus" the widget gives up the focus and takes it again
 // ("REFOCUSED"); on "busy <MS>" the field renames itself and replaces its text
-// every MS milliseconds from then on, as a busy program does ("BUSY").
+// every MS milliseconds from then on, as a busy program does ("BUSY"). On
+// "announce <TEXT>" ("ANNOUNCING") it prints "SHOWN <seconds>", once, the
+// moment its text is TEXT, in seconds of the monotonic clock.
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QApplication>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -118,6 +121,18 @@ int main(int argc, char** argv) {
     field.set(QString("busy %1").arg(busyRound));
   });
 
+  std::optional<QString> announced;
+  auto announceIfShown = [&] {
+    if (!announced || field.text() != *announced) return;
+    announced.reset();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::printf("SHOWN %.9f\n", static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9);
+    std::fflush(stdout);
+  };
+  if (field.line) QObject::connect(field.line, &QLineEdit::textChanged, announceIfShown);
+  if (field.area) QObject::connect(field.area, &QPlainTextEdit::textChanged, announceIfShown);
+
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   std::string pending;
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -143,6 +158,11 @@ int main(int argc, char** argv) {
         textOnDelete = QString::fromStdString(tessa::xsession::unescapedLine(command.substr(13)));
         std::printf("ARMED\n");
         std::fflush(stdout);
+      } else if (command.rfind("announce ", 0) == 0) {
+        announced = QString::fromStdString(tessa::xsession::unescapedLine(command.substr(9)));
+        std::printf("ANNOUNCING\n");
+        std::fflush(stdout);
+        announceIfShown();
       } else if (command == "focus") {
         const bool focused = window.isActiveWindow() && QApplication::focusWidget() == focus;
         std::printf("FOCUS %d\n", focused ? 1 : 0);

@@ -459,6 +459,16 @@ bool TestField::setTextOnNextDelete(const std::string& text) {
   return process_->writeLine("textOnDelete " + escapedLine(text)) && process_->waitForLine("ARMED", 3.0);
 }
 
+bool TestField::announceWhenShown(const std::string& text) {
+  return process_->writeLine("announce " + escapedLine(text)) && process_->waitForLine("ANNOUNCING", 3.0);
+}
+
+std::optional<double> TestField::shownAt(double timeoutSeconds) {
+  auto line = process_->waitForLine("SHOWN ", timeoutSeconds);
+  if (!line) return std::nullopt;
+  return std::strtod(line->c_str() + 6, nullptr);
+}
+
 bool TestField::refocus() { return process_->writeLine("refocus") && process_->waitForLine("REFOCUSED", 3.0); }
 
 bool TestField::beBusy(int periodMs) {

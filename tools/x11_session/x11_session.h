@@ -181,6 +181,12 @@ class TestField {
   // the field pastes from). `last` gets the last text seen.
   bool waitForText(const std::string& text, double timeoutSeconds, const std::function<void()>& eachTurn,
                    std::string* last = nullptr);
+  // The Qt field tells, once, the moment its text becomes `text` (on the
+  // steady clock, as this process reads it), without being asked: a watch that
+  // puts no load on the field it times. True once the field is watching.
+  bool announceWhenShown(const std::string& text);
+  // That moment, or none when it did not come within the time-out.
+  std::optional<double> shownAt(double timeoutSeconds);
   int64_t pid() const { return process_->pid(); }
   Toolkit toolkit() const { return toolkit_; }
 
