@@ -27,9 +27,12 @@ using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 // look 2 ms after posting (about what an application takes to take a handful
 // of keys; a look before that would mostly be a round trip to it for
 // nothing), then one a millisecond after each look that did not see it yet,
-// for at most half a second.
+// for at most half a second. While the window system says our keys are still
+// on their way, no look is made (it would only slow the application taking
+// them): that is asked again every kVerifyKeysStep instead.
 constexpr double kVerifyFirstLook = 0.002;
 constexpr double kVerifyPollInterval = 0.001;
+constexpr double kVerifyKeysStep = 0.00025;
 constexpr double kVerifyBudget = 0.5;
 // [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
 // field has not answered, still shows the text from before the keys, or
@@ -280,7 +283,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   void typeReplacement(KeyboardEngine& e) {
     if (!plan_.switchTo.empty() && e.currentInputSourceID() != plan_.switchTo) {
       // Keys the user types from here on wait for the new layout.
-      flowOf(e).holdUntilSource(plan_.switchTo);
+      flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
       // Switched before the word is typed, on this turn: each key of the
       // word then types its character by its own code in the new layout,
       // and the window system need not lend a key for it.
@@ -395,6 +398,11 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
             std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
     auto self = shared_from_this();
     e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
+      auto* events = e.platform().events;
+      if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyLimit) {
+        self->poll(e, watch, kVerifyKeysStep, std::move(next));
+        return;
+      }
       auto read = readFieldText(e, self->plan_.element);
       const double now = e.uptime();
       if (read.text) {

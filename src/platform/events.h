@@ -119,6 +119,10 @@ class EventSystem {
   // Whether another client holds this key with exactly these modifiers (a
   // window manager's Alt+Space, say): pressed so, it never reaches the tap.
   virtual bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const { return false; }
+  // Whether keys this program posted are still on their way to the focused
+  // application (where they pass through a grab of its own first, one by
+  // one); a look at the field before then could only find them missing.
+  virtual bool ownKeysInFlight() const { return false; }
 };
 
 }  // namespace tessa

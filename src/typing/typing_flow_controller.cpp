@@ -61,13 +61,14 @@ void TypingFlowController::beginSpeculativeHold(std::optional<std::string> targe
   startHold(TypingFlowState::Kind::transitioning, std::move(targetLanguage));
 }
 
-void TypingFlowController::holdUntilSource(const std::string& sourceID) {
+void TypingFlowController::holdUntilSource(const std::string& sourceID, std::optional<AXElement> focused) {
   if (host_.currentInputSourceID() == sourceID) return;  // nothing to wait for
-  startHold(TypingFlowState::Kind::correcting, host_.languageOfSource(sourceID));
+  startHold(TypingFlowState::Kind::correcting, host_.languageOfSource(sourceID), std::move(focused));
   awaitedID_ = sourceID;
 }
 
-void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<std::string> target) {
+void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<std::string> target,
+                                     std::optional<AXElement> focused) {
   if (!state_.isIdle() && releasePhase_ != ReleasePhase::none) {
     // The previous switch is confirmed and its keys are still going out: they
     // were typed for that layout, so they leave now, before the new hold.
@@ -87,7 +88,7 @@ void TypingFlowController::startHold(TypingFlowState::Kind kind, std::optional<s
       if (!h.layoutSourceID) h.layoutSourceID = awaitedID_;
   }
   if (state_.isIdle()) {
-    focusAtHold_ = host_.focusedElement();
+    focusAtHold_ = focused ? std::move(focused) : host_.focusedElement();
     sourceAtHold_ = host_.currentInputSourceID();
   }
   state_ = TypingFlowState{kind, std::move(target), generation_};

@@ -137,8 +137,9 @@ class TypingFlowController {
   // flushes the first's keys for the layout they were typed for.
   void beginSpeculativeHold(std::optional<std::string> targetLanguage = std::nullopt);
   // Holds keystrokes until `sourceID` is current: the switch a conversion,
-  // an undo or a redo makes after retyping a word.
-  void holdUntilSource(const std::string& sourceID);
+  // an undo or a redo makes after retyping a word. `focused` is the field it
+  // edits, already known, so the hold need not ask for the focus again.
+  void holdUntilSource(const std::string& sourceID, std::optional<AXElement> focused = std::nullopt);
   // The switch request names the source it expects; only that source
   // confirms the hold.
   void expectSource(const std::string& sourceID);
@@ -187,7 +188,8 @@ class TypingFlowController {
     std::optional<std::string> layoutSourceID;
   };
 
-  void startHold(TypingFlowState::Kind kind, std::optional<std::string> target);
+  void startHold(TypingFlowState::Kind kind, std::optional<std::string> target,
+                 std::optional<AXElement> focused = std::nullopt);
   void armSafetyTimeout();
   void onSafetyTimeout(uint64_t hold);
   void scheduleRelease(std::optional<std::string> sourceID);

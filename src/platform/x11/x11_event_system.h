@@ -80,6 +80,7 @@ class X11EventSystem final : public EventSystem {
   bool filtersEveryKey() const override { return !fallback_.load(); }
   std::vector<std::string> keysHeldByOthers() const override;
   bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const override;
+  bool ownKeysInFlight() const override;
 
   // Reports Caps Lock as F19 and undoes the lock its press toggles: the
   // X11 form of remapping the key, without touching the user's keymap.

@@ -24,6 +24,8 @@ void X11EventSystem::post(TapLocation, const Event& event) {
   wake();
 }
 
+bool X11EventSystem::ownKeysInFlight() const { return !poster_->ownKeysThrough(); }
+
 void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
   poster_->setNextSourceHotKey(std::move(bound));
 }

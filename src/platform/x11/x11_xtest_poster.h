@@ -37,6 +37,9 @@ class XTestPoster {
   void setNextSourceHotKey(std::function<bool()> bound);
   // Whether the next-source hot key is bound now.
   bool nextSourceHotKeyBound() const;
+  // Whether nothing we posted is still to post or on its way back through
+  // the grab.
+  bool ownKeysThrough() const;
 
   // ------------------------------------------------------ grab thread
   // One batch of posts: the keyboard state and the keys down are read once
@@ -62,7 +65,6 @@ class XTestPoster {
   std::array<char, 32> keymap();
   bool isDownOnServer(unsigned xKeyCode);
   void letGoOfHeldModifiers(const Event& event);
-  bool ownKeysThrough() const;
   void log(const std::string& line) const {
     if (log_) log_(line);
   }

@@ -275,11 +275,15 @@ TEST_F(X11Events, TaggedPostedKeysReachTheFocusWithoutWaitingForTheMainQueue) {
     e.type = EventType::keyUp;
     events->post(TapLocation::hid, e);
   }
+  // Each press waits its turn at the grab, so three cannot all be through yet.
+  const bool inFlightAtFirst = events->ownKeysInFlight();
   events->flush();
   // No turn of the main queue runs while they land.
   EXPECT_TRUE(waitFor([&] { return window.text() == "asd"; }, 3, nullptr, &window)) << window.text();
   ASSERT_TRUE(waitFor([&] { return window.text() == "asd" && events->ledgerSize() == 0; }, 3, &main, &window))
       << window.text();
+  EXPECT_TRUE(inFlightAtFirst);
+  EXPECT_FALSE(events->ownKeysInFlight()) << "every key is through";
   for (uint16_t key : {keycode::a, keycode::s, keycode::d})
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
                             [&](const Event& e) {
