@@ -29,7 +29,8 @@ using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 // nothing), then one a millisecond after each look that did not see it yet,
 // for at most half a second. While the window system says our keys are still
 // on their way, no look is made (it would only slow the application taking
-// them): that is asked again every kVerifyKeysStep instead.
+// them): that is asked again every kVerifyKeysStep instead, within that half
+// second (a key the server never delivers must not hold the looks back).
 constexpr double kVerifyFirstLook = 0.002;
 constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyKeysStep = 0.00025;
@@ -399,7 +400,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     auto self = shared_from_this();
     e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
       auto* events = e.platform().events;
-      if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyLimit) {
+      if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyBudget) {
         self->poll(e, watch, kVerifyKeysStep, std::move(next));
         return;
       }
