@@ -26,11 +26,11 @@ void countRead(EngineCounters& counters, double ms) {
 
 void countRead(KeyboardEngine& e, double startedAt) { countRead(e.counters, (e.uptime() - startedAt) * 1000.0); }
 
-// The text of `element` as read for the engine; `started` is when the read
+// The text of `element`, read for the engine; `started` is when the read
 // began, for its statistics.
-FocusedTextRead textOf(KeyboardEngine& engine, const AXElement& element, const AXResult<AXTextState>& state,
-                       double started) {
+FocusedTextRead readTextOf(KeyboardEngine& engine, Accessibility& ax, const AXElement& element, double started) {
   FocusedTextRead out;
+  auto state = ax.textState(element);
   countRead(engine, started);
   if (state.ok() && state.value->secure) {
     out.problem = FocusedTextProblem::secureField;
@@ -54,21 +54,20 @@ FocusedTextRead readFocusedText(KeyboardEngine& engine) {
     return out;
   }
   double started = engine.uptime();
-  auto read = ax->focusedTextState(kTextReadTimeout);
-  if (!read.element.ok()) {
+  auto element = ax->focusedElement(kTextReadTimeout);
+  if (!element.ok()) {
     countRead(engine, started);
-    out.problem = read.element.error == AXError::apiDisabled ? FocusedTextProblem::noAccess
-                                                             : FocusedTextProblem::noFocusedField;
+    out.problem = element.error == AXError::apiDisabled ? FocusedTextProblem::noAccess
+                                                        : FocusedTextProblem::noFocusedField;
     return out;
   }
-  return textOf(engine, *read.element.value, read.text, started);
+  return readTextOf(engine, *ax, *element.value, started);
 }
 
 FocusedTextRead readFieldText(KeyboardEngine& engine, const AXElement& element) {
   Accessibility* ax = engine.platform().accessibility;
   if (!ax) return FocusedTextRead{std::nullopt, FocusedTextProblem::noAccess};
-  const double started = engine.uptime();
-  return textOf(engine, element, ax->textState(element), started);
+  return readTextOf(engine, *ax, element, engine.uptime());
 }
 
 std::optional<AXElement> KeyboardEngine::focusedElement() {

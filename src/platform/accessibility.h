@@ -112,18 +112,6 @@ class Accessibility {
     if (!r.ok()) return {r.error == AXError::success ? AXError::noValue : r.error, std::nullopt};
     return {AXError::success, AXTextState{std::move(*v.value), *r.value, false}};
   }
-  // The focused element and its text state together: a desktop that can ask
-  // the last focused field whether it still has the focus along with its
-  // text answers in one round trip instead of two.
-  struct FocusedTextState {
-    AXResult<AXElement> element;  // the focus, or why there is none
-    AXResult<AXTextState> text;   // its text, when there is a focus
-  };
-  virtual FocusedTextState focusedTextState(double timeoutSeconds) {
-    FocusedTextState out{focusedElement(timeoutSeconds), {AXError::cannotComplete, std::nullopt}};
-    if (out.element.ok()) out.text = textState(*out.element.value);
-    return out;
-  }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
   // Where true, observeTrust() reports every change of this process's trust

@@ -140,11 +140,6 @@ TEST_P(AtspiFieldTest, ReadsTextCaretSelectionAndBoundsInUtf16Units) {
   EXPECT_EQ(state.value->value, text);
   EXPECT_EQ(state.value->selection, (TextRange{10, 0}));
   EXPECT_FALSE(state.value->secure);
-  auto both = ax->focusedTextState(0.5);
-  EXPECT_EQ(both.element.value, e);
-  ASSERT_TRUE(both.text.ok()) << static_cast<int>(both.text.error);
-  EXPECT_EQ(both.text.value->value, text);
-  EXPECT_EQ(both.text.value->selection, (TextRange{10, 0}));
   EXPECT_EQ(*ax->stringForRange(e, TextRange{1, 2}).value, "😀");
   EXPECT_EQ(*ax->stringForRange(e, TextRange{4, 3}).value, "สวั");
   EXPECT_EQ(ax->stringForRange(e, TextRange{8, 3}).error, AXError::illegalArgument);
@@ -196,9 +191,6 @@ TEST_P(AtspiFieldTest, TheFocusedFieldIsStillFoundWhileTheKeyboardIsGrabbed) {
   auto focused = ax->focusedElement(0.5);
   ASSERT_TRUE(focused.ok()) << static_cast<int>(focused.error);
   EXPECT_EQ(*focused.value, e);
-  auto both = ax->focusedTextState(0.5);
-  EXPECT_EQ(both.element.value, e);
-  EXPECT_EQ(both.text.value.value_or(AXTextState{}).value, "hello");
   auto state = ax->textState(*focused.value);
   ASSERT_TRUE(state.ok()) << static_cast<int>(state.error);
   EXPECT_EQ(state.value->value, "hello");
@@ -235,28 +227,6 @@ TEST_F(AtspiAccessibilityTest, KeysTypedInTheThaiGroupReadBackAsThai) {
   ASSERT_TRUE(state.ok());
   EXPECT_EQ(state.value->value, "hello สวัสดี");
   EXPECT_EQ(state.value->selection, (TextRange{12, 0}));
-}
-
-// The field that had the focus last is asked first; once another window
-// has taken the focus, its field is the answer, never the one before.
-TEST_F(AtspiAccessibilityTest, TheFocusedTextFollowsTheFocusToAnotherWindow) {
-  AXElement first = open(TestField::Kind::line, "first");
-  ASSERT_NE(first.id, 0u);
-  ASSERT_EQ(ax->focusedTextState(0.5).element.value, first);
-  auto firstField = std::move(field);
-  std::string why;
-  field = TestField::start(*session, TestField::Kind::line, "second", &why);
-  ASSERT_TRUE(field) << why;
-  std::optional<AXElement> seen;
-  EXPECT_TRUE(waitUntil(
-      [&] {
-        auto read = ax->focusedTextState(0.5);
-        EXPECT_NE(read.element.value, first) << "the field that lost the focus";
-        seen = read.element.value;
-        return read.element.ok() && read.text.ok() && read.text.value->value == "second";
-      },
-      5.0, 0.01));
-  EXPECT_EQ(seen.value_or(AXElement{}).pid, field->pid());
 }
 
 TEST_F(AtspiAccessibilityTest, APasswordFieldIsSecureAndGivesNoValue) {

@@ -79,7 +79,6 @@ class AtspiAccessibility final : public Accessibility {
   AXResult<Rect> frame(const AXElement& e) override;
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
-  FocusedTextState focusedTextState(double timeoutSeconds) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
   // The switch announces each change on the session bus (PropertiesChanged
   // of org.a11y.Status), so it is watched rather than asked again; and the
@@ -120,10 +119,7 @@ class AtspiAccessibility final : public Accessibility {
   AXElement remember(AtspiAccessible* a);
   // Runs `f` with the element and its text, when it has an editable one.
   AXError edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f);
-  // `states`, when given, gets the element's live states from the same
-  // round trip.
-  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a,
-                                                       std::optional<uint64_t>* states = nullptr);
+  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a);
   void forgetAll();
 
   // Runs `f` on the worker and waits at most `seconds` for its answer.

@@ -178,36 +178,6 @@ AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {
          }).value_or(fail<AXElement>(AXError::cannotComplete));
 }
 
-// The field that had the focus last is asked whether it still has it along
-// with its text, in one round trip; only when it has not is the focus
-// looked for and its text read apart.
-Accessibility::FocusedTextState AtspiAccessibility::focusedTextState(double timeoutSeconds) {
-  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
-  auto answer = onWorker<FocusedTextState>(seconds, [this, seconds](double deadline) -> FocusedTextState {
-    if (busUp() && lastFocused_) {
-      setTimeout(seconds);
-      auto* last = static_cast<AtspiAccessible*>(g_object_ref(lastFocused_));
-      std::optional<uint64_t> states;
-      std::optional<AXResult<AXTextState>> text;
-      if (atspi_accessible_get_role(last, nullptr) != ATSPI_ROLE_PASSWORD_TEXT)
-        if (AtspiText* iface = atspi_accessible_get_text_iface(last)) {
-          text = textStateAtOnce(last, &states);
-          g_object_unref(iface);
-        }
-      if (text && text->ok() && states && !hasBit(*states, ATSPI_STATE_DEFUNCT) &&
-          (hasBit(*states, ATSPI_STATE_FOCUSED) ||
-           focusKeptThroughGrab(last, 0, std::min(seconds, kWalkCallSeconds)) == Kept::yes))
-        return {ok(remember(last)), std::move(*text)};
-      g_object_unref(last);
-    }
-    FocusedTextState out{findFocused(0, seconds, deadline), fail<AXTextState>(AXError::cannotComplete)};
-    if (out.element.ok()) out.text = textState(*out.element.value);
-    return out;
-  });
-  return answer.value_or(
-      FocusedTextState{fail<AXElement>(AXError::cannotComplete), fail<AXTextState>(AXError::cannotComplete)});
-}
-
 AXResult<AXElement> AtspiAccessibility::focusedElementOfApplication(int64_t pid, double timeoutSeconds) {
   if (pid <= 0) return fail<AXElement>(AXError::illegalArgument);
   const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;

@@ -133,12 +133,10 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
 // The field's text, caret and first selection asked all at once; none when
 // the questions could not be sent or an answer was refused (a toolkit that
 // takes no -1 for the text's end), so the caller asks them one by one.
-std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a,
-                                                                         std::optional<uint64_t>* states) {
+std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a) {
   QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   static constexpr const char* kText = "org.a11y.atspi.Text";
-  const size_t stateQuestion = states ? batch.ask("org.a11y.atspi.Accessible", "GetState") : SIZE_MAX;
   const size_t value = batch.ask(kText, "GetText", 0, -1);  // -1: to the end
   const size_t caret = batch.askProperty(kText, "CaretOffset");
   const size_t selections = batch.ask(kText, "GetNSelections");
@@ -147,7 +145,6 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   // application counts.
   const size_t count = batch.askProperty(kText, "CharacterCount");
   batch.flush();
-  if (states) *states = batch.states(stateQuestion);
   auto s = batch.string(value);
   auto at = batch.int32Property(caret);
   auto n = batch.int32(selections);
