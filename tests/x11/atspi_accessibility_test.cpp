@@ -238,6 +238,22 @@ TEST_F(AtspiAccessibilityTest, APasswordFieldIsSecureAndGivesNoValue) {
   EXPECT_EQ(ax->value(e).error, AXError::noValue);
 }
 
+// A field read once as plain text that then starts hiding its text (a "hide
+// password" switch) is a password field from then on: the library's copy of
+// its role is never told.
+TEST_F(AtspiAccessibilityTest, AFieldThatStartsHidingItsTextIsSecureAtOnce) {
+  AXElement e = open(TestField::Kind::line, "secret");
+  ASSERT_NE(e.id, 0u);
+  ASSERT_TRUE(ax->textState(e).ok());
+  EXPECT_FALSE(ax->textState(e).value->secure);
+  ASSERT_TRUE(field->hideText());
+  auto state = ax->textState(e);
+  ASSERT_TRUE(state.ok());
+  EXPECT_TRUE(state.value->secure);
+  EXPECT_EQ(state.value->value, "");
+  EXPECT_EQ(ax->subrole(e).value, "AXSecureTextField");
+}
+
 TEST_F(AtspiAccessibilityTest, AnApplicationWithoutTextHasNoTextAttributes) {
   AXElement e = open(TestField::Kind::button, "");
   ASSERT_NE(e.id, 0u);

@@ -12,7 +12,8 @@
 // ("REFOCUSED"); on "busy <MS>" the field renames itself and replaces its text
 // every MS milliseconds from then on, as a busy program does ("BUSY"). On
 // "announce <TEXT>" ("ANNOUNCING") it prints "SHOWN <seconds>", once, the
-// moment its text is TEXT, in seconds of the monotonic clock.
+// moment its text is TEXT, in seconds of the monotonic clock. On "hide" the
+// line field starts hiding its text as a password field does ("HIDDEN").
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QApplication>
@@ -163,6 +164,10 @@ int main(int argc, char** argv) {
         std::printf("ANNOUNCING\n");
         std::fflush(stdout);
         announceIfShown();
+      } else if (command == "hide") {
+        if (field.line) field.line->setEchoMode(QLineEdit::Password);
+        std::printf("HIDDEN\n");
+        std::fflush(stdout);
       } else if (command == "focus") {
         const bool focused = window.isActiveWindow() && QApplication::focusWidget() == focus;
         std::printf("FOCUS %d\n", focused ? 1 : 0);

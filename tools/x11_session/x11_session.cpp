@@ -469,6 +469,8 @@ std::optional<double> TestField::shownAt(double timeoutSeconds) {
   return std::strtod(line->c_str() + 6, nullptr);
 }
 
+bool TestField::hideText() { return process_->writeLine("hide") && process_->waitForLine("HIDDEN", 3.0); }
+
 bool TestField::refocus() { return process_->writeLine("refocus") && process_->waitForLine("REFOCUSED", 3.0); }
 
 bool TestField::beBusy(int periodMs) {

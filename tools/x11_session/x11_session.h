@@ -169,6 +169,9 @@ class TestField {
   // The field puts this text in place at the next Backspace, which deletes
   // nothing: a program rewriting its text while the engine deletes in it.
   bool setTextOnNextDelete(const std::string& text);
+  // The Qt line field starts hiding its text, as a "hide password" switch
+  // does; true once it has.
+  bool hideText();
   // The widget gives up the focus and takes it again; true once it has.
   bool refocus();
   // From now on the field renames itself and replaces its text every

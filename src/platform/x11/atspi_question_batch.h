@@ -79,6 +79,14 @@ class QuestionBatch {
     if (!first(i, it)) return std::nullopt;
     return int32Of(it);
   }
+  // The answer to GetRole.
+  std::optional<uint32_t> uint32(size_t i) {
+    DBusMessageIter it;
+    if (!first(i, it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_UINT32) return std::nullopt;
+    dbus_uint32_t v = 0;
+    dbus_message_iter_get_basic(&it, &v);
+    return v;
+  }
   // The answer to GetState: two 32-bit words of state bits.
   std::optional<uint64_t> states(size_t i) {
     DBusMessageIter it, words;
@@ -157,5 +165,10 @@ class QuestionBatch {
 std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds);
 
 inline bool hasBit(uint64_t states, AtspiStateType state) { return (states >> state) & 1; }
+
+// The element's role as its application answers now: the library's copy
+// follows the application's events, and a field just made a password field
+// can still be a plain one there.
+std::optional<AtspiRole> liveRole(AtspiAccessible* a, double seconds);
 
 }  // namespace tessa::atspi

@@ -52,6 +52,11 @@ AXResult<std::string> AtspiAccessibility::subrole(const AXElement& e) {
   const AtspiRole r = atspi_accessible_get_role(a, &gerror);
   if (gerror) return fail<std::string>(errorOf(gerror));
   if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok<std::string>("AXSecureTextField");
+  // Whether to stay out of a field is asked of its application, not only of
+  // the library's copy, which may not have heard yet that it hides its text.
+  const auto live = liveRole(a, kCallDeadline);
+  if (!live) return fail<std::string>(AXError::cannotComplete);
+  if (*live == ATSPI_ROLE_PASSWORD_TEXT) return ok<std::string>("AXSecureTextField");
   return fail<std::string>(AXError::noValue);
 }
 
@@ -137,6 +142,10 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   static constexpr const char* kText = "org.a11y.atspi.Text";
+  // The role as the application answers now, first: the caller checked the
+  // library's copy, which can lag behind a field just made a password field;
+  // such a field's text is then dropped unread.
+  const size_t role = batch.ask("org.a11y.atspi.Accessible", "GetRole");
   const size_t value = batch.ask(kText, "GetText", 0, -1);  // -1: to the end
   const size_t caret = batch.askProperty(kText, "CaretOffset");
   const size_t selections = batch.ask(kText, "GetNSelections");
@@ -145,6 +154,7 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   // application counts.
   const size_t count = batch.askProperty(kText, "CharacterCount");
   batch.flush();
+  if (batch.uint32(role) == static_cast<uint32_t>(ATSPI_ROLE_PASSWORD_TEXT)) return ok(AXTextState{{}, {}, true});
   auto s = batch.string(value);
   auto at = batch.int32Property(caret);
   auto n = batch.int32(selections);
