@@ -23,15 +23,13 @@ namespace {
 
 using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 
-// [ours] Waiting for the field to show what the posted keys did: the first
-// look 2 ms after posting (about what an application takes to take a handful
-// of keys; a look before that would mostly be a round trip to it for
-// nothing), then one a millisecond after each look that did not see it yet,
-// for at most half a second. While the window system says our keys are still
-// on their way, no look is made (it would only slow the application taking
-// them): that is asked again every kVerifyKeysStep instead, within that half
-// second (a key the server never delivers must not hold the looks back).
-constexpr double kVerifyFirstLook = 0.002;
+// [ours] Waiting for the field to show what the posted keys did: no look
+// while the window system says our keys are still on their way (it would
+// only slow the application taking them), asked every kVerifyKeysStep within
+// half a second (a key the server never delivers must not hold the looks
+// back); then a look as soon as they are through, and one a millisecond after
+// each look that did not see it yet, for at most half a second.
+constexpr double kVerifyFirstLook = 0.00025;
 constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyKeysStep = 0.00025;
 constexpr double kVerifyBudget = 0.5;
@@ -407,8 +405,12 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       auto read = readFieldText(e, self->plan_.element);
       const double now = e.uptime();
       if (read.text) {
+        // The first outcome is where the keys end; another (only some code
+        // points deleted) can also be a moment on the way there, and counts
+        // only once a second look shows the field still at it.
         for (size_t i = 0; i < watch->outcomes.size(); ++i)
-          if (shows(*read.text, self->plan_.element, watch->outcomes[i], self->plan_.after)) {
+          if (shows(*read.text, self->plan_.element, watch->outcomes[i], self->plan_.after) &&
+              (i == 0 || watch->lastText == read.text->text)) {
             next(e, i);
             return;
           }

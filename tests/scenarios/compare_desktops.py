@@ -40,7 +40,7 @@ NOT_COMPARABLE = {
         "key, and while paused Caps Lock is an ordinary lock key on X11, as taking it for the switcher key "
         "is the paused tap's work",
     "convert_refused_screen_changed":
-        "the field changes its text 1 ms after the hot key: on the simulated desktop the engine's deletions "
+        "the field changes its text 0.1 ms after the hot key: on the simulated desktop the engine's deletions "
         "land at once, before that change; on X11 they are keystrokes that reach the field after it, so the "
         "two desktops refuse with different fields",
     "clipboard_capture_skips_own_write":

@@ -135,7 +135,11 @@ class X11EventSystem final : public EventSystem {
   void threadMain();
   unsigned rawGrabModifiers() const;
   void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid);
-  void onRawEvent(int evtype, unsigned detail, int sourceid);
+  void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
+  void postQueued(const std::deque<Event>& posts);
+  bool grabOneKey(unsigned code);
+  bool openKeyForOwnKeys(unsigned code);
+  void closeKeysOpened();
   void onRelease(unsigned xKeyCode, unsigned state, int sourceid);
   void onUngrabbedRawKey(unsigned xKeyCode, bool press, int sourceid);
   void timeOut();

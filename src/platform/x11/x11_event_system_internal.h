@@ -120,7 +120,7 @@ struct X11EventSystem::Impl {
   x11_detail::GrabState grabState = x11_detail::GrabState::none;
   // With another client's grabs on the root: the keys we grabbed one by one,
   // and, by key, the modifier combinations that client holds.
-  std::vector<unsigned> grabbedKeys;
+  std::set<unsigned> grabbedKeys;
   std::map<unsigned, std::set<unsigned>> refusedCombos;
   // Presses reported as heard only: their releases are too.
   std::set<unsigned> listenOnlyDown;
@@ -135,6 +135,11 @@ struct X11EventSystem::Impl {
   std::optional<bool> lockedBeforeRelease;
   bool activeGrab = false;
   unsigned grabKey = 0;
+  // The key codes let go of while a batch of our own keys goes around the
+  // grab, and how many events read now came before the sync that ended the
+  // last such batch: a raw press of ours among those went around.
+  std::set<unsigned> keysOpened;
+  int eventsBeforeAroundSync = 0;
   // While we grab the keyboard, its releases reach us as core events and no
   // raw event follows; one that does is not reported twice.
   std::set<unsigned> releasedThroughGrab;

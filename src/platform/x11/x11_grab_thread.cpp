@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <deque>
 
 namespace tessa {
@@ -94,9 +95,7 @@ void X11EventSystem::threadMain() {
       std::lock_guard lock(mutex_);
       pendingSerial_ = 0;
     }
-    poster_->beginBatch();
-    for (const auto& event : posts) poster_->post(event, false);
-    poster_->endBatch();
+    postQueued(posts);
     if (flushTicket) {
       XSync(d, False);
       std::lock_guard lock(mutex_);
@@ -109,6 +108,8 @@ void X11EventSystem::threadMain() {
     while (XPending(d) > 0) {
       XEvent ev;
       XNextEvent(d, &ev);
+      const bool beforeAroundSync = impl_->eventsBeforeAroundSync > 0;
+      if (beforeAroundSync) --impl_->eventsBeforeAroundSync;
       if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
           !XGetEventData(d, &ev.xcookie))
         continue;
@@ -136,7 +137,7 @@ void X11EventSystem::threadMain() {
         }
       } else {
         auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
-        onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid);
+        onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid, beforeAroundSync);
       }
       XFreeEventData(d, &ev.xcookie);
     }
@@ -180,6 +181,37 @@ void X11EventSystem::threadMain() {
   updateGrab();
   typer_->restore();
   XSync(d, False);
+}
+
+// The engine's own keys (a word it types, its Deletes) go around our grab:
+// through it, each press would wait for this thread to let it on, one at a
+// time, and a word would reach its window key by key, each behind a turn of
+// ours. Only when no press holds the grab and none of ours is still on its
+// way through it: an active grab takes every key, and behind a frozen press
+// ours would come only once their keys are grabbed again (then back through
+// the grab like any key of ours), and a raw press of an earlier key could not
+// be told from theirs. The sync tells the raw presses that went around (read
+// before its answer) from any the grab takes later.
+void X11EventSystem::postQueued(const std::deque<Event>& posts) {
+  bool around = impl_->grabState != GrabState::none && !impl_->activeGrab && !ledger_->pressOnItsWay() &&
+                !posts.empty() &&
+                std::all_of(posts.begin(), posts.end(), [](const Event& e) {
+                  return e.isTagged() && e.sourceState == EventSourceState::privateState;
+                });
+  if (around) {
+    std::lock_guard lock(mutex_);
+    around = pendingSerial_ == 0;
+  }
+  if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
+  poster_->beginBatch();
+  for (const auto& event : posts) poster_->post(event, false);
+  poster_->endBatch();
+  if (!around) return;
+  ledger_->setAroundGrab(nullptr);
+  closeKeysOpened();
+  Display* d = impl_->grab;
+  XSync(d, False);
+  impl_->eventsBeforeAroundSync = QLength(d);
 }
 
 // The modifier state a passive grab would be matched with for a press
@@ -323,7 +355,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
   deliver(event.type, std::move(event), true, serial);
 }
 
-void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
+void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync) {
   if (evtype == XI_RawButtonPress) {
     EventType type = detail == 1 ? EventType::leftMouseDown
                      : detail == 3 ? EventType::rightMouseDown
@@ -349,6 +381,13 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid) {
     if (press) impl_->rawModifiersDown.insert(*vk);
     else impl_->rawModifiersDown.erase(*vk);
     poster_->noteModifier(detail, press, sourceid);
+  }
+  if (press && beforeAroundSync) {
+    if (auto own = ledger_->take(detail, true, sourceid, true)) {
+      // It went around the grab: the tap is shown it as if it came through.
+      if (!own->passThrough && own->event.isTagged()) deliver(own->event.type, std::move(own->event), false, 0);
+      return;
+    }
   }
   if (impl_->grabState == GrabState::none) {
     onUngrabbedRawKey(detail, press, sourceid);

@@ -155,26 +155,12 @@ void X11EventSystem::grabPerKey() {
   for (size_t i = 0; i < tries.size(); ++i)
     if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
 
-  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-  XISetMask(bits, XI_KeyPress);
-  XISetMask(bits, XI_KeyRelease);
-  XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
   impl_->grabbedKeys.clear();
   size_t combosLeft = 0;
   for (int code = minCode; code <= maxCode; ++code) {
-    std::vector<XIGrabModifiers> mods;
-    auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code));
-    if (refused == impl_->refusedCombos.end()) {
-      mods.push_back({static_cast<int>(XIAnyModifier), 0});
-    } else {
+    if (auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code)); refused != impl_->refusedCombos.end())
       combosLeft += refused->second.size();
-      for (unsigned m = 0; m < 256; ++m)
-        if (!refused->second.count(m)) mods.push_back({static_cast<int>(m), 0});
-    }
-    if (mods.empty()) continue;
-    XIGrabKeycode(d, impl_->keyboard, code, root, XIGrabModeSync, XIGrabModeAsync, False, &mask,
-                  static_cast<int>(mods.size()), mods.data());
-    impl_->grabbedKeys.push_back(static_cast<unsigned>(code));
+    if (grabOneKey(static_cast<unsigned>(code))) impl_->grabbedKeys.insert(static_cast<unsigned>(code));
   }
   XSync(d, False);
   impl_->grabState = GrabState::perKey;
@@ -210,6 +196,49 @@ void X11EventSystem::grabPerKey() {
     logLine("X11: keyboard grab partial - another client holds the typing keys " + names +
             "; they are listened to and cannot be held or swallowed");
   }
+}
+
+// One key with every modifier combination another client does not hold;
+// false when it holds them all.
+bool X11EventSystem::grabOneKey(unsigned code) {
+  Display* d = impl_->grab;
+  std::vector<XIGrabModifiers> mods;
+  auto refused = impl_->refusedCombos.find(code);
+  if (refused == impl_->refusedCombos.end()) {
+    mods.push_back({static_cast<int>(XIAnyModifier), 0});
+  } else {
+    for (unsigned m = 0; m < 256; ++m)
+      if (!refused->second.count(m)) mods.push_back({static_cast<int>(m), 0});
+  }
+  if (mods.empty()) return false;
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_KeyPress);
+  XISetMask(bits, XI_KeyRelease);
+  XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
+  XIGrabKeycode(d, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(d), XIGrabModeSync, XIGrabModeAsync,
+                False, &mask, static_cast<int>(mods.size()), mods.data());
+  return true;
+}
+
+// The engine's own keys go around our grab: the key codes a batch of them
+// presses are let go of just before their first press and grabbed again
+// once the batch is out (the server takes the requests in order, so every
+// key of the user's but those few stays held all along).
+bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
+  if (impl_->keysOpened.count(code)) return true;
+  // A key grabbed one combination at a time stays grabbed: it is rare among
+  // typed keys, and its hundreds of grabs are best left alone.
+  if (impl_->grabState == GrabState::none ||
+      (impl_->grabState == GrabState::perKey && (!impl_->grabbedKeys.count(code) || impl_->refusedCombos.count(code))))
+    return false;
+  impl_->keysOpened.insert(code);
+  ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
+  return true;
+}
+
+void X11EventSystem::closeKeysOpened() {
+  for (unsigned code : impl_->keysOpened) grabOneKey(code);
+  impl_->keysOpened.clear();
 }
 
 void X11EventSystem::setKeysHeldByOthers(std::vector<std::string> keys) {

@@ -11,14 +11,17 @@ namespace tessa {
 using x11_detail::monotonicNow;
 
 void PostedLedger::post(Display* d, unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
+  // Only a press whose key the grab let go of goes around it.
+  const bool around = press && openForAround_ && openForAround_(xKeyCode);
   {
     std::lock_guard lock(mutex_);
-    entries_.push_back(Entry{xKeyCode, press, passThrough, event, monotonicNow()});
+    entries_.push_back(Entry{xKeyCode, press, passThrough, around, event, monotonicNow()});
   }
   XTestFakeKeyEvent(d, xKeyCode, press ? True : False, CurrentTime);
 }
 
-std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool press, int sourceid) {
+std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool press, int sourceid,
+                                                      bool aroundGrabOnly) {
   // A key the user types on a keyboard of their own is never ours, even the
   // very key we have just posted. (With no XTest keyboard named, any may be.)
   const int posting = postingKeyboard_;
@@ -27,7 +30,9 @@ std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool pr
   const double now = monotonicNow();
   while (!entries_.empty() && !alive(entries_.front(), now)) entries_.pop_front();
   auto it = std::find_if(entries_.begin(), entries_.end(),
-                         [&](const Entry& e) { return e.xKeyCode == xKeyCode && e.press == press; });
+                         [&](const Entry& e) {
+                           return e.xKeyCode == xKeyCode && e.press == press && (e.aroundGrab || !aroundGrabOnly);
+                         });
   if (it == entries_.end()) return std::nullopt;
   Entry entry = std::move(*it);
   entries_.erase(it);
@@ -44,6 +49,12 @@ bool PostedLedger::ownPressInFlight() const {
   const double now = monotonicNow();
   return std::any_of(entries_.begin(), entries_.end(),
                      [&](const Entry& e) { return e.press && !e.passThrough && alive(e, now); });
+}
+
+bool PostedLedger::pressOnItsWay() const {
+  std::lock_guard lock(mutex_);
+  const double now = monotonicNow();
+  return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.press && alive(e, now); });
 }
 
 bool PostedLedger::inFlight(unsigned xKeyCode) const {

@@ -9,6 +9,7 @@
 // tests and shutdown): the ledger keeps its own lock, held for no call out.
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -24,6 +25,7 @@ class PostedLedger {
     unsigned xKeyCode = 0;
     bool press = false;
     bool passThrough = false;  // a helper key or a changed event: not shown to the callback again
+    bool aroundGrab = false;   // a press posted around the grab: it comes back only if the grab took it after all
     Event event;
     double postedAt = 0;
   };
@@ -40,11 +42,16 @@ class PostedLedger {
   void post(Display* d, unsigned xKeyCode, bool press, const Event& event, bool passThrough);
   // The entry for a key that came back from `sourceid`, taken out; none for
   // a key we did not post.
-  std::optional<Entry> take(unsigned xKeyCode, bool press, int sourceid);
+  std::optional<Entry> take(unsigned xKeyCode, bool press, int sourceid, bool aroundGrabOnly = false);
+  // Presses posted from now on go around the grab where `open`, asked
+  // first, let go of their key code; none: all through it again (grab thread).
+  void setAroundGrab(std::function<bool(unsigned xKeyCode)> open) { openForAround_ = std::move(open); }
 
   size_t size() const;
   // Whether a press we posted for the callback to see is still on its way.
   bool ownPressInFlight() const;
+  // Whether any press we posted may still be on its way.
+  bool pressOnItsWay() const;
   // Whether a key posted on this key code may still be on its way.
   bool inFlight(unsigned xKeyCode) const;
 
@@ -53,6 +60,7 @@ class PostedLedger {
 
   const double lifetime_;
   std::atomic<int> postingKeyboard_{-1};
+  std::function<bool(unsigned)> openForAround_;
   mutable std::mutex mutex_;
   std::deque<Entry> entries_;  // under mutex_
 };

@@ -293,6 +293,55 @@ TEST_F(X11Events, TaggedPostedKeysReachTheFocusWithoutWaitingForTheMainQueue) {
         << "the tap is shown each posted key once: " << describe();
 }
 
+// The engine's own keys (a word it types, its Deletes) go around the grab,
+// straight to the focus, each shown to the tap once; the user's keys stay
+// the tap's to decide all along, on the key codes ours used too. While a
+// dropped press of the user's holds the grab, ours come through it instead,
+// and still land once each, in order.
+TEST_F(X11Events, TheEnginesOwnKeysGoAroundTheGrabWhileTheUsersStayHeld) {
+  auto events = makeEvents(5.0);
+  installTap(*events, [](const Event& e) -> std::optional<Event> {
+    const bool swallowed = e.keyCode == keycode::a || e.keyCode == keycode::q;
+    if (!e.isTagged() && e.type == EventType::keyDown && swallowed) return std::nullopt;
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  auto type = [&](std::initializer_list<uint16_t> keys) {
+    for (uint16_t key : keys) {
+      Event e;
+      e.type = EventType::keyDown;
+      e.keyCode = key;
+      e.sourceUserData = kSyntheticEventTag;
+      e.sourceState = EventSourceState::privateState;
+      events->post(TapLocation::hid, e);
+      e.type = EventType::keyUp;
+      events->post(TapLocation::hid, e);
+    }
+  };
+  auto shows = [&](const std::string& text) {
+    return waitFor([&] { return window.text() == text && events->ledgerSize() == 0; }, 3, &main, &window);
+  };
+  type({keycode::a, keycode::s, keycode::d});
+  ASSERT_TRUE(shows("asd")) << window.text();
+  user.tap(keycode::a);
+  user.tap(keycode::f);
+  ASSERT_TRUE(shows("asdf")) << window.text() << " (the user's a is the tap's to swallow)";
+  user.down(keycode::q);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::q); }, 3, &main, &window));
+  type({keycode::g, keycode::a});
+  EXPECT_TRUE(shows("asdfga")) << window.text();
+  user.up(keycode::q);
+  for (uint16_t key : {keycode::s, keycode::d, keycode::g})
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                            [&](const Event& e) {
+                              return e.type == EventType::keyDown && e.keyCode == key && e.isTagged();
+                            }),
+              1)
+        << describe();
+  EXPECT_FALSE(events->ownKeysInFlight());
+}
+
 // Posted keys carry their text: a cluster no key types (a consonant with its
 // vowel mark), and a key given the text of a layout the server has not
 // locked yet, reach the focus as that text, seen once by the tap; a key
