@@ -38,6 +38,7 @@
 #include "platform/events.h"
 
 typedef struct _XDisplay Display;
+union _XEvent;
 
 namespace tessa {
 
@@ -137,7 +138,11 @@ class X11EventSystem final : public EventSystem {
   void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid);
   void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
   void postQueued(const std::deque<Event>& posts);
-  bool grabOneKey(unsigned code);
+  void grabOneKey(unsigned code, unsigned long window);
+  void grabOnTopLevels();
+  void grabKeysOnTopLevel(unsigned long window);
+  void onTopLevelChange(const _XEvent& ev);
+  void ungrabTopLevels();
   bool openKeyForOwnKeys(unsigned code);
   void closeKeysOpened();
   void onRelease(unsigned xKeyCode, unsigned state, int sourceid);

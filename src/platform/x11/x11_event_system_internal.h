@@ -121,6 +121,9 @@ struct X11EventSystem::Impl {
   // With another client's grabs on the root: the keys we grabbed one by one,
   // and, by key, the modifier combinations that client holds.
   std::set<unsigned> grabbedKeys;
+  // The keys grabbed on every top-level window instead, and those windows.
+  std::vector<unsigned> keysOnTopLevels;
+  std::set<unsigned long> topLevels;
   std::map<unsigned, std::set<unsigned>> refusedCombos;
   // Presses reported as heard only: their releases are too.
   std::set<unsigned> listenOnlyDown;

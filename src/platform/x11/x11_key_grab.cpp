@@ -123,6 +123,7 @@ void X11EventSystem::updateGrab() {
     } else {
       for (unsigned xkc : impl_->grabbedKeys) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
       impl_->grabbedKeys.clear();
+      ungrabTopLevels();
     }
     XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
     impl_->activeGrab = false;
@@ -156,12 +157,19 @@ void X11EventSystem::grabPerKey() {
     if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
 
   impl_->grabbedKeys.clear();
+  impl_->keysOnTopLevels.clear();
   size_t combosLeft = 0;
   for (int code = minCode; code <= maxCode; ++code) {
-    if (auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code)); refused != impl_->refusedCombos.end())
+    auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code));
+    if (refused == impl_->refusedCombos.end()) {
+      grabOneKey(static_cast<unsigned>(code), root);
+      impl_->grabbedKeys.insert(static_cast<unsigned>(code));
+    } else {
       combosLeft += refused->second.size();
-    if (grabOneKey(static_cast<unsigned>(code))) impl_->grabbedKeys.insert(static_cast<unsigned>(code));
+      impl_->keysOnTopLevels.push_back(static_cast<unsigned>(code));
+    }
   }
+  grabOnTopLevels();
   XSync(d, False);
   impl_->grabState = GrabState::perKey;
 
@@ -198,26 +206,66 @@ void X11EventSystem::grabPerKey() {
   }
 }
 
-// One key with every modifier combination another client does not hold;
-// false when it holds them all.
-bool X11EventSystem::grabOneKey(unsigned code) {
-  Display* d = impl_->grab;
-  std::vector<XIGrabModifiers> mods;
-  auto refused = impl_->refusedCombos.find(code);
-  if (refused == impl_->refusedCombos.end()) {
-    mods.push_back({static_cast<int>(XIAnyModifier), 0});
-  } else {
-    for (unsigned m = 0; m < 256; ++m)
-      if (!refused->second.count(m)) mods.push_back({static_cast<int>(m), 0});
-  }
-  if (mods.empty()) return false;
+void X11EventSystem::grabOneKey(unsigned code, unsigned long window) {
   unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
   XISetMask(bits, XI_KeyPress);
   XISetMask(bits, XI_KeyRelease);
   XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
-  XIGrabKeycode(d, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(d), XIGrabModeSync, XIGrabModeAsync,
-                False, &mask, static_cast<int>(mods.size()), mods.data());
-  return true;
+  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
+  XIGrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), window, XIGrabModeSync, XIGrabModeAsync, False,
+                &mask, 1, &mods);
+}
+
+// A key the other client holds some combinations of on the root is grabbed
+// whole on every top-level window instead: the server tries the root's grabs
+// first, so the other client's combinations are still its own, and every
+// other reaches us from the window's grab. (Grabbed on the root one
+// combination at a time, such keys took some 3,500 grabs, which the server
+// looked through at every press of every key, ours and the user's alike.)
+// New top-level windows are followed as they are made.
+void X11EventSystem::grabOnTopLevels() {
+  Display* d = impl_->grab;
+  const Window root = DefaultRootWindow(d);
+  impl_->topLevels.clear();
+  if (impl_->keysOnTopLevels.empty()) return;
+  XSelectInput(d, root, SubstructureNotifyMask);
+  Window rootRet = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  ErrorTrap trap(d);
+  if (XQueryTree(d, root, &rootRet, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count; ++i) grabKeysOnTopLevel(children[i]);
+    if (children) XFree(children);
+  }
+}
+
+void X11EventSystem::grabKeysOnTopLevel(unsigned long window) {
+  if (!impl_->topLevels.insert(window).second) return;
+  for (unsigned code : impl_->keysOnTopLevels) grabOneKey(code, window);
+}
+
+// From the grab thread's event loop: the root's children come and go.
+void X11EventSystem::onTopLevelChange(const XEvent& ev) {
+  if (impl_->grabState != GrabState::perKey) return;
+  const Window root = DefaultRootWindow(impl_->grab);
+  if (ev.type == CreateNotify && ev.xcreatewindow.parent == root && !ev.xcreatewindow.override_redirect) {
+    ErrorTrap trap(impl_->grab);  // it may be gone already
+    grabKeysOnTopLevel(ev.xcreatewindow.window);
+  } else if (ev.type == ReparentNotify && ev.xreparent.parent == root) {
+    ErrorTrap trap(impl_->grab);
+    grabKeysOnTopLevel(ev.xreparent.window);
+  } else if (ev.type == DestroyNotify) {
+    impl_->topLevels.erase(ev.xdestroywindow.window);
+  }
+}
+
+void X11EventSystem::ungrabTopLevels() {
+  Display* d = impl_->grab;
+  if (!impl_->keysOnTopLevels.empty()) XSelectInput(d, DefaultRootWindow(d), NoEventMask);
+  ErrorTrap trap(d);
+  for (unsigned long window : impl_->topLevels)
+    for (unsigned code : impl_->keysOnTopLevels) ungrabKeycode(d, impl_->keyboard, static_cast<int>(code), window);
+  impl_->topLevels.clear();
+  impl_->keysOnTopLevels.clear();
 }
 
 // The engine's own keys go around our grab: the key codes a batch of them
@@ -226,10 +274,8 @@ bool X11EventSystem::grabOneKey(unsigned code) {
 // key of the user's but those few stays held all along).
 bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
   if (impl_->keysOpened.count(code)) return true;
-  // A key grabbed one combination at a time stays grabbed: it is rare among
-  // typed keys, and its hundreds of grabs are best left alone.
-  if (impl_->grabState == GrabState::none ||
-      (impl_->grabState == GrabState::perKey && (!impl_->grabbedKeys.count(code) || impl_->refusedCombos.count(code))))
+  // A key grabbed on every top-level window stays grabbed.
+  if (impl_->grabState == GrabState::none || (impl_->grabState == GrabState::perKey && !impl_->grabbedKeys.count(code)))
     return false;
   impl_->keysOpened.insert(code);
   ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
@@ -237,7 +283,7 @@ bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
 }
 
 void X11EventSystem::closeKeysOpened() {
-  for (unsigned code : impl_->keysOpened) grabOneKey(code);
+  for (unsigned code : impl_->keysOpened) grabOneKey(code, DefaultRootWindow(impl_->grab));
   impl_->keysOpened.clear();
 }
 

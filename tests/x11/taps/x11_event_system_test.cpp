@@ -419,12 +419,21 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   XGrabKey(other, d, Mod4Mask | Mod2Mask, otherRoot, False, GrabModeAsync, GrabModeAsync);
   XSync(other, False);
 
+  // Those keys are grabbed on each top-level window: one open before the
+  // grab, and one made after it.
+  KeyLogWindow openBefore(server.display());
   auto events = makeEvents();
   // Swallows A and every D: a switch holding keys would.
   installTap(*events, [](const Event& e) -> std::optional<Event> {
     if (e.type == EventType::keyDown && (e.keyCode == keycode::a || e.keyCode == keycode::d)) return std::nullopt;
     return e;
   });
+  XTestUser user(server.display());
+  user.tap(keycode::d);
+  user.tap(keycode::g);
+  ASSERT_TRUE(waitFor([&] { return openBefore.text() == "g" && sawDown(keycode::g); }, 3, &main, &openBefore))
+      << "typed '" << openBefore.text() << "', " << describe();
+  seen.clear();
   EXPECT_TRUE(events->filtersEveryKey()) << "shortcuts of another client are its own, not keys we lack";
   EXPECT_TRUE(events->keysHeldByOthers().empty());
   EXPECT_TRUE(events->comboHeldByOthers(keycode::d, flags::command));
@@ -432,7 +441,11 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   EXPECT_FALSE(events->comboHeldByOthers(keycode::d, flags::command | flags::shift));
 
   KeyLogWindow window(server.display());
-  XTestUser user(server.display());
+  // The grab thread takes a new window's keys as it hears it was made: a
+  // flush after the one that heard it waits for that (a person cannot type
+  // into a window in the moment between).
+  events->flush();
+  events->flush();
   user.tap(keycode::a);
   user.tap(keycode::s);
   user.tap(keycode::d);  // plain D is ours: swallowed
