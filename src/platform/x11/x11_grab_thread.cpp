@@ -96,6 +96,7 @@ void X11EventSystem::threadMain() {
       pendingSerial_ = 0;
     }
     postQueued(posts);
+    poster_->takenPosted();
     if (flushTicket) {
       XSync(d, False);
       std::lock_guard lock(mutex_);

@@ -69,7 +69,13 @@ void XTestPoster::enqueue(const Event& event) {
 
 std::deque<Event> XTestPoster::takeQueued() {
   std::lock_guard lock(queueMutex_);
+  inHand_ = !queue_.empty();
   return std::exchange(queue_, {});
+}
+
+void XTestPoster::takenPosted() {
+  std::lock_guard lock(queueMutex_);
+  inHand_ = false;
 }
 
 bool XTestPoster::hasQueued() const {
@@ -235,7 +241,13 @@ void XTestPoster::restoreLetGoModifiersOnceThrough() {
 
 // Whether nothing we posted is still to post or on its way back through
 // the grab: the server has then taken every key we typed.
-bool XTestPoster::ownKeysThrough() const { return !hasQueued() && !ledger_.ownPressInFlight(); }
+bool XTestPoster::ownKeysThrough() const {
+  {
+    std::lock_guard lock(queueMutex_);
+    if (!queue_.empty() || inHand_) return false;
+  }
+  return !ledger_.ownPressInFlight();
+}
 
 // Whether the key is down on the server now. A key held for a switch is
 // replayed while the user may still be holding it (a quick typist's key

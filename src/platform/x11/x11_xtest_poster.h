@@ -32,7 +32,10 @@ class XTestPoster {
 
   // ------------------------------------------------------ any thread
   void enqueue(const Event& event);
+  // Takes the posts waiting; until takenPosted(), they count as still to
+  // post (taken, they are in no queue and not yet in the ledger).
   std::deque<Event> takeQueued();
+  void takenPosted();
   bool hasQueued() const;
   void setNextSourceHotKey(std::function<bool()> bound);
   // Whether the next-source hot key is bound now.
@@ -76,6 +79,7 @@ class XTestPoster {
 
   mutable std::mutex queueMutex_;
   std::deque<Event> queue_;  // under queueMutex_: posts waiting for the grab thread
+  bool inHand_ = false;      // under queueMutex_: taken by the grab thread, not all posted yet
   mutable std::mutex hotKeyMutex_;
   std::function<bool()> nextSourceHotKeyBound_;  // under hotKeyMutex_
 
