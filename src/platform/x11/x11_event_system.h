@@ -138,6 +138,8 @@ class X11EventSystem final : public EventSystem {
   void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid);
   void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
   void postQueued(const std::deque<Event>& posts);
+  bool holdPostsForAround();
+  bool flushPending() const;
   void grabOneKey(unsigned code, unsigned long window);
   void grabOnTopLevels();
   void grabKeysOnTopLevel(unsigned long window);

@@ -143,6 +143,9 @@ struct X11EventSystem::Impl {
   // last such batch: a raw press of ours among those went around.
   std::set<unsigned> keysOpened;
   int eventsBeforeAroundSync = 0;
+  // While the rest of a batch waits for its first key to end the grab a
+  // dropped press left: until when (0: not waiting).
+  double aroundWaitUntil = 0;
   // While we grab the keyboard, its releases reach us as core events and no
   // raw event follows; one that does is not reported twice.
   std::set<unsigned> releasedThroughGrab;

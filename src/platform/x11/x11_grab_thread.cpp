@@ -19,6 +19,10 @@ using namespace x11_detail;
 
 namespace {
 
+// [ours] How long the rest of our keys wait for the first to end the grab a
+// dropped press left, before they go through the grab after all.
+constexpr double kAroundWait = 0.05;
+
 uint64_t modifierBitOf(uint16_t code) {
   switch (code) {
     case keycode::shift: case keycode::rightShift: return flags::shift;
@@ -64,7 +68,8 @@ void X11EventSystem::threadMain() {
     }
     // Taken after the flush ticket: every key posted before that flush was
     // asked for is among them.
-    std::deque<Event> posts = poster_->takeQueued();
+    std::deque<Event> posts;
+    if (flushPending() || !holdPostsForAround()) posts = poster_->takeQueued();
     updateGrab();
     if (decision) {
       // The main queue answered: pass the frozen press, or drop it (and post
@@ -157,7 +162,11 @@ void X11EventSystem::threadMain() {
       }
       if (decision_ || flushRequested_ > flushDone_) timeoutMs = 0;
     }
-    if (poster_->hasQueued()) timeoutMs = 0;
+    if (poster_->hasQueued()) {
+      const int leftMs = static_cast<int>((impl_->aroundWaitUntil - monotonicNow()) * 1000.0) + 1;
+      const int holdMs = impl_->aroundWaitUntil == 0 ? 0 : std::max(leftMs, 0);
+      timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
+    }
     if (timeoutMs == 0) {
       bool expired;
       {
@@ -198,15 +207,32 @@ void X11EventSystem::threadMain() {
 // be told from theirs. The sync tells the raw presses that went around (read
 // before its answer) from any the grab takes later.
 void X11EventSystem::postQueued(const std::deque<Event>& posts) {
-  bool around = impl_->grabState != GrabState::none && !impl_->activeGrab && !ledger_->pressOnItsWay() &&
-                !posts.empty() &&
-                std::all_of(posts.begin(), posts.end(), [](const Event& e) {
-                  return e.isTagged() && e.sourceState == EventSourceState::privateState;
-                });
-  if (around) {
+  // The keys an edit types (not the switch's Fn+F19, whose confirmation
+  // follows the server's group).
+  const bool own = !posts.empty() && std::all_of(posts.begin(), posts.end(), [](const Event& e) {
+    return e.isTagged() && e.sourceState == EventSourceState::privateState && e.keyCode != keycode::f19;
+  });
+  bool pending;
+  {
     std::lock_guard lock(mutex_);
-    around = pendingSerial_ == 0;
+    pending = pendingSerial_ != 0;
   }
+  const bool idle = own && impl_->grabState != GrabState::none && !pending && !ledger_->pressOnItsWay();
+  if (idle && impl_->activeGrab && impl_->aroundWaitUntil == 0 && !flushPending()) {
+    // A dropped press the user still holds (the hot key's own) keeps the
+    // keyboard grabbed: the first of our presses goes through that grab, and
+    // letting it on ends it; the rest wait for that, then go around.
+    auto first = std::find_if(posts.begin(), posts.end(), [](const Event& e) { return e.type == EventType::keyDown; });
+    if (first != posts.end() && first + 1 != posts.end()) {
+      poster_->beginBatch();
+      for (auto it = posts.begin(); it != first + 1; ++it) poster_->post(*it, false);
+      poster_->endBatch();
+      poster_->requeueFront(std::deque<Event>(first + 1, posts.end()));
+      impl_->aroundWaitUntil = monotonicNow() + kAroundWait;
+      return;
+    }
+  }
+  const bool around = idle && !impl_->activeGrab;
   if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
   poster_->beginBatch();
   for (const auto& event : posts) poster_->post(event, false);
@@ -217,6 +243,20 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   Display* d = impl_->grab;
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
+}
+
+// Whether our queued keys wait a moment longer for their chance to go around
+// the grab: while the first of them is still on its way through it.
+bool X11EventSystem::holdPostsForAround() {
+  if (impl_->aroundWaitUntil == 0) return false;
+  if ((impl_->activeGrab || ledger_->pressOnItsWay()) && monotonicNow() < impl_->aroundWaitUntil) return true;
+  impl_->aroundWaitUntil = 0;
+  return false;
+}
+
+bool X11EventSystem::flushPending() const {
+  std::lock_guard lock(mutex_);
+  return flushRequested_ > flushDone_;
 }
 
 // The modifier state a passive grab would be matched with for a press
@@ -387,13 +427,6 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
     else impl_->rawModifiersDown.erase(*vk);
     poster_->noteModifier(detail, press, sourceid);
   }
-  if (press && beforeAroundSync) {
-    if (auto own = ledger_->take(detail, true, sourceid, true)) {
-      // It went around the grab: the tap is shown it as if it came through.
-      if (!own->passThrough && own->event.isTagged()) deliver(own->event.type, std::move(own->event), false, 0);
-      return;
-    }
-  }
   if (impl_->grabState == GrabState::none) {
     onUngrabbedRawKey(detail, press, sourceid);
     if (press) return;
@@ -405,6 +438,13 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
     return;
   }
   impl_->releasedThroughGrab.erase(detail);
+  if (beforeAroundSync) {
+    if (auto own = ledger_->take(detail, true, sourceid, true)) {
+      // It went around the grab: the tap is shown it as if it came through.
+      if (!own->passThrough && own->event.isTagged()) deliver(own->event.type, std::move(own->event), false, 0);
+      return;
+    }
+  }
   {
     // Presses come through the grab; only those another client's grab
     // took are reported from here, as heard only.

@@ -73,6 +73,12 @@ std::deque<Event> XTestPoster::takeQueued() {
   return std::exchange(queue_, {});
 }
 
+void XTestPoster::requeueFront(std::deque<Event> posts) {
+  std::lock_guard lock(queueMutex_);
+  posts.insert(posts.end(), queue_.begin(), queue_.end());
+  queue_ = std::move(posts);
+}
+
 void XTestPoster::takenPosted() {
   std::lock_guard lock(queueMutex_);
   inHand_ = false;

@@ -36,6 +36,8 @@ class XTestPoster {
   // post (taken, they are in no queue and not yet in the ledger).
   std::deque<Event> takeQueued();
   void takenPosted();
+  // Puts posts taken back at the head of the queue, to go out later.
+  void requeueFront(std::deque<Event> posts);
   bool hasQueued() const;
   void setNextSourceHotKey(std::function<bool()> bound);
   // Whether the next-source hot key is bound now.
