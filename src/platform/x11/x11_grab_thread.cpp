@@ -207,8 +207,8 @@ void X11EventSystem::threadMain() {
 // be told from theirs. The sync tells the raw presses that went around (read
 // before its answer) from any the grab takes later.
 void X11EventSystem::postQueued(const std::deque<Event>& posts) {
-  // The keys an edit types (not the switch's Fn+F19, whose confirmation
-  // follows the server's group).
+  // The keys an edit types; the switch's Fn+F19 goes on through the grab,
+  // as the switch's own timing was measured.
   const bool own = !posts.empty() && std::all_of(posts.begin(), posts.end(), [](const Event& e) {
     return e.isTagged() && e.sourceState == EventSourceState::privateState && e.keyCode != keycode::f19;
   });

@@ -166,7 +166,7 @@ void X11EventSystem::grabPerKey() {
       impl_->grabbedKeys.insert(static_cast<unsigned>(code));
     } else {
       combosLeft += refused->second.size();
-      impl_->keysOnTopLevels.push_back(static_cast<unsigned>(code));
+      if (refused->second.size() < 256) impl_->keysOnTopLevels.push_back(static_cast<unsigned>(code));
     }
   }
   grabOnTopLevels();

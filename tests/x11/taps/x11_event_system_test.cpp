@@ -465,36 +465,6 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   XCloseDisplay(other);
 }
 
-// D is grabbed on the window (another client holds Super+D on the root). A
-// D passed while a dropped press still holds the keyboard is let go from
-// that press's grab on the root, and the window's grab takes it again: it
-// still reaches the window once, and the tap is shown it once.
-TEST_F(X11Events, AKeyPassedBehindAHeldDroppedPressIsShownOnceAndTypedOnce) {
-  Display* other = XOpenDisplay(server.display().c_str());
-  ASSERT_TRUE(other);
-  const int d = static_cast<int>(*X11EventSystem::xKeyCodeFor(keycode::d));
-  XGrabKey(other, d, Mod4Mask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
-  XSync(other, False);
-  KeyLogWindow window(server.display());
-  auto events = makeEvents();
-  installTap(*events, [](const Event& e) -> std::optional<Event> {
-    if (e.type == EventType::keyDown && e.keyCode == keycode::a) return std::nullopt;
-    return e;
-  });
-  XTestUser user(server.display());
-  user.down(keycode::a);
-  user.tap(keycode::d);
-  user.up(keycode::a);
-  user.tap(keycode::f);
-  ASSERT_TRUE(waitFor([&] { return window.text() == "df" && sawDown(keycode::f); }, 3, &main, &window))
-      << "typed '" << window.text() << "', " << describe();
-  EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
-                          [](const Event& e) { return e.type == EventType::keyDown && e.keyCode == keycode::d; }),
-            1)
-      << describe();
-  XCloseDisplay(other);
-}
-
 TEST_F(X11Events, ATypingKeyAnotherClientHoldsMakesTheTapPartialAndIsNamed) {
   Display* other = XOpenDisplay(server.display().c_str());
   ASSERT_TRUE(other);
