@@ -163,8 +163,11 @@ void X11EventSystem::threadMain() {
       if (decision_ || flushRequested_ > flushDone_) timeoutMs = 0;
     }
     if (poster_->hasQueued()) {
-      const int leftMs = static_cast<int>((impl_->aroundWaitUntil - monotonicNow()) * 1000.0) + 1;
-      const int holdMs = impl_->aroundWaitUntil == 0 ? 0 : std::max(leftMs, 0);
+      // Held for their chance to go around: until the key let through comes
+      // back (an event wakes us) or the wait is over.
+      const int holdMs = holdPostsForAround()
+                             ? std::max(static_cast<int>((impl_->aroundWaitUntil - monotonicNow()) * 1000.0) + 1, 0)
+                             : 0;
       timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
     }
     if (timeoutMs == 0) {
@@ -223,7 +226,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     // keyboard grabbed: the first of our presses goes through that grab, and
     // letting it on ends it; the rest wait for that, then go around.
     auto first = std::find_if(posts.begin(), posts.end(), [](const Event& e) { return e.type == EventType::keyDown; });
-    if (first != posts.end() && first + 1 != posts.end()) {
+    if (first != posts.end()) {
       poster_->beginBatch();
       for (auto it = posts.begin(); it != first + 1; ++it) poster_->post(*it, false);
       poster_->endBatch();
