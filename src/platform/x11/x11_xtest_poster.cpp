@@ -211,17 +211,28 @@ void XTestPoster::letGoOfHeldModifiers(const Event& event) {
   unsigned wanted = 0;
   for (const auto& [flag, xm] : kPostedModifiers)
     if (event.flags & flag) wanted |= xm.first;
-  const unsigned held = s.base_mods & kLetGo & ~wanted & ~letGoMask_;
-  if (!held) return;
+  // A modifier key we pressed again for the user a moment ago may still be
+  // on its way through the grab: the server counts it only once it is
+  // through, which is before these keys, so it is let go of again too.
+  std::erase_if(pressedAgain_, [&](unsigned code) { return !ledger_.inFlight(code); });
+  const unsigned baseHeld = s.base_mods & kLetGo & ~wanted & ~letGoMask_;
+  if (!baseHeld && pressedAgain_.empty()) return;
   XModifierKeymap* map = XGetModifierMapping(d_);
   if (!map) return;
+  auto onItsWay = [&](unsigned code) {
+    return std::find(pressedAgain_.begin(), pressedAgain_.end(), code) != pressedAgain_.end();
+  };
+  unsigned held = baseHeld;
+  for (int mod = 0; mod < 8; ++mod)
+    for (int i = 0; i < map->max_keypermod; ++i)
+      if (onItsWay(map->modifiermap[mod * map->max_keypermod + i])) held |= (1u << mod) & kLetGo & ~wanted & ~letGoMask_;
   const auto down = keymap();
   Event helper;
   for (int mod = 0; mod < 8; ++mod) {
     if (!(held & (1u << mod))) continue;
     for (int i = 0; i < map->max_keypermod; ++i) {
       const unsigned code = map->modifiermap[mod * map->max_keypermod + i];
-      if (code == 0 || code >= 256 || !(down[code / 8] & (1 << (code % 8)))) continue;
+      if (code == 0 || code >= 256 || (!(down[code / 8] & (1 << (code % 8))) && !onItsWay(code))) continue;
       if (std::find(modifiersLetGo_.begin(), modifiersLetGo_.end(), code) != modifiersLetGo_.end()) continue;
       fake(code, false, helper, true);
       modifiersLetGo_.push_back(code);
@@ -238,6 +249,7 @@ void XTestPoster::restoreLetGoModifiersOnceThrough() {
   for (unsigned code : modifiersLetGo_)
     if (userModifiersDown_.count(code)) {
       fake(code, true, helper, true);
+      pressedAgain_.push_back(code);
       pressed = true;
     }
   if (pressed) XFlush(d_);

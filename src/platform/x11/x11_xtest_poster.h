@@ -104,6 +104,8 @@ class XTestPoster {
   // where the user still holds them.
   std::vector<unsigned> modifiersLetGo_;
   unsigned letGoMask_ = 0;
+  // Those pressed again, while their presses may still be on their way.
+  std::vector<unsigned> pressedAgain_;
   // The modifier keys down on every keyboard but ours (the user's own), as
   // the raw events tell.
   std::set<unsigned> userModifiersDown_;
