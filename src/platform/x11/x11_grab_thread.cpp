@@ -249,10 +249,12 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
 }
 
 // Whether our queued keys wait a moment longer for their chance to go around
-// the grab: while the first of them is still on its way through it.
+// the grab: while the first of them is still on its way through it. (Once it
+// is back, a grab still active is a new press of the user's: the next batch
+// lets its first key through that one in turn.)
 bool X11EventSystem::holdPostsForAround() {
   if (impl_->aroundWaitUntil == 0) return false;
-  if ((impl_->activeGrab || ledger_->pressOnItsWay()) && monotonicNow() < impl_->aroundWaitUntil) return true;
+  if (ledger_->pressOnItsWay() && monotonicNow() < impl_->aroundWaitUntil) return true;
   impl_->aroundWaitUntil = 0;
   return false;
 }
