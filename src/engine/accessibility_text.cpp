@@ -26,12 +26,9 @@ void countRead(EngineCounters& counters, double ms) {
 
 void countRead(KeyboardEngine& e, double startedAt) { countRead(e.counters, (e.uptime() - startedAt) * 1000.0); }
 
-// The text of `element`, read for the engine; `started` is when the read
-// began, for its statistics.
-FocusedTextRead readTextOf(KeyboardEngine& engine, Accessibility& ax, const AXElement& element, double started) {
+// What the engine makes of a field's text state.
+FocusedTextRead textReadOf(const AXElement& element, const AXResult<AXTextState>& state) {
   FocusedTextRead out;
-  auto state = ax.textState(element);
-  countRead(engine, started);
   if (state.ok() && state.value->secure) {
     out.problem = FocusedTextProblem::secureField;
     return out;
@@ -54,20 +51,23 @@ FocusedTextRead readFocusedText(KeyboardEngine& engine) {
     return out;
   }
   double started = engine.uptime();
-  auto element = ax->focusedElement(kTextReadTimeout);
-  if (!element.ok()) {
-    countRead(engine, started);
-    out.problem = element.error == AXError::apiDisabled ? FocusedTextProblem::noAccess
-                                                        : FocusedTextProblem::noFocusedField;
+  auto read = ax->focusedTextState(kTextReadTimeout);
+  countRead(engine, started);
+  if (!read.element.ok()) {
+    out.problem = read.element.error == AXError::apiDisabled ? FocusedTextProblem::noAccess
+                                                             : FocusedTextProblem::noFocusedField;
     return out;
   }
-  return readTextOf(engine, *ax, *element.value, started);
+  return textReadOf(*read.element.value, read.text);
 }
 
 FocusedTextRead readFieldText(KeyboardEngine& engine, const AXElement& element) {
   Accessibility* ax = engine.platform().accessibility;
   if (!ax) return FocusedTextRead{std::nullopt, FocusedTextProblem::noAccess};
-  return readTextOf(engine, *ax, element, engine.uptime());
+  const double started = engine.uptime();
+  auto state = ax->textState(element);
+  countRead(engine, started);
+  return textReadOf(element, state);
 }
 
 std::optional<AXElement> KeyboardEngine::focusedElement() {

@@ -71,14 +71,30 @@ Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
   return e;
 }
 
-void postKey(KeyboardEngine& engine, uint16_t keyCode, const std::string& text = {}, uint64_t modifiers = 0) {
-  auto* events = engine.platform().events;
-  if (!events) return;
-  Event down = keyEvent(EventType::keyDown, keyCode, text), up = keyEvent(EventType::keyUp, keyCode, text);
-  down.flags = up.flags = modifiers;
-  events->post(TapLocation::hid, down);
-  events->post(TapLocation::hid, up);
-}
+// An edit's keys (its Deletes, its word), posted together: posted one by
+// one, the window system's thread would take the first few alone and send
+// the rest in a second round.
+class KeyBurst {
+ public:
+  KeyBurst& add(uint16_t keyCode, const std::string& text = {}, uint64_t modifiers = 0, size_t times = 1) {
+    Event down = keyEvent(EventType::keyDown, keyCode, text), up = keyEvent(EventType::keyUp, keyCode, text);
+    down.flags = up.flags = modifiers;
+    for (size_t i = 0; i < times; ++i) {
+      events_.push_back(down);
+      events_.push_back(up);
+    }
+    return *this;
+  }
+  void post(KeyboardEngine& engine) {
+    if (auto* events = engine.platform().events; events && !events_.empty()) events->postAll(TapLocation::hid, events_);
+    events_.clear();
+  }
+
+ private:
+  std::vector<Event> events_;
+};
+
+void postDeletes(KeyboardEngine& engine, size_t n) { KeyBurst().add(keycode::deleteKey, {}, 0, n).post(engine); }
 
 std::string bundleIDOfFrontmost(KeyboardEngine& e) {
   if (!e.platform().workspace) return "";
@@ -233,7 +249,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     simulating_ = true;
     layoutBefore_ = e.currentInputSourceID().value_or("");
     if (plan_.oldIsSelection) {
-      postKey(e, keycode::deleteKey);
+      postDeletes(e, 1);
       expectAfterDelete(e, {plan_.before});
       return;
     }
@@ -246,7 +262,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     if (clusters != codePointCount(plan_.old)) bundleID_ = bundleIDOfFrontmost(e);
     bool byCodePoint = !bundleID_.empty() && e.correction.codePointDeletingApps.count(bundleID_) > 0;
     size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
-    for (size_t i = 0; i < n; ++i) postKey(e, keycode::deleteKey);
+    postDeletes(e, n);
     std::vector<std::u16string> outcomes{plan_.before};
     if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
     expectAfterDelete(e, std::move(outcomes));
@@ -268,7 +284,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       e.log(fmt::format("{}: {} deletes code points - deleting the rest of the word", self->plan_.operation,
                         self->bundleID_.empty() ? "the application" : self->bundleID_));
       std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
-      for (size_t i = 0, n = codePointCount(rest); i < n; ++i) postKey(e, keycode::deleteKey);
+      postDeletes(e, codePointCount(rest));
       self->waitFor(e, {self->plan_.before}, self->plan_.before + rest,
                     [self, rest](KeyboardEngine& e, std::optional<size_t> which) {
         if (!which)
@@ -290,6 +306,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     }
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
     typed_ = true;
+    KeyBurst word;
     for (const auto& cluster : graphemeClusters(plan_.replacement)) {
       // Each character by its own key where the layout has one, as a typist
       // types it (a vowel mark after its consonant): the window system then
@@ -300,12 +317,13 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
         if (auto it = keys.find(cp); it != keys.end()) chords.push_back(it->second);
       const auto characters = codePointStrings(cluster);
       if (chords.size() != characters.size()) {
-        postKey(e, 0, toUtf8(cluster));
+        word.add(0, toUtf8(cluster));
         continue;
       }
       for (size_t i = 0; i < chords.size(); ++i)
-        postKey(e, chords[i].keyCode, toUtf8(characters[i]), chords[i].flags);
+        word.add(chords[i].keyCode, toUtf8(characters[i]), chords[i].flags);
     }
+    word.post(e);
     auto self = shared_from_this();
     waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
             [self](KeyboardEngine& e, std::optional<size_t> which) {

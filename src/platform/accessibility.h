@@ -112,6 +112,18 @@ class Accessibility {
     if (!r.ok()) return {r.error == AXError::success ? AXError::noValue : r.error, std::nullopt};
     return {AXError::success, AXTextState{std::move(*v.value), *r.value, false}};
   }
+  // The focused element and its text state together; `text` is asked only
+  // of an element found. A desktop that can put both questions to the
+  // application at once answers in one round trip.
+  struct FocusedTextState {
+    AXResult<AXElement> element;
+    AXResult<AXTextState> text;
+  };
+  virtual FocusedTextState focusedTextState(double timeoutSeconds) {
+    FocusedTextState out{focusedElement(timeoutSeconds), {}};
+    if (out.element.ok()) out.text = textState(*out.element.value);
+    return out;
+  }
   // The system's Accessibility list changed (distributed notification).
   virtual Subscription observeTrustListChanged(std::function<void()> callback) = 0;
   // Where true, observeTrust() reports every change of this process's trust

@@ -102,6 +102,11 @@ class EventSystem {
   virtual bool isTapValid(TapId tap) const = 0;
 
   virtual void post(TapLocation location, const Event& event) = 0;
+  // Several events posted in order as one burst: a window system that sends
+  // them on a thread of its own takes them in one go rather than piecemeal.
+  virtual void postAll(TapLocation location, const std::vector<Event>& events) {
+    for (const auto& event : events) post(location, event);
+  }
   virtual bool canPostEvents() const = 0;  // the post-event access check
   virtual uint64_t hardwareModifierFlags() const = 0;
   virtual std::pair<double, double> mouseLocation() const = 0;

@@ -79,6 +79,9 @@ class AtspiAccessibility final : public Accessibility {
   AXResult<Rect> frame(const AXElement& e) override;
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
+  // The field last heard taking the focus is asked whether it still has it
+  // in the same round trip as its text.
+  FocusedTextState focusedTextState(double timeoutSeconds) override;
   Subscription observeTrustListChanged(std::function<void()> callback) override;
   // The switch announces each change on the session bus (PropertiesChanged
   // of org.a11y.Status), so it is watched rather than asked again; and the
@@ -119,7 +122,10 @@ class AtspiAccessibility final : public Accessibility {
   AXElement remember(AtspiAccessible* a);
   // Runs `f` with the element and its text, when it has an editable one.
   AXError edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f);
-  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a);
+  // `states`, when given, is asked in the same round trip: the element's
+  // states as its application answers them (none when it did not).
+  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a,
+                                                       std::optional<uint64_t>* states = nullptr);
   void forgetAll();
 
   // Runs `f` on the worker and waits at most `seconds` for its answer.

@@ -75,6 +75,18 @@ AXResult<std::string> AtspiAccessibility::value(const AXElement& e) {
 }
 
 namespace {
+// Whether the library already knows the element for a password field, from
+// what it holds (asking it would be a round trip of its own).
+bool knownSecure(AtspiAccessible* a) {
+  return (a->cached_properties & ATSPI_CACHE_ROLE) && a->role == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
+bool hasText(AtspiAccessible* a) {
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (text) g_object_unref(text);
+  return text != nullptr;
+}
+
 // The caret's offset as both ends, or the first selection's ends where there
 // is one, in the field's own offsets.
 std::pair<int, int> caretOrSelection(AtspiText* text, GError** gerror) {
@@ -114,15 +126,20 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   AXError error;
   AtspiAccessible* a = lookup(e, error);
   if (!a) return fail<AXTextState>(error);
-  GError* gerror = nullptr;
-  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
-  if (gerror) return fail<AXTextState>(errorOf(gerror));
-  if (r == ATSPI_ROLE_PASSWORD_TEXT) return ok(AXTextState{{}, {}, true});
+  if (knownSecure(a)) return ok(AXTextState{{}, {}, true});
+  // The questions at once ask the role first, as the application answers
+  // it now; only where they cannot be sent is the library asked for it.
   AtspiText* text = atspi_accessible_get_text_iface(a);
   if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
   if (auto state = textStateAtOnce(a)) {
     g_object_unref(text);
     return *state;
+  }
+  GError* gerror = nullptr;
+  const AtspiRole r = atspi_accessible_get_role(a, &gerror);
+  if (gerror || r == ATSPI_ROLE_PASSWORD_TEXT) {
+    g_object_unref(text);
+    return gerror ? fail<AXTextState>(errorOf(gerror)) : ok(AXTextState{{}, {}, true});
   }
   auto whole = readField(text);
   int start = -1, end = -1;
@@ -135,13 +152,36 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   return ok(AXTextState{std::move(whole->text), TextRange{location, length}, false});
 }
 
+Accessibility::FocusedTextState AtspiAccessibility::focusedTextState(double timeoutSeconds) {
+  const double seconds = timeoutSeconds > 0 ? timeoutSeconds : kCallDeadline;
+  // The text gets its own deadline after the focus's, as when asked apart.
+  auto answer = onWorker<FocusedTextState>(seconds + kCallDeadline, [this, seconds](double deadline) {
+    // The field that had the focus last, asked whether it still has it with
+    // the same questions as its text: where it does, one round trip.
+    if (lastFocused_ && busUp() && !knownSecure(lastFocused_) && hasText(lastFocused_)) {
+      auto* last = static_cast<AtspiAccessible*>(g_object_ref(lastFocused_));
+      std::optional<uint64_t> states;
+      auto text = textStateAtOnce(last, &states);
+      if (text && states && hasBit(*states, ATSPI_STATE_FOCUSED) && !hasBit(*states, ATSPI_STATE_DEFUNCT))
+        return FocusedTextState{ok(remember(last)), std::move(*text)};
+      g_object_unref(last);
+    }
+    FocusedTextState out{findFocused(0, seconds, deadline - kCallDeadline), {}};
+    if (out.element.ok()) out.text = textState(*out.element.value);
+    return out;
+  });
+  return answer.value_or(FocusedTextState{fail<AXElement>(AXError::cannotComplete), {}});
+}
+
 // The field's text, caret and first selection asked all at once; none when
 // the questions could not be sent or an answer was refused (a toolkit that
 // takes no -1 for the text's end), so the caller asks them one by one.
-std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a) {
+std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a,
+                                                                         std::optional<uint64_t>* states) {
   QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   static constexpr const char* kText = "org.a11y.atspi.Text";
+  const size_t stateSet = states ? batch.ask("org.a11y.atspi.Accessible", "GetState") : SIZE_MAX;
   // The role as the application answers now, first: the caller checked the
   // library's copy, which can lag behind a field just made a password field;
   // such a field's text is then dropped unread.
@@ -154,6 +194,7 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   // application counts.
   const size_t count = batch.askProperty(kText, "CharacterCount");
   batch.flush();
+  if (states) *states = batch.states(stateSet);
   if (batch.uint32(role) == static_cast<uint32_t>(ATSPI_ROLE_PASSWORD_TEXT)) return ok(AXTextState{{}, {}, true});
   auto s = batch.string(value);
   auto at = batch.int32Property(caret);

@@ -74,6 +74,7 @@ class X11EventSystem final : public EventSystem {
   void invalidateTap(TapId tap) override;
   bool isTapValid(TapId tap) const override;
   void post(TapLocation location, const Event& event) override;
+  void postAll(TapLocation location, const std::vector<Event>& events) override;
   bool canPostEvents() const override { return true; }
   uint64_t hardwareModifierFlags() const override;
   std::pair<double, double> mouseLocation() const override;

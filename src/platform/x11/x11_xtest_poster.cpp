@@ -24,6 +24,16 @@ void X11EventSystem::post(TapLocation, const Event& event) {
   wake();
 }
 
+void X11EventSystem::postAll(TapLocation location, const std::vector<Event>& events) {
+  // The next-source hot key is honoured where it stands among the others.
+  if (std::any_of(events.begin(), events.end(), [](const Event& e) { return e.keyCode == keycode::f19; })) {
+    for (const auto& event : events) post(location, event);
+    return;
+  }
+  poster_->enqueue(events);
+  wake();
+}
+
 bool X11EventSystem::ownKeysInFlight() const { return !poster_->ownKeysThrough(); }
 
 void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
@@ -65,6 +75,11 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
 void XTestPoster::enqueue(const Event& event) {
   std::lock_guard lock(queueMutex_);
   queue_.push_back(event);
+}
+
+void XTestPoster::enqueue(const std::vector<Event>& events) {
+  std::lock_guard lock(queueMutex_);
+  queue_.insert(queue_.end(), events.begin(), events.end());
 }
 
 std::deque<Event> XTestPoster::takeQueued() {

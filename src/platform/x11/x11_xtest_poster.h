@@ -32,6 +32,7 @@ class XTestPoster {
 
   // ------------------------------------------------------ any thread
   void enqueue(const Event& event);
+  void enqueue(const std::vector<Event>& events);  // all under one lock
   // Takes the posts waiting; until takenPosted(), they count as still to
   // post (taken, they are in no queue and not yet in the ledger).
   std::deque<Event> takeQueued();
