@@ -28,7 +28,8 @@ using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 // only slow the application taking them), asked every kVerifyKeysStep within
 // half a second (a key the server never delivers must not hold the looks
 // back); then a look as soon as they are through, and one a millisecond after
-// each look that did not see it yet, for at most half a second.
+// each look that did not see it yet (kVerifyKeysStep after one that found the
+// field half-way), for at most half a second.
 constexpr double kVerifyFirstLook = 0.00025;
 constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyKeysStep = 0.00025;
@@ -444,7 +445,11 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
         next(e, std::nullopt);
         return;
       }
-      self->poll(e, watch, kVerifyPollInterval, std::move(next));
+      // A field caught half-way through our keys is looked at again sooner:
+      // it is still taking them.
+      const bool moving =
+          read.text && watch->lastChange == now && read.text->text != watch->pending + self->plan_.after;
+      self->poll(e, watch, moving ? kVerifyKeysStep : kVerifyPollInterval, std::move(next));
     });
   }
 

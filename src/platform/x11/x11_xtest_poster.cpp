@@ -56,7 +56,9 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   Display* d = impl_->query;
   XkbStateRec s{};
   int groups = 1;
-  if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
+  // Only the controls are asked for (the number of groups), not the map.
+  if (XkbDescPtr xkb = XkbAllocKeyboard()) {
+    xkb->device_spec = XkbUseCoreKbd;
     if (XkbGetControls(d, XkbGroupsWrapMask, xkb) == Success && xkb->ctrls) groups = xkb->ctrls->num_groups;
     XkbFreeKeyboard(xkb, 0, True);
   }
