@@ -195,6 +195,11 @@ TEST_P(AtspiFieldTest, TheFocusedFieldIsStillFoundWhileTheKeyboardIsGrabbed) {
   ASSERT_TRUE(state.ok()) << static_cast<int>(state.error);
   EXPECT_EQ(state.value->value, "hello");
   EXPECT_EQ(state.value->selection, (TextRange{5, 0}));
+  // Asked together, where GTK's field no longer says it is focused.
+  auto together = ax->focusedTextState(0.5);
+  ASSERT_TRUE(together.element.ok() && together.text.ok());
+  EXPECT_EQ(*together.element.value, e);
+  EXPECT_EQ(together.text.value->value, "hello");
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, AtspiFieldTest, test::everyTextField(), test::fieldName);
@@ -236,6 +241,9 @@ TEST_F(AtspiAccessibilityTest, APasswordFieldIsSecureAndGivesNoValue) {
   ASSERT_TRUE(ax->textState(e).ok());
   EXPECT_TRUE(ax->textState(e).value->secure);
   EXPECT_EQ(ax->value(e).error, AXError::noValue);
+  auto together = ax->focusedTextState(0.5);
+  ASSERT_TRUE(together.text.ok());
+  EXPECT_TRUE(together.text.value->secure);
 }
 
 // A field read once as plain text that then starts hiding its text (a "hide
@@ -252,6 +260,10 @@ TEST_F(AtspiAccessibilityTest, AFieldThatStartsHidingItsTextIsSecureAtOnce) {
   EXPECT_TRUE(state.value->secure);
   EXPECT_EQ(state.value->value, "");
   EXPECT_EQ(ax->subrole(e).value, "AXSecureTextField");
+  auto together = ax->focusedTextState(0.5);
+  ASSERT_TRUE(together.text.ok());
+  EXPECT_TRUE(together.text.value->secure);
+  EXPECT_EQ(together.text.value->value, "");
 }
 
 TEST_F(AtspiAccessibilityTest, AnApplicationWithoutTextHasNoTextAttributes) {
