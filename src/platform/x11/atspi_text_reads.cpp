@@ -123,17 +123,27 @@ AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
 
 AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   TESSA_ON_WORKER(AXResult<AXTextState>, textState(e));
-  AXError error;
-  AtspiAccessible* a = lookup(e, error);
-  if (!a) return fail<AXTextState>(error);
+  // Whether the element is gone is asked with the questions at once (the
+  // library would ask on a round trip of its own, behind the keys the
+  // application is busy with); the role too, as the application answers it
+  // now. Only where they cannot be sent is the library asked for either.
+  auto known = elements_.find(e.id);
+  if (known == elements_.end()) return fail<AXTextState>(AXError::invalidElement);
+  AtspiAccessible* a = known->second;
   if (knownSecure(a)) return ok(AXTextState{{}, {}, true});
-  // The questions at once ask the role first, as the application answers
-  // it now; only where they cannot be sent is the library asked for it.
   AtspiText* text = atspi_accessible_get_text_iface(a);
   if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
-  if (auto state = textStateAtOnce(a)) {
+  std::optional<uint64_t> states;
+  auto state = textStateAtOnce(a, &states);
+  const bool gone = states && hasBit(*states, ATSPI_STATE_DEFUNCT);
+  if (state || gone) {
     g_object_unref(text);
-    return *state;
+    return gone ? fail<AXTextState>(AXError::invalidElement) : *state;
+  }
+  AXError error;
+  if (!lookup(e, error)) {
+    g_object_unref(text);
+    return fail<AXTextState>(error);
   }
   GError* gerror = nullptr;
   const AtspiRole r = atspi_accessible_get_role(a, &gerror);
