@@ -132,7 +132,9 @@ bool windowManagerAnnounced(Display* d) {
 }
 
 // Whether another client holds a key grab on the root window: a core grab
-// of every key with every modifier is refused once one does.
+// of every key with every modifier is refused once one does. The probe runs
+// with the server grabbed: a window manager grabbing its keys while our probe
+// held them all would be refused its own bindings, and never have them.
 bool someKeyGrabbed(Display* d) {
   static bool refused = false;
   refused = false;
@@ -140,9 +142,10 @@ bool someKeyGrabbed(Display* d) {
     if (e->error_code == BadAccess) refused = true;
     return 0;
   });
+  XGrabServer(d);
   XGrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
-  XSync(d, False);
   XUngrabKey(d, AnyKey, AnyModifier, DefaultRootWindow(d));
+  XUngrabServer(d);
   XSync(d, False);
   XSetErrorHandler(previous);
   return refused;

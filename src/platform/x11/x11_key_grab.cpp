@@ -45,12 +45,16 @@ void ungrabKeycode(Display* d, int device, int xKeyCode, Window root) {
 
 // XInput2 grabs do not collide with other clients' core grabs, so a core
 // grab, released at once, tells whether another client holds the key (or,
-// for AnyKey, some key) already.
+// for AnyKey, some key) already. The probes run with the server held: a
+// window manager starting beside us and grabbing its keys while a probe
+// held them would be refused its bindings for good.
 bool heldByAnotherClient(Display* d, int xKeyCode, Window root, ErrorTrap& trap) {
+  XGrabServer(d);
   XGrabKey(d, xKeyCode, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
+  XUngrabKey(d, xKeyCode, AnyModifier, root);
+  XUngrabServer(d);
   const bool refused = trap.error() != 0;
   gTrappedError = 0;
-  XUngrabKey(d, xKeyCode, AnyModifier, root);
   return refused;
 }
 
@@ -68,12 +72,13 @@ std::vector<bool> coreGrabsRefused(Display* d, Window root, const std::vector<st
   auto* previous = XSetErrorHandler(refusedSerialHandler);
   std::vector<unsigned long> serials;
   serials.reserve(tries.size());
+  XGrabServer(d);
   for (const auto& [code, mods] : tries) {
     serials.push_back(NextRequest(d));
     XGrabKey(d, code, mods, root, False, GrabModeAsync, GrabModeAsync);
   }
-  XSync(d, False);
   XUngrabKey(d, AnyKey, AnyModifier, root);  // ours only
+  XUngrabServer(d);
   XSync(d, False);
   XSetErrorHandler(previous);
   std::set<unsigned long> refused(gRefusedSerials.begin(), gRefusedSerials.end());
