@@ -56,9 +56,7 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   Display* d = impl_->query;
   XkbStateRec s{};
   int groups = 1;
-  // Only the controls are asked for (the number of groups), not the map.
-  if (XkbDescPtr xkb = XkbAllocKeyboard()) {
-    xkb->device_spec = XkbUseCoreKbd;
+  if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
     if (XkbGetControls(d, XkbGroupsWrapMask, xkb) == Success && xkb->ctrls) groups = xkb->ctrls->num_groups;
     XkbFreeKeyboard(xkb, 0, True);
   }
