@@ -148,9 +148,7 @@ class X11EventSystem final : public EventSystem {
   void ungrabTopLevels();
   bool openKeyForOwnKeys(unsigned code);
   void closeKeysOpened();
-  // `state`: the modifier state the release came with, when its event
-  // carries one.
-  void onRelease(unsigned xKeyCode, std::optional<unsigned> state, int sourceid);
+  void onRelease(unsigned xKeyCode, unsigned state, int sourceid);
   void onUngrabbedRawKey(unsigned xKeyCode, bool press, int sourceid);
   void timeOut();
   Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;
