@@ -167,12 +167,6 @@ struct EditPlan {
   bool isPutBack = false;  // puts a word back: if this fails too, nothing more is tried
 };
 
-bool showsPlan(const FocusedText& t, const EditPlan& p) {
-  if (!(t.element == p.element) || t.text != p.before + p.old + p.after) return false;
-  auto start = static_cast<int64_t>(p.before.size()), len = static_cast<int64_t>(p.old.size());
-  return p.oldIsSelection ? t.selection == TextRange{start, len} : t.selection == TextRange{start + len, 0};
-}
-
 bool shows(const FocusedText& t, const AXElement& element, const std::u16string& beforeCaret,
            const std::u16string& after) {
   return t.element == element && t.text == beforeCaret + after &&
@@ -231,26 +225,21 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     if (!plan.oldIsSelection) alignToCharacters(plan);
     auto edit = std::shared_ptr<ScreenEdit>(new ScreenEdit(std::move(plan), std::move(done)));
     e.switcher.isCycleAsyncDetourInFlight = true;
-    // The destructive part starts on a later turn, and only if the field
-    // still shows what was read.
-    std::shared_ptr<ScreenEdit> self = edit;
-    e.asyncOnMainWeak([self](KeyboardEngine& e) { self->start(e); });
+    edit->start(e);
   }
 
  private:
   ScreenEdit(EditPlan plan, Done done) : plan_(std::move(plan)), done_(std::move(done)) {}
 
+  // On the turn the field was read, so the Deletes follow what it showed:
+  // from here on the keys the user types wait behind the edit.
   void start(KeyboardEngine& e) {
-    auto read = readFocusedText(e);
-    if (!read.text || !showsPlan(*read.text, plan_)) {
-      finish(e, EditEnd::refused, "the text changed before it could be replaced");
-      return;
-    }
     e.beginTypingSimulation();
     simulating_ = true;
     layoutBefore_ = e.currentInputSourceID().value_or("");
     if (plan_.oldIsSelection) {
       postDeletes(e, 1);
+      switchLayout(e);
       expectAfterDelete(e, {plan_.before});
       return;
     }
@@ -264,6 +253,9 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     bool byCodePoint = !bundleID_.empty() && e.correction.codePointDeletingApps.count(bundleID_) > 0;
     size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
     postDeletes(e, n);
+    // The field can answer no look while it takes the Deletes: the layout
+    // is switched meanwhile, and back should the word not be typed.
+    switchLayout(e);
     std::vector<std::u16string> outcomes{plan_.before};
     if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
     expectAfterDelete(e, std::move(outcomes));
@@ -296,15 +288,18 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     });
   }
 
+  // Switched before the word is typed: each key of the word then types its
+  // character by its own code in the new layout, and the window system need
+  // not lend a key for it. Keys the user types from here on wait for it.
+  void switchLayout(KeyboardEngine& e) {
+    if (switched_ || plan_.switchTo.empty() || e.currentInputSourceID() == plan_.switchTo) return;
+    flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
+    e.languageSwitcher().switchToInputSource(plan_.switchTo);
+    switched_ = true;
+  }
+
   void typeReplacement(KeyboardEngine& e) {
-    if (!plan_.switchTo.empty() && e.currentInputSourceID() != plan_.switchTo) {
-      // Keys the user types from here on wait for the new layout.
-      flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
-      // Switched before the word is typed, on this turn: each key of the
-      // word then types its character by its own code in the new layout,
-      // and the window system need not lend a key for it.
-      e.languageSwitcher().switchToInputSource(plan_.switchTo);
-    }
+    switchLayout(e);
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
     typed_ = true;
     KeyBurst word;
@@ -454,6 +449,9 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   }
 
   void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {
+    // Switched for a word never typed: the user stays in their layout.
+    if (switched_ && !typed_ && !plan_.isPutBack && !layoutBefore_.empty() && e.currentInputSourceID() != layoutBefore_)
+      e.languageSwitcher().switchToInputSource(layoutBefore_);
     if (simulating_) e.endTypingSimulation();
     simulating_ = false;
     e.switcher.isCycleAsyncDetourInFlight = false;
@@ -465,6 +463,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   std::string bundleID_;
   std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
   bool simulating_ = false;
+  bool switched_ = false;  // the layout was switched for the replacement
   bool typed_ = false;  // the replacement's keys were posted
 };
 
