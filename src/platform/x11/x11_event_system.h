@@ -148,7 +148,9 @@ class X11EventSystem final : public EventSystem {
   void ungrabTopLevels();
   bool openKeyForOwnKeys(unsigned code);
   void closeKeysOpened();
-  void onRelease(unsigned xKeyCode, unsigned state, int sourceid);
+  // `state`: the modifier state the release came with, when its event
+  // carries one.
+  void onRelease(unsigned xKeyCode, std::optional<unsigned> state, int sourceid);
   void onUngrabbedRawKey(unsigned xKeyCode, bool press, int sourceid);
   void timeOut();
   Event eventFromX(unsigned xKeyCode, unsigned state, bool press) const;

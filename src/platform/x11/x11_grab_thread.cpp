@@ -438,8 +438,9 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
   }
   if (!press) {
     if (impl_->releasedThroughGrab.erase(detail)) return;
-    const unsigned state = serverKeyState();
-    onRelease(detail, state, sourceid);
+    // The raw event carries no modifier state: asked of the server only
+    // for a key not ours (a round trip each, behind our own keys).
+    onRelease(detail, std::nullopt, sourceid);
     return;
   }
   impl_->releasedThroughGrab.erase(detail);
@@ -503,10 +504,11 @@ void X11EventSystem::onUngrabbedRawKey(unsigned xKeyCode, bool press, int source
   });
 }
 
-void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) {
+void X11EventSystem::onRelease(unsigned xKeyCode, std::optional<unsigned> state, int sourceid) {
   impl_->keysDown.erase(xKeyCode);
   const bool listenOnly = impl_->listenOnlyDown.erase(xKeyCode) > 0;
   if (auto it = impl_->changedDown.find(xKeyCode); it != impl_->changedDown.end()) {
+    if (!state) state = serverKeyState();  // as it was before the replacement's release
     poster_->fake(it->second, false, Event{}, true);
     XFlush(impl_->grab);
     impl_->changedDown.erase(it);
@@ -521,7 +523,7 @@ void X11EventSystem::onRelease(unsigned xKeyCode, unsigned state, int sourceid) 
     event = own->event;
   } else {
     if (!keyCodeForX(xKeyCode)) return;
-    event = eventFromX(xKeyCode, state, false);
+    event = eventFromX(xKeyCode, state ? *state : serverKeyState(), false);
   }
   event.listenOnly = listenOnly;
   deliver(event.type, std::move(event), false, 0);

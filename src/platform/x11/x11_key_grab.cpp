@@ -3,6 +3,8 @@
 // those; and which of the typing keys that leaves to the other client.
 #include "platform/x11/x11_event_system_internal.h"
 
+#include <X11/Xlib-xcb.h>
+#include <xcb/xinput.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <string>
@@ -211,14 +213,21 @@ void X11EventSystem::grabPerKey() {
   }
 }
 
+// Sent without waiting for the answer, which says only which modifier
+// combinations failed and was never looked at (a window gone meanwhile is
+// no error worth one either). Waited for, each grab was a
+// round trip behind whatever the server was busy with: the keys we had just
+// sent around the grab, when their key codes are grabbed again. Xlib sends
+// its own queued requests first, so the order holds.
 void X11EventSystem::grabOneKey(unsigned code, unsigned long window) {
-  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-  XISetMask(bits, XI_KeyPress);
-  XISetMask(bits, XI_KeyRelease);
-  XIEventMask mask{impl_->keyboard, sizeof(bits), bits};
-  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
-  XIGrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), window, XIGrabModeSync, XIGrabModeAsync, False,
-                &mask, 1, &mods);
+  xcb_connection_t* c = XGetXCBConnection(impl_->grab);
+  const uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
+  const uint32_t modifiers = XCB_INPUT_MODIFIER_MASK_ANY;
+  const auto cookie = xcb_input_xi_passive_grab_device(
+      c, XCB_CURRENT_TIME, static_cast<xcb_window_t>(window), XCB_CURSOR_NONE, code,
+      static_cast<xcb_input_device_id_t>(impl_->keyboard), 1, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
+      XCB_INPUT_GRAB_MODE_22_SYNC, XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, &modifiers);
+  xcb_discard_reply(c, cookie.sequence);
 }
 
 // A key the other client holds some combinations of on the root is grabbed
