@@ -239,7 +239,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     layoutBefore_ = e.currentInputSourceID().value_or("");
     if (plan_.oldIsSelection) {
       postDeletes(e, 1);
-      switchLayout(e);
+      switchOnceThrough_ = true;
       expectAfterDelete(e, {plan_.before});
       return;
     }
@@ -253,9 +253,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     bool byCodePoint = !bundleID_.empty() && e.correction.codePointDeletingApps.count(bundleID_) > 0;
     size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
     postDeletes(e, n);
-    // The field can answer no look while it takes the Deletes: the layout
-    // is switched meanwhile, and back should the word not be typed.
-    switchLayout(e);
+    switchOnceThrough_ = true;
     std::vector<std::u16string> outcomes{plan_.before};
     if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
     expectAfterDelete(e, std::move(outcomes));
@@ -416,6 +414,11 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
         self->poll(e, watch, kVerifyKeysStep, std::move(next));
         return;
       }
+      // The field can answer no look while it takes the Deletes: the layout
+      // is switched meanwhile (once they are through the window system,
+      // which would otherwise have to send them before the switch), and back
+      // should the word not be typed.
+      if (std::exchange(self->switchOnceThrough_, false)) self->switchLayout(e);
       auto read = readFieldText(e, self->plan_.element);
       const double now = e.uptime();
       if (read.text) {
@@ -463,6 +466,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   std::string bundleID_;
   std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
   bool simulating_ = false;
+  bool switchOnceThrough_ = false;  // switch when the Deletes are through
   bool switched_ = false;  // the layout was switched for the replacement
   bool typed_ = false;  // the replacement's keys were posted
 };
