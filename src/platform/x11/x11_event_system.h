@@ -136,7 +136,7 @@ class X11EventSystem final : public EventSystem {
   // x11_grab_thread.cpp: each key read, frozen and answered.
   void threadMain();
   unsigned rawGrabModifiers() const;
-  void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid);
+  void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid, unsigned long time);
   void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
   void postQueued(const std::deque<Event>& posts);
   bool holdPostsForAround();

@@ -153,8 +153,20 @@ struct X11EventSystem::Impl {
   std::set<uint16_t> rawModifiersDown;
   std::condition_variable flushed;
 
+  // The press frozen now, and the one last replayed to the focus (until its
+  // key's release or the next press), by key code and server time. A key
+  // grabbed on each top-level window catches the replay of its own press
+  // once more when that press was frozen by a grab on the root (the server
+  // looks for grabs below the window of the grab it leaves): a second
+  // delivery of a press already decided, not a new one.
+  std::optional<std::pair<unsigned, unsigned long>> frozenPress, replayedPress;
+
   // Thaws the keyboard: replays the frozen press to the focus, or drops it.
   void allow(int mode) { XIAllowEvents(grab, keyboard, mode, CurrentTime); }
+  void replayPress() {
+    allow(XIReplayDevice);
+    replayedPress = frozenPress;
+  }
 };
 
 }  // namespace tessa

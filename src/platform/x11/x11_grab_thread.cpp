@@ -85,7 +85,7 @@ void X11EventSystem::threadMain() {
       if (!decision->result) {
         impl_->allow(XISyncDevice);
       } else if (decision->result->type == EventType::null) {
-        impl_->allow(XIReplayDevice);
+        impl_->replayPress();
         impl_->activeGrab = false;
       } else {
         impl_->allow(XISyncDevice);
@@ -132,7 +132,7 @@ void X11EventSystem::threadMain() {
                      static_cast<unsigned>(key->mods.locked | key->mods.latched),
                      static_cast<unsigned>(key->group.effective), capsAsF19_);
         if (evtype == XI_KeyPress) {
-          onKeyPress(xkc, state, key->sourceid);
+          onKeyPress(xkc, state, key->sourceid, static_cast<unsigned long>(key->time));
         } else if (impl_->activeGrab) {
           // Held by the grab a dropped press left. The release of the key
           // that started it has already ended the grab (answering would thaw
@@ -352,8 +352,18 @@ unsigned X11EventSystem::serverKeyState() const {
   return keyState(s.mods, s.locked_mods | s.latched_mods, s.group, capsAsF19_);
 }
 
-void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
+void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsigned long time) {
   Display* d = impl_->grab;
+  const std::pair press{xkc, time};
+  if (impl_->replayedPress == press) {
+    // Caught again by our grab on its window: it goes on as decided.
+    impl_->allow(XIReplayDevice);
+    impl_->activeGrab = false;
+    XFlush(d);
+    return;
+  }
+  impl_->frozenPress = press;
+  impl_->replayedPress.reset();
   impl_->releasedThroughGrab.erase(xkc);
   if (!impl_->activeGrab) {
     impl_->activeGrab = true;
@@ -367,7 +377,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
     std::lock_guard lock(mutex_);
     if (pendingSerial_ != 0) {
       // Cannot happen while the keyboard is frozen; never leave it waiting.
-      impl_->allow(XIReplayDevice);
+      impl_->replayPress();
       impl_->activeGrab = false;
       XFlush(d);
       return;
@@ -378,7 +388,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
     // passed through: the tap passes such keys untouched, so it is only shown
     // them, and they never wait for a turn of the main queue.
     if (own->passThrough || own->event.isTagged()) {
-      impl_->allow(XIReplayDevice);
+      impl_->replayPress();
       impl_->activeGrab = false;
       XFlush(d);
       if (!own->passThrough) deliver(own->event.type, std::move(own->event), false, 0);
@@ -387,7 +397,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid) {
     event = own->event;
   } else {
     if (!keyCodeForX(xkc)) {
-      impl_->allow(XIReplayDevice);
+      impl_->replayPress();
       impl_->activeGrab = false;
       XFlush(d);
       return;
@@ -437,6 +447,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
     if (press) return;
   }
   if (!press) {
+    if (impl_->replayedPress && impl_->replayedPress->first == detail) impl_->replayedPress.reset();
     if (impl_->releasedThroughGrab.erase(detail)) return;
     // The raw event carries no modifier state: asked of the server only
     // for a key not ours (a round trip each, behind our own keys).
@@ -545,7 +556,7 @@ void X11EventSystem::timeOut() {
   {
     std::lock_guard lock(mutex_);
     if (pendingSerial_ == 0) return;
-    impl_->allow(XIReplayDevice);
+    impl_->replayPress();
     impl_->activeGrab = false;
     pendingSerial_ = 0;
     for (auto& [id, tap] : taps_)

@@ -76,10 +76,10 @@ void PumpedRunner::runPending() {
 
 // ------------------------------------------------------------ window
 
-KeyLogWindow::KeyLogWindow(const std::string& display) {
+KeyLogWindow::KeyLogWindow(const std::string& display, unsigned long parent) {
   d_ = XOpenDisplay(display.c_str());
   if (!d_) fail("window: cannot open " + display);
-  Window root = DefaultRootWindow(d_);
+  Window root = parent ? parent : DefaultRootWindow(d_);
   window_ = XCreateSimpleWindow(d_, root, 10, 10, 200, 50, 0, 0, 0);
   XSelectInput(d_, window_, KeyPressMask | StructureNotifyMask);
   XMapWindow(d_, window_);

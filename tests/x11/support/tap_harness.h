@@ -47,7 +47,8 @@ class PumpedRunner final : public TaskRunner {
 // A focused window that appends the text of each key press it receives.
 class KeyLogWindow {
  public:
-  explicit KeyLogWindow(const std::string& display);
+  // In `parent` (a mapped window, as a window manager's frame) when given.
+  explicit KeyLogWindow(const std::string& display, unsigned long parent = 0);
   ~KeyLogWindow();
   void pump();
   std::string text() const { return text_; }

@@ -465,6 +465,62 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   XCloseDisplay(other);
 }
 
+// A key grabbed on each top-level window (here a frame), pressed while the
+// grab a dropped press leaves on the root holds the keyboard: its replay is
+// caught once more by the frame's grab. That second delivery is the same press: the tap is
+// shown it once, and ours is not taken for the user's (which a switch would
+// hold and replay after later keys).
+TEST_F(X11Events, AKeyGrabbedOnItsWindowIsShownOnceBehindAnotherKeysGrab) {
+  Display* other = XOpenDisplay(server.display().c_str());
+  ASSERT_TRUE(other);
+  const int d = static_cast<int>(*X11EventSystem::xKeyCodeFor(keycode::d));
+  XGrabKey(other, d, Mod4Mask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+  XSync(other, False);
+  auto events = makeEvents();
+  // A window manager's frame, made after the grab, around the window typed in.
+  const Window frame = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 300, 100, 0, 0, 0);
+  XMapWindow(other, frame);
+  XSync(other, False);
+  events->flush();
+  events->flush();
+  KeyLogWindow window(server.display(), frame);
+  XWarpPointer(other, None, DefaultRootWindow(other), 0, 0, 0, 0, 50, 30);  // the pointer over it
+  XSync(other, False);
+  Event own;
+  own.keyCode = keycode::d;
+  own.sourceUserData = kSyntheticEventTag;
+  own.sourceState = EventSourceState::privateState;
+  // Ours are posted while the tap still decides the user's Q, as a switch
+  // replays held keys while the next is being held.
+  installTap(*events, [&](const Event& e) -> std::optional<Event> {
+    if (e.isTagged() || e.type != EventType::keyDown || e.keyCode != keycode::q) return e;
+    for (EventType type : {EventType::keyDown, EventType::keyUp}) {
+      own.type = type;
+      events->post(TapLocation::hid, own);
+    }
+    events->flush();
+    return std::nullopt;
+  });
+  XTestUser user(server.display());
+  user.down(keycode::q);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::q) && window.text() == "d"; }, 3, &main, &window));
+  user.tap(keycode::d);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "dd" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  user.up(keycode::q);
+  user.tap(keycode::f);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "ddf" && sawDown(keycode::f); }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  for (bool tagged : {false, true})
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                            [&](const Event& e) {
+                              return e.type == EventType::keyDown && e.keyCode == keycode::d && e.isTagged() == tagged;
+                            }),
+              1)
+        << (tagged ? "ours" : "the user's") << ": " << describe();
+  XCloseDisplay(other);
+}
+
 TEST_F(X11Events, ATypingKeyAnotherClientHoldsMakesTheTapPartialAndIsNamed) {
   Display* other = XOpenDisplay(server.display().c_str());
   ASSERT_TRUE(other);
