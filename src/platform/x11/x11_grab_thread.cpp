@@ -353,13 +353,16 @@ unsigned X11EventSystem::serverKeyState() const {
 }
 
 void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsigned long time) {
-  Display* d = impl_->grab;
+  // The press goes on to the focus, ending the grab it froze.
+  auto passOn = [this] {
+    impl_->replayPress();
+    impl_->activeGrab = false;
+    XFlush(impl_->grab);
+  };
   const std::pair press{xkc, time};
   if (impl_->replayedPress == press) {
     // Caught again by our grab on its window: it goes on as decided.
-    impl_->allow(XIReplayDevice);
-    impl_->activeGrab = false;
-    XFlush(d);
+    passOn();
     return;
   }
   impl_->frozenPress = press;
@@ -377,9 +380,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsi
     std::lock_guard lock(mutex_);
     if (pendingSerial_ != 0) {
       // Cannot happen while the keyboard is frozen; never leave it waiting.
-      impl_->replayPress();
-      impl_->activeGrab = false;
-      XFlush(d);
+      passOn();
       return;
     }
   }
@@ -388,18 +389,14 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsi
     // passed through: the tap passes such keys untouched, so it is only shown
     // them, and they never wait for a turn of the main queue.
     if (own->passThrough || own->event.isTagged()) {
-      impl_->replayPress();
-      impl_->activeGrab = false;
-      XFlush(d);
+      passOn();
       if (!own->passThrough) deliver(own->event.type, std::move(own->event), false, 0);
       return;
     }
     event = own->event;
   } else {
     if (!keyCodeForX(xkc)) {
-      impl_->replayPress();
-      impl_->activeGrab = false;
-      XFlush(d);
+      passOn();
       return;
     }
     event = eventFromX(xkc, state, true);
