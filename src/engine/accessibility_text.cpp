@@ -65,7 +65,7 @@ FocusedTextRead readFieldText(KeyboardEngine& engine, const AXElement& element) 
   Accessibility* ax = engine.platform().accessibility;
   if (!ax) return FocusedTextRead{std::nullopt, FocusedTextProblem::noAccess};
   const double started = engine.uptime();
-  auto state = ax->textState(element);
+  auto state = ax->textStateAgain(element);
   countRead(engine, started);
   return textReadOf(element, state);
 }

@@ -112,6 +112,9 @@ class Accessibility {
     if (!r.ok()) return {r.error == AXError::success ? AXError::noValue : r.error, std::nullopt};
     return {AXError::success, AXTextState{std::move(*v.value), *r.value, false}};
   }
+  // The text state of a field read whole a moment ago (while an edit waits
+  // for its keys to show): a desktop may then ask only what typing changes.
+  virtual AXResult<AXTextState> textStateAgain(const AXElement& e) { return textState(e); }
   // The focused element and its text state together; `text` is asked only
   // of an element found. A desktop that can put both questions to the
   // application at once answers in one round trip.

@@ -38,6 +38,7 @@ void AtspiAccessibility::forgetAll() {
   }
   for (auto& [id, a] : elements_) g_object_unref(a);
   elements_.clear();
+  readWhole_.clear();
   setLastFocused(nullptr);
 }
 
@@ -85,14 +86,19 @@ bool AtspiAccessibility::busUp() {
   return true;
 }
 
-AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
-  // The same object on the same connection is the same element.
+// The same object on the same connection is the same element.
+uint64_t AtspiAccessibility::elementId(AtspiAccessible* a) {
   const char* bus = a->parent.app ? a->parent.app->bus_name : "";
   const char* path = a->parent.path ? a->parent.path : "";
-  uint64_t id = std::hash<std::string>{}(std::string(bus ? bus : "") + "\n" + path) | 1;
+  return std::hash<std::string>{}(std::string(bus ? bus : "") + "\n" + path) | 1;
+}
+
+AXElement AtspiAccessibility::remember(AtspiAccessible* a) {
+  const uint64_t id = elementId(a);
   if (elements_.size() > 64) {
     for (auto& [key, old] : elements_) g_object_unref(old);
     elements_.clear();
+    readWhole_.clear();
   }
   if (auto it = elements_.find(id); it != elements_.end()) {
     g_object_unref(it->second);

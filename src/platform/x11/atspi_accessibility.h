@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +80,7 @@ class AtspiAccessibility final : public Accessibility {
   AXResult<Rect> frame(const AXElement& e) override;
   // One trip to the worker and the fewest questions to the application.
   AXResult<AXTextState> textState(const AXElement& e) override;
+  AXResult<AXTextState> textStateAgain(const AXElement& e) override;
   // The field last heard taking the focus is asked whether it still has it
   // in the same round trip as its text.
   FocusedTextState focusedTextState(double timeoutSeconds) override;
@@ -124,8 +126,10 @@ class AtspiAccessibility final : public Accessibility {
   AXError edit(const AXElement& e, const std::function<AXError(AtspiAccessible*, FieldText&)>& f);
   // `states`, when given, is asked in the same round trip: the element's
   // states as its application answers them (none when it did not).
-  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a,
-                                                       std::optional<uint64_t>* states = nullptr);
+  std::optional<AXResult<AXTextState>> textStateAtOnce(AtspiAccessible* a, std::optional<uint64_t>* states = nullptr,
+                                                       bool again = false);
+  static uint64_t elementId(AtspiAccessible* a);
+  AXResult<AXTextState> textStateOf(const AXElement& e, bool again);
   void forgetAll();
 
   // Runs `f` on the worker and waits at most `seconds` for its answer.
@@ -137,6 +141,7 @@ class AtspiAccessibility final : public Accessibility {
   TaskRunner& main_;
   bool initialised_ = false;
   std::map<uint64_t, AtspiAccessible*> elements_;  // each holds a reference
+  std::set<uint64_t> readWhole_;  // elements whose text came whole when asked to its end
   // The element last seen or heard taking or losing the focus; holds a
   // reference.
   AtspiAccessible* lastFocused_ = nullptr;

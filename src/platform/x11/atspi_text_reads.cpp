@@ -123,6 +123,15 @@ AXResult<TextRange> AtspiAccessibility::selectedTextRange(const AXElement& e) {
 
 AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   TESSA_ON_WORKER(AXResult<AXTextState>, textState(e));
+  return textStateOf(e, false);
+}
+
+AXResult<AXTextState> AtspiAccessibility::textStateAgain(const AXElement& e) {
+  TESSA_ON_WORKER(AXResult<AXTextState>, textStateAgain(e));
+  return textStateOf(e, readWhole_.count(e.id) > 0);
+}
+
+AXResult<AXTextState> AtspiAccessibility::textStateOf(const AXElement& e, bool again) {
   // Whether the element is gone is asked with the questions at once (the
   // library would ask on a round trip of its own, behind the keys the
   // application is busy with); the role too, as the application answers it
@@ -134,7 +143,7 @@ AXResult<AXTextState> AtspiAccessibility::textState(const AXElement& e) {
   AtspiText* text = atspi_accessible_get_text_iface(a);
   if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
   std::optional<uint64_t> states;
-  auto state = textStateAtOnce(a, &states);
+  auto state = textStateAtOnce(a, &states, again);
   const bool gone = states && hasBit(*states, ATSPI_STATE_DEFUNCT);
   if (state || gone) {
     g_object_unref(text);
@@ -186,30 +195,43 @@ Accessibility::FocusedTextState AtspiAccessibility::focusedTextState(double time
 // The field's text, caret and first selection asked all at once; none when
 // the questions could not be sent or an answer was refused (a toolkit that
 // takes no -1 for the text's end), so the caller asks them one by one.
+// `again`: the field was read whole a moment ago (the looks while an edit
+// waits for its keys), so only what the keys change is asked: neither its
+// states nor its role, and its count only for characters beyond 16 bits.
+// Each question costs the application a turn while it is busy taking keys.
 std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAccessible* a,
-                                                                         std::optional<uint64_t>* states) {
+                                                                         std::optional<uint64_t>* states,
+                                                                         bool again) {
   QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   static constexpr const char* kText = "org.a11y.atspi.Text";
+  if (again) states = nullptr;
   const size_t stateSet = states ? batch.ask("org.a11y.atspi.Accessible", "GetState") : SIZE_MAX;
   // The role as the application answers now, first: the caller checked the
   // library's copy, which can lag behind a field just made a password field;
   // such a field's text is then dropped unread.
-  const size_t role = batch.ask("org.a11y.atspi.Accessible", "GetRole");
+  const size_t role = again ? SIZE_MAX : batch.ask("org.a11y.atspi.Accessible", "GetRole");
   const size_t value = batch.ask(kText, "GetText", 0, -1);  // -1: to the end
   const size_t caret = batch.askProperty(kText, "CaretOffset");
   const size_t selections = batch.ask(kText, "GetNSelections");
   // The count tells whether the text came back whole (GTK 4 reads -1 as 0
   // and answers an empty text) and, for characters beyond 16 bits, how the
   // application counts.
-  const size_t count = batch.askProperty(kText, "CharacterCount");
+  size_t count = again ? SIZE_MAX : batch.askProperty(kText, "CharacterCount");
   batch.flush();
   if (states) *states = batch.states(stateSet);
-  if (batch.uint32(role) == static_cast<uint32_t>(ATSPI_ROLE_PASSWORD_TEXT)) return ok(AXTextState{{}, {}, true});
+  if (role != SIZE_MAX && batch.uint32(role) == static_cast<uint32_t>(ATSPI_ROLE_PASSWORD_TEXT))
+    return ok(AXTextState{{}, {}, true});
   auto s = batch.string(value);
   auto at = batch.int32Property(caret);
   auto n = batch.int32(selections);
-  auto characters = batch.int32Property(count);
+  if (again && s && characterOffsetOfUtf16(*s, INT64_MAX) != utf16OffsetOfCharacter(*s, INT64_MAX)) {
+    count = batch.askProperty(kText, "CharacterCount");
+    batch.flush();
+  }
+  std::optional<int32_t> characters;
+  if (count != SIZE_MAX) characters = batch.int32Property(count);
+  else if (s) characters = static_cast<int32_t>(utf16OffsetOfCharacter(*s, INT64_MAX));
   if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
   if (!s || !at || !characters) return std::nullopt;
   if (*at < 0) return fail<AXTextState>(AXError::cannotComplete);
@@ -221,6 +243,9 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   const size_t selection = n.value_or(0) > 0 ? batch.ask(kText, "GetSelection", 0) : SIZE_MAX;
   batch.flush();
   if (cut) s = batch.string(whole);
+  // A text answered whole for -1 (an empty one tells nothing): later looks
+  // need not ask the count.
+  if (!again && !cut && s && !s->empty()) readWhole_.insert(elementId(a));
   if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
   if (!s) return std::nullopt;
   FieldText field{*s};
