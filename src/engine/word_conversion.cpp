@@ -25,14 +25,16 @@ using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
 
 // [ours] Waiting for the field to show what the posted keys did: no look
 // while the window system says our keys are still on their way (it would
-// only slow the application taking them), asked every kVerifyKeysStep within
-// half a second (a key the server never delivers must not hold the looks
-// back); then a look as soon as they are through, and one a millisecond after
-// each look that did not see it yet (kVerifyKeysStep after one that found the
-// field half-way), for at most half a second.
+// only slow the application taking them), for half a second at most (a key
+// the server never delivers must not hold the looks back); the window system
+// says when they are through, and is asked again every kVerifyKeysCheck
+// should it not. Then a look at once, and one a millisecond after each look
+// that did not see it yet (kVerifyKeysStep after one that found the field
+// half-way), for at most half a second.
 constexpr double kVerifyFirstLook = 0.00025;
 constexpr double kVerifyPollInterval = 0.001;
 constexpr double kVerifyKeysStep = 0.00025;
+constexpr double kVerifyKeysCheck = 0.002;
 constexpr double kVerifyBudget = 0.5;
 // [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
 // field has not answered, still shows the text from before the keys, or
@@ -405,50 +407,74 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
   }
 
-  void poll(KeyboardEngine& e, std::shared_ptr<Watch> watch, double delay,
-            std::function<void(KeyboardEngine&, std::optional<size_t>)> next) {
+  using Next = std::function<void(KeyboardEngine&, std::optional<size_t>)>;
+
+  void poll(KeyboardEngine& e, std::shared_ptr<Watch> watch, double delay, Next next) {
     auto self = shared_from_this();
     e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
-      auto* events = e.platform().events;
-      if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyBudget) {
-        self->poll(e, watch, kVerifyKeysStep, std::move(next));
-        return;
-      }
-      // The field can answer no look while it takes the Deletes: the layout
-      // is switched meanwhile (once they are through the window system,
-      // which would otherwise have to send them before the switch), and back
-      // should the word not be typed.
-      if (std::exchange(self->switchOnceThrough_, false)) self->switchLayout(e);
-      auto read = readFieldText(e, self->plan_.element);
-      const double now = e.uptime();
-      if (read.text) {
-        // The first outcome is where the keys end; another (only some code
-        // points deleted) can also be a moment on the way there, and counts
-        // only once a second look shows the field still at it.
-        for (size_t i = 0; i < watch->outcomes.size(); ++i)
-          if (shows(*read.text, self->plan_.element, watch->outcomes[i], self->plan_.after) &&
-              (i == 0 || watch->lastText == read.text->text)) {
-            next(e, i);
-            return;
-          }
-        if (watch->lastText != read.text->text) {
-          watch->lastText = read.text->text;
-          watch->lastChange = now;
-        }
-      }
-      const double waited = now - watch->since;
-      const bool notYet = !read.text || read.text->text == watch->pending + self->plan_.after ||
-                          now - watch->lastChange < kVerifySettle;
-      if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
-        next(e, std::nullopt);
-        return;
-      }
-      // A field caught half-way through our keys is looked at again sooner:
-      // it is still taking them.
-      const bool moving =
-          read.text && watch->lastChange == now && read.text->text != watch->pending + self->plan_.after;
-      self->poll(e, watch, moving ? kVerifyKeysStep : kVerifyPollInterval, std::move(next));
+      self->look(e, std::move(watch), std::move(next));
     });
+  }
+
+  // Looks once the window system says our keys are through, or when asked
+  // again, whichever comes first.
+  void lookOnceThrough(KeyboardEngine& e, EventSystem& events, std::shared_ptr<Watch> watch, Next next) {
+    auto self = shared_from_this();
+    auto waiting = std::make_shared<std::optional<Next>>(std::move(next));
+    auto timer = std::make_shared<TaskHandle>();
+    auto go = [self, watch, waiting, timer](KeyboardEngine& e) {
+      if (!*waiting) return;  // the other way came first
+      timer->cancel();
+      Next next = std::move(**waiting);
+      waiting->reset();
+      self->look(e, watch, std::move(next));
+    };
+    *timer = e.afterOnMainWeak(kVerifyKeysCheck, go);
+    events.whenOwnKeysThrough([weak = e.weak(), go] {
+      if (auto engine = weak.lock()) go(*engine);
+    });
+  }
+
+  void look(KeyboardEngine& e, std::shared_ptr<Watch> watch, Next next) {
+    auto* events = e.platform().events;
+    if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyBudget) {
+      lookOnceThrough(e, *events, std::move(watch), std::move(next));
+      return;
+    }
+    // The field can answer no look while it takes the Deletes: the layout
+    // is switched meanwhile (once they are through the window system,
+    // which would otherwise have to send them before the switch), and back
+    // should the word not be typed.
+    if (std::exchange(switchOnceThrough_, false)) switchLayout(e);
+    auto read = readFieldText(e, plan_.element);
+    const double now = e.uptime();
+    if (read.text) {
+      // The first outcome is where the keys end; another (only some code
+      // points deleted) can also be a moment on the way there, and counts
+      // only once a second look shows the field still at it.
+      for (size_t i = 0; i < watch->outcomes.size(); ++i)
+        if (shows(*read.text, plan_.element, watch->outcomes[i], plan_.after) &&
+            (i == 0 || watch->lastText == read.text->text)) {
+          next(e, i);
+          return;
+        }
+      if (watch->lastText != read.text->text) {
+        watch->lastText = read.text->text;
+        watch->lastChange = now;
+      }
+    }
+    const double waited = now - watch->since;
+    const bool notYet = !read.text || read.text->text == watch->pending + plan_.after ||
+                        now - watch->lastChange < kVerifySettle;
+    if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
+      next(e, std::nullopt);
+      return;
+    }
+    // A field caught half-way through our keys is looked at again sooner:
+    // it is still taking them.
+    const bool moving =
+        read.text && watch->lastChange == now && read.text->text != watch->pending + plan_.after;
+    poll(e, watch, moving ? kVerifyKeysStep : kVerifyPollInterval, std::move(next));
   }
 
   void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {

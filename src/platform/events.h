@@ -128,6 +128,9 @@ class EventSystem {
   // application (where they pass through a grab of its own first, one by
   // one); a look at the field before then could only find them missing.
   virtual bool ownKeysInFlight() const { return false; }
+  // Runs `then` on the main queue once ownKeysInFlight() may have turned
+  // false (the caller asks again); where no key is ever in flight, never.
+  virtual void whenOwnKeysThrough(std::function<void()> then) { (void)then; }
 };
 
 }  // namespace tessa

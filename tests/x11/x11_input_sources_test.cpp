@@ -88,12 +88,15 @@ TEST_F(X11InputSourcesTest, AGroupChangeByAnyClientIsTheSelectedSourceNotificati
     onMain = main.runsTasksOnCurrentThread();
     ++changes;
   });
+  // Read before: the answer kept from it must not outlive the change.
+  ASSERT_EQ(sources->currentKeyboardSource()->id, "xkb:us");
   session->lockGroup(2);  // another client switches
   ASSERT_TRUE(waitUntil([&] { return changes >= 1; }, 3.0));
   EXPECT_TRUE(onMain);
   EXPECT_EQ(sources->currentKeyboardSource()->id, "xkb:la");
 
   sources->select("xkb:us");
+  EXPECT_EQ(sources->currentKeyboardSource()->id, "xkb:us") << "our own switch is read back at once";
   ASSERT_TRUE(waitUntil([&] { return changes >= 2; }, 3.0));
   EXPECT_EQ(sources->currentKeyboardSource()->id, "xkb:us");
   stopObserving(sub);

@@ -83,6 +83,7 @@ class X11EventSystem final : public EventSystem {
   std::vector<std::string> keysHeldByOthers() const override;
   bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const override;
   bool ownKeysInFlight() const override;
+  void whenOwnKeysThrough(std::function<void()> then) override;
 
   // Reports Caps Lock as F19 and undoes the lock its press toggles: the
   // X11 form of remapping the key, without touching the user's keymap.
@@ -95,6 +96,8 @@ class X11EventSystem final : public EventSystem {
   // post() returns (after the keys posted before it, before any posted after
   // it), and never reaches the focused window. Called on the poster's thread.
   void setNextSourceHotKey(std::function<bool()> bound);
+  // Told each time the next-source hot key has locked a group.
+  void setGroupLocked(std::function<void()> locked);
 
   // Waits until every request already made to the grab thread (grabs,
   // ungrabs, posts) has reached the server. For shutdown and tests.
@@ -169,6 +172,8 @@ class X11EventSystem final : public EventSystem {
   // x11_xtest_poster.cpp: the next-source hot key, honoured where post() is
   // called.
   bool honourNextSourceHotKey(const Event& event);
+  // Hands the waiters for our keys to the main queue once they are through.
+  void tellOwnKeysThrough();
 
   TaskRunner& main_;
   X11EventSystemOptions options_;
@@ -188,6 +193,8 @@ class X11EventSystem final : public EventSystem {
   uint64_t nextSerial_ = 1;
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
+  std::vector<std::function<void()>> ownKeysThroughWaiters_;  // under mutex_
+  std::function<void()> groupLocked_;  // under mutex_
   std::vector<std::string> keysHeldByOthers_;  // under mutex_
   std::map<unsigned, std::set<unsigned>> heldCombos_;  // under mutex_: another client's, by X key code
   std::atomic<bool> capsAsF19_{false};

@@ -152,6 +152,7 @@ void X11EventSystem::threadMain() {
       XFreeEventData(d, &ev.xcookie);
     }
     poster_->restoreLetGoModifiersOnceThrough();
+    tellOwnKeysThrough();
     int timeoutMs = -1;
     {
       std::lock_guard lock(mutex_);

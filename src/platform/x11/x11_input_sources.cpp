@@ -88,6 +88,7 @@ X11InputSources::~X11InputSources() {
 void X11InputSources::reload() {
   std::lock_guard lock(mutex_);
   groups_.clear();
+  lockedGroup_.reset();
   char* rules = nullptr;
   XkbRF_VarDefsRec defs{};
   std::vector<std::string> layouts, variants;
@@ -150,7 +151,10 @@ void X11InputSources::watch() {
       reload();
       enabledChanged_.notify();
     }
-    if (selected) selectedChanged_.notify();
+    if (selected) {
+      forgetGroup();
+      selectedChanged_.notify();
+    }
     if (poll(fds, 2, -1) < 0) continue;
     if (fds[1].revents) return;
     if (fds[0].revents & (POLLHUP | POLLERR)) return;
@@ -165,12 +169,24 @@ std::optional<std::vector<InputSourceInfo>> X11InputSources::enabledSources() co
   return out;
 }
 
+// The engine asks for the current source several times for one key or one
+// switch; each answer from the server is a round trip behind whatever it is
+// busy with. The answer is kept until the group changes: the watch thread
+// forgets it under the same lock as soon as the server reports a change, so a
+// read that raced the change is dropped too.
 std::optional<uint32_t> X11InputSources::currentGroup() const {
   std::lock_guard lock(mutex_);
   if (!display_) return std::nullopt;
+  if (lockedGroup_) return lockedGroup_;
   XkbStateRec state;
   if (XkbGetState(display_, XkbUseCoreKbd, &state) != Success) return std::nullopt;
-  return state.locked_group;
+  lockedGroup_ = state.locked_group;
+  return lockedGroup_;
+}
+
+void X11InputSources::forgetGroup() {
+  std::lock_guard lock(mutex_);
+  lockedGroup_.reset();
 }
 
 std::optional<InputSourceInfo> X11InputSources::currentKeyboardSource() const {
@@ -187,6 +203,7 @@ int32_t X11InputSources::select(const std::string& id) {
     if (groups_[i].info.id != id) continue;
     if (!XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(i))) return kParamErr;
     XFlush(display_);
+    lockedGroup_.reset();
     return 0;
   }
   return kParamErr;

@@ -36,8 +36,41 @@ void X11EventSystem::postAll(TapLocation location, const std::vector<Event>& eve
 
 bool X11EventSystem::ownKeysInFlight() const { return !poster_->ownKeysThrough(); }
 
+void X11EventSystem::whenOwnKeysThrough(std::function<void()> then) {
+  {
+    std::lock_guard lock(mutex_);
+    ownKeysThroughWaiters_.push_back(std::move(then));
+  }
+  wake();  // they may be through already
+}
+
+// On the grab thread, once it has read what the server sent back.
+void X11EventSystem::tellOwnKeysThrough() {
+  std::vector<std::function<void()>> waiters;
+  {
+    std::lock_guard lock(mutex_);
+    if (ownKeysThroughWaiters_.empty()) return;
+  }
+  if (!poster_->ownKeysThrough()) return;
+  {
+    std::lock_guard lock(mutex_);
+    waiters.swap(ownKeysThroughWaiters_);
+  }
+  std::weak_ptr<std::atomic<bool>> alive = alive_;
+  main_.post([alive, waiters = std::move(waiters)] {
+    auto flag = alive.lock();
+    if (!flag || !*flag) return;
+    for (const auto& then : waiters) then();
+  });
+}
+
 void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
   poster_->setNextSourceHotKey(std::move(bound));
+}
+
+void X11EventSystem::setGroupLocked(std::function<void()> locked) {
+  std::lock_guard lock(mutex_);
+  groupLocked_ = std::move(locked);
 }
 
 // Whether the event is the next-source hot key while it is bound; its press
@@ -56,7 +89,8 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   Display* d = impl_->query;
   XkbStateRec s{};
   int groups = 1;
-  if (XkbDescPtr xkb = XkbGetMap(d, 0, XkbUseCoreKbd)) {
+  // The controls' answer carries the number of groups: no map is needed.
+  if (XkbDescPtr xkb = XkbAllocKeyboard()) {
     if (XkbGetControls(d, XkbGroupsWrapMask, xkb) == Success && xkb->ctrls) groups = xkb->ctrls->num_groups;
     XkbFreeKeyboard(xkb, 0, True);
   }
@@ -67,6 +101,12 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   const unsigned next = (static_cast<unsigned>(s.locked_group) + 1) % static_cast<unsigned>(groups);
   XkbLockGroup(d, XkbUseCoreKbd, next);
   XSync(d, False);
+  std::function<void()> locked;
+  {
+    std::lock_guard stateLock(mutex_);
+    locked = groupLocked_;
+  }
+  if (locked) locked();
   return true;
 }
 

@@ -277,6 +277,9 @@ TEST_F(X11Events, TaggedPostedKeysReachTheFocusWithoutWaitingForTheMainQueue) {
   }
   // Each press waits its turn at the grab, so three cannot all be through yet.
   const bool inFlightAtFirst = events->ownKeysInFlight();
+  // Whoever waits for them is told on the main queue once they are through.
+  std::optional<bool> inFlightWhenTold;
+  events->whenOwnKeysThrough([&] { inFlightWhenTold = events->ownKeysInFlight(); });
   events->flush();
   // No turn of the main queue runs while they land.
   EXPECT_TRUE(waitFor([&] { return window.text() == "asd"; }, 3, nullptr, &window)) << window.text();
@@ -284,6 +287,8 @@ TEST_F(X11Events, TaggedPostedKeysReachTheFocusWithoutWaitingForTheMainQueue) {
       << window.text();
   EXPECT_TRUE(inFlightAtFirst);
   EXPECT_FALSE(events->ownKeysInFlight()) << "every key is through";
+  ASSERT_TRUE(waitFor([&] { return inFlightWhenTold.has_value(); }, 3, &main, &window)) << "told once through";
+  EXPECT_FALSE(*inFlightWhenTold);
   for (uint16_t key : {keycode::a, keycode::s, keycode::d})
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
                             [&](const Event& e) {
