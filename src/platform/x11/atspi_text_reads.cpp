@@ -143,7 +143,7 @@ AXResult<AXTextState> AtspiAccessibility::textStateOf(const AXElement& e, bool a
   AtspiText* text = atspi_accessible_get_text_iface(a);
   if (!text) return fail<AXTextState>(AXError::attributeUnsupported);
   std::optional<uint64_t> states;
-  auto state = textStateAtOnce(a, &states, again);
+  auto state = textStateAtOnce(a, again ? nullptr : &states, again);
   const bool gone = states && hasBit(*states, ATSPI_STATE_DEFUNCT);
   if (state || gone) {
     g_object_unref(text);
@@ -205,7 +205,6 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   QuestionBatch batch(a, static_cast<int>(std::ceil(kCallDeadline * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   static constexpr const char* kText = "org.a11y.atspi.Text";
-  if (again) states = nullptr;
   const size_t stateSet = states ? batch.ask("org.a11y.atspi.Accessible", "GetState") : SIZE_MAX;
   // The role as the application answers now, first: the caller checked the
   // library's copy, which can lag behind a field just made a password field;
