@@ -1,8 +1,10 @@
 // A word converted through the hot key (Control+Shift+X) by the whole
 // application on its own Xvfb, beside a plain edit of the same field: the
 // same deletions, the group switch and the same keys posted through XTest
-// by this program, with no engine running. Both are timed from the first
-// key posted to the moment the field announces the converted word.
+// by this program, with no engine running, and that edit again with the
+// field read before the Deletes and after them, as the hot key reads it.
+// All are timed from the first key posted (or the first read) to the moment
+// the field announces the converted word.
 // Words of 5 and 20 letters, typed in the US group, become Thai.
 //
 // Run it inside dbus-run-session.
@@ -17,10 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/task_runner.h"
 #include "engine/keyboard_engine.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
 #include "platform/keyboard_tables.h"
+#include "platform/x11/atspi_accessibility.h"
 #include "platform/x11/x11_desktop.h"
 #include "x11_bench_support.h"
 #include "x11_session/x11_application.h"
@@ -116,6 +120,70 @@ void BM_X11PlainEdit(benchmark::State& state) {
   state.counters["median_ms"] = 1000 * median(times);
 }
 BENCHMARK(BM_X11PlainEdit)->Arg(5)->Arg(20)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The plain edit with the two looks at the field a careful edit cannot do
+// without: its text read before the Deletes (what they will take), and read
+// again until it shows them taken, before the word goes (a field that
+// rewrote its text meanwhile must not get it). No engine and no grab: what
+// the checks themselves cost on this desktop, the floor for the hot key.
+void BM_X11CheckedEdit(benchmark::State& state) {
+  const std::string& word = wordOf(state.range(0));
+  const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
+  auto session = bench::startX11Session(state);
+  if (!session) return;
+  std::string why;
+  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
+  if (!field) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  SerialQueue main{"main"};
+  AtspiAccessibility ax(main);
+  if (!bench::focusedField(ax, state)) return;
+  std::vector<double> times, reads, looksAfter;
+  for (auto _ : state) {
+    FieldWatch watch(*field, goal);
+    const double t0 = monotonic();
+    auto read = ax.focusedTextState(0.3);
+    if (!read.text.ok() || read.text.value->value != start) {
+      state.SkipWithError("the field did not read as expected");
+      break;
+    }
+    const double tRead = monotonic();
+    for (size_t i = 0; i < word.size(); ++i) session->tapKey(keycode::deleteKey);
+    const double tDel = monotonic();
+    bool deleted = false;
+    for (int look = 0; look < 2000 && !deleted; ++look) {
+      auto again = ax.textStateAgain(*read.element.value);
+      deleted = again.ok() && again.value->value == "hello ";
+    }
+    if (!deleted) {
+      state.SkipWithError("the Deletes never showed");
+      break;
+    }
+    const double tSeen = monotonic();
+    session->lockGroup(1);
+    session->typeUsKeys(word);
+    watch.join();
+    if (!watch.shownAt()) {
+      state.SkipWithError(("the edit never showed: " + watch.last()).c_str());
+      break;
+    }
+    reads.push_back(tRead - t0);
+    looksAfter.push_back(tSeen - tDel);
+    times.push_back(watch.shownAt() - t0);
+    state.SetIterationTime(times.back());
+    session->lockGroup(0);
+    if (!field->setText(start)) {
+      state.SkipWithError("the field did not take its text back");
+      break;
+    }
+  }
+  state.counters["median_ms"] = 1000 * median(times);
+  state.counters["read_median_ms"] = 1000 * median(reads);
+  state.counters["deletesSeen_median_ms"] = 1000 * median(looksAfter);
+}
+BENCHMARK(BM_X11CheckedEdit)->Arg(5)->Arg(20)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The second argument: 1 holds X down until the word shows, as a person's
 // key is (some 100 ms, longer than the conversion takes); 0 taps it. The
