@@ -238,7 +238,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   }
   const bool around = idle && !impl_->activeGrab;
   if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
-  poster_->beginBatch();
+  poster_->beginBatch(pending);
   for (const auto& event : posts) poster_->post(event, false);
   poster_->endBatch();
   if (!around) return;

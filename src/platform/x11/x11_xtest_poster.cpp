@@ -4,6 +4,7 @@
 // honoured before post() returns.
 #include "platform/x11/x11_xtest_poster.h"
 
+#include <X11/extensions/XInput2.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
@@ -178,6 +179,7 @@ std::array<char, 32> XTestPoster::keymap() {
 
 void XTestPoster::endBatch() {
   inBatch_ = false;
+  frozen_ = false;
   batchState_.reset();
   batchKeymap_.reset();
 }
@@ -204,7 +206,7 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
   auto xkc = X11EventSystem::xKeyCodeFor(event.keyCode);
   Display* d = d_;
   if (event.type == EventType::keyDown && carriesText(event) &&
-      (!xkc || typesOtherText(*xkc, event) || isDownOnServer(*xkc))) {
+      (!xkc || typesOtherText(*xkc, event) || mayBeDownOnServer(*xkc))) {
     if (typer_.type(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.
@@ -322,14 +324,33 @@ bool XTestPoster::ownKeysThrough() const {
   return !ledger_.ownPressInFlight();
 }
 
-// Whether the key is down on the server now. A key held for a switch is
-// replayed while the user may still be holding it (a quick typist's key
-// is down some 30 ms); the server takes a press of a key that is already down
-// as no press at all, and the replay's release would then end the user's
-// press: the key would be lost. Such a key goes out as its text instead.
-bool XTestPoster::isDownOnServer(unsigned xKeyCode) {
+// Whether the key may be down on the server when ours arrives. A key held
+// for a switch is replayed while the user may still be holding it (a quick
+// typist's key is down some 30 ms); the server takes a press of a key that
+// is already down as no press at all, and the replay's release would then
+// end the user's press: the key would be lost. While a press of the user's
+// holds the keyboard frozen, the keys they typed after it wait in the server
+// unseen by any query, and ours would come behind them. Such a key goes out
+// as its text instead, on a key code no keyboard has.
+bool XTestPoster::mayBeDownOnServer(unsigned xKeyCode) {
   const auto keys = keymap();
-  return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
+  if (xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)))) return true;
+  return frozen_ || userPressUnread();
+}
+
+// Whether a key press the grab has not yet read waits in our queue: one that
+// came before the last answer (the keymap's) holds the keyboard frozen.
+bool XTestPoster::userPressUnread() {
+  XEvent ev;
+  bool found = false;
+  XCheckIfEvent(
+      d_, &ev,
+      [](Display*, XEvent* e, XPointer arg) -> Bool {
+        if (e->type == GenericEvent && e->xcookie.evtype == XI_KeyPress) *reinterpret_cast<bool*>(arg) = true;
+        return False;  // look only: nothing is taken from the queue
+      },
+      reinterpret_cast<XPointer>(&found));
+  return found;
 }
 
 // Text typed by the engine (a retyped word, a key re-targeted to the layout

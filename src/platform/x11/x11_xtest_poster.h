@@ -49,8 +49,12 @@ class XTestPoster {
 
   // ------------------------------------------------------ grab thread
   // One batch of posts: the keyboard state and the keys down are read once
-  // for all of them.
-  void beginBatch() { inBatch_ = true; }
+  // for all of them. `frozen`: a press of the user's holds the keyboard,
+  // waiting for the tap's answer.
+  void beginBatch(bool frozen = false) {
+    inBatch_ = true;
+    frozen_ = frozen;
+  }
   void endBatch();
   // Posts the event; answers the X key left pressed by a key-down, if any.
   std::optional<unsigned> post(const Event& event, bool passThrough);
@@ -69,7 +73,8 @@ class XTestPoster {
  private:
   bool keyboardState(XkbStateRec& s);
   std::array<char, 32> keymap();
-  bool isDownOnServer(unsigned xKeyCode);
+  bool mayBeDownOnServer(unsigned xKeyCode);
+  bool userPressUnread();
   void letGoOfHeldModifiers(const Event& event);
   void log(const std::string& line) const {
     if (log_) log_(line);
@@ -98,6 +103,7 @@ class XTestPoster {
   // per key would hold every key of a typed word behind them, the first one
   // frozen in our own grab.
   bool inBatch_ = false;
+  bool frozen_ = false;
   std::optional<XkbStateRec> batchState_;
   std::optional<std::array<char, 32>> batchKeymap_;
   // Modifier keys the user held that were let go for the engine's own keys,

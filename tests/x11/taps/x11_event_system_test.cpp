@@ -228,6 +228,43 @@ TEST_F(X11Events, TheUsersPressOfTheKeyWeAreReplayingIsTheirsAndOursStaysOurs) {
   EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
 }
 
+// The server takes a press of a key already down as no press at all. While
+// the keyboard is frozen on a press the tap is deciding, the user's next
+// keys wait in the server behind it, unseen by any query: a key the engine
+// posts meanwhile (a held key replayed in the new layout) by the very key
+// the user has just pressed would come behind the user's press and be
+// dropped. It goes as its text instead.
+TEST_F(X11Events, AKeyPostedWhileTheUserPressesItBehindAFrozenKeyIsNotLost) {
+  auto events = makeEvents();
+  XTestUser user(server.display());
+  xsession::UserKeyboard keyboard(user.display());
+  const unsigned k = *X11EventSystem::xKeyCodeFor(keycode::k);
+  installTap(*events, [&](const Event& e) -> std::optional<Event> {
+    if (e.type != EventType::keyDown || e.keyCode != keycode::a) return e;
+    keyboard.send(k, true);
+    XSync(user.display(), False);
+    Event own;
+    own.type = EventType::keyDown;
+    own.keyCode = keycode::k;
+    own.unicode = "k";
+    own.sourceUserData = kSyntheticEventTag;
+    events->post(TapLocation::hid, own);
+    own.type = EventType::keyUp;
+    events->post(TapLocation::hid, own);
+    waitFor([&] { return events->ledgerSize() > 0; }, 0.5, nullptr, nullptr);  // out, behind the user's press
+    return e;
+  });
+  KeyLogWindow window(server.display());
+  keyboard.send(*X11EventSystem::xKeyCodeFor(keycode::a), true);
+  keyboard.send(*X11EventSystem::xKeyCodeFor(keycode::a), false);
+  XSync(user.display(), False);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::k); }, 3, &main, &window)) << describe();
+  keyboard.send(k, false);
+  XSync(user.display(), False);
+  EXPECT_TRUE(waitFor([&] { return window.text() == "akk" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text() << ", " << describe();
+}
+
 // The engine's own key is tapped at once and the release it posts later
 // posts nothing. When that release never comes (the press was a held key
 // whose release went its own way), what it left must not take the release
