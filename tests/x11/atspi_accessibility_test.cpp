@@ -186,8 +186,9 @@ TEST_P(AtspiFieldTest, TheFocusedFieldIsStillFoundWhileTheKeyboardIsGrabbed) {
       XSync(d, False);
     }
   } ungrab{d};
-  if (GetParam().toolkit != xsession::Toolkit::qt)
+  if (GetParam().toolkit != xsession::Toolkit::qt) {
     ASSERT_TRUE(waitUntil([&] { return field->hasFocus() == false; }, 2.0)) << "GTK gives the focus up to the grab";
+  }
   auto focused = ax->focusedElement(0.5);
   ASSERT_TRUE(focused.ok()) << static_cast<int>(focused.error);
   EXPECT_EQ(*focused.value, e);
