@@ -151,41 +151,81 @@ class FocusListener {
   AtspiEventListener* listener_ = nullptr;
 };
 
-// The second argument: 1 with a listener for focus events registered, as
-// the application registers one.
-void BM_X11PlainEdit(benchmark::State& state) {
+// A private X session with the test field showing `text`; none after
+// telling the benchmark why.
+struct Desk {
+  std::unique_ptr<XSession> session;
+  std::unique_ptr<TestField> field;
+};
+std::optional<Desk> startDesk(benchmark::State& state, const std::string& text) {
+  Desk desk{bench::startX11Session(state), nullptr};
+  if (!desk.session) return std::nullopt;
+  std::string why;
+  desk.field = TestField::start(*desk.session, TestField::Kind::line, text, &why);
+  if (!desk.field) {
+    state.SkipWithError(why.c_str());
+    return std::nullopt;
+  }
+  return desk;
+}
+
+// The field's text as a timed edit reads it (`first`: before the Deletes).
+using FieldRead = std::function<std::optional<std::string>(bool first)>;
+
+// Times the Deletes, the group switch and the word's keys posted by this
+// program, until the field shows the word. With `read`, the field is read
+// before the Deletes and until it shows them taken, before the word goes.
+void timeEdits(benchmark::State& state, Desk& desk, const FieldRead& read) {
   const std::string& word = wordOf(state.range(0));
   const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
-  auto session = bench::startX11Session(state);
-  if (!session) return;
-  std::string why;
-  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
-  if (!field) {
-    state.SkipWithError(why.c_str());
-    return;
-  }
-  FocusListener focusListener(state.range(1) != 0);
-  std::vector<double> times;
+  std::vector<double> times, reads, looksAfter;
   for (auto _ : state) {
-    FieldWatch watch(*field, goal);
+    FieldWatch watch(*desk.field, goal);
     const double t0 = monotonic();
-    for (size_t i = 0; i < word.size(); ++i) session->tapKey(keycode::deleteKey);
-    session->lockGroup(1);
-    session->typeUsKeys(word);
+    if (read && read(true) != start) {
+      state.SkipWithError("the field did not read as expected");
+      break;
+    }
+    const double tRead = monotonic();
+    for (size_t i = 0; i < word.size(); ++i) desk.session->tapKey(keycode::deleteKey);
+    const double tDeleted = monotonic();
+    bool shown = !read;
+    for (int look = 0; look < 2000 && !shown; ++look) shown = read(false) == std::optional<std::string>("hello ");
+    if (!shown) {
+      state.SkipWithError("the Deletes never showed");
+      break;
+    }
+    const double tSeen = monotonic();
+    desk.session->lockGroup(1);
+    desk.session->typeUsKeys(word);
     watch.join();
     if (!watch.shownAt()) {
       state.SkipWithError(("the edit never showed: " + watch.last()).c_str());
       break;
     }
+    reads.push_back(tRead - t0);
+    looksAfter.push_back(tSeen - tDeleted);
     times.push_back(watch.shownAt() - t0);
     state.SetIterationTime(times.back());
-    session->lockGroup(0);
-    if (!field->setText(start)) {
+    desk.session->lockGroup(0);
+    if (!desk.field->setText(start)) {
       state.SkipWithError("the field did not take its text back");
       break;
     }
   }
   state.counters["median_ms"] = 1000 * median(times);
+  if (!read) return;
+  state.counters["read_median_ms"] = 1000 * median(reads);
+  state.counters["deletesSeen_median_ms"] = 1000 * median(looksAfter);
+}
+
+// The second argument: 1 with a listener for focus events registered, as
+// the application registers one.
+void BM_X11PlainEdit(benchmark::State& state) {
+  auto desk = startDesk(state, "hello " + wordOf(state.range(0)));
+  if (!desk) return;
+  FocusListener focusListener(state.range(1) != 0);
+  timeEdits(state, *desk, nullptr);
 }
 BENCHMARK(BM_X11PlainEdit)
     ->Args({5, 0})
@@ -205,76 +245,30 @@ BENCHMARK(BM_X11PlainEdit)
 // 2 does the same with a listener for focus events registered, as the
 // application registers one (a toolkit then does more for each key).
 void BM_X11CheckedEdit(benchmark::State& state) {
-  const std::string& word = wordOf(state.range(0));
-  const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
-  auto session = bench::startX11Session(state);
-  if (!session) return;
-  std::string why;
-  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
-  if (!field) {
-    state.SkipWithError(why.c_str());
-    return;
-  }
-  const bool plain = state.range(1) != 0;
+  auto desk = startDesk(state, "hello " + wordOf(state.range(0)));
+  if (!desk) return;
   FocusListener focusListener(state.range(1) == 2);
   SerialQueue main{"main"};
-  std::optional<AtspiAccessibility> ax;
-  PlainFieldReader reader;
-  std::optional<AXElement> element;
-  if (plain ? !reader.find() : !(element = bench::focusedField(ax.emplace(main), state))) {
-    if (plain) state.SkipWithError("the field was not found over AT-SPI");
+  if (state.range(1) == 0) {
+    AtspiAccessibility ax(main);
+    auto element = bench::focusedField(ax, state);
+    if (!element) return;
+    timeEdits(state, *desk, [&](bool first) -> std::optional<std::string> {
+      if (first) {
+        auto r = ax.focusedTextState(0.3);
+        return r.text.ok() ? std::optional(r.text.value->value) : std::nullopt;
+      }
+      auto r = ax.textStateAgain(*element);
+      return r.ok() ? std::optional(r.value->value) : std::nullopt;
+    });
     return;
   }
-  // The field's text, as the engine asks it first, or again.
-  auto read = [&](bool first) -> std::optional<std::string> {
-    if (plain) return reader.text();
-    if (first) {
-      auto r = ax->focusedTextState(0.3);
-      return r.text.ok() ? std::optional(r.text.value->value) : std::nullopt;
-    }
-    auto r = ax->textStateAgain(*element);
-    return r.ok() ? std::optional(r.value->value) : std::nullopt;
-  };
-  std::vector<double> times, reads, looksAfter;
-  for (auto _ : state) {
-    FieldWatch watch(*field, goal);
-    const double t0 = monotonic();
-    if (read(true) != start) {
-      state.SkipWithError("the field did not read as expected");
-      break;
-    }
-    const double tRead = monotonic();
-    for (size_t i = 0; i < word.size(); ++i) session->tapKey(keycode::deleteKey);
-    const double tDel = monotonic();
-    bool deleted = false;
-    for (int look = 0; look < 2000 && !deleted; ++look) {
-      deleted = read(false) == std::optional<std::string>("hello ");
-    }
-    if (!deleted) {
-      state.SkipWithError("the Deletes never showed");
-      break;
-    }
-    const double tSeen = monotonic();
-    session->lockGroup(1);
-    session->typeUsKeys(word);
-    watch.join();
-    if (!watch.shownAt()) {
-      state.SkipWithError(("the edit never showed: " + watch.last()).c_str());
-      break;
-    }
-    reads.push_back(tRead - t0);
-    looksAfter.push_back(tSeen - tDel);
-    times.push_back(watch.shownAt() - t0);
-    state.SetIterationTime(times.back());
-    session->lockGroup(0);
-    if (!field->setText(start)) {
-      state.SkipWithError("the field did not take its text back");
-      break;
-    }
+  PlainFieldReader reader;
+  if (!reader.find()) {
+    state.SkipWithError("the field was not found over AT-SPI");
+    return;
   }
-  state.counters["median_ms"] = 1000 * median(times);
-  state.counters["read_median_ms"] = 1000 * median(reads);
-  state.counters["deletesSeen_median_ms"] = 1000 * median(looksAfter);
+  timeEdits(state, *desk, [&](bool) { return reader.text(); });
 }
 BENCHMARK(BM_X11CheckedEdit)
     ->Args({5, 0})
@@ -294,12 +288,12 @@ void BM_X11HotKeyConversion(benchmark::State& state) {
   const std::string& word = wordOf(state.range(0));
   const bool held = state.range(1) != 0, fromX = state.range(2) != 0;
   const std::string start = "hello " + word, goal = "hello " + thaiOf(word);
-  auto session = bench::startX11Session(state);
-  if (!session) return;
+  auto desk = startDesk(state, start);
+  if (!desk) return;
+  auto& session = desk->session;
+  auto& field = desk->field;
   std::string why;
-  auto field = TestField::start(*session, TestField::Kind::line, start, &why);
-  std::unique_ptr<X11Application> app;
-  if (field) app = X11Application::launch(*session, {}, &why);
+  auto app = X11Application::launch(*session, {}, &why);
   if (!app) {
     state.SkipWithError(why.c_str());
     return;
