@@ -122,6 +122,7 @@ class X11EventSystem final : public EventSystem {
     uint64_t serial = 0;
     std::optional<Event> result;
     unsigned xKeyCode = 0;  // the frozen press
+    bool usersPostedAgain = false;  // a user's key we posted again
   };
   struct Impl;
 
@@ -142,6 +143,8 @@ class X11EventSystem final : public EventSystem {
   void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid, unsigned long time);
   void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
   void postQueued(const std::deque<Event>& posts);
+  // One of them: posted, or shown to the tap alone (a release sent already).
+  void postOne(const Event& event);
   bool holdPostsForAround();
   bool flushPending() const;
   void grabOneKey(unsigned code, unsigned long window);
@@ -189,6 +192,7 @@ class X11EventSystem final : public EventSystem {
   std::optional<Decision> decision_;
   uint64_t pendingSerial_ = 0;      // the press waiting for an answer; 0 = none
   unsigned pendingXKeyCode_ = 0;
+  bool pendingUsersPostedAgain_ = false;
   double pendingDeadline_ = 0;
   uint64_t nextSerial_ = 1;
   uint64_t flushRequested_ = 0, flushDone_ = 0;

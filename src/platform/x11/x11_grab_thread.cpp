@@ -63,6 +63,7 @@ void X11EventSystem::threadMain() {
       if (decision_ && decision_->serial == pendingSerial_) {
         decision = std::move(decision_);
         decision->xKeyCode = pendingXKeyCode_;
+        decision->usersPostedAgain = pendingUsersPostedAgain_;
       }
       decision_.reset();
     }
@@ -84,6 +85,7 @@ void X11EventSystem::threadMain() {
         decision->result->type = EventType::keyDown;
       if (!decision->result) {
         impl_->allow(XISyncDevice);
+        if (decision->usersPostedAgain) poster_->releaseDroppedPress(decision->xKeyCode);
       } else if (decision->result->type == EventType::null) {
         impl_->replayPress();
         impl_->activeGrab = false;
@@ -229,7 +231,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     auto first = std::find_if(posts.begin(), posts.end(), [](const Event& e) { return e.type == EventType::keyDown; });
     if (first != posts.end()) {
       poster_->beginBatch();
-      for (auto it = posts.begin(); it != first + 1; ++it) poster_->post(*it, false);
+      for (auto it = posts.begin(); it != first + 1; ++it) postOne(*it);
       poster_->endBatch();
       poster_->requeueFront(std::deque<Event>(first + 1, posts.end()));
       impl_->aroundWaitUntil = monotonicNow() + kAroundWait;
@@ -239,7 +241,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   const bool around = idle && !impl_->activeGrab;
   if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
   poster_->beginBatch(pending);
-  for (const auto& event : posts) poster_->post(event, false);
+  for (const auto& event : posts) postOne(event);
   poster_->endBatch();
   if (!around) return;
   ledger_->setAroundGrab(nullptr);
@@ -247,6 +249,13 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   Display* d = impl_->grab;
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
+}
+
+void X11EventSystem::postOne(const Event& event) {
+  if (poster_->takeReleasedEarly(event))
+    deliver(event.type, event, false, 0);
+  else
+    poster_->post(event, false);
 }
 
 // Whether our queued keys wait a moment longer for their chance to go around
@@ -377,6 +386,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsi
   impl_->keysDown.insert(xkc);
   uint64_t serial;
   Event event;
+  bool usersPostedAgain = false;
   {
     std::lock_guard lock(mutex_);
     if (pendingSerial_ != 0) {
@@ -395,6 +405,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsi
       return;
     }
     event = own->event;
+    usersPostedAgain = true;
   } else {
     if (!keyCodeForX(xkc)) {
       passOn();
@@ -408,6 +419,7 @@ void X11EventSystem::onKeyPress(unsigned xkc, unsigned state, int sourceid, unsi
     serial = nextSerial_++;
     pendingSerial_ = serial;
     pendingXKeyCode_ = xkc;
+    pendingUsersPostedAgain_ = usersPostedAgain;
     pendingDeadline_ = monotonicNow() + options_.handlerBudgetSeconds;
   }
   deliver(event.type, std::move(event), true, serial);

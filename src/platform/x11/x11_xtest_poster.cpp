@@ -231,6 +231,7 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
   }
   Event helper;
   for (unsigned h : helpers) fake(h, true, helper, true);
+  if (event.type == EventType::keyDown) releasedEarly_.erase(*xkc);
   fake(*xkc, event.type == EventType::keyDown, event, passThrough);
   if (event.type == EventType::keyDown && !passThrough && event.isTagged()) {
     // A key the engine types itself (a held key replayed, its hot key) is
@@ -381,6 +382,26 @@ bool XTestPoster::typesOtherText(unsigned xKeyCode, const Event& event) {
   char buf[16] = {};
   xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
   return event.unicode != buf;
+}
+
+// The user's keys we post again keep their rhythm: each is released when the
+// engine replays its release. One whose press the tap dropped never reached
+// a window, and while it stays down on the server (the engine replays its
+// release only after the edit the hot key started), the server would take
+// the user's next press of that key, their next hot key too, as no press at
+// all. Its release goes now, unseen by the tap, which is shown the engine's
+// own release when it comes.
+void XTestPoster::releaseDroppedPress(unsigned xKeyCode) {
+  if (ledger_.inFlight(xKeyCode)) return;
+  fake(xKeyCode, false, Event{}, true);
+  releasedEarly_.insert(xKeyCode);
+  XFlush(d_);
+}
+
+bool XTestPoster::takeReleasedEarly(const Event& event) {
+  if (event.type != EventType::keyUp || event.isTagged()) return false;
+  auto xkc = X11EventSystem::xKeyCodeFor(event.keyCode);
+  return xkc && releasedEarly_.erase(*xkc) > 0;
 }
 
 void XTestPoster::fake(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {

@@ -69,6 +69,13 @@ class XTestPoster {
   // Once every key we posted is through, the modifiers the user still holds
   // that were let go for them are pressed again.
   void restoreLetGoModifiersOnceThrough();
+  // A user's key we posted again whose press the tap dropped (a hot key
+  // typed during a switch and replayed after it): released on the server
+  // now, unless its release is on its way already.
+  void releaseDroppedPress(unsigned xKeyCode);
+  // Whether the event is the release the engine posts later for such a key:
+  // the tap is shown it, and nothing is posted.
+  bool takeReleasedEarly(const Event& event);
 
  private:
   bool keyboardState(XkbStateRec& s);
@@ -98,6 +105,8 @@ class XTestPoster {
   // cannot take the release of a user's key posted again, which would leave
   // that key down and the server would drop the user's next press of it.
   std::map<std::pair<uint16_t, bool>, int> releasedWithPress_;
+  // X key codes released by releaseDroppedPress and not pressed again since.
+  std::set<unsigned> releasedEarly_;
   // While one batch of posts goes out: the keyboard state and the keys down
   // as the server had them when it began, each read once. Two round trips
   // per key would hold every key of a typed word behind them, the first one
