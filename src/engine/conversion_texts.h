@@ -35,6 +35,9 @@ inline constexpr Notice kNoLayoutTypesIt{"conversion_no_layout_types_it", "conve
 inline constexpr Notice kReadsTheSame{"conversion_reads_the_same", "conversion_reads_the_same_sub"};
 inline constexpr Notice kBusy{"conversion_busy", "conversion_busy_sub"};
 inline constexpr Notice kUndone{"conversion_undone", "conversion_undone_sub"};
+// Undone with the same word's earlier conversion now at the caret: the key
+// goes on to undo that one.
+inline constexpr Notice kUndoneMore{"conversion_undone", "conversion_undone_more_sub"};
 inline constexpr Notice kNoRecentWord{"conversion_no_recent_word", "conversion_no_recent_word_sub"};
 inline constexpr Notice kPressAgain{"conversion_press_again", "conversion_press_again_sub"};
 inline constexpr Notice kAlreadyKept{"conversion_already_kept", "conversion_already_kept_sub"};

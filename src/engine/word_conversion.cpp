@@ -692,8 +692,30 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   if (!flowOf(e).strokes().empty()) flowOf(e).clear(false);
 }
 
+// Whether `record`'s word (its converted text for an undo, its original for
+// a redo) ends at the caret of the field `t`, with nothing selected.
+bool isAtCaret(const FocusedText& t, const KeyboardEngine::ConversionRecord& record, bool undo) {
+  const std::u16string expected = toUtf16(undo ? record.converted : record.original);
+  const auto caret = static_cast<size_t>(t.selection.location);
+  return t.selection.length == 0 && caret >= expected.size() &&
+         t.text.compare(caret - expected.size(), expected.size(), expected) == 0 &&
+         (!record.element || *record.element == t.element);
+}
+
+// What the undo-or-redo key does next: undo while the last conversion left
+// on the stack is the word at the caret (a word converted twice walks back
+// through both), else redo the one just undone. `caretText` is what the
+// caret ends on once the edit under way (if any) is through.
+bool nextToggleUndoes(const KeyboardEngine& e, const std::string& caretText, const std::optional<AXElement>& element) {
+  const auto& undo = e.flow.hotkeyConversionStack;
+  if (undo.empty()) return false;
+  if (e.flow.redoConversionStack.empty()) return true;
+  return undo.back().converted == caretText && (!undo.back().element || undo.back().element == element);
+}
+
 // Undo and redo: `from` (the text now before the caret) becomes `to`.
-void replaceLastConversion(KeyboardEngine& e, bool undo) {
+// `read` is the field as just read.
+void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
   const char* operation = undo ? "performUndo" : "performRedo";
   auto& stack = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;
   if (stack.empty()) {
@@ -703,7 +725,6 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
   KeyboardEngine::ConversionRecord record = stack.back();
   const std::string& onScreen = undo ? record.converted : record.original;
   const std::string& wanted = undo ? record.original : record.converted;
-  auto read = readFocusedText(e);
   if (!read.text) {
     refuseUnreadable(e, operation, read.problem);
     return;
@@ -711,10 +732,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
   const FocusedText& t = *read.text;
   std::u16string expected = toUtf16(onScreen);
   auto caret = static_cast<size_t>(t.selection.location);
-  bool matches = t.selection.length == 0 && caret >= expected.size() &&
-                 t.text.compare(caret - expected.size(), expected.size(), expected) == 0 &&
-                 (!record.element || *record.element == t.element);
-  if (!matches) {
+  if (!isAtCaret(t, record, undo)) {
     refuseChangedScreen(e, operation, "the word is no longer at the caret");
     return;
   }
@@ -746,9 +764,14 @@ void replaceLastConversion(KeyboardEngine& e, bool undo) {
       // The user has just said this word is what they meant: no learned
       // correction may touch it for a moment.
       if (auto store = e.typoHabitStore()) store->addCooldown(record.original, 10);  // [design]
-      e.log("performUndo: restored the word as typed");
-      e.showRevertedNotice(formatLocalized(e.localized(conversion_texts::kUndone.titleKey), {record.original}),
-                           e.localized(conversion_texts::kUndone.detailKey));
+      // The notice says what the key does next: the word converted before
+      // this one, now at the caret, is undone too; else this one is redone.
+      const bool undoesMore = nextToggleUndoes(e, record.original, record.element);
+      e.log(std::string("performUndo: restored the word as typed") +
+            (undoesMore ? " - the key undoes the conversion before it next" : ""));
+      const auto& text = undoesMore ? conversion_texts::kUndoneMore : conversion_texts::kUndone;
+      e.showRevertedNotice(formatLocalized(e.localized(text.titleKey), {record.original}),
+                           e.localized(text.detailKey));
     } else {
       e.flow.pendingRejection.reset();
       // Converted again: the word is no longer being left alone.
@@ -806,7 +829,7 @@ void KeyboardEngine::performUndo() {
     log("performUndo: the undo window has closed");
     return;
   }
-  whenFree(*this, "performUndo", [](KeyboardEngine& e) { replaceLastConversion(e, true); });
+  whenFree(*this, "performUndo", [](KeyboardEngine& e) { replaceLastConversion(e, true, readFocusedText(e)); });
 }
 
 void KeyboardEngine::performRedo() {
@@ -814,7 +837,7 @@ void KeyboardEngine::performRedo() {
     log("performRedo: the undo window has closed");
     return;
   }
-  whenFree(*this, "performRedo", [](KeyboardEngine& e) { replaceLastConversion(e, false); });
+  whenFree(*this, "performRedo", [](KeyboardEngine& e) { replaceLastConversion(e, false, readFocusedText(e)); });
 }
 
 void KeyboardEngine::handleUndoRedoToggle() {
@@ -823,12 +846,20 @@ void KeyboardEngine::handleUndoRedoToggle() {
     log("handleUndoRedoToggle: no conversion within the undo window");
     return;
   }
-  if (!flow.hotkeyConversionStack.empty())
-    performUndo();
-  else if (!flow.redoConversionStack.empty())
-    performRedo();
-  else
+  if (flow.hotkeyConversionStack.empty() && flow.redoConversionStack.empty()) {
     log("handleUndoRedoToggle: nothing to undo or redo");
+    return;
+  }
+  // Chosen once the field is read, as the last notice promised: an older
+  // conversion of another word, no longer at the caret, does not stand in
+  // the way of redoing the one just undone.
+  whenFree(*this, "handleUndoRedoToggle", [](KeyboardEngine& e) {
+    auto read = readFocusedText(e);
+    bool undo = !e.flow.hotkeyConversionStack.empty();
+    if (undo && read.text && !e.flow.redoConversionStack.empty())
+      undo = isAtCaret(*read.text, e.flow.hotkeyConversionStack.back(), true);
+    replaceLastConversion(e, undo, std::move(read));
+  });
 }
 
 }  // namespace tessa

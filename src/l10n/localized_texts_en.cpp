@@ -437,6 +437,7 @@ constexpr TextPair k[] = {
     {"conversion_busy_sub", "Still working on the last word"},  // [ours]
     {"conversion_undone", "Undone «%@»"},  // [ours]
     {"conversion_undone_sub", "Ctrl+Shift+Z again to redo"},  // [ours]
+    {"conversion_undone_more_sub", "Ctrl+Shift+Z again to undo the conversion before it"},  // [ours]
     {"conversion_no_recent_word", "No recent word yet"},  // [ours]
     {"conversion_no_recent_word_sub", "Type a word first"},  // [ours]
     {"conversion_press_again", "Press Ctrl+Shift+A again to keep «%@»"},  // [ours]

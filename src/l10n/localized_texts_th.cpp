@@ -438,6 +438,7 @@ constexpr TextPair k[] = {
     {"conversion_busy_sub", "ยังแก้คำล่าสุดไม่เสร็จ"},  // [ours]
     {"conversion_undone", "ย้อนกลับแล้ว «%@»"},  // [ours]
     {"conversion_undone_sub", "กด Ctrl+Shift+Z อีกครั้งเพื่อทำซ้ำ"},  // [ours]
+    {"conversion_undone_more_sub", "กด Ctrl+Shift+Z อีกครั้งเพื่อย้อนกลับอีกขั้น"},  // [ours]
     {"conversion_no_recent_word", "ยังไม่มีคำล่าสุด"},  // [ours]
     {"conversion_no_recent_word_sub", "พิมพ์คำก่อน"},  // [ours]
     {"conversion_press_again", "กด Ctrl+Shift+A อีกครั้งเพื่อจำคำ «%@»"},  // [ours]

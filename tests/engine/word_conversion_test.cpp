@@ -9,6 +9,8 @@
 
 #include "base/files.h"
 #include "engine/flow_fixture.h"
+#include "engine/hud_notices.h"
+#include "hud/unified_menu_panel.h"
 #include "l10n/localization.h"
 
 namespace tessa::test {
@@ -205,6 +207,61 @@ TEST_F(ConversionTest, TheUndoWindowCloses) {
   engine->handleUndoRedoToggle();
   advance(1.0);
   EXPECT_EQ(field().text(), "x " + kin());
+}
+
+// The undo-or-redo key does what the notice after an undo says it will.
+class ToggleTest : public ConversionTest {
+ protected:
+  void SetUp() override {
+    panel = UnifiedMenuPanel::create(hudEnvironmentFor(*engine));
+    engine->hud.panel = panel.get();
+  }
+  void TearDown() override { engine->hud.panel = nullptr; }
+  void press() {
+    engine->handleUndoRedoToggle();
+    advance(1.0);
+  }
+  // The detail line of the last notice after an undo.
+  std::string promised() const {
+    for (auto it = panel->shownNotices().rbegin(); it != panel->shownNotices().rend(); ++it)
+      if (it->content["kind"] == "confirmedReverted") return it->content["subMessage"];
+    return {};
+  }
+  std::shared_ptr<UnifiedMenuPanel> panel;
+};
+
+TEST_F(ToggleTest, AfterAnUndoTheKeyRedoesThoughAnOlderWordIsStillOnTheStack) {
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  startWith(kin() + " sw", kABC);  // a second word, converted within the window
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), kin() + " " + thai("sw"));
+  press();
+  EXPECT_EQ(field().text(), kin() + " sw");
+  EXPECT_EQ(promised(), engine->localized("conversion_undone_sub"));
+  press();
+  EXPECT_EQ(field().text(), kin() + " " + thai("sw"));
+  EXPECT_FALSE(logged("refused because the screen changed"));
+}
+
+TEST_F(ToggleTest, AWordConvertedTwiceWalksBackThroughBothThenRedoes) {
+  startWith("dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  engine->cycleCurrentWordLanguage();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "dbo");
+  press();
+  EXPECT_EQ(field().text(), kin());
+  EXPECT_EQ(promised(), engine->localized("conversion_undone_more_sub"));
+  press();
+  EXPECT_EQ(field().text(), "dbo");
+  EXPECT_EQ(promised(), engine->localized("conversion_undone_sub"));
+  press();
+  EXPECT_EQ(field().text(), kin());
+  EXPECT_EQ(desk.currentSource(), kThai);
 }
 
 TEST_F(ConversionTest, PasswordFieldsAndUnreadableFieldsAreLeftAlone) {
