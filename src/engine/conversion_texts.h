@@ -45,5 +45,8 @@ inline constexpr Notice kAlreadyKept{"conversion_already_kept", "conversion_alre
 // posted: the word put back, or left as it was.
 inline constexpr Notice kWordPutBack{"conversion_word_put_back", "conversion_word_put_back_sub"};
 inline constexpr Notice kFieldTooSlow{"conversion_field_too_slow", "conversion_field_too_slow_sub"};
+// Given up on after its Deletes, with the field not showing the word: the
+// title names the word that may be gone, the detail how to get it back.
+inline constexpr Notice kWordMayBeGone{"conversion_word_may_be_gone", "conversion_word_may_be_gone_sub"};
 
 }  // namespace tessa::conversion_texts

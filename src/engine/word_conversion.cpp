@@ -213,11 +213,12 @@ void alignToCharacters(EditPlan& p) {
   p.replacement = carried + p.replacement;
 }
 
-// How an edit ended: the replacement is in; refused (the field showed
-// something else, before any key or after keys it cannot account for); or,
-// given up on after its keys were posted, the old text put back, or left as
-// it was because the application never took them.
-enum class EditEnd { replaced, refused, putBack, leftAlone };
+// How an edit ended: the replacement is in; or, given up on after its keys
+// were posted, the old text put back, left as it was because the application
+// never took them, or unaccounted for (the field shows what our keys cannot
+// explain, or a put-back failed): the old text may be gone, and the user is
+// told which text and how to get it back.
+enum class EditEnd { replaced, putBack, leftAlone, unaccounted };
 
 class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
  public:
@@ -338,7 +339,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   // replacement once it was typed, in its place.
   void putBack(KeyboardEngine& e, std::string why, std::u16string pending) {
     if (plan_.isPutBack) {
-      finish(e, EditEnd::refused, why);
+      finish(e, EditEnd::unaccounted, why);
       return;
     }
     auto self = shared_from_this();
@@ -358,16 +359,24 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
             self->finish(e, EditEnd::leftAlone, why);
             return;
           }
-          if (!now || !(old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
-            self->finish(e, EditEnd::refused, why);
+          EditPlan restore = self->plan_;
+          if (now && (old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
+            const size_t kept = commonStart(*now, old);
+            restore.before += old.substr(0, kept);
+            restore.old = now->substr(kept);
+            restore.replacement = old.substr(kept);
+          } else if (read.text && self->showsOnlyTheTextBefore(*read.text)) {
+            // The text after the caret changed, but what stands before it
+            // is the text before the word and nothing of it: the word goes
+            // back at the caret, before whatever now follows.
+            restore.old.clear();
+            restore.after = read.text->text.substr(self->plan_.before.size());
+            restore.replacement = old;
+          } else {
+            self->finish(e, EditEnd::unaccounted, why);
             return;
           }
-          EditPlan restore = self->plan_;
           restore.operation += " (putting the word back)";
-          const size_t kept = commonStart(*now, old);
-          restore.before += old.substr(0, kept);
-          restore.old = now->substr(kept);
-          restore.replacement = old.substr(kept);
           restore.oldIsSelection = false;
           restore.switchTo = self->layoutBefore_;
           restore.isPutBack = true;
@@ -376,10 +385,20 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
             if (end == EditEnd::replaced)
               self->finish(e, EditEnd::putBack, why);
             else
-              self->finish(e, EditEnd::refused, why + ", and putting the word back failed: " + failed);
+              self->finish(e, EditEnd::unaccounted, why + ", and putting the word back failed: " + failed);
           });
         },
         0);
+  }
+
+  // The caret stands right after the text that stood before the old text,
+  // with none of the old text or the replacement before it, and the old text
+  // is not right after it either (a caret moved in front of a word the keys
+  // never reached).
+  bool showsOnlyTheTextBefore(const FocusedText& t) const {
+    const size_t at = plan_.before.size();
+    return t.element == plan_.element && t.selection == TextRange{static_cast<int64_t>(at), 0} &&
+           t.text.starts_with(plan_.before) && !t.text.substr(at).starts_with(plan_.old);
   }
 
   // What the field has shown while waiting for it.
@@ -536,13 +555,18 @@ void refuseChangedScreen(KeyboardEngine& e, const std::string& operation, const 
   notice(e, conversion_texts::kScreenChanged, "exclamationmark.triangle", HudColor::orange);
 }
 
-// Tells the user how an edit that did not replace the word ended.
-void reportUnreplaced(KeyboardEngine& e, const std::string& operation, EditEnd end, const std::string& why) {
+// Tells the user how an edit that did not replace `word` ended.
+void reportUnreplaced(KeyboardEngine& e, const std::string& operation, EditEnd end, const std::string& why,
+                      const std::string& word) {
   switch (end) {
     case EditEnd::replaced:
       return;
-    case EditEnd::refused:
-      refuseChangedScreen(e, operation, why);
+    case EditEnd::unaccounted:
+      // Our Deletes were sent and the field cannot be shown to hold the
+      // word: it is named, with the program's own undo to bring it back.
+      e.log(operation + ": " + why +
+            " - refused because the screen changed; the word may be gone, the user was told how to get it back");
+      notice(e, conversion_texts::kWordMayBeGone, "exclamationmark.triangle", HudColor::orange, word);
       return;
     case EditEnd::putBack:
       e.log(operation + ": " + why + " - the word was put back");
@@ -665,7 +689,7 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   ScreenEdit::run(e, std::move(*plan),
                   [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
                     if (end != EditEnd::replaced) {
-                      reportUnreplaced(e, operation, end, why);
+                      reportUnreplaced(e, operation, end, why, record.original);
                       return;
                     }
                     e.flow.hotkeyConversionStack.push_back(record);
@@ -746,7 +770,7 @@ void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
   plan.switchTo = undo ? record.fromSourceID : record.toSourceID;
   ScreenEdit::run(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
     if (end != EditEnd::replaced) {
-      reportUnreplaced(e, operation, end, why);
+      reportUnreplaced(e, operation, end, why, undo ? record.converted : record.original);
       return;
     }
     auto& from = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;

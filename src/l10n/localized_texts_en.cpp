@@ -448,6 +448,8 @@ constexpr TextPair k[] = {
     {"conversion_word_put_back_sub", "Your word was put back"},  // [ours]
     {"conversion_field_too_slow", "The app did not take the change in time"},  // [ours]
     {"conversion_field_too_slow_sub", "Your word is as it was"},  // [ours]
+    {"conversion_word_may_be_gone", "The word «%@» may have been deleted"},  // [ours]
+    {"conversion_word_may_be_gone_sub", "If it is gone, press Ctrl+Z in the program to get it back"},  // [ours]
     {"inspector_title", "Inspect Actual Outgoing Payload (JSON)"},  // [ours]
     {"inspector_subtitle", "100% Transparent — Only aggregated counters. Never keystrokes or text."},  // [ours]
     {"inspector_point_no_text", "Zero text or keystrokes collected"},  // [ours]

@@ -449,6 +449,8 @@ constexpr TextPair k[] = {
     {"conversion_word_put_back_sub", "คำของคุณกลับมาเหมือนเดิมแล้ว"},  // [ours]
     {"conversion_field_too_slow", "แอปรับการแก้คำไม่ทัน จึงไม่แก้คำ"},  // [ours]
     {"conversion_field_too_slow_sub", "คำของคุณยังเหมือนเดิม"},  // [ours]
+    {"conversion_word_may_be_gone", "คำ «%@» อาจถูกลบไปแล้ว"},  // [ours]
+    {"conversion_word_may_be_gone_sub", "ถ้าคำหายไป กด Ctrl+Z ในโปรแกรมนั้นเพื่อเอาคืน"},  // [ours]
     {"inspector_title", "ตรวจสอบข้อมูลที่จะส่งจริง (JSON Payload)"},  // [ours]
     {"inspector_subtitle", "โปร่งใส 100% — ส่งเฉพาะตัวเลขผลรวมสะสม ไม่มีข้อความหรือปุ่มกดใดๆ"},  // [ours]
     {"inspector_point_no_text", "ไม่มีการบันทึกข้อความหรือปุ่มที่พิมพ์เด็ดขาด"},  // [ours]

@@ -147,5 +147,55 @@ TEST_F(BusyFieldTest, WhatTheEditsKeysCannotExplainIsLeftAlone) {
   EXPECT_FALSE(logged("putting the word back"));
 }
 
+
+// The reads after the Deletes answer from another program's field (two
+// desktops sharing one accessibility bus), or show text after the caret the
+// field did not have: a conversion, undo or redo leaves the field as it
+// found it or as it meant to, or names the word that may be gone.
+TEST_F(FlowTest, AnEditReadWronglyAfterItsDeletesNeverLosesTheWordUntold) {
+  const std::string kin = thai("dbo");
+  SimApplication& other = desk.launchApplication("org.example.Other", "Other");
+  auto named = [&](const std::string& word) {
+    const auto& lines = fx.systemLog.consoleLines;
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find("«" + word + "»") != std::string::npos; });
+  };
+  for (const char* operation : {"convert", "undo", "redo"}) {
+    SCOPED_TRACE(operation);
+    const std::string op = operation;
+    fx.systemLog.consoleLines.clear();
+    startWith("x dbo", kABC);
+    std::string found = "x dbo", meant = "x " + kin;
+    for (int step = 0; step < (op == "convert" ? 0 : op == "undo" ? 1 : 2); ++step) {
+      step == 0 ? engine->cycleCurrentWordLanguage() : engine->performUndo();
+      advance(1.0);
+      std::swap(found, meant);
+    }
+    ASSERT_EQ(field().text(), found);
+    const std::string word = found.substr(2);
+    op == "convert" ? engine->cycleCurrentWordLanguage() : op == "undo" ? engine->performUndo() : engine->performRedo();
+    run();  // the field read, the Deletes posted
+    other.field.setText("aaa bbb");
+    std::swap(other.elementId, desk.frontmostApplication()->elementId);
+    advance(8.0);
+    std::swap(other.elementId, desk.frontmostApplication()->elementId);
+    EXPECT_TRUE(field().text() == found || field().text() == meant || named(word)) << field().text();
+    EXPECT_FALSE(engine->isSimulatingTyping());
+    advance(engine->undoTimeout());
+  }
+
+  // The program added text after the caret as the Deletes landed: the word
+  // goes back before it.
+  startWith("x dbo", kABC);
+  engine->cycleCurrentWordLanguage();
+  run();
+  ASSERT_EQ(field().text(), "x ");
+  field().setText("x  bbb");
+  field().setCaret(2);
+  advance(8.0);
+  EXPECT_EQ(field().text(), "x dbo bbb");
+  EXPECT_TRUE(logged("the word was put back"));
+}
+
 }  // namespace
 }  // namespace tessa::test
