@@ -1,9 +1,10 @@
 #pragma once
 // The engine's run-time state, one struct per concern that owns it: the taps
 // and their recovery, permissions, stability, the switcher keys, the input
-// sources, the focus, the typing simulation, the typing flow and conversion,
-// word sets, and the smaller services. KeyboardEngine holds one of each
-// (keyboard_engine.h); a stage's helper may take just the struct it works on.
+// sources, the focus, the typing simulation, the typing flow, word sets, and
+// the smaller services. KeyboardEngine holds one of each (keyboard_engine.h;
+// the conversion's state in conversion_state.h); a stage's helper may take
+// just the struct it works on.
 // Initial values are the start of every run.
 #include <atomic>
 #include <cstdint>
@@ -113,10 +114,6 @@ struct SwitcherState {
   bool wasKeyPressedWhileCapsLockDown = false;
   std::optional<uint16_t> lastPressedKeyCode;
   std::optional<double> lastHealthAlertTime;
-  std::map<std::string, double> hotkeyCycleState;
-  std::optional<double> lastCycleTime;
-  bool isCycleAsyncDetourInFlight = false;
-  std::optional<double> lastBusyNoticeTime;
   TaskHandle pauseTimer;
   bool isCapsLockLEDSyncEnabled = true;
   // Grave or Space key-downs that were swallowed as switcher presses, so
@@ -160,15 +157,6 @@ struct TypingSimulationState {
   bool isReplayStepScheduled = false;
 };
 
-struct ConversionRecord {
-  std::string original;
-  std::string converted;
-  std::string fromSourceID;
-  std::string toSourceID;
-  std::optional<AXElement> element;
-  double at = 0;
-};
-
 struct FlowState {
   // The host outlives the controller that holds a reference to it.
   std::unique_ptr<TypingFlowHost> flowHost;
@@ -180,13 +168,8 @@ struct FlowState {
   std::optional<AXElement> queueFocusToken;
   int consecutiveAXFailures = 0;
   bool lastAXVerifyWasWrongSurface = false;
-  std::optional<double> lastCorrectionAt;
   std::optional<std::string> pendingRejection;
   std::optional<std::string> pendingWhitelistConfirmationWord;
-  bool isUndoPossible = false;
-  std::vector<ConversionRecord> hotkeyConversionStack;
-  std::vector<ConversionRecord> redoConversionStack;
-  TaskHandle undoTimer;
   std::map<std::string, int> undoCountsForWord;
   bool hasAnnouncedUndoSkip = false;
   std::optional<std::string> lastUndoneWord;
@@ -201,29 +184,8 @@ struct FlowState {
 };
 
 struct CorrectionState {
-  // A key with the modifiers it needs (shift, option).
-  struct KeyChord {
-    uint16_t keyCode = 0;
-    uint64_t flags = 0;
-    bool operator==(const KeyChord&) const = default;
-  };
   // The enabled layouts of the cycle, until the enabled list changes.
   mutable std::optional<std::vector<InputSourceInfo>> cycleLayoutsCache;
-  // Per layout: which key types each code point.
-  std::map<std::string, std::unordered_map<char32_t, KeyChord>> reverseKeyMaps;
-  // Applications seen deleting one code point per Delete rather than one
-  // user-perceived character, by bundle identifier.
-  std::set<std::string> codePointDeletingApps;
-  // A running Control+Shift+X cycle: the word's keys and the layout its
-  // text on screen is now in; valid while switcher.hotkeyCycleState is set.
-  struct HotkeyCycle {
-    std::vector<KeyChord> keys;
-    std::string originalSourceID;
-    std::string currentSourceID;
-    std::string text;
-    std::optional<AXElement> element;
-  };
-  std::optional<HotkeyCycle> hotkeyCycle;
   std::optional<double> lastFatigueReminderAt;
 };
 

@@ -361,7 +361,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingFlowStage(const
     }
   }
   focus.lastPhysicalKeyEventTime = now;
-  if (k.type == EventType::keyDown) switcher.hotkeyCycleState.clear();
+  if (k.type == EventType::keyDown) conversion.endCycle();
   return KeyDecision{fc.processEvent(k.event, k.type)};
 }
 

@@ -3,7 +3,7 @@
 // published property backed by the user defaults, and the run-time state the
 // taps, the handler, the switcher, the typing flow and the word checks work
 // on, one struct per concern with the lock that guards it (engine_state.h;
-// the held keys in held_keys.h). Its member functions live in one file per
+// the held keys in held_keys.h; the conversion's in conversion_state.h). Its member functions live in one file per
 // concern (engine/*.cpp).
 #include <atomic>
 #include <cstdint>
@@ -31,6 +31,7 @@
 #include "base/app_log.h"
 #include "base/diagnostic_log.h"
 #include "dictionaries/word_lists.h"
+#include "engine/conversion_state.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
 #include "engine/engine_state.h"
@@ -428,6 +429,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // records it (retried 0.1 s apart while the application is still waking).
   AXTextAccess frontmostAppTextAccess();
   void probeFocusedAppAXAvailability(int attemptsLeft);
+  // Opens the undo window (with no end of its own) or closes it: closing
+  // empties the stacks, commits the word the user undid, and expires the
+  // correction notice.
+  void setIsUndoPossible(bool value);
   // Undo and redo of the last conversion, after verifying the screen.
   void performUndo();
   void performRedo();
@@ -533,9 +538,6 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   bool systemSpellCheckerAccepts(const std::string& text, const std::string& language);
   static std::string normalizeThaiSaraAm(const std::string& word);
   void commitPendingRejection();
-  // The one writer of flow.isUndoPossible: stores the value and runs its
-  // observer (a true-to-false change closes the undo window).
-  void setIsUndoPossible(bool value);
   // Part of the language check of the typing flow that the spell-checker
   // probe needs: whether the spell checker offers `language`.
   bool isLanguageEnabled(const std::string& language) const;
@@ -580,7 +582,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // The user's keys held back to be posted later, and those on their way
   // back through the tap; the only way in and out of every such buffer.
   HeldKeys heldKeys;
-  FlowState flow;  // the typing flow, the switcher press, undo and redo
+  FlowState flow;  // the typing flow and the switcher press
+  // The wrong-layout conversion: undo and redo, their window, the cycle, the
+  // edit in flight; the only way in and out of them.
+  ConversionState conversion;
   // Typing flow and correction beyond the fields above (main thread).
   CorrectionState correction;
   // Word sets and dictionaries; guarded by wordSets.lock.

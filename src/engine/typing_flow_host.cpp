@@ -65,7 +65,7 @@ Subscription EngineTypingFlowHost::observeEnabledSourcesChanged(std::function<vo
 
 void EngineTypingFlowHost::forgetLayoutCaches() {
   engine_.correction.cycleLayoutsCache.reset();
-  engine_.correction.reverseKeyMaps.clear();
+  engine_.conversion.forgetKeyMaps();
 }
 
 void EngineTypingFlowHost::noteSwitchConfirmed() { engine_.flow.consecutiveSafetyTimeouts = 0; }

@@ -104,7 +104,7 @@ void TypoHabitTracker::handleBackspace() {
 
 void TypoHabitTracker::handleWordCommitted(const std::vector<KeyStroke>& keystrokes, const std::string& sourceID) {
   if (keystrokes.empty()) return;
-  engine_.captureKeystrokeTiming(keystrokes, engine_.flow.isUndoPossible);
+  engine_.captureKeystrokeTiming(keystrokes, engine_.conversion.isUndoPossible());
 
   const std::string word =
       std::string(trimWhitespace(engine_.renderInLayout(keystrokes, engine_.inputSourceWithID(sourceID)), true));

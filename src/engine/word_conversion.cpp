@@ -1,9 +1,8 @@
 // Converting the word at the caret to another keyboard layout, and undoing
 // and redoing that, by editing the focused application's text with synthetic
-// keystrokes. Every edit reads the field first, verifies it again right
-// before deleting, verifies the deletion before typing anything, and
-// verifies the typed result; a field that no longer holds what was read is
-// left alone and the user is told.
+// keystrokes (screen_edit.h). Every edit reads the field first and verifies
+// what its keys did; a field that no longer holds what was read is left
+// alone and the user is told. The state all this keeps is ConversionState's.
 #include <fmt/format.h>
 
 #include "dictionaries/typo_habit_store.h"
@@ -16,38 +15,14 @@
 #include "l10n/localization.h"
 #include "engine/hud_notices.h"
 #include "engine/conversion_texts.h"
+#include "engine/screen_edit.h"
 
 namespace tessa {
 
 namespace {
 
-using KeyChord = KeyboardEngine::CorrectionState::KeyChord;
+using KeyChord = ConversionState::KeyChord;
 
-// [ours] Waiting for the field to show what the posted keys did: no look
-// while the window system says our keys are still on their way (it would
-// only slow the application taking them), for half a second at most (a key
-// the server never delivers must not hold the looks back); the window system
-// says when they are through, and is asked again every kVerifyKeysCheck
-// should it not. Then a look at once, and one a millisecond after each look
-// that did not see it yet (kVerifyKeysStep after one that found the field
-// half-way), for at most half a second.
-constexpr double kVerifyFirstLook = 0.00025;
-constexpr double kVerifyPollInterval = 0.001;
-constexpr double kVerifyKeysStep = 0.00025;
-constexpr double kVerifyKeysCheck = 0.002;
-constexpr double kVerifyBudget = 0.5;
-// [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
-// field has not answered, still shows the text from before the keys, or
-// changed within the last kVerifySettle: once Deletes are posted, giving up
-// on a busy application that simply has not taken them yet would leave the
-// word deleted and never retyped.
-constexpr double kVerifySettle = 0.1;
-constexpr double kVerifyLimit = 3.0;
-// [ours] While a wait runs, keys the user types stay held behind the edit,
-// however long the application takes: released early, they would go out
-// behind the Deletes and land where the word was. The guard against a
-// simulation that never ends takes over again this long after a wait's limit.
-constexpr double kVerifyLimitGrace = 0.5;
 // A manual conversion is the user's own request: full confidence.
 constexpr int64_t kManualConversionScore = 3;
 
@@ -64,67 +39,7 @@ void notice(KeyboardEngine& e, const conversion_texts::Notice& text, const std::
   notice(e, formatLocalized(e.localized(text.titleKey), {name}), e.localized(text.detailKey), icon, color);
 }
 
-Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
-  Event e;
-  e.type = type;
-  e.keyCode = keyCode;
-  e.unicode = std::move(text);
-  e.sourceUserData = kSyntheticEventTag;
-  e.sourceState = EventSourceState::privateState;
-  return e;
-}
-
-// An edit's keys (its Deletes, its word), posted together: posted one by
-// one, the window system's thread would take the first few alone and send
-// the rest in a second round.
-class KeyBurst {
- public:
-  KeyBurst& add(uint16_t keyCode, const std::string& text = {}, uint64_t modifiers = 0, size_t times = 1) {
-    Event down = keyEvent(EventType::keyDown, keyCode, text), up = keyEvent(EventType::keyUp, keyCode, text);
-    down.flags = up.flags = modifiers;
-    for (size_t i = 0; i < times; ++i) {
-      events_.push_back(down);
-      events_.push_back(up);
-    }
-    return *this;
-  }
-  void post(KeyboardEngine& engine) {
-    if (auto* events = engine.platform().events; events && !events_.empty()) events->postAll(TapLocation::hid, events_);
-    events_.clear();
-  }
-
- private:
-  std::vector<Event> events_;
-};
-
-void postDeletes(KeyboardEngine& engine, size_t n) { KeyBurst().add(keycode::deleteKey, {}, 0, n).post(engine); }
-
-std::string bundleIDOfFrontmost(KeyboardEngine& e) {
-  if (!e.platform().workspace) return "";
-  auto app = e.platform().workspace->frontmostApplication();
-  return app ? app->bundleID : "";
-}
-
 // ------------------------------------------------------- layout mapping
-
-const std::unordered_map<char32_t, KeyChord>& reverseKeyMap(KeyboardEngine& e, const std::string& sourceID) {
-  auto& cache = e.correction.reverseKeyMaps;
-  if (auto it = cache.find(sourceID); it != cache.end()) return it->second;
-  std::unordered_map<char32_t, KeyChord> map;
-  if (auto layout = e.platform().inputSources ? e.platform().inputSources->layoutFor(sourceID) : nullptr) {
-    // Plain keys before shifted ones before Option ones, lower key codes
-    // first: the most direct way to type a character wins.
-    for (uint64_t mods : {uint64_t{0}, flags::shift, flags::option, flags::option | flags::shift}) {
-      for (uint16_t code = 0; code < 128; ++code) {
-        uint32_t dead = 0;
-        std::string text = layout->translate(code, mods, dead);
-        std::u32string cps = codePoints(toUtf16(text));
-        if (cps.size() == 1) map.emplace(cps[0], KeyChord{code, mods});
-      }
-    }
-  }
-  return cache.emplace(sourceID, std::move(map)).first->second;
-}
 
 // The keys that type `word` in the layout of `sourceID`, or none when some
 // character has no key there.
@@ -154,367 +69,6 @@ std::optional<size_t> positionOf(const std::vector<InputSourceInfo>& list, const
     if (list[i].id == id) return i;
   return std::nullopt;
 }
-
-// ------------------------------------------------------------ the edit
-
-// One verified replacement in the focused field: `old`, which ends at the
-// caret (or is the selection), becomes `replacement`.
-struct EditPlan {
-  std::string operation;  // names the action in log lines
-  AXElement element;
-  std::u16string before, old, after;
-  bool oldIsSelection = false;
-  std::u16string replacement;
-  std::string switchTo;  // the layout to leave the user in; empty for none
-  bool isPutBack = false;  // puts a word back: if this fails too, nothing more is tried
-};
-
-bool shows(const FocusedText& t, const AXElement& element, const std::u16string& beforeCaret,
-           const std::u16string& after) {
-  return t.element == element && t.text == beforeCaret + after &&
-         t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
-}
-
-// What stands where the old text was, when the rest of the field is as the
-// plan read it and the caret follows it.
-std::optional<std::u16string> inPlaceOfOld(const FocusedText& t, const EditPlan& p) {
-  const size_t outside = p.before.size() + p.after.size();
-  if (!(t.element == p.element) || t.text.size() < outside || !t.text.starts_with(p.before) ||
-      !t.text.ends_with(p.after))
-    return std::nullopt;
-  std::u16string middle = t.text.substr(p.before.size(), t.text.size() - outside);
-  if (t.selection != TextRange{static_cast<int64_t>(p.before.size() + middle.size()), 0}) return std::nullopt;
-  return middle;
-}
-
-// The length of the longest common start of `a` and `b`, never ending
-// between the two halves of a surrogate pair.
-size_t commonStart(const std::u16string& a, const std::u16string& b) {
-  size_t n = 0;
-  while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
-  if (n > 0 && n < a.size() && a[n - 1] >= 0xD800 && a[n - 1] <= 0xDBFF) --n;
-  return n;
-}
-
-// A field deletes whole user-perceived characters at most: when the old
-// text begins inside a character that started before it (a word opening with
-// a combining mark clings to the blank before it), that beginning is deleted
-// and typed again with the replacement.
-void alignToCharacters(EditPlan& p) {
-  size_t start = p.before.size(), boundary = 0;
-  for (const auto& c : graphemeClusters(p.before + p.old)) {
-    if (boundary + c.size() > start) break;
-    boundary += c.size();
-  }
-  if (boundary == start) return;
-  std::u16string carried = p.before.substr(boundary);
-  p.before.resize(boundary);
-  p.old = carried + p.old;
-  p.replacement = carried + p.replacement;
-}
-
-// How an edit ended: the replacement is in; or, given up on after its keys
-// were posted, the old text put back, left as it was because the application
-// never took them, or unaccounted for (the field shows what our keys cannot
-// explain, or a put-back failed): the old text may be gone, and the user is
-// told which text and how to get it back.
-enum class EditEnd { replaced, putBack, leftAlone, unaccounted };
-
-class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
- public:
-  using Done = std::function<void(KeyboardEngine&, EditEnd end, const std::string& why)>;
-
-  static void run(KeyboardEngine& e, EditPlan plan, Done done) {
-    if (!plan.oldIsSelection) alignToCharacters(plan);
-    auto edit = std::shared_ptr<ScreenEdit>(new ScreenEdit(std::move(plan), std::move(done)));
-    e.switcher.isCycleAsyncDetourInFlight = true;
-    edit->start(e);
-  }
-
- private:
-  ScreenEdit(EditPlan plan, Done done) : plan_(std::move(plan)), done_(std::move(done)) {}
-
-  // On the turn the field was read, so the Deletes follow what it showed:
-  // from here on the keys the user types wait behind the edit.
-  void start(KeyboardEngine& e) {
-    e.beginTypingSimulation();
-    simulating_ = true;
-    layoutBefore_ = e.currentInputSourceID().value_or("");
-    if (plan_.oldIsSelection) {
-      postDeletes(e, 1);
-      switchOnceThrough_ = true;
-      expectAfterDelete(e, {plan_.before});
-      return;
-    }
-    // A field deletes either user-perceived characters or code points; one
-    // Delete per character never removes more than the word, and what is left
-    // tells which unit this application uses.
-    // Only a word with a character of several code points deletes
-    // differently in the two units; only then is the application asked for.
-    const size_t clusters = graphemeClusters(plan_.old).size();
-    if (clusters != codePointCount(plan_.old)) bundleID_ = bundleIDOfFrontmost(e);
-    bool byCodePoint = !bundleID_.empty() && e.correction.codePointDeletingApps.count(bundleID_) > 0;
-    size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
-    postDeletes(e, n);
-    switchOnceThrough_ = true;
-    std::vector<std::u16string> outcomes{plan_.before};
-    if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
-    expectAfterDelete(e, std::move(outcomes));
-  }
-
-  void expectAfterDelete(KeyboardEngine& e, std::vector<std::u16string> outcomes) {
-    auto self = shared_from_this();
-    waitFor(e, outcomes, plan_.before + plan_.old, [self](KeyboardEngine& e, std::optional<size_t> which) {
-      if (!which) {
-        self->putBack(e, "the text did not match after deleting", self->plan_.before + self->plan_.old);
-        return;
-      }
-      if (*which == 0) {
-        self->typeReplacement(e);
-        return;
-      }
-      // Only some code points went: this field deletes code points.
-      e.correction.codePointDeletingApps.insert(self->bundleID_);
-      e.log(fmt::format("{}: {} deletes code points - deleting the rest of the word", self->plan_.operation,
-                        self->bundleID_.empty() ? "the application" : self->bundleID_));
-      std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
-      postDeletes(e, codePointCount(rest));
-      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest,
-                    [self, rest](KeyboardEngine& e, std::optional<size_t> which) {
-        if (!which)
-          self->putBack(e, "the text did not match after deleting", self->plan_.before + rest);
-        else
-          self->typeReplacement(e);
-      });
-    });
-  }
-
-  // Switched before the word is typed: each key of the word then types its
-  // character by its own code in the new layout, and the window system need
-  // not lend a key for it. Keys the user types from here on wait for it.
-  void switchLayout(KeyboardEngine& e) {
-    if (switched_ || plan_.switchTo.empty() || e.currentInputSourceID() == plan_.switchTo) return;
-    flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
-    e.languageSwitcher().switchToInputSource(plan_.switchTo);
-    switched_ = true;
-  }
-
-  void typeReplacement(KeyboardEngine& e) {
-    switchLayout(e);
-    const auto& keys = reverseKeyMap(e, plan_.switchTo);
-    typed_ = true;
-    KeyBurst word;
-    for (const auto& cluster : graphemeClusters(plan_.replacement)) {
-      // Each character by its own key where the layout has one, as a typist
-      // types it (a vowel mark after its consonant): the window system then
-      // needs no key lent for it. A cluster with a character the layout
-      // lacks goes as its text.
-      std::vector<KeyChord> chords;
-      for (char32_t cp : codePoints(cluster))
-        if (auto it = keys.find(cp); it != keys.end()) chords.push_back(it->second);
-      const auto characters = codePointStrings(cluster);
-      if (chords.size() != characters.size()) {
-        word.add(0, toUtf8(cluster));
-        continue;
-      }
-      for (size_t i = 0; i < chords.size(); ++i)
-        word.add(chords[i].keyCode, toUtf8(characters[i]), chords[i].flags);
-    }
-    word.post(e);
-    auto self = shared_from_this();
-    waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
-            [self](KeyboardEngine& e, std::optional<size_t> which) {
-      if (!which)
-        self->putBack(e, "the typed text did not appear as expected", self->plan_.before);
-      else
-        self->finish(e, EditEnd::replaced, "");
-    });
-  }
-
-  // The wait gave up with keys of ours posted, so the old text may be partly
-  // or wholly gone. Once the field settles (or has shown `pending`, the text
-  // from before those keys, for as long as a wait lasts), whatever is missing
-  // is put back by an edit of its own, verified like any other. Only what
-  // our own keys explain is touched: the start of the old text, or of the
-  // replacement once it was typed, in its place.
-  void putBack(KeyboardEngine& e, std::string why, std::u16string pending) {
-    if (plan_.isPutBack) {
-      finish(e, EditEnd::unaccounted, why);
-      return;
-    }
-    auto self = shared_from_this();
-    std::vector<std::u16string> landedAfterAll;
-    if (typed_) landedAfterAll.push_back(plan_.before + plan_.replacement);
-    waitFor(
-        e, std::move(landedAfterAll), std::move(pending),
-        [self, why](KeyboardEngine& e, std::optional<size_t> which) {
-          if (which) {
-            self->finish(e, EditEnd::replaced, "");
-            return;
-          }
-          auto read = readFieldText(e, self->plan_.element);
-          auto now = read.text ? inPlaceOfOld(*read.text, self->plan_) : std::nullopt;
-          const auto& old = self->plan_.old;
-          if (now && *now == old) {
-            self->finish(e, EditEnd::leftAlone, why);
-            return;
-          }
-          EditPlan restore = self->plan_;
-          if (now && (old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
-            const size_t kept = commonStart(*now, old);
-            restore.before += old.substr(0, kept);
-            restore.old = now->substr(kept);
-            restore.replacement = old.substr(kept);
-          } else if (read.text && self->showsOnlyTheTextBefore(*read.text)) {
-            // The text after the caret changed, but what stands before it
-            // is the text before the word and nothing of it: the word goes
-            // back at the caret, before whatever now follows.
-            restore.old.clear();
-            restore.after = read.text->text.substr(self->plan_.before.size());
-            restore.replacement = old;
-          } else {
-            self->finish(e, EditEnd::unaccounted, why);
-            return;
-          }
-          restore.operation += " (putting the word back)";
-          restore.oldIsSelection = false;
-          restore.switchTo = self->layoutBefore_;
-          restore.isPutBack = true;
-          e.log(fmt::format("{}: {} - putting the word back", self->plan_.operation, why));
-          ScreenEdit::run(e, std::move(restore), [self, why](KeyboardEngine& e, EditEnd end, const std::string& failed) {
-            if (end == EditEnd::replaced)
-              self->finish(e, EditEnd::putBack, why);
-            else
-              self->finish(e, EditEnd::unaccounted, why + ", and putting the word back failed: " + failed);
-          });
-        },
-        0);
-  }
-
-  // The caret stands right after the text that stood before the old text,
-  // with none of the old text or the replacement before it, and the old text
-  // is not right after it either (a caret moved in front of a word the keys
-  // never reached).
-  bool showsOnlyTheTextBefore(const FocusedText& t) const {
-    const size_t at = plan_.before.size();
-    return t.element == plan_.element && t.selection == TextRange{static_cast<int64_t>(at), 0} &&
-           t.text.starts_with(plan_.before) && !t.text.substr(at).starts_with(plan_.old);
-  }
-
-  // What the field has shown while waiting for it.
-  struct Watch {
-    std::vector<std::u16string> outcomes;
-    std::u16string pending;  // the text before the caret from before the keys
-    double since = 0;
-    std::optional<std::u16string> lastText;
-    double lastChange = 0;
-    double budget = kVerifyBudget;
-  };
-
-  // Polls the field until the text before the caret is one of `outcomes`
-  // (with the text after the caret unchanged) or `budget` is spent; a field
-  // that still shows `pending`, has not answered or is still changing gets
-  // longer (kVerifyLimit), since the keys may simply not have landed yet.
-  void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes, std::u16string pending,
-               std::function<void(KeyboardEngine&, std::optional<size_t>)> next, double budget = kVerifyBudget) {
-    auto watch = std::make_shared<Watch>();
-    watch->outcomes = std::move(outcomes);
-    watch->pending = std::move(pending);
-    watch->budget = budget;
-    watch->since = watch->lastChange = e.uptime();
-    e.extendTypingSimulation(kVerifyLimit + kVerifyLimitGrace);
-    poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
-  }
-
-  using Next = std::function<void(KeyboardEngine&, std::optional<size_t>)>;
-
-  void poll(KeyboardEngine& e, std::shared_ptr<Watch> watch, double delay, Next next) {
-    auto self = shared_from_this();
-    e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
-      self->look(e, std::move(watch), std::move(next));
-    });
-  }
-
-  // Looks once the window system says our keys are through, or when asked
-  // again, whichever comes first.
-  void lookOnceThrough(KeyboardEngine& e, EventSystem& events, std::shared_ptr<Watch> watch, Next next) {
-    auto self = shared_from_this();
-    auto waiting = std::make_shared<std::optional<Next>>(std::move(next));
-    auto timer = std::make_shared<TaskHandle>();
-    auto go = [self, watch, waiting, timer](KeyboardEngine& e) {
-      if (!*waiting) return;  // the other way came first
-      timer->cancel();
-      Next next = std::move(**waiting);
-      waiting->reset();
-      self->look(e, watch, std::move(next));
-    };
-    *timer = e.afterOnMainWeak(kVerifyKeysCheck, go);
-    events.whenOwnKeysThrough([weak = e.weak(), go] {
-      if (auto engine = weak.lock()) go(*engine);
-    });
-  }
-
-  void look(KeyboardEngine& e, std::shared_ptr<Watch> watch, Next next) {
-    auto* events = e.platform().events;
-    if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyBudget) {
-      lookOnceThrough(e, *events, std::move(watch), std::move(next));
-      return;
-    }
-    // The field can answer no look while it takes the Deletes: the layout
-    // is switched meanwhile (once they are through the window system,
-    // which would otherwise have to send them before the switch), and back
-    // should the word not be typed.
-    if (std::exchange(switchOnceThrough_, false)) switchLayout(e);
-    auto read = readFieldText(e, plan_.element);
-    const double now = e.uptime();
-    if (read.text) {
-      // The first outcome is where the keys end; another (only some code
-      // points deleted) can also be a moment on the way there, and counts
-      // only once a second look shows the field still at it.
-      for (size_t i = 0; i < watch->outcomes.size(); ++i)
-        if (shows(*read.text, plan_.element, watch->outcomes[i], plan_.after) &&
-            (i == 0 || watch->lastText == read.text->text)) {
-          next(e, i);
-          return;
-        }
-      if (watch->lastText != read.text->text) {
-        watch->lastText = read.text->text;
-        watch->lastChange = now;
-      }
-    }
-    const double waited = now - watch->since;
-    const bool notYet = !read.text || read.text->text == watch->pending + plan_.after ||
-                        now - watch->lastChange < kVerifySettle;
-    if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
-      next(e, std::nullopt);
-      return;
-    }
-    // A field caught half-way through our keys is looked at again sooner:
-    // it is still taking them.
-    const bool moving =
-        read.text && watch->lastChange == now && read.text->text != watch->pending + plan_.after;
-    poll(e, watch, moving ? kVerifyKeysStep : kVerifyPollInterval, std::move(next));
-  }
-
-  void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {
-    // Switched for a word never typed: the user stays in their layout.
-    if (switched_ && !typed_ && !plan_.isPutBack && !layoutBefore_.empty() && e.currentInputSourceID() != layoutBefore_)
-      e.languageSwitcher().switchToInputSource(layoutBefore_);
-    if (simulating_) e.endTypingSimulation();
-    simulating_ = false;
-    e.switcher.isCycleAsyncDetourInFlight = false;
-    done_(e, end, why);
-  }
-
-  EditPlan plan_;
-  Done done_;
-  std::string bundleID_;
-  std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
-  bool simulating_ = false;
-  bool switchOnceThrough_ = false;  // switch when the Deletes are through
-  bool switched_ = false;  // the layout was switched for the replacement
-  bool typed_ = false;  // the replacement's keys were posted
-};
 
 // Tells the user why nothing was converted, and logs it.
 void refuse(KeyboardEngine& e, const std::string& operation, const std::string& why,
@@ -580,9 +134,8 @@ void reportUnreplaced(KeyboardEngine& e, const std::string& operation, EditEnd e
 }
 
 void restartUndoWindow(KeyboardEngine& e) {
-  e.setIsUndoPossible(true);
-  e.flow.undoTimer.cancel();
-  e.flow.undoTimer = e.afterOnMainWeak(e.undoTimeout(), [](KeyboardEngine& e) { e.setIsUndoPossible(false); });
+  e.conversion.restartWindow(
+      e.afterOnMainWeak(e.undoTimeout(), [](KeyboardEngine& e) { e.setIsUndoPossible(false); }));
 }
 
 std::string languageNameOf(KeyboardEngine& e, const std::string& sourceID) {
@@ -592,7 +145,7 @@ std::string languageNameOf(KeyboardEngine& e, const std::string& sourceID) {
 
 // The confirmation of a conversion: the converted word with its undo window
 // and the way to keep the word as typed.
-void showConversionFeedback(KeyboardEngine& e, const KeyboardEngine::ConversionRecord& r) {
+void showConversionFeedback(KeyboardEngine& e, const ConversionRecord& r) {
   showLanguageSwitchFeedback(e, r.converted, r.original, languageNameOf(e, r.toSourceID), kManualConversionScore,
                              e.undoTimeout());
 }
@@ -645,8 +198,8 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   // the current one first.
   std::vector<KeyChord> keys;
   std::string fromID, originalID;
-  auto& cycle = e.correction.hotkeyCycle;
-  if (!e.switcher.hotkeyCycleState.empty() && cycle && cycle->text == word && cycle->element == plan->element) {
+  const auto& cycle = e.conversion.cycle();
+  if (cycle && cycle->text == word && cycle->element == plan->element) {
     keys = cycle->keys;
     fromID = cycle->currentSourceID;
     originalID = cycle->originalSourceID;
@@ -685,40 +238,32 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
 
   plan->replacement = toUtf16(converted);
   plan->switchTo = targetID;
-  KeyboardEngine::ConversionRecord record{word, converted, fromID, targetID, plan->element, e.uptime()};
-  ScreenEdit::run(e, std::move(*plan),
-                  [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
-                    if (end != EditEnd::replaced) {
-                      reportUnreplaced(e, operation, end, why, record.original);
-                      return;
-                    }
-                    e.flow.hotkeyConversionStack.push_back(record);
-                    e.flow.redoConversionStack.clear();
-                    e.flow.pendingRejection.reset();
-                    e.flow.lastCorrectionAt = e.uptime();
-                    restartUndoWindow(e);
-                    e.correction.hotkeyCycle =
-                        KeyboardEngine::CorrectionState::HotkeyCycle{keys, originalID, record.toSourceID,
-                                                                     record.converted, record.element};
-                    int step = e.switcher.hotkeyCycleState.empty()
-                                   ? 1
-                                   : static_cast<int>(e.switcher.hotkeyCycleState["step"]) + 1;
-                    e.switcher.hotkeyCycleState = {{"step", step}, {"at", e.uptime()}};
-                    e.switcher.lastCycleTime = e.uptime();
-                    e.log(fmt::format("{}: converted a {}-character word from {} to {}", operation,
-                                      graphemeClusters(toUtf16(record.original)).size(), record.fromSourceID,
-                                      record.toSourceID));
-                    e.recordConversionStats(record.original, record.converted, record.toSourceID);
-                    e.playCorrectionHaptic(false);
-                    showConversionFeedback(e, record);
-                  });
+  ConversionRecord record{word, converted, fromID, targetID, plan->element, e.uptime()};
+  runScreenEdit(e, std::move(*plan),
+                [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+                  if (end != EditEnd::replaced) {
+                    reportUnreplaced(e, operation, end, why, record.original);
+                    return;
+                  }
+                  e.conversion.recordConversion(record);
+                  e.flow.pendingRejection.reset();
+                  restartUndoWindow(e);
+                  e.conversion.continueCycle({keys, originalID, record.toSourceID, record.converted, record.element},
+                                             e.uptime());
+                  e.log(fmt::format("{}: converted a {}-character word from {} to {}", operation,
+                                    graphemeClusters(toUtf16(record.original)).size(), record.fromSourceID,
+                                    record.toSourceID));
+                  e.recordConversionStats(record.original, record.converted, record.toSourceID);
+                  e.playCorrectionHaptic(false);
+                  showConversionFeedback(e, record);
+                });
   // The typed strokes of that word no longer describe the text.
   if (!flowOf(e).strokes().empty()) flowOf(e).clear(false);
 }
 
 // Whether `record`'s word (its converted text for an undo, its original for
 // a redo) ends at the caret of the field `t`, with nothing selected.
-bool isAtCaret(const FocusedText& t, const KeyboardEngine::ConversionRecord& record, bool undo) {
+bool isAtCaret(const FocusedText& t, const ConversionRecord& record, bool undo) {
   const std::u16string expected = toUtf16(undo ? record.converted : record.original);
   const auto caret = static_cast<size_t>(t.selection.location);
   return t.selection.length == 0 && caret >= expected.size() &&
@@ -726,27 +271,24 @@ bool isAtCaret(const FocusedText& t, const KeyboardEngine::ConversionRecord& rec
          (!record.element || *record.element == t.element);
 }
 
-// What the undo-or-redo key does next: undo while the last conversion left
-// on the stack is the word at the caret (a word converted twice walks back
-// through both), else redo the one just undone. `caretText` is what the
-// caret ends on once the edit under way (if any) is through.
-bool nextToggleUndoes(const KeyboardEngine& e, const std::string& caretText, const std::optional<AXElement>& element) {
-  const auto& undo = e.flow.hotkeyConversionStack;
-  if (undo.empty()) return false;
-  if (e.flow.redoConversionStack.empty()) return true;
-  return undo.back().converted == caretText && (!undo.back().element || undo.back().element == element);
+// What the undo-or-redo key does next, once an edit has left `caretText`
+// at the caret of `element`.
+bool nextToggleUndoes(KeyboardEngine& e, const std::string& caretText, const std::optional<AXElement>& element) {
+  return e.conversion.toggleChoice([&](const ConversionRecord& r) {
+    return r.converted == caretText && (!r.element || r.element == element);
+  }) == ConversionState::Toggle::undo;
 }
 
 // Undo and redo: `from` (the text now before the caret) becomes `to`.
 // `read` is the field as just read.
 void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
   const char* operation = undo ? "performUndo" : "performRedo";
-  auto& stack = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;
+  const auto& stack = undo ? e.conversion.undoStack() : e.conversion.redoStack();
   if (stack.empty()) {
     e.log(std::string(operation) + ": nothing to " + (undo ? "undo" : "redo"));
     return;
   }
-  KeyboardEngine::ConversionRecord record = stack.back();
+  ConversionRecord record = stack.back();
   const std::string& onScreen = undo ? record.converted : record.original;
   const std::string& wanted = undo ? record.original : record.converted;
   if (!read.text) {
@@ -768,17 +310,12 @@ void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
   plan.after = t.text.substr(caret);
   plan.replacement = toUtf16(wanted);
   plan.switchTo = undo ? record.fromSourceID : record.toSourceID;
-  ScreenEdit::run(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+  runScreenEdit(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
     if (end != EditEnd::replaced) {
       reportUnreplaced(e, operation, end, why, undo ? record.converted : record.original);
       return;
     }
-    auto& from = undo ? e.flow.hotkeyConversionStack : e.flow.redoConversionStack;
-    auto& to = undo ? e.flow.redoConversionStack : e.flow.hotkeyConversionStack;
-    if (!from.empty()) from.pop_back();
-    to.push_back(record);
-    e.correction.hotkeyCycle.reset();
-    e.switcher.hotkeyCycleState.clear();
+    e.conversion.recordUndone(undo, record);
     restartUndoWindow(e);
     e.playCorrectionHaptic(false);
     if (undo) {
@@ -810,19 +347,15 @@ void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
 // Runs `action` once the typing flow has nothing in flight, unless an edit is
 // already running (then the user is told once in a while that it is busy).
 void whenFree(KeyboardEngine& e, const char* operation, std::function<void(KeyboardEngine&)> action) {
-  if (e.switcher.isCycleAsyncDetourInFlight) {
+  if (e.conversion.isEditInFlight()) {
     e.log(std::string(operation) + ": an edit is still running - ignored");
-    double now = e.uptime();
-    if (!e.switcher.lastBusyNoticeTime || now - *e.switcher.lastBusyNoticeTime > 2.0) {  // [ours]
-      e.switcher.lastBusyNoticeTime = now;
-      notice(e, conversion_texts::kBusy, "hourglass", HudColor::white);
-    }
+    if (e.conversion.busyNoticeDue(e.uptime())) notice(e, conversion_texts::kBusy, "hourglass", HudColor::white);
     return;
   }
   std::weak_ptr<KeyboardEngine> weak = e.weak();
   flowOf(e).whenIdle([weak, action = std::move(action)] {
     if (auto en = weak.lock()) {
-      if (en->switcher.isCycleAsyncDetourInFlight) return;
+      if (en->conversion.isEditInFlight()) return;
       action(*en);
     }
   });
@@ -849,7 +382,7 @@ void KeyboardEngine::correctWithInputSource() {
 }
 
 void KeyboardEngine::performUndo() {
-  if (!flow.isUndoPossible) {
+  if (!conversion.isUndoPossible()) {
     log("performUndo: the undo window has closed");
     return;
   }
@@ -857,7 +390,7 @@ void KeyboardEngine::performUndo() {
 }
 
 void KeyboardEngine::performRedo() {
-  if (!flow.isUndoPossible) {
+  if (!conversion.isUndoPossible()) {
     log("performRedo: the undo window has closed");
     return;
   }
@@ -866,11 +399,11 @@ void KeyboardEngine::performRedo() {
 
 void KeyboardEngine::handleUndoRedoToggle() {
   if (UnifiedMenuPanel* panel = hudPanelFor(*this); panel && panel->cancelActiveActionable()) return;
-  if (!flow.isUndoPossible) {
+  if (!conversion.isUndoPossible()) {
     log("handleUndoRedoToggle: no conversion within the undo window");
     return;
   }
-  if (flow.hotkeyConversionStack.empty() && flow.redoConversionStack.empty()) {
+  if (conversion.undoStack().empty() && conversion.redoStack().empty()) {
     log("handleUndoRedoToggle: nothing to undo or redo");
     return;
   }
@@ -879,11 +412,22 @@ void KeyboardEngine::handleUndoRedoToggle() {
   // the way of redoing the one just undone.
   whenFree(*this, "handleUndoRedoToggle", [](KeyboardEngine& e) {
     auto read = readFocusedText(e);
-    bool undo = !e.flow.hotkeyConversionStack.empty();
-    if (undo && read.text && !e.flow.redoConversionStack.empty())
-      undo = isAtCaret(*read.text, e.flow.hotkeyConversionStack.back(), true);
-    replaceLastConversion(e, undo, std::move(read));
+    const auto choice = e.conversion.toggleChoice(
+        [&](const ConversionRecord& r) { return !read.text || isAtCaret(*read.text, r, true); });
+    if (choice == ConversionState::Toggle::nothing) return;
+    replaceLastConversion(e, choice == ConversionState::Toggle::undo, std::move(read));
   });
+}
+
+void KeyboardEngine::setIsUndoPossible(bool value) {
+  if (value) {
+    conversion.openWindow();
+    return;
+  }
+  if (!conversion.closeWindow()) return;
+  // What rode on the window ends with it.
+  commitPendingRejection();
+  expireCorrectionHUD(*this);
 }
 
 }  // namespace tessa

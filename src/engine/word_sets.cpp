@@ -343,17 +343,6 @@ void KeyboardEngine::commitPendingRejection() {
               3, /*positionBelowStatusButton=*/false, /*positionTopCenter=*/false, /*persistent=*/false);
 }
 
-void KeyboardEngine::setIsUndoPossible(bool value) {
-  bool old = flow.isUndoPossible;
-  flow.isUndoPossible = value;
-  if (!(old && !value)) return;
-  // The undo window has closed.
-  commitPendingRejection();
-  expireCorrectionHUD(*this);
-  flow.hotkeyConversionStack.clear();
-  flow.redoConversionStack.clear();
-}
-
 namespace {
 
 // The title's "%@" takes the word.
@@ -368,8 +357,8 @@ void KeyboardEngine::confirmAddToVocabulary() {
   // The word the user means: the one just restored by an undo, else the one
   // just converted (as typed), else the last word typed.
   std::optional<std::string> word = flow.pendingRejection;
-  if (!word && flow.isUndoPossible && !flow.hotkeyConversionStack.empty())
-    word = flow.hotkeyConversionStack.back().original;
+  if (!word && conversion.isUndoPossible() && !conversion.undoStack().empty())
+    word = conversion.undoStack().back().original;
   if (!word) word = flow.flowController->lastCommittedWord();
   if (!word || word->empty()) {
     flow.pendingWhitelistConfirmationWord.reset();

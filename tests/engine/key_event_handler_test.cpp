@@ -332,7 +332,7 @@ TEST(KeyEventHandler, AfterAMinuteWithoutTypingTheNextLetterStartsAfresh) {
   f.desktop.typeText("c");
   f.advance(1.0);
   EXPECT_GT(f.engine->flow.flowController->generation(), generation);
-  EXPECT_FALSE(f.engine->flow.isUndoPossible);
+  EXPECT_FALSE(f.engine->conversion.isUndoPossible());
 }
 
 TEST(KeyEventHandler, KeysTypedDuringASimulationAreBufferedNotHandedOn) {

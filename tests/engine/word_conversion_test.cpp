@@ -41,10 +41,10 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(field().text(), "I ate dbo");
   EXPECT_EQ(field().caret(), 9);
   EXPECT_EQ(desk.currentSource(), kABC);
-  ASSERT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.back().original, kin());
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.back().converted, "dbo");
-  EXPECT_TRUE(engine->flow.isUndoPossible);
+  ASSERT_EQ(engine->conversion.undoStack().size(), 1u);
+  EXPECT_EQ(engine->conversion.undoStack().back().original, kin());
+  EXPECT_EQ(engine->conversion.undoStack().back().converted, "dbo");
+  EXPECT_TRUE(engine->conversion.isUndoPossible());
   EXPECT_EQ(engine->totalCorrections.get(), 1);
   EXPECT_EQ(engine->totalCorrectionsEN.get(), 1);
   // Never more Deletes than the word has code points: nothing before it goes.
@@ -57,8 +57,8 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(engine->totalUndos.get(), 1);
   EXPECT_EQ(engine->flow.pendingRejection, std::optional<std::string>(kin()));
   EXPECT_EQ(engine->flow.lastUndoneWord, std::optional<std::string>(kin()));
-  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
-  EXPECT_EQ(engine->flow.redoConversionStack.size(), 1u);
+  EXPECT_TRUE(engine->conversion.undoStack().empty());
+  EXPECT_EQ(engine->conversion.redoStack().size(), 1u);
 
   engine->handleUndoRedoToggle();  // the undo stack is exhausted: redo
   advance(1.0);
@@ -66,7 +66,7 @@ TEST_P(ConversionUnitTest, ConvertsUndoesAndRedoesTheWordAtTheCaret) {
   EXPECT_EQ(desk.currentSource(), kABC);
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
   EXPECT_FALSE(engine->flow.lastUndoneWord.has_value());
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+  EXPECT_EQ(engine->conversion.undoStack().size(), 1u);
 }
 
 TEST_P(ConversionUnitTest, DeletesOnlyTheWordWhicheverUnitTheFieldDeletes) {
@@ -79,7 +79,7 @@ TEST_P(ConversionUnitTest, DeletesOnlyTheWordWhicheverUnitTheFieldDeletes) {
   advance(1.0);
   EXPECT_EQ(field().text(), "x dbo");
   EXPECT_EQ(deletesPosted() - before, GetParam() == DeletionUnit::codePoint ? 3u : 2u);
-  bool learned = engine->correction.codePointDeletingApps.count(SimDesktop::kDefaultAppBundleID) > 0;
+  bool learned = engine->conversion.deletesCodePoints(SimDesktop::kDefaultAppBundleID);
   EXPECT_EQ(learned, GetParam() == DeletionUnit::codePoint);
   if (learned) {
     // Next time the field's unit is known and the word goes in one pass.
@@ -162,12 +162,12 @@ TEST_F(ConversionTest, AChangedScreenRefusesTheConversionAndSaysSo) {
   advance(1.0);
   EXPECT_EQ(field().text().rfind("I ate something e", 0), 0u) << field().text();
   EXPECT_EQ(desk.currentSource(), kThai) << "the layout switched for the word is switched back";
-  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
+  EXPECT_TRUE(engine->conversion.undoStack().empty());
   EXPECT_EQ(engine->totalCorrections.get(), 0);
   EXPECT_TRUE(logged("cycleCurrentWordLanguage: the text did not match after deleting - refused because the "
                      "screen changed"));
   EXPECT_TRUE(logged("HUD: no panel") || fx.systemLog.contains("showStatusHUD"));
-  EXPECT_FALSE(engine->switcher.isCycleAsyncDetourInFlight);
+  EXPECT_FALSE(engine->conversion.isEditInFlight());
 }
 
 TEST_F(ConversionTest, UndoIsRefusedWhenTheWordIsNoLongerAtTheCaret) {
@@ -178,7 +178,7 @@ TEST_F(ConversionTest, UndoIsRefusedWhenTheWordIsNoLongerAtTheCaret) {
   engine->performUndo();
   advance(1.0);
   EXPECT_EQ(field().text(), "x " + kin());
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+  EXPECT_EQ(engine->conversion.undoStack().size(), 1u);
   EXPECT_TRUE(logged("performUndo: the word is no longer at the caret - refused because the screen changed"));
 }
 
@@ -200,10 +200,10 @@ TEST_F(ConversionTest, TheUndoWindowCloses) {
   startWith("x dbo", kABC);
   engine->cycleCurrentWordLanguage();
   advance(1.0);
-  ASSERT_TRUE(engine->flow.isUndoPossible);
+  ASSERT_TRUE(engine->conversion.isUndoPossible());
   advance(engine->undoTimeout());
-  EXPECT_FALSE(engine->flow.isUndoPossible);
-  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
+  EXPECT_FALSE(engine->conversion.isUndoPossible());
+  EXPECT_TRUE(engine->conversion.undoStack().empty());
   engine->handleUndoRedoToggle();
   advance(1.0);
   EXPECT_EQ(field().text(), "x " + kin());
@@ -422,14 +422,14 @@ TEST_F(ConversionTest, RepeatedPressesCycleThroughEveryLayout) {
   engine->cycleCurrentWordLanguage();
   advance(1.0);
   EXPECT_EQ(field().text(), "dbo");
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 3u);
+  EXPECT_EQ(engine->conversion.undoStack().size(), 3u);
 }
 
 TEST_F(ConversionTest, ANewKeyEndsTheCycle) {
   startWith("dbo", kABC);
   engine->cycleCurrentWordLanguage();
   advance(1.0);
-  engine->switcher.hotkeyCycleState.clear();  // what the next key down does
+  engine->conversion.endCycle();  // what the next key down does
   engine->cycleCurrentWordLanguage();  // "กิน" read afresh: on Thai it goes to ABC
   advance(1.0);
   EXPECT_EQ(field().text(), "dbo");

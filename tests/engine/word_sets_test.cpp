@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> asVector(const WordSet& set) {
-  std::vector<std::string> out;
-  for (auto w : set) out.emplace_back(w);
-  return out;
-}
-
 // ------------------------------------------------------------ word files
 
 TEST(WordFileText, TrimsLowerCasesSkipsCommentsAndKeepsFirstAppearanceOrder) {
@@ -426,23 +420,24 @@ TEST_F(RejectionTest, AWordThatCannotBeWrittenIsNotAnnouncedAsRemembered) {
 }
 
 TEST_F(RejectionTest, ClosingTheUndoWindowCommitsAndEmptiesTheStacks) {
-  engine->flow.hotkeyConversionStack.push_back({});
-  engine->flow.redoConversionStack.push_back({});
+  engine->conversion.recordConversion({});
+  engine->conversion.recordConversion({});
+  engine->conversion.recordUndone(true, {});
   engine->flow.undoCountsForWord["word"] = 1;
   engine->flow.pendingRejection = "word";
 
   engine->setIsUndoPossible(false);  // false -> false: nothing
   EXPECT_TRUE(engine->flow.pendingRejection.has_value());
   engine->setIsUndoPossible(true);  // false -> true: nothing
-  EXPECT_EQ(engine->flow.hotkeyConversionStack.size(), 1u);
+  EXPECT_EQ(engine->conversion.undoStack().size(), 1u);
 
   engine->setIsUndoPossible(false);
   runner.runUntilIdle();
-  EXPECT_FALSE(engine->flow.isUndoPossible);
+  EXPECT_FALSE(engine->conversion.isUndoPossible());
   EXPECT_FALSE(engine->flow.pendingRejection.has_value());
   EXPECT_TRUE(engine->developerWhitelist()->contains("word"));
-  EXPECT_TRUE(engine->flow.hotkeyConversionStack.empty());
-  EXPECT_TRUE(engine->flow.redoConversionStack.empty());
+  EXPECT_TRUE(engine->conversion.undoStack().empty());
+  EXPECT_TRUE(engine->conversion.redoStack().empty());
   EXPECT_EQ(panel->shownNotices().size(), 1u);
 }
 

@@ -1,0 +1,453 @@
+// The verified edit of the focused field that the word conversion, its undo
+// and its redo make (screen_edit.h).
+#include "engine/screen_edit.h"
+
+#include <fmt/format.h>
+
+#include "base/unicode.h"
+#include "engine/keyboard_engine.h"
+#include "engine/language_switcher.h"
+#include "typing/text_units.h"
+#include "typing/typing_flow_controller.h"
+
+namespace tessa {
+
+namespace {
+
+using KeyChord = ConversionState::KeyChord;
+
+// [ours] Waiting for the field to show what the posted keys did: no look
+// while the window system says our keys are still on their way (it would
+// only slow the application taking them), for half a second at most (a key
+// the server never delivers must not hold the looks back); the window system
+// says when they are through, and is asked again every kVerifyKeysCheck
+// should it not. Then a look at once, and one a millisecond after each look
+// that did not see it yet (kVerifyKeysStep after one that found the field
+// half-way), for at most half a second.
+constexpr double kVerifyFirstLook = 0.00025;
+constexpr double kVerifyPollInterval = 0.001;
+constexpr double kVerifyKeysStep = 0.00025;
+constexpr double kVerifyKeysCheck = 0.002;
+constexpr double kVerifyBudget = 0.5;
+// [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
+// field has not answered, still shows the text from before the keys, or
+// changed within the last kVerifySettle: once Deletes are posted, giving up
+// on a busy application that simply has not taken them yet would leave the
+// word deleted and never retyped.
+constexpr double kVerifySettle = 0.1;
+constexpr double kVerifyLimit = 3.0;
+// [ours] While a wait runs, keys the user types stay held behind the edit,
+// however long the application takes: released early, they would go out
+// behind the Deletes and land where the word was. The guard against a
+// simulation that never ends takes over again this long after a wait's limit.
+constexpr double kVerifyLimitGrace = 0.5;
+
+TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController; }
+
+Event keyEvent(EventType type, uint16_t keyCode, std::string text = {}) {
+  Event e;
+  e.type = type;
+  e.keyCode = keyCode;
+  e.unicode = std::move(text);
+  e.sourceUserData = kSyntheticEventTag;
+  e.sourceState = EventSourceState::privateState;
+  return e;
+}
+
+// An edit's keys (its Deletes, its word), posted together: posted one by
+// one, the window system's thread would take the first few alone and send
+// the rest in a second round.
+class KeyBurst {
+ public:
+  KeyBurst& add(uint16_t keyCode, const std::string& text = {}, uint64_t modifiers = 0, size_t times = 1) {
+    Event down = keyEvent(EventType::keyDown, keyCode, text), up = keyEvent(EventType::keyUp, keyCode, text);
+    down.flags = up.flags = modifiers;
+    for (size_t i = 0; i < times; ++i) {
+      events_.push_back(down);
+      events_.push_back(up);
+    }
+    return *this;
+  }
+  void post(KeyboardEngine& engine) {
+    if (auto* events = engine.platform().events; events && !events_.empty()) events->postAll(TapLocation::hid, events_);
+    events_.clear();
+  }
+
+ private:
+  std::vector<Event> events_;
+};
+
+void postDeletes(KeyboardEngine& engine, size_t n) { KeyBurst().add(keycode::deleteKey, {}, 0, n).post(engine); }
+
+std::string bundleIDOfFrontmost(KeyboardEngine& e) {
+  if (!e.platform().workspace) return "";
+  auto app = e.platform().workspace->frontmostApplication();
+  return app ? app->bundleID : "";
+}
+
+// ------------------------------------------------------------ the edit
+
+bool shows(const FocusedText& t, const AXElement& element, const std::u16string& beforeCaret,
+           const std::u16string& after) {
+  return t.element == element && t.text == beforeCaret + after &&
+         t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
+}
+
+// What stands where the old text was, when the rest of the field is as the
+// plan read it and the caret follows it.
+std::optional<std::u16string> inPlaceOfOld(const FocusedText& t, const EditPlan& p) {
+  const size_t outside = p.before.size() + p.after.size();
+  if (!(t.element == p.element) || t.text.size() < outside || !t.text.starts_with(p.before) ||
+      !t.text.ends_with(p.after))
+    return std::nullopt;
+  std::u16string middle = t.text.substr(p.before.size(), t.text.size() - outside);
+  if (t.selection != TextRange{static_cast<int64_t>(p.before.size() + middle.size()), 0}) return std::nullopt;
+  return middle;
+}
+
+// The length of the longest common start of `a` and `b`, never ending
+// between the two halves of a surrogate pair.
+size_t commonStart(const std::u16string& a, const std::u16string& b) {
+  size_t n = 0;
+  while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+  if (n > 0 && n < a.size() && a[n - 1] >= 0xD800 && a[n - 1] <= 0xDBFF) --n;
+  return n;
+}
+
+// A field deletes whole user-perceived characters at most: when the old
+// text begins inside a character that started before it (a word opening with
+// a combining mark clings to the blank before it), that beginning is deleted
+// and typed again with the replacement.
+void alignToCharacters(EditPlan& p) {
+  size_t start = p.before.size(), boundary = 0;
+  for (const auto& c : graphemeClusters(p.before + p.old)) {
+    if (boundary + c.size() > start) break;
+    boundary += c.size();
+  }
+  if (boundary == start) return;
+  std::u16string carried = p.before.substr(boundary);
+  p.before.resize(boundary);
+  p.old = carried + p.old;
+  p.replacement = carried + p.replacement;
+}
+
+class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
+ public:
+  using Done = EditDone;
+
+  static void run(KeyboardEngine& e, EditPlan plan, Done done) {
+    if (!plan.oldIsSelection) alignToCharacters(plan);
+    auto edit = std::shared_ptr<ScreenEdit>(new ScreenEdit(std::move(plan), std::move(done)));
+    e.conversion.setEditInFlight(true);
+    edit->start(e);
+  }
+
+ private:
+  ScreenEdit(EditPlan plan, Done done) : plan_(std::move(plan)), done_(std::move(done)) {}
+
+  // On the turn the field was read, so the Deletes follow what it showed:
+  // from here on the keys the user types wait behind the edit.
+  void start(KeyboardEngine& e) {
+    e.beginTypingSimulation();
+    simulating_ = true;
+    layoutBefore_ = e.currentInputSourceID().value_or("");
+    if (plan_.oldIsSelection) {
+      postDeletes(e, 1);
+      switchOnceThrough_ = true;
+      expectAfterDelete(e, {plan_.before});
+      return;
+    }
+    // A field deletes either user-perceived characters or code points; one
+    // Delete per character never removes more than the word, and what is left
+    // tells which unit this application uses.
+    // Only a word with a character of several code points deletes
+    // differently in the two units; only then is the application asked for.
+    const size_t clusters = graphemeClusters(plan_.old).size();
+    if (clusters != codePointCount(plan_.old)) bundleID_ = bundleIDOfFrontmost(e);
+    bool byCodePoint = !bundleID_.empty() && e.conversion.deletesCodePoints(bundleID_);
+    size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
+    postDeletes(e, n);
+    switchOnceThrough_ = true;
+    std::vector<std::u16string> outcomes{plan_.before};
+    if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
+    expectAfterDelete(e, std::move(outcomes));
+  }
+
+  void expectAfterDelete(KeyboardEngine& e, std::vector<std::u16string> outcomes) {
+    auto self = shared_from_this();
+    waitFor(e, outcomes, plan_.before + plan_.old, [self](KeyboardEngine& e, std::optional<size_t> which) {
+      if (!which) {
+        self->putBack(e, "the text did not match after deleting", self->plan_.before + self->plan_.old);
+        return;
+      }
+      if (*which == 0) {
+        self->typeReplacement(e);
+        return;
+      }
+      // Only some code points went: this field deletes code points.
+      e.conversion.noteDeletesCodePoints(self->bundleID_);
+      e.log(fmt::format("{}: {} deletes code points - deleting the rest of the word", self->plan_.operation,
+                        self->bundleID_.empty() ? "the application" : self->bundleID_));
+      std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
+      postDeletes(e, codePointCount(rest));
+      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest,
+                    [self, rest](KeyboardEngine& e, std::optional<size_t> which) {
+        if (!which)
+          self->putBack(e, "the text did not match after deleting", self->plan_.before + rest);
+        else
+          self->typeReplacement(e);
+      });
+    });
+  }
+
+  // Switched before the word is typed: each key of the word then types its
+  // character by its own code in the new layout, and the window system need
+  // not lend a key for it. Keys the user types from here on wait for it.
+  void switchLayout(KeyboardEngine& e) {
+    if (switched_ || plan_.switchTo.empty() || e.currentInputSourceID() == plan_.switchTo) return;
+    flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
+    e.languageSwitcher().switchToInputSource(plan_.switchTo);
+    switched_ = true;
+  }
+
+  void typeReplacement(KeyboardEngine& e) {
+    switchLayout(e);
+    const auto& keys = reverseKeyMap(e, plan_.switchTo);
+    typed_ = true;
+    KeyBurst word;
+    for (const auto& cluster : graphemeClusters(plan_.replacement)) {
+      // Each character by its own key where the layout has one, as a typist
+      // types it (a vowel mark after its consonant): the window system then
+      // needs no key lent for it. A cluster with a character the layout
+      // lacks goes as its text.
+      std::vector<KeyChord> chords;
+      for (char32_t cp : codePoints(cluster))
+        if (auto it = keys.find(cp); it != keys.end()) chords.push_back(it->second);
+      const auto characters = codePointStrings(cluster);
+      if (chords.size() != characters.size()) {
+        word.add(0, toUtf8(cluster));
+        continue;
+      }
+      for (size_t i = 0; i < chords.size(); ++i)
+        word.add(chords[i].keyCode, toUtf8(characters[i]), chords[i].flags);
+    }
+    word.post(e);
+    auto self = shared_from_this();
+    waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
+            [self](KeyboardEngine& e, std::optional<size_t> which) {
+      if (!which)
+        self->putBack(e, "the typed text did not appear as expected", self->plan_.before);
+      else
+        self->finish(e, EditEnd::replaced, "");
+    });
+  }
+
+  // The wait gave up with keys of ours posted, so the old text may be partly
+  // or wholly gone. Once the field settles (or has shown `pending`, the text
+  // from before those keys, for as long as a wait lasts), whatever is missing
+  // is put back by an edit of its own, verified like any other. Only what
+  // our own keys explain is touched: the start of the old text, or of the
+  // replacement once it was typed, in its place.
+  void putBack(KeyboardEngine& e, std::string why, std::u16string pending) {
+    if (plan_.isPutBack) {
+      finish(e, EditEnd::unaccounted, why);
+      return;
+    }
+    auto self = shared_from_this();
+    std::vector<std::u16string> landedAfterAll;
+    if (typed_) landedAfterAll.push_back(plan_.before + plan_.replacement);
+    waitFor(
+        e, std::move(landedAfterAll), std::move(pending),
+        [self, why](KeyboardEngine& e, std::optional<size_t> which) {
+          if (which) {
+            self->finish(e, EditEnd::replaced, "");
+            return;
+          }
+          auto read = readFieldText(e, self->plan_.element);
+          auto now = read.text ? inPlaceOfOld(*read.text, self->plan_) : std::nullopt;
+          const auto& old = self->plan_.old;
+          if (now && *now == old) {
+            self->finish(e, EditEnd::leftAlone, why);
+            return;
+          }
+          EditPlan restore = self->plan_;
+          if (now && (old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
+            const size_t kept = commonStart(*now, old);
+            restore.before += old.substr(0, kept);
+            restore.old = now->substr(kept);
+            restore.replacement = old.substr(kept);
+          } else if (read.text && self->showsOnlyTheTextBefore(*read.text)) {
+            // The text after the caret changed, but what stands before it
+            // is the text before the word and nothing of it: the word goes
+            // back at the caret, before whatever now follows.
+            restore.old.clear();
+            restore.after = read.text->text.substr(self->plan_.before.size());
+            restore.replacement = old;
+          } else {
+            self->finish(e, EditEnd::unaccounted, why);
+            return;
+          }
+          restore.operation += " (putting the word back)";
+          restore.oldIsSelection = false;
+          restore.switchTo = self->layoutBefore_;
+          restore.isPutBack = true;
+          e.log(fmt::format("{}: {} - putting the word back", self->plan_.operation, why));
+          ScreenEdit::run(e, std::move(restore), [self, why](KeyboardEngine& e, EditEnd end, const std::string& failed) {
+            if (end == EditEnd::replaced)
+              self->finish(e, EditEnd::putBack, why);
+            else
+              self->finish(e, EditEnd::unaccounted, why + ", and putting the word back failed: " + failed);
+          });
+        },
+        0);
+  }
+
+  // The caret stands right after the text that stood before the old text,
+  // with none of the old text or the replacement before it, and the old text
+  // is not right after it either (a caret moved in front of a word the keys
+  // never reached).
+  bool showsOnlyTheTextBefore(const FocusedText& t) const {
+    const size_t at = plan_.before.size();
+    return t.element == plan_.element && t.selection == TextRange{static_cast<int64_t>(at), 0} &&
+           t.text.starts_with(plan_.before) && !t.text.substr(at).starts_with(plan_.old);
+  }
+
+  // What the field has shown while waiting for it.
+  struct Watch {
+    std::vector<std::u16string> outcomes;
+    std::u16string pending;  // the text before the caret from before the keys
+    double since = 0;
+    std::optional<std::u16string> lastText;
+    double lastChange = 0;
+    double budget = kVerifyBudget;
+  };
+
+  // Polls the field until the text before the caret is one of `outcomes`
+  // (with the text after the caret unchanged) or `budget` is spent; a field
+  // that still shows `pending`, has not answered or is still changing gets
+  // longer (kVerifyLimit), since the keys may simply not have landed yet.
+  void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes, std::u16string pending,
+               std::function<void(KeyboardEngine&, std::optional<size_t>)> next, double budget = kVerifyBudget) {
+    auto watch = std::make_shared<Watch>();
+    watch->outcomes = std::move(outcomes);
+    watch->pending = std::move(pending);
+    watch->budget = budget;
+    watch->since = watch->lastChange = e.uptime();
+    e.extendTypingSimulation(kVerifyLimit + kVerifyLimitGrace);
+    poll(e, std::move(watch), kVerifyFirstLook, std::move(next));
+  }
+
+  using Next = std::function<void(KeyboardEngine&, std::optional<size_t>)>;
+
+  void poll(KeyboardEngine& e, std::shared_ptr<Watch> watch, double delay, Next next) {
+    auto self = shared_from_this();
+    e.afterOnMainWeak(delay, [self, watch, next = std::move(next)](KeyboardEngine& e) mutable {
+      self->look(e, std::move(watch), std::move(next));
+    });
+  }
+
+  // Looks once the window system says our keys are through, or when asked
+  // again, whichever comes first.
+  void lookOnceThrough(KeyboardEngine& e, EventSystem& events, std::shared_ptr<Watch> watch, Next next) {
+    auto self = shared_from_this();
+    auto waiting = std::make_shared<std::optional<Next>>(std::move(next));
+    auto timer = std::make_shared<TaskHandle>();
+    auto go = [self, watch, waiting, timer](KeyboardEngine& e) {
+      if (!*waiting) return;  // the other way came first
+      timer->cancel();
+      Next next = std::move(**waiting);
+      waiting->reset();
+      self->look(e, watch, std::move(next));
+    };
+    *timer = e.afterOnMainWeak(kVerifyKeysCheck, go);
+    events.whenOwnKeysThrough([weak = e.weak(), go] {
+      if (auto engine = weak.lock()) go(*engine);
+    });
+  }
+
+  void look(KeyboardEngine& e, std::shared_ptr<Watch> watch, Next next) {
+    auto* events = e.platform().events;
+    if (events && events->ownKeysInFlight() && e.uptime() - watch->since < kVerifyBudget) {
+      lookOnceThrough(e, *events, std::move(watch), std::move(next));
+      return;
+    }
+    // The field can answer no look while it takes the Deletes: the layout
+    // is switched meanwhile (once they are through the window system,
+    // which would otherwise have to send them before the switch), and back
+    // should the word not be typed.
+    if (std::exchange(switchOnceThrough_, false)) switchLayout(e);
+    auto read = readFieldText(e, plan_.element);
+    const double now = e.uptime();
+    if (read.text) {
+      // The first outcome is where the keys end; another (only some code
+      // points deleted) can also be a moment on the way there, and counts
+      // only once a second look shows the field still at it.
+      for (size_t i = 0; i < watch->outcomes.size(); ++i)
+        if (shows(*read.text, plan_.element, watch->outcomes[i], plan_.after) &&
+            (i == 0 || watch->lastText == read.text->text)) {
+          next(e, i);
+          return;
+        }
+      if (watch->lastText != read.text->text) {
+        watch->lastText = read.text->text;
+        watch->lastChange = now;
+      }
+    }
+    const double waited = now - watch->since;
+    const bool notYet = !read.text || read.text->text == watch->pending + plan_.after ||
+                        now - watch->lastChange < kVerifySettle;
+    if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
+      next(e, std::nullopt);
+      return;
+    }
+    // A field caught half-way through our keys is looked at again sooner:
+    // it is still taking them.
+    const bool moving =
+        read.text && watch->lastChange == now && read.text->text != watch->pending + plan_.after;
+    poll(e, watch, moving ? kVerifyKeysStep : kVerifyPollInterval, std::move(next));
+  }
+
+  void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {
+    // Switched for a word never typed: the user stays in their layout.
+    if (switched_ && !typed_ && !plan_.isPutBack && !layoutBefore_.empty() && e.currentInputSourceID() != layoutBefore_)
+      e.languageSwitcher().switchToInputSource(layoutBefore_);
+    if (simulating_) e.endTypingSimulation();
+    simulating_ = false;
+    e.conversion.setEditInFlight(false);
+    done_(e, end, why);
+  }
+
+  EditPlan plan_;
+  Done done_;
+  std::string bundleID_;
+  std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
+  bool simulating_ = false;
+  bool switchOnceThrough_ = false;  // switch when the Deletes are through
+  bool switched_ = false;  // the layout was switched for the replacement
+  bool typed_ = false;  // the replacement's keys were posted
+};
+}  // namespace
+
+void runScreenEdit(KeyboardEngine& e, EditPlan plan, EditDone done) {
+  ScreenEdit::run(e, std::move(plan), std::move(done));
+}
+
+const std::unordered_map<char32_t, KeyChord>& reverseKeyMap(KeyboardEngine& e, const std::string& sourceID) {
+  auto& cache = e.conversion.keyMaps();
+  if (auto it = cache.find(sourceID); it != cache.end()) return it->second;
+  std::unordered_map<char32_t, KeyChord> map;
+  if (auto layout = e.platform().inputSources ? e.platform().inputSources->layoutFor(sourceID) : nullptr) {
+    // The most direct way to type a character wins.
+    for (uint64_t mods : {uint64_t{0}, flags::shift, flags::option, flags::option | flags::shift}) {
+      for (uint16_t code = 0; code < 128; ++code) {
+        uint32_t dead = 0;
+        std::string text = layout->translate(code, mods, dead);
+        std::u32string cps = codePoints(toUtf16(text));
+        if (cps.size() == 1) map.emplace(cps[0], KeyChord{code, mods});
+      }
+    }
+  }
+  return cache.emplace(sourceID, std::move(map)).first->second;
+}
+
+}  // namespace tessa
