@@ -457,8 +457,10 @@ void KeyboardEngine::f19Release() {
     message = fmt::format("Toggled Caps Lock OFF & Switched Language (short press: {:.2f}s)", duration);
   }
   std::vector<Event> held = heldKeys.takePressHeld();
-  for (auto& e : held)
-    if (e.type == EventType::keyDown) retargetKeyEvent(e);
+  // The layout is one question to the window system for all of them.
+  if (auto source = currentInputSourceID())
+    for (auto& e : held)
+      if (e.type == EventType::keyDown) retargetKeyEvent(e, *source);
   size_t count = held.size();
   flow.flowController->enqueueAll(std::move(held));
   std::string line = fmt::format("F19 SHORT PRESS {}ms: {} [stamped {} events → {}]", ms, message, count, target);

@@ -94,8 +94,8 @@ void KeyboardEngine::inputSourceChanged() {
     log("DEBUG: skipping inputSourceChanged (debugDisableISObserver=true)");
     return;
   }
-  bool isEnglish = languageSwitcher().isCurrentSourceEnglish();
   std::optional<std::string> id = currentInputSourceID();
+  bool isEnglish = id && isEnglishInputSourceID(*id);
   double now = uptime();
   std::string gap = inputSource.lastInputSourceChangeTime
                         ? fmt::format("{:.0f}ms", (now - *inputSource.lastInputSourceChangeTime) * 1000.0)

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <semaphore>
 
 #include "base/task_runner.h"
 #include "l10n/localization.h"
@@ -88,7 +90,6 @@ TEST_F(X11InputSourcesTest, AGroupChangeByAnyClientIsTheSelectedSourceNotificati
     onMain = main.runsTasksOnCurrentThread();
     ++changes;
   });
-  // Read before: the answer kept from it must not outlive the change.
   ASSERT_EQ(sources->currentKeyboardSource()->id, "xkb:us");
   session->lockGroup(2);  // another client switches
   ASSERT_TRUE(waitUntil([&] { return changes >= 1; }, 3.0));
@@ -100,6 +101,45 @@ TEST_F(X11InputSourcesTest, AGroupChangeByAnyClientIsTheSelectedSourceNotificati
   ASSERT_TRUE(waitUntil([&] { return changes >= 2; }, 3.0));
   EXPECT_EQ(sources->currentKeyboardSource()->id, "xkb:us");
   stopObserving(sub);
+}
+
+// A main queue whose posters wait until it opens: the watch thread, telling
+// of a change, is held up there as a loaded machine holds it up.
+struct HeldQueue final : TaskRunner {
+  explicit HeldQueue(TaskRunner& inner) : inner(inner) {}
+  TaskHandle postDelayed(double delaySeconds, Task task) override {
+    entered.release();
+    open.wait(false);
+    return inner.postDelayed(delaySeconds, std::move(task));
+  }
+  bool runsTasksOnCurrentThread() const override { return inner.runsTasksOnCurrentThread(); }
+  void runSync(Task task) override { inner.runSync(std::move(task)); }
+  static void letGo(HeldQueue* queue) {
+    queue->open = true;
+    queue->open.notify_all();
+  }
+  TaskRunner& inner;
+  std::counting_semaphore<> entered{0};
+  std::atomic<bool> open{false};
+};
+
+// The current source is the server's even while the news of another
+// client's lock is unread (the watch thread is still telling of the change
+// before): a conversion asked for then must not take the field for already
+// in its layout.
+TEST_F(X11InputSourcesTest, AnotherClientsLockIsCurrentBeforeItsNewsIsRead) {
+  HeldQueue held(main);
+  X11InputSources late(held, session->displayName());
+  std::unique_ptr<HeldQueue, void (*)(HeldQueue*)> letGo(&held, HeldQueue::letGo);  // before the join
+  ASSERT_TRUE(late.ok());
+  auto sub = late.observeSelectedSourceChanged([] {});
+  session->lockGroup(1);
+  ASSERT_TRUE(held.entered.try_acquire_for(std::chrono::seconds(3))) << "the watch thread tells of it";
+  EXPECT_EQ(late.currentKeyboardSource()->id, "xkb:th");
+  for (uint32_t group : {2u, 0u}) {
+    session->lockGroup(group);
+    EXPECT_EQ(late.currentKeyboardSource()->id, ids()[group]);
+  }
 }
 
 TEST_F(X11InputSourcesTest, ANewLayoutListIsReadAgainBeforeObserversHear) {

@@ -62,7 +62,6 @@ std::unique_ptr<X11Desktop> X11Desktop::open(TaskRunner& main, const Environment
   desktop->processes_ = std::make_unique<X11KeyMappingRunner>(*desktop->events_);
   // Keyboard groups as input sources, and the focused text field over AT-SPI.
   desktop->inputSources_ = std::make_unique<X11InputSources>(main, desktop->display_);
-  desktop->events_->setGroupLocked([sources = desktop->inputSources_.get()] { sources->forgetGroup(); });
   // The input focus tells it which application a keyboard grab hides.
   desktop->accessibility_ = std::make_unique<AtspiAccessibility>(main, desktop->focus_.get());
   say("X11 back end on display " + desktop->display_ + ": XInput2 and XTest present");
@@ -97,7 +96,6 @@ void X11Desktop::honourHotKeys(std::shared_ptr<JsonPreferenceDomains> store) {
 
 void X11Desktop::restore() {
   if (events_) {
-    events_->setGroupLocked({});
     events_->setCapsLockAsF19(false);
     events_->invalidateAllTaps();
     events_->flush();

@@ -88,7 +88,6 @@ X11InputSources::~X11InputSources() {
 void X11InputSources::reload() {
   std::lock_guard lock(mutex_);
   groups_.clear();
-  lockedGroup_.reset();
   char* rules = nullptr;
   XkbRF_VarDefsRec defs{};
   std::vector<std::string> layouts, variants;
@@ -151,10 +150,7 @@ void X11InputSources::watch() {
       reload();
       enabledChanged_.notify();
     }
-    if (selected) {
-      forgetGroup();
-      selectedChanged_.notify();
-    }
+    if (selected) selectedChanged_.notify();
     if (poll(fds, 2, -1) < 0) continue;
     if (fds[1].revents) return;
     if (fds[0].revents & (POLLHUP | POLLERR)) return;
@@ -169,24 +165,17 @@ std::optional<std::vector<InputSourceInfo>> X11InputSources::enabledSources() co
   return out;
 }
 
-// The engine asks for the current source several times for one key or one
-// switch; each answer from the server is a round trip behind whatever it is
-// busy with. The answer is kept until the group changes: the watch thread
-// forgets it under the same lock as soon as the server reports a change, so a
-// read that raced the change is dropped too.
+// Asked of the server every time, one round trip: the desktop's own switch
+// or another program can lock a group at any moment, and the news of it
+// reaches the watch thread only later (much later on a loaded machine). An
+// answer kept until then let a conversion take the field for already in its
+// layout and skip its switch, leaving the user's next keys in the wrong one.
 std::optional<uint32_t> X11InputSources::currentGroup() const {
   std::lock_guard lock(mutex_);
   if (!display_) return std::nullopt;
-  if (lockedGroup_) return lockedGroup_;
   XkbStateRec state;
   if (XkbGetState(display_, XkbUseCoreKbd, &state) != Success) return std::nullopt;
-  lockedGroup_ = state.locked_group;
-  return lockedGroup_;
-}
-
-void X11InputSources::forgetGroup() {
-  std::lock_guard lock(mutex_);
-  lockedGroup_.reset();
+  return state.locked_group;
 }
 
 std::optional<InputSourceInfo> X11InputSources::currentKeyboardSource() const {
@@ -203,7 +192,6 @@ int32_t X11InputSources::select(const std::string& id) {
     if (groups_[i].info.id != id) continue;
     if (!XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(i))) return kParamErr;
     XFlush(display_);
-    lockedGroup_.reset();
     return 0;
   }
   return kParamErr;

@@ -53,9 +53,6 @@ class X11InputSources final : public InputSources {
 
   // The locked group now, as the server reports it.
   std::optional<uint32_t> currentGroup() const;
-  // A group was locked on another connection: the next question goes to the
-  // server.
-  void forgetGroup();
 
  private:
   struct Group {
@@ -74,9 +71,6 @@ class X11InputSources final : public InputSources {
   int wakeFds_[2] = {-1, -1};
   mutable std::mutex mutex_;
   std::vector<Group> groups_;
-  // The server's answer, until a group is locked (the watch thread hears of
-  // every lock, ours through another connection tells forgetGroup()).
-  mutable std::optional<uint32_t> lockedGroup_;  // under mutex_
   std::function<bool()> secureInput_;  // under mutex_
   MainQueueObservers selectedChanged_;
   MainQueueObservers enabledChanged_;
