@@ -145,6 +145,9 @@ class X11EventSystem final : public EventSystem {
   void postQueued(const std::deque<Event>& posts);
   // One of them: posted, or shown to the tap alone (a release sent already).
   void postOne(const Event& event);
+  // Shows the tap the posted events that sent nothing, once the keys posted
+  // before them are back.
+  void showPostedInTurn();
   bool holdPostsForAround();
   bool flushPending() const;
   void grabOneKey(unsigned code, unsigned long window);

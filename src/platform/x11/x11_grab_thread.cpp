@@ -22,6 +22,9 @@ namespace {
 // [ours] How long the rest of our keys wait for the first to end the grab a
 // dropped press left, before they go through the grab after all.
 constexpr double kAroundWait = 0.05;
+// [ours] How often a posted event waiting for its turn to be shown looks
+// again, when no event wakes the thread.
+constexpr int kShowRecheckMs = 50;
 
 uint64_t modifierBitOf(uint16_t code) {
   switch (code) {
@@ -103,6 +106,7 @@ void X11EventSystem::threadMain() {
       pendingSerial_ = 0;
     }
     postQueued(posts);
+    showPostedInTurn();
     poster_->takenPosted();
     if (flushTicket) {
       XSync(d, False);
@@ -152,6 +156,7 @@ void X11EventSystem::threadMain() {
         onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid, beforeAroundSync);
       }
       XFreeEventData(d, &ev.xcookie);
+      showPostedInTurn();
     }
     poster_->restoreLetGoModifiersOnceThrough();
     tellOwnKeysThrough();
@@ -173,6 +178,9 @@ void X11EventSystem::threadMain() {
                              : 0;
       timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
     }
+    // A posted event shown in its turn waits for the keys before it, or for
+    // one that never comes back to expire.
+    if (ledger_->showPending()) timeoutMs = timeoutMs < 0 ? kShowRecheckMs : std::min(timeoutMs, kShowRecheckMs);
     if (timeoutMs == 0) {
       bool expired;
       {
@@ -249,6 +257,10 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   Display* d = impl_->grab;
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
+}
+
+void X11EventSystem::showPostedInTurn() {
+  for (Event& event : ledger_->takeShowable()) deliver(event.type, std::move(event), false, 0);
 }
 
 void X11EventSystem::postOne(const Event& event) {

@@ -68,9 +68,10 @@ bool TextTyper::type(const Event& event, bool passThrough) {
     auto spare = spareFor(static_cast<unsigned long>(xkb_utf32_to_keysym(cp)));
     if (!spare) return false;
     // The engine sees its key come back once; the other characters of a
-    // cluster pass straight on.
+    // cluster pass straight on. It is shown the release it posts itself
+    // (the poster's), not this one.
     ledger_.post(d_, *spare, true, event, passThrough || !first);
-    ledger_.post(d_, *spare, false, up, passThrough || !first);
+    ledger_.post(d_, *spare, false, up, true);
     first = false;
   }
   return true;

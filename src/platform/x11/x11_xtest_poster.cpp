@@ -191,14 +191,19 @@ void XTestPoster::noteModifier(unsigned xKeyCode, bool press, int sourceid) {
 }
 
 std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) {
-  // The server keeps the modifier state itself, so a modifier resync has
-  // nothing to post; mouse events are never posted by the engine.
+  // The server keeps the modifier state itself, so a modifier change (a
+  // resync, or one the user made while keys were held) has nothing to
+  // post; it still comes back to the tap in its turn. Mouse events are
+  // never posted by the engine.
+  if (event.type == EventType::flagsChanged && !passThrough) ledger_.show(event);
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
   if (event.type == EventType::keyUp) {
     auto it = releasedWithPress_.find({event.keyCode, event.isTagged()});
     if (it != releasedWithPress_.end()) {
-      // Its press was posted with its release.
+      // Its press was posted with its release, which the tap was not shown:
+      // this one is, in its turn.
       if (--it->second == 0) releasedWithPress_.erase(it);
+      if (!passThrough) ledger_.show(event);
       return std::nullopt;
     }
   }
@@ -240,12 +245,13 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
     // the master keyboard with the user's: a key left down until the poster's
     // release (a replay spacing later, and later still behind a frozen
     // press) would swallow the user's next press of that key before any grab
-    // saw it. The release the poster sends later posts nothing; the tap sees
-    // this one. The user's own keys posted again keep their rhythm: the
-    // engine follows those back through the tap one by one.
+    // saw it. The release the poster sends later posts nothing, and is the
+    // one the tap sees, in the order it was posted. The user's own keys
+    // posted again keep their rhythm: the engine follows those back through
+    // the tap one by one.
     Event up = event;
     up.type = EventType::keyUp;
-    fake(*xkc, false, up, false);
+    fake(*xkc, false, up, true);
     ++releasedWithPress_[{event.keyCode, event.isTagged()}];
   }
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fake(*it, false, helper, true);
