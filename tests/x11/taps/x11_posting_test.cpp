@@ -3,6 +3,8 @@
 // text reaches the focus whatever the server's layout.
 #include "x11/taps/x11_events_fixture.h"
 
+#include <tuple>
+
 namespace tessa {
 namespace {
 
@@ -442,6 +444,41 @@ TEST_F(X11Events, TheUsersPressOfAKeyJustPostedReachesTheTapBeforeThePostersRele
   XQueryKeymap(user.display(), keys);
   EXPECT_TRUE(std::all_of(std::begin(keys), std::end(keys), [](char b) { return b == 0; })) << "no key left down";
   EXPECT_EQ(window.text(), "aassdd");
+}
+
+// Every event posted comes back to the tap once, in the order posted, even
+// one that sends nothing to the server: a modifier change (the server keeps
+// the modifiers itself), and the release of a key that went out with its
+// press (one of the engine's own, or text on a borrowed key code). The
+// engine lets the user's keys past only once its own are back: one that
+// never came back would hold every key typed in the next second behind it.
+TEST_F(X11Events, EveryPostedEventComesBackToTheTapOnceInTheOrderPosted) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  auto event = [](EventType type, uint16_t key, const std::string& text, bool tagged) {
+    Event e;
+    e.type = type;
+    e.keyCode = key;
+    e.unicode = text;
+    if (tagged) e.sourceUserData = kSyntheticEventTag;
+    return e;
+  };
+  const std::vector<Event> posted = {
+      event(EventType::keyDown, keycode::a, "a", true),     event(EventType::flagsChanged, keycode::control, "", false),
+      event(EventType::keyUp, keycode::a, "a", true),       event(EventType::keyDown, keycode::k, "ก", false),
+      event(EventType::flagsChanged, keycode::shift, "", false), event(EventType::keyUp, keycode::k, "ก", false)};
+  for (const Event& e : posted) events->post(TapLocation::hid, e);
+  auto order = [](const std::vector<Event>& list) {
+    std::vector<std::tuple<EventType, uint16_t, bool>> out;
+    for (const auto& e : list) out.emplace_back(e.type, e.keyCode, e.isTagged());
+    return out;
+  };
+  ASSERT_TRUE(waitFor([&] { return window.text() == "aก" && events->ledgerSize() == 0; }, 3, &main, &window))
+      << window.text() << " ledger " << events->ledgerSize() << " " << describe();
+  events->flush();
+  main.runPending();
+  EXPECT_EQ(order(seen), order(posted)) << describe();
 }
 
 }  // namespace
