@@ -172,10 +172,13 @@ void X11EventSystem::threadMain() {
     }
     if (poster_->hasQueued()) {
       // Held for their chance to go around: until the key let through comes
-      // back (an event wakes us) or the wait is over.
-      const int holdMs = holdPostsForAround()
-                             ? std::max(static_cast<int>((impl_->aroundWaitUntil - monotonicNow()) * 1000.0) + 1, 0)
-                             : 0;
+      // back (an event wakes us) or the wait is over. Text waiting for a
+      // borrowed key code tries again as keys come back, or once its wait
+      // is over.
+      auto msUntil = [](double when) { return std::max(static_cast<int>((when - monotonicNow()) * 1000.0) + 1, 0); };
+      const int holdMs = holdPostsForAround()            ? msUntil(impl_->aroundWaitUntil)
+                         : poster_->spareWaitUntil() > 0 ? msUntil(poster_->spareWaitUntil())
+                                                         : 0;
       timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
     }
     // A posted event shown in its turn waits for the keys before it, or for
@@ -239,9 +242,11 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     auto first = std::find_if(posts.begin(), posts.end(), [](const Event& e) { return e.type == EventType::keyDown; });
     if (first != posts.end()) {
       poster_->beginBatch();
-      for (auto it = posts.begin(); it != first + 1; ++it) postOne(*it);
+      auto rest = postInTurn(posts.begin(), first + 1);
       poster_->endBatch();
-      poster_->requeueFront(std::deque<Event>(first + 1, posts.end()));
+      std::deque<Event> later(rest, first + 1);
+      later.insert(later.end(), first + 1, posts.end());
+      poster_->requeueFront(std::move(later));
       impl_->aroundWaitUntil = monotonicNow() + kAroundWait;
       return;
     }
@@ -249,14 +254,24 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   const bool around = idle && !impl_->activeGrab;
   if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
   poster_->beginBatch(pending);
-  for (const auto& event : posts) postOne(event);
+  auto rest = postInTurn(posts.begin(), posts.end());
   poster_->endBatch();
+  if (rest != posts.end()) poster_->requeueFront(std::deque<Event>(rest, posts.end()));
   if (!around) return;
   ledger_->setAroundGrab(nullptr);
   closeKeysOpened();
   Display* d = impl_->grab;
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
+}
+
+std::deque<Event>::const_iterator X11EventSystem::postInTurn(std::deque<Event>::const_iterator from,
+                                                            std::deque<Event>::const_iterator to) {
+  for (; from != to; ++from) {
+    postOne(*from);
+    if (poster_->takeDeferred()) break;
+  }
+  return from;
 }
 
 void X11EventSystem::showPostedInTurn() {

@@ -19,6 +19,11 @@ namespace tessa {
 
 using namespace x11_detail;
 
+namespace {
+// [ours] How long text waits for a borrowed key code still in use.
+constexpr double kSpareWait = 0.5;
+}  // namespace
+
 void X11EventSystem::post(TapLocation, const Event& event) {
   if (honourNextSourceHotKey(event)) return;
   poster_->enqueue(event);
@@ -212,6 +217,18 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
   Display* d = d_;
   if (event.type == EventType::keyDown && carriesText(event) &&
       (!xkc || typesOtherText(*xkc, event) || mayBeDownOnServer(*xkc))) {
+    // A key code given another character while a slow program has yet to
+    // read the key typed on it before would type the new one there: the
+    // text waits (a moment, bounded) for that key to have come through.
+    if (!typer_.canTypeWithoutReuse(event)) {
+      const double now = monotonicNow();
+      if (spareWaitUntil_ == 0) spareWaitUntil_ = now + kSpareWait;
+      if (now < spareWaitUntil_) {
+        deferred_ = true;
+        return std::nullopt;
+      }
+    }
+    spareWaitUntil_ = 0;
     if (typer_.type(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.

@@ -5,6 +5,8 @@
 
 #include <tuple>
 
+#include "base/unicode.h"
+
 namespace tessa {
 namespace {
 
@@ -479,6 +481,33 @@ TEST_F(X11Events, EveryPostedEventComesBackToTheTapOnceInTheOrderPosted) {
   events->flush();
   main.runPending();
   EXPECT_EQ(order(seen), order(posted)) << describe();
+}
+
+// A program reads a key with the keymap it fetched last, when it came to the
+// change before that key among its events: a borrowed key code given another
+// character while a slow program is still behind would type that character.
+// More characters than there are borrowed key codes, twice over, each read
+// right by a program that takes 5 ms over every key.
+TEST_F(X11Events, ASlowProgramReadsEachBorrowedKeyCodeAsItWasWhenItsKeyWasTyped) {
+  auto events = makeEvents();
+  installTap(*events, [](const Event& e) -> std::optional<Event> { return e; });
+  KeyLogWindow window(server.display());
+  window.takeKeysSlowly(0.005);
+  std::string expected;
+  for (int round = 0; round < 2; ++round)
+    for (char32_t c = U'ก'; c < U'ก' + 24; ++c) {  // no key of the first group types them
+      Event e;
+      e.type = EventType::keyDown;
+      e.keyCode = keycode::a;
+      e.unicode = fromCodePoints(std::u32string(1, c));
+      e.sourceUserData = kSyntheticEventTag;
+      expected += e.unicode;
+      events->post(TapLocation::hid, e);
+      e.type = EventType::keyUp;
+      events->post(TapLocation::hid, e);
+    }
+  EXPECT_TRUE(waitFor([&] { return window.text() == expected; }, 10, &main, &window))
+      << window.text() << "\n" << expected << "\n" << (logs.empty() ? "" : logs.back());
 }
 
 }  // namespace
