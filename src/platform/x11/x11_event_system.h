@@ -145,6 +145,12 @@ class X11EventSystem final : public EventSystem {
   void postQueued(const std::deque<Event>& posts);
   // One of them: posted, or shown to the tap alone (a release sent already).
   void postOne(const Event& event);
+  // Shows the tap the posted events that sent nothing, once the keys posted
+  // before them are back.
+  void showPostedInTurn();
+  // Posts [from, to) in order until one must wait; answers where it stopped.
+  std::deque<Event>::const_iterator postInTurn(std::deque<Event>::const_iterator from,
+                                               std::deque<Event>::const_iterator to);
   bool holdPostsForAround();
   bool flushPending() const;
   void grabOneKey(unsigned code, unsigned long window);

@@ -22,6 +22,9 @@ namespace {
 // [ours] How long the rest of our keys wait for the first to end the grab a
 // dropped press left, before they go through the grab after all.
 constexpr double kAroundWait = 0.05;
+// [ours] How often a posted event waiting for its turn to be shown looks
+// again, when no event wakes the thread.
+constexpr int kShowRecheckMs = 50;
 
 uint64_t modifierBitOf(uint16_t code) {
   switch (code) {
@@ -103,6 +106,7 @@ void X11EventSystem::threadMain() {
       pendingSerial_ = 0;
     }
     postQueued(posts);
+    showPostedInTurn();
     poster_->takenPosted();
     if (flushTicket) {
       XSync(d, False);
@@ -152,6 +156,7 @@ void X11EventSystem::threadMain() {
         onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid, beforeAroundSync);
       }
       XFreeEventData(d, &ev.xcookie);
+      showPostedInTurn();
     }
     poster_->restoreLetGoModifiersOnceThrough();
     tellOwnKeysThrough();
@@ -167,12 +172,18 @@ void X11EventSystem::threadMain() {
     }
     if (poster_->hasQueued()) {
       // Held for their chance to go around: until the key let through comes
-      // back (an event wakes us) or the wait is over.
-      const int holdMs = holdPostsForAround()
-                             ? std::max(static_cast<int>((impl_->aroundWaitUntil - monotonicNow()) * 1000.0) + 1, 0)
-                             : 0;
+      // back (an event wakes us) or the wait is over. Text waiting for a
+      // borrowed key code tries again as keys come back, or once its wait
+      // is over.
+      auto msUntil = [](double when) { return std::max(static_cast<int>((when - monotonicNow()) * 1000.0) + 1, 0); };
+      const int holdMs = holdPostsForAround()            ? msUntil(impl_->aroundWaitUntil)
+                         : poster_->spareWaitUntil() > 0 ? msUntil(poster_->spareWaitUntil())
+                                                         : 0;
       timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
     }
+    // A posted event shown in its turn waits for the keys before it, or for
+    // one that never comes back to expire.
+    if (ledger_->showPending()) timeoutMs = timeoutMs < 0 ? kShowRecheckMs : std::min(timeoutMs, kShowRecheckMs);
     if (timeoutMs == 0) {
       bool expired;
       {
@@ -231,9 +242,11 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     auto first = std::find_if(posts.begin(), posts.end(), [](const Event& e) { return e.type == EventType::keyDown; });
     if (first != posts.end()) {
       poster_->beginBatch();
-      for (auto it = posts.begin(); it != first + 1; ++it) postOne(*it);
+      auto rest = postInTurn(posts.begin(), first + 1);
       poster_->endBatch();
-      poster_->requeueFront(std::deque<Event>(first + 1, posts.end()));
+      std::deque<Event> later(rest, first + 1);
+      later.insert(later.end(), first + 1, posts.end());
+      poster_->requeueFront(std::move(later));
       impl_->aroundWaitUntil = monotonicNow() + kAroundWait;
       return;
     }
@@ -241,14 +254,28 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   const bool around = idle && !impl_->activeGrab;
   if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
   poster_->beginBatch(pending);
-  for (const auto& event : posts) postOne(event);
+  auto rest = postInTurn(posts.begin(), posts.end());
   poster_->endBatch();
+  if (rest != posts.end()) poster_->requeueFront(std::deque<Event>(rest, posts.end()));
   if (!around) return;
   ledger_->setAroundGrab(nullptr);
   closeKeysOpened();
   Display* d = impl_->grab;
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
+}
+
+std::deque<Event>::const_iterator X11EventSystem::postInTurn(std::deque<Event>::const_iterator from,
+                                                            std::deque<Event>::const_iterator to) {
+  for (; from != to; ++from) {
+    postOne(*from);
+    if (poster_->takeDeferred()) break;
+  }
+  return from;
+}
+
+void X11EventSystem::showPostedInTurn() {
+  for (Event& event : ledger_->takeShowable()) deliver(event.type, std::move(event), false, 0);
 }
 
 void X11EventSystem::postOne(const Event& event) {

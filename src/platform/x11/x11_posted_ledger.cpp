@@ -20,6 +20,29 @@ void PostedLedger::post(Display* d, unsigned xKeyCode, bool press, const Event& 
   XTestFakeKeyEvent(d, xKeyCode, press ? True : False, CurrentTime);
 }
 
+void PostedLedger::show(const Event& event) {
+  std::lock_guard lock(mutex_);
+  Entry entry{0, false, false, false, event, monotonicNow()};
+  entry.showOnly = true;
+  entries_.push_back(std::move(entry));
+}
+
+std::vector<Event> PostedLedger::takeShowable() {
+  std::vector<Event> out;
+  std::lock_guard lock(mutex_);
+  const double now = monotonicNow();
+  while (!entries_.empty() && (entries_.front().showOnly || !alive(entries_.front(), now))) {
+    if (entries_.front().showOnly) out.push_back(std::move(entries_.front().event));
+    entries_.pop_front();
+  }
+  return out;
+}
+
+bool PostedLedger::showPending() const {
+  std::lock_guard lock(mutex_);
+  return std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.showOnly; });
+}
+
 std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool press, int sourceid,
                                                       bool aroundGrabOnly) {
   // A key the user types on a keyboard of their own is never ours, even the
@@ -28,10 +51,11 @@ std::optional<PostedLedger::Entry> PostedLedger::take(unsigned xKeyCode, bool pr
   if (posting >= 0 && sourceid != posting) return std::nullopt;
   std::lock_guard lock(mutex_);
   const double now = monotonicNow();
-  while (!entries_.empty() && !alive(entries_.front(), now)) entries_.pop_front();
+  while (!entries_.empty() && !entries_.front().showOnly && !alive(entries_.front(), now)) entries_.pop_front();
   auto it = std::find_if(entries_.begin(), entries_.end(),
                          [&](const Entry& e) {
-                           return e.xKeyCode == xKeyCode && e.press == press && (e.aroundGrab || !aroundGrabOnly);
+                           return !e.showOnly && alive(e, now) && e.xKeyCode == xKeyCode && e.press == press &&
+                                  (e.aroundGrab || !aroundGrabOnly);
                          });
   if (it == entries_.end()) return std::nullopt;
   Entry entry = std::move(*it);
@@ -61,7 +85,7 @@ bool PostedLedger::inFlight(unsigned xKeyCode) const {
   std::lock_guard lock(mutex_);
   const double now = monotonicNow();
   return std::any_of(entries_.begin(), entries_.end(),
-                     [&](const Entry& e) { return e.xKeyCode == xKeyCode && alive(e, now); });
+                     [&](const Entry& e) { return !e.showOnly && e.xKeyCode == xKeyCode && alive(e, now); });
 }
 
 }  // namespace tessa

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/events.h"
 
@@ -28,6 +29,7 @@ class PostedLedger {
     bool aroundGrab = false;   // a press posted around the grab: it comes back only if the grab took it after all
     Event event;
     double postedAt = 0;
+    bool showOnly = false;  // nothing sent: shown to the callback once the keys posted before it are back
   };
 
   explicit PostedLedger(double lifetimeSeconds) : lifetime_(lifetimeSeconds) {}
@@ -43,6 +45,16 @@ class PostedLedger {
   // The entry for a key that came back from `sourceid`, taken out; none for
   // a key we did not post.
   std::optional<Entry> take(unsigned xKeyCode, bool press, int sourceid, bool aroundGrabOnly = false);
+  // An event posted that sends nothing to the server (a modifier change the
+  // server made itself, the release of a key already released with its
+  // press): it is written down in its turn, and shown to the callback once
+  // every key posted before it has come back, as it would have come back
+  // itself. The poster tells its keys from the user's by what comes back, in
+  // order: one it never sees again would leave it waiting for it.
+  void show(const Event& event);
+  // Those whose turn has come, in order, taken out.
+  std::vector<Event> takeShowable();
+  bool showPending() const;
   // Presses posted from now on go around the grab where `open`, asked
   // first, let go of their key code; none: all through it again (grab thread).
   void setAroundGrab(std::function<bool(unsigned xKeyCode)> open) { openForAround_ = std::move(open); }

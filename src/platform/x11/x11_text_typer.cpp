@@ -5,6 +5,8 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <poll.h>
+
 #include <algorithm>
 
 #include "base/unicode.h"
@@ -16,6 +18,11 @@ namespace tessa {
 using namespace x11_detail;
 
 namespace {
+
+// [ours] How long a reused key code waits for the focused program to answer
+// that it has taken the keys typed before (well under the key handler's
+// budget, which a press frozen meanwhile waits out).
+constexpr double kFocusPingWait = 0.4;
 
 // [ours] Maps a spare key code to the symbol on both levels of the
 // ALPHABETIC type, which consumes Lock and Shift: the key then types the
@@ -68,12 +75,27 @@ bool TextTyper::type(const Event& event, bool passThrough) {
     auto spare = spareFor(static_cast<unsigned long>(xkb_utf32_to_keysym(cp)));
     if (!spare) return false;
     // The engine sees its key come back once; the other characters of a
-    // cluster pass straight on.
+    // cluster pass straight on. It is shown the release it posts itself
+    // (the poster's), not this one.
     ledger_.post(d_, *spare, true, event, passThrough || !first);
-    ledger_.post(d_, *spare, false, up, passThrough || !first);
+    ledger_.post(d_, *spare, false, up, true);
     first = false;
   }
   return true;
+}
+
+bool TextTyper::canTypeWithoutReuse(const Event& event) {
+  if (!searched_) findSpareKeyCodes();
+  std::vector<unsigned long> wanted;
+  for (uint32_t cp : utf8CodePoints(event.unicode)) {
+    const auto keysym = static_cast<unsigned long>(xkb_utf32_to_keysym(cp));
+    const bool mapped = std::any_of(spares_.begin(), spares_.end(), [&](const SpareKey& s) { return s.keysym == keysym; });
+    if (!mapped && std::find(wanted.begin(), wanted.end(), keysym) == wanted.end()) wanted.push_back(keysym);
+  }
+  const auto free = std::count_if(spares_.begin(), spares_.end(), [&](const SpareKey& s) {
+    return std::find(wanted.begin(), wanted.end(), s.keysym) == wanted.end() && !ledger_.inFlight(s.code);
+  });
+  return static_cast<size_t>(free) >= wanted.size();
 }
 
 std::vector<uint32_t> TextTyper::utf8CodePoints(const std::string& text) {
@@ -142,6 +164,13 @@ std::optional<unsigned> TextTyper::spareFor(unsigned long keysym) {
     pick = &*std::min_element(spares.begin(), spares.end(),
                               [](const SpareKey& a, const SpareKey& b) { return a.lastUsed < b.lastUsed; });
   }
+  // A program reads a key with the keymap it fetched when it came to the
+  // change before it among its events, however late that is: a key code
+  // given another character while the focused program is still behind on
+  // its keys would type the new character there. It is remapped only once
+  // that program has taken them.
+  if (pick->keysym != NoSymbol && pick->lastUsed > caughtUpTo_ && !focusCaughtUp())
+    log("X11: the focused program did not answer in time - a key typed on a reused key code may read wrong");
   const KeySym now = currentSym(pick->code);
   if (now != NoSymbol && now != pick->keysym) {
     // Taken by a keymap loaded since: never ours to change again.
@@ -156,6 +185,89 @@ std::optional<unsigned> TextTyper::spareFor(unsigned long keysym) {
   pick->lastUsed = clock_;
   changed_ = true;
   return pick->code;
+}
+
+TextTyper::~TextTyper() {
+  if (ping_) XCloseDisplay(ping_);
+}
+
+// The window manager's ping (_NET_WM_PING), which Qt and GTK windows answer
+// as their event loop comes to it: every event sent before it, our keys
+// among them, has been taken by then. A program that does not take part,
+// or does not answer within the wait, is not waited for longer.
+bool TextTyper::focusCaughtUp() {
+  // The keys typed before the one that asks, up to the first still on its
+  // way: a key frozen in the grab reaches the program after the ping.
+  uint64_t upTo = clock_ - 1;
+  for (const auto& spare : spares_)
+    if (spare.lastUsed > 0 && ledger_.inFlight(spare.code)) upTo = std::min(upTo, spare.lastUsed - 1);
+  if (!ping_) {
+    ping_ = XOpenDisplay(DisplayString(d_));
+    if (!ping_) return false;
+  }
+  // Our keys (and the replays that let them through the grab) are all in
+  // the server's hands, so delivered, before the ping goes.
+  XSync(d_, False);
+  Display* d = ping_;
+  const Window root = DefaultRootWindow(d);
+  const Atom protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(d, &focus, &revert);
+  // The window that takes pings: the focus or the top-level it is in.
+  Window target = 0;
+  {
+    ErrorTrap trap(d);
+    for (Window w = focus; w != 0 && w != PointerRoot && w != root && !target;) {
+      Atom* list = nullptr;
+      int count = 0;
+      if (XGetWMProtocols(d, w, &list, &count)) {
+        if (std::find(list, list + count, ping) != list + count) target = w;
+        XFree(list);
+      }
+      Window rootRet = 0, parent = 0, *children = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(d, w, &rootRet, &parent, &children, &n)) break;
+      if (children) XFree(children);
+      w = parent;
+    }
+  }
+  if (!target) return false;
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = target;
+  ev.xclient.message_type = protocols;
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = static_cast<long>(ping);
+  ev.xclient.data.l[1] = static_cast<long>(++pings_);  // our token, handed back
+  ev.xclient.data.l[2] = static_cast<long>(target);
+  // The answer comes to the root window; its other news is not ours to
+  // hear between pings.
+  XSelectInput(d, root, SubstructureNotifyMask);
+  bool answered = false;
+  {
+    ErrorTrap trap(d);
+    XSendEvent(d, target, False, NoEventMask, &ev);
+    const double deadline = monotonicNow() + kFocusPingWait;
+    while (trap.error() == 0 && !answered) {
+      while (XPending(d) > 0 && !answered) {
+        XEvent answer;
+        XNextEvent(d, &answer);
+        answered = answer.type == ClientMessage && answer.xclient.message_type == protocols &&
+                   static_cast<Atom>(answer.xclient.data.l[0]) == ping &&
+                   static_cast<unsigned long>(answer.xclient.data.l[1]) == pings_;
+      }
+      const double left = deadline - monotonicNow();
+      if (answered || left <= 0) break;
+      pollfd fd{ConnectionNumber(d), POLLIN, 0};
+      poll(&fd, 1, static_cast<int>(left * 1000.0) + 1);
+    }
+    XSelectInput(d, root, NoEventMask);
+  }
+  XSync(d, True);  // what came meanwhile, a late answer too
+  if (answered) caughtUpTo_ = upTo;
+  return answered;
 }
 
 void TextTyper::restore() {

@@ -27,8 +27,14 @@ class TextTyper {
   // Types the event's text, each character a press and release posted
   // through the ledger; false when it cannot (nothing posted then).
   bool type(const Event& event, bool passThrough);
+  // Whether the event's text can be typed now without giving a key code
+  // another character while a key typed on it is still on its way.
+  bool canTypeWithoutReuse(const Event& event);
   // Quit: the key codes we mapped type nothing again.
   void restore();
+  ~TextTyper();
+  TextTyper(const TextTyper&) = delete;
+  TextTyper& operator=(const TextTyper&) = delete;
 
   static std::vector<uint32_t> utf8CodePoints(const std::string& text);
 
@@ -42,6 +48,9 @@ class TextTyper {
 
   void findSpareKeyCodes();
   std::optional<unsigned> spareFor(unsigned long keysym);
+  // Whether the focused program has taken every key typed on a borrowed key
+  // code until now: asked with a ping it answers in turn, after them.
+  bool focusCaughtUp();
   void log(const std::string& line) const {
     if (log_) log_(line);
   }
@@ -52,6 +61,13 @@ class TextTyper {
   std::vector<SpareKey> spares_;
   bool searched_ = false, changed_ = false;
   uint64_t clock_ = 0;
+  // The keys typed up to this tick of the clock have reached the focused
+  // program's hands.
+  uint64_t caughtUpTo_ = 0;
+  // The ping's own connection, opened when first needed: it hears the
+  // answers the root window is sent.
+  Display* ping_ = nullptr;
+  unsigned long pings_ = 0;
 };
 
 }  // namespace tessa

@@ -19,6 +19,11 @@ namespace tessa {
 
 using namespace x11_detail;
 
+namespace {
+// [ours] How long text waits for a borrowed key code still in use.
+constexpr double kSpareWait = 0.5;
+}  // namespace
+
 void X11EventSystem::post(TapLocation, const Event& event) {
   if (honourNextSourceHotKey(event)) return;
   poster_->enqueue(event);
@@ -191,14 +196,19 @@ void XTestPoster::noteModifier(unsigned xKeyCode, bool press, int sourceid) {
 }
 
 std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) {
-  // The server keeps the modifier state itself, so a modifier resync has
-  // nothing to post; mouse events are never posted by the engine.
+  // The server keeps the modifier state itself, so a modifier change (a
+  // resync, or one the user made while keys were held) has nothing to
+  // post; it still comes back to the tap in its turn. Mouse events are
+  // never posted by the engine.
+  if (event.type == EventType::flagsChanged && !passThrough) ledger_.show(event);
   if (event.type != EventType::keyDown && event.type != EventType::keyUp) return std::nullopt;
   if (event.type == EventType::keyUp) {
     auto it = releasedWithPress_.find({event.keyCode, event.isTagged()});
     if (it != releasedWithPress_.end()) {
-      // Its press was posted with its release.
+      // Its press was posted with its release, which the tap was not shown:
+      // this one is, in its turn.
       if (--it->second == 0) releasedWithPress_.erase(it);
+      if (!passThrough) ledger_.show(event);
       return std::nullopt;
     }
   }
@@ -207,6 +217,18 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
   Display* d = d_;
   if (event.type == EventType::keyDown && carriesText(event) &&
       (!xkc || typesOtherText(*xkc, event) || mayBeDownOnServer(*xkc))) {
+    // A key code given another character while a slow program has yet to
+    // read the key typed on it before would type the new one there: the
+    // text waits (a moment, bounded) for that key to have come through.
+    if (!typer_.canTypeWithoutReuse(event)) {
+      const double now = monotonicNow();
+      if (spareWaitUntil_ == 0) spareWaitUntil_ = now + kSpareWait;
+      if (now < spareWaitUntil_) {
+        deferred_ = true;
+        return std::nullopt;
+      }
+    }
+    spareWaitUntil_ = 0;
     if (typer_.type(event, passThrough)) {
       // The engine posts the release of its own keys; a user's key retyped
       // here is released by the user.
@@ -240,12 +262,13 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
     // the master keyboard with the user's: a key left down until the poster's
     // release (a replay spacing later, and later still behind a frozen
     // press) would swallow the user's next press of that key before any grab
-    // saw it. The release the poster sends later posts nothing; the tap sees
-    // this one. The user's own keys posted again keep their rhythm: the
-    // engine follows those back through the tap one by one.
+    // saw it. The release the poster sends later posts nothing, and is the
+    // one the tap sees, in the order it was posted. The user's own keys
+    // posted again keep their rhythm: the engine follows those back through
+    // the tap one by one.
     Event up = event;
     up.type = EventType::keyUp;
-    fake(*xkc, false, up, false);
+    fake(*xkc, false, up, true);
     ++releasedWithPress_[{event.keyCode, event.isTagged()}];
   }
   for (auto it = helpers.rbegin(); it != helpers.rend(); ++it) fake(*it, false, helper, true);

@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/events.h"
@@ -58,6 +59,12 @@ class XTestPoster {
   void endBatch();
   // Posts the event; answers the X key left pressed by a key-down, if any.
   std::optional<unsigned> post(const Event& event, bool passThrough);
+  // Whether the last post() put nothing out because its text waits for a
+  // borrowed key code whose last key is still on its way: that event and
+  // the ones after it go out later, in order.
+  bool takeDeferred() { return std::exchange(deferred_, false); }
+  // Until when deferred text may wait (0: none waits).
+  double spareWaitUntil() const { return spareWaitUntil_; }
   // One X key, through the ledger.
   void fake(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
   // Whether the key, pressed now with the event's modifiers, would type
@@ -113,6 +120,8 @@ class XTestPoster {
   // frozen in our own grab.
   bool inBatch_ = false;
   bool frozen_ = false;
+  bool deferred_ = false;
+  double spareWaitUntil_ = 0;
   std::optional<XkbStateRec> batchState_;
   std::optional<std::array<char, 32>> batchKeymap_;
   // Modifier keys the user held that were let go for the engine's own keys,

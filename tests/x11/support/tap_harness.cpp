@@ -8,6 +8,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <X11/Xlib-xcb.h>
+#include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <chrono>
@@ -76,12 +78,35 @@ void PumpedRunner::runPending() {
 
 // ------------------------------------------------------------ window
 
-KeyLogWindow::KeyLogWindow(const std::string& display, unsigned long parent) {
+struct KeyLogWindow::Xkb {
+  xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+  xkb_keymap* keymap = nullptr;
+  xkb_state* state = nullptr;
+  int eventBase = 0;
+  ~Xkb() {
+    if (state) xkb_state_unref(state);
+    if (keymap) xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+  }
+};
+
+KeyLogWindow::KeyLogWindow(const std::string& display, unsigned long parent) : xkb_(std::make_unique<Xkb>()) {
   d_ = XOpenDisplay(display.c_str());
   if (!d_) fail("window: cannot open " + display);
+  int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+  if (!XkbQueryExtension(d_, &opcode, &xkb_->eventBase, &error, &major, &minor)) fail("window: no XKB");
+  // The keymap changes reach the window as events, in order with its keys.
+  XkbSelectEvents(d_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                  XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+  xkb_x11_setup_xkb_extension(XGetXCBConnection(d_), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                              XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr);
+  loadKeymap();
   Window root = parent ? parent : DefaultRootWindow(d_);
   window_ = XCreateSimpleWindow(d_, root, 10, 10, 200, 50, 0, 0, 0);
   XSelectInput(d_, window_, KeyPressMask | StructureNotifyMask);
+  // It answers the window manager's ping, as Qt and GTK windows do.
+  Atom ping = XInternAtom(d_, "_NET_WM_PING", False);
+  XSetWMProtocols(d_, window_, &ping, 1);
   XMapWindow(d_, window_);
   for (;;) {
     XEvent e;
@@ -96,17 +121,45 @@ KeyLogWindow::~KeyLogWindow() {
   if (d_) XCloseDisplay(d_);
 }
 
+// The keymap as the server has it now, as a toolkit fetches it when told of
+// a change.
+void KeyLogWindow::loadKeymap() {
+  xcb_connection_t* c = XGetXCBConnection(d_);
+  xkb_keymap* keymap = xkb_x11_keymap_new_from_device(xkb_->context, c, xkb_x11_get_core_keyboard_device_id(c),
+                                                      XKB_KEYMAP_COMPILE_NO_FLAGS);
+  if (!keymap) fail("window: cannot read the keymap");
+  if (xkb_->state) xkb_state_unref(xkb_->state);
+  if (xkb_->keymap) xkb_keymap_unref(xkb_->keymap);
+  xkb_->keymap = keymap;
+  xkb_->state = xkb_state_new(keymap);
+}
+
 void KeyLogWindow::pump() {
   while (XPending(d_) > 0) {
     XEvent e;
     XNextEvent(d_, &e);
+    if (e.type == xkb_->eventBase) {
+      loadKeymap();
+      continue;
+    }
+    if (e.type == ClientMessage && static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(d_, "_NET_WM_PING", False)) {
+      e.xclient.window = DefaultRootWindow(d_);
+      XSendEvent(d_, e.xclient.window, False, SubstructureNotifyMask | SubstructureRedirectMask, &e);
+      XFlush(d_);
+      continue;
+    }
     if (e.type != KeyPress) continue;
-    KeySym sym = NoSymbol;
-    unsigned int consumed = 0;
-    if (!XkbLookupKeySym(d_, static_cast<KeyCode>(e.xkey.keycode), e.xkey.state, &consumed, &sym)) continue;
+    const unsigned state = e.xkey.state;
+    xkb_state_update_mask(xkb_->state, state & 0xff, 0, 0, 0, 0, (state >> 13) & 3);
     char buf[16] = {};
-    int n = xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(sym), buf, sizeof buf);
-    if (n > 1 && static_cast<unsigned char>(buf[0]) >= 0x20) text_ += buf;
+    int n = xkb_state_key_get_utf8(xkb_->state, e.xkey.keycode, buf, sizeof buf);
+    if (n > 0 && static_cast<unsigned char>(buf[0]) >= 0x20 && buf[0] != 0x7f) text_ += buf;
+    if (secondsPerKey_ > 0) {
+      const double until = now() + secondsPerKey_;
+      while (now() < until) {
+      }
+      return;
+    }
   }
 }
 

@@ -44,7 +44,10 @@ class PumpedRunner final : public TaskRunner {
   std::vector<std::pair<Task, std::shared_ptr<std::atomic<bool>>>> tasks_;
 };
 
-// A focused window that appends the text of each key press it receives.
+// A focused window that appends the text of each key press it receives. It
+// reads keys as a toolkit does (Qt through xkbcommon-x11): with a keymap of
+// its own, fetched again whenever it comes to a keymap change among its
+// events, in their order.
 class KeyLogWindow {
  public:
   // In `parent` (a mapped window, as a window manager's frame) when given.
@@ -52,11 +55,19 @@ class KeyLogWindow {
   ~KeyLogWindow();
   void pump();
   std::string text() const { return text_; }
+  // A slow program: busy this long with each key press it takes, and it
+  // takes one per pump.
+  void takeKeysSlowly(double secondsPerKey) { secondsPerKey_ = secondsPerKey; }
 
  private:
+  void loadKeymap();
+
   Display* d_ = nullptr;
   unsigned long window_ = 0;
   std::string text_;
+  double secondsPerKey_ = 0;
+  struct Xkb;
+  std::unique_ptr<Xkb> xkb_;
 };
 
 // The user at the keyboard, through XTest (virtual key codes).
