@@ -16,6 +16,8 @@ class SignalBridge final : public QObject {
  public:
   explicit SignalBridge(std::function<void(int signal)> onSignal);
   ~SignalBridge() override;
+  // Whether SIGTERM or SIGINT has come (or is on its way), from any thread.
+  static bool received();
 
  private:
   std::function<void(int)> onSignal_;

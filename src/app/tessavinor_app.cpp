@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "app/logind_sleep_watcher.h"
@@ -18,6 +19,7 @@
 #include "app/qt_main_runner.h"
 #include "app/qt_shell.h"
 #include "app/signal_bridge.h"
+#include "app/sudden_end.h"
 #include "app/ui_factories.h"
 #include "app_core/app_delegate.h"
 #include "app_core/dashboard/accessibility_repair.h"
@@ -34,15 +36,31 @@
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/linux_workspace.h"
 #ifdef TESSAVINOR_HAVE_X11
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
 #include "platform/x11/x11_screen_state.h"
+#include "platform/x11/x11_server_loss.h"
 #endif
 #include "reliability/launch_environment_guard.h"
 #include "reliability/telemetry_manager.h"
 #include "ui/qt_pasteboard.h"
 
 namespace tessa {
+
+namespace {
+
+// Waits until the work already on `queue` is done, or until `deadline`.
+void waitForQueue(TaskRunner& queue, std::chrono::steady_clock::time_point deadline) {
+  auto done = std::make_shared<std::promise<void>>();
+  auto finished = done->get_future();
+  queue.post([done] { done->set_value(); });
+  finished.wait_until(deadline);
+}
+
+}  // namespace
 
 struct TessavinorApp::Parts {
   Parts(int& argc, char** argv) : app(argc, argv) {}
@@ -96,6 +114,8 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
                            });
   desktopOptions = p.x11->options(desktopOptions);
   p.keysUnavailableReason = p.x11->reason();
+  // After the QApplication: Qt sets a handler of its own that exits.
+  onX11ServerLoss([] { SuddenEnd::now("the X server went away"); });
 #else
   p.keysUnavailableReason = "built without the X11 back end";
 #endif
@@ -195,6 +215,27 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
   p.delegate = AppDelegate::create(std::move(app));
 
   p.signalBridge = std::make_unique<SignalBridge>([&p](int) { p.shell->terminate(); });
+  SuddenEndHooks hooks;
+  hooks.save = [&p] {
+    p.defaults->synchronize();
+    // The writes already due (the hot keys put back, the history's vault,
+    // the log) finish, within a second: a queue may be held in a call to
+    // the server that is gone.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (auto* queue : {p.settingsQueue.get(), p.persist.get(), p.background.get(), p.diagnosticsDisk.get()})
+      waitForQueue(*queue, deadline);
+  };
+  hooks.serverGone = [] {
+#ifdef TESSAVINOR_HAVE_X11
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 && x11->connection() && xcb_connection_has_error(x11->connection()) != 0;
+#else
+    return false;
+#endif
+  };
+  hooks.quitAsked = [] { return SignalBridge::received(); };
+  hooks.log = [&p](const std::string& line) { p.desktop->systemLog().console(line); };
+  SuddenEnd::arm(std::move(hooks));
   QObject::connect(&p.app, &QCoreApplication::aboutToQuit, [&p] {
     p.delegate->applicationWillTerminate();
 #ifdef TESSAVINOR_HAVE_X11
@@ -209,6 +250,8 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
 }
 
 TessavinorApp::~TessavinorApp() {
+  // From here on the ordered teardown saves; a sudden end only ends.
+  SuddenEnd::stopSaving();
   auto& p = *parts_;
   p.actions.reset();
 #ifdef TESSAVINOR_HAVE_X11
@@ -225,6 +268,8 @@ TessavinorApp::~TessavinorApp() {
   p.diagnosticsDisk->shutdown();
   p.settingsQueue->shutdown();
   p.background->shutdown();
+  parts_.reset();
+  SuddenEnd::disarm();
 }
 
 int TessavinorApp::run() {

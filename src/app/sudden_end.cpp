@@ -1,0 +1,97 @@
+#include "app/sudden_end.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace tessa {
+
+namespace {
+
+struct State {
+  std::mutex mutex;
+  SuddenEndHooks hooks;
+  std::atomic<bool> armed{false};
+  std::atomic<bool> ending{false};
+  std::thread::id mainThread;
+  std::mutex endingMutex;
+  std::condition_variable endingStarted;
+};
+
+// Never destroyed: it is used by exit() itself.
+State& state() {
+  static auto* s = new State();
+  return *s;
+}
+
+void onExit() {
+  if (!state().armed.load()) return;
+  bool gone = false;
+  {
+    std::lock_guard lock(state().mutex);
+    gone = state().hooks.serverGone && state().hooks.serverGone();
+  }
+  SuddenEnd::now(gone ? "the X server went away" : "a library ended the program");
+}
+
+}  // namespace
+
+void SuddenEnd::arm(SuddenEndHooks hooks) {
+  static const bool registered = std::atexit(onExit) == 0;
+  (void)registered;
+  std::lock_guard lock(state().mutex);
+  state().hooks = std::move(hooks);
+  state().mainThread = std::this_thread::get_id();
+  state().armed.store(true);
+}
+
+void SuddenEnd::stopSaving() {
+  std::lock_guard lock(state().mutex);
+  state().hooks.save = nullptr;
+  state().hooks.log = nullptr;
+}
+
+void SuddenEnd::disarm() {
+  state().armed.store(false);
+  std::lock_guard lock(state().mutex);
+  state().hooks = {};
+}
+
+void SuddenEnd::now(const std::string& why) {
+  auto& s = state();
+  if (std::this_thread::get_id() != s.mainThread) {
+    // The main thread learns of the loss a moment later (Qt's own connection
+    // breaks too) and ends the process then, having run the handler of a
+    // SIGTERM sent at that same moment, which the kernel hands to it first;
+    // ending here would take that signal for none. A main thread held up
+    // elsewhere is not waited for long.
+    std::unique_lock lock(s.endingMutex);
+    s.endingStarted.wait_for(lock, std::chrono::seconds(2), [&] { return s.ending.load(); });
+  }
+  if (s.ending.exchange(true)) {
+    // Another thread is saving; the process ends with it.
+    for (;;) ::pause();
+  }
+  {
+    std::lock_guard lock(s.endingMutex);
+  }
+  s.endingStarted.notify_all();
+  // Held to the end: the hooks cannot be taken away meanwhile.
+  std::lock_guard lock(s.mutex);
+  const bool asked = s.hooks.quitAsked && s.hooks.quitAsked();
+  const std::string line = "Tessavinor: " + why + " - saving and quitting";
+  if (s.hooks.log) s.hooks.log(line);
+  else std::fprintf(stderr, "%s\n", line.c_str());
+  if (s.hooks.save) s.hooks.save();
+  if (s.hooks.log) s.hooks.log("Tessavinor: quit");
+  std::fflush(nullptr);
+  ::_exit(asked ? 0 : 1);
+}
+
+}  // namespace tessa

@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""The application's end at logout, on an Xvfb and a session bus of its own
+(the accessibility switch on, the keyboard tap up). logout: SIGTERM, the X
+server and the bus at one moment, status 0; x_gone: the X server alone, a line
+saying so, status 1; bus_gone: the bus alone, an action still answered, then
+SIGTERM, status 0. No crash or wrong-thread report; every kept JSON file
+parses, no write's temporary file is left. The bus is a dbus-daemon of its own
+(dbus-run-session ends with its bus).  usage: app_logout.py BINARY [CASE...]
+"""
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "support")]
+import app_lifecycle as life  # noqa: E402  (its Xvfb, output reader, actions)
+from grab_probe import GrabProbe  # noqa: E402
+from process_group import end_group, start  # noqa: E402
+
+BAD = ("Segmentation fault", "double free", "corrupted", "Sanitizer", "runtime error:", "QObject::~QObject",
+       "QThread: Destroyed", "QMutex: destroying", "terminate called")
+
+
+def start_bus(home, display):
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "GSETTINGS_", "XDG_"))}
+    # What the bus starts keeps the switch in memory, in folders of its own.
+    env.update({"DISPLAY": display, "GSETTINGS_BACKEND": "memory"})
+    for name in ("XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
+        env[name] = os.path.join(home, "bus-" + name)
+        os.makedirs(env[name], mode=0o700)
+    address = "unix:path=%s/bus" % home
+    bus = start(["dbus-daemon", "--session", "--nofork", "--address=" + address, "--print-address=1"], env,
+                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    bus.stdout.readline()
+    on = subprocess.run(["dbus-send", "--bus=" + address, "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                         "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+                         "variant:boolean:true"], env=env, capture_output=True, timeout=30)
+    return bus, address, on.returncode == 0
+
+
+def tap_up(display, proc):
+    probe, deadline = GrabProbe(display), time.monotonic() + 20
+    while not probe.caps_lock_grabbed() and time.monotonic() < deadline and proc.poll() is None:
+        time.sleep(0.05)
+    grabbed = probe.caps_lock_grabbed()
+    probe.close()
+    return grabbed
+
+
+def kept_files_problem(home):
+    for folder, _, names in os.walk(home):
+        for path in (os.path.join(folder, n) for n in names if "/bus-" not in folder):
+            if ".tmp-" in path:
+                return "a write's temporary file was left: " + path
+            try:
+                if path.endswith(".json"):
+                    with open(path, "rb") as f:
+                        json.loads(f.read().decode("utf-8"))
+            except ValueError as e:
+                return "%s is not whole: %s" % (path, e)
+    return None
+
+
+def one_end(binary, case, home):
+    """What went wrong (None when the end was clean), and the output."""
+    xvfb, display = life.start_xvfb()
+    bus = proc = out = None
+    try:
+        bus, address, switched_on = start_bus(home, display)
+        if not switched_on:
+            return "the accessibility switch stayed off", out
+        env = dict(life.app_env(display, home), DBUS_SESSION_BUS_ADDRESS=address, HOME=home)
+        proc = start([binary], env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        out = life.Lines(proc)
+        if not out.wait_for("Tessavinor: started", time.monotonic() + 30) or not tap_up(display, proc):
+            return "no start with the keyboard tap up", out
+        if case == "logout":
+            proc.send_signal(signal.SIGTERM)
+        if case != "bus_gone":
+            xvfb.terminate()
+        if case != "x_gone":
+            os.killpg(bus.pid, signal.SIGTERM)
+        if case == "bus_gone":
+            bus.wait()
+            code, err = life.send_action(binary, display, home, "toggleCopyCache")
+            if code != 0 or not out.wait_for("action toggleCopyCache", time.monotonic() + 10):
+                return "no answer once the bus went away (%d: %s)" % (code, err), out
+            proc.send_signal(signal.SIGTERM)
+        try:
+            status = proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            return "the application did not end:\n" + life.backtrace(proc.pid), out
+        out.finish()
+        text, wanted = "\n".join(out.lines), 1 if case == "x_gone" else 0
+        if status != wanted or any(b in text for b in BAD) or (wanted and "the X server went away" not in text):
+            return "exit status %d, expected %d with no crash report (and a line if the X server went)" % (
+                status, wanted), out
+        return kept_files_problem(home), out
+    finally:
+        for p in (proc, bus):
+            if p:
+                end_group(p)
+        xvfb.kill()
+        xvfb.wait()
+
+
+def main():
+    failed = 0
+    for case in sys.argv[2:] or ["logout", "x_gone", "bus_gone"]:
+        with tempfile.TemporaryDirectory(prefix="tessavinor-logout-") as home:
+            problem, out = one_end(sys.argv[1], case, home)
+        print("%s: %s" % (case, "FAIL %s\n%s" % (problem, "\n".join(out.lines if out else [])) if problem
+                          else "a clean end"))
+        failed += problem is not None
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
