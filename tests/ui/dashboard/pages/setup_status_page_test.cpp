@@ -203,6 +203,7 @@ TEST_F(SetupStatusPageTest, AProgramToRestartIsNamedUnderTheCard) {
     writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_program").arg(language));
     engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt, true});
     settle();
+    settle();
     EXPECT_TRUE(find<QLabel>("restartNotice")->text().contains("--force-renderer-accessibility"));
     EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
     writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_with_switch").arg(language));
