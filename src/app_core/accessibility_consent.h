@@ -39,7 +39,8 @@ class AccessibilityConsent {
   std::string title() const;
   // What turning it on does, and how to turn it off again.
   std::string message() const;
-  // That the programs already open must be restarted once.
+  // That a program already open may need a restart, and that any that does
+  // will be named.
   std::string restartNote() const;
   std::string confirmTitle() const;
   std::string cancelTitle() const;

@@ -28,6 +28,10 @@ inline constexpr Notice kUnreadable{"conversion_unreadable", "conversion_unreada
 // The focused program was started before the desktop's accessibility went
 // on: it shares its text only once restarted. The title names it.
 inline constexpr Notice kRestartProgram{"conversion_restart_program", "conversion_restart_program_sub"};
+// A browser engine started without the switch that makes it share its text,
+// and a program that carries no accessibility toolkit at all. Each names it.
+inline constexpr Notice kRestartWithSwitch{"conversion_restart_with_switch", "conversion_restart_with_switch_sub"};
+inline constexpr Notice kNeverShares{"conversion_never_shares", "conversion_never_shares_sub"};
 inline constexpr Notice kScreenChanged{"conversion_screen_changed", "conversion_screen_changed_sub"};
 inline constexpr Notice kNoWord{"conversion_no_word", "conversion_no_word_sub"};
 inline constexpr Notice kOneLayout{"conversion_one_layout", "conversion_one_layout_sub"};

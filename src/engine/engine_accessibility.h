@@ -15,10 +15,14 @@
 namespace tessa {
 
 // A program that keeps its text to itself until it is restarted: it was
-// started before the desktop's accessibility went on.
+// started before the desktop's accessibility went on, or it is a browser
+// engine started without its accessibility switch.
 struct ProgramToRestart {
   RunningApplication app;
   double launchedAt = 0;  // seconds since 1970
+  // It must be started again with kBrowserAccessibilitySwitch
+  // (platform/workspace.h); a plain restart would not do.
+  bool withBrowserSwitch = false;
 };
 
 struct EngineAccessibility {

@@ -32,6 +32,7 @@
 #include "base/diagnostic_log.h"
 #include "dictionaries/word_lists.h"
 #include "engine/conversion_state.h"
+#include "engine/conversion_texts.h"
 #include "engine/engine_accessibility.h"
 #include "engine/engine_notifications.h"
 #include "engine/engine_state.h"
@@ -270,10 +271,18 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // The text key saying what keeps the desktop's Accessibility switch out of
   // reach (what is missing and what to install or run); empty when nothing does.
   std::string accessibilityProblemKey() const;
-  // The program with the focus, when it was started before the desktop's
-  // accessibility went on and is not among the programs that share their
-  // text; none otherwise, or when that cannot be told.
-  std::optional<ProgramToRestart> focusedProgramStartedBeforeAccessibility();
+  // The program with the focus, when its text is out of reach for a reason
+  // the user can be told: it never shares, it is a browser engine started
+  // without its switch, or it was started before the desktop's accessibility
+  // went on and is not among the programs that share their text. None
+  // otherwise, or when that cannot be told.
+  struct UnsharedProgram {
+    std::string name;  // as the notice names it
+    std::string why;   // for the log
+    conversion_texts::Notice notice;
+    std::optional<ProgramToRestart> toRestart;  // when a restart would mend it
+  };
+  std::optional<UnsharedProgram> unsharedFocusedProgram();
   // That process still runs (it was neither restarted nor quit).
   bool isStillRunning(const ProgramToRestart& program) const;
   void resumePendingAXRepair();

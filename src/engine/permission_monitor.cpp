@@ -152,20 +152,35 @@ void KeyboardEngine::noteAccessibilitySwitch(bool trusted) {
   }
 }
 
-std::optional<KeyboardEngine::ProgramToRestart> KeyboardEngine::focusedProgramStartedBeforeAccessibility() {
+std::optional<KeyboardEngine::UnsharedProgram> KeyboardEngine::unsharedFocusedProgram() {
   Accessibility* ax = platform().accessibility;
   Workspace* workspace = platform().workspace;
-  if (!hasDesktopSwitch(ax) || !workspace) return std::nullopt;
-  const auto since = accessibilityOnSince(defaults());
-  if (!since || *since <= 0) return std::nullopt;
+  if (!ax || !workspace) return std::nullopt;
   auto app = workspace->frontmostApplication();
   if (!app || app->pid <= 0 || app->bundleID == workspace->bundleIdentifier()) return std::nullopt;
+  const std::string name = app->name.empty() ? app->bundleID : app->name;
+  const std::string who = name + " (pid " + std::to_string(app->pid) + ")";
+  const TextSharing sharing = workspace->textSharing(app->pid);
   const auto launchedAt = workspace->launchTime(app->pid);
-  if (!launchedAt || *launchedAt >= *since) return std::nullopt;
+  // It shows its windows to assistive tools, never their text: neither the
+  // desktop's switch nor a plain restart changes that, only its own switch.
+  if (sharing == TextSharing::browserWithoutSwitch) {
+    std::optional<ProgramToRestart> restart;
+    if (launchedAt) restart = ProgramToRestart{*app, *launchedAt, true};
+    return UnsharedProgram{name, who + " was started without " + kBrowserAccessibilitySwitch,
+                           conversion_texts::kRestartWithSwitch, restart};
+  }
   // A program on the registry does share: its text is out of reach for
   // another reason, which a restart would not mend.
   if (ax->isApplicationRegistered(app->pid) == true) return std::nullopt;
-  return ProgramToRestart{*app, *launchedAt};
+  // Restarted, it would share no more than now.
+  if (sharing == TextSharing::never)
+    return UnsharedProgram{name, who + " carries no accessibility toolkit", conversion_texts::kNeverShares, {}};
+  if (!hasDesktopSwitch(ax)) return std::nullopt;
+  const auto since = accessibilityOnSince(defaults());
+  if (!since || *since <= 0 || !launchedAt || *launchedAt >= *since) return std::nullopt;
+  return UnsharedProgram{name, who + " was started before the desktop's accessibility went on",
+                         conversion_texts::kRestartProgram, ProgramToRestart{*app, *launchedAt}};
 }
 
 bool KeyboardEngine::isStillRunning(const ProgramToRestart& program) const {

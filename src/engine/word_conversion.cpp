@@ -87,16 +87,11 @@ void refuseUnreadable(KeyboardEngine& e, const std::string& operation, FocusedTe
       return;
     case FocusedTextProblem::noFocusedField:
     case FocusedTextProblem::unreadable:
-      // A program already open when the desktop's accessibility went on
-      // shares its text only once restarted: say which, and that.
-      if (auto program = e.focusedProgramStartedBeforeAccessibility()) {
-        const std::string name = program->app.name.empty() ? program->app.bundleID : program->app.name;
-        refuse(e, operation,
-               fmt::format("the focused text cannot be read: {} (pid {}) was started before the desktop's "
-                           "accessibility went on",
-                           name, program->app.pid),
-               conversion_texts::kRestartProgram, name);
-        e.programToRestart.set(std::move(program));
+      // A program that keeps its text to itself for a reason the user can
+      // be told: say which, and what would mend it, if anything.
+      if (auto program = e.unsharedFocusedProgram()) {
+        refuse(e, operation, "the focused text cannot be read: " + program->why, program->notice, program->name);
+        if (program->toRestart) e.programToRestart.set(std::move(program->toRestart));
         return;
       }
       refuse(e, operation, "the focused text cannot be read", conversion_texts::kUnreadable);

@@ -146,9 +146,9 @@ constexpr TextPair k[] = {
     {"setup_capslock_btn_switch_to_opt1", "Switch to F19 Remapping"},
     {"setup_capslock_btn_switch_to_opt2", "Switch to macOS Caps Lock"},
     {"setup_capslock_configuring", "Configuring…"},
-    {"repair_confirm_title", "Reset Permissions & Restart?"},
+    {"repair_confirm_title", "Restart Tessavinor?"},  // [ours] nothing is reset here
     {"repair_confirm_message", "Tessavinor will restart and check its Accessibility access again."},
-    {"repair_confirm_action", "Reset & Restart"},
+    {"repair_confirm_action", "Restart"},  // [ours]
     {"btn_cancel", "Cancel"},
     {"sync_title", "Cloud Sync"},
     {"sync_subtitle", "Keep your vocabulary and settings the same on all your computers."},
@@ -412,11 +412,16 @@ constexpr TextPair k[] = {
     {"a11y_switch_off", "The desktop's accessibility is off, so Tessavinor cannot hold the keys typed during a language switch or read the word to convert. Grant Access turns it on."},  // [ours]
     {"a11y_consent_title", "Turn on the desktop's accessibility?"},  // [ours]
     {"a11y_consent_message", "Tessavinor reads the word you convert through the desktop's accessibility service. Turning it on lets the programs on this desktop share their text with assistive tools, Tessavinor and screen readers among them. You can turn it off again in your desktop's accessibility settings."},  // [ours]
-    {"a11y_consent_restart", "Programs that are already open share their text only after you restart them once."},  // [ours]
+    {"a11y_consent_restart", "Some programs that are already open may need a restart before their text can be read. Tessavinor will name any that does."},  // [ours]
     {"a11y_consent_confirm", "Turn On"},  // [ours]
     {"a11y_restart_program", "%@ was already open when accessibility went on, so its text cannot be read yet: restart it once to convert words there."},  // [ours]
+    {"a11y_restart_with_switch", "%@ shares its text only when started with --force-renderer-accessibility. To convert words there, quit it and start it again with that switch added to its command."},  // [ours]
     {"conversion_restart_program", "Restart %@ once"},  // [ours]
     {"conversion_restart_program_sub", "It was open before accessibility went on, so its text cannot be read yet - nothing was changed"},  // [ours]
+    {"conversion_restart_with_switch", "Restart %@ with --force-renderer-accessibility"},  // [ours]
+    {"conversion_restart_with_switch_sub", "It shares its text only when started with this switch - nothing was changed"},  // [ours]
+    {"conversion_never_shares", "%@ does not share its text"},  // [ours]
+    {"conversion_never_shares_sub", "It has no accessibility support, even after a restart - nothing was changed"},  // [ours]
     {"conversion_password", "Password field - not converted"},  // [ours]
     {"conversion_password_sub", "Password fields are never changed"},  // [ours]
     {"conversion_no_access", "Accessibility is not on"},  // [ours]

@@ -147,9 +147,9 @@ constexpr TextPair k[] = {
     {"setup_capslock_btn_switch_to_opt1", "เปลี่ยนไปใช้การแปลงเป็น F19"},
     {"setup_capslock_btn_switch_to_opt2", "เปลี่ยนไปใช้ Caps Lock ของ macOS"},
     {"setup_capslock_configuring", "กำลังตั้งค่า…"},
-    {"repair_confirm_title", "รีเซ็ตสิทธิ์และเริ่มแอปใหม่?"},
+    {"repair_confirm_title", "เริ่ม Tessavinor ใหม่?"},  // [ours] nothing is reset here
     {"repair_confirm_message", "Tessavinor จะเริ่มใหม่ แล้วตรวจสิทธิ์ Accessibility อีกครั้ง"},
-    {"repair_confirm_action", "รีเซ็ตและเริ่มใหม่"},
+    {"repair_confirm_action", "เริ่มใหม่"},  // [ours]
     {"btn_cancel", "ยกเลิก"},
     {"sync_title", "ซิงก์ข้อมูล (Cloud Sync)"},
     {"sync_subtitle", "ให้คลังคำศัพท์และการตั้งค่าตรงกันในทุกเครื่องของคุณ"},
@@ -413,11 +413,16 @@ constexpr TextPair k[] = {
     {"a11y_switch_off", "การเข้าถึง (accessibility) ของเดสก์ท็อปยังปิดอยู่ Tessavinor จึงพักปุ่มที่พิมพ์ระหว่างสลับภาษาและอ่านคำที่จะแปลงไม่ได้ กด “ขอสิทธิ์เข้าถึง” เพื่อเปิด"},  // [ours]
     {"a11y_consent_title", "เปิดการเข้าถึง (accessibility) ของเดสก์ท็อปไหม?"},  // [ours]
     {"a11y_consent_message", "Tessavinor อ่านคำที่คุณจะแปลงผ่านบริการการเข้าถึงของเดสก์ท็อป เมื่อเปิดแล้ว โปรแกรมบนเดสก์ท็อปนี้จะแบ่งปันข้อความของตนกับเครื่องมือช่วยการเข้าถึง เช่น Tessavinor และโปรแกรมอ่านหน้าจอ ปิดได้อีกครั้งในการตั้งค่าการเข้าถึงของเดสก์ท็อป"},  // [ours]
-    {"a11y_consent_restart", "โปรแกรมที่เปิดอยู่แล้วจะแบ่งปันข้อความได้หลังจากปิดแล้วเปิดใหม่หนึ่งครั้ง"},  // [ours]
+    {"a11y_consent_restart", "โปรแกรมที่เปิดอยู่แล้วบางโปรแกรมอาจต้องปิดแล้วเปิดใหม่ก่อนจึงจะอ่านข้อความได้ Tessavinor จะบอกชื่อโปรแกรมนั้นให้"},  // [ours]
     {"a11y_consent_confirm", "เปิด"},  // [ours]
     {"a11y_restart_program", "%@ เปิดอยู่ก่อนเปิดการเข้าถึง จึงยังอ่านข้อความในโปรแกรมนี้ไม่ได้ ปิดแล้วเปิดใหม่หนึ่งครั้งเพื่อแปลงคำในโปรแกรมนี้"},  // [ours]
+    {"a11y_restart_with_switch", "%@ จะแบ่งปันข้อความก็ต่อเมื่อเปิดพร้อม --force-renderer-accessibility หากต้องการแปลงคำในโปรแกรมนี้ ให้ปิดโปรแกรมแล้วเปิดใหม่โดยเติม --force-renderer-accessibility ต่อท้ายคำสั่งที่ใช้เปิด"},  // [ours]
     {"conversion_restart_program", "เปิด %@ ใหม่หนึ่งครั้ง"},  // [ours]
     {"conversion_restart_program_sub", "โปรแกรมนี้เปิดอยู่ก่อนเปิดการเข้าถึง จึงยังอ่านข้อความไม่ได้ - ไม่ได้เปลี่ยนอะไร"},  // [ours]
+    {"conversion_restart_with_switch", "เปิด %@ ใหม่พร้อม --force-renderer-accessibility"},  // [ours]
+    {"conversion_restart_with_switch_sub", "โปรแกรมนี้แบ่งปันข้อความเฉพาะเมื่อเปิดพร้อมตัวเลือกนี้ - ไม่ได้เปลี่ยนอะไร"},  // [ours]
+    {"conversion_never_shares", "%@ ไม่แบ่งปันข้อความ"},  // [ours]
+    {"conversion_never_shares_sub", "โปรแกรมนี้ไม่รองรับการเข้าถึง เปิดใหม่ก็อ่านไม่ได้ - ไม่ได้เปลี่ยนอะไร"},  // [ours]
     {"conversion_password", "ช่องรหัสผ่าน ไม่แปลงคำ"},  // [ours]
     {"conversion_password_sub", "ไม่แก้ข้อความในช่องรหัสผ่านเด็ดขาด"},  // [ours]
     {"conversion_no_access", "ยังไม่ได้รับสิทธิ์ Accessibility"},  // [ours]

@@ -18,6 +18,21 @@ struct RunningApplication {
   bool operator==(const RunningApplication&) const = default;
 };
 
+// How a running program shares its text with assistive tools, told by what
+// it has loaded.
+enum class TextSharing {
+  unknown,  // cannot be told (not ours to look at, ended, or no such desktop)
+  toolkit,  // it carries an accessibility toolkit (GTK, Qt, the AT-SPI bridge)
+  never,    // it carries none: no restart makes it share
+  // A browser engine that builds its accessibility tree only when started
+  // with kBrowserAccessibilitySwitch, and was started without it.
+  browserWithoutSwitch,
+};
+
+// What makes a browser engine (Chromium and the programs built on it) share
+// its text: a switch on its command line.
+inline constexpr const char* kBrowserAccessibilitySwitch = "--force-renderer-accessibility";
+
 enum class WorkspaceEvent {
   willSleep,
   didWake,
@@ -47,6 +62,8 @@ class Workspace {
   // When the program `pid` started, in seconds since 1970; none when that
   // cannot be told (or it has ended).
   virtual std::optional<double> launchTime(int64_t pid) const { return std::nullopt; }
+  // How the program `pid` shares its text.
+  virtual TextSharing textSharing(int64_t pid) const { return TextSharing::unknown; }
   // "major.minor.patch", the patch always present ("14.5.0").
   virtual std::string operatingSystemVersion() const = 0;
   virtual std::string bundleIdentifier() const = 0;  // ours; empty without a bundle

@@ -251,7 +251,7 @@ TEST(LocalizedTableTest, TellingRowsHoldTheirEnglishAndThaiTexts) {
       // Screens that quote their own texts.
       {"tab_about", "About", "เกี่ยวกับแอป"},
       {"settings_switcher_capslock", "Caps Lock Key", "ปุ่ม Caps Lock"},
-      {"repair_confirm_action", "Reset & Restart", "รีเซ็ตและเริ่มใหม่"},
+      {"repair_confirm_action", "Restart", "เริ่มใหม่"},
       {"onboarding_btn_get_started", "Start Using Tessavinor", "เริ่มใช้งาน Tessavinor"},
   };
   const auto& table = LocalizedTable::shared();

@@ -45,7 +45,8 @@ void SetupStatusModel::grantAccess() { consent_.request(); }
 std::string SetupStatusModel::restartNotice() const {
   const auto& program = accessibility_.programToRestart.get();
   if (!program || !accessibility_.isStillRunning(*program)) return {};
-  return formatLocalized(text("a11y_restart_program"), {program->app.name});
+  return formatLocalized(text(program->withBrowserSwitch ? "a11y_restart_with_switch" : "a11y_restart_program"),
+                         {program->app.name});
 }
 
 void SetupStatusModel::confirmRepair() {

@@ -42,9 +42,10 @@ class SetupStatusModel : public SetupStatusTexts {
   void grantAccess();
   AccessibilityConsent& consent() { return consent_; }
 
-  // While a program the engine could not read was started before the
-  // desktop's accessibility went on and still runs: the line saying to
-  // restart it once. Empty otherwise.
+  // While a program the engine could not read still runs, and a restart
+  // would mend it: the line saying to restart it once (it was started before
+  // the desktop's accessibility went on) or with the switch it needs (a
+  // browser engine). Empty otherwise.
   std::string restartNotice() const;
 
   bool showRepairConfirmation() const { return showRepairConfirmation_; }

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <chrono>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "base/files.h"
@@ -35,6 +36,10 @@ std::string trimmed(std::string s) {
   size_t start = 0;
   while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
   return s.substr(start);
+}
+
+bool mapsAny(std::string_view maps, std::initializer_list<std::string_view> names) {
+  return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return maps.find(n) != maps.npos; });
 }
 
 }  // namespace
@@ -110,6 +115,33 @@ std::vector<RunningApplication> LinuxWorkspace::runningApplications() const {
   }
   std::sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; });
   return apps;
+}
+
+TextSharing LinuxWorkspace::textSharing(int64_t pid) const {
+  if (pid <= 0) return TextSharing::unknown;
+  const fs::path dir = procRoot_ / std::to_string(pid);
+  // A browser engine's main process maps its resource pack and ICU data
+  // beside its binary (Chromium, Chrome, and every program built on them).
+  constexpr uint64_t kMaxMapsBytes = 16ull << 20;  // [ours] tens of kB; a browser's a few MB
+  auto maps = readFile(dir / "maps", kMaxMapsBytes);
+  if (!maps || maps->empty()) return TextSharing::unknown;
+  if (maps->find("/resources.pak") != maps->npos && maps->find("/icudtl.dat") != maps->npos) {
+    const std::string cmdline = readFile(dir / "cmdline", 1 << 20).value_or("");
+    for (std::string_view rest = cmdline; !rest.empty();) {
+      const size_t end = rest.find('\0');
+      if (rest.substr(0, end).starts_with(kBrowserAccessibilitySwitch)) return TextSharing::toolkit;
+      rest = end == rest.npos ? std::string_view() : rest.substr(end + 1);
+    }
+    return TextSharing::browserWithoutSwitch;
+  }
+  // GTK 3 links the AT-SPI bridge itself, GTK 4 and Qt 5 and 6 carry their
+  // own; a GTK 2 or Java program loads the bridge as a module. A program
+  // with none of them (xterm and the other X Toolkit programs, Tk, SDL)
+  // never shares, whatever the desktop's switch says.
+  if (mapsAny(*maps, {"libatk-bridge", "libatspi.so", "libgtk-3.so", "libgtk-4.so", "libQt5Gui.so", "libQt6Gui.so",
+                      "libatk-wrapper"}))
+    return TextSharing::toolkit;
+  return TextSharing::never;
 }
 
 std::optional<double> LinuxWorkspace::launchTime(int64_t pid) const {

@@ -45,6 +45,9 @@ class LinuxWorkspace final : public Workspace {
   std::vector<RunningApplication> runningApplications() const override;
   // From the process's entry under /proc.
   std::optional<double> launchTime(int64_t pid) const override;
+  // From the libraries and data files it has mapped (its maps entry) and
+  // its command line.
+  TextSharing textSharing(int64_t pid) const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
   bool canOpenURL(const std::string& url) const override;

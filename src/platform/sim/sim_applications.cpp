@@ -48,6 +48,12 @@ std::optional<double> SimWorkspace::launchTime(int64_t pid) const {
   return std::nullopt;
 }
 
+TextSharing SimWorkspace::textSharing(int64_t pid) const {
+  for (const auto& a : apps_)
+    if (a->info.pid == pid) return a->sharing;
+  return TextSharing::unknown;
+}
+
 bool SimWorkspace::activate(const std::string& bundleID) {
   SimApplication* a = app(bundleID);
   if (!a) return false;
@@ -141,13 +147,15 @@ void SimAccessibility::setTrusted(bool trusted) {
 }
 
 bool SimAccessibility::keepsTextToItself(const SimApplication& app) const {
+  if (app.sharing == TextSharing::never || app.sharing == TextSharing::browserWithoutSwitch) return true;
   return sharesFromTheirStart_ && app.launchedAt < trustedSince_;
 }
 
 std::optional<bool> SimAccessibility::isApplicationRegistered(int64_t pid) {
   if (!sharesFromTheirStart_ || !trusted_) return std::nullopt;
   const SimApplication* a = workspace_.appByPid(pid);
-  return a && !keepsTextToItself(*a);
+  // A browser engine without its switch shows its windows, never their text.
+  return a && (a->sharing == TextSharing::browserWithoutSwitch || !keepsTextToItself(*a));
 }
 
 Subscription SimAccessibility::observeTrustListChanged(std::function<void()> callback) {

@@ -30,6 +30,7 @@ struct SimApplication {
   SimAXMode axMode = SimAXMode::readable;
   uint64_t elementId = 0;  // the field's element, stable for the field's life
   double launchedAt = 0;   // the clock's wall time when it was launched
+  TextSharing sharing = TextSharing::unknown;
   // Every key and modifier event that reached the application while it was
   // frontmost, as it saw it.
   std::vector<Event> received;
@@ -42,6 +43,7 @@ class SimWorkspace final : public Workspace {
   std::optional<RunningApplication> frontmostApplication() const override;
   std::vector<RunningApplication> runningApplications() const override;
   std::optional<double> launchTime(int64_t pid) const override;
+  TextSharing textSharing(int64_t pid) const override;
   Subscription observe(std::function<void(WorkspaceEvent, const std::optional<RunningApplication>&)> cb) override;
   bool openURL(const std::string& url) override;
   bool activateApplication(const RunningApplication& app) override { return activate(app.bundleID); }

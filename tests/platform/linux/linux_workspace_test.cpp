@@ -80,6 +80,42 @@ TEST_F(LinuxWorkspaceTest, AProgramsStartIsReadFromItsStatLine) {
   EXPECT_EQ(ws->launchTime(79), std::nullopt) << "gone";
 }
 
+// Whether a program can share its text, told by what it maps: a toolkit
+// with an accessibility bridge, none at all, or a browser engine whose
+// switch is or is not on its command line.
+TEST_F(LinuxWorkspaceTest, HowAProgramSharesItsTextIsToldByWhatItMaps) {
+  using namespace std::string_literals;
+  auto maps = [&](int pid, const std::vector<std::string>& files, const std::string& cmdline = "prog") {
+    writeProc(pid, cmdline, "prog\n");
+    std::ofstream out(proc / std::to_string(pid) / "maps");
+    out << "55d0c8a00000-55d0c8a22000 rw-p 00000000 00:00 0                          [heap]\n";
+    for (const auto& f : files) out << "7f3a1c000000-7f3a1c021000 r--p 00000000 08:01 1234567                    " << f << "\n";
+  };
+  const std::string lib = "/usr/lib/x86_64-linux-gnu/";
+  maps(1, {"/usr/bin/xterm", lib + "libXaw7.so.7.0.0", lib + "libXt.so.6.0.0", lib + "libX11.so.6.4.0"});
+  maps(2, {"/usr/bin/mousepad", lib + "libgtk-3.so.0.2406.32", lib + "libatk-bridge-2.0.so.0.0.0"});
+  maps(3, {"/usr/bin/qterminal", lib + "libQt6Gui.so.6.4.2"});
+  const std::vector<std::string> chromium{"/usr/lib/chromium/chromium", "/usr/lib/chromium/resources.pak",
+                                          "/usr/lib/chromium/icudtl.dat", lib + "libatk-bridge-2.0.so.0.0.0"};
+  maps(4, chromium, "/usr/lib/chromium/chromium\0--enable-features=X\0https://example.org/\0"s);
+  maps(5, chromium, "/usr/lib/chromium/chromium\0--force-renderer-accessibility\0"s);
+  maps(6, chromium, "/opt/editor/editor\0--force-renderer-accessibility=complete"s);
+  maps(7, {"/usr/bin/webbrowser", "/usr/share/qt6/resources/qtwebengine_resources.pak",
+           "/usr/share/qt6/resources/icudtl.dat", lib + "libQt6Gui.so.6.4.2"});
+  fs::create_directories(proc / "8");  // a zombie maps nothing
+  std::ofstream(proc / "8" / "maps") << "";
+  auto ws = make();
+  EXPECT_EQ(ws->textSharing(1), TextSharing::never);
+  EXPECT_EQ(ws->textSharing(2), TextSharing::toolkit);
+  EXPECT_EQ(ws->textSharing(3), TextSharing::toolkit);
+  EXPECT_EQ(ws->textSharing(4), TextSharing::browserWithoutSwitch);
+  EXPECT_EQ(ws->textSharing(5), TextSharing::toolkit);
+  EXPECT_EQ(ws->textSharing(6), TextSharing::toolkit);
+  EXPECT_EQ(ws->textSharing(7), TextSharing::toolkit) << "a Qt program with a web view is no browser engine";
+  EXPECT_EQ(ws->textSharing(8), TextSharing::unknown);
+  EXPECT_EQ(ws->textSharing(9), TextSharing::unknown) << "gone";
+}
+
 TEST_F(LinuxWorkspaceTest, OtherPlatformSettingsPanesAreLoggedNotOpened) {
   auto ws = make();
   EXPECT_FALSE(ws->openURL("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"));

@@ -108,7 +108,8 @@ TEST_F(SetupStatusPageTest, TheRepairRunsOnlyAfterItsConfirmation) {
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->isVisible());
   EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-  EXPECT_EQ(box->text(), "รีเซ็ตสิทธิ์และเริ่มแอปใหม่?");
+  // Nothing is reset here: the program only starts again.
+  EXPECT_EQ(box->text(), "เริ่ม Tessavinor ใหม่?");
   EXPECT_TRUE(page->model().showRepairConfirmation());
   auto* cancel = box->findChild<QPushButton*>("repairCancelButton");
   ASSERT_TRUE(cancel);
@@ -125,7 +126,7 @@ TEST_F(SetupStatusPageTest, TheRepairRunsOnlyAfterItsConfirmation) {
   settle();
   ASSERT_NE(page->repairConfirmation(), nullptr);
   auto* confirm = page->repairConfirmation()->findChild<QPushButton*>("repairConfirmButton");
-  EXPECT_EQ(confirm->text(), "รีเซ็ตและเริ่มใหม่");
+  EXPECT_EQ(confirm->text(), "เริ่มใหม่");
   confirm->click();
   settle();
   EXPECT_EQ(repairs, (std::vector<std::pair<bool, bool>>{{false, true}}));
@@ -200,6 +201,12 @@ TEST_F(SetupStatusPageTest, AProgramToRestartIsNamedUnderTheCard) {
     EXPECT_TRUE(find<QLabel>("restartNotice")->text().startsWith("Editor "));
     EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
     writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_program").arg(language));
+    engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt, true});
+    settle();
+    settle();
+    EXPECT_TRUE(find<QLabel>("restartNotice")->text().contains("--force-renderer-accessibility"));
+    EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
+    writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_with_switch").arg(language));
     engine->programToRestart.set(std::nullopt);
   }
 }
