@@ -498,6 +498,12 @@ TEST_F(KeystrokeRoadTest, APassedKeyTypesInTheServersGroup) {
 TEST_F(KeystrokeRoadTest, KeysTypedAtMachineSpeedRightAfterAConversionArriveOnceAndInOrder) {
   launchWith(TestField::Kind::line);
   if (HasFatalFailure()) return;
+  auto converted = [&] {
+    const auto logs = engine->diagnosticLogs();
+    return std::count_if(logs.begin(), logs.end(), [](const std::string& line) {
+      return line.find("cycleCurrentWordLanguage: converted") != std::string::npos;
+    });
+  };
   for (int round = 0; round < 3; ++round) {
     ASSERT_TRUE(field->setText("l;ylfu"));
     session->lockGroup(0);
@@ -506,6 +512,9 @@ TEST_F(KeystrokeRoadTest, KeysTypedAtMachineSpeedRightAfterAConversionArriveOnce
     session->tapKey(keycode::x, true);
     session->pressKey(keycode::control, false);
     ASSERT_TRUE(fieldShows("สวัสดี")) << "round " << round << ": " << last << "\n" << engineLog();
+    // Once the conversion is over: checked, its keys typed, its switch landed.
+    ASSERT_TRUE(main().pumpUntil([&] { return converted() == round + 1 && !engine->isSimulatingTyping(); }))
+        << engineLog();
     ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
     Display* typist = XOpenDisplay(session->displayName().c_str());
     ASSERT_TRUE(typist);
