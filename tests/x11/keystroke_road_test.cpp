@@ -512,9 +512,12 @@ TEST_F(KeystrokeRoadTest, KeysTypedAtMachineSpeedRightAfterAConversionArriveOnce
     session->tapKey(keycode::x, true);
     session->pressKey(keycode::control, false);
     ASSERT_TRUE(fieldShows("สวัสดี")) << "round " << round << ": " << last << "\n" << engineLog();
-    // Once the conversion is over: checked, its keys typed, its switch landed.
-    ASSERT_TRUE(main().pumpUntil([&] { return converted() == round + 1 && !engine->isSimulatingTyping(); }))
-        << engineLog();
+    // Once the conversion is over: checked, its keys typed and back (the
+    // modifiers let go of meanwhile too), its switch landed.
+    ASSERT_TRUE(main().pumpUntil([&] {
+      return converted() == round + 1 && !engine->isSimulatingTyping() && !engine->typingSimulation.isReplaying &&
+             !engine->heldKeys.hasPostedOnTheWay();
+    })) << engineLog();
     ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
     Display* typist = XOpenDisplay(session->displayName().c_str());
     ASSERT_TRUE(typist);
