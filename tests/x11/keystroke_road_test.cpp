@@ -16,6 +16,7 @@
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
 #include "platform/events.h"
+#include "platform/keyboard_tables.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_event_system.h"
 #include "x11/support/field_choice.h"
@@ -25,6 +26,7 @@
 
 // Last: its macros (None, Bool) would break the headers above.
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 namespace tessa {
 namespace {
@@ -490,6 +492,47 @@ TEST_F(KeystrokeRoadTest, APassedKeyTypesInTheServersGroup) {
   session->lockGroup(1);
   ASSERT_TRUE(session->typeUsKeys("n"));
   EXPECT_TRUE(fieldShows("ื")) << last;
+}
+
+// A program typing for the user through XTest (a password manager's
+// auto-type, a remote-desktop server) sends its keys back to back, the same
+// key twice in a word, on a connection of its own flushed once. Typed right
+// after a conversion, each key arrives once and in order.
+TEST_F(KeystrokeRoadTest, KeysTypedAtMachineSpeedRightAfterAConversionArriveOnceAndInOrder) {
+  launchWith(TestField::Kind::line);
+  if (HasFatalFailure()) return;
+  auto converted = [&] {
+    const auto logs = engine->diagnosticLogs();
+    return std::count_if(logs.begin(), logs.end(), [](const std::string& line) {
+      return line.find("cycleCurrentWordLanguage: converted") != std::string::npos;
+    });
+  };
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(field->setText("l;ylfu"));
+    session->lockGroup(0);
+    ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << engineLog();
+    session->pressKey(keycode::control, true);
+    session->tapKey(keycode::x, true);
+    session->pressKey(keycode::control, false);
+    ASSERT_TRUE(fieldShows("สวัสดี")) << "round " << round << ": " << last << "\n" << engineLog();
+    // Once the conversion is over: checked, its keys typed and back (the
+    // modifiers let go of meanwhile too), its switch landed.
+    ASSERT_TRUE(main().pumpUntil([&] {
+      return converted() == round + 1 && !engine->isSimulatingTyping() && !engine->typingSimulation.isReplaying &&
+             !engine->heldKeys.hasPostedOnTheWay();
+    })) << engineLog();
+    ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
+    Display* typist = XOpenDisplay(session->displayName().c_str());
+    ASSERT_TRUE(typist);
+    for (char c : std::string("l;ylful;ylful;ylful;")) {
+      const unsigned x = *X11EventSystem::xKeyCodeFor(usKeyForCharacter(std::string(1, c))->first);
+      XTestFakeKeyEvent(typist, x, True, CurrentTime);
+      XTestFakeKeyEvent(typist, x, False, CurrentTime);
+    }
+    XSync(typist, False);
+    XCloseDisplay(typist);
+    EXPECT_TRUE(fieldShows("สวัสดีสวัสดีสวัสดีสวัสดีสว")) << "round " << round << ": " << last << "\n" << engineLog();
+  }
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ bool TextTyper::canTypeWithoutReuse(const Event& event) {
   std::vector<unsigned long> wanted;
   for (uint32_t cp : utf8CodePoints(event.unicode)) {
     const auto keysym = static_cast<unsigned long>(xkb_utf32_to_keysym(cp));
-    const bool mapped = std::any_of(spares_.begin(), spares_.end(), [&](const SpareKey& s) { return s.keysym == keysym; });
+    const bool mapped =
+        std::any_of(spares_.begin(), spares_.end(), [&](const SpareKey& s) { return s.keysym == keysym; });
     if (!mapped && std::find(wanted.begin(), wanted.end(), keysym) == wanted.end()) wanted.push_back(keysym);
   }
   const auto free = std::count_if(spares_.begin(), spares_.end(), [&](const SpareKey& s) {
@@ -169,8 +170,7 @@ std::optional<unsigned> TextTyper::spareFor(unsigned long keysym) {
   // given another character while the focused program is still behind on
   // its keys would type the new character there. It is remapped only once
   // that program has taken them.
-  if (pick->keysym != NoSymbol && pick->lastUsed > caughtUpTo_ && !focusCaughtUp())
-    log("X11: the focused program did not answer in time - a key typed on a reused key code may read wrong");
+  if (pick->keysym != NoSymbol && pick->lastUsed > caughtUpTo_) focusCaughtUp();
   const KeySym now = currentSym(pick->code);
   if (now != NoSymbol && now != pick->keysym) {
     // Taken by a keymap loaded since: never ours to change again.
@@ -193,8 +193,9 @@ TextTyper::~TextTyper() {
 
 // The window manager's ping (_NET_WM_PING), which Qt and GTK windows answer
 // as their event loop comes to it: every event sent before it, our keys
-// among them, has been taken by then. A program that does not take part,
-// or does not answer within the wait, is not waited for longer.
+// among them, has been taken by then. A program that does not take part
+// is not asked, and one that does not answer within the wait is not waited
+// for longer.
 bool TextTyper::focusCaughtUp() {
   // The keys typed before the one that asks, up to the first still on its
   // way: a key frozen in the grab reaches the program after the ping.
@@ -245,28 +246,31 @@ bool TextTyper::focusCaughtUp() {
   // The answer comes to the root window; its other news is not ours to
   // hear between pings.
   XSelectInput(d, root, SubstructureNotifyMask);
-  bool answered = false;
+  bool sent;
   {
-    ErrorTrap trap(d);
+    ErrorTrap trap(d);  // the window may be gone
     XSendEvent(d, target, False, NoEventMask, &ev);
-    const double deadline = monotonicNow() + kFocusPingWait;
-    while (trap.error() == 0 && !answered) {
-      while (XPending(d) > 0 && !answered) {
-        XEvent answer;
-        XNextEvent(d, &answer);
-        answered = answer.type == ClientMessage && answer.xclient.message_type == protocols &&
-                   static_cast<Atom>(answer.xclient.data.l[0]) == ping &&
-                   static_cast<unsigned long>(answer.xclient.data.l[1]) == pings_;
-      }
-      const double left = deadline - monotonicNow();
-      if (answered || left <= 0) break;
-      pollfd fd{ConnectionNumber(d), POLLIN, 0};
-      poll(&fd, 1, static_cast<int>(left * 1000.0) + 1);
-    }
-    XSelectInput(d, root, NoEventMask);
+    sent = trap.error() == 0;
   }
+  bool answered = false;
+  const double deadline = monotonicNow() + kFocusPingWait;
+  while (sent && !answered) {
+    while (XPending(d) > 0 && !answered) {
+      XEvent answer;
+      XNextEvent(d, &answer);
+      answered = answer.type == ClientMessage && answer.xclient.message_type == protocols &&
+                 static_cast<Atom>(answer.xclient.data.l[0]) == ping &&
+                 static_cast<unsigned long>(answer.xclient.data.l[1]) == pings_;
+    }
+    const double left = deadline - monotonicNow();
+    if (answered || left <= 0) break;
+    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    poll(&fd, 1, static_cast<int>(left * 1000.0) + 1);
+  }
+  XSelectInput(d, root, NoEventMask);
   XSync(d, True);  // what came meanwhile, a late answer too
   if (answered) caughtUpTo_ = upTo;
+  else if (sent) log("X11: the focused program did not answer in time - a key typed on a reused key code may read wrong");
   return answered;
 }
 

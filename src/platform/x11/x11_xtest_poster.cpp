@@ -219,8 +219,9 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
       (!xkc || typesOtherText(*xkc, event) || mayBeDownOnServer(*xkc))) {
     // A key code given another character while a slow program has yet to
     // read the key typed on it before would type the new one there: the
-    // text waits (a moment, bounded) for that key to have come through.
-    if (!typer_.canTypeWithoutReuse(event)) {
+    // text waits (a moment, bounded) for that key to have come through. (A
+    // replacement the tap asked for goes at once, in its press's place.)
+    if (!passThrough && !typer_.canTypeWithoutReuse(event)) {
       const double now = monotonicNow();
       if (spareWaitUntil_ == 0) spareWaitUntil_ = now + kSpareWait;
       if (now < spareWaitUntil_) {
