@@ -51,17 +51,19 @@ def tap_up(display, proc):
     return grabbed
 
 
+def whole(path):
+    try:
+        with open(path, "rb") as f:
+            return ".tmp-" not in path and (not path.endswith(".json") or json.load(f) is not None)
+    except ValueError:
+        return False
+
+
 def kept_files_problem(home):
     for folder, _, names in os.walk(home):
-        for path in (os.path.join(folder, n) for n in names if "/bus-" not in folder):
-            if ".tmp-" in path:
-                return "a write's temporary file was left: " + path
-            try:
-                if path.endswith(".json"):
-                    with open(path, "rb") as f:
-                        json.loads(f.read().decode("utf-8"))
-            except ValueError as e:
-                return "%s is not whole: %s" % (path, e)
+        for path in [os.path.join(folder, n) for n in names if "/bus-" not in folder]:
+            if os.path.isfile(path) and not whole(path):
+                return "left half-written (or a write's temporary file): " + path
     return None
 
 
@@ -88,7 +90,7 @@ def one_end(binary, case, home):
             bus.wait()
             code, err = life.send_action(binary, display, home, "toggleCopyCache")
             if code != 0 or not out.wait_for("action toggleCopyCache", time.monotonic() + 10):
-                return "no answer once the bus went away (%d: %s)" % (code, err), out
+                return "no answer once the bus went away (%d: %s; status %s)" % (code, err, proc.poll()), out
             proc.send_signal(signal.SIGTERM)
         try:
             status = proc.wait(timeout=30)
