@@ -1,10 +1,11 @@
-// Programs of the user's that keep their text to themselves, each started
-// once as a user starts it, under openbox: Chromium without the switch that
-// makes it share is named with that switch, xterm (no accessibility toolkit)
-// is named and never told to restart, and at a terminal's shell prompt the
-// word before the cursor converts or is refused, the prompt never deleted.
+// Programs of the user's, each started once as a user starts it (a home of
+// its own) under openbox: Chromium without its switch is named with it, xterm
+// is never told to restart, and a terminal's prompt survives a conversion.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "app_core/dashboard/setup_status_model.h"
@@ -12,181 +13,127 @@
 #include "hud/unified_menu_panel.h"
 #include "platform/events.h"
 #include "x11/support/unavailable.h"
-#include "x11/support/user_program.h"
 #include "x11_session/x11_application.h"
 #include "x11_session/x11_session.h"
 
 namespace tessa {
 namespace {
 
-using test::UserProgram;
-using xsession::X11Application;
-using xsession::XSession;
-
 class UnsharedProgramsTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
-    std::string why;
-    xsession::XSessionOptions options;
-    options.windowManager = xsession::WindowManager::openbox;
-    session = XSession::start(options, &why);
-    if (!session) TESSA_X11_UNAVAILABLE(why);
+    session = xsession::XSession::start({xsession::WindowManager::openbox}, &why);
+    if (!session || !session->startAccessibilityBus(&why)) {
+      TESSA_X11_UNAVAILABLE(why);
+    }
     ASSERT_TRUE(session->setLayouts({"us", "th"}));
-    session->resetKeyboardState();
-    if (!session->startAccessibilityBus(&why)) TESSA_X11_UNAVAILABLE(why);
   }
-
-  // The program first (a user's own, started as the user starts it), then
-  // the application; with `switchOnFirst` the desktop's switch was on before
-  // either started, else the user grants access on the setup page once both
-  // run.
-  void start(const std::string& name, const UserProgram::Command& command, bool switchOnFirst,
-             const std::vector<std::pair<std::string, std::string>>& env = {}) {
-    std::string why;
-    if (!UserProgram::installed(name)) {
-      TESSA_X11_UNAVAILABLE(name + " is not installed (scripts/install-deps)");
+  void TearDown() override {
+    program.reset();
+    std::filesystem::remove_all(home);
+  }
+  // The program, then the application; the desktop's switch goes on before
+  // both (`switchOnFirst`) or by the user's grant once both run.
+  void start(std::vector<std::string> argv, bool switchOnFirst,
+             std::vector<std::pair<std::string, std::string>> env = {}) {
+    if (!std::filesystem::exists("/usr/bin/" + argv[0])) {
+      TESSA_X11_UNAVAILABLE(argv[0] + " is not installed (scripts/install-deps)");
     }
     if (switchOnFirst) {
-      ASSERT_TRUE(session->turnAccessibilityOn(&why)) << why;
+      ASSERT_TRUE(session->turnAccessibilityOn(&why));
     }
-    program = UserProgram::start(*session, command, &why, env);
-    ASSERT_TRUE(program) << why;
-    xsession::X11ApplicationOptions options;
-    options.accessibilityOn = switchOnFirst;
-    app = X11Application::launch(*session, options, &why);
+    std::filesystem::create_directories(home);
+    env.insert(env.end(), {{"DISPLAY", session->displayName()}, {"HOME", home}, {"XDG_CONFIG_HOME", home + "/config"},
+                           {"XDG_CACHE_HOME", home + "/cache"}, {"XDG_DATA_HOME", home + "/data"}});
+    program = xsession::ChildProcess::start(argv, {env});
+    ASSERT_TRUE(program);
+    app = xsession::X11Application::launch(*session, {.accessibilityOn = switchOnFirst}, &why);
     ASSERT_TRUE(app) << why;
     engine = &app->engine();
     engine->appLanguage.set("en");
     if (!switchOnFirst) {
-      SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
-      page.grantAccess();
-      page.consent().confirm();
+      page().grantAccess();
+      page().consent().confirm();
       ASSERT_TRUE(app->waitForTap(10.0)) << app->diagnostics();
     }
-    // Its window comes up and takes the focus (a browser takes its time).
     ASSERT_TRUE(app->main().pumpUntil(
         [&] {
           auto front = engine->platform().workspace->frontmostApplication();
           return front && front->pid == program->pid();
         },
         30.0))
-        << name << " never had the focus\n" << app->diagnostics();
+        << argv[0] << " never had the focus";
   }
-
-  std::string frontName() { return engine->platform().workspace->frontmostApplication()->name; }
-  void convert() {
+  SetupStatusModel& page() {
+    if (!page_) page_.emplace(engine->settings(), engine->accessibility(), engine->context());
+    return *page_;
+  }
+  void press(uint16_t key) {
     session->pressKey(keycode::control, true);
-    session->tapKey(keycode::x, true);
+    session->tapKey(key, true);
     session->pressKey(keycode::control, false);
   }
-  // The HUD's titles, from the `from`th on.
-  std::vector<std::string> titles(size_t from = 0) {
-    std::vector<std::string> out;
+  // Pumps until `read` gives `want`; what it gave last.
+  std::string waitFor(std::string (UnsharedProgramsTest::*read)(), const std::string& want) {
+    std::string last;
+    app->main().pumpUntil([&] { return (last = (this->*read)()) == want; });
+    return last;
+  }
+  std::string hudTitle() {
     const auto& shown = app->hud()->shownNotices();
-    for (size_t i = from; i < shown.size(); ++i) out.push_back(shown[i].content.value("message", ""));
-    return out;
+    return shown.empty() ? "" : shown.back().content.value("message", "");
   }
-  bool hudShows(const std::string& title, double seconds = 5.0) {
-    return app->main().pumpUntil(
-        [&] {
-          for (const auto& t : titles())
-            if (t == title) return true;
-          return false;
-        },
-        seconds);
-  }
-  // The first line of the focused text, as AT-SPI reads it.
-  std::optional<std::string> focusedLine() {
+  std::string firstLine() {
     auto read = engine->platform().accessibility->focusedTextState(1.0);
-    if (!read.text.ok()) return std::nullopt;
-    const std::string& all = read.text.value->value;
-    return all.substr(0, all.find('\n'));
+    return read.text.ok() ? read.text.value->value.substr(0, read.text.value->value.find('\n')) : "<unread>";
   }
 
-  std::unique_ptr<XSession> session;
-  std::unique_ptr<UserProgram> program;
-  std::unique_ptr<X11Application> app;
+  std::string why, home = std::filesystem::temp_directory_path() / ("tessavinor-home-" + std::to_string(::getpid()));
+  std::unique_ptr<xsession::XSession> session;
+  std::unique_ptr<xsession::ChildProcess> program;
+  std::unique_ptr<xsession::X11Application> app;
   KeyboardEngine* engine = nullptr;
+  std::optional<SetupStatusModel> page_;
 };
 
-// As a user starts it, Chromium shows its windows over AT-SPI, never their
-// text; the desktop's switch, on before it started, does not change that.
-TEST_F(UnsharedProgramsTest, ChromiumWithoutItsSwitchIsNamedWithTheSwitchThatMakesItShare) {
-  start(
-      "chromium",
-      [](const std::string& home) {
-        std::ofstream(home + "/page.html") << "<!doctype html><title>page</title><input autofocus value=\"l;ylfu\">";
-        return test::chromiumCommand(home, "file://" + home + "/page.html");
-      },
-      true);
+// Its windows are on the accessibility bus, their text is not, though the
+// desktop's switch was on before it started.
+TEST_F(UnsharedProgramsTest, ChromiumWithoutItsSwitchIsNamedWithIt) {
+  std::filesystem::create_directories(home);  // before the program: its page goes there
+  std::ofstream(home + "/page.html") << "<title>page</title><input autofocus value=\"l;ylfu\">";
+  start({"chromium", "--no-sandbox", "--user-data-dir=" + home + "/profile", "--no-first-run", "--disable-gpu",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync", home + "/page.html"},
+        true);
   if (HasFatalFailure() || IsSkipped()) return;
-  EXPECT_EQ(engine->platform().workspace->textSharing(program->pid()), TextSharing::browserWithoutSwitch);
-  const std::string title = "Restart " + frontName() + " with --force-renderer-accessibility";
-  convert();
-  EXPECT_TRUE(hudShows(title)) << testing::PrintToString(titles()) << "\n" << app->diagnostics();
-  EXPECT_EQ(frontName(), "Chromium");
-  SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
-  EXPECT_NE(page.restartNotice().find("Chromium shares its text only when started with --force-renderer-accessibility"),
-            std::string::npos)
-      << page.restartNotice();
+  press(keycode::x);
+  const std::string told = "Restart Chromium with --force-renderer-accessibility";
+  EXPECT_EQ(waitFor(&UnsharedProgramsTest::hudTitle, told), told);
+  EXPECT_EQ(page().restartNotice().rfind("Chromium shares its text only when started with --force-renderer-", 0), 0u)
+      << page().restartNotice();
 }
 
-// xterm carries no accessibility toolkit: open before the switch went on or
-// restarted after, it shares nothing, so a restart is never asked for.
-TEST_F(UnsharedProgramsTest, XtermIsNamedAndNeverToldToRestart) {
-  start("xterm", [](const std::string&) { return std::vector<std::string>{"xterm"}; }, false);
+// It carries no accessibility toolkit: restarted, it would share no more.
+TEST_F(UnsharedProgramsTest, XtermOpenBeforeTheSwitchIsNeverToldToRestart) {
+  start({"xterm"}, false);
   if (HasFatalFailure() || IsSkipped()) return;
-  const size_t before = titles().size();
-  convert();
-  EXPECT_TRUE(hudShows("XTerm does not share its text")) << testing::PrintToString(titles()) << "\n"
-                                                         << app->diagnostics();
-  for (const auto& title : titles(before)) EXPECT_EQ(title.find("Restart"), std::string::npos) << title;
-  SetupStatusModel page(engine->settings(), engine->accessibility(), engine->context());
-  EXPECT_EQ(page.restartNotice(), "");
+  press(keycode::x);
+  EXPECT_EQ(waitFor(&UnsharedProgramsTest::hudTitle, "XTerm does not share its text"), "XTerm does not share its text");
+  EXPECT_EQ(page().restartNotice(), "");
 }
 
-// VTE shares the terminal's text: the word typed at the prompt is the word
-// before the cursor. It converts, or the refusal leaves the line as it was;
-// the prompt is never deleted.
-TEST_F(UnsharedProgramsTest, AtATerminalPromptTheWordConvertsAndThePromptStays) {
-  start(
-      "xfce4-terminal",
-      [](const std::string&) {
-        return std::vector<std::string>{"xfce4-terminal", "--disable-server", "--command",
-                                        "bash --norc --noprofile"};
-      },
-      true, {{"PS1", "tessa$ "}});
+// VTE shares the terminal's text: the word at a shell prompt converts and
+// undoes, and the prompt stays.
+TEST_F(UnsharedProgramsTest, AWordAtATerminalPromptConvertsAndThePromptStays) {
+  start({"xfce4-terminal", "--disable-server", "--command", "bash --norc --noprofile"}, true, {{"PS1", "tessa$ "}});
   if (HasFatalFailure() || IsSkipped()) return;
-  ASSERT_TRUE(app->main().pumpUntil([&] { return focusedLine() == std::optional<std::string>("tessa$ "); }, 10.0))
-      << focusedLine().value_or("<unread>");
+  const auto line = &UnsharedProgramsTest::firstLine;
+  ASSERT_EQ(waitFor(line, "tessa$ "), "tessa$ ");
   ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
-  ASSERT_TRUE(app->main().pumpUntil([&] { return focusedLine() == std::optional<std::string>("tessa$ l;ylfu"); }, 5.0))
-      << focusedLine().value_or("<unread>");
-  const size_t before = titles().size();
-  convert();
-  std::string line;
-  const bool converted = app->main().pumpUntil(
-      [&] {
-        line = focusedLine().value_or(line);
-        return line == "tessa$ สวัสดี";
-      },
-      5.0);
-  if (!converted) {
-    EXPECT_EQ(line, "tessa$ l;ylfu") << "refused, yet the line changed";
-    EXPECT_GT(titles().size(), before) << "neither converted nor refused";
-    return;
-  }
-  // Undone: the word as typed, after the prompt.
-  session->pressKey(keycode::control, true);
-  session->tapKey(keycode::z, true);
-  session->pressKey(keycode::control, false);
-  EXPECT_TRUE(app->main().pumpUntil(
-      [&] {
-        line = focusedLine().value_or(line);
-        return line == "tessa$ l;ylfu";
-      },
-      5.0))
-      << line;
+  ASSERT_EQ(waitFor(line, "tessa$ l;ylfu"), "tessa$ l;ylfu");
+  press(keycode::x);
+  EXPECT_EQ(waitFor(line, "tessa$ สวัสดี"), "tessa$ สวัสดี") << hudTitle();
+  press(keycode::z);
+  EXPECT_EQ(waitFor(line, "tessa$ l;ylfu"), "tessa$ l;ylfu");
 }
 
 }  // namespace

@@ -153,14 +153,6 @@ TEST_F(SetupStatusModelTest, ThePageSaysToRestartAProgramOnlyWhileItRuns) {
   EXPECT_EQ(model.restartNotice().rfind("Editor เปิดอยู่ก่อนเปิดการเข้าถึง", 0), 0u) << model.restartNotice();
   desk.terminateApplication("org.example.Editor");
   EXPECT_EQ(model.restartNotice(), "");
-
-  // A browser engine needs its switch, which the line spells out.
-  auto& browser = desk.launchApplication("org.chromium.Chromium", "Chromium");
-  engine->programToRestart.set(KeyboardEngine::ProgramToRestart{browser.info, browser.launchedAt, true});
-  engine->appLanguage.set("en");
-  EXPECT_EQ(model.restartNotice(),
-            "Chromium shares its text only when started with --force-renderer-accessibility. To convert words there, "
-            "quit it and start it again with that switch added to its command.");
 }
 
 TEST_F(SetupStatusModelTest, WhenTheSwitchIsOutOfReachTheCardSaysWhatIsMissing) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <tuple>
 
 #include "base/clock.h"
 #include "base/task_runner.h"
@@ -81,39 +82,28 @@ TEST_F(LinuxWorkspaceTest, AProgramsStartIsReadFromItsStatLine) {
 }
 
 // Whether a program can share its text, told by what it maps: a toolkit
-// with an accessibility bridge, none at all, or a browser engine whose
-// switch is or is not on its command line.
+// with an accessibility bridge, none (xterm), or a browser engine with or
+// without its switch (a Qt program with a web view is none).
 TEST_F(LinuxWorkspaceTest, HowAProgramSharesItsTextIsToldByWhatItMaps) {
   using namespace std::string_literals;
-  auto maps = [&](int pid, const std::vector<std::string>& files, const std::string& cmdline = "prog") {
-    writeProc(pid, cmdline, "prog\n");
-    std::ofstream out(proc / std::to_string(pid) / "maps");
-    out << "55d0c8a00000-55d0c8a22000 rw-p 00000000 00:00 0                          [heap]\n";
-    for (const auto& f : files) out << "7f3a1c000000-7f3a1c021000 r--p 00000000 08:01 1234567                    " << f << "\n";
-  };
-  const std::string lib = "/usr/lib/x86_64-linux-gnu/";
-  maps(1, {"/usr/bin/xterm", lib + "libXaw7.so.7.0.0", lib + "libXt.so.6.0.0", lib + "libX11.so.6.4.0"});
-  maps(2, {"/usr/bin/mousepad", lib + "libgtk-3.so.0.2406.32", lib + "libatk-bridge-2.0.so.0.0.0"});
-  maps(3, {"/usr/bin/qterminal", lib + "libQt6Gui.so.6.4.2"});
-  const std::vector<std::string> chromium{"/usr/lib/chromium/chromium", "/usr/lib/chromium/resources.pak",
-                                          "/usr/lib/chromium/icudtl.dat", lib + "libatk-bridge-2.0.so.0.0.0"};
-  maps(4, chromium, "/usr/lib/chromium/chromium\0--enable-features=X\0https://example.org/\0"s);
-  maps(5, chromium, "/usr/lib/chromium/chromium\0--force-renderer-accessibility\0"s);
-  maps(6, chromium, "/opt/editor/editor\0--force-renderer-accessibility=complete"s);
-  maps(7, {"/usr/bin/webbrowser", "/usr/share/qt6/resources/qtwebengine_resources.pak",
-           "/usr/share/qt6/resources/icudtl.dat", lib + "libQt6Gui.so.6.4.2"});
-  fs::create_directories(proc / "8");  // a zombie maps nothing
-  std::ofstream(proc / "8" / "maps") << "";
+  const std::string engine = "/o/resources.pak\n/o/icudtl.dat\n/lib/libatk-bridge-2.0.so.0\n";
+  const std::vector<std::tuple<std::string, std::string, TextSharing>> programs{
+      {"/usr/bin/xterm\n/lib/libXaw7.so.7\n/lib/libXt.so.6\n", "xterm", TextSharing::never},
+      {"/lib/libgtk-3.so.0.2406.32\n/lib/libatk-bridge-2.0.so.0\n", "mousepad", TextSharing::toolkit},
+      {"/lib/libQt6Gui.so.6.4.2\n", "qterminal", TextSharing::toolkit},
+      {engine, "/o/chromium\0--enable-features=X\0https://example.org/\0"s, TextSharing::browserWithoutSwitch},
+      {engine, "/o/chromium\0--force-renderer-accessibility\0"s, TextSharing::toolkit},
+      {engine, "/o/code\0--force-renderer-accessibility=complete"s, TextSharing::toolkit},
+      {"/q/qtwebengine_resources.pak\n/q/icudtl.dat\n/lib/libQt6Gui.so.6\n", "browser", TextSharing::toolkit},
+      {"", "zombie", TextSharing::unknown}};
+  for (size_t pid = 1; pid <= programs.size(); ++pid) {
+    writeProc(pid, std::get<1>(programs[pid - 1]), "prog\n");
+    std::ofstream(proc / std::to_string(pid) / "maps") << std::get<0>(programs[pid - 1]);
+  }
   auto ws = make();
-  EXPECT_EQ(ws->textSharing(1), TextSharing::never);
-  EXPECT_EQ(ws->textSharing(2), TextSharing::toolkit);
-  EXPECT_EQ(ws->textSharing(3), TextSharing::toolkit);
-  EXPECT_EQ(ws->textSharing(4), TextSharing::browserWithoutSwitch);
-  EXPECT_EQ(ws->textSharing(5), TextSharing::toolkit);
-  EXPECT_EQ(ws->textSharing(6), TextSharing::toolkit);
-  EXPECT_EQ(ws->textSharing(7), TextSharing::toolkit) << "a Qt program with a web view is no browser engine";
-  EXPECT_EQ(ws->textSharing(8), TextSharing::unknown);
-  EXPECT_EQ(ws->textSharing(9), TextSharing::unknown) << "gone";
+  for (size_t pid = 1; pid <= programs.size(); ++pid)
+    EXPECT_EQ(ws->textSharing(pid), std::get<2>(programs[pid - 1])) << std::get<1>(programs[pid - 1]);
+  EXPECT_EQ(ws->textSharing(99), TextSharing::unknown) << "gone";
 }
 
 TEST_F(LinuxWorkspaceTest, OtherPlatformSettingsPanesAreLoggedNotOpened) {

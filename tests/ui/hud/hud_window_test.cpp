@@ -144,13 +144,6 @@ std::vector<HudCase> casesIn(const std::string& lang) {
                             HudColor::orange),
        {{"hudTitle", th ? "เปิด gnome-text-editor ใหม่หนึ่งครั้ง" : "Restart gnome-text-editor once"}},
        {"hudSeparator"}},
-      {"status_restart_with_switch",
-       DisplayState::status(formatLocalized(localized("conversion_restart_with_switch", lang), {"Chromium"}),
-                            localized("conversion_restart_with_switch_sub", lang), "exclamationmark.triangle",
-                            HudColor::orange),
-       {{"hudTitle", th ? "เปิด Chromium ใหม่พร้อม --force-renderer-accessibility"
-                        : "Restart Chromium with --force-renderer-accessibility"}},
-       {"hudSeparator"}},
       {"status_progress",
        DisplayState::statusProgress(outage, "hourglass", 5),
        {{"hudTitle", th ? "หยุดไป 5 วินาที" : "Paused for 5 seconds"}},

@@ -201,12 +201,6 @@ TEST_F(SetupStatusPageTest, AProgramToRestartIsNamedUnderTheCard) {
     EXPECT_TRUE(find<QLabel>("restartNotice")->text().startsWith("Editor "));
     EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
     writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_program").arg(language));
-    engine->programToRestart.set(KeyboardEngine::ProgramToRestart{editor.info, editor.launchedAt, true});
-    settle();
-    settle();
-    EXPECT_TRUE(find<QLabel>("restartNotice")->text().contains("--force-renderer-accessibility"));
-    EXPECT_TRUE(allTextDrawsWithoutBoxes(*page));
-    writeScreenshot(*page, QStringLiteral("setup_status_%1_restart_with_switch").arg(language));
     engine->programToRestart.set(std::nullopt);
   }
 }
