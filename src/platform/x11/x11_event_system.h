@@ -96,8 +96,6 @@ class X11EventSystem final : public EventSystem {
   // post() returns (after the keys posted before it, before any posted after
   // it), and never reaches the focused window. Called on the poster's thread.
   void setNextSourceHotKey(std::function<bool()> bound);
-  // Told each time the next-source hot key has locked a group.
-  void setGroupLocked(std::function<void()> locked);
 
   // Waits until every request already made to the grab thread (grabs,
   // ungrabs, posts) has reached the server. For shutdown and tests.
@@ -204,7 +202,6 @@ class X11EventSystem final : public EventSystem {
   uint64_t flushRequested_ = 0, flushDone_ = 0;
   std::atomic<bool> fallback_{false};
   std::vector<std::function<void()>> ownKeysThroughWaiters_;  // under mutex_
-  std::function<void()> groupLocked_;  // under mutex_
   std::vector<std::string> keysHeldByOthers_;  // under mutex_
   std::map<unsigned, std::set<unsigned>> heldCombos_;  // under mutex_: another client's, by X key code
   std::atomic<bool> capsAsF19_{false};

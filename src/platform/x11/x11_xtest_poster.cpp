@@ -74,11 +74,6 @@ void X11EventSystem::setNextSourceHotKey(std::function<bool()> bound) {
   poster_->setNextSourceHotKey(std::move(bound));
 }
 
-void X11EventSystem::setGroupLocked(std::function<void()> locked) {
-  std::lock_guard lock(mutex_);
-  groupLocked_ = std::move(locked);
-}
-
 // Whether the event is the next-source hot key while it is bound; its press
 // then locks the next group, and neither half goes further. Run where the
 // engine posts it, before post() returns: the engine's confirmation reads the
@@ -107,12 +102,6 @@ bool X11EventSystem::honourNextSourceHotKey(const Event& event) {
   const unsigned next = (static_cast<unsigned>(s.locked_group) + 1) % static_cast<unsigned>(groups);
   XkbLockGroup(d, XkbUseCoreKbd, next);
   XSync(d, False);
-  std::function<void()> locked;
-  {
-    std::lock_guard stateLock(mutex_);
-    locked = groupLocked_;
-  }
-  if (locked) locked();
   return true;
 }
 
