@@ -22,7 +22,7 @@ class CopyCacheSettingsModelTest : public test::CopyCacheFixture {
     manager = CopyCacheManager::create(copyCacheEnvironment(home.path() / "CopyCache"));
     model = std::make_unique<Model>(CopyCacheSettingsEnvironment{
         manager.get(), &main, [this] { ++panelOpenings; },
-        [this](const std::string& line) { logLines.push_back(line); }});
+        [this](const std::string& line) { logLines.push_back(line); }, {}});
     model->setOnChange([this] { ++changes; });
   }
 

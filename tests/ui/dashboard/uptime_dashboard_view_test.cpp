@@ -236,9 +236,10 @@ TEST_F(UsagePageTest, ScreenshotsOfThePageInEveryState) {
       content->resize(page.viewport()->width(), content->sizeHint().height());
       EXPECT_TRUE(allTextDrawsWithoutBoxes(*content));
       for (auto* label : content->findChildren<QLabel*>())
-        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty())
+        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty()) {
           EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
               << label->objectName().toStdString() << " is cut off";
+        }
       writeScreenshot(*content, QStringLiteral("usage_%1_%2").arg(language, state));
     };
     shoot("preview_nudge");

@@ -333,7 +333,7 @@ TEST_F(OnboardingSheetTest, TheSheetSitsCentredOverItsWindowWithOneCloseAndTabRe
   OnboardingSheet& s = openOverDashboard("en");
   QWidget* window = view->window();
   // Under a window manager the frames and places arrive as its answers do.
-  QTest::qWaitFor([&] { return std::abs(s.frameGeometry().center().x() - window->frameGeometry().center().x()) <= 2; },
+  (void)QTest::qWaitFor([&] { return std::abs(s.frameGeometry().center().x() - window->frameGeometry().center().x()) <= 2; },
                   5000);
   QPoint sheetCentre = s.frameGeometry().center();
   auto rect = [](const QRect& r) {
@@ -422,7 +422,9 @@ TEST_F(OnboardingSheetTest, ScreenshotsOfEveryPage) {
       QString title;
       for (auto* label : s.page()->findChildren<QLabel*>())
         if (label->objectName().endsWith(".title") || label->objectName().endsWith("readyTitle")) title = label->text();
-      if (step != 1) EXPECT_FALSE(title.isEmpty()) << language << " step " << step;
+      if (step != 1) {
+        EXPECT_FALSE(title.isEmpty()) << language << " step " << step;
+      }
       writeScreenshot(s, QStringLiteral("onboarding_%1_%2").arg(QString::fromStdString(language),
                                                                  QString::fromStdString(
                                                                      onboardingPageObjectName(s.model().page()))

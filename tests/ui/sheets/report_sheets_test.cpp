@@ -142,12 +142,13 @@ TEST_F(ReportSheetsTest, TheOpenedDataViewKeepsTheSheetAndItsButtonsOnTheScreen)
   auto* payload = in<QPlainTextEdit>(&sheet, "report.payload");
   ASSERT_TRUE(payload->isVisible());
   // Under a window manager the new size and place arrive as its answers do.
-  QTest::qWaitFor([&] {
+  (void)QTest::qWaitFor([&] {
     return sheet.height() <= area.height() - ProblemReportSheet::kFrameAllowance && area.contains(sheet.geometry());
   }, 5000);
   EXPECT_LE(sheet.height(), area.height() - ProblemReportSheet::kFrameAllowance);
-  if (closedHeight + ProblemReportSheet::kPayloadHeight > area.height() - ProblemReportSheet::kFrameAllowance)
+  if (closedHeight + ProblemReportSheet::kPayloadHeight > area.height() - ProblemReportSheet::kFrameAllowance) {
     EXPECT_LT(payload->height(), ProblemReportSheet::kPayloadHeight) << "the data view gave up height";
+  }
   // Placed on the screen, its buttons inside it.
   EXPECT_TRUE(area.contains(sheet.geometry())) << sheet.geometry().y() << "+" << sheet.height();
   for (const char* name : {"report.send", "report.save", "report.contact"}) {
@@ -165,7 +166,7 @@ TEST_F(ReportSheetsTest, TheOpenedDataViewKeepsTheSheetAndItsButtonsOnTheScreen)
   settle();
   EXPECT_FALSE(payload->isVisible());
   EXPECT_FALSE(in<QToolButton>(&sheet, "report.disclosure")->isChecked());
-  QTest::qWaitFor([&] { return sheet.height() == closedHeight; }, 5000);
+  (void)QTest::qWaitFor([&] { return sheet.height() == closedHeight; }, 5000);
   EXPECT_EQ(sheet.minimumHeight(), closedHeight);
   EXPECT_EQ(sheet.height(), closedHeight);
   engine->appLanguage.set("en");

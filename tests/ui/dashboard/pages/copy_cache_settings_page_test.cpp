@@ -400,7 +400,7 @@ TEST_F(CopyCacheSettingsPageTest, AHistorySetAsideIsToldAboveTheListsUntilTheUse
 
 TEST_F(CopyCacheSettingsPageTest, TheQuickPasteButtonAsksTheDelegateOnlyWhileOn) {
   int openings = 0;
-  CopyCacheSettingsEnvironment env{manager.get(), &fx.runner, [&openings] { ++openings; }, {}};
+  CopyCacheSettingsEnvironment env{manager.get(), &fx.runner, [&openings] { ++openings; }, {}, {}};
   page = new CopyCacheSettingsPage(std::move(env));
   page->resize(490, 480);
   page->show();
