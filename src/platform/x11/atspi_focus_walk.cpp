@@ -51,10 +51,23 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
   auto* self = static_cast<AtspiAccessibility*>(data);
   // Our own windows are never the one (they answer on the main thread,
   // which may be waiting for the next look).
-  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
+  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid() &&
+      !self->besideFocusedField(event->source))
     self->setLastFocused(event->source);
   self->focusWatchers_.notify();
   g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+// Firefox marks an element of a window of its own focused, and not focused,
+// as its window takes and loses the X focus (our keyboard grab takes it),
+// while the page's field keeps the focus; that element has no text. Such an
+// element in the application whose field has the focus does not take the
+// field's place. (The field's own loss of the focus is an event of its own,
+// which the library's copy of its states follows.)
+bool AtspiAccessibility::besideFocusedField(AtspiAccessible* source) const {
+  if (!lastFocused_ || source == lastFocused_ || source->parent.app != lastFocused_->parent.app) return false;
+  if (!hasState(lastFocused_, ATSPI_STATE_FOCUSED) || hasState(lastFocused_, ATSPI_STATE_DEFUNCT)) return false;
+  return hasText(lastFocused_) && !hasText(source);
 }
 
 AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
