@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <thread>
 
 #include "platform/linux/linux_workspace.h"
@@ -95,7 +97,15 @@ AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessibl
   }
   g_object_unref(app);
   if (!answered) return Kept::no;
-  return active ? Kept::unsettled : Kept::yes;
+  if (active) return Kept::unsettled;
+  // A page's field in Firefox keeps the focus through the grab, and one that
+  // gave it up has no caret (-1): the focus went on to another field, whose
+  // event is still on its way. GTK's field keeps its caret.
+  QuestionBatch batch(last, static_cast<int>(std::ceil(seconds * 1000.0)));
+  const size_t caret = batch.usable() ? batch.askProperty("org.a11y.atspi.Text", "CaretOffset") : SIZE_MAX;
+  batch.flush();
+  const auto at = caret != SIZE_MAX ? batch.int32Property(caret) : std::nullopt;
+  return at && *at < 0 ? Kept::unsettled : Kept::yes;
 }
 
 std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
