@@ -119,6 +119,8 @@ class AtspiAccessibility final : public Accessibility {
   enum class Kept { yes, no, unsettled };
   Kept focusKeptThroughGrab(AtspiAccessible* last, int64_t pid, double seconds);
   void setLastFocused(AtspiAccessible* a);
+  // Whether a focus event from `source` is one to pass over: see the definition.
+  bool besideFocusedField(AtspiAccessible* source) const;
   static void focusEvent(AtspiEvent* event, void* self);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
   AXElement remember(AtspiAccessible* a);

@@ -41,6 +41,12 @@ bool hasState(AtspiAccessible* a, AtspiStateType state) {
   return has;
 }
 
+bool hasText(AtspiAccessible* a) {
+  AtspiText* text = atspi_accessible_get_text_iface(a);
+  if (text) g_object_unref(text);
+  return text != nullptr;
+}
+
 }  // namespace atspi
 
 

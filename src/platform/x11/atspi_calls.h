@@ -31,6 +31,8 @@ AXError outcomeOf(bool done, GError* error);
 void setTimeout(double seconds);
 double monotonicNow();
 bool hasState(AtspiAccessible* a, AtspiStateType state);
+// Whether the element offers the Text interface.
+bool hasText(AtspiAccessible* a);
 
 // [ours] A read or edit that names no time-out of its own.
 constexpr double kCallDeadline = 0.3;

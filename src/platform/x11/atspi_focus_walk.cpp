@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <thread>
 
 #include "platform/linux/linux_workspace.h"
@@ -51,10 +53,23 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
   auto* self = static_cast<AtspiAccessibility*>(data);
   // Our own windows are never the one (they answer on the main thread,
   // which may be waiting for the next look).
-  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid())
+  if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid() &&
+      !self->besideFocusedField(event->source))
     self->setLastFocused(event->source);
   self->focusWatchers_.notify();
   g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+// Firefox marks an element of a window of its own focused, and not focused,
+// as its window takes and loses the X focus (our keyboard grab takes it),
+// while the page's field keeps the focus; that element has no text. Such an
+// element in the application whose field has the focus does not take the
+// field's place. (The field's own loss of the focus is an event of its own,
+// which the library's copy of its states follows.)
+bool AtspiAccessibility::besideFocusedField(AtspiAccessible* source) const {
+  if (!lastFocused_ || source == lastFocused_ || source->parent.app != lastFocused_->parent.app) return false;
+  if (!hasState(lastFocused_, ATSPI_STATE_FOCUSED) || hasState(lastFocused_, ATSPI_STATE_DEFUNCT)) return false;
+  return hasText(lastFocused_) && !hasText(source);
 }
 
 AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
@@ -82,7 +97,15 @@ AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessibl
   }
   g_object_unref(app);
   if (!answered) return Kept::no;
-  return active ? Kept::unsettled : Kept::yes;
+  if (active) return Kept::unsettled;
+  // A page's field in Firefox keeps the focus through the grab, and one that
+  // gave it up has no caret (-1): the focus went on to another field, whose
+  // event is still on its way. GTK's field keeps its caret.
+  QuestionBatch batch(last, static_cast<int>(std::ceil(seconds * 1000.0)));
+  const size_t caret = batch.usable() ? batch.askProperty("org.a11y.atspi.Text", "CaretOffset") : SIZE_MAX;
+  batch.flush();
+  const auto at = caret != SIZE_MAX ? batch.int32Property(caret) : std::nullopt;
+  return at && *at < 0 ? Kept::unsettled : Kept::yes;
 }
 
 std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
@@ -96,12 +119,19 @@ std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double se
   bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
   if (set) g_object_unref(set);
   // The library's copy may lag behind: the focus coming back is asked of the
-  // application itself before a grab is taken for the reason it is away.
-  if (!focused && !defunct)
+  // application itself before a grab is taken for the reason it is away. And
+  // the library calls an element gone when its question for the states went
+  // unanswered in time: a field whose application is busy (GTK 4 under load,
+  // past the hot key's short look) is asked itself, and is not forgotten for
+  // a late answer.
+  if (!focused) {
     if (auto live = liveStates(last, seconds)) {
       defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
       focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
+    } else {
+      defunct = false;
     }
+  }
   std::optional<AXElement> still;
   if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
     still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));

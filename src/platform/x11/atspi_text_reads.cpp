@@ -81,10 +81,18 @@ bool knownSecure(AtspiAccessible* a) {
   return (a->cached_properties & ATSPI_CACHE_ROLE) && a->role == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
-bool hasText(AtspiAccessible* a) {
-  AtspiText* text = atspi_accessible_get_text_iface(a);
-  if (text) g_object_unref(text);
-  return text != nullptr;
+// Firefox holds the caret of an emptied editable element (a contenteditable
+// one, never a <textarea>, whose line break is the user's) on a line break of
+// its own, which it shares as the element's text: such an element holds
+// nothing. Only a text of that one break is asked about.
+bool onlyHoldsItsCaretBreak(AtspiAccessible* a, const std::string& text, int caret) {
+  if (text != "\n" || caret != 0) return false;
+  GHashTable* attributes = atspi_accessible_get_attributes(a, nullptr);
+  if (!attributes) return false;
+  const auto* tag = static_cast<const char*>(g_hash_table_lookup(attributes, "tag"));
+  const bool pageElement = tag && std::string_view(tag) != "textarea" && std::string_view(tag) != "input";
+  g_hash_table_unref(attributes);
+  return pageElement;
 }
 
 // The caret's offset as both ends, or the first selection's ends where there
@@ -247,6 +255,10 @@ std::optional<AXResult<AXTextState>> AtspiAccessibility::textStateAtOnce(AtspiAc
   if (!again && !cut && s && !s->empty()) readWhole_.insert(elementId(a));
   if (batch.timedOut()) return fail<AXTextState>(AXError::cannotComplete);
   if (!s) return std::nullopt;
+  if (onlyHoldsItsCaretBreak(a, *s, *at)) {
+    s->clear();
+    characters = 0;
+  }
   FieldText field{*s};
   field.countsUtf16 = *characters != characterOffsetOfUtf16(field.text, INT64_MAX) && *characters == field.length();
   int start = *at, end = *at;
