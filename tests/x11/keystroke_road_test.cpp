@@ -150,7 +150,8 @@ TEST_F(KeystrokeRoadTest, UnderAWindowManagerKeysArriveOnceAndItsShortcutsStayIt
   ASSERT_TRUE(session->pressKey(keycode::command, false));
   EXPECT_TRUE(main().pumpUntil(showingDesktop)) << "openbox's own shortcut worked";
   auto s = field->state();
-  EXPECT_TRUE(s && s->text == "สวัสดีk d") << "the field got no D";
+  EXPECT_TRUE(s && s->text == "สวัสดีk d") << "the field got no D: " << (s ? s->text : "(unread)") << "\n"
+                                             << engineLog();
   session->pressKey(keycode::command, true);
   session->tapKey(keycode::d);
   session->pressKey(keycode::command, false);
