@@ -144,9 +144,7 @@ TEST_P(BrowserFieldTest, EachFieldConvertsUndoesAndRedoesWhetherFocusedBeforeOrA
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserFieldTest,
-                         // Chromium as started here shares nothing over AT-SPI yet (the page
-                         // harness starts it too); it joins once it does.
-                         ::testing::Combine(::testing::Values(Browser::firefox),
+                         ::testing::Combine(::testing::Values(Browser::firefox, Browser::chromium),
                                             ::testing::Values(WindowManager::openbox, WindowManager::none)),
                          [](const auto& info) {
                            return std::string(xsession::browserName(std::get<0>(info.param))) +

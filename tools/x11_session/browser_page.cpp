@@ -141,7 +141,9 @@ std::unique_ptr<BrowserPage> BrowserPage::start(const XSession& session, Browser
     argv.insert(argv.end(), {"--no-remote", "--new-instance", "--profile", home + "/profile", url});
   } else {
     argv.insert(argv.end(), {"--user-data-dir=" + home + "/profile", "--no-first-run", "--no-default-browser-check",
-                             "--password-store=basic", "--disable-gpu", "--enable-logging=stderr", "--v=0", url});
+                             "--password-store=basic", "--disable-gpu", "--enable-logging=stderr", "--v=0",
+                             // Without it Chromium shows no page over AT-SPI, as the HUD tells its users.
+                             "--force-renderer-accessibility", url});
     // Chromium refuses to start as root with its sandbox on.
     if (geteuid() == 0) argv.insert(argv.end() - 1, "--no-sandbox");
   }
