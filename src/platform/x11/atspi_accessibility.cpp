@@ -18,9 +18,6 @@ using namespace atspi;
 
 namespace {
 constexpr const char* kFocusEvent = "object:state-changed:focused";
-// [ours] The start's look for the focused field: generous, since nothing waits on it.
-constexpr double kPrimeSeconds = 2.0;
-constexpr double kPrimeCallSeconds = 0.5;
 }  // namespace
 
 AtspiAccessibility::AtspiAccessibility(TaskRunner& main, ApplicationFocus* inputFocus)
@@ -86,13 +83,6 @@ bool AtspiAccessibility::busUp() {
     g_object_unref(focusListener_);
     focusListener_ = nullptr;
   }
-  // A field that took the focus before we started sends no event we could
-  // have heard: it is looked for once now, off the hot key's road, so the
-  // first conversion asks it one question instead of walking a large tree
-  // (a browser's page) within its short deadline on a busy machine.
-  postToWorker([this] {
-    if (!lastFocused_) findFocused(0, kPrimeCallSeconds, monotonicNow() + kPrimeSeconds);
-  });
   return true;
 }
 
