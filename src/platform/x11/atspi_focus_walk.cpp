@@ -119,19 +119,12 @@ std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double se
   bool focused = !defunct && atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
   if (set) g_object_unref(set);
   // The library's copy may lag behind: the focus coming back is asked of the
-  // application itself before a grab is taken for the reason it is away. And
-  // the library calls an element gone when its question for the states went
-  // unanswered in time: a field whose application is busy (GTK 4 under load,
-  // past the hot key's short look) is asked itself, and is not forgotten for
-  // a late answer.
-  if (!focused) {
+  // application itself before a grab is taken for the reason it is away.
+  if (!focused && !defunct)
     if (auto live = liveStates(last, seconds)) {
       defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
       focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
-    } else {
-      defunct = false;
     }
-  }
   std::optional<AXElement> still;
   if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
     still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
