@@ -7,7 +7,11 @@
 namespace tessa {
 
 namespace {
-constexpr double kPostedMarkLifetime = 1.0;  // [ours] a posted key that never came back
+// [ours] A posted key that never came back. As long as the event system keeps
+// its own record of a key it posted: one back later than that comes as the
+// user's, and taken for a key typed during the replay, it would be replayed
+// a second time, its press now without a release.
+constexpr double kPostedMarkLifetime = 2.0;
 
 // A posted key is known by what it is, in posting order: a real event
 // system does not hand our time stamp back, and keys come back through the

@@ -176,7 +176,9 @@ void X11EventSystem::threadMain() {
       // borrowed key code tries again as keys come back, or once its wait
       // is over.
       auto msUntil = [](double when) { return std::max(static_cast<int>((when - monotonicNow()) * 1000.0) + 1, 0); };
+      const auto answer = poster_->answerWait();
       const int holdMs = holdPostsForAround()            ? msUntil(impl_->aroundWaitUntil)
+                         : answer                        ? msUntil(answer->second)
                          : poster_->spareWaitUntil() > 0 ? msUntil(poster_->spareWaitUntil())
                                                          : 0;
       timeoutMs = timeoutMs < 0 ? holdMs : std::min(timeoutMs, holdMs);
@@ -193,8 +195,10 @@ void X11EventSystem::threadMain() {
       if (expired) timeOut();
       continue;
     }
-    pollfd fds[2] = {{xfd, POLLIN, 0}, {impl_->wakePipe[0], POLLIN, 0}};
-    poll(fds, 2, timeoutMs);
+    // Text waiting for the focused program's answer goes as soon as it comes.
+    const auto answer = poster_->answerWait();
+    pollfd fds[3] = {{xfd, POLLIN, 0}, {impl_->wakePipe[0], POLLIN, 0}, {answer ? answer->first : -1, POLLIN, 0}};
+    poll(fds, 3, timeoutMs);
     if (fds[1].revents & POLLIN) {
       char buf[64];
       [[maybe_unused]] auto n = read(impl_->wakePipe[0], buf, sizeof buf);

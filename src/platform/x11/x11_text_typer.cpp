@@ -60,20 +60,34 @@ bool mapSpare(Display* d, unsigned code, unsigned long keysym) {
 // modifier types it). A key code is not mapped to another character while
 // its earlier keys may still wait behind the grab: the focus reads the
 // mapping when the key reaches it, not when it was posted.
-bool TextTyper::type(const Event& event, bool passThrough) {
+// The question to the focused program is asked without waiting for its
+// answer here: the grab thread waits for it among its other work, for a press
+// of the user's frozen meanwhile must not wait with it (held past the
+// server's repeat delay, it would be typed again).
+TextTyper::Typed TextTyper::type(const Event& event, bool passThrough) {
   if (!searched_) findSpareKeyCodes();
   if (spares_.empty()) {
     log("X11: no free key code to type text on - the key is posted by its code");
-    return false;
+    return Typed::cannot;
   }
   std::vector<uint32_t> codePoints = utf8CodePoints(event.unicode);
-  if (codePoints.empty()) return false;
+  if (codePoints.empty()) return Typed::cannot;
+  if (!passThrough && needsCatchUp(codePoints)) {
+    if (!focusCaughtUpSoon(clock_)) return Typed::later;
+    askedForThisText_ = true;
+  }
+  const Typed typed = typeOn(codePoints, event, passThrough);
+  askedForThisText_ = false;
+  return typed;
+}
+
+TextTyper::Typed TextTyper::typeOn(const std::vector<uint32_t>& codePoints, const Event& event, bool passThrough) {
   Event up = event;
   up.type = EventType::keyUp;
   bool first = true;
   for (uint32_t cp : codePoints) {
     auto spare = spareFor(static_cast<unsigned long>(xkb_utf32_to_keysym(cp)));
-    if (!spare) return false;
+    if (!spare) return first ? Typed::cannot : Typed::done;
     // The engine sees its key come back once; the other characters of a
     // cluster pass straight on. It is shown the release it posts itself
     // (the poster's), not this one.
@@ -81,18 +95,37 @@ bool TextTyper::type(const Event& event, bool passThrough) {
     ledger_.post(d_, *spare, false, up, true);
     first = false;
   }
-  return true;
+  return Typed::done;
 }
 
-bool TextTyper::canTypeWithoutReuse(const Event& event) {
-  if (!searched_) findSpareKeyCodes();
+std::vector<unsigned long> TextTyper::unmappedKeysyms(const std::vector<uint32_t>& codePoints) const {
   std::vector<unsigned long> wanted;
-  for (uint32_t cp : utf8CodePoints(event.unicode)) {
+  for (uint32_t cp : codePoints) {
     const auto keysym = static_cast<unsigned long>(xkb_utf32_to_keysym(cp));
     const bool mapped =
         std::any_of(spares_.begin(), spares_.end(), [&](const SpareKey& s) { return s.keysym == keysym; });
     if (!mapped && std::find(wanted.begin(), wanted.end(), keysym) == wanted.end()) wanted.push_back(keysym);
   }
+  return wanted;
+}
+
+// As spareFor picks: the least recently used key codes with nothing in flight.
+bool TextTyper::needsCatchUp(const std::vector<uint32_t>& codePoints) {
+  const size_t wanted = unmappedKeysyms(codePoints).size();
+  if (wanted == 0) return false;
+  std::vector<const SpareKey*> free;
+  for (const auto& spare : spares_)
+    if (!ledger_.inFlight(spare.code)) free.push_back(&spare);
+  const size_t n = std::min(wanted, free.size());
+  std::partial_sort(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(n), free.end(),
+                    [](const SpareKey* a, const SpareKey* b) { return a->lastUsed < b->lastUsed; });
+  return std::any_of(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(n),
+                     [&](const SpareKey* s) { return s->keysym != NoSymbol && s->lastUsed > caughtUpTo_; });
+}
+
+bool TextTyper::canTypeWithoutReuse(const Event& event) {
+  if (!searched_) findSpareKeyCodes();
+  const std::vector<unsigned long> wanted = unmappedKeysyms(utf8CodePoints(event.unicode));
   const auto free = std::count_if(spares_.begin(), spares_.end(), [&](const SpareKey& s) {
     return std::find(wanted.begin(), wanted.end(), s.keysym) == wanted.end() && !ledger_.inFlight(s.code);
   });
@@ -170,7 +203,7 @@ std::optional<unsigned> TextTyper::spareFor(unsigned long keysym) {
   // given another character while the focused program is still behind on
   // its keys would type the new character there. It is remapped only once
   // that program has taken them.
-  if (pick->keysym != NoSymbol && pick->lastUsed > caughtUpTo_) focusCaughtUp();
+  if (pick->keysym != NoSymbol && pick->lastUsed > caughtUpTo_ && !askedForThisText_) focusCaughtUp(clock_ - 1);
   const KeySym now = currentSym(pick->code);
   if (now != NoSymbol && now != pick->keysym) {
     // Taken by a keymap loaded since: never ours to change again.
@@ -196,10 +229,30 @@ TextTyper::~TextTyper() {
 // among them, has been taken by then. A program that does not take part
 // is not asked, and one that does not answer within the wait is not waited
 // for longer.
-bool TextTyper::focusCaughtUp() {
-  // The keys typed before the one that asks, up to the first still on its
-  // way: a key frozen in the grab reaches the program after the ping.
-  uint64_t upTo = clock_ - 1;
+bool TextTyper::focusCaughtUp(uint64_t typedUpTo) {
+  for (;;) {
+    auto answer = focusCaughtUpSoon(typedUpTo);
+    if (answer) return *answer;
+    const double left = openPing_->deadline - monotonicNow();
+    pollfd fd{ConnectionNumber(ping_), POLLIN, 0};
+    poll(&fd, 1, std::max(static_cast<int>(left * 1000.0) + 1, 0));
+  }
+}
+
+std::optional<bool> TextTyper::focusCaughtUpSoon(uint64_t typedUpTo) {
+  if (!openPing_ && !sendPing(typedUpTo)) return false;
+  return pingAnswer();
+}
+
+std::optional<std::pair<int, double>> TextTyper::pingWait() const {
+  if (!openPing_) return std::nullopt;
+  return std::pair{ConnectionNumber(ping_), openPing_->deadline};
+}
+
+bool TextTyper::sendPing(uint64_t typedUpTo) {
+  // The keys typed so far, up to the first still on its way: a key frozen
+  // in the grab reaches the program after the ping.
+  uint64_t upTo = typedUpTo;
   for (const auto& spare : spares_)
     if (spare.lastUsed > 0 && ledger_.inFlight(spare.code)) upTo = std::min(upTo, spare.lastUsed - 1);
   if (!ping_) {
@@ -252,25 +305,34 @@ bool TextTyper::focusCaughtUp() {
     XSendEvent(d, target, False, NoEventMask, &ev);
     sent = trap.error() == 0;
   }
-  bool answered = false;
-  const double deadline = monotonicNow() + kFocusPingWait;
-  while (sent && !answered) {
-    while (XPending(d) > 0 && !answered) {
-      XEvent answer;
-      XNextEvent(d, &answer);
-      answered = answer.type == ClientMessage && answer.xclient.message_type == protocols &&
-                 static_cast<Atom>(answer.xclient.data.l[0]) == ping &&
-                 static_cast<unsigned long>(answer.xclient.data.l[1]) == pings_;
-    }
-    const double left = deadline - monotonicNow();
-    if (answered || left <= 0) break;
-    pollfd fd{ConnectionNumber(d), POLLIN, 0};
-    poll(&fd, 1, static_cast<int>(left * 1000.0) + 1);
+  XFlush(d);
+  if (!sent) {
+    XSelectInput(d, root, NoEventMask);
+    XSync(d, True);
+    return false;
   }
-  XSelectInput(d, root, NoEventMask);
+  openPing_ = OpenPing{upTo, monotonicNow() + kFocusPingWait};
+  return true;
+}
+
+std::optional<bool> TextTyper::pingAnswer() {
+  Display* d = ping_;
+  const Atom protocols = XInternAtom(d, "WM_PROTOCOLS", True);
+  const Atom ping = XInternAtom(d, "_NET_WM_PING", True);
+  bool answered = false;
+  while (!answered && XPending(d) > 0) {
+    XEvent answer;
+    XNextEvent(d, &answer);
+    answered = answer.type == ClientMessage && answer.xclient.message_type == protocols &&
+               static_cast<Atom>(answer.xclient.data.l[0]) == ping &&
+               static_cast<unsigned long>(answer.xclient.data.l[1]) == pings_;
+  }
+  if (!answered && monotonicNow() < openPing_->deadline) return std::nullopt;
+  XSelectInput(d, DefaultRootWindow(d), NoEventMask);
   XSync(d, True);  // what came meanwhile, a late answer too
-  if (answered) caughtUpTo_ = upTo;
-  else if (sent) log("X11: the focused program did not answer in time - a key typed on a reused key code may read wrong");
+  if (answered) caughtUpTo_ = openPing_->upTo;
+  else log("X11: the focused program did not answer in time - a key typed on a reused key code may read wrong");
+  openPing_.reset();
   return answered;
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/events.h"
@@ -24,9 +25,17 @@ class TextTyper {
   TextTyper(Display* d, PostedLedger& ledger, std::function<void(const std::string&)> log)
       : d_(d), ledger_(ledger), log_(std::move(log)) {}
 
-  // Types the event's text, each character a press and release posted
-  // through the ledger; false when it cannot (nothing posted then).
-  bool type(const Event& event, bool passThrough);
+  // What typing a text came to: typed (each character a press and release
+  // posted through the ledger), not typable (nothing posted), or waiting for
+  // the focused program to say it has taken the keys typed before on the key
+  // codes the text needs (nothing posted yet: ask again, see pingWait).
+  enum class Typed { done, cannot, later };
+  // A replacement in its press's place (`passThrough`) never waits: the
+  // question is asked and waited out at once.
+  Typed type(const Event& event, bool passThrough);
+  // While a question to the focused program is open: its connection, which
+  // the answer wakes, and when it is given up. None otherwise.
+  std::optional<std::pair<int, double>> pingWait() const;
   // Whether the event's text can be typed now without giving a key code
   // another character while a key typed on it is still on its way.
   bool canTypeWithoutReuse(const Event& event);
@@ -50,7 +59,18 @@ class TextTyper {
   std::optional<unsigned> spareFor(unsigned long keysym);
   // Whether the focused program has taken every key typed on a borrowed key
   // code until now: asked with a ping it answers in turn, after them.
-  bool focusCaughtUp();
+  // `typedUpTo`: the last tick of the clock whose keys have been posted.
+  bool focusCaughtUp(uint64_t typedUpTo);
+  // The same without waiting: asks once, and says nothing until the answer
+  // comes or the wait is over.
+  std::optional<bool> focusCaughtUpSoon(uint64_t typedUpTo);
+  bool sendPing(uint64_t typedUpTo);
+  Typed typeOn(const std::vector<uint32_t>& codePoints, const Event& event, bool passThrough);
+  std::optional<bool> pingAnswer();
+  // Whether typing these characters would give a key code another character
+  // while the focused program may not have read the last key typed on it.
+  bool needsCatchUp(const std::vector<uint32_t>& codePoints);
+  std::vector<unsigned long> unmappedKeysyms(const std::vector<uint32_t>& codePoints) const;
   void log(const std::string& line) const {
     if (log_) log_(line);
   }
@@ -68,6 +88,15 @@ class TextTyper {
   // answers the root window is sent.
   Display* ping_ = nullptr;
   unsigned long pings_ = 0;
+  // The question open: the clock tick it covers and when it is given up.
+  struct OpenPing {
+    uint64_t upTo = 0;
+    double deadline = 0;
+  };
+  std::optional<OpenPing> openPing_;
+  // This text's question has been answered (or given up): its key codes are
+  // remapped without asking again.
+  bool askedForThisText_ = false;
 };
 
 }  // namespace tessa

@@ -219,12 +219,18 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
       }
     }
     spareWaitUntil_ = 0;
-    if (typer_.type(event, passThrough)) {
-      // The engine posts the release of its own keys; a user's key retyped
-      // here is released by the user.
-      if (!passThrough) ++releasedWithPress_[{event.keyCode, event.isTagged()}];
-      XFlush(d);
-      return std::nullopt;
+    switch (typer_.type(event, passThrough)) {
+      case TextTyper::Typed::done:
+        // The engine posts the release of its own keys; a user's key retyped
+        // here is released by the user.
+        if (!passThrough) ++releasedWithPress_[{event.keyCode, event.isTagged()}];
+        XFlush(d);
+        return std::nullopt;
+      case TextTyper::Typed::later:
+        deferred_ = true;
+        return std::nullopt;
+      case TextTyper::Typed::cannot:
+        break;
     }
   }
   if (!xkc) {
@@ -420,5 +426,7 @@ bool XTestPoster::takeReleasedEarly(const Event& event) {
 void XTestPoster::fake(unsigned xKeyCode, bool press, const Event& event, bool passThrough) {
   ledger_.post(d_, xKeyCode, press, event, passThrough);
 }
+
+std::optional<std::pair<int, double>> XTestPoster::answerWait() const { return typer_.pingWait(); }
 
 }  // namespace tessa

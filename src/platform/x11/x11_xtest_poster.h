@@ -65,6 +65,9 @@ class XTestPoster {
   bool takeDeferred() { return std::exchange(deferred_, false); }
   // Until when deferred text may wait (0: none waits).
   double spareWaitUntil() const { return spareWaitUntil_; }
+  // Deferred text waiting for the focused program's answer: the connection
+  // it comes on, and when it is given up.
+  std::optional<std::pair<int, double>> answerWait() const;
   // One X key, through the ledger.
   void fake(unsigned xKeyCode, bool press, const Event& event, bool passThrough);
   // Whether the key, pressed now with the event's modifiers, would type
