@@ -20,7 +20,9 @@
 namespace tessa::xsession {
 
 namespace {
-constexpr double kStartTimeout = 10.0;
+// Xvfb compiles its keymap as it starts: on a loaded machine that alone can
+// take seconds.
+constexpr double kStartTimeout = 30.0;
 constexpr uint16_t kShift = keycode::shift;
 
 std::string joined(const std::vector<std::string>& parts) {
