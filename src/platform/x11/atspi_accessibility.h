@@ -112,12 +112,17 @@ class AtspiAccessibility final : public Accessibility {
   // The element last seen or heard with the focus, while it still has it
   // (or has it behind a keyboard grab), in application `pid` (0: any);
   // `unsettled` when its window is back from a grab but it is not focused
-  // again yet. Each question gets `seconds`.
-  std::optional<AXElement> stillFocused(int64_t pid, double seconds, bool& unsettled);
+  // again yet; `unanswered` when its application did not answer in time
+  // (it stays the one last focused). Each question gets `seconds`.
+  std::optional<AXElement> stillFocused(int64_t pid, double seconds, bool& unsettled, bool& unanswered);
   // Whether `last`, which says it is not focused, still has the focus behind
-  // a keyboard grab (see above).
-  enum class Kept { yes, no, unsettled };
+  // a keyboard grab (see above); `unanswered` when its application did not
+  // answer in time.
+  enum class Kept { yes, no, unsettled, unanswered };
   Kept focusKeptThroughGrab(AtspiAccessible* last, int64_t pid, double seconds);
+  // Whether the application of the element last focused holds the X input
+  // focus.
+  bool lastHoldsInputFocus() const;
   void setLastFocused(AtspiAccessible* a);
   // Whether a focus event from `source` is one to pass over: see the definition.
   bool besideFocusedField(AtspiAccessible* source) const;

@@ -72,6 +72,15 @@ bool AtspiAccessibility::besideFocusedField(AtspiAccessible* source) const {
   return hasText(lastFocused_) && !hasText(source);
 }
 
+bool AtspiAccessibility::lastHoldsInputFocus() const {
+  if (!inputFocus_ || !lastFocused_) return false;
+  GError* error = nullptr;
+  const auto lastPid = static_cast<int64_t>(atspi_accessible_get_process_id(lastFocused_, &error));
+  if (error) g_error_free(error);
+  auto holder = inputFocus_->focusedApplication();
+  return !error && holder && holder->pid == lastPid;
+}
+
 AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessible* last, int64_t pid,
                                                                   double seconds) {
   if (!inputFocus_) return Kept::no;
@@ -84,19 +93,22 @@ AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessibl
   // An active window of its own holds the focus itself: one back from a grab
   // a moment before its field says it has the focus again, or one where a
   // widget that exposes no text took it.
+  // Each of these is an answer to wait for, not to guess: a busy application
+  // that answers none in time is asked again (Kept::unanswered).
   AtspiAccessible* app = atspi_accessible_get_application(last, nullptr);
   if (!app) return Kept::no;
-  bool active = false, answered = true;
+  bool active = false, answered = true, timedOut = false;
   const int windows = atspi_accessible_get_child_count(app, nullptr);
   for (int w = 0; w < windows && !active && answered; ++w) {
     AtspiAccessible* window = atspi_accessible_get_child_at_index(app, w, nullptr);
-    const auto states = window ? liveStates(window, seconds) : std::nullopt;
+    const auto states = window ? liveStates(window, seconds, &timedOut) : std::nullopt;
     answered = states.has_value();
     active = states && hasBit(*states, ATSPI_STATE_ACTIVE);
     if (window) g_object_unref(window);
   }
   g_object_unref(app);
-  if (!answered) return Kept::no;
+  if (windows < 0) return Kept::unanswered;
+  if (!answered) return timedOut ? Kept::unanswered : Kept::no;
   if (active) return Kept::unsettled;
   // A page's field in Firefox keeps the focus through the grab, and one that
   // gave it up has no caret (-1): the focus went on to another field, whose
@@ -105,11 +117,13 @@ AtspiAccessibility::Kept AtspiAccessibility::focusKeptThroughGrab(AtspiAccessibl
   const size_t caret = batch.usable() ? batch.askProperty("org.a11y.atspi.Text", "CaretOffset") : SIZE_MAX;
   batch.flush();
   const auto at = caret != SIZE_MAX ? batch.int32Property(caret) : std::nullopt;
+  if (batch.timedOut()) return Kept::unanswered;
   return at && *at < 0 ? Kept::unsettled : Kept::yes;
 }
 
-std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled) {
-  unsettled = false;
+std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double seconds, bool& unsettled,
+                                                          bool& unanswered) {
+  unsettled = unanswered = false;
   // A reference of our own: an event heard during a call may replace
   // lastFocused_.
   AtspiAccessible* last = lastFocused_ ? static_cast<AtspiAccessible*>(g_object_ref(lastFocused_)) : nullptr;
@@ -120,11 +134,22 @@ std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double se
   if (set) g_object_unref(set);
   // The library's copy may lag behind: the focus coming back is asked of the
   // application itself before a grab is taken for the reason it is away.
-  if (!focused && !defunct)
-    if (auto live = liveStates(last, seconds)) {
+  // And where the library holds no copy of the states (GTK 4 gives it none)
+  // it asks, and answers "gone" for a question that went unanswered in time:
+  // only the application's own answer, or its leaving the bus, tells the
+  // element gone. One whose busy application answers neither way in time is
+  // neither taken nor forgotten.
+  if (!focused) {
+    bool timedOut = false;
+    if (auto live = liveStates(last, seconds, &timedOut)) {
       defunct = hasBit(*live, ATSPI_STATE_DEFUNCT);
       focused = !defunct && hasBit(*live, ATSPI_STATE_FOCUSED);
+    } else if (timedOut) {
+      unanswered = true;
+      g_object_unref(last);
+      return std::nullopt;
     }
+  }
   std::optional<AXElement> still;
   if (focused && (pid == 0 || static_cast<int64_t>(atspi_accessible_get_process_id(last, nullptr)) == pid)) {
     still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
@@ -132,6 +157,7 @@ std::optional<AXElement> AtspiAccessibility::stillFocused(int64_t pid, double se
     const Kept kept = focusKeptThroughGrab(last, pid, seconds);
     if (kept == Kept::yes) still = remember(static_cast<AtspiAccessible*>(g_object_ref(last)));
     unsettled = kept == Kept::unsettled;
+    unanswered = kept == Kept::unanswered;
   }
   if (defunct && lastFocused_ == last) setLastFocused(nullptr);
   g_object_unref(last);
@@ -144,16 +170,20 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
   // The field that had the focus last, while it still has: one question
   // instead of a walk through every application's windows.
   const double walkCallSeconds = std::min(timeoutSeconds, kWalkCallSeconds);
-  bool unsettled = false;
-  if (auto still = stillFocused(pid, walkCallSeconds, unsettled)) return ok(*still);
+  bool unsettled = false, unanswered = false;
+  if (auto still = stillFocused(pid, walkCallSeconds, unsettled, unanswered)) return ok(*still);
   // Through the other applications each question gets little time: one that
   // hangs must not use up the whole deadline before the focused one is seen.
+  // Where the field last focused did not answer in time and its application
+  // still holds the input focus, no other application holds the focused
+  // field: the walk would only ask the busy one again, and its answer is
+  // waited for instead.
   setTimeout(walkCallSeconds);
-  AtspiAccessible* desktop = atspi_get_desktop(0);
-  if (!desktop) return fail<AXElement>(AXError::cannotComplete);
+  AtspiAccessible* desktop = unanswered && lastHoldsInputFocus() ? nullptr : atspi_get_desktop(0);
+  if (!desktop && !unanswered) return fail<AXElement>(AXError::cannotComplete);
   AtspiAccessible* found = nullptr;
   const int64_t self = static_cast<int64_t>(getpid());
-  const int apps = atspi_accessible_get_child_count(desktop, nullptr);
+  const int apps = desktop ? atspi_accessible_get_child_count(desktop, nullptr) : 0;
   for (int i = 0; i < apps && !found && monotonicNow() <= deadline; ++i) {
     AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
     if (!app) continue;
@@ -177,21 +207,26 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
     }
     g_object_unref(app);
   }
-  g_object_unref(desktop);
+  if (desktop) g_object_unref(desktop);
   if (found) {
     setLastFocused(found);
     return ok(remember(found));
   }
   // The walk's questions brought in the events sent meanwhile (the field
-  // that lost the focus to a grab as the walk began may be known by now); and
-  // a window back from a grab is asked again, until the deadline, for its
-  // field to take the focus back.
+  // that lost the focus to a grab as the walk began may be known by now); a
+  // window back from a grab is asked again, until the deadline, for its
+  // field to take the focus back; and a field whose application did not
+  // answer in time gets the time left for its answer (half for the library's
+  // question where it asks, half for ours).
   for (double left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
-    if (auto still = stillFocused(pid, std::min(walkCallSeconds, left), unsettled)) return ok(*still);
+    const double seconds = unanswered ? left / 2 : std::min(walkCallSeconds, left);
+    setTimeout(seconds);
+    if (auto still = stillFocused(pid, seconds, unsettled, unanswered)) return ok(*still);
+    if (unanswered) continue;
     if (!unsettled || left < 2 * kSettleStep) break;
     std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
   }
-  return fail<AXElement>(monotonicNow() > deadline ? AXError::cannotComplete : AXError::noValue);
+  return fail<AXElement>(monotonicNow() > deadline || unanswered ? AXError::cannotComplete : AXError::noValue);
 }
 
 AXResult<AXElement> AtspiAccessibility::focusedElement(double timeoutSeconds) {

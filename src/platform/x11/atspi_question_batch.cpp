@@ -4,12 +4,14 @@
 
 namespace tessa::atspi {
 
-std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds) {
+std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds, bool* timedOut) {
   QuestionBatch batch(a, static_cast<int>(std::ceil(seconds * 1000.0)));
   if (!batch.usable()) return std::nullopt;
   const size_t q = batch.ask("org.a11y.atspi.Accessible", "GetState");
   batch.flush();
-  return batch.states(q);
+  auto states = batch.states(q);
+  if (timedOut) *timedOut = batch.timedOut();
+  return states;
 }
 
 std::optional<AtspiRole> liveRole(AtspiAccessible* a, double seconds) {

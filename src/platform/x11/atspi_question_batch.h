@@ -161,8 +161,10 @@ class QuestionBatch {
 };
 
 // The element's states as its application answers now: the library's copy
-// follows the application's events, which may still be on their way.
-std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds);
+// follows the application's events, which may still be on their way. None
+// when it did not answer; `timedOut`, when given, tells whether that was for
+// want of time (rather than an error, or an application off the bus).
+std::optional<uint64_t> liveStates(AtspiAccessible* a, double seconds, bool* timedOut = nullptr);
 
 inline bool hasBit(uint64_t states, AtspiStateType state) { return (states >> state) & 1; }
 
