@@ -47,6 +47,10 @@ struct TapState {
   bool isInLatencyYellowZone = false;
   bool debugSlowCallbackOnce = false;
   bool debugForceTapEnableFailure = false;
+  // What the event system was last told: the keyboard held, and the keys
+  // the handler decides outside a hold. Main thread only.
+  bool keyboardHeld = false;
+  TaskHandle holdRecheck;
 };
 
 struct WatchdogTapState {

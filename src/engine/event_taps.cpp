@@ -70,6 +70,7 @@ void KeyboardEngine::createEventTap() {
   // leave the old tap filtering keys beside the new one.
   if (previous != 0 && previous != id) retire(events, previous);
   withWatchdogLock(id);
+  syncDecidedKeys();
   events->addTapToRunLoop(id);
   events->enableTap(id, !isPaused.get());
   createMouseTap();
@@ -159,6 +160,8 @@ std::optional<Event> KeyboardEngine::handle(TapId sourceTap, EventType type, con
   }
   double start = uptime();
   std::optional<Event> result = handleInner(sourceTap, type, event);
+  // Before the answer lets the key go: a hold it began holds the next one.
+  syncKeyboardHold();
   markHandleEnded();
   auto ms = static_cast<int64_t>((uptime() - start) * 1000.0);
 

@@ -51,8 +51,12 @@ Event HeldKeys::takeNextReplay() {
   return event;
 }
 
-bool HeldKeys::takePostedMark(double now, const Event& event, EventType type) {
+void HeldKeys::dropExpiredMarks(double now) {
   while (!posted_.empty() && now - posted_.front().postedAt > kPostedMarkLifetime) posted_.pop_front();
+}
+
+bool HeldKeys::takePostedMark(double now, const Event& event, EventType type) {
+  dropExpiredMarks(now);
   auto it = std::find_if(posted_.begin(), posted_.end(), [&](const auto& m) { return samePosted(m, event, type); });
   if (it == posted_.end()) return false;
   posted_.erase(posted_.begin(), it + 1);

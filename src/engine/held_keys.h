@@ -68,6 +68,8 @@ class HeldKeys {
   };
   void markPosted(const PostedMark& mark) { posted_.push_back(mark); }
   bool hasPostedOnTheWay() const { return !posted_.empty(); }
+  // Drops the marks that expired by `now`.
+  void dropExpiredMarks(double now);
   // Drops the marks that expired by `now`; when the event is one of ours
   // coming back, takes its mark and those posted before it, and answers true.
   bool takePostedMark(double now, const Event& event, EventType type);

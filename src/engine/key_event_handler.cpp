@@ -112,7 +112,8 @@ std::optional<Event> KeyboardEngine::handleInner(TapId sourceTap, EventType type
       &KeyboardEngine::typingFlowStage,         // the typing-flow hand-off
       &KeyboardEngine::switcherKeyStage,        // F19 and grave
   };
-  const KeyStep step{sourceTap, type, event, isSwitcherKeyCode(event.keyCode)};
+  const KeyStep step{sourceTap, type, event, isSwitcherKeyCode(event.keyCode),
+                     event.listenOnly && isKeyboardType(type) && !event.isTagged()};
   for (Stage stage : kStages)
     if (auto decision = (this->*stage)(step)) return std::move(decision->result);
   return event;
@@ -179,10 +180,11 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const K
     if (heldKeys.hasPostedOnTheWay()) heldKeys.takePostedMark(uptime(), k.event, k.type);
     return pass(k);
   }
-  // A key another program took (a window manager's shortcut) reaches it
-  // whatever we answer: holding it for a switch, or buffering it behind a
-  // replay, would only type it a second time.
-  if (k.event.listenOnly && isKeyboardType(k.type)) return pass(k);
+  // A key heard only (one no grab of ours took, or a window manager's
+  // shortcut) has reached its program whatever we answer: holding it for a
+  // switch, or buffering it behind a replay, would only type it a second
+  // time. The stages that only note keys (the Caps Lock display, the word
+  // being typed) still see it; those that hold or swallow pass it.
   return std::nullopt;
 }
 
@@ -195,6 +197,12 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::ownEventStage(const K
 // window first. Posted again, it goes behind them.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const KeyStep& k) {
   auto& ts = typingSimulation;
+  if (k.heardOnly) {
+    // A user's key we posted again comes back so when no grab took it.
+    if (heldKeys.hasPostedOnTheWay()) heldKeys.takePostedMark(uptime(), k.event, k.type);
+    if (k.type == EventType::keyUp) switcher.swallowedChordKeyDowns.erase(k.event.keyCode);
+    return std::nullopt;
+  }
   const bool isOwnReplay = heldKeys.hasPostedOnTheWay() && heldKeys.takePostedMark(uptime(), k.event, k.type);
   // Only a key the typing flow would pass at once: one it holds for a
   // switch keeps its place behind the keys it holds.
@@ -245,6 +253,8 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(cons
     asyncOnMainWeak([action](KeyboardEngine& e) { action(e); });
     return swallow();
   };
+  // A chord heard only went to the program that holds it.
+  if (k.heardOnly && chord) return pass(k);
   if (keyCode == kA && chord) return hotKey([](KeyboardEngine& e) { e.confirmAddToVocabulary(); });
   flow.pendingWhitelistConfirmationWord.reset();
   if (!chord) return std::nullopt;
@@ -257,7 +267,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(cons
 // Keys typed while the engine types (a conversion, a retyped word) are held
 // and replayed after it; switcher keys still work.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage(const KeyStep& k) {
-  if (k.switcherCode) return std::nullopt;
+  if (k.switcherCode || k.heardOnly) return std::nullopt;
   auto& ts = typingSimulation;
   std::optional<int> leaked;
   {
@@ -292,7 +302,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::capsLockDisplayStage(
 
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::spaceSwitcherStage(const KeyStep& k) {
   const SwitcherKey sk = switcherKey.get();
-  if (k.event.keyCode != kSpace ||
+  if (k.heardOnly || k.event.keyCode != kSpace ||
       !(sk == SwitcherKey::optionSpace || sk == SwitcherKey::controlSpace || sk == SwitcherKey::commandSpace))
     return std::nullopt;
   if (k.type == EventType::keyUp) {
@@ -323,6 +333,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switchHoldStage(const
   TypingFlowController& fc = *flow.flowController;
   const bool flowIdle = fc.state().kind == TypingFlowState::Kind::idle;
   if ((flowIdle && !flow.isSpeculating) || !k.event.isKey() || k.switcherCode) return std::nullopt;
+  if (k.heardOnly) return pass(k);
   const uint16_t keyCode = k.event.keyCode;
   const bool shortcut = (k.event.flags & (flags::control | flags::command)) != 0;
   const bool flushKey = queueFlushKeyCodes().count(keyCode) > 0;
@@ -361,12 +372,16 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingFlowStage(const
     }
   }
   focus.lastPhysicalKeyEventTime = now;
-  if (k.type == EventType::keyDown) conversion.endCycle();
+  if (k.type == EventType::keyDown) {
+    conversion.endCycle();
+    if (platform().accessibility) platform().accessibility->lookForFocusedField();
+  }
   return KeyDecision{fc.processEvent(k.event, k.type)};
 }
 
 // F19 (Caps Lock taken as the switcher) and grave.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switcherKeyStage(const KeyStep& k) {
+  if (k.heardOnly) return pass(k);
   const SwitcherKey sk = switcherKey.get();
   const EventType type = k.type;
   if (k.event.keyCode == kF19) {

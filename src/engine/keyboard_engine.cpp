@@ -72,6 +72,7 @@ KeyboardEngine::KeyboardEngine(EngineEnvironment env)
                   [this](const SwitcherKey& v) {
                     saveToActiveProfile(ProfileIntegerField::switcherKey, rawValue(v));
                     applyModeSettings();
+                    syncDecidedKeys();
                   }),
       isHapticFeedbackEnabled(
           *this, settingStore_, setting::isHapticFeedbackEnabled,

@@ -300,6 +300,19 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<Event> handle(TapId sourceTap, EventType type, const Event& event);
   void handleTapDisabled(EventType type);
 
+  // ---- key road: what the event system holds for the handler
+  // The keys the handler may swallow or change while nothing is held: the
+  // switcher key, the hot-key chords and the pause chord.
+  std::vector<DecidedKey> decidedKeys() const;
+  void syncDecidedKeys();
+  // Whether the handler holds keys now, or may hold the next one typed: a
+  // switcher press, a switch's hold until its keys are replayed, a typing
+  // simulation, the replay behind it, and our keys still on their way back.
+  bool holdsKeys();
+  // Tells the event system when that changes; while it lasts, looked at
+  // again shortly, whichever way it ends.
+  void syncKeyboardHold();
+
   // ---- key road: key-event handler
   // One event on its way through the handler's stages.
   struct KeyStep {
@@ -307,6 +320,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     EventType type;
     const Event& event;
     bool switcherCode;  // F19, grave or Caps Lock
+    // A key the focus has already had (no grab took it): stages may note it,
+    // none may hold, swallow or change it.
+    bool heardOnly;
   };
   // A stage's decision ends the handler: the event to pass on, or none to
   // swallow it. A stage that does not decide hands the event to the next.

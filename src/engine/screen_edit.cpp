@@ -206,6 +206,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   void switchLayout(KeyboardEngine& e) {
     if (switched_ || plan_.switchTo.empty() || e.currentInputSourceID() == plan_.switchTo) return;
     flowOf(e).holdUntilSource(plan_.switchTo, plan_.element);
+    e.syncKeyboardHold();
     e.languageSwitcher().switchToInputSource(plan_.switchTo);
     switched_ = true;
   }

@@ -56,6 +56,7 @@ void KeyboardEngine::beginSpeculativeHold(std::optional<std::string> targetLangu
                                           std::optional<std::string> expectedSourceID) {
   flowOf(*this).beginSpeculativeHold(std::move(targetLanguage));
   if (expectedSourceID) flowOf(*this).expectSource(*expectedSourceID);
+  syncKeyboardHold();
 }
 
 void KeyboardEngine::awaitLanguageSwitch(bool wantsEnglish) { flowOf(*this).awaitLanguageSwitch(wantsEnglish); }

@@ -81,6 +81,7 @@ void EngineTypingFlowHost::noteKeystrokesDropped(size_t count) {
 
 void EngineTypingFlowHost::holdEnded() {
   if (!engine_.flow.isSpeculating) engine_.heldKeys.forgetHeldDowns();
+  engine_.syncKeyboardHold();
 }
 
 void EngineTypingFlowHost::liveBufferChanged() {

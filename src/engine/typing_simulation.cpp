@@ -47,13 +47,18 @@ constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;
 // --------------------------------------------------------- simulation
 
 void KeyboardEngine::beginTypingSimulation() {
-  std::lock_guard lock(typingSimulation.lock);
-  if (typingSimulation.simulationCount == std::numeric_limits<int>::max()) {
-    std::fprintf(stderr, "Tessavinor: typing simulation counter overflow\n");
-    std::abort();
+  {
+    std::lock_guard lock(typingSimulation.lock);
+    if (typingSimulation.simulationCount == std::numeric_limits<int>::max()) {
+      std::fprintf(stderr, "Tessavinor: typing simulation counter overflow\n");
+      std::abort();
+    }
+    typingSimulation.simulationCount += 1;
+    if (typingSimulation.simulationCount == 1) typingSimulation.lastSimulationStartTime = uptime();
   }
-  typingSimulation.simulationCount += 1;
-  if (typingSimulation.simulationCount == 1) typingSimulation.lastSimulationStartTime = uptime();
+  // Held before the first key of ours is posted: the user's keys from here
+  // on wait behind ours.
+  syncKeyboardHold();
 }
 
 void KeyboardEngine::endTypingSimulation() {
@@ -68,6 +73,7 @@ void KeyboardEngine::endTypingSimulation() {
     }
   }
   if (old == 1) asyncOnMainWeak([](KeyboardEngine& e) { e.replayBufferedKeystrokes(); });
+  syncKeyboardHold();
 }
 
 void KeyboardEngine::extendTypingSimulation(double seconds) {
@@ -115,6 +121,7 @@ void KeyboardEngine::replayNextKeystroke() {
       ts.isReplaying = false;
       postModifierResync();
     }
+    syncKeyboardHold();
     return;
   }
   Event event = heldKeys.takeNextReplay();
@@ -126,6 +133,7 @@ void KeyboardEngine::replayNextKeystroke() {
   if (!heldKeys.hasReplayPending()) {
     ts.isReplaying = false;
     postModifierResync();
+    syncKeyboardHold();
     return;
   }
   ts.isReplayStepScheduled = true;

@@ -140,6 +140,11 @@ class Accessibility {
   // keyboard focus moves to another element in any application, so the
   // focused field need not be looked at on a timer.
   virtual bool reportsFocusChanges() const { return false; }
+  // The user is typing into the focused field now. A back end that learns
+  // the field from the programs' own focus events, and has heard of none
+  // (one focused before we started), looks for it now, off the caller's
+  // thread and without waiting: later, a grab of ours may hide it.
+  virtual void lookForFocusedField() {}
   virtual Subscription observeFocus(std::function<void()> callback) { return {}; }
   // Whether the program `pid` is among the applications that share their
   // text with assistive tools; none where that cannot be told (or where

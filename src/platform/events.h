@@ -81,6 +81,16 @@ struct Event {
 
 constexpr uint64_t eventMaskBit(EventType t) { return uint64_t{1} << static_cast<uint32_t>(t); }
 
+// A key the keyboard tap must be able to pass, swallow or change at any
+// moment: pressed with every modifier of `required` and none of `refused`
+// (any other may be down too).
+struct DecidedKey {
+  uint16_t keyCode = 0;
+  uint64_t required = 0;
+  uint64_t refused = 0;
+  bool operator==(const DecidedKey&) const = default;
+};
+
 using TapId = uint64_t;  // 0 = none
 enum class TapLocation { hid, session };
 enum class TapOptions { defaultTap, listenOnly };
@@ -131,6 +141,17 @@ class EventSystem {
   // Runs `then` on the main queue once ownKeysInFlight() may have turned
   // false (the caller asks again); where no key is ever in flight, never.
   virtual void whenOwnKeysThrough(std::function<void()> then) { (void)then; }
+
+  // A window system where holding the keyboard costs the focused program
+  // something (each key taken from it says it lost the focus) holds only
+  // what the filtering tap needs to decide: the keys named here, always;
+  // every key while `setKeyboardHeld(true)` stands. Any other key reaches
+  // the tap as heard only (`Event::listenOnly`), after the focus has it.
+  // Where every key is always decided, both do nothing.
+  virtual void setDecidedKeys(std::vector<DecidedKey> keys) { (void)keys; }
+  // Called from inside the tap's callback, the hold is in place before the
+  // key being answered is let go, so no key typed after it slips past.
+  virtual void setKeyboardHeld(bool held) { (void)held; }
 };
 
 }  // namespace tessa

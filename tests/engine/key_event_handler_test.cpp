@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "typing/typing_flow_controller.h"
 #include "support/key_road_fixture.h"
 
@@ -107,6 +109,57 @@ TEST(KeyEventHandler, AKeyAnotherProgramTookIsNeverHeldOrBufferedOnlyPassed) {
   f.engine->flow.isSpeculating = true;
   EXPECT_FALSE(f.passes(EV::keyDown, keycode::d, 0, "d"));
   EXPECT_EQ(f.engine->heldKeys.pressHeld().size(), 1u);
+  f.engine->flow.isSpeculating = false;
+  f.engine->heldKeys.dropPressHeld();
+  // Heard only, an ordinary key is still followed: the word, the add-word
+  // confirmation it disarms.
+  f.engine->flow.pendingWhitelistConfirmationWord = "hello";
+  const size_t strokes = f.engine->flow.flowController->strokes().size();
+  EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::k, 0, "k")));
+  EXPECT_EQ(f.engine->flow.flowController->strokes().size(), strokes + 1);
+  EXPECT_FALSE(f.engine->flow.pendingWhitelistConfirmationWord.has_value());
+  // A chord another program holds is its own.
+  EXPECT_TRUE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, heard(keycode::x, kCtrl | kShift, "")));
+  f.settle();
+  EXPECT_FALSE(f.logged("cycleCurrentWordLanguage"));
+}
+
+// The event system holds every key from the switcher's press (told inside
+// its callback, so the hold is in place before the press is let go) until
+// the keys held meanwhile are replayed and back, and through a simulation;
+// outside a hold it holds the keys a stage may swallow.
+TEST(KeyEventHandler, TheKeyboardIsHeldExactlyWhileKeysMayBeHeld) {
+  HandlerFixture f;
+  auto& events = f.desktop.events();
+  auto decides = [&](uint16_t code, uint64_t required) {
+    const auto& keys = events.decidedKeys();
+    return std::any_of(keys.begin(), keys.end(), [&](const DecidedKey& k) {
+      return k.keyCode == code && k.required == required;
+    });
+  };
+  EXPECT_TRUE(decides(keycode::f19, 0) && decides(keycode::x, kCtrl | kShift) && decides(keycode::p, kCtrl | kOpt | kCmd));
+  EXPECT_FALSE(decides(keycode::grave, 0));
+  EXPECT_FALSE(events.keyboardHeld());
+  // Through the timed callback, as the tap calls it.
+  auto tapped = [&](EV type, uint16_t code, uint64_t fl, std::string text = "") {
+    Event e = f.key(type, code, fl, std::move(text));
+    e.timestamp = f.clock.uptime();
+    return f.engine->handle(f.engine->tap.eventTap, type, e).has_value();
+  };
+  EXPECT_FALSE(tapped(EV::keyDown, keycode::f19, kFn));
+  EXPECT_TRUE(events.keyboardHeld()) << "before the switcher's press is answered";
+  EXPECT_FALSE(tapped(EV::keyDown, keycode::k, 0, "k"));
+  EXPECT_FALSE(tapped(EV::keyUp, keycode::f19, kFn));
+  EXPECT_TRUE(events.keyboardHeld()) << "the switch's hold follows the press's";
+  f.advance(2.0);
+  EXPECT_FALSE(events.keyboardHeld());
+  f.engine->beginTypingSimulation();
+  EXPECT_TRUE(events.keyboardHeld());
+  f.engine->endTypingSimulation();
+  f.settle();
+  EXPECT_FALSE(events.keyboardHeld());
+  f.engine->switcherKey.set(SwitcherKey::grave);
+  EXPECT_TRUE(decides(keycode::grave, 0) && !decides(keycode::f19, 0));
 }
 
 TEST(KeyEventHandler, ChordsAllowFnAndExtraModifiersAndRunOnTheMainQueue) {

@@ -15,6 +15,7 @@
 
 #include "engine/keyboard_engine.h"
 #include "hud/unified_menu_panel.h"
+#include "typing/typing_flow_controller.h"
 #include "platform/events.h"
 #include "platform/keyboard_tables.h"
 #include "platform/x11/x11_desktop.h"
@@ -209,6 +210,39 @@ TEST_F(KeystrokeRoadTest, QuitPutsCapsLockBackAsAPlainLockKey) {
   ASSERT_TRUE(session->typeUsKeys("b"));
   EXPECT_TRUE(fieldShows("aB")) << last;
   session->tapKey(keycode::capsLock);
+}
+
+// Ordinary keys reach the focus with nothing of ours in between: a GTK 3
+// window under a header bar stays the active one and its entry keeps the
+// focus, and no program tells the accessibility bus its focus moved, while
+// the word typed is still followed.
+TEST_F(KeystrokeRoadTest, OrdinaryKeysLeaveTheFocusedWindowAlone) {
+  TESSA_X11_NEEDS_FIELD(xsession::Toolkit::gtk3);
+  std::string why;
+  ASSERT_TRUE(session->turnAccessibilityOn(&why)) << why;
+  launchWith(TestField::Kind::lineUnderHeaderBar, "", xsession::Toolkit::gtk3);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->typeUsKeys("a"));
+  ASSERT_TRUE(fieldShows("a")) << last << "\n" << engineLog();
+  const auto before = field->focusChurn();
+  ASSERT_TRUE(before);
+  int focusEvents = 0;
+  Subscription watch = app->engine().platform().accessibility->observeFocus([&] { ++focusEvents; });
+  main().pumpUntil([] { return false; }, 0.3);  // events of the start still on their way
+  focusEvents = 0;
+  const std::string keys = "the quick brown fox jumps over the lazy dog again";  // 49 keys, and the "a"
+  for (char c : keys) {
+    ASSERT_TRUE(session->typeUsKeys(std::string(1, c)));
+    main().pumpUntil([] { return false; }, 0.02);
+  }
+  EXPECT_TRUE(fieldShows("a" + keys)) << last << "\n" << engineLog();
+  const auto after = field->focusChurn();
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->activeChanges - before->activeChanges, 0);
+  EXPECT_EQ(after->focusOuts - before->focusOuts, 0);
+  EXPECT_LE(focusEvents, 1) << "focus events announced while typing";
+  // The word being typed was followed key by key: "again", five strokes.
+  EXPECT_EQ(engine->flow.flowController->strokes().size(), 5u) << engineLog();
 }
 
 class ConversionRoadTest : public KeystrokeRoadTest, public ::testing::WithParamInterface<test::FieldChoice> {

@@ -7,7 +7,12 @@
 // sets the text, caret at its end, answering TEXT; "textOnDelete <TEXT>" does
 // so at the next Backspace instead, answering ARMED; "focus" answered with
 // "FOCUS 1" while the widget has the focus in the active window, else
-// "FOCUS 0"; "quit".
+// "FOCUS 0"; "churn" answered with "CHURN <active changes> <focus outs>"
+// (how often the window stopped or started being the active one, and the
+// widget lost the focus, since READY); "quit". Kind `headerLine` is a line
+// under a header bar (the window draws its own title bar). "announce
+// <TEXT>" ("ANNOUNCING") prints "SHOWN <seconds>" once the text is TEXT, as
+// the Qt field does.
 //
 // Started as a user's program starts: GTK loads its accessibility bridge by
 // itself, with no variable of ours to turn it on.
@@ -17,6 +22,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -38,6 +44,9 @@ struct Field {
   std::optional<std::string> textOnDelete;
   std::string pending;
   GMainLoop* loop = nullptr;
+  bool ready = false;
+  int activeChanges = 0, focusOuts = 0;
+  std::optional<std::string> announced;
 };
 
 std::string text(const Field& f) {
@@ -55,6 +64,17 @@ std::string text(const Field& f) {
 #else
   return gtk_entry_get_text(GTK_ENTRY(f.entry));
 #endif
+}
+
+// The moment the text becomes the one asked for, on the monotonic clock,
+// once: as the Qt field tells it.
+void announceIfShown(Field& f) {
+  if (!f.announced || text(f) != *f.announced) return;
+  f.announced.reset();
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  std::printf("SHOWN %.9f\n", static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9);
+  std::fflush(stdout);
 }
 
 // The caret in characters, as GTK counts.
@@ -123,6 +143,13 @@ void command(Field& f, const std::string& line) {
     answer("ARMED");
   } else if (line == "focus") {
     answer(focusedInActiveWindow(f) ? "FOCUS 1" : "FOCUS 0");
+  } else if (line.rfind("announce ", 0) == 0) {
+    f.announced = tessa::xsession::unescapedLine(line.substr(9));
+    answer("ANNOUNCING");
+    announceIfShown(f);
+  } else if (line == "churn") {
+    std::printf("CHURN %d %d\n", f.activeChanges, f.focusOuts);
+    std::fflush(stdout);
   } else if (line == "quit") {
     quit(f);
   }
@@ -166,6 +193,7 @@ gboolean untilReady(gpointer data) {
   // Taking the focus selected the entry's text: the caret goes to its end
   // instead, as in the Qt field.
   if (f.entry) gtk_editable_set_position(GTK_EDITABLE(f.entry), -1);
+  f.ready = true;
   answer("READY");
   return G_SOURCE_REMOVE;
 }
@@ -199,9 +227,41 @@ int main(int argc, char** argv) {
     gtk_entry_set_visibility(GTK_ENTRY(f.entry), FALSE);
 #endif
   } else {
-    f.focus = f.entry = gtk_entry_new();
+    f.focus = f.entry = gtk_entry_new();  // line, headerLine
   }
   setText(f, initial);
+  if (f.entry)
+    g_signal_connect_swapped(f.entry, "changed", G_CALLBACK(+[](Field* field) { announceIfShown(*field); }), &f);
+  if (f.buffer)
+    g_signal_connect_swapped(f.buffer, "changed", G_CALLBACK(+[](Field* field) { announceIfShown(*field); }), &f);
+  if (kind == "headerLine") {
+    GtkWidget* bar = gtk_header_bar_new();
+#if !TESSA_GTK4
+    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
+#endif
+    gtk_window_set_titlebar(GTK_WINDOW(f.window), bar);
+  }
+  g_signal_connect(f.window, "notify::is-active", G_CALLBACK(+[](GObject*, GParamSpec*, gpointer data) {
+                     auto& field = *static_cast<Field*>(data);
+                     if (field.ready) ++field.activeChanges;
+                   }),
+                   &f);
+#if TESSA_GTK4
+  GtkEventController* focusWatch = gtk_event_controller_focus_new();
+  g_signal_connect(focusWatch, "leave", G_CALLBACK(+[](GtkEventControllerFocus*, gpointer data) {
+                     auto& field = *static_cast<Field*>(data);
+                     if (field.ready) ++field.focusOuts;
+                   }),
+                   &f);
+  gtk_widget_add_controller(f.focus, focusWatch);
+#else
+  g_signal_connect(f.focus, "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) -> gboolean {
+                     auto& field = *static_cast<Field*>(data);
+                     if (field.ready) ++field.focusOuts;
+                     return FALSE;
+                   }),
+                   &f);
+#endif
 #if TESSA_GTK4
   gtk_window_set_child(GTK_WINDOW(f.window), f.focus);
   GtkEventController* keys = gtk_event_controller_key_new();

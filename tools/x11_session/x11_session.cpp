@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/events.h"
@@ -384,8 +385,9 @@ bool TestField::built(Toolkit toolkit) { return *programOf(toolkit) != '\0'; }
 
 std::unique_ptr<TestField> TestField::start(const XSession& session, Toolkit toolkit, Kind kind,
                                             const std::string& text, std::string* why, Sharing sharing) {
-  const char* kindName = kind == Kind::line       ? "line"
-                         : kind == Kind::password ? "password"
+  const char* kindName = kind == Kind::line                 ? "line"
+                         : kind == Kind::lineUnderHeaderBar ? (toolkit == Toolkit::qt ? "line" : "headerLine")
+                         : kind == Kind::password           ? "password"
                          : kind == Kind::button   ? "button"
                                                   : "multiLine";
   const std::string program = programOf(toolkit);
@@ -454,6 +456,15 @@ std::optional<bool> TestField::hasFocus() {
   auto line = process_->waitForLine("FOCUS ", 3.0);
   if (!line) return std::nullopt;
   return *line == "FOCUS 1";
+}
+
+std::optional<TestField::FocusChurn> TestField::focusChurn() {
+  if (toolkit_ == Toolkit::qt || !process_->writeLine("churn")) return std::nullopt;
+  auto line = process_->waitForLine("CHURN ", 3.0);
+  FocusChurn churn;
+  if (!line || std::sscanf(line->c_str(), "CHURN %d %d", &churn.activeChanges, &churn.focusOuts) != 2)
+    return std::nullopt;
+  return churn;
 }
 
 bool TestField::setText(const std::string& text) {

@@ -130,7 +130,9 @@ Toolkit toolkitFromEnvironment(Toolkit fallback);
 // (an application that exposes no text) or a multi-line text view.
 class TestField {
  public:
-  enum class Kind { line, password, button, multiLine };
+  // `lineUnderHeaderBar`: a line edit in a window that draws its own title
+  // bar (GTK's header bar); the Qt field takes it for a line.
+  enum class Kind { line, password, button, multiLine, lineUnderHeaderBar };
   // Whether the window shares its text whatever the desktop's switch says
   // (Qt's always-on accessibility variables), or as a user's program does:
   // only when the switch was on at its start. The GTK fields always start as
@@ -163,6 +165,14 @@ class TestField {
   // Whether the widget has the focus in the active window, as its toolkit
   // sees it; none when the window does not answer.
   std::optional<bool> hasFocus();
+  // Since the GTK field started: how often its window stopped or started
+  // being the active one, and how often its widget lost the focus; none
+  // when the window does not answer (or is Qt's).
+  struct FocusChurn {
+    int activeChanges = 0;
+    int focusOuts = 0;
+  };
+  std::optional<FocusChurn> focusChurn();
   // The window replaces its field's text itself (caret at the end); true once
   // it has.
   bool setText(const std::string& text);

@@ -75,6 +75,12 @@ class SimEventSystem final : public EventSystem {
   bool comboHeldByOthers(uint16_t keyCode, uint64_t flags) const override {
     return heldCombo_ && heldCombo_->first == keyCode && heldCombo_->second == flags;
   }
+  // What the engine asked to be held: the keys it decides outside a hold,
+  // and whether it holds every key now. (Every key reaches the taps here.)
+  void setDecidedKeys(std::vector<DecidedKey> keys) override { decidedKeys_ = std::move(keys); }
+  void setKeyboardHeld(bool held) override { keyboardHeld_ = held; }
+  const std::vector<DecidedKey>& decidedKeys() const { return decidedKeys_; }
+  bool keyboardHeld() const { return keyboardHeld_; }
   // The system gave up on a tap: it is disabled, and its callback receives a
   // tap-disabled event on the next main-queue turn.
   void disableTap(TapId tap, bool byUserInput = false);
@@ -108,6 +114,8 @@ class SimEventSystem final : public EventSystem {
   bool postingAllowed_ = true;
   bool filtersEveryKey_ = true;
   std::vector<std::string> keysHeldByOthers_;
+  std::vector<DecidedKey> decidedKeys_;
+  bool keyboardHeld_ = false;
   std::optional<std::pair<uint16_t, uint64_t>> heldCombo_;
   int64_t ownPid_ = 0;
   std::pair<double, double> mouse_{0, 0};

@@ -46,6 +46,7 @@ void AtspiAccessibility::setLastFocused(AtspiAccessible* a) {
   if (a) g_object_ref(a);
   if (lastFocused_) g_object_unref(lastFocused_);
   lastFocused_ = a;
+  focusKnown_ = a != nullptr;
 }
 
 bool AtspiAccessibility::busUp() {

@@ -92,6 +92,7 @@ class AtspiAccessibility final : public Accessibility {
   Subscription observeTrust(std::function<void()> callback) override;
   bool reportsFocusChanges() const override { return true; }
   Subscription observeFocus(std::function<void()> callback) override;
+  void lookForFocusedField() override;
   // Among the applications on the accessibility bus's registry.
   std::optional<bool> isApplicationRegistered(int64_t pid) override;
 
@@ -152,6 +153,11 @@ class AtspiAccessibility final : public Accessibility {
   // The element last seen or heard taking or losing the focus; holds a
   // reference.
   AtspiAccessible* lastFocused_ = nullptr;
+  // Whether lastFocused_ is set, for any thread; a look for it asked and not
+  // yet over, and when the last began (monotonic seconds).
+  std::atomic<bool> focusKnown_{false};
+  std::atomic<bool> lookAsked_{false};
+  std::atomic<double> lastLookAt_{-1e9};
   AtspiEventListener* focusListener_ = nullptr;
   ApplicationFocus* inputFocus_ = nullptr;
   AtspiDesktopSwitch desktopSwitch_;

@@ -6,7 +6,34 @@
 // when one arrives instead of every second.
 #include "platform/x11/atspi_accessibility.h"
 
+#include "platform/x11/atspi_calls.h"
+
 namespace tessa {
+
+namespace {
+// [ours] A look for a field focused before we started: short, so that a
+// read asked meanwhile (a hot key) waits little behind it; and not again
+// sooner than this after the last, where a program exposes no field.
+constexpr double kLookSeconds = 0.3;
+constexpr double kLookAgainAfter = 2.0;
+}  // namespace
+
+// Nothing announces a field that took the focus before we started, and our
+// hot key's own grab later makes its program say it lost the focus: it is
+// looked for while the user types into it, nothing grabbed.
+void AtspiAccessibility::lookForFocusedField() {
+  if (focusKnown_ || lookAsked_.exchange(true)) return;
+  const double now = atspi::monotonicNow();
+  if (now - lastLookAt_ < kLookAgainAfter) {
+    lookAsked_ = false;
+    return;
+  }
+  lastLookAt_ = now;
+  postToWorker([this] {
+    if (!lastFocused_ && busUp()) findFocused(0, kLookSeconds, atspi::monotonicNow() + kLookSeconds);
+    lookAsked_ = false;
+  });
+}
 
 Subscription AtspiAccessibility::observeFocus(std::function<void()> callback) {
   Subscription subscription = focusWatchers_.add(std::move(callback));

@@ -239,6 +239,28 @@ bool X11EventSystem::isTapValid(TapId id) const {
   return it != taps_.end() && it->second.valid;
 }
 
+void X11EventSystem::setDecidedKeys(std::vector<DecidedKey> keys) {
+  {
+    std::lock_guard lock(mutex_);
+    if (keys == decidedKeys_) return;
+    decidedKeys_ = std::move(keys);
+    ++decidedGeneration_;
+  }
+  // In place on return, as a tap is live once enabled.
+  flush();
+}
+
+// From inside the tap's callback the answer follows this under the same
+// lock, and the grab thread takes the hold before it lets the key go.
+void X11EventSystem::setKeyboardHeld(bool held) {
+  {
+    std::lock_guard lock(mutex_);
+    if (keyboardHeld_ == held) return;
+    keyboardHeld_ = held;
+  }
+  wake();
+}
+
 // Called with mutex_ held.
 bool X11EventSystem::wantsGrab() const {
   for (const auto& [id, tap] : taps_)

@@ -1,16 +1,22 @@
 #pragma once
 // Event taps and posting on an X11 server.
 //
-// The filtering tap is a synchronous XInput2 passive grab of every key on the
-// root window: each press freezes the keyboard until we answer, so the callback
-// can pass it (replay), swallow it, or change it (swallow and
-// post the replacement). Releases cannot be grabbed that way; they come from
-// XInput2 raw events and are reported without a say over them. When another
-// client (a window manager) already holds key combinations on the root, each
-// key is grabbed with every modifier combination but those: the other
-// client's shortcuts stay its own and reach the tap as heard only
-// (`Event::listenOnly`); `filtersEveryKey()` answers false only when it
-// holds keys as they are typed.
+// The filtering tap holds the keyboard only where the engine may swallow,
+// change or hold a key: each key it names (`setDecidedKeys`: the switcher
+// keys, its hot-key chords) is a synchronous XInput2 passive grab on the
+// root window, and while the engine holds keys (`setKeyboardHeld`: a
+// switch, the Caps Lock press, the keys it types itself) every key is. A
+// grabbed press freezes the keyboard until we answer, so the callback can
+// pass it (replay), swallow it, or change it (swallow and post the
+// replacement). Every other key goes straight to the focus, which never
+// hears that it lost the keyboard, and reaches the tap from XInput2 raw
+// events as heard only (`Event::listenOnly`). Releases cannot be grabbed
+// that way; they come from the raw events too and are reported without a
+// say over them. When another client (a window manager) already holds key
+// combinations on the root, each key is grabbed with every modifier
+// combination but those: the other client's shortcuts stay its own and
+// reach the tap as heard only; `filtersEveryKey()` answers false only when
+// it holds keys as they are typed.
 //
 // The callbacks run on the main queue. A dedicated thread owns the grab's
 // connection; while a press waits for the main queue's answer the keyboard is
@@ -84,6 +90,8 @@ class X11EventSystem final : public EventSystem {
   bool comboHeldByOthers(uint16_t keyCode, uint64_t modifierFlags) const override;
   bool ownKeysInFlight() const override;
   void whenOwnKeysThrough(std::function<void()> then) override;
+  void setDecidedKeys(std::vector<DecidedKey> keys) override;
+  void setKeyboardHeld(bool held) override;
 
   // Reports Caps Lock as F19 and undoes the lock its press toggles: the
   // X11 form of remapping the key, without touching the user's keymap.
@@ -137,7 +145,7 @@ class X11EventSystem final : public EventSystem {
 
   // x11_grab_thread.cpp: each key read, frozen and answered.
   void threadMain();
-  unsigned rawGrabModifiers() const;
+  unsigned rawHeldModifiers() const;
   void onKeyPress(unsigned xKeyCode, unsigned state, int sourceid, unsigned long time);
   void onRawEvent(int evtype, unsigned detail, int sourceid, bool beforeAroundSync = false);
   void postQueued(const std::deque<Event>& posts);
@@ -151,7 +159,8 @@ class X11EventSystem final : public EventSystem {
                                                std::deque<Event>::const_iterator to);
   bool holdPostsForAround();
   bool flushPending() const;
-  void grabOneKey(unsigned code, unsigned long window);
+  // Every modifier combination when `modifiers` is empty.
+  void grabOneKey(unsigned code, unsigned long window, const std::vector<unsigned>& modifiers = {});
   void grabOnTopLevels();
   void grabKeysOnTopLevel(unsigned long window);
   void onTopLevelChange(const _XEvent& ev);
@@ -167,9 +176,21 @@ class X11EventSystem final : public EventSystem {
   // The server's state as keys are read with it (group in bits 13-14).
   unsigned serverKeyState() const;
 
-  // x11_key_grab.cpp: the passive grab, and the keys another client holds.
+  // x11_key_grab.cpp: the passive grabs, and the keys another client holds.
   void updateGrab();
-  void grabPerKey();
+  // Which keys and combinations another client holds on the root.
+  void probeKeysHeldByOthers();
+  void grabDecidedKeys(const std::vector<DecidedKey>& keys);
+  void ungrabDecidedKeys();
+  void holdEveryKey();
+  void releaseEveryKey();
+  // A raw press waits for the next key event to tell whether one of our
+  // grabs took it: its own grabbed press comes right behind it.
+  void noteRawPress(unsigned xKeyCode, int sourceid);
+  // The raw presses no grab of ours took, heard only; `grabbed`: the key
+  // code of a grabbed press just read, whose raw press is not one of them.
+  void settleRawPresses(std::optional<unsigned> grabbed = std::nullopt);
+  void heardOnly(unsigned xKeyCode, int sourceid);
   void setKeysHeldByOthers(std::vector<std::string> keys);
 
   // The press the callback let pass, changed into its own text where
@@ -204,6 +225,9 @@ class X11EventSystem final : public EventSystem {
   std::vector<std::function<void()>> ownKeysThroughWaiters_;  // under mutex_
   std::vector<std::string> keysHeldByOthers_;  // under mutex_
   std::map<unsigned, std::set<unsigned>> heldCombos_;  // under mutex_: another client's, by X key code
+  std::vector<DecidedKey> decidedKeys_;  // under mutex_
+  uint64_t decidedGeneration_ = 0;       // under mutex_
+  bool keyboardHeld_ = false;            // under mutex_
   std::atomic<bool> capsAsF19_{false};
   std::atomic<bool> running_{true};
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);

@@ -19,6 +19,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -117,10 +118,24 @@ struct X11EventSystem::Impl {
   int xiOpcode = 0;
   int keyboard = 3;  // the master keyboard: the grabs' device [ours: the usual id, until asked]
   int wakePipe[2] = {-1, -1};
+  // Whether another client holds keys on the root (perKey), or none does
+  // (allKeys); none: we grab nothing.
   x11_detail::GrabState grabState = x11_detail::GrabState::none;
-  // With another client's grabs on the root: the keys we grabbed one by one,
-  // and, by key, the modifier combinations that client holds.
-  std::set<unsigned> grabbedKeys;
+  // Every key is grabbed, for a hold.
+  bool holding = false;
+  // The decided keys' grabs: X modifier masks by X key code (XIAnyModifier
+  // alone for every combination), and the request they were made for.
+  std::map<unsigned, std::vector<unsigned>> decidedGrabs;
+  uint64_t decidedApplied = 0;
+  // Raw presses read whose grabbed press may still follow, and whether the
+  // server has been asked for everything it sent before them.
+  std::deque<std::pair<unsigned, int>> rawPresses;
+  bool rawPressesSynced = false;
+  // While every key is held: the combinations grabbed for the hold on the
+  // root, by X key code (none: every one). A decided key's own combinations
+  // are left out, so that its grabs outlive the hold's. By key, the
+  // modifier combinations another client holds.
+  std::map<unsigned, std::vector<unsigned>> holdGrabs;
   // The keys grabbed on every top-level window instead, and those windows.
   std::vector<unsigned> keysOnTopLevels;
   std::set<unsigned long> topLevels;

@@ -117,46 +117,60 @@ void X11EventSystem::threadMain() {
       }
     }
     XFlush(d);
-    while (XPending(d) > 0) {
-      XEvent ev;
-      XNextEvent(d, &ev);
-      const bool beforeAroundSync = impl_->eventsBeforeAroundSync > 0;
-      if (beforeAroundSync) --impl_->eventsBeforeAroundSync;
-      if (ev.type == CreateNotify || ev.type == ReparentNotify || ev.type == DestroyNotify) {
-        onTopLevelChange(ev);
-        continue;
-      }
-      if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
-          !XGetEventData(d, &ev.xcookie))
-        continue;
-      const int evtype = ev.xcookie.evtype;
-      if (evtype == XI_KeyPress || evtype == XI_KeyRelease) {
-        auto* key = static_cast<XIDeviceEvent*>(ev.xcookie.data);
-        const auto xkc = static_cast<unsigned>(key->detail);
-        const unsigned state =
-            keyState(static_cast<unsigned>(key->mods.effective),
-                     static_cast<unsigned>(key->mods.locked | key->mods.latched),
-                     static_cast<unsigned>(key->group.effective), capsAsF19_);
-        if (evtype == XI_KeyPress) {
-          onKeyPress(xkc, state, key->sourceid, static_cast<unsigned long>(key->time));
-        } else if (impl_->activeGrab) {
-          // Held by the grab a dropped press left. The release of the key
-          // that started it has already ended the grab (answering would thaw
-          // the next key's grab instead); any other goes on to the focus,
-          // which ends the grab. Releases are reported from the raw events.
-          if (xkc != impl_->grabKey) impl_->allow(XIReplayDevice);
-          impl_->activeGrab = false;
-          impl_->releasedThroughGrab.insert(xkc);
-          impl_->lockedBeforeRelease = (static_cast<unsigned>(key->mods.locked) & LockMask) != 0;
-          onRelease(xkc, state, key->sourceid);
-          impl_->lockedBeforeRelease.reset();
+    for (;;) {
+      while (XPending(d) > 0) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        const bool beforeAroundSync = impl_->eventsBeforeAroundSync > 0;
+        if (beforeAroundSync) --impl_->eventsBeforeAroundSync;
+        if (ev.type == CreateNotify || ev.type == ReparentNotify || ev.type == DestroyNotify) {
+          onTopLevelChange(ev);
+          continue;
         }
-      } else {
-        auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
-        onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid, beforeAroundSync);
+        if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
+            !XGetEventData(d, &ev.xcookie))
+          continue;
+        const int evtype = ev.xcookie.evtype;
+        if (evtype == XI_KeyPress || evtype == XI_KeyRelease) {
+          auto* key = static_cast<XIDeviceEvent*>(ev.xcookie.data);
+          const auto xkc = static_cast<unsigned>(key->detail);
+          const unsigned state =
+              keyState(static_cast<unsigned>(key->mods.effective),
+                       static_cast<unsigned>(key->mods.locked | key->mods.latched),
+                       static_cast<unsigned>(key->group.effective), capsAsF19_);
+          settleRawPresses(evtype == XI_KeyPress ? std::optional<unsigned>(xkc) : std::nullopt);
+          if (evtype == XI_KeyPress) {
+            onKeyPress(xkc, state, key->sourceid, static_cast<unsigned long>(key->time));
+          } else if (impl_->activeGrab) {
+            // Held by the grab a dropped press left. The release of the key
+            // that started it has already ended the grab (answering would thaw
+            // the next key's grab instead); any other goes on to the focus,
+            // which ends the grab. Releases are reported from the raw events.
+            if (xkc != impl_->grabKey) impl_->allow(XIReplayDevice);
+            impl_->activeGrab = false;
+            impl_->releasedThroughGrab.insert(xkc);
+            impl_->lockedBeforeRelease = (static_cast<unsigned>(key->mods.locked) & LockMask) != 0;
+            onRelease(xkc, state, key->sourceid);
+            impl_->lockedBeforeRelease.reset();
+          }
+        } else {
+          auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
+          if (evtype == XI_RawKeyPress || evtype == XI_RawKeyRelease) settleRawPresses();
+          onRawEvent(evtype, static_cast<unsigned>(raw->detail), raw->sourceid, beforeAroundSync);
+        }
+        XFreeEventData(d, &ev.xcookie);
+        showPostedInTurn();
       }
-      XFreeEventData(d, &ev.xcookie);
-      showPostedInTurn();
+      // A raw press with nothing behind it yet: once the server has answered
+      // a request sent after it, its grabbed press would have come too.
+      if (impl_->rawPresses.empty()) break;
+      if (impl_->rawPressesSynced) {
+        settleRawPresses();
+        showPostedInTurn();
+        break;
+      }
+      XSync(d, False);
+      impl_->rawPressesSynced = true;
     }
     poster_->restoreLetGoModifiersOnceThrough();
     tellOwnKeysThrough();
@@ -305,20 +319,16 @@ bool X11EventSystem::flushPending() const {
   return flushRequested_ > flushDone_;
 }
 
-// The modifier state a passive grab would be matched with for a press
-// coming now, as the raw events tell it (the server's own state may lag
-// behind while the keyboard is frozen).
-unsigned X11EventSystem::rawGrabModifiers() const {
+// The modifiers held as the raw events tell (the server's own state may
+// have moved on by the time a key heard only is read with it).
+unsigned X11EventSystem::rawHeldModifiers() const {
   unsigned m = 0;
-  XkbStateRec s{};
-  if (XkbGetState(impl_->grab, XkbUseCoreKbd, &s) == Success) m = (s.locked_mods | s.latched_mods) & 0xff;
   for (uint16_t vk : impl_->rawModifiersDown) {
     switch (vk) {
       case keycode::shift: case keycode::rightShift: m |= ShiftMask; break;
       case keycode::control: case keycode::rightControl: m |= ControlMask; break;
       case keycode::option: case keycode::rightOption: m |= Mod1Mask; break;
       case keycode::command: m |= Mod4Mask; break;
-      case keycode::capsLock: m |= LockMask; break;
       default: break;
     }
   }
@@ -503,32 +513,52 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
       return;
     }
   }
-  {
-    // Presses come through the grab; only those another client's grab
-    // took are reported from here, as heard only.
-    if (impl_->grabState != GrabState::perKey) return;
-    // While a key of ours keeps the keyboard grabbed, presses come through
-    // the grab too.
-    if (impl_->activeGrab) return;
-    auto refused = impl_->refusedCombos.find(detail);
-    if (refused == impl_->refusedCombos.end() || !refused->second.count(rawGrabModifiers())) return;
-    impl_->keysDown.insert(detail);
-    impl_->listenOnlyDown.insert(detail);
+  noteRawPress(detail, sourceid);
+}
+
+void X11EventSystem::noteRawPress(unsigned xKeyCode, int sourceid) {
+  impl_->rawPresses.emplace_back(xKeyCode, sourceid);
+  impl_->rawPressesSynced = false;
+}
+
+void X11EventSystem::settleRawPresses(std::optional<unsigned> grabbed) {
+  while (!impl_->rawPresses.empty()) {
+    const auto [code, sourceid] = impl_->rawPresses.front();
+    impl_->rawPresses.pop_front();
+    // The grabbed press's own raw event: it is the grab's to report.
+    if (grabbed && code == *grabbed && impl_->rawPresses.empty()) break;
+    heardOnly(code, sourceid);
   }
+  impl_->rawPressesSynced = false;
+}
+
+// A press no grab of ours took: it has reached the focus (or another
+// client's grab), and the tap only hears it.
+void X11EventSystem::heardOnly(unsigned xKeyCode, int sourceid) {
+  impl_->keysDown.insert(xKeyCode);
+  impl_->listenOnlyDown.insert(xKeyCode);
   {
     std::lock_guard lock(mutex_);
     if (!wantsGrab()) return;
   }
   Event event;
-  if (auto own = ledger_->take(detail, press, sourceid)) {
+  if (auto own = ledger_->take(xKeyCode, true, sourceid)) {
     if (own->passThrough) return;
     event = own->event;
   } else {
-    if (!keyCodeForX(detail)) return;
-    const unsigned state = serverKeyState();
-    event = eventFromX(detail, state, press);
+    if (!keyCodeForX(xKeyCode)) return;
+    constexpr unsigned held = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
+    event = eventFromX(xKeyCode, (serverKeyState() & ~held) | rawHeldModifiers(), true);
   }
   event.listenOnly = true;
+  if (event.type == EventType::keyDown && !event.isTagged()) {
+    // The global key-down monitors hear what reached the focus.
+    std::weak_ptr<std::atomic<bool>> alive = alive_;
+    main_.post([this, alive, event] {
+      auto flag = alive.lock();
+      if (flag && *flag) notifyMonitors(event);
+    });
+  }
   deliver(event.type, std::move(event), false, 0);
 }
 

@@ -1,6 +1,7 @@
-// The keyboard grab: an XInput2 passive grab of every key, or, where another
-// client holds some combinations, of every key with every combination but
-// those; and which of the typing keys that leaves to the other client.
+// The keyboard grabs: XInput2 passive grabs of the keys the engine decides
+// on its own, and, while it holds keys, of every key (where another client
+// holds some combinations, every key with every combination but those);
+// and which of the typing keys that leaves to the other client.
 #include "platform/x11/x11_event_system_internal.h"
 
 #include <X11/Xlib-xcb.h>
@@ -38,9 +39,12 @@ int grabKeycode(Display* d, int device, int xKeyCode, Window root) {
   return XIGrabKeycode(d, device, xKeyCode, root, XIGrabModeSync, XIGrabModeAsync, False, &mask, 1, &mods);
 }
 
-void ungrabKeycode(Display* d, int device, int xKeyCode, Window root) {
-  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
-  XIUngrabKeycode(d, device, xKeyCode, root, 1, &mods);
+// Every combination when `modifiers` is empty.
+void ungrabKeycode(Display* d, int device, int xKeyCode, Window root, const std::vector<unsigned>& modifiers = {}) {
+  std::vector<XIGrabModifiers> mods;
+  for (unsigned m : modifiers) mods.push_back({static_cast<int>(m), 0});
+  if (mods.empty()) mods.push_back({static_cast<int>(XIAnyModifier), 0});
+  XIUngrabKeycode(d, device, xKeyCode, root, static_cast<int>(mods.size()), mods.data());
 }
 
 // XInput2 grabs do not collide with other clients' core grabs, so a core
@@ -92,29 +96,20 @@ std::vector<bool> coreGrabsRefused(Display* d, Window root, const std::vector<st
 
 void X11EventSystem::updateGrab() {
   Display* d = impl_->grab;
-  bool want;
+  bool want, hold;
+  uint64_t generation;
+  std::vector<DecidedKey> keys;
   {
     std::lock_guard lock(mutex_);
     want = wantsGrab();
+    hold = keyboardHeld_;
+    generation = decidedGeneration_;
+    keys = decidedKeys_;
   }
   const Window root = DefaultRootWindow(d);
   if (want && impl_->grabState == GrabState::none) {
-    bool anyHeld;
-    {
-      ErrorTrap trap(d);
-      anyHeld = heldByAnotherClient(d, AnyKey, root, trap);
-      if (!anyHeld && grabKeycode(d, impl_->keyboard, XIAnyKeycode, root) == 0 && trap.error() == 0) {
-        impl_->grabState = GrabState::allKeys;
-        impl_->refusedCombos.clear();
-        setKeysHeldByOthers({});
-        std::lock_guard lock(mutex_);
-        heldCombos_.clear();
-        return;
-      }
-      gTrappedError = 0;
-      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
-    }
-    grabPerKey();
+    probeKeysHeldByOthers();
+    impl_->decidedApplied = 0;
   } else if (!want && impl_->grabState != GrabState::none) {
     {
       std::lock_guard lock(mutex_);
@@ -125,30 +120,155 @@ void X11EventSystem::updateGrab() {
         decision_.reset();
       }
     }
-    if (impl_->grabState == GrabState::allKeys) {
-      ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
-    } else {
-      for (unsigned xkc : impl_->grabbedKeys) ungrabKeycode(d, impl_->keyboard, static_cast<int>(xkc), root);
-      impl_->grabbedKeys.clear();
-      ungrabTopLevels();
-    }
+    if (impl_->holding) releaseEveryKey();
+    ungrabDecidedKeys();
+    ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
     XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
     impl_->activeGrab = false;
     impl_->grabState = GrabState::none;
+    settleRawPresses();
     XFlush(d);
+    return;
+  }
+  if (!want) return;
+  if (impl_->decidedApplied != generation) {
+    // A hold leaves out the decided keys' own combinations: it is made
+    // again around them.
+    const bool held = impl_->holding;
+    if (held) releaseEveryKey();
+    grabDecidedKeys(keys);
+    impl_->decidedApplied = generation;
+    if (held) holdEveryKey();
+  }
+  if (hold && !impl_->holding) holdEveryKey();
+  else if (!hold && impl_->holding) releaseEveryKey();
+}
+
+namespace {
+
+// [ours] The X modifier bits of the engine's modifier flags (Option on
+// Mod1, Command on Mod4).
+unsigned xModifiersOf(uint64_t f) {
+  unsigned m = 0;
+  if (f & flags::shift) m |= ShiftMask;
+  if (f & flags::capsLock) m |= LockMask;
+  if (f & flags::control) m |= ControlMask;
+  if (f & flags::option) m |= Mod1Mask;
+  if (f & flags::command) m |= Mod4Mask;
+  return m;
+}
+
+// The modifier combinations a decided key is grabbed with: every one that
+// carries the required bits and none of the refused, less those another
+// client holds. XIAnyModifier alone where that is every combination.
+std::vector<unsigned> combinationsOf(const DecidedKey& key, const std::set<unsigned>* heldByOthers) {
+  const unsigned required = xModifiersOf(key.required), refused = xModifiersOf(key.refused);
+  if (!required && !refused && !heldByOthers) return {static_cast<unsigned>(XIAnyModifier)};
+  std::vector<unsigned> out;
+  for (unsigned m = 0; m < 256; ++m)
+    if ((m & required) == required && !(m & refused) && !(heldByOthers && heldByOthers->count(m))) out.push_back(m);
+  return out;
+}
+
+}  // namespace
+
+// Each key the engine may act on outside a hold, with the combinations it
+// acts on. Caps Lock taken as F19 is ours whatever the engine asks: its
+// lock is undone on the frozen press, before the focus could see it.
+void X11EventSystem::grabDecidedKeys(const std::vector<DecidedKey>& keys) {
+  ungrabDecidedKeys();
+  std::vector<DecidedKey> all = keys;
+  if (capsAsF19_) all.push_back(DecidedKey{keycode::capsLock, 0, 0});
+  std::map<unsigned, std::set<unsigned>> grabs;
+  for (const DecidedKey& key : all) {
+    auto xkc = xKeyCodeFor(key.keyCode);
+    if (!xkc) continue;
+    auto refused = impl_->refusedCombos.find(*xkc);
+    for (unsigned m : combinationsOf(key, refused == impl_->refusedCombos.end() ? nullptr : &refused->second))
+      grabs[*xkc].insert(m);
+  }
+  const Window root = DefaultRootWindow(impl_->grab);
+  for (auto& [code, combos] : grabs) {
+    std::vector<unsigned> list = combos.count(static_cast<unsigned>(XIAnyModifier))
+                                     ? std::vector<unsigned>{static_cast<unsigned>(XIAnyModifier)}
+                                     : std::vector<unsigned>(combos.begin(), combos.end());
+    grabOneKey(code, root, list);
+    impl_->decidedGrabs[code] = std::move(list);
   }
 }
 
-// Another client (a window manager, a desktop's shortcut daemon) holds some
-// key combinations on the root. Those are its own: each key is grabbed with
-// every modifier combination except the ones it holds, so a window
-// manager's Super+D still reaches it while a plain D is ours to hold. (A
-// grab of ours over every combination would take its shortcuts away; no
-// grab at all would leave typed keys unheld, and they would reach the focus
-// before the keys held for a switch, and once more when those are replayed.)
-void X11EventSystem::grabPerKey() {
+void X11EventSystem::ungrabDecidedKeys() {
+  for (const auto& [code, combos] : impl_->decidedGrabs)
+    ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
+  impl_->decidedGrabs.clear();
+}
+
+// Every key, for a hold: on a frozen press, before it is let go, so that
+// every key typed after it comes to the tap. Each key is grabbed on its own
+// and a decided key only with the combinations not decided already: taking
+// the hold away then leaves the decided grabs as they were, never a moment
+// without them (one grab of every key, taken away, would take them along,
+// and a hot key pressed as they were made again would slip past).
+void X11EventSystem::holdEveryKey() {
   Display* d = impl_->grab;
   const Window root = DefaultRootWindow(d);
+  impl_->holding = true;
+  int minCode = 8, maxCode = 255;
+  XDisplayKeycodes(d, &minCode, &maxCode);
+  impl_->holdGrabs.clear();
+  impl_->keysOnTopLevels.clear();
+  for (int c = minCode; c <= maxCode; ++c) {
+    const auto code = static_cast<unsigned>(c);
+    auto refused = impl_->refusedCombos.find(code);
+    if (refused != impl_->refusedCombos.end()) {
+      // The root's grabs are tried first, so the other client keeps its own.
+      if (refused->second.size() < 256) impl_->keysOnTopLevels.push_back(code);
+      continue;
+    }
+    auto decided = impl_->decidedGrabs.find(code);
+    std::vector<unsigned> combos;
+    if (decided != impl_->decidedGrabs.end()) {
+      if (decided->second.size() == 1 && decided->second[0] == static_cast<unsigned>(XIAnyModifier)) continue;
+      const std::set<unsigned> taken(decided->second.begin(), decided->second.end());
+      for (unsigned m = 0; m < 256; ++m)
+        if (!taken.count(m)) combos.push_back(m);
+    }
+    grabOneKey(code, root, combos);
+    impl_->holdGrabs.emplace(code, std::move(combos));
+  }
+  grabOnTopLevels();
+}
+
+void X11EventSystem::releaseEveryKey() {
+  Display* d = impl_->grab;
+  const Window root = DefaultRootWindow(d);
+  impl_->holding = false;
+  for (const auto& [code, combos] : impl_->holdGrabs) ungrabKeycode(d, impl_->keyboard, static_cast<int>(code), root, combos);
+  impl_->holdGrabs.clear();
+  ungrabTopLevels();
+}
+
+// Whether another client (a window manager, a desktop's shortcut daemon)
+// holds some key combinations on the root. Those are its own: a key is
+// grabbed only with the combinations it leaves, so a window manager's
+// Super+D still reaches it while a plain D is ours to hold. (A grab of ours
+// over every combination would take its shortcuts away; no grab at all
+// would leave typed keys unheld, and they would reach the focus before the
+// keys held for a switch, and once more when those are replayed.)
+void X11EventSystem::probeKeysHeldByOthers() {
+  Display* d = impl_->grab;
+  const Window root = DefaultRootWindow(d);
+  {
+    ErrorTrap trap(d);
+    if (!heldByAnotherClient(d, AnyKey, root, trap)) {
+      impl_->grabState = GrabState::allKeys;
+      impl_->refusedCombos.clear();
+      setKeysHeldByOthers({});
+      std::lock_guard lock(mutex_);
+      heldCombos_.clear();
+      return;
+    }
+  }
   int minCode = 8, maxCode = 255;
   XDisplayKeycodes(d, &minCode, &maxCode);
   std::vector<std::pair<int, unsigned>> tries;
@@ -162,22 +282,8 @@ void X11EventSystem::grabPerKey() {
   impl_->refusedCombos.clear();
   for (size_t i = 0; i < tries.size(); ++i)
     if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
-
-  impl_->grabbedKeys.clear();
-  impl_->keysOnTopLevels.clear();
   size_t combosLeft = 0;
-  for (int code = minCode; code <= maxCode; ++code) {
-    auto refused = impl_->refusedCombos.find(static_cast<unsigned>(code));
-    if (refused == impl_->refusedCombos.end()) {
-      grabOneKey(static_cast<unsigned>(code), root);
-      impl_->grabbedKeys.insert(static_cast<unsigned>(code));
-    } else {
-      combosLeft += refused->second.size();
-      if (refused->second.size() < 256) impl_->keysOnTopLevels.push_back(static_cast<unsigned>(code));
-    }
-  }
-  grabOnTopLevels();
-  XSync(d, False);
+  for (const auto& [code, combos] : impl_->refusedCombos) combosLeft += combos.size();
   impl_->grabState = GrabState::perKey;
 
   // Typing keys another client holds as they are typed (alone, with Shift,
@@ -204,7 +310,7 @@ void X11EventSystem::grabPerKey() {
   }
   logLine("X11: another client holds " + std::to_string(combosLeft) + " key combinations on " +
           std::to_string(impl_->refusedCombos.size()) +
-          " keys - they are left to it; every other key and combination is grabbed");
+          " keys - they are left to it; every other key and combination is ours to grab");
   if (!typingKeys.empty()) {
     std::string names;
     for (const auto& n : typingKeys) names += (names.empty() ? "" : ", ") + n;
@@ -219,14 +325,16 @@ void X11EventSystem::grabPerKey() {
 // round trip behind whatever the server was busy with: the keys we had just
 // sent around the grab, when their key codes are grabbed again. Xlib sends
 // its own queued requests first, so the order holds.
-void X11EventSystem::grabOneKey(unsigned code, unsigned long window) {
+void X11EventSystem::grabOneKey(unsigned code, unsigned long window, const std::vector<unsigned>& modifiers) {
   xcb_connection_t* c = XGetXCBConnection(impl_->grab);
   const uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
-  const uint32_t modifiers = XCB_INPUT_MODIFIER_MASK_ANY;
+  const uint32_t any = XCB_INPUT_MODIFIER_MASK_ANY;
+  std::vector<uint32_t> mods(modifiers.begin(), modifiers.end());
   const auto cookie = xcb_input_xi_passive_grab_device(
       c, XCB_CURRENT_TIME, static_cast<xcb_window_t>(window), XCB_CURSOR_NONE, code,
-      static_cast<xcb_input_device_id_t>(impl_->keyboard), 1, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
-      XCB_INPUT_GRAB_MODE_22_SYNC, XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, &modifiers);
+      static_cast<xcb_input_device_id_t>(impl_->keyboard), mods.empty() ? 1 : static_cast<uint16_t>(mods.size()), 1,
+      XCB_INPUT_GRAB_TYPE_KEYCODE, XCB_INPUT_GRAB_MODE_22_SYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
+      XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, mods.empty() ? &any : mods.data());
   xcb_discard_reply(c, cookie.sequence);
 }
 
@@ -288,16 +396,23 @@ void X11EventSystem::ungrabTopLevels() {
 // key of the user's but those few stays held all along).
 bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
   if (impl_->keysOpened.count(code)) return true;
-  // A key grabbed on every top-level window stays grabbed.
-  if (impl_->grabState == GrabState::none || (impl_->grabState == GrabState::perKey && !impl_->grabbedKeys.count(code)))
-    return false;
+  // Outside a hold no key but the decided ones is grabbed; a key grabbed on
+  // every top-level window stays grabbed.
+  if (!impl_->holding || !impl_->holdGrabs.count(code)) return false;
   impl_->keysOpened.insert(code);
   ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
   return true;
 }
 
+// Letting go of a key takes its decided grabs with it: they are made again
+// beside the hold's.
 void X11EventSystem::closeKeysOpened() {
-  for (unsigned code : impl_->keysOpened) grabOneKey(code, DefaultRootWindow(impl_->grab));
+  const Window root = DefaultRootWindow(impl_->grab);
+  for (unsigned code : impl_->keysOpened) {
+    if (auto hold = impl_->holdGrabs.find(code); hold != impl_->holdGrabs.end()) grabOneKey(code, root, hold->second);
+    if (auto decided = impl_->decidedGrabs.find(code); decided != impl_->decidedGrabs.end())
+      grabOneKey(code, root, decided->second);
+  }
   impl_->keysOpened.clear();
 }
 

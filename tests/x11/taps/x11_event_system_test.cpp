@@ -402,3 +402,70 @@ TEST_F(X11Events, ADisabledTapLetsEveryKeyThroughUnasked) {
 
 }  // namespace
 }  // namespace tessa
+
+namespace tessa {
+namespace {
+
+// Outside a hold only the keys decided are grabbed: any other reaches the
+// focus whatever the tap answers, and the tap hears it, once, in order. A
+// hold taken inside the callback of a decided press holds the keys typed
+// right behind it; once let go, keys are heard only again.
+TEST_F(X11Events, OutsideAHoldOnlyDecidedKeysAreGrabbedAndTheRestAreHeard) {
+  auto events = makeEvents();
+  events->setDecidedKeys({{keycode::x, flags::control | flags::shift, 0}, {keycode::grave, 0, flags::shift}});
+  X11EventSystem* system = events.get();
+  installTap(
+      *events,
+      [system](const Event& e) -> std::optional<Event> {
+        if (e.type != EventType::keyDown) return e;
+        if (e.keyCode == keycode::grave && !e.listenOnly) system->setKeyboardHeld(true);
+        return std::nullopt;  // swallows everything it can
+      },
+      false);
+  KeyLogWindow window(server.display());
+  XTestUser user(server.display());
+  user.tap(keycode::a);
+  user.down(keycode::shift);
+  user.tap(keycode::grave);  // Shift is refused: heard only
+  user.up(keycode::shift);
+  user.down(keycode::control);
+  user.down(keycode::shift);
+  user.tap(keycode::x);  // decided: swallowed
+  user.up(keycode::shift);
+  user.up(keycode::control);
+  user.tap(keycode::b);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a~b" && sawDown(keycode::b); }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  auto heard = [&](uint16_t code) {
+    auto it = std::find_if(seen.begin(), seen.end(),
+                           [&](const Event& e) { return e.type == EventType::keyDown && e.keyCode == code; });
+    return it == seen.end() ? std::optional<bool>() : std::optional<bool>(it->listenOnly);
+  };
+  EXPECT_EQ(heard(keycode::a), std::optional<bool>(true));
+  EXPECT_EQ(heard(keycode::grave), std::optional<bool>(true));
+  EXPECT_EQ(heard(keycode::x), std::optional<bool>(false));
+  std::vector<uint16_t> downs;
+  for (const auto& e : seen)
+    if (e.type == EventType::keyDown) downs.push_back(e.keyCode);
+  EXPECT_EQ(downs, (std::vector<uint16_t>{keycode::a, keycode::grave, keycode::x, keycode::b})) << describe();
+
+  // The unshifted grave takes the hold before it is let go: the key right
+  // behind it is the tap's to swallow, and so is every key until the hold
+  // is let go.
+  user.down(keycode::grave);
+  user.tap(keycode::c);
+  user.up(keycode::grave);
+  user.tap(keycode::d);
+  ASSERT_TRUE(waitFor([&] { return sawDown(keycode::d); }, 3, &main, &window)) << describe();
+  events->setKeyboardHeld(false);
+  events->flush();
+  user.tap(keycode::e);
+  ASSERT_TRUE(waitFor([&] { return window.text() == "a~be" && sawDown(keycode::e); }, 3, &main, &window))
+      << "typed '" << window.text() << "', " << describe();
+  EXPECT_EQ(heard(keycode::c), std::optional<bool>(false));
+  EXPECT_EQ(heard(keycode::d), std::optional<bool>(false));
+  EXPECT_EQ(heard(keycode::e), std::optional<bool>(true));
+}
+
+}  // namespace
+}  // namespace tessa

@@ -41,7 +41,11 @@ struct X11Events : ::testing::Test {
     return events;
   }
 
-  TapId installTap(X11EventSystem& events, std::function<std::optional<Event>(const Event&)> decide) {
+  // `everyKey`: the keyboard held, so that the tap decides every key (as
+  // during a hold); otherwise only the keys decided, and hears the rest.
+  TapId installTap(X11EventSystem& events, std::function<std::optional<Event>(const Event&)> decide,
+                   bool everyKey = true) {
+    events.setKeyboardHeld(everyKey);
     TapId id = events.createTap(TapLocation::hid, true, TapOptions::defaultTap, kKeyMask,
                                 [this, decide](TapId, EventType type, const Event& e) -> std::optional<Event> {
                                   Event copy = e;

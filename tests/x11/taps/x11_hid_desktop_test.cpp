@@ -118,6 +118,7 @@ TEST_F(X11HidTest, QuitReleasesTheGrabsAndPutsBackTheLockAndTheLightsMap) {
   TapId tap = events.createTap(TapLocation::hid, true, TapOptions::defaultTap, eventMaskBit(EventType::keyDown),
                                [](TapId, EventType, const Event& e) { return std::optional<Event>(e); });
   events.addTapToRunLoop(tap);
+  events.setKeyboardHeld(true);  // as during a hold: every key grabbed
   events.enableTap(tap, true);
   events.flush();
   Observer look(server.display());
