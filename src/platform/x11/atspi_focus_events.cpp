@@ -14,7 +14,7 @@ namespace {
 // [ours] A look for a field focused before we started: short, so that a
 // read asked meanwhile (a hot key) waits little behind it; and not again
 // sooner than this after the last, where a program exposes no field.
-constexpr double kLookSeconds = 0.3;
+constexpr double kLookSeconds = 0.5;
 constexpr double kLookAgainAfter = 2.0;
 }  // namespace
 

@@ -16,29 +16,6 @@ using namespace x11_detail;
 
 namespace {
 
-// The filtering grab is an XInput2 passive grab, not a core one: a core grab's
-// press, and the press it replays to the focus, carry the grab's compatibility
-// state, in which the locked group is lost, so a key we pass would reach the
-// focused window in the first layout whatever layout the user has locked.
-// The XInput2 grab replays the press with the keyboard's own state.
-// The grab is on the master keyboard, so the keys we post through XTest pass
-// through it too (and wait for the grab thread to let each press on). A grab
-// of the user's own (slave) keyboards instead would leave the XTest keyboard
-// out, but it cannot both hold a key and pass it on: the server detaches a
-// slave for as long as an XInput2 grab of it is active, so a press replayed
-// from that grab reaches the slave's own listeners only, never the master nor
-// the focused window; under an XInput 1 grab of the slave the master takes
-// its copy of the press at once, held or not.
-// Answers the number of modifier combinations the server refused.
-int grabKeycode(Display* d, int device, int xKeyCode, Window root) {
-  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-  XISetMask(bits, XI_KeyPress);
-  XISetMask(bits, XI_KeyRelease);
-  XIEventMask mask{device, sizeof(bits), bits};
-  XIGrabModifiers mods{static_cast<int>(XIAnyModifier), 0};
-  return XIGrabKeycode(d, device, xKeyCode, root, XIGrabModeSync, XIGrabModeAsync, False, &mask, 1, &mods);
-}
-
 // Every combination when `modifiers` is empty.
 void ungrabKeycode(Display* d, int device, int xKeyCode, Window root, const std::vector<unsigned>& modifiers = {}) {
   std::vector<XIGrabModifiers> mods;
@@ -319,6 +296,20 @@ void X11EventSystem::probeKeysHeldByOthers() {
   }
 }
 
+// The filtering grab is an XInput2 passive grab, not a core one: a core grab's
+// press, and the press it replays to the focus, carry the grab's compatibility
+// state, in which the locked group is lost, so a key we pass would reach the
+// focused window in the first layout whatever layout the user has locked.
+// The XInput2 grab replays the press with the keyboard's own state.
+// The grab is on the master keyboard, so the keys we post through XTest pass
+// through it too (and wait for the grab thread to let each press on). A grab
+// of the user's own (slave) keyboards instead would leave the XTest keyboard
+// out, but it cannot both hold a key and pass it on: the server detaches a
+// slave for as long as an XInput2 grab of it is active, so a press replayed
+// from that grab reaches the slave's own listeners only, never the master nor
+// the focused window; under an XInput 1 grab of the slave the master takes
+// its copy of the press at once, held or not.
+//
 // Sent without waiting for the answer, which says only which modifier
 // combinations failed and was never looked at (a window gone meanwhile is
 // no error worth one either). Waited for, each grab was a
