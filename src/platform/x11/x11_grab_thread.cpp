@@ -167,7 +167,10 @@ void X11EventSystem::threadMain() {
       if (impl_->rawPressesSynced) {
         settleRawPresses();
         showPostedInTurn();
-        break;
+        // Its round trips read what the server sent meanwhile into the
+        // queue, where no poll of the connection would see it.
+        if (QLength(d) == 0) break;
+        continue;
       }
       XSync(d, False);
       impl_->rawPressesSynced = true;
@@ -200,6 +203,9 @@ void X11EventSystem::threadMain() {
     // A posted event shown in its turn waits for the keys before it, or for
     // one that never comes back to expire.
     if (ledger_->showPending()) timeoutMs = timeoutMs < 0 ? kShowRecheckMs : std::min(timeoutMs, kShowRecheckMs);
+    // Events read already (by a round trip since the queue was last
+    // emptied) wait in the queue, not on the connection.
+    if (QLength(d) > 0) timeoutMs = 0;
     if (timeoutMs == 0) {
       bool expired;
       {
@@ -643,3 +649,4 @@ void X11EventSystem::timeOut() {
 }
 
 }  // namespace tessa
+
