@@ -131,10 +131,9 @@ struct X11EventSystem::Impl {
   // server has been asked for everything it sent before them.
   std::deque<std::pair<unsigned, int>> rawPresses;
   bool rawPressesSynced = false;
-  // While every key is held: the combinations grabbed for the hold on the
-  // root, by X key code (none: every one). A decided key's own combinations
-  // are left out, so that its grabs outlive the hold's. By key, the
-  // modifier combinations another client holds.
+  // While every key is held: the keys grabbed for the hold on the root,
+  // each with every combination (XIAnyKeycode alone where no other client
+  // holds keys). By key, the modifier combinations another client holds.
   std::map<unsigned, std::vector<unsigned>> holdGrabs;
   // The keys grabbed on every top-level window instead, and those windows.
   std::vector<unsigned> keysOnTopLevels;

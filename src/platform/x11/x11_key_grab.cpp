@@ -135,6 +135,11 @@ unsigned xModifiersOf(uint64_t f) {
   return m;
 }
 
+// [ours] The modifiers a decided key may carry besides those it asks for;
+// Mod3 (unused) and Mod5 (AltGr) are left out, so that a chord takes 16
+// grabs rather than 64.
+constexpr unsigned kOtherModifiers = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod2Mask | Mod4Mask;
+
 // The modifier combinations a decided key is grabbed with: every one that
 // carries the required bits and none of the refused, less those another
 // client holds. XIAnyModifier alone where that is every combination.
@@ -143,7 +148,9 @@ std::vector<unsigned> combinationsOf(const DecidedKey& key, const std::set<unsig
   if (!required && !refused && !heldByOthers) return {static_cast<unsigned>(XIAnyModifier)};
   std::vector<unsigned> out;
   for (unsigned m = 0; m < 256; ++m)
-    if ((m & required) == required && !(m & refused) && !(heldByOthers && heldByOthers->count(m))) out.push_back(m);
+    if ((m & required) == required && !(m & refused) && !(m & ~(kOtherModifiers | required)) &&
+        !(heldByOthers && heldByOthers->count(m)))
+      out.push_back(m);
   return out;
 }
 
@@ -181,46 +188,57 @@ void X11EventSystem::ungrabDecidedKeys() {
 }
 
 // Every key, for a hold: on a frozen press, before it is let go, so that
-// every key typed after it comes to the tap. Each key is grabbed on its own
-// and a decided key only with the combinations not decided already: taking
-// the hold away then leaves the decided grabs as they were, never a moment
-// without them (one grab of every key, taken away, would take them along,
-// and a hot key pressed as they were made again would slip past).
+// every key typed after it comes to the tap. One grab of every key where no
+// other client holds any, else each key on its own. (Few grabs: the server
+// looks through them all at every press. Grabbed apart around the decided
+// keys' own combinations, a hold took some 1,500, and a key took several
+// times as long to reach its window.)
 void X11EventSystem::holdEveryKey() {
   Display* d = impl_->grab;
   const Window root = DefaultRootWindow(d);
   impl_->holding = true;
-  int minCode = 8, maxCode = 255;
-  XDisplayKeycodes(d, &minCode, &maxCode);
   impl_->holdGrabs.clear();
   impl_->keysOnTopLevels.clear();
+  if (impl_->grabState == GrabState::allKeys) {
+    grabOneKey(XIAnyKeycode, root);
+    impl_->holdGrabs.emplace(XIAnyKeycode, std::vector<unsigned>{});
+    return;
+  }
+  int minCode = 8, maxCode = 255;
+  XDisplayKeycodes(d, &minCode, &maxCode);
   for (int c = minCode; c <= maxCode; ++c) {
     const auto code = static_cast<unsigned>(c);
     auto refused = impl_->refusedCombos.find(code);
-    if (refused != impl_->refusedCombos.end()) {
+    if (refused == impl_->refusedCombos.end()) {
+      grabOneKey(code, root);
+      impl_->holdGrabs.emplace(code, std::vector<unsigned>{});
+    } else if (refused->second.size() < 256) {
       // The root's grabs are tried first, so the other client keeps its own.
-      if (refused->second.size() < 256) impl_->keysOnTopLevels.push_back(code);
-      continue;
+      impl_->keysOnTopLevels.push_back(code);
     }
-    auto decided = impl_->decidedGrabs.find(code);
-    std::vector<unsigned> combos;
-    if (decided != impl_->decidedGrabs.end()) {
-      if (decided->second.size() == 1 && decided->second[0] == static_cast<unsigned>(XIAnyModifier)) continue;
-      const std::set<unsigned> taken(decided->second.begin(), decided->second.end());
-      for (unsigned m = 0; m < 256; ++m)
-        if (!taken.count(m)) combos.push_back(m);
-    }
-    grabOneKey(code, root, combos);
-    impl_->holdGrabs.emplace(code, std::move(combos));
   }
   grabOnTopLevels();
 }
 
+// The hold's grab of a key takes the decided grabs of that key with it:
+// each is made again in the request right after, the decided keys last, so
+// that a hot key pressed as the hold ends finds its grab in place but for
+// that one request.
 void X11EventSystem::releaseEveryKey() {
   Display* d = impl_->grab;
   const Window root = DefaultRootWindow(d);
   impl_->holding = false;
-  for (const auto& [code, combos] : impl_->holdGrabs) ungrabKeycode(d, impl_->keyboard, static_cast<int>(code), root, combos);
+  auto decided = [&](unsigned code) {
+    return code == XIAnyKeycode ? !impl_->decidedGrabs.empty() : impl_->decidedGrabs.count(code) > 0;
+  };
+  for (const auto& [code, combos] : impl_->holdGrabs)
+    if (!decided(code)) ungrabKeycode(d, impl_->keyboard, static_cast<int>(code), root);
+  for (const auto& [code, combos] : impl_->holdGrabs) {
+    if (!decided(code)) continue;
+    ungrabKeycode(d, impl_->keyboard, static_cast<int>(code), root);
+    for (const auto& [key, mods] : impl_->decidedGrabs)
+      if (code == XIAnyKeycode || key == code) grabOneKey(key, root, mods);
+  }
   impl_->holdGrabs.clear();
   ungrabTopLevels();
 }
@@ -389,7 +407,7 @@ bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
   if (impl_->keysOpened.count(code)) return true;
   // Outside a hold no key but the decided ones is grabbed; a key grabbed on
   // every top-level window stays grabbed.
-  if (!impl_->holding || !impl_->holdGrabs.count(code)) return false;
+  if (!impl_->holding || (impl_->grabState == GrabState::perKey && !impl_->holdGrabs.count(code))) return false;
   impl_->keysOpened.insert(code);
   ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
   return true;
@@ -400,7 +418,7 @@ bool X11EventSystem::openKeyForOwnKeys(unsigned code) {
 void X11EventSystem::closeKeysOpened() {
   const Window root = DefaultRootWindow(impl_->grab);
   for (unsigned code : impl_->keysOpened) {
-    if (auto hold = impl_->holdGrabs.find(code); hold != impl_->holdGrabs.end()) grabOneKey(code, root, hold->second);
+    if (impl_->grabState == GrabState::allKeys || impl_->holdGrabs.count(code)) grabOneKey(code, root);
     if (auto decided = impl_->decidedGrabs.find(code); decided != impl_->decidedGrabs.end())
       grabOneKey(code, root, decided->second);
   }
