@@ -179,6 +179,9 @@ void KeystrokeRoadTest::typeAcrossCapsLockSwitches() {
   ASSERT_TRUE(session->tapKey(keycode::capsLock));
   ASSERT_TRUE(session->typeUsKeys("ok"));
   ASSERT_TRUE(switchLanded(0));
+  // The next tap once those keys are typed out: one before then acts ahead
+  // of them (a limit the README gives).
+  EXPECT_TRUE(fieldShows("aืok")) << last << "\n" << engineLog();
   ASSERT_TRUE(session->tapKey(keycode::capsLock));
   ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
   EXPECT_TRUE(fieldShows("aืokสวัสดี")) << last << "\n" << engineLog();

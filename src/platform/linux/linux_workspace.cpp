@@ -126,10 +126,15 @@ TextSharing LinuxWorkspace::textSharing(int64_t pid) const {
   auto maps = readFile(dir / "maps", kMaxMapsBytes);
   if (!maps || maps->empty()) return TextSharing::unknown;
   if (maps->find("/resources.pak") != maps->npos && maps->find("/icudtl.dat") != maps->npos) {
-    const std::string cmdline = readFile(dir / "cmdline", 1 << 20).value_or("");
-    for (std::string_view rest = cmdline; !rest.empty();) {
-      const size_t end = rest.find('\0');
-      if (rest.substr(0, end).starts_with(kBrowserAccessibilitySwitch)) return TextSharing::toolkit;
+    // The browser rewrites its command line as its process title once it
+    // runs: one string, its arguments joined by spaces.
+    const auto cmdline = readFile(dir / "cmdline", 1 << 20);
+    if (!cmdline || cmdline->empty()) return TextSharing::unknown;
+    const std::string_view wanted = kBrowserAccessibilitySwitch;
+    for (std::string_view rest = *cmdline; !rest.empty();) {
+      const size_t end = rest.find_first_of(std::string_view("\0 ", 2));
+      const std::string_view arg = rest.substr(0, end);
+      if (arg.starts_with(wanted) && (arg.size() == wanted.size() || arg[wanted.size()] == '=')) return TextSharing::toolkit;
       rest = end == rest.npos ? std::string_view() : rest.substr(end + 1);
     }
     return TextSharing::browserWithoutSwitch;

@@ -94,6 +94,9 @@ TEST_F(LinuxWorkspaceTest, HowAProgramSharesItsTextIsToldByWhatItMaps) {
       {engine, "/o/chromium\0--enable-features=X\0https://example.org/\0"s, TextSharing::browserWithoutSwitch},
       {engine, "/o/chromium\0--force-renderer-accessibility\0"s, TextSharing::toolkit},
       {engine, "/o/code\0--force-renderer-accessibility=complete"s, TextSharing::toolkit},
+      // Running, the browser's command line is its title: one string.
+      {engine, "/o/chromium --no-first-run --force-renderer-accessibility --no-sandbox"s, TextSharing::toolkit},
+      {engine, "/o/chromium --force-renderer-accessibility-off --no-sandbox"s, TextSharing::browserWithoutSwitch},
       {"/q/qtwebengine_resources.pak\n/q/icudtl.dat\n/lib/libQt6Gui.so.6\n", "browser", TextSharing::toolkit},
       {"", "zombie", TextSharing::unknown}};
   for (size_t pid = 1; pid <= programs.size(); ++pid) {
