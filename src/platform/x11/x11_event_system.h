@@ -161,10 +161,10 @@ class X11EventSystem final : public EventSystem {
   bool flushPending() const;
   // Every modifier combination when `modifiers` is empty.
   void grabOneKey(unsigned code, unsigned long window, const std::vector<unsigned>& modifiers = {});
-  void grabOnTopLevels();
-  void grabKeysOnTopLevel(unsigned long window);
-  void onTopLevelChange(const _XEvent& ev);
-  void ungrabTopLevels();
+  // A hold's grab of `code` (every key: XIAnyKeycode).
+  void grabForHold(unsigned code);
+  void ungrabOneKey(unsigned code, unsigned long window);
+  unsigned long focusedWindow();
   bool openKeyForOwnKeys(unsigned code);
   void closeKeysOpened();
   // `state`: the modifier state the release came with, when its event

@@ -131,14 +131,12 @@ struct X11EventSystem::Impl {
   // server has been asked for everything it sent before them.
   std::deque<std::pair<unsigned, int>> rawPresses;
   bool rawPressesSynced = false;
-  // While every key is held: the keys grabbed for the hold on the root,
-  // each with every combination (XIAnyKeycode alone where no other client
-  // holds keys). By key, the modifier combinations another client holds.
-  std::map<unsigned, std::vector<unsigned>> holdGrabs;
-  // The keys grabbed on every top-level window instead, and those windows.
-  std::vector<unsigned> keysOnTopLevels;
-  std::set<unsigned long> topLevels;
+  // By key, the modifier combinations another client holds on the root.
+  // While every key is held those keys are grabbed on the focused window
+  // instead (`holdFocus`): the server tries the root's grabs first, so the
+  // other client keeps its combinations.
   std::map<unsigned, std::set<unsigned>> refusedCombos;
+  unsigned long holdFocus = 0;
   // Presses reported as heard only: their releases are too.
   std::set<unsigned> listenOnlyDown;
   std::set<unsigned> keysDown;  // X key codes pressed and not yet released

@@ -123,10 +123,6 @@ void X11EventSystem::threadMain() {
         XNextEvent(d, &ev);
         const bool beforeAroundSync = impl_->eventsBeforeAroundSync > 0;
         if (beforeAroundSync) --impl_->eventsBeforeAroundSync;
-        if (ev.type == CreateNotify || ev.type == ReparentNotify || ev.type == DestroyNotify) {
-          onTopLevelChange(ev);
-          continue;
-        }
         if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != impl_->xiOpcode ||
             !XGetEventData(d, &ev.xcookie))
           continue;

@@ -89,8 +89,8 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   XGrabKey(other, d, Mod4Mask | Mod2Mask, otherRoot, False, GrabModeAsync, GrabModeAsync);
   XSync(other, False);
 
-  // Those keys are grabbed on each top-level window: one open before the
-  // grab, and one made after it.
+  // During a hold those keys are grabbed on the window with the focus as the
+  // hold begins: one open before the grab, and one made after it.
   KeyLogWindow openBefore(server.display());
   auto events = makeEvents();
   // Swallows A and every D: a switch holding keys would.
@@ -111,11 +111,10 @@ TEST_F(X11Events, KeyCombinationsAnotherClientHoldsStayItsOwnAndAreOnlyHeard) {
   EXPECT_FALSE(events->comboHeldByOthers(keycode::d, flags::command | flags::shift));
 
   KeyLogWindow window(server.display());
-  // The grab thread takes a new window's keys as it hears it was made: a
-  // flush after the one that heard it waits for that (a person cannot type
-  // into a window in the moment between).
-  events->flush();
-  events->flush();
+  for (bool held : {false, true}) {
+    events->setKeyboardHeld(held);
+    events->flush();
+  }
   user.tap(keycode::a);
   user.tap(keycode::s);
   user.tap(keycode::d);  // plain D is ours: swallowed
