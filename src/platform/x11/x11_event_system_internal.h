@@ -167,7 +167,7 @@ struct X11EventSystem::Impl {
 
   // The press frozen now, and the one last replayed to the focus (until its
   // key's release or the next press), by key code and server time. A key
-  // grabbed on each top-level window catches the replay of its own press
+  // grabbed on the focused window during a hold catches the replay of its own press
   // once more when that press was frozen by a grab on the root (the server
   // looks for grabs below the window of the grab it leaves): a second
   // delivery of a press already decided, not a new one.
