@@ -207,14 +207,16 @@ void X11EventSystem::holdEveryKey() {
   grabForHold(XIAnyKeycode);
 }
 
-// The focus, or with the focus following the pointer the top-level window
-// under it; 0 for none.
+// The focus, or with the focus following the pointer (or on the root, which
+// hands keys to the window under the pointer) the top-level window under
+// it; 0 for none. Never the root: a grab there would take the other
+// client's combinations.
 unsigned long X11EventSystem::focusedWindow() {
   Display* d = impl_->grab;
   Window focus = None;
   int revert = 0;
   XGetInputFocus(d, &focus, &revert);
-  if (focus != PointerRoot) return focus;
+  if (focus != PointerRoot && focus != DefaultRootWindow(d)) return focus;
   Window root = 0, child = 0;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned mask = 0;
