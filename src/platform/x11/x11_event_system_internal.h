@@ -107,8 +107,6 @@ class ErrorTrap {
   int (*previous_)(Display*, XErrorEvent*) = nullptr;
 };
 
-enum class GrabState { none, allKeys, perKey };
-
 }  // namespace x11_detail
 
 struct X11EventSystem::Impl {
@@ -118,9 +116,8 @@ struct X11EventSystem::Impl {
   int xiOpcode = 0;
   int keyboard = 3;  // the master keyboard: the grabs' device [ours: the usual id, until asked]
   int wakePipe[2] = {-1, -1};
-  // Whether another client holds keys on the root (perKey), or none does
-  // (allKeys); none: we grab nothing.
-  x11_detail::GrabState grabState = x11_detail::GrabState::none;
+  // Whether our grabs are in place (some tap filters keys).
+  bool grabbing = false;
   // Every key is grabbed, for a hold.
   bool holding = false;
   // The decided keys' grabs: X modifier masks by X key code (XIAnyModifier

@@ -254,7 +254,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     std::lock_guard lock(mutex_);
     pending = pendingSerial_ != 0;
   }
-  const bool idle = own && impl_->grabState != GrabState::none && !pending && !ledger_->pressOnItsWay();
+  const bool idle = own && impl_->grabbing && !pending && !ledger_->pressOnItsWay();
   if (idle && impl_->activeGrab && impl_->aroundWaitUntil == 0 && !flushPending()) {
     // A dropped press the user still holds (the hot key's own) keeps the
     // keyboard grabbed: the first of our presses goes through that grab, and
@@ -495,7 +495,7 @@ void X11EventSystem::onRawEvent(int evtype, unsigned detail, int sourceid, bool 
     else impl_->rawModifiersDown.erase(*vk);
     poster_->noteModifier(detail, press, sourceid);
   }
-  if (impl_->grabState == GrabState::none) {
+  if (!impl_->grabbing) {
     onUngrabbedRawKey(detail, press, sourceid);
     if (press) return;
   }

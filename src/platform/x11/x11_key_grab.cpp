@@ -16,14 +16,6 @@ using namespace x11_detail;
 
 namespace {
 
-// Every combination when `modifiers` is empty.
-void ungrabKeycode(Display* d, int device, int xKeyCode, Window root, const std::vector<unsigned>& modifiers = {}) {
-  std::vector<XIGrabModifiers> mods;
-  for (unsigned m : modifiers) mods.push_back({static_cast<int>(m), 0});
-  if (mods.empty()) mods.push_back({static_cast<int>(XIAnyModifier), 0});
-  XIUngrabKeycode(d, device, xKeyCode, root, static_cast<int>(mods.size()), mods.data());
-}
-
 // XInput2 grabs do not collide with other clients' core grabs, so a core
 // grab, released at once, tells whether another client holds the key (or,
 // for AnyKey, some key) already. The probes run with the server held: a
@@ -84,10 +76,11 @@ void X11EventSystem::updateGrab() {
     keys = decidedKeys_;
   }
   const Window root = DefaultRootWindow(d);
-  if (want && impl_->grabState == GrabState::none) {
+  if (want && !impl_->grabbing) {
     probeKeysHeldByOthers();
+    impl_->grabbing = true;
     impl_->decidedApplied = 0;
-  } else if (!want && impl_->grabState != GrabState::none) {
+  } else if (!want && impl_->grabbing) {
     {
       std::lock_guard lock(mutex_);
       if (pendingSerial_) {
@@ -99,10 +92,10 @@ void X11EventSystem::updateGrab() {
     }
     if (impl_->holding) releaseEveryKey();
     ungrabDecidedKeys();
-    ungrabKeycode(d, impl_->keyboard, XIAnyKeycode, root);
+    ungrabOneKey(XIAnyKeycode, root);
     XIUngrabDevice(d, impl_->keyboard, CurrentTime);  // the passive grabs are gone, so this ends only ours
     impl_->activeGrab = false;
-    impl_->grabState = GrabState::none;
+    impl_->grabbing = false;
     settleRawPresses();
     XFlush(d);
     return;
@@ -183,7 +176,7 @@ void X11EventSystem::grabDecidedKeys(const std::vector<DecidedKey>& keys) {
 
 void X11EventSystem::ungrabDecidedKeys() {
   for (const auto& [code, combos] : impl_->decidedGrabs)
-    ungrabKeycode(impl_->grab, impl_->keyboard, static_cast<int>(code), DefaultRootWindow(impl_->grab));
+    ungrabOneKey(code, DefaultRootWindow(impl_->grab));
   impl_->decidedGrabs.clear();
 }
 
@@ -226,19 +219,19 @@ unsigned long X11EventSystem::focusedWindow() {
 
 void X11EventSystem::grabForHold(unsigned code) {
   const Window root = DefaultRootWindow(impl_->grab);
-  auto wholeOnFocus = [&](unsigned key) {
-    auto refused = impl_->refusedCombos.find(key);
-    if (impl_->holdFocus && refused->second.size() < 256) grabOneKey(key, impl_->holdFocus);
+  auto wholeOnFocus = [&](unsigned key, const std::set<unsigned>& refused) {
+    if (impl_->holdFocus && refused.size() < 256) grabOneKey(key, impl_->holdFocus);
   };
   if (code != XIAnyKeycode) {
-    if (impl_->refusedCombos.count(code)) wholeOnFocus(code);
-    else grabOneKey(code, root);
+    auto refused = impl_->refusedCombos.find(code);
+    if (refused == impl_->refusedCombos.end()) grabOneKey(code, root);
+    else wholeOnFocus(code, refused->second);
     return;
   }
   grabOneKey(XIAnyKeycode, root);
-  for (const auto& [key, combos] : impl_->refusedCombos) {
+  for (const auto& [key, refused] : impl_->refusedCombos) {
     ungrabOneKey(key, root);
-    wholeOnFocus(key);
+    wholeOnFocus(key, refused);
   }
 }
 
@@ -268,7 +261,6 @@ void X11EventSystem::probeKeysHeldByOthers() {
   {
     ErrorTrap trap(d);
     if (!heldByAnotherClient(d, AnyKey, root, trap)) {
-      impl_->grabState = GrabState::allKeys;
       impl_->refusedCombos.clear();
       setKeysHeldByOthers({});
       std::lock_guard lock(mutex_);
@@ -291,7 +283,6 @@ void X11EventSystem::probeKeysHeldByOthers() {
     if (comboHeld[i]) impl_->refusedCombos[static_cast<unsigned>(tries[i].first)].insert(tries[i].second);
   size_t combosLeft = 0;
   for (const auto& [code, combos] : impl_->refusedCombos) combosLeft += combos.size();
-  impl_->grabState = GrabState::perKey;
 
   // Typing keys another client holds as they are typed (alone, with Shift,
   // under Caps Lock or Num Lock) cannot be held for a switch: say which.
@@ -359,7 +350,8 @@ void X11EventSystem::grabOneKey(unsigned code, unsigned long window, const std::
   xcb_discard_reply(c, cookie.sequence);
 }
 
-// Sent as the grabs are, unanswered: a top-level window may be gone.
+// Every combination. Sent as the grabs are, unanswered: a focused window
+// may be gone.
 void X11EventSystem::ungrabOneKey(unsigned code, unsigned long window) {
   xcb_connection_t* c = XGetXCBConnection(impl_->grab);
   const uint32_t any = XCB_INPUT_MODIFIER_MASK_ANY;
