@@ -30,10 +30,10 @@ constexpr double kVerifyKeysStep = 0.00025;
 constexpr double kVerifyKeysCheck = 0.002;
 constexpr double kVerifyBudget = 0.5;
 // [ours] Past that budget the wait goes on, up to kVerifyLimit, while the
-// field has not answered, still shows the text from before the keys, or
-// changed within the last kVerifySettle: once Deletes are posted, giving up
-// on a busy application that simply has not taken them yet would leave the
-// word deleted and never retyped.
+// field has not answered, still shows the text from before the keys, stands
+// part-way through them, or changed within the last kVerifySettle: once
+// Deletes are posted, giving up on a busy application that simply has not
+// taken them yet would leave the word deleted and never retyped.
 constexpr double kVerifySettle = 0.1;
 constexpr double kVerifyLimit = 3.0;
 // [ours] While a wait runs, keys the user types stay held behind the edit,
@@ -129,6 +129,18 @@ void alignToCharacters(EditPlan& p) {
   p.before.resize(boundary);
   p.old = carried + p.old;
   p.replacement = carried + p.replacement;
+}
+
+// Whether the field's `text` stands part-way from `from` to `to` (the text
+// before the caret before our keys, and where they end) with `after` after
+// the caret: some of the Deletes taken, or some of the word typed.
+bool partWay(const std::u16string& text, const std::u16string& from, const std::u16string& to,
+             const std::u16string& after) {
+  if (!text.ends_with(after)) return false;
+  const std::u16string_view front(text.data(), text.size() - after.size());
+  const bool deleting = from.size() > to.size();
+  const std::u16string_view longer = deleting ? from : to, shorter = deleting ? to : from;
+  return longer.starts_with(front) && front.starts_with(shorter);
 }
 
 class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
@@ -395,8 +407,14 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
       }
     }
     const double waited = now - watch->since;
+    // A field part-way through our keys is still taking them, however long
+    // it pauses between them: a browser under load updates its accessible
+    // text in bursts. (A put-back's look, with no budget of its own, comes
+    // after a wait that gave those keys their time.)
     const bool notYet = !read.text || read.text->text == watch->pending + plan_.after ||
-                        now - watch->lastChange < kVerifySettle;
+                        now - watch->lastChange < kVerifySettle ||
+                        (watch->budget > 0 && !watch->outcomes.empty() &&
+                         partWay(read.text->text, watch->pending, watch->outcomes[0], plan_.after));
     if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
       next(e, std::nullopt);
       return;

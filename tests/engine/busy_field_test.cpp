@@ -108,10 +108,35 @@ TEST_F(BusyFieldTest, AConversionThatGivesUpPutsTheWordBackOnceTheFieldSettles) 
   convertTakingOnlyTheDeletes();
   delaying->letGoFirst(2);
   delaying->holding = false;
-  advance(1.0);
+  advance(3.0);
   EXPECT_EQ(field().text(), "I ate " + thai("dbo"));
   EXPECT_EQ(desk.currentSource(), kThai);
   EXPECT_TRUE(logged("the typed text did not appear as expected - the word was put back"));
+}
+
+// A field that takes some of the Deletes, or some of the word, and then
+// pauses for longer than the wait's half second is still taking the keys.
+TEST_F(BusyFieldTest, AFieldThatPausesPartWayThroughTheKeysIsWaitedOut) {
+  startWith("I ate " + thai("dbo"), kThai);
+  delaying->holding = true;
+  desk.press("ctrl+shift+x");
+  advance(0.05);
+  delaying->letGoFirst(2);  // one Delete
+  advance(1.0);
+  ASSERT_EQ(field().text(), "I ate " + thai("db"));
+  delaying->letGo();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate dbo");
+
+  convertTakingOnlyTheDeletes();
+  delaying->letGoFirst(2);  // the word's first letter
+  advance(1.5);
+  ASSERT_EQ(field().text(), "I ate d");
+  delaying->letGo();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "I ate dbo");
+  EXPECT_EQ(engine->totalCorrections.get(), 2);
+  EXPECT_FALSE(logged("putting the word back"));
 }
 
 // The converted word itself landing after the wait gave up is a conversion
