@@ -127,6 +127,9 @@ class AtspiAccessibility final : public Accessibility {
   void setLastFocused(AtspiAccessible* a);
   // Whether a focus event from `source` is one to pass over: see the definition.
   bool besideFocusedField(AtspiAccessible* source) const;
+  // Whether `a`, without text, is in the application of the field last
+  // focused, which is still there.
+  bool standsInForLastField(AtspiAccessible* a) const;
   static void focusEvent(AtspiEvent* event, void* self);
   AtspiAccessible* lookup(const AXElement& e, AXError& error) const;
   AXElement remember(AtspiAccessible* a);

@@ -82,9 +82,14 @@ AtspiAccessible* findFocusedIn(AtspiAccessible* a, int depth, double deadline) {
 void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
   auto* self = static_cast<AtspiAccessibility*>(data);
   // Our own windows are never the one (they answer on the main thread,
-  // which may be waiting for the next look).
+  // which may be waiting for the next look). Nor is an element without text
+  // that lost the focus: only a field's loss tells where the focus was
+  // (behind a grab), and Firefox's window element loses it on every grab,
+  // whether or not the field, on a busy machine, can be seen to have it still.
+  const bool lostWithoutText =
+      event->source && event->detail1 == 0 && self->lastFocused_ && !hasText(event->source);
   if (event->source && static_cast<pid_t>(atspi_accessible_get_process_id(event->source, nullptr)) != getpid() &&
-      !self->besideFocusedField(event->source))
+      !lostWithoutText && !self->besideFocusedField(event->source))
     self->setLastFocused(event->source);
   self->focusWatchers_.notify();
   g_boxed_free(ATSPI_TYPE_EVENT, event);
@@ -100,6 +105,13 @@ bool AtspiAccessibility::besideFocusedField(AtspiAccessible* source) const {
   if (!lastFocused_ || source == lastFocused_ || source->parent.app != lastFocused_->parent.app) return false;
   if (!hasState(lastFocused_, ATSPI_STATE_FOCUSED) || hasState(lastFocused_, ATSPI_STATE_DEFUNCT)) return false;
   return hasText(lastFocused_) && !hasText(source);
+}
+
+// Whether `found`, an element without text in the application of the field
+// last focused, stands where that field, still there, had the focus.
+bool AtspiAccessibility::standsInForLastField(AtspiAccessible* found) const {
+  if (!lastFocused_ || found == lastFocused_ || found->parent.app != lastFocused_->parent.app) return false;
+  return !hasState(lastFocused_, ATSPI_STATE_DEFUNCT) && hasText(lastFocused_) && !hasText(found);
 }
 
 bool AtspiAccessibility::lastHoldsInputFocus() const {
@@ -239,10 +251,16 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
     g_object_unref(app);
   }
   if (desktop) g_object_unref(desktop);
-  if (found) {
-    setLastFocused(found);
-    return ok(remember(found));
-  }
+  // A window back from a grab marks an element of its own focused before its
+  // field takes the focus back (Firefox): while the field may still take it,
+  // that element without text is the answer only once the time is up.
+  AtspiAccessible* stopgap = nullptr;
+  if (found && unsettled && standsInForLastField(found)) std::swap(found, stopgap);
+  auto take = [this](AtspiAccessible* a) {
+    setLastFocused(a);
+    return ok(remember(a));
+  };
+  if (found) return take(found);
   // The walk's questions brought in the events sent meanwhile (the field
   // that lost the focus to a grab as the walk began may be known by now); a
   // window back from a grab is asked again, until the deadline, for its
@@ -252,11 +270,15 @@ AXResult<AXElement> AtspiAccessibility::findFocused(int64_t pid, double timeoutS
   for (double left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
     const double seconds = unanswered ? left / 2 : std::min(walkCallSeconds, left);
     setTimeout(seconds);
-    if (auto still = stillFocused(pid, seconds, unsettled, unanswered)) return ok(*still);
+    if (auto still = stillFocused(pid, seconds, unsettled, unanswered)) {
+      if (stopgap) g_object_unref(stopgap);
+      return ok(*still);
+    }
     if (unanswered) continue;
     if (!unsettled || left < 2 * kSettleStep) break;
     std::this_thread::sleep_for(std::chrono::duration<double>(kSettleStep));
   }
+  if (stopgap) return take(stopgap);
   return fail<AXElement>(monotonicNow() > deadline || unanswered ? AXError::cannotComplete : AXError::noValue);
 }
 
