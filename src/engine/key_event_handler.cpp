@@ -240,28 +240,38 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
   return swallow();
 }
 
-// Control+Shift (or Fn+Shift) chords; further modifiers are allowed.
+namespace {
+// Control+Shift (or Fn+Shift); further modifiers are allowed.
+bool isHotKeyChord(uint64_t fl) {
+  return ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
+}
+}  // namespace
+
+KeyboardEngine::HotKeyAction KeyboardEngine::hotKeyAction(const Event& event) {
+  if (event.type != EventType::keyDown || !isHotKeyChord(event.flags)) return nullptr;
+  switch (event.keyCode) {
+    case kA: return [](KeyboardEngine& e) { e.confirmAddToVocabulary(); };
+    case kO: return [](KeyboardEngine& e) { e.correctWithInputSource(); };
+    case kZ: return [](KeyboardEngine& e) { e.handleUndoRedoToggle(); };
+    case kX: return [](KeyboardEngine& e) { e.handleConversionHotKey(); };
+    default: return nullptr;
+  }
+}
+
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(const KeyStep& k) {
   if (k.type != EventType::keyDown) return std::nullopt;
   const uint16_t keyCode = k.event.keyCode;
-  const uint64_t fl = k.event.flags;
-  const bool chord = ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
+  const bool chord = isHotKeyChord(k.event.flags);
   // A press that is no hot key ends any mark a lost key-up left behind.
   switcher.swallowedChordKeyDowns.erase(keyCode);
-  auto hotKey = [&](void (*action)(KeyboardEngine&)) {
-    switcher.swallowedChordKeyDowns.insert(keyCode);
-    asyncOnMainWeak([action](KeyboardEngine& e) { action(e); });
-    return swallow();
-  };
   // A chord heard only went to the program that holds it.
   if (k.heardOnly && chord) return pass(k);
-  if (keyCode == kA && chord) return hotKey([](KeyboardEngine& e) { e.confirmAddToVocabulary(); });
-  flow.pendingWhitelistConfirmationWord.reset();
-  if (!chord) return std::nullopt;
-  if (keyCode == kO) return hotKey([](KeyboardEngine& e) { e.correctWithInputSource(); });
-  if (keyCode == kZ) return hotKey([](KeyboardEngine& e) { e.handleUndoRedoToggle(); });
-  if (keyCode == kX) return hotKey([](KeyboardEngine& e) { e.handleConversionHotKey(); });
-  return std::nullopt;
+  if (!(keyCode == kA && chord)) flow.pendingWhitelistConfirmationWord.reset();
+  const HotKeyAction action = hotKeyAction(k.event);
+  if (!action) return std::nullopt;
+  switcher.swallowedChordKeyDowns.insert(keyCode);
+  asyncOnMainWeak([action](KeyboardEngine& e) { action(e); });
+  return swallow();
 }
 
 // Keys typed while the engine types (a conversion, a retyped word) are held

@@ -636,6 +636,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<KeyDecision> ownEventStage(const KeyStep& k);
   std::optional<KeyDecision> replayStage(const KeyStep& k);
   std::optional<KeyDecision> hotKeyChordStage(const KeyStep& k);
+  // What a hot-key chord's press does; none for any other key.
+  using HotKeyAction = void (*)(KeyboardEngine&);
+  static HotKeyAction hotKeyAction(const Event& event);
   std::optional<KeyDecision> typingSimulationStage(const KeyStep& k);
   std::optional<KeyDecision> capsLockDisplayStage(const KeyStep& k);
   std::optional<KeyDecision> spaceSwitcherStage(const KeyStep& k);

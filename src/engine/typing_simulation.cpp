@@ -126,7 +126,17 @@ void KeyboardEngine::replayNextKeystroke() {
   }
   Event event = heldKeys.takeNextReplay();
   event.timestamp = uptime();
-  if (platform().hasBundleIdentifier && platform().events) {
+  // A hot-key chord pressed while keys were on their way joined them, and
+  // is ours in its turn: posted, it would go around the grab (X11) and
+  // reach the application as a shortcut of its own (Control+Shift+Z is its
+  // redo). Its release stays ours too.
+  const HotKeyAction hotKey = hotKeyAction(event);
+  const bool chordRelease =
+      !hotKey && event.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(event.keyCode) > 0;
+  if (hotKey) {
+    switcher.swallowedChordKeyDowns.insert(event.keyCode);
+    hotKey(*this);
+  } else if (!chordRelease && platform().hasBundleIdentifier && platform().events) {
     heldKeys.markPosted({event.type, event.keyCode, event.flags, event.timestamp});
     platform().events->post(TapLocation::hid, event);
   }

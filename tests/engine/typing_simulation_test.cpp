@@ -303,6 +303,10 @@ TEST(TypingSimulation, ASimulationThatNeverEndsCannotHoldTheReplayForGood) {
   EXPECT_EQ(f.desktop.focusedField()->text(), "abc");
 }
 
+// A chord typed while the replay drains joins its tail and is ours in its
+// turn, never posted: on X11 our posted keys go around the grab, and it
+// would reach the application as a shortcut of its own (Control+Shift+Z is
+// its redo).
 TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
   KeyRoadFixture f;
   auto e = f.startEngine();
@@ -318,9 +322,8 @@ TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
   std::vector<uint16_t> order;
   for (const auto& ev : f.desktop.postedEvents())
     if (!ev.isTagged() && ev.type == EventType::keyDown) order.push_back(ev.keyCode);
-  ASSERT_GE(order.size(), 2u);
-  EXPECT_EQ(order[0], keycode::b) << "the rest of the replay first";
-  EXPECT_EQ(order[1], keycode::x) << "then the chord, which acts when it comes back";
+  EXPECT_EQ(order, std::vector<uint16_t>{keycode::b});
+  EXPECT_TRUE(f.logged("converted a 2-character word")) << "the chord acted once b had landed";
   EXPECT_TRUE(e->isSmartCorrectionEnabled.get());
 }
 
