@@ -102,9 +102,7 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* data) {
 // field's place. (The field's own loss of the focus is an event of its own,
 // which the library's copy of its states follows.)
 bool AtspiAccessibility::besideFocusedField(AtspiAccessible* source) const {
-  if (!lastFocused_ || source == lastFocused_ || source->parent.app != lastFocused_->parent.app) return false;
-  if (!hasState(lastFocused_, ATSPI_STATE_FOCUSED) || hasState(lastFocused_, ATSPI_STATE_DEFUNCT)) return false;
-  return hasText(lastFocused_) && !hasText(source);
+  return standsInForLastField(source) && hasState(lastFocused_, ATSPI_STATE_FOCUSED);
 }
 
 // Whether `found`, an element without text in the application of the field
