@@ -115,6 +115,10 @@ struct SwitcherState {
   std::optional<double> lastCapsLockTransitionTime;
   bool isDebouncingF19 = false;
   bool isTogglingF19 = false;
+  // The source the switch being confirmed should make current, and a count
+  // that retires the polls of confirmations a switcher press ended early.
+  std::optional<std::string> confirmingSourceID;
+  uint64_t confirmationGeneration = 0;
   bool wasKeyPressedWhileCapsLockDown = false;
   std::optional<uint16_t> lastPressedKeyCode;
   std::optional<double> lastHealthAlertTime;

@@ -403,7 +403,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switcherKeyStage(cons
     appLog().info(line, LogCategory::keyboard);
     asyncOnMainWeak([line](KeyboardEngine& e) { e.lastEventLog.set(line); });
     if (down) {
-      if (switcher.isTogglingF19) {
+      if (switcher.isTogglingF19 && !endConfirmationIfLanded()) {
         log("F19 debounce: ignoring keyDown while a previous language switch is still confirming (key chatter).");
         switcher.isDebouncingF19 = true;
         return swallow();

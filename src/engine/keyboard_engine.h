@@ -444,6 +444,9 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   void handleAppActivation();
   void confirmToggleSwitch(const std::string& expectedID, double requestTime, std::function<void()> fallback);
   void confirmSourceSwitch(const std::string& expectedID, double requestTime, std::function<void()> fallback);
+  // Ends the confirmation now if its source is current already; false if
+  // no switch is being confirmed or it has not landed.
+  bool endConfirmationIfLanded();
   void postModifierResync();
   void playHaptic();
   std::string layoutIdentifierInfo(const std::string& inputSourceID) const;

@@ -16,21 +16,33 @@ TypingFlowController& flowOf(KeyboardEngine& e) { return *e.flow.flowController;
 // is taken for the system putting the document's own source back.
 constexpr double kPerDocumentRevertWindow = 1.0;  // [ours]
 
+void endConfirmation(KeyboardEngine& e) {
+  e.switcher.isTogglingF19 = false;
+  e.switcher.confirmingSourceID.reset();
+}
+
+void confirmLanded(KeyboardEngine& e, const std::string& expectedID) {
+  endConfirmation(e);
+  e.inputSource.lastCompletedSwitchTime = e.uptime();
+  e.inputSource.lastCompletedSwitchTargetID = expectedID;
+  flowOf(e).confirmSwitch(expectedID);
+}
+
 // [design] Re-reads the current source every 0.005 s until `expectedID` is
 // current or 0.2 s have passed since the request; then the fallback selects
 // it (TypingFlowController::kConfirmPollInterval and kConfirmBudget).
-void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, double requestTime,
+void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, double requestTime, uint64_t generation,
                 std::function<void()> fallback) {
+  // Ended already: a switcher press found the switch landed before this
+  // poll came round, and the press may have asked for the next switch.
+  if (e.switcher.confirmationGeneration != generation) return;
   if (e.currentInputSourceID() == expectedID) {
-    e.switcher.isTogglingF19 = false;
-    e.inputSource.lastCompletedSwitchTime = e.uptime();
-    e.inputSource.lastCompletedSwitchTargetID = expectedID;
-    flowOf(e).confirmSwitch(expectedID);
+    confirmLanded(e, expectedID);
     return;
   }
   double elapsed = e.uptime() - requestTime;
   if (elapsed >= TypingFlowController::kConfirmBudget - 1e-9) {
-    e.switcher.isTogglingF19 = false;
+    endConfirmation(e);
     e.counters.layoutSwitchTimeout.modify([](int64_t& v) { v += 1; });
     e.log(fmt::format("{}: {} not current after {:.0f}ms - selecting it directly", name, expectedID,
                       elapsed * 1000));  // [ours]
@@ -38,16 +50,20 @@ void pollSwitch(KeyboardEngine& e, const char* name, std::string expectedID, dou
     return;
   }
   e.afterOnMainWeak(TypingFlowController::kConfirmPollInterval,
-                    [name, expectedID = std::move(expectedID), requestTime, fallback = std::move(fallback)](
-                        KeyboardEngine& e) mutable { pollSwitch(e, name, std::move(expectedID), requestTime, std::move(fallback)); });
+                    [name, expectedID = std::move(expectedID), requestTime, generation,
+                     fallback = std::move(fallback)](KeyboardEngine& e) mutable {
+                      pollSwitch(e, name, std::move(expectedID), requestTime, generation, std::move(fallback));
+                    });
 }
 
 void startConfirmation(KeyboardEngine& e, const char* name, const std::string& expectedID, double requestTime,
                        std::function<void()> fallback) {
   e.switcher.isTogglingF19 = true;
+  e.switcher.confirmingSourceID = expectedID;
+  const uint64_t generation = e.switcher.confirmationGeneration;
   flowOf(e).expectSource(expectedID);
-  e.asyncOnMainWeak([name, expectedID, requestTime, fallback = std::move(fallback)](KeyboardEngine& e) mutable {
-    pollSwitch(e, name, expectedID, requestTime, std::move(fallback));
+  e.asyncOnMainWeak([name, expectedID, requestTime, generation, fallback = std::move(fallback)](KeyboardEngine& e) mutable {
+    pollSwitch(e, name, expectedID, requestTime, generation, std::move(fallback));
   });
 }
 }  // namespace
@@ -94,6 +110,18 @@ void KeyboardEngine::confirmToggleSwitch(const std::string& expectedID, double r
 void KeyboardEngine::confirmSourceSwitch(const std::string& expectedID, double requestTime,
                                          std::function<void()> fallback) {
   startConfirmation(*this, "confirmSourceSwitch", expectedID, requestTime, std::move(fallback));
+}
+
+// The poll runs every few milliseconds, but on a loaded machine it can come
+// round well after the switch landed; a switcher press in between is the
+// user's next switch, not the key bouncing.
+bool KeyboardEngine::endConfirmationIfLanded() {
+  if (!switcher.isTogglingF19 || !switcher.confirmingSourceID) return false;
+  const std::string expected = *switcher.confirmingSourceID;
+  if (currentInputSourceID() != expected) return false;
+  ++switcher.confirmationGeneration;
+  confirmLanded(*this, expected);
+  return true;
 }
 
 void KeyboardEngine::handleLayoutSwitchNotification(std::optional<std::string> inputSourceID, bool isEnglish) {

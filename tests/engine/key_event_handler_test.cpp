@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "typing/typing_flow_controller.h"
+#include "engine/system_keyboard.h"
 #include "support/key_road_fixture.h"
 
 namespace tessa {
@@ -332,6 +333,26 @@ TEST(KeyEventHandler, F19ChatterWhileASwitchIsConfirmingIsIgnoredWithItsKeyUp) {
   Event repeat = f.key(EV::keyDown, keycode::f19);
   repeat.autorepeat = true;
   EXPECT_FALSE(f.engine->handleInner(f.engine->tap.eventTap, EV::keyDown, repeat)) << "auto-repeat swallowed";
+}
+
+// On a loaded machine the confirmation's poll comes round late: a press after
+// the switch has landed is the user's next switch, never chatter.
+TEST(KeyEventHandler, AnF19PressAfterTheSwitchLandedSwitchesBackBeforeTheConfirmationPolls) {
+  HandlerFixture f;
+  namespace sk = system_keyboard;
+  auto hotKeys = f.desktop.preferences().storedValue(sk::kSymbolicHotKeysDomain, sk::kSymbolicHotKeysKey).value();
+  hotKeys["61"] = sk::fnF19HotKeyEntry();
+  f.desktop.preferences().setStoredValue(sk::kSymbolicHotKeysDomain, sk::kSymbolicHotKeysKey, hotKeys);
+  f.desktop.setSwitchLatency(0.042);  // lands 3 ms before the poll that would see it
+  f.desktop.press("f19");
+  f.advance(0.043);
+  ASSERT_TRUE(f.desktop.currentSource() == "com.apple.keylayout.Thai" && f.engine->switcher.isTogglingF19);
+  f.desktop.press("f19");
+  f.desktop.typeText("k", 0.01);
+  f.advance(0.5);
+  EXPECT_EQ(f.desktop.currentSource(), "com.apple.keylayout.ABC");
+  EXPECT_EQ(f.desktop.focusedField()->text(), "k");
+  EXPECT_EQ(f.engine->counters.layoutSwitchTimeout.get(), 0) << "the first poll, come round, leaves the second switch be";
 }
 
 TEST(KeyEventHandler, ASecondF19DownWhileHoldingSendsTheFirstPressesKeysOn) {
