@@ -204,6 +204,14 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
     return std::nullopt;
   }
   const bool isOwnReplay = heldKeys.hasPostedOnTheWay() && heldKeys.takePostedMark(uptime(), k.event, k.type);
+  // The key-up of a chord swallowed as a hot key is swallowed as well,
+  // wherever it comes: the application never saw its key-down, and held
+  // behind an edit and replayed after it, the release would land on a key
+  // the window system has long let go of. Nor does it start a replay.
+  if (k.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(k.event.keyCode) > 0) {
+    heldKeys.releasePutBehind(k.event.keyCode);
+    return swallow();
+  }
   // Only a key the typing flow would pass at once: one it holds for a
   // switch keeps its place behind the keys it holds.
   const bool flowPassesAtOnce =
@@ -219,11 +227,6 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::replayStage(const Key
     ts.isReplaying = true;
     asyncOnMainWeak([](KeyboardEngine& e) { e.replayKeystrokes({}, 0); });
   }
-  // The key-up of a chord swallowed as a hot key is swallowed as well,
-  // wherever it comes: the application never saw its key-down, and held
-  // behind an edit and replayed after it, the release would land on a key
-  // the window system has long let go of.
-  if (k.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(k.event.keyCode) > 0) return swallow();
   if (!ts.isReplaying || isOwnReplay || !isKeyboardType(k.type)) return std::nullopt;
   heldKeys.queueBehindReplay(k.event);
   // The replay waits while a simulation runs; one that never ended must not

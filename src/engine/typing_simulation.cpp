@@ -106,7 +106,10 @@ void KeyboardEngine::replayKeystrokes(std::vector<Event> events, size_t from) {
   // Keys buffered during a simulation were typed before anything still
   // waiting in the chain's tail, so they go first.
   heldKeys.putAheadOfReplay(std::move(events), from);
-  if (!heldKeys.hasReplayPending()) return;
+  // A replay begun for a key that then went no further (a chord's release,
+  // swallowed as its press was) has nothing to post: it ends here, or it
+  // would hold the keyboard, and queue every key behind it, for good.
+  if (!heldKeys.hasReplayPending() && !ts.isReplaying) return;
   ts.isReplaying = true;
   if (!ts.isReplayStepScheduled) replayNextKeystroke();
 }

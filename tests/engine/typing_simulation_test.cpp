@@ -317,7 +317,7 @@ TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
   e->endTypingSimulation();
   f.settle();
   f.desktop.events().clearPosted();
-  f.desktop.press("ctrl+shift+x");
+  for (uint16_t key : {keycode::control, keycode::shift, keycode::x}) f.desktop.keyDown(key);
   f.advance(0.2);
   std::vector<uint16_t> order;
   for (const auto& ev : f.desktop.postedEvents())
@@ -325,6 +325,12 @@ TEST(TypingSimulation, AChordTypedWhileTheReplayDrainsActsOnlyAfterIt) {
   EXPECT_EQ(order, std::vector<uint16_t>{keycode::b});
   EXPECT_TRUE(f.logged("converted a 2-character word")) << "the chord acted once b had landed";
   EXPECT_TRUE(e->isSmartCorrectionEnabled.get());
+  // Released after the replay it joined has drained, it holds nothing.
+  f.desktop.keyUp(keycode::x);
+  f.advance(0.05);
+  for (uint16_t key : {keycode::shift, keycode::control}) f.desktop.keyUp(key);
+  f.advance(0.5);
+  EXPECT_FALSE(e->holdsKeys());
 }
 
 // The key-up of a hot-key chord comes after its key-down was swallowed, at
