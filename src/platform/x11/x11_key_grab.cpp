@@ -235,15 +235,22 @@ void X11EventSystem::grabForHold(unsigned code) {
   }
 }
 
-// The hold's grab of every key takes the decided grabs with it (the server
-// drops a client's grabs that a new one of its own covers): they are made
-// again in the request right after, so that a hot key pressed as the hold
-// ends finds its grab in place but for that one request.
+// Letting go of the grab of every key lets go of the decided grabs with it
+// (a client's ungrab takes every grab of its own that it covers): they are
+// made again right after, with the server held in between. A press the
+// server took between the two requests would reach the focus unheld: a
+// switcher press typed as the last hold ends (the next switch, right after
+// the last one landed) locked Caps Lock in the field instead of switching.
+// Held, the server takes no other client's requests, so no key typed
+// through XTest can come between; a keyboard's own press still could,
+// within the microseconds the two requests take.
 void X11EventSystem::releaseEveryKey() {
   const Window root = DefaultRootWindow(impl_->grab);
   impl_->holding = false;
+  XGrabServer(impl_->grab);
   ungrabOneKey(XIAnyKeycode, root);
   for (const auto& [key, mods] : impl_->decidedGrabs) grabOneKey(key, root, mods);
+  XUngrabServer(impl_->grab);
   if (impl_->holdFocus) ungrabOneKey(XIAnyKeycode, impl_->holdFocus);
   impl_->holdFocus = 0;
 }
