@@ -1,5 +1,6 @@
 #include "app/sudden_end.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -95,3 +96,18 @@ void SuddenEnd::now(const std::string& why) {
 }
 
 }  // namespace tessa
+
+// exit() itself, for every caller in the process (Qt's X11 back end and Xlib
+// call it from their libraries; the executable exports it, see
+// CMakeLists.txt): once armed, the program ends here before exit() runs any
+// destructor. An atexit handler alone came too late: exit() runs the
+// handlers last registered first, and a function-local static first used
+// after arm() (by a worker thread, as the program starts) was destroyed while
+// that thread still read it.
+extern "C" [[noreturn]] void exit(int status) noexcept {
+  tessa::onExit();
+  using Exit = void (*)(int);
+  static const auto libcExit = reinterpret_cast<Exit>(dlsym(RTLD_NEXT, "exit"));
+  libcExit(status);
+  __builtin_unreachable();
+}
