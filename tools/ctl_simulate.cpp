@@ -85,8 +85,9 @@ void configureDesktop(SimDesktop& desktop, const DesktopConfig& c) {
   if (auto* app = desktop.application(c.frontmostApp)) {
     app->field.setText(c.fieldText);
     app->field.setSecure(c.fieldSecure);
-    app->field.setDeletionUnit(c.deletionUnit == "grapheme" ? DeletionUnit::graphemeCluster
-                                                            : DeletionUnit::codePoint);
+    app->field.setDeletionUnit(c.deletionUnit == "grapheme"       ? DeletionUnit::graphemeCluster
+                               : c.deletionUnit == "markWithBase" ? DeletionUnit::markWithBase
+                                                                  : DeletionUnit::codePoint);
   }
 }
 

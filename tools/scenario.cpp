@@ -299,8 +299,10 @@ Scenario parseScenario(const json& doc) {
       }
       if (f.contains("deletionUnit")) {
         if (!f["deletionUnit"].is_string() ||
-            (f["deletionUnit"] != "codePoint" && f["deletionUnit"] != "grapheme"))
-          throw ScenarioError("desktop.field.deletionUnit must be \"codePoint\" or \"grapheme\"");
+            (f["deletionUnit"] != "codePoint" && f["deletionUnit"] != "grapheme" &&
+             f["deletionUnit"] != "markWithBase"))
+          throw ScenarioError(
+              "desktop.field.deletionUnit must be \"codePoint\", \"grapheme\" or \"markWithBase\"");
         c.deletionUnit = f["deletionUnit"].get<std::string>();
       }
     }

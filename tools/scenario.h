@@ -59,7 +59,7 @@ struct DesktopConfig {
   std::string frontmostApp = "com.apple.TextEdit";
   std::string fieldText;
   bool fieldSecure = false;
-  std::string deletionUnit = "codePoint";  // or "grapheme"
+  std::string deletionUnit = "codePoint";  // or "grapheme", "markWithBase"
   double wallTime = 1'767'603'600.0;       // 2026-01-05 09:00:00 UTC, a Monday
 };
 

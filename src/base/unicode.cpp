@@ -398,6 +398,8 @@ bool isWhitespaceCodePoint(char32_t c) {
   return u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }
 
+bool isNonspacingMark(char32_t c) { return u_charType(static_cast<UChar32>(c)) == U_NON_SPACING_MARK; }
+
 bool isLetter(char32_t c) { return u_isalpha(static_cast<UChar32>(c)); }
 
 bool isNumericCharacter(std::string_view grapheme) {

@@ -154,6 +154,8 @@ inline bool isLineBreakCodePoint(char32_t c) {
   return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 bool isLetter(char32_t c);
+// A mark drawn on the character before it, taking no room of its own (Mn).
+bool isNonspacingMark(char32_t c);
 // Whether a user-perceived character is numeric: its first code point has a
 // numeric type (Thai and Arabic-Indic digits and fractions count).
 bool isNumericCharacter(std::string_view grapheme);

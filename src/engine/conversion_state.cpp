@@ -5,6 +5,10 @@ namespace tessa {
 namespace {
 // [ours] How often a press during a running edit is told it is busy.
 constexpr double kBusyNoticeInterval = 2.0;
+// [ours] How much of what fields delete is kept: the characters a few
+// applications were seen deleting, forgotten wholesale past these counts.
+constexpr size_t kDeleteTakesApplications = 32;
+constexpr size_t kDeleteTakesCharacters = 512;
 }  // namespace
 
 void ConversionState::restartWindow(TaskHandle closer) {
@@ -52,6 +56,24 @@ bool ConversionState::busyNoticeDue(double now) {
   if (lastBusyNotice_ && now - *lastBusyNotice_ <= kBusyNoticeInterval) return false;
   lastBusyNotice_ = now;
   return true;
+}
+
+std::optional<size_t> ConversionState::deleteTakes(const std::string& bundleID,
+                                                   const std::u16string& character) const {
+  auto app = deleteTakes_.find(bundleID);
+  if (app == deleteTakes_.end()) return std::nullopt;
+  auto it = app->second.find(character);
+  if (it == app->second.end()) return std::nullopt;
+  return it->second;
+}
+
+void ConversionState::noteDeleteTakes(const std::string& bundleID, const std::u16string& character,
+                                      size_t codePoints) {
+  if (bundleID.empty()) return;
+  if (deleteTakes_.size() >= kDeleteTakesApplications && !deleteTakes_.count(bundleID)) deleteTakes_.clear();
+  auto& app = deleteTakes_[bundleID];
+  if (app.size() >= kDeleteTakesCharacters) app.clear();
+  app[character] = codePoints;
 }
 
 }  // namespace tessa

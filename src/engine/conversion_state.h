@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -96,10 +96,20 @@ class ConversionState {
   // Per layout: which key types each code point, until the layouts change.
   std::map<std::string, std::unordered_map<char32_t, KeyChord>>& keyMaps() { return keyMaps_; }
   void forgetKeyMaps() { keyMaps_.clear(); }
-  // Applications seen deleting one code point per Delete rather than one
-  // user-perceived character, by bundle identifier.
-  bool deletesCodePoints(const std::string& bundleID) const { return codePointDeleters_.count(bundleID) > 0; }
-  void noteDeletesCodePoints(const std::string& bundleID) { codePointDeleters_.insert(bundleID); }
+  // How many code points one Delete took off the end of a character (a
+  // grapheme cluster as it stood before the caret, marks that sit on the
+  // blank before a word with it), per application by bundle identifier: a
+  // field deletes a code point, a mark with the character it sits on, or a
+  // whole character, by toolkit and by character.
+  std::optional<size_t> deleteTakes(const std::string& bundleID, const std::u16string& character) const;
+  void noteDeleteTakes(const std::string& bundleID, const std::u16string& character, size_t codePoints);
+
+  // ------------------------------------------ the keys held for a hot key
+  // Held from the press of a hot key that edits the text until the edit it
+  // starts is over, or until it turns out to start none: the hold ends when
+  // its last holder lets go of it.
+  void setHotKeyHold(std::shared_ptr<void> hold) { hotKeyHold_ = std::move(hold); }
+  std::shared_ptr<void> takeHotKeyHold() { return std::move(hotKeyHold_); }
 
  private:
   bool undoPossible_ = false;
@@ -110,7 +120,8 @@ class ConversionState {
   bool editInFlight_ = false;
   std::optional<double> lastBusyNotice_;
   std::map<std::string, std::unordered_map<char32_t, KeyChord>> keyMaps_;
-  std::set<std::string> codePointDeleters_;
+  std::map<std::string, std::map<std::u16string, size_t>> deleteTakes_;
+  std::shared_ptr<void> hotKeyHold_;
 };
 
 }  // namespace tessa

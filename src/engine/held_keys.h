@@ -55,6 +55,10 @@ class HeldKeys {
   bool hasReplayPending() const { return !replay_.empty(); }
   // The chain's next key; the chain must not be empty.
   Event takeNextReplay();
+  // Whether the chain's next key is the release of `keyCode`.
+  bool nextReplayReleases(uint16_t keyCode) const {
+    return !replay_.empty() && replay_.front().type == EventType::keyUp && replay_.front().keyCode == keyCode;
+  }
 
   // A key posted again that has not come back through the tap yet: the
   // replay's, and the held keys a switch let go of, which come back tagged.

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "typing/typing_flow_controller.h"
+#include "engine/decided_keys.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "engine/hud_notices.h"
@@ -18,8 +19,7 @@ namespace tessa {
 
 namespace {
 // [design] the platform's virtual key codes.
-constexpr uint16_t kP = 35, kA = 0, kO = 31, kZ = 6, kX = 7, kDelete = 51, kSpace = 49, kGrave = 50,
-                   kCapsLock = 57, kF19 = 80;
+constexpr uint16_t kDelete = 51, kSpace = 49, kGrave = 50, kCapsLock = 57, kF19 = 80;
 
 // [design] the handler's timings.
 constexpr double kStuckSimulationSeconds = 2.0;  // a simulation older than this never ended
@@ -140,8 +140,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::heartbeatStage(const 
 }
 
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::pauseHotKeyStage(const KeyStep& k) {
-  constexpr uint64_t kPauseMods = flags::control | flags::option | flags::command;  // [design]
-  if (k.type == EventType::keyDown && (k.event.flags & kPauseMods) == kPauseMods && k.event.keyCode == kP) {
+  if (k.type == EventType::keyDown && decidedRole(k.event) == DecidedRole::pause) {
     asyncOnMainWeak([](KeyboardEngine& e) { e.togglePause(); });
     return swallow();
   }
@@ -248,32 +247,66 @@ namespace {
 bool isHotKeyChord(uint64_t fl) {
   return ((fl & flags::control) && (fl & flags::shift)) || ((fl & flags::fn) && (fl & flags::shift));
 }
+
+bool isHotKey(DecidedRole role) { return role != DecidedRole::pause && role != DecidedRole::switcher; }
 }  // namespace
 
-KeyboardEngine::HotKeyAction KeyboardEngine::hotKeyAction(const Event& event) {
-  if (event.type != EventType::keyDown || !isHotKeyChord(event.flags)) return nullptr;
-  switch (event.keyCode) {
-    case kA: return [](KeyboardEngine& e) { e.confirmAddToVocabulary(); };
-    case kO: return [](KeyboardEngine& e) { e.correctWithInputSource(); };
-    case kZ: return [](KeyboardEngine& e) { e.handleUndoRedoToggle(); };
-    case kX: return [](KeyboardEngine& e) { e.handleConversionHotKey(); };
-    default: return nullptr;
+std::optional<DecidedRole> KeyboardEngine::decidedRole(const Event& event) const {
+  return decidedRoleOf(switcherKey.get(), event.keyCode, event.flags);
+}
+
+std::optional<DecidedRole> KeyboardEngine::hotKeyOf(const Event& event) const {
+  if (event.type != EventType::keyDown) return std::nullopt;
+  auto role = decidedRole(event);
+  if (!role || !isHotKey(*role)) return std::nullopt;
+  return role;
+}
+
+// On the main queue, never inside the callback. A hot key that edits the
+// text holds every key typed from its press on until the edit is over (or
+// turns out not to start): let through, they would reach the field between
+// the edit's read and its Deletes, or land among its keys.
+void KeyboardEngine::startHotKey(DecidedRole role) {
+  using Action = void (*)(KeyboardEngine&);
+  Action action = nullptr;
+  switch (role) {
+    case DecidedRole::addWord: action = [](KeyboardEngine& e) { e.confirmAddToVocabulary(); }; break;
+    case DecidedRole::applyCorrection: action = [](KeyboardEngine& e) { e.correctWithInputSource(); }; break;
+    case DecidedRole::undoRedo: action = [](KeyboardEngine& e) { e.handleUndoRedoToggle(); }; break;
+    case DecidedRole::convert: action = [](KeyboardEngine& e) { e.handleConversionHotKey(); }; break;
+    case DecidedRole::pause:
+    case DecidedRole::switcher: return;
   }
+  std::shared_ptr<void> hold;
+  if (editsText(role)) {
+    beginTypingSimulation();
+    hold = std::shared_ptr<void>(nullptr, [weak = weak_from_this()](void*) {
+      if (auto e = weak.lock()) e->endTypingSimulation();
+    });
+  }
+  asyncOnMainWeak([action, hold = std::move(hold)](KeyboardEngine& e) mutable {
+    e.conversion.setHotKeyHold(std::move(hold));
+    action(e);
+    // Unless the edit it waits for took it.
+    e.conversion.setHotKeyHold(nullptr);
+  });
 }
 
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::hotKeyChordStage(const KeyStep& k) {
   if (k.type != EventType::keyDown) return std::nullopt;
   const uint16_t keyCode = k.event.keyCode;
-  const bool chord = isHotKeyChord(k.event.flags);
   // A press that is no hot key ends any mark a lost key-up left behind.
   switcher.swallowedChordKeyDowns.erase(keyCode);
   // A chord heard only went to the program that holds it.
-  if (k.heardOnly && chord) return pass(k);
-  if (!(keyCode == kA && chord)) flow.pendingWhitelistConfirmationWord.reset();
-  const HotKeyAction action = hotKeyAction(k.event);
-  if (!action) return std::nullopt;
+  if (k.heardOnly && isHotKeyChord(k.event.flags)) return pass(k);
+  const auto role = hotKeyOf(k.event);
+  if (role != DecidedRole::addWord) flow.pendingWhitelistConfirmationWord.reset();
+  if (!role) return std::nullopt;
+  // Pressed while the engine types, it waits its turn with the other keys
+  // held meanwhile, and acts when it is replayed.
+  if (isSimulatingTyping()) return std::nullopt;
   switcher.swallowedChordKeyDowns.insert(keyCode);
-  asyncOnMainWeak([action](KeyboardEngine& e) { action(e); });
+  startHotKey(*role);
   return swallow();
 }
 
@@ -285,7 +318,14 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingSimulationStage
   std::optional<int> leaked;
   {
     std::lock_guard lock(typingSimulation.lock);
-    if (ts.simulationCount == 0) return std::nullopt;
+    if (ts.simulationCount == 0) {
+      // The keys held through the simulation that just ended wait for their
+      // replay, which begins on the next turn: a key typed meanwhile goes
+      // behind them, not ahead.
+      if (heldKeys.simulationHeldCount() == 0 || !isKeyboardType(k.type)) return std::nullopt;
+      heldKeys.holdDuringSimulation(k.event);
+      return swallow();
+    }
     if (!simulationLeaked(ts, uptime())) {
       if (!isKeyboardType(k.type)) return pass(k);
       heldKeys.holdDuringSimulation(k.event);
@@ -324,12 +364,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::spaceSwitcherStage(co
     if (switcher.swallowedSwitcherKeyDowns.erase(kSpace) > 0) return swallow();
     return std::nullopt;
   }
-  if (k.type != EventType::keyDown) return std::nullopt;
-  const uint64_t mod = sk == SwitcherKey::optionSpace    ? flags::option
-                       : sk == SwitcherKey::controlSpace ? flags::control
-                                                         : flags::command;
-  const uint64_t others = (flags::option | flags::control | flags::command) & ~mod;
-  if (!(k.event.flags & mod) || (k.event.flags & others)) return std::nullopt;
+  if (k.type != EventType::keyDown || decidedRole(k.event) != DecidedRole::switcher) return std::nullopt;
   switcher.swallowedSwitcherKeyDowns.insert(kSpace);
   spaceSwitch();
   return swallow();
@@ -395,10 +430,9 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::typingFlowStage(const
 // F19 (Caps Lock taken as the switcher) and grave.
 std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switcherKeyStage(const KeyStep& k) {
   if (k.heardOnly) return pass(k);
-  const SwitcherKey sk = switcherKey.get();
   const EventType type = k.type;
   if (k.event.keyCode == kF19) {
-    if (sk != SwitcherKey::capslock) return pass(k);
+    if (decidedRole(k.event) != DecidedRole::switcher) return pass(k);
     if (type == EventType::keyDown && k.event.autorepeat) return swallow();
     if (type != EventType::keyDown && type != EventType::keyUp) return pass(k);
     const bool down = type == EventType::keyDown;
@@ -423,8 +457,7 @@ std::optional<KeyboardEngine::KeyDecision> KeyboardEngine::switcherKeyStage(cons
   }
   if (k.event.keyCode == kGrave) {
     if (type == EventType::keyUp && switcher.swallowedSwitcherKeyDowns.erase(kGrave) > 0) return swallow();
-    constexpr uint64_t kAnyModifier = flags::shift | flags::control | flags::option | flags::command;
-    if (sk != SwitcherKey::grave || type != EventType::keyDown || (k.event.flags & kAnyModifier)) return pass(k);
+    if (type != EventType::keyDown || decidedRole(k.event) != DecidedRole::switcher) return pass(k);
     switcher.swallowedSwitcherKeyDowns.insert(kGrave);
     graveSwitch();
     return swallow();

@@ -60,6 +60,7 @@ struct EngineStats;
 struct EngineStatus;
 struct EngineViews;
 struct HudNotices;
+enum class DecidedRole;
 
 // What the engine runs on: the machine (real or simulated), its time and
 // queues, the standard user defaults and the notification center.
@@ -639,9 +640,13 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   std::optional<KeyDecision> ownEventStage(const KeyStep& k);
   std::optional<KeyDecision> replayStage(const KeyStep& k);
   std::optional<KeyDecision> hotKeyChordStage(const KeyStep& k);
-  // What a hot-key chord's press does; none for any other key.
-  using HotKeyAction = void (*)(KeyboardEngine&);
-  static HotKeyAction hotKeyAction(const Event& event);
+  // What a key pressed so does, from the one table of the keys the handler
+  // acts on outside a hold; the hot key a chord's press is, if any.
+  std::optional<DecidedRole> decidedRole(const Event& event) const;
+  std::optional<DecidedRole> hotKeyOf(const Event& event) const;
+  // Runs a hot key's action on the main queue, holding the keys typed from
+  // here on while the edit it starts lasts.
+  void startHotKey(DecidedRole role);
   std::optional<KeyDecision> typingSimulationStage(const KeyStep& k);
   std::optional<KeyDecision> capsLockDisplayStage(const KeyStep& k);
   std::optional<KeyDecision> spaceSwitcherStage(const KeyStep& k);

@@ -4,6 +4,7 @@
 // hold are held always; every key is held while a stage holds keys, from
 // the press that starts it (inside the callback, so that the key after it
 // is held too) until the last key it let go of is back.
+#include "engine/decided_keys.h"
 #include "engine/keyboard_engine.h"
 #include "typing/typing_flow_controller.h"
 
@@ -16,36 +17,9 @@ namespace {
 constexpr double kHoldRecheckSeconds = 0.05;
 }  // namespace
 
-// Each with the modifiers its stage asks for; the handler passes the same
-// key pressed otherwise.
 std::vector<DecidedKey> KeyboardEngine::decidedKeys() const {
-  constexpr uint64_t kShift = flags::shift, kControl = flags::control, kOption = flags::option,
-                     kCommand = flags::command;
   std::vector<DecidedKey> keys;
-  // The pause chord works whatever else is on.
-  keys.push_back({keycode::p, kControl | kOption | kCommand, 0});
-  // Control+Shift with A, O, Z or X, further modifiers allowed.
-  for (uint16_t key : {keycode::a, keycode::o, keycode::z, keycode::x}) keys.push_back({key, kControl | kShift, 0});
-  switch (switcherKey.get()) {
-    case SwitcherKey::capslock:
-      keys.push_back({keycode::f19, 0, 0});
-      keys.push_back({keycode::capsLock, 0, 0});
-      break;
-    case SwitcherKey::grave:
-      keys.push_back({keycode::grave, 0, kShift | kControl | kOption | kCommand});
-      break;
-    case SwitcherKey::optionSpace:
-      keys.push_back({keycode::space, kOption, kControl | kCommand});
-      break;
-    case SwitcherKey::controlSpace:
-      keys.push_back({keycode::space, kControl, kOption | kCommand});
-      break;
-    case SwitcherKey::commandSpace:
-      keys.push_back({keycode::space, kCommand, kOption | kControl});
-      break;
-    default:
-      break;
-  }
+  for (const auto& entry : decidedKeyTable(switcherKey.get())) keys.push_back(entry.key);
   return keys;
 }
 
@@ -56,9 +30,15 @@ void KeyboardEngine::syncDecidedKeys() {
 bool KeyboardEngine::holdsKeys() {
   const TypingFlowController& fc = *flow.flowController;
   heldKeys.dropExpiredMarks(uptime());
+  {
+    // Keys held through a simulation that has ended wait for their replay,
+    // which begins on a later turn: a key typed meanwhile goes behind them.
+    std::lock_guard lock(typingSimulation.lock);
+    if (typingSimulation.simulationCount > 0 || heldKeys.simulationHeldCount() > 0) return true;
+  }
   return flow.isSpeculating || !fc.state().isIdle() || fc.hasQueuedEvents() || fc.isReleasing() ||
-         isSimulatingTyping() || typingSimulation.isReplaying || heldKeys.hasReplayPending() ||
-         heldKeys.hasPressHeld() || heldKeys.hasPostedOnTheWay();
+         typingSimulation.isReplaying || heldKeys.hasReplayPending() || heldKeys.hasPressHeld() ||
+         heldKeys.hasPostedOnTheWay();
 }
 
 void KeyboardEngine::syncKeyboardHold() {

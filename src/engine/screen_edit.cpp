@@ -93,16 +93,13 @@ bool shows(const FocusedText& t, const AXElement& element, const std::u16string&
          t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
 }
 
-// What stands where the old text was, when the rest of the field is as the
-// plan read it and the caret follows it.
-std::optional<std::u16string> inPlaceOfOld(const FocusedText& t, const EditPlan& p) {
-  const size_t outside = p.before.size() + p.after.size();
-  if (!(t.element == p.element) || t.text.size() < outside || !t.text.starts_with(p.before) ||
-      !t.text.ends_with(p.after))
-    return std::nullopt;
-  std::u16string middle = t.text.substr(p.before.size(), t.text.size() - outside);
-  if (t.selection != TextRange{static_cast<int64_t>(p.before.size() + middle.size()), 0}) return std::nullopt;
-  return middle;
+// The text before the caret, when the field is `element` with nothing
+// selected and `after` after the caret.
+std::optional<std::u16string> beforeCaret(const FocusedText& t, const AXElement& element, const std::u16string& after) {
+  if (!(t.element == element) || !t.text.ends_with(after)) return std::nullopt;
+  const size_t at = t.text.size() - after.size();
+  if (t.selection != TextRange{static_cast<int64_t>(at), 0}) return std::nullopt;
+  return t.text.substr(0, at);
 }
 
 // The length of the longest common start of `a` and `b`, never ending
@@ -114,21 +111,59 @@ size_t commonStart(const std::u16string& a, const std::u16string& b) {
   return n;
 }
 
-// A field deletes whole user-perceived characters at most: when the old
-// text begins inside a character that started before it (a word opening with
-// a combining mark clings to the blank before it), that beginning is deleted
-// and typed again with the replacement.
-void alignToCharacters(EditPlan& p) {
-  size_t start = p.before.size(), boundary = 0;
-  for (const auto& c : graphemeClusters(p.before + p.old)) {
-    if (boundary + c.size() > start) break;
-    boundary += c.size();
+// One round of Deletes from the end of `shown` (the text before the caret)
+// towards `floor` (where the old text begins). What one Delete takes differs
+// by field and by character: a code point, a mark with the character it
+// sits on, or a whole user-perceived character, and never more. So a round
+// counts on what is known (a character of one code point; what this
+// application was seen to take of a character) and stops after the first
+// character of several code points it has not seen deleted: its Delete may
+// take any end of it, and every outcome takes more than any state on the
+// way there, so the field's text tells where the round ended. The last
+// character before the old text may reach into it (marks that sit on the
+// blank before a word): deleted, it takes that blank too, and what the
+// Deletes took of the text before is typed back.
+struct DeleteRound {
+  size_t deletes = 0;
+  std::vector<std::u16string> outcomes;  // the text before the caret once they are taken
+  std::u16string unknown;                // the character not seen deleted before, if any
+  std::vector<size_t> takes;             // per outcome, what its Delete took of that character
+};
+
+DeleteRound planDeletes(const std::u16string& shown, size_t floor,
+                        const std::function<std::optional<size_t>(const std::u16string&)>& known) {
+  DeleteRound round;
+  std::u16string t = shown;
+  while (t.size() > floor) {
+    const std::u16string character = t.substr(previousGraphemeBoundary(t, t.size()));
+    const size_t points = codePointCount(character);
+    round.deletes += 1;
+    std::optional<size_t> takes = points == 1 ? std::optional<size_t>(1) : known(character);
+    if (takes) {
+      t = dropLastCodePoints(t, std::min(*takes, points));
+      continue;
+    }
+    round.unknown = character;
+    for (size_t m = 1; m <= points; ++m) {
+      round.outcomes.push_back(dropLastCodePoints(t, m));
+      round.takes.push_back(m);
+    }
+    return round;
   }
-  if (boundary == start) return;
-  std::u16string carried = p.before.substr(boundary);
-  p.before.resize(boundary);
-  p.old = carried + p.old;
-  p.replacement = carried + p.replacement;
+  round.outcomes.push_back(t);
+  return round;
+}
+
+// Whether a character of `s` begins before `pos` and ends after it.
+bool splitsCharacter(const std::u16string& s, size_t pos) {
+  return pos > 0 && pos < s.size() && nextGraphemeBoundary(s, previousGraphemeBoundary(s, pos)) != pos;
+}
+
+// Of the texts a round of keys may end at, the one furthest from where it
+// began: the shortest once deleting, the only one once typing.
+const std::u16string& furthest(const std::vector<std::u16string>& outcomes) {
+  return *std::min_element(outcomes.begin(), outcomes.end(),
+                           [](const auto& a, const auto& b) { return a.size() < b.size(); });
 }
 
 // Whether the field's `text` stands part-way from `from` to `to` (the text
@@ -148,7 +183,6 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   using Done = EditDone;
 
   static void run(KeyboardEngine& e, EditPlan plan, Done done) {
-    if (!plan.oldIsSelection) alignToCharacters(plan);
     auto edit = std::shared_ptr<ScreenEdit>(new ScreenEdit(std::move(plan), std::move(done)));
     e.conversion.setEditInFlight(true);
     edit->start(e);
@@ -163,53 +197,61 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     e.beginTypingSimulation();
     simulating_ = true;
     layoutBefore_ = e.currentInputSourceID().value_or("");
+    shown_ = plan_.before + plan_.old;
+    switchOnceThrough_ = true;
     if (plan_.oldIsSelection) {
       postDeletes(e, 1);
-      switchOnceThrough_ = true;
-      expectAfterDelete(e, {plan_.before});
+      waitFor(e, {plan_.before}, shown_, [self = shared_from_this()](KeyboardEngine& e, std::optional<size_t> which) {
+        if (!which) {
+          self->putBack(e, "the text did not match after deleting", self->shown_);
+          return;
+        }
+        self->shown_ = self->plan_.before;
+        self->typeReplacement(e);
+      });
       return;
     }
-    // A field deletes either user-perceived characters or code points; one
-    // Delete per character never removes more than the word, and what is left
-    // tells which unit this application uses.
-    // Only a word with a character of several code points deletes
-    // differently in the two units; only then is the application asked for.
-    const size_t clusters = graphemeClusters(plan_.old).size();
-    if (clusters != codePointCount(plan_.old)) bundleID_ = bundleIDOfFrontmost(e);
-    bool byCodePoint = !bundleID_.empty() && e.conversion.deletesCodePoints(bundleID_);
-    size_t n = byCodePoint ? codePointCount(plan_.old) : clusters;
-    postDeletes(e, n);
-    switchOnceThrough_ = true;
-    std::vector<std::u16string> outcomes{plan_.before};
-    if (!byCodePoint) outcomes.push_back(plan_.before + dropLastCodePoints(plan_.old, n));
-    expectAfterDelete(e, std::move(outcomes));
+    // What a Delete takes is learned per application, for the characters
+    // that have more than one code point; only then is it asked for.
+    if (graphemeClusters(plan_.old).size() != codePointCount(plan_.old) || splitsCharacter(shown_, plan_.before.size()))
+      bundleID_ = bundleIDOfFrontmost(e);
+    deleteRound(e);
   }
 
-  void expectAfterDelete(KeyboardEngine& e, std::vector<std::u16string> outcomes) {
+  void deleteRound(KeyboardEngine& e) {
+    auto round = std::make_shared<DeleteRound>(
+        planDeletes(shown_, plan_.before.size(), [&e, this](const std::u16string& character) {
+          return bundleID_.empty() ? std::nullopt : e.conversion.deleteTakes(bundleID_, character);
+        }));
+    postDeletes(e, round->deletes);
     auto self = shared_from_this();
-    waitFor(e, outcomes, plan_.before + plan_.old, [self](KeyboardEngine& e, std::optional<size_t> which) {
+    waitFor(e, round->outcomes, shown_, [self, round](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which) {
-        self->putBack(e, "the text did not match after deleting", self->plan_.before + self->plan_.old);
+        self->putBack(e, "the text did not match after deleting", self->shown_);
         return;
       }
-      if (*which == 0) {
-        self->typeReplacement(e);
+      if (*which == round->outcomes.size()) {
+        e.log(fmt::format("{}: the Deletes took more than one character each", self->plan_.operation));
+        self->shown_ = self->overrun_;
+      } else if (!round->unknown.empty()) {
+        e.conversion.noteDeleteTakes(self->bundleID_, round->unknown, round->takes[*which]);
+        e.log(fmt::format("{}: {} deletes {} of {} code points of a character at once", self->plan_.operation,
+                          self->bundleID_.empty() ? "the application" : self->bundleID_, round->takes[*which],
+                          codePointCount(round->unknown)));
+      }
+      if (*which < round->outcomes.size()) self->shown_ = round->outcomes[*which];
+      if (self->shown_.size() > self->plan_.before.size()) {
+        self->deleteRound(e);
         return;
       }
-      // Only some code points went: this field deletes code points.
-      e.conversion.noteDeletesCodePoints(self->bundleID_);
-      e.log(fmt::format("{}: {} deletes code points - deleting the rest of the word", self->plan_.operation,
-                        self->bundleID_.empty() ? "the application" : self->bundleID_));
-      std::u16string rest = dropLastCodePoints(self->plan_.old, graphemeClusters(self->plan_.old).size());
-      postDeletes(e, codePointCount(rest));
-      self->waitFor(e, {self->plan_.before}, self->plan_.before + rest,
-                    [self, rest](KeyboardEngine& e, std::optional<size_t> which) {
-        if (!which)
-          self->putBack(e, "the text did not match after deleting", self->plan_.before + rest);
-        else
-          self->typeReplacement(e);
-      });
-    });
+      // The Delete of a mark that sits on the character before the word
+      // took that character too: it is typed back with the word.
+      self->typedBack_ = self->plan_.before.substr(self->shown_.size());
+      if (!self->typedBack_.empty())
+        e.log(fmt::format("{}: the Deletes took {} code points of the text before the word - typing them back",
+                          self->plan_.operation, codePointCount(self->typedBack_)));
+      self->typeReplacement(e);
+    }, kVerifyBudget, true);
   }
 
   // Switched before the word is typed: each key of the word then types its
@@ -228,7 +270,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     const auto& keys = reverseKeyMap(e, plan_.switchTo);
     typed_ = true;
     KeyBurst word;
-    for (const auto& cluster : graphemeClusters(plan_.replacement)) {
+    for (const auto& cluster : graphemeClusters(typedBack_ + plan_.replacement)) {
       // Each character by its own key where the layout has one, as a typist
       // types it (a vowel mark after its consonant): the window system then
       // needs no key lent for it. A cluster with a character the layout
@@ -246,21 +288,22 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     }
     word.post(e);
     auto self = shared_from_this();
-    waitFor(e, {plan_.before + plan_.replacement}, plan_.before,
+    waitFor(e, {plan_.before + plan_.replacement}, shown_,
             [self](KeyboardEngine& e, std::optional<size_t> which) {
       if (!which)
-        self->putBack(e, "the typed text did not appear as expected", self->plan_.before);
+        self->putBack(e, "the typed text did not appear as expected", self->shown_);
       else
         self->finish(e, EditEnd::replaced, "");
     });
   }
 
-  // The wait gave up with keys of ours posted, so the old text may be partly
-  // or wholly gone. Once the field settles (or has shown `pending`, the text
-  // from before those keys, for as long as a wait lasts), whatever is missing
-  // is put back by an edit of its own, verified like any other. Only what
-  // our own keys explain is touched: the start of the old text, or of the
-  // replacement once it was typed, in its place.
+  // The wait gave up with keys of ours posted, so the old text, and even some
+  // of the text before it, may be partly or wholly gone. Once the field
+  // settles (or has shown `pending`, the text from before those keys, for as
+  // long as a wait lasts), whatever is missing is put back by an edit of its
+  // own, verified like any other. Only what our own keys explain is touched:
+  // the end of the old text and the text before it taken off, or the
+  // replacement (with what is typed back before it) part-way in.
   void putBack(KeyboardEngine& e, std::string why, std::u16string pending) {
     if (plan_.isPutBack) {
       finish(e, EditEnd::unaccounted, why);
@@ -276,26 +319,29 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
             self->finish(e, EditEnd::replaced, "");
             return;
           }
-          auto read = readFieldText(e, self->plan_.element);
-          auto now = read.text ? inPlaceOfOld(*read.text, self->plan_) : std::nullopt;
-          const auto& old = self->plan_.old;
-          if (now && *now == old) {
+          const EditPlan& plan = self->plan_;
+          const std::u16string whole = plan.before + plan.old;
+          auto read = readFieldText(e, plan.element);
+          auto now = read.text ? beforeCaret(*read.text, plan.element, plan.after) : std::nullopt;
+          if (now == whole) {
             self->finish(e, EditEnd::leftAlone, why);
             return;
           }
-          EditPlan restore = self->plan_;
-          if (now && (old.starts_with(*now) || (self->typed_ && self->plan_.replacement.starts_with(*now)))) {
-            const size_t kept = commonStart(*now, old);
-            restore.before += old.substr(0, kept);
+          EditPlan restore = plan;
+          if (now && (whole.starts_with(*now) ||
+                      (self->typed_ && now->starts_with(self->shown_) &&
+                       (plan.before + plan.replacement).starts_with(*now)))) {
+            const size_t kept = commonStart(*now, whole);
+            restore.before = whole.substr(0, kept);
             restore.old = now->substr(kept);
-            restore.replacement = old.substr(kept);
+            restore.replacement = whole.substr(kept);
           } else if (read.text && self->showsOnlyTheTextBefore(*read.text)) {
             // The text after the caret changed, but what stands before it
             // is the text before the word and nothing of it: the word goes
             // back at the caret, before whatever now follows.
             restore.old.clear();
-            restore.after = read.text->text.substr(self->plan_.before.size());
-            restore.replacement = old;
+            restore.after = read.text->text.substr(plan.before.size());
+            restore.replacement = plan.old;
           } else {
             self->finish(e, EditEnd::unaccounted, why);
             return;
@@ -304,8 +350,9 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
           restore.oldIsSelection = false;
           restore.switchTo = self->layoutBefore_;
           restore.isPutBack = true;
-          e.log(fmt::format("{}: {} - putting the word back", self->plan_.operation, why));
-          ScreenEdit::run(e, std::move(restore), [self, why](KeyboardEngine& e, EditEnd end, const std::string& failed) {
+          e.log(fmt::format("{}: {} - putting the word back", plan.operation, why));
+          ScreenEdit::run(e, std::move(restore),
+                          [self, why](KeyboardEngine& e, EditEnd end, const std::string& failed, const std::string&) {
             if (end == EditEnd::replaced)
               self->finish(e, EditEnd::putBack, why);
             else
@@ -333,6 +380,10 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     std::optional<std::u16string> lastText;
     double lastChange = 0;
     double budget = kVerifyBudget;
+    // Deletes may also take more than planned (a field whose Delete takes a
+    // mark with a character before it that stands alone): what it settles
+    // at, shorter than every outcome and where our keys left it, counts.
+    bool overrunCounts = false;
   };
 
   // Polls the field until the text before the caret is one of `outcomes`
@@ -340,8 +391,10 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   // that still shows `pending`, has not answered or is still changing gets
   // longer (kVerifyLimit), since the keys may simply not have landed yet.
   void waitFor(KeyboardEngine& e, std::vector<std::u16string> outcomes, std::u16string pending,
-               std::function<void(KeyboardEngine&, std::optional<size_t>)> next, double budget = kVerifyBudget) {
+               std::function<void(KeyboardEngine&, std::optional<size_t>)> next, double budget = kVerifyBudget,
+               bool overrunCounts = false) {
     auto watch = std::make_shared<Watch>();
+    watch->overrunCounts = overrunCounts;
     watch->outcomes = std::move(outcomes);
     watch->pending = std::move(pending);
     watch->budget = budget;
@@ -392,12 +445,8 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     auto read = readFieldText(e, plan_.element);
     const double now = e.uptime();
     if (read.text) {
-      // The first outcome is where the keys end; another (only some code
-      // points deleted) can also be a moment on the way there, and counts
-      // only once a second look shows the field still at it.
       for (size_t i = 0; i < watch->outcomes.size(); ++i)
-        if (shows(*read.text, plan_.element, watch->outcomes[i], plan_.after) &&
-            (i == 0 || watch->lastText == read.text->text)) {
+        if (shows(*read.text, plan_.element, watch->outcomes[i], plan_.after)) {
           next(e, i);
           return;
         }
@@ -405,6 +454,13 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
         watch->lastText = read.text->text;
         watch->lastChange = now;
       }
+      if (watch->overrunCounts && now - watch->lastChange >= kVerifySettle && !(events && events->ownKeysInFlight()))
+        if (auto at = beforeCaret(*read.text, plan_.element, plan_.after);
+            at && at->size() < furthest(watch->outcomes).size() && watch->pending.starts_with(*at)) {
+          overrun_ = *at;
+          next(e, watch->outcomes.size());
+          return;
+        }
     }
     const double waited = now - watch->since;
     // A field part-way through our keys is still taking them, however long
@@ -414,7 +470,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     const bool notYet = !read.text || read.text->text == watch->pending + plan_.after ||
                         now - watch->lastChange < kVerifySettle ||
                         (watch->budget > 0 && !watch->outcomes.empty() &&
-                         partWay(read.text->text, watch->pending, watch->outcomes[0], plan_.after));
+                         partWay(read.text->text, watch->pending, furthest(watch->outcomes), plan_.after));
     if (waited >= kVerifyLimit || (waited >= watch->budget && !notYet)) {
       next(e, std::nullopt);
       return;
@@ -427,19 +483,33 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   }
 
   void finish(KeyboardEngine& e, EditEnd end, const std::string& why) {
+    // Given up on: the user is told what is missing, and only what is.
+    std::string lost;
+    if (end == EditEnd::unaccounted && !plan_.isPutBack) {
+      const std::u16string whole = plan_.before + plan_.old;
+      auto read = readFieldText(e, plan_.element);
+      auto now = read.text ? beforeCaret(*read.text, plan_.element, plan_.after) : std::nullopt;
+      if (now == whole)
+        end = EditEnd::leftAlone;
+      else if (now && whole.starts_with(*now))
+        lost = toUtf8(whole.substr(now->size()));
+    }
     // Switched for a word never typed: the user stays in their layout.
     if (switched_ && !typed_ && !plan_.isPutBack && !layoutBefore_.empty() && e.currentInputSourceID() != layoutBefore_)
       e.languageSwitcher().switchToInputSource(layoutBefore_);
     if (simulating_) e.endTypingSimulation();
     simulating_ = false;
     e.conversion.setEditInFlight(false);
-    done_(e, end, why);
+    done_(e, end, why, lost);
   }
 
   EditPlan plan_;
   Done done_;
   std::string bundleID_;
   std::string layoutBefore_;  // current when the keys began: a put-back word is typed for it
+  std::u16string shown_;      // the text before the caret, as the field last showed it
+  std::u16string typedBack_;  // what the Deletes took of the text before the old text
+  std::u16string overrun_;    // where Deletes that took more than planned left the field
   bool simulating_ = false;
   bool switchOnceThrough_ = false;  // switch when the Deletes are through
   bool switched_ = false;  // the layout was switched for the replacement

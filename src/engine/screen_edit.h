@@ -36,7 +36,10 @@ struct EditPlan {
 // told which text and how to get it back.
 enum class EditEnd { replaced, putBack, leftAlone, unaccounted };
 
-using EditDone = std::function<void(KeyboardEngine&, EditEnd end, const std::string& why)>;
+// `lost`, for an edit left unaccounted for: what the field shows missing of
+// the old text and the text before it, when it can tell (empty otherwise).
+using EditDone =
+    std::function<void(KeyboardEngine&, EditEnd end, const std::string& why, const std::string& lost)>;
 
 // Runs `plan`; `done` runs once it has ended. The conversion's edit is in
 // flight until then.

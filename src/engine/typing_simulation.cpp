@@ -129,19 +129,32 @@ void KeyboardEngine::replayNextKeystroke() {
   }
   Event event = heldKeys.takeNextReplay();
   event.timestamp = uptime();
+  // Typed for after what held it (the engine's own typing, or its keys
+  // still on their way), a key types in the layout current as it goes out,
+  // the one a conversion left, as the keys held for a switch do.
+  retargetKeyEvent(event);
   // A hot-key chord pressed while keys were on their way joined them, and
   // is ours in its turn: posted, it would go around the grab (X11) and
   // reach the application as a shortcut of its own (Control+Shift+Z is its
   // redo). Its release stays ours too.
-  const HotKeyAction hotKey = hotKeyAction(event);
+  const auto hotKey = hotKeyOf(event);
   const bool chordRelease =
       !hotKey && event.type == EventType::keyUp && switcher.swallowedChordKeyDowns.erase(event.keyCode) > 0;
   if (hotKey) {
     switcher.swallowedChordKeyDowns.insert(event.keyCode);
-    hotKey(*this);
+    startHotKey(*hotKey);
   } else if (!chordRelease && platform().hasBundleIdentifier && platform().events) {
-    heldKeys.markPosted({event.type, event.keyCode, event.flags, event.timestamp});
-    platform().events->post(TapLocation::hid, event);
+    std::vector<Event> burst{event};
+    // A key the user has let go of already goes as a tap, its release with
+    // its press: left down for the replay's spacing, it would take the
+    // user's own next press of that key, typed meanwhile, as no press at all.
+    if (event.type == EventType::keyDown && heldKeys.nextReplayReleases(event.keyCode)) {
+      burst.push_back(heldKeys.takeNextReplay());
+      burst.back().timestamp = event.timestamp;
+      retargetKeyEvent(burst.back());
+    }
+    for (const auto& e : burst) heldKeys.markPosted({e.type, e.keyCode, e.flags, e.timestamp});
+    platform().events->postAll(TapLocation::hid, burst);
   }
   if (!heldKeys.hasReplayPending()) {
     ts.isReplaying = false;

@@ -104,18 +104,21 @@ void refuseChangedScreen(KeyboardEngine& e, const std::string& operation, const 
   notice(e, conversion_texts::kScreenChanged, "exclamationmark.triangle", HudColor::orange);
 }
 
-// Tells the user how an edit that did not replace `word` ended.
+// Tells the user how an edit that did not replace `word` ended; `lost` is
+// what the field shows missing, when it can tell.
 void reportUnreplaced(KeyboardEngine& e, const std::string& operation, EditEnd end, const std::string& why,
-                      const std::string& word) {
+                      const std::string& word, const std::string& lost) {
   switch (end) {
     case EditEnd::replaced:
       return;
     case EditEnd::unaccounted:
-      // Our Deletes were sent and the field cannot be shown to hold the
-      // word: it is named, with the program's own undo to bring it back.
+      // Our Deletes were sent and the field does not hold the word: what is
+      // gone is named (the word, when the field cannot tell), with the
+      // program's own undo to bring it back.
       e.log(operation + ": " + why +
             " - refused because the screen changed; the word may be gone, the user was told how to get it back");
-      notice(e, conversion_texts::kWordMayBeGone, "exclamationmark.triangle", HudColor::orange, word);
+      notice(e, conversion_texts::kWordMayBeGone, "exclamationmark.triangle", HudColor::orange,
+             trimmedWord(lost).empty() ? word : lost);
       return;
     case EditEnd::putBack:
       e.log(operation + ": " + why + " - the word was put back");
@@ -235,9 +238,10 @@ void convertWordAtCaret(KeyboardEngine& e, const std::string& operation, std::op
   plan->switchTo = targetID;
   ConversionRecord record{word, converted, fromID, targetID, plan->element, e.uptime()};
   runScreenEdit(e, std::move(*plan),
-                [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+                [record, keys, originalID, operation](KeyboardEngine& e, EditEnd end, const std::string& why,
+                                                      const std::string& lost) {
                   if (end != EditEnd::replaced) {
-                    reportUnreplaced(e, operation, end, why, record.original);
+                    reportUnreplaced(e, operation, end, why, record.original, lost);
                     return;
                   }
                   e.conversion.recordConversion(record);
@@ -305,9 +309,10 @@ void replaceLastConversion(KeyboardEngine& e, bool undo, FocusedTextRead read) {
   plan.after = t.text.substr(caret);
   plan.replacement = toUtf16(wanted);
   plan.switchTo = undo ? record.fromSourceID : record.toSourceID;
-  runScreenEdit(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why) {
+  runScreenEdit(e, std::move(plan), [record, undo, operation](KeyboardEngine& e, EditEnd end, const std::string& why,
+                                                              const std::string& lost) {
     if (end != EditEnd::replaced) {
-      reportUnreplaced(e, operation, end, why, undo ? record.converted : record.original);
+      reportUnreplaced(e, operation, end, why, undo ? record.converted : record.original, lost);
       return;
     }
     e.conversion.recordUndone(undo, record);
@@ -348,11 +353,13 @@ void whenFree(KeyboardEngine& e, const char* operation, std::function<void(Keybo
     return;
   }
   std::weak_ptr<KeyboardEngine> weak = e.weak();
-  flowOf(e).whenIdle([weak, action = std::move(action)] {
+  // The keys held since the hot key's press stay held while the typing flow
+  // finishes a switch, and until the edit has begun holding them itself.
+  flowOf(e).whenIdle([weak, action = std::move(action), hold = e.conversion.takeHotKeyHold()]() mutable {
     if (auto en = weak.lock()) {
-      if (en->conversion.isEditInFlight()) return;
-      action(*en);
+      if (!en->conversion.isEditInFlight()) action(*en);
     }
+    hold.reset();
   });
 }
 

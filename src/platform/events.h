@@ -89,6 +89,9 @@ struct DecidedKey {
   uint64_t required = 0;
   uint64_t refused = 0;
   bool operator==(const DecidedKey&) const = default;
+  bool matches(uint16_t code, uint64_t modifierFlags) const {
+    return code == keyCode && (modifierFlags & required) == required && !(modifierFlags & refused);
+  }
 };
 
 using TapId = uint64_t;  // 0 = none

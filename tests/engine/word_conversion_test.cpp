@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "base/files.h"
+#include "base/unicode.h"
 #include "engine/flow_fixture.h"
 #include "engine/hud_notices.h"
 #include "hud/unified_menu_panel.h"
@@ -78,24 +79,55 @@ TEST_P(ConversionUnitTest, DeletesOnlyTheWordWhicheverUnitTheFieldDeletes) {
   engine->performUndo();  // deletes "กิน": 2 characters, 3 code points
   advance(1.0);
   EXPECT_EQ(field().text(), "x dbo");
-  EXPECT_EQ(deletesPosted() - before, GetParam() == DeletionUnit::codePoint ? 3u : 2u);
-  bool learned = engine->conversion.deletesCodePoints(SimDesktop::kDefaultAppBundleID);
-  EXPECT_EQ(learned, GetParam() == DeletionUnit::codePoint);
-  if (learned) {
-    // Next time the field's unit is known and the word goes in one pass.
-    engine->performRedo();
-    advance(1.0);
-    ASSERT_EQ(field().text(), "x " + kin());
-    engine->performUndo();
-    advance(1.0);
-    EXPECT_EQ(field().text(), "x dbo");
+  const size_t deletes = GetParam() == DeletionUnit::codePoint ? 3u : 2u;
+  EXPECT_EQ(deletesPosted() - before, deletes);
+  // What one Delete took of "กิ" is known from then on: the word goes in one
+  // round of Deletes, no more than it needs.
+  ASSERT_TRUE(engine->conversion.deleteTakes(SimDesktop::kDefaultAppBundleID, toUtf16(thai("db"))));
+  engine->performRedo();
+  advance(1.0);
+  ASSERT_EQ(field().text(), "x " + kin());
+  before = deletesPosted();
+  engine->performUndo();
+  advance(1.0);
+  EXPECT_EQ(field().text(), "x dbo");
+  EXPECT_EQ(deletesPosted() - before, deletes);
+}
+
+// English words typed on the Thai layout whose first key types a mark that
+// sits on the blank before the word (h, j, u, y, b, n...), after other text:
+// whatever a Delete takes (a code point, the mark with the blank it sits on,
+// or the whole character), the text before the word stays exactly as it was
+// through the conversion, its undo and its redo, and no notice says
+// anything was lost.
+TEST_P(ConversionUnitTest, AWordStartingWithMarksLeavesTheTextBeforeItAsItWas) {
+  for (const std::string before : {"ok ", "good morning ", "x\n"}) {
+    for (const std::string word : {"hello", "just", "union", "yes", "bye", "night"}) {
+      SCOPED_TRACE(before + word);
+      startWith(before + thai(word), kThai);
+      engine->cycleCurrentWordLanguage();
+      advance(1.0);
+      EXPECT_EQ(field().text(), before + word);
+      engine->handleUndoRedoToggle();
+      advance(1.0);
+      EXPECT_EQ(field().text(), before + thai(word));
+      engine->handleUndoRedoToggle();
+      advance(1.0);
+      EXPECT_EQ(field().text(), before + word);
+      EXPECT_EQ(desk.currentSource(), kABC);
+      EXPECT_FALSE(logged("may be gone"));
+      engine->setIsUndoPossible(false);
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothUnits, ConversionUnitTest,
-                         ::testing::Values(DeletionUnit::graphemeCluster, DeletionUnit::codePoint),
+INSTANTIATE_TEST_SUITE_P(EveryUnit, ConversionUnitTest,
+                         ::testing::Values(DeletionUnit::graphemeCluster, DeletionUnit::codePoint,
+                                           DeletionUnit::markWithBase),
                          [](const auto& info) {
-                           return info.param == DeletionUnit::codePoint ? "CodePoints" : "GraphemeClusters";
+                           return info.param == DeletionUnit::codePoint         ? "CodePoints"
+                                  : info.param == DeletionUnit::graphemeCluster ? "GraphemeClusters"
+                                                                                : "MarksWithTheirBase";
                          });
 
 TEST_F(ConversionTest, ConvertsTheSelectionInPlace) {
@@ -142,15 +174,6 @@ TEST_F(ConversionTest, EachCharacterOfTheConvertedWordIsTypedByItsOwnKey) {
                                                                       {keycode::semicolon, false, thai(";")},
                                                                       {keycode::y, false, thai("y")}};
   EXPECT_EQ(typed, expected);
-}
-
-TEST_F(ConversionTest, AWordThatOpensWithAMarkKeepsTheBlankBeforeIt) {
-  // A tone mark typed first clings to the space before it on screen.
-  std::string mark = thai("h");
-  startWith("a " + mark + thai("l"), kThai);
-  engine->cycleCurrentWordLanguage();
-  advance(1.0);
-  EXPECT_EQ(field().text(), "a hl");
 }
 
 // The application rewrites its field while the Deletes are on their way:
@@ -405,6 +428,43 @@ TEST_F(ConversionTest, AConversionWaitsForHeldKeysToLandFirst) {
   engine->cycleCurrentWordLanguage();
   advance(1.0);  // the hold times out, "o" lands, then the word is converted
   EXPECT_EQ(field().text(), "x " + kin());
+}
+
+// Through the keyboard: the keys typed from the hot key's press on wait for
+// the edit, whatever it waits for itself (here a switch still landing), and
+// follow it once, in order, in the layout it leaves; a second hot key among
+// them acts in its turn instead of being turned away as busy.
+class HotKeyRoadTest : public ConversionTest {
+ protected:
+  void SetUp() override {
+    engine->createEventTap();
+    engine->applyModeSettings();
+    run();
+    ASSERT_TRUE(desk.capsLockRemappedToF19());
+  }
+};
+
+TEST_F(HotKeyRoadTest, KeysTypedRightAfterTheHotKeyFollowItsEdit) {
+  desk.typeText("l;ylfu", 0.04);
+  advance(0.5);
+  desk.setSwitchLatency(0.15);
+  desk.press("capslock");
+  desk.press("ctrl+shift+x", 0.01);
+  desk.typeText(" l;ylfu", 0.03, 0.04);
+  advance(2.0);
+  EXPECT_EQ(field().text(), thai("l;ylfu") + " " + thai("l;ylfu"));
+  EXPECT_EQ(desk.currentSource(), kThai);
+}
+
+TEST_F(HotKeyRoadTest, AnUndoPressedDuringTheConversionUndoesItOnceItIsOver) {
+  desk.typeText("l;ylfu", 0.04);
+  advance(0.5);
+  desk.press("ctrl+shift+x");
+  desk.press("ctrl+shift+z", 0.002);
+  desk.typeText("k", 0.001, 0.004);
+  advance(2.0);
+  EXPECT_FALSE(logged("an edit is still running"));
+  EXPECT_EQ(field().text(), "l;ylfuk");
 }
 
 TEST_F(ConversionTest, RepeatedPressesCycleThroughEveryLayout) {

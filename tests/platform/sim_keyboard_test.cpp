@@ -21,7 +21,10 @@ class SimKeyboardTest : public ::testing::Test {
   SimDesktop desk{clock, runner};
   EventSystem& events() { return desk.events(); }
 
+  // The cases of the taps themselves: the keyboard is held, so every key
+  // reaches them as a filtering tap holding the keyboard sees it.
   TapId installTap(TapLocation location, bool head, TapOptions options, uint64_t mask, TapCallback cb) {
+    events().setKeyboardHeld(true);
     TapId id = events().createTap(location, head, options, mask, std::move(cb));
     events().addTapToRunLoop(id);
     return id;
@@ -486,6 +489,31 @@ TEST_F(SimKeyboardTest, EachApplicationRecordsTheKeysItReceived) {
   desk.keyUp(keycode::x);
   runner.runUntilIdle();
   EXPECT_FALSE(desk.transcript().contains("heldKeys"));
+}
+
+// Outside a hold the keyboard reaches a filtering tap as the X server hands
+// it over: a decided key (with the modifiers it asks for) can be swallowed;
+// any other key reaches the application whatever the tap answers, and its
+// release goes the way its press went, even once the keyboard is held.
+TEST_F(SimKeyboardTest, OnlyDecidedKeysAndKeysPressedDuringAHoldAreTheTapsToSwallow) {
+  std::vector<bool> heard;
+  TapId tap = events().createTap(TapLocation::hid, true, TapOptions::defaultTap, kKeyboardMask,
+                                 [&](TapId, EventType, const Event& e) -> std::optional<Event> {
+                                   heard.push_back(e.listenOnly);
+                                   return std::nullopt;
+                                 });
+  events().addTapToRunLoop(tap);
+  events().setDecidedKeys({{keycode::x, flags::control | flags::shift, 0}});
+  desk.press("ctrl+shift+x");  // decided: swallowed, modifiers heard only
+  runner.runUntilIdle();
+  desk.keyDown(keycode::b);  // heard only, and so is its release
+  runner.runUntilIdle();
+  events().setKeyboardHeld(true);
+  desk.keyUp(keycode::b);
+  desk.tapKey(keycode::c);  // pressed during the hold: the tap's
+  runner.runUntilIdle();
+  EXPECT_EQ(text(), "b");
+  EXPECT_EQ(heard, (std::vector<bool>{true, true, false, false, true, true, true, true, false, false}));
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ class ForwardingEvents : public EventSystem {
   bool canPostEvents() const override { return inner_.canPostEvents(); }
   uint64_t hardwareModifierFlags() const override { return inner_.hardwareModifierFlags(); }
   std::pair<double, double> mouseLocation() const override { return inner_.mouseLocation(); }
+  bool ownKeysInFlight() const override { return inner_.ownKeysInFlight(); }
+  void whenOwnKeysThrough(std::function<void()> then) override { inner_.whenOwnKeysThrough(std::move(then)); }
+  void setDecidedKeys(std::vector<DecidedKey> keys) override { inner_.setDecidedKeys(std::move(keys)); }
+  void setKeyboardHeld(bool held) override { inner_.setKeyboardHeld(held); }
 
  protected:
   EventSystem& inner_;

@@ -95,7 +95,32 @@ uint64_t SimEventSystem::hardwareModifierFlags() const { return hardwareFlags_ ?
 std::pair<double, double> SimEventSystem::mouseLocation() const { return mouse_; }
 
 void SimEventSystem::deliverHardware(const Event& event) {
-  ctx_.post([this, event] { dispatch(event, TapLocation::hid); });
+  ctx_.post([this, event] { dispatch(asHeld(event), TapLocation::hid); });
+}
+
+// As the X server hands keys to a filtering tap that holds only what it is
+// told to (the decided keys always, every key while the keyboard is held),
+// checked when the key comes: any other key reaches the focus at once and the
+// tap only hears it, and a release goes the way its press went. So a key a
+// stage would swallow or hold without having said so passes here as it does
+// there.
+Event SimEventSystem::asHeld(Event event) {
+  const bool press = event.type == EventType::keyDown;
+  if (event.type == EventType::keyUp) {
+    if (heardOnlyDown_.erase(event.keyCode) > 0) event.listenOnly = true;
+    return event;
+  }
+  if (!press && event.type != EventType::flagsChanged) return event;
+  const bool decided = press && std::any_of(decidedKeys_.begin(), decidedKeys_.end(), [&](const DecidedKey& k) {
+    return k.matches(event.keyCode, event.flags);
+  });
+  if (keyboardHeld_ || decided) {
+    if (press) heardOnlyDown_.erase(event.keyCode);
+    return event;
+  }
+  event.listenOnly = true;
+  if (press) heardOnlyDown_.insert(event.keyCode);
+  return event;
 }
 
 void SimEventSystem::disableTap(TapId tap, bool byUserInput) {

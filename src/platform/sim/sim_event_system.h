@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "platform/events.h"
@@ -76,7 +77,9 @@ class SimEventSystem final : public EventSystem {
     return heldCombo_ && heldCombo_->first == keyCode && heldCombo_->second == flags;
   }
   // What the engine asked to be held: the keys it decides outside a hold,
-  // and whether it holds every key now. (Every key reaches the taps here.)
+  // and whether it holds every key now. A keyboard key neither decided nor
+  // pressed while the keyboard is held reaches the taps as heard only
+  // (`Event::listenOnly`), as on X11.
   void setDecidedKeys(std::vector<DecidedKey> keys) override { decidedKeys_ = std::move(keys); }
   void setKeyboardHeld(bool held) override { keyboardHeld_ = held; }
   const std::vector<DecidedKey>& decidedKeys() const { return decidedKeys_; }
@@ -98,6 +101,7 @@ class SimEventSystem final : public EventSystem {
     TapCallback callback;
   };
   void dispatch(Event event, TapLocation from);
+  Event asHeld(Event event);
 
   const SimContext& ctx_;
   std::map<TapId, Tap> taps_;
@@ -116,6 +120,7 @@ class SimEventSystem final : public EventSystem {
   std::vector<std::string> keysHeldByOthers_;
   std::vector<DecidedKey> decidedKeys_;
   bool keyboardHeld_ = false;
+  std::set<uint16_t> heardOnlyDown_;  // presses that reached the focus unheld
   std::optional<std::pair<uint16_t, uint64_t>> heldCombo_;
   int64_t ownPid_ = 0;
   std::pair<double, double> mouse_{0, 0};

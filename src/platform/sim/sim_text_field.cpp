@@ -42,6 +42,13 @@ std::string SimTextField::selectedText() const {
 
 int64_t SimTextField::previousBoundary(int64_t pos) const {
   if (pos <= 0) return 0;
+  if (unit_ == DeletionUnit::markWithBase) {
+    auto at = static_cast<size_t>(pos);
+    while (at > 0) {
+      if (!isNonspacingMark(decodeUtf16Before(text_, at))) break;
+    }
+    return static_cast<int64_t>(at);
+  }
   if (unit_ == DeletionUnit::codePoint) {
     if (pos >= 2 && isTrailSurrogate(text_[pos - 1]) && isLeadSurrogate(text_[pos - 2])) return pos - 2;
     return pos - 1;

@@ -9,7 +9,11 @@
 
 namespace tessa {
 
-enum class DeletionUnit { codePoint, graphemeCluster };
+// What one Delete takes before the caret: a code point; a whole
+// user-perceived character; or a code point, and when it is a nonspacing
+// mark, the character it sits on with it (as terminals' line editors and GTK
+// fields do before a blank or a Latin letter).
+enum class DeletionUnit { codePoint, graphemeCluster, markWithBase };
 
 class SimTextField {
  public:
