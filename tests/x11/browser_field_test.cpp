@@ -143,6 +143,32 @@ TEST_P(BrowserFieldTest, EachFieldConvertsUndoesAndRedoesWhetherFocusedBeforeOrA
   }
 }
 
+// An English word typed on the Thai layout whose first keys type marks that
+// sit on the space before it (h: "\u0E49", e: "\u0E33"), after other text:
+// the text before it is exact through the conversion, its undo and its redo.
+TEST_P(BrowserFieldTest, AWordOpeningWithMarksLeavesTheTextBeforeItExact) {
+  if (std::get<1>(GetParam()) == WindowManager::none) GTEST_SKIP() << "no window manager plays a part in it";
+  const std::string before = "good morning ", thaiHello = "\u0E49\u0E33\u0E2A\u0E2A\u0E19";
+  ASSERT_NO_FATAL_FAILURE(launch());
+  for (Field f : {Field::input, Field::editable}) {
+    SCOPED_TRACE(BrowserPage::fieldName(f));
+    if (f != Field::input) ASSERT_NO_FATAL_FAILURE(focus(f, false, 2));
+    ASSERT_TRUE(session->typeUsKeys(before));
+    session->lockGroup(1);
+    ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << log();
+    ASSERT_TRUE(session->typeUsKeys("hello"));
+    ASSERT_TRUE(shows(f, before + thaiHello)) << page->text(f) << "\n" << log();
+    ASSERT_TRUE(page->waitForAccessibleFocus(5.0, before + thaiHello));
+    EXPECT_TRUE(chordShows(f, keycode::x, before + "hello")) << page->text(f) << "\n" << log();
+    ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << log();
+    EXPECT_TRUE(chordShows(f, keycode::z, before + thaiHello)) << page->text(f) << "\n" << log();
+    ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << log();
+    EXPECT_TRUE(chordShows(f, keycode::z, before + "hello")) << page->text(f) << "\n" << log();
+    ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << log();
+    EXPECT_EQ(count("may be gone"), 0) << log();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserFieldTest,
                          ::testing::Combine(::testing::Values(Browser::firefox, Browser::chromium),
                                             ::testing::Values(WindowManager::openbox, WindowManager::none)),

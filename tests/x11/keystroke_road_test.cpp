@@ -354,6 +354,79 @@ TEST_P(LineConversionRoadTest, AChordHeldOnTheUsersKeyboardConvertsAndStaysHeld)
   send(keycode::control, false);
 }
 
+// An English word typed on the Thai layout whose first key types a mark that
+// sits on the space before it (h: "้", e: "ำ"), after other text: however
+// the toolkit's Delete takes such a mark, the text before the word is exact
+// through the conversion, its undo and its redo.
+TEST_P(ConversionRoadTest, AWordOpeningWithMarksLeavesTheTextBeforeItExact) {
+  const std::string before = multiLine() ? "first line\ngood morning " : "good morning ";
+  launch(before);
+  if (HasFatalFailure()) return;
+  session->lockGroup(1);
+  ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
+  ASSERT_TRUE(session->typeUsKeys("hello"));
+  ASSERT_TRUE(fieldShows(before + "\u0E49\u0E33\u0E2A\u0E2A\u0E19")) << last << "\n" << engineLog();
+  EXPECT_TRUE(chordShows(keycode::x, before + "hello")) << last << "\n" << engineLog();
+  ASSERT_TRUE(logSays("cycleCurrentWordLanguage: converted")) << engineLog();
+  ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << engineLog();
+  EXPECT_TRUE(chordShows(keycode::z, before + "\u0E49\u0E33\u0E2A\u0E2A\u0E19")) << last << "\n" << engineLog();
+  ASSERT_TRUE(app->waitForSwitchLanded(1, *session)) << engineLog();
+  EXPECT_TRUE(chordShows(keycode::z, before + "hello")) << last << "\n" << engineLog();
+  EXPECT_EQ(engineLog().find("may be gone"), std::string::npos) << engineLog();
+}
+
+// A typist who goes on typing 30 ms after Control+Shift+X, 40 ms a key (each
+// held 20 ms), or a program typing at machine speed: the keys wait for the
+// conversion and follow it once, in order, in the layout it left, as on the
+// simulated desktop; none is left down.
+TEST_P(LineConversionRoadTest, KeysTypedRightAfterTheChordFollowTheConvertedWord) {
+  launch();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(session->typeUsKeys("l;ylfu"));
+  ASSERT_TRUE(fieldShows("l;ylfu")) << last << "\n" << engineLog();
+  std::vector<X11Application::Timed> timeline;
+  auto at = [&](double t, uint16_t key, bool down, bool shift = false) {
+    timeline.push_back({t, [this, key, down, shift] {
+                          if (shift) session->pressKey(keycode::shift, down);
+                          session->pressKey(key, down);
+                        }});
+  };
+  for (uint16_t m : {keycode::control, keycode::shift, keycode::x}) at(0, m, true);
+  for (uint16_t m : {keycode::x, keycode::shift, keycode::control}) at(0, m, false);
+  const std::string next = " l;ylfu kkoo";
+  for (size_t i = 0; i < next.size(); ++i) {
+    const auto key = *usKeyForCharacter(next.substr(i, 1));
+    at(0.03 + 0.04 * static_cast<double>(i), key.first, true);
+    at(0.05 + 0.04 * static_cast<double>(i), key.first, false);
+  }
+  app->play(timeline, 0.6);
+  const std::string thaiWord = "\u0E2A\u0E27\u0E31\u0E2A\u0E14\u0E35";  // สวัสดี
+  EXPECT_TRUE(fieldShows(thaiWord + " " + thaiWord + " \u0E32\u0E32\u0E19\u0E19")) << last << "\n" << engineLog();
+  ASSERT_TRUE(main().pumpUntil([&] { return !engine->holdsKeys(); })) << engineLog();
+  EXPECT_EQ(session->keysDown(), std::vector<unsigned>{}) << "a key left down";
+
+  // At machine speed, on a connection of another program's, flushed once.
+  ASSERT_TRUE(field->setText("l;ylfu"));
+  session->lockGroup(0);
+  ASSERT_TRUE(app->waitForSwitchLanded(0, *session)) << engineLog();
+  Display* typist = XOpenDisplay(session->displayName().c_str());
+  ASSERT_TRUE(typist);
+  auto fake = [&](uint16_t key, bool down) {
+    XTestFakeKeyEvent(typist, *X11EventSystem::xKeyCodeFor(key), down, CurrentTime);
+  };
+  for (uint16_t m : {keycode::control, keycode::shift, keycode::x}) fake(m, true);
+  for (uint16_t m : {keycode::x, keycode::shift, keycode::control}) fake(m, false);
+  for (char c : std::string(" l;ylfu l;ylfu")) {
+    fake(usKeyForCharacter(std::string(1, c))->first, true);
+    fake(usKeyForCharacter(std::string(1, c))->first, false);
+  }
+  XSync(typist, False);
+  XCloseDisplay(typist);
+  EXPECT_TRUE(fieldShows(thaiWord + " " + thaiWord + " " + thaiWord)) << last << "\n" << engineLog();
+  ASSERT_TRUE(main().pumpUntil([&] { return !engine->holdsKeys(); })) << engineLog();
+  EXPECT_EQ(session->keysDown(), std::vector<unsigned>{}) << "a key left down";
+}
+
 // Every core busy (busy loops of this test's own) and another application on
 // the desktop that has stopped answering: fifty conversions through the hot
 // key, each the right word, and the key handler never misses its budget

@@ -258,6 +258,15 @@ void XSession::lockGroup(uint32_t group) {
   XSync(display_, False);
 }
 
+std::vector<unsigned> XSession::keysDown() const {
+  char map[32] = {};
+  XQueryKeymap(display_, map);
+  std::vector<unsigned> down;
+  for (unsigned code = 8; code < 256; ++code)
+    if (map[code / 8] & (1 << (code % 8))) down.push_back(code);
+  return down;
+}
+
 bool XSession::pressKey(uint16_t keyCode, bool down) {
   auto evdev = XkbKeyLayout::evdevCodeForKeyCode(keyCode);
   if (!evdev) return false;

@@ -72,6 +72,8 @@ class XSession {
   // The Lock modifier is locked (Caps Lock on).
   bool capsLocked() const;
   void lockGroup(uint32_t group);
+  // The X key codes the server holds down now.
+  std::vector<unsigned> keysDown() const;
 
   // Keys by our key codes, sent through XTest (evdev code + 8), flushed.
   bool pressKey(uint16_t keyCode, bool down);

@@ -183,7 +183,7 @@ void X11EventSystem::threadMain() {
       }
       if (decision_ || flushRequested_ > flushDone_) timeoutMs = 0;
     }
-    if (poster_->hasQueued()) {
+    if (poster_->hasQueued() && !poster_->waitsForAnswer()) {
       // Held for their chance to go around: until the key let through comes
       // back (an event wakes us) or the wait is over. Text waiting for a
       // borrowed key code tries again as keys come back, or once its wait
@@ -272,7 +272,14 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
     }
   }
   const bool around = idle && !impl_->activeGrab;
-  if (around) ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
+  Display* d = impl_->grab;
+  if (around) {
+    // With the server held: another client's key (a program typing for the
+    // user, or the user's own keys sent so) coming while the keys are open
+    // would go to the focus unheld, between our Deletes or among the word.
+    XGrabServer(d);
+    ledger_->setAroundGrab([this](unsigned code) { return openKeyForOwnKeys(code); });
+  }
   poster_->beginBatch(pending);
   auto rest = postInTurn(posts.begin(), posts.end());
   poster_->endBatch();
@@ -280,7 +287,7 @@ void X11EventSystem::postQueued(const std::deque<Event>& posts) {
   if (!around) return;
   ledger_->setAroundGrab(nullptr);
   closeKeysOpened();
-  Display* d = impl_->grab;
+  XUngrabServer(d);
   XSync(d, False);
   impl_->eventsBeforeAroundSync = QLength(d);
 }

@@ -159,7 +159,9 @@ void X11EventSystem::grabDecidedKeys(const std::vector<DecidedKey>& keys) {
   std::map<unsigned, std::set<unsigned>> grabs;
   for (const DecidedKey& key : all) {
     auto xkc = xKeyCodeFor(key.keyCode);
-    if (!xkc) continue;
+    // X has no Fn modifier: a chord that asks for it never comes, and
+    // grabbed without it, it would take the key pressed with the rest alone.
+    if (!xkc || (key.required & flags::fn)) continue;
     auto refused = impl_->refusedCombos.find(*xkc);
     for (unsigned m : combinationsOf(key, refused == impl_->refusedCombos.end() ? nullptr : &refused->second))
       grabs[*xkc].insert(m);

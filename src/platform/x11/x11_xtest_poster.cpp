@@ -204,6 +204,17 @@ std::optional<unsigned> XTestPoster::post(const Event& event, bool passThrough) 
   if (event.type == EventType::keyDown && !passThrough && event.isTagged() && inBatch_) letGoOfHeldModifiers(event);
   auto xkc = X11EventSystem::xKeyCodeFor(event.keyCode);
   Display* d = d_;
+  if (event.type == EventType::keyDown && carriesText(event) && xkc && !passThrough && frozen_ &&
+      !typesOtherText(*xkc, event) && !keyDownNow(*xkc)) {
+    // A press of the user's holds the keyboard frozen for the tap's answer,
+    // and the keys typed after it wait in the server unseen, this very key
+    // perhaps among them. Rather than go as its text on a borrowed key code
+    // (which a busy program may read out of turn), the key waits for that
+    // answer, by which time those keys have been seen: a user's key the
+    // engine replays, typed on its own key as the user typed it.
+    deferred_ = waitsForAnswer_ = true;
+    return std::nullopt;
+  }
   if (event.type == EventType::keyDown && carriesText(event) &&
       (!xkc || typesOtherText(*xkc, event) || mayBeDownOnServer(*xkc))) {
     // A key code given another character while a slow program has yet to
@@ -352,9 +363,13 @@ bool XTestPoster::ownKeysThrough() const {
 // holds the keyboard frozen, the keys they typed after it wait in the server
 // unseen by any query, and ours would come behind them. Such a key goes out
 // as its text instead, on a key code no keyboard has.
-bool XTestPoster::mayBeDownOnServer(unsigned xKeyCode) {
+bool XTestPoster::keyDownNow(unsigned xKeyCode) {
   const auto keys = keymap();
-  if (xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)))) return true;
+  return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8)));
+}
+
+bool XTestPoster::mayBeDownOnServer(unsigned xKeyCode) {
+  if (keyDownNow(xKeyCode)) return true;
   return frozen_ || userPressUnread();
 }
 

@@ -55,6 +55,7 @@ class XTestPoster {
   void beginBatch(bool frozen = false) {
     inBatch_ = true;
     frozen_ = frozen;
+    waitsForAnswer_ = false;
   }
   void endBatch();
   // Posts the event; answers the X key left pressed by a key-down, if any.
@@ -63,6 +64,9 @@ class XTestPoster {
   // borrowed key code whose last key is still on its way: that event and
   // the ones after it go out later, in order.
   bool takeDeferred() { return std::exchange(deferred_, false); }
+  // Whether what waits does so for the answer to the frozen press alone
+  // (which wakes the thread), not for a time.
+  bool waitsForAnswer() const { return waitsForAnswer_; }
   // Until when deferred text may wait (0: none waits).
   double spareWaitUntil() const { return spareWaitUntil_; }
   // Deferred text waiting for the focused program's answer: the connection
@@ -90,6 +94,7 @@ class XTestPoster {
  private:
   bool keyboardState(XkbStateRec& s);
   std::array<char, 32> keymap();
+  bool keyDownNow(unsigned xKeyCode);
   bool mayBeDownOnServer(unsigned xKeyCode);
   bool userPressUnread();
   void letGoOfHeldModifiers(const Event& event);
@@ -123,6 +128,7 @@ class XTestPoster {
   // frozen in our own grab.
   bool inBatch_ = false;
   bool frozen_ = false;
+  bool waitsForAnswer_ = false;
   bool deferred_ = false;
   double spareWaitUntil_ = 0;
   std::optional<XkbStateRec> batchState_;
