@@ -2,7 +2,10 @@
 // the time from starting `tessavinor` to its status item being made, and
 // its memory a few seconds after start, once the deferred word-list loading
 // has run. Beside it in each round, the same for a bare Qt tray program
-// (tessavinor-bare-tray), its baseline. Needs Xvfb; skips without it.
+// (tessavinor-bare-tray), its baseline. And its end at logout: SIGTERM, the X
+// server and the session bus going away at one moment, to the process's end
+// (a dbus-daemon of its own each round, the accessibility switch on). Needs
+// Xvfb (and dbus-daemon for the end); skips without them.
 //
 // TESSAVINOR_BENCH_APP names another build of the application to measure
 // (an older one, for a before-and-after in the same run).
@@ -76,12 +79,67 @@ std::string application() {
   return other && *other ? other : TESSAVINOR_APP_BINARY;
 }
 
-Launched launch(const std::string& display, const fs::path& home, const std::string& program) {
+// A session bus of its own with the accessibility switch on, as the user's
+// grant turns it, in a process group with all it starts (the accessibility
+// bus); its programs get folders of their own. No `address` when none runs.
+struct SessionBus {
+  pid_t pid = 0;
+  std::string address;
+  SessionBus(const fs::path& home, const std::string& display) {
+    std::vector<std::string> env{"PATH=/usr/bin:/bin", "HOME=" + home.string(), "DISPLAY=" + display,
+                                 "GSETTINGS_BACKEND=memory"};
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+      const fs::path folder = home / (std::string("bus-") + name);
+      fs::create_directories(folder);
+      fs::permissions(folder, fs::perms::owner_all);
+      env.push_back(std::string(name) + "=" + folder.string());
+    }
+    std::vector<const char*> envp;
+    for (const auto& e : env) envp.push_back(e.c_str());
+    envp.push_back(nullptr);
+    // Says "on" once the bus answers with the switch on; the bus runs on.
+    const std::string listen = "unix:path=" + (home / "bus").string();
+    const char* script =
+        "dbus-daemon --session --nofork --address=\"$0\" --print-address=1 | { read -r _ && dbus-send "
+        "--bus=\"$0\" --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set "
+        "string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null && echo on; cat >/dev/null; }";
+    const char* argv[] = {"/bin/sh", "-c", script, listen.c_str(), nullptr};
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    if (::posix_spawn(&pid, argv[0], &actions, &attributes, const_cast<char**>(argv),
+                      const_cast<char**>(envp.data())) != 0)
+      pid = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(fds[1]);
+    FILE* out = ::fdopen(fds[0], "r");
+    char line[16] = {};
+    if (pid && std::fgets(line, sizeof line, out) && std::string(line) == "on\n") address = listen;
+    std::fclose(out);
+  }
+  ~SessionBus() {
+    if (pid) {
+      ::kill(-pid, SIGTERM);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+Launched launch(const std::string& display, const fs::path& home, const std::string& program,
+                const std::string& busAddress = "") {
   fs::create_directories(home / "run");
   fs::permissions(home / "run", fs::perms::owner_all);
   std::string envDisplay = "DISPLAY=" + display, envHome = "TESSAVINOR_HOME=" + home.string(),
               envRun = "XDG_RUNTIME_DIR=" + (home / "run").string(), envQpa = "QT_QPA_PLATFORM=xcb",
-              envBus = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (home / "no-bus").string();
+              envBus = "DBUS_SESSION_BUS_ADDRESS=" +
+                       (busAddress.empty() ? "unix:path=" + (home / "no-bus").string() : busAddress);
   const char* env[] = {envDisplay.c_str(), envHome.c_str(), envRun.c_str(), envQpa.c_str(), envBus.c_str(),
                        "PATH=/usr/bin:/bin", nullptr};
   int fds[2];
@@ -211,5 +269,44 @@ void BM_MemoryAfterStart(benchmark::State& state) {
   fs::remove_all(home);
 }
 BENCHMARK(BM_MemoryAfterStart)->Iterations(3)->Unit(benchmark::kSecond);
+
+// The README's promise: the end at logout within a second. The program runs
+// a few seconds first, as a session in use would (onboarding done, the
+// clipboard history on, the word lists loaded).
+void BM_EndAtLogout(benchmark::State& state) {
+  fs::path home = fs::temp_directory_path() / ("tessavinor-bench-logout-" + std::to_string(::getpid()));
+  std::vector<double> ends;
+  for (auto _ : state) {
+    fs::remove_all(home);
+    fs::create_directories(home / "Preferences");
+    std::ofstream(home / "Preferences" / "com.Ovrelan.Tessavinor.json")
+        << R"({"hasCompletedOnboarding": true, "isCopyCacheEnabled": true})";
+    Xvfb xvfb;  // a server of its own: the logout takes it away
+    SessionBus bus(home, xvfb.display);
+    if (xvfb.display.empty() || bus.address.empty()) {
+      state.SkipWithError("no Xvfb, or no session bus with an accessibility switch");
+      break;
+    }
+    Launched l = launch(xvfb.display, home, application(), bus.address);
+    if (!waitForLine(l.err, "Tessavinor: started")) {
+      stop(l);
+      state.SkipWithError("the program did not start");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const auto start = Clock::now();
+    for (pid_t pid : {l.pid, xvfb.pid, -bus.pid}) ::kill(pid, SIGTERM);
+    ::waitpid(l.pid, nullptr, 0);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    l.pid = 0;
+    stop(l);
+    ends.push_back(ms);
+    state.SetIterationTime(ms / 1000.0);
+  }
+  fs::remove_all(home);
+  state.counters["median_ms"] = median(ends);
+  state.counters["max_ms"] = ends.empty() ? 0.0 : *std::max_element(ends.begin(), ends.end());
+}
+BENCHMARK(BM_EndAtLogout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace

@@ -66,14 +66,15 @@ void SuddenEnd::disarm() {
 
 void SuddenEnd::now(const std::string& why) {
   auto& s = state();
+  const auto began = std::chrono::steady_clock::now();
   if (std::this_thread::get_id() != s.mainThread) {
-    // The main thread learns of the loss a moment later (Qt's own connection
-    // breaks too) and ends the process then, having run the handler of a
-    // SIGTERM sent at that same moment, which the kernel hands to it first;
-    // ending here would take that signal for none. A main thread held up
-    // elsewhere is not waited for long.
+    // The main thread learns of the loss at the same moment (Qt's own
+    // connection breaks too) and ends the process itself, where the
+    // delegate's objects live. One held up (in a call to the server that is
+    // gone, or waiting for this very thread) is not waited for: this thread
+    // ends the program, and the main thread stays where it is.
     std::unique_lock lock(s.endingMutex);
-    s.endingStarted.wait_for(lock, std::chrono::seconds(2), [&] { return s.ending.load(); });
+    s.endingStarted.wait_for(lock, kMainThreadGrace, [&] { return s.ending.load(); });
   }
   if (s.ending.exchange(true)) {
     // Another thread is saving; the process ends with it.
@@ -89,10 +90,11 @@ void SuddenEnd::now(const std::string& why) {
   const std::string line = "Tessavinor: " + why + " - saving and quitting";
   if (s.hooks.log) s.hooks.log(line);
   else std::fprintf(stderr, "%s\n", line.c_str());
-  if (s.hooks.save) s.hooks.save();
+  if (s.hooks.save) s.hooks.save(asked, began + kEndBudget);
   if (s.hooks.log) s.hooks.log("Tessavinor: quit");
   std::fflush(nullptr);
-  ::_exit(asked ? 0 : 1);
+  // A SIGTERM sent with the loss may have been handled only meanwhile.
+  ::_exit(asked || (s.hooks.quitAsked && s.hooks.quitAsked()) ? 0 : 1);
 }
 
 }  // namespace tessa

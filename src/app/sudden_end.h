@@ -4,17 +4,19 @@
 // Xlib calls it on any thread that used a broken connection; exit() runs the
 // static destructors while the other threads (the keyboard tap, the
 // accessibility worker, the queues) still run, which crashed the program at
-// every logout. Instead the first thread to get here writes what the program
-// keeps, says why in the log, and ends the process at once; any other thread
-// that gets here waits for that end.
+// every logout. Instead one thread (the main thread, unless it is held up)
+// writes what the program keeps, says why in the log, and ends the process
+// within a second; any other thread that gets here waits for that end.
+#include <chrono>
 #include <functional>
 #include <string>
 
 namespace tessa {
 
 struct SuddenEndHooks {
-  // Writes what the program keeps, from any thread; bounded in time.
-  std::function<void()> save;
+  // Writes what the program keeps, from any thread, by `deadline`: the steps
+  // of the ordered quit that need no X server. `quitAsked` as below.
+  std::function<void(bool quitAsked, std::chrono::steady_clock::time_point deadline)> save;
   // Whether the X server is gone (decides the line an exit() is logged with).
   std::function<bool()> serverGone;
   // Whether the user's session asked the program to quit (SIGTERM, SIGINT):
@@ -25,6 +27,15 @@ struct SuddenEndHooks {
 
 class SuddenEnd {
  public:
+  // [ours] How long a thread that found the server gone waits for the main
+  // thread to end the program, and how long the whole end may wait from
+  // then for writes already due: within the second the README promises,
+  // with room for the process's own end on a loaded machine. Writes to
+  // files take milliseconds; a queue held in a call to the server that is
+  // gone never finishes, however long it is given.
+  static constexpr auto kMainThreadGrace = std::chrono::milliseconds(250);
+  static constexpr auto kEndBudget = std::chrono::milliseconds(600);
+
   // From now on an exit() (from Qt, from a library) ends the process here.
   static void arm(SuddenEndHooks hooks);
   // The program is tearing itself down in order: nothing left to save, and

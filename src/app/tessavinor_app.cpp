@@ -216,14 +216,16 @@ TessavinorApp::TessavinorApp(int& argc, char** argv) : parts_(std::make_unique<P
 
   p.signalBridge = std::make_unique<SignalBridge>([&p](int) { p.shell->terminate(); });
   SuddenEndHooks hooks;
-  hooks.save = [&p] {
+  hooks.save = [&p](bool quitAsked, std::chrono::steady_clock::time_point deadline) {
+    // A SIGTERM with it: the session ended (a logout); without: the server died.
+    p.delegate->applicationWillTerminateWithoutServer(quitAsked ? "logout" : "x_server_lost");
     p.defaults->synchronize();
     // The writes already due (the hot keys put back, the history's vault,
-    // the log) finish, within a second: a queue may be held in a call to
-    // the server that is gone.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    // the journal and the log) finish, within the end's deadline: a queue
+    // may be held in a call to the server that is gone, and the one this
+    // thread runs gets nothing more done by waiting.
     for (auto* queue : {p.settingsQueue.get(), p.persist.get(), p.background.get(), p.diagnosticsDisk.get()})
-      waitForQueue(*queue, deadline);
+      if (!queue->runsTasksOnCurrentThread()) waitForQueue(*queue, deadline);
   };
   hooks.serverGone = [] {
 #ifdef TESSAVINOR_HAVE_X11

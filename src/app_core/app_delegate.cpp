@@ -304,8 +304,7 @@ void AppDelegate::applicationDidBecomeActive() {
 void AppDelegate::applicationWillTerminate() {
   // An instance that stopped at the launch checks changed nothing and must
   // undo nothing: the keyboard settings belong to the instance still running.
-  if (!started_ || terminated_) return;
-  terminated_ = true;
+  if (!started_ || terminated_.exchange(true)) return;
   engine_->log("applicationWillTerminate: quitting");
   step("endStabilitySession");
   engine_->endStabilitySession("user");
@@ -320,6 +319,29 @@ void AppDelegate::applicationWillTerminate() {
   if (copyCache_ && copyCache_->isClearOnQuit.get()) {
     step("clearHistory");
     copyCache_->clearHistory();
+  }
+  env_.defaults->synchronize();
+}
+
+void AppDelegate::applicationWillTerminateWithoutServer(const std::string& reason) {
+  if (!started_) return;
+  engine_->log("applicationWillTerminate: the X server is gone (" + reason + ") - quitting without it");
+  // An ordered quit that was under way has closed the session already: its
+  // first two steps come before any that needs the server.
+  if (!terminated_.exchange(true)) {
+    step("endStabilitySession");
+    engine_->endStabilitySession(reason);
+    step("saveStabilityStats");
+    engine_->saveStabilityStats(true);
+  }
+  // The key mapping and the Caps Lock light were the server's; the hot-key
+  // file is ours.
+  step("restoreOriginalHotKey61");
+  engine_->restoreSystemKeyboardWithoutServer();
+  // Read from the defaults, not the manager's cell: this may not be the main thread.
+  if (copyCache_ && CopyCacheManager::kClearOnQuitSetting.readFrom(*env_.defaults)) {
+    step("clearHistory");
+    copyCache_->clearStoredHistory();
   }
   env_.defaults->synchronize();
 }

@@ -4,6 +4,7 @@
 // onboarding replay, the two start-up warnings and the HUD entry points the
 // rest of the system calls. The Qt application and `tessavinorctl simulate`
 // both run through it; what needs a window system is asked of a ShellHost.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -105,6 +106,11 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   bool applicationDidFinishLaunching();
   void applicationDidBecomeActive();
   void applicationWillTerminate();
+  // The end when the X server has gone away (a logout, a server that died):
+  // the steps of the ordered quit that need no server, the session closed
+  // with `reason`. Only file work, so that any thread may run it while the
+  // main thread is held up; nothing is drawn or published.
+  void applicationWillTerminateWithoutServer(const std::string& reason);
   void willSleep();
   void didWakeFromSleep();
   void windowWillClose();
@@ -176,8 +182,8 @@ class AppDelegate : public StatusMenuActions, public std::enable_shared_from_thi
   std::unique_ptr<DashboardWindow> dashboardWindow_;
   std::vector<Subscription> cancellables_;  // sleep and wake
   std::vector<std::string> steps_;
-  bool started_ = false;
-  bool terminated_ = false;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> terminated_{false};
 };
 
 }  // namespace tessa

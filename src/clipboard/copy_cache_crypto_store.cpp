@@ -229,6 +229,10 @@ std::optional<fs::path> CopyCacheCryptoStore::setAsideHistory() {
 void CopyCacheCryptoStore::purgeAll() {
   memoryBlobs_.clear();
   memoryHistory_.reset();
+  purgeFiles();
+}
+
+void CopyCacheCryptoStore::purgeFiles() {
   if (inMemory()) return;
   std::error_code ec;
   for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {

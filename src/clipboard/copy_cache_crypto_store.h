@@ -65,6 +65,9 @@ class CopyCacheCryptoStore {
 
   // Deletes every file of the folder (and every in-memory blob).
   void purgeAll();
+  // Deletes every file of the folder and touches nothing in memory, so that
+  // any thread may call it.
+  void purgeFiles();
 
   // Vault identifiers are UUIDs made here; anything else (say "../x") is
   // never turned into a path.

@@ -718,6 +718,11 @@ void CopyCacheManager::clearHistory() {
   if (historySetAside.get()) dismissHistorySetAside();
 }
 
+void CopyCacheManager::clearStoredHistory() {
+  store_.purgeFiles();
+  if (env_.defaults) env_.defaults->remove(kSetAsideKey);
+}
+
 void CopyCacheManager::addSnippet(const std::string& text, const std::string& keyword, bool pinned) {
   if (!isEnabled.get()) return;
   std::string body = trimmedAscii(text);

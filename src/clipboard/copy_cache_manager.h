@@ -110,6 +110,11 @@ class CopyCacheManager final : public ObservableObject, public std::enable_share
   void togglePin(const std::string& id);
   void deleteItem(const std::string& id);
   void clearHistory();
+  // Clear on Quit when the program ends without the X server: the vault's
+  // files and the note of a history set aside go, from any thread (the one
+  // member that is not confined to the main queue); nothing in memory
+  // changes and nothing is published.
+  void clearStoredHistory();
   void addSnippet(const std::string& text, const std::string& keyword, bool pinned);
 
   // Drops unpinned entries (the machine is going to sleep).

@@ -392,6 +392,10 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
   // anything, then the remap is cleared and hot key 61 restored on the
   // settings queue, after whatever is running there, before this returns.
   void restoreSystemKeyboardForQuit();
+  // The same when the X server has gone away: the remap went with it, and
+  // hot key 61 is restored on the settings queue without waiting there (the
+  // queue may be held in a call to the server that is gone); from any thread.
+  void restoreSystemKeyboardWithoutServer();
 
   // ---- key road: Caps Lock state and light
   // syncCapsLockLight() (declared above) is the light's refresh after every

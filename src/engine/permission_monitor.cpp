@@ -221,6 +221,15 @@ void KeyboardEngine::applyAccessibilityTrust(bool trusted, const std::string& so
     log("Accessibility check (" + source + ") said untrusted but the process is trusted now - kept");
     return;
   }
+  // No bus to ask on is no answer: the session bus (or the accessibility
+  // bus) went away, as at every logout, and nobody turned the switch off.
+  // The tap needs neither.
+  if (const auto problem = platform().accessibility ? platform().accessibility->trustProblem() : AXTrustProblem::none;
+      problem == AXTrustProblem::noSessionBus || problem == AXTrustProblem::noAccessibilityBus) {
+    if (permission.consecutiveAXDenials == 1)
+      log("Accessibility check (" + source + ") found no bus to ask on - not a revoked permission, kept");
+    return;
+  }
   isAccessibilityGranted.set(false);
   notifications().post(notification::accessibilityStateChanged);
   log("Accessibility revoked (" + source + ")");

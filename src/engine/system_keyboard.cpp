@@ -438,6 +438,21 @@ void KeyboardEngine::restoreSystemKeyboardForQuit() {
     restore();
 }
 
+void KeyboardEngine::restoreSystemKeyboardWithoutServer() {
+  systemKeyboard.isShuttingDown = true;
+  std::weak_ptr<KeyboardEngine> weak = weak_from_this();
+  auto restore = [weak] {
+    if (auto e = weak.lock()) e->restoreOriginalHotKey61();
+  };
+  // On the queue's own thread (its call to the server broke) the task in
+  // flight there will never go on.
+  auto queue = environment().runtime.settingsQueue;
+  if (queue && !queue->runsTasksOnCurrentThread())
+    queue->post(restore);
+  else
+    restore();
+}
+
 // ------------------------------------------------------------ notices
 
 void KeyboardEngine::showF19ShortcutHint() {

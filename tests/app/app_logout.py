@@ -4,8 +4,12 @@
 server and the bus at one moment, status 0; x_gone: the X server alone, a line
 saying so, status 1; bus_gone: the bus alone, an action still answered, then
 SIGTERM, status 0. No crash or wrong-thread report; every kept JSON file
-parses, no write's temporary file is left. The bus is a dbus-daemon of its own
-(dbus-run-session ends with its bus).  usage: app_logout.py BINARY [CASE...]
+parses, no write's temporary file is left. Each end, as a quit ends: the
+history of one entry forgotten under Clear on Quit, the stability session
+closed (never read as a revoked permission) with the day's statistics written,
+the diagnostic log saying so, our next-source hot key taken away. The bus is a dbus-daemon of its own
+(dbus-run-session ends with its bus).
+usage: app_logout.py TESSAVINOR TESSAVINORCTL [CASE...] (a case named again runs again)
 """
 import json
 import os
@@ -21,8 +25,45 @@ import app_lifecycle as life  # noqa: E402  (its Xvfb, output reader, actions)
 from grab_probe import GrabProbe  # noqa: E402
 from process_group import end_group, start  # noqa: E402
 
+PREFS = "Preferences/com.Ovrelan.Tessavinor.json"
+HISTORY = "Tessavinor/CopyCache/history.vault"
+KEPT_BY_THE_END = ("tessavinor_stability.jsonl", "tessavinor_stability_stats.json", "tessavinor_diagnostic.log")
 BAD = ("Segmentation fault", "double free", "corrupted", "Sanitizer", "runtime error:", "QObject::~QObject",
        "QThread: Destroyed", "QMutex: destroying", "terminate called")
+
+
+def seed_history(ctl, home):
+    """A sealed history of one entry (a simulated run's copy), Clear on Quit on."""
+    scenario = os.path.join(home, "copy.json")
+    with open(scenario, "w") as f:
+        json.dump({"defaults": {"isCopyCacheEnabled": True}, "steps": [{"at": 0.5, "copy": {"text": "kept"}},
+                                                                        {"at": 1.0, "event": "quit"}]}, f)
+    subprocess.run([ctl, "simulate", "--home", home, scenario], capture_output=True, timeout=60, check=True)
+    with open(os.path.join(home, PREFS)) as f:
+        prefs = json.load(f)
+    with open(os.path.join(home, PREFS), "w") as f:
+        json.dump(dict(prefs, isCopyCacheClearOnQuit=True), f)
+    for path in [os.path.join(home, "Tessavinor", name) for name in KEPT_BY_THE_END]:
+        if os.path.exists(path):  # what the seeding run's own end wrote
+            os.remove(path)
+
+
+def not_ended_as_quit(home):
+    """What of a quit's end the files lack."""
+    def text(name, folder="Tessavinor"):
+        path = os.path.join(home, folder, name)
+        with open(path if os.path.exists(path) else os.devnull, errors="replace") as f:
+            return f.read()
+    journal = text("tessavinor_stability.jsonl")
+    if os.path.exists(os.path.join(home, HISTORY)):
+        return "the history is still there under Clear on Quit"
+    if '"session.end"' not in journal or not text("tessavinor_stability_stats.json"):
+        return "no session end in the journal, or no day's statistics"
+    if '"revoked"' in journal:
+        return "the bus going away was recorded as a revoked permission"
+    if '"61"' in text("symbolic_hot_keys.json", "Preferences"):
+        return "our next-source hot key is still bound"
+    return None if "Stability session ended" in text("tessavinor_diagnostic.log") else "the log says no end"
 
 
 def start_bus(home, display):
@@ -67,8 +108,9 @@ def kept_files_problem(home):
     return None
 
 
-def one_end(binary, case, home):
+def one_end(binary, ctl, case, home):
     """What went wrong (None when the end was clean), and the output."""
+    seed_history(ctl, home)
     xvfb, display = life.start_xvfb()
     bus = proc = out = None
     try:
@@ -101,7 +143,7 @@ def one_end(binary, case, home):
         if status != wanted or any(b in text for b in BAD) or (wanted and "the X server went away" not in text):
             return "exit status %d, expected %d with no crash report (and a line if the X server went)" % (
                 status, wanted), out
-        return kept_files_problem(home), out
+        return kept_files_problem(home) or not_ended_as_quit(home), out
     finally:
         for p in (proc, bus):
             if p:
@@ -112,9 +154,9 @@ def one_end(binary, case, home):
 
 def main():
     failed = 0
-    for case in sys.argv[2:] or ["logout", "x_gone", "bus_gone"]:
+    for case in sys.argv[3:] or ["logout", "x_gone", "bus_gone"]:
         with tempfile.TemporaryDirectory(prefix="tessavinor-logout-") as home:
-            problem, out = one_end(sys.argv[1], case, home)
+            problem, out = one_end(sys.argv[1], sys.argv[2], case, home)
         print("%s: %s" % (case, "FAIL %s\n%s" % (problem, "\n".join(out.lines if out else [])) if problem
                           else "a clean end"))
         failed += problem is not None

@@ -11,7 +11,7 @@ struct Noisy {
 };
 
 int main() {
-  tessa::SuddenEnd::arm({[] { std::fputs("saved\n", stderr); }, {}, [] { return true; }, {}});
+  tessa::SuddenEnd::arm({[](bool, auto) { std::fputs("saved\n", stderr); }, {}, [] { return true; }, {}});
   static Noisy lateStatic;  // its destructor is registered after arm()'s handler
   reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "exit"))(1);
 }
