@@ -93,6 +93,21 @@ bool shows(const FocusedText& t, const AXElement& element, const std::u16string&
          t.selection == TextRange{static_cast<int64_t>(beforeCaret.size()), 0};
 }
 
+// A rich-text editor keeps a blank that ends its text as a no-break space
+// and turns it back into a plain one once text follows (browsers do in an
+// editable element): the two are one blank to an edit, which deletes and
+// types around it.
+std::u16string& blanksAlike(std::u16string& text) {
+  std::replace(text.begin(), text.end(), u'\u00A0', u' ');
+  return text;
+}
+
+FocusedTextRead readField(KeyboardEngine& e, const AXElement& element) {
+  auto read = readFieldText(e, element);
+  if (read.text) blanksAlike(read.text->text);
+  return read;
+}
+
 // The text before the caret, when the field is `element` with nothing
 // selected and `after` after the caret.
 std::optional<std::u16string> beforeCaret(const FocusedText& t, const AXElement& element, const std::u16string& after) {
@@ -194,6 +209,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
   // On the turn the field was read, so the Deletes follow what it showed:
   // from here on the keys the user types wait behind the edit.
   void start(KeyboardEngine& e) {
+    for (auto* text : {&plan_.before, &plan_.old, &plan_.after}) blanksAlike(*text);
     e.beginTypingSimulation();
     simulating_ = true;
     layoutBefore_ = e.currentInputSourceID().value_or("");
@@ -321,7 +337,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
           }
           const EditPlan& plan = self->plan_;
           const std::u16string whole = plan.before + plan.old;
-          auto read = readFieldText(e, plan.element);
+          auto read = readField(e, plan.element);
           auto now = read.text ? beforeCaret(*read.text, plan.element, plan.after) : std::nullopt;
           if (now == whole) {
             self->finish(e, EditEnd::leftAlone, why);
@@ -442,7 +458,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     // which would otherwise have to send them before the switch), and back
     // should the word not be typed.
     if (std::exchange(switchOnceThrough_, false)) switchLayout(e);
-    auto read = readFieldText(e, plan_.element);
+    auto read = readField(e, plan_.element);
     const double now = e.uptime();
     if (read.text) {
       for (size_t i = 0; i < watch->outcomes.size(); ++i)
@@ -487,7 +503,7 @@ class ScreenEdit : public std::enable_shared_from_this<ScreenEdit> {
     std::string lost;
     if (end == EditEnd::unaccounted && !plan_.isPutBack) {
       const std::u16string whole = plan_.before + plan_.old;
-      auto read = readFieldText(e, plan_.element);
+      auto read = readField(e, plan_.element);
       auto now = read.text ? beforeCaret(*read.text, plan_.element, plan_.after) : std::nullopt;
       if (now == whole)
         end = EditEnd::leftAlone;

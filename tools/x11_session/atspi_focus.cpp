@@ -47,7 +47,12 @@ int main(int argc, char** argv) {
       if (found && argc == 4) {
         AtspiText* text = atspi_accessible_get_text_iface(found);
         gchar* held = text ? atspi_text_get_text(text, 0, -1, nullptr) : nullptr;
-        if (!held || std::string(held) != argv[3]) {
+        // A browser's editable element keeps a blank that ends its text as
+        // a no-break space.
+        std::string shown = held ? held : "";
+        for (auto at = shown.find("\xC2\xA0"); at != std::string::npos; at = shown.find("\xC2\xA0"))
+          shown.replace(at, 2, " ");
+        if (!held || shown != argv[3]) {
           g_object_unref(found);
           found = nullptr;
         }
