@@ -142,6 +142,11 @@ std::string switcherHeldByOthers(SwitcherKey key, const EventSystem* events) {
   return events->comboHeldByOthers(code, mods) ? std::string(switcherKeyLabel(key)) : std::string();
 }
 
+std::string switcherTakenWarning(const EngineSettings& settings, const EventSystem* events) {
+  std::string held = switcherHeldByOthers(settings.switcherKey.get(), events);
+  return held.empty() ? held : formatLocalized(settings.localized("settings_switcher_taken"), {held});
+}
+
 std::string joinedKeyNames(const std::vector<std::string>& names) {
   std::string out;
   for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;

@@ -56,6 +56,11 @@ struct StatusItemState {
 // gets it, or without an event system.
 std::string switcherHeldByOthers(SwitcherKey key, const EventSystem* events);
 
+// What the pages that choose the switcher key say while another program
+// holds the chosen one, naming it, in the settings' language; empty while
+// the key is free or nothing can tell.
+std::string switcherTakenWarning(const EngineSettings& settings, const EventSystem* events);
+
 // "a, b, c": key names as the tooltip and the setup page list them.
 std::string joinedKeyNames(const std::vector<std::string>& names);
 

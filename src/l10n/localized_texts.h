@@ -14,11 +14,11 @@ struct TextPair {
   std::string_view text;
 };
 
-std::span<const TextPair> englishTexts();     // "en", 397 pairs
-std::span<const TextPair> thaiTexts();        // "th", 397 pairs
-std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 115 pairs
-std::span<const TextPair> japaneseTexts();    // "ja", 115 pairs
-std::span<const TextPair> vietnameseTexts();  // "vi", 133 pairs
+std::span<const TextPair> englishTexts();     // "en", 448 pairs
+std::span<const TextPair> thaiTexts();        // "th", 448 pairs
+std::span<const TextPair> chineseTexts();     // "zh" (Simplified), 116 pairs
+std::span<const TextPair> japaneseTexts();    // "ja", 116 pairs
+std::span<const TextPair> vietnameseTexts();  // "vi", 134 pairs
 std::span<const TextPair> laoTexts();         // "lo", 70 pairs
 
 }  // namespace tessa::l10n

@@ -84,6 +84,7 @@ constexpr TextPair k[] = {
     {"settings_switcher_grave", "Grave Accent (`) Key (Windows Style)"},
     {"settings_switcher_capslock_desc", "Use the Caps Lock key to switch layouts."},
     {"settings_switcher_grave_desc", "Use Grave Accent (`) to switch layouts. Press Shift+` or Alt+` to type ` or ~."},
+    {"settings_switcher_taken", "Another program (the window manager or the desktop) keeps %@ for itself, so it will not switch the language here. Choose another switcher key."},  // [ours]
     {"settings_features", "Features"},
     {"settings_smart_correction", "Smart Auto-Correction"},
     {"settings_smart_correction_full", "Full mode: fixes wrong-layout words and typos as you type"},

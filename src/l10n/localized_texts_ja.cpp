@@ -32,6 +32,7 @@ constexpr TextPair k[] = {
     {"settings_switcher_grave", "グレーブアクセント (`) キー（Windows 風）"},
     {"settings_switcher_capslock_desc", "Caps Lock キーでキーボード配列を切り替えます。"},
     {"settings_switcher_grave_desc", "グレーブアクセント (`) キーで配列を切り替えます。` や ~ を入力するには Shift+` または Alt+` を押します。"},
+    {"settings_switcher_taken", "別のプログラム（ウィンドウマネージャーまたはデスクトップ）が %@ を使用しているため、押しても言語は切り替わりません。別の切り替えキーを選んでください。"},  // [ours]
     {"settings_features", "機能"},
     {"settings_smart_correction", "スマート自動修正"},
     {"settings_smart_correction_full", "フルモード：入力中に配列違いの単語や入力ミスを自動で修正します"},

@@ -85,6 +85,7 @@ constexpr TextPair k[] = {
     {"settings_switcher_grave", "ปุ่ม Grave Accent (`) (แบบ Windows)"},
     {"settings_switcher_capslock_desc", "ใช้ปุ่ม Caps Lock ในการสลับภาษา"},
     {"settings_switcher_grave_desc", "ใช้ปุ่ม Grave Accent (`) ในการสลับภาษา เมื่อต้องการพิมพ์ ` หรือ ~ ให้กด Shift+` หรือ Alt+`"},
+    {"settings_switcher_taken", "โปรแกรมอื่น (ตัวจัดการหน้าต่างหรือเดสก์ท็อป) ใช้ %@ อยู่ กดแล้วจึงไม่สลับภาษา เลือกปุ่มสลับภาษาอื่นแทน"},  // [ours]
     {"settings_features", "ฟีเจอร์การทำงาน"},
     {"settings_smart_correction", "แก้ไขคำพิมพ์ผิดอัตโนมัติ (Smart Auto-Correction)"},
     {"settings_smart_correction_full", "โหมดเต็ม: แก้คำที่พิมพ์ผิดภาษาและคำที่สะกดผิดให้ทันทีขณะพิมพ์"},

@@ -32,6 +32,7 @@ constexpr TextPair k[] = {
     {"settings_switcher_grave", "Phím dấu huyền (`) (kiểu Windows)"},
     {"settings_switcher_capslock_desc", "Dùng phím Caps Lock để chuyển bố cục bàn phím."},
     {"settings_switcher_grave_desc", "Dùng phím dấu huyền (`) để chuyển bố cục. Nhấn Shift+` hoặc Alt+` để gõ ` hoặc ~."},
+    {"settings_switcher_taken", "Một chương trình khác (trình quản lý cửa sổ hoặc màn hình nền) đang giữ %@ cho riêng nó, nên phím này không chuyển ngôn ngữ ở đây. Hãy chọn phím chuyển khác."},  // [ours]
     {"settings_features", "Tính năng"},
     {"settings_smart_correction", "Tự động sửa lỗi thông minh"},
     {"settings_smart_correction_full", "Chế độ đầy đủ: sửa ngay từ gõ nhầm bố cục và lỗi chính tả khi bạn gõ"},

@@ -33,6 +33,7 @@ constexpr TextPair k[] = {
     {"settings_switcher_grave", "重音符 (`) 键（Windows 风格）"},
     {"settings_switcher_capslock_desc", "使用 Caps Lock 键切换键盘布局。"},
     {"settings_switcher_grave_desc", "使用重音符 (`) 键切换布局。要输入 ` 或 ~，请按 Shift+` 或 Alt+`。"},
+    {"settings_switcher_taken", "另一个程序（窗口管理器或桌面）占用了 %@，按下它不会切换语言。请选择其他切换键。"},  // [ours]
     {"settings_features", "功能"},
     {"settings_smart_correction", "智能自动纠错"},
     {"settings_smart_correction_full", "完整模式：输入时自动修正打错布局的单词和拼写错误"},

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app_core/status_item_model.h"
 #include "base/user_defaults.h"
 #include "engine/system_keyboard.h"
 #include "hud/unified_menu_panel.h"
@@ -75,6 +76,10 @@ std::vector<OptionCardOf<SwitcherKey>> KeyboardSettingsModel::switcherCards() co
 }
 
 void KeyboardSettingsModel::selectSwitcherKey(SwitcherKey key) { settings_.switcherKey.set(key); }
+
+std::string KeyboardSettingsModel::switcherTakenWarning() const {
+  return tessa::switcherTakenWarning(settings_, context_.platform.events);
+}
 
 bool KeyboardSettingsModel::isSpotlightOnCommandSpace(PreferenceDomains* preferences) {
   // The shared reading treats an unreadable entry as bound, which is right

@@ -65,6 +65,10 @@ class KeyboardSettingsModel : public KeyboardSettingsTexts {
   // One card per switcher key, in the page's order.
   std::vector<OptionCardOf<SwitcherKey>> switcherCards() const;
   void selectSwitcherKey(SwitcherKey key);
+  // While another program (a window manager's window menu, a desktop
+  // shortcut) keeps the chosen key, so that it cannot switch: the warning
+  // naming it. Empty otherwise, and where the platform cannot tell.
+  std::string switcherTakenWarning() const;
 
   // Whether the system's search shortcut is still plain Command + Space. A
   // system without that shortcut store has nothing bound to it.

@@ -1,5 +1,6 @@
 #include "app_core/onboarding/onboarding_model.h"
 
+#include "app_core/status_item_model.h"
 #include "base/user_defaults.h"
 #include "engine/system_keyboard.h"
 #include "platform/platform.h"
@@ -169,11 +170,22 @@ bool OnboardingModel::showsSpotlightWarning() const {
          SymbolicHotKeys::commandSpaceConflicts(settings_.switcherKey.get(), preferences);
 }
 
+std::string OnboardingModel::switcherTakenWarning() const {
+  return tessa::switcherTakenWarning(settings_, context_.platform.events);
+}
+
 void OnboardingModel::chooseSwitcher(SwitcherKey key) {
-  // Choosing the key already set still stores it and re-applies.
+  // Choosing the key already set still stores it and re-applies. A newly
+  // chosen key that another program keeps would switch nothing: the page
+  // stays to say so (no later page would), and choosing it again goes on.
+  bool warnFirst =
+      key != settings_.switcherKey.get() && !switcherHeldByOthers(key, context_.platform.events).empty();
   settings_.switcherKey.set(key);
   settings_.appMode.set(AppMode::capslockToF19);
-  setStep(3);
+  if (warnFirst)
+    changed();
+  else
+    setStep(3);
 }
 
 // ------------------------------------------------------ start at login

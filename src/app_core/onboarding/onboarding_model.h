@@ -123,6 +123,11 @@ class OnboardingModel : public std::enable_shared_from_this<OnboardingModel> {
   // ------------------------------------------------- switcher key (2)
   std::vector<SwitcherCardContent> switcherCards() const;
   bool showsSpotlightWarning() const;
+  // While another program keeps the chosen key, so that it cannot switch:
+  // the warning naming it; empty otherwise, and where nothing can tell.
+  std::string switcherTakenWarning() const;
+  // Stores the key and moves on; a newly chosen key another program keeps
+  // stays on the page with its warning, and choosing it again moves on.
   void chooseSwitcher(SwitcherKey key);
 
   // ------------------------------------------------- start at login (3)

@@ -18,6 +18,12 @@ namespace tessa {
 
 namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// The switcher page stays when the key chosen is taken by another program,
+// to say so: a change of that warning redraws it.
+std::string switcherWarning(const OnboardingModel& model) {
+  return model.page() == OnboardingModel::Page::switcher ? model.switcherTakenWarning() : std::string();
+}
 }  // namespace
 
 OnboardingSheet::OnboardingSheet(EngineSettings settings, EngineAccessibility accessibility, EngineContext context,
@@ -77,7 +83,8 @@ OnboardingSheet::~OnboardingSheet() {
 void OnboardingSheet::sync() {
   dots_->setStep(model_->step());
   bool granted = model_->page() == OnboardingModel::Page::permission && model_->isPermissionGranted();
-  if (model_->step() != shownStep_ || granted != shownGranted_) rebuildPage();
+  if (model_->step() != shownStep_ || granted != shownGranted_ || switcherWarning(*model_) != shownWarning_)
+    rebuildPage();
   if (model_->showRepairConfirmation() && !repairAlert_) presentRepairAlert();
   if (model_->consent().isAsking() && !consent_)
     consent_ = openAccessibilityConsent(this, model_->consent(), [this] { sync(); });
@@ -87,6 +94,7 @@ void OnboardingSheet::sync() {
 void OnboardingSheet::rebuildPage() {
   shownStep_ = model_->step();
   shownGranted_ = model_->page() == OnboardingModel::Page::permission && model_->isPermissionGranted();
+  shownWarning_ = switcherWarning(*model_);
   if (page_) {
     // The old page may hold the button whose click brought us here.
     layout_->removeWidget(page_);

@@ -6,6 +6,7 @@
 // page; closing it any other way leaves onboarding due.
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QDialog>
@@ -62,6 +63,7 @@ class OnboardingSheet final : public QDialog {
   QWidget* page_ = nullptr;
   int shownStep_ = -1;
   bool shownGranted_ = false;
+  std::string shownWarning_;
   QPointer<QMessageBox> repairAlert_;
   QPointer<QMessageBox> consent_;
   QPointer<QDialog> inspector_;

@@ -230,9 +230,10 @@ void buildSwitcherPage(OnboardingModel& model, QWidget* page, QVBoxLayout* colum
   }
   column->addLayout(cards);
 
-  if (model.showsSpotlightWarning()) {
+  // An orange box: the warning sign beside its texts (which it adopts).
+  auto addWarning = [&](const char* name, std::initializer_list<QLabel*> lines) {
     auto* warning = new RoundedBox(withOpacity(color(Color::orange, page), 0.12), 8, page);
-    warning->setObjectName("onboarding.switcher.warning");
+    warning->setObjectName(name);
     auto* row = new QHBoxLayout(warning);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(8);
@@ -241,13 +242,19 @@ void buildSwitcherPage(OnboardingModel& model, QWidget* page, QVBoxLayout* colum
                    0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    texts->addWidget(onboardingLabel(warning, "warningTitle", onboarding_literal::kSpotlightWarningTitle,
-                                     font::kCaption, true, Color::primary, true));
-    texts->addWidget(onboardingLabel(warning, "warningBody", onboarding_literal::kSpotlightWarningBody,
-                                     font::kCaption2, false, Color::secondary, true));
+    for (QLabel* line : lines) texts->addWidget(line);
     row->addLayout(texts, 1);
     column->addWidget(warning);
-  }
+  };
+  if (std::string taken = model.switcherTakenWarning(); !taken.empty())
+    addWarning("onboarding.switcher.takenWarning",
+               {onboardingLabel(page, "takenWarningText", taken, font::kCaption, false, Color::primary, true)});
+  if (model.showsSpotlightWarning())
+    addWarning("onboarding.switcher.warning",
+               {onboardingLabel(page, "warningTitle", onboarding_literal::kSpotlightWarningTitle, font::kCaption, true,
+                                Color::primary, true),
+                onboardingLabel(page, "warningBody", onboarding_literal::kSpotlightWarningBody, font::kCaption2,
+                                false, Color::secondary, true)});
   column->addWidget(onboardingLabel(page, "onboarding.switcher.footer", onboarding_literal::kSwitcherFooter,
                                     font::kCaption2, false, Color::secondary, true, Qt::AlignHCenter));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app_core/status_item_model.h"
 #include "engine/hud_notices.h"
 #include "engine/keyboard_engine.h"
 #include "engine/system_keyboard.h"
@@ -66,6 +67,7 @@ TEST_F(KeyboardSettingsModelTest, FiveCardsInOrderWithTheirLocalisedAndFixedText
 
 TEST_F(KeyboardSettingsModelTest, TheChosenKeyDecidesWhichBoxesShow) {
   auto m = model();
+  desk.events().setComboHeldByOthers(keycode::space, flags::option);  // as stock openbox's window menu does
   m.selectSwitcherKey(SwitcherKey::capslock);
   EXPECT_FALSE(m.showsSpotlightWarning());
   EXPECT_EQ(m.noteBox(), KeyboardSettingsModel::NoteBox::none);
@@ -74,6 +76,9 @@ TEST_F(KeyboardSettingsModelTest, TheChosenKeyDecidesWhichBoxesShow) {
   m.selectSwitcherKey(SwitcherKey::optionSpace);
   EXPECT_EQ(engine->switcherKey.get(), SwitcherKey::optionSpace);
   EXPECT_EQ(fx.defaults->integerForKey("SwitcherKey"), 2) << "the engine stores the choice";
+  EXPECT_EQ(m.switcherTakenWarning(), "โปรแกรมอื่น (ตัวจัดการหน้าต่างหรือเดสก์ท็อป) ใช้ Alt+Space อยู่ "
+                                      "กดแล้วจึงไม่สลับภาษา เลือกปุ่มสลับภาษาอื่นแทน");
+  EXPECT_EQ(switcherTakenWarning(engine->settings(), nullptr), "") << "without an event system nothing can tell";
   EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Alt + Space");
   ASSERT_EQ(m.noteLines().size(), 4u);
   EXPECT_EQ(m.noteLines()[2], "• การเคาะ Space เปล่า ๆ ยังเว้นวรรคได้ตามปกติ ระบบจะทำงานเฉพาะเมื่อกดพร้อมปุ่ม Alt เท่านั้น");
@@ -81,6 +86,7 @@ TEST_F(KeyboardSettingsModelTest, TheChosenKeyDecidesWhichBoxesShow) {
   m.selectSwitcherKey(SwitcherKey::controlSpace);
   EXPECT_EQ(m.noteHeading(), "ข้อควรทราบเกี่ยวกับการสลับภาษาด้วย Ctrl + Space");
   EXPECT_NE(m.noteLines()[2].find("กดพร้อมปุ่ม Ctrl เท่านั้น"), std::string::npos);
+  EXPECT_EQ(m.switcherTakenWarning(), "") << "a key no other program keeps";
 
   m.selectSwitcherKey(SwitcherKey::grave);
   EXPECT_EQ(m.noteBox(), KeyboardSettingsModel::NoteBox::graveAccent);

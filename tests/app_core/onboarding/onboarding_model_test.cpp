@@ -286,6 +286,25 @@ TEST_F(OnboardingModelTest, WithoutTheSystemsShortcutStoreTheSuperSpaceCardNames
   }
 }
 
+// A key the window manager keeps would switch nothing: the page says so
+// before the walk-through goes on.
+TEST_F(OnboardingModelTest, AChosenKeyAnotherProgramKeepsIsWarnedAboutAndChosenAgainMovesOn) {
+  desk.events().setComboHeldByOthers(keycode::space, flags::control);
+  model->setStep(2);
+  model->chooseSwitcher(SwitcherKey::controlSpace);
+  EXPECT_EQ(engine->switcherKey.get(), SwitcherKey::controlSpace);
+  EXPECT_EQ(model->step(), 2);
+  EXPECT_EQ(model->switcherTakenWarning(),
+            "Another program (the window manager or the desktop) keeps Ctrl+Space for itself, so it will not switch "
+            "the language here. Choose another switcher key.");
+  model->chooseSwitcher(SwitcherKey::controlSpace);
+  EXPECT_EQ(model->step(), 3) << "chosen again, knowingly";
+  model->setStep(2);
+  model->chooseSwitcher(SwitcherKey::grave);
+  EXPECT_EQ(model->switcherTakenWarning(), "");
+  EXPECT_EQ(model->step(), 3) << "a free key moves on at once";
+}
+
 TEST_F(OnboardingModelTest, ChoosingTheKeyAlreadySetStillStoresItAndMovesOn) {
   model->setStep(2);
   fx.defaults->remove("SwitcherKey");

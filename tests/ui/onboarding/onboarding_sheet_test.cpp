@@ -264,6 +264,11 @@ TEST_F(OnboardingSheetTest, TheSwitcherPageOutlinesTheCurrentKeyAndWarnsAboutSpo
   EXPECT_TRUE(find<CardButton>(s, "onboarding.switcher.card4")->isOutlined());
   ASSERT_NE(find(s, "onboarding.switcher.warning"), nullptr);
   EXPECT_EQ(find<QLabel>(s, "warningTitle")->text(), "Spotlight ยังใช้ Command + Space อยู่");
+
+  desk.events().setComboHeldByOthers(keycode::space, flags::option);  // the window manager's: the page stays
+  click(s, "onboarding.switcher.card2");
+  EXPECT_TRUE(find<CardButton>(s, "onboarding.switcher.card2")->isOutlined());
+  EXPECT_NE(find(s, "onboarding.switcher.takenWarning"), nullptr);
 }
 
 TEST_F(OnboardingSheetTest, DeclineAndTheInspectorLeaveTheAnswersAsGiven) {
@@ -411,6 +416,8 @@ TEST_F(OnboardingSheetTest, KeyCapsAndFeatureRowsKeepTheirShape) {
 // look at; each must draw all of its text.
 TEST_F(OnboardingSheetTest, ScreenshotsOfEveryPage) {
   desk.setTrusted(false);
+  desk.events().setComboHeldByOthers(keycode::space, flags::option);  // the switcher page warns
+  engine->switcherKey.set(SwitcherKey::optionSpace);
   fx.runner.runUntilIdle();
   for (const std::string language : {"en", "th", "lo"}) {
     OnboardingSheet& s = open(language);

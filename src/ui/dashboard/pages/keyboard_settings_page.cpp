@@ -47,7 +47,8 @@ void KeyboardSettingsPage::scheduleRefresh() {
 
 void KeyboardSettingsPage::showEvent(QShowEvent* event) {
   PageScrollArea::showEvent(event);
-  // The search shortcut changes outside the engine: read it again.
+  // The search shortcut and other programs' keys change outside the engine:
+  // read them again.
   refresh();
 }
 
@@ -131,6 +132,17 @@ QWidget* KeyboardSettingsPage::buildSwitchKeyBox() {
     cardColumn->addWidget(widget);
   }
   inner->addLayout(cardColumn);
+  // Another program keeps the chosen key: said right under the cards.
+  takenWarning_ = new QWidget(switchBox);
+  takenWarning_->setObjectName("switcherTakenWarning");
+  auto* takenRow = new QHBoxLayout(takenWarning_);
+  takenRow->setContentsMargins(0, 0, 0, 0);
+  takenRow->setSpacing(8);
+  takenRow->addWidget(symbol("exclamationmark.triangle.fill", kCallout, systemColor(HudColor::orange), takenWarning_),
+                      0, Qt::AlignTop);
+  takenText_ = label({}, takenWarning_, "switcherTakenText", kCallout, true);
+  takenRow->addWidget(takenText_, 1);
+  inner->addWidget(takenWarning_);
   return switchBox;
 }
 
@@ -314,7 +326,7 @@ void KeyboardSettingsPage::refresh() {
   // something they show has changed.
   ShownState shown{settings_.appLanguage.get(),  settings_.appCopywritingLevel.get(), settings_.switcherKey.get(),
                    settings_.isHapticFeedbackEnabled.get(), model_.showsSecurityButton(),
-                   model_.showsSpotlightWarning()};
+                   model_.showsSpotlightWarning(), model_.switcherTakenWarning()};
   bool layoutChanged = shown != shownState_;
   shownState_ = shown;
   if (layoutChanged) refreshLayout();
@@ -338,6 +350,8 @@ void KeyboardSettingsPage::refreshLayout() {
   SwitcherKey key = settings_.switcherKey.get();
   for (auto& [value, card] : cards_) card->setSelected(value == key);
   spotlightBox_->setVisible(model_.showsSpotlightWarning());
+  takenWarning_->setVisible(!shownState_->switcherTaken.empty());
+  takenText_->setText(qs(shownState_->switcherTaken));
 
   auto note = model_.noteBox();
   noteBox_->setVisible(note != KeyboardSettingsModel::NoteBox::none);

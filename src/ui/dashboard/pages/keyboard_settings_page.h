@@ -74,12 +74,15 @@ class KeyboardSettingsPage final : public PageScrollArea {
     CopywritingLevel level;
     SwitcherKey key;
     bool haptic, securityButton, spotlightWarning;
+    std::string switcherTaken;  // the warning that another program keeps the key
     bool operator==(const ShownState&) const = default;
   };
   std::optional<ShownState> shownState_;
 
   QWidget* content_ = nullptr;
   std::vector<std::pair<SwitcherKey, OptionCard*>> cards_;
+  QWidget* takenWarning_ = nullptr;
+  QLabel* takenText_ = nullptr;
   QGroupBox* spotlightBox_ = nullptr;
   QGroupBox* noteBox_ = nullptr;
   QLabel* noteHeading_ = nullptr;
