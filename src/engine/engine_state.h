@@ -148,6 +148,12 @@ struct InputSourceState {
 struct FocusState {
   std::string cachedFrontmostBundleID = "unknown";  // [design]
   bool cachedFocusedFieldIsSecure = false;
+  // The looks at the focused field are numbered; the word follows no key
+  // until the look at a newly focused field has answered (0: none awaited),
+  // asked again while it could not tell.
+  uint64_t secureFieldLooks = 0;
+  uint64_t awaitedSecureFieldLook = 0;
+  int unansweredNewFocusLooks = 0;
   std::set<int64_t> axActivationRequestedPIDs;
   std::optional<double> lastPhysicalKeyEventTime;
 };

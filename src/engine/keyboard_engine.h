@@ -423,12 +423,18 @@ class KeyboardEngine final : public ObservableObject, public std::enable_shared_
     // answer stands.
     std::optional<bool> focusedFieldIsSecure;
   };
-  // Touches no engine state; runs off the main thread.
-  static SecureFieldProbe checkFocusedSecureField(InputSources* inputSources, Accessibility* accessibility);
+  static constexpr double kSecureFieldCheckTimeout = 0.05;  // [design]
+  // Touches no engine state; runs off the main thread. The focused element
+  // gets `timeoutSeconds` to answer.
+  static SecureFieldProbe checkFocusedSecureField(InputSources* inputSources, Accessibility* accessibility,
+                                                  double timeoutSeconds = kSecureFieldCheckTimeout);
   // One look at the focused field, off the main thread, its answer applied
-  // on the main queue.
-  void lookAtFocusedField();
-  void postSecureInputStateChanged(const SecureFieldProbe& probe);
+  // on the main queue. For a newly focused field (at start, when the focus
+  // moves, when another program comes forward) the word keeps the keys
+  // typed aside until the answer tells whether the field is a password's.
+  void lookAtFocusedField(bool newFocus = false);
+  // `look`: the number of the look answering, 0 for one nothing waits on.
+  void postSecureInputStateChanged(const SecureFieldProbe& probe, uint64_t look = 0);
   void clearBufferStateOnMain();
   bool isPointInOwnPanels(double x, double y) const;
 

@@ -192,6 +192,7 @@ void KeyboardEngine::clearBufferState() {
     counters.keystrokesDropped.modify([n](int64_t& v) { v += static_cast<int64_t>(n); });
   }
   cancelSpeculation();
+  flowOf(*this).forgetHeldBack();
   if (!flowOf(*this).strokes().empty()) flowOf(*this).clear(false);
 }
 

@@ -6,6 +6,7 @@
 // passwords, and the point-in-own-panels test for clicks.
 #include <fmt/format.h>
 
+#include "typing/typing_flow_controller.h"
 #include "engine/keyboard_engine.h"
 #include "engine/language_switcher.h"
 #include "engine/hud_notices.h"
@@ -15,6 +16,15 @@ namespace tessa {
 namespace {
 constexpr double kSecureFieldPollSeconds = 1.0;  // [design]
 constexpr double kSecondLookAfterActivation = 1.0;  // [ours]
+// [ours] A newly focused field is given longer: nothing on the key path
+// waits for it, only the word does, and an answer lost to a short time-out
+// would let the keys of a password field into the word. At start it also
+// covers the accessibility connection being set up.
+constexpr double kNewFocusCheckTimeout = 2.0;
+// [ours] A newly focused field that did not answer in time (a busy machine,
+// a busy program) is asked up to this many times before it is followed as
+// one that cannot be asked.
+constexpr int kNewFocusLooks = 3;
 }  // namespace
 
 // ------------------------------------------------------------ registrations
@@ -53,32 +63,41 @@ void KeyboardEngine::startSecureFieldPoll() {
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   Accessibility* ax = platform().accessibility;
   // Where the desktop announces every move of the focus, the field is looked
-  // at when the focus moves (and once now) instead of every second, so that
-  // nothing runs while nothing changes. Such a desktop (X11) has no secure
-  // keyboard entry apart from the focused field's.
+  // at when the focus moves instead of every second, so that nothing runs
+  // while nothing changes. Such a desktop (X11) has no secure keyboard entry
+  // apart from the focused field's.
   if (ax && ax->reportsFocusChanges()) {
     observers.focusWatch = ax->observeFocus([weak] {
+      if (auto e = weak.lock()) e->lookAtFocusedField(true);
+    });
+  } else {
+    observers.secureFieldPollTimer = mainQueue().postRepeating(kSecureFieldPollSeconds, [weak] {
       if (auto e = weak.lock()) e->lookAtFocusedField();
     });
-    lookAtFocusedField();
-    return;
   }
-  observers.secureFieldPollTimer = mainQueue().postRepeating(kSecureFieldPollSeconds, [weak] {
-    if (auto e = weak.lock()) e->lookAtFocusedField();
-  });
+  // A field focused before we started announces nothing, and the first keys
+  // typed into it may come before any tick.
+  lookAtFocusedField(true);
 }
 
-void KeyboardEngine::lookAtFocusedField() {
+void KeyboardEngine::lookAtFocusedField(bool newFocus) {
   std::weak_ptr<KeyboardEngine> weak = weak_from_this();
   TaskRunner* main = &mainQueue();
   InputSources* sources = platform().inputSources;
   Accessibility* ax = platform().accessibility;
+  uint64_t look = 0;
+  double timeout = kSecureFieldCheckTimeout;
+  if (newFocus) {
+    look = focus.awaitedSecureFieldLook = ++focus.secureFieldLooks;
+    timeout = kNewFocusCheckTimeout;
+    flow.flowController->holdBackRecording();
+  }
   // The check waits on another application (up to its time-out), so it runs
   // off the main thread and only its answer comes back.
-  auto check = [weak, main, sources, ax] {
-    SecureFieldProbe probe = checkFocusedSecureField(sources, ax);
-    main->post([weak, probe] {
-      if (auto e = weak.lock()) e->postSecureInputStateChanged(probe);
+  auto check = [weak, main, sources, ax, look, timeout] {
+    SecureFieldProbe probe = checkFocusedSecureField(sources, ax, timeout);
+    main->post([weak, probe, look] {
+      if (auto e = weak.lock()) e->postSecureInputStateChanged(probe, look);
     });
   };
   if (auto background = environment().runtime.background)
@@ -115,12 +134,13 @@ void KeyboardEngine::screenSleepStateChanged() { clearBufferStateOnMain(); }
 
 void KeyboardEngine::appWorkspaceChanged() {
   handleAppActivation();
-  if (!observers.focusWatch) return;
   // Another program came forward: its focused field is another one, even
-  // where the program sends no focus event of its own; and a program that
-  // has just started announces nothing until its accessibility bridge is
-  // up, a moment after its window, so it is looked at once more then.
-  lookAtFocusedField();
+  // where the program sends no focus event of its own.
+  lookAtFocusedField(true);
+  if (!observers.focusWatch) return;
+  // A program that has just started announces nothing until its
+  // accessibility bridge is up, a moment after its window, so it is looked
+  // at once more then.
   afterOnMainWeak(kSecondLookAfterActivation, [](KeyboardEngine& e) { e.lookAtFocusedField(); });
 }
 
@@ -166,7 +186,8 @@ void KeyboardEngine::accessibilityListChanged() {
 // ------------------------------------------------------- secure-field poll
 
 KeyboardEngine::SecureFieldProbe KeyboardEngine::checkFocusedSecureField(InputSources* inputSources,
-                                                                         Accessibility* accessibility) {
+                                                                         Accessibility* accessibility,
+                                                                         double timeoutSeconds) {
   SecureFieldProbe probe;
   probe.global = inputSources && inputSources->isSecureEventInputEnabled();
   if (!accessibility) {
@@ -176,7 +197,7 @@ KeyboardEngine::SecureFieldProbe KeyboardEngine::checkFocusedSecureField(InputSo
   // A focused element that does not answer in time says nothing either way:
   // the previous answer stands, so that a slow application never turns a
   // password field into a plain one.
-  auto focused = accessibility->focusedElement(0.05);
+  auto focused = accessibility->focusedElement(timeoutSeconds);
   if (focused.error == AXError::cannotComplete) return probe;
   if (!focused.ok()) {
     probe.focusedFieldIsSecure = false;
@@ -188,13 +209,28 @@ KeyboardEngine::SecureFieldProbe KeyboardEngine::checkFocusedSecureField(InputSo
   return probe;
 }
 
-void KeyboardEngine::postSecureInputStateChanged(const SecureFieldProbe& probe) {
+void KeyboardEngine::postSecureInputStateChanged(const SecureFieldProbe& probe, uint64_t look) {
   bool focused = probe.focusedFieldIsSecure.value_or(focus.cachedFocusedFieldIsSecure);
   bool active = probe.global || focused;
   bool old = isSecureInputActive.get();
   isSecureInputActive.set(active);
   isSecureInputLockedGlobally.set(probe.global && !focused);
   focus.cachedFocusedFieldIsSecure = focused;
+  // Keys kept aside may have been typed into this field, even when the look
+  // the word waits for is a later one: they are never the word's. A field
+  // that could not tell is asked again; after the last try, or a failed
+  // look, it is followed as before.
+  TypingFlowController& fc = *flow.flowController;
+  if (active) fc.forgetHeldBack();
+  if (look != 0 && look == focus.awaitedSecureFieldLook) {
+    if (!probe.focusedFieldIsSecure && ++focus.unansweredNewFocusLooks < kNewFocusLooks) {
+      lookAtFocusedField(true);
+    } else {
+      focus.unansweredNewFocusLooks = 0;
+      focus.awaitedSecureFieldLook = 0;
+      fc.resumeRecording(!active);
+    }
+  }
   if (active != old) notifications().post(notification::secureInputStateChanged);
 }
 

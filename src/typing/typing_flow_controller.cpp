@@ -305,6 +305,7 @@ void TypingFlowController::clear(bool incrementGeneration, const std::string& ca
                           caller, line));
   bool hadStrokes = !strokes_.empty();
   strokes_.clear();
+  heldBack_.clear();
   if (hadStrokes) liveBufferChanged();
   if (incrementGeneration) {
     ++generation_;
@@ -327,8 +328,26 @@ std::optional<Event> TypingFlowController::processEvent(const Event& event, Even
   return event;
 }
 
+void TypingFlowController::holdBackRecording() { holdingBack_ = true; }
+
+void TypingFlowController::resumeRecording(bool keep) {
+  holdingBack_ = false;
+  std::deque<Event> keys = std::move(heldBack_);
+  heldBack_.clear();
+  if (keep)
+    for (const Event& e : keys) record(e);
+}
+
 void TypingFlowController::record(const Event& e) {
   if (e.type != EventType::keyDown) return;
+  if (holdingBack_) {
+    // The answer normally comes within moments; a field that never answers
+    // leaves the word its latest keys.
+    constexpr size_t kMostHeldBack = 64;  // [ours]
+    if (heldBack_.size() == kMostHeldBack) heldBack_.pop_front();
+    heldBack_.push_back(e);
+    return;
+  }
   if (e.keyCode == keycode::deleteKey) {
     if (!strokes_.empty()) {
       strokes_.pop_back();

@@ -175,6 +175,13 @@ class TypingFlowController {
   // Keeps the current word and commits it at a word boundary. Returns the
   // event to pass on (always the event itself: nothing here rewrites keys).
   std::optional<Event> processEvent(const Event& event, EventType type);
+  // While it is not known whether the focused field hides its text, the
+  // keys are noted aside instead of in the word: resumed with `keep`, they
+  // are recorded in the order typed; without, they are forgotten. Clearing
+  // the word forgets them too.
+  void holdBackRecording();
+  void resumeRecording(bool keep);
+  void forgetHeldBack() { heldBack_.clear(); }
 
  private:
   std::shared_ptr<TypedWordObserver> wordObserver_;
@@ -215,6 +222,8 @@ class TypingFlowController {
   TypingFlowState state_;
   uint64_t generation_ = 0;
   std::vector<KeyStroke> strokes_;
+  bool holdingBack_ = false;
+  std::deque<Event> heldBack_;
   std::vector<KeyStroke> lastCommittedStrokes_;
   std::string lastCommittedSourceID_;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/key_road_fixture.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa {
 namespace {
@@ -117,6 +118,49 @@ TEST(SystemObservers, AnnouncedFocusMovesReplaceTheSecureFieldPoll) {
   editor.field.setSecure(false);
   f.advance(5.0);
   EXPECT_TRUE(e->isSecureInputActive.get());
+}
+
+// Keys typed into a field focused before the start, or brought forward,
+// before the look at it answers (on a queue let go late), where only the
+// field tells it is a password's, reach it untouched; the word follows them
+// once the answer says "no password" or could not tell (after three tries).
+TEST(SystemObservers, KeysTypedBeforeTheLookAtANewFocusAnswersWaitForIt) {
+  // announces focus, brought forward, secure, how it answers, followed
+  const std::tuple<bool, bool, bool, SimAXMode, bool> cases[] = {
+      {false, false, true, SimAXMode::readable, false},  {true, false, true, SimAXMode::readable, false},
+      {false, true, true, SimAXMode::readable, false},   {true, false, false, SimAXMode::readable, true},
+      {true, false, true, SimAXMode::unavailable, true}, {true, false, true, SimAXMode::timesOut, true}};
+  for (const auto& [announces, forward, secure, answers, followed] : cases) {
+    SCOPED_TRACE(testing::Message() << announces << forward << secure << static_cast<int>(answers));
+    KeyRoadFixture f;
+    f.desktop.accessibility().setAnnouncesChanges(announces);
+    f.desktop.setSecureFieldsTurnOnSecureInput(false);
+    auto late = std::make_shared<ManualTaskRunner>(f.clock);
+    EngineEnvironment env = f.environment();
+    env.runtime.background = late;
+    f.engine = KeyboardEngine::create(env);
+    f.engine->createEventTap();
+    SimApplication* app = f.desktop.frontmostApplication();
+    if (forward) {
+      late->runUntilIdle();
+      f.settle();
+      app = &f.desktop.launchApplication("com.example.Login", "Login");
+      f.desktop.activateApplication("com.example.Login");
+    }
+    app->field.setSecure(secure);
+    app->axMode = answers;
+    f.desktop.typeText("pw x", 0.01);
+    f.advance(0.5);
+    for (int look = 0; look < 3; ++look) {
+      late->runUntilIdle();
+      f.settle();
+    }
+    EXPECT_EQ(app->field.text(), "pw x");
+    const TypingFlowController& word = *f.engine->flow.flowController;
+    EXPECT_EQ(word.lastCommittedWord(), followed ? std::optional<std::string>("pw") : std::nullopt);
+    EXPECT_EQ(word.strokes().size(), followed ? 1u : 0u);
+    EXPECT_EQ(f.engine->isSecureInputActive.get(), !followed);
+  }
 }
 
 TEST(SystemObservers, TheSecureFieldCheckTouchesNoEngineState) {

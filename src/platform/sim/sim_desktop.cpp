@@ -180,7 +180,7 @@ SimDesktop::SimDesktop(ManualClock& clock, ManualTaskRunner& main)
   sources_.setSecureInputProvider([this] {
     if (secureForced_) return true;
     const SimApplication* front = workspace_.frontmost();
-    return front && front->hasFocusedField && front->field.secure();
+    return secureFieldsTurnItOn_ && front && front->hasFocusedField && front->field.secure();
   });
 
   screens_.setScreens({ScreenInfo{Rect{0, 0, 1440, 900}, Rect{0, 0, 1440, 875}}});

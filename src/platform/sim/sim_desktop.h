@@ -125,6 +125,9 @@ class SimDesktop {
   SimTextField* focusedField();
   // Secure event input held on by some process, whatever has the focus.
   void setSecureEventInput(bool on) { secureForced_ = on; }
+  // Whether a focused password field turns secure event input on (as on
+  // macOS); where it does not (X11), only asking the field tells.
+  void setSecureFieldsTurnOnSecureInput(bool on) { secureFieldsTurnItOn_ = on; }
   void setTrusted(bool trusted) { accessibility_.setTrusted(trusted); }
 
   // Workspace events (observers hear them on the main queue).
@@ -212,6 +215,7 @@ class SimDesktop {
   bool hotKeyWorks_ = true;
   int hotKeyActivations_ = 0;
   bool secureForced_ = false;
+  bool secureFieldsTurnItOn_ = true;
   bool hasBundleIdentifier_ = true;
   bool privateSymbols_ = true;
   std::vector<std::string> privateCalls_;
