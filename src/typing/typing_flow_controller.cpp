@@ -1,6 +1,7 @@
 #include "typing/typing_flow_controller.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -332,8 +333,7 @@ void TypingFlowController::holdBackRecording() { holdingBack_ = true; }
 
 void TypingFlowController::resumeRecording(bool keep) {
   holdingBack_ = false;
-  std::deque<Event> keys = std::move(heldBack_);
-  heldBack_.clear();
+  std::deque<Event> keys = std::exchange(heldBack_, {});
   if (keep)
     for (const Event& e : keys) record(e);
 }
