@@ -15,9 +15,11 @@ constexpr double kPostedMarkLifetime = 2.0;
 
 // A posted key is known by what it is, in posting order: a real event
 // system does not hand our time stamp back, and keys come back through the
-// tap in the order they were posted.
+// tap in the order they were posted. A user's press of the same key typed
+// meanwhile is no post of ours: taken for one, it would pass ahead of the
+// keys held before it, and ours, back later, would go out again behind.
 bool samePosted(const HeldKeys::PostedMark& m, const Event& e, EventType type) {
-  return m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
+  return e.ownPost && m.tagged == e.isTagged() && m.type == type && m.keyCode == e.keyCode && m.flags == e.flags;
 }
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include "engine/keyboard_engine.h"
 #include "engine/hud_notices.h"
 #include "engine/engine_texts.h"
+#include "typing/typing_flow_controller.h"
 
 namespace tessa {
 
@@ -119,6 +120,17 @@ void KeyboardEngine::replayNextKeystroke() {
   ts.isReplayStepScheduled = false;
   // A simulation that began meanwhile pauses the chain; its end resumes it.
   if (isSimulatingTyping()) return;
+  // So does a switch still under way (the layout an edit left, not yet
+  // confirmed): our keys coming back would be held by it and go out again
+  // from its own queue, among those the chain posts meanwhile.
+  auto& fc = *flow.flowController;
+  if (heldKeys.hasReplayPending() && (!fc.state().isIdle() || fc.hasQueuedEvents())) {
+    ts.isReplayStepScheduled = true;
+    fc.whenIdle([weak = weak_from_this()] {
+      if (auto e = weak.lock()) e->replayNextKeystroke();
+    });
+    return;
+  }
   if (!heldKeys.hasReplayPending()) {
     if (ts.isReplaying) {
       ts.isReplaying = false;

@@ -74,6 +74,10 @@ struct Event {
   // shortcut) and it reaches that client whatever the callback answers, so
   // it must not be held or replayed.
   bool listenOnly = false;
+  // One of this process's own posts come back through the tap. The event
+  // system knows which keys it posted; a user's press of the same key typed
+  // meanwhile is not one of them, though it looks the same.
+  bool ownPost = false;
 
   bool isTagged() const { return sourceUserData == kSyntheticEventTag; }
   bool isKey() const { return type == EventType::keyDown || type == EventType::keyUp; }

@@ -247,6 +247,19 @@ TEST_F(HeldBackReplay, AKeyPressedWhileTheReplaysLastKeysAreOnTheirWayLandsAfter
   expectCAfterTheReplayPressedThenReleased();
 }
 
+// The user's press of a key whose replayed press is still on its way looks
+// the same as ours coming back; taken for it, it would land ahead of the
+// replay, and ours, back later, would go out again behind it.
+TEST_F(HeldBackReplay, AUsersPressOfAReplayedKeyStillOnItsWayIsNotTakenForOurs) {
+  f.advance(0.05);
+  ASSERT_GE(delaying.heldCount(), 2u);
+  f.desktop.typeText("b", 0.01);
+  f.advance(0.05);
+  delaying.letGo();
+  f.advance(0.5);
+  EXPECT_EQ(f.desktop.focusedField()->text(), "abb");
+}
+
 // A key pressed while the replay still drains joins its tail; released after
 // the replay has ended, its release still follows its press out again,
 // instead of overtaking it and leaving the key down for the window system.

@@ -77,6 +77,7 @@ void SimEventSystem::post(TapLocation location, const Event& event) {
   Event e = event;
   if (e.timestamp == 0) e.timestamp = ctx_.now();
   if (e.sourcePID == 0) e.sourcePID = ownPid_;
+  e.ownPost = true;
   posted_.push_back(e);
   postQueue_.emplace_back(location, e);
   ctx_.post([this] {

@@ -306,10 +306,13 @@ void X11EventSystem::showPostedInTurn() {
 }
 
 void X11EventSystem::postOne(const Event& event) {
-  if (poster_->takeReleasedEarly(event))
-    deliver(event.type, event, false, 0);
-  else
+  if (poster_->takeReleasedEarly(event)) {
+    Event shown = event;
+    shown.ownPost = true;
+    deliver(shown.type, std::move(shown), false, 0);
+  } else {
     poster_->post(event, false);
+  }
 }
 
 // Whether our queued keys wait a moment longer for their chance to go around

@@ -16,6 +16,7 @@ void PostedLedger::post(Display* d, unsigned xKeyCode, bool press, const Event& 
   {
     std::lock_guard lock(mutex_);
     entries_.push_back(Entry{xKeyCode, press, passThrough, around, event, monotonicNow()});
+    entries_.back().event.ownPost = true;
   }
   XTestFakeKeyEvent(d, xKeyCode, press ? True : False, CurrentTime);
 }
@@ -24,6 +25,7 @@ void PostedLedger::show(const Event& event) {
   std::lock_guard lock(mutex_);
   Entry entry{0, false, false, false, event, monotonicNow()};
   entry.showOnly = true;
+  entry.event.ownPost = true;
   entries_.push_back(std::move(entry));
 }
 
